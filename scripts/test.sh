@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds the Release and the sanitizer configurations
+# and runs every test in both.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+jobs=$(nproc)
+export QT_QPA_PLATFORM=offscreen
+export XDG_RUNTIME_DIR=$(mktemp -d)
+chmod 700 "$XDG_RUNTIME_DIR"
+export ASAN_OPTIONS=halt_on_error=1:detect_leaks=1
+export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+
+cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DNARVI_BENCH=ON
+cmake --build build/release -j "$jobs"
+ctest --test-dir build/release -j "$jobs" --output-on-failure --timeout 300
+
+cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DNARVI_SANITIZE=ON
+cmake --build build/asan -j "$jobs"
+ctest --test-dir build/asan -j "$jobs" --output-on-failure --timeout 600
+
+for extra in scripts/test-*.sh; do
+  [ -e "$extra" ] || continue
+  echo "== $extra"
+  bash "$extra"
+done
