@@ -1,0 +1,27 @@
+#pragma once
+// Date-time texts from the framework's date-time patterns. A date-time value
+// counts days since 1899-12-30 00:00; its fraction is the time of day.
+//
+// Pattern elements: d dd ddd dddd (day, short and long day name), ddddd
+// (short date), dddddd (long date), m mm mmm mmmm (month; minutes right after
+// an hour element), yy yyyy, h hh, n nn, s ss, z zzz (milliseconds), t (short
+// time), tt (long time), c (short date, then long time when the time is not
+// midnight), am/pm a/p ampm (12-hour clock), / and : (separators), quoted
+// text in '' or "". Other characters are written as they stand.
+
+#include <string>
+#include <string_view>
+
+// The fixed, locale-independent formats that stand for the framework's
+// locale settings.
+inline constexpr std::string_view ShortDateFormat = "yyyy-mm-dd";
+inline constexpr std::string_view LongDateFormat = "d mmmm yyyy";
+inline constexpr std::string_view ShortTimeFormat = "hh:nn";
+inline constexpr std::string_view LongTimeFormat = "hh:nn:ss";
+
+// Values that are not finite or lie outside the years 1 to 9999 give an
+// empty text.
+std::string FormatDateTime(std::string_view pattern, double value);
+
+// Days since 1899-12-30 of a calendar date; no range check.
+double EncodeDate(int year, int month, int day);
