@@ -1,0 +1,74 @@
+#pragma once
+// A file stream with a look-ahead / write-behind buffer, for readers that ask
+// for a few bytes at a time and step back a few bytes while resynchronising,
+// and a stream that copies what is read through it into a second stream.
+
+#include "Stream.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+inline constexpr const char* CRLF = "\r\n";
+
+enum TBufferMode { bmUndef = 0, bmRead = 1, bmWrite = 2 };
+
+class TFileStreamBuffered : public TFileStream {
+public:
+    // LookAhead is the buffer size; 0 or less passes every call straight to
+    // the file. Opening errors of TFileStream pass through.
+    TFileStreamBuffered(const std::string& FileName, std::uint16_t FileMode, std::int32_t LookAhead);
+    // Writes what is still buffered; errors are swallowed here, so a writer
+    // that must know calls Flush itself before destroying the stream.
+    ~TFileStreamBuffered() override;
+
+    std::int64_t GetSize() override { return FSize; }
+    void SetSize(std::int64_t NewSize) override;
+    std::int32_t Read(void* Buffer, std::int32_t Count) override;
+    std::int32_t Write(const void* Buffer, std::int32_t Count) override;
+    std::int64_t Seek(std::int64_t Offset, TSeekOrigin Origin) override;
+
+    // Writes buffered bytes to the file; EInOutError "Cannot flush buffer"
+    // when the file takes fewer, keeping the rest buffered for another try.
+    void Flush();
+    // Writes Line followed by Break; returns the count written.
+    std::int32_t LineWrite(const std::string& Line, const std::string& Break = CRLF);
+    // Reads up to the next Break (not included in Line) and consumes it; at
+    // the end of the file Line holds the rest. Returns the number of bytes
+    // consumed, break included, so 0 means the end of the file was reached.
+    std::int32_t LineRead(std::string& Line, const std::string& Break = CRLF);
+
+    TBufferMode Mode() const noexcept { return FMode; }
+
+private:
+    void RealSeek(std::int64_t Pos);
+    std::int32_t Refill();
+
+    std::int32_t FAhead;
+    std::int32_t FAvail = 0;
+    std::int32_t FStart = 0;
+    std::int64_t FSize = 0;
+    std::int64_t FPosition = 0;
+    TBufferMode FMode = bmUndef;
+    std::unique_ptr<std::uint8_t[]> FBuffer;
+};
+
+// Every byte read from Source passes once, in source order, into Target,
+// including bytes the reader skips by seeking forward. Owns neither stream.
+class TCopyStream : public TStream {
+public:
+    TCopyStream(TStream& Source, TStream& Target);
+
+    std::int64_t GetSize() override { return FSource.GetSize(); }
+    void SetSize(std::int64_t NewSize) override { FSource.SetSize(NewSize); }
+    std::int32_t Read(void* Buffer, std::int32_t Count) override;
+    std::int32_t Write(const void* Buffer, std::int32_t Count) override { return FSource.Write(Buffer, Count); }
+    std::int64_t Seek(std::int64_t Offset, TSeekOrigin Origin) override { return FSource.Seek(Offset, Origin); }
+
+    // Source position up to which bytes have been copied.
+    std::int64_t Last = 0;
+
+private:
+    TStream& FSource;
+    TStream& FTarget;
+};
