@@ -1,0 +1,97 @@
+#include "CRCXS.h"
+
+#include <cstring>
+
+bool ChkStart(std::int64_t& Check) {
+    Check = 0;
+    return true;
+}
+
+bool ChkAdd(const void* Data, std::int32_t Count, std::int64_t& Check, bool BigEnd) {
+    if (Count < 0 || Count % 4 != 0 || (Count > 0 && !Data)) {
+        return false;
+    }
+    const auto* p = static_cast<const std::uint8_t*>(Data);
+    // Unsigned arithmetic: the sum wraps instead of overflowing on absurd input.
+    auto sum = static_cast<std::uint64_t>(Check);
+    for (std::int32_t i = 0; i < Count; i += 4) {
+        std::uint32_t word;
+        if (BigEnd) {
+            word = (std::uint32_t{p[i]} << 24) | (std::uint32_t{p[i + 1]} << 16) | (std::uint32_t{p[i + 2]} << 8) | p[i + 3];
+        } else {
+            std::memcpy(&word, p + i, 4);
+        }
+        sum += word;
+    }
+    Check = static_cast<std::int64_t>(sum);
+    return true;
+}
+
+void Split(std::int64_t I64, std::uint32_t& H32, std::uint32_t& L32) {
+    const auto u = static_cast<std::uint64_t>(I64);
+    H32 = static_cast<std::uint32_t>(u >> 32);
+    L32 = static_cast<std::uint32_t>(u);
+}
+
+std::uint32_t ChkFinal(std::int64_t Check) {
+    std::uint32_t high;
+    std::uint32_t low;
+    Split(Check, high, low);
+    while (high != 0) {
+        // End-around carry: at most two rounds, since high + low < 2^33.
+        Split(static_cast<std::int64_t>(std::uint64_t{high} + low), high, low);
+    }
+    return 0xFFFFFFFFu - low;
+}
+
+bool ChkValid(std::int64_t Check, std::int64_t Final) {
+    return static_cast<std::int64_t>(ChkFinal(Check)) == Final;
+}
+
+std::uint8_t CRC8(std::uint8_t Data, std::uint8_t CRC, std::uint8_t Poly) {
+    std::uint8_t c = CRC ^ Data;
+    for (int i = 0; i < 8; ++i) {
+        c = (c & 0x80) ? static_cast<std::uint8_t>((c << 1) ^ Poly) : static_cast<std::uint8_t>(c << 1);
+    }
+    return c;
+}
+
+std::uint8_t CRC8(const void* Data, std::int32_t Count, std::uint8_t CRC, std::uint8_t Poly) {
+    const auto* p = static_cast<const std::uint8_t*>(Data);
+    for (std::int32_t i = 0; p && i < Count; ++i) {
+        CRC = CRC8(p[i], CRC, Poly);
+    }
+    return CRC;
+}
+
+std::uint16_t CRC16(std::uint8_t Data, std::uint16_t CRC, std::uint16_t Poly) {
+    std::uint16_t c = CRC ^ static_cast<std::uint16_t>(Data << 8);
+    for (int i = 0; i < 8; ++i) {
+        c = (c & 0x8000) ? static_cast<std::uint16_t>((c << 1) ^ Poly) : static_cast<std::uint16_t>(c << 1);
+    }
+    return c;
+}
+
+std::uint16_t CRC16(const void* Data, std::int32_t Count, std::uint16_t CRC, std::uint16_t Poly) {
+    const auto* p = static_cast<const std::uint8_t*>(Data);
+    for (std::int32_t i = 0; p && i < Count; ++i) {
+        CRC = CRC16(p[i], CRC, Poly);
+    }
+    return CRC;
+}
+
+std::uint32_t CRC32(std::uint8_t Data, std::uint32_t CRC, std::uint32_t Poly) {
+    std::uint32_t c = CRC ^ (std::uint32_t{Data} << 24);
+    for (int i = 0; i < 8; ++i) {
+        c = (c & 0x80000000u) ? (c << 1) ^ Poly : c << 1;
+    }
+    return c;
+}
+
+std::uint32_t CRC32(const void* Data, std::int32_t Count, std::uint32_t CRC, std::uint32_t Poly) {
+    const auto* p = static_cast<const std::uint8_t*>(Data);
+    for (std::int32_t i = 0; p && i < Count; ++i) {
+        CRC = CRC32(p[i], CRC, Poly);
+    }
+    return CRC;
+}
