@@ -1,0 +1,194 @@
+#include "KQMIndex.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "Stream.h"
+
+namespace {
+
+std::uint64_t LE(const std::uint8_t* p, int n) {
+    std::uint64_t v = 0;
+    for (int i = n - 1; i >= 0; --i) v = (v << 8) | p[i];
+    return v;
+}
+
+std::int32_t RecordSize(std::uint16_t Major, std::uint16_t Minor) {
+    if (Major == 1 && Minor == 0) return 13;
+    if (Major == 1 && Minor == 1) return 19;
+    if (Major == 2 && Minor == 0) return 13;
+    if (Major == 3 && Minor == 0) return 16;
+    if (Major == 4 && Minor == 0) return 16;
+    return 0;
+}
+
+}  // namespace
+
+void IndexError(const std::string& Text, std::int32_t Code) { throw EIndex(Text, Code); }
+
+TIndex::TIndex() = default;
+
+TIndex::TIndex(const std::string& FileIdx) { Open(FileIdx); }
+
+TIndex::~TIndex() { Close(); }
+
+std::string TIndex::IndexFileName(const std::string& FileIdx) {
+    const auto Slash = FileIdx.find_last_of("/\\");
+    const auto Dot = FileIdx.find_last_of('.');
+    if (Dot == std::string::npos || (Slash != std::string::npos && Dot < Slash)) return FileIdx + ".idx";
+    std::string Ext = FileIdx.substr(Dot);
+    std::transform(Ext.begin(), Ext.end(), Ext.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    if (Ext == ".idx") return FileIdx;
+    if (Ext == ".kqm") return FileIdx.substr(0, Dot) + ".idx";
+    return FileIdx + ".idx";
+}
+
+void TIndex::Open(const std::string& FileIdx) {
+    const std::string Name = IndexFileName(FileIdx);
+    try {
+        Stream = std::make_unique<TFileStream>(Name, fmOpenRead | fmShareDenyWrite);
+    } catch (const Exception& E) {
+        IndexError(E.Message(), 1);
+    }
+
+    std::uint8_t B[4];
+    if (Stream->Read(B, 4) != 4) IndexError("Cannot read IndexHeaderSize", 1);
+    FHeaderSize = std::uint32_t(LE(B, 4));
+    if (Stream->Read(B, 2) != 2) IndexError("Cannot read IndexHeaderVersion", 1);
+    FHeaderMajor = std::uint16_t(LE(B, 2));
+    if (Stream->Read(B, 2) != 2) IndexError("Cannot read IndexHeaderVersion", 1);
+    FHeaderMinor = std::uint16_t(LE(B, 2));
+    if (Stream->Read(B, 4) != 4) IndexError("Cannot read IndexHeaderFlags", 1);
+    FHeaderFlags = std::uint32_t(LE(B, 4));
+
+    FRecSize = RecordSize(FHeaderMajor, FHeaderMinor);
+    if (FRecSize == 0) IndexErrorFmt("Cannot decode version %d.%d", 1, FHeaderMajor, FHeaderMinor);
+
+    // The entries follow the 12 bytes just read, whatever the header-size field claims.
+    FStart = Stream->GetPosition();
+    FData.assign(std::size_t(FRecSize), 0);
+    FCount = (Stream->GetSize() - FStart) / FRecSize;
+    UTCFirst = UTCLast = 0;
+    FFileName = Name;
+
+    if (FCount > 0) {
+        Last();
+        UTCLast = GetTimeStamp();
+        First();
+        UTCFirst = GetTimeStamp();
+    }
+
+    if (FHeaderFlags & INDEX_FLAG_INVALID) IndexError("Index is invalid", 1);
+}
+
+void TIndex::Close() {
+    Stream.reset();
+    FData.clear();
+    FData.shrink_to_fit();
+    FCount = 0;
+    FBlock = 0;
+    FFileName.clear();
+}
+
+void TIndex::ReadEntry() {
+    // A short read (no entries, or a file cut behind our back) must not leave
+    // the previous entry's bytes looking like this one.
+    const auto Got = Stream->Read(FData.data(), FRecSize);
+    const std::size_t Kept = Got > 0 ? std::size_t(Got) : 0;
+    std::fill(FData.begin() + std::ptrdiff_t(Kept), FData.end(), std::uint8_t(0));
+}
+
+std::int64_t TIndex::Seek(std::int64_t Block) {
+    FEOF = Block > FCount;
+    FBOF = Block < 1;
+    if (Block > FCount) Block = FCount;
+    if (Block < 1) Block = 1;
+    Stream->Seek(FStart + (Block - 1) * FRecSize, soBeginning);
+    ReadEntry();
+    FBlock = Block;
+    return GetFilePosition();
+}
+
+void TIndex::ReadFollowing() {
+    ReadEntry();
+    ++FBlock;
+}
+
+std::int64_t TIndex::GetTimeStamp() const {
+    if (FHeaderMajor == 4) return std::int64_t(LE(FData.data(), 8));
+    return std::int64_t(LE(FData.data(), 5));
+}
+
+std::int64_t TIndex::GetFilePosition() const {
+    const std::uint8_t* P = FData.data() + (FHeaderMajor == 4 ? 8 : 5);
+    return std::int64_t(LE(P, 8)) + FOffset;
+}
+
+std::int64_t TIndex::GetTimeInternal() const {
+    if (!HasInternalTime()) IndexError("Internal timestamp not supported", 1);
+    return std::int64_t(LE(FData.data() + 13, 6));
+}
+
+std::int64_t TIndex::Find(std::int64_t UTC) {
+    if (FCount <= 0) IndexError("Index is empty", 1);
+
+    std::int64_t MeasA = 1, MeasB = FCount;
+    std::int64_t TimeA = UTCFirst, TimeB = UTCLast;
+
+    if (UTC < TimeA) return First();
+    if (UTC > TimeB) IndexErrorFmt("Time stamp out of range (%d)", 1, UTC);
+
+    // Equal bounds leave nothing to interpolate (and would divide by zero):
+    // the forward scan from entry 1 finds the entry.
+    const bool Interpolate = TimeA != TimeB;
+    while (Interpolate) {
+        const long double Ratio = static_cast<long double>(UTC - TimeA) / static_cast<long double>(TimeB - TimeA);
+        const float Fact = static_cast<float>(Ratio);
+        const std::int64_t MeasX = MeasA + static_cast<std::int64_t>(static_cast<long double>(MeasB - MeasA) * Fact);
+        Seek(MeasX);
+        const std::int64_t TimeX = GetTimeStamp();
+        if (MeasB - 10 <= MeasA || MeasA + 5 >= MeasX) break;
+        if (MeasX == MeasB) {
+            MeasA = MeasB;
+            break;
+        }
+        if (TimeX > UTC) {
+            MeasB = MeasX;
+            TimeB = TimeX;
+        } else if (TimeX < UTC) {
+            MeasA = MeasX;
+            TimeA = TimeX;
+        } else {
+            MeasA = MeasX;
+            break;
+        }
+    }
+
+    if (!Interpolate || GetTimeStamp() != UTC) {
+        Seek(MeasA);
+        // Bounded by the count so that stamps that go backwards cannot run the scan off the end.
+        while (GetTimeStamp() < UTC && FBlock < FCount) ReadFollowing();
+    }
+    return GetFilePosition();
+}
+
+std::int64_t TIndex::FindInternal(std::int64_t TS) {
+    if (!HasInternalTime()) IndexError("Internal timestamp not supported", 1);
+    if (FCount <= 0) IndexError("Index is empty", 1);
+
+    Last();
+    std::int64_t MeasB = FCount;
+    First();
+    std::int64_t MeasA = 1;
+    while (MeasB - 1 > MeasA) {
+        const std::int64_t MeasX = MeasA + (MeasB - MeasA) / 2;
+        Seek(MeasX);
+        if (GetTimeInternal() > TS)
+            MeasB = MeasX;
+        else
+            MeasA = MeasX;
+    }
+    Seek(MeasA > 1 ? MeasA - 1 : MeasA);
+    while (GetTimeInternal() < TS && FBlock < FCount) Next(1);
+    return GetFilePosition();
+}

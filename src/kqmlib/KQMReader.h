@@ -1,0 +1,211 @@
+#pragma once
+// The reader object behind every open recording: header, calibration,
+// index, record slots, and the trace and progress plumbing.
+//
+// The class is split over several sources: KQMReader.cpp (construction,
+// header, index opening, callbacks), KQMRecord.cpp (record framing),
+// KQMReaderRead.cpp (slots, read and seek), KQMGeometry.cpp (beam geometry)
+// and KQMReindex.cpp (index building).
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "Exception.h"
+#include "Format.h"
+#include "narvi.h"
+
+class TFileStreamBuffered;
+class TIndex;
+
+// ---------------------------------------------------------------------------
+// Errors. FResult is the code the exported functions report for the error.
+
+class EKQMError : public Exception {
+public:
+    explicit EKQMError(const std::string& Message) : Exception(Message), FResult(1) {}
+    EKQMError(const std::string& Message, std::int32_t Result) : Exception(Message), FResult(Result) {}
+
+    std::int32_t FResult;
+
+protected:
+    // Subclasses raised with a plain message carry no code of their own.
+    struct NoCode {};
+    EKQMError(NoCode, const std::string& Message) : Exception(Message), FResult(0) {}
+};
+
+#define NARVI_KQM_ERROR_CLASS(Name)                                                          \
+    class Name : public EKQMError {                                                          \
+    public:                                                                                  \
+        explicit Name(const std::string& Message) : EKQMError(NoCode{}, Message) {}          \
+        Name(const std::string& Message, std::int32_t Result) : EKQMError(Message, Result) {} \
+    }
+
+NARVI_KQM_ERROR_CLASS(ESyncLost);
+NARVI_KQM_ERROR_CLASS(ECRCError);
+NARVI_KQM_ERROR_CLASS(EStreamError);
+NARVI_KQM_ERROR_CLASS(EEOF);
+NARVI_KQM_ERROR_CLASS(EAborted);
+NARVI_KQM_ERROR_CLASS(ENoIndex);
+NARVI_KQM_ERROR_CLASS(ENotSupported);
+#undef NARVI_KQM_ERROR_CLASS
+
+// ---------------------------------------------------------------------------
+// Constants of the record layout.
+
+constexpr int MAXSAMPLEVALUES = 2048;
+constexpr int MAXSAMPLEBLOCKS = 32;
+constexpr std::uint8_t HOUSEKEEPING = 1;  // bit of a record's sync descriptor
+constexpr std::uint8_t CH_MASK = 0xC0;
+constexpr std::uint8_t CH_LO = 0x00;
+constexpr std::uint8_t CH_HI = 0x40;
+constexpr std::uint8_t CH_REFPULSE = 0x80;
+constexpr std::uint8_t CH_RP = 0xC0;
+constexpr std::int32_t C_2POWER20 = 1048576;
+constexpr std::int32_t C_2POWER21 = 2097152;
+
+enum TScanner : std::uint8_t { ZA14 = 0, ZA26 = 1, ZA26C = 2 };
+
+using TKQMVector3F = std::array<float, 3>;
+using TKQMVector3D = std::array<double, 3>;
+
+struct TKQMHeader {
+    std::uint16_t SubHeaderMainId = 0, SubHeaderSubId = 0;
+    std::uint16_t ParameterMainId = 0, ParameterSubId = 0;
+    std::uint16_t MeasBlockMainId = 0, MeasBlockSubId = 0;
+    std::uint16_t HouseKeepMainId = 0, HouseKeepSubId = 0;
+    std::uint16_t SampBlockMainId = 0, SampBlockSubId = 0;
+    std::string Instrument;
+    std::string Serial;
+    std::uint32_t SyncField = 0;
+    bool Sync_Field_Present = false;
+    bool CRC_Field_Present = false;
+    bool XOR_Checksum = false;
+    bool Data_Compression = false;
+    std::array<std::uint16_t, 256> LinArray{};
+    std::array<std::uint16_t, 256> LogArray{};
+    std::uint32_t PositionStartPulse = 0;
+    std::uint32_t PreQuadCount1 = 0, PreQuadCount2 = 0, PreQuadCount3 = 0;
+    std::uint32_t LACC = 0;
+    std::uint8_t NF = 0;
+    std::uint16_t LACR = 0;
+    std::uint32_t FEO = 0;
+    std::uint32_t FECC = 0;
+    std::uint32_t LAO = 0;
+    std::uint32_t LEFCO = 0;
+    std::uint32_t LAO0 = 0, LAO1 = 0;
+    std::uint32_t LEFCO0 = 0, LEFCO1 = 0;
+    float RangeFactor = 0;
+    float RangeOffsLP = 0, RangeOffsHP = 0;
+};
+
+struct TKQMParams {
+    std::array<TKQMVector3F, 4> A{}, B{}, C{};  // per facet
+    std::array<float, 4> D{};                    // facet distances
+    TKQMVector3F O{}, L{}, F{};                  // laser origin, direction, origin minus offset
+};
+
+struct TKQMHouseBlock {
+    bool GPSSynchronized = false;
+    bool GPSSyncLastSecond = false;
+    std::int64_t PPSTimeStamp = 0;
+    std::uint32_t Milliseconds = 0;
+};
+
+struct TKQMSampleBlock {
+    std::int64_t SampleBlockTimeStamp = 0;
+    std::uint8_t ChannelDescriptor = 0;
+    std::int32_t SampleCount = 0;
+    std::array<std::uint8_t, MAXSAMPLEVALUES> Samples{};
+};
+
+struct TKQMMeasBlock {
+    bool Valid = false;
+    std::int64_t Number = 0;
+    std::int64_t Start = 0;
+    std::uint8_t Content = 0;
+    std::int64_t Time4ns = 0;
+    std::int64_t TimeUs = 0;
+    std::uint32_t LEV = 0;
+    std::uint16_t LEPC = 0, LEFC = 0, LECC = 0;
+    std::uint16_t LEPC0 = 0, LEFC0 = 0, LECC0 = 0, LEPC1 = 0, LEFC1 = 0, LECC1 = 0;
+    std::int32_t FEV = 0;
+    std::uint8_t SampleBlockCount = 0;
+    std::array<TKQMSampleBlock, MAXSAMPLEBLOCKS> SampleBlocks{};
+    bool GPSSynchronized = false;    // the reader's GPS state when this record was decoded
+    bool GPSSyncLastSecond = false;
+    float Theta = 0, Phi = 0;
+    std::uint8_t Facet = 0;
+    TKQMVector3D Ori{}, Dir{};
+};
+
+// ---------------------------------------------------------------------------
+
+class TKQMReader {
+public:
+    explicit TKQMReader(const std::string& Path);
+    ~TKQMReader();
+    TKQMReader(const TKQMReader&) = delete;
+    TKQMReader& operator=(const TKQMReader&) = delete;
+
+    bool OpenIndex(const std::string& IndexFile);
+    void DecodeHeader();
+
+    void Trace(const std::string& Text);
+    template <class A0, class... A>
+    void Trace(std::string_view Fmt, const A0& Arg0, const A&... Args) {
+        if (FTraceCallback) Trace(Format(Fmt, Arg0, Args...));
+    }
+    void Track(std::int32_t Percent);
+
+    // Record framing.
+    void DecodeRecord(TKQMMeasBlock* P);
+    bool Handle(TKQMMeasBlock* P, const Exception& E);
+    std::int32_t Synchronize();
+
+    // Slots, read and seek.
+    TKQMMeasBlock* Read();
+    void Seek(std::uint32_t Index);
+    void SeekTimeInternal(double Time);
+    void SeekTimeExternal(double Time);
+    std::uint32_t Tell();
+    void Reset();
+
+    // Beam geometry of FThis.
+    void CalculateOutput();
+
+    // Rebuild the index file and reopen it.
+    void Reindex();
+
+    std::string FPath;
+    std::unique_ptr<TFileStreamBuffered> FStream;
+    std::int64_t FStreamDataOffset = 0;
+    TKQMHeader FHeader;
+    TKQMParams FParams;
+    TScanner FScanner = ZA14;
+    TKQMHouseBlock FHouseBlock;
+    std::array<TKQMMeasBlock, 3> FMeasBlocks{};
+    std::int32_t FMeasIndex = -1;
+    std::int64_t FMinTimeExternal = 0;
+    std::int64_t FMaxTimeExternal = 0;
+    std::string FEpoch = "UNKNOWN";
+    bool FLECC1_Invalid = false;
+    TKQMMeasBlock* FLast = nullptr;
+    TKQMMeasBlock* FThis = nullptr;
+    TKQMMeasBlock* FNext = nullptr;
+    std::unique_ptr<TIndex> FIndex;
+    NARVI_TRACE_CALLBACK_T FTraceCallback = nullptr;
+    void* FTraceUserData = nullptr;
+    NARVI_TRACK_CALLBACK_T FTrackCallback = nullptr;
+    void* FTrackUserData = nullptr;
+    bool FRawDataModeEnabled = false;
+
+    std::vector<std::uint8_t> FRecordBuffer = std::vector<std::uint8_t>(65536);  // one measurement block
+    bool FGeometryWarned = false;                                                 // one geometry warning per file
+};
+
+// The recording's index file: the path with its extension replaced by ".idx".
+std::string IndexPathOf(const std::string& Path);

@@ -1,0 +1,347 @@
+// The fifteen exported functions. Each runs its whole body under one handler:
+// nothing is thrown across the C boundary, every failure becomes a result code
+// plus the process-wide last-error text.
+
+#include <cfenv>
+#include <cstdint>
+#include <exception>
+#include <new>
+#include <string>
+
+#include "KQMReader.h"
+#include "narvi.h"
+
+namespace {
+
+// ---------------------------------------------------------------------------
+// Process-wide state: one copy per loaded library, shared by every handle.
+
+std::string LastMessage;
+NARVI_SBL_T SampleBlocks[33];
+NARVI_SAMPLE_T SampleValues[4097];
+constexpr std::int32_t MaxSampleValues = 4097;
+constexpr std::int32_t ResultSampleOverflow = 666;
+
+constexpr const char KQMLIB_BUILD_VERSION[] = "11";
+
+#define NARVI_STR2(x) #x
+#define NARVI_STR(x) NARVI_STR2(x)
+
+#if defined(__x86_64__) || defined(_M_X64)
+#define NARVI_CPU "x86_64"
+#elif defined(__i386__) || defined(_M_IX86)
+#define NARVI_CPU "x86"
+#elif defined(__aarch64__)
+#define NARVI_CPU "aarch64"
+#else
+#define NARVI_CPU "unknown"
+#endif
+
+#if defined(_WIN32)
+#define NARVI_OS "windows"
+#elif defined(__linux__)
+#define NARVI_OS "linux"
+#else
+#define NARVI_OS "unknown"
+#endif
+
+#if UINTPTR_MAX == 0xFFFFFFFFu
+#define NARVI_PTR_BITS "32"
+#else
+#define NARVI_PTR_BITS "64"
+#endif
+
+#if defined(__clang__)
+#define NARVI_CC "clang" NARVI_PTR_BITS "-" NARVI_STR(__clang_major__) "." NARVI_STR(__clang_minor__) "." NARVI_STR(__clang_patchlevel__)
+#elif defined(__GNUC__)
+#define NARVI_CC "gcc" NARVI_PTR_BITS "-" NARVI_STR(__GNUC__) "." NARVI_STR(__GNUC_MINOR__) "." NARVI_STR(__GNUC_PATCHLEVEL__)
+#else
+#define NARVI_CC "cc" NARVI_PTR_BITS "-0"
+#endif
+
+// processor-system-compiler<pointer width>-compiler version
+constexpr const char KQMLIB_BUILD_SYSTEM[] = NARVI_CPU "-" NARVI_OS "-" NARVI_CC;
+
+// ---------------------------------------------------------------------------
+
+// A host may unmask floating-point traps; our NaNs and overflows must not
+// crash it, and its own settings must come back unchanged.
+class TFloatGuard {
+public:
+    TFloatGuard() { FHeld = feholdexcept(&FEnv) == 0; }
+    ~TFloatGuard() {
+        if (FHeld) fesetenv(&FEnv);
+    }
+    TFloatGuard(const TFloatGuard&) = delete;
+    TFloatGuard& operator=(const TFloatGuard&) = delete;
+
+private:
+    fenv_t FEnv;
+    bool FHeld;
+};
+
+void SetLastMessage(const char* Text) noexcept {
+    try {
+        LastMessage = Text;
+    } catch (...) {
+        LastMessage.clear();
+    }
+}
+
+NARVI_INT32_T Success() noexcept {
+    SetLastMessage("(no error)");
+    return NARVI_NO_ERROR;
+}
+
+NARVI_INT32_T Failure(const char* Text, NARVI_INT32_T Code) noexcept {
+    SetLastMessage(Text);
+    return Code;
+}
+
+// The order matters: all but the last two are reader errors.
+NARVI_INT32_T CodeOf(const Exception& E) noexcept {
+    if (dynamic_cast<const ENotSupported*>(&E)) return NARVI_ERR_NOT_IMPLEMENTED;
+    if (dynamic_cast<const ESyncLost*>(&E)) return NARVI_ERR_UNKNOWN_EXCEPTION;
+    if (dynamic_cast<const ECRCError*>(&E)) return NARVI_ERR_UNKNOWN_EXCEPTION;
+    if (dynamic_cast<const EAborted*>(&E)) return NARVI_ERR_UNKNOWN_EXCEPTION;
+    if (dynamic_cast<const ENoIndex*>(&E)) return NARVI_ERR_MISSING_INDEX;
+    if (dynamic_cast<const EEOF*>(&E)) return NARVI_END_OF_FILE;
+    if (const auto* K = dynamic_cast<const EKQMError*>(&E)) {
+        // A reader error without a code of its own is still a failure, never success.
+        return K->FResult != NARVI_NO_ERROR ? K->FResult : NARVI_ERR_UNKNOWN_EXCEPTION;
+    }
+    return NARVI_ERR_UNKNOWN_EXCEPTION;
+}
+
+// Runs Body (which returns 0 on success or a code whose text it already set).
+template <class F>
+NARVI_INT32_T Run(F&& Body) noexcept {
+    TFloatGuard Guard;
+    try {
+        const NARVI_INT32_T Code = Body();
+        return Code == NARVI_NO_ERROR ? Success() : Code;
+    } catch (const Exception& E) {
+        return Failure(E.Message().c_str(), CodeOf(E));
+    } catch (const std::bad_alloc&) {
+        return Failure("Out of memory", NARVI_ERR_UNKNOWN_EXCEPTION);
+    } catch (const std::exception& E) {
+        return Failure(E.what(), NARVI_ERR_UNKNOWN_EXCEPTION);
+    } catch (...) {
+        return Failure("Unknown exception", NARVI_ERR_UNKNOWN_EXCEPTION);
+    }
+}
+
+TKQMReader& ReaderOf(NARVI_FILE_T Handle) {
+    if (!Handle) throw EKQMError("Invalid handle (null)", NARVI_ERR_BAD_ARG);
+    return *static_cast<TKQMReader*>(Handle);
+}
+
+template <class T, class V>
+void Put(T* Out, const V& Value) {
+    if (Out) *Out = Value;
+}
+
+std::uint32_t ChannelOf(std::uint8_t Pattern) {
+    switch (Pattern) {
+        case CH_LO: return NARVI_CHANNEL_LP;
+        case CH_HI: return NARVI_CHANNEL_HP;
+        case CH_RP: return NARVI_CHANNEL_REF;
+        // No channel of its own: report the otherwise unused id rather than a stale one.
+        default: return NARVI_CHANNEL_SHP;
+    }
+}
+
+}  // namespace
+
+extern "C" {
+
+NARVI_API NARVI_INT32_T NARVI_CALL narvi_get_library_version(NARVI_UINT16_T* API_MAJOR, NARVI_UINT16_T* API_MINOR,
+                                                             NARVI_CSZ_T* BUILD_VERSION, NARVI_CSZ_T* BUILD_SYSTEM) {
+    return Run([&] {
+        Put(API_MAJOR, NARVI_UINT16_T(NARVI_API_MAJOR_VERSION));
+        Put(API_MINOR, NARVI_UINT16_T(NARVI_API_MINOR_VERSION));
+        Put(BUILD_VERSION, KQMLIB_BUILD_VERSION);
+        Put(BUILD_SYSTEM, KQMLIB_BUILD_SYSTEM);
+        return NARVI_NO_ERROR;
+    });
+}
+
+NARVI_API NARVI_INT32_T NARVI_CALL narvi_get_last_error(NARVI_CSZ_T* ERROR_MESSAGE) {
+    // Leaves the last-error state alone, so it can be asked any number of times.
+    Put(ERROR_MESSAGE, LastMessage.c_str());
+    return NARVI_NO_ERROR;
+}
+
+NARVI_API NARVI_INT32_T NARVI_CALL narvi_open(NARVI_CSZ_T PATH, NARVI_FILE_T* HANDLE) {
+    return Run([&] {
+        if (!PATH) throw EKQMError("No file name given", NARVI_ERR_BAD_ARG);
+        if (!HANDLE) throw EKQMError("No handle to return the file in", NARVI_ERR_BAD_ARG);
+        *HANDLE = new TKQMReader(std::string(PATH));
+        return NARVI_NO_ERROR;
+    });
+}
+
+NARVI_API NARVI_INT32_T NARVI_CALL narvi_close(NARVI_FILE_T HANDLE) {
+    return Run([&] {
+        delete static_cast<TKQMReader*>(HANDLE);
+        return NARVI_NO_ERROR;
+    });
+}
+
+NARVI_API NARVI_INT32_T NARVI_CALL narvi_reindex(NARVI_FILE_T HANDLE) {
+    return Run([&] {
+        ReaderOf(HANDLE).Reindex();
+        return NARVI_NO_ERROR;
+    });
+}
+
+NARVI_API NARVI_INT32_T NARVI_CALL narvi_seek_time(NARVI_FILE_T HANDLE, NARVI_FLOAT64_T TIME) {
+    return Run([&] {
+        ReaderOf(HANDLE).SeekTimeInternal(TIME);
+        return NARVI_NO_ERROR;
+    });
+}
+
+NARVI_API NARVI_INT32_T NARVI_CALL narvi_seek_time_external(NARVI_FILE_T HANDLE, NARVI_FLOAT64_T TIME) {
+    return Run([&] {
+        ReaderOf(HANDLE).SeekTimeExternal(TIME);
+        return NARVI_NO_ERROR;
+    });
+}
+
+NARVI_API NARVI_INT32_T NARVI_CALL narvi_seek(NARVI_FILE_T HANDLE, NARVI_UINT32_T INDEX) {
+    return Run([&]() -> NARVI_INT32_T {
+        TKQMReader& Reader = ReaderOf(HANDLE);
+        Reader.Seek(INDEX);
+        if (INDEX != 0xFFFFFFFFu && Reader.Tell() != INDEX)
+            return Failure("Seek beyond end of file", NARVI_ERR_BAD_ARG);
+        return NARVI_NO_ERROR;
+    });
+}
+
+NARVI_API NARVI_INT32_T NARVI_CALL narvi_tell(NARVI_FILE_T HANDLE, NARVI_UINT32_T* INDEX) {
+    return Run([&] {
+        Put(INDEX, ReaderOf(HANDLE).Tell());
+        return NARVI_NO_ERROR;
+    });
+}
+
+NARVI_API NARVI_INT32_T NARVI_CALL narvi_get_info(NARVI_FILE_T HANDLE, NARVI_CSZ_T* INSTRUMENT, NARVI_CSZ_T* SERIAL,
+                                                  NARVI_CSZ_T* EPOCH, NARVI_FLOAT64_T* V_GROUP,
+                                                  NARVI_FLOAT64_T* SAMPLING_TIME, NARVI_UINT16_T* FLAGS,
+                                                  NARVI_UINT16_T* NUM_FACETS) {
+    return Run([&] {
+        const TKQMReader& Reader = ReaderOf(HANDLE);
+        Put(INSTRUMENT, Reader.FHeader.Instrument.c_str());
+        Put(SERIAL, Reader.FHeader.Serial.c_str());
+        Put(EPOCH, Reader.FEpoch.c_str());
+        Put(V_GROUP, 2.0 * double(Reader.FHeader.RangeFactor) * 1e9);
+        Put(SAMPLING_TIME, 1e-9);
+        Put(FLAGS, NARVI_UINT16_T(1));
+        Put(NUM_FACETS, NARVI_UINT16_T(Reader.FHeader.NF));
+        return NARVI_NO_ERROR;
+    });
+}
+
+NARVI_API NARVI_INT32_T NARVI_CALL narvi_read(NARVI_FILE_T HANDLE, NARVI_FLOAT64_T* TIME_SORG,
+                                              NARVI_FLOAT64_T* TIME_EXTERNAL, NARVI_FLOAT64_VECTOR3_T* ORIGIN,
+                                              NARVI_FLOAT64_VECTOR3_T* DIRECTION, NARVI_UINT16_T* FLAGS,
+                                              NARVI_UINT16_T* FACET, NARVI_UINT32_T* SBL_COUNT,
+                                              NARVI_UINT32_T* SBL_SIZE, NARVI_SBL_PTR_T* SBL) {
+    return Run([&] {
+        TKQMReader& Reader = ReaderOf(HANDLE);
+        const TKQMMeasBlock* P = Reader.Read();
+        const TKQMHeader& H = Reader.FHeader;
+        const double GroupVelocityHalf = double(H.RangeFactor) * 1e9;
+
+        Put(TIME_SORG, double(P->Time4ns * 4) / 1e9);
+        Put(TIME_EXTERNAL, double(P->TimeUs) / 1e6);
+        Put(ORIGIN, NARVI_FLOAT64_VECTOR3_T{P->Ori[0], P->Ori[1], P->Ori[2]});
+        Put(DIRECTION, NARVI_FLOAT64_VECTOR3_T{P->Dir[0], P->Dir[1], P->Dir[2]});
+        Put(FACET, NARVI_UINT16_T(P->Facet));
+
+        NARVI_UINT16_T Flags = 0;
+        const std::uint32_t Count = P->SampleBlockCount;
+        NARVI_SBL_PTR_T Blocks = SampleBlocks;
+        if (P->Content & HOUSEKEEPING) {
+            Blocks = nullptr;
+            Flags |= NARVI_FLAGS_HOUSEKEEPING;
+        }
+        if (Reader.FHouseBlock.GPSSyncLastSecond) Flags |= NARVI_FLAGS_SYNC_LASTSEC;
+        if (Reader.FHouseBlock.GPSSynchronized) Flags |= NARVI_FLAGS_SYNCHRONIZED;
+        Put(FLAGS, Flags);
+        Put(SBL_COUNT, Count);
+        Put(SBL_SIZE, NARVI_UINT32_T(sizeof(NARVI_SBL_T)));
+        Put(SBL, Blocks);
+
+        if (Count > std::uint32_t(MAXSAMPLEBLOCKS))
+            throw EKQMError(Format("Maximum number of sample blocks exceeded (%d)", Count), NARVI_ERR_BAD_ARG);
+        std::int32_t Total = 0;
+        for (std::uint32_t i = 0; i < Count; ++i) {
+            const TKQMSampleBlock& B = P->SampleBlocks[i];
+            NARVI_SBL_T& S = SampleBlocks[i];
+            const std::uint8_t C = B.ChannelDescriptor & CH_MASK;
+            S.CHANNEL = ChannelOf(C);
+            S.TIME_SOSBL = double(B.SampleBlockTimeStamp * 4 + P->Time4ns * 4) / 1e9;
+            S.SAMPLE_COUNT = NARVI_UINT32_T(B.SampleCount);
+            S.SAMPLE_SIZE = 2;
+            S.SAMPLE = &SampleValues[Total];
+            if (!Reader.FRawDataModeEnabled) {
+                if (C == CH_LO) S.TIME_SOSBL += double(H.RangeOffsLP) / GroupVelocityHalf;
+                if (C == CH_HI) S.TIME_SOSBL += double(H.RangeOffsHP) / GroupVelocityHalf;
+                if (H.ParameterMainId == 5 && C != CH_REFPULSE) {
+                    const std::uint32_t N = C == CH_LO ? H.PreQuadCount3 : C == CH_HI ? H.PreQuadCount2 : H.PreQuadCount1;
+                    S.TIME_SOSBL -= double(std::uint64_t(N) << 2) * 1e-9;
+                }
+            }
+            if (B.SampleCount < 0 || B.SampleCount > MAXSAMPLEVALUES)
+                throw EKQMError(Format("Maximum number of sample values per sample block exceeded (%d)", B.SampleCount),
+                                NARVI_ERR_BAD_ARG);
+            if (B.SampleCount + Total > MaxSampleValues)
+                throw EKQMError(Format("Maximum sample values exceeded (%d)", MaxSampleValues), ResultSampleOverflow);
+            for (std::int32_t j = 0; j < B.SampleCount; ++j) SampleValues[Total + j] = B.Samples[std::size_t(j)];
+            Total += B.SampleCount;
+        }
+        return NARVI_NO_ERROR;
+    });
+}
+
+NARVI_API NARVI_INT32_T NARVI_CALL narvi_set_trace_callback(NARVI_FILE_T HANDLE, NARVI_TRACE_CALLBACK_T TRACE_CALLBACK,
+                                                            NARVI_POINTER_T USERDATA) {
+    return Run([&] {
+        TKQMReader& Reader = ReaderOf(HANDLE);
+        Reader.FTraceCallback = TRACE_CALLBACK;
+        Reader.FTraceUserData = USERDATA;
+        return NARVI_NO_ERROR;
+    });
+}
+
+NARVI_API NARVI_INT32_T NARVI_CALL narvi_set_track_callback(NARVI_FILE_T HANDLE, NARVI_TRACK_CALLBACK_T TRACK_CALLBACK,
+                                                            NARVI_POINTER_T USERDATA) {
+    return Run([&] {
+        TKQMReader& Reader = ReaderOf(HANDLE);
+        Reader.FTrackCallback = TRACK_CALLBACK;
+        Reader.FTrackUserData = USERDATA;
+        return NARVI_NO_ERROR;
+    });
+}
+
+NARVI_API NARVI_INT32_T NARVI_CALL narvi_set_mode_int(NARVI_FILE_T HANDLE, NARVI_UINT32_T KEY, NARVI_INT32_T VALUE) {
+    return Run([&] {
+        TKQMReader& Reader = ReaderOf(HANDLE);
+        if (KEY != NARVI_MODE_RAW) throw Exception(Format("Unknown key specified (0x%8.8x)", KEY));
+        Reader.FRawDataModeEnabled = VALUE != 0;
+        return NARVI_NO_ERROR;
+    });
+}
+
+NARVI_API NARVI_INT32_T NARVI_CALL narvi_get_mode_int(NARVI_FILE_T HANDLE, NARVI_UINT32_T KEY, NARVI_INT32_T* VALUE) {
+    return Run([&] {
+        const TKQMReader& Reader = ReaderOf(HANDLE);
+        if (KEY != NARVI_MODE_RAW) throw Exception(Format("Unknown key specified (0x%8.8x)", KEY));
+        Put(VALUE, NARVI_INT32_T(Reader.FRawDataModeEnabled ? 1 : 0));
+        return NARVI_NO_ERROR;
+    });
+}
+
+}  // extern "C"
