@@ -133,18 +133,18 @@ void Append(std::string& out, std::string_view pattern, const TParts& p, int dep
         }
         switch (lc) {
         case 'c':
-            Append(out, ShortDateFormat, p, depth + 1);
+            Append(out, LocaleShortDateFormat, p, depth + 1);
             if (p.Hour || p.Minute || p.Second || p.MSec) {
                 out += ' ';
-                Append(out, LongTimeFormat, p, depth + 1);
+                Append(out, LocaleLongTimeFormat, p, depth + 1);
             }
             break;
         case 'd':
             if (run >= 6) {
                 run = 6;
-                Append(out, LongDateFormat, p, depth + 1);
+                Append(out, LocaleLongDateFormat, p, depth + 1);
             } else if (run == 5) {
-                Append(out, ShortDateFormat, p, depth + 1);
+                Append(out, LocaleShortDateFormat, p, depth + 1);
             } else if (run == 4) {
                 out += kLongDay[p.DayOfWeek];
             } else if (run == 3) {
@@ -202,9 +202,9 @@ void Append(std::string& out, std::string_view pattern, const TParts& p, int dep
         case 't':
             if (run >= 2) {
                 run = 2;
-                Append(out, LongTimeFormat, p, depth + 1);
+                Append(out, LocaleLongTimeFormat, p, depth + 1);
             } else {
-                Append(out, ShortTimeFormat, p, depth + 1);
+                Append(out, LocaleShortTimeFormat, p, depth + 1);
             }
             break;
         default:
@@ -229,6 +229,6 @@ std::string FormatDateTime(std::string_view pattern, double value) {
     return out;
 }
 
-double EncodeDate(int year, int month, int day) {
+double DateFromCivil(int year, int month, int day) {
     return static_cast<double>(DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) + kUnixOffset);
 }

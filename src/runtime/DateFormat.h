@@ -13,15 +13,15 @@
 #include <string_view>
 
 // The fixed, locale-independent formats that stand for the framework's
-// locale settings.
-inline constexpr std::string_view ShortDateFormat = "yyyy-mm-dd";
-inline constexpr std::string_view LongDateFormat = "d mmmm yyyy";
-inline constexpr std::string_view ShortTimeFormat = "hh:nn";
-inline constexpr std::string_view LongTimeFormat = "hh:nn:ss";
+// locale settings (the elements c, t, tt, ddddd and dddddd).
+inline constexpr std::string_view LocaleShortDateFormat = "yyyy-mm-dd";
+inline constexpr std::string_view LocaleLongDateFormat = "d mmmm yyyy";
+inline constexpr std::string_view LocaleShortTimeFormat = "hh:nn";
+inline constexpr std::string_view LocaleLongTimeFormat = "hh:nn:ss";
 
 // Values that are not finite or lie outside the years 1 to 9999 give an
 // empty text.
 std::string FormatDateTime(std::string_view pattern, double value);
 
 // Days since 1899-12-30 of a calendar date; no range check.
-double EncodeDate(int year, int month, int day);
+double DateFromCivil(int year, int month, int day);

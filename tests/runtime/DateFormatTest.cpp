@@ -7,7 +7,7 @@
 namespace {
 
 TEST(DateFormat, Elements) {
-    const double t = EncodeDate(2024, 3, 5) + (13 * 3600 + 7 * 60 + 9.25) / 86400.0;  // a Tuesday
+    const double t = DateFromCivil(2024, 3, 5) + (13 * 3600 + 7 * 60 + 9.25) / 86400.0;  // a Tuesday
     const std::pair<const char*, const char*> cases[] = {
         {"yyyy-mm-dd", "2024-03-05"},
         {"d/m/yy", "5/3/24"},
@@ -30,12 +30,12 @@ TEST(DateFormat, Elements) {
 
 TEST(DateFormat, EpochRoundingAndRange) {
     EXPECT_EQ(FormatDateTime("yyyy-mm-dd hh:nn", 0), "1899-12-30 00:00");
-    EXPECT_EQ(FormatDateTime("c", EncodeDate(2000, 2, 29)), "2000-02-29");
+    EXPECT_EQ(FormatDateTime("c", DateFromCivil(2000, 2, 29)), "2000-02-29");
     // a time a fraction of a millisecond before midnight rounds into the next day
-    EXPECT_EQ(FormatDateTime("yyyy-mm-dd hh:nn:ss", EncodeDate(2023, 12, 31) + 1 - 1e-10), "2024-01-01 00:00:00");
+    EXPECT_EQ(FormatDateTime("yyyy-mm-dd hh:nn:ss", DateFromCivil(2023, 12, 31) + 1 - 1e-10), "2024-01-01 00:00:00");
     EXPECT_EQ(FormatDateTime("c", std::numeric_limits<double>::quiet_NaN()), "");
     EXPECT_EQ(FormatDateTime("c", 1e300), "");
-    EXPECT_EQ(FormatDateTime("yyyy", EncodeDate(9999, 12, 31)), "9999");
+    EXPECT_EQ(FormatDateTime("yyyy", DateFromCivil(9999, 12, 31)), "9999");
 }
 
 }  // namespace
