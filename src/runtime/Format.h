@@ -3,6 +3,8 @@
 // (%d %u %x %s %f %e %g %p %%, with flags, width and precision).
 // The decimal separator is always ".", whatever the process locale.
 
+#include "Exception.h"
+
 #include <cstdint>
 #include <span>
 #include <string>
