@@ -3,8 +3,8 @@
 // index, record slots, and the trace and progress plumbing.
 //
 // The class is split over several sources: KQMReader.cpp (construction,
-// header, index opening, callbacks), KQMRecord.cpp (record framing),
-// KQMReaderRead.cpp (slots, read and seek), KQMGeometry.cpp (beam geometry)
+// header, index opening, callbacks), KQMDecode.cpp (record framing),
+// KQMRead.cpp (slots, read and seek), KQMGeometry.cpp (beam geometry)
 // and KQMReindex.cpp (index building).
 
 #include <array>
@@ -173,6 +173,15 @@ public:
     void SeekTimeExternal(double Time);
     std::uint32_t Tell();
     void Reset();
+    void Fetch();
+    void FreeBufferBlock(TKQMMeasBlock*& P);
+    void FreeBufferBlocksAll();
+    void SeekBufferBlock(TKQMMeasBlock*& P);
+    static void DeleteSampleBlock(TKQMMeasBlock* P, int SB);
+    static void MoveSampleValues(TKQMMeasBlock* PFrom, int SBFrom, TKQMMeasBlock* PInto, int SBInto);
+    static void MoveSampleBlock(TKQMMeasBlock* PFrom, int SBFrom, TKQMMeasBlock* PInto);
+    // Returns the number of blocks moved over from PNext.
+    static int CheckSampleBlockConnectivity(TKQMMeasBlock* PThis, TKQMMeasBlock* PNext);
 
     // Beam geometry of FThis.
     void CalculateOutput();
@@ -205,7 +214,16 @@ public:
 
     std::vector<std::uint8_t> FRecordBuffer = std::vector<std::uint8_t>(65536);  // one measurement block
     bool FGeometryWarned = false;                                                 // one geometry warning per file
+    bool FAtEnd = false;  // the last record has been read; the cursor stands behind it
 };
 
 // The recording's index file: the path with its extension replaced by ".idx".
 std::string IndexPathOf(const std::string& Path);
+
+// narvi_read's outputs for a decoded record: times, geometry, flags, and the
+// sample blocks in the library's process-wide buffers (valid until the next
+// call). Raises with code 666 when the samples exceed those buffers.
+void ReadOutput(const TKQMReader& Reader, const TKQMMeasBlock& P, NARVI_FLOAT64_T* TIME_SORG,
+                NARVI_FLOAT64_T* TIME_EXTERNAL, NARVI_FLOAT64_VECTOR3_T* ORIGIN, NARVI_FLOAT64_VECTOR3_T* DIRECTION,
+                NARVI_UINT16_T* FLAGS, NARVI_UINT16_T* FACET, NARVI_UINT32_T* SBL_COUNT, NARVI_UINT32_T* SBL_SIZE,
+                NARVI_SBL_PTR_T* SBL);
