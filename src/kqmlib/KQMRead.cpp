@@ -1,0 +1,311 @@
+// Reading shots: the three record slots (previous, current, following),
+// joining sample blocks that continue one another, and positioning through
+// the index by record number, internal time and external time.
+
+#include <cmath>
+#include <cstring>
+
+#include "Buffer.h"
+#include "KQMIndex.h"
+#include "KQMReader.h"
+#include "Rounding.h"
+
+namespace {
+
+void RequireIndex(const TKQMReader& R) {
+    if (!R.FIndex) throw ENoIndex("No index available");
+}
+
+bool Valid(const TKQMMeasBlock* P) { return P && P->Valid; }
+bool IsHousekeeping(const TKQMMeasBlock* P) { return (P->Content & HOUSEKEEPING) != 0; }
+
+// The current index entry's file position, refused when it cannot lie in the recording.
+std::int64_t EntryPosition(TKQMReader& R) {
+    const std::int64_t Pos = R.FIndex->GetFilePosition();
+    const std::int64_t Size = R.FStream->GetSize();
+    if (Pos < 0 || Pos > Size)
+        throw EKQMError(Format("Index entry %d: file position %d lies outside the recording (%d bytes)",
+                               R.FIndex->FBlock, Pos, Size),
+                        1);
+    return Pos;
+}
+
+// Index and stream on record N; returns where the record should begin.
+std::int64_t PositionOn(TKQMReader& R, std::int64_t N) {
+    R.FIndex->Seek(N);
+    const std::int64_t Pos = EntryPosition(R);
+    R.FStream->Seek(Pos, soBeginning);
+    return Pos;
+}
+
+// Where the index would point for a decoded record (at the sync word, if any).
+std::int64_t IndexedPosition(const TKQMReader& R, const TKQMMeasBlock* P) { return P->Start + R.FIndex->FOffset; }
+
+// The index's time stamps replace the decoded ones: index building may have
+// corrected them by GPS synchronisation.
+void TakeIndexTimes(TKQMReader& R, TKQMMeasBlock* P) {
+    P->Number = R.FIndex->FBlock;
+    P->TimeUs = R.FIndex->GetTimeStamp();
+    P->Time4ns = R.FIndex->GetTimeInternal();
+}
+
+// Decodes record N as a neighbour of the current one. A neighbour that is
+// damaged, or whose resynchronisation landed on another record, is no
+// neighbour: false, and nothing is merged with it.
+bool DecodeNeighbour(TKQMReader& R, TKQMMeasBlock* P, std::int64_t N) {
+    try {
+        const std::int64_t Pos = PositionOn(R, N);
+        P->Number = N;
+        R.DecodeRecord(P);
+        if (IndexedPosition(R, P) != Pos) {
+            P->Valid = false;
+            return false;
+        }
+        TakeIndexTimes(R, P);
+        return true;
+    } catch (const Exception&) {
+        P->Valid = false;
+        return false;
+    }
+}
+
+// The entry after From whose record begins at Pos.
+std::int64_t FindEntry(TKQMReader& R, std::int64_t From, std::int64_t Pos, std::int64_t& Following) {
+    const std::int64_t Count = R.FIndex->FCount;
+    for (std::int64_t N = From + 1; N <= Count; ++N) {
+        R.FIndex->Seek(N);
+        const std::int64_t At = R.FIndex->GetFilePosition();
+        if (At == Pos) return N;
+        if (At > Pos) {
+            Following = N;
+            throw EKQMError(Format("Position %d: Record found by resynchronization is not in the index", Pos), 1);
+        }
+    }
+    Following = Count + 1;
+    throw EKQMError(Format("Position %d: Record found by resynchronization is not in the index", Pos), 1);
+}
+
+// Whole-block copy that leaves the unused tail of the samples alone.
+void CopySampleBlock(TKQMSampleBlock& Into, const TKQMSampleBlock& From) {
+    Into.SampleBlockTimeStamp = From.SampleBlockTimeStamp;
+    Into.ChannelDescriptor = From.ChannelDescriptor;
+    Into.SampleCount = From.SampleCount;
+    std::memcpy(Into.Samples.data(), From.Samples.data(), std::size_t(From.SampleCount));
+}
+
+// Joins the blocks of P that touch in time and share a channel. Going
+// downwards lets a run of several blocks collapse into its first block.
+void JoinWithinRecord(TKQMMeasBlock* P) {
+    for (int i = int(P->SampleBlockCount) - 2; i >= 0; --i) {
+        const TKQMSampleBlock& A = P->SampleBlocks[i];
+        const TKQMSampleBlock& B = P->SampleBlocks[i + 1];
+        if (A.SampleBlockTimeStamp + A.SampleCount / 4 == B.SampleBlockTimeStamp &&
+            A.ChannelDescriptor == B.ChannelDescriptor)
+            TKQMReader::MoveSampleValues(P, i + 1, P, i);
+    }
+}
+
+// Moves the blocks of PNext that continue a block of PThis to the end of
+// PThis. A moved block's time stamp is rebased to PThis's time, the time
+// every block of a record counts from.
+int MoveContinuations(TKQMMeasBlock* PThis, TKQMMeasBlock* PNext) {
+    int Moved = 0;
+    const std::int64_t Shift = PNext->Time4ns - PThis->Time4ns;
+    for (int i = int(PThis->SampleBlockCount) - 1; i >= 0; --i) {
+        for (int k = int(PNext->SampleBlockCount) - 1; k >= 0; --k) {
+            const TKQMSampleBlock& A = PThis->SampleBlocks[i];
+            const TKQMSampleBlock& B = PNext->SampleBlocks[k];
+            if (PThis->Time4ns + A.SampleBlockTimeStamp + A.SampleCount / 4 == PNext->Time4ns + B.SampleBlockTimeStamp &&
+                A.ChannelDescriptor == B.ChannelDescriptor) {
+                TKQMReader::MoveSampleBlock(PNext, k, PThis);
+                PThis->SampleBlocks[PThis->SampleBlockCount - 1].SampleBlockTimeStamp += Shift;
+                ++Moved;
+            }
+        }
+    }
+    return Moved;
+}
+
+// Seconds to whole units (ticks or microseconds), halves to even; a time
+// that is no number or lies far beyond any index time is refused.
+std::int64_t TimeUnits(double Seconds, double Multiplier, double Divisor) {
+    if (!std::isfinite(Seconds)) throw EKQMError(Format("Invalid time (%s)", std::isnan(Seconds) ? "NaN" : "infinite"), 1);
+    const double Units = Seconds * Multiplier / Divisor;
+    // Index times are at most 48 bits wide.
+    if (!(std::fabs(Units) < 9.0e15)) throw EKQMError(Format("Time out of range (%g s)", Seconds), 1);
+    return RoundHalfEven(Units);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Slots
+
+void TKQMReader::FreeBufferBlock(TKQMMeasBlock*& P) {
+    if (P) {
+        P->Valid = false;
+        P = nullptr;
+    }
+}
+
+void TKQMReader::FreeBufferBlocksAll() {
+    for (TKQMMeasBlock& M : FMeasBlocks) M.Valid = false;
+    FLast = FThis = FNext = nullptr;
+    FMeasIndex = -1;
+}
+
+void TKQMReader::SeekBufferBlock(TKQMMeasBlock*& P) {
+    for (std::size_t Tries = 0; Tries < FMeasBlocks.size(); ++Tries) {
+        FMeasIndex = (FMeasIndex + 1) % std::int32_t(FMeasBlocks.size());
+        if (!FMeasBlocks[std::size_t(FMeasIndex)].Valid) {
+            P = &FMeasBlocks[std::size_t(FMeasIndex)];
+            return;
+        }
+    }
+    throw EKQMError("No free record slot", 1);
+}
+
+void TKQMReader::DeleteSampleBlock(TKQMMeasBlock* P, int SB) {
+    for (int i = SB; i + 1 < int(P->SampleBlockCount); ++i) CopySampleBlock(P->SampleBlocks[i], P->SampleBlocks[i + 1]);
+    --P->SampleBlockCount;
+}
+
+void TKQMReader::MoveSampleValues(TKQMMeasBlock* PFrom, int SBFrom, TKQMMeasBlock* PInto, int SBInto) {
+    TKQMSampleBlock& From = PFrom->SampleBlocks[SBFrom];
+    TKQMSampleBlock& Into = PInto->SampleBlocks[SBInto];
+    const std::int32_t Sum = Into.SampleCount + From.SampleCount;
+    if (Sum > MAXSAMPLEVALUES)
+        throw EKQMError(Format("Maximum number of sample values per sample block exceeded (%d)", Sum), 1);
+    std::memcpy(Into.Samples.data() + Into.SampleCount, From.Samples.data(), std::size_t(From.SampleCount));
+    Into.SampleCount = Sum;
+    DeleteSampleBlock(PFrom, SBFrom);
+}
+
+void TKQMReader::MoveSampleBlock(TKQMMeasBlock* PFrom, int SBFrom, TKQMMeasBlock* PInto) {
+    const int Count = PInto->SampleBlockCount + 1;
+    if (Count > MAXSAMPLEBLOCKS) throw EKQMError(Format("Maximum number of sample blocks exceeded (%d)", Count), 1);
+    PInto->SampleBlockCount = std::uint8_t(Count);
+    CopySampleBlock(PInto->SampleBlocks[Count - 1], PFrom->SampleBlocks[SBFrom]);
+    DeleteSampleBlock(PFrom, SBFrom);
+}
+
+int TKQMReader::CheckSampleBlockConnectivity(TKQMMeasBlock* PThis, TKQMMeasBlock* PNext) {
+    if (!Valid(PThis) || IsHousekeeping(PThis)) return 0;
+    JoinWithinRecord(PThis);
+    if (!Valid(PNext) || IsHousekeeping(PNext)) return 0;
+    return MoveContinuations(PThis, PNext);
+}
+
+// ---------------------------------------------------------------------------
+// Read
+
+void TKQMReader::Fetch() {
+    RequireIndex(*this);
+    FreeBufferBlocksAll();
+    const std::int64_t Count = FIndex->FCount;
+    std::int64_t Block = FIndex->FBlock;
+    if (FAtEnd || Count == 0 || Block > Count) {
+        FAtEnd = true;
+        throw EEOF("*** EOF ***", 1);
+    }
+
+    // Whatever becomes of the current record, the next read goes on behind
+    // it: a damaged record must not stop a reader walking the file.
+    std::int64_t Following = Block + 1;
+    const auto MoveCursor = [&] {
+        FAtEnd = Following > Count;
+        FIndex->Seek(FAtEnd ? Count : Following);
+    };
+
+    try {
+        if (Block > 1) {
+            SeekBufferBlock(FLast);
+            if (!DecodeNeighbour(*this, FLast, Block - 1)) FreeBufferBlock(FLast);
+        }
+
+        SeekBufferBlock(FThis);
+        const std::int64_t Pos = PositionOn(*this, Block);
+        FThis->Number = Block;
+        DecodeRecord(FThis);
+        if (IndexedPosition(*this, FThis) != Pos) {
+            // Resynchronisation skipped damage; the record found is the one
+            // whose entry points at it, with that entry's times.
+            Block = FindEntry(*this, Block, IndexedPosition(*this, FThis), Following);
+            Following = Block + 1;
+            FreeBufferBlock(FLast);
+        }
+        TakeIndexTimes(*this, FThis);
+
+        if (IsHousekeeping(FThis)) {
+            FreeBufferBlock(FLast);
+        } else if (Block < Count) {
+            SeekBufferBlock(FNext);
+            if (!DecodeNeighbour(*this, FNext, Block + 1)) FreeBufferBlock(FNext);
+        }
+
+        CheckSampleBlockConnectivity(FLast, FThis);
+        int Moved = CheckSampleBlockConnectivity(FThis, FNext);
+        // A waveform may go on over several records: follow it as long as
+        // each record continues what the one before it moved over.
+        for (std::int64_t N = Block + 2; Moved > 0 && N <= Count; ++N) {
+            if (!DecodeNeighbour(*this, FNext, N) || IsHousekeeping(FNext)) break;
+            Moved = MoveContinuations(FThis, FNext);
+        }
+    } catch (...) {
+        MoveCursor();
+        throw;
+    }
+    MoveCursor();
+}
+
+TKQMMeasBlock* TKQMReader::Read() {
+    Fetch();
+    CalculateOutput();
+    return FThis;
+}
+
+// ---------------------------------------------------------------------------
+// Positioning
+
+namespace {
+
+// Common end of every positioning: the stream on the cursor's record, no slot in use.
+void PositionOnCursor(TKQMReader& R) {
+    R.FreeBufferBlocksAll();
+    R.FAtEnd = R.FIndex->FCount == 0;
+    if (!R.FAtEnd) R.FStream->Seek(EntryPosition(R), soBeginning);
+}
+
+}  // namespace
+
+void TKQMReader::Seek(std::uint32_t Index) {
+    RequireIndex(*this);
+    FIndex->Seek(std::int64_t(Index));
+    PositionOnCursor(*this);
+}
+
+void TKQMReader::SeekTimeInternal(double Time) {
+    RequireIndex(*this);
+    const std::int64_t Ticks = TimeUnits(Time, 1e9, 4);
+    if (FIndex->FCount > 0) FIndex->FindInternal(Ticks);
+    PositionOnCursor(*this);
+}
+
+void TKQMReader::SeekTimeExternal(double Time) {
+    RequireIndex(*this);
+    const std::int64_t Us = TimeUnits(Time, 1e6, 1);
+    if (FIndex->FCount > 0) FIndex->Find(Us);
+    PositionOnCursor(*this);
+}
+
+std::uint32_t TKQMReader::Tell() {
+    RequireIndex(*this);
+    return std::uint32_t(FAtEnd ? FIndex->FCount + 1 : FIndex->FBlock);
+}
+
+void TKQMReader::Reset() {
+    FLast = FThis = FNext = nullptr;
+    FStream->Seek(FStreamDataOffset, soBeginning);
+    FMeasIndex = -1;
+    FAtEnd = false;
+}
