@@ -9,6 +9,7 @@
 #include <string>
 
 #include "KQMReader.h"
+#include "KqmlibImpl.h"
 #include "narvi.h"
 
 namespace {
@@ -98,21 +99,6 @@ NARVI_INT32_T Failure(const char* Text, NARVI_INT32_T Code) noexcept {
     return Code;
 }
 
-// The order matters: all but the last two are reader errors.
-NARVI_INT32_T CodeOf(const Exception& E) noexcept {
-    if (dynamic_cast<const ENotSupported*>(&E)) return NARVI_ERR_NOT_IMPLEMENTED;
-    if (dynamic_cast<const ESyncLost*>(&E)) return NARVI_ERR_UNKNOWN_EXCEPTION;
-    if (dynamic_cast<const ECRCError*>(&E)) return NARVI_ERR_UNKNOWN_EXCEPTION;
-    if (dynamic_cast<const EAborted*>(&E)) return NARVI_ERR_UNKNOWN_EXCEPTION;
-    if (dynamic_cast<const ENoIndex*>(&E)) return NARVI_ERR_MISSING_INDEX;
-    if (dynamic_cast<const EEOF*>(&E)) return NARVI_END_OF_FILE;
-    if (const auto* K = dynamic_cast<const EKQMError*>(&E)) {
-        // A reader error without a code of its own is still a failure, never success.
-        return K->FResult != NARVI_NO_ERROR ? K->FResult : NARVI_ERR_UNKNOWN_EXCEPTION;
-    }
-    return NARVI_ERR_UNKNOWN_EXCEPTION;
-}
-
 // Runs Body (which returns 0 on success or a code whose text it already set).
 template <class F>
 NARVI_INT32_T Run(F&& Body) noexcept {
@@ -121,7 +107,7 @@ NARVI_INT32_T Run(F&& Body) noexcept {
         const NARVI_INT32_T Code = Body();
         return Code == NARVI_NO_ERROR ? Success() : Code;
     } catch (const Exception& E) {
-        return Failure(E.Message().c_str(), CodeOf(E));
+        return Failure(E.Message().c_str(), ResultCodeOf(E));
     } catch (const std::bad_alloc&) {
         return Failure("Out of memory", NARVI_ERR_UNKNOWN_EXCEPTION);
     } catch (const std::exception& E) {
@@ -152,6 +138,79 @@ std::uint32_t ChannelOf(std::uint8_t Pattern) {
 }
 
 }  // namespace
+
+// The order matters: all but the last two are reader errors.
+std::int32_t ResultCodeOf(const Exception& E) noexcept {
+    if (dynamic_cast<const ENotSupported*>(&E)) return NARVI_ERR_NOT_IMPLEMENTED;
+    if (dynamic_cast<const ESyncLost*>(&E)) return NARVI_ERR_UNKNOWN_EXCEPTION;
+    if (dynamic_cast<const ECRCError*>(&E)) return NARVI_ERR_UNKNOWN_EXCEPTION;
+    if (dynamic_cast<const EAborted*>(&E)) return NARVI_ERR_UNKNOWN_EXCEPTION;
+    if (dynamic_cast<const ENoIndex*>(&E)) return NARVI_ERR_MISSING_INDEX;
+    if (dynamic_cast<const EEOF*>(&E)) return NARVI_END_OF_FILE;
+    if (const auto* K = dynamic_cast<const EKQMError*>(&E)) {
+        // A reader error without a code of its own is still a failure, never success.
+        return K->FResult != NARVI_NO_ERROR ? K->FResult : NARVI_ERR_UNKNOWN_EXCEPTION;
+    }
+    return NARVI_ERR_UNKNOWN_EXCEPTION;
+}
+
+void ReadOutput(const TKQMReader& Reader, const TKQMMeasBlock& P, NARVI_FLOAT64_T* TIME_SORG,
+                NARVI_FLOAT64_T* TIME_EXTERNAL, NARVI_FLOAT64_VECTOR3_T* ORIGIN, NARVI_FLOAT64_VECTOR3_T* DIRECTION,
+                NARVI_UINT16_T* FLAGS, NARVI_UINT16_T* FACET, NARVI_UINT32_T* SBL_COUNT, NARVI_UINT32_T* SBL_SIZE,
+                NARVI_SBL_PTR_T* SBL) {
+    const TKQMHeader& H = Reader.FHeader;
+    const double GroupVelocityHalf = double(H.RangeFactor) * 1e9;
+
+    Put(TIME_SORG, double(P.Time4ns * 4) / 1e9);
+    Put(TIME_EXTERNAL, double(P.TimeUs) / 1e6);
+    Put(ORIGIN, NARVI_FLOAT64_VECTOR3_T{P.Ori[0], P.Ori[1], P.Ori[2]});
+    Put(DIRECTION, NARVI_FLOAT64_VECTOR3_T{P.Dir[0], P.Dir[1], P.Dir[2]});
+    Put(FACET, NARVI_UINT16_T(P.Facet));
+
+    NARVI_UINT16_T Flags = 0;
+    const std::uint32_t Count = P.SampleBlockCount;
+    NARVI_SBL_PTR_T Blocks = SampleBlocks;
+    if (P.Content & HOUSEKEEPING) {
+        Blocks = nullptr;
+        Flags |= NARVI_FLAGS_HOUSEKEEPING;
+    }
+    // The GPS state in force when this record was decoded, not after its neighbours.
+    if (P.GPSSyncLastSecond) Flags |= NARVI_FLAGS_SYNC_LASTSEC;
+    if (P.GPSSynchronized) Flags |= NARVI_FLAGS_SYNCHRONIZED;
+    Put(FLAGS, Flags);
+    Put(SBL_COUNT, Count);
+    Put(SBL_SIZE, NARVI_UINT32_T(sizeof(NARVI_SBL_T)));
+    Put(SBL, Blocks);
+
+    if (Count > std::uint32_t(MAXSAMPLEBLOCKS))
+        throw EKQMError(Format("Maximum number of sample blocks exceeded (%d)", Count), NARVI_ERR_BAD_ARG);
+    std::int32_t Total = 0;
+    for (std::uint32_t i = 0; i < Count; ++i) {
+        const TKQMSampleBlock& B = P.SampleBlocks[i];
+        NARVI_SBL_T& S = SampleBlocks[i];
+        const std::uint8_t C = B.ChannelDescriptor & CH_MASK;
+        S.CHANNEL = ChannelOf(C);
+        S.TIME_SOSBL = double(B.SampleBlockTimeStamp * 4 + P.Time4ns * 4) / 1e9;
+        S.SAMPLE_COUNT = NARVI_UINT32_T(B.SampleCount);
+        S.SAMPLE_SIZE = 2;
+        S.SAMPLE = &SampleValues[Total];
+        if (!Reader.FRawDataModeEnabled) {
+            if (C == CH_LO) S.TIME_SOSBL += double(H.RangeOffsLP) / GroupVelocityHalf;
+            if (C == CH_HI) S.TIME_SOSBL += double(H.RangeOffsHP) / GroupVelocityHalf;
+            if (H.ParameterMainId == 5 && C != CH_REFPULSE) {
+                const std::uint32_t N = C == CH_LO ? H.PreQuadCount3 : C == CH_HI ? H.PreQuadCount2 : H.PreQuadCount1;
+                S.TIME_SOSBL -= double(std::uint64_t(N) << 2) * 1e-9;
+            }
+        }
+        if (B.SampleCount < 0 || B.SampleCount > MAXSAMPLEVALUES)
+            throw EKQMError(Format("Maximum number of sample values per sample block exceeded (%d)", B.SampleCount),
+                            NARVI_ERR_BAD_ARG);
+        if (B.SampleCount + Total > MaxSampleValues)
+            throw EKQMError(Format("Maximum sample values exceeded (%d)", MaxSampleValues), ResultSampleOverflow);
+        for (std::int32_t j = 0; j < B.SampleCount; ++j) SampleValues[Total + j] = B.Samples[std::size_t(j)];
+        Total += B.SampleCount;
+    }
+}
 
 extern "C" {
 
@@ -250,58 +309,8 @@ NARVI_API NARVI_INT32_T NARVI_CALL narvi_read(NARVI_FILE_T HANDLE, NARVI_FLOAT64
                                               NARVI_UINT32_T* SBL_SIZE, NARVI_SBL_PTR_T* SBL) {
     return Run([&] {
         TKQMReader& Reader = ReaderOf(HANDLE);
-        const TKQMMeasBlock* P = Reader.Read();
-        const TKQMHeader& H = Reader.FHeader;
-        const double GroupVelocityHalf = double(H.RangeFactor) * 1e9;
-
-        Put(TIME_SORG, double(P->Time4ns * 4) / 1e9);
-        Put(TIME_EXTERNAL, double(P->TimeUs) / 1e6);
-        Put(ORIGIN, NARVI_FLOAT64_VECTOR3_T{P->Ori[0], P->Ori[1], P->Ori[2]});
-        Put(DIRECTION, NARVI_FLOAT64_VECTOR3_T{P->Dir[0], P->Dir[1], P->Dir[2]});
-        Put(FACET, NARVI_UINT16_T(P->Facet));
-
-        NARVI_UINT16_T Flags = 0;
-        const std::uint32_t Count = P->SampleBlockCount;
-        NARVI_SBL_PTR_T Blocks = SampleBlocks;
-        if (P->Content & HOUSEKEEPING) {
-            Blocks = nullptr;
-            Flags |= NARVI_FLAGS_HOUSEKEEPING;
-        }
-        if (Reader.FHouseBlock.GPSSyncLastSecond) Flags |= NARVI_FLAGS_SYNC_LASTSEC;
-        if (Reader.FHouseBlock.GPSSynchronized) Flags |= NARVI_FLAGS_SYNCHRONIZED;
-        Put(FLAGS, Flags);
-        Put(SBL_COUNT, Count);
-        Put(SBL_SIZE, NARVI_UINT32_T(sizeof(NARVI_SBL_T)));
-        Put(SBL, Blocks);
-
-        if (Count > std::uint32_t(MAXSAMPLEBLOCKS))
-            throw EKQMError(Format("Maximum number of sample blocks exceeded (%d)", Count), NARVI_ERR_BAD_ARG);
-        std::int32_t Total = 0;
-        for (std::uint32_t i = 0; i < Count; ++i) {
-            const TKQMSampleBlock& B = P->SampleBlocks[i];
-            NARVI_SBL_T& S = SampleBlocks[i];
-            const std::uint8_t C = B.ChannelDescriptor & CH_MASK;
-            S.CHANNEL = ChannelOf(C);
-            S.TIME_SOSBL = double(B.SampleBlockTimeStamp * 4 + P->Time4ns * 4) / 1e9;
-            S.SAMPLE_COUNT = NARVI_UINT32_T(B.SampleCount);
-            S.SAMPLE_SIZE = 2;
-            S.SAMPLE = &SampleValues[Total];
-            if (!Reader.FRawDataModeEnabled) {
-                if (C == CH_LO) S.TIME_SOSBL += double(H.RangeOffsLP) / GroupVelocityHalf;
-                if (C == CH_HI) S.TIME_SOSBL += double(H.RangeOffsHP) / GroupVelocityHalf;
-                if (H.ParameterMainId == 5 && C != CH_REFPULSE) {
-                    const std::uint32_t N = C == CH_LO ? H.PreQuadCount3 : C == CH_HI ? H.PreQuadCount2 : H.PreQuadCount1;
-                    S.TIME_SOSBL -= double(std::uint64_t(N) << 2) * 1e-9;
-                }
-            }
-            if (B.SampleCount < 0 || B.SampleCount > MAXSAMPLEVALUES)
-                throw EKQMError(Format("Maximum number of sample values per sample block exceeded (%d)", B.SampleCount),
-                                NARVI_ERR_BAD_ARG);
-            if (B.SampleCount + Total > MaxSampleValues)
-                throw EKQMError(Format("Maximum sample values exceeded (%d)", MaxSampleValues), ResultSampleOverflow);
-            for (std::int32_t j = 0; j < B.SampleCount; ++j) SampleValues[Total + j] = B.Samples[std::size_t(j)];
-            Total += B.SampleCount;
-        }
+        ReadOutput(Reader, *Reader.Read(), TIME_SORG, TIME_EXTERNAL, ORIGIN, DIRECTION, FLAGS, FACET, SBL_COUNT,
+                   SBL_SIZE, SBL);
         return NARVI_NO_ERROR;
     });
 }
