@@ -394,7 +394,12 @@ void DamageOverwrite(const std::string& Path, std::int64_t Offset, const std::ve
     std::FILE* F = std::fopen(Path.c_str(), "r+b");
     if (!F)
         Fail("cannot open " + Path);
-    const bool Ok = std::fseek(F, static_cast<long>(Offset), SEEK_SET) == 0 &&
+#ifdef _WIN32
+    const bool Sought = _fseeki64(F, Offset, SEEK_SET) == 0;
+#else
+    const bool Sought = fseeko(F, static_cast<off_t>(Offset), SEEK_SET) == 0;
+#endif
+    const bool Ok = Sought &&
                     (Bytes.empty() || std::fwrite(Bytes.data(), 1, Bytes.size(), F) == Bytes.size());
     if (std::fclose(F) != 0 || !Ok)
         Fail("cannot overwrite " + Path);
