@@ -96,7 +96,7 @@ TEST(StubBindingTest, LoadingFailuresNameTheLibrary) {
 TEST(StubBindingTest, BindsRequiredAndOptionalFunctions) {
     TWaveIntf full(kKqmLib, kFull);
     EXPECT_NE(full.hDll, nullptr);
-    EXPECT_NE(full.hDll, INVALID_HANDLE_VALUE);
+    EXPECT_NE(full.hDll, reinterpret_cast<TLibraryHandle>(~std::uintptr_t{0}));  // nothing loaded
     for (const void* fn : {(const void*)full.GetLibraryVersion, (const void*)full.GetLastError, (const void*)full.Open,
                            (const void*)full.Close, (const void*)full.Reindex, (const void*)full.SeekTime,
                            (const void*)full.SeekTimeExternal, (const void*)full.Seek, (const void*)full.Tell,
