@@ -100,7 +100,7 @@ const std::uint8_t* TField::Element(std::int32_t Col, std::int32_t Row, std::int
         KQMTypesError(FName + ": Field holds no data");
     const std::int32_t Pos = XOffset(Col, Row);
     if (FSize > Width)
-        KQMTypesError(Format("%s: Element of %d bytes is too wide for a %d-byte value", FName, FSize, Width));
+        KQMTypesError(Format("%s: Element of %d bytes is wider than %d bytes", FName, FSize, Width));
     return FX.data() + (Pos - 1);
 }
 
@@ -156,15 +156,16 @@ std::string TField::GetString(std::int32_t Col, std::int32_t Row) const
 
 std::string TField::Text(std::int32_t Col, std::int32_t Row) const
 {
+    // Integers are shown through 64 bits, so that 5- to 8-byte elements such
+    // as record time stamps show their value instead of failing.
     switch (FKind) {
     case fkUINT:
-        return Format("%u", GetUInt(Col, Row));
+        return Format("%u", RawUnsigned(Element(Col, Row, 8)));
     case fkINT:
-        return Format("%d", GetInt(Col, Row));
-    case fkBITS:
-    {
+        return Format("%d", GetInt64(Col, Row));
+    case fkBITS: {
         static const char Digits[] = "0123456789ABCDEF";
-        std::uint32_t V = GetUInt(Col, Row);
+        std::uint64_t V = RawUnsigned(Element(Col, Row, 8));
         std::string S(static_cast<std::size_t>(FSize) * 2, '0');
         for (auto It = S.rbegin(); It != S.rend() && V; ++It, V >>= 4)
             *It = Digits[V & 0xF];

@@ -147,6 +147,12 @@ TEST(FieldGet, TextByKind)
     EXPECT_EQ(Filled(fkSTRING, 4, {0, 0, 0, 0}).Text(), "");
     EXPECT_EQ(Filled(fkSTRING, 4, {' ', 'a', 0, 'b'}).GetString(), std::string(" a\0b", 4));
     EXPECT_EQ(Filled(fkSINGLE, 4, {0x3F, 0xC0, 0x00, 0x00}).Text(), "1.5");
+    // Record time stamps are five bytes wide.
+    EXPECT_EQ(Filled(fkUINT, 5, {0xFF, 0xFF, 0xFF, 0xFF, 0xFF}).Text(), "1099511627775");
+    EXPECT_EQ(Filled(fkINT, 5, {0xFF, 0xFF, 0xFF, 0xFF, 0xFE}).Text(), "-2");
+    EXPECT_EQ(Filled(fkBITS, 5, {0x01, 0, 0, 0, 0xAB}).Text(), "01000000AB");
+    EXPECT_EQ(ErrorOf([] { Filled(fkBITS, 9, std::vector<std::uint8_t>(9, 1)).Text(); }),
+              "F: Element of 9 bytes is wider than 8 bytes");
 }
 
 TEST(FieldGet, UnsafeAccessRaisesInsteadOfReadingOutsideTheData)
@@ -164,9 +170,9 @@ TEST(FieldGet, UnsafeAccessRaisesInsteadOfReadingOutsideTheData)
     EXPECT_EQ(ErrorOf([&] { Arr.XOffset(5, 5); }), "Cols invalid"); // columns are tested first
 
     TField U5 = Filled(fkUINT, 5, {1, 2, 3, 4, 5});
-    EXPECT_EQ(ErrorOf([&] { U5.GetUInt(); }), "F: Element of 5 bytes is too wide for a 4-byte value");
-    EXPECT_EQ(ErrorOf([&] { U5.GetInt(); }), "F: Element of 5 bytes is too wide for a 4-byte value");
-    EXPECT_EQ(ErrorOf([&] { U5.SetUInt(1); }), "F: Element of 5 bytes is too wide for a 4-byte value");
+    EXPECT_EQ(ErrorOf([&] { U5.GetUInt(); }), "F: Element of 5 bytes is wider than 4 bytes");
+    EXPECT_EQ(ErrorOf([&] { U5.GetInt(); }), "F: Element of 5 bytes is wider than 4 bytes");
+    EXPECT_EQ(ErrorOf([&] { U5.SetUInt(1); }), "F: Element of 5 bytes is wider than 4 bytes");
     TField S = Filled(fkSTRING, 2, {'a', 'b'});
     EXPECT_EQ(ErrorOf([&] { S.GetSingle(); }), "F: Element of 2 bytes is not a 4-byte float");
 }
