@@ -1,0 +1,303 @@
+#include "AxisPanel.h"
+
+#include <algorithm>
+
+#include "ChartAxis.h"
+#include "ChartMessages.h"
+#include "ChartUtils.h"
+#include "Format.h"
+
+TCustomAxisPanel::TCustomAxisPanel(TComponent* owner) : TComponent(owner) {
+    FAutoRepaint = false;
+    FBottomAxis = new TChartAxis(this);
+    FBottomAxis->SetHorizontal(true);
+    FTopAxis = new TChartAxis(this);
+    FTopAxis->SetHorizontal(true);
+    FTopAxis->SetOtherSide(true);
+    FTopAxis->SetZPosition(100);
+    FTopAxis->Grid().SetDefaultZPosition(100);
+    FLeftAxis = new TChartAxis(this);
+    FLeftAxis->Title().SetDefaultAngle(90);
+    FRightAxis = new TChartAxis(this);
+    FRightAxis->Title().SetDefaultAngle(270);
+    FRightAxis->SetOtherSide(true);
+    FRightAxis->SetZPosition(100);
+    FRightAxis->Grid().SetDefaultZPosition(100);
+    FDepthAxis = new TChartDepthAxis(this);
+    FDepthAxis->SetVisible(false);
+    FDepthAxis->SetIsDepthAxis(true);
+    FDepthAxis->SetOtherSide(true);
+    FPage = 1;
+    FScaleLastPage = true;
+    FAutoRepaint = true;
+}
+
+TCustomAxisPanel::~TCustomAxisPanel() {
+    Destroying();
+    FreeAllSeries();
+    FTools.Clear();
+    FAxes.Clear();
+}
+
+void TCustomAxisPanel::AddSeries(TChartSeries* series) {
+    if (!series || SeriesIndexOf(series) >= 0) return;
+    series->FParent = this;
+    series->AddedToChart();
+    FSeriesList.push_back(series);
+    BroadcastSeriesEvent(series, seAdd);
+    Invalidate();
+}
+
+void TCustomAxisPanel::RemoveSeries(TChartSeries* series) {
+    int index = SeriesIndexOf(series);
+    if (index < 0) return;
+    BroadcastSeriesEvent(series, seRemove);
+    series->RemovedFromChart();
+    FSeriesList.erase(FSeriesList.begin() + index);
+    series->FParent = nullptr;
+    Invalidate();
+}
+
+void TCustomAxisPanel::FreeAllSeries() {
+    std::vector<TChartSeries*> list = FSeriesList;
+    for (TChartSeries* s : list) {
+        s->SetParentChart(nullptr);
+        delete s;
+    }
+}
+
+TChartSeries* TCustomAxisPanel::Series(int index) const {
+    if (index < 0 || index >= SeriesCount())
+        throw ChartException(Format("Series index %d out of bounds (0 to %d).", index, SeriesCount() - 1));
+    return FSeriesList[static_cast<std::size_t>(index)];
+}
+
+int TCustomAxisPanel::SeriesIndexOf(const TChartSeries* series) const {
+    auto it = std::find(FSeriesList.begin(), FSeriesList.end(), series);
+    return it == FSeriesList.end() ? -1 : static_cast<int>(it - FSeriesList.begin());
+}
+
+int TCustomAxisPanel::ActiveSeriesCount() const {
+    return static_cast<int>(std::count_if(FSeriesList.begin(), FSeriesList.end(), [](TChartSeries* s) { return s->Active(); }));
+}
+
+int TCustomAxisPanel::MaxPointCount() const {
+    int n = 0;
+    for (TChartSeries* s : FSeriesList)
+        if (s->Active()) n = std::max(n, s->PointCount());
+    return n;
+}
+
+TChartSeries* TCustomAxisPanel::FirstSeriesOfAxis(const TChartAxis* axis) const {
+    for (TChartSeries* s : FSeriesList)
+        if (s->Active() && s->UsesAxis(axis)) return s;
+    for (TChartSeries* s : FSeriesList)
+        if (s->UsesAxis(axis)) return s;
+    return nullptr;
+}
+
+TChartSeries* TCustomAxisPanel::LongestSeriesOfAxis(const TChartAxis* axis) const {
+    bool anyActive = std::any_of(FSeriesList.begin(), FSeriesList.end(), [&](TChartSeries* s) { return s->Active() && s->UsesAxis(axis); });
+    TChartSeries* best = nullptr;
+    for (TChartSeries* s : FSeriesList)
+        if ((s->Active() || !anyActive) && s->UsesAxis(axis) && (!best || s->PointCount() > best->PointCount())) best = s;
+    return best;
+}
+
+bool TCustomAxisPanel::IsFreeSeriesColor(TColor color, bool checkAll) const {
+    for (TChartSeries* s : FSeriesList)
+        if ((checkAll || s->Active()) && s->SeriesColor() == color) return false;
+    return true;
+}
+
+TColor TCustomAxisPanel::FirstFreeSeriesColor(bool checkAll) const {
+    TColor c = PaletteColor(0);
+    for (int i = 0; i < ColorPaletteSize; ++i) {
+        c = PaletteColor(i);
+        if (IsFreeSeriesColor(c, checkAll)) return c;
+    }
+    return c;
+}
+
+void TCustomAxisPanel::BroadcastSeriesEvent(TChartSeries* series, TPlotSeriesEventKind kind) {
+    if (OnSeriesEvent) OnSeriesEvent(series, kind);
+}
+
+bool TCustomAxisPanel::IsValidDataSource(TChartSeries* series, TComponent* component) const {
+    if (!component || component == series) return false;
+    if (auto* s = dynamic_cast<TChartSeries*>(component))
+        return !series->SeriesFunction() || series->SeriesFunction()->IsValidSource(s);
+    if (auto* src = dynamic_cast<TPlotSeriesSource*>(component))
+        return src->AcceptsChart(const_cast<TCustomAxisPanel*>(this));
+    return false;
+}
+
+namespace {
+
+// Every source of the chain is compared, not only the first one, so that a
+// loop through a second source is refused as well.
+void CheckChain(const TChartSeries* series, const TComponent* component, std::vector<const TChartSeries*>& seen) {
+    if (std::find(seen.begin(), seen.end(), series) != seen.end()) return;
+    seen.push_back(series);
+    for (TComponent* c : series->SourceList()) {
+        if (c == component) throw ChartException(PlotConst().ErrCircularSource);
+        if (auto* s = dynamic_cast<TChartSeries*>(c)) CheckChain(s, component, seen);
+    }
+}
+
+}  // namespace
+
+void TCustomAxisPanel::CheckDataSource(TChartSeries* series, TComponent* component) const {
+    std::vector<const TChartSeries*> seen;
+    CheckChain(series, component, seen);
+}
+
+void TCustomAxisPanel::RefreshSeriesData(TChartSeries* series) {
+    if (!series || series->IsLoading()) return;
+    TComponent* source = series->DataSource();
+    if (auto* s = dynamic_cast<TChartSeries*>(source)) {
+        series->RefillFromSource(s);
+    } else if (auto* src = dynamic_cast<TPlotSeriesSource*>(source)) {
+        src->Refresh();
+    } else if (!source && series->SeriesFunction() && series->SeriesFunction()->NoSourceRequired()) {
+        series->SuspendNotify();
+        try {
+            series->ClearPoints();
+            series->SeriesFunction()->AddPoints(nullptr);
+        } catch (...) {
+            series->ResumeNotify();
+            throw;
+        }
+        series->ResumeNotify();
+    } else if (!source && !series->ManualData() && (IsDesigning() || series->IsDesigning())) {
+        series->FillSampleValues(series->NumSampleValues());
+    }
+}
+
+TChartAxis* TCustomAxisPanel::AddCustomAxis() {
+    return new TChartAxis(this);
+}
+
+bool TCustomAxisPanel::IsAxisShown(const TChartAxis* axis) const {
+    if (!axis || !FAxisVisible || !axis->Visible()) return false;
+    if (axis == FDepthAxis) return View3D();
+    bool anyActive = false;
+    for (TChartSeries* s : FSeriesList) {
+        if (!s->Active()) continue;
+        anyActive = true;
+        if (!s->ParticipatesInAxes()) return false;
+        if (s->UsesAxis(axis)) return true;
+    }
+    return !anyActive;
+}
+
+bool TCustomAxisPanel::AxisRunsAlongX(const TChartAxis* axis) const {
+    const TChartSeries* first = nullptr;
+    for (TChartSeries* s : FSeriesList)
+        if (s->UsesAxis(axis)) {
+            first = s;
+            break;
+        }
+    return (!first || first->ValuesVertical()) == axis->Horizontal();
+}
+
+double TCustomAxisPanel::SeriesExtremeForAxis(const TChartAxis* axis, bool maximum) const {
+    if (axis == FDepthAxis) {
+        TAxisLabelStyle style = axis->LabelStyle() == talAuto ? axis->CalcLabelStyle() : axis->LabelStyle();
+        if (style != talValue) return maximum ? FMaxZOrder + 0.5 : -0.5;
+        bool found = false;
+        double r = 0;
+        for (TChartSeries* s : FSeriesList) {
+            if (!s->Active()) continue;
+            double v = maximum ? s->HighestZ() : s->LowestZ();
+            if (!found || (maximum ? v > r : v < r)) r = v;
+            found = true;
+        }
+        return r;
+    }
+    if (FMaxPointsPerPage > 0 && AxisRunsAlongX(axis)) {
+        const TChartSeries* s = nullptr;
+        for (TChartSeries* c : FSeriesList)
+            if (c->Active() && c->UsesAxis(axis)) {
+                s = c;
+                break;
+            }
+        if (!s || s->PointCount() == 0) return 0;
+        const int n = s->PointCount();
+        const int p = FMaxPointsPerPage;
+        long first = static_cast<long>(FPage - 1) * p;
+        // a page past the data shows the real last page
+        if (first >= n) first = static_cast<long>((n - 1) / p) * p;
+        long last = std::min<long>(first + p - 1, n - 1);
+        const TChartValueList* list = axis->Horizontal() ? s->XValues() : s->YValues();
+        double v0 = list->ValueAt(static_cast<int>(first));
+        double v1 = list->ValueAt(static_cast<int>(last));
+        if (!maximum) return v0;
+        if (!FScaleLastPage && last - first + 1 < p) return v0 + (v1 - v0) * p / static_cast<double>(last - first + 1);
+        return v1;
+    }
+    bool anyActive = std::any_of(FSeriesList.begin(), FSeriesList.end(), [&](TChartSeries* s) { return s->Active() && s->UsesAxis(axis); });
+    bool found = false;
+    double r = 0;
+    for (TChartSeries* s : FSeriesList) {
+        if ((!s->Active() && anyActive) || s->PointCount() == 0 || !s->UsesAxis(axis)) continue;
+        double v = axis->Horizontal() ? (maximum ? s->HighestX() : s->LowestX()) : (maximum ? s->HighestY() : s->LowestY());
+        if (!found || (maximum ? v > r : v < r)) r = v;
+        found = true;
+    }
+    return r;
+}
+
+void TCustomAxisPanel::NotifyTools(int stage) {
+    std::vector<TPlotCustomTool*> tools = FTools.Items();
+    for (TPlotCustomTool* t : tools)
+        if (t->Active()) t->ChartStageNotify(stage);
+}
+
+void TCustomAxisPanel::SetMaxPointsPerPage(int value) {
+    if (value < 0) throw ChartException(PlotConst().ErrPointsPerPage);
+    SetValue(FMaxPointsPerPage, value);
+    if (FPage > PageCount()) FPage = PageCount();
+}
+
+void TCustomAxisPanel::SetPage(int value) {
+    value = std::max(std::min(value, PageCount()), 1);
+    if (value == FPage) return;
+    FPage = value;
+    Invalidate();
+    if (OnPageChange) OnPageChange(this);
+}
+
+int TCustomAxisPanel::PageCount() const {
+    if (FMaxPointsPerPage < 1 || FSeriesList.empty()) return 1;
+    const bool vertical = FSeriesList.front()->ValuesVertical();
+    const TChartAxis* axes[2] = {vertical ? FBottomAxis : FLeftAxis, vertical ? FTopAxis : FRightAxis};
+    int pages = 1;
+    for (const TChartAxis* a : axes) {
+        int n = 0;
+        for (TChartSeries* s : FSeriesList)
+            if (s->Active() && s->UsesAxis(a)) n = std::max(n, s->PointCount());
+        int count = n <= 0 ? 1 : (n - 1) / FMaxPointsPerPage + 1;
+        pages = std::max(pages, count);
+    }
+    return pages;
+}
+
+int TCustomAxisPanel::MultiLineTextWidth(const std::string& text, int& lines) const {
+    lines = 0;
+    if (text.empty()) return 0;
+    int width = 0;
+    std::size_t start = 0;
+    while (true) {
+        std::size_t end = text.find(LineSeparator, start);
+        ++lines;
+        width = std::max(width, TextWidth(text.substr(start, end == std::string::npos ? std::string::npos : end - start)));
+        if (end == std::string::npos) break;
+        start = end + 1;
+    }
+    return width;
+}
+
+void TCustomAxisPanel::Invalidate() {
+    if (FAutoRepaint && !IsDestroying()) ++FInvalidateCount;
+}

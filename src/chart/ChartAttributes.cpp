@@ -1,0 +1,538 @@
+#include "ChartAttributes.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+#include <string>
+
+#include "ChartMessages.h"
+#include "PlotCanvas.h"
+
+namespace {
+
+int textToInt(const std::string& s, int fallback) {
+    try {
+        std::size_t used = 0;
+        const int v = std::stoi(s, &used);
+        return used == s.size() ? v : fallback;
+    } catch (...) {
+        return fallback;
+    }
+}
+
+template <class T>
+bool store(T& field, const T& value) {
+    if (field == value) return false;
+    field = value;
+    return true;
+}
+
+}  // namespace
+
+int PlotDefaultFontSize() {
+    static const int size = textToInt(PlotConst().DefaultFontSize, 8);
+    return size;
+}
+
+const std::string& PlotDefaultFontName() {
+    static const std::string name = PlotConst().DefaultFontName;
+    return name;
+}
+
+// ---------------------------------------------------------------------------
+TChartPen::TChartPen(TNotifyEvent onChange) { OnChange = std::move(onChange); }
+
+void TChartPen::Assign(const TPersistent* source) {
+    const auto* pen = dynamic_cast<const TPen*>(source);
+    if (!pen) return;
+    bool changed = CopyFields(*pen);
+    if (const auto* p = dynamic_cast<const TChartPen*>(source)) {
+        changed |= store(FEndStyle, p->FEndStyle);
+        changed |= store(FSmallDots, p->FSmallDots);
+        changed |= store(FVisible, p->FVisible);
+    }
+    if (changed) Changed();
+}
+
+void TChartPen::SetEndStyle(TPenEndStyle value) {
+    if (store(FEndStyle, value)) Changed();
+}
+
+void TChartPen::SetSmallDots(bool value) {
+    if (store(FSmallDots, value)) Changed();
+}
+
+void TChartPen::SetVisible(bool value) {
+    if (store(FVisible, value)) Changed();
+}
+
+void TChartPen::SetDefaults(bool visible, TPenEndStyle endStyle) {
+    FVisible = FDefaultVisible = visible;
+    FEndStyle = FDefaultEndStyle = endStyle;
+}
+
+TChartHiddenPen::TChartHiddenPen(TNotifyEvent onChange) : TChartPen(std::move(onChange)) {
+    SetDefaults(false, esRound);
+}
+
+// Presets are set up before the owner's handler is attached, so construction notifies nobody.
+TDottedGrayPen::TDottedGrayPen(TNotifyEvent onChange) {
+    SetColor(clGray);
+    SetStyle(psDot);
+    OnChange = std::move(onChange);
+}
+
+TDarkGrayPen::TDarkGrayPen(TNotifyEvent onChange) {
+    SetColor(clGray);
+    OnChange = std::move(onChange);
+}
+
+TWhitePen::TWhitePen(TNotifyEvent onChange) {
+    SetColor(clWhite);
+    OnChange = std::move(onChange);
+}
+
+TChartAxisPen::TChartAxisPen(TNotifyEvent onChange) {
+    SetWidth(2);
+    OnChange = std::move(onChange);
+}
+
+// ---------------------------------------------------------------------------
+TChartBrush::TChartBrush(TNotifyEvent onChange) {
+    SetColor(SeriesDefaultColor);
+    OnChange = std::move(onChange);
+}
+
+TChartBrush::~TChartBrush() = default;
+
+void TChartBrush::Assign(const TPersistent* source) {
+    if (const auto* b = dynamic_cast<const TChartBrush*>(source)) {
+        SetImage(b->FImage.get());
+    }
+    TBrush::Assign(source);
+}
+
+TPicture& TChartBrush::Image() {
+    if (!FImage) {
+        FImage = std::make_unique<TPicture>();
+        FImage->OnChange = [this](TObject*) { Changed(); };
+    }
+    return *FImage;
+}
+
+void TChartBrush::SetImage(const TPicture* value) {
+    if (!value) {
+        if (FImage) {
+            FImage.reset();
+            Changed();
+        }
+        return;
+    }
+    Image().Assign(value);
+}
+
+const TBitmap* TChartBrush::ImageGraphic() const {
+    if (!FImage || !FImage->Graphic() || FImage->Graphic()->Empty()) return nullptr;
+    return FImage->Graphic();
+}
+
+// ---------------------------------------------------------------------------
+TPlotShadow::TPlotShadow(TNotifyEvent onChange, int defaultSize)
+    : OnChange(std::move(onChange)), FHorizSize(defaultSize), FVertSize(defaultSize), FDefaultSize(defaultSize) {}
+
+void TPlotShadow::Changed() {
+    if (OnChange) OnChange(this);
+}
+
+void TPlotShadow::Assign(const TPersistent* source) {
+    if (const auto* s = dynamic_cast<const TPlotShadow*>(source)) {
+        bool changed = store(FColor, s->FColor);
+        changed |= store(FHorizSize, s->FHorizSize);
+        changed |= store(FVertSize, s->FVertSize);
+        changed |= store(FTransparency, s->FTransparency);
+        if (changed) Changed();
+    }
+}
+
+void TPlotShadow::SetColor(TColor value) {
+    if (store(FColor, value)) Changed();
+}
+
+void TPlotShadow::SetHorizSize(int value) {
+    if (store(FHorizSize, value)) Changed();
+}
+
+void TPlotShadow::SetVertSize(int value) {
+    if (store(FVertSize, value)) Changed();
+}
+
+void TPlotShadow::SetTransparency(int value) {
+    const auto v = static_cast<TPlotTransparency>(std::clamp(value, 0, 100));
+    if (store(FTransparency, v)) Changed();
+}
+
+int TPlotShadow::ShadowExtent() const { return std::max(FHorizSize, FVertSize); }
+
+void TPlotShadow::SetShadowExtent(int value) {
+    bool changed = store(FHorizSize, value);
+    changed |= store(FVertSize, value);
+    if (changed) Changed();
+}
+
+void TPlotShadow::Draw(TCanvas3D& canvas, const TRect& r, int z) const {
+    if (FColor == clNone || (FHorizSize == 0 && FVertSize == 0)) return;
+    TCanvas* device = canvas.GetDeviceHandle();
+    if (device) {
+        device->Brush().SetStyle(bsSolid);
+        device->Brush().SetBitmap(nullptr);
+        device->Brush().SetColor(canvas.GetMonochrome() ? clBlack : FColor);
+        device->Pen().SetStyle(psClear);
+    }
+    TPlotBlend* blend = nullptr;
+    if (FTransparency > 0) {
+        const TRect moved{r.Left + FHorizSize, r.Top + FVertSize, r.Right + FHorizSize, r.Bottom + FVertSize};
+        blend = canvas.BeginTransparency(canvas.RectBoundsAtDepth(moved, z), FTransparency);
+    }
+    const TRect below{r.Left + FHorizSize, r.Bottom, r.Right + FHorizSize, r.Bottom + FVertSize};
+    const TRect right{r.Right, r.Top + FVertSize, r.Right + FHorizSize, r.Bottom + FVertSize};
+    if (z == 0) {
+        canvas.FillRectangle(OrientRect(below));
+        canvas.FillRectangle(OrientRect(right));
+    } else {
+        canvas.DrawRectangleAtDepth(below, z);
+        canvas.DrawRectangleAtDepth(right, z);
+    }
+    if (blend) canvas.EndTransparency(blend);
+}
+
+// ---------------------------------------------------------------------------
+TCustomPlotGradient::TCustomPlotGradient(TNotifyEvent onChange) : OnChange(std::move(onChange)) {}
+
+void TCustomPlotGradient::Changed() {
+    if (OnChange) OnChange(this);
+}
+
+void TCustomPlotGradient::Assign(const TPersistent* source) {
+    if (const auto* g = dynamic_cast<const TCustomPlotGradient*>(source)) {
+        bool changed = store(FBalance, g->FBalance);
+        changed |= store(FDirection, g->FDirection);
+        changed |= store(FStartColor, g->FStartColor);
+        changed |= store(FMidColor, g->FMidColor);
+        changed |= store(FEndColor, g->FEndColor);
+        changed |= store(FRadialX, g->FRadialX);
+        changed |= store(FRadialY, g->FRadialY);
+        changed |= store(FVisible, g->FVisible);
+        changed |= store(FUseMiddle, g->FUseMiddle);
+        if (changed) Changed();
+    }
+}
+
+void TCustomPlotGradient::SetDirection(TGradientDirection value) {
+    if (store(FDirection, value)) Changed();
+}
+void TCustomPlotGradient::SetStartColor(TColor value) {
+    if (store(FStartColor, value)) Changed();
+}
+void TCustomPlotGradient::SetEndColor(TColor value) {
+    if (store(FEndColor, value)) Changed();
+}
+void TCustomPlotGradient::SetMidColor(TColor value) {
+    if (value == clNone) {
+        if (FUseMiddle) {
+            FUseMiddle = false;
+            Changed();
+        }
+        return;
+    }
+    bool changed = store(FMidColor, value);
+    changed |= store(FUseMiddle, true);
+    if (changed) Changed();
+}
+void TCustomPlotGradient::SetBalance(int value) {
+    if (store(FBalance, value)) Changed();
+}
+void TCustomPlotGradient::SetVisible(bool value) {
+    if (store(FVisible, value)) Changed();
+}
+void TCustomPlotGradient::SetRadialX(int value) {
+    if (store(FRadialX, value)) Changed();
+}
+void TCustomPlotGradient::SetRadialY(int value) {
+    if (store(FRadialY, value)) Changed();
+}
+
+namespace {
+
+TColor mono(TColor c, bool monochrome) {
+    if (!monochrome) return c;
+    const TColor rgb = ColorToRGB(c);
+    const int grey = (GetRValue(rgb) + GetGValue(rgb) + GetBValue(rgb)) / 3;
+    return RGB(grey, grey, grey);
+}
+
+// Colour i of n steps from start to end, by the balance curve when the balance is not 50.
+TColor stepColor(TColor start, TColor end, int i, int n, int balance) {
+    const TColor s = ColorToRGB(start) & 0xFFFFFF;
+    const TColor e = ColorToRGB(end) & 0xFFFFFF;
+    int out[3];
+    const int sc[3] = {GetRValue(s), GetGValue(s), GetBValue(s)};
+    const int ec[3] = {GetRValue(e), GetGValue(e), GetBValue(e)};
+    if (balance == 50) {
+        for (int k = 0; k < 3; ++k) out[k] = n > 0 ? sc[k] + i * (ec[k] - sc[k]) / n : sc[k];
+    } else {
+        const double f = std::pow((i + 1.0) / (n + 1.0), balance * 0.015 + 0.5);
+        for (int k = 0; k < 3; ++k) out[k] = sc[k] + static_cast<int>(std::nearbyint((ec[k] - sc[k]) * f));
+    }
+    return RGB(std::clamp(out[0], 0, 255), std::clamp(out[1], 0, 255), std::clamp(out[2], 0, 255));
+}
+
+}  // namespace
+
+void TCustomPlotGradient::DrawRadial(TCanvas3D& canvas, const TRect& rect, TColor start, TColor end,
+                                     int balance) const {
+    const TRect r = OrientRect(rect);
+    const int w = r.Right - r.Left;
+    const int h = r.Bottom - r.Top;
+    if (w <= 0 || h <= 0) return;
+    TCanvas* device = canvas.GetDeviceHandle();
+    if (!device) return;
+    canvas.ClipToRectangle(r);
+    device->Brush().SetBitmap(nullptr);
+    device->Brush().SetStyle(bsSolid);
+    device->Brush().SetColor(end);
+    canvas.FillRectangle(r);
+    int n = std::min(255, std::max(w, h));
+    if ((w % 2) != 0 || (h % 2) != 0) --n;
+    const TPenStyle oldStyle = device->Pen().Style();
+    device->Pen().SetStyle(psClear);
+    if (n > 0) {
+        const int cx = FRadialX + 1 + (r.Left + r.Right) / 2;
+        const int cy = FRadialY + 1 + (r.Top + r.Bottom) / 2;
+        for (int i = n; i >= 0; --i) {
+            const int rx = (w / 2) * i / n;
+            const int ry = (h / 2) * i / n;
+            device->Brush().SetColor(stepColor(start, end, i, n, balance));
+            canvas.DrawEllipse(cx - rx, cy - ry, cx + rx, cy + ry);
+        }
+    }
+    device->Pen().SetStyle(oldStyle);
+    canvas.RemoveClipping();
+}
+
+void TCustomPlotGradient::Draw(TCanvas3D& canvas, const TRect& rect, int cornerSize) const {
+    const bool m = canvas.GetMonochrome();
+    const TColor start = mono(FStartColor, m);
+    const TColor end = mono(FEndColor, m);
+    const TColor mid = mono(FMidColor, m);
+    const TRect r = OrientRect(rect);
+    if (cornerSize > 0) canvas.ClipToRoundRectangle(r, cornerSize);
+    if (FDirection == gdRadial) {
+        DrawRadial(canvas, r, start, end, FBalance);
+    } else if (FUseMiddle) {
+        const int midY = (r.Top + r.Bottom) / 2;
+        const int midX = (r.Left + r.Right) / 2;
+        const TRect top{r.Left, r.Top, r.Right, midY};
+        const TRect bottom{r.Left, midY, r.Right, r.Bottom};
+        const TRect left{r.Left, r.Top, midX, r.Bottom};
+        const TRect right{midX, r.Top, r.Right, r.Bottom};
+        switch (FDirection) {
+            case gdTopBottom:
+                canvas.FillGradient(top, mid, 50, gdTopBottom, end);
+                canvas.FillGradient(bottom, start, 50, gdTopBottom, mid);
+                break;
+            case gdBottomTop:
+                canvas.FillGradient(top, start, 50, gdBottomTop, mid);
+                canvas.FillGradient(bottom, mid, 50, gdBottomTop, end);
+                break;
+            case gdLeftRight:
+                canvas.FillGradient(left, mid, 50, gdLeftRight, end);
+                canvas.FillGradient(right, start, 50, gdLeftRight, mid);
+                break;
+            case gdRightLeft:
+                canvas.FillGradient(left, start, 50, gdRightLeft, mid);
+                canvas.FillGradient(right, mid, 50, gdRightLeft, end);
+                break;
+            default: canvas.FillGradient(r, start, 50, FDirection, end); break;
+        }
+    } else {
+        canvas.FillGradient(r, start, FBalance, FDirection, end);
+    }
+    if (cornerSize > 0) canvas.RemoveClipping();
+}
+
+void TCustomPlotGradient::Draw(TCanvas3D& canvas, const TPoint (&points)[4], int z) const {
+    TPoint projected[4];
+    for (int i = 0; i < 4; ++i) projected[i] = canvas.WorldToScreen(points[i].x, points[i].y, z);
+    canvas.ClipToPolygon(projected, 4);
+    const TRect bounds = PointsBoundingRect(projected, 4);
+    const bool m = canvas.GetMonochrome();
+    if (FDirection == gdRadial) {
+        DrawRadial(canvas, bounds, mono(FStartColor, m), mono(FEndColor, m), FBalance);
+    } else {
+        canvas.FillGradient(bounds, mono(FStartColor, m), FBalance, FDirection, mono(FEndColor, m));
+    }
+    canvas.RemoveClipping();
+}
+
+void TPlotFontGradient::Assign(const TPersistent* source) {
+    if (const auto* g = dynamic_cast<const TPlotFontGradient*>(source)) {
+        if (store(FOutline, g->FOutline)) Changed();
+    }
+    TCustomPlotGradient::Assign(source);
+}
+
+void TPlotFontGradient::SetOutline(bool value) {
+    if (store(FOutline, value)) Changed();
+}
+
+// ---------------------------------------------------------------------------
+TPlotFont::TPlotFont(TNotifyEvent onChange) {
+    SetColor(clBlack);
+    SetCharset(DEFAULT_CHARSET);
+    SetName(PlotDefaultFontName());
+    SetSize(PlotDefaultFontSize());
+    FDefaultStyle = Style();
+    FDefaultColor = Color();
+    OnChange = std::move(onChange);
+}
+
+TPlotFont::~TPlotFont() = default;
+
+void TPlotFont::SubChanged(TObject*) { Changed(); }
+
+void TPlotFont::Assign(const TPersistent* source) {
+    if (const auto* f = dynamic_cast<const TPlotFont*>(source)) {
+        FInterCharSize = f->FInterCharSize;
+        if (f->FOutLine) OutLine().Assign(f->FOutLine.get());
+        if (f->FShadow) Shadow().Assign(f->FShadow.get());
+        if (f->FGradient) Gradient().Assign(f->FGradient.get());
+    }
+    TFont::Assign(source);
+}
+
+void TPlotFont::SetInterCharSize(int value) {
+    if (store(FInterCharSize, value)) Changed();
+}
+
+TChartHiddenPen& TPlotFont::OutLine() {
+    if (!FOutLine) FOutLine = std::make_unique<TChartHiddenPen>([this](TObject* s) { SubChanged(s); });
+    return *FOutLine;
+}
+
+void TPlotFont::SetOutLine(const TChartPen* value) {
+    if (!value) {
+        FOutLine.reset();
+        return;
+    }
+    OutLine().Assign(value);
+}
+
+TPlotShadow& TPlotFont::Shadow() {
+    if (!FShadow) FShadow = std::make_unique<TPlotShadow>([this](TObject* s) { SubChanged(s); });
+    return *FShadow;
+}
+
+void TPlotFont::SetShadow(const TPlotShadow* value) {
+    if (!value) {
+        FShadow.reset();
+        return;
+    }
+    Shadow().Assign(value);
+}
+
+TPlotFontGradient& TPlotFont::Gradient() {
+    if (!FGradient) FGradient = std::make_unique<TPlotFontGradient>([this](TObject* s) { SubChanged(s); });
+    return *FGradient;
+}
+
+void TPlotFont::SetGradient(const TPlotFontGradient* value) {
+    if (!value) {
+        FGradient.reset();
+        return;
+    }
+    Gradient().Assign(value);
+}
+
+bool TPlotFont::IsSizeStored() const { return Size() != PlotDefaultFontSize(); }
+
+bool TPlotFont::IsNameStored() const { return Name() != PlotDefaultFontName(); }
+
+// ---------------------------------------------------------------------------
+TView3DOptions::TView3DOptions(std::function<void()> invalidateParent)
+    : FInvalidateParent(std::move(invalidateParent)) {}
+
+void TView3DOptions::InvalidateParent() const {
+    if (FInvalidateParent) FInvalidateParent();
+}
+
+void TView3DOptions::Assign(const TPersistent* source) {
+    if (const auto* v = dynamic_cast<const TView3DOptions*>(source)) {
+        FElevation = v->FElevation;
+        FHorizOffset = v->FHorizOffset;
+        FOrthogonal = v->FOrthogonal;
+        FOrthoAngle = v->FOrthoAngle;
+        FPerspective = v->FPerspective;
+        FRotation = v->FRotation;
+        FTilt = v->FTilt;
+        FVertOffset = v->FVertOffset;
+        FZoom = v->FZoom;
+        FZoomText = v->FZoomText;
+        InvalidateParent();
+    }
+}
+
+void TView3DOptions::SetElevation(int value) {
+    if (store(FElevation, value)) InvalidateParent();
+}
+
+void TView3DOptions::SetHorizOffset(int value) {
+    if (store(FHorizOffset, value)) {
+        InvalidateParent();
+        if (OnOffsetChanged) OnOffsetChanged(true);
+    }
+}
+
+void TView3DOptions::SetOrthogonal(bool value) {
+    if (store(FOrthogonal, value)) InvalidateParent();
+}
+
+void TView3DOptions::SetOrthoAngle(int value) {
+    if (store(FOrthoAngle, value)) InvalidateParent();
+}
+
+void TView3DOptions::SetPerspective(int value) {
+    if (store(FPerspective, value)) InvalidateParent();
+}
+
+void TView3DOptions::SetRotation(int value) {
+    if (store(FRotation, value)) InvalidateParent();
+}
+
+void TView3DOptions::SetTilt(int value) {
+    if (store(FTilt, value)) InvalidateParent();
+}
+
+void TView3DOptions::SetVertOffset(int value) {
+    if (store(FVertOffset, value)) {
+        InvalidateParent();
+        if (OnOffsetChanged) OnOffsetChanged(false);
+    }
+}
+
+void TView3DOptions::SetZoom(int value) {
+    if (FZoom == value) return;
+    if (OnZoomChanging) OnZoomChanging(value);
+    FZoom = value;
+    InvalidateParent();
+}
+
+void TView3DOptions::SetZoomText(bool value) {
+    if (store(FZoomText, value)) InvalidateParent();
+}
+
+double TView3DOptions::OrthoSlope() const {
+    if (!FOrthogonal) return 1.0;
+    int a = FOrthoAngle;
+    if (a > 90) a = 180 - a;
+    return std::tan(a * std::numbers::pi / 180.0);
+}

@@ -1,0 +1,354 @@
+#pragma once
+// Axes: automatic or fixed ranges, mapping between values and pixels, label
+// steps and label texts.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ChartAttributes.h"
+#include "ChartError.h"
+#include "Graphics.h"
+
+class TCustomAxisPanel;
+class TChartSeries;
+
+// Pixel positions never leave -PositionLimit .. PositionLimit, so that a far
+// value cannot overflow the drawing coordinates.
+inline constexpr int PositionLimit = 0x3FFFFFF;
+
+inline constexpr double MinAxisRange = 1e-10;
+
+enum TAxisLabelStyle { talAuto, talNone, talValue, talMark, talText };
+enum TAxisLabelAlign { alDefault, alOpposite };
+enum TPlotUnits { muPercent, muPixels };
+
+// Steps of date-time labels, in days, ascending; index DateTimeStepCount
+// (dtNone) means that no table step applies.
+inline constexpr int DateTimeStepCount = 27;
+extern const double DateTimeStepTable[DateTimeStepCount];
+
+// 1-2-5 ladder: the next step above x (x > 0).
+double NextNiceStep(double x);
+// The next date-time table step above x.
+double NextDateTimeStep(double x);
+
+class TChartAxis;
+
+class TChartAxisTitle : public TPersistent {
+public:
+    explicit TChartAxisTitle(TNotifyEvent onChange);
+    void Assign(const TPersistent* source) override;
+    const std::string& Caption() const { return FCaption; }
+    void SetCaption(const std::string& value);
+    int Angle() const { return FAngle; }
+    void SetAngle(int value);
+    int DefaultAngle() const { return FDefaultAngle; }
+    // Sets the angle and remembers it as the default that is not stored.
+    void SetDefaultAngle(int value) { FAngle = FDefaultAngle = ((value % 360) + 360) % 360; }
+    bool IsAngleStored() const { return FAngle != FDefaultAngle; }
+    TPlotFont& Font() { return FFont; }
+    bool Visible() const { return FVisible; }
+    void SetVisible(bool value);
+
+private:
+    void Changed();
+    TNotifyEvent FOnChange;
+    std::string FCaption;
+    int FAngle = 0;
+    int FDefaultAngle = 0;
+    TPlotFont FFont;
+    bool FVisible = true;
+};
+
+class TAxisGridPen : public TDottedGrayPen {
+public:
+    explicit TAxisGridPen(TNotifyEvent onChange = {});
+    void Assign(const TPersistent* source) override;
+    bool Centered() const { return FCentered; }
+    void SetCentered(bool value);
+    double ZPosition() const { return FZPosition; }
+    void SetZPosition(double value);
+    void SetDefaultZPosition(double value) { FZPosition = FDefaultZPosition = value; }
+    bool IsZPositionStored() const { return FZPosition != FDefaultZPosition; }
+
+private:
+    bool FCentered = false;
+    double FZPosition = 0;
+    double FDefaultZPosition = 0;
+};
+
+class TAxisItem {
+public:
+    TAxisItem(TChartAxis* axis, double value, std::string text) : FAxis(axis), FValue(value), FText(std::move(text)) {}
+    double Value() const { return FValue; }
+    void SetValue(double value);
+    const std::string& Text() const { return FText; }
+    void SetText(const std::string& value);
+
+private:
+    TChartAxis* FAxis;
+    double FValue;
+    std::string FText;
+};
+
+// Custom labels: when there are any, only they are drawn.
+class TAxisItems {
+public:
+    explicit TAxisItems(TChartAxis* axis) : FAxis(axis) {}
+    TAxisItem* Add(double value);
+    TAxisItem* Add(double value, const std::string& text);
+    void Clear();
+    int Count() const { return static_cast<int>(FItems.size()); }
+    // Bounds-checked; AxisException outside the list.
+    TAxisItem* operator[](int index) const;
+    void Assign(const TAxisItems& source);
+
+private:
+    TChartAxis* FAxis;
+    std::vector<std::unique_ptr<TAxisItem>> FItems;
+};
+
+class TChartAxis : public TPersistent {
+public:
+    // Appends itself to the chart's axes; the chart owns it.
+    explicit TChartAxis(TCustomAxisPanel* chart);
+    ~TChartAxis() override;
+    void Assign(const TPersistent* source) override;
+
+    TCustomAxisPanel* ParentChart() const { return FChart; }
+    virtual TAxisLabelStyle CalcLabelStyle() const;
+
+    // Ranges.
+    void AdjustAxisRange();
+    void SetAxisRange(double minimum, double maximum);
+    void ScrollAxis(double offset, bool checkLimits);
+    void CalcAxisPixels();
+    void CalcAxisScales();
+    void InflateAxisRange(const TRect& margins);
+
+    // Mapping.
+    int ValueToPixel(double value) const;
+    double PixelToValue(int pixel) const;
+    bool AxisClicked(int x, int y) const;
+
+    // Labels.
+    double CalcLabelIncrement(int labelCount) const;
+    double CalcMaxLabelCount(int labelSize) const;
+    double CurrentLabelIncrement() const;
+    int LabelTextSize(double value) const;
+    std::string FormatAxisLabel(double value) const;
+    bool IsDateTime() const;
+
+    // Published properties.
+    bool Automatic() const { return FAutomatic; }
+    void SetAutomatic(bool value);
+    bool AutomaticMaximum() const { return FAutomaticMaximum; }
+    void SetAutomaticMaximum(bool value);
+    bool AutomaticMinimum() const { return FAutomaticMinimum; }
+    void SetAutomaticMinimum(bool value);
+    TChartAxisPen& Axis() { return FAxisPen; }
+    void SetAxis(const TChartPen* value) { FAxisPen.Assign(value); }
+    const std::string& AxisValuesFormat() const { return FAxisValuesFormat; }
+    void SetAxisValuesFormat(const std::string& value) { SetValue(FAxisValuesFormat, value); }
+    bool IsAxisValuesFormatStored() const;
+    const std::string& DateTimeFormat() const { return FDateTimeFormat; }
+    void SetDateTimeFormat(const std::string& value) { SetValue(FDateTimeFormat, value); }
+    bool ExactDateTime() const { return FExactDateTime; }
+    void SetExactDateTime(bool value) { SetValue(FExactDateTime, value); }
+    TAxisGridPen& Grid() { return FGrid; }
+    void SetGrid(const TChartPen* value) { FGrid.Assign(value); }
+    bool GridCentered() const { return FGrid.Centered(); }
+    void SetGridCentered(bool value) { FGrid.SetCentered(value); }
+    bool Horizontal() const { return FHorizontal; }
+    void SetHorizontal(bool value);
+    double Increment() const { return FIncrement; }
+    void SetIncrement(double value);
+    bool Inverted() const { return FInverted; }
+    void SetInverted(bool value) { SetValue(FInverted, value); }
+    bool Labels() const { return FLabels; }
+    void SetLabels(bool value) { SetValue(FLabels, value); }
+    TAxisLabelAlign LabelsAlign() const { return FLabelsAlign; }
+    void SetLabelsAlign(TAxisLabelAlign value) { SetValue(FLabelsAlign, value); }
+    int LabelsAngle() const { return FLabelsAngle; }
+    void SetLabelsAngle(int value) { SetValue(FLabelsAngle, ((value % 360) + 360) % 360); }
+    bool LabelsExponent() const { return FLabelsExponent; }
+    void SetLabelsExponent(bool value) { SetValue(FLabelsExponent, value); }
+    TPlotFont& LabelsFont() { return FLabelsFont; }
+    void SetLabelsFont(const TPlotFont* value) { FLabelsFont.Assign(value); }
+    bool LabelsMultiLine() const { return FLabelsMultiLine; }
+    void SetLabelsMultiLine(bool value) { SetValue(FLabelsMultiLine, value); }
+    bool LabelsOnAxis() const { return FLabelsOnAxis; }
+    void SetLabelsOnAxis(bool value) { SetValue(FLabelsOnAxis, value); }
+    int LabelsSeparation() const { return FLabelsSeparation; }
+    void SetLabelsSeparation(int value);
+    int LabelsSize() const { return FLabelsSize; }
+    void SetLabelsSize(int value) { SetValue(FLabelsSize, value); }
+    TAxisLabelStyle LabelStyle() const { return FLabelStyle; }
+    void SetLabelStyle(TAxisLabelStyle value) { SetValue(FLabelStyle, value); }
+    bool Logarithmic() const { return FLogarithmic; }
+    void SetLogarithmic(bool value);
+    double LogarithmicBase() const { return FLogarithmicBase; }
+    void SetLogarithmicBase(double value) { SetValue(FLogarithmicBase, value); }
+    double Maximum() const { return FMaximum; }
+    void SetMaximum(double value);
+    int MaximumOffset() const { return FMaximumOffset; }
+    void SetMaximumOffset(int value) { SetValue(FMaximumOffset, value); }
+    double Minimum() const { return FMinimum; }
+    void SetMinimum(double value);
+    int MinimumOffset() const { return FMinimumOffset; }
+    void SetMinimumOffset(int value) { SetValue(FMinimumOffset, value); }
+    TChartHiddenPen& MinorGrid() { return FMinorGrid; }
+    int MinorTickCount() const { return FMinorTickCount; }
+    void SetMinorTickCount(int value) { SetValue(FMinorTickCount, value); }
+    int MinorTickLength() const { return FMinorTickLength; }
+    void SetMinorTickLength(int value) { SetValue(FMinorTickLength, value); }
+    TDarkGrayPen& MinorTicks() { return FMinorTicks; }
+    bool OtherSide() const { return FOtherSide; }
+    void SetOtherSide(bool value) { SetValue(FOtherSide, value); }
+    double PositionPercent() const { return FPositionPercent; }
+    void SetPositionPercent(double value) { SetValue(FPositionPercent, value); }
+    TPlotUnits PositionUnits() const { return FPositionUnits; }
+    void SetPositionUnits(TPlotUnits value) { SetValue(FPositionUnits, value); }
+    bool RoundFirstLabel() const { return FRoundFirstLabel; }
+    void SetRoundFirstLabel(bool value) { SetValue(FRoundFirstLabel, value); }
+    double StartPosition() const { return FStartPosition; }
+    void SetStartPosition(double value) { SetValue(FStartPosition, value); }
+    double EndPosition() const { return FEndPosition; }
+    void SetEndPosition(double value) { SetValue(FEndPosition, value); }
+    int TickInnerLength() const { return FTickInnerLength; }
+    void SetTickInnerLength(int value) { SetValue(FTickInnerLength, value); }
+    int TickLength() const { return FTickLength; }
+    void SetTickLength(int value) { SetValue(FTickLength, value); }
+    bool TickOnLabelsOnly() const { return FTickOnLabelsOnly; }
+    void SetTickOnLabelsOnly(bool value) { SetValue(FTickOnLabelsOnly, value); }
+    TDarkGrayPen& Ticks() { return FTicks; }
+    TDarkGrayPen& TicksInner() { return FTicksInner; }
+    TChartAxisTitle& Title() { return FTitle; }
+    void SetTitle(const TChartAxisTitle* value) { FTitle.Assign(value); }
+    int TitleSize() const { return FTitleSize; }
+    void SetTitleSize(int value) { SetValue(FTitleSize, value); }
+    bool Visible() const { return FVisible; }
+    void SetVisible(bool value) { SetValue(FVisible, value); }
+    double ZPosition() const { return FZPosition; }
+    void SetZPosition(double value) { SetValue(FZPosition, value); }
+    TAxisItems& Items() { return FItems; }
+
+    // Scale state of the last draw.
+    double ScaleMinimum() const { return FScaleMinimum; }
+    double ScaleMaximum() const { return FScaleMaximum; }
+    double ScaleRange() const { return FScaleRange; }
+    bool RangeIsZero() const { return FRangeIsZero; }
+    double PixelsPerUnit() const { return FPixelsPerUnit; }
+    double LogMinimum() const { return FLogMinimum; }
+    double LogMaximum() const { return FLogMaximum; }
+    double LogRange() const { return FLogRange; }
+    int StartPixel() const { return FStartPixel; }
+    int EndPixel() const { return FEndPixel; }
+    int AxisLength() const { return FAxisLength; }
+    int CenterPixel() const { return FCenterPixel; }
+    int ZPixel() const { return FZPixel; }
+    bool IsDepthAxis() const { return FIsDepthAxis; }
+    void SetIsDepthAxis(bool value) { FIsDepthAxis = value; }
+    int AxisLinePos = 0;
+    int LabelsPos = 0;
+    int TitlePos = 0;
+    bool OverWalls = false;
+    std::vector<int> TickPositions;
+
+    void Repaint();
+
+protected:
+    template <class T>
+    void SetValue(T& field, const T& value) {
+        if (field != value) {
+            field = value;
+            Repaint();
+        }
+    }
+
+private:
+    void SelectValueToPixel();
+    bool ChartLoading() const;
+    TNotifyEvent ChangeHandler();
+
+    TCustomAxisPanel* FChart;
+    bool FAutomatic = true;
+    bool FAutomaticMaximum = true;
+    bool FAutomaticMinimum = true;
+    TChartAxisPen FAxisPen;
+    std::string FAxisValuesFormat;
+    std::string FDateTimeFormat;
+    bool FExactDateTime = true;
+    TAxisGridPen FGrid;
+    bool FHorizontal = false;
+    double FIncrement = 0;
+    bool FInverted = false;
+    bool FLabels = true;
+    TAxisLabelAlign FLabelsAlign = alDefault;
+    int FLabelsAngle = 0;
+    bool FLabelsExponent = false;
+    TPlotFont FLabelsFont;
+    bool FLabelsMultiLine = false;
+    bool FLabelsOnAxis = true;
+    int FLabelsSeparation = 10;
+    int FLabelsSize = 0;
+    TAxisLabelStyle FLabelStyle = talAuto;
+    bool FLogarithmic = false;
+    double FLogarithmicBase = 10;
+    double FMaximum = 0;
+    int FMaximumOffset = 0;
+    double FMinimum = 0;
+    int FMinimumOffset = 0;
+    TChartHiddenPen FMinorGrid;
+    int FMinorTickCount = 3;
+    int FMinorTickLength = 2;
+    TDarkGrayPen FMinorTicks;
+    bool FOtherSide = false;
+    double FPositionPercent = 0;
+    TPlotUnits FPositionUnits = muPercent;
+    bool FRoundFirstLabel = true;
+    double FStartPosition = 0;
+    double FEndPosition = 100;
+    int FTickInnerLength = 0;
+    int FTickLength = 4;
+    bool FTickOnLabelsOnly = true;
+    TDarkGrayPen FTicks;
+    TDarkGrayPen FTicksInner;
+    TChartAxisTitle FTitle;
+    int FTitleSize = 0;
+    bool FVisible = true;
+    double FZPosition = 0;
+    TAxisItems FItems;
+
+    double FScaleMinimum = 0;
+    double FScaleMaximum = 0;
+    double FScaleRange = 0;
+    bool FRangeIsZero = true;
+    double FPixelsPerUnit = 0;
+    double FLogMinimum = 0;
+    double FLogMaximum = 0;
+    double FLogRange = 0;
+    double FPixelsPerLogUnit = 0;
+    int FStartPixel = 0;
+    int FEndPixel = 0;
+    int FAxisLength = 0;
+    int FCenterPixel = 0;
+    int FZPixel = 0;
+    bool FIsDepthAxis = false;
+    int (TChartAxis::*FValueToPixel)(double) const = nullptr;
+
+    int LinearHorizontal(double value) const;
+    int LinearVertical(double value) const;
+    int LinearHorizontalUnclamped(double value) const;
+    int LinearVerticalUnclamped(double value) const;
+    int LogHorizontal(double value) const;
+    int LogVertical(double value) const;
+    int DepthValue(double value) const;
+};
+
+class TChartDepthAxis : public TChartAxis {
+public:
+    explicit TChartDepthAxis(TCustomAxisPanel* chart) : TChartAxis(chart) {}
+    TAxisLabelStyle CalcLabelStyle() const override;
+};

@@ -1,0 +1,1055 @@
+#include "ChartSeries.h"
+
+#include <algorithm>
+#include <cmath>
+#include <ctime>
+#include <random>
+
+#include "AxisPanel.h"
+#include "ChartAxis.h"
+#include "ChartMessages.h"
+#include "ChartUtils.h"
+#include "Format.h"
+#include "Rounding.h"
+
+namespace {
+
+// Values grow in fixed steps: appends stay cheap without doubling memory of
+// large series.
+constexpr int kGrowStep = 1000;
+
+[[noreturn]] void RaiseIndex(int index, int count) {
+    throw ChartException(Format("Value index %d out of bounds (0 to %d).", index, count - 1));
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+TChartValueList::TChartValueList(TChartSeries* owner, std::string name) : FOwner(owner), FName(std::move(name)) {
+    if (FOwner) FOwner->FValueLists.Add(this);
+}
+
+void TChartValueList::CheckIndex(int index) const {
+    if (index < 0 || index >= FValueCount) RaiseIndex(index, FValueCount);
+}
+
+void TChartValueList::Grow() {
+    if (FValueCount >= Capacity()) FValueArray.resize(FValueArray.size() + kGrowStep);
+}
+
+int TChartValueList::InsertSorted(double value) {
+    int n = FValueCount;
+    int index = n;
+    if (FOrder == loAscending) {
+        if (n > 0 && !(value >= FValueArray[static_cast<std::size_t>(n - 1)])) {
+            int i = n - 1;
+            while (i >= 0 && value < FValueArray[static_cast<std::size_t>(i)]) --i;
+            index = i + 1;
+        }
+    } else if (FOrder == loDescending) {
+        if (n > 0 && !(value <= FValueArray[static_cast<std::size_t>(n - 1)])) {
+            int i = n - 1;
+            while (i >= 0 && !(FValueArray[static_cast<std::size_t>(i)] >= value)) --i;
+            index = i + 1;
+        }
+    }
+    InsertAt(index, value);
+    return index;
+}
+
+void TChartValueList::ClearValues() {
+    FValueArray.clear();
+    FValueArray.shrink_to_fit();
+    FValueCount = 0;
+    FStatsStale = true;
+}
+
+void TChartValueList::InsertAt(int index, double value) {
+    if (index < 0 || index > FValueCount) RaiseIndex(index, FValueCount + 1);
+    Grow();
+    auto first = FValueArray.begin() + index;
+    std::copy_backward(first, FValueArray.begin() + FValueCount, FValueArray.begin() + FValueCount + 1);
+    *first = value;
+    ++FValueCount;
+    FStatsStale = true;
+}
+
+void TChartValueList::DeleteAt(int index) {
+    DeleteRange(index, 1);
+}
+
+void TChartValueList::DeleteRange(int index, int count) {
+    CheckIndex(index);
+    count = std::min(count, FValueCount - index);
+    if (count <= 0) return;
+    std::copy(FValueArray.begin() + index + count, FValueArray.begin() + FValueCount, FValueArray.begin() + index);
+    FValueCount -= count;
+    FStatsStale = true;
+}
+
+double TChartValueList::ValueAt(int index) const {
+    CheckIndex(index);
+    return FValueArray[static_cast<std::size_t>(index)];
+}
+
+void TChartValueList::SetValue(int index, double value) {
+    CheckIndex(index);
+    FValueArray[static_cast<std::size_t>(index)] = value;
+    FStatsStale = true;
+}
+
+void TChartValueList::RecalcStats() const {
+    // NaN and infinities would poison every later comparison and sum; they
+    // are left out, like points that are not there.
+    FLowest = FHighest = FSum = FAbsSum = 0;
+    bool first = true;
+    for (int i = 0; i < FValueCount; ++i) {
+        double v = FValueArray[static_cast<std::size_t>(i)];
+        if (!std::isfinite(v)) continue;
+        if (first) {
+            FLowest = FHighest = FSum = v;
+            FAbsSum = std::fabs(v);
+            first = false;
+            continue;
+        }
+        if (v < FLowest)
+            FLowest = v;
+        else if (v > FHighest)
+            FHighest = v;
+        FSum += v;
+        FAbsSum += std::fabs(v);
+    }
+    FStatsStale = false;
+}
+
+double TChartValueList::LowestValue() const {
+    if (FStatsStale) RecalcStats();
+    return FLowest;
+}
+
+double TChartValueList::HighestValue() const {
+    if (FStatsStale) RecalcStats();
+    return FHighest;
+}
+
+double TChartValueList::ValueSum() const {
+    if (FStatsStale) RecalcStats();
+    return FSum;
+}
+
+double TChartValueList::AbsValueSum() const {
+    if (FStatsStale) RecalcStats();
+    return FAbsSum;
+}
+
+void TChartValueList::RotateLeft() {
+    if (FValueCount < 2) return;
+    std::rotate(FValueArray.begin(), FValueArray.begin() + 1, FValueArray.begin() + FValueCount);
+    FStatsStale = true;
+}
+
+void TChartValueList::FillSequence() {
+    for (int i = 0; i < FValueCount; ++i) FValueArray[static_cast<std::size_t>(i)] = i;
+    FStatsStale = true;
+    if (FOwner) FOwner->NotifyDependents(snModified, 0);
+}
+
+void TChartValueList::ExchangeValues(int a, int b) {
+    CheckIndex(a);
+    CheckIndex(b);
+    std::swap(FValueArray[static_cast<std::size_t>(a)], FValueArray[static_cast<std::size_t>(b)]);
+    FStatsStale = true;
+    if (FOwner) FOwner->NotifyDependents(snModified, a);
+}
+
+void TChartValueList::SortValues() {
+    if (FOrder == loNone || FValueCount < 2 || !FOwner) return;
+    const double* v = FValueArray.data();
+    const int sign = FOrder == loDescending ? -1 : 1;
+    // Every swap would refill the dependents; they are refilled once at the end.
+    FOwner->SuspendNotify();
+    try {
+        SortRange(
+            0, FValueCount - 1,
+            [&](int a, int b) {
+                double x = v[a], y = v[b];
+                return sign * (x < y ? -1 : (x > y ? 1 : 0));
+            },
+            [&](int a, int b) { FOwner->SwapPoints(a, b); });
+    } catch (...) {
+        FOwner->ResumeNotify();
+        throw;
+    }
+    FOwner->ResumeNotify();
+}
+
+void TChartValueList::Assign(const TPersistent* source) {
+    if (auto* s = dynamic_cast<const TChartValueList*>(source)) {
+        FOrder = s->FOrder;
+        FDateTime = s->FDateTime;
+        FValueSource = s->FValueSource;
+    } else {
+        TPersistent::Assign(source);
+    }
+}
+
+void TChartValueList::SetValueSource(const std::string& value) {
+    if (FValueSource == value) return;
+    FValueSource = value;
+    if (FOwner && FOwner->ParentChart()) FOwner->ParentChart()->RefreshSeriesData(FOwner);
+}
+
+void TChartValueLists::Clear() {
+    while (!FItems.empty()) {
+        delete FItems.back();
+        FItems.pop_back();
+    }
+}
+
+// ---------------------------------------------------------------------------
+const std::string& TLabelsList::Label(int index) const {
+    static const std::string empty;
+    if (index < 0 || index >= Count()) return empty;
+    return FItems[static_cast<std::size_t>(index)];
+}
+
+void TLabelsList::SetLabel(int index, const std::string& text) {
+    if (index < 0) RaiseIndex(index, Count());
+    if (index >= Count()) FItems.resize(static_cast<std::size_t>(index) + 1);
+    FItems[static_cast<std::size_t>(index)] = text;
+}
+
+void TLabelsList::Insert(int index, const std::string& text) {
+    if (index < 0) RaiseIndex(index, Count());
+    if (index > Count()) FItems.resize(static_cast<std::size_t>(index));
+    FItems.insert(FItems.begin() + index, text);
+}
+
+void TLabelsList::Delete(int index) {
+    if (index >= 0 && index < Count()) FItems.erase(FItems.begin() + index);
+}
+
+void TLabelsList::DeleteRange(int index, int count) {
+    if (index < 0 || index >= Count() || count <= 0) return;
+    count = std::min(count, Count() - index);
+    FItems.erase(FItems.begin() + index, FItems.begin() + index + count);
+}
+
+void TLabelsList::Exchange(int a, int b) {
+    int need = std::max(a, b) + 1;
+    if (std::min(a, b) < 0) RaiseIndex(std::min(a, b), Count());
+    if (need > Count()) FItems.resize(static_cast<std::size_t>(need));
+    std::swap(FItems[static_cast<std::size_t>(a)], FItems[static_cast<std::size_t>(b)]);
+}
+
+// ---------------------------------------------------------------------------
+TCustomChartElement::TCustomChartElement(TComponent* owner)
+    : TComponent(owner),
+      FBrush(new TChartBrush([this](TObject*) { RepaintChart(); })),
+      FPen(new TChartPen([this](TObject*) { RepaintChart(); })) {}
+
+TCustomChartElement::~TCustomChartElement() {
+    delete FPen;
+    delete FBrush;
+}
+
+void TCustomChartElement::SetBrush(const TChartBrush* value) {
+    FBrush->Assign(value);
+}
+
+void TCustomChartElement::RepaintChart() {
+    if (FParent) FParent->Invalidate();
+}
+
+void TCustomChartElement::SetActive(bool value) {
+    SetValue(FActive, value);
+}
+
+void TCustomChartElement::SetParentChart(TCustomAxisPanel* value) {
+    FParent = value;
+}
+
+void TCustomChartElement::SetPen(const TChartPen* value) {
+    FPen->Assign(value);
+}
+
+// ---------------------------------------------------------------------------
+TChartSeries::TChartSeries(TComponent* owner)
+    : TCustomChartSeries(owner),
+      FXValues(new TChartValueList(this, PlotConst().NameXValues)),
+      FYValues(new TChartValueList(this, PlotConst().NameYValues)),
+      FPercentFormat(PlotConst().FormatPercent),
+      FValueFormat(PlotConst().FormatValues) {
+    FXValues->SetOrder(loAscending);
+}
+
+TChartSeries::~TChartSeries() {
+    Destroying();
+    delete FSeriesFunction;
+    FSeriesFunction = nullptr;
+    // A source this series owns goes with it; the others only forget it.
+    std::vector<TComponent*> owned;
+    for (TComponent* c : FSourceList)
+        if (c->Owner() == this) owned.push_back(c);
+    DetachSources();
+    for (TComponent* c : owned) delete c;
+    // The dependents keep the points they copied and lose their source.
+    std::vector<TChartSeries*> dependents = FDependents;
+    FDependents.clear();
+    for (TChartSeries* d : dependents) {
+        auto& list = d->FSourceList;
+        list.erase(std::remove(list.begin(), list.end(), static_cast<TComponent*>(this)), list.end());
+        if (d->ParentChart() && !d->IsDestroying()) d->ParentChart()->RefreshSeriesData(d);
+    }
+    ClearPoints();
+    delete FColorList;
+    FColorList = nullptr;
+    if (FParent) FParent->RemoveSeries(this);
+    FParent = nullptr;
+}
+
+void TChartSeries::RepaintChart() {
+    TCustomChartSeries::RepaintChart();
+}
+
+void TChartSeries::SetActive(bool value) {
+    if (FActive == value) return;
+    FActive = value;
+    RepaintChart();
+    if (FParent) FParent->BroadcastSeriesEvent(this, seChangeActive);
+}
+
+void TChartSeries::SetParentChart(TCustomAxisPanel* value) {
+    if (FParent == value) return;
+    if (FParent) FParent->RemoveSeries(this);
+    FParent = value;
+    if (FParent) FParent->AddSeries(this);
+}
+
+void TChartSeries::SetPen(const TChartPen* value) {
+    TCustomChartSeries::SetPen(value);
+}
+
+void TChartSeries::GetHorizMargins(int& left, int& right) {
+    left = right = 0;
+}
+
+void TChartSeries::GetVertMargins(int& top, int& bottom) {
+    top = bottom = 0;
+}
+
+int TChartSeries::CopyValueFrom(TChartSeries* source, int index) {
+    double x = source->FXValues->ValueAt(index);
+    double y = source->FYValues->ValueAt(index);
+    if (source->FValuesVertical != FValuesVertical) std::swap(x, y);
+    int at = FXValues->InsertSorted(x);
+    FYValues->InsertAt(at, y);
+    for (int i = 2; i < FValueLists.Count(); ++i) {
+        double v = i < source->FValueLists.Count() ? source->FValueLists[i]->ValueAt(index) : 0.0;
+        FValueLists[i]->InsertAt(at, v);
+    }
+    return at;
+}
+
+void TChartSeries::AddFromSource(TChartSeries* source, int index) {
+    int at = CopyValueFrom(source, index);
+    // The colour and label lists stay parallel to the values even when the
+    // source has no entry for this point.
+    if (source->FColorList && index < static_cast<int>(source->FColorList->size())) {
+        TColor c = (*source->FColorList)[static_cast<std::size_t>(index)];
+        if (!FColorList) FColorList = new std::vector<TColor>(static_cast<std::size_t>(PointCount() - 1), SeriesDefaultColor);
+        FColorList->insert(FColorList->begin() + at, c);
+    } else if (FColorList) {
+        FColorList->insert(FColorList->begin() + at, SeriesDefaultColor);
+    }
+    const std::string& label = source->FPointLabels.Label(index);
+    if (!label.empty() || FPointLabels.Count() > 0) FPointLabels.Insert(at, label);
+    AfterAdd(this, at);
+}
+
+void TChartSeries::RefillFromSource(TChartSeries* source) {
+    SuspendNotify();
+    try {
+        ClearPoints();
+        if (FSeriesFunction) {
+            if (source) {
+                FXValues->SetDateTime(source->FXValues->DateTime());
+                FYValues->SetDateTime(source->FYValues->DateTime());
+            }
+            FSeriesFunction->AddPoints(source);
+        } else if (source && source != this) {
+            for (int i = 0; i < source->PointCount(); ++i) AddFromSource(source, i);
+        }
+    } catch (...) {
+        ResumeNotify();
+        throw;
+    }
+    ResumeNotify();
+}
+
+void TChartSeries::CalcZOrder() {
+    if (!FParent) return;
+    if (FZOrderSetting == -1) {
+        if (FParent->View3D()) {
+            FParent->SetMaxZOrder(FParent->MaxZOrder() + 1);
+            FComputedZOrder = FParent->MaxZOrder();
+        } else {
+            FComputedZOrder = 0;
+        }
+    } else {
+        FParent->SetMaxZOrder(std::max(FParent->MaxZOrder(), FZOrderSetting));
+    }
+}
+
+void TChartSeries::ClearStorage() {
+    for (int i = 0; i < FValueLists.Count(); ++i) FValueLists[i]->ClearValues();
+    delete FColorList;
+    FColorList = nullptr;
+    FPointLabels.Clear();
+}
+
+void TChartSeries::EnumSubStyles(const std::function<void(const std::string&)>& callback) {
+    if (callback) callback(PlotConst().StyleNormal);
+}
+
+void TChartSeries::DeleteFromSource(TChartSeries* source, int index) {
+    (void)source;
+    DeletePoint(index);
+}
+
+void TChartSeries::DoAfterDrawValues() {
+    if (AfterDrawValues) AfterDrawValues(this);
+}
+
+void TChartSeries::DoBeforeDrawValues() {
+    if (BeforeDrawValues) BeforeDrawValues(this);
+}
+
+void TChartSeries::DrawVisibleValues() {
+    if (FFirstVisible < 0) return;
+    if (DrawsForward()) {
+        for (int i = FFirstVisible; i <= FLastVisible; ++i) DrawPoint(i);
+    } else {
+        for (int i = FLastVisible; i >= FFirstVisible; --i) DrawPoint(i);
+    }
+}
+
+void TChartSeries::DrawLegendShape(int index, const TRect& rect) {
+    // drawn by the chart's canvas, which the chart panel provides
+    (void)index, (void)rect;
+}
+
+void TChartSeries::DrawMark(int index, const std::string& text, TSeriesMarkPosition* position) {
+    (void)index, (void)text, (void)position;
+}
+
+TColor TChartSeries::ColorListEntry(int index) const {
+    if (index < 0 || index >= PointCount()) RaiseIndex(index, PointCount());
+    if (!FColorList || index >= static_cast<int>(FColorList->size())) return SeriesDefaultColor;
+    return (*FColorList)[static_cast<std::size_t>(index)];
+}
+
+void TChartSeries::SetPointColor(int index, TColor color) {
+    if (index < 0 || index >= PointCount()) RaiseIndex(index, PointCount());
+    if (!FColorList) {
+        if (color == SeriesDefaultColor) return;
+        FColorList = new std::vector<TColor>(static_cast<std::size_t>(PointCount()), SeriesDefaultColor);
+    }
+    (*FColorList)[static_cast<std::size_t>(index)] = color;
+    RepaintChart();
+}
+
+TColor TChartSeries::PointColor(int index) const {
+    TColor c = ColorListEntry(index);
+    if (c != SeriesDefaultColor) return c;
+    return FColorEachPoint ? PaletteColor(index) : FSeriesColor;
+}
+
+double TChartSeries::XValueAt(int index) const {
+    return FXValues->ValueAt(index);
+}
+
+double TChartSeries::YValueAt(int index) const {
+    return FYValues->ValueAt(index);
+}
+
+void TChartSeries::AfterAdd(TObject* sender, int index) {
+    (void)sender;
+    if (OnAfterAdd) OnAfterAdd(this, index);
+    NotifyDependents(snAdd, index);
+    if (FActive) RepaintChart();
+}
+
+void TChartSeries::NotifyDependents(TSeriesNotify kind, int index) {
+    if (FUpdateDepth > 0 || FDependents.empty()) return;
+    // a dependent may leave the list while it is told
+    std::vector<TChartSeries*> dependents = FDependents;
+    for (TChartSeries* d : dependents) {
+        if (std::find(FDependents.begin(), FDependents.end(), d) == FDependents.end()) continue;
+        const std::uint8_t flags = d->FSourceFollowFlags;
+        switch (kind) {
+        case snClear:
+            if (flags & sfClear) d->ClearPoints();
+            break;
+        case snAdd:
+            if ((flags & sfAdd) && !d->FSeriesFunction) d->AddFromSource(this, index);
+            break;
+        case snDelete:
+            if ((flags & sfDelete) && !d->FSeriesFunction) {
+                // a deleted range has no single index to mirror
+                if (index < 0)
+                    d->RefillFromSource(this);
+                else
+                    d->DeleteFromSource(this, index);
+            }
+            break;
+        case snRefill:
+            d->RefillFromSource(this);
+            break;
+        case snModified:
+            if (flags & sfModify) d->RefillFromSource(this);
+            break;
+        }
+    }
+}
+
+bool TChartSeries::SharesZWithOther() const {
+    if (!FParent || !FParent->StackSeriesInDepth()) return false;
+    for (TChartSeries* s : FParent->SeriesList())
+        if (s != this && s->Active() && !s->HasZValues() && s->ZOrder() == ZOrder()) return true;
+    return false;
+}
+
+void TChartSeries::PrepareLegendSymbol(int index, TColor& backColor, TBrushStyle& brushStyle) {
+    (void)index, (void)backColor, (void)brushStyle;
+}
+
+void TChartSeries::SetColorEachPoint(bool value) {
+    SetValue(FColorEachPoint, value);
+}
+
+void TChartSeries::SetSeriesColor(TColor value) {
+    if (FSeriesColor == value) return;
+    FSeriesColor = value;
+    RepaintChart();
+    if (FParent) FParent->BroadcastSeriesEvent(this, seChangeColor);
+}
+
+void TChartSeries::ApplySubStyle(TChartSeries* series, int index) {
+    (void)series, (void)index;
+}
+
+int TChartSeries::AppendValue(double value, const std::string& label, TColor color) {
+    if (FValuesVertical) return AddPoint(FXValues->Count(), value, label, color);
+    return AddPoint(value, FYValues->Count(), label, color);
+}
+
+int TChartSeries::AppendNull(double value) {
+    return AppendValue(value, {}, clNone);
+}
+
+int TChartSeries::AddNullPoint(double x, double y, const std::string& label) {
+    return AddPoint(x, y, label, clNone);
+}
+
+int TChartSeries::AddPoint(double x, double y, const std::string& label, TColor color) {
+    FXValues->SetPendingValue(x);
+    FYValues->SetPendingValue(y);
+    if (OnBeforeAdd && !OnBeforeAdd(this)) return -1;
+    int index = FXValues->InsertSorted(x);
+    FYValues->InsertAt(index, y);
+    for (int i = 2; i < FValueLists.Count(); ++i) FValueLists[i]->InsertAt(index, FValueLists[i]->PendingValue());
+    if (FColorList) {
+        FColorList->insert(FColorList->begin() + index, color);
+    } else if (color != SeriesDefaultColor) {
+        FColorList = new std::vector<TColor>(static_cast<std::size_t>(PointCount()), SeriesDefaultColor);
+        (*FColorList)[static_cast<std::size_t>(index)] = color;
+    }
+    if (!label.empty() || FPointLabels.Count() > 0) FPointLabels.Insert(index, label);
+    if (FUpdateDepth == 0) AfterAdd(this, index);
+    return index;
+}
+
+bool TChartSeries::UsesAxis(const TChartAxis* axis) const {
+    if (!axis || !ParticipatesInAxes()) return false;
+    if (axis->Horizontal())
+        return axis == FHorizAxisRef ||
+               (FHorizAxis == aBothHorizAxis && FParent && (axis == FParent->TopAxis() || axis == FParent->BottomAxis()));
+    return axis == FVertAxisRef ||
+           (FVertAxis == aBothVertAxis && FParent && (axis == FParent->LeftAxis() || axis == FParent->RightAxis()));
+}
+
+void TChartSeries::ClearPoints() {
+    ClearStorage();
+    if (OnClearValues) OnClearValues(this);
+    NotifyDependents(snClear, 0);
+    if (FActive && FParent && !FParent->IsDestroying()) RepaintChart();
+}
+
+void TChartSeries::CheckPointIndex(int index) const {
+    if (index < 0 || index >= PointCount())
+        throw ChartException(Format(PlotConst().ErrSeriesDeleteIndex, index, PointCount() - 1));
+}
+
+void TChartSeries::DeletePoint(int index) {
+    CheckPointIndex(index);
+    for (int i = 0; i < FValueLists.Count(); ++i) FValueLists[i]->DeleteAt(index);
+    if (FColorList && index < static_cast<int>(FColorList->size())) FColorList->erase(FColorList->begin() + index);
+    FPointLabels.Delete(index);
+    NotifyDependents(snDelete, index);
+    if (FActive) RepaintChart();
+}
+
+void TChartSeries::DeletePoints(int start, int count, bool renumber) {
+    if (start >= PointCount() || count <= 0) return;
+    CheckPointIndex(start);
+    // a count past the end deletes up to the end
+    count = std::min(count, PointCount() - start);
+    for (int i = 0; i < FValueLists.Count(); ++i) FValueLists[i]->DeleteRange(start, count);
+    if (FColorList) {
+        int n = static_cast<int>(FColorList->size());
+        if (start < n) FColorList->erase(FColorList->begin() + start, FColorList->begin() + std::min(n, start + count));
+        if (FColorList->empty()) {
+            delete FColorList;
+            FColorList = nullptr;
+        }
+    }
+    FPointLabels.DeleteRange(start, count);
+    NotifyDependents(snDelete, -1);
+    if (FActive) RepaintChart();
+    if (renumber) SecondaryValues()->FillSequence();
+}
+
+std::string TChartSeries::LegendItemText(int style, int index) const {
+    // the legend's text styles build on the mark texts of the series marks
+    (void)style;
+    if (index >= 0 && index < FPointLabels.Count() && !FPointLabels.Label(index).empty()) return FPointLabels.Label(index);
+    return SeriesTitle();
+}
+
+double TChartSeries::HighestX() const { return FXValues->HighestValue(); }
+double TChartSeries::HighestY() const { return FYValues->HighestValue(); }
+double TChartSeries::HighestZ() const { return ZOrder(); }
+double TChartSeries::LowestX() const { return FXValues->LowestValue(); }
+double TChartSeries::LowestY() const { return FYValues->LowestValue(); }
+double TChartSeries::LowestZ() const { return ZOrder(); }
+
+int TChartSeries::PointScreenX(int index) const {
+    double v = XValueAt(index);
+    return FHorizAxisRef ? FHorizAxisRef->ValueToPixel(v) : 0;
+}
+
+int TChartSeries::PointScreenY(int index) const {
+    double v = YValueAt(index);
+    return FVertAxisRef ? FVertAxisRef->ValueToPixel(v) : 0;
+}
+
+TChartValueList* TChartSeries::ValueListByName(const std::string& name) const {
+    for (int i = 2; i < FValueLists.Count(); ++i) {
+        const std::string& n = FValueLists[i]->Name();
+        if (n.size() == name.size() &&
+            std::equal(n.begin(), n.end(), name.begin(), [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b)); }))
+            return FValueLists[i];
+    }
+    return FYValues;
+}
+
+int TChartSeries::PointAtPixel(int x, int y) const {
+    (void)x, (void)y;
+    return -1;
+}
+
+double TChartSeries::PrimaryValueAt(int index) const {
+    return PrimaryValues()->ValueAt(index);
+}
+
+bool TChartSeries::DrawsForward() const {
+    bool reversed = FParent && FParent->ReversedView();
+    if (FValuesVertical) {
+        bool inv = FHorizAxisRef && FHorizAxisRef->Inverted();
+        return reversed ? inv : !inv;
+    }
+    return !(FVertAxisRef && FVertAxisRef->Inverted());
+}
+
+bool TChartSeries::DrawsInFront() const {
+    return !(FParent && FParent->ReversedView());
+}
+
+void TChartSeries::DrawLegendItem(int index, const TRect& rect) {
+    if (index == -1 && FColorEachPoint) return;
+    TColor c = index == -1 ? FSeriesColor : LegendItemColor(index);
+    if (c == clNone) return;
+    DrawLegendShape(index, rect);
+}
+
+void TChartSeries::SetSeriesFunction(TPlotFunction* function) {
+    if (FSeriesFunction == function) return;
+    delete FSeriesFunction;
+    FSeriesFunction = function;
+    if (FSeriesFunction) {
+        InsertComponent(FSeriesFunction);
+        FSeriesFunction->SetParentSeries(this);
+    }
+    FManualData = false;
+    if (FParent) FParent->RefreshSeriesData(this);
+}
+
+void TChartSeries::ResumeNotify() {
+    if (FUpdateDepth <= 0) return;
+    if (--FUpdateDepth == 0) {
+        NotifyDependents(snRefill, 0);
+        if (FParent) FParent->BroadcastSeriesEvent(this, seDataChanged);
+    }
+}
+
+void TChartSeries::CalcVisibleRange() {
+    FFirstVisible = FLastVisible = -1;
+    int count = PointCount();
+    if (count == 0) return;
+    int last = count - 1;
+    TChartValueList* sec = SecondaryValues();
+    TChartAxis* axis = FValuesVertical ? FHorizAxisRef : FVertAxisRef;
+    if (!FCalcVisiblePoints || sec->Order() == loNone || !axis || !FParent) {
+        FFirstVisible = 0;
+        FLastVisible = last;
+        return;
+    }
+    const TRect& r = FParent->PlotRect();
+    int startEdge, endEdge;
+    if (FValuesVertical) {
+        startEdge = axis->Inverted() ? r.Right : r.Left;
+        endEdge = axis->Inverted() ? r.Left : r.Right;
+    } else {
+        startEdge = axis->Inverted() ? r.Top : r.Bottom;
+        endEdge = axis->Inverted() ? r.Bottom : r.Top;
+    }
+    const double* v = sec->Data();
+    double startValue = axis->PixelToValue(startEdge);
+    int first = 0;
+    while (first < count && !(v[first] >= startValue)) ++first;
+    if (first == count) return;
+    FFirstVisible = first;
+    double endValue = axis->PixelToValue(endEdge);
+    if (!(v[last] > endValue)) {
+        FLastVisible = last;
+        return;
+    }
+    int i = first;
+    while (i < last && !(v[i] >= endValue)) ++i;
+    if (!FDrawBetweenPoints && v[i] > endValue && i > first) --i;
+    FLastVisible = i;
+}
+
+void TChartSeries::DetachSources() {
+    for (TComponent* c : FSourceList) {
+        if (auto* s = dynamic_cast<TChartSeries*>(c))
+            s->RemoveDependent(this);
+        else
+            RemoveFreeNotification(c);
+    }
+    FSourceList.clear();
+}
+
+void TChartSeries::AddDependent(TChartSeries* series) {
+    if (std::find(FDependents.begin(), FDependents.end(), series) == FDependents.end()) FDependents.push_back(series);
+}
+
+void TChartSeries::RemoveDependent(TChartSeries* series) {
+    FDependents.erase(std::remove(FDependents.begin(), FDependents.end(), series), FDependents.end());
+}
+
+void TChartSeries::SetDataSource(TComponent* value) {
+    if (!value) {
+        if (IsDestroying()) return;
+        DetachSources();
+        if (FParent) FParent->RefreshSeriesData(this);
+        return;
+    }
+    if (!FParent) throw ChartException(PlotConst().ErrNoParentChartForSource);
+    if (!FParent->IsValidDataSource(this, value))
+        throw ChartException(Format(PlotConst().ErrInvalidDataSource, value->Name()));
+    if (std::find(FSourceList.begin(), FSourceList.end(), value) != FSourceList.end()) return;
+    auto* series = dynamic_cast<TChartSeries*>(value);
+    if (series) FParent->CheckDataSource(series, this);
+    if (!IsLoading()) {
+        DetachSources();
+        if (!FManualData) ClearPoints();
+    }
+    FSourceList.push_back(value);
+    FManualData = false;
+    if (series) {
+        series->AddDependent(this);
+    } else {
+        FreeNotification(value);
+        if (auto* src = dynamic_cast<TPlotSeriesSource*>(value)) {
+            if (src->Series() != this) {
+                bool wasActive = src->Active();
+                if (wasActive) src->SetSourceActive(false);
+                TChartSeries* old = src->Series();
+                if (old && src->Owner() == old) InsertComponent(src);
+                if (old) {
+                    old->RemoveFreeNotification(src);
+                    auto& l = old->FSourceList;
+                    l.erase(std::remove(l.begin(), l.end(), value), l.end());
+                }
+                src->FSeries = this;
+                src->FreeNotification(this);
+                if (wasActive) src->SetSourceActive(true);
+            }
+        }
+    }
+    FParent->RefreshSeriesData(this);
+}
+
+void TChartSeries::Notification(TComponent* component, TOperation operation) {
+    TCustomChartSeries::Notification(component, operation);
+    if (operation != opRemove) return;
+    if (component == FSeriesFunction) FSeriesFunction = nullptr;
+    auto it = std::find(FSourceList.begin(), FSourceList.end(), component);
+    if (it != FSourceList.end()) {
+        FSourceList.erase(it);
+        if (FParent && !IsDestroying()) FParent->RefreshSeriesData(this);
+    }
+}
+
+void TChartSeries::SwapPoints(int a, int b) {
+    for (int i = 0; i < FValueLists.Count(); ++i) FValueLists[i]->ExchangeValues(a, b);
+    if (FColorList) std::swap((*FColorList)[static_cast<std::size_t>(a)], (*FColorList)[static_cast<std::size_t>(b)]);
+    if (FPointLabels.Count() > 0) FPointLabels.Exchange(a, b);
+}
+
+std::string TChartSeries::SeriesTitle() const {
+    if (!Title().empty()) return Title();
+    if (!Name().empty()) return Name();
+    if (FParent) return PlotConst().TextSeriesPrefix + std::to_string(FParent->SeriesIndexOf(this) + 1);
+    return {};
+}
+
+void TChartSeries::SetHorizAxis(THorizAxis value) {
+    if (FHorizAxis == value) return;
+    FHorizAxis = value;
+    if (value != aCustomHorizAxis && !IsLoading()) FCustomHorizAxis = nullptr;
+    RecalcGetAxis();
+    RepaintChart();
+}
+
+void TChartSeries::SetVertAxis(TVertAxis value) {
+    if (FVertAxis == value) return;
+    FVertAxis = value;
+    if (value != aCustomVertAxis && !IsLoading()) FCustomVertAxis = nullptr;
+    RecalcGetAxis();
+    RepaintChart();
+}
+
+void TChartSeries::SetCustomHorizAxis(TChartAxis* value) {
+    FCustomHorizAxis = value;
+    FHorizAxis = value ? aCustomHorizAxis : aBottomAxis;
+    RecalcGetAxis();
+    RepaintChart();
+}
+
+void TChartSeries::SetCustomVertAxis(TChartAxis* value) {
+    FCustomVertAxis = value;
+    FVertAxis = value ? aCustomVertAxis : aLeftAxis;
+    RecalcGetAxis();
+    RepaintChart();
+}
+
+void TChartSeries::RecalcGetAxis() {
+    if (!FParent) {
+        FHorizAxisRef = FVertAxisRef = nullptr;
+        return;
+    }
+    FHorizAxisRef = FParent->BottomAxis();
+    if (FHorizAxis == aTopAxis)
+        FHorizAxisRef = FParent->TopAxis();
+    else if (FHorizAxis == aCustomHorizAxis && FCustomHorizAxis)
+        FHorizAxisRef = FCustomHorizAxis;
+    FVertAxisRef = FParent->LeftAxis();
+    if (FVertAxis == aRightAxis)
+        FVertAxisRef = FParent->RightAxis();
+    else if (FVertAxis == aCustomVertAxis && FCustomVertAxis)
+        FVertAxisRef = FCustomVertAxis;
+}
+
+void TChartSeries::AddedToChart() {
+    if (FSeriesColor == SeriesDefaultColor) FSeriesColor = FParent->FirstFreeSeriesColor(true);
+    RecalcGetAxis();
+    FParent->RefreshSeriesData(this);
+}
+
+void TChartSeries::RemovedFromChart() {
+    DetachSources();
+    FHorizAxisRef = FVertAxisRef = nullptr;
+}
+
+void TChartSeries::FillSampleValues(int count) {
+    if (count < 0) throw ChartException(PlotConst().ErrSampleValueCount);
+    if (count == 0) count = FSampleCount > 0 ? FSampleCount : NumSampleValues();
+    ClearPoints();
+    SuspendNotify();
+    try {
+        AddSampleValues(count);
+        if (PrimaryValues()->Order() != loNone) {
+            PrimaryValues()->SortValues();
+            if (SecondaryValues()->ValueSource().empty()) SecondaryValues()->FillSequence();
+        }
+    } catch (...) {
+        ResumeNotify();
+        throw;
+    }
+    ResumeNotify();
+    FManualData = false;
+}
+
+void TChartSeries::AddSampleValues(int count) {
+    static std::mt19937 seeder(static_cast<unsigned>(std::time(nullptr)));
+    std::mt19937 rnd(std::uniform_int_distribution<unsigned>(0, 7774443)(seeder));
+    auto random = [&](double below) {
+        if (below < 1) return 0.0;
+        return std::floor(std::uniform_real_distribution<double>(0, below)(rnd));
+    };
+    double minValue = 0, spread = 1000, minPos = 0, posRange = count - 1;
+    bool fromChart = false;
+    if (FParent)
+        for (TChartSeries* s : FParent->SeriesList())
+            if (s != this && s->Active() && s->PointCount() > 0) fromChart = true;
+    if (fromChart && FParent) {
+        TChartAxis* valueAxis = FValuesVertical ? FParent->LeftAxis() : FParent->BottomAxis();
+        TChartAxis* posAxis = FValuesVertical ? FParent->BottomAxis() : FParent->LeftAxis();
+        minValue = valueAxis->Minimum();
+        spread = valueAxis->Maximum() - minValue;
+        if (spread == 0) spread = minValue == 0 ? 1000 : minValue;
+        minPos = posAxis->Minimum();
+        posRange = posAxis->Maximum() - minPos;
+        if (posRange == 0) posRange = minPos == 0 ? count - 1 : minPos;
+    } else if (FXValues->DateTime()) {
+        minPos = std::floor(static_cast<double>(std::time(nullptr)) / 86400.0) + 25569;
+    }
+    spread = std::min(std::fabs(spread), 2147483647.0);
+    double step = count > 1 ? posRange / (count - 1) : 0;
+    double q = std::floor(std::nearbyint(spread) / 4);
+    double value = random(spread) + minValue;
+    for (int i = 0; i < count; ++i) {
+        double pos = minPos + i * step;
+        if (i > 0) value = std::fabs(value) + random(q) - std::trunc(q / 2);
+        if (FValuesVertical)
+            AddPoint(pos, value);
+        else
+            AddPoint(value, pos);
+    }
+}
+
+// ---------------------------------------------------------------------------
+TPlotSeriesSource::~TPlotSeriesSource() {
+    Destroying();
+    if (FSeries) {
+        TChartSeries* s = FSeries;
+        FSeries = nullptr;
+        auto& l = s->FSourceList;
+        l.erase(std::remove(l.begin(), l.end(), static_cast<TComponent*>(this)), l.end());
+    }
+}
+
+void TPlotSeriesSource::SetSourceActive(bool value) {
+    if (FActive == value) return;
+    FActive = value;
+    if (!FSeries) return;
+    if (value) {
+        if (!IsLoading()) FillSeries();
+    } else if (!IsDestroying() && !FSeries->IsDestroying()) {
+        FSeries->ClearPoints();
+    }
+}
+
+bool TPlotSeriesSource::FeedsSeries(TChartSeries* series) const {
+    auto* src = series ? dynamic_cast<TPlotSeriesSource*>(series->DataSource()) : nullptr;
+    return src && src->ClassName() == ClassName();
+}
+
+void TPlotSeriesSource::Deactivate() {
+    if (!IsLoading() && !IsDestroying()) SetSourceActive(false);
+}
+
+void TPlotSeriesSource::SetSeries(TChartSeries* value) {
+    if (FSeries == value) return;
+    Deactivate();
+    if (FSeries) {
+        TChartSeries* old = FSeries;
+        FSeries = nullptr;
+        RemoveFreeNotification(old);
+        old->SetDataSource(nullptr);
+    }
+    if (value) value->SetDataSource(this);
+}
+
+void TPlotSeriesSource::Refresh() {
+    if (FActive && FSeries) {
+        FSeries->SuspendNotify();
+        try {
+            FSeries->ClearPoints();
+            FillSeries();
+        } catch (...) {
+            FSeries->ResumeNotify();
+            throw;
+        }
+        FSeries->ResumeNotify();
+    }
+}
+
+void TPlotSeriesSource::Notification(TComponent* component, TOperation operation) {
+    TComponent::Notification(component, operation);
+    if (operation == opRemove && component == FSeries) {
+        FSeries = nullptr;
+        FActive = false;
+    }
+}
+
+// ---------------------------------------------------------------------------
+TPlotCustomTool::~TPlotCustomTool() {
+    if (FParent) FParent->Tools().Remove(this);
+    FParent = nullptr;
+}
+
+void TPlotCustomTool::SetParentChart(TCustomAxisPanel* value) {
+    if (FParent == value) return;
+    if (FParent) {
+        FParent->Tools().Remove(this);
+        if (!value) FParent->Invalidate();
+    }
+    FParent = value;
+    if (FParent) {
+        FParent->Tools().Add(this);
+        FParent->Invalidate();
+    }
+}
+
+void TPlotCustomToolSeries::SetSeries(TChartSeries* value) {
+    if (FSeries == value) return;
+    if (FSeries) RemoveFreeNotification(FSeries);
+    FSeries = value;
+    if (FSeries) FreeNotification(FSeries);
+    RepaintChart();
+}
+
+TChartAxis* TPlotCustomToolSeries::GetHorizAxis() const {
+    if (FSeries) return FSeries->GetHorizAxis();
+    return FParent ? FParent->BottomAxis() : nullptr;
+}
+
+TChartAxis* TPlotCustomToolSeries::GetVertAxis() const {
+    if (FSeries) return FSeries->GetVertAxis();
+    return FParent ? FParent->LeftAxis() : nullptr;
+}
+
+void TPlotCustomToolSeries::Notification(TComponent* component, TOperation operation) {
+    TPlotCustomTool::Notification(component, operation);
+    if (operation == opRemove && component == FSeries) FSeries = nullptr;
+}
+
+void TPlotCustomToolAxis::SetAxis(TChartAxis* value) {
+    FAxis = value;
+    if (value) SetParentChart(value->ParentChart());
+    RepaintChart();
+}

@@ -1,0 +1,716 @@
+// Bitmaps, clip regions and the canvas on Qt's raster engine. Antialiasing stays off
+// everywhere so that XOR drawing undoes itself and pixel results are exact.
+
+#include <QtGui/QFont>
+#include <QtGui/QFontMetrics>
+#include <QtGui/QGuiApplication>
+#include <QtGui/QImage>
+#include <QtGui/QPainter>
+#include <QtGui/QPainterPath>
+#include <QtGui/QPainterPathStroker>
+#include <QtGui/QRegion>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <numbers>
+#include <optional>
+
+#include "Graphics.h"
+#include "GuiApplication.h"
+
+namespace {
+
+QColor toQColor(TColor c) {
+    const TColor rgb = ColorToRGB(c);
+    return QColor(GetRValue(rgb), GetGValue(rgb), GetBValue(rgb));
+}
+
+TColor fromQRgb(QRgb p) { return RGB(qRed(p), qGreen(p), qBlue(p)); }
+
+QRect normalized(int l, int t, int r, int b) {
+    if (l > r) std::swap(l, r);
+    if (t > b) std::swap(t, b);
+    return QRect(l, t, r - l, b - t);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+void EnsureGuiApplication() {
+    if (QCoreApplication::instance()) {
+        return;
+    }
+    // Headless runs (tests, tools) have no display: fall back on the offscreen platform
+    // rather than aborting.
+    if (!std::getenv("QT_QPA_PLATFORM") && !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY")) {
+        setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    }
+    static int argc = 1;
+    static char name[] = "narvi";
+    static char* argv[] = {name, nullptr};
+    // Kept for the life of the process (reachable through this pointer).
+    static QGuiApplication* app = new QGuiApplication(argc, argv);
+    (void)app;
+}
+
+// ---------------------------------------------------------------------------
+struct TBitmap::Impl {
+    QImage image;
+    // The canvas whose painter is active on the image; only one may paint at a time.
+    TCanvas::Impl* painterOwner = nullptr;
+    std::unique_ptr<TCanvas> canvas;
+    void releasePainter();
+};
+
+struct TRegion::Impl {
+    QRegion region;
+};
+
+struct TCanvas::Impl {
+    TCanvas& owner;
+    TBitmap::Impl& bmp;
+    QPainter painter;
+    std::optional<QRegion> clip;
+    bool inPath = false;
+    QPainterPath path;
+    bool pathReady = false;
+
+    // Font cache: rebuilt when the font description changes.
+    QFont qfont;
+    std::string fontKey;
+
+    Impl(TCanvas& o, TBitmap::Impl& b) : owner(o), bmp(b) {}
+
+    void end() {
+        if (painter.isActive()) {
+            painter.end();
+        }
+        if (bmp.painterOwner == this) {
+            bmp.painterOwner = nullptr;
+        }
+    }
+
+    // Begins painting on demand; false for an empty bitmap.
+    bool begin() {
+        if (bmp.painterOwner == this && painter.isActive()) {
+            return true;
+        }
+        if (bmp.image.isNull() || bmp.image.width() <= 0 || bmp.image.height() <= 0) {
+            return false;
+        }
+        bmp.releasePainter();
+        if (!painter.begin(&bmp.image)) {
+            return false;
+        }
+        bmp.painterOwner = this;
+        painter.setRenderHint(QPainter::Antialiasing, false);
+        painter.setRenderHint(QPainter::TextAntialiasing, false);
+        applyClip();
+        return true;
+    }
+
+    void applyClip() {
+        if (!painter.isActive()) {
+            return;
+        }
+        if (clip) {
+            painter.setClipRegion(*clip, Qt::ReplaceClip);
+            painter.setClipping(true);
+        } else {
+            painter.setClipping(false);
+        }
+    }
+
+    QPainter::CompositionMode mode() const {
+        switch (owner.FPen.Mode()) {
+            case pmXor: return QPainter::RasterOp_SourceXorDestination;
+            case pmNotXor: return QPainter::RasterOp_NotSourceXorDestination;
+            case pmNot: return QPainter::RasterOp_NotDestination;
+            default: return QPainter::CompositionMode_SourceOver;
+        }
+    }
+
+    QPen qpen() const {
+        const TPen& p = owner.FPen;
+        if (p.Style() == psClear) {
+            return QPen(Qt::NoPen);
+        }
+        QColor color = toQColor(p.Color());
+        if (p.Mode() == pmBlack) color = Qt::black;
+        if (p.Mode() == pmWhite) color = Qt::white;
+        const int width = std::max(1, p.Width());
+        QPen pen(color);
+        pen.setWidth(width);
+        if (width == 1) {
+            pen.setCosmetic(true);
+            // A flat cap leaves out the end pixel of one-pixel lines.
+            pen.setCapStyle(Qt::FlatCap);
+            pen.setJoinStyle(Qt::MiterJoin);
+        } else {
+            switch (p.Cap()) {
+                case pcRound: pen.setCapStyle(Qt::RoundCap); pen.setJoinStyle(Qt::RoundJoin); break;
+                case pcSquare: pen.setCapStyle(Qt::SquareCap); pen.setJoinStyle(Qt::BevelJoin); break;
+                case pcFlat: pen.setCapStyle(Qt::FlatCap); pen.setJoinStyle(Qt::MiterJoin); break;
+            }
+        }
+        switch (p.Style()) {
+            case psDash: pen.setDashPattern({18, 6}); break;
+            case psDot: pen.setDashPattern({3, 3}); break;
+            case psDashDot: pen.setDashPattern({9, 6, 3, 6}); break;
+            case psDashDotDot: pen.setDashPattern({9, 3, 3, 3, 3, 3}); break;
+            case psAlternate: pen.setDashPattern({1, 1}); break;
+            default: break;
+        }
+        return pen;
+    }
+
+    QBrush qbrush() const {
+        const TBrush& b = owner.FBrush;
+        if (b.Bitmap() && !b.Bitmap()->Empty()) {
+            return QBrush(b.Bitmap()->impl().image);
+        }
+        QColor color = toQColor(b.Color());
+        switch (b.Style()) {
+            case bsSolid: return QBrush(color, Qt::SolidPattern);
+            case bsClear: return QBrush(Qt::NoBrush);
+            case bsHorizontal: return QBrush(color, Qt::HorPattern);
+            case bsVertical: return QBrush(color, Qt::VerPattern);
+            case bsFDiagonal: return QBrush(color, Qt::BDiagPattern);
+            case bsBDiagonal: return QBrush(color, Qt::FDiagPattern);
+            case bsCross: return QBrush(color, Qt::CrossPattern);
+            case bsDiagCross: return QBrush(color, Qt::DiagCrossPattern);
+        }
+        return QBrush(color);
+    }
+
+    // Sets pen, brush and raster mode for a shape; false when there is nothing to paint on.
+    bool prepare(bool withPen = true, bool withBrush = true) {
+        if (!begin()) {
+            return false;
+        }
+        painter.setCompositionMode(mode());
+        painter.setPen(withPen ? qpen() : QPen(Qt::NoPen));
+        painter.setBrush(withBrush ? qbrush() : QBrush(Qt::NoBrush));
+        // Hatched brushes fill their gaps with the background colour in opaque mode.
+        painter.setBackgroundMode(owner.FBkMode == OPAQUE ? Qt::OpaqueMode : Qt::TransparentMode);
+        painter.setBackground(QBrush(toQColor(owner.FBkColor)));
+        return true;
+    }
+
+    const QFont& font() {
+        const TFont& f = owner.FFont;
+        std::string key = f.Name();
+        key += '|' + std::to_string(f.Height()) + '|' + std::to_string(f.Style()) + '|' +
+               std::to_string(owner.FCharExtra);
+        if (key != fontKey) {
+            EnsureGuiApplication();
+            QFont q(QString::fromStdString(f.Name()));
+            int h = f.Height();
+            if (h == 0) h = -MulDiv(10, f.PixelsPerInch(), 72);
+            // A negative height is the character height (em); a positive one the cell height.
+            q.setPixelSize(std::max(1, h < 0 ? -h : h * 4 / 5));
+            q.setBold((f.Style() & fsBold) != 0);
+            q.setItalic((f.Style() & fsItalic) != 0);
+            q.setUnderline((f.Style() & fsUnderline) != 0);
+            q.setStrikeOut((f.Style() & fsStrikeOut) != 0);
+            // Fixed hinting and no antialiasing: the same metrics and pixels on every run.
+            q.setHintingPreference(QFont::PreferNoHinting);
+            q.setStyleStrategy(QFont::StyleStrategy(QFont::NoAntialias | QFont::PreferOutline));
+            q.setKerning(false);
+            if (owner.FCharExtra != 0) {
+                q.setLetterSpacing(QFont::AbsoluteSpacing, owner.FCharExtra);
+            }
+            qfont = q;
+            fontKey = std::move(key);
+        }
+        return qfont;
+    }
+
+    void addToPath(const QPainterPath& p) { path.addPath(p); }
+};
+
+void TBitmap::Impl::releasePainter() {
+    if (painterOwner) {
+        painterOwner->end();
+    }
+}
+
+// ---------------------------------------------------------------------------
+TBitmap::TBitmap() : FImpl(std::make_unique<Impl>()) {}
+
+TBitmap::TBitmap(int width, int height) : TBitmap() { SetSize(width, height); }
+
+TBitmap::~TBitmap() {
+    FImpl->canvas.reset();
+    FImpl->releasePainter();
+}
+
+void TBitmap::Assign(const TPersistent* source) {
+    if (const auto* b = dynamic_cast<const TBitmap*>(source)) {
+        if (b == this) return;
+        FImpl->releasePainter();
+        const_cast<TBitmap*>(b)->FImpl->releasePainter();
+        FImpl->image = b->FImpl->image.copy();
+    } else if (!source) {
+        FImpl->releasePainter();
+        FImpl->image = QImage();
+    }
+}
+
+int TBitmap::Width() const { return FImpl->image.isNull() ? 0 : FImpl->image.width(); }
+int TBitmap::Height() const { return FImpl->image.isNull() ? 0 : FImpl->image.height(); }
+
+void TBitmap::SetSize(int width, int height) {
+    width = std::max(0, width);
+    height = std::max(0, height);
+    if (width == Width() && height == Height()) return;
+    FImpl->releasePainter();
+    if (width == 0 || height == 0) {
+        FImpl->image = QImage();
+        return;
+    }
+    QImage next(width, height, QImage::Format_RGB32);
+    next.fill(0xFFFFFFFFu);
+    if (!FImpl->image.isNull()) {
+        QPainter p(&next);
+        p.setCompositionMode(QPainter::CompositionMode_Source);
+        p.drawImage(0, 0, FImpl->image);
+    }
+    FImpl->image = std::move(next);
+}
+
+TCanvas& TBitmap::Canvas() {
+    if (!FImpl->canvas) {
+        FImpl->canvas = std::make_unique<TCanvas>(*this);
+    }
+    return *FImpl->canvas;
+}
+
+TColor TBitmap::GetPixel(int x, int y) const {
+    if (x < 0 || y < 0 || x >= Width() || y >= Height()) return clNone;
+    return fromQRgb(FImpl->image.pixel(x, y));
+}
+
+void TBitmap::SetPixel(int x, int y, TColor color) {
+    if (x < 0 || y < 0 || x >= Width() || y >= Height()) return;
+    FImpl->releasePainter();
+    const TColor c = ColorToRGB(color);
+    FImpl->image.setPixel(x, y, qRgb(GetRValue(c), GetGValue(c), GetBValue(c)));
+}
+
+std::uint32_t* TBitmap::ScanLine(int y) {
+    if (y < 0 || y >= Height()) return nullptr;
+    FImpl->releasePainter();
+    return reinterpret_cast<std::uint32_t*>(FImpl->image.scanLine(y));
+}
+
+const std::uint32_t* TBitmap::ScanLine(int y) const {
+    if (y < 0 || y >= Height()) return nullptr;
+    FImpl->releasePainter();
+    return reinterpret_cast<const std::uint32_t*>(FImpl->image.constScanLine(y));
+}
+
+// ---------------------------------------------------------------------------
+TRegion::TRegion() : FImpl(std::make_unique<Impl>()) {}
+TRegion::~TRegion() = default;
+TRegion::TRegion(const TRegion& o) : FImpl(std::make_unique<Impl>(*o.FImpl)) {}
+TRegion& TRegion::operator=(const TRegion& o) {
+    *FImpl = *o.FImpl;
+    return *this;
+}
+bool TRegion::IsEmpty() const { return FImpl->region.isEmpty(); }
+TRect TRegion::BoundingRect() const {
+    const QRect r = FImpl->region.boundingRect();
+    return TRect{r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
+}
+bool TRegion::Contains(int x, int y) const { return FImpl->region.contains(QPoint(x, y)); }
+
+// ---------------------------------------------------------------------------
+TCanvas::TCanvas(TBitmap& target) : FTarget(target), FImpl(std::make_unique<Impl>(*this, target.impl())) {}
+
+TCanvas::~TCanvas() { FImpl->end(); }
+
+void TCanvas::MoveTo(int x, int y) {
+    if (FImpl->inPath) {
+        FImpl->path.moveTo(x, y);
+    }
+    FPenPos = TPoint{x, y};
+}
+
+void TCanvas::LineTo(int x, int y) {
+    if (FImpl->inPath) {
+        if (FImpl->path.elementCount() == 0) FImpl->path.moveTo(FPenPos.x, FPenPos.y);
+        FImpl->path.lineTo(x, y);
+    } else if (FImpl->prepare(true, false)) {
+        FImpl->painter.drawLine(FPenPos.x, FPenPos.y, x, y);
+    }
+    FPenPos = TPoint{x, y};
+}
+
+void TCanvas::Polyline(const TPoint* points, int count) {
+    if (!points || count < 2) return;
+    QPolygon poly(count);
+    for (int i = 0; i < count; ++i) poly.setPoint(i, points[i].x, points[i].y);
+    if (FImpl->inPath) {
+        FImpl->path.addPolygon(poly);
+        return;
+    }
+    if (FImpl->prepare(true, false)) FImpl->painter.drawPolyline(poly);
+}
+
+void TCanvas::Polygon(const TPoint* points, int count) {
+    if (!points || count < 2) return;
+    QPolygon poly(count);
+    for (int i = 0; i < count; ++i) poly.setPoint(i, points[i].x, points[i].y);
+    if (FImpl->inPath) {
+        FImpl->path.addPolygon(poly);
+        FImpl->path.closeSubpath();
+        return;
+    }
+    if (FImpl->prepare()) FImpl->painter.drawPolygon(poly, Qt::OddEvenFill);
+}
+
+void TCanvas::Rectangle(int left, int top, int right, int bottom) {
+    const QRect r = normalized(left, top, right, bottom);
+    if (r.width() <= 0 || r.height() <= 0) return;
+    if (FImpl->inPath) {
+        FImpl->path.addRect(r);
+        return;
+    }
+    if (!FImpl->prepare()) return;
+    if (FPen.Style() == psClear) {
+        FImpl->painter.setPen(Qt::NoPen);
+        FImpl->painter.drawRect(r);
+    } else if (r.width() == 1 || r.height() == 1) {
+        // The outline alone covers a one-pixel-wide box.
+        FImpl->painter.fillRect(r, FImpl->painter.pen().color());
+    } else {
+        FImpl->painter.drawRect(QRect(r.left(), r.top(), r.width() - 1, r.height() - 1));
+    }
+}
+
+void TCanvas::RoundRect(int left, int top, int right, int bottom, int cw, int ch) {
+    const QRect r = normalized(left, top, right, bottom);
+    if (r.width() <= 0 || r.height() <= 0) return;
+    const bool pen = FPen.Style() != psClear;
+    const QRect box = pen ? QRect(r.left(), r.top(), r.width() - 1, r.height() - 1) : r;
+    if (FImpl->inPath) {
+        FImpl->path.addRoundedRect(box, cw / 2.0, ch / 2.0);
+        return;
+    }
+    if (FImpl->prepare()) FImpl->painter.drawRoundedRect(box, cw / 2.0, ch / 2.0, Qt::AbsoluteSize);
+}
+
+void TCanvas::Ellipse(int left, int top, int right, int bottom) {
+    const QRect r = normalized(left, top, right, bottom);
+    if (r.width() <= 0 || r.height() <= 0) return;
+    const bool pen = FPen.Style() != psClear;
+    const QRect box = pen ? QRect(r.left(), r.top(), r.width() - 1, r.height() - 1) : r;
+    if (FImpl->inPath) {
+        FImpl->path.addEllipse(box);
+        return;
+    }
+    if (FImpl->prepare()) FImpl->painter.drawEllipse(box);
+}
+
+void TCanvas::FillRect(const TRect& rc) {
+    const QRect r = normalized(rc.Left, rc.Top, rc.Right, rc.Bottom);
+    if (r.width() <= 0 || r.height() <= 0) return;
+    if (FBrush.Style() == bsClear && !FBrush.Bitmap()) return;
+    if (FImpl->prepare(false, true)) FImpl->painter.drawRect(r);
+}
+
+namespace {
+
+// Start angle and counter-clockwise span in degrees of an arc on box r from the ray through
+// p3 to the ray through p4 (or clockwise); equal rays make a full turn.
+void arcAngles(const QRectF& r, int x3, int y3, int x4, int y4, bool clockwise, double& start, double& span) {
+    const QPointF c = r.center();
+    const double a3 = std::atan2(-(y3 - c.y()), x3 - c.x()) * 180.0 / std::numbers::pi;
+    const double a4 = std::atan2(-(y4 - c.y()), x4 - c.x()) * 180.0 / std::numbers::pi;
+    double d = clockwise ? a3 - a4 : a4 - a3;
+    while (d <= 0) d += 360.0;
+    while (d > 360.0) d -= 360.0;
+    start = a3;
+    span = clockwise ? -d : d;
+}
+
+}  // namespace
+
+void TCanvas::Arc(int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4) {
+    const QRect r = normalized(x1, y1, x2, y2);
+    if (r.width() <= 0 || r.height() <= 0) return;
+    const QRectF box(r.left(), r.top(), r.width() - 1, r.height() - 1);
+    double start, span;
+    arcAngles(box, x3, y3, x4, y4, FArcClockwise, start, span);
+    if (FImpl->inPath) {
+        FImpl->path.arcMoveTo(box, start);
+        FImpl->path.arcTo(box, start, span);
+        return;
+    }
+    if (FImpl->prepare(true, false)) {
+        FImpl->painter.drawArc(box.toRect(), qRound(start * 16), qRound(span * 16));
+    }
+}
+
+void TCanvas::ArcTo(int left, int top, int right, int bottom, int x3, int y3, int x4, int y4) {
+    const QRect r = normalized(left, top, right, bottom);
+    const QRectF box(r.left(), r.top(), std::max(0, r.width() - 1), std::max(0, r.height() - 1));
+    double start, span;
+    arcAngles(box, x3, y3, x4, y4, FArcClockwise, start, span);
+    if (FImpl->inPath) {
+        if (FImpl->path.elementCount() == 0) FImpl->path.moveTo(FPenPos.x, FPenPos.y);
+        FImpl->path.arcTo(box, start, span);
+        const QPointF end = FImpl->path.currentPosition();
+        FPenPos = TPoint{qRound(end.x()), qRound(end.y())};
+        return;
+    }
+    QPainterPath p;
+    p.moveTo(FPenPos.x, FPenPos.y);
+    p.arcTo(box, start, span);
+    if (FImpl->prepare(true, false)) FImpl->painter.drawPath(p);
+    const QPointF end = p.currentPosition();
+    FPenPos = TPoint{qRound(end.x()), qRound(end.y())};
+}
+
+void TCanvas::Pie(int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4) {
+    const QRect r = normalized(x1, y1, x2, y2);
+    if (r.width() <= 0 || r.height() <= 0) return;
+    const QRectF box(r.left(), r.top(), r.width() - 1, r.height() - 1);
+    double start, span;
+    arcAngles(box, x3, y3, x4, y4, FArcClockwise, start, span);
+    if (FImpl->inPath) {
+        FImpl->path.moveTo(box.center());
+        FImpl->path.arcTo(box, start, span);
+        FImpl->path.closeSubpath();
+        return;
+    }
+    if (FImpl->prepare()) FImpl->painter.drawPie(box.toRect(), qRound(start * 16), qRound(span * 16));
+}
+
+TColor TCanvas::GetPixel(int x, int y) const { return FTarget.GetPixel(x, y); }
+
+void TCanvas::SetPixel(int x, int y, TColor color) {
+    if (FImpl->clip && !FImpl->clip->contains(QPoint(x, y))) return;
+    FTarget.SetPixel(x, y, color);
+}
+
+// ---------------------------------------------------------------------------
+TSize TCanvas::TextExtent(const std::string& text) {
+    const QFontMetrics fm(FImpl->font());
+    return TSize{fm.horizontalAdvance(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()))),
+                 fm.height()};
+}
+
+void TCanvas::TextOut(int x, int y, const std::string& text) {
+    const QFont& f = FImpl->font();
+    const QFontMetrics fm(f);
+    const QString s = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    const int w = fm.horizontalAdvance(s);
+    const int h = fm.height();
+    int dx = 0;
+    switch (FTextAlign & 6) {
+        case TA_RIGHT: dx = -w; break;
+        case TA_CENTER: dx = -w / 2; break;
+        default: break;
+    }
+    int top = 0;  // top of the text box relative to y
+    switch (FTextAlign & 24) {
+        case TA_BOTTOM: top = -h; break;
+        case TA_BASELINE: top = -fm.ascent(); break;
+        default: break;
+    }
+    const double angle = FFont.Orientation() / 10.0;
+    if (FImpl->inPath) {
+        QPainterPath p;
+        p.addText(QPointF(dx, top + fm.ascent()), f, s);
+        QTransform t;
+        t.translate(x, y);
+        t.rotate(-angle);
+        FImpl->path.addPath(t.map(p));
+        return;
+    }
+    if (!FImpl->begin()) return;
+    QPainter& p = FImpl->painter;
+    p.save();
+    p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    p.translate(x, y);
+    if (angle != 0.0) p.rotate(-angle);
+    if (FBkMode == OPAQUE) {
+        p.fillRect(QRect(dx, top, w, h), toQColor(FBkColor));
+    }
+    p.setFont(f);
+    p.setPen(toQColor(FFont.Color()));
+    p.drawText(QPoint(dx, top + fm.ascent()), s);
+    p.restore();
+}
+
+// ---------------------------------------------------------------------------
+void TCanvas::BeginPath() {
+    FImpl->inPath = true;
+    FImpl->pathReady = false;
+    FImpl->path = QPainterPath();
+    FImpl->path.setFillRule(Qt::OddEvenFill);
+}
+
+void TCanvas::EndPath() {
+    if (FImpl->inPath) {
+        FImpl->inPath = false;
+        FImpl->pathReady = true;
+    }
+}
+
+void TCanvas::AbortPath() {
+    FImpl->inPath = false;
+    FImpl->pathReady = false;
+    FImpl->path = QPainterPath();
+}
+
+void TCanvas::CloseFigure() {
+    if (FImpl->inPath) FImpl->path.closeSubpath();
+}
+
+void TCanvas::StrokePath() {
+    if (FImpl->pathReady && FImpl->prepare(true, false)) FImpl->painter.drawPath(FImpl->path);
+    AbortPath();
+}
+
+void TCanvas::FillPath() {
+    if (FImpl->pathReady && FImpl->prepare(false, true)) FImpl->painter.drawPath(FImpl->path);
+    AbortPath();
+}
+
+void TCanvas::StrokeAndFillPath() {
+    if (FImpl->pathReady && FImpl->prepare()) FImpl->painter.drawPath(FImpl->path);
+    AbortPath();
+}
+
+void TCanvas::WidenPath() {
+    if (!FImpl->pathReady) return;
+    QPainterPathStroker stroker;
+    stroker.setWidth(std::max(1, FPen.Width()));
+    QPainterPath widened = stroker.createStroke(FImpl->path);
+    FImpl->path = widened;
+}
+
+void TCanvas::ClipToPath() {
+    if (!FImpl->pathReady) return;
+    // Even-odd region of the path's outlines (letters keep their holes).
+    QRegion region;
+    for (const QPolygonF& poly : FImpl->path.toFillPolygons()) {
+        region = region.xored(QRegion(poly.toPolygon(), Qt::OddEvenFill));
+    }
+    FImpl->clip = FImpl->clip ? FImpl->clip->intersected(region) : region;
+    FImpl->applyClip();
+    AbortPath();
+}
+
+// ---------------------------------------------------------------------------
+bool TCanvas::HasClipRegion() const { return FImpl->clip.has_value(); }
+
+TRegion TCanvas::ClipRegion() const {
+    TRegion r;
+    if (FImpl->clip) r.impl().region = *FImpl->clip;
+    return r;
+}
+
+void TCanvas::SelectClipRegion(const TRegion* region) {
+    if (region) {
+        FImpl->clip = region->impl().region;
+    } else {
+        FImpl->clip.reset();
+    }
+    FImpl->applyClip();
+}
+
+namespace {
+void intersect(std::optional<QRegion>& clip, const QRegion& r) { clip = clip ? clip->intersected(r) : r; }
+}  // namespace
+
+void TCanvas::IntersectClipRect(const TRect& rc) {
+    intersect(FImpl->clip, QRegion(normalized(rc.Left, rc.Top, rc.Right, rc.Bottom)));
+    FImpl->applyClip();
+}
+
+void TCanvas::IntersectClipEllipse(const TRect& rc) {
+    intersect(FImpl->clip, QRegion(normalized(rc.Left, rc.Top, rc.Right, rc.Bottom), QRegion::Ellipse));
+    FImpl->applyClip();
+}
+
+void TCanvas::IntersectClipRoundRect(const TRect& rc, int cw, int ch) {
+    QPainterPath p;
+    p.addRoundedRect(normalized(rc.Left, rc.Top, rc.Right, rc.Bottom), cw / 2.0, ch / 2.0);
+    intersect(FImpl->clip, QRegion(p.toFillPolygon().toPolygon()));
+    FImpl->applyClip();
+}
+
+void TCanvas::IntersectClipPolygon(const TPoint* points, int count) {
+    QPolygon poly(std::max(0, count));
+    for (int i = 0; i < count; ++i) poly.setPoint(i, points[i].x, points[i].y);
+    intersect(FImpl->clip, QRegion(poly, Qt::OddEvenFill));
+    FImpl->applyClip();
+}
+
+void TCanvas::PushClip() {
+    if (FImpl->clip) {
+        auto saved = std::make_unique<TRegion>();
+        saved->impl().region = *FImpl->clip;
+        FClipStack.push_back(std::move(saved));
+    } else {
+        FClipStack.push_back(nullptr);
+    }
+}
+
+void TCanvas::PopClip() {
+    if (FClipStack.empty()) {
+        FImpl->clip.reset();
+    } else {
+        std::unique_ptr<TRegion> top = std::move(FClipStack.back());
+        FClipStack.pop_back();
+        if (top) {
+            FImpl->clip = top->impl().region;
+        } else {
+            FImpl->clip.reset();
+        }
+    }
+    FImpl->applyClip();
+}
+
+// ---------------------------------------------------------------------------
+void TCanvas::Draw(int x, int y, const TBitmap& source) {
+    if (source.Empty()) return;
+    if (&source == &FTarget) return;
+    const QImage img = source.impl().image;  // shares the data; copy-on-write keeps it safe
+    if (FImpl->begin()) {
+        FImpl->painter.setCompositionMode(QPainter::CompositionMode_Source);
+        FImpl->painter.drawImage(QPoint(x, y), img);
+    }
+}
+
+void TCanvas::StretchDraw(const TRect& rc, const TBitmap& source) {
+    if (source.Empty() || &source == &FTarget) return;
+    const QRect r = normalized(rc.Left, rc.Top, rc.Right, rc.Bottom);
+    if (r.isEmpty()) return;
+    const QImage img = source.impl().image;
+    if (FImpl->begin()) {
+        FImpl->painter.setCompositionMode(QPainter::CompositionMode_Source);
+        FImpl->painter.drawImage(r, img);
+    }
+}
+
+void TCanvas::CopyRect(const TRect& dest, const TBitmap& source, const TRect& sourceRect) {
+    if (source.Empty()) return;
+    const QRect d = normalized(dest.Left, dest.Top, dest.Right, dest.Bottom);
+    const QRect s = normalized(sourceRect.Left, sourceRect.Top, sourceRect.Right, sourceRect.Bottom);
+    if (d.isEmpty() || s.isEmpty()) return;
+    const QImage img = (&source == &FTarget) ? source.impl().image.copy(s) : source.impl().image;
+    if (FImpl->begin()) {
+        FImpl->painter.setCompositionMode(QPainter::CompositionMode_Source);
+        if (&source == &FTarget) {
+            FImpl->painter.drawImage(d, img);
+        } else {
+            FImpl->painter.drawImage(d, img, s);
+        }
+    }
+}

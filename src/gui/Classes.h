@@ -1,0 +1,35 @@
+#pragma once
+// Root classes shaped after the GUI framework the chart engine was designed for:
+// a polymorphic object root, a persistent (assignable) object and the change event.
+
+#include <functional>
+
+class TObject {
+public:
+    TObject() = default;
+    TObject(const TObject&) = delete;
+    TObject& operator=(const TObject&) = delete;
+    virtual ~TObject() = default;
+};
+
+// Event handler with the sender that changed; an empty handler means "none".
+using TNotifyEvent = std::function<void(TObject* sender)>;
+
+class TPersistent : public TObject {
+public:
+    // Copies the settings of another object of a compatible class; the base has nothing to copy.
+    virtual void Assign(const TPersistent* source) { (void)source; }
+};
+
+// A class reference: the name the form data uses and a factory taking the owner.
+struct TClassInfo {
+    const char* Name;
+    TObject* (*Create)(TObject* owner);
+};
+using TClass = const TClassInfo*;
+
+// Process-wide registry of classes that can be created by name (form data, registries).
+// Registering a name twice keeps the first entry.
+void RegisterClass(TClass cls);
+void UnRegisterClass(TClass cls);
+TClass FindClass(const char* name);  // nil when unknown
