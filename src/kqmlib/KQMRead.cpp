@@ -243,7 +243,14 @@ void TKQMReader::Fetch() {
             if (!DecodeNeighbour(*this, FNext, Block + 1)) FreeBufferBlock(FNext);
         }
 
-        CheckSampleBlockConnectivity(FLast, FThis);
+        // The previous record only takes back what continues it; when it
+        // cannot (its own blocks exceed the limits) it is no neighbour, and
+        // this record is still read.
+        try {
+            CheckSampleBlockConnectivity(FLast, FThis);
+        } catch (const EKQMError&) {
+            FreeBufferBlock(FLast);
+        }
         int Moved = CheckSampleBlockConnectivity(FThis, FNext);
         // A waveform may go on over several records: follow it as long as
         // each record continues what the one before it moved over.
