@@ -218,21 +218,22 @@ private:
             Read(B, 2, "MeasBlockDwords");
             const unsigned Dwords = Swap2(B);
             const std::int64_t BlockBytes = std::int64_t(Dwords) * 4;
-            const std::string Piece = "MeasBlock #" + IntToStr(MeasBlockCount);
             // A size word that cannot hold the block header would index
             // garbage as records; one that runs past the end is a cut file.
             if (BlockBytes < F.MeasHeaderLen) {
                 IndexErrorFmt("MeasBlock #%d: MeasBlockDwords invalid (%u)", 1, MeasBlockCount, Dwords);
             }
-            if (MeasBlockStart + BlockBytes > Size) IndexError("Cannot read " + Piece, 1);
-            Read(B + 2, 6, Piece);
-            FStrKQM->Seek(MeasBlockStart + BlockBytes, soBeginning);
+            if (MeasBlockStart + BlockBytes > Size || FStrKQM->Read(B + 2, 6) < 6) {
+                IndexError("Cannot read MeasBlock #" + IntToStr(MeasBlockCount), 1);
+            }
+            // Only the time stamp is needed: the rest of the block and the
+            // checksum are stepped over, not read.
             Pos = MeasBlockStart + BlockBytes;
             if (F.Crc) {
-                std::uint8_t Crc[4];
-                Read(Crc, 4, "CrcField");
+                if (Pos + 4 > Size) IndexError("Cannot read CrcField", 1);
                 Pos += 4;
             }
+            FStrKQM->Seek(Pos, soBeginning);
             const std::uint64_t Time = (std::uint64_t(B[3]) << 32) | (std::uint64_t(B[4]) << 24) |
                                        (std::uint64_t(B[5]) << 16) | (std::uint64_t(B[6]) << 8) | B[7];
             PutLE(Entry, Time, 5);
