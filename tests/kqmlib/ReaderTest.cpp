@@ -9,6 +9,8 @@
 #include "KQMIndex.h"
 #include "KQMReader.h"
 #include "KQMTypes.h"
+#include "Stream.h"
+#include "Buffer.h"
 #include "RecordingWriter.h"
 #include "TempDir.h"
 #include "narvi.h"
@@ -266,6 +268,23 @@ TEST(ReaderHeader, FacetAndLaserGeometry) {
     EXPECT_EQ(P.A[3], (V{0, 0, 1}));
     EXPECT_EQ(P.B[3], (V{0, 0, 0}));
     EXPECT_EQ(P.C[3], (V{0, 0, 0}));
+
+    // Decoding again with a receiver set shows the calibration in the trace.
+    std::vector<std::string> Lines;
+    R.FTraceUserData = &Lines;
+    R.FTraceCallback = [](NARVI_FILE_T, NARVI_POINTER_T User, NARVI_CSZ_T Text) {
+        static_cast<std::vector<std::string>*>(User)->emplace_back(Text);
+    };
+    R.FStream->Seek(0, soBeginning);
+    R.DecodeHeader();
+    ASSERT_EQ(Lines.size(), 3u + 4u * 6u);
+    EXPECT_EQ(Lines[0], "O=(1.000000000, 2.000000000, 3.000000000)");
+    EXPECT_EQ(Lines[1], "l=(0.000000000, 1.000000000, 0.000000000)");
+    EXPECT_EQ(Lines[2], "f=(0.500000000, 1.750000000, 4.000000000)");
+    const std::vector<std::string> Facet2(Lines.begin() + 9, Lines.begin() + 15);
+    EXPECT_EQ(Facet2, (std::vector<std::string>{"Facet 1:", "t=0.800000012", "a[1]=(0.000000000, 0.000000000, 0.800000012)",
+                                                 "b[1]=(0.600000024, 0.000000000, 0.000000000)",
+                                                 "c[1]=(0.000000000, 0.600000024, 0.000000000)", "d[1]=0.125000000"}));
 }
 
 TEST(ReaderIndex, OpensOnlyAUsableIndexBesideTheRecording) {
