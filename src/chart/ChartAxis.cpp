@@ -47,6 +47,8 @@ double NextNiceStep(double x) {
     // ladder would never reach the 1..10 decade.
     if (std::isnan(x) || std::isinf(x)) return x;
     if (x <= 0) return kMinLabelStep;
+    // below this the decade scale itself would underflow
+    if (x < 1e-300) return 1e-300;
     double scale = 1;
     while (x >= 10) {
         x *= 0.1;

@@ -1,0 +1,402 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "AxisPanel.h"
+#include "ChartAxis.h"
+#include "ChartSeries.h"
+#include "ChartUtils.h"
+
+namespace {
+
+std::vector<double> Values(const TChartValueList* list) {
+    std::vector<double> v;
+    for (int i = 0; i < list->Count(); ++i) v.push_back(list->ValueAt(i));
+    return v;
+}
+
+std::string ExceptionText(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const Exception& e) {
+        return e.Message();
+    }
+    return "(no exception)";
+}
+
+TEST(ValueList, SortedInsertKeepsOrderAndCarriesY) {
+    TChartSeries s(nullptr);
+    s.AddPoint(3, 30);
+    s.AddPoint(1, 10);
+    s.AddPoint(2, 20);
+    s.AddPoint(2, 21);  // equal X goes after the existing equal ones
+    EXPECT_EQ(Values(s.XValues()), (std::vector<double>{1, 2, 2, 3}));
+    EXPECT_EQ(Values(s.YValues()), (std::vector<double>{10, 20, 21, 30}));
+
+    s.XValues()->SetOrder(loDescending);
+    s.ClearPoints();
+    for (double x : {1.0, 3.0, 2.0, 3.0}) s.AddPoint(x, x * 10 + s.PointCount());
+    EXPECT_EQ(Values(s.XValues()), (std::vector<double>{3, 3, 2, 1}));
+    EXPECT_EQ(Values(s.YValues()), (std::vector<double>{31, 33, 22, 10}));
+
+    s.XValues()->SetOrder(loNone);
+    s.ClearPoints();
+    for (double x : {5.0, 1.0, 3.0}) s.AddPoint(x, 0);
+    EXPECT_EQ(Values(s.XValues()), (std::vector<double>{5, 1, 3}));
+}
+
+TEST(ValueList, GrowsInFixedStepsAndDeletes) {
+    TChartSeries s(nullptr);
+    s.AddPoint(0, 0);
+    EXPECT_EQ(s.XValues()->Capacity(), 1000);
+    for (int i = 1; i <= 1000; ++i) s.AppendValue(i);
+    EXPECT_EQ(s.PointCount(), 1001);
+    EXPECT_EQ(s.XValues()->Capacity(), 2000);
+    s.XValues()->DeleteRange(10, 5000);  // a count past the end stops at the end
+    EXPECT_EQ(s.XValues()->Count(), 10);
+    s.XValues()->ClearValues();
+    EXPECT_EQ(s.XValues()->Capacity(), 0);
+}
+
+TEST(ValueList, LazyStatisticsSkipNonFiniteValues) {
+    TChartSeries s(nullptr);
+    EXPECT_EQ(s.YValues()->LowestValue(), 0);
+    EXPECT_EQ(s.YValues()->HighestValue(), 0);
+    EXPECT_EQ(s.YValues()->ValueSum(), 0);
+    EXPECT_EQ(s.YValues()->AbsValueSum(), 0);
+
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    for (double y : {nan, -4.0, inf, 2.0, -inf, 7.0}) s.AppendValue(y);
+    EXPECT_TRUE(s.YValues()->StatsStale());
+    EXPECT_EQ(s.YValues()->LowestValue(), -4);
+    EXPECT_FALSE(s.YValues()->StatsStale());
+    EXPECT_EQ(s.YValues()->HighestValue(), 7);
+    EXPECT_EQ(s.YValues()->ValueSum(), 5);
+    EXPECT_EQ(s.YValues()->AbsValueSum(), 13);
+    EXPECT_EQ(s.YValues()->Spread(), 11);
+
+    s.YValues()->SetValue(1, 100);
+    EXPECT_TRUE(s.YValues()->StatsStale());
+    EXPECT_EQ(s.YValues()->HighestValue(), 100);
+
+    TChartSeries only(nullptr);
+    only.AppendValue(nan);
+    EXPECT_EQ(only.YValues()->LowestValue(), 0);
+    EXPECT_EQ(only.YValues()->HighestValue(), 0);
+}
+
+TEST(ValueList, AccessorsAreBoundsChecked) {
+    TChartSeries s(nullptr);
+    s.AppendValue(1);
+    EXPECT_EQ(ExceptionText([&] { s.YValues()->ValueAt(1); }), "Value index 1 out of bounds (0 to 0).");
+    EXPECT_THROW(s.YValues()->ValueAt(-1), ChartException);
+    EXPECT_THROW(s.PointColor(5), ChartException);
+    EXPECT_THROW(s.XValueAt(2), ChartException);
+    TChartSeries empty(nullptr);
+    EXPECT_THROW(empty.XValues()->FirstValue(), ChartException);
+    EXPECT_THROW(empty.XValues()->LastValue(), ChartException);
+}
+
+TEST(ValueList, AssignCopiesSettingsOnly) {
+    TChartSeries a(nullptr), b(nullptr);
+    a.AddPoint(1, 1);
+    a.YValues()->SetOrder(loDescending);
+    a.YValues()->SetDateTime(true);
+    b.YValues()->Assign(a.YValues());
+    EXPECT_EQ(b.YValues()->Order(), loDescending);
+    EXPECT_TRUE(b.YValues()->DateTime());
+    EXPECT_EQ(b.YValues()->Count(), 0);
+}
+
+TEST(SeriesPoints, ColourListIsLazyAndNullPointsCount) {
+    TCustomAxisPanel chart(nullptr);
+    TChartSeries s(nullptr);
+    s.SetParentChart(&chart);
+    s.SetSeriesColor(0x123456);
+    s.AddPoint(0, 1);
+    s.AddPoint(1, 2);
+    EXPECT_FALSE(s.HasColorList());
+    s.AddPoint(2, 3, "", clRed);
+    ASSERT_TRUE(s.HasColorList());
+    EXPECT_EQ(s.ColorListEntry(0), SeriesDefaultColor);
+    EXPECT_EQ(s.ColorListEntry(1), SeriesDefaultColor);
+    EXPECT_EQ(s.PointColor(0), 0x123456u);
+    EXPECT_EQ(s.PointColor(2), clRed);
+
+    s.AddNullPoint(3, 4);
+    EXPECT_EQ(s.PointCount(), 4);
+    EXPECT_EQ(s.PointColor(3), clNone);
+
+    s.SetColorEachPoint(true);
+    EXPECT_EQ(s.PointColor(1), PaletteColor(1));
+    EXPECT_EQ(s.PointColor(2), clRed);
+}
+
+TEST(SeriesPoints, LabelsPadAndStayParallel) {
+    TChartSeries s(nullptr);
+    s.AddPoint(0, 0);
+    s.AddPoint(1, 0);
+    EXPECT_EQ(s.PointLabels().Count(), 0);
+    s.AddPoint(5, 0, "five");
+    EXPECT_EQ(s.PointLabels().Count(), 3);
+    s.AddPoint(2, 0);  // inserted before "five": the labels move with it
+    EXPECT_EQ(s.PointLabels().Label(3), "five");
+    EXPECT_EQ(s.PointLabels().Label(2), "");
+}
+
+TEST(SeriesPoints, BeforeAddVetoAndAfterAdd) {
+    TChartSeries s(nullptr);
+    std::vector<int> added;
+    s.OnAfterAdd = [&](TChartSeries*, int index) { added.push_back(index); };
+    s.OnBeforeAdd = [](TChartSeries* sender) { return sender->XValues()->PendingValue() < 10; };
+    EXPECT_EQ(s.AddPoint(5, 1), 0);
+    EXPECT_EQ(s.AddPoint(50, 1), -1);
+    EXPECT_EQ(s.PointCount(), 1);
+    EXPECT_EQ(s.AddPoint(1, 1), 0);
+    EXPECT_EQ(added, (std::vector<int>{0, 0}));
+}
+
+TEST(SeriesPoints, DeleteChecksAndClamps) {
+    TChartSeries s(nullptr);
+    for (int i = 0; i < 3; ++i) s.AddPoint(i, i * 10);
+    EXPECT_EQ(ExceptionText([&] { s.DeletePoint(3); }), "Series Delete: ValueIndex 3 out of bounds (0 to 2).");
+    EXPECT_EQ(ExceptionText([&] { s.DeletePoint(-1); }), "Series Delete: ValueIndex -1 out of bounds (0 to 2).");
+    s.DeletePoint(1);
+    EXPECT_EQ(Values(s.YValues()), (std::vector<double>{0, 20}));
+
+    TChartSeries t(nullptr);
+    for (int i = 0; i < 6; ++i) t.AddPoint(i * 2, i, "", i == 4 ? clRed : SeriesDefaultColor);
+    t.DeletePoints(4, 100);  // past the end: deletes to the end
+    EXPECT_EQ(t.PointCount(), 4);
+    EXPECT_TRUE(t.HasColorList());
+    t.DeletePoints(10, 2);  // start past the end: nothing
+    EXPECT_EQ(t.PointCount(), 4);
+    t.DeletePoints(1, 2, true);
+    EXPECT_EQ(Values(t.XValues()), (std::vector<double>{0, 1}));
+    t.DeletePoints(0, 2);
+    EXPECT_FALSE(t.HasColorList());
+}
+
+TEST(SeriesPoints, SortMovesColoursAndLabelsTogether) {
+    TChartSeries s(nullptr);
+    s.YValues()->SetOrder(loNone);
+    s.AddPoint(0, 3, "c", clRed);
+    s.AddPoint(1, 1, "a");
+    s.AddPoint(2, 2, "b", clBlue);
+    s.YValues()->SetOrder(loAscending);
+    s.YValues()->SortValues();
+    EXPECT_EQ(Values(s.YValues()), (std::vector<double>{1, 2, 3}));
+    EXPECT_EQ(Values(s.XValues()), (std::vector<double>{1, 2, 0}));
+    EXPECT_EQ(s.PointLabels().Label(0), "a");
+    EXPECT_EQ(s.PointLabels().Label(2), "c");
+    EXPECT_EQ(s.ColorListEntry(1), clBlue);
+    EXPECT_EQ(s.ColorListEntry(2), clRed);
+}
+
+TEST(SeriesTitle, FallsBackToNameAndPosition) {
+    TCustomAxisPanel chart(nullptr);
+    auto* a = new TChartSeries(&chart);
+    auto* b = new TChartSeries(&chart);
+    a->SetParentChart(&chart);
+    b->SetParentChart(&chart);
+    EXPECT_EQ(a->SeriesTitle(), "Series1");
+    EXPECT_EQ(b->SeriesTitle(), "Series2");
+    b->SetName("Points");
+    EXPECT_EQ(b->SeriesTitle(), "Points");
+    b->SetTitle("Shot");
+    EXPECT_EQ(b->SeriesTitle(), "Shot");
+    // a series added with the default colour takes the next free palette colour
+    EXPECT_EQ(a->SeriesColor(), PaletteColor(0));
+    EXPECT_EQ(b->SeriesColor(), PaletteColor(1));
+}
+
+struct SourceFixture : ::testing::Test {
+    TCustomAxisPanel chart{nullptr};
+    TChartSeries* points = new TChartSeries(&chart);
+    TChartSeries* line = new TChartSeries(&chart);
+    void SetUp() override {
+        points->SetName("points");
+        points->SetParentChart(&chart);
+        line->SetParentChart(&chart);
+        for (int i = 0; i < 3; ++i) points->AddPoint(i, i * i, i == 1 ? "one" : "", i == 2 ? clRed : SeriesDefaultColor);
+    }
+};
+
+TEST_F(SourceFixture, DependentFollowsItsSource) {
+    line->SetDataSource(points);
+    EXPECT_EQ(line->DataSource(), points);
+    EXPECT_EQ(Values(line->YValues()), (std::vector<double>{0, 1, 4}));
+    EXPECT_EQ(line->PointLabels().Label(1), "one");
+    EXPECT_EQ(line->PointColor(2), clRed);
+
+    points->AddPoint(1.5, 9);
+    EXPECT_EQ(Values(line->XValues()), (std::vector<double>{0, 1, 1.5, 2}));
+    EXPECT_EQ(line->ColorListEntry(2), SeriesDefaultColor);  // the colour list stays parallel
+    EXPECT_EQ(line->PointColor(3), clRed);
+
+    points->DeletePoint(0);
+    EXPECT_EQ(Values(line->XValues()), (std::vector<double>{1, 1.5, 2}));
+    points->DeletePoints(0, 2);  // a range: the dependent is refilled
+    EXPECT_EQ(Values(line->XValues()), (std::vector<double>{2}));
+
+    line->SetSourceFollowFlags(sfAdd | sfDelete | sfModify);
+    points->ClearPoints();
+    EXPECT_EQ(line->PointCount(), 1);  // clearing not followed
+    line->SetSourceFollowFlags(15);
+    points->AddPoint(7, 7);
+    points->ClearPoints();
+    EXPECT_EQ(line->PointCount(), 0);
+}
+
+TEST_F(SourceFixture, SuspendedSourceRefillsOnceAndResumeIsBalanced) {
+    line->SetDataSource(points);
+    int refills = 0;
+    line->OnClearValues = [&](TChartSeries*) { ++refills; };
+    points->SuspendNotify();
+    for (int i = 10; i < 20; ++i) points->AddPoint(i, i);
+    EXPECT_EQ(line->PointCount(), 3);
+    points->ResumeNotify();
+    EXPECT_EQ(refills, 1);
+    EXPECT_EQ(line->PointCount(), 13);
+    points->ResumeNotify();  // unmatched
+    EXPECT_EQ(points->UpdateDepth(), 0);
+    points->AddPoint(30, 30);
+    EXPECT_EQ(line->PointCount(), 14);
+    line->OnClearValues = nullptr;
+}
+
+TEST_F(SourceFixture, FreeingTheSourceKeepsTheCopy) {
+    line->SetDataSource(points);
+    delete points;
+    points = nullptr;
+    EXPECT_EQ(line->DataSource(), nullptr);
+    EXPECT_EQ(line->PointCount(), 3);
+    EXPECT_EQ(chart.SeriesCount(), 1);
+}
+
+TEST_F(SourceFixture, DataSourceErrors) {
+    TChartSeries orphan(nullptr);
+    EXPECT_EQ(ExceptionText([&] { orphan.SetDataSource(points); }), "No ParentChart to validate DataSource");
+    EXPECT_EQ(ExceptionText([&] { points->SetDataSource(points); }), "No valid DataSource: points");
+    TComponent other(nullptr);
+    other.SetName("other");
+    EXPECT_EQ(ExceptionText([&] { line->SetDataSource(&other); }), "No valid DataSource: other");
+
+    line->SetDataSource(points);
+    EXPECT_EQ(ExceptionText([&] { points->SetDataSource(line); }), "Circular Series dependences are not allowed");
+    auto* third = new TChartSeries(&chart);
+    third->SetParentChart(&chart);
+    third->SetDataSource(line);
+    EXPECT_EQ(ExceptionText([&] { points->SetDataSource(third); }), "Circular Series dependences are not allowed");
+    EXPECT_EQ(points->DataSource(), nullptr);
+    EXPECT_EQ(points->PointCount(), 3);
+}
+
+TEST_F(SourceFixture, SetDataSourceToNoneDetaches) {
+    line->SetDataSource(points);
+    line->SetDataSource(nullptr);
+    EXPECT_TRUE(points->Dependents().empty());
+    points->AddPoint(10, 10);
+    EXPECT_EQ(line->PointCount(), 3);
+}
+
+TEST(SeriesSampleValues, FillsSortedPointsAndRejectsNegativeCounts) {
+    TChartSeries s(nullptr);
+    EXPECT_EQ(ExceptionText([&] { s.FillSampleValues(-1); }), "FillSampleValues NumValues must be > 0");
+    s.FillSampleValues();
+    EXPECT_EQ(s.PointCount(), 25);
+    s.FillSampleValues(7);
+    EXPECT_EQ(Values(s.XValues()), (std::vector<double>{0, 1, 2, 3, 4, 5, 6}));
+    EXPECT_FALSE(s.ManualData());
+}
+
+TEST(SeriesZOrder, CountsInThreeDimensionsOnly) {
+    TCustomAxisPanel chart(nullptr);
+    TChartSeries a(nullptr), b(nullptr), c(nullptr);
+    for (TChartSeries* s : {&a, &b, &c}) s->SetParentChart(&chart);
+    c.SetZOrderSetting(5);
+    chart.SetMaxZOrder(-1);
+    chart.SetView3D(true);
+    for (TChartSeries* s : {&a, &b, &c}) s->CalcZOrder();
+    EXPECT_EQ(a.ComputedZOrder(), 0);
+    EXPECT_EQ(b.ComputedZOrder(), 1);
+    EXPECT_EQ(chart.MaxZOrder(), 5);
+    EXPECT_EQ(c.ZOrder(), 5);
+    chart.SetView3D(false);
+    b.CalcZOrder();
+    EXPECT_EQ(b.ComputedZOrder(), 0);
+}
+
+struct VisibleFixture : ::testing::Test {
+    TCustomAxisPanel chart{nullptr};
+    TChartSeries s{nullptr};
+    void SetUp() override {
+        s.SetParentChart(&chart);
+        chart.SetPlotRect(Rect(0, 0, 100, 100));
+        for (int i = 0; i < 10; ++i) s.AddPoint(i * 10, i);
+    }
+    void Range(double lo, double hi) {
+        chart.BottomAxis()->SetAxisRange(lo, hi);
+        chart.BottomAxis()->AdjustAxisRange();
+        chart.BottomAxis()->CalcAxisPixels();
+    }
+};
+
+TEST_F(VisibleFixture, CalcVisibleRangeNarrowsToTheAxis) {
+    Range(25, 55);
+    s.CalcVisibleRange();
+    EXPECT_EQ(s.FirstVisible(), 3);
+    EXPECT_EQ(s.LastVisible(), 5);
+    s.SetDrawBetweenPoints(true);
+    s.CalcVisibleRange();
+    EXPECT_EQ(s.LastVisible(), 6);
+
+    Range(0, 500);
+    s.CalcVisibleRange();
+    EXPECT_EQ(s.FirstVisible(), 0);
+    EXPECT_EQ(s.LastVisible(), 9);
+
+    Range(200, 300);
+    s.CalcVisibleRange();
+    EXPECT_EQ(s.FirstVisible(), -1);
+    EXPECT_EQ(s.LastVisible(), -1);
+
+    Range(25, 55);
+    s.SetCalcVisiblePoints(false);
+    s.CalcVisibleRange();
+    EXPECT_EQ(s.FirstVisible(), 0);
+    EXPECT_EQ(s.LastVisible(), 9);
+
+    s.ClearPoints();
+    s.CalcVisibleRange();
+    EXPECT_EQ(s.FirstVisible(), -1);
+    EXPECT_EQ(s.LastVisible(), -1);
+}
+
+TEST(ChartSeriesList, AddRemoveAndPaging) {
+    TCustomAxisPanel chart(nullptr);
+    auto* s = new TChartSeries(&chart);
+    s->SetParentChart(&chart);
+    s->SetParentChart(&chart);
+    EXPECT_EQ(chart.SeriesCount(), 1);
+    EXPECT_THROW(chart.Series(1), ChartException);
+    for (int i = 0; i < 25; ++i) s->AddPoint(i, i);
+    EXPECT_EQ(ExceptionText([&] { chart.SetMaxPointsPerPage(-1); }), "MaxPointsPerPage must be >= 0");
+    chart.SetMaxPointsPerPage(10);
+    EXPECT_EQ(chart.PageCount(), 3);
+    chart.SetPage(7);
+    EXPECT_EQ(chart.Page(), 3);
+    chart.SetPage(0);
+    EXPECT_EQ(chart.Page(), 1);
+    TChartSeries stranger(nullptr);
+    chart.RemoveSeries(&stranger);
+    EXPECT_EQ(chart.SeriesCount(), 1);
+    delete s;
+    EXPECT_EQ(chart.SeriesCount(), 0);
+}
+
+}  // namespace
