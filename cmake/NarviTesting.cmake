@@ -34,5 +34,6 @@ function(narvi_test name)
     target_link_libraries(${name} PRIVATE ${NARVI_GTEST_MAIN})
   endif()
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
+    ENVIRONMENT_MODIFICATION "LSAN_OPTIONS=string_append::suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp")
 endfunction()

@@ -1,0 +1,345 @@
+// Pixel checks where the canvas's semantics are exact: rectangle edges, the missing end
+// pixel of lines, raster modes undone by drawing twice, clipping, text metrics.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "Graphics.h"
+#include "GuiApplication.h"
+
+namespace {
+
+struct Surface {
+    TBitmap bmp{20, 20};
+    TCanvas& c = bmp.Canvas();
+    Surface() { EnsureGuiApplication(); }
+
+    // Marks pixels equal to colour as '#', others '.', row by row.
+    std::string Rows(TColor colour, int top, int bottom, int left = 0, int right = 20) const {
+        std::string s;
+        for (int y = top; y < bottom; ++y) {
+            for (int x = left; x < right; ++x) s += bmp.GetPixel(x, y) == colour ? '#' : '.';
+            s += '\n';
+        }
+        return s;
+    }
+};
+
+TEST(Colors, SystemColoursResolveThroughTheFixedTable) {
+    EXPECT_EQ(ColorToRGB(clBtnFace), RGB(240, 240, 240));
+    EXPECT_EQ(ColorToRGB(clWindow), clWhite);
+    EXPECT_EQ(ColorToRGB(clWindowText), clBlack);
+    EXPECT_EQ(ColorToRGB(clSystemColor | 0xFE), clBlack);  // unknown index
+    EXPECT_EQ(ColorToRGB(0x123456), 0x123456u);
+    EXPECT_EQ(ColorToRGB(clNone), clNone);
+    EXPECT_EQ(RGB(1, 2, 3), 0x030201u);
+    EXPECT_EQ(GetRValue(0x030201), 1);
+    EXPECT_EQ(GetBValue(0x030201), 3);
+}
+
+TEST(Colors, MulDivRoundsHalvesAwayFromZero) {
+    EXPECT_EQ(MulDiv(8, 96, 72), 11);
+    EXPECT_EQ(MulDiv(-8, 96, 72), -11);
+    EXPECT_EQ(MulDiv(3, 1, 2), 2);
+    EXPECT_EQ(MulDiv(-3, 1, 2), -2);
+    EXPECT_EQ(MulDiv(5, 5, 0), -1);
+}
+
+TEST(GraphicsObjects, NotifyOnlyOnRealChanges) {
+    int pens = 0, brushes = 0, fonts = 0;
+    TPen pen;
+    pen.OnChange = [&](TObject*) { ++pens; };
+    pen.SetColor(clBlack);
+    pen.SetWidth(1);
+    pen.SetStyle(psSolid);
+    EXPECT_EQ(pens, 0);
+    pen.SetColor(clRed);
+    pen.SetWidth(3);
+    pen.SetMode(pmXor);
+    EXPECT_EQ(pens, 3);
+    TPen other;
+    other.Assign(&pen);
+    pen.Assign(&other);  // nothing differs
+    EXPECT_EQ(pens, 3);
+
+    TBrush brush;
+    brush.OnChange = [&](TObject*) { ++brushes; };
+    brush.SetColor(clWhite);
+    brush.SetStyle(bsSolid);
+    brush.SetBitmap(nullptr);
+    EXPECT_EQ(brushes, 0);
+    brush.SetStyle(bsClear);
+    EXPECT_EQ(brushes, 1);
+
+    TFont font;
+    font.OnChange = [&](TObject*) { ++fonts; };
+    font.SetSize(font.Size());
+    font.SetName(font.Name());
+    EXPECT_EQ(fonts, 0);
+    font.SetSize(10);
+    EXPECT_EQ(fonts, 1);
+}
+
+TEST(GraphicsObjects, FontSizesConvertAt96PixelsPerInch) {
+    TFont f;
+    const std::vector<std::pair<int, int>> sizes = {{8, -11}, {10, -13}, {12, -16}, {7, -9}, {1, -1}};
+    for (auto [points, height] : sizes) {
+        f.SetSize(points);
+        EXPECT_EQ(f.Height(), height) << points;
+        EXPECT_EQ(f.Size(), points);
+    }
+}
+
+TEST(Canvas, RectangleCoversLeftToRightMinusOne) {
+    Surface s;
+    s.c.Pen().SetColor(clRed);
+    s.c.Brush().SetColor(clBlue);
+    s.c.Rectangle(2, 3, 7, 7);
+    EXPECT_EQ(s.Rows(clRed, 2, 8, 0, 9),
+              ".........\n"
+              "..#####..\n"
+              "..#...#..\n"
+              "..#...#..\n"
+              "..#####..\n"
+              ".........\n");
+    EXPECT_EQ(s.Rows(clBlue, 4, 6, 0, 9), "...###...\n...###...\n");
+
+    // Without a pen the brush alone covers the whole rectangle; reversed corners are the same rectangle.
+    Surface t;
+    t.c.Pen().SetStyle(psClear);
+    t.c.Brush().SetColor(clBlue);
+    t.c.Rectangle(6, 4, 2, 2);
+    EXPECT_EQ(t.Rows(clBlue, 1, 5, 0, 8), "........\n..####..\n..####..\n........\n");
+
+    // FillRect ignores the pen; an empty rectangle paints nothing.
+    Surface u;
+    u.c.Brush().SetColor(clLime);
+    u.c.FillRect(TRect{1, 1, 3, 2});
+    u.c.FillRect(TRect{5, 5, 5, 9});
+    EXPECT_EQ(u.Rows(clLime, 0, 3, 0, 6), "......\n.##...\n......\n");
+    EXPECT_EQ(u.Rows(clLime, 5, 9, 5, 6), ".\n.\n.\n.\n");
+}
+
+TEST(Canvas, LinesLeaveOutTheirEndPixel) {
+    Surface s;
+    s.c.MoveTo(2, 1);
+    s.c.LineTo(8, 1);
+    EXPECT_EQ(s.c.PenPos(), (TPoint{8, 1}));
+    s.c.LineTo(8, 5);  // continues from the pen position, so (8, 1) is drawn by this one
+    s.c.MoveTo(10, 10);
+    s.c.LineTo(14, 14);
+    EXPECT_EQ(s.Rows(clBlack, 1, 6, 0, 10),
+              "..#######.\n"
+              "........#.\n"
+              "........#.\n"
+              "........#.\n"
+              "..........\n");
+    EXPECT_EQ(s.Rows(clBlack, 10, 15, 10, 15), "#....\n.#...\n..#..\n...#.\n.....\n");
+
+    // A polyline leaves out only its last point.
+    Surface t;
+    const TPoint pts[3] = {{1, 1}, {5, 1}, {5, 4}};
+    t.c.Polyline(pts, 3);
+    EXPECT_EQ(t.Rows(clBlack, 1, 5, 0, 7), ".#####.\n.....#.\n.....#.\n.......\n");
+}
+
+TEST(Canvas, XorAndNotXorAreUndoneByDrawingTwice) {
+    for (TPenMode mode : {pmXor, pmNotXor}) {
+        Surface s;
+        s.c.Brush().SetColor(0x336699);
+        s.c.FillRect(TRect{0, 0, 10, 20});
+        std::vector<TColor> before;
+        for (int y = 0; y < 20; ++y)
+            for (int x = 0; x < 20; ++x) before.push_back(s.bmp.GetPixel(x, y));
+        s.c.Pen().SetMode(mode);
+        s.c.Pen().SetColor(0x0F0F0F);
+        s.c.Brush().SetStyle(bsClear);
+        for (int pass = 0; pass < 2; ++pass) {
+            s.c.MoveTo(0, 5);
+            s.c.LineTo(19, 12);
+            s.c.Rectangle(3, 3, 15, 15);
+            s.c.MoveTo(5, 0);
+            s.c.LineTo(5, 19);
+            if (pass == 0) {
+                EXPECT_NE(s.bmp.GetPixel(5, 8), before[8 * 20 + 5]);
+                if (mode == pmXor) {
+                    EXPECT_EQ(s.bmp.GetPixel(5, 8), 0x336699u ^ 0x0F0F0Fu);
+                }
+            }
+        }
+        std::vector<TColor> after;
+        for (int y = 0; y < 20; ++y)
+            for (int x = 0; x < 20; ++x) after.push_back(s.bmp.GetPixel(x, y));
+        EXPECT_EQ(after, before) << "mode " << mode;
+    }
+}
+
+TEST(Canvas, NestedClipsRestoreTheOuterClip) {
+    Surface s;
+    EXPECT_FALSE(s.c.HasClipRegion());
+    s.c.PushClip();
+    s.c.IntersectClipRect(TRect{2, 2, 10, 10});
+    s.c.PushClip();
+    s.c.IntersectClipRect(TRect{5, 0, 20, 20});
+    EXPECT_EQ(s.c.ClipRegion().BoundingRect(), (TRect{5, 2, 10, 10}));
+    s.c.Brush().SetColor(clRed);
+    s.c.FillRect(TRect{0, 0, 20, 20});
+    EXPECT_EQ(s.Rows(clRed, 1, 3, 0, 12), "............\n.....#####..\n");
+    s.c.PopClip();
+    EXPECT_EQ(s.c.ClipRegion().BoundingRect(), (TRect{2, 2, 10, 10}));
+    s.c.Brush().SetColor(clBlue);
+    s.c.FillRect(TRect{0, 0, 20, 20});
+    EXPECT_EQ(s.Rows(clBlue, 2, 3, 0, 12), "..########..\n");
+    EXPECT_EQ(s.bmp.GetPixel(15, 15), clWhite);  // outside the outer clip
+    EXPECT_EQ(s.bmp.GetPixel(3, 3), clBlue);
+    s.c.PopClip();
+    EXPECT_FALSE(s.c.HasClipRegion());
+    s.c.PopClip();  // one too many: no clip, no fault
+    EXPECT_FALSE(s.c.HasClipRegion());
+    s.c.SetPixel(0, 0, clLime);
+    EXPECT_EQ(s.bmp.GetPixel(0, 0), clLime);
+}
+
+TEST(Canvas, ClipShapesLimitDrawing) {
+    Surface s;
+    s.c.IntersectClipEllipse(TRect{0, 0, 20, 20});
+    s.c.Brush().SetColor(clRed);
+    s.c.FillRect(TRect{0, 0, 20, 20});
+    EXPECT_NE(s.bmp.GetPixel(10, 10), clWhite);
+    EXPECT_EQ(s.bmp.GetPixel(0, 0), clWhite);
+    Surface t;
+    const TPoint tri[3] = {{0, 0}, {19, 0}, {0, 19}};
+    t.c.IntersectClipPolygon(tri, 3);
+    t.c.SetPixel(18, 18, clRed);
+    t.c.SetPixel(2, 2, clRed);
+    EXPECT_EQ(t.bmp.GetPixel(18, 18), clWhite);
+    EXPECT_EQ(t.bmp.GetPixel(2, 2), clRed);
+}
+
+TEST(Canvas, DefaultFontMeasuresLikeArial) {
+    Surface s;
+    s.c.Font().SetName("Arial");
+    s.c.Font().SetSize(8);
+    EXPECT_EQ(s.c.TextWidth("0123456789"), 61);
+    const int h = s.c.TextHeight("W");
+    EXPECT_GE(h, 11);
+    EXPECT_LE(h, 14);
+    EXPECT_EQ(s.c.TextWidth(""), 0);
+    // Extra character spacing adds to every character.
+    s.c.SetTextCharacterExtra(2);
+    EXPECT_EQ(s.c.TextWidth("0123456789"), 81);
+}
+
+TEST(Canvas, TextAlignmentPlacesTheTextAroundThePoint) {
+    auto inkColumns = [](int align) {
+        TBitmap bmp(120, 30);
+        TCanvas& c = bmp.Canvas();
+        c.SetBackgroundMode(TRANSPARENT);
+        c.SetTextAlign(align);
+        c.TextOut(60, 5, "MMMM");
+        int first = -1, last = -1;
+        for (int x = 0; x < 120; ++x)
+            for (int y = 0; y < 30; ++y)
+                if (bmp.GetPixel(x, y) == clBlack) {
+                    if (first < 0) first = x;
+                    last = x;
+                }
+        return std::pair{first, last};
+    };
+    EnsureGuiApplication();
+    const auto left = inkColumns(TA_LEFT);
+    const auto right = inkColumns(TA_RIGHT);
+    const auto centre = inkColumns(TA_CENTER);
+    EXPECT_GE(left.first, 60);
+    EXPECT_LT(right.second, 60);
+    EXPECT_LT(centre.first, 60);
+    EXPECT_GT(centre.second, 60);
+}
+
+TEST(Canvas, OpaqueTextFillsItsBoxWithTheBackgroundColour) {
+    Surface s;
+    s.c.SetBackgroundMode(OPAQUE);
+    s.c.SetBackgroundColor(clYellow);
+    s.c.TextOut(1, 1, "i");
+    const TSize e = s.c.TextExtent("i");
+    EXPECT_EQ(s.bmp.GetPixel(1, 1), clYellow);
+    EXPECT_EQ(s.bmp.GetPixel(1, 1 + e.cy - 1), clYellow);
+    EXPECT_EQ(s.bmp.GetPixel(1, 1 + e.cy), clWhite);
+    Surface t;
+    t.c.SetBackgroundMode(TRANSPARENT);
+    t.c.TextOut(1, 1, "i");
+    EXPECT_EQ(t.bmp.GetPixel(1, 1), clWhite);
+}
+
+TEST(Bitmap, SizePixelsAndCopies) {
+    TBitmap b;
+    EXPECT_TRUE(b.Empty());
+    b.Canvas().Rectangle(0, 0, 5, 5);  // nothing to paint on: no effect, no fault
+    EXPECT_EQ(b.GetPixel(0, 0), clNone);
+    b.SetSize(4, 3);
+    EXPECT_EQ(b.GetPixel(3, 2), clWhite);
+    b.SetPixel(1, 1, 0x123456);
+    EXPECT_EQ(b.GetPixel(1, 1), 0x123456u);
+    EXPECT_EQ(b.ScanLine(1)[1], 0xFF563412u);  // 0xFFRRGGBB words
+    b.SetPixel(-1, 0, clRed);                   // outside: ignored
+    EXPECT_EQ(b.ScanLine(3), nullptr);
+    b.SetSize(6, 6);  // content kept
+    EXPECT_EQ(b.GetPixel(1, 1), 0x123456u);
+    EXPECT_EQ(b.GetPixel(5, 5), clWhite);
+
+    TBitmap target(10, 10);
+    target.Canvas().Draw(2, 3, b);
+    EXPECT_EQ(target.GetPixel(3, 4), 0x123456u);
+    TBitmap copy;
+    copy.Assign(&b);
+    b.SetPixel(1, 1, clRed);
+    EXPECT_EQ(copy.GetPixel(1, 1), 0x123456u);
+    target.Canvas().StretchDraw(TRect{0, 0, 10, 10}, copy);
+    EXPECT_EQ(target.GetPixel(2, 2), 0x123456u);
+}
+
+TEST(Canvas, ShapesStayInsideTheirBox) {
+    Surface s;
+    s.c.Pen().SetColor(clRed);
+    s.c.Brush().SetColor(clRed);
+    s.c.Ellipse(4, 4, 14, 12);
+    s.c.Pie(4, 4, 14, 12, 14, 8, 9, 4);
+    s.c.Arc(4, 4, 14, 12, 4, 8, 9, 12);
+    s.c.RoundRect(4, 4, 14, 12, 4, 4);
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 20; ++x)
+            if (s.bmp.GetPixel(x, y) == clRed) {
+                EXPECT_TRUE(x >= 4 && x < 14 && y >= 4 && y < 12) << x << "," << y;
+            }
+    EXPECT_EQ(s.bmp.GetPixel(9, 8), clRed);
+}
+
+TEST(Canvas, PathsStrokeFillAndClip) {
+    Surface s;
+    s.c.BeginPath();
+    s.c.MoveTo(2, 2);
+    s.c.LineTo(12, 2);
+    s.c.LineTo(12, 12);
+    s.c.LineTo(2, 12);
+    s.c.CloseFigure();
+    s.c.EndPath();
+    EXPECT_EQ(s.bmp.GetPixel(5, 2), clWhite);  // building a path draws nothing
+    s.c.Brush().SetColor(clBlue);
+    s.c.FillPath();
+    EXPECT_EQ(s.bmp.GetPixel(7, 7), clBlue);
+    s.c.StrokePath();  // the path is gone after use: nothing happens
+
+    Surface t;
+    t.c.BeginPath();
+    t.c.Rectangle(0, 0, 5, 5);
+    t.c.EndPath();
+    t.c.ClipToPath();
+    t.c.Brush().SetColor(clRed);
+    t.c.FillRect(TRect{0, 0, 20, 20});
+    EXPECT_EQ(t.bmp.GetPixel(2, 2), clRed);
+    EXPECT_EQ(t.bmp.GetPixel(10, 10), clWhite);
+}
+
+}  // namespace
