@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <ctime>
 #include <random>
 
@@ -9,6 +10,8 @@
 #include "ChartAxis.h"
 #include "ChartMessages.h"
 #include "ChartUtils.h"
+#include "DateFormat.h"
+#include "FloatFormat.h"
 #include "Format.h"
 #include "Rounding.h"
 
@@ -743,10 +746,13 @@ void TChartSeries::CalcVisibleRange() {
 
 void TChartSeries::DetachSources() {
     for (TComponent* c : FSourceList) {
-        if (auto* s = dynamic_cast<TChartSeries*>(c))
+        if (auto* s = dynamic_cast<TChartSeries*>(c)) {
             s->RemoveDependent(this);
-        else
+        } else {
             RemoveFreeNotification(c);
+            // an unbound source must not fill a series that may be gone
+            if (auto* src = dynamic_cast<TPlotSeriesSource*>(c); src && src->FSeries == this) src->FSeries = nullptr;
+        }
     }
     FSourceList.clear();
 }
@@ -824,6 +830,208 @@ std::string TChartSeries::SeriesTitle() const {
     if (!Name().empty()) return Name();
     if (FParent) return PlotConst().TextSeriesPrefix + std::to_string(FParent->SeriesIndexOf(this) + 1);
     return {};
+}
+
+namespace {
+
+std::string ValueText(const TChartValueList* list, const std::string& format, int index) {
+    double v = list->ValueAt(index);
+    if (list->DateTime()) return FormatDateTime(DefaultDateTimeFormat(v), v);
+    return FormatFloat(format, v);
+}
+
+}  // namespace
+
+std::string TChartSeries::XValueText(int index) const {
+    return ValueText(FXValues, FValueFormat, index);
+}
+
+std::string TChartSeries::YValueText(int index) const {
+    return ValueText(FYValues, FValueFormat, index);
+}
+
+void TChartSeries::Assign(const TPersistent* source) {
+    auto* s = dynamic_cast<const TChartSeries*>(source);
+    if (!s) {
+        TCustomChartSeries::Assign(source);
+        return;
+    }
+    SetTitle(s->Title());
+    SetShowInLegend(s->ShowInLegend());
+    SetIdentifier(s->Identifier());
+    SetStyle(s->Style());
+    SetActive(s->Active());
+    Brush()->Assign(s->Brush());
+    Pen()->Assign(s->Pen());
+    for (int i = 0; i < std::min(FValueLists.Count(), s->FValueLists.Count()); ++i) FValueLists[i]->Assign(s->FValueLists[i]);
+    FColorEachPoint = s->FColorEachPoint;
+    FSeriesColor = s->FSeriesColor;
+    FColorSource = s->FColorSource;
+    FValueFormat = s->FValueFormat;
+    FPercentFormat = s->FPercentFormat;
+    FHorizAxis = s->FHorizAxis;
+    FVertAxis = s->FVertAxis;
+    FCustomHorizAxis = s->FCustomHorizAxis;
+    FCustomVertAxis = s->FCustomVertAxis;
+    RecalcGetAxis();
+    FZOrderSetting = s->FZOrderSetting;
+    FDepth = s->FDepth;
+    FManualData = s->FManualData;
+    auto* self = const_cast<TChartSeries*>(s);
+    if (s->DataSource()) {
+        if (FParent) SetDataSource(s->DataSource());
+    } else if (!IsDesigning() && s != this) {
+        SuspendNotify();
+        try {
+            ClearPoints();
+            for (int i = 0; i < s->PointCount(); ++i) AddFromSource(self, i);
+        } catch (...) {
+            ResumeNotify();
+            throw;
+        }
+        ResumeNotify();
+    }
+    RepaintChart();
+}
+
+namespace {
+
+constexpr std::uint8_t kDataSecondary = 1, kDataColor = 2, kDataLabel = 4, kDataMarkPosition = 8;
+constexpr std::size_t kMarkPositionSize = 34;
+
+void PutBytes(std::vector<std::uint8_t>& out, std::uint64_t v, int count) {
+    for (int i = 0; i < count; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+}
+
+void PutDouble(std::vector<std::uint8_t>& out, double v) {
+    std::uint64_t bits;
+    std::memcpy(&bits, &v, sizeof bits);
+    PutBytes(out, bits, 8);
+}
+
+class TDataReader {
+public:
+    TDataReader(const std::uint8_t* data, std::size_t size) : FData(data), FSize(size) {}
+    std::uint64_t Bytes(int count) {
+        Need(static_cast<std::size_t>(count));
+        std::uint64_t v = 0;
+        for (int i = 0; i < count; ++i) v |= static_cast<std::uint64_t>(FData[FPos++]) << (8 * i);
+        return v;
+    }
+    double Double() {
+        std::uint64_t bits = Bytes(8);
+        double v;
+        std::memcpy(&v, &bits, sizeof v);
+        return v;
+    }
+    std::string Text(std::size_t length) {
+        Need(length);
+        std::string s(reinterpret_cast<const char*>(FData + FPos), length);
+        FPos += length;
+        return s;
+    }
+    void Skip(std::size_t count) {
+        Need(count);
+        FPos += count;
+    }
+    std::size_t Left() const { return FSize - FPos; }
+
+private:
+    void Need(std::size_t count) const {
+        if (FSize - FPos < count) throw ChartException("Point data ends early");
+    }
+    const std::uint8_t* FData;
+    std::size_t FSize;
+    std::size_t FPos = 0;
+};
+
+}  // namespace
+
+std::vector<std::uint8_t> TChartSeries::WritePointData() const {
+    const int n = PointCount();
+    const TChartValueList* prim = PrimaryValues();
+    const TChartValueList* sec = SecondaryValues();
+    // Every point decides, not only the first ones: a flag left clear would
+    // drop that part of every later point.
+    std::uint8_t flags = 0;
+    for (int i = 0; i < n && FStoreXValues; ++i)
+        if (sec->ValueAt(i) != i) {
+            flags |= kDataSecondary;
+            break;
+        }
+    for (int i = 0; i < n && FColorList; ++i) {
+        TColor c = ColorListEntry(i);
+        if (c != SeriesDefaultColor && c != FSeriesColor) {
+            flags |= kDataColor;
+            break;
+        }
+    }
+    for (int i = 0; i < FPointLabels.Count(); ++i)
+        if (!FPointLabels.Label(i).empty()) {
+            flags |= kDataLabel;
+            break;
+        }
+    std::vector<std::uint8_t> out;
+    out.push_back(flags);
+    PutBytes(out, static_cast<std::uint32_t>(n), 4);
+    for (int i = 0; i < n; ++i) {
+        if (flags & kDataSecondary) PutDouble(out, sec->ValueAt(i));
+        PutDouble(out, prim->ValueAt(i));
+        if (flags & kDataColor) PutBytes(out, ColorListEntry(i), 4);
+        if (flags & kDataLabel) {
+            // the length byte limits a label to 255 characters
+            const std::string& label = FPointLabels.Label(i);
+            std::size_t len = std::min<std::size_t>(label.size(), 255);
+            out.push_back(static_cast<std::uint8_t>(len));
+            out.insert(out.end(), label.begin(), label.begin() + static_cast<std::ptrdiff_t>(len));
+        }
+        for (int k = 2; k < FValueLists.Count(); ++k) PutDouble(out, FValueLists[k]->ValueAt(i));
+    }
+    return out;
+}
+
+void TChartSeries::ReadPointData(const std::uint8_t* data, std::size_t size) {
+    struct TStoredPoint {
+        double Secondary, Primary;
+        TColor Color;
+        std::string Label;
+        std::vector<double> Extra;
+    };
+    TDataReader r(data, size);
+    const auto flags = static_cast<std::uint8_t>(r.Bytes(1));
+    const auto count = static_cast<std::int32_t>(static_cast<std::uint32_t>(r.Bytes(4)));
+    if (count < 0) throw ChartException(Format("Invalid point count %d in point data", count));
+    const int extra = std::max(0, FValueLists.Count() - 2);
+    const std::size_t minimum = 8 * (1 + static_cast<std::size_t>(extra));
+    if (static_cast<std::size_t>(count) > r.Left() / minimum)
+        throw ChartException(Format("Invalid point count %d in point data", count));
+    // everything is read before the series changes, so bad data loses nothing
+    std::vector<TStoredPoint> points(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        TStoredPoint& p = points[static_cast<std::size_t>(i)];
+        p.Secondary = (flags & kDataSecondary) ? r.Double() : i;
+        p.Primary = r.Double();
+        p.Color = (flags & kDataColor) ? static_cast<TColor>(r.Bytes(4)) : SeriesDefaultColor;
+        if (flags & kDataLabel) p.Label = r.Text(static_cast<std::size_t>(r.Bytes(1)));
+        for (int k = 0; k < extra; ++k) p.Extra.push_back(r.Double());
+        if (flags & kDataMarkPosition) r.Skip(kMarkPositionSize);
+    }
+    ClearPoints();
+    SuspendNotify();
+    try {
+        for (const TStoredPoint& p : points) {
+            for (int k = 0; k < extra; ++k) FValueLists[k + 2]->SetPendingValue(p.Extra[static_cast<std::size_t>(k)]);
+            if (FValuesVertical)
+                AddPoint(p.Secondary, p.Primary, p.Label, p.Color);
+            else
+                AddPoint(p.Primary, p.Secondary, p.Label, p.Color);
+        }
+    } catch (...) {
+        ResumeNotify();
+        throw;
+    }
+    ResumeNotify();
+    FManualData = true;
 }
 
 void TChartSeries::SetHorizAxis(THorizAxis value) {

@@ -268,6 +268,18 @@ public:
     void FillSampleValues(int count = 0);
     void SwapPoints(int a, int b);
     std::string SeriesTitle() const;
+    // Value texts of a point: the series' value format, or a date-time text.
+    std::string XValueText(int index) const;
+    std::string YValueText(int index) const;
+    // Copies settings, then the sources or (outside design mode) the points.
+    void Assign(const TPersistent* source) override;
+
+    // The point data of the form stream ("Data"): a flags byte, an int32
+    // count and per point the values, colour, label and extra values, all
+    // little-endian. Reading replaces the points and marks them ManualData;
+    // malformed data raises ChartException and leaves the points as they were.
+    std::vector<std::uint8_t> WritePointData() const;
+    void ReadPointData(const std::uint8_t* data, std::size_t size);
     // Z order in use: the setting, or the computed one when automatic.
     int ZOrder() const { return FZOrderSetting == -1 ? FComputedZOrder : FZOrderSetting; }
 

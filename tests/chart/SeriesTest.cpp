@@ -9,6 +9,7 @@
 #include "ChartAxis.h"
 #include "ChartSeries.h"
 #include "ChartUtils.h"
+#include "DateFormat.h"
 
 namespace {
 
@@ -397,6 +398,163 @@ TEST(ChartSeriesList, AddRemoveAndPaging) {
     EXPECT_EQ(chart.SeriesCount(), 1);
     delete s;
     EXPECT_EQ(chart.SeriesCount(), 0);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(SeriesPointData, RoundTripsEveryPart) {
+    TChartSeries a(nullptr);
+    new TChartValueList(&a, "Z");  // an extra coordinate
+    a.SetSeriesColor(clBlue);
+    for (int i = 0; i < 12000; ++i) {
+        a.ValueLists()[2]->SetPendingValue(i * 0.5);
+        // the deviations lie past the first points, where a partial check would miss them
+        a.AddPoint(i < 11000 ? i : i + 0.25, i * 2.0, i == 11500 ? std::string(300, 'x') : "", i == 11999 ? clRed : SeriesDefaultColor);
+    }
+    std::vector<std::uint8_t> data = a.WritePointData();
+    ASSERT_EQ(data[0], 1 | 2 | 4);
+
+    TChartSeries b(nullptr);
+    new TChartValueList(&b, "Z");
+    b.ReadPointData(data.data(), data.size());
+    ASSERT_EQ(b.PointCount(), 12000);
+    EXPECT_TRUE(b.ManualData());
+    EXPECT_EQ(b.XValues()->ValueAt(11999), 11999.25);
+    EXPECT_EQ(b.YValues()->ValueAt(11999), 23998);
+    EXPECT_EQ(b.ValueLists()[2]->ValueAt(7), 3.5);
+    EXPECT_EQ(b.ColorListEntry(11999), clRed);
+    EXPECT_EQ(b.PointLabels().Label(11500), std::string(255, 'x'));  // one length byte
+
+    TChartSeries plain(nullptr);
+    for (int i = 0; i < 3; ++i) plain.AppendValue(i * 10);
+    data = plain.WritePointData();
+    EXPECT_EQ(data.size(), 1u + 4 + 3 * 8);
+    EXPECT_EQ(data[0], 0);
+    TChartSeries c(nullptr);
+    c.SetValuesVertical(false);
+    c.ReadPointData(data.data(), data.size());
+    EXPECT_EQ(c.XValues()->ValueAt(2), 20);  // the primary values are X here
+    EXPECT_EQ(c.YValues()->ValueAt(2), 2);
+}
+
+TEST(SeriesPointData, MalformedDataChangesNothing) {
+    TChartSeries a(nullptr);
+    for (int i = 0; i < 4; ++i) a.AddPoint(i * 3, i, "p");
+    std::vector<std::uint8_t> good = a.WritePointData();
+    TChartSeries b(nullptr);
+    b.AddPoint(100, 100);
+    for (std::size_t cut = 0; cut < good.size(); ++cut) {
+        EXPECT_THROW(b.ReadPointData(good.data(), cut), ChartException) << cut;
+        EXPECT_EQ(b.PointCount(), 1);
+    }
+    std::vector<std::uint8_t> huge = {0, 0xFF, 0xFF, 0xFF, 0x7F};
+    EXPECT_THROW(b.ReadPointData(huge.data(), huge.size()), ChartException);
+    std::vector<std::uint8_t> negative = {0, 0xFF, 0xFF, 0xFF, 0xFF};
+    EXPECT_THROW(b.ReadPointData(negative.data(), negative.size()), ChartException);
+    std::vector<std::uint8_t> marks = {8, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xF0, 0x3F};
+    EXPECT_THROW(b.ReadPointData(marks.data(), marks.size()), ChartException);  // its 34 position bytes are missing
+    marks.resize(marks.size() + 34);
+    b.ReadPointData(marks.data(), marks.size());
+    EXPECT_EQ(b.YValues()->ValueAt(0), 1);
+}
+
+TEST(SeriesAssign, CopiesSettingsAndPoints) {
+    TCustomAxisPanel chart(nullptr);
+    TChartSeries a(nullptr);
+    a.SetParentChart(&chart);
+    a.SetTitle("shot");
+    a.SetValueFormat("0.0");
+    a.SetVertAxis(aRightAxis);
+    a.XValues()->SetDateTime(true);
+    a.AddPoint(1, 2, "one", clRed);
+    TChartSeries b(nullptr);
+    b.SetParentChart(&chart);
+    b.Assign(&a);
+    EXPECT_EQ(b.Title(), "shot");
+    EXPECT_EQ(b.GetVertAxis(), chart.RightAxis());
+    EXPECT_TRUE(b.XValues()->DateTime());
+    ASSERT_EQ(b.PointCount(), 1);
+    EXPECT_EQ(b.PointColor(0), clRed);
+    EXPECT_EQ(b.PointLabels().Label(0), "one");
+    EXPECT_EQ(b.YValueText(0), "2.0");
+    EXPECT_EQ(b.XValueText(0), FormatDateTime(ShortTimeFormat, 1));  // one day after the epoch: a time
+
+    TChartSeries line(nullptr);
+    line.SetParentChart(&chart);
+    line.SetDataSource(&a);
+    TChartSeries copy(nullptr);
+    copy.SetParentChart(&chart);
+    copy.Assign(&line);
+    EXPECT_EQ(copy.DataSource(), &a);
+}
+
+// Fills its series with a count of points when active.
+class TCountSource : public TPlotSeriesSource {
+public:
+    explicit TCountSource(TComponent* owner) : TPlotSeriesSource(owner) {}
+    int Count = 3;
+    void FillSeries() override {
+        for (int i = 0; i < Count; ++i) Series()->AppendValue(i);
+    }
+};
+
+TEST(SeriesSource, FillsWhenActiveAndLetsGo) {
+    TCustomAxisPanel chart(nullptr);
+    auto* s = new TChartSeries(&chart);
+    s->SetParentChart(&chart);
+    auto* src = new TCountSource(&chart);
+    src->SetSeries(s);
+    EXPECT_EQ(s->DataSource(), src);
+    EXPECT_EQ(s->PointCount(), 0);
+    src->Activate();
+    EXPECT_EQ(s->PointCount(), 3);
+    src->Count = 5;
+    chart.RefreshSeriesData(s);
+    EXPECT_EQ(s->PointCount(), 5);
+    EXPECT_TRUE(src->FeedsSeries(s));
+    src->Deactivate();
+    EXPECT_EQ(s->PointCount(), 0);
+
+    src->Activate();
+    delete s;  // the source forgets the series
+    EXPECT_EQ(src->Series(), nullptr);
+    auto* t = new TChartSeries(&chart);
+    t->SetParentChart(&chart);
+    src->SetSeries(t);
+    delete src;  // the series forgets the source
+    EXPECT_EQ(t->DataSource(), nullptr);
+}
+
+class TStageTool : public TPlotCustomToolSeries {
+public:
+    explicit TStageTool(TComponent* owner) : TPlotCustomToolSeries(owner) {}
+    std::vector<int> Stages;
+    void ChartStageNotify(int stage) override { Stages.push_back(stage); }
+};
+
+TEST(ChartTools, JoinTheChartAndForgetFreedSeries) {
+    TCustomAxisPanel chart(nullptr);
+    auto* tool = new TStageTool(nullptr);
+    tool->SetParentChart(&chart);
+    EXPECT_EQ(chart.Tools().Count(), 1);
+    EXPECT_EQ(tool->GetHorizAxis(), chart.BottomAxis());
+    auto* s = new TChartSeries(nullptr);
+    s->SetParentChart(&chart);
+    s->SetHorizAxis(aTopAxis);
+    tool->SetSeries(s);
+    EXPECT_EQ(tool->GetHorizAxis(), chart.TopAxis());
+    delete s;
+    EXPECT_EQ(tool->Series(), nullptr);
+    chart.NotifyTools(2);
+    tool->SetActive(false);
+    chart.NotifyTools(1);
+    EXPECT_EQ(tool->Stages, (std::vector<int>{2}));
+    EXPECT_EQ(tool->EditorClassName(), "TSeriesToolEditor");
+    tool->SetParentChart(nullptr);
+    EXPECT_EQ(chart.Tools().Count(), 0);
+    tool->SetParentChart(&chart);  // the chart frees its tools
 }
 
 }  // namespace
