@@ -740,7 +740,7 @@ void TChartSeries::CalcVisibleRange() {
     }
     int i = first;
     while (i < last && !(v[i] >= endValue)) ++i;
-    if (!FDrawBetweenPoints && v[i] > endValue && i > first) --i;
+    if (!FDrawBetweenPoints && v[i] > endValue) --i;
     FLastVisible = i;
 }
 
