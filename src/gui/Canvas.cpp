@@ -227,7 +227,76 @@ struct TCanvas::Impl {
         return qfont;
     }
 
-    void addToPath(const QPainterPath& p) { path.addPath(p); }
+    // One-pixel pens are rasterised here rather than by the toolkit, so that every line
+    // leaves out exactly its end pixel whatever its direction, and dashes run on across
+    // the segments of a polyline.
+    bool thinPen() const {
+        const TPen& p = owner.FPen;
+        return p.Style() != psClear && p.Width() <= 1;
+    }
+
+    static const std::vector<int>& dashPattern(TPenStyle style) {
+        static const std::vector<int> none;
+        static const std::vector<int> dash{18, 6};
+        static const std::vector<int> dot{3, 3};
+        static const std::vector<int> dashDot{9, 6, 3, 6};
+        static const std::vector<int> dashDotDot{9, 3, 3, 3, 3, 3};
+        static const std::vector<int> alternate{1, 1};
+        switch (style) {
+            case psDash: return dash;
+            case psDot: return dot;
+            case psDashDot: return dashDot;
+            case psDashDotDot: return dashDotDot;
+            case psAlternate: return alternate;
+            default: return none;
+        }
+    }
+
+    // Appends the pixels from (x0, y0) towards (x1, y1), the end pixel left out.
+    void thinSegment(std::vector<QPoint>& out, int x0, int y0, int x1, int y1, long long& step) const {
+        const std::vector<int>& pattern = dashPattern(owner.FPen.Style());
+        int period = 0;
+        for (int v : pattern) period += v;
+        const int dx = std::abs(x1 - x0), sx = x0 < x1 ? 1 : -1;
+        const int dy = -std::abs(y1 - y0), sy = y0 < y1 ? 1 : -1;
+        int err = dx + dy;
+        int x = x0, y = y0;
+        while (x != x1 || y != y1) {
+            bool on = true;
+            if (period > 0) {
+                int pos = static_cast<int>(step % period);
+                for (std::size_t k = 0; k < pattern.size(); ++k) {
+                    if (pos < pattern[k]) {
+                        on = (k % 2) == 0;
+                        break;
+                    }
+                    pos -= pattern[k];
+                }
+            }
+            ++step;
+            if (on) out.emplace_back(x, y);
+            const int e2 = 2 * err;
+            if (e2 >= dy) {
+                err += dy;
+                x += sx;
+            }
+            if (e2 <= dx) {
+                err += dx;
+                y += sy;
+            }
+        }
+    }
+
+    void drawThin(const std::vector<QPoint>& pts) {
+        if (pts.empty() || !prepare(true, false)) return;
+        QPen pen = painter.pen();
+        pen.setStyle(Qt::SolidLine);
+        pen.setCapStyle(Qt::SquareCap);
+        pen.setCosmetic(true);
+        pen.setWidth(1);
+        painter.setPen(pen);
+        painter.drawPoints(pts.data(), static_cast<int>(pts.size()));
+    }
 };
 
 void TBitmap::Impl::releasePainter() {
@@ -342,6 +411,11 @@ void TCanvas::LineTo(int x, int y) {
     if (FImpl->inPath) {
         if (FImpl->path.elementCount() == 0) FImpl->path.moveTo(FPenPos.x, FPenPos.y);
         FImpl->path.lineTo(x, y);
+    } else if (FImpl->thinPen()) {
+        std::vector<QPoint> pts;
+        long long step = 0;
+        FImpl->thinSegment(pts, FPenPos.x, FPenPos.y, x, y, step);
+        FImpl->drawThin(pts);
     } else if (FImpl->prepare(true, false)) {
         FImpl->painter.drawLine(FPenPos.x, FPenPos.y, x, y);
     }
@@ -354,6 +428,15 @@ void TCanvas::Polyline(const TPoint* points, int count) {
     for (int i = 0; i < count; ++i) poly.setPoint(i, points[i].x, points[i].y);
     if (FImpl->inPath) {
         FImpl->path.addPolygon(poly);
+        return;
+    }
+    if (FImpl->thinPen()) {
+        std::vector<QPoint> pts;
+        long long step = 0;
+        for (int i = 1; i < count; ++i) {
+            FImpl->thinSegment(pts, points[i - 1].x, points[i - 1].y, points[i].x, points[i].y, step);
+        }
+        FImpl->drawThin(pts);
         return;
     }
     if (FImpl->prepare(true, false)) FImpl->painter.drawPolyline(poly);

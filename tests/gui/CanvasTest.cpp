@@ -138,6 +138,16 @@ TEST(Canvas, LinesLeaveOutTheirEndPixel) {
               "..........\n");
     EXPECT_EQ(s.Rows(clBlack, 10, 15, 10, 15), "#....\n.#...\n..#..\n...#.\n.....\n");
 
+    // In every direction the start pixel is drawn and the end pixel is not.
+    const TPoint ends[] = {{15, 10}, {5, 10}, {10, 15}, {10, 5}, {14, 14}, {6, 6}, {14, 6}, {6, 14}, {13, 7}};
+    for (const TPoint& e : ends) {
+        Surface d;
+        d.c.MoveTo(10, 10);
+        d.c.LineTo(e.x, e.y);
+        EXPECT_EQ(d.bmp.GetPixel(10, 10), clBlack) << e.x << "," << e.y;
+        EXPECT_EQ(d.bmp.GetPixel(e.x, e.y), clWhite) << e.x << "," << e.y;
+    }
+
     // A polyline leaves out only its last point.
     Surface t;
     const TPoint pts[3] = {{1, 1}, {5, 1}, {5, 4}};
