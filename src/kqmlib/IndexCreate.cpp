@@ -120,14 +120,14 @@ public:
     }
 
 private:
-    void Read(void* Buffer, std::int32_t Count, const std::string& Text)
+    void Read(void* Buffer, std::int32_t Count, const char* Text)
     {
-        if (FStrKQM->Read(Buffer, Count) < Count && !Text.empty()) IndexError("Cannot read " + Text, 1);
+        if (FStrKQM->Read(Buffer, Count) < Count && *Text) IndexError(std::string("Cannot read ") + Text, 1);
     }
 
-    void Write(const void* Buffer, std::int32_t Count, const std::string& Text)
+    void Write(const void* Buffer, std::int32_t Count, const char* Text)
     {
-        if (FStrIdx->Write(Buffer, Count) < Count && !Text.empty()) IndexError("Cannot write " + Text, 1);
+        if (FStrIdx->Write(Buffer, Count) < Count && *Text) IndexError(std::string("Cannot write ") + Text, 1);
     }
 
     void Open()
