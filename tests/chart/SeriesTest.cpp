@@ -355,11 +355,23 @@ TEST_F(VisibleFixture, CalcVisibleRangeNarrowsToTheAxis) {
     s.SetDrawBetweenPoints(true);
     s.CalcVisibleRange();
     EXPECT_EQ(s.LastVisible(), 6);
+    s.SetDrawBetweenPoints(false);
+    chart.BottomAxis()->SetInverted(true);
+    Range(25, 55);
+    s.CalcVisibleRange();
+    EXPECT_EQ(s.FirstVisible(), 3);
+    EXPECT_EQ(s.LastVisible(), 5);
+    chart.BottomAxis()->SetInverted(false);
 
     Range(0, 500);
     s.CalcVisibleRange();
     EXPECT_EQ(s.FirstVisible(), 0);
     EXPECT_EQ(s.LastVisible(), 9);
+
+    // no point between the edges: the range is empty
+    Range(25, 28);
+    s.CalcVisibleRange();
+    EXPECT_LT(s.LastVisible(), s.FirstVisible());
 
     Range(200, 300);
     s.CalcVisibleRange();
