@@ -245,6 +245,8 @@ public:
     // The canvas that selected this font last (not owned).
     TPlotCanvas* Canvas() const { return FCanvas; }
     void SetCanvas(TPlotCanvas* canvas) { FCanvas = canvas; }
+    // Expires with the font, so that a canvas never uses a font freed after it was selected.
+    std::weak_ptr<void> AliveToken() const { return FAlive; }
 
 private:
     void SubChanged(TObject* sender);
@@ -255,6 +257,7 @@ private:
     TFontStyles FDefaultStyle = 0;
     TColor FDefaultColor = clBlack;
     TPlotCanvas* FCanvas = nullptr;
+    std::shared_ptr<int> FAlive = std::make_shared<int>(0);
 };
 
 // ---------------------------------------------------------------------------

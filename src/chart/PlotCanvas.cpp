@@ -91,7 +91,9 @@ TColor DarkenColor(TColor color, int quantity) {
 
 // ---------------------------------------------------------------------------
 TPlotCanvas::TPlotCanvas() = default;
-TPlotCanvas::~TPlotCanvas() = default;
+TPlotCanvas::~TPlotCanvas() {
+    if (TPlotFont* font = CurrentFont(); font && font->Canvas() == this) font->SetCanvas(nullptr);
+}
 
 void TPlotCanvas::AttachCanvas(TCanvas* canvas) { FCanvas = canvas; }
 
@@ -181,6 +183,7 @@ void TPlotCanvas::SelectFont(TPlotFont& font) {
         FCanvas->SetTextCharacterExtra(font.InterCharSize());
     }
     FFont = &font;
+    FFontAlive = font.AliveToken();
     font.SetCanvas(this);
 }
 
@@ -393,21 +396,23 @@ void TPlotCanvas3D::StretchGraphic(const TRect& r, const TGraphic* graphic) {
 int TPlotCanvas3D::MeasureTextWidth(const std::string& text) {
     if (!FCanvas) return 0;
     int w = FCanvas->TextWidth(text);
-    if (FFont && FFont->ShadowIfAny()) w += std::abs(FFont->ShadowIfAny()->HorizSize());
+    const TPlotFont* font = CurrentFont();
+    if (font && font->ShadowIfAny()) w += std::abs(font->ShadowIfAny()->HorizSize());
     return w;
 }
 
 int TPlotCanvas3D::MeasureTextHeight(const std::string& text) {
     if (!FCanvas) return 0;
     int h = FCanvas->TextHeight(text);
-    if (FFont && FFont->ShadowIfAny()) h += std::abs(FFont->ShadowIfAny()->VertSize());
+    const TPlotFont* font = CurrentFont();
+    if (font && font->ShadowIfAny()) h += std::abs(font->ShadowIfAny()->VertSize());
     return h;
 }
 
 void TPlotCanvas3D::WriteText(int x, int y, const std::string& text) {
     if (!FCanvas) return;
     TCanvas& c = *FCanvas;
-    TPlotFont* font = FFont;
+    TPlotFont* font = CurrentFont();
     // The box of the text at a given point, for blending and gradients.
     auto textRect = [&](int px, int py) {
         const int w = MeasureTextWidth(text);

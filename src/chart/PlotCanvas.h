@@ -127,7 +127,8 @@ public:
     void DrawPolyline(const std::vector<TPoint>& points);
     void DrawPolygon(const std::vector<TPoint>& points);
 
-    TPlotFont* CurrentFont() const { return FFont; }
+    // The font selected last, nil when none or when it has been freed since.
+    TPlotFont* CurrentFont() const { return FFontAlive.expired() ? nullptr : FFont; }
     double TextScalePercent() const { return FTextScalePercent; }
     void SetTextScalePercent(double value) { FTextScalePercent = value; }
     int BlendPercent() const { return FBlendPercent; }
@@ -135,6 +136,7 @@ public:
 protected:
     TCanvas* FCanvas = nullptr;
     TPlotFont* FFont = nullptr;
+    std::weak_ptr<void> FFontAlive;
     int FBlendPercent = 0;
     double FTextScalePercent = 100.0;
 };

@@ -447,6 +447,27 @@ TEST(PlotCanvas, TextShadowAndMeasuring) {
     EXPECT_EQ(e.canvas.TextLineHeight(), e.device().TextHeight("W") + 2);
 }
 
+TEST(PlotCanvas, FontsAndCanvasesMayBeFreedInEitherOrder) {
+    Direct d(60, 30);
+    {
+        TPlotFont font;
+        font.Shadow().SetHorizSize(5);
+        d.canvas.SelectFont(font);
+        EXPECT_EQ(d.canvas.CurrentFont(), &font);
+    }
+    EXPECT_EQ(d.canvas.CurrentFont(), nullptr);
+    d.canvas.WriteText(5, 5, "x");  // draws with the device font only
+    EXPECT_EQ(d.canvas.MeasureTextWidth("x"), d.device().TextWidth("x"));
+
+    TPlotFont font;
+    {
+        Direct e(10, 10);
+        e.canvas.SelectFont(font);
+        EXPECT_EQ(font.Canvas(), &e.canvas);
+    }
+    EXPECT_EQ(font.Canvas(), nullptr);
+}
+
 TEST(PlotCanvas, OutlinedAndGradientText) {
     Direct d(120, 60);
     TPlotFont font;

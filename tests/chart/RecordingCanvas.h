@@ -119,12 +119,12 @@ public:
     void WriteText(int x, int y, const std::string& text) override { Log("WriteText", {x, y}, text); }
     int MeasureTextWidth(const std::string& text) override {
         int w = static_cast<int>(text.size()) * CharWidth;
-        if (FFont && FFont->ShadowIfAny()) w += std::abs(FFont->ShadowIfAny()->HorizSize());
+        if (CurrentFont() && CurrentFont()->ShadowIfAny()) w += std::abs(CurrentFont()->ShadowIfAny()->HorizSize());
         return w;
     }
     int MeasureTextHeight(const std::string&) override {
         int h = LineHeight;
-        if (FFont && FFont->ShadowIfAny()) h += std::abs(FFont->ShadowIfAny()->VertSize());
+        if (CurrentFont() && CurrentFont()->ShadowIfAny()) h += std::abs(CurrentFont()->ShadowIfAny()->VertSize());
         return h;
     }
     void ClipToRectangle(const TRect& r) override {
