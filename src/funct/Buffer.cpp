@@ -127,8 +127,10 @@ std::int32_t TFileStreamBuffered::Read(void* Buffer, std::int32_t Count) {
 std::int32_t TFileStreamBuffered::Write(const void* Buffer, std::int32_t Count) {
     if (FAhead <= 0) {
         const std::int32_t n = TFileStream::Write(Buffer, Count);
-        FPosition += n;
-        FSize = std::max(FSize, FPosition);
+        if (n > 0) {
+            FPosition += n;
+            FSize = std::max(FSize, FPosition);
+        }
         return n;
     }
     if (FMode != bmWrite) {
