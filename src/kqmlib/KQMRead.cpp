@@ -19,21 +19,44 @@ void RequireIndex(const TKQMReader& R) {
 bool Valid(const TKQMMeasBlock* P) { return P && P->Valid; }
 bool IsHousekeeping(const TKQMMeasBlock* P) { return (P->Content & HOUSEKEEPING) != 0; }
 
-// The current index entry's file position, refused when it cannot lie in the recording.
-std::int64_t EntryPosition(TKQMReader& R) {
-    const std::int64_t Pos = R.FIndex->GetFilePosition();
+// A file position from the index, refused when it cannot lie in the recording.
+std::int64_t CheckedPosition(TKQMReader& R, std::int64_t N, std::int64_t Pos) {
     const std::int64_t Size = R.FStream->GetSize();
     if (Pos < 0 || Pos > Size)
-        throw EKQMError(Format("Index entry %d: file position %d lies outside the recording (%d bytes)",
-                               R.FIndex->FBlock, Pos, Size),
-                        1);
+        throw EKQMError(
+            Format("Index entry %d: file position %d lies outside the recording (%d bytes)", N, Pos, Size), 1);
     return Pos;
 }
 
-// Index and stream on record N; returns where the record should begin.
-std::int64_t PositionOn(TKQMReader& R, std::int64_t N) {
+// The current index entry's file position.
+std::int64_t EntryPosition(TKQMReader& R) {
+    return CheckedPosition(R, R.FIndex->FBlock, R.FIndex->GetFilePosition());
+}
+
+// Index entry N (1 .. count), from the entries read lately when it is one of
+// them; otherwise the index moves there.
+const TKQMReader::TIndexEntry& Entry(TKQMReader& R, std::int64_t N) {
+    if (R.FEntriesOf == R.FIndex.get()) {
+        for (const TKQMReader::TIndexEntry& E : R.FEntries)
+            if (E.Number == N) return E;
+    } else {
+        R.FEntries = {};
+        R.FEntriesOf = R.FIndex.get();
+    }
     R.FIndex->Seek(N);
-    const std::int64_t Pos = EntryPosition(R);
+    TKQMReader::TIndexEntry& E = R.FEntries[R.FEntriesNext];
+    R.FEntriesNext = (R.FEntriesNext + 1) % R.FEntries.size();
+    E.Number = 0;  // until it is complete
+    E.Position = R.FIndex->GetFilePosition();
+    E.TimeUs = R.FIndex->GetTimeStamp();
+    E.Time4ns = R.FIndex->GetTimeInternal();
+    E.Number = R.FIndex->FBlock;
+    return E;
+}
+
+// The stream on record N; returns where the record should begin.
+std::int64_t PositionOn(TKQMReader& R, std::int64_t N) {
+    const std::int64_t Pos = CheckedPosition(R, N, Entry(R, N).Position);
     R.FStream->Seek(Pos, soBeginning);
     return Pos;
 }
@@ -43,10 +66,11 @@ std::int64_t IndexedPosition(const TKQMReader& R, const TKQMMeasBlock* P) { retu
 
 // The index's time stamps replace the decoded ones: index building may have
 // corrected them by GPS synchronisation.
-void TakeIndexTimes(TKQMReader& R, TKQMMeasBlock* P) {
-    P->Number = R.FIndex->FBlock;
-    P->TimeUs = R.FIndex->GetTimeStamp();
-    P->Time4ns = R.FIndex->GetTimeInternal();
+void TakeIndexTimes(TKQMReader& R, TKQMMeasBlock* P, std::int64_t N) {
+    const TKQMReader::TIndexEntry& E = Entry(R, N);
+    P->Number = N;
+    P->TimeUs = E.TimeUs;
+    P->Time4ns = E.Time4ns;
 }
 
 // Decodes record N as a neighbour of the current one. A neighbour that is
@@ -61,7 +85,7 @@ bool DecodeNeighbour(TKQMReader& R, TKQMMeasBlock* P, std::int64_t N) {
             P->Valid = false;
             return false;
         }
-        TakeIndexTimes(R, P);
+        TakeIndexTimes(R, P, N);
         return true;
     } catch (const Exception&) {
         P->Valid = false;
@@ -214,7 +238,8 @@ void TKQMReader::Fetch() {
     std::int64_t Following = Block + 1;
     const auto MoveCursor = [&] {
         FAtEnd = Following > Count;
-        FIndex->Seek(FAtEnd ? Count : Following);
+        const std::int64_t Cursor = FAtEnd ? Count : Following;
+        if (FIndex->FBlock != Cursor) FIndex->Seek(Cursor);
     };
 
     try {
@@ -234,7 +259,7 @@ void TKQMReader::Fetch() {
             Following = Block + 1;
             FreeBufferBlock(FLast);
         }
-        TakeIndexTimes(*this, FThis);
+        TakeIndexTimes(*this, FThis, Block);
 
         if (IsHousekeeping(FThis)) {
             FreeBufferBlock(FLast);
@@ -311,6 +336,7 @@ std::uint32_t TKQMReader::Tell() {
 }
 
 void TKQMReader::Reset() {
+    FEntriesOf = nullptr;  // the index is about to be rebuilt
     FLast = FThis = FNext = nullptr;
     FStream->Seek(FStreamDataOffset, soBeginning);
     FMeasIndex = -1;

@@ -215,6 +215,14 @@ public:
     std::vector<std::uint8_t> FRecordBuffer = std::vector<std::uint8_t>(65536);  // one measurement block
     bool FGeometryWarned = false;                                                 // one geometry warning per file
     bool FAtEnd = false;  // the last record has been read; the cursor stands behind it
+    // Index entries read lately: a sequential read needs two of them again.
+    struct TIndexEntry {
+        std::int64_t Number = 0;  // 0: unused
+        std::int64_t Position = 0, TimeUs = 0, Time4ns = 0;
+    };
+    std::array<TIndexEntry, 4> FEntries{};
+    const TIndex* FEntriesOf = nullptr;
+    std::size_t FEntriesNext = 0;
 };
 
 // The recording's index file: the path with its extension replaced by ".idx".
