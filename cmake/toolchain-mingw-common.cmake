@@ -15,7 +15,8 @@ set(CMAKE_MODULE_LINKER_FLAGS_INIT -static)
 # Test programs run under wine where it is installed (64-bit only; a 32-bit
 # wine needs the i386 architecture and is not set up).
 if(_triple MATCHES "^x86_64")
-  find_program(NARVI_WINE NAMES wine64 wine)
+  # Debian's wine64 package puts wine64 in /usr/lib/wine; the "wine" package adds a wrapper.
+  find_program(NARVI_WINE NAMES wine64 wine PATHS /usr/lib/wine)
   if(NARVI_WINE)
     set(CMAKE_CROSSCOMPILING_EMULATOR ${NARVI_WINE})
   endif()

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <regex>
+#include <typeinfo>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,28 @@ std::string WriteRecording(const TTempDir& dir, const std::string& name, bool wi
         idx.Write(path.substr(0, path.size() - 4) + ".idx");
     }
     return path;
+}
+
+// Shots 0.1 s apart with a GPS-synchronised housekeeping record every third,
+// enough for an index build to tie internal to external time. Returns the
+// number of records.
+int WriteSynchronisedRecording(const std::string& path) {
+    constexpr std::uint64_t kTenthSecond = 25000000;  // 4-ns ticks
+    TRecordingWriter w(path, TRecHeader{});
+    int count = 0;
+    for (int i = 0; i < 12; ++i, ++count) {
+        const std::uint64_t t = 1000000 + kTenthSecond * i;
+        if (i % 3 == 2) {
+            w.Write(TRecord::House(t, t, 500000u + 100u * i));
+            continue;
+        }
+        TRecord r;
+        r.Time = t;
+        r.Blocks.push_back({0, 0x00, std::vector<std::uint8_t>(4, 7), {}});
+        w.Write(r);
+    }
+    w.Close();
+    return count;
 }
 
 struct TShot {
@@ -159,7 +182,9 @@ TEST(RealBackendTest, SeekAndReadToTheEnd) {
 
 TEST(RealBackendTest, ReindexReportsProgressAndCanBeAborted) {
     TTempDir dir;
-    TWaveFile f(WriteRecording(dir, "reindex.kqm", false));
+    const std::string path = dir.File("reindex.kqm");
+    const int count = WriteSynchronisedRecording(path);
+    TWaveFile f(path);
     std::vector<std::int32_t> percents;
     std::vector<std::string> lines;
     f.FOnTrack = [&](TWaveFile* sender, std::int32_t percent, bool&) {
@@ -171,14 +196,25 @@ TEST(RealBackendTest, ReindexReportsProgressAndCanBeAborted) {
     ASSERT_FALSE(percents.empty());
     for (std::size_t i = 1; i < percents.size(); ++i) EXPECT_GE(percents[i], percents[i - 1]);
     EXPECT_LE(percents.back(), 100);
+    EXPECT_FALSE(lines.empty());
+
+    // The new index serves seeks and reads at once.
     f.Seek(1);
-    EXPECT_EQ(f.Tell(), 1u);
+    int read = 0;
+    try {
+        for (; read <= count; ++read) ReadShot(f);
+    } catch (const EWaveFileEnd&) {
+    } catch (const EWaveFileNotImplemented& e) {
+        GTEST_SKIP() << "library says: " << e.Message();
+    }
+    EXPECT_EQ(read, count);
 
     f.FOnTrack = [](TWaveFile*, std::int32_t, bool& abort) { abort = true; };
     try {
         f.Reindex();
         ADD_FAILURE() << "abort ignored";
     } catch (const EWaveError& e) {
+        EXPECT_EQ(typeid(e), typeid(EWaveError));
         EXPECT_EQ(e.Message(), "*** Aborted ***");
     }
 }
