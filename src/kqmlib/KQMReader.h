@@ -5,7 +5,7 @@
 // The class is split over several sources: KQMReader.cpp (construction,
 // header, index opening, callbacks), KQMDecode.cpp (record framing),
 // KQMRead.cpp (slots, read and seek), KQMGeometry.cpp (beam geometry)
-// and KQMReindex.cpp (index building).
+// and KQMRebuild.cpp (index building).
 
 #include <array>
 #include <cstdint>
@@ -20,6 +20,7 @@
 
 class TFileStreamBuffered;
 class TIndex;
+class TStream;
 
 // ---------------------------------------------------------------------------
 // Errors. FResult is the code the exported functions report for the error.
@@ -227,6 +228,16 @@ public:
 
 // The recording's index file: the path with its extension replaced by ".idx".
 std::string IndexPathOf(const std::string& Path);
+
+// Index file writing, little-endian, all or nothing per call. Headers are
+// written with the invalid flag set; FinalizeIndexFile clears it.
+void WriteIndexHeader_1_1(TStream& Stream);
+void WriteIndexRecord_1_1(TStream& Stream, std::int64_t TimeInt, std::int64_t TimeExt, std::int64_t Position);
+void ReadIndexRecord_1_1(TStream& Stream, std::int64_t& TimeInt, std::int64_t& TimeExt, std::int64_t& Position);
+void WriteIndexHeader_1_0(TStream& Stream);
+void WriteIndexRecord_1_0(TStream& Stream, std::int64_t TimeExt, std::int64_t Position);
+void ReadIndexRecord_1_0(TStream& Stream, std::int64_t& TimeExt, std::int64_t& Position);
+void FinalizeIndexFile(TStream& Stream);
 
 // narvi_read's outputs for a decoded record: times, geometry, flags, and the
 // sample blocks in the library's process-wide buffers (valid until the next
