@@ -104,6 +104,7 @@ struct TCanvas::Impl {
             return false;
         }
         bmp.painterOwner = this;
+        applied.reset();
         painter.setRenderHint(QPainter::Antialiasing, false);
         painter.setRenderHint(QPainter::TextAntialiasing, false);
         applyClip();
@@ -185,9 +186,28 @@ struct TCanvas::Impl {
     }
 
     // Sets pen, brush and raster mode for a shape; false when there is nothing to paint on.
+    // What was last handed to the painter, so that unchanged state is not set again
+    // (a chart draws thousands of segments with one pen).
+    struct Applied {
+        TColor penColor, brushColor, bkColor;
+        int penWidth, penStyle, penMode, penCap, brushStyle, bkMode;
+        const void* brushBitmap;
+        bool withPen, withBrush;
+        bool operator==(const Applied&) const = default;
+    };
+    std::optional<Applied> applied;
+
+    // Sets pen, brush and raster mode for a shape; false when there is nothing to paint on.
     bool prepare(bool withPen = true, bool withBrush = true) {
         if (!begin()) {
             return false;
+        }
+        const TPen& p = owner.FPen;
+        const TBrush& b = owner.FBrush;
+        const Applied now{p.Color(), b.Color(), owner.FBkColor, p.Width(), p.Style(), p.Mode(), p.Cap(), b.Style(),
+                          owner.FBkMode, b.Bitmap(), withPen, withBrush};
+        if (applied && *applied == now && !b.Bitmap()) {
+            return true;
         }
         painter.setCompositionMode(mode());
         painter.setPen(withPen ? qpen() : QPen(Qt::NoPen));
@@ -195,6 +215,7 @@ struct TCanvas::Impl {
         // Hatched brushes fill their gaps with the background colour in opaque mode.
         painter.setBackgroundMode(owner.FBkMode == OPAQUE ? Qt::OpaqueMode : Qt::TransparentMode);
         painter.setBackground(QBrush(toQColor(owner.FBkColor)));
+        applied = now;
         return true;
     }
 
@@ -287,16 +308,38 @@ struct TCanvas::Impl {
         }
     }
 
+    // Paints the pixels as horizontal or vertical runs, one rectangle each, in one call.
     void drawThin(const std::vector<QPoint>& pts) {
-        if (pts.empty() || !prepare(true, false)) return;
-        QPen pen = painter.pen();
-        pen.setStyle(Qt::SolidLine);
-        pen.setCapStyle(Qt::SquareCap);
-        pen.setCosmetic(true);
-        pen.setWidth(1);
-        painter.setPen(pen);
-        painter.drawPoints(pts.data(), static_cast<int>(pts.size()));
+        if (pts.empty() || !begin()) return;
+        runs.clear();
+        std::size_t i = 0;
+        while (i < pts.size()) {
+            std::size_t j = i + 1;
+            if (j < pts.size() && pts[j].y() == pts[i].y() && std::abs(pts[j].x() - pts[i].x()) == 1) {
+                const int dir = pts[j].x() - pts[i].x();
+                while (j < pts.size() && pts[j].y() == pts[i].y() && pts[j].x() - pts[j - 1].x() == dir) ++j;
+                const int a = pts[i].x(), b = pts[j - 1].x();
+                runs.emplace_back(std::min(a, b), pts[i].y(), std::abs(b - a) + 1, 1);
+            } else if (j < pts.size() && pts[j].x() == pts[i].x() && std::abs(pts[j].y() - pts[i].y()) == 1) {
+                const int dir = pts[j].y() - pts[i].y();
+                while (j < pts.size() && pts[j].x() == pts[i].x() && pts[j].y() - pts[j - 1].y() == dir) ++j;
+                const int a = pts[i].y(), b = pts[j - 1].y();
+                runs.emplace_back(pts[i].x(), std::min(a, b), 1, std::abs(b - a) + 1);
+            } else {
+                runs.emplace_back(pts[i].x(), pts[i].y(), 1, 1);
+            }
+            i = j;
+        }
+        QColor color = toQColor(owner.FPen.Color());
+        if (owner.FPen.Mode() == pmBlack) color = Qt::black;
+        if (owner.FPen.Mode() == pmWhite) color = Qt::white;
+        painter.setCompositionMode(mode());
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(color);
+        applied.reset();
+        painter.drawRects(runs.data(), static_cast<int>(runs.size()));
     }
+    std::vector<QRect> runs;
 };
 
 void TBitmap::Impl::releasePainter() {
@@ -766,6 +809,7 @@ void TCanvas::Draw(int x, int y, const TBitmap& source) {
     if (&source == &FTarget) return;
     const QImage img = source.impl().image;  // shares the data; copy-on-write keeps it safe
     if (FImpl->begin()) {
+        FImpl->applied.reset();
         FImpl->painter.setCompositionMode(QPainter::CompositionMode_Source);
         FImpl->painter.drawImage(QPoint(x, y), img);
     }
@@ -777,6 +821,7 @@ void TCanvas::StretchDraw(const TRect& rc, const TBitmap& source) {
     if (r.isEmpty()) return;
     const QImage img = source.impl().image;
     if (FImpl->begin()) {
+        FImpl->applied.reset();
         FImpl->painter.setCompositionMode(QPainter::CompositionMode_Source);
         FImpl->painter.drawImage(r, img);
     }
@@ -789,6 +834,7 @@ void TCanvas::CopyRect(const TRect& dest, const TBitmap& source, const TRect& so
     if (d.isEmpty() || s.isEmpty()) return;
     const QImage img = (&source == &FTarget) ? source.impl().image.copy(s) : source.impl().image;
     if (FImpl->begin()) {
+        FImpl->applied.reset();
         FImpl->painter.setCompositionMode(QPainter::CompositionMode_Source);
         if (&source == &FTarget) {
             FImpl->painter.drawImage(d, img);
