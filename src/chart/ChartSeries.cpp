@@ -820,9 +820,16 @@ void TChartSeries::Notification(TComponent* component, TOperation operation) {
 }
 
 void TChartSeries::SwapPoints(int a, int b) {
+    CheckPointIndex(a);
+    CheckPointIndex(b);
+    // The dependents hear of the swap once it is whole: told after the first
+    // list, they would copy points whose values and colours are half swapped.
+    ++FUpdateDepth;
     for (int i = 0; i < FValueLists.Count(); ++i) FValueLists[i]->ExchangeValues(a, b);
     if (FColorList) std::swap((*FColorList)[static_cast<std::size_t>(a)], (*FColorList)[static_cast<std::size_t>(b)]);
     if (FPointLabels.Count() > 0) FPointLabels.Exchange(a, b);
+    --FUpdateDepth;
+    NotifyDependents(snModified, a);
 }
 
 std::string TChartSeries::SeriesTitle() const {

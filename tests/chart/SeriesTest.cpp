@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <limits>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -196,6 +197,28 @@ TEST(SeriesPoints, SortMovesColoursAndLabelsTogether) {
     EXPECT_EQ(s.PointLabels().Label(2), "c");
     EXPECT_EQ(s.ColorListEntry(1), clBlue);
     EXPECT_EQ(s.ColorListEntry(2), clRed);
+}
+
+TEST(SeriesPoints, DependentsSeeAWholeSwap) {
+    TCustomAxisPanel chart(nullptr);
+    TChartSeries src(nullptr), dep(nullptr);
+    src.SetParentChart(&chart);
+    dep.SetParentChart(&chart);
+    src.XValues()->SetOrder(loNone);
+    dep.XValues()->SetOrder(loNone);
+    src.AddPoint(0, 10, "a", clRed);
+    src.AddPoint(1, 11, "b");
+    src.AddPoint(2, 12, "c", clBlue);
+    dep.SetDataSource(&src);
+    src.SwapPoints(0, 2);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(dep.XValues()->ValueAt(i), src.XValues()->ValueAt(i));
+        EXPECT_EQ(dep.YValues()->ValueAt(i), src.YValues()->ValueAt(i));
+        EXPECT_EQ(dep.ColorListEntry(i), src.ColorListEntry(i));
+        EXPECT_EQ(dep.PointLabels().Label(i), src.PointLabels().Label(i));
+    }
+    EXPECT_EQ(src.PointLabels().Label(0), "c");
+    EXPECT_THROW(src.SwapPoints(0, 3), ChartException);
 }
 
 TEST(SeriesTitle, FallsBackToNameAndPosition) {
@@ -567,6 +590,69 @@ TEST(ChartTools, JoinTheChartAndForgetFreedSeries) {
     tool->SetParentChart(nullptr);
     EXPECT_EQ(chart.Tools().Count(), 0);
     tool->SetParentChart(&chart);  // the chart frees its tools
+}
+
+}  // namespace
+
+namespace {
+
+// Random edits on a source with two dependents: every list stays parallel,
+// X stays sorted, and the dependents mirror the source.
+TEST(SeriesInvariants, RandomEditsKeepListsParallel) {
+    TCustomAxisPanel chart(nullptr);
+    auto* src = new TChartSeries(&chart);
+    auto* dep = new TChartSeries(&chart);
+    auto* dep2 = new TChartSeries(&chart);
+    for (TChartSeries* s : {src, dep, dep2}) s->SetParentChart(&chart);
+    dep->SetDataSource(src);
+    dep2->SetDataSource(dep);
+    std::mt19937 rnd(7);
+    auto check = [](const TChartSeries& s) {
+        const int n = s.PointCount();
+        ASSERT_EQ(s.YValues()->Count(), n);
+        if (s.HasColorList()) {
+            for (int i = 0; i < n; ++i) s.ColorListEntry(i);
+        }
+        EXPECT_LE(s.PointLabels().Count(), n);
+        for (int i = 1; i < n; ++i) ASSERT_LE(s.XValues()->ValueAt(i - 1), s.XValues()->ValueAt(i));
+    };
+    for (int step = 0; step < 3000; ++step) {
+        const int n = src->PointCount();
+        switch (rnd() % 8) {
+        case 0:
+        case 1:
+        case 2:
+            src->AddPoint(rnd() % 50, rnd() % 100, rnd() % 5 == 0 ? "l" : "", rnd() % 6 == 0 ? clRed : SeriesDefaultColor);
+            break;
+        case 3:
+            if (n > 0) src->DeletePoint(static_cast<int>(rnd() % static_cast<unsigned>(n)));
+            break;
+        case 4:
+            src->DeletePoints(static_cast<int>(rnd() % 20), static_cast<int>(rnd() % 5));
+            break;
+        case 5:
+            if (n > 1) src->YValues()->SetOrder(loNone), src->SwapPoints(0, n - 1), src->XValues()->SortValues();
+            break;
+        case 6:
+            src->SuspendNotify();
+            src->AddPoint(rnd() % 50, 1);
+            src->ResumeNotify();
+            break;
+        case 7:
+            if (rnd() % 20 == 0) src->ClearPoints();
+            break;
+        }
+        check(*src);
+        check(*dep);
+        ASSERT_EQ(dep->PointCount(), src->PointCount()) << step;
+        ASSERT_EQ(dep2->PointCount(), src->PointCount()) << step;
+        for (int i = 0; i < src->PointCount(); ++i) ASSERT_EQ(dep->ColorListEntry(i), src->ColorListEntry(i)) << step;
+    }
+    for (int i = 0; i < src->PointCount(); ++i) {
+        EXPECT_EQ(dep->XValues()->ValueAt(i), src->XValues()->ValueAt(i));
+        EXPECT_EQ(dep2->ColorListEntry(i), src->ColorListEntry(i));
+        EXPECT_EQ(dep2->PointLabels().Label(i), src->PointLabels().Label(i));
+    }
 }
 
 }  // namespace
