@@ -358,3 +358,24 @@ TEST(Decode, NoFurtherSyncWordIsTheEnd) {
     EXPECT_EQ(LastError(), "*** EOF ***");
     EXPECT_EQ(Handle.Count("[x] Synchronization failed: *** EOF ***"), 1);
 }
+
+TEST(Decode, ARecordFoundByResynchronisationMustBeInTheIndex) {
+    TRecHeader H;
+    H.ProtocolFlags = 0x7;
+    TTestRecording Rec(H);
+    std::vector<TRecord> R;
+    for (int I = 1; I <= 5; ++I) R.push_back(Shot(std::uint64_t(1000 * I), {Blk(0, 0x40, {std::uint8_t(I), 0, 0, 0})}));
+    R[2].Checksum = 0;
+    // An index that does not know record 4, which the decoder finds behind the damaged record 3.
+    Rec.Write(R, true, [](std::vector<TIndexEntry>& E) { E.erase(E.begin() + 3); });
+    THandle Handle(Rec.Path());
+    ASSERT_EQ(Handle.Seek(3), 0);
+    EXPECT_EQ(Handle.Read().Code, NARVI_ERR_BAD_ARG);
+    EXPECT_NE(LastError().find("Record found by resynchronization is not in the index"), std::string::npos)
+        << LastError();
+    // The next read is the next record the index knows.
+    EXPECT_EQ(Handle.Tell(), 4u);
+    const TShot S = Handle.Read();
+    ASSERT_EQ(S.Code, 0) << LastError();
+    EXPECT_EQ(S.Sbl[0].SAMPLE[0], 5u);
+}
