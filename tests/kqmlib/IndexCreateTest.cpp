@@ -337,3 +337,41 @@ TEST(IndexCreateHeader, FilesThatCannotBeOpenedOrCreated)
 }
 
 }  // namespace
+
+#include "KQMReader.h"
+
+namespace {
+
+// The reader's own rebuild (version 1.1) and the standalone builder agree on
+// every record's position and time for recordings whose records carry GPS
+// microseconds.
+TEST(IndexCreateVersusReader, SameRecordsAsTheReadersRebuild)
+{
+    for (const auto& [Sub, ParMain, MeasMain, MeasSub, Flags] :
+         std::vector<std::tuple<std::uint16_t, std::uint16_t, std::uint16_t, std::uint16_t, std::uint32_t>>{
+             {1, 2, 1, 0, 0}, {2, 3, 2, 1, 7}, {2, 5, 1, 1, 3}, {2, 4, 2, 0, 1}}) {
+        TTempDir Dir;
+        const std::string Kqm = Dir.File("za14.kqm");
+        TRecHeader H = Header(Sub, ParMain, 1, MeasMain, MeasSub, Flags);
+        H.Texts["InstrumentType"] = "ZA14";
+        TRecordingWriter W(Kqm, H);
+        Fill(W, 2345);
+
+        {
+            TKQMReader Reader(Kqm);
+            Reader.Reindex();
+        }
+        TIndex Rebuilt(Dir.File("za14.idx"));
+        ASSERT_EQ(Rebuilt.FHeaderMinor, 1);
+        IndexCreate(Kqm, Dir.File("standalone.idx"));
+        TIndex Own(Dir.File("standalone.idx"));
+        ASSERT_EQ(Own.FCount, Rebuilt.FCount);
+        for (std::int64_t I = 1; I <= Own.FCount; ++I) {
+            ASSERT_EQ(Own.Seek(I), Rebuilt.Seek(I)) << "record " << I;
+            ASSERT_EQ(Own.GetTimeStamp(), Rebuilt.GetTimeStamp()) << "record " << I;
+            ASSERT_EQ(Own.GetTimeStamp() * 250, Rebuilt.GetTimeInternal()) << "record " << I;
+        }
+    }
+}
+
+}  // namespace
