@@ -77,6 +77,14 @@ void TFileStreamBuffered::SetSize(std::int64_t NewSize) {
 }
 
 std::int32_t TFileStreamBuffered::Read(void* Buffer, std::int32_t Count) {
+    // The common case of the record decoder: a few bytes, all buffered.
+    if (FMode == bmRead && Count > 0 && Count <= FAvail && Buffer) {
+        std::memcpy(Buffer, FBuffer.get() + FStart, static_cast<std::size_t>(Count));
+        FStart += Count;
+        FAvail -= Count;
+        FPosition += Count;
+        return Count;
+    }
     if (FAhead <= 0) {
         const std::int32_t n = TFileStream::Read(Buffer, Count);
         FPosition += n;
