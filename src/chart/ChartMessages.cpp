@@ -7,6 +7,10 @@ struct Tables {
     TPlotExtConst ext;
     bool coreFilled = false;
     bool extFilled = false;
+    // Set by the first initialisation, so that first use fills a table but use after a
+    // release does not quietly refill it.
+    bool coreStarted = false;
+    bool extStarted = false;
 };
 
 Tables& tables() {
@@ -80,6 +84,7 @@ void fillExt(TPlotExtConst& e) {
 
 void InitPlotConst() {
     Tables& t = tables();
+    t.coreStarted = true;
     if (!t.coreFilled) {
         fillCore(t.core);
         t.coreFilled = true;
@@ -88,6 +93,7 @@ void InitPlotConst() {
 
 void InitPlotExtConst() {
     Tables& t = tables();
+    t.extStarted = true;
     if (!t.extFilled) {
         fillExt(t.ext);
         t.extFilled = true;
@@ -98,22 +104,22 @@ void ReleasePlotConst() {
     Tables& t = tables();
     t.core = TPlotConst{};
     t.coreFilled = false;
+    t.coreStarted = true;
 }
 
 void ReleasePlotExtConst() {
     Tables& t = tables();
     t.ext = TPlotExtConst{};
     t.extFilled = false;
+    t.extStarted = true;
 }
 
 TPlotConst& PlotConst() {
-    static const bool filled = (InitPlotConst(), true);
-    (void)filled;
+    if (!tables().coreStarted) InitPlotConst();
     return tables().core;
 }
 
 TPlotExtConst& PlotExtConst() {
-    static const bool filled = (InitPlotExtConst(), true);
-    (void)filled;
+    if (!tables().extStarted) InitPlotExtConst();
     return tables().ext;
 }

@@ -90,7 +90,7 @@ TEST(Messages, ReleaseEmptiesAndInitRefillsOnce) {
     EXPECT_TRUE(PlotConst().ErrAxisMinimum.empty());
     InitPlotConst();
     EXPECT_EQ(PlotConst().FormatValues, "#,##0.###");
-    ReleasePlotExtConst();
+    ReleasePlotExtConst();  // even before any use, a released table stays empty
     EXPECT_TRUE(PlotExtConst().ToolNameCursor.empty());
     InitPlotExtConst();
     EXPECT_EQ(PlotExtConst().ToolNameCursor, "Cursor");
