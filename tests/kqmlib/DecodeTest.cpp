@@ -3,6 +3,7 @@
 // sync words, and the resynchronisation search.
 
 #include <cmath>
+#include <random>
 
 #include "ReadTestSupport.h"
 
@@ -378,4 +379,31 @@ TEST(Decode, ARecordFoundByResynchronisationMustBeInTheIndex) {
     const TShot S = Handle.Read();
     ASSERT_EQ(S.Code, 0) << LastError();
     EXPECT_EQ(S.Sbl[0].SAMPLE[0], 5u);
+}
+
+TEST(Decode, RandomDamageNeverStopsAWalkThroughTheFile) {
+    std::mt19937 Rng(7);
+    for (const std::uint32_t Flags : {0x0u, 0x1u, 0x6u, 0x7u}) {
+        TRecHeader H;
+        H.ProtocolFlags = Flags;
+        TTestRecording Rec(H);
+        std::vector<TRecord> R;
+        for (int I = 0; I < 60; ++I) {
+            R.push_back(Shot(std::uint64_t(1000 + 50 * I), {Blk(100, 0x00, Ramp(180)), Blk(95, 0x40, Ramp(60))}));
+            if (I % 7 == 3) R.push_back(TRecord::House(std::uint64_t(1000 + 50 * I + 1), 5, 6));
+        }
+        Rec.Write(R);
+        std::vector<std::uint8_t> Bytes = ReadFileBytes(Rec.Path());
+        const std::size_t Header = std::size_t(Rec.Records().front().Offset);
+        std::uniform_int_distribution<std::size_t> Where(Header, Bytes.size() - 1);
+        for (int I = 0; I < 40; ++I) Bytes[Where(Rng)] = std::uint8_t(Rng());
+        WriteFileBytes(Rec.Path(), Bytes);
+
+        THandle Handle(Rec.Path());
+        int Reads = 0;
+        while (Handle.Read().Code != NARVI_END_OF_FILE || Handle.Tell() <= Rec.Records().size()) {
+            ASSERT_LE(++Reads, int(Rec.Records().size()) + 1) << "flags " << Flags;
+        }
+        EXPECT_EQ(Handle.Tell(), Rec.Records().size() + 1);
+    }
 }
