@@ -692,6 +692,8 @@ void TChartSeries::SetSeriesFunction(TPlotFunction* function) {
     FSeriesFunction = function;
     if (FSeriesFunction) {
         InsertComponent(FSeriesFunction);
+        // freed by someone else, the function must not be left behind here
+        FreeNotification(FSeriesFunction);
         FSeriesFunction->SetParentSeries(this);
     }
     FManualData = false;

@@ -221,6 +221,40 @@ TEST(SeriesPoints, DependentsSeeAWholeSwap) {
     EXPECT_THROW(src.SwapPoints(0, 3), ChartException);
 }
 
+// Doubles every Y value of its source.
+class TDoubler : public TPlotFunction {
+public:
+    explicit TDoubler(TComponent* owner) : TPlotFunction(owner) {}
+    void AddPoints(TChartSeries* source) override {
+        for (int i = 0; source && i < source->PointCount(); ++i)
+            ParentSeries()->AddPoint(source->XValueAt(i), 2 * source->YValueAt(i));
+    }
+};
+
+TEST(SeriesFunction, ComputesFromTheSourceAndCanBeFreed) {
+    TCustomAxisPanel chart(nullptr);
+    TChartSeries src(nullptr), fn(nullptr);
+    src.SetParentChart(&chart);
+    fn.SetParentChart(&chart);
+    src.AddPoint(1, 5);
+    src.XValues()->SetDateTime(true);
+    auto* doubler = new TDoubler(nullptr);
+    fn.SetSeriesFunction(doubler);
+    EXPECT_EQ(doubler->Owner(), &fn);
+    fn.SetDataSource(&src);
+    ASSERT_EQ(fn.PointCount(), 1);
+    EXPECT_EQ(fn.YValueAt(0), 10);
+    EXPECT_TRUE(fn.XValues()->DateTime());
+    src.AddPoint(2, 7);  // a function series is refilled, not appended to
+    EXPECT_EQ(fn.PointCount(), 1);
+    src.SuspendNotify();
+    src.ResumeNotify();
+    EXPECT_EQ(fn.PointCount(), 2);
+    delete doubler;
+    EXPECT_EQ(fn.SeriesFunction(), nullptr);
+    fn.SetSeriesFunction(new TDoubler(nullptr));  // the series frees it
+}
+
 TEST(SeriesTitle, FallsBackToNameAndPosition) {
     TCustomAxisPanel chart(nullptr);
     auto* a = new TChartSeries(&chart);
