@@ -597,3 +597,68 @@ TEST(PlotCanvas, FlatShapesAndArrows) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(PlotCanvas, RotatedTextTurnsAboutItsPoint) {
+    Direct d(100, 100);
+    TPlotFont font;
+    font.SetSize(14);
+    d.canvas.SelectFont(font);
+    d.canvas.WriteRotatedText(50, 80, 90, "MMMM");  // reads upwards from (50, 80)
+    int top = -1, bottom = -1;
+    for (int y = 0; y < 100; ++y)
+        for (int x = 0; x < 100; ++x)
+            if (d.at(x, y) == clBlack) {
+                if (top < 0) top = y;
+                bottom = y;
+            }
+    ASSERT_GE(top, 0);
+    EXPECT_LE(bottom, 80);
+    EXPECT_GT(80 - top, 30);  // the text's length runs up the page
+    EXPECT_EQ(d.device().Font().Orientation(), 0);  // the device font comes back level
+    EXPECT_EQ(d.device().Brush().Style(), bsSolid);
+}
+
+TEST(PlotCanvas, GradientObjectOnAMonochromeCanvasAndOnFourPoints) {
+    Direct d(20, 20);
+    d.canvas.SetMonochrome(true);
+    TPlotGradient g;
+    g.SetStartColor(RGB(30, 60, 90));
+    g.SetEndColor(RGB(30, 60, 90));
+    g.Draw(d.canvas, TRect{0, 0, 20, 20});
+    EXPECT_EQ(d.at(10, 10), RGB(60, 60, 60));  // grey = (R + G + B) / 3
+
+    Direct q(40, 40);
+    TPlotGradient red;
+    red.SetStartColor(clRed);
+    red.SetEndColor(clRed);
+    const TPoint corners[4] = {{5, 5}, {30, 5}, {30, 30}, {5, 30}};
+    red.Draw(q.canvas, corners, 0);
+    EXPECT_EQ(q.at(10, 10), clRed);
+    EXPECT_EQ(q.at(35, 35), clWhite);  // clipped to the quadrilateral
+    EXPECT_FALSE(q.device().HasClipRegion());
+}
+
+TEST(PlotCanvas, TransparentTextShadowIsBlended) {
+    Direct d(120, 60);
+    TPlotFont font;
+    font.SetSize(24);
+    font.SetStyle(fsBold);
+    font.Shadow().SetColor(clBlack);
+    font.Shadow().SetHorizSize(6);
+    font.Shadow().SetVertSize(6);
+    font.Shadow().SetTransparency(50);
+    font.SetColor(clRed);
+    d.canvas.SelectFont(font);
+    d.canvas.SetBackgroundMode(TRANSPARENT);
+    d.canvas.WriteText(10, 5, "I");
+    // Half-transparent black over white lands half-way.
+    bool halfGrey = false;
+    for (int y = 0; y < 60 && !halfGrey; ++y)
+        for (int x = 0; x < 120 && !halfGrey; ++x) halfGrey = d.at(x, y) == RGB(127, 127, 127);
+    EXPECT_TRUE(halfGrey);
+    EXPECT_GE(d.firstColumn(clRed), 0);
+}
+
+}  // namespace
