@@ -54,17 +54,22 @@ double NextNiceStep(double x) {
     if (x <= 0) return kMinLabelStep;
     // below this the decade scale itself would underflow
     if (x < 1e-300) return 1e-300;
-    double scale = 1;
+    // The decade factor is applied once per level, innermost first, so that
+    // steps such as 0.05 come out as the same doubles a level-by-level
+    // computation gives.
+    int up = 0, down = 0;
     while (x >= 10) {
         x *= 0.1;
-        scale *= 10;
+        ++up;
     }
     while (x < 1) {
         x *= 10;
-        scale *= 0.1;
+        ++down;
     }
     double next = x < 2 ? 2 : (x < 5 ? 5 : 10);
-    return next * scale;
+    while (up-- > 0) next *= 10;
+    while (down-- > 0) next *= 0.1;
+    return next;
 }
 
 double NextDateTimeStep(double x) {

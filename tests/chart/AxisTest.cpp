@@ -51,6 +51,9 @@ TEST(AxisSteps, NextNiceStepLadder) {
         {0.3, 0.5}, {1, 2}, {2, 5}, {5, 10}, {7, 10}, {20, 50}, {0.05, 0.1}, {1e6, 2e6}, {3e-9, 5e-9},
     };
     for (const auto& [x, next] : cases) EXPECT_NEAR(NextNiceStep(x), next, next * 1e-12) << x;
+    // one decade factor per level: the very doubles of 0.1 * (0.1 * 5)
+    EXPECT_EQ(NextNiceStep(0.03), 0.1 * (0.1 * 5));
+    EXPECT_EQ(NextNiceStep(300), 10 * (10 * 5.0));
     // no endless descent or ascent for values without a decade
     EXPECT_GT(NextNiceStep(0), 0);
     EXPECT_GT(NextNiceStep(-5), 0);
