@@ -6,9 +6,10 @@
 #include "ChartMessages.h"
 #include "ChartUtils.h"
 #include "Format.h"
+#include "Rounding.h"
 
-TCustomAxisPanel::TCustomAxisPanel(TComponent* owner) : TComponent(owner) {
-    FAutoRepaint = false;
+TCustomAxisPanel::TCustomAxisPanel(TComponent* owner) : TCustomPlotPanelExtended(owner) {
+    SetAutoRepaint(false);
     FBottomAxis = new TChartAxis(this);
     FBottomAxis->SetHorizontal(true);
     FTopAxis = new TChartAxis(this);
@@ -29,7 +30,7 @@ TCustomAxisPanel::TCustomAxisPanel(TComponent* owner) : TComponent(owner) {
     FDepthAxis->SetOtherSide(true);
     FPage = 1;
     FScaleLastPage = true;
-    FAutoRepaint = true;
+    SetAutoRepaint(true);
 }
 
 TCustomAxisPanel::~TCustomAxisPanel() {
@@ -298,6 +299,270 @@ int TCustomAxisPanel::MultiLineTextWidth(const std::string& text, int& lines) co
     return width;
 }
 
-void TCustomAxisPanel::Invalidate() {
-    if (FAutoRepaint && !IsDestroying()) ++FInvalidateCount;
+int TCustomAxisPanel::TextWidth(const std::string& text) const {
+    TCanvas3D& canvas = Canvas();
+    return canvas.GetDeviceHandle() ? canvas.MeasureTextWidth(text) : 0;
+}
+
+int TCustomAxisPanel::FontHeight() const {
+    TCanvas3D& canvas = Canvas();
+    return canvas.GetDeviceHandle() ? canvas.TextLineHeight() : 0;
+}
+
+void TCustomAxisPanel::Assign(const TPersistent* source) {
+    if (const auto* p = dynamic_cast<const TCustomAxisPanel*>(source)) {
+        SetAxisBehind(p->FAxisBehind);
+        SetAxisVisible(p->FAxisVisible);
+        FBottomAxis->Assign(p->FBottomAxis);
+        FTopAxis->Assign(p->FTopAxis);
+        FLeftAxis->Assign(p->FLeftAxis);
+        FRightAxis->Assign(p->FRightAxis);
+        FDepthAxis->Assign(p->FDepthAxis);
+        SetClipPoints(p->FClipPoints);
+        SetMaxPointsPerPage(p->FMaxPointsPerPage);
+        SetPage(p->FPage);
+        SetScaleLastPage(p->FScaleLastPage);
+        SetView3DWalls(p->FView3DWalls);
+    }
+    TCustomPlotPanelExtended::Assign(source);
+}
+
+TChartSeries* TCustomAxisPanel::SeriesForLegend(int index, bool activeOnly) const {
+    int n = 0;
+    for (TChartSeries* s : FSeriesList) {
+        if (!s->ShowInLegend() || (activeOnly && !s->Active())) continue;
+        if (n++ == index) return s;
+    }
+    return nullptr;
+}
+
+std::string TCustomAxisPanel::SeriesTitleForLegend(int index, bool activeOnly) const {
+    TChartSeries* s = SeriesForLegend(index, activeOnly);
+    return s ? s->SeriesTitle() : std::string();
+}
+
+bool TCustomAxisPanel::SeriesUseAxes() const {
+    bool anyActive = false;
+    for (TChartSeries* s : FSeriesList) {
+        if (!s->Active()) continue;
+        anyActive = true;
+        if (s->ParticipatesInAxes()) return true;
+    }
+    return !anyActive;
+}
+
+void TCustomAxisPanel::CalcDepth3D() {
+    if (!View3D()) {
+        FSeriesDepth3D = FSeriesHeight3D = FChartDepth3D = FChartHeight3D = 0;
+        return;
+    }
+    const double a = Chart3DPercent() * 0.001;
+    const bool ortho = View3DOptions().Orthogonal();
+    FSeriesDepth3D = static_cast<int>(RoundHalfEven(PlotWidth() * (ortho ? a : 2 * a)));
+    const double slope = View3DOptions().OrthoSlope();
+    if (slope > 1) FSeriesDepth3D = static_cast<int>(RoundHalfEven(FSeriesDepth3D / slope));
+    FSeriesHeight3D = static_cast<int>(RoundHalfEven(FSeriesDepth3D * slope));
+    const int n = StackSeriesInDepth() ? std::max(1, FMaxZOrder + 1) : 1;
+    FChartHeight3D = n * FSeriesHeight3D;
+    FChartDepth3D = n * FSeriesDepth3D;
+}
+
+namespace {
+
+// Switches AutoRepaint back on however the draw ends.
+class TAutoRepaintGuard {
+public:
+    explicit TAutoRepaintGuard(TCustomPlotPanel& panel) : FPanel(panel), FSaved(panel.AutoRepaint()) {
+        panel.SetAutoRepaint(false);
+    }
+    ~TAutoRepaintGuard() { FPanel.SetAutoRepaint(FSaved); }
+    TAutoRepaintGuard(const TAutoRepaintGuard&) = delete;
+    TAutoRepaintGuard& operator=(const TAutoRepaintGuard&) = delete;
+
+private:
+    TCustomPlotPanel& FPanel;
+    bool FSaved;
+};
+
+TRect Intersection(const TRect& a, const TRect& b) {
+    return TRect{std::max(a.Left, b.Left), std::max(a.Top, b.Top), std::min(a.Right, b.Right), std::min(a.Bottom, b.Bottom)};
+}
+
+}  // namespace
+
+void TCustomAxisPanel::InternalDraw(const TRect& r) {
+    TAutoRepaintGuard guard(*this);
+    TCanvas3D& canvas = Canvas();
+    TView3DOptions& options = View3DOptions();
+    FReversedView = View3D() && (options.Orthogonal() ? options.OrthoAngle() > 90 : options.Rotation() < 270);
+    PaintBackground(r);
+    NotifyTools(2);
+    if (OnBeforeDrawChart) OnBeforeDrawChart(this);
+    const std::vector<TChartSeries*> series = FSeriesList;
+    for (TChartSeries* s : series)
+        if (s->Active()) s->SeriesHook();
+    if (!canvas.IsHardware3D()) DrawTitlesAndLegend(true);
+
+    FMaxZOrder = 0;
+    const bool stacked = StackSeriesInDepth() && View3D();
+    if (stacked) {
+        FMaxZOrder = -1;
+        for (TChartSeries* s : series)
+            if (s->Active()) s->CalcZOrder();
+    }
+    if (!FDepthAxis->Inverted())
+        for (TChartSeries* s : series)
+            if (s->Active()) s->SetComputedZOrder(stacked ? FMaxZOrder - s->ZOrder() : 0);
+
+    CalcWallsRect();
+
+    for (TChartAxis* a : FAxes.Items()) {
+        a->AdjustAxisRange();
+        a->CalcAxisPixels();
+    }
+    TRect room = PlotRect();
+    for (int i = 0; i < FAxes.Count(); ++i) {
+        TChartAxis* a = FAxes[i];
+        if (!IsAxisShown(a)) continue;
+        TRect shrunk = room;
+        a->CalcAxisRoom(shrunk, i < 5);
+        const TRect both = Intersection(room, shrunk);
+        // an axis that would need more room than the plot has leaves it as it is
+        if (both.Left < both.Right && both.Top < both.Bottom) room = both;
+    }
+    SetPlotRect(room);
+    RecalcPlotSize();
+    for (TChartAxis* a : FAxes.Items()) a->CalcAxisPixels();
+
+    for (TChartSeries* s : series) {
+        if (!s->Active()) continue;
+        s->SeriesStartZ = FSeriesDepth3D * s->ComputedZOrder();
+        s->SeriesEndZ = s->SeriesStartZ + (s->Depth() == -1 ? FSeriesDepth3D : s->Depth());
+        s->SeriesMiddleZ = (s->SeriesStartZ + s->SeriesEndZ) / 2;
+    }
+
+    for (TChartAxis* a : FAxes.Items()) {
+        TRect m{0, 0, 0, 0};
+        for (TChartSeries* s : series) {
+            if (!s->Active() || !s->UsesAxis(a)) continue;
+            int lo = 0, hi = 0;
+            if (a->Horizontal()) {
+                s->GetHorizMargins(lo, hi);
+                if (a->AutomaticMinimum()) m.Left = std::max(m.Left, lo);
+                if (a->AutomaticMaximum()) m.Right = std::max(m.Right, hi);
+            } else {
+                s->GetVertMargins(lo, hi);
+                if (a->AutomaticMaximum()) m.Top = std::max(m.Top, lo);
+                if (a->AutomaticMinimum()) m.Bottom = std::max(m.Bottom, hi);
+            }
+        }
+        if (a->Horizontal()) {
+            (a->Inverted() ? m.Right : m.Left) += a->MinimumOffset();
+            (a->Inverted() ? m.Left : m.Right) += a->MaximumOffset();
+        } else {
+            (a->Inverted() ? m.Top : m.Bottom) += a->MinimumOffset();
+            (a->Inverted() ? m.Bottom : m.Top) += a->MaximumOffset();
+        }
+        // zero margins leave the scale as it is; skipping keeps it bit-exact
+        if (m.Left != 0 || m.Top != 0 || m.Right != 0 || m.Bottom != 0) a->InflateAxisRange(m);
+    }
+
+    canvas.SetProjectionCenter(FChartDepth3D, PlotRect());
+    if (canvas.IsHardware3D()) {
+        const TRect saved = PlotRect();
+        SetPlotRect(PanelRect());
+        try {
+            DrawTitlesAndLegend(true);
+        } catch (...) {
+            SetPlotRect(saved);
+            throw;
+        }
+        SetPlotRect(saved);
+    }
+    DrawWalls();
+    if (FAxisBehind) DrawAxes();
+    NotifyTools(1);
+    if (OnBeforeDrawSeries) OnBeforeDrawSeries(this);
+    if (FDepthAxis->Inverted()) {
+        for (auto it = series.rbegin(); it != series.rend(); ++it)
+            if ((*it)->Active()) DrawSeriesValues(*it);
+    } else {
+        for (TChartSeries* s : series)
+            if (s->Active()) DrawSeriesValues(s);
+    }
+    if (!FAxisBehind) DrawAxes();
+    DrawTitlesAndLegend(false);
+    DrawZoomRectangle();
+    NotifyTools(0);
+    canvas.ResetDrawingState();
+    if (OnAfterDraw) OnAfterDraw(this);
+}
+
+void TCustomAxisPanel::DrawAxes() {
+    if (!FAxisVisible) return;
+    if (OnBeforeDrawAxes) OnBeforeDrawAxes(this);
+    for (TChartAxis* a : FAxes.Items())
+        if (IsAxisShown(a)) a->DrawAxis(true);
+}
+
+void TCustomAxisPanel::DrawSeriesValues(TChartSeries* series) {
+    TCanvas3D& canvas = Canvas();
+    const TRect& p = PlotRect();
+    const TRect box{p.Left, p.Top, p.Right, p.Bottom + 1};
+    if (!View3D() || !series->SharesZWithOther()) {
+        series->CalcVisibleRange();
+        if (series->FirstVisible() == -1) return;
+        series->DoBeforeDrawValues();
+        const bool clip = series->ParticipatesInAxes() && FClipPoints;
+        if (clip) canvas.ClipToCube(box, 0, FChartDepth3D);
+        try {
+            series->DrawVisibleValues();
+        } catch (...) {
+            if (clip) canvas.RemoveClipping();
+            throw;
+        }
+        if (clip) canvas.RemoveClipping();
+        series->DoAfterDrawValues();
+        return;
+    }
+    // Series that share one depth slot are drawn point by point together, by
+    // the first active series of the group.
+    const int index = SeriesIndexOf(series);
+    for (int i = 0; i < index; ++i)
+        if (FSeriesList[static_cast<std::size_t>(i)]->Active() && FSeriesList[static_cast<std::size_t>(i)]->ZOrder() == series->ZOrder()) return;
+    std::vector<TChartSeries*> group;
+    for (std::size_t i = static_cast<std::size_t>(index); i < FSeriesList.size(); ++i)
+        if (FSeriesList[i]->Active() && FSeriesList[i]->ZOrder() == series->ZOrder()) group.push_back(FSeriesList[i]);
+    int first = -1, last = -1;
+    bool clipped = false;
+    for (TChartSeries* s : group) {
+        s->CalcVisibleRange();
+        if (s->FirstVisible() == -1) continue;
+        first = first == -1 ? s->FirstVisible() : std::min(first, s->FirstVisible());
+        last = std::max(last, s->LastVisible());
+        s->DoBeforeDrawValues();
+        if (FClipPoints && !clipped) {
+            canvas.ClipToCube(box, 0, FChartDepth3D);
+            clipped = true;
+        }
+    }
+    try {
+        if (first != -1) {
+            const bool forward = series->DrawsForward();
+            for (int k = 0; k <= last - first; ++k) {
+                const int v = forward ? first + k : last - k;
+                const bool backwards = series->PointCount() > v && !series->DrawsInFront();
+                for (std::size_t j = 0; j < group.size(); ++j) {
+                    TChartSeries* s = backwards ? group[group.size() - 1 - j] : group[j];
+                    if (s->PointCount() > v) s->DrawPoint(v);
+                }
+            }
+        }
+    } catch (...) {
+        if (clipped) canvas.RemoveClipping();
+        throw;
+    }
+    if (clipped) canvas.RemoveClipping();
+    for (TChartSeries* s : group)
+        if (s->FirstVisible() != -1) s->DoAfterDrawValues();
 }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "ChartPanel.h"
 #include "ChartSeries.h"
 
 class TChartAxis;
@@ -27,7 +28,7 @@ using TAxisOnGetLabel = std::function<void(TChartAxis* sender, TChartSeries* ser
 using TAxisOnGetNextLabel = std::function<void(TChartAxis* sender, int labelIndex, double& labelValue, bool& stop)>;
 using TSeriesEventListener = std::function<void(TChartSeries* series, TPlotSeriesEventKind kind)>;
 
-class TCustomAxisPanel : public TComponent {
+class TCustomAxisPanel : public TCustomPlotPanelExtended {
 public:
     explicit TCustomAxisPanel(TComponent* owner);
     ~TCustomAxisPanel() override;
@@ -87,46 +88,58 @@ public:
     int PageCount() const;
     TNotifyEvent OnPageChange;
 
-    // Geometry of the last draw.
-    const TRect& PlotRect() const { return FPlotRect; }
-    void SetPlotRect(const TRect& value) { FPlotRect = value; }
-    int PlotWidth() const { return FPlotRect.Width(); }
-    int PlotHeight() const { return FPlotRect.Height(); }
+    // 3D geometry of the last draw.
     int ChartDepth3D() const { return FChartDepth3D; }
     void SetChartDepth3D(int value) { FChartDepth3D = value; }
-    bool View3D() const { return FView3D; }
-    void SetView3D(bool value) { SetValue(FView3D, value); }
+    int ChartHeight3D() const { return FChartHeight3D; }
+    int SeriesDepth3D() const { return FSeriesDepth3D; }
+    int SeriesHeight3D() const { return FSeriesHeight3D; }
     bool ReversedView() const { return FReversedView; }
     void SetReversedView(bool value) { FReversedView = value; }
-    bool StackSeriesInDepth() const { return FStackSeriesInDepth; }
-    void SetStackSeriesInDepth(bool value) { SetValue(FStackSeriesInDepth, value); }
     int MaxZOrder() const { return FMaxZOrder; }
     void SetMaxZOrder(int value) { FMaxZOrder = value; }
+    void CalcDepth3D();
+    int BackImageDepth() const override { return FChartDepth3D; }
 
-    // Texts measured with the chart's canvas; 0 without one.
-    virtual int TextWidth(const std::string& text) const { (void)text; return 0; }
-    virtual int FontHeight() const { return 0; }
+    // Draw sequence.
+    bool AxisBehind() const { return FAxisBehind; }
+    void SetAxisBehind(bool value) { SetValue(FAxisBehind, value); }
+    bool ClipPoints() const { return FClipPoints; }
+    void SetClipPoints(bool value) { SetValue(FClipPoints, value); }
+    bool View3DWalls() const { return FView3DWalls; }
+    void SetView3DWalls(bool value) { SetValue(FView3DWalls, value); }
+    void InternalDraw(const TRect& r) override;
+    // Every shown axis, when axes are visible at all.
+    void DrawAxes();
+    void DrawSeriesValues(TChartSeries* series);
+    // Whether the series are drawn against axes (also when none is active).
+    bool SeriesUseAxes() const;
+    virtual void DrawTitlesAndLegend(bool beforeSeries) { (void)beforeSeries; }
+    virtual void DrawWalls() {}
+    virtual void CalcWallsRect() { CalcDepth3D(); }
+    virtual int WallSizeForAxis(const TChartAxis* axis) const { (void)axis; return 0; }
+    // The zoom rubber band, when one is being dragged.
+    virtual void DrawZoomRectangle() {}
+    // The chart's replacement text of a legend item (empty: none).
+    virtual std::string FormattedLegend(int seriesOrValueIndex) const { (void)seriesOrValueIndex; return {}; }
+    // The i-th series shown in the legend (only active ones when asked), nil when none.
+    TChartSeries* SeriesForLegend(int index, bool activeOnly) const;
+    std::string SeriesTitleForLegend(int index, bool activeOnly) const;
+    void Assign(const TPersistent* source) override;
+
+    TNotifyEvent OnBeforeDrawChart;
+    TNotifyEvent OnBeforeDrawAxes;
+    TNotifyEvent OnBeforeDrawSeries;
+
+    // Texts measured with the chart's canvas while one is attached; 0 otherwise.
+    virtual int TextWidth(const std::string& text) const;
+    virtual int FontHeight() const;
     // Width of the widest line of a text split at the line separator.
     int MultiLineTextWidth(const std::string& text, int& lines) const;
-
-    // Repainting: a changed property asks for a new paint.
-    virtual void Invalidate();
-    bool AutoRepaint() const { return FAutoRepaint; }
-    void SetAutoRepaint(bool value) { FAutoRepaint = value; }
-    int InvalidateCount() const { return FInvalidateCount; }
 
     TAxisOnGetLabel OnGetAxisLabel;
     TAxisOnGetNextLabel OnGetNextAxisLabel;
     TSeriesEventListener OnSeriesEvent;
-
-protected:
-    template <class T>
-    void SetValue(T& field, const T& value) {
-        if (field != value) {
-            field = value;
-            Invalidate();
-        }
-    }
 
 private:
     std::vector<TChartSeries*> FSeriesList;
@@ -141,12 +154,13 @@ private:
     int FMaxPointsPerPage = 0;
     int FPage = 1;
     bool FScaleLastPage = true;
-    TRect FPlotRect{};
     int FChartDepth3D = 0;
-    bool FView3D = false;
+    int FChartHeight3D = 0;
+    int FSeriesDepth3D = 0;
+    int FSeriesHeight3D = 0;
     bool FReversedView = false;
-    bool FStackSeriesInDepth = true;
     int FMaxZOrder = 0;
-    bool FAutoRepaint = true;
-    int FInvalidateCount = 0;
+    bool FAxisBehind = true;
+    bool FClipPoints = true;
+    bool FView3DWalls = true;
 };

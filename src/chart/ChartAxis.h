@@ -2,6 +2,7 @@
 // Axes: automatic or fixed ranges, mapping between values and pixels, label
 // steps and label texts.
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@
 
 class TCustomAxisPanel;
 class TChartSeries;
+class TAxisDrawer;
 
 // Pixel positions never leave -PositionLimit .. PositionLimit, so that a far
 // value cannot overflow the drawing coordinates.
@@ -139,6 +141,17 @@ public:
     int LabelTextSize(double value) const;
     std::string FormatAxisLabel(double value) const;
     bool IsDateTime() const;
+
+    // Drawing and room of labels, ticks, grid and title.
+    void DrawAxis(bool placeAxisLine);
+    void CalcAxisRoom(TRect& r, bool shrink);
+    int MaxLabelWidth();
+    int AxisLabelSize(TPlotFont& font, int angle, int fixedSize, const std::string& text);
+    int TicksSize();
+    void DrawAxisLabel(int x, int y, const std::string& text, int angle);
+    void DrawLabelExponent(int x, int y, const std::string& text);
+    // Runs before the grid is drawn.
+    std::function<void(TChartAxis* axis)> GridHook;
 
     // Published properties.
     bool Automatic() const { return FAutomatic; }
@@ -268,6 +281,7 @@ protected:
     }
 
 private:
+    friend class TAxisDrawer;
     void SelectValueToPixel();
     bool ChartLoading() const;
     TNotifyEvent ChangeHandler();

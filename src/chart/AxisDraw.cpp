@@ -1,0 +1,748 @@
+// Drawing an axis: label values, label texts, axis line, ticks, grid, minor
+// ticks and minor grid; and the room an axis takes from the plot rectangle.
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <numbers>
+
+#include "AxisPanel.h"
+#include "ChartAxis.h"
+#include "ChartMessages.h"
+#include "ChartSeries.h"
+#include "ChartUtils.h"
+#include "FloatFormat.h"
+#include "Rounding.h"
+
+namespace {
+
+// Hard bound of every label loop, whatever the scale and the events do.
+constexpr int kMaxLabelSteps = 10000;
+constexpr int kMaxEventLabels = 2000;
+
+int Round(double v) {
+    if (!std::isfinite(v)) return 0;
+    return static_cast<int>(RoundHalfEven(std::clamp(v, -2147483520.0, 2147483520.0)));
+}
+
+// The general float-to-text conversion with 15 significant digits.
+std::string DefaultText(double v) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.15G", v);
+    return buf;
+}
+
+// Date step index whose table entry lies within one microsecond of the increment.
+int FindDateTimeStep(double increment) {
+    constexpr double microsecond = 1.0 / 86400000000.0;
+    for (int k = DateTimeStepCount - 1; k >= 0; --k)
+        if (std::fabs(DateTimeStepTable[k] - increment) < microsecond) return k;
+    return dtNone;
+}
+
+}  // namespace
+
+// The drawing state of one DrawAxis call and the room calculation; a friend of
+// the axis so that the scale can be adjusted for logarithmic labels.
+class TAxisDrawer {
+public:
+    explicit TAxisDrawer(TChartAxis& axis) : A(axis), C(*axis.FChart), V(axis.FChart->Canvas()) {}
+
+    TAxisLabelStyle EffectiveStyle() const { return A.FLabelStyle == talAuto ? A.CalcLabelStyle() : A.FLabelStyle; }
+
+    int PositionShift(int a, const TRect& r) const {
+        if (A.FPositionPercent == 0) return a;
+        int d = A.FPositionUnits == muPixels ? Round(A.FPositionPercent)
+                                             : Round(A.FPositionPercent * 0.01 * (A.FHorizontal ? r.Height() : r.Width()));
+        if (A.FOtherSide) d = -d;
+        return A.FHorizontal ? a - d : a + d;
+    }
+
+    // +1 when the axis' outer side runs toward higher coordinates.
+    int Outward() const {
+        if (A.FHorizontal) return A.FOtherSide ? -1 : 1;
+        return A.FOtherSide ? 1 : -1;
+    }
+
+    int& SideEdge(TRect& r) const {
+        if (A.FHorizontal) return A.FOtherSide ? r.Top : r.Bottom;
+        return A.FOtherSide ? r.Right : r.Left;
+    }
+
+    void Draw(bool place) {
+        const TRect& plot = C.PlotRect();
+        if (place) {
+            TRect r = plot;
+            A.AxisLinePos = PositionShift(SideEdge(r), plot);
+        }
+        DrawTitle();
+        A.TickPositions.clear();
+        DrawLabels();
+        DrawLines();
+    }
+
+    void DrawTitle() {
+        TChartAxisTitle& t = A.FTitle;
+        if (!t.Visible() || t.Caption().empty()) return;
+        V.SelectFont(t.Font());
+        if (A.FIsDepthAxis) {
+            V.SetTextAlignment(TA_LEFT);
+            V.WriteText3D(A.TitlePos, C.PlotRect().Bottom, t.Caption(), C.ChartDepth3D() / 2);
+            return;
+        }
+        FExponent = false;
+        if (A.FHorizontal)
+            Label(A.FCenterPixel, A.TitlePos, t.Caption(), t.Angle());
+        else
+            Label(A.TitlePos, A.FCenterPixel, t.Caption(), t.Angle());
+        FExponent = true;
+    }
+
+    void DrawLabels() {
+        if (A.FItems.Count() > 0) {
+            DrawCustomItems();
+            return;
+        }
+        const TAxisLabelStyle style = EffectiveStyle();
+        if (style == talNone) return;
+        V.SelectFont(A.FLabelsFont);
+        const double s = A.CurrentLabelIncrement();
+        int k = dtNone;
+        if (A.IsDateTime() && A.FExactDateTime && A.FIncrement != 0) {
+            k = FindDateTimeStep(A.FIncrement);
+            if (k != dtNone)
+                while (k < dtOneYear && s > DateTimeStepTable[k]) ++k;
+        }
+        FStep = s;
+        FStepIndex = k;
+        if (!((s > 0 || (k >= dtHalfMonth && k <= dtOneYear)) && A.FScaleMaximum >= A.FScaleMinimum)) return;
+        switch (style) {
+            case talValue:
+                if (C.OnGetNextAxisLabel)
+                    DrawEventLabels();
+                else
+                    DrawValueLabels();
+                break;
+            case talMark:
+                DrawSeriesLabels(true);
+                break;
+            case talText:
+                if (A.FIsDepthAxis)
+                    DrawSeriesTitleLabels();
+                else
+                    DrawSeriesLabels(false);
+                break;
+            default:
+                break;
+        }
+    }
+
+    void DrawValueLabels() {
+        if (A.FLogarithmic && A.FIncrement == 0)
+            DrawLogLabels();
+        else
+            DrawLinearLabels();
+    }
+
+    void StepDown(double& v) const {
+        if (A.IsDateTime() && A.FExactDateTime && FStepIndex >= dtHalfMonth && FStepIndex != dtNone)
+            StepDateTime(false, v, FStep, true, FStepIndex);
+        else
+            v -= FStep;
+    }
+
+    void DrawLinearLabels() {
+        const double s = FStep;
+        const double lo = A.FScaleMinimum, hi = A.FScaleMaximum;
+        if (!(s > 0) || std::fabs(A.FScaleRange / s) >= kMaxLabelSteps) return;
+        double v;
+        if (A.IsDateTime() && A.FExactDateTime && FStepIndex != dtNone && FStepIndex >= 16)
+            v = RoundDateDown(hi, FStepIndex);
+        else if (DefaultText(lo) == DefaultText(hi) || !A.FRoundFirstLabel)
+            v = hi;
+        else
+            v = std::trunc(hi / s) * s;
+        for (int n = 0; v > hi && n < kMaxLabelSteps; ++n) StepDown(v);
+        if (A.FRangeIsZero || std::fabs(hi - lo) < MinAxisRange || DefaultText(v) == DefaultText(v - s)) {
+            LabelAt(v);
+            return;
+        }
+        // A relative tolerance, so that the lowest label of a negative range
+        // is admitted just as that of a positive one.
+        const double limit = lo - 1e-12 * std::max(1.0, std::fabs(lo));
+        for (int n = 0; v >= limit && n < kMaxLabelSteps; ++n) {
+            LabelAt(v);
+            StepDown(v);
+        }
+    }
+
+    void DrawLogLabels() {
+        const double b = A.FLogarithmicBase;
+        // a base of 1 or less never climbs through the range
+        if (!(b > 1) || !std::isfinite(b)) return;
+        if (A.FScaleMinimum == A.FScaleMaximum) return;
+        double v;
+        if (A.FScaleMinimum <= 0) {
+            A.FScaleMinimum = A.FScaleMinimum == 0 ? 0.1 : 1e-10;
+            A.CalcAxisScales();
+            v = A.FScaleMinimum;
+        } else {
+            v = std::pow(b, std::log(A.FScaleMinimum) / std::log(b));
+        }
+        const bool minorGrid = A.FMinorGrid.Visible();
+        if (minorGrid) {
+            const double w = v >= A.FScaleMinimum ? std::pow(b, std::log(A.FScaleMinimum) / std::log(b) - 1) : v;
+            if (w < A.FScaleMinimum) A.TickPositions.push_back(A.ValueToPixel(w));
+        }
+        for (int n = 0; v <= A.FScaleMaximum && n < kMaxLabelSteps && std::isfinite(v); ++n) {
+            if (v >= A.FScaleMinimum) LabelAt(v);
+            v *= b;
+        }
+        if (minorGrid && v > A.FScaleMaximum) A.TickPositions.push_back(A.ValueToPixel(v));
+    }
+
+    void DrawEventLabels() {
+        double v = A.FScaleMinimum;
+        for (int i = 0; i <= kMaxEventLabels; ++i) {
+            bool stop = true;
+            C.OnGetNextAxisLabel(&A, i, v, stop);
+            if (stop) {
+                if (i == 0) DrawLinearOrLog();
+                return;
+            }
+            if (v >= A.FScaleMinimum - 1e-7 && v <= A.FScaleMaximum + 1e-7)
+                LabelAt(v);
+            else
+                return;
+        }
+    }
+
+    void DrawLinearOrLog() { DrawValueLabels(); }
+
+    void LabelAt(double v) {
+        const int p = A.ValueToPixel(v);
+        if (!(A.FLabelsOnAxis || (A.FStartPixel < p && p < A.FEndPixel))) return;
+        if (!A.FTickOnLabelsOnly) A.TickPositions.push_back(p);
+        if (A.FLabels) DrawOneLabel(p, A.FormatAxisLabel(v));
+    }
+
+    void DrawOneLabel(int p, const std::string& text, TPlotFont* font = nullptr) {
+        if (A.FTickOnLabelsOnly) A.TickPositions.push_back(p);
+        V.SelectFont(font ? *font : A.FLabelsFont);
+        if (A.FIsDepthAxis) {
+            int y = C.PlotRect().Bottom;
+            const TView3DOptions* o = V.View3DOptions();
+            if (!o || o->Orthogonal() || o->Rotation() == 360) y += V.TextLineHeight() / 2;
+            V.SetTextAlignment(TA_LEFT);
+            V.WriteText3D(A.LabelsPos, y, text, p);
+        } else if (A.FHorizontal) {
+            Label(p, A.LabelsPos, text, A.FLabelsAngle);
+        } else {
+            Label(A.LabelsPos, p, text, A.FLabelsAngle);
+        }
+    }
+
+    // Whether label text runs along the axis (its width counts along it).
+    bool RunsAlong() const {
+        const int a = A.FLabelsAngle;
+        return A.FHorizontal ? (a != 90 && a != 270) : (a == 90 || a == 270);
+    }
+
+    void DrawSeriesLabels(bool marks) {
+        std::vector<TChartSeries*> series;
+        for (TChartSeries* s : C.SeriesList())
+            if (s->Active() && s->UsesAxis(&A)) series.push_back(s);
+        int lo = -1, hi = -1;
+        for (TChartSeries* s : series) {
+            s->CalcVisibleRange();
+            if (s->FirstVisible() == -1) continue;
+            lo = lo == -1 ? s->FirstVisible() : std::min(lo, s->FirstVisible());
+            hi = std::max(hi, s->LastVisible());
+        }
+        if (lo == -1) return;
+        bool first = true;
+        int last = 0, lastHalf = 0;
+        for (int i = lo; i <= hi; ++i) {
+            TChartSeries* from = nullptr;
+            std::string text;
+            for (TChartSeries* s : series) {
+                if (s->FirstVisible() == -1 || i < s->FirstVisible() || i > s->LastVisible()) continue;
+                text = marks ? MarkText(*s, i) : s->PointLabels().Label(i);
+                if (!text.empty()) {
+                    from = s;
+                    break;
+                }
+            }
+            if (!from) continue;
+            if (C.OnGetAxisLabel) C.OnGetAxisLabel(&A, from, i, text);
+            const double value = A.FHorizontal ? from->XValueAt(i) : from->YValueAt(i);
+            if (value < A.FScaleMinimum || value > A.FScaleMaximum) continue;
+            const int p = A.ValueToPixel(value);
+            if (!A.FTickOnLabelsOnly) A.TickPositions.push_back(p);
+            if (!A.FLabels) continue;
+            V.SelectFont(A.FLabelsFont);
+            int lines = 0;
+            int w = C.MultiLineTextWidth(text, lines);
+            if (!RunsAlong()) w = V.TextLineHeight() * lines;
+            if (first) {
+                DrawOneLabel(p, text);
+                last = p;
+                lastHalf = w / 2;
+                first = false;
+            } else if (A.FLabelsSeparation != 0) {
+                const int h = (w + static_cast<int>(std::trunc(w * 0.02 * A.FLabelsSeparation))) / 2;
+                const bool clear = p < last ? last - lastHalf >= p + h : p - h >= last + lastHalf;
+                if (clear) {
+                    DrawOneLabel(p, text);
+                    last = p;
+                    lastHalf = h;
+                }
+            } else {
+                DrawOneLabel(p, text);
+            }
+        }
+    }
+
+    // The text a series mark shows by default: the point's label, else its value.
+    static std::string MarkText(const TChartSeries& s, int i) {
+        const std::string& label = s.PointLabels().Label(i);
+        if (!label.empty()) return label;
+        return FormatFloat(s.ValueFormat().empty() ? PlotConst().FormatValues : s.ValueFormat(), s.MarkValue(i));
+    }
+
+    void DrawSeriesTitleLabels() {
+        if (C.ActiveSeriesCount() == 0) return;
+        const long first = static_cast<long>(std::trunc(std::max(A.FScaleMinimum, -1e9)));
+        const long last = static_cast<long>(std::trunc(std::min(A.FScaleMaximum, 1e9)));
+        for (long v = first; v <= last && v - first < kMaxLabelSteps; ++v) {
+            const int p = A.ValueToPixel(A.FScaleMaximum - static_cast<double>(v) - 0.5);
+            if (!A.FTickOnLabelsOnly) A.TickPositions.push_back(p);
+            if (!A.FLabels) continue;
+            std::string text = C.SeriesTitleForLegend(static_cast<int>(v), true);
+            if (C.OnGetAxisLabel) C.OnGetAxisLabel(&A, nullptr, static_cast<int>(v), text);
+            DrawOneLabel(p, text);
+        }
+    }
+
+    void DrawCustomItems() {
+        for (int i = 0; i < A.FItems.Count(); ++i) {
+            const TAxisItem* item = A.FItems[i];
+            if (item->Value() < A.FMinimum || item->Value() > A.FMaximum) continue;
+            const int p = A.ValueToPixel(item->Value());
+            if (!A.FTickOnLabelsOnly) A.TickPositions.push_back(p);
+            DrawOneLabel(p, item->Text().empty() ? A.FormatAxisLabel(item->Value()) : item->Text());
+        }
+    }
+
+    // Writes a possibly multi-line text at (x, y) rotated by angle.
+    void Label(int x, int y, const std::string& text, int angle) {
+        const int h = V.TextLineHeight();
+        int lines = 0;
+        C.MultiLineTextWidth(text, lines);
+        const int n = std::max(lines, 1);
+        const bool other = A.FOtherSide;
+        int align = TA_LEFT;
+        if (A.FHorizontal) {
+            switch (angle) {
+                case 0: align = other ? TA_CENTER | TA_BOTTOM : TA_CENTER; break;
+                case 45: {
+                    const int d = Round(V.MeasureTextWidth(text) * std::sin(std::numbers::pi / 4));
+                    x -= d;
+                    y += d;
+                    if (other) {
+                        const int wj = V.MeasureTextWidth("Wj");
+                        x -= wj;
+                        y -= wj;
+                    }
+                    break;
+                }
+                case 90:
+                    align = other ? TA_LEFT : TA_RIGHT;
+                    x -= h / 2;
+                    break;
+                case 180: align = other ? TA_CENTER : TA_CENTER | TA_BOTTOM; break;
+                case 270:
+                    align = other ? TA_RIGHT : TA_LEFT;
+                    x += h / 2;
+                    break;
+                default: break;
+            }
+        } else {
+            switch (angle) {
+                case 0:
+                    if (A.FLabelsAlign == alDefault) {
+                        align = other ? TA_LEFT : TA_RIGHT;
+                    } else {
+                        const int room = AxisLabelSizeOfLabels();
+                        align = other ? TA_RIGHT : TA_LEFT;
+                        x += other ? room : -room;
+                    }
+                    y -= h / 2;
+                    break;
+                case 90: align = other ? TA_CENTER : TA_CENTER | TA_BOTTOM; break;
+                case 180:
+                    align = other ? TA_RIGHT : TA_LEFT;
+                    y += h / 2;
+                    break;
+                case 270: align = other ? TA_CENTER | TA_BOTTOM : TA_CENTER; break;
+                default: break;
+            }
+        }
+        V.SetTextAlignment(align);
+        const int d = (angle == 180 || angle == 270) ? -h : h;
+        if (A.FHorizontal) {
+            if (angle == 0)
+                y -= other ? d * n : d;
+            else if (angle == 90 || angle == 270)
+                x -= Round(d * 0.5 * (n + 1));
+            else if (angle == 180)
+                y -= other ? d : Round(static_cast<double>(d) * n);
+        } else {
+            if (angle == 0 || angle == 180)
+                y -= Round(d * 0.5 * (n + 1));
+            else if (angle == 90)
+                x -= other ? d : Round(static_cast<double>(d) * n);
+            else if (angle == 270)
+                x -= other ? Round(static_cast<double>(d) * n) : d;
+        }
+        std::size_t start = 0;
+        while (true) {
+            const std::size_t end = text.find(LineSeparator, start);
+            const std::string line = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+            if (angle == 90 || angle == 270)
+                x += d;
+            else
+                y += d;
+            if (angle == 0) {
+                if (A.FLabelsExponent && FExponent)
+                    Exponent(x, y, line);
+                else
+                    V.WriteText3D(x, y, line, A.FZPixel);
+            } else {
+                V.WriteRotatedText3D(x, y, angle, line, A.FZPixel);
+            }
+            if (end == std::string::npos) break;
+            start = end + 1;
+        }
+        V.SetTextAlignment(TA_LEFT);
+    }
+
+    void Exponent(int x, int y, const std::string& text) {
+        const std::size_t e = text.find_first_of("Ee");
+        if (e == std::string::npos) {
+            V.WriteText3D(x, y, text, A.FZPixel);
+            return;
+        }
+        const std::string mantissa = text.substr(0, e);
+        const std::string exponent = text.substr(e + 1);
+        const int h = V.TextLineHeight();
+        TCanvas* device = V.GetDeviceHandle();
+        const int savedSize = device ? device->Font().Size() : 0;
+        const int mantissaWidth = V.MeasureTextWidth(mantissa);
+        if (device) device->Font().SetSize(savedSize - savedSize / 4);
+        const int exponentWidth = V.MeasureTextWidth(exponent);
+        const int raise = (h - 1) / 2 - 2;
+        const bool right = (V.GetTextAlignment() & TA_CENTER) == TA_RIGHT;
+        if (right) {
+            V.WriteText3D(x, y - raise, exponent, A.FZPixel);
+            if (device) device->Font().SetSize(savedSize);
+            V.WriteText3D(x - exponentWidth - 1, y, mantissa, A.FZPixel);
+        } else {
+            V.WriteText3D(x + mantissaWidth + 1, y - raise, exponent, A.FZPixel);
+            if (device) device->Font().SetSize(savedSize);
+            V.WriteText3D(x, y, mantissa, A.FZPixel);
+        }
+    }
+
+    // ---- lines ---------------------------------------------------------
+    void Tick(int p, int e, int length, int w) {
+        const int z = A.FZPixel;
+        if (A.FIsDepthAxis) {
+            V.DrawLineAtDepth(A.AxisLinePos + e, C.PlotRect().Bottom, A.AxisLinePos + e + length, C.PlotRect().Bottom, p);
+        } else if (A.FHorizontal) {
+            if (A.FOtherSide) {
+                const int y0 = A.AxisLinePos - e;
+                V.DrawVerticalLine3D(p, y0, y0 - length, z);
+            } else {
+                const int y0 = A.AxisLinePos + e + w;
+                V.DrawVerticalLine3D(p, y0, y0 + length, z);
+            }
+        } else {
+            if (A.FOtherSide) {
+                const int x0 = A.AxisLinePos + e + w;
+                V.DrawHorizontalLine3D(x0, x0 + length, p, z);
+            } else {
+                const int x0 = A.AxisLinePos - e - w;
+                V.DrawHorizontalLine3D(x0, x0 - length, p, z);
+            }
+        }
+    }
+
+    void Ticks(TChartPen& pen, int e, int length, int w) {
+        if (!pen.Visible()) return;
+        V.SelectPen(pen);
+        for (int p : A.TickPositions) Tick(p, e, length, w);
+    }
+
+    void GridLine(int p) {
+        const TRect& r = C.PlotRect();
+        const bool threeD = C.View3D();
+        if (A.FIsDepthAxis) {
+            V.DrawVerticalLine3D(r.Left, r.Top, r.Bottom, p);
+            V.DrawHorizontalLine3D(r.Left, r.Right, r.Bottom, p);
+            return;
+        }
+        if (!threeD) {
+            if (A.FHorizontal)
+                V.DrawVerticalLine(p, r.Top + 1, r.Bottom);
+            else
+                V.DrawHorizontalLine(r.Left + 1, r.Right, p);
+            return;
+        }
+        const int depth = C.ChartDepth3D();
+        if (!C.AxisBehind()) {
+            if (A.FHorizontal)
+                V.DrawVerticalLine3D(p, r.Top + 1, r.Bottom, 0);
+            else
+                V.DrawHorizontalLine3D(r.Left + 1, r.Right, p, 0);
+            return;
+        }
+        if (!A.OverWalls) {
+            if (A.FHorizontal)
+                V.DrawVerticalLine3D(p, r.Top + 1, r.Bottom, depth);
+            else
+                V.DrawHorizontalLine3D(r.Left + 1, r.Right, p, depth);
+        }
+        const int c = Round(depth * A.FGrid.ZPosition() * 0.01);
+        if (c != depth) {
+            if (A.FHorizontal)
+                V.DrawDepthLine(p, A.AxisLinePos, c, depth);
+            else
+                V.DrawDepthLine(A.AxisLinePos, p, c, depth);
+        }
+    }
+
+    bool Inside(int p) const { return A.FStartPixel < p && p < A.FEndPixel; }
+
+    void DrawGrid() {
+        if (A.GridHook) A.GridHook(&A);
+        if (!A.FGrid.Visible()) return;
+        V.SelectPen(A.FGrid, A.FGrid.Color() == SeriesDefaultColor ? clGray : A.FGrid.Color());
+        const std::vector<int>& t = A.TickPositions;
+        if (A.FGrid.Centered()) {
+            for (std::size_t i = 1; i < t.size(); ++i) {
+                const int p = (t[i - 1] + t[i]) / 2;
+                if (Inside(p)) GridLine(p);
+            }
+        } else {
+            for (int p : t)
+                if (Inside(p)) GridLine(p);
+        }
+    }
+
+    // Positions between the ticks (and one step beyond each end on linear axes).
+    std::vector<int> MinorPositions() {
+        std::vector<int> out;
+        const std::vector<int>& t = A.TickPositions;
+        const int count = A.FMinorTickCount;
+        if (t.empty() || count <= 0) return out;
+        const double f = 1.0 / (count + 1);
+        if (!A.FLogarithmic && t.size() >= 2) {
+            const double c = (t[1] - t[0]) * f;
+            for (int j = 1; j <= count; ++j) {
+                out.push_back(t.front() - Round(c * j));
+                out.push_back(t.back() + Round(c * j));
+            }
+        }
+        for (std::size_t i = 1; i < t.size(); ++i) {
+            if (A.FLogarithmic) {
+                double v = A.PixelToValue(t[i - 1]);
+                const double step = f * (v * A.FLogarithmicBase - v);
+                for (int j = 1; j <= count; ++j) {
+                    v += step;
+                    if (v > A.FScaleMaximum) break;
+                    out.push_back(A.ValueToPixel(v));
+                }
+            } else {
+                for (int j = 1; j <= count; ++j) out.push_back(t[i] - Round(j * f * (t[i] - t[i - 1])));
+            }
+        }
+        return out;
+    }
+
+    void DrawLines() {
+        TCanvas* device = V.GetDeviceHandle();
+        if (device) device->Brush().SetStyle(bsClear);
+        V.SetBackgroundMode(TRANSPARENT);
+        const int w = C.WallSizeForAxis(&A);
+        const TRect& r = C.PlotRect();
+        if (A.FAxisPen.Visible()) {
+            V.SelectPen(A.FAxisPen);
+            const int z = A.FZPixel;
+            const int bottomWall = C.WallSizeForAxis(C.BottomAxis());
+            if (A.FIsDepthAxis) {
+                V.DrawDepthLine(A.AxisLinePos, r.Bottom + bottomWall - z, A.FStartPixel, A.FEndPixel);
+            } else if (!A.FHorizontal) {
+                const int x = A.FOtherSide ? A.AxisLinePos + w : A.AxisLinePos - w;
+                V.DrawVerticalLine3D(x, A.FStartPixel, A.FEndPixel + bottomWall, z);
+            } else if (A.FOtherSide) {
+                V.DrawHorizontalLine3D(A.FStartPixel, A.FEndPixel, A.AxisLinePos, z);
+            } else {
+                V.DrawHorizontalLine3D(A.FStartPixel - C.WallSizeForAxis(C.LeftAxis()),
+                                       A.FEndPixel + C.WallSizeForAxis(C.RightAxis()), A.AxisLinePos + w, z);
+            }
+        }
+        Ticks(A.FTicks, 1, A.FTickLength, w);
+        DrawGrid();
+        Ticks(A.FTicksInner, -1, -A.FTickInnerLength, w);
+        const bool ticks = A.FMinorTicks.Visible();
+        const bool grid = A.FMinorGrid.Visible();
+        if (!ticks && !grid) return;
+        const std::vector<int> minor = MinorPositions();
+        if (ticks) {
+            V.SelectPen(A.FMinorTicks);
+            for (int p : minor)
+                if (Inside(p)) Tick(p, 1, A.FMinorTickLength, w);
+        }
+        if (grid) {
+            V.SelectPen(A.FMinorGrid);
+            for (int p : minor)
+                if (Inside(p)) GridLine(p);
+        }
+    }
+
+    // ---- room ----------------------------------------------------------
+    int TicksSize() const {
+        int s = (A.FAxisPen.Visible() ? A.FAxisPen.Width() + 1 : 0) + (A.FTicks.Visible() ? A.FTickLength : 0);
+        if (A.FMinorTicks.Visible()) s = std::max(s, A.FMinorTickLength);
+        return s;
+    }
+
+    int AxisLabelSizeOfLabels() { return AxisLabelSize(A.FLabelsFont, A.FLabelsAngle, A.FLabelsSize, {}, true); }
+
+    int AxisLabelSize(TPlotFont& font, int angle, int fixed, const std::string& text, bool labels) {
+        if (fixed != 0) return fixed;
+        V.SelectFont(font);
+        const bool along = A.FHorizontal ? (angle == 0 || angle == 180) : (angle == 90 || angle == 270);
+        if (along) return V.TextLineHeight();
+        if (labels) return MaxLabelWidth();
+        int lines = 0;
+        return C.MultiLineTextWidth(text, lines);
+    }
+
+    int MaxLabelWidth() {
+        if (A.FItems.Count() > 0) {
+            int w = 0;
+            V.SelectFont(A.FLabelsFont);
+            for (int i = 0; i < A.FItems.Count(); ++i) {
+                const TAxisItem* item = A.FItems[i];
+                int lines = 0;
+                w = std::max(w, C.MultiLineTextWidth(item->Text().empty() ? A.FormatAxisLabel(item->Value()) : item->Text(), lines));
+            }
+            return w;
+        }
+        V.SelectFont(A.FLabelsFont);
+        int w = 0, lines = 0;
+        switch (EffectiveStyle()) {
+            case talValue: return ValueLabelWidth();
+            case talMark:
+                for (TChartSeries* s : C.SeriesList())
+                    if (s->Active())
+                        for (int i = 0; i < s->PointCount(); ++i) w = std::max(w, C.MultiLineTextWidth(MarkText(*s, i), lines));
+                return w;
+            case talText:
+                for (TChartSeries* s : C.SeriesList())
+                    for (int i = 0; i < s->PointLabels().Count(); ++i)
+                        w = std::max(w, C.MultiLineTextWidth(s->PointLabels().Label(i), lines));
+                return w;
+            default: return 0;
+        }
+    }
+
+    int ValueLabelWidth() {
+        // measuring must not run the chart's label event
+        TAxisOnGetLabel saved = std::move(C.OnGetAxisLabel);
+        C.OnGetAxisLabel = nullptr;
+        struct Restore {
+            TCustomAxisPanel& c;
+            TAxisOnGetLabel& saved;
+            ~Restore() { c.OnGetAxisLabel = std::move(saved); }
+        } restore{C, saved};
+        double lo = A.FScaleMinimum, hi = A.FScaleMaximum;
+        if ((A.IsDateTime() && A.FExactDateTime) || A.FRoundFirstLabel) {
+            const double s = A.CurrentLabelIncrement();
+            if (s > 0) {
+                lo = std::trunc(lo / s) * s;
+                hi = std::trunc(hi / s) * s;
+            }
+        }
+        int lines = 0;
+        const int a = C.MultiLineTextWidth(A.FormatAxisLabel(hi), lines);
+        const int b = C.MultiLineTextWidth(A.FormatAxisLabel(lo), lines);
+        return std::max(a, b) + V.MeasureTextWidth(" ");
+    }
+
+    void Room(TRect& r, bool shrink) {
+        const TRect original = r;
+        if (!shrink) {
+            TRect copy = r;
+            A.AxisLinePos = PositionShift(SideEdge(copy), original);
+            A.LabelsPos = A.AxisLinePos + Outward() * TicksSize();
+            A.TitlePos = A.LabelsPos + Outward() * AxisLabelSizeOfLabels();
+            return;
+        }
+        if (A.FIsDepthAxis) {
+            A.TitlePos = r.Right;
+            return;
+        }
+        int& edge = SideEdge(r);
+        const int inward = -Outward();
+        if (A.FTitle.Visible() && !A.FTitle.Caption().empty()) {
+            edge += inward * AxisLabelSize(A.FTitle.Font(), A.FTitle.Angle(), A.FTitleSize, A.FTitle.Caption(), false);
+            A.TitlePos = edge;
+        }
+        if (A.FLabels) {
+            edge += inward * AxisLabelSizeOfLabels();
+            A.LabelsPos = edge;
+        }
+        const int t = C.WallSizeForAxis(&A) + TicksSize();
+        if (t > 0) edge += inward * t;
+        A.TitlePos = PositionShift(A.TitlePos, original);
+        A.LabelsPos = PositionShift(A.LabelsPos, original);
+    }
+
+    TChartAxis& A;
+    TCustomAxisPanel& C;
+    TCanvas3D& V;
+    double FStep = 0;
+    int FStepIndex = dtNone;
+    bool FExponent = true;
+};
+
+void TChartAxis::DrawAxis(bool placeAxisLine) {
+    if (!FChart) return;
+    TAxisDrawer(*this).Draw(placeAxisLine);
+}
+
+void TChartAxis::CalcAxisRoom(TRect& r, bool shrink) {
+    if (!FChart) return;
+    TAxisDrawer(*this).Room(r, shrink);
+}
+
+int TChartAxis::MaxLabelWidth() { return FChart ? TAxisDrawer(*this).MaxLabelWidth() : 0; }
+
+int TChartAxis::AxisLabelSize(TPlotFont& font, int angle, int fixedSize, const std::string& text) {
+    return FChart ? TAxisDrawer(*this).AxisLabelSize(font, angle, fixedSize, text, text.empty()) : fixedSize;
+}
+
+int TChartAxis::TicksSize() {
+    return FChart ? TAxisDrawer(*this).TicksSize() : 0;
+}
+
+void TChartAxis::DrawAxisLabel(int x, int y, const std::string& text, int angle) {
+    if (FChart) TAxisDrawer(*this).Label(x, y, text, angle);
+}
+
+void TChartAxis::DrawLabelExponent(int x, int y, const std::string& text) {
+    if (FChart) TAxisDrawer(*this).Exponent(x, y, text);
+}

@@ -1,0 +1,356 @@
+#include "Chart.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "PlotCanvas.h"
+
+namespace {
+
+TCustomAxisPanel& ChartOf(const TPlotCustomShapeBrushPen& shape) {
+    return *static_cast<TCustomAxisPanel*>(shape.ParentChart());
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+TChartTitle::TChartTitle(TCustomPlotPanel* parent, bool top) : TPlotCustomShapePosition(parent), FTop(top) {
+    SetTransparent(true);
+    Font().SetColor(clBlue);
+}
+
+TChartFootTitle::TChartFootTitle(TCustomPlotPanel* parent) : TChartTitle(parent, false) {
+    Font().SetColor(clRed);
+    Font().SetStyle(fsItalic);
+}
+
+void TChartTitle::Assign(const TPersistent* source) {
+    if (const auto* t = dynamic_cast<const TChartTitle*>(source)) {
+        SetAdjustFrame(t->FAdjustFrame);
+        SetAlignment(t->FAlignment);
+        SetText(t->FText);
+    }
+    TPlotCustomShapePosition::Assign(source);
+}
+
+void TChartTitle::DrawTitle() {
+    if (!Visible() || FText.empty() || !ParentChart()) return;
+    TCustomAxisPanel& chart = ChartOf(*this);
+    TCanvas3D& canvas = chart.Canvas();
+    int f = Pen().Visible() && Pen().Color() != SeriesDefaultColor ? Pen().Width() : 0;
+    if (Bevel() != bvNone) f = BevelWidth();
+    const bool custom = CustomPosition();
+    TRect box = custom ? FShapeBounds : chart.PlotRect();
+    if (!custom && FTop) box.Top += f;
+    canvas.SelectFont(Font());
+    const int h = canvas.TextLineHeight();
+    const int n = static_cast<int>(FText.size());
+    if (FTop || custom)
+        box.Bottom = box.Top + n * h;
+    else
+        box.Top = box.Bottom - n * h;
+    if (!custom) box = TRect{box.Left - f, box.Top - f, box.Right + f, box.Bottom + f};
+    const int w = canvas.MeasureTextWidth("W");
+    if (FAdjustFrame) {
+        int widest = 0;
+        for (const std::string& line : FText) widest = std::max(widest, canvas.MeasureTextWidth(line));
+        const int width = widest + w + f;
+        if (FAlignment == taLeftJustify) {
+            box.Right = box.Left + width;
+        } else if (FAlignment == taRightJustify) {
+            box.Left = box.Right - width;
+        } else {
+            if (custom) box.Right = box.Left + width;
+            const int c = (box.Left + box.Right) / 2;
+            box.Left = c - width / 2;
+            box.Right = c + width / 2;
+        }
+    }
+    FShapeBounds = box;
+    DrawShape(canvas, box);
+    canvas.SelectFont(Font());
+    canvas.SetBackgroundMode(TRANSPARENT);
+    canvas.SetTextAlignment(TA_LEFT);
+    for (int i = 0; i < n; ++i) {
+        const std::string& line = FText[static_cast<std::size_t>(i)];
+        const int y = FTop ? box.Top + f + i * h : box.Bottom - h - (f + i * h);
+        const int lw = canvas.MeasureTextWidth(line);
+        int x;
+        if (FAlignment == taLeftJustify)
+            x = box.Left + w / 2;
+        else if (FAlignment == taRightJustify)
+            x = box.Right - lw - w / 2;
+        else
+            x = (box.Left + box.Right) / 2 - lw / 2;
+        if (canvas.IsHardware3D())
+            canvas.WriteText3D(x, y, line, 0);
+        else
+            canvas.WriteText(x, y, line);
+    }
+    if (custom) return;
+    const int d = 5 + f + (Transparent() ? 0 : Shadow().VertSize());
+    TRect plot = chart.PlotRect();
+    if (FTop)
+        plot.Top = box.Bottom + d;
+    else
+        plot.Bottom = box.Bottom - d - n * h;
+    chart.SetPlotRect(plot);
+    chart.RecalcPlotSize();
+}
+
+// ---------------------------------------------------------------------------
+TCustomChartWall::TCustomChartWall(TCustomPlotPanel* parent, TColor defaultColor)
+    : TPlotCustomShape(parent), FDefaultColor(defaultColor) {
+    SetColor(defaultColor);
+}
+
+void TCustomChartWall::Assign(const TPersistent* source) {
+    if (const auto* w = dynamic_cast<const TCustomChartWall*>(source)) {
+        SetDark3D(w->FDark3D);
+        SetSize(w->FSize);
+    }
+    TPlotCustomShape::Assign(source);
+}
+
+bool TCustomChartWall::DarkSides() const {
+    return Brush().Style() != bsClear && !Brush().ImageGraphic() && FDark3D;
+}
+
+TChartBackWall::TChartBackWall(TCustomPlotPanel* parent) : TChartWall(parent, clSilver) { SetTransparent(true); }
+
+TChartRightWall::TChartRightWall(TCustomPlotPanel* parent) : TChartWall(parent, clSilver) { SetVisible(false); }
+
+TChartWalls::TChartWalls(TCustomPlotPanel* parent)
+    : Back(parent), Left(parent, 0x80FFFF), Bottom(parent, clWhite), Right(parent) {}
+
+void TChartWalls::Assign(const TPersistent* source) {
+    if (const auto* w = dynamic_cast<const TChartWalls*>(source)) {
+        Back.Assign(&w->Back);
+        Bottom.Assign(&w->Bottom);
+        Left.Assign(&w->Left);
+        Right.Assign(&w->Right);
+    }
+}
+
+// ---------------------------------------------------------------------------
+TCustomChart::TCustomChart(TComponent* owner) : TCustomAxisPanel(owner) {
+    SetAutoRepaint(false);
+    FTitle = std::make_unique<TChartTitle>(this);
+    FScrollMouseButton = mbRight;
+    FSubTitle = std::make_unique<TChartTitle>(this);
+    FFoot = std::make_unique<TChartFootTitle>(this);
+    FSubFoot = std::make_unique<TChartFootTitle>(this);
+    FWalls = std::make_unique<TChartWalls>(this);
+    FLegend = std::make_unique<TChartLegend>(this);
+    SetAutoRepaint(true);
+}
+
+TCustomChart::~TCustomChart() {
+    SetAutoRepaint(false);
+    FSubTitle.reset();
+    FTitle.reset();
+    FSubFoot.reset();
+    FFoot.reset();
+    FWalls.reset();
+    FLegend.reset();
+}
+
+void TCustomChart::Assign(const TPersistent* source) {
+    if (const auto* c = dynamic_cast<const TCustomChart*>(source)) {
+        FFoot->Assign(c->FFoot.get());
+        FLegend->Assign(c->FLegend.get());
+        FScrollMouseButton = c->FScrollMouseButton;
+        FSubFoot->Assign(c->FSubFoot.get());
+        FSubTitle->Assign(c->FSubTitle.get());
+        FTitle->Assign(c->FTitle.get());
+        FWalls->Assign(c->FWalls.get());
+    }
+    TCustomAxisPanel::Assign(source);
+}
+
+void TCustomChart::SetBackColor(TColor value) {
+    FWalls->Back.SetColor(value);
+    if (HasParent() && !IsLoading()) FWalls->Back.Brush().SetStyle(bsSolid);
+}
+
+TColor TCustomChart::BackColor() const {
+    return FWalls->Back.Transparent() ? Color() : FWalls->Back.Color();
+}
+
+bool TCustomChart::IsFreeSeriesColor(TColor color, bool checkBackground) const {
+    for (TChartSeries* s : SeriesList())
+        if (s->SeriesColor() == color) return false;
+    return !(checkBackground && (color == Color() || color == FWalls->Back.Color()));
+}
+
+void TCustomChart::CalcWallsRect() {
+    CalcDepth3D();
+    if (!View3D() || !View3DOptions().Orthogonal()) return;
+    const int s = SeriesUseAxes() ? FWalls->Back.Size() : 0;
+    TRect r = PlotRect();
+    if (View3DOptions().OrthoAngle() <= 90) {
+        r.Right -= std::abs(ChartDepth3D()) + s;
+        if (FWalls->Right.Visible()) r.Right -= FWalls->Right.Size() + 1;
+    } else {
+        r.Left += std::abs(ChartDepth3D()) + s;
+        if (FWalls->Left.Visible()) r.Left += FWalls->Left.Size() + 1;
+    }
+    r.Top += s + std::abs(ChartHeight3D());
+    SetPlotRect(r);
+    RecalcPlotSize();
+}
+
+int TCustomChart::WallSizeForAxis(const TChartAxis* axis) const {
+    if (!View3D() || !View3DWalls()) return 0;
+    const TCustomChartWall* wall = &FWalls->Back;
+    if (axis == LeftAxis())
+        wall = &FWalls->Left;
+    else if (axis == BottomAxis())
+        wall = &FWalls->Bottom;
+    else if (axis == RightAxis())
+        wall = &FWalls->Right;
+    return wall->Visible() ? wall->Size() : 0;
+}
+
+void TCustomChart::DrawTitlesAndLegend(bool beforeSeries) {
+    TCanvas3D& canvas = Canvas();
+    TChartTitle* titles[4] = {FTitle.get(), FSubTitle.get(), FFoot.get(), FSubFoot.get()};
+    canvas.BeginFrontPlane();
+    try {
+        if (beforeSeries) {
+            const bool legendNow = !FLegend->CustomPosition() && FLegend->ShowsSomething();
+            if (legendNow && FLegend->Vertical()) FLegend->DrawLegend();
+            for (TChartTitle* t : titles)
+                if (!t->CustomPosition()) t->DrawTitle();
+            if (legendNow && !FLegend->Vertical()) FLegend->DrawLegend();
+        } else {
+            if (FLegend->CustomPosition() && FLegend->ShowsSomething()) FLegend->DrawLegend();
+            for (TChartTitle* t : titles)
+                if (t->CustomPosition()) t->DrawTitle();
+        }
+    } catch (...) {
+        canvas.EndFrontPlane();
+        throw;
+    }
+    canvas.EndFrontPlane();
+    if (beforeSeries || !View3D() || !View3DWalls() || !SeriesUseAxes()) return;
+    // Sides facing the viewer go over the series.
+    const TRect& p = PlotRect();
+    if (!SideCulled(p.Right)) {
+        if (FWalls->Right.Visible()) DrawSideWall(true);
+        if (IsAxisShown(RightAxis())) {
+            RightAxis()->OverWalls = true;
+            RightAxis()->DrawAxis(true);
+            RightAxis()->OverWalls = false;
+        }
+    }
+    if (SideCulled(p.Left)) {
+        if (FWalls->Left.Visible()) DrawSideWall(false);
+        if (IsAxisShown(LeftAxis())) {
+            LeftAxis()->OverWalls = true;
+            LeftAxis()->DrawAxis(true);
+            LeftAxis()->OverWalls = false;
+        }
+    }
+}
+
+bool TCustomChart::SideCulled(int x) {
+    TCanvas3D& canvas = Canvas();
+    const TRect& p = PlotRect();
+    const int bottom = p.Bottom + WallSizeForAxis(BottomAxis());
+    const TPoint a = canvas.WorldToScreen(x, p.Top, 0);
+    const TPoint b = canvas.WorldToScreen(x, bottom, 0);
+    const TPoint c = canvas.WorldToScreen(x, bottom, FWalls->Back.Size() + ChartDepth3D());
+    return IsBackFacing(a, b, c);
+}
+
+void TCustomChart::DrawWall(TCustomChartWall& wall, const TRect& r) {
+    TCanvas3D& canvas = Canvas();
+    canvas.SelectPen(wall.Pen());
+    TCanvas* device = canvas.GetDeviceHandle();
+    if (wall.Transparent()) {
+        if (device) device->Brush().SetStyle(bsClear);
+    } else {
+        TColor color = wall.Color();
+        const TColor back = ColorToRGB(BackColor());
+        if (wall.Brush().Style() != bsSolid && wall.Brush().Style() != bsClear && ColorToRGB(color) == back)
+            color = back == clBlack ? clWhite : clBlack;
+        canvas.SelectBrush(wall.Brush(), color, clNone);
+    }
+    (void)r;
+}
+
+void TCustomChart::DrawSideWall(bool right) {
+    TCanvas3D& canvas = Canvas();
+    const TRect& p = PlotRect();
+    TCustomChartWall& wall = right ? static_cast<TCustomChartWall&>(FWalls->Right) : FWalls->Left;
+    const int bottom = p.Bottom + WallSizeForAxis(BottomAxis());
+    const int depth = ChartDepth3D();
+    const int x = right ? p.Right : p.Left;
+    const TRect bounds = right ? TRect{x, p.Top, x + std::max(1, wall.Size()), bottom} : TRect{x - std::max(1, wall.Size()), p.Top, x, bottom};
+    TPlotBlend* blend = wall.Transparency() > 0 ? canvas.BeginTransparency(canvas.RectBoundsAtDepth(bounds, 0), wall.Transparency()) : nullptr;
+    DrawWall(wall, bounds);
+    if (wall.Size() < 1)
+        canvas.DrawSidePlane(x, p.Top, bottom, 0, right ? depth + 1 : depth);
+    else
+        canvas.DrawBox(bounds, 0, right ? depth + FWalls->Back.Size() : depth, wall.DarkSides());
+    if (blend) canvas.EndTransparency(blend);
+}
+
+void TCustomChart::DrawWalls() {
+    if (!SeriesUseAxes()) return;
+    TCanvas3D& canvas = Canvas();
+    const bool walls3D = View3D() && View3DWalls();
+    const TRect& p = PlotRect();
+    const int depth = ChartDepth3D();
+    if (walls3D && FWalls->Right.Visible() && SideCulled(p.Right)) DrawSideWall(true);
+    TChartBackWall& back = FWalls->Back;
+    if (back.Visible()) {
+        const TRect r{p.Left, p.Top, p.Right + 1, p.Bottom + 1};
+        TPlotBlend* blend = back.Transparency() > 0 ? canvas.BeginTransparency(canvas.RectBoundsAtDepth(r, walls3D ? depth : 0), back.Transparency()) : nullptr;
+        TPlotGradient* gradient = back.GradientIfAny();
+        const bool useGradient = gradient && gradient->Visible() && !back.Transparent();
+        if (!walls3D) {
+            if (useGradient) gradient->Draw(canvas, r);
+            DrawWall(back, r);
+            if (useGradient && canvas.GetDeviceHandle()) canvas.GetDeviceHandle()->Brush().SetStyle(bsClear);
+            canvas.DrawRectangle(r);
+        } else if (back.Size() < 1) {
+            if (useGradient) {
+                const TPoint corners[4] = {{r.Left, r.Top}, {r.Right, r.Top}, {r.Right, r.Bottom}, {r.Left, r.Bottom}};
+                gradient->Draw(canvas, corners, depth);
+            }
+            DrawWall(back, r);
+            if (useGradient && canvas.GetDeviceHandle()) canvas.GetDeviceHandle()->Brush().SetStyle(bsClear);
+            canvas.DrawRectangleAtDepth(p, depth);
+        } else {
+            DrawWall(back, r);
+            const int size = depth < 0 ? -back.Size() : back.Size();
+            const TRect box{p.Left - WallSizeForAxis(LeftAxis()), p.Top, p.Right, p.Bottom + WallSizeForAxis(BottomAxis())};
+            canvas.DrawBox(box, depth, depth + size, back.DarkSides());
+        }
+        if (blend) canvas.EndTransparency(blend);
+        if (BackImageInside()) {
+            TRect inner = p;
+            if (back.Pen().Visible()) {
+                ++inner.Left;
+                ++inner.Top;
+            }
+            DrawBackImage(inner, depth);
+        }
+    }
+    if (!walls3D) return;
+    if (FWalls->Left.Visible() && !SideCulled(p.Left)) DrawSideWall(false);
+    TChartWall& bottomWall = FWalls->Bottom;
+    if (bottomWall.Visible()) {
+        const int y = p.Bottom + (canvas.IsHardware3D() ? 1 : 0);
+        const TRect bounds{p.Left, y, p.Right, y + std::max(1, bottomWall.Size())};
+        TPlotBlend* blend = bottomWall.Transparency() > 0 ? canvas.BeginTransparency(canvas.RectBoundsAtDepth(bounds, 0), bottomWall.Transparency()) : nullptr;
+        DrawWall(bottomWall, bounds);
+        if (bottomWall.Size() < 1)
+            canvas.DrawHorizontalPlane(p.Left, y, p.Right, 0, depth);
+        else
+            canvas.DrawBox(bounds, 0, depth, bottomWall.DarkSides());
+        if (blend) canvas.EndTransparency(blend);
+    }
+}

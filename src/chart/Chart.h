@@ -1,0 +1,158 @@
+#pragma once
+// The chart: the axis panel with titles, foot titles, walls and a legend, and
+// the painters the draw sequence calls for them.
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "AxisPanel.h"
+#include "ChartLegend.h"
+#include "ChartShapes.h"
+
+enum TTitleAlignment { taLeftJustify, taRightJustify, taCenter };
+
+class TChartTitle : public TPlotCustomShapePosition {
+public:
+    explicit TChartTitle(TCustomPlotPanel* parent, bool top = true);
+    void Assign(const TPersistent* source) override;
+
+    // Lines of the title; SetText repaints.
+    const std::vector<std::string>& Text() const { return FText; }
+    void SetText(const std::vector<std::string>& value) { SetValue(FText, value); }
+    // One line, or none for an empty caption.
+    void SetCaption(const std::string& value) { SetText(value.empty() ? std::vector<std::string>{} : std::vector<std::string>{value}); }
+    TTitleAlignment Alignment() const { return FAlignment; }
+    void SetAlignment(TTitleAlignment value) { SetValue(FAlignment, value); }
+    bool AdjustFrame() const { return FAdjustFrame; }
+    void SetAdjustFrame(bool value) { SetValue(FAdjustFrame, value); }
+    bool IsTop() const { return FTop; }
+
+    // Places the title, draws it and, without a custom position, takes its room
+    // from the plot rectangle.
+    void DrawTitle();
+
+private:
+    std::vector<std::string> FText;
+    TTitleAlignment FAlignment = taCenter;
+    bool FAdjustFrame = true;
+    bool FTop;
+};
+
+class TChartFootTitle : public TChartTitle {
+public:
+    explicit TChartFootTitle(TCustomPlotPanel* parent);
+};
+
+class TCustomChartWall : public TPlotCustomShape {
+public:
+    TCustomChartWall(TCustomPlotPanel* parent, TColor defaultColor);
+    void Assign(const TPersistent* source) override;
+    int Size() const { return FSize; }
+    void SetSize(int value) { SetValue(FSize, value); }
+    bool Dark3D() const { return FDark3D; }
+    void SetDark3D(bool value) { SetValue(FDark3D, value); }
+    TColor DefaultColor() const { return FDefaultColor; }
+    bool IsColorStored() const { return Color() != FDefaultColor; }
+    // Thick walls get darker sides only with a plain brush.
+    bool DarkSides() const;
+
+private:
+    int FSize = 0;
+    bool FDark3D = true;
+    TColor FDefaultColor;
+};
+
+class TChartWall : public TCustomChartWall {
+public:
+    using TCustomChartWall::TCustomChartWall;
+};
+class TChartBackWall : public TChartWall {
+public:
+    explicit TChartBackWall(TCustomPlotPanel* parent);
+};
+class TChartRightWall : public TChartWall {
+public:
+    explicit TChartRightWall(TCustomPlotPanel* parent);
+};
+
+class TChartWalls : public TPersistent {
+public:
+    explicit TChartWalls(TCustomPlotPanel* parent);
+    void Assign(const TPersistent* source) override;
+    TChartBackWall Back;
+    TChartWall Left;
+    TChartWall Bottom;
+    TChartRightWall Right;
+};
+
+using TChartClick = std::function<void(TCustomChart* sender, TMouseButton button, TShiftState shift, int x, int y)>;
+using TChartClickAxis =
+    std::function<void(TCustomChart* sender, TChartAxis* axis, TMouseButton button, TShiftState shift, int x, int y)>;
+using TChartClickSeries = std::function<void(TCustomChart* sender, TChartSeries* series, int valueIndex,
+                                             TMouseButton button, TShiftState shift, int x, int y)>;
+using TChartClickTitle =
+    std::function<void(TCustomChart* sender, TChartTitle* title, TMouseButton button, TShiftState shift, int x, int y)>;
+
+class TCustomChart : public TCustomAxisPanel {
+public:
+    explicit TCustomChart(TComponent* owner);
+    ~TCustomChart() override;
+    void Assign(const TPersistent* source) override;
+
+    TChartTitle& Title() { return *FTitle; }
+    TChartTitle& SubTitle() { return *FSubTitle; }
+    TChartFootTitle& Foot() { return *FFoot; }
+    TChartFootTitle& SubFoot() { return *FSubFoot; }
+    TChartLegend& Legend() { return *FLegend; }
+    TChartWalls& Walls() { return *FWalls; }
+    TChartBackWall& BackWall() { return FWalls->Back; }
+    TChartWall& LeftWall() { return FWalls->Left; }
+    TChartWall& BottomWall() { return FWalls->Bottom; }
+    TChartRightWall& RightWall() { return FWalls->Right; }
+    TChartPen& Frame() { return FWalls->Back.Pen(); }
+    TMouseButton ScrollMouseButton() const { return FScrollMouseButton; }
+    void SetScrollMouseButton(TMouseButton value) { FScrollMouseButton = value; }
+    // Legacy form data: the back wall's colour; in a window, also a solid wall brush.
+    void SetBackColor(TColor value);
+
+    TColor BackColor() const override;
+    bool IsFreeSeriesColor(TColor color, bool checkBackground) const override;
+    void CalcWallsRect() override;
+    int WallSizeForAxis(const TChartAxis* axis) const override;
+    void DrawTitlesAndLegend(bool beforeSeries) override;
+    void DrawWalls() override;
+
+    // What the series draw their legend symbols with.
+    TColor LegendColor = clWhite;
+    TChartPen* LegendPen = nullptr;
+
+    TChartClickAxis OnClickAxis;
+    TChartClick OnClickBackground;
+    TChartClick OnClickLegend;
+    TChartClickSeries OnClickSeries;
+    TChartClickTitle OnClickTitle;
+    TOnGetLegendText OnGetLegendText;
+    TOnGetLegendPos OnGetLegendPos;
+    TOnGetLegendRect OnGetLegendRect;
+
+private:
+    void DrawWall(TCustomChartWall& wall, const TRect& r);
+    void DrawSideWall(bool right);
+    // Whether a side of the plot box faces away from the viewer.
+    bool SideCulled(int x);
+
+    std::unique_ptr<TChartTitle> FTitle;
+    std::unique_ptr<TChartTitle> FSubTitle;
+    std::unique_ptr<TChartFootTitle> FFoot;
+    std::unique_ptr<TChartFootTitle> FSubFoot;
+    std::unique_ptr<TChartWalls> FWalls;
+    std::unique_ptr<TChartLegend> FLegend;
+    TMouseButton FScrollMouseButton = mbRight;
+};
+
+class TChart : public TCustomChart {
+public:
+    explicit TChart(TComponent* owner = nullptr) : TCustomChart(owner) {}
+};

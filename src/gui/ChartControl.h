@@ -1,0 +1,65 @@
+#pragma once
+// The on-screen control that hosts a chart. The chart engine lives above this
+// layer, so the control talks to its chart through TPaintHost: it hands the
+// chart its paint target, size changes and mouse input, and the chart asks
+// back for repaints. Qt stays inside ChartControl.cpp.
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "Graphics.h"
+
+class QWidget;
+
+enum TMouseButton { mbLeft, mbRight, mbMiddle };
+enum TShiftStateFlag : unsigned { ssShift = 1, ssAlt = 2, ssCtrl = 4, ssLeft = 8, ssRight = 16, ssMiddle = 32, ssDouble = 64 };
+using TShiftState = unsigned;
+
+// What a control needs of the element drawn in it.
+class TPaintHost {
+public:
+    virtual ~TPaintHost() = default;
+    // Draws into target (the control's own canvas) over the client rectangle.
+    virtual void HostPaint(TCanvas& target, const TRect& client) = 0;
+    virtual void HostResize(int width, int height) = 0;
+    // Whether the host now sits inside a window (size follows the control).
+    virtual void HostSetParented(bool value) = 0;
+    virtual void HostMouseDown(TMouseButton button, TShiftState shift, int x, int y) = 0;
+    virtual void HostMouseUp(TMouseButton button, TShiftState shift, int x, int y) = 0;
+    virtual void HostMouseMove(TShiftState shift, int x, int y) = 0;
+    // delta in wheel units (120 per notch); true when the host used it.
+    virtual bool HostMouseWheel(TShiftState shift, int delta, int x, int y) = 0;
+    virtual void HostMouseLeave() = 0;
+
+    // Set by the control: schedules a repaint of the control.
+    std::function<void()> RequestRepaint;
+};
+
+// A Qt widget presenting a host. The widget keeps a bitmap of its size that the
+// host paints into and that is then shown; the host is not owned.
+class TChartControl {
+public:
+    explicit TChartControl(TPaintHost& host, QWidget* parent = nullptr);
+    ~TChartControl();
+    TChartControl(const TChartControl&) = delete;
+    TChartControl& operator=(const TChartControl&) = delete;
+
+    QWidget* Widget() const;
+    TPaintHost& Host() const { return FHost; }
+    // Number of paints the widget has served (for checks of repaint requests).
+    int PaintCount() const;
+
+    struct Impl;
+
+private:
+    TPaintHost& FHost;
+    std::unique_ptr<Impl> FImpl;
+};
+
+// Draws a host at the given size into a new bitmap, without a window.
+std::unique_ptr<TBitmap> RenderToBitmap(TPaintHost& host, int width, int height);
+
+// PNG files of bitmaps (opaque RGB). Both return false on failure.
+bool SaveBitmapToPng(const TBitmap& bitmap, const std::string& fileName);
+bool LoadBitmapFromPng(TBitmap& bitmap, const std::string& fileName);
