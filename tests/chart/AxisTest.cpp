@@ -387,3 +387,42 @@ TEST_F(AxisFixture, CustomItems) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(AxisFixture, PartialAxesDepthAndClicks) {
+    bottom->SetAxisRange(0, 10);
+    bottom->SetStartPosition(10);
+    bottom->SetEndPosition(90);
+    Layout();
+    EXPECT_EQ(bottom->StartPixel(), 200);
+    EXPECT_EQ(bottom->EndPixel(), 1000);
+    EXPECT_EQ(bottom->CenterPixel(), 600);
+    EXPECT_EQ(bottom->ValueToPixel(10), 1000);
+
+    chart.SetChartDepth3D(50);
+    TChartAxis* depth = chart.DepthAxis();
+    depth->SetAxisRange(0, 5);
+    depth->AdjustAxisRange();
+    depth->CalcAxisPixels();
+    EXPECT_EQ(depth->StartPixel(), 0);
+    EXPECT_EQ(depth->EndPixel(), 50);
+    EXPECT_EQ(depth->ValueToPixel(1), 10);
+    depth->SetInverted(true);
+    EXPECT_EQ(depth->ValueToPixel(1), 40);
+    EXPECT_DOUBLE_EQ(depth->PixelToValue(40), 1);  // the way back agrees
+
+    chart.TopAxis()->CalcAxisPixels();
+    EXPECT_EQ(chart.TopAxis()->ZPixel(), 50);  // at the back of the chart
+
+    bottom->AxisLinePos = 450;
+    bottom->LabelsPos = 470;
+    EXPECT_TRUE(bottom->AxisClicked(500, 449));  // three pixels of slack on the line side
+    EXPECT_TRUE(bottom->AxisClicked(500, 470));
+    EXPECT_FALSE(bottom->AxisClicked(500, 471));
+    EXPECT_FALSE(bottom->AxisClicked(150, 460));  // before the axis start
+    bottom->SetVisible(false);
+    EXPECT_FALSE(bottom->AxisClicked(500, 460));
+}
+
+}  // namespace
