@@ -290,7 +290,9 @@ TColor stepColor(TColor start, TColor end, int i, int n, int balance) {
 
 void TCustomPlotGradient::DrawRadial(TCanvas3D& canvas, const TRect& rect, TColor start, TColor end,
                                      int balance) const {
-    const TRect r = OrientRect(rect);
+    // Pulled into the device's 28-bit space so that sizes cannot overflow.
+    auto pull = [](int v) { return std::clamp(v, -(1 << 28), 1 << 28); };
+    const TRect r = OrientRect(TRect{pull(rect.Left), pull(rect.Top), pull(rect.Right), pull(rect.Bottom)});
     const int w = r.Right - r.Left;
     const int h = r.Bottom - r.Top;
     if (w <= 0 || h <= 0) return;
@@ -306,11 +308,13 @@ void TCustomPlotGradient::DrawRadial(TCanvas3D& canvas, const TRect& rect, TColo
     const TPenStyle oldStyle = device->Pen().Style();
     device->Pen().SetStyle(psClear);
     if (n > 0) {
-        const int cx = FRadialX + 1 + (r.Left + r.Right) / 2;
-        const int cy = FRadialY + 1 + (r.Top + r.Bottom) / 2;
+        const int cx = pull(static_cast<int>(std::clamp<long long>(FRadialX + 1LL + (r.Left + r.Right) / 2,
+                                                                   -(1 << 29), 1 << 29)));
+        const int cy = pull(static_cast<int>(std::clamp<long long>(FRadialY + 1LL + (r.Top + r.Bottom) / 2,
+                                                                   -(1 << 29), 1 << 29)));
         for (int i = n; i >= 0; --i) {
-            const int rx = (w / 2) * i / n;
-            const int ry = (h / 2) * i / n;
+            const int rx = static_cast<int>(static_cast<long long>(w / 2) * i / n);
+            const int ry = static_cast<int>(static_cast<long long>(h / 2) * i / n);
             device->Brush().SetColor(stepColor(start, end, i, n, balance));
             canvas.DrawEllipse(cx - rx, cy - ry, cx + rx, cy + ry);
         }

@@ -20,7 +20,9 @@ TColor bandColor(TColor start, TColor end, int i, int m, int balance) {
     const int ec[3] = {GetRValue(e), GetGValue(e), GetBValue(e)};
     int out[3];
     if (balance == 50) {
-        for (int k = 0; k < 3; ++k) out[k] = m > 0 ? sc[k] + i * (ec[k] - sc[k]) / m : sc[k];
+        for (int k = 0; k < 3; ++k) {
+            out[k] = m > 0 ? sc[k] + static_cast<int>(static_cast<long long>(i) * (ec[k] - sc[k]) / m) : sc[k];
+        }
     } else {
         const double f = std::pow((i + 1.0) / (m + 1.0), balance * 0.015 + 0.5);
         for (int k = 0; k < 3; ++k) out[k] = sc[k] + roundInt((ec[k] - sc[k]) * f);
@@ -544,7 +546,10 @@ void TPlotCanvas3D::EraseRectangle(const TRect& r) { FillRectangle(r); }
 void TPlotCanvas3D::FillGradient(const TRect& rect, TColor start, int balance, TGradientDirection direction,
                                  TColor end) {
     if (!FCanvas) return;
-    const TRect r = OrientRect(rect);
+    // Beyond the device's 28-bit space the rectangle is pulled in, so sizes cannot overflow.
+    static constexpr int limit = 1 << 28;
+    auto pull = [](int v) { return std::clamp(v, -limit, limit); };
+    const TRect r = OrientRect(TRect{pull(rect.Left), pull(rect.Top), pull(rect.Right), pull(rect.Bottom)});
     const int w = r.Right - r.Left;
     const int h = r.Bottom - r.Top;
     if (direction == gdRadial) {
@@ -579,8 +584,9 @@ void TPlotCanvas3D::FillGradient(const TRect& rect, TColor start, int balance, T
             const int k = std::min(h, 256);
             if (k <= 1) break;
             for (int i = 0; i < k; ++i) {
-                fill(bandColor(start, end, i, k - 1, balance), r.Left, r.Bottom - h * (i + 1) / k, r.Right,
-                     r.Bottom - h * i / k);
+                fill(bandColor(start, end, i, k - 1, balance), r.Left,
+                     r.Bottom - static_cast<int>(static_cast<long long>(h) * (i + 1) / k), r.Right,
+                     r.Bottom - static_cast<int>(static_cast<long long>(h) * i / k));
             }
             break;
         }
@@ -589,18 +595,26 @@ void TPlotCanvas3D::FillGradient(const TRect& rect, TColor start, int balance, T
             const int k = std::min(w, 256);
             if (k <= 1) break;
             for (int i = 0; i < k; ++i) {
-                fill(bandColor(start, end, i, k - 1, balance), r.Right - w * (i + 1) / k, r.Top,
-                     r.Right - w * i / k, r.Bottom);
+                fill(bandColor(start, end, i, k - 1, balance),
+                     r.Right - static_cast<int>(static_cast<long long>(w) * (i + 1) / k), r.Top,
+                     r.Right - static_cast<int>(static_cast<long long>(w) * i / k), r.Bottom);
             }
             break;
         }
         case gdFromCenter: {
             const int m = w / 2 + h / 2;
-            int dx = 0;
-            int dy = 0;
+            // Only rings that can touch the bitmap are visited.
+            const TRect v{std::max(r.Left, 0), std::max(r.Top, 0), std::min(r.Right, c.Target().Width()),
+                          std::min(r.Bottom, c.Target().Height())};
+            if (v.Right <= v.Left || v.Bottom <= v.Top) break;
+            const int skip = std::min({v.Left - r.Left, r.Right - v.Right, v.Top - r.Top, r.Bottom - v.Bottom,
+                                       w / 2, h / 2});
+            int dx = skip;
+            int dy = skip;
             for (;;) {
                 const int l = r.Left + dx, t = r.Top + dy, rr = r.Right - dx, b = r.Bottom - dy;
                 if (rr <= l || b <= t) break;
+                if (rr <= v.Left || l >= v.Right || b <= v.Top || t >= v.Bottom) break;  // inner rings miss it too
                 const TColor color = bandColor(start, end, dx + dy, m, balance);
                 fill(color, l, t, rr, t + 1);
                 fill(color, l, b - 1, rr, b);
@@ -623,11 +637,11 @@ void TPlotCanvas3D::FillGradient(const TRect& rect, TColor start, int balance, T
         case gdFromBottomLeft: {
             const int m = w + h;
             // Pixel (i, j) from the starting corner takes colour i + j: anti-diagonals of equal colour.
-            for (int j = 0; j < h; ++j) {
-                const int y = direction == gdFromTopLeft ? r.Top + j : r.Bottom - 1 - j;
-                for (int i = 0; i < w; ++i) {
-                    c.SetPixel(r.Left + i, y, bandColor(start, end, i + j, m, balance));
-                }
+            const int x0 = std::max(r.Left, 0), x1 = std::min(r.Right, c.Target().Width());
+            const int y0 = std::max(r.Top, 0), y1 = std::min(r.Bottom, c.Target().Height());
+            for (int y = y0; y < y1; ++y) {
+                const int j = direction == gdFromTopLeft ? y - r.Top : r.Bottom - 1 - y;
+                for (int x = x0; x < x1; ++x) c.SetPixel(x, y, bandColor(start, end, x - r.Left + j, m, balance));
             }
             break;
         }
@@ -1084,9 +1098,11 @@ TPlotBlend::TPlotBlend(TPlotCanvas& canvas, const TRect& r) : FCanvas(canvas) {
     if (!FValid) return;
     FSavedAlign = device->TextAlign();
     const TBitmap& target = device->Target();
-    FSaved = std::make_unique<TBitmap>(FRect.Width(), FRect.Height());
+    // Only the part over the bitmap can be mixed back, so only that part is kept.
     const int w = std::min(FRect.Right, target.Width()) - FRect.Left;
     const int h = std::min(FRect.Bottom, target.Height()) - FRect.Top;
+    if (w <= 0 || h <= 0) return;
+    FSaved = std::make_unique<TBitmap>(w, h);
     for (int j = 0; j < h; ++j) {
         const std::uint32_t* src = target.ScanLine(FRect.Top + j);
         std::uint32_t* dst = FSaved->ScanLine(j);
@@ -1097,12 +1113,12 @@ TPlotBlend::TPlotBlend(TPlotCanvas& canvas, const TRect& r) : FCanvas(canvas) {
 TPlotBlend::~TPlotBlend() = default;
 
 void TPlotBlend::SetPercent(int p) {
-    if (!FValid) return;
+    if (!FValid || !FSaved) return;
     TCanvas* device = FCanvas.GetDeviceHandle();
     if (!device) return;
     TBitmap& target = device->Target();
-    const int w = std::min(FRect.Right, target.Width()) - FRect.Left;
-    const int h = std::min(FRect.Bottom, target.Height()) - FRect.Top;
+    const int w = std::min({FRect.Right, target.Width(), FRect.Left + FSaved->Width()}) - FRect.Left;
+    const int h = std::min({FRect.Bottom, target.Height(), FRect.Top + FSaved->Height()}) - FRect.Top;
     if (w >= 2 && h >= 2) {
         for (int j = 0; j < h; ++j) {
             std::uint32_t* t = target.ScanLine(FRect.Top + j) + FRect.Left;

@@ -28,10 +28,84 @@ QColor toQColor(TColor c) {
 
 TColor fromQRgb(QRgb p) { return RGB(qRed(p), qGreen(p), qBlue(p)); }
 
+// The raster engine works in fixed point; coordinates beyond this are pulled in (a device
+// space far larger than any bitmap, as with the 27-bit space of the platform the engine
+// was designed on) so that no size overflows.
+constexpr int CoordLimit = 1 << 22;
+
+int clampCoord(int v) { return std::clamp(v, -CoordLimit, CoordLimit); }
+
 QRect normalized(int l, int t, int r, int b) {
+    l = clampCoord(l);
+    t = clampCoord(t);
+    r = clampCoord(r);
+    b = clampCoord(b);
     if (l > r) std::swap(l, r);
     if (t > b) std::swap(t, b);
     return QRect(l, t, r - l, b - t);
+}
+
+bool farOut(const TPoint& p) { return p.x < -CoordLimit || p.x > CoordLimit || p.y < -CoordLimit || p.y > CoordLimit; }
+
+// Clips a polygon to a rectangle (Sutherland-Hodgman), so that far-away vertices keep the
+// visible part exact.
+QPolygonF clipPolygon(const QPolygonF& in, const QRectF& box) {
+    QPolygonF poly = in;
+    for (int edge = 0; edge < 4 && !poly.isEmpty(); ++edge) {
+        auto inside = [&](const QPointF& p) {
+            switch (edge) {
+                case 0: return p.x() >= box.left();
+                case 1: return p.x() <= box.right();
+                case 2: return p.y() >= box.top();
+                default: return p.y() <= box.bottom();
+            }
+        };
+        auto cross = [&](const QPointF& a, const QPointF& b) {
+            double t;
+            switch (edge) {
+                case 0: t = (box.left() - a.x()) / (b.x() - a.x()); break;
+                case 1: t = (box.right() - a.x()) / (b.x() - a.x()); break;
+                case 2: t = (box.top() - a.y()) / (b.y() - a.y()); break;
+                default: t = (box.bottom() - a.y()) / (b.y() - a.y()); break;
+            }
+            return a + (b - a) * t;
+        };
+        QPolygonF out;
+        for (int i = 0; i < poly.size(); ++i) {
+            const QPointF& cur = poly[i];
+            const QPointF& prev = poly[(i + poly.size() - 1) % poly.size()];
+            if (inside(cur)) {
+                if (!inside(prev)) out << cross(prev, cur);
+                out << cur;
+            } else if (inside(prev)) {
+                out << cross(prev, cur);
+            }
+        }
+        poly = out;
+    }
+    return poly;
+}
+
+// Clips a segment to a rectangle (Liang-Barsky); false when nothing is left.
+bool clipSegment(QPointF& a, QPointF& b, const QRectF& box) {
+    double t0 = 0.0, t1 = 1.0;
+    const double dx = b.x() - a.x(), dy = b.y() - a.y();
+    const double p[4] = {-dx, dx, -dy, dy};
+    const double q[4] = {a.x() - box.left(), box.right() - a.x(), a.y() - box.top(), box.bottom() - a.y()};
+    for (int i = 0; i < 4; ++i) {
+        if (p[i] == 0.0) {
+            if (q[i] < 0.0) return false;
+            continue;
+        }
+        const double t = q[i] / p[i];
+        if (p[i] < 0.0) t0 = std::max(t0, t);
+        else t1 = std::min(t1, t);
+        if (t0 > t1) return false;
+    }
+    const QPointF a0 = a;
+    a = a0 + QPointF(dx, dy) * t0;
+    b = a0 + QPointF(dx, dy) * t1;
+    return true;
 }
 
 }  // namespace
@@ -273,39 +347,52 @@ struct TCanvas::Impl {
         }
     }
 
-    // Appends the pixels from (x0, y0) towards (x1, y1), the end pixel left out.
+    // Appends the pixels from (x0, y0) towards (x1, y1), the end pixel left out. Only the
+    // steps that can land on the bitmap are visited, so far-away end points cost nothing.
     void thinSegment(std::vector<QPoint>& out, int x0, int y0, int x1, int y1, long long& step) const {
         const std::vector<int>& pattern = dashPattern(owner.FPen.Style());
-        int period = 0;
+        long long period = 0;
         for (int v : pattern) period += v;
-        const int dx = std::abs(x1 - x0), sx = x0 < x1 ? 1 : -1;
-        const int dy = -std::abs(y1 - y0), sy = y0 < y1 ? 1 : -1;
-        int err = dx + dy;
-        int x = x0, y = y0;
-        while (x != x1 || y != y1) {
-            bool on = true;
+        const long long dx = static_cast<long long>(x1) - x0;
+        const long long dy = static_cast<long long>(y1) - y0;
+        const bool xMajor = std::llabs(dx) >= std::llabs(dy);
+        const long long major0 = xMajor ? x0 : y0, minor0 = xMajor ? y0 : x0;
+        const long long dMajor = xMajor ? dx : dy, dMinor = xMajor ? dy : dx;
+        const long long n = std::llabs(dMajor);
+        const long long limitMajor = xMajor ? bmp.image.width() : bmp.image.height();
+        const long long limitMinor = xMajor ? bmp.image.height() : bmp.image.width();
+        const long long sMajor = dMajor > 0 ? 1 : -1;
+        const long long sMinor = dMinor >= 0 ? 1 : -1;
+        const long long aMinor = std::llabs(dMinor);
+        long long kMin = 0, kMax = n - 1;
+        if (sMajor > 0) {
+            kMin = std::max(kMin, -major0);
+            kMax = std::min(kMax, limitMajor - 1 - major0);
+        } else {
+            kMin = std::max(kMin, major0 - (limitMajor - 1));
+            kMax = std::min(kMax, major0);
+        }
+        for (long long k = kMin; k <= kMax; ++k) {
+            // Nearest minor coordinate, halves rounded up.
+            const __int128 num = static_cast<__int128>(2 * k) * aMinor + n;
+            const long long minor = minor0 + sMinor * static_cast<long long>(num / (2 * n));
+            if (minor < 0 || minor >= limitMinor) continue;
             if (period > 0) {
-                int pos = static_cast<int>(step % period);
-                for (std::size_t k = 0; k < pattern.size(); ++k) {
-                    if (pos < pattern[k]) {
-                        on = (k % 2) == 0;
+                long long pos = (step + k) % period;
+                bool on = true;
+                for (std::size_t i = 0; i < pattern.size(); ++i) {
+                    if (pos < pattern[i]) {
+                        on = (i % 2) == 0;
                         break;
                     }
-                    pos -= pattern[k];
+                    pos -= pattern[i];
                 }
+                if (!on) continue;
             }
-            ++step;
-            if (on) out.emplace_back(x, y);
-            const int e2 = 2 * err;
-            if (e2 >= dy) {
-                err += dy;
-                x += sx;
-            }
-            if (e2 <= dx) {
-                err += dx;
-                y += sy;
-            }
+            const long long major = major0 + sMajor * k;
+            out.emplace_back(static_cast<int>(xMajor ? major : minor), static_cast<int>(xMajor ? minor : major));
         }
+        step += n;
     }
 
     // Paints the pixels as horizontal or vertical runs, one rectangle each, in one call.
@@ -460,7 +547,10 @@ void TCanvas::LineTo(int x, int y) {
         FImpl->thinSegment(pts, FPenPos.x, FPenPos.y, x, y, step);
         FImpl->drawThin(pts);
     } else if (FImpl->prepare(true, false)) {
-        FImpl->painter.drawLine(FPenPos.x, FPenPos.y, x, y);
+        QPointF a(FPenPos.x, FPenPos.y), b(x, y);
+        const double margin = FPen.Width() + 2.0;
+        const QRectF box(-margin, -margin, FTarget.Width() + 2 * margin, FTarget.Height() + 2 * margin);
+        if (clipSegment(a, b, box)) FImpl->painter.drawLine(QLineF(a, b));
     }
     FPenPos = TPoint{x, y};
 }
@@ -482,7 +572,18 @@ void TCanvas::Polyline(const TPoint* points, int count) {
         FImpl->drawThin(pts);
         return;
     }
-    if (FImpl->prepare(true, false)) FImpl->painter.drawPolyline(poly);
+    if (!FImpl->prepare(true, false)) return;
+    const double margin = FPen.Width() + 2.0;
+    const QRectF box(-margin, -margin, FTarget.Width() + 2 * margin, FTarget.Height() + 2 * margin);
+    if (std::any_of(points, points + count, farOut)) {
+        // A wide polyline reaching far out is drawn segment by segment, each clipped.
+        for (int j = 1; j < count; ++j) {
+            QPointF p(points[j - 1].x, points[j - 1].y), q(points[j].x, points[j].y);
+            if (clipSegment(p, q, box)) FImpl->painter.drawLine(QLineF(p, q));
+        }
+        return;
+    }
+    FImpl->painter.drawPolyline(poly);
 }
 
 void TCanvas::Polygon(const TPoint* points, int count) {
@@ -494,7 +595,16 @@ void TCanvas::Polygon(const TPoint* points, int count) {
         FImpl->path.closeSubpath();
         return;
     }
-    if (FImpl->prepare()) FImpl->painter.drawPolygon(poly, Qt::OddEvenFill);
+    if (!FImpl->prepare()) return;
+    if (std::any_of(points, points + count, farOut)) {
+        QPolygonF f;
+        for (int i = 0; i < count; ++i) f << QPointF(points[i].x, points[i].y);
+        const double margin = FPen.Width() + 64.0;
+        f = clipPolygon(f, QRectF(-margin, -margin, FTarget.Width() + 2 * margin, FTarget.Height() + 2 * margin));
+        if (f.size() >= 2) FImpl->painter.drawPolygon(f.toPolygon(), Qt::OddEvenFill);
+        return;
+    }
+    FImpl->painter.drawPolygon(poly, Qt::OddEvenFill);
 }
 
 void TCanvas::Rectangle(int left, int top, int right, int bottom) {
@@ -630,6 +740,8 @@ TSize TCanvas::TextExtent(const std::string& text) {
 }
 
 void TCanvas::TextOut(int x, int y, const std::string& text) {
+    x = clampCoord(x);
+    y = clampCoord(y);
     const QFont& f = FImpl->font();
     const QFontMetrics fm(f);
     const QString s = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));

@@ -662,3 +662,26 @@ TEST(PlotCanvas, TransparentTextShadowIsBlended) {
 }
 
 }  // namespace
+
+namespace {
+
+// Huge rectangles (a zoomed-in chart) fill only what is visible, in bounded time.
+TEST(PlotCanvas, HugeGradientsAndBlendsStayBounded) {
+    const TGradientDirection all[] = {gdTopBottom, gdLeftRight, gdFromCenter, gdFromTopLeft, gdFromBottomLeft,
+                                      gdRadial};
+    for (TGradientDirection dir : all) {
+        Direct d(30, 30);
+        d.canvas.FillGradient(TRect{-2147483647, -2147483647, 2147483647, 2147483647}, clRed, 50, dir, clBlue);
+        d.canvas.FillGradient(TRect{-1000000000, 10, 20, 20}, clRed, 60, dir, clBlue);
+        EXPECT_NE(d.at(15, 15), clWhite) << dir;
+    }
+    Direct e(30, 30);
+    TPlotBlend* blend = e.canvas.BeginTransparency(TRect{0, 0, 2000000000, 2000000000}, 100);
+    EXPECT_TRUE(blend->Valid());
+    e.device().Brush().SetColor(clRed);
+    e.canvas.FillRectangle(TRect{0, 0, 30, 30});
+    e.canvas.EndTransparency(blend);
+    EXPECT_EQ(e.at(29, 29), clWhite);
+}
+
+}  // namespace

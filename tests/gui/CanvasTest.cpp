@@ -353,3 +353,61 @@ TEST(Canvas, PathsStrokeFillAndClip) {
 }
 
 }  // namespace
+
+namespace {
+
+// Coordinates far outside the bitmap (a series point mapped off screen, a huge zoom) must
+// neither hang, nor overflow, nor lose the part that is visible.
+TEST(Canvas, FarAwayCoordinatesDrawTheirVisiblePartQuickly) {
+    Surface s;
+    s.c.MoveTo(-2000000000, 5);
+    s.c.LineTo(2000000000, 5);
+    EXPECT_EQ(s.Rows(clBlack, 5, 6), "####################\n");
+    s.c.MoveTo(10, -2147483647);
+    s.c.LineTo(10, 2147483647);
+    EXPECT_EQ(s.bmp.GetPixel(10, 0), clBlack);
+    EXPECT_EQ(s.bmp.GetPixel(10, 19), clBlack);
+    // A steep line through the picture keeps its slope.
+    Surface d;
+    d.c.MoveTo(-1000000000, -1000000000);
+    d.c.LineTo(1000000000, 1000000000);
+    for (int i = 0; i < 20; ++i) EXPECT_EQ(d.bmp.GetPixel(i, i), clBlack) << i;
+    EXPECT_EQ(d.bmp.GetPixel(1, 0), clWhite);
+
+    Surface w;
+    w.c.Pen().SetWidth(3);
+    w.c.MoveTo(-2000000000, 10);
+    w.c.LineTo(2000000000, 10);
+    EXPECT_EQ(w.bmp.GetPixel(0, 10), clBlack);
+    EXPECT_EQ(w.bmp.GetPixel(19, 10), clBlack);
+    const TPoint zig[3] = {{-2000000000, 0}, {10, 15}, {2000000000, 0}};
+    w.c.Polyline(zig, 3);
+
+    Surface f;
+    f.c.Brush().SetColor(clRed);
+    f.c.Rectangle(-2147483647, -2147483647, 2147483647, 2147483647);
+    EXPECT_EQ(f.bmp.GetPixel(0, 0), clRed);
+    EXPECT_EQ(f.bmp.GetPixel(19, 19), clRed);
+    const TPoint tri[3] = {{-2000000000, 19}, {10, -2000000000}, {2000000000, 19}};
+    Surface g;
+    g.c.Brush().SetColor(clRed);
+    g.c.Pen().SetStyle(psClear);
+    g.c.Polygon(tri, 3);
+    EXPECT_EQ(g.bmp.GetPixel(10, 10), clRed);
+    EXPECT_EQ(g.bmp.GetPixel(0, 18), clRed);
+    g.c.Ellipse(-2000000000, -2000000000, 2000000000, 2000000000);
+    g.c.TextOut(2000000000, -2000000000, "far");
+    g.c.Arc(-2000000000, -5, 2000000000, 5, 0, 0, 1, 1);
+}
+
+TEST(Canvas, DashedLinesRunOnAcrossPolylineCorners) {
+    Surface s;
+    s.c.Pen().SetStyle(psDot);  // 3 on, 3 off
+    const TPoint pts[3] = {{0, 2}, {4, 2}, {4, 10}};
+    s.c.Polyline(pts, 3);
+    EXPECT_EQ(s.Rows(clBlack, 2, 3, 0, 6), "###...\n");
+    // The second segment goes on with pattern pixel 4: two off, three on, three off.
+    EXPECT_EQ(s.Rows(clBlack, 2, 10, 4, 5), ".\n.\n#\n#\n#\n.\n.\n.\n");
+}
+
+}  // namespace
