@@ -9,8 +9,11 @@ namespace {
 
 constexpr double DegToRad = std::numbers::pi / 180.0;
 
-// Doubles to pixels: nearest, halves to even.
-int roundInt(double v) { return static_cast<int>(std::nearbyint(v)); }
+// Doubles to pixels: nearest, halves to even; out-of-range values saturate (NaN gives 0).
+int roundInt(double v) {
+    if (!(v == v)) return 0;
+    return static_cast<int>(std::clamp(std::nearbyint(v), -2147483648.0, 2147483647.0));
+}
 
 // Colour i of a fill with divisor m from start to end; m = 0 gives the start colour.
 TColor bandColor(TColor start, TColor end, int i, int m, int balance) {
