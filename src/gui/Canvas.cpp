@@ -427,6 +427,7 @@ struct TCanvas::Impl {
         painter.drawRects(runs.data(), static_cast<int>(runs.size()));
     }
     std::vector<QRect> runs;
+    std::vector<QPoint> scratch;
 };
 
 void TBitmap::Impl::releasePainter() {
@@ -542,7 +543,8 @@ void TCanvas::LineTo(int x, int y) {
         if (FImpl->path.elementCount() == 0) FImpl->path.moveTo(FPenPos.x, FPenPos.y);
         FImpl->path.lineTo(x, y);
     } else if (FImpl->thinPen()) {
-        std::vector<QPoint> pts;
+        std::vector<QPoint>& pts = FImpl->scratch;
+        pts.clear();
         long long step = 0;
         FImpl->thinSegment(pts, FPenPos.x, FPenPos.y, x, y, step);
         FImpl->drawThin(pts);
@@ -564,7 +566,8 @@ void TCanvas::Polyline(const TPoint* points, int count) {
         return;
     }
     if (FImpl->thinPen()) {
-        std::vector<QPoint> pts;
+        std::vector<QPoint>& pts = FImpl->scratch;
+        pts.clear();
         long long step = 0;
         for (int i = 1; i < count; ++i) {
             FImpl->thinSegment(pts, points[i - 1].x, points[i - 1].y, points[i].x, points[i].y, step);
