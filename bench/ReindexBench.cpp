@@ -23,48 +23,51 @@ struct TBenchFile {
     std::int64_t Records = 0;
 };
 
-// ZA26 shots at 10 kHz with two 256-sample blocks each, sync words and
-// checksums; a housekeeping record with a PPS pulse every second. The clock
-// wraps twice along the way.
-const TBenchFile& Recording() {
-    static TTempDir Dir;
-    static const TBenchFile File = [] {
-        TBenchFile F;
-        F.Path = Dir.File("bench.kqm");
-        TRecHeader H;
-        H.ProtocolFlags = 0x7;
-        TRecordingWriter W(F.Path, H, false);
-        TRecord Shot;
-        Shot.Descriptor = 0xC0;
-        for (std::uint8_t Channel : {std::uint8_t(0x40), std::uint8_t(0x00)}) {
-            TRecSampleBlock B;
-            B.TimeStamp = Channel == 0x40 ? 10 : 300;
-            B.Channel = Channel;
-            B.Samples.assign(256, 7);
-            Shot.Blocks.push_back(B);
-        }
-        const std::int64_t Start = CLOCK - 10 * TICKS_PER_SECOND;
-        const std::int64_t Step = TICKS_PER_SECOND / 10000;
-        for (std::int64_t I = 0; W.Position() < 200 * 1000 * 1000; ++I) {
-            const std::int64_t T = Start + I * Step;
-            if (I % 10000 == 0) {
-                W.Write(TRecord::House(std::uint64_t(T % CLOCK), std::uint64_t(T % CLOCK),
-                                       std::uint32_t(3600000 + I / 10)));
-                ++F.Records;
-            }
-            Shot.Time = std::uint64_t(T % CLOCK);
-            W.Write(Shot);
+// ZA26 shots at 10 kHz with two 256-sample blocks each and sync words, with
+// or without verified checksums; a housekeeping record with a PPS pulse
+// every second. The clock wraps along the way.
+TBenchFile Write(const std::string& Path, std::uint32_t Flags) {
+    TBenchFile F;
+    F.Path = Path;
+    TRecHeader H;
+    H.ProtocolFlags = Flags;
+    TRecordingWriter W(F.Path, H, false);
+    TRecord Shot;
+    Shot.Descriptor = 0xC0;
+    for (std::uint8_t Channel : {std::uint8_t(0x40), std::uint8_t(0x00)}) {
+        TRecSampleBlock B;
+        B.TimeStamp = Channel == 0x40 ? 10 : 300;
+        B.Channel = Channel;
+        B.Samples.assign(256, 7);
+        Shot.Blocks.push_back(B);
+    }
+    const std::int64_t Start = CLOCK - 10 * TICKS_PER_SECOND;
+    const std::int64_t Step = TICKS_PER_SECOND / 10000;
+    for (std::int64_t I = 0; W.Position() < 200 * 1000 * 1000; ++I) {
+        const std::int64_t T = Start + I * Step;
+        if (I % 10000 == 0) {
+            W.Write(TRecord::House(std::uint64_t(T % CLOCK), std::uint64_t(T % CLOCK),
+                                   std::uint32_t(3600000 + I / 10)));
             ++F.Records;
         }
-        W.Close();
-        F.Size = W.Position();
-        return F;
-    }();
-    return File;
+        Shot.Time = std::uint64_t(T % CLOCK);
+        W.Write(Shot);
+        ++F.Records;
+    }
+    W.Close();
+    F.Size = W.Position();
+    return F;
+}
+
+const TBenchFile& Recording(bool Checksums) {
+    static TTempDir Dir;
+    static const TBenchFile Checked = Write(Dir.File("checked.kqm"), 0x7);
+    static const TBenchFile Plain = Write(Dir.File("plain.kqm"), 0x1);
+    return Checksums ? Checked : Plain;
 }
 
 void Report(benchmark::State& State) {
-    const TBenchFile& F = Recording();
+    const TBenchFile& F = Recording(State.range(0) != 0);
     State.SetBytesProcessed(F.Size * std::int64_t(State.iterations()));
     State.counters["records/s"] =
         benchmark::Counter(double(F.Records) * double(State.iterations()), benchmark::Counter::kIsRate);
@@ -73,7 +76,7 @@ void Report(benchmark::State& State) {
 void BM_PlainRead(benchmark::State& State) {
     std::vector<std::uint8_t> Buf(65536);
     for (auto _ : State) {
-        TFileStreamBuffered S(Recording().Path, fmOpenRead | fmShareDenyWrite, 0);
+        TFileStreamBuffered S(Recording(State.range(0) != 0).Path, fmOpenRead | fmShareDenyWrite, 0);
         std::int64_t Total = 0;
         for (std::int32_t N; (N = S.Read(Buf.data(), std::int32_t(Buf.size()))) > 0;) Total += N;
         benchmark::DoNotOptimize(Total);
@@ -83,7 +86,7 @@ void BM_PlainRead(benchmark::State& State) {
 
 void BM_Reindex(benchmark::State& State) {
     NARVI_FILE_T H = nullptr;
-    if (narvi_open(Recording().Path.c_str(), &H) != 0) {
+    if (narvi_open(Recording(State.range(0) != 0).Path.c_str(), &H) != 0) {
         State.SkipWithError("cannot open the recording");
         return;
     }
@@ -99,9 +102,19 @@ void BM_Reindex(benchmark::State& State) {
     Report(State);
 }
 
-BENCHMARK(BM_PlainRead)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Reindex)->Unit(benchmark::kMillisecond);
+// Argument: 1 = checksums verified, 0 = sync words only.
+BENCHMARK(BM_PlainRead)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Reindex)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+// The recordings are written before anything is timed.
+int main(int argc, char** argv) {
+    Recording(true);
+    Recording(false);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -13,7 +13,12 @@
 #include <filesystem>
 #include <limits>
 #include <system_error>
+#include <utility>
 #include <vector>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 #include "Buffer.h"
 #include "FileHandle.h"
@@ -108,6 +113,7 @@ constexpr std::int64_t TICKS_PER_MS = 250000;
 constexpr std::size_t TABLEINCREMENT = 300;
 constexpr std::int32_t INDEX_CHUNK = 1000;  // entries per rewrite in the GPS pass
 constexpr std::int32_t INDEX_BUFFER = 65536;
+constexpr std::int32_t SCAN_LOOK_AHEAD = 1 << 20;
 
 constexpr std::uint32_t MS_PER_DAY = 86400000;
 constexpr std::uint32_t MS_PER_WEEK = 604800000;
@@ -126,6 +132,45 @@ bool SameFile(const std::string& A, const std::string& B) {
 }
 
 std::int32_t Percent(double Value) { return RoundHalfEven32(Value); }
+
+// The reader's stream has a small window, sized for the few records around a
+// seek; a scan of the whole recording goes through a wide one, on the same
+// file. Null when the name no longer leads to the file the reader has open
+// (or on systems where that cannot be told), and the scan then uses the
+// reader's own stream.
+std::unique_ptr<TFileStreamBuffered> WideStream(const TKQMReader& R) {
+#ifdef _WIN32
+    (void)R;
+    return nullptr;
+#else
+    try {
+        auto S = std::make_unique<TFileStreamBuffered>(R.FPath, fmOpenRead | fmShareDenyWrite, SCAN_LOOK_AHEAD);
+        struct stat A, B;
+        if (::fstat(S->Handle(), &A) == 0 && ::fstat(R.FStream->Handle(), &B) == 0 && A.st_dev == B.st_dev &&
+            A.st_ino == B.st_ino && S->GetSize() == R.FStream->GetSize())
+            return S;
+    } catch (const Exception&) {
+    }
+    return nullptr;
+#endif
+}
+
+// Puts a stream in the reader's place for the life of this object.
+class TStreamSwap {
+public:
+    TStreamSwap(TKQMReader& R, std::unique_ptr<TFileStreamBuffered> S) : R(R), S(std::move(S)) {
+        if (this->S) std::swap(R.FStream, this->S);
+    }
+    ~TStreamSwap() {
+        if (S) std::swap(R.FStream, S);
+    }
+    TStreamSwap(const TStreamSwap&) = delete;
+    TStreamSwap& operator=(const TStreamSwap&) = delete;
+
+private:
+    TKQMReader& R;
+    std::unique_ptr<TFileStreamBuffered> S;
+};
 
 // One run of the rebuild: the working state lives here, not in the reader,
 // so that every run starts from scratch.
@@ -182,7 +227,10 @@ void TReindexRun::Execute() {
             IndexStream = std::make_unique<TFileStreamBuffered>(TempName, fmCreate, INDEX_BUFFER);
             R.Trace("(i) Index creation started");
             WriteIndexHeader_1_1(*IndexStream);
-            Scan();
+            {
+                TStreamSwap Wide(R, WideStream(R));
+                Scan();
+            }
             R.FStream->Seek(StreamPos1, soBeginning);
         } catch (...) {
             R.FStream->Seek(StreamPos1, soBeginning);

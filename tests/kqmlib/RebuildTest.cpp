@@ -307,3 +307,17 @@ TEST(RebuildTest, IndexRecordRoutinesRoundTripTheirFieldWidths) {
     EXPECT_EQ(Ext, 0x0A0B0C0D0E);
     EXPECT_EQ(Pos, 77);
 }
+
+TEST(RebuildTest, IndexesTheOpenRecordingEvenWhenItsNameNowLeadsElsewhere) {
+    TTestRecording Rec(ZA14Header(3, 1));
+    Rec.Write(Shots(300), false);
+    THandle H(Rec.Path());
+    // Another recording under the same name, the open one moved aside.
+    std::filesystem::rename(Rec.Path(), Rec.Path() + ".moved");
+    {
+        TRecordingWriter Other(Rec.Path(), ZA14Header(3, 1));
+        for (const TRecord& R : Shots(40, 777777)) Other.Write(R);
+    }
+    ASSERT_EQ(narvi_reindex(H.Get()), 0) << LastError();
+    EXPECT_EQ(IndexEntries(IdxOf(Rec.Path())), AllRecords(Rec.Records()));
+}
