@@ -148,10 +148,20 @@ void TCustomPlotPanel::Invalidate() {
 
 void TCustomPlotPanel::Paint(TCanvas& target, const TRect& client) {
     if (FPrinting) return;
+    TCanvas* previous = FCanvas->GetDeviceHandle();
     FCanvas->AttachCanvas(&target);
-    if (!FCanvas->RepaintFromBuffer()) Draw(&target, client);
+    try {
+        if (!FCanvas->RepaintFromBuffer()) Draw(&target, client);
+    } catch (...) {
+        DetachTarget(&target, previous);
+        throw;
+    }
+    DetachTarget(&target, previous);
+}
+
+void TCustomPlotPanel::DetachTarget(TCanvas* target, TCanvas* previous) {
     // Measuring between paints must not reach a target that may be gone by then.
-    FCanvas->AttachCanvas(nullptr);
+    if (FCanvas->GetDeviceHandle() == target) FCanvas->AttachCanvas(previous == target ? nullptr : previous);
 }
 
 void TCustomPlotPanel::Draw(TCanvas* target, const TRect& r) {
@@ -174,16 +184,17 @@ std::unique_ptr<TBitmap> TCustomPlotPanel::DrawToBitmap() {
         c.FillRect(TRect{0, 0, r.Width(), r.Height()});
     }
     const bool buffered = FCanvas->GetBuffered();
+    TCanvas* previous = FCanvas->GetDeviceHandle();
     FCanvas->SetBuffered(false);
     try {
         Draw(&bitmap->Canvas(), TRect{0, 0, r.Width(), r.Height()});
     } catch (...) {
         FCanvas->SetBuffered(buffered);
-        FCanvas->AttachCanvas(nullptr);
+        DetachTarget(&bitmap->Canvas(), previous);
         throw;
     }
     FCanvas->SetBuffered(buffered);
-    FCanvas->AttachCanvas(nullptr);
+    DetachTarget(&bitmap->Canvas(), previous);
     return bitmap;
 }
 

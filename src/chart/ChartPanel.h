@@ -193,6 +193,8 @@ protected:
     TNotifyEvent ChangeHandler() { return [this](TObject*) { SubObjectChanged(); }; }
     // The frame width taken by bevels, border width and border pen.
     int FrameWidth() const;
+    // After drawing onto a caller's canvas: never keep pointing at it.
+    void DetachTarget(TCanvas* target, TCanvas* previous);
     TRect FPanelRect{};
     TRect FPlotRect{};
 

@@ -57,6 +57,11 @@ private:
     std::unique_ptr<Impl> FImpl;
 };
 
+// Creates the widget application when there is no toolkit application yet.
+// A control needs one; a plain graphics application made earlier cannot host
+// widgets, which TChartControl then reports as an Exception.
+void EnsureWidgetApplication();
+
 // Draws a host at the given size into a new bitmap, without a window.
 std::unique_ptr<TBitmap> RenderToBitmap(TPaintHost& host, int width, int height);
 

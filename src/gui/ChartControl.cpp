@@ -1,0 +1,202 @@
+#include "ChartControl.h"
+
+#include <QApplication>
+#include <QImage>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPointer>
+#include <QResizeEvent>
+#include <QWheelEvent>
+#include <QWidget>
+#include <cstdlib>
+#include <cstring>
+
+#include "Exception.h"
+
+namespace {
+
+QImage ImageOf(const TBitmap& bitmap) {
+    const int w = bitmap.Width(), h = bitmap.Height();
+    QImage image(std::max(w, 0), std::max(h, 0), QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y)
+        std::memcpy(image.scanLine(y), bitmap.ScanLine(y), static_cast<std::size_t>(w) * 4);
+    return image;
+}
+
+TShiftState ShiftOf(Qt::KeyboardModifiers mods, Qt::MouseButtons buttons) {
+    TShiftState s = 0;
+    if (mods & Qt::ShiftModifier) s |= ssShift;
+    if (mods & Qt::AltModifier) s |= ssAlt;
+    if (mods & Qt::ControlModifier) s |= ssCtrl;
+    if (buttons & Qt::LeftButton) s |= ssLeft;
+    if (buttons & Qt::RightButton) s |= ssRight;
+    if (buttons & Qt::MiddleButton) s |= ssMiddle;
+    return s;
+}
+
+bool ButtonOf(Qt::MouseButton b, TMouseButton& out) {
+    switch (b) {
+        case Qt::LeftButton: out = mbLeft; return true;
+        case Qt::RightButton: out = mbRight; return true;
+        case Qt::MiddleButton: out = mbMiddle; return true;
+        default: return false;
+    }
+}
+
+}  // namespace
+
+void EnsureWidgetApplication() {
+    if (QCoreApplication::instance()) return;
+    if (!std::getenv("QT_QPA_PLATFORM") && !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY"))
+        setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    static int argc = 1;
+    static char name[] = "narvi";
+    static char* argv[] = {name, nullptr};
+    // Kept for the life of the process.
+    static QApplication* app = new QApplication(argc, argv);
+    (void)app;
+}
+
+class ChartWidget : public QWidget {
+public:
+    ChartWidget(TChartControl::Impl& impl, QWidget* parent) : QWidget(parent), FImpl(impl) {
+        setMouseTracking(true);
+        setAttribute(Qt::WA_OpaquePaintEvent);
+        setAttribute(Qt::WA_NoSystemBackground);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+    void resizeEvent(QResizeEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override { Mouse(e, 0); }
+    void mouseDoubleClickEvent(QMouseEvent* e) override { Mouse(e, 0); }
+    void mouseReleaseEvent(QMouseEvent* e) override { Mouse(e, 1); }
+    void mouseMoveEvent(QMouseEvent* e) override { Mouse(e, 2); }
+    void wheelEvent(QWheelEvent* e) override;
+    void leaveEvent(QEvent*) override;
+
+private:
+    void Mouse(QMouseEvent* e, int kind);
+    TChartControl::Impl& FImpl;
+};
+
+struct TChartControl::Impl {
+    TPaintHost& host;
+    QPointer<ChartWidget> widget;
+    bool ownsWidget = false;
+    TBitmap screen;
+    int paints = 0;
+    explicit Impl(TPaintHost& h) : host(h) {}
+};
+
+void ChartWidget::paintEvent(QPaintEvent*) {
+    const int w = width(), h = height();
+    if (FImpl.screen.Width() != w || FImpl.screen.Height() != h) FImpl.screen.SetSize(w, h);
+    ++FImpl.paints;
+    QPainter painter(this);
+    try {
+        FImpl.host.HostPaint(FImpl.screen.Canvas(), TRect{0, 0, w, h});
+        painter.drawImage(0, 0, ImageOf(FImpl.screen));
+    } catch (const std::exception& e) {
+        // A failing draw shows its reason instead of taking the program down.
+        painter.fillRect(rect(), Qt::white);
+        painter.setPen(Qt::red);
+        painter.drawText(rect(), Qt::AlignCenter | Qt::TextWordWrap, QString::fromUtf8(e.what()));
+    }
+}
+
+void ChartWidget::resizeEvent(QResizeEvent* e) {
+    FImpl.host.HostResize(e->size().width(), e->size().height());
+    update();
+}
+
+void ChartWidget::Mouse(QMouseEvent* e, int kind) {
+    const QPoint p = e->position().toPoint();
+    const TShiftState shift = ShiftOf(e->modifiers(), e->buttons());
+    TMouseButton button = mbLeft;
+    try {
+        if (kind == 2) {
+            FImpl.host.HostMouseMove(shift, p.x(), p.y());
+        } else if (ButtonOf(e->button(), button)) {
+            if (kind == 0)
+                FImpl.host.HostMouseDown(button, shift | (e->type() == QEvent::MouseButtonDblClick ? static_cast<TShiftState>(ssDouble) : 0u), p.x(), p.y());
+            else
+                FImpl.host.HostMouseUp(button, shift, p.x(), p.y());
+        }
+    } catch (const std::exception&) {
+        // mouse handling of a chart never escapes into the event loop
+    }
+    e->accept();
+}
+
+void ChartWidget::wheelEvent(QWheelEvent* e) {
+    const QPoint p = e->position().toPoint();
+    bool used = false;
+    try {
+        used = FImpl.host.HostMouseWheel(ShiftOf(e->modifiers(), e->buttons()), e->angleDelta().y(), p.x(), p.y());
+    } catch (const std::exception&) {
+    }
+    if (used)
+        e->accept();
+    else
+        e->ignore();
+}
+
+void ChartWidget::leaveEvent(QEvent*) {
+    try {
+        FImpl.host.HostMouseLeave();
+    } catch (const std::exception&) {
+    }
+}
+
+TChartControl::TChartControl(TPaintHost& host, QWidget* parent) : FHost(host), FImpl(std::make_unique<Impl>(host)) {
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance())) {
+        if (QCoreApplication::instance()) throw Exception("The chart control needs a widget application.");
+        EnsureWidgetApplication();
+    }
+    FImpl->widget = new ChartWidget(*FImpl, parent);
+    FImpl->ownsWidget = parent == nullptr;
+    host.HostSetParented(true);
+    host.HostResize(FImpl->widget->width(), FImpl->widget->height());
+    QPointer<ChartWidget> widget = FImpl->widget;
+    host.RequestRepaint = [widget] {
+        if (widget) widget->update();
+    };
+}
+
+TChartControl::~TChartControl() {
+    FHost.RequestRepaint = nullptr;
+    FHost.HostSetParented(false);
+    if (FImpl->ownsWidget && FImpl->widget) delete FImpl->widget.data();
+}
+
+QWidget* TChartControl::Widget() const { return FImpl->widget.data(); }
+
+int TChartControl::PaintCount() const { return FImpl->paints; }
+
+std::unique_ptr<TBitmap> RenderToBitmap(TPaintHost& host, int width, int height) {
+    width = std::max(width, 0);
+    height = std::max(height, 0);
+    host.HostResize(width, height);
+    auto bitmap = std::make_unique<TBitmap>(width, height);
+    host.HostPaint(bitmap->Canvas(), TRect{0, 0, width, height});
+    return bitmap;
+}
+
+bool SaveBitmapToPng(const TBitmap& bitmap, const std::string& fileName) {
+    if (bitmap.Empty()) return false;
+    return ImageOf(bitmap).save(QString::fromStdString(fileName), "PNG");
+}
+
+bool LoadBitmapFromPng(TBitmap& bitmap, const std::string& fileName) {
+    QImage image;
+    if (!image.load(QString::fromStdString(fileName), "PNG")) return false;
+    image = image.convertToFormat(QImage::Format_RGB32);
+    bitmap.SetSize(image.width(), image.height());
+    for (int y = 0; y < image.height(); ++y) {
+        auto* line = bitmap.ScanLine(y);
+        const auto* src = reinterpret_cast<const std::uint32_t*>(image.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x) line[x] = src[x] | 0xFF000000u;
+    }
+    return true;
+}
