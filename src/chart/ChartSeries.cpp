@@ -7,6 +7,7 @@
 #include <random>
 
 #include "AxisPanel.h"
+#include "Chart.h"
 #include "ChartAxis.h"
 #include "ChartMessages.h"
 #include "ChartUtils.h"
@@ -438,8 +439,21 @@ void TChartSeries::DrawVisibleValues() {
 }
 
 void TChartSeries::DrawLegendShape(int index, const TRect& rect) {
-    // drawn by the chart's canvas, which the chart panel provides
-    (void)index, (void)rect;
+    (void)index;
+    if (!FParent) return;
+    TCanvas3D& canvas = FParent->Canvas();
+    TCanvas* device = canvas.Canvas();
+    if (!device) return;
+    canvas.DrawRectangle(rect);
+    // a symbol in the chart's own back colour would vanish: outline it
+    const TColor back = FParent->BackColor();
+    if (device->Brush().Color() == back) {
+        const TColor penColor = device->Pen().Color();
+        if (back == clBlack) device->Pen().SetColor(clWhite);
+        device->Brush().SetStyle(bsClear);
+        canvas.DrawRectangle(rect);
+        device->Pen().SetColor(penColor);
+    }
 }
 
 void TChartSeries::DrawMark(int index, const std::string& text, TSeriesMarkPosition* position) {
@@ -624,10 +638,36 @@ void TChartSeries::DeletePoints(int start, int count, bool renumber) {
 }
 
 std::string TChartSeries::LegendItemText(int style, int index) const {
-    // the legend's text styles build on the mark texts of the series marks
-    (void)style;
-    if (index >= 0 && index < FPointLabels.Count() && !FPointLabels.Label(index).empty()) return FPointLabels.Label(index);
-    return SeriesTitle();
+    index = LegendToValueIndex(index);
+    if (index < 0 || index >= PointCount()) return {};
+    const std::string separator(1, '\x06');  // the legend's column separator
+    const std::string& label = FPointLabels.Label(index);
+    const double v = PrimaryValueAt(index);
+    auto valueText = [&] {
+        if (PrimaryValues()->DateTime()) return FormatDateTime(DefaultDateTimeFormat(v), v);
+        return FormatFloat(FValueFormat, v);
+    };
+    auto percentText = [&] {
+        const double total = PrimaryValues()->AbsValueSum();
+        return FormatFloat(FPercentFormat, total == 0 ? 100 : v * 100 / total);
+    };
+    auto xText = [&] {
+        const double x = FXValues->ValueAt(index);
+        return FHorizAxisRef ? FHorizAxisRef->FormatAxisLabel(x) : FormatFloat(FValueFormat, x);
+    };
+    switch (style) {
+    case ltsPlain: return label;
+    case ltsLeftValue: return label.empty() ? valueText() : valueText() + separator + label;
+    case ltsRightValue: return label.empty() ? valueText() : label + separator + valueText();
+    case ltsLeftPercent: return label.empty() ? percentText() : percentText() + separator + label;
+    case ltsRightPercent: return label.empty() ? percentText() : label + separator + percentText();
+    case ltsXValue: return xText();
+    case ltsValue: return valueText();
+    case ltsPercent: return percentText();
+    case ltsXAndValue: return xText() + separator + valueText();
+    case ltsXAndPercent: return xText() + separator + percentText();
+    default: return label;
+    }
 }
 
 double TChartSeries::HighestX() const { return FXValues->HighestValue(); }
@@ -681,9 +721,36 @@ bool TChartSeries::DrawsInFront() const {
 
 void TChartSeries::DrawLegendItem(int index, const TRect& rect) {
     if (index == -1 && FColorEachPoint) return;
-    TColor c = index == -1 ? FSeriesColor : LegendItemColor(index);
-    if (c == clNone) return;
-    DrawLegendShape(index, rect);
+    if (!FParent) return;
+    TCanvas3D& canvas = FParent->Canvas();
+    TCanvas* device = canvas.Canvas();
+    if (!device) return;
+    const TColor color = index == -1 ? FSeriesColor : LegendItemColor(index);
+    device->Brush().SetColor(color);
+    if (color == clNone) return;
+    canvas.SelectPen(*Pen());
+    auto* chart = dynamic_cast<TCustomChart*>(FParent);
+    TColor backColor = chart ? chart->LegendColor : FParent->BackColor();
+    TBrushStyle brushStyle = Brush()->Style();
+    PrepareLegendSymbol(index, backColor, brushStyle);
+    if (chart && chart->LegendPen) canvas.SelectPen(*chart->LegendPen);
+    if (backColor == SeriesDefaultColor) backColor = FParent->BackColor();
+    // the symbol style is the series brush's only while the symbol is drawn
+    const TBrushStyle oldStyle = Brush()->Style();
+    const bool restyle = Brush()->Bitmap() == nullptr && brushStyle != oldStyle;
+    const bool repaint = FParent->AutoRepaint();
+    FParent->SetAutoRepaint(false);
+    if (restyle) Brush()->SetStyle(brushStyle);
+    canvas.SelectBrush(*Brush(), color, backColor);
+    try {
+        DrawLegendShape(index, rect);
+    } catch (...) {
+        if (restyle) Brush()->SetStyle(oldStyle);
+        FParent->SetAutoRepaint(repaint);
+        throw;
+    }
+    if (restyle) Brush()->SetStyle(oldStyle);
+    FParent->SetAutoRepaint(repaint);
 }
 
 void TChartSeries::SetSeriesFunction(TPlotFunction* function) {
