@@ -239,8 +239,8 @@ void TReindexRun::Execute() {
         FinalizeIndexFile(*IndexStream);
         IndexStream->Flush();
         IndexStream.reset();
-        R.Trace("(i) Index successfully created");
         TFileHandle::RenameReplace(TempName, IndexName);
+        R.Trace("(i) Index successfully created");
     } catch (...) {
         IndexStream.reset();
         if (TFileHandle::Exists(TempName)) {

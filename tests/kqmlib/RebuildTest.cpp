@@ -321,3 +321,21 @@ TEST(RebuildTest, IndexesTheOpenRecordingEvenWhenItsNameNowLeadsElsewhere) {
     ASSERT_EQ(narvi_reindex(H.Get()), 0) << LastError();
     EXPECT_EQ(IndexEntries(IdxOf(Rec.Path())), AllRecords(Rec.Records()));
 }
+
+TEST(RebuildTest, RecordingWithoutRecords) {
+    {
+        TTestRecording Rec(ZA14Header());
+        Rec.Write({}, false);
+        THandle H(Rec.Path());
+        ASSERT_EQ(narvi_reindex(H.Get()), 0) << LastError();
+        EXPECT_EQ(ReadFileBytes(IdxOf(Rec.Path())).size(), 12u);
+        EXPECT_NE(H.Read().Code, 0);
+    }
+    {
+        TTestRecording Rec(TRecHeader{});
+        Rec.Write({}, false);
+        THandle H(Rec.Path());
+        EXPECT_NE(narvi_reindex(H.Get()), 0);
+        EXPECT_EQ(LastError(), "Not enough time synchronization records");
+    }
+}
