@@ -347,9 +347,33 @@ struct TCanvas::Impl {
         }
     }
 
-    // Appends the pixels from (x0, y0) towards (x1, y1), the end pixel left out. Only the
-    // steps that can land on the bitmap are visited, so far-away end points cost nothing.
+    // Appends the pixels from (x0, y0) towards (x1, y1), the end pixel left out; step counts
+    // pattern pixels on from earlier segments. Only the steps that can land on the bitmap
+    // are visited, so far-away end points cost nothing.
     void thinSegment(std::vector<QPoint>& out, int x0, int y0, int x1, int y1, long long& step) const {
+        const long long n = std::max(std::llabs(static_cast<long long>(x1) - x0),
+                                     std::llabs(static_cast<long long>(y1) - y0));
+        constexpr int far = 1 << 24;
+        auto isFar = [](int v) { return v < -far || v > far; };
+        if (isFar(x0) || isFar(y0) || isFar(x1) || isFar(y1)) {
+            // Cut to a box far beyond the bitmap first, so that the integer steps below stay
+            // small; the slope changes by well under a pixel where it can be seen.
+            QPointF a(x0, y0), b(x1, y1);
+            const QRectF box(-far, -far, 2.0 * far + bmp.image.width(), 2.0 * far + bmp.image.height());
+            if (clipSegment(a, b, box)) {
+                const int ax = qRound(a.x()), ay = qRound(a.y());
+                const bool xMajor = std::llabs(static_cast<long long>(x1) - x0) >= std::llabs(static_cast<long long>(y1) - y0);
+                const long long skipped = xMajor ? std::llabs(static_cast<long long>(ax) - x0)
+                                                 : std::llabs(static_cast<long long>(ay) - y0);
+                rasterize(out, ax, ay, qRound(b.x()), qRound(b.y()), step + skipped);
+            }
+        } else {
+            rasterize(out, x0, y0, x1, y1, step);
+        }
+        step += n;
+    }
+
+    void rasterize(std::vector<QPoint>& out, int x0, int y0, int x1, int y1, long long step) const {
         const std::vector<int>& pattern = dashPattern(owner.FPen.Style());
         long long period = 0;
         for (int v : pattern) period += v;
@@ -373,9 +397,8 @@ struct TCanvas::Impl {
             kMax = std::min(kMax, major0);
         }
         for (long long k = kMin; k <= kMax; ++k) {
-            // Nearest minor coordinate, halves rounded up.
-            const __int128 num = static_cast<__int128>(2 * k) * aMinor + n;
-            const long long minor = minor0 + sMinor * static_cast<long long>(num / (2 * n));
+            // Nearest minor coordinate, halves rounded up (all terms below 2^52).
+            const long long minor = minor0 + sMinor * ((2 * k * aMinor + n) / (2 * n));
             if (minor < 0 || minor >= limitMinor) continue;
             if (period > 0) {
                 long long pos = (step + k) % period;
@@ -392,7 +415,6 @@ struct TCanvas::Impl {
             const long long major = major0 + sMajor * k;
             out.emplace_back(static_cast<int>(xMajor ? major : minor), static_cast<int>(xMajor ? minor : major));
         }
-        step += n;
     }
 
     // Paints the pixels as horizontal or vertical runs, one rectangle each, in one call.
