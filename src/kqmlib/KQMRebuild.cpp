@@ -221,10 +221,12 @@ void TReindexRun::Execute() {
     R.FIndex.reset();
     R.Reset();
     const std::int64_t StreamPos1 = R.FStream->Seek(0, soCurrent);
+    bool TempCreated = false;
 
     try {
         try {
             IndexStream = std::make_unique<TFileStreamBuffered>(TempName, fmCreate, INDEX_BUFFER);
+            TempCreated = true;
             R.Trace("(i) Index creation started");
             WriteIndexHeader_1_1(*IndexStream);
             {
@@ -243,7 +245,8 @@ void TReindexRun::Execute() {
         R.Trace("(i) Index successfully created");
     } catch (...) {
         IndexStream.reset();
-        if (TFileHandle::Exists(TempName)) {
+        // Only what this run created goes; a file it could not create is not its own.
+        if (TempCreated && TFileHandle::Exists(TempName)) {
             try {
                 TFileHandle::Delete(TempName);
             } catch (const std::exception&) {

@@ -339,3 +339,19 @@ TEST(RebuildTest, RecordingWithoutRecords) {
         EXPECT_EQ(LastError(), "Not enough time synchronization records");
     }
 }
+
+TEST(RebuildTest, IndexThatCannotBeWrittenFailsWithTheFilesReasonAndKeepsTheOldOne) {
+    TTestRecording Rec(ZA14Header());
+    Rec.Write(Shots(20), false);
+    const std::string Idx = IdxOf(Rec.Path());
+    THandle H(Rec.Path());
+    ASSERT_EQ(narvi_reindex(H.Get()), 0) << LastError();
+    const std::vector<std::uint8_t> Before = ReadFileBytes(Idx);
+    std::filesystem::create_directory(Idx + ".tmp");  // where the new index would be written
+
+    EXPECT_EQ(narvi_reindex(H.Get()), 4);
+    EXPECT_NE(LastError().find(Idx + ".tmp"), std::string::npos) << LastError();
+    EXPECT_EQ(ReadFileBytes(Idx), Before);
+    EXPECT_TRUE(std::filesystem::is_directory(Idx + ".tmp"));
+    EXPECT_EQ(H.Seek(20), 0) << LastError();
+}
