@@ -1,0 +1,669 @@
+#include "LineSeries.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <typeinfo>
+
+#include "AxisPanel.h"
+#include "ChartAxis.h"
+#include "ChartMessages.h"
+#include "PlotCanvas.h"
+
+// ---------------------------------------------------------------------------
+TSeriesPointer::TSeriesPointer(TChartSeries* series)
+    : TPlotCustomShapeBrushPen(series ? series->ParentChart() : nullptr), FSeries(series) {
+    FGradient.OnChange = ChangeHandler();
+}
+
+void TSeriesPointer::Assign(const TPersistent* source) {
+    if (const auto* s = dynamic_cast<const TSeriesPointer*>(source)) {
+        FDark3D = s->FDark3D;
+        FDraw3D = s->FDraw3D;
+        FGradient.Assign(&s->FGradient);
+        FHorizSize = s->FHorizSize;
+        FVertSize = s->FVertSize;
+        FInflateMargins = s->FInflateMargins;
+        FStyle = s->FStyle;
+    }
+    TPlotCustomShapeBrushPen::Assign(source);
+}
+
+void TSeriesPointer::SetHorizSize(int value) {
+    if (value <= 0) throw ChartException(PlotConst().ErrPointerSize);
+    SetValue(FHorizSize, value);
+}
+
+void TSeriesPointer::SetVertSize(int value) {
+    if (value <= 0) throw ChartException(PlotConst().ErrPointerSize);
+    SetValue(FVertSize, value);
+}
+
+void TSeriesPointer::PrepareCanvas(TCanvas3D& canvas, TColor color) {
+    const TChartPen& pen = Pen();
+    if (pen.Visible()) {
+        if (pen.Color() == SeriesDefaultColor)
+            canvas.SelectPen(pen, color);
+        else
+            canvas.SelectPen(pen);
+    } else if (TCanvas* device = canvas.Canvas()) {
+        device->Pen().SetStyle(psClear);
+    }
+    const TChartBrush& brush = Brush();
+    TColor fill = brush.Color();
+    if (fill == SeriesDefaultColor) fill = brush.Style() == bsSolid ? color : clBlack;
+    canvas.SelectBrush(brush, fill, color);
+}
+
+void TSeriesPointer::FillGradient(TCanvas3D& canvas, const TRect& r, TColor color, const TPoint* clip, int count,
+                                  bool ellipse) {
+    if (!FGradient.Visible()) return;
+    FGradient.SetEndColor(color);
+    if (ellipse)
+        canvas.ClipToEllipse(r);
+    else if (clip)
+        canvas.ClipToPolygon(clip, count);
+    try {
+        FGradient.Draw(canvas, r);
+    } catch (...) {
+        if (ellipse || clip) canvas.RemoveClipping();
+        throw;
+    }
+    if (ellipse || clip) canvas.RemoveClipping();
+}
+
+namespace {
+
+TRect BoundsOf(const TPoint* p, int count) {
+    TRect r{p[0].x, p[0].y, p[0].x, p[0].y};
+    for (int i = 1; i < count; ++i) {
+        r.Left = std::min(r.Left, p[i].x);
+        r.Top = std::min(r.Top, p[i].y);
+        r.Right = std::max(r.Right, p[i].x);
+        r.Bottom = std::max(r.Bottom, p[i].y);
+    }
+    return r;
+}
+
+}  // namespace
+
+void TSeriesPointer::DrawPointer(TCanvas3D& canvas, bool is3D, int x, int y, int h, int v, TColor color,
+                                 TSeriesPointerStyle style, int z) {
+    if (style == psNothing) return;
+    // On a 3D chart the 2D shapes are placed at the series' front plane.
+    if (is3D) {
+        const TPoint p = canvas.WorldToScreen(x, y, z);
+        x = p.x;
+        y = p.y;
+    }
+    const int l = x - h, r = x + h, t = y - v, b = y + v;
+    auto cross = [&] {
+        canvas.MoveToPoint(x, t);
+        canvas.LineToPoint(x, b + 1);
+        canvas.MoveToPoint(l, y);
+        canvas.LineToPoint(r + 1, y);
+    };
+    auto diagCross = [&] {
+        canvas.MoveToPoint(l, t);
+        canvas.LineToPoint(r + 1, b + 1);
+        canvas.MoveToPoint(r, t);
+        canvas.LineToPoint(l - 1, b + 1);
+    };
+    auto polygon = [&](std::initializer_list<TPoint> pts) {
+        const TPoint* p = pts.begin();
+        const int n = static_cast<int>(pts.size());
+        canvas.DrawPolygon(p, n - 1);
+        if (FGradient.Visible()) {
+            FillGradient(canvas, BoundsOf(p, n), color, p, n, false);
+        }
+    };
+    switch (style) {
+    case psRectangle:
+        canvas.DrawRectangle(l, t, r + 1, b + 1);
+        if (FGradient.Visible()) FillGradient(canvas, TRect{l, t, r + 1, b + 1}, color, nullptr, 0, false);
+        break;
+    case psCircle:
+        canvas.DrawEllipse(l, t, r, b);
+        if (FGradient.Visible()) FillGradient(canvas, TRect{l, t, r, b}, color, nullptr, 0, true);
+        break;
+    case psTriangle:
+        polygon({TPoint{l, b}, TPoint{r, b}, TPoint{x, t}});
+        break;
+    case psDownTriangle:
+        polygon({TPoint{l, t}, TPoint{r, t}, TPoint{x, b}});
+        break;
+    case psCross:
+        cross();
+        break;
+    case psDiagCross:
+        diagCross();
+        break;
+    case psStar:
+        cross();
+        diagCross();
+        break;
+    case psDiamond:
+        polygon({TPoint{l, y}, TPoint{x, t}, TPoint{r, y}, TPoint{x, b}});
+        break;
+    case psSmallDot: {
+        TCanvas* device = canvas.Canvas();
+        canvas.SetPixelColor(x, y, device ? device->Brush().Color() : color);
+        break;
+    }
+    case psNothing:
+        break;
+    case psLeftTriangle:
+        polygon({TPoint{l, y}, TPoint{r, b}, TPoint{r, t}});
+        break;
+    case psRightTriangle:
+        polygon({TPoint{r, y}, TPoint{l, b}, TPoint{l, t}});
+        break;
+    }
+}
+
+// ---------------------------------------------------------------------------
+TCustomSeries::TCustomSeries(TComponent* owner)
+    : TCustomLineSeries(owner), FPointer(std::make_unique<TSeriesPointer>(this)) {
+    SetDrawBetweenPoints(true);
+    FOutLine.OnChange = [this](TObject*) { RepaintChart(); };
+}
+
+TCustomSeries::~TCustomSeries() = default;
+
+void TCustomSeries::Assign(const TPersistent* source) {
+    if (const auto* s = dynamic_cast<const TCustomSeries*>(source)) {
+        FPointer->Assign(s->FPointer.get());
+        FOutLine.Assign(&s->FOutLine);
+        FClickableLine = s->FClickableLine;
+        FColorEachLine = s->FColorEachLine;
+        FDark3D = s->FDark3D;
+        FInvertedStairs = s->FInvertedStairs;
+        FLineHeight = s->FLineHeight;
+        FStacked = s->FStacked;
+        FStairs = s->FStairs;
+    }
+    TCustomLineSeries::Assign(source);
+}
+
+void TCustomSeries::SetParentChart(TCustomAxisPanel* value) {
+    TCustomLineSeries::SetParentChart(value);
+    FPointer->SetParentChart(ParentChart());
+}
+
+void TCustomSeries::GetHorizMargins(int& left, int& right) {
+    left = right = 0;
+    if (FPointer->Visible() && FPointer->InflateMargins()) left = right = FPointer->HorizSize() + 1;
+    if (FStairs) left = right = std::max(left, LinePen()->Width());
+    if (FOutLine.Visible()) left = right = std::max(left, FOutLine.Width());
+}
+
+void TCustomSeries::GetVertMargins(int& top, int& bottom) {
+    top = bottom = 0;
+    if (FPointer->Visible() && FPointer->InflateMargins()) top = bottom = FPointer->VertSize() + 1;
+    if (FStairs) {
+        top = std::max(top, LinePen()->Width());
+        bottom = std::max(bottom, LinePen()->Width());
+    }
+    if (FOutLine.Visible()) {
+        top = std::max(top, FOutLine.Width());
+        bottom = std::max(bottom, FOutLine.Width());
+    }
+    if (ParentChart() && ParentChart()->View3D() && FLineHeight > 0) bottom = std::max(bottom, FLineHeight);
+}
+
+void TCustomSeries::CalcZOrder() {
+    if (FStacked != cssNone && FStacked != cssOverlap && ParentChart() && ZOrderSetting() == -1) {
+        // shares the depth slot of the series stacked before it
+        for (TChartSeries* s : ParentChart()->SeriesList()) {
+            if (s == this) break;
+            if (s->Active() && StacksWith(s)) {
+                SetComputedZOrder(ParentChart()->MaxZOrder());
+                return;
+            }
+        }
+    }
+    TCustomLineSeries::CalcZOrder();
+}
+
+void TCustomSeries::SetStacked(TCustomSeriesStack value) {
+    if (FStacked == value) return;
+    FStacked = value;
+    if (TCustomAxisPanel* chart = ParentChart()) {
+        for (TChartSeries* s : chart->SeriesList()) {
+            auto* c = dynamic_cast<TCustomSeries*>(s);
+            if (!c || c == this) continue;
+            const std::type_info& kind = typeid(*c);
+            if (kind == typeid(*this) || kind == typeid(TCustomSeries)) c->FStacked = value;
+        }
+    }
+    RepaintChart();
+}
+
+bool TCustomSeries::StacksWith(const TChartSeries* other) const {
+    const auto* o = dynamic_cast<const TCustomSeries*>(other);
+    if (!o) return false;
+    const std::type_info& kind = typeid(*o);
+    return kind == typeid(*this) || kind == typeid(TCustomSeries) || typeid(*this) == typeid(TCustomSeries);
+}
+
+// Sum of the positive values at index of the active series stacked with this one,
+// before this one (upToThis) or all of them.
+double TCustomSeries::StackTotal(int index, bool upToThis) const {
+    double sum = 0;
+    if (!ParentChart()) return sum;
+    for (TChartSeries* s : ParentChart()->SeriesList()) {
+        if (upToThis && s == this) break;
+        if (!s->Active() || (s != this && !StacksWith(s)) || index >= s->PointCount()) continue;
+        const double v = s->PrimaryValueAt(index);
+        if (v > 0) sum += v;
+    }
+    return sum;
+}
+
+double TCustomSeries::StackedValue(int index) const {
+    const double own = PrimaryValueAt(index);
+    const double below = StackTotal(index, true) + own;
+    if (FStacked == cssStack100) {
+        const double total = StackTotal(index, false);
+        return total == 0 ? 100.0 : below * 100.0 / total;
+    }
+    return below;
+}
+
+int TCustomSeries::PointScreenX(int index) const {
+    if (!ValuesVertical() && (FStacked == cssStack || FStacked == cssStack100) && GetHorizAxis())
+        return GetHorizAxis()->ValueToPixel(StackedValue(index));
+    return TCustomLineSeries::PointScreenX(index);
+}
+
+int TCustomSeries::PointScreenY(int index) const {
+    if (ValuesVertical() && (FStacked == cssStack || FStacked == cssStack100) && GetVertAxis())
+        return GetVertAxis()->ValueToPixel(StackedValue(index));
+    return TCustomLineSeries::PointScreenY(index);
+}
+
+double TCustomSeries::HighestY() const {
+    if (ValuesVertical()) {
+        if (FStacked == cssStack100) return 100;
+        if (FStacked == cssStack) {
+            double m = 0;
+            for (int i = 0; i < PointCount(); ++i) m = i == 0 ? StackedValue(i) : std::max(m, StackedValue(i));
+            return m;
+        }
+    }
+    return TCustomLineSeries::HighestY();
+}
+
+double TCustomSeries::LowestY() const {
+    if (ValuesVertical() && FStacked == cssStack100) return 0;
+    return TCustomLineSeries::LowestY();
+}
+
+double TCustomSeries::HighestX() const {
+    if (!ValuesVertical()) {
+        if (FStacked == cssStack100) return 100;
+        if (FStacked == cssStack) {
+            double m = 0;
+            for (int i = 0; i < PointCount(); ++i) m = i == 0 ? StackedValue(i) : std::max(m, StackedValue(i));
+            return m;
+        }
+    }
+    return TCustomLineSeries::HighestX();
+}
+
+double TCustomSeries::LowestX() const {
+    if (!ValuesVertical() && FStacked == cssStack100) return 0;
+    return TCustomLineSeries::LowestX();
+}
+
+int TCustomSeries::OriginPosition(int index) const {
+    if (FStacked == cssStack || FStacked == cssStack100) {
+        const double base = FStacked == cssStack100 && StackTotal(index, false) != 0
+                                ? StackTotal(index, true) * 100.0 / StackTotal(index, false)
+                                : StackTotal(index, true);
+        TChartAxis* a = ValuesVertical() ? GetVertAxis() : GetHorizAxis();
+        return a ? a->ValueToPixel(base) : 0;
+    }
+    if (ValuesVertical()) {
+        TChartAxis* a = GetVertAxis();
+        if (!a) return 0;
+        return a->Inverted() ? a->StartPixel() : a->EndPixel();
+    }
+    TChartAxis* a = GetHorizAxis();
+    if (!a) return 0;
+    return a->Inverted() ? a->EndPixel() : a->StartPixel();
+}
+
+TSeriesPointerStyle TCustomSeries::PointerStyleOf(int index) const {
+    if (OnGetPointerStyle) return OnGetPointerStyle(const_cast<TCustomSeries*>(this), index);
+    return FPointer->Style();
+}
+
+bool TCustomSeries::PointerHit(int index, int px, int py, int x, int y) const {
+    return PointerStyleOf(index) != psNothing && std::abs(px - x) < FPointer->HorizSize() &&
+           std::abs(py - y) < FPointer->VertSize();
+}
+
+void TCustomSeries::DrawPointer(int x, int y, int index, TColor color) {
+    TCustomAxisPanel* chart = ParentChart();
+    if (!chart) return;
+    TCanvas3D& canvas = chart->Canvas();
+    FPointer->PrepareCanvas(canvas, color);
+    FPointer->DrawPointer(canvas, chart->View3D(), x, y, FPointer->HorizSize(), FPointer->VertSize(), color,
+                          PointerStyleOf(index), SeriesStartZ);
+}
+
+void TCustomSeries::SelectLinePen(TCanvas3D& canvas, TColor color) {
+    if (FOutlinePass) {
+        canvas.SelectPen(FOutLine);
+        if (TCanvas* device = canvas.Canvas()) {
+            device->Pen().SetWidth(2 * FOutLine.Width() + 2);
+            device->Brush().SetStyle(bsClear);
+        }
+        return;
+    }
+    TColor c = FColorEachLine ? color : SeriesColor();
+    if (ParentChart() && ParentChart()->Monochrome()) c = clWhite;
+    canvas.SelectPen(*LinePen(), c);
+    if (TCanvas* device = canvas.Canvas()) device->Brush().SetStyle(bsClear);
+}
+
+void TCustomSeries::DrawVisibleValues() {
+    if (FOutLine.Visible() && FDrawLine) {
+        // The outline pass draws the lines only, wider and in the outline's colour,
+        // without touching the series' own pen or colour.
+        FOutlinePass = true;
+        FPointer->SetVisibleQuietly(false);
+        try {
+            TCustomLineSeries::DrawVisibleValues();
+        } catch (...) {
+            FOutlinePass = false;
+            FPointer->SetVisibleQuietly(true);
+            throw;
+        }
+        FOutlinePass = false;
+        FPointer->SetVisibleQuietly(true);
+    }
+    TCustomLineSeries::DrawVisibleValues();
+}
+
+void TCustomSeries::DrawSegment(int index, int x, int y, TColor color, bool withPointers, bool last) {
+    TCustomAxisPanel* chart = ParentChart();
+    TCanvas3D& canvas = chart->Canvas();
+    if ((x != PrevX || y != PrevY) && color != clNone && FDrawLine) {
+        SelectLinePen(canvas, color);
+        if (chart->View3D()) {
+            const int z = SeriesStartZ;
+            if (FStairs) {
+                if (FInvertedStairs) {
+                    canvas.DrawLineAtDepth(PrevX, PrevY, PrevX, y, z);
+                    canvas.DrawLineAtDepth(PrevX, y, x, y, z);
+                } else {
+                    canvas.DrawLineAtDepth(PrevX, PrevY, x, PrevY, z);
+                    canvas.DrawLineAtDepth(x, PrevY, x, y, z);
+                }
+            } else {
+                canvas.DrawLineAtDepth(PrevX, PrevY, x, y, z);
+            }
+        } else {
+            canvas.MoveToPoint(PrevX, PrevY);
+            if (FStairs) {
+                if (FInvertedStairs)
+                    canvas.LineToPoint(PrevX, y);
+                else
+                    canvas.LineToPoint(x, PrevY);
+            }
+            canvas.LineToPoint(x, y);
+        }
+    }
+    if (!withPointers || !FPointer->Shown()) return;
+    // Each non-null point gets its marker once, after the line that leaves it,
+    // also when no line is drawn (a null point follows, or both share a pixel).
+    if (PrevPointerPending && PrevColor != clNone) DrawPointer(PrevX, PrevY, PrevIndex, PrevColor);
+    PrevPointerPending = false;
+    if (last && color != clNone) DrawPointer(x, y, index, color);
+}
+
+void TCustomSeries::DrawPoint(int index) {
+    TCustomAxisPanel* chart = ParentChart();
+    if (!chart) return;
+    TCanvas3D& canvas = chart->Canvas();
+    const TColor color = PointColor(index);
+    const int x = PointScreenX(index);
+    const int y = PointScreenY(index);
+    if (TCanvas* device = canvas.Canvas()) {
+        if (device->Pen().Color() != clBlack) device->Pen().SetColor(clBlack);
+        device->Brush().SetColor(color);
+    }
+    const bool forward = DrawsForward();
+    const int first = forward ? FirstVisible() : LastVisible();
+    const int last = forward ? LastVisible() : FirstVisible();
+    if (index == first || PrevIndex == -1) {
+        // a new pass: nothing carries over from the previous one
+        PrevColor = clNone;
+        PrevPointerPending = false;
+    }
+    if (PrevColor == clNone) {
+        PrevX = x;
+        PrevY = y;
+    }
+    OriginPos = OriginPosition(index);
+    const bool isLast = index == last;
+    if (index == first) {
+        if (FDark3D) {
+            const TView3DOptions& o = chart->View3DOptions();
+            DarkSlope = o.HorizOffset() == 0 ? 1.0 : std::abs(static_cast<double>(o.VertOffset()) / o.HorizOffset());
+        }
+        if (index == FirstVisible() && index > 0 && FDrawLine) {
+            const int before = index - 1;
+            TChartAxis* h = GetHorizAxis();
+            TChartAxis* v = GetVertAxis();
+            if (h && v) {
+                if (v->Logarithmic()) {
+                    PrevX = PointScreenX(before);
+                    PrevY = PointScreenY(before);
+                } else {
+                    const TRect& r = chart->PlotRect();
+                    PrevX = h->Inverted() ? r.Right : r.Left;
+                    if (FStairs) {
+                        PrevY = PointScreenY(before);
+                    } else {
+                        const double x0 = XValueAt(before), x1 = XValueAt(index);
+                        if (x0 == x1) {
+                            PrevY = PointScreenY(before);
+                        } else {
+                            const double y0 = YValueAt(before), y1 = YValueAt(index);
+                            const double edge = h->PixelToValue(PrevX);
+                            PrevY = v->ValueToPixel(y0 + (y1 - y0) * (edge - x0) / (x1 - x0));
+                        }
+                    }
+                }
+                if (PointColor(before) != clNone) DrawSegment(index, x, y, color, false, false);
+            }
+        }
+        if (FPointer->Shown()) {
+            if (isLast) {
+                if (color != clNone) DrawPointer(x, y, index, color);
+            } else {
+                PrevPointerPending = color != clNone;
+            }
+        }
+    } else {
+        DrawSegment(index, x, y, color, true, isLast);
+        PrevPointerPending = !isLast && color != clNone;
+    }
+    PrevX = x;
+    PrevY = y;
+    PrevOriginPos = OriginPos;
+    PrevColor = color;
+    PrevIndex = isLast ? -1 : index;
+}
+
+void TCustomSeries::DrawLegendShape(int index, const TRect& rect) {
+    TCustomAxisPanel* chart = ParentChart();
+    if (!chart) return;
+    TCanvas3D& canvas = chart->Canvas();
+    const TColor color = index == -1 ? SeriesColor() : LegendItemColor(index);
+    const int midY = (rect.Top + rect.Bottom) / 2;
+    const int midX = (rect.Left + rect.Right) / 2;
+    const bool line = FDrawLine && LinePen()->Visible();
+    if (FPointer->Visible()) {
+        if (FDrawLine) {
+            SelectLinePen(canvas, color);
+            canvas.MoveToPoint(rect.Left, midY);
+            canvas.LineToPoint(rect.Right, midY);
+        }
+        int h, v;
+        if (line) {
+            h = std::min(FPointer->HorizSize(), rect.Width() / 3);
+            v = std::min(FPointer->VertSize(), rect.Height() / 3);
+        } else {
+            h = std::min(FPointer->HorizSize(), rect.Width() / 2 + 1);
+            v = std::min(FPointer->VertSize(), rect.Height() / 2 + 1);
+        }
+        FPointer->PrepareCanvas(canvas, color);
+        FPointer->DrawPointer(canvas, false, midX, midY, h, v, color, PointerStyleOf(index < 0 ? 0 : index));
+        return;
+    }
+    if (FDrawLine) {
+        SelectLinePen(canvas, color);
+        canvas.MoveToPoint(rect.Left, midY);
+        canvas.LineToPoint(rect.Right, midY);
+        return;
+    }
+    TCustomLineSeries::DrawLegendShape(index, rect);
+}
+
+namespace {
+
+// Whether (x, y) lies on the segment from a to b, within one pixel.
+bool OnSegment(int x, int y, int ax, int ay, int bx, int by) {
+    if (x < std::min(ax, bx) - 1 || x > std::max(ax, bx) + 1 || y < std::min(ay, by) - 1 || y > std::max(ay, by) + 1)
+        return false;
+    const double dx = bx - ax, dy = by - ay;
+    const double len = std::hypot(dx, dy);
+    if (len == 0) return x == ax && y == ay;
+    return std::abs(dy * (x - ax) - dx * (y - ay)) / len <= 1.0;
+}
+
+}  // namespace
+
+int TCustomSeries::PointAtPixel(int x, int y) const {
+    if (FirstVisible() < 0) return -1;
+    if (ParentChart() && ParentChart()->View3D()) ParentChart()->Canvas().ScreenToWorld(x, y, SeriesStartZ);
+    int px = 0, py = 0;
+    for (int i = FirstVisible(); i <= LastVisible() && i < PointCount(); ++i) {
+        const int cx = PointScreenX(i), cy = PointScreenY(i);
+        if (FPointer->Visible() && PointerHit(i, cx, cy, x, y)) {
+            if (OnClickPointer) OnClickPointer(const_cast<TCustomSeries*>(this), i, x, y);
+            return i;
+        }
+        if (cx == x && cy == y) return i;
+        if (i > FirstVisible() && FClickableLine) {
+            const bool hit = FStairs ? (FInvertedStairs ? OnSegment(x, y, px, py, px, cy) || OnSegment(x, y, px, cy, cx, cy)
+                                                        : OnSegment(x, y, px, py, cx, py) || OnSegment(x, y, cx, py, cx, cy))
+                                     : OnSegment(x, y, px, py, cx, cy);
+            if (hit) return i - 1;
+        }
+        px = cx;
+        py = cy;
+    }
+    return -1;
+}
+
+// ---------------------------------------------------------------------------
+TLineSeries::TLineSeries(TComponent* owner) : TCustomSeries(owner) {
+    FDrawLine = true;
+    Pointer().SetVisible(false);
+    SetSinglePointResult(false);
+}
+
+void TLineSeries::Assign(const TPersistent* source) {
+    TCustomSeries::Assign(source);
+    if (!dynamic_cast<const TLineSeries*>(source)) Pointer().SetVisible(false);
+}
+
+void TLineSeries::EnumSubStyles(const std::function<void(const std::string&)>& callback) {
+    TCustomSeries::EnumSubStyles(callback);
+    if (!callback) return;
+    const TPlotConst& c = PlotConst();
+    for (const std::string* s : {&c.StyleStairs, &c.StylePoints, &c.StyleHeight, &c.StyleHollow, &c.StyleColors,
+                                 &c.StyleMarks, &c.StyleNoBorder})
+        callback(*s);
+}
+
+void TLineSeries::ApplySubStyle(TChartSeries* series, int index) {
+    auto* s = dynamic_cast<TLineSeries*>(series);
+    if (!s) return;
+    switch (index) {
+    case 1: s->SetStairs(true); break;
+    case 2: s->Pointer().SetVisible(true); break;
+    case 3: s->SetLineHeight(5); break;
+    case 4: s->SetLineBrush(bsClear); break;
+    case 5: s->SetColorEachPoint(true); break;
+    case 6: break;  // marks are drawn by the marks of the series kind that has them
+    case 7: s->Pen()->SetVisible(false); break;
+    default: break;
+    }
+}
+
+void TLineSeries::PrepareLegendSymbol(int index, TColor& backColor, TBrushStyle& brushStyle) {
+    (void)index, (void)backColor;
+    if (ParentChart()) ParentChart()->Canvas().SelectPen(*LinePen());
+    brushStyle = LineBrush();
+}
+
+// ---------------------------------------------------------------------------
+TPointSeries::TPointSeries(TComponent* owner) : TCustomSeries(owner) { ApplyPointSettings(); }
+
+void TPointSeries::ApplyPointSettings() {
+    Pointer().SetVisible(true);
+    FDrawArea = false;
+    FDrawLine = false;
+    SetClickableLine(false);
+}
+
+void TPointSeries::Assign(const TPersistent* source) {
+    TCustomSeries::Assign(source);
+    ApplyPointSettings();
+}
+
+void TPointSeries::SetColorEachPoint(bool value) {
+    TCustomSeries::SetColorEachPoint(value);
+    if (value) Pointer().Brush().SetColor(SeriesDefaultColor);
+}
+
+void TPointSeries::EnumSubStyles(const std::function<void(const std::string&)>& callback) {
+    TCustomSeries::EnumSubStyles(callback);
+    if (!callback) return;
+    const TPlotConst& c = PlotConst();
+    for (const std::string* s : {&c.StyleColors, &c.StyleMarks, &c.StyleHollow, &c.StyleNoBorder, &c.StyleGradient,
+                                 &c.StylePoint2D, &c.StyleTriangle, &c.StyleStar, &c.StyleCircle, &c.StyleDownTriangle,
+                                 &c.StyleCross, &c.StyleDiamond})
+        callback(*s);
+}
+
+void TPointSeries::ApplySubStyle(TChartSeries* series, int index) {
+    auto* s = dynamic_cast<TPointSeries*>(series);
+    if (!s) return;
+    TSeriesPointer& p = s->Pointer();
+    switch (index) {
+    case 1: s->SetColorEachPoint(true); break;
+    case 2: break;  // marks are drawn by the marks of the series kind that has them
+    case 3: p.Brush().SetStyle(bsClear); break;
+    case 4: p.Pen().SetVisible(false); break;
+    case 5: p.Gradient().SetVisible(true); break;
+    case 6: p.SetDraw3D(false); break;
+    case 7: p.SetStyle(psTriangle); break;
+    case 8: p.SetStyle(psStar); break;
+    case 9:
+        p.SetStyle(psCircle);
+        p.SetHorizSize(8);
+        p.SetVertSize(8);
+        break;
+    case 10: p.SetStyle(psDownTriangle); break;
+    case 11: p.SetStyle(psCross); break;
+    case 12: p.SetStyle(psDiamond); break;
+    default: break;
+    }
+}
