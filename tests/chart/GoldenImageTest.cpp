@@ -1,0 +1,119 @@
+// Whole charts without text, rendered headless and compared pixel by pixel with
+// the PNGs under tests/chart/golden/. After an intended change of the drawing,
+// regenerate them with NARVI_UPDATE_GOLDEN=1 set while running chart_tests, and
+// review the new pictures before committing them.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include "Chart.h"
+#include "ChartControl.h"
+#include "GuiApplication.h"
+
+namespace {
+
+const std::filesystem::path GoldenDir = std::filesystem::path(__FILE__).parent_path() / "golden";
+
+void NoLabels(TChart& chart) {
+    // value labels place the ticks and the grid; their texts stay hidden
+    for (TChartAxis* a : chart.AxesList().Items()) {
+        a->SetLabels(false);
+        a->SetLabelStyle(talValue);
+        a->SetTickOnLabelsOnly(false);
+    }
+}
+
+void FixRanges(TChart& chart) {
+    chart.BottomAxis()->SetAutomatic(false);
+    chart.BottomAxis()->SetAxisRange(0, 10);
+    chart.LeftAxis()->SetAutomatic(false);
+    chart.LeftAxis()->SetAxisRange(0, 100);
+}
+
+struct GoldenCase {
+    const char* name;
+    std::function<void(TChart&)> setUp;
+};
+
+const GoldenCase Cases[] = {
+    {"plain2d",
+     [](TChart& c) {
+         c.SetView3D(false);
+         c.BackWall().SetTransparent(false);
+         c.BackWall().SetColor(clWhite);
+     }},
+    {"framed",
+     [](TChart& c) {
+         c.SetView3D(false);
+         c.Gradient().SetVisible(true);
+         c.Gradient().SetStartColor(0xF0E0D0);
+         c.Gradient().SetEndColor(0x806040);
+         c.Border().SetVisible(true);
+         c.Border().SetWidth(3);
+         c.Border().SetColor(clNavy);
+         c.SetBorderRound(12);
+         c.SetBevelInner(bvLowered);
+         c.SetBevelWidth(2);
+         c.Shadow().SetHorizSize(4);
+         c.Shadow().SetVertSize(4);
+         c.Shadow().SetColor(clGray);
+         c.BackWall().SetTransparent(false);
+         c.BackWall().Gradient().SetVisible(true);
+         c.BottomAxis()->Grid().SetVisible(false);
+         c.LeftAxis()->MinorGrid().SetVisible(true);
+         c.LeftAxis()->MinorGrid().SetColor(clSilver);
+     }},
+    {"walls3d",
+     [](TChart& c) {
+         c.BackWall().SetTransparent(false);
+         c.BottomWall().SetSize(4);
+         c.LeftWall().SetColor(0xC0FFC0);
+     }},
+};
+
+TEST(GoldenImages, WholeChartsPixelExact) {
+    EnsureGuiApplication();
+    const bool update = std::getenv("NARVI_UPDATE_GOLDEN") != nullptr;
+    for (const GoldenCase& c : Cases) {
+        SCOPED_TRACE(c.name);
+        TChart chart;
+        NoLabels(chart);
+        FixRanges(chart);
+        c.setUp(chart);
+        std::unique_ptr<TBitmap> image = RenderToBitmap(chart, 240, 160);
+        ASSERT_FALSE(image->Empty());
+        const std::string file = (GoldenDir / (std::string(c.name) + ".png")).string();
+        if (update) {
+            std::filesystem::create_directories(GoldenDir);
+            ASSERT_TRUE(SaveBitmapToPng(*image, file));
+            continue;
+        }
+        TBitmap golden;
+        ASSERT_TRUE(LoadBitmapFromPng(golden, file)) << file << " (run with NARVI_UPDATE_GOLDEN=1 to create it)";
+        ASSERT_EQ(golden.Width(), image->Width());
+        ASSERT_EQ(golden.Height(), image->Height());
+        int differ = 0, fx = -1, fy = -1;
+        for (int y = 0; y < golden.Height(); ++y)
+            for (int x = 0; x < golden.Width(); ++x)
+                if (golden.GetPixel(x, y) != image->GetPixel(x, y) && differ++ == 0) {
+                    fx = x;
+                    fy = y;
+                }
+        if (differ) SaveBitmapToPng(*image, std::string(c.name) + ".actual.png");
+        EXPECT_EQ(differ, 0) << "first difference at " << fx << "," << fy << "; picture written to " << c.name << ".actual.png";
+
+        // The buffered repaint shows the very same picture.
+        TBitmap again(240, 160);
+        chart.Paint(again.Canvas(), TRect{0, 0, 240, 160});
+        int bufferDiffer = 0;
+        for (int y = 0; y < 160; ++y)
+            for (int x = 0; x < 240; ++x) bufferDiffer += again.GetPixel(x, y) != image->GetPixel(x, y);
+        EXPECT_EQ(bufferDiffer, 0);
+    }
+}
+
+}  // namespace
