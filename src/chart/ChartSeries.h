@@ -418,11 +418,15 @@ private:
     bool FStoreXValues = true;
 };
 
-// The function frame that computes a series from its sources. Only what the
-// series needs of it is declared here; the functions themselves derive from it.
+enum TFunctionPeriodAlign { paFirst, paCenter, paLast };
+enum TFunctionPeriodStyle { psNumPoints, psRange };
+
+// The function frame that computes a series from its sources, over the whole
+// range or period by period (SeriesFunction.cpp); the function kinds derive from it.
 class TPlotFunction : public TComponent {
 public:
     explicit TPlotFunction(TComponent* owner) : TComponent(owner) {}
+    void Assign(const TPersistent* source) override;
     TChartSeries* ParentSeries() const { return FParent; }
     void SetParentSeries(TChartSeries* value) { FParent = value; }
     // Whether the function can compute from this source series.
@@ -430,10 +434,42 @@ public:
     // Whether the function computes its points without a source.
     virtual bool NoSourceRequired() const { return false; }
     // Computes the points of the parent series from Source (none: from nothing).
-    virtual void AddPoints(TChartSeries* source) { (void)source; }
+    virtual void AddPoints(TChartSeries* source);
+
+    virtual void ComputePeriod(TChartSeries* source, int first, int last, double position);
+    virtual void ComputeWhole(TChartSeries* source, TChartValueList* list);
+    virtual void ComputeByPeriod(TChartSeries* source, TChartValueList* list);
+    virtual void Calculate(TChartSeries* source, TChartValueList* list);
+    virtual std::string EditorClassName() const { return "TPlotFunctionEditor"; }
+    // Value over the points first..last (-1, -1: all) of one source.
+    virtual double ComputeValue(TChartSeries* source, int first, int last);
+    // Value at one point index from several sources.
+    virtual double ComputeMany(const std::vector<TChartSeries*>& sources, int index);
+
+    // 0 means the whole range; a negative period raises ChartException.
+    double Period() const { return FPeriod; }
+    void SetPeriod(double value);
+    TFunctionPeriodAlign PeriodAlign() const { return FPeriodAlign; }
+    void SetPeriodAlign(TFunctionPeriodAlign value);
+    TFunctionPeriodStyle PeriodStyle() const { return FPeriodStyle; }
+    void SetPeriodStyle(TFunctionPeriodStyle value);
+    bool Suspended() const { return FSuspended; }
+    void SetSuspended(bool value) { FSuspended = value; }
+
+protected:
+    // Adds a computed value at a position along the source's other coordinate.
+    void AddFunctionPoint(bool vertical, double value, double position);
+    // The source's value list the function reads.
+    TChartValueList* ValueListOf(TChartSeries* source) const;
+    // Asks the series to compute its points again.
+    void Recalculate();
 
 private:
     TChartSeries* FParent = nullptr;
+    double FPeriod = 0;
+    TFunctionPeriodAlign FPeriodAlign = paCenter;
+    TFunctionPeriodStyle FPeriodStyle = psNumPoints;
+    bool FSuspended = false;
 };
 
 // A component that fills one series from an outside source.
