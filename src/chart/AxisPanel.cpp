@@ -522,6 +522,7 @@ void TCustomAxisPanel::DrawSeriesValues(TChartSeries* series) {
             throw;
         }
         if (clip) canvas.RemoveClipping();
+        if (series->PointCount() > 0) DrawSeriesMarks(series);
         series->DoAfterDrawValues();
         return;
     }
@@ -564,5 +565,8 @@ void TCustomAxisPanel::DrawSeriesValues(TChartSeries* series) {
     }
     if (clipped) canvas.RemoveClipping();
     for (TChartSeries* s : group)
-        if (s->FirstVisible() != -1) s->DoAfterDrawValues();
+        if (s->FirstVisible() != -1) {
+            if (s->PointCount() > 0) DrawSeriesMarks(s);
+            s->DoAfterDrawValues();
+        }
 }

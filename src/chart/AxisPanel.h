@@ -112,6 +112,8 @@ public:
     // Every shown axis, when axes are visible at all.
     void DrawAxes();
     void DrawSeriesValues(TChartSeries* series);
+    // The marks of a series after its points; the series marks fill it in.
+    virtual void DrawSeriesMarks(TChartSeries* series) { (void)series; }
     // Whether the series are drawn against axes (also when none is active).
     bool SeriesUseAxes() const;
     virtual void DrawTitlesAndLegend(bool beforeSeries) { (void)beforeSeries; }

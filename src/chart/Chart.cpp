@@ -168,6 +168,13 @@ void TCustomChart::Assign(const TPersistent* source) {
     TCustomAxisPanel::Assign(source);
 }
 
+void TCustomChart::SourceValueListNames(const TChartSeries* series,
+                                        const std::function<void(const std::string&)>& callback) const {
+    const auto* source = series ? dynamic_cast<const TChartSeries*>(series->DataSource()) : nullptr;
+    if (!source || !callback) return;
+    for (int i = 0; i < source->ValueLists().Count(); ++i) callback(source->ValueLists()[i]->Name());
+}
+
 void TCustomChart::SetBackColor(TColor value) {
     FWalls->Back.SetColor(value);
     if (HasParent() && !IsLoading()) FWalls->Back.Brush().SetStyle(bsSolid);

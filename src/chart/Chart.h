@@ -124,6 +124,9 @@ public:
     void DrawTitlesAndLegend(bool beforeSeries) override;
     void DrawWalls() override;
 
+    // Hands the names of the value lists of a series' source series to the callback.
+    void SourceValueListNames(const TChartSeries* series, const std::function<void(const std::string&)>& callback) const;
+
     // What the series draw their legend symbols with.
     TColor LegendColor = clWhite;
     TChartPen* LegendPen = nullptr;

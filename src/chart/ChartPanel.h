@@ -181,6 +181,7 @@ public:
     void HostMouseMove(TShiftState s, int x, int y) override { MouseMove(s, x, y); }
     bool HostMouseWheel(TShiftState s, int delta, int x, int y) override { return MouseWheel(s, delta, x, y); }
     void HostMouseLeave() override { MouseLeave(); }
+    int HostCornerRadius() const override { return HasParent() ? BorderRound() : 0; }
 
 protected:
     template <class T>

@@ -4,6 +4,8 @@
 #include <QImage>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPainterPath>
+#include <QRegion>
 #include <QPointer>
 #include <QResizeEvent>
 #include <QWheelEvent>
@@ -77,6 +79,11 @@ protected:
 
 private:
     void Mouse(QMouseEvent* e, int kind);
+    // Rounds the window's corners as the host asks; guarded against re-entry.
+    void ApplyShape();
+    int FShapeRadius = 0;
+    QSize FShapeSize;
+    bool FShaping = false;
     TChartControl::Impl& FImpl;
 };
 
@@ -89,7 +96,26 @@ struct TChartControl::Impl {
     explicit Impl(TPaintHost& h) : host(h) {}
 };
 
+void ChartWidget::ApplyShape() {
+    if (FShaping) return;
+    FShaping = true;
+    const int radius = std::max(0, FImpl.host.HostCornerRadius());
+    if (radius != FShapeRadius || (radius > 0 && size() != FShapeSize)) {
+        if (radius > 0) {
+            QPainterPath path;
+            path.addRoundedRect(QRectF(0, 0, width(), height()), radius, radius);
+            setMask(QRegion(path.toFillPolygon().toPolygon()));
+        } else {
+            clearMask();
+        }
+        FShapeRadius = radius;
+        FShapeSize = size();
+    }
+    FShaping = false;
+}
+
 void ChartWidget::paintEvent(QPaintEvent*) {
+    ApplyShape();
     const int w = width(), h = height();
     if (FImpl.screen.Width() != w || FImpl.screen.Height() != h) FImpl.screen.SetSize(w, h);
     ++FImpl.paints;
@@ -107,6 +133,7 @@ void ChartWidget::paintEvent(QPaintEvent*) {
 
 void ChartWidget::resizeEvent(QResizeEvent* e) {
     FImpl.host.HostResize(e->size().width(), e->size().height());
+    ApplyShape();
     update();
 }
 

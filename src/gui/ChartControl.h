@@ -31,6 +31,8 @@ public:
     // delta in wheel units (120 per notch); true when the host used it.
     virtual bool HostMouseWheel(TShiftState shift, int delta, int x, int y) = 0;
     virtual void HostMouseLeave() = 0;
+    // Corner radius of the window's shape; 0 or less: a plain rectangle.
+    virtual int HostCornerRadius() const { return 0; }
 
     // Set by the control: schedules a repaint of the control.
     std::function<void()> RequestRepaint;

@@ -4,6 +4,7 @@
 #include <QEvent>
 #include <QImage>
 #include <QMouseEvent>
+#include <QRegion>
 #include <QWheelEvent>
 #include <QWidget>
 #include <cstdio>
@@ -40,6 +41,7 @@ public:
         return true;
     }
     void HostMouseLeave() override { Log.push_back("leave"); }
+    int HostCornerRadius() const override { return Radius; }
 
     void Mouse(const char* what, TMouseButton b, TShiftState s, int x, int y) {
         char buf[96];
@@ -50,6 +52,7 @@ public:
     TColor Fill = clLime;
     bool Throw = false;
     bool Parented = false;
+    int Radius = 0;
     int Paints = 0;
     TRect Client{};
     std::vector<std::string> Log;
@@ -116,6 +119,24 @@ TEST(ChartControl, ForwardsMouseWheelAndLeave) {
         "leave",
     };
     EXPECT_EQ(host.Log, expected);
+}
+
+TEST(ChartControl, RoundCornersFollowTheHost) {
+    FakeHost host;
+    TChartControl control(host);
+    QWidget* w = control.Widget();
+    w->resize(100, 60);
+    w->show();
+    QApplication::processEvents();
+    EXPECT_TRUE(w->mask().isEmpty());
+    host.Radius = 20;
+    w->grab();
+    ASSERT_FALSE(w->mask().isEmpty());
+    EXPECT_FALSE(w->mask().contains(QPoint(0, 0))) << "the corner is cut";
+    EXPECT_TRUE(w->mask().contains(QPoint(50, 30)));
+    host.Radius = 0;
+    w->grab();
+    EXPECT_TRUE(w->mask().isEmpty());
 }
 
 TEST(ChartControl, HeadlessRenderAndPngRoundTrip) {
