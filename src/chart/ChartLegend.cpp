@@ -137,9 +137,9 @@ std::string TChartLegend::ItemText(int index) const {
     return text;
 }
 
-void TChartLegend::MakeTexts() {
+void TChartLegend::MakeTexts(bool measure) {
     FTexts.clear();
-    FColumnWidth[0] = FColumnWidth[1] = 0;
+    if (measure) FColumnWidth[0] = FColumnWidth[1] = 0;
     TCanvas3D& canvas = FChart->Canvas();
     auto add = [&](int v) {
         const std::string text = ItemText(v);
@@ -150,15 +150,16 @@ void TChartLegend::MakeTexts() {
             const std::size_t next = text.find(LegendColumnSeparator, sep + 1);
             cols[1] = text.substr(sep + 1, next == std::string::npos ? std::string::npos : next - sep - 1);
         }
-        for (int c = 0; c < 2; ++c)
-            FColumnWidth[c] = std::max(FColumnWidth[c], canvas.MeasureTextWidth(cols[static_cast<std::size_t>(c)]));
+        if (measure)
+            for (int c = 0; c < 2; ++c)
+                FColumnWidth[c] = std::max(FColumnWidth[c], canvas.MeasureTextWidth(cols[static_cast<std::size_t>(c)]));
         FTexts.push_back(cols);
     };
     if (FInverted)
         for (int v = FLastValue; v >= FFirstValue; --v) add(v);
     else
         for (int v = FFirstValue; v <= FLastValue; ++v) add(v);
-    FTextWidth = 2 * FBlankWidth - 1 + FColumnWidth[0] + FColumnWidth[1];
+    if (measure) FTextWidth = 2 * FBlankWidth - 1 + FColumnWidth[0] + FColumnWidth[1];
 }
 
 int TChartLegend::CalcSymbolWidth(int textWidth) const {
@@ -198,10 +199,10 @@ void TChartLegend::DrawLegend() {
         FRows = r.Top >= plot.Bottom || FItemHeight <= 0 ? 0 : std::min((plot.Bottom - 2 * penWidth - r.Top) / FItemHeight, FItemCount);
         FRows = std::max(FRows, 0);
         FLastValue = std::min(FItemCount, FRows) + FFirstValue - 1;
-        MakeTexts();
+        MakeTexts(true);
     } else {
         FLastValue = FFirstValue + FItemCount - 1;
-        MakeTexts();
+        MakeTexts(true);
         FSymbolWidth = CalcSymbolWidth(FTextWidth);
         if (!custom) {
             if (FAlignment == laBottom)
@@ -216,7 +217,8 @@ void TChartLegend::DrawLegend() {
         FLastValue = std::min(FItemCount, FColumns * FRows) + FFirstValue - 1;
     }
     if (FLastValue < FFirstValue) return;
-    if (!Vertical()) MakeTexts();  // only the listed items
+    // the widths stay those of every item; the list holds only the items shown
+    if (!Vertical() && static_cast<int>(FTexts.size()) != FLastValue - FFirstValue + 1) MakeTexts(false);
     const int height = FItemHeight * FRows + 2;
     if (FAlignment == laBottom && !custom)
         r.Top = r.Bottom - height;

@@ -161,7 +161,8 @@ protected:
     std::unique_ptr<TPlotGradient> NewGradient() const override;
 
 private:
-    void MakeTexts();
+    // Item texts from FirstValue to the last value; with measure, also the column widths.
+    void MakeTexts(bool measure);
     int CalcSymbolWidth(int textWidth) const;
     void DrawItem(int valueIndex, int position);
     void ReducePlot();

@@ -124,6 +124,30 @@ TEST(LegendLayout, RowsAndColumns) {
     }
 }
 
+TEST(LegendLayout, RowLimitCutsABottomLegend) {
+    LegendChart chart;
+    chart.AddSeries(25);
+    TChartLegend& legend = chart.Legend();
+    legend.SetAlignment(laBottom);
+    legend.SetMaxNumRows(3);
+    legend.SetInverted(true);
+    legend.Symbol().SetWidthUnits(lcsPixels);
+    legend.Symbol().SetWidth(54);
+    chart.OnGetLegendText = [](TCustomChart*, TLegendStyle, int index, std::string& text) { text = "#" + std::to_string(index); };
+    chart.DrawNow();
+    // "#24" is the widest text, so 3 characters set the column: 4 columns of 91 pixels
+    EXPECT_EQ(legend.TextWidth(), 2 * 6 - 1 + 18);
+    EXPECT_EQ(legend.Columns(), 4);
+    EXPECT_EQ(legend.Rows(), 3);
+    EXPECT_EQ(legend.LastValue(), 11);
+    std::vector<std::string> written;
+    for (const auto& c : chart.Recorder->Calls)
+        if (c.op == "WriteText") written.push_back(c.text);
+    ASSERT_EQ(written.size(), 12u);
+    EXPECT_EQ(written.front(), "#11") << "inverted: the last listed value first";
+    EXPECT_EQ(written.back(), "#0");
+}
+
 TEST(LegendLayout, PlacementAndPlotReduction) {
     LegendChart chart;
     chart.AddSeries(3);
