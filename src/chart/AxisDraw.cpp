@@ -337,9 +337,7 @@ public:
     // Writes a possibly multi-line text at (x, y) rotated by angle.
     void Label(int x, int y, const std::string& text, int angle) {
         const int h = V.TextLineHeight();
-        int lines = 0;
-        C.MultiLineTextWidth(text, lines);
-        const int n = std::max(lines, 1);
+        const int n = 1 + static_cast<int>(std::count(text.begin(), text.end(), LineSeparator));
         const bool other = A.FOtherSide;
         int align = TA_LEFT;
         if (A.FHorizontal) {
