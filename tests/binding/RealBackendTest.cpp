@@ -20,6 +20,9 @@ namespace {
 
 constexpr int kRecords = 6;
 
+// Hosts built for 32-bit x86 rely on the 24-byte block record.
+static_assert(sizeof(void*) != 4 || sizeof(NARVI_SBL_T) == 24);
+
 // Writes a recording of kRecords shots, each with one high-power sample block.
 std::string WriteRecording(const TTempDir& dir, const std::string& name, bool withIndex) {
     const std::string path = dir.File(name);
@@ -153,6 +156,7 @@ TEST(RealBackendTest, SeekAndReadToTheEnd) {
         for (int i = 0; i < kRecords + 1; ++i) {
             const TShot s = ReadShot(f);
             ASSERT_EQ(s.Count, 1u);
+            EXPECT_EQ(s.Size, sizeof(NARVI_SBL_T));
             ASSERT_NE(s.Sbl, nullptr);
             EXPECT_EQ(s.Sbl[0].CHANNEL, std::uint32_t(NARVI_CHANNEL_HP));
             EXPECT_EQ(s.Sbl[0].SAMPLE_COUNT, 8u);
