@@ -10,6 +10,7 @@
 #include "AxisPanel.h"
 #include "ChartLegend.h"
 #include "ChartShapes.h"
+#include "Zoom.h"
 
 enum TTitleAlignment { taLeftJustify, taRightJustify, taCenter };
 
@@ -131,6 +132,25 @@ public:
     TColor LegendColor = clWhite;
     TChartPen* LegendPen = nullptr;
 
+    // Zoom, undo zoom, panning and the wheel (Zoom.cpp).
+    TPlotZoom& Zoom() { return FZoom; }
+    TZoomPanning& Panning() { return FPanning; }
+    bool ScalesSaved() const { return FScalesSaved; }
+    const TAllAxisSavedScales& SavedScales() const { return FSavedScales; }
+    void ZoomToRect();
+    void ZoomToValues(double topMin, double topMax, double bottomMin, double bottomMax, double leftMin,
+                      double leftMax, double rightMin, double rightMax);
+    void UndoZoom() override;
+    void DrawZoomRectangle() override;
+    void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
+    void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
+    void MouseMove(TShiftState shift, int x, int y) override;
+    bool MouseWheel(TShiftState shift, int delta, int x, int y) override;
+    void MouseLeave() override;
+    TNotifyEvent OnZoom;
+    TNotifyEvent OnScroll;
+    TChartAllowScrollEvent OnAllowScroll;
+
     TChartClickAxis OnClickAxis;
     TChartClick OnClickBackground;
     TChartClick OnClickLegend;
@@ -153,6 +173,16 @@ private:
     std::unique_ptr<TChartWalls> FWalls;
     std::unique_ptr<TChartLegend> FLegend;
     TMouseButton FScrollMouseButton = mbRight;
+
+    // Zoom.cpp
+    void DrawZoomBand();
+    bool StartZoomOrPanning(TMouseButton button, TShiftState shift, int x, int y);
+    void SaveScales();
+    bool PanAxes(bool horizontal, int newPixel, int oldPixel);
+    TPlotZoom FZoom;
+    TZoomPanning FPanning;
+    bool FScalesSaved = false;
+    TAllAxisSavedScales FSavedScales;
 };
 
 class TChart : public TCustomChart {

@@ -243,6 +243,9 @@ public:
     void SetAllowPanning(TPanningMode value) { FAllowPanning = value; }
     bool Zoomed() const { return FZoomed; }
     void SetZoomed(bool value) { FZoomed = value; }
+    // Raises OnUndoZoom, repaints and clears the zoomed flag; charts first restore their axes.
+    virtual void UndoZoom();
+    TNotifyEvent OnUndoZoom;
 
     TNotifyEvent OnAfterDraw;
 

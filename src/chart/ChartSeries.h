@@ -10,6 +10,7 @@
 
 #include "ChartAttributes.h"
 #include "ChartComponent.h"
+#include "ChartControl.h"
 #include "ChartError.h"
 #include "Graphics.h"
 
@@ -187,6 +188,8 @@ enum TSeriesNotify { snClear = 0, snAdd = 1, snDelete = 2, snRefill = 3, snModif
 inline constexpr std::uint8_t sfDelete = 1, sfModify = 2, sfAdd = 4, sfClear = 8;
 
 using TSeriesEvent = std::function<void(TChartSeries* sender)>;
+using TSeriesClick = std::function<void(TChartSeries* sender, int valueIndex, TMouseButton button, TShiftState shift,
+                                        int x, int y)>;
 using TSeriesOnBeforeAdd = std::function<bool(TChartSeries* sender)>;
 using TSeriesOnAfterAdd = std::function<void(TChartSeries* sender, int valueIndex)>;
 
@@ -359,6 +362,8 @@ public:
     TSeriesOnAfterAdd OnAfterAdd;
     TSeriesOnBeforeAdd OnBeforeAdd;
     TSeriesEvent OnClearValues;
+    TSeriesClick OnClick;
+    TSeriesClick OnDblClick;
 
     // The chart's notifications: the series was added to or removed from it.
     virtual void AddedToChart();

@@ -1,0 +1,349 @@
+// Mouse handling of a chart: clicks on its parts, the zoom rubber band, undo
+// zoom, panning with the scroll button and the mouse wheel.
+
+#include <cstdlib>
+#include <utility>
+
+#include "Chart.h"
+#include "ChartAxis.h"
+#include "Zoom.h"
+
+namespace {
+
+// Rectangles take their left and top edges, not their right and bottom ones.
+bool Inside(const TRect& r, int x, int y) { return x >= r.Left && x < r.Right && y >= r.Top && y < r.Bottom; }
+
+constexpr double AnimationDivisor = 3.0;
+constexpr double WheelStepPercent = 3.0;
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+void TZoomPanning::Check() {
+    if (X1 < X0) std::swap(X0, X1);
+    if (Y1 < Y0) std::swap(Y0, Y1);
+}
+
+TPlotZoomPen::TPlotZoomPen(TNotifyEvent onChange) : TChartPen(std::move(onChange)) { SetColor(clWhite); }
+
+TPlotZoomBrush::TPlotZoomBrush(TNotifyEvent onChange) : TChartBrush(std::move(onChange)) {
+    SetColor(clWhite);
+    SetStyle(bsClear);
+}
+
+void TPlotZoom::Assign(const TPersistent* source) {
+    const auto* z = dynamic_cast<const TPlotZoom*>(source);
+    if (!z) return TPersistent::Assign(source);
+    Allow = z->Allow;
+    Animated = z->Animated;
+    AnimatedSteps = z->AnimatedSteps;
+    SetBrush(z->BrushIfAny());
+    Direction = z->Direction;
+    KeyShift = z->KeyShift;
+    MouseButton = z->MouseButton;
+    SetPen(z->PenIfAny());
+}
+
+TPlotZoomPen& TPlotZoom::Pen() {
+    if (!FPen) FPen = std::make_unique<TPlotZoomPen>();
+    return *FPen;
+}
+
+void TPlotZoom::SetPen(const TChartPen* value) {
+    if (!value)
+        FPen.reset();
+    else
+        Pen().Assign(value);
+}
+
+TPlotZoomBrush& TPlotZoom::Brush() {
+    if (!FBrush) FBrush = std::make_unique<TPlotZoomBrush>();
+    return *FBrush;
+}
+
+void TPlotZoom::SetBrush(const TChartBrush* value) {
+    if (!value)
+        FBrush.reset();
+    else
+        Brush().Assign(value);
+}
+
+// ---------------------------------------------------------------------------
+void TCustomPlotPanelExtended::UndoZoom() {
+    if (OnUndoZoom) OnUndoZoom(this);
+    Invalidate();
+    SetZoomed(false);
+}
+
+// ---------------------------------------------------------------------------
+void TCustomChart::SaveScales() {
+    FSavedScales.clear();
+    for (TChartAxis* a : AxesList().Items()) {
+        if (a == DepthAxis() || a->IsDepthAxis()) continue;
+        FSavedScales.push_back(
+            {a, a->Automatic(), a->AutomaticMinimum(), a->AutomaticMaximum(), a->Minimum(), a->Maximum()});
+    }
+    FScalesSaved = true;
+}
+
+void TCustomChart::UndoZoom() {
+    if (FScalesSaved) {
+        for (const TAxisSavedScales& s : FSavedScales) {
+            // an axis freed since the scales were saved is simply gone
+            if (AxesList().IndexOf(s.Axis) < 0) continue;
+            // The range goes first: setting it switches every automatic flag off,
+            // which would lose a partly automatic axis' flags.
+            if (!s.Automatic) s.Axis->SetAxisRange(s.Minimum, s.Maximum);
+            s.Axis->SetAutomatic(s.Automatic);
+            s.Axis->SetAutomaticMinimum(s.AutomaticMinimum);
+            s.Axis->SetAutomaticMaximum(s.AutomaticMaximum);
+        }
+        FSavedScales.clear();
+        FScalesSaved = false;
+    }
+    TCustomAxisPanel::UndoZoom();
+}
+
+void TCustomChart::ZoomToRect() {
+    FZoom.Check();
+    ZoomToValues(TopAxis()->PixelToValue(FZoom.X0), TopAxis()->PixelToValue(FZoom.X1),
+                 BottomAxis()->PixelToValue(FZoom.X0), BottomAxis()->PixelToValue(FZoom.X1),
+                 LeftAxis()->PixelToValue(FZoom.Y1), LeftAxis()->PixelToValue(FZoom.Y0),
+                 RightAxis()->PixelToValue(FZoom.Y1), RightAxis()->PixelToValue(FZoom.Y0));
+}
+
+void TCustomChart::ZoomToValues(double topMin, double topMax, double bottomMin, double bottomMax, double leftMin,
+                                double leftMax, double rightMin, double rightMax) {
+    if (!FScalesSaved) SaveScales();
+    struct Target {
+        TChartAxis* axis;
+        double minimum, maximum;
+    } targets[] = {{LeftAxis(), leftMin, leftMax},
+                   {RightAxis(), rightMin, rightMax},
+                   {TopAxis(), topMin, topMax},
+                   {BottomAxis(), bottomMin, bottomMax}};
+    if (FZoom.Animated) {
+        for (int step = 1; step < FZoom.AnimatedSteps; ++step) {
+            for (const Target& t : targets) {
+                TChartAxis* a = t.axis;
+                a->SetAxisRange(a->Minimum() + (t.minimum - a->Minimum()) / AnimationDivisor,
+                                a->Maximum() - (a->Maximum() - t.maximum) / AnimationDivisor);
+            }
+            Invalidate();
+        }
+    }
+    for (const Target& t : targets) t.axis->SetAxisRange(t.minimum, t.maximum);
+    SetZoomed(true);
+    if (OnZoom) OnZoom(this);
+}
+
+void TCustomChart::DrawZoomRectangle() {
+    if (FZoom.Active) DrawZoomBand();
+}
+
+void TCustomChart::DrawZoomBand() {
+    TCanvas3D& canvas = Canvas();
+    TCanvas* device = canvas.Canvas();
+    if (!device) return;
+    const TColor b = ColorToRGB(BackColor());
+    TPlotZoomBrush* brush = FZoom.BrushIfAny();
+    if (brush)
+        canvas.SelectBrush(*brush, ColorToRGB(brush->Color()) ^ (0xFFFFFF - b), clNone);
+    else
+        device->Brush().SetStyle(bsClear);
+    TPlotZoomPen& pen = FZoom.Pen();
+    pen.SetMode(pmNotXor);
+    canvas.SelectPen(pen, ColorToRGB(pen.Color()) ^ (0xFFFFFF - b));
+    device->Pen().SetMode(pmNotXor);
+    if (!brush || brush->Style() == bsClear) canvas.SetBackgroundMode(TRANSPARENT);
+    canvas.DrawRectangle(FZoom.X0, FZoom.Y0, FZoom.X1, FZoom.Y1);
+    // whatever draws next must not exclusive-or into the picture
+    device->Pen().SetMode(pmCopy);
+    // shown from the picture as it now is, without drawing the chart again
+    if (RequestRepaint) RequestRepaint();
+}
+
+bool TCustomChart::StartZoomOrPanning(TMouseButton button, TShiftState shift, int x, int y) {
+    if (!SeriesUseAxes()) return false;
+    bool started = false;
+    if (FZoom.Allow && button == FZoom.MouseButton && (shift & FZoom.KeyShift) == FZoom.KeyShift) {
+        if (FZoom.Direction == tzdVertical) x = PlotRect().Left;
+        if (FZoom.Direction == tzdHorizontal) y = PlotRect().Top;
+        FZoom.Activate(x, y);
+        if (FZoom.Direction == tzdVertical) FZoom.X1 = PlotRect().Right;
+        if (FZoom.Direction == tzdHorizontal) FZoom.Y1 = PlotRect().Bottom;
+        DrawZoomBand();
+        started = true;
+    }
+    if (AllowPanning() != pmNone && button == ScrollMouseButton()) {
+        FPanning.Activate(x, y);
+        started = true;
+    }
+    return started;
+}
+
+void TCustomChart::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
+    TCustomAxisPanel::MouseDown(button, shift, x, y);
+    if (CancelMouse || FZoom.Active || FPanning.Active) return;
+    CancelMouse = false;
+    for (TPlotCustomTool* tool : std::vector<TPlotCustomTool*>(Tools().Items())) {
+        if (!tool->Active()) continue;
+        tool->ChartMouseNotify(pmeDown, button, shift, x, y);
+        if (CancelMouse) return;
+    }
+
+    // Each click event takes the click unless its handler clears CancelMouse.
+    bool handled = false;
+    auto raise = [&](const std::function<void()>& handler) {
+        CancelMouse = true;
+        handler();
+        handled = CancelMouse;
+    };
+    bool found = false;
+    if (Legend().Visible() && Legend().Clicked(x, y) != -1) {
+        found = true;
+        if (Legend().CheckBoxesShown() && Legend().ToggleCheckBoxAt(x, y)) handled = true;
+        if (OnClickLegend) raise([&] { OnClickLegend(this, button, shift, x, y); });
+    }
+    if (!found) {
+        const auto& series = SeriesList();
+        for (auto it = series.rbegin(); it != series.rend() && !found; ++it) {
+            TChartSeries* s = *it;
+            if (!s->Active() || !(s->OnClick || s->OnDblClick || OnClickSeries)) continue;
+            const int index = s->PointAtPixel(x, y);
+            if (index == -1) continue;
+            found = true;
+            CancelMouse = false;
+            const TSeriesClick& own = (shift & ssDouble) ? s->OnDblClick : s->OnClick;
+            if (own) own(s, index, button, shift, x, y);
+            handled = CancelMouse;
+            if (OnClickSeries) raise([&] { OnClickSeries(this, s, index, button, shift, x, y); });
+            if (!handled) handled = StartZoomOrPanning(button, shift, x, y);
+        }
+    }
+    if (!found) {
+        for (TChartAxis* a : AxesList().Items()) {
+            if (!a->AxisClicked(x, y)) continue;
+            found = true;
+            if (OnClickAxis) raise([&] { OnClickAxis(this, a, button, shift, x, y); });
+            if (!handled) handled = StartZoomOrPanning(button, shift, x, y);
+            break;
+        }
+    }
+    if (!found) {
+        for (TChartTitle* t : {&Title(), &SubTitle(), static_cast<TChartTitle*>(&Foot()),
+                               static_cast<TChartTitle*>(&SubFoot())}) {
+            if (!t->Visible() || t->Text().empty() || !Inside(t->ShapeBounds(), x, y)) continue;
+            found = true;
+            if (OnClickTitle) raise([&] { OnClickTitle(this, t, button, shift, x, y); });
+            if (!handled) handled = StartZoomOrPanning(button, shift, x, y);
+            break;
+        }
+    }
+    if (!found && Inside(PlotRect(), x, y) && ActiveSeriesCount() > 0) {
+        found = true;
+        if (OnClickBackground) raise([&] { OnClickBackground(this, button, shift, x, y); });
+        if (!handled) handled = StartZoomOrPanning(button, shift, x, y);
+    }
+    if (!handled && OnClickBackground) raise([&] { OnClickBackground(this, button, shift, x, y); });
+    CancelMouse = false;
+}
+
+bool TCustomChart::PanAxes(bool horizontal, int newPixel, int oldPixel) {
+    if (newPixel == oldPixel) return false;
+    const TPanningMode mode = AllowPanning();
+    if (mode != pmBoth && mode != (horizontal ? pmHorizontal : pmVertical)) return false;
+    for (TChartAxis* a : std::vector<TChartAxis*>(AxesList().Items())) {
+        if (a == DepthAxis() || a->IsDepthAxis() || a->Horizontal() != horizontal) continue;
+        // the value under the pointer stays under the pointer
+        const double d = a->PixelToValue(oldPixel) - a->PixelToValue(newPixel);
+        double minimum = a->Minimum() + d, maximum = a->Maximum() + d;
+        bool allow = true;
+        if (OnAllowScroll) OnAllowScroll(a, minimum, maximum, allow);
+        if (allow) a->SetAxisRange(minimum, maximum);
+    }
+    return true;
+}
+
+void TCustomChart::MouseMove(TShiftState shift, int x, int y) {
+    TCustomAxisPanel::MouseMove(shift, x, y);
+    if (!IsDesigning()) {
+        for (TPlotCustomTool* tool : std::vector<TPlotCustomTool*>(Tools().Items())) {
+            if (!tool->Active()) continue;
+            tool->ChartMouseNotify(pmeMove, mbLeft, shift, x, y);
+            if (CancelMouse) break;
+        }
+    }
+    if (CancelMouse) return;
+    if (FZoom.Active) {
+        if (FZoom.Direction == tzdVertical) x = PlotRect().Right;
+        if (FZoom.Direction == tzdHorizontal) y = PlotRect().Bottom;
+        if (x != FZoom.X1 || y != FZoom.Y1) {
+            DrawZoomBand();
+            FZoom.X1 = x;
+            FZoom.Y1 = y;
+            DrawZoomBand();
+        }
+    } else if (FPanning.Active) {
+        if (!Inside(PlotRect(), x, y)) {
+            FPanning.Active = false;
+        } else if (x != FPanning.X1 || y != FPanning.Y1) {
+            // Each step is measured from the last pointer position; ordering the
+            // corners first would measure from an older one after a move left or up.
+            if (!FScalesSaved) SaveScales();
+            const bool h = PanAxes(true, x, FPanning.X1);
+            const bool v = PanAxes(false, y, FPanning.Y1);
+            FPanning.X1 = x;
+            FPanning.Y1 = y;
+            if (h || v) {
+                if (OnScroll) OnScroll(this);
+                Invalidate();
+            }
+        }
+    }
+}
+
+void TCustomChart::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
+    CancelMouse = false;
+    TCustomAxisPanel::MouseUp(button, shift, x, y);
+    if (FZoom.Active && button == FZoom.MouseButton) {
+        FZoom.Active = false;
+        DrawZoomBand();
+        if (FZoom.Direction == tzdVertical) x = PlotRect().Right;
+        if (FZoom.Direction == tzdHorizontal) y = PlotRect().Bottom;
+        FZoom.X1 = x;
+        FZoom.Y1 = y;
+        if (std::abs(FZoom.X1 - FZoom.X0) > FZoom.MinimumPixels && std::abs(FZoom.Y1 - FZoom.Y0) > FZoom.MinimumPixels) {
+            if (FZoom.X1 > FZoom.X0 && FZoom.Y1 > FZoom.Y0)
+                ZoomToRect();
+            else
+                UndoZoom();
+            Invalidate();
+        }
+    }
+    FPanning.Active = false;
+    for (TPlotCustomTool* tool : std::vector<TPlotCustomTool*>(Tools().Items())) {
+        if (!tool->Active()) continue;
+        tool->ChartMouseNotify(pmeUp, button, shift, x, y);
+        if (CancelMouse) break;
+    }
+}
+
+bool TCustomChart::MouseWheel(TShiftState shift, int delta, int x, int y) {
+    const bool result = TCustomAxisPanel::MouseWheel(shift, delta, x, y);
+    if (delta == 0) return result;
+    // saved as before a pan, so that undo zoom brings the automatic ranges back
+    if (!FScalesSaved) SaveScales();
+    // a positive delta turns the wheel up, away from the user
+    const double direction = delta < 0 ? 1.0 : -1.0;
+    for (TChartAxis* a : std::vector<TChartAxis*>(AxesList().Items())) {
+        if (a->Horizontal() || a == DepthAxis() || a->IsDepthAxis()) continue;
+        a->ScrollAxis(direction * (a->Maximum() - a->Minimum()) * WheelStepPercent * 0.01, false);
+    }
+    return result;
+}
+
+void TCustomChart::MouseLeave() {
+    TCustomAxisPanel::MouseLeave();
+    FPanning.Active = false;
+}
