@@ -112,12 +112,6 @@ TMatrix4D TransformMatrixMake4D(const TMatrix3D& M, const TVector3D& Translation
     return MatrixMake4D(M, Translation);
 }
 
-double PointDistance(const TPoint& P1, const TPoint& P2) {
-    // Squares of 32-bit coordinate differences do not fit 32-bit integers.
-    const Ext dx = Ext(std::int64_t(P1.X) - P2.X), dy = Ext(std::int64_t(P1.Y) - P2.Y);
-    return double(std::sqrt(dx * dx + dy * dy));
-}
-
 TMatrix3F VectorMultiply(const TVector3F& V1, const TVector3F& V2) {
     TMatrix3F r;
     for (int i = 0; i < 3; ++i)

@@ -11,6 +11,7 @@
 // new value. Nothing here throws.
 
 #include <array>
+#include <concepts>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -41,10 +42,12 @@ using PMatrix3D = TMatrix3D*;
 using PMatrix4F = TMatrix4F*;
 using PMatrix4D = TMatrix4D*;
 
-// Integer point with 32-bit coordinates, as screen code hands them over.
-struct TPoint {
-    std::int32_t X = 0;
-    std::int32_t Y = 0;
+// Integer points (the GUI layer's TPoint, with int members x and y) are taken
+// by shape, so that this library does not depend on the GUI layer.
+template <class P>
+concept IntegerPoint = requires(const P& p) {
+    { p.x } -> std::convertible_to<std::int64_t>;
+    { p.y } -> std::convertible_to<std::int64_t>;
 };
 
 // Component indices.
@@ -284,7 +287,8 @@ inline TMatrix3F D2S(const TMatrix3D& m) { return vector_detail::ConvertMat<floa
 
 inline TVector2F VectorMake2F(float X, float Y) { return {X, Y}; }
 inline TVector2D VectorMake2D(double X, double Y) { return {X, Y}; }
-inline TVector2D VectorMake2D(const TPoint& P) { return {double(P.X), double(P.Y)}; }
+template <IntegerPoint P>
+TVector2D VectorMake2D(const P& Point) { return {double(Point.x), double(Point.y)}; }
 inline TVector3D VectorMake3D(double X, double Y, double Z) { return {X, Y, Z}; }
 inline void MakeVector3D(TVector3D& V, double X, double Y, double Z) { V = {X, Y, Z}; }
 inline TVector3D VectorMake3D(const TVector4D& V) { return {V[0], V[1], V[2]}; }
@@ -354,7 +358,13 @@ inline double VectorDistance2(const TVector4D& V1, const TVector4D& V2) {
 inline double PointDistance(const TVector2D& P1, const TVector2D& P2) { return VectorLength(VectorSubtract(P1, P2)); }
 inline double PointDistance(const TVector3D& P1, const TVector3D& P2) { return VectorLength(VectorSubtract(P1, P2)); }
 inline double PointDistance(const TVector4D& P1, const TVector4D& P2) { return VectorLength(VectorSubtract(P1, P2)); }
-double PointDistance(const TPoint& P1, const TPoint& P2);
+template <IntegerPoint P>
+double PointDistance(const P& P1, const P& P2) {
+    // Squares of 32-bit coordinate differences do not fit 32-bit integers.
+    const auto dx = vector_detail::Ext(std::int64_t(P1.x) - std::int64_t(P2.x));
+    const auto dy = vector_detail::Ext(std::int64_t(P1.y) - std::int64_t(P2.y));
+    return double(std::sqrt(dx * dx + dy * dy));
+}
 
 inline double VectorAngleCosine(const TVector4D& V1, const TVector4D& V2) { return double(vector_detail::Dot(V1, V2) / (vector_detail::Ext(VectorLength(V1)) * VectorLength(V2))); }
 inline double VectorAngleCosine(const TVector4F& V1, const TVector4F& V2) { return double(vector_detail::Dot(V1, V2) / (vector_detail::Ext(VectorLength(V1)) * VectorLength(V2))); }

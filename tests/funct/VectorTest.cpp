@@ -22,6 +22,12 @@ void ExpectMatrixNear(const M& actual, const M& expected, double eps = 1e-9) {
             EXPECT_NEAR(actual[i][j], expected[i][j], eps) << "element " << i << "," << j;
 }
 
+// Shaped like the GUI layer's integer point.
+struct TScreenPoint {
+    int x = 0;
+    int y = 0;
+};
+
 const TMatrix4D kGeneral4{{{2, -1, 0, 3}, {1, 4, -2, 0}, {0, 5, 1, -1}, {3, 0, 2, 6}}};
 
 TEST(VectorTest, NormalizeGuardsZeroAndScalesToUnitLength) {
@@ -71,12 +77,12 @@ TEST(VectorTest, ProductsAndMeasures) {
     EXPECT_EQ(outer[2][1], 15.0f);
 
     // Integer points far apart: the squared differences do not fit 32 bits.
-    EXPECT_DOUBLE_EQ(PointDistance(TPoint{-2000000000, 0}, TPoint{2000000000, 0}), 4e9);
-    EXPECT_DOUBLE_EQ(PointDistance(TPoint{1, 1}, TPoint{4, 5}), 5.0);
+    EXPECT_DOUBLE_EQ(PointDistance(TScreenPoint{-2000000000, 0}, TScreenPoint{2000000000, 0}), 4e9);
+    EXPECT_DOUBLE_EQ(PointDistance(TScreenPoint{1, 1}, TScreenPoint{4, 5}), 5.0);
 }
 
 TEST(VectorTest, ConstructionAndConversion) {
-    ExpectNear(VectorMake2D(TPoint{-3, 7}), TVector2D{-3, 7});
+    ExpectNear(VectorMake2D(TScreenPoint{-3, 7}), TVector2D{-3, 7});
     ExpectNear(VectorMake3D(TVector4D{1, 2, 3, 4}), TVector3D{1, 2, 3});
     ExpectNear(VectorMake3F(TVector4D{1.5, 2, 3, 4}), TVector3F{1.5f, 2, 3});
     ExpectNear(VectorMake4D(TVector3F{1, 2, 3}, 1), TVector4D{1, 2, 3, 1});
