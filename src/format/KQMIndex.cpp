@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "Stream.h"
+#include "Buffer.h"
 
 namespace {
 
@@ -12,6 +12,11 @@ std::uint64_t LE(const std::uint8_t* p, int n) {
     for (int i = n - 1; i >= 0; --i) v = (v << 8) | p[i];
     return v;
 }
+
+// Reading a recording visits the entries of a record and its neighbours, one
+// after the other; a window of a few hundred entries serves them from memory
+// and costs a random seek little more than reading one entry would.
+constexpr std::int32_t INDEX_LOOK_AHEAD = 8192;
 
 std::int32_t RecordSize(std::uint16_t Major, std::uint16_t Minor) {
     if (Major == 1 && Minor == 0) return 13;
@@ -46,7 +51,7 @@ std::string TIndex::IndexFileName(const std::string& FileIdx) {
 void TIndex::Open(const std::string& FileIdx) {
     const std::string Name = IndexFileName(FileIdx);
     try {
-        Stream = std::make_unique<TFileStream>(Name, fmOpenRead | fmShareDenyWrite);
+        Stream = std::make_unique<TFileStreamBuffered>(Name, fmOpenRead | fmShareDenyWrite, INDEX_LOOK_AHEAD);
     } catch (const Exception& E) {
         IndexError(E.Message(), 1);
     }

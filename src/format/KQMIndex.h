@@ -11,7 +11,7 @@
 #include "Exception.h"
 #include "Format.h"
 
-class TFileStream;
+class TFileStreamBuffered;
 
 // Header: header size (4), version major (2), version minor (2), flags (4).
 constexpr std::int32_t INDEX_HEADER_SIZE = 12;
@@ -70,7 +70,7 @@ public:
     std::uint16_t FHeaderMajor = 0;
     std::uint16_t FHeaderMinor = 0;
     std::uint32_t FHeaderSize = 0;
-    std::unique_ptr<TFileStream> Stream;
+    std::unique_ptr<TFileStreamBuffered> Stream;
     std::int64_t FStart = 0;
     std::vector<std::uint8_t> FData;
     std::int64_t FBlock = 0;

@@ -62,6 +62,22 @@ void TFileStreamBuffered::Flush() {
     FAvail = FAhead;
 }
 
+void TFileStreamBuffered::SetLookAhead(std::int32_t LookAhead) {
+    if (LookAhead == FAhead) {
+        return;
+    }
+    if (FMode == bmWrite) {
+        Flush();
+    }
+    std::unique_ptr<std::uint8_t[]> buffer;
+    if (LookAhead > 0) {
+        buffer = std::make_unique_for_overwrite<std::uint8_t[]>(static_cast<std::size_t>(LookAhead));
+    }
+    FBuffer = std::move(buffer);
+    FAhead = LookAhead;
+    RealSeek(FPosition);
+}
+
 void TFileStreamBuffered::SetSize(std::int64_t NewSize) {
     if (FMode == bmWrite) {
         Flush();

@@ -28,6 +28,12 @@ public:
     std::int32_t Write(const void* Buffer, std::int32_t Count) override;
     std::int64_t Seek(std::int64_t Offset, TSeekOrigin Origin) override;
 
+    // Another buffer size for what follows, e.g. a wide one for a long
+    // sequential scan; buffered writes go to the file first, read-ahead is
+    // dropped, the position stays.
+    void SetLookAhead(std::int32_t LookAhead);
+    std::int32_t LookAhead() const noexcept { return FAhead; }
+
     // Writes buffered bytes to the file; EInOutError "Cannot flush buffer"
     // when the file takes fewer, keeping the rest buffered for another try.
     void Flush();

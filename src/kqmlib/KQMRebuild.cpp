@@ -12,13 +12,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <limits>
+#include <new>
 #include <system_error>
 #include <utility>
 #include <vector>
-
-#ifndef _WIN32
-#include <sys/stat.h>
-#endif
 
 #include "Buffer.h"
 #include "FileHandle.h"
@@ -134,42 +131,29 @@ bool SameFile(const std::string& A, const std::string& B) {
 std::int32_t Percent(double Value) { return RoundHalfEven32(Value); }
 
 // The reader's stream has a small window, sized for the few records around a
-// seek; a scan of the whole recording goes through a wide one, on the same
-// file. Null when the name no longer leads to the file the reader has open
-// (or on systems where that cannot be told), and the scan then uses the
-// reader's own stream.
-std::unique_ptr<TFileStreamBuffered> WideStream(const TKQMReader& R) {
-#ifdef _WIN32
-    (void)R;
-    return nullptr;
-#else
-    try {
-        auto S = std::make_unique<TFileStreamBuffered>(R.FPath, fmOpenRead | fmShareDenyWrite, SCAN_LOOK_AHEAD);
-        struct stat A, B;
-        if (::fstat(S->Handle(), &A) == 0 && ::fstat(R.FStream->Handle(), &B) == 0 && A.st_dev == B.st_dev &&
-            A.st_ino == B.st_ino && S->GetSize() == R.FStream->GetSize())
-            return S;
-    } catch (const Exception&) {
-    }
-    return nullptr;
-#endif
-}
-
-// Puts a stream in the reader's place for the life of this object.
-class TStreamSwap {
+// seek; a scan of the whole recording widens it for as long as it lasts.
+class TWideWindow {
 public:
-    TStreamSwap(TKQMReader& R, std::unique_ptr<TFileStreamBuffered> S) : R(R), S(std::move(S)) {
-        if (this->S) std::swap(R.FStream, this->S);
+    explicit TWideWindow(TFileStreamBuffered& S) : S(S), Saved(S.LookAhead()) {
+        try {
+            S.SetLookAhead(SCAN_LOOK_AHEAD);
+        } catch (const std::bad_alloc&) {
+            // Slower, but the small window scans as correctly.
+        }
     }
-    ~TStreamSwap() {
-        if (S) std::swap(R.FStream, S);
+    ~TWideWindow() {
+        try {
+            S.SetLookAhead(Saved);
+        } catch (const std::exception&) {
+            // Out of memory for the small window: the wide one serves as well.
+        }
     }
-    TStreamSwap(const TStreamSwap&) = delete;
-    TStreamSwap& operator=(const TStreamSwap&) = delete;
+    TWideWindow(const TWideWindow&) = delete;
+    TWideWindow& operator=(const TWideWindow&) = delete;
 
 private:
-    TKQMReader& R;
-    std::unique_ptr<TFileStreamBuffered> S;
+    TFileStreamBuffered& S;
+    const std::int32_t Saved;
 };
 
 // One run of the rebuild: the working state lives here, not in the reader,
@@ -230,7 +214,7 @@ void TReindexRun::Execute() {
             R.Trace("(i) Index creation started");
             WriteIndexHeader_1_1(*IndexStream);
             {
-                TStreamSwap Wide(R, WideStream(R));
+                TWideWindow Wide(*R.FStream);
                 Scan();
             }
             R.FStream->Seek(StreamPos1, soBeginning);

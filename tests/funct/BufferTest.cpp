@@ -312,6 +312,58 @@ TEST_F(BufferTest, AgreesWithAnUnbufferedModelUnderRandomOperations) {
     }
 }
 
+// A new buffer size in the middle of reading or writing loses nothing and
+// keeps the position: pending writes reach the file, reads go on from where
+// they were.
+TEST_F(BufferTest, ChangingTheLookAheadKeepsPositionAndPendingWrites) {
+    const std::string name = Dir.File("resize.bin");
+    WriteFile(name, Ramp(5000));
+    TMemoryStream model;
+    const auto initial = Ramp(5000);
+    model.WriteBuffer(initial.data(), 5000);
+    model.SetPosition(0);
+    std::mt19937 rng(99);
+    const std::int32_t sizes[] = {0, 1, 16, 300, 4096, 1 << 16};
+    {
+        TFileStreamBuffered s(name, fmOpenReadWrite, 64);
+        std::vector<std::uint8_t> a(700), b(700);
+        for (int step = 0; step < 2000; ++step) {
+            const auto n = static_cast<std::int32_t>(rng() % 700);
+            switch (rng() % 4) {
+            case 0: {
+                const std::int32_t ga = s.Read(a.data(), n);
+                ASSERT_EQ(ga, model.Read(b.data(), n)) << "step " << step;
+                ASSERT_TRUE(std::equal(a.begin(), a.begin() + ga, b.begin())) << "step " << step;
+                break;
+            }
+            case 1:
+                for (auto& x : a) {
+                    x = static_cast<std::uint8_t>(rng());
+                }
+                ASSERT_EQ(s.Write(a.data(), n), model.Write(a.data(), n)) << "step " << step;
+                break;
+            case 2: {
+                const auto to = static_cast<std::int64_t>(rng() % 5500);
+                ASSERT_EQ(s.Seek(to, soBeginning), model.Seek(to, soBeginning)) << "step " << step;
+                break;
+            }
+            default: {
+                const std::int32_t ahead = sizes[rng() % 6];
+                s.SetLookAhead(ahead);
+                ASSERT_EQ(s.LookAhead(), ahead);
+                break;
+            }
+            }
+            ASSERT_EQ(s.GetPosition(), model.GetPosition()) << "step " << step;
+            ASSERT_EQ(s.GetSize(), model.GetSize()) << "step " << step;
+        }
+        s.Flush();
+    }
+    const auto onDisk = ReadFile(name);
+    ASSERT_EQ(static_cast<std::int64_t>(onDisk.size()), model.GetSize());
+    EXPECT_TRUE(std::equal(onDisk.begin(), onDisk.end(), model.Memory()));
+}
+
 TEST(CopyStreamTest, EveryByteReadOrSkippedReachesTheTargetOnce) {
     TMemoryStream source;
     const auto data = Ramp(100);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <random>
 #include <vector>
 
 namespace {
@@ -84,6 +85,35 @@ TEST(CRCXSTest, WordsAreTakenInTheRequestedOrderAndOnlyWhole) {
     ASSERT_TRUE(ChkAdd(ff.data(), static_cast<std::int32_t>(ff.size()), check, true));
     EXPECT_EQ(check, 1000LL * 0xFFFFFFFFLL);
     EXPECT_EQ(ChkFinal(check), 0u) << "a sum of all-ones words is all ones, its complement zero";
+}
+
+// The word sum, one big-endian word after the other.
+std::uint64_t WordByWord(const std::uint8_t* p, std::int32_t count, std::uint64_t sum) {
+    for (std::int32_t i = 0; i < count; i += 4)
+        sum += (std::uint32_t{p[i]} << 24) | (std::uint32_t{p[i + 1]} << 16) | (std::uint32_t{p[i + 2]} << 8) | p[i + 3];
+    return sum;
+}
+
+TEST(CRCXSTest, BigEndianSumMatchesWordByWordAtAnyLengthAndAlignment) {
+    std::mt19937 rng(1234);
+    std::vector<std::uint8_t> bytes(70000 + 16);
+    for (auto& b : bytes) b = static_cast<std::uint8_t>(rng());
+    const std::uint64_t starts[] = {0, 1, 0xFFFFFFFFull, 0xFFFFFFFFFFFFFF00ull};
+    for (int round = 0; round < 400; ++round) {
+        const std::size_t offset = rng() % 16;
+        const std::int32_t count = static_cast<std::int32_t>(rng() % 70000) & ~3;
+        const std::uint64_t start = starts[round % 4];
+        std::int64_t check = static_cast<std::int64_t>(start);
+        ASSERT_TRUE(ChkAdd(bytes.data() + offset, count, check, true));
+        ASSERT_EQ(static_cast<std::uint64_t>(check), WordByWord(bytes.data() + offset, count, start))
+            << "offset " << offset << ", " << count << " bytes";
+    }
+
+    // Longer than one column run: the columns must not overflow.
+    std::vector<std::uint8_t> ff((1 << 24) + 4 * 3, 0xFF);
+    std::int64_t check = 0;
+    ASSERT_TRUE(ChkAdd(ff.data(), static_cast<std::int32_t>(ff.size()), check, true));
+    EXPECT_EQ(check, static_cast<std::int64_t>((ff.size() / 4) * 0xFFFFFFFFull));
 }
 
 TEST(CRCXSTest, SplitAndByteReversal) {

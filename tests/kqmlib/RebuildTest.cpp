@@ -108,6 +108,40 @@ TEST(RebuildTest, NewIndexServesReadsAndSeeksAtOnce) {
     EXPECT_EQ(H.Tell(), 901u);
 }
 
+// Index entries read before a rebuild (and the window they were read
+// through) must not outlive it: reads afterwards see the new entries only.
+TEST(RebuildTest, ReadsAfterARebuildSeeTheNewEntriesNotThoseReadBefore) {
+    TTestRecording Rec(ZA14Header(3, 1));
+    // A stale index: every time an hour late.
+    Rec.Write(Shots(900), true, [](std::vector<TIndexEntry>& E) {
+        for (TIndexEntry& X : E) X.TimeExt += 3600000000ull;
+    });
+    THandle H(Rec.Path());
+    for (const std::uint32_t N : {1u, 2u, 450u, 451u, 900u}) {
+        ASSERT_EQ(H.Seek(N), 0) << LastError();
+        const TShot S = H.Read();
+        ASSERT_EQ(S.Code, 0) << LastError();
+        EXPECT_DOUBLE_EQ(S.TimeExt, Rec.Records()[N - 1].TimeUs * 1e-6 + 3600);
+    }
+    ASSERT_EQ(H.Seek(450), 0) << LastError();
+    ASSERT_EQ(narvi_reindex(H.Get()), 0) << LastError();
+
+    for (const std::uint32_t N : {450u, 451u, 1u, 2u, 900u}) {
+        SCOPED_TRACE(N);
+        ASSERT_EQ(H.Seek(N), 0) << LastError();
+        const TShot S = H.Read();
+        ASSERT_EQ(S.Code, 0) << LastError();
+        EXPECT_DOUBLE_EQ(S.TimeExt, Rec.Records()[N - 1].TimeUs * 1e-6);
+    }
+    ASSERT_EQ(H.Seek(1), 0) << LastError();
+    for (std::size_t I = 0; I < 900; ++I) {
+        const TShot S = H.Read();
+        ASSERT_EQ(S.Code, 0) << "record " << I + 1 << ": " << LastError();
+        ASSERT_DOUBLE_EQ(S.TimeExt, Rec.Records()[I].TimeUs * 1e-6) << "record " << I + 1;
+    }
+    EXPECT_EQ(H.Read().Code, NARVI_END_OF_FILE);
+}
+
 TEST(RebuildTest, AgreesWithTheStandaloneBuilderOnPositionsAndTimes) {
     for (std::uint32_t Flags : {0u, 3u}) {
         SCOPED_TRACE(Flags);
