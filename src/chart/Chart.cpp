@@ -279,7 +279,8 @@ void TCustomChart::DrawWall(TCustomChartWall& wall, const TRect& r) {
         if (device) device->Brush().SetStyle(bsClear);
     } else {
         TColor color = wall.Color();
-        const TColor back = ColorToRGB(BackColor());
+        // a hatch in the colour of the panel behind it would not show
+        const TColor back = ColorToRGB(Color());
         if (wall.Brush().Style() != bsSolid && wall.Brush().Style() != bsClear && ColorToRGB(color) == back)
             color = back == clBlack ? clWhite : clBlack;
         canvas.SelectBrush(wall.Brush(), color, clNone);
