@@ -127,8 +127,11 @@ void TCustomPlotPanel::RecalcPlotSize() {
     TRect& r = FPlotRect;
     r.Left = std::max(r.Left, FPanelRect.Left);
     r.Top = std::max(r.Top, FPanelRect.Top);
-    // An empty edge pair is opened to the panel's far edge, never beyond it, so
-    // that the plot rectangle cannot grow wider or taller than the panel.
+    // The far edges stay inside the panel too (negative margins would push them
+    // out), and an empty edge pair is opened to the panel's far edge, never
+    // beyond it: the plot rectangle is never wider or taller than the panel.
+    r.Right = std::min(r.Right, FPanelRect.Right);
+    r.Bottom = std::min(r.Bottom, FPanelRect.Bottom);
     if (r.Right < r.Left)
         r.Right = r.Left + 1;
     else if (r.Right == r.Left)
