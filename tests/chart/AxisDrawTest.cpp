@@ -1,0 +1,164 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Chart.h"
+#include "ChartMessages.h"
+#include "RecordingCanvas.h"
+
+namespace {
+
+class AxisChart : public TChart {
+public:
+    AxisChart() {
+        auto canvas = std::make_unique<RecordingCanvas>();
+        Recorder = canvas.get();
+        SetCanvas(std::move(canvas));
+        SetView3D(false);
+        TopAxis()->SetVisible(false);
+        RightAxis()->SetVisible(false);
+        for (TChartAxis* a : {BottomAxis(), LeftAxis()}) {
+            a->SetAutomatic(false);
+            a->SetAxisRange(0, 10);
+            a->SetIncrement(5);
+            a->SetLabelStyle(talValue);
+        }
+    }
+    void DrawNow() {
+        Recorder->Clear();
+        Draw(nullptr, GetRectangle());
+    }
+    // Text calls with the alignment in force when each was written.
+    struct Text {
+        std::string op, text;
+        int x, y, align;
+    };
+    std::vector<Text> Texts() const {
+        std::vector<Text> out;
+        int align = 0;
+        for (const auto& c : Recorder->Calls) {
+            if (c.op == "SetTextAlignment") align = static_cast<int>(c.args[0]);
+            if (c.op == "WriteText3D" || c.op == "WriteRotatedText3D")
+                out.push_back({c.op, c.text, static_cast<int>(c.args[0]), static_cast<int>(c.args[1]), align});
+        }
+        return out;
+    }
+    std::vector<Text> TextsAt(bool horizontal, int pos) const {
+        std::vector<Text> out;
+        for (const Text& t : Texts())
+            if ((horizontal ? t.y : t.x) == pos) out.push_back(t);
+        return out;
+    }
+    RecordingCanvas* Recorder;
+};
+
+TEST(AxisDraw, VerticalLabelsAlignAtTheirColumn) {
+    AxisChart chart;
+    chart.DrawNow();
+    TChartAxis* left = chart.LeftAxis();
+    std::vector<AxisChart::Text> labels = chart.TextsAt(false, left->LabelsPos);
+    ASSERT_EQ(labels.size(), 3u);
+    for (const auto& t : labels) {
+        EXPECT_EQ(t.align, TA_RIGHT);
+        // centred on the value's pixel: half a 12-pixel line above it
+        EXPECT_EQ(t.y, left->ValueToPixel(std::stod(t.text)) - 6) << t.text;
+    }
+
+    left->SetLabelsAlign(alOpposite);
+    chart.DrawNow();
+    // the label column is as wide as "10" plus a blank: 3 characters of 6 pixels
+    labels = chart.TextsAt(false, left->LabelsPos - 18);
+    ASSERT_EQ(labels.size(), 3u);
+    for (const auto& t : labels) EXPECT_EQ(t.align, TA_LEFT);
+}
+
+TEST(AxisDraw, MultiLineRotatedAndExponentLabels) {
+    AxisChart chart;
+    TChartAxis* bottom = chart.BottomAxis();
+    chart.LeftAxis()->SetLabels(false);
+    chart.OnGetAxisLabel = [](TChartAxis*, TChartSeries*, int, std::string& text) {
+        if (text == "5") text = std::string("up") + LineSeparator + "down";
+        if (text == "10") text = "2E3";
+    };
+    bottom->SetLabelsExponent(true);
+    chart.DrawNow();
+    const int x5 = bottom->ValueToPixel(5), x10 = bottom->ValueToPixel(10);
+    std::vector<std::string> seen;
+    for (const auto& t : chart.Texts()) {
+        if (t.text == "up") {
+            EXPECT_EQ(t.x, x5);
+            EXPECT_EQ(t.y, bottom->LabelsPos);
+            EXPECT_EQ(t.align, TA_CENTER);
+        }
+        if (t.text == "down") {
+            EXPECT_EQ(t.y, bottom->LabelsPos + 12);
+        }
+        if (t.text == "2") {
+            EXPECT_EQ(t.x, x10);
+        }
+        if (t.text == "3") {
+            // the exponent follows the mantissa, raised
+            EXPECT_EQ(t.x, x10 + 6 + 1);
+            EXPECT_EQ(t.y, bottom->LabelsPos - ((12 - 1) / 2 - 2));
+        }
+        seen.push_back(t.text);
+    }
+    for (const char* s : {"up", "down", "2", "3", "0"}) EXPECT_NE(std::find(seen.begin(), seen.end(), s), seen.end()) << s;
+
+    chart.OnGetAxisLabel = nullptr;
+    bottom->SetLabelsAngle(45);
+    chart.DrawNow();
+    int rotated = 0;
+    for (const auto& t : chart.Texts()) {
+        if (t.op != "WriteRotatedText3D") continue;
+        ++rotated;
+        EXPECT_EQ(t.align, TA_LEFT);
+        const int shift = static_cast<int>(std::lround(6.0 * static_cast<double>(t.text.size()) * std::sin(std::acos(-1.0) / 4)));
+        EXPECT_EQ(t.x, bottom->ValueToPixel(std::stod(t.text)) - shift) << t.text;
+    }
+    EXPECT_EQ(rotated, 3);
+}
+
+TEST(AxisDraw, TicksGridAndMinorMarks) {
+    AxisChart chart;
+    TChartAxis* bottom = chart.BottomAxis();
+    chart.LeftAxis()->SetVisible(false);
+    bottom->SetMinorTickCount(4);
+    bottom->TicksInner().SetVisible(true);
+    bottom->SetTickInnerLength(3);
+    bottom->Grid().SetCentered(true);
+    chart.DrawNow();
+    const std::vector<int>& ticks = bottom->TickPositions;
+    ASSERT_EQ(ticks.size(), 3u);
+    const int line = bottom->AxisLinePos;
+    int outer = 0, inner = 0, minor = 0;
+    for (const auto& c : chart.Recorder->Calls) {
+        if (c.op != "DrawVerticalLine3D") continue;
+        if (c.args[1] == line + 1 && c.args[2] == line + 1 + 4) ++outer;
+        if (c.args[1] == line - 1 && c.args[2] == line - 1 - 3) ++inner;
+        if (c.args[1] == line + 1 && c.args[2] == line + 1 + 2) ++minor;
+    }
+    EXPECT_EQ(outer, 3);
+    EXPECT_EQ(inner, 3);
+    // four between each pair of ticks; the extra marks beyond the ends fall outside the axis
+    EXPECT_EQ(minor, 8);
+    // centred grid: half-way between neighbouring ticks
+    std::vector<long long> grid;
+    for (const auto& c : chart.Recorder->Calls)
+        if (c.op == "DrawVerticalLine") grid.push_back(c.args[0]);
+    EXPECT_EQ(grid, (std::vector<long long>{(ticks[0] + ticks[1]) / 2, (ticks[1] + ticks[2]) / 2}));
+
+    // The grid hook runs before the grid, also when the grid is hidden.
+    int hooked = 0;
+    bottom->GridHook = [&](TChartAxis* a) { hooked += a == bottom; };
+    bottom->Grid().SetVisible(false);
+    chart.DrawNow();
+    EXPECT_EQ(hooked, 1);
+    EXPECT_EQ(chart.Recorder->Count("DrawVerticalLine"), 0);
+}
+
+}  // namespace
