@@ -113,6 +113,15 @@ TEST(GoldenImages, WholeChartsPixelExact) {
         for (int y = 0; y < 160; ++y)
             for (int x = 0; x < 240; ++x) bufferDiffer += again.GetPixel(x, y) != image->GetPixel(x, y);
         EXPECT_EQ(bufferDiffer, 0);
+
+        // Drawn straight into a bitmap, without the buffer, the picture is the same too.
+        std::unique_ptr<TBitmap> direct = chart.DrawToBitmap();
+        ASSERT_EQ(direct->Width(), 240);
+        int directDiffer = 0;
+        for (int y = 0; y < 160; ++y)
+            for (int x = 0; x < 240; ++x) directDiffer += direct->GetPixel(x, y) != image->GetPixel(x, y);
+        EXPECT_EQ(directDiffer, 0);
+        EXPECT_TRUE(chart.Canvas().GetBuffered());
     }
 }
 
