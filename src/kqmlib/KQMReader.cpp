@@ -206,13 +206,24 @@ bool TKQMReader::OpenIndex(const std::string& IndexFile) {
     return true;
 }
 
+// Callbacks are client code behind a C interface: an exception thrown there must
+// never unwind through our frames. A failing trace callback loses its line; a
+// failing track callback counts as a request to abort.
 void TKQMReader::Trace(const std::string& Text) {
-    if (FTraceCallback) FTraceCallback(this, FTraceUserData, Text.c_str());
+    if (!FTraceCallback) return;
+    try {
+        FTraceCallback(this, FTraceUserData, Text.c_str());
+    } catch (...) {
+    }
 }
 
 void TKQMReader::Track(std::int32_t Percent) {
     if (!FTrackCallback) return;
     NARVI_BOOL_T Aborted = 0;
-    FTrackCallback(this, FTrackUserData, Percent, &Aborted);
+    try {
+        FTrackCallback(this, FTrackUserData, Percent, &Aborted);
+    } catch (...) {
+        Aborted = 1;
+    }
     if (Aborted != 0) throw EAborted("*** Aborted ***", 1);
 }

@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <stdexcept>
 
 #include "Buffer.h"
 #include "IndexCreate.h"
@@ -388,4 +389,29 @@ TEST(RebuildTest, IndexThatCannotBeWrittenFailsWithTheFilesReasonAndKeepsTheOldO
     EXPECT_EQ(ReadFileBytes(Idx), Before);
     EXPECT_TRUE(std::filesystem::is_directory(Idx + ".tmp"));
     EXPECT_EQ(H.Seek(20), 0) << LastError();
+}
+
+// Client callbacks are foreign code: what they throw must stay on their side of
+// the interface. A throwing progress callback aborts the rebuild cleanly, a
+// throwing trace callback only loses its lines.
+TEST(RebuildTest, ThrowingCallbacksNeverUnwindThroughTheLibrary) {
+    TTestRecording Rec(ZA14Header(3, 1));
+    Rec.Write(Shots(2500), false);
+    const std::string Idx = IdxOf(Rec.Path());
+    THandle H(Rec.Path());
+    ASSERT_EQ(narvi_reindex(H.Get()), 0) << LastError();
+    const std::vector<std::uint8_t> Before = ReadFileBytes(Idx);
+
+    auto ThrowingTrack = [](NARVI_FILE_T, NARVI_POINTER_T, NARVI_INT32_T, NARVI_BOOL_T*) { throw 42; };
+    ASSERT_EQ(narvi_set_track_callback(H.Get(), ThrowingTrack, nullptr), 0);
+    EXPECT_EQ(narvi_reindex(H.Get()), 4);
+    EXPECT_EQ(LastError(), "*** Aborted ***");
+    EXPECT_EQ(ReadFileBytes(Idx), Before);
+
+    auto ThrowingTrace = [](NARVI_FILE_T, NARVI_POINTER_T, const char*) { throw std::runtime_error("client"); };
+    ASSERT_EQ(narvi_set_track_callback(H.Get(), nullptr, nullptr), 0);
+    ASSERT_EQ(narvi_set_trace_callback(H.Get(), ThrowingTrace, nullptr), 0);
+    EXPECT_EQ(narvi_reindex(H.Get()), 0) << LastError();
+    ASSERT_EQ(H.Seek(1), 0) << LastError();
+    EXPECT_EQ(H.Read().Code, 0) << LastError();
 }
