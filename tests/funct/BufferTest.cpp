@@ -10,6 +10,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
+#ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#endif
 
 namespace {
 
@@ -37,7 +41,12 @@ std::int64_t SizeOnDisk(const std::string& name) {
 }
 
 std::int64_t HandlePosition(const TFileStreamBuffered& s) {
+#ifdef _WIN32
+    LARGE_INTEGER zero{}, pos{};
+    return SetFilePointerEx(s.Handle(), zero, &pos, FILE_CURRENT) ? pos.QuadPart : -1;
+#else
     return ::lseek(s.Handle(), 0, SEEK_CUR);
+#endif
 }
 
 class BufferTest : public ::testing::Test {

@@ -124,6 +124,7 @@ protected:
             Available = true;
             return;
         }
+#ifndef _WIN32  // localedef and LOCPATH are glibc's
         Dir = new TTempDir();
         const std::string cmd = "localedef -i de_DE -f UTF-8 '" + Dir->File("de_DE.UTF-8") + "' >/dev/null 2>&1";
         if (std::system(cmd.c_str()) == 0) {
@@ -131,10 +132,13 @@ protected:
             Available = std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr;
             std::setlocale(LC_ALL, "C");
         }
+#endif
     }
     static void TearDownTestSuite() {
         std::setlocale(LC_ALL, "C");
+#ifndef _WIN32
         ::unsetenv("LOCPATH");
+#endif
         delete Dir;
         Dir = nullptr;
     }
