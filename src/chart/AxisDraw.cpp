@@ -187,7 +187,8 @@ public:
             A.CalcAxisScales();
             v = A.FScaleMinimum;
         } else {
-            v = std::pow(b, std::log(A.FScaleMinimum) / std::log(b));
+            // a whole power of the base, so that labels fall on the decades
+            v = std::pow(b, std::trunc(std::log(A.FScaleMinimum) / std::log(b)));
         }
         const bool minorGrid = A.FMinorGrid.Visible();
         if (minorGrid) {

@@ -348,6 +348,13 @@ TEST(AxisLabels, BoundedLoops) {
     log.DrawNow();
     EXPECT_EQ(TextsOf(BottomLabels(log)), (std::vector<std::string>{"0.1", "1", "10", "100", "1,000"}));
 
+    // Between decades the labels still fall on the decades.
+    ProbeChart decades;
+    FixBottom(decades, 3, 5000, 0);
+    decades.BottomAxis()->SetLogarithmic(true);
+    decades.DrawNow();
+    EXPECT_EQ(TextsOf(BottomLabels(decades)), (std::vector<std::string>{"10", "100", "1,000"}));
+
     // A base of 1 or less would never climb: no labels, and no hang.
     for (double base : {1.0, 0.5, 0.0, -10.0}) {
         ProbeChart flat;
