@@ -348,9 +348,21 @@ void TCustomSeries::DrawPointer(int x, int y, int index, TColor color) {
     TCustomAxisPanel* chart = ParentChart();
     if (!chart) return;
     TCanvas3D& canvas = chart->Canvas();
-    FPointer->PrepareCanvas(canvas, color);
+    TCanvas* device = canvas.Canvas();
+    auto state = [&] {
+        const TPen& p = device->Pen();
+        const TBrush& b = device->Brush();
+        return TPreparedMarker{color, p.Color(), b.Color(), p.Width(), p.Style(), p.Mode(), b.Style()};
+    };
+    if (!device || !FMarkerPrepared || !(state() == FMarker) || FPointer->Brush().ImageGraphic()) {
+        FPointer->PrepareCanvas(canvas, color);
+        FMarkerPrepared = device != nullptr;
+        if (device) FMarker = state();
+    }
     FPointer->DrawPointer(canvas, chart->View3D(), x, y, FPointer->HorizSize(), FPointer->VertSize(), color,
                           PointerStyleOf(index), SeriesStartZ);
+    // a gradient fill changes the brush behind the canvas' back
+    if (FPointer->Gradient().Visible()) FMarkerPrepared = false;
 }
 
 void TCustomSeries::SelectLinePen(TCanvas3D& canvas, TColor color) {
@@ -376,7 +388,9 @@ void TCustomSeries::DrawVisibleValues() {
         FPointer->SetVisibleQuietly(false);
         try {
             TCustomLineSeries::DrawVisibleValues();
+            FlushRun();
         } catch (...) {
+            FRun.clear();
             FOutlinePass = false;
             FPointer->SetVisibleQuietly(true);
             throw;
@@ -384,15 +398,30 @@ void TCustomSeries::DrawVisibleValues() {
         FOutlinePass = false;
         FPointer->SetVisibleQuietly(true);
     }
-    TCustomLineSeries::DrawVisibleValues();
+    try {
+        TCustomLineSeries::DrawVisibleValues();
+    } catch (...) {
+        FRun.clear();
+        throw;
+    }
+    FlushRun();
+}
+
+void TCustomSeries::FlushRun() {
+    if (FRun.size() >= 2 && ParentChart()) {
+        TCanvas3D& canvas = ParentChart()->Canvas();
+        SelectLinePen(canvas, FRunColor);
+        canvas.DrawPolyline(FRun.data(), static_cast<int>(FRun.size()) - 1);
+    }
+    FRun.clear();
 }
 
 void TCustomSeries::DrawSegment(int index, int x, int y, TColor color, bool withPointers, bool last) {
     TCustomAxisPanel* chart = ParentChart();
     TCanvas3D& canvas = chart->Canvas();
     if ((x != PrevX || y != PrevY) && color != clNone && FDrawLine) {
-        SelectLinePen(canvas, color);
         if (chart->View3D()) {
+            SelectLinePen(canvas, color);
             const int z = SeriesStartZ;
             if (FStairs) {
                 if (FInvertedStairs) {
@@ -405,7 +434,18 @@ void TCustomSeries::DrawSegment(int index, int x, int y, TColor color, bool with
             } else {
                 canvas.DrawLineAtDepth(PrevX, PrevY, x, y, z);
             }
+        } else if (!FPointer->Shown() || !withPointers) {
+            if (!FRun.empty() && (FRunColor != color || FRun.back().x != PrevX || FRun.back().y != PrevY)) FlushRun();
+            if (FRun.empty()) {
+                FRun.push_back(TPoint{PrevX, PrevY});
+                FRunColor = color;
+            }
+            if (FStairs) FRun.push_back(FInvertedStairs ? TPoint{PrevX, y} : TPoint{x, PrevY});
+            FRun.push_back(TPoint{x, y});
         } else {
+            // markers go between the lines, each after the line leaving it
+            FlushRun();
+            SelectLinePen(canvas, color);
             canvas.MoveToPoint(PrevX, PrevY);
             if (FStairs) {
                 if (FInvertedStairs)
@@ -427,19 +467,16 @@ void TCustomSeries::DrawSegment(int index, int x, int y, TColor color, bool with
 void TCustomSeries::DrawPoint(int index) {
     TCustomAxisPanel* chart = ParentChart();
     if (!chart) return;
-    TCanvas3D& canvas = chart->Canvas();
     const TColor color = PointColor(index);
     const int x = PointScreenX(index);
     const int y = PointScreenY(index);
-    if (TCanvas* device = canvas.Canvas()) {
-        if (device->Pen().Color() != clBlack) device->Pen().SetColor(clBlack);
-        device->Brush().SetColor(color);
-    }
     const bool forward = DrawsForward();
     const int first = forward ? FirstVisible() : LastVisible();
     const int last = forward ? LastVisible() : FirstVisible();
     if (index == first || PrevIndex == -1) {
         // a new pass: nothing carries over from the previous one
+        FRun.clear();
+        FMarkerPrepared = false;
         PrevColor = clNone;
         PrevPointerPending = false;
     }
@@ -497,6 +534,7 @@ void TCustomSeries::DrawPoint(int index) {
     PrevOriginPos = OriginPos;
     PrevColor = color;
     PrevIndex = isLast ? -1 : index;
+    if (isLast) FlushRun();
 }
 
 void TCustomSeries::DrawLegendShape(int index, const TRect& rect) {

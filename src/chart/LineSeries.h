@@ -3,6 +3,7 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "ChartSeries.h"
 #include "ChartShapes.h"
@@ -148,6 +149,8 @@ protected:
 private:
     void DrawSegment(int index, int x, int y, TColor color, bool withPointers, bool last);
     void SelectLinePen(TCanvas3D& canvas, TColor color);
+    // Draws the connected segments gathered so far as one polyline.
+    void FlushRun();
     // Series of the chart stacked with this one, this one included.
     bool StacksWith(const TChartSeries* other) const;
     double StackTotal(int index, bool upToThis) const;
@@ -172,6 +175,22 @@ private:
     int PrevOriginPos = 0;
     double DarkSlope = 1;
     bool FOutlinePass = false;
+    // Consecutive 2D segments of one colour without markers between them,
+    // drawn together: one pen selection and one polyline instead of one per point.
+    std::vector<TPoint> FRun;
+    TColor FRunColor = clNone;
+    // The device pen and brush as the last marker left them, so that markers of
+    // one colour in a row skip preparing the canvas again.
+    struct TPreparedMarker {
+        TColor color, penColor, brushColor;
+        int penWidth;
+        TPenStyle penStyle;
+        TPenMode penMode;
+        TBrushStyle brushStyle;
+        bool operator==(const TPreparedMarker&) const = default;
+    };
+    bool FMarkerPrepared = false;
+    TPreparedMarker FMarker{};
 };
 
 class TLineSeries : public TCustomSeries {

@@ -39,12 +39,16 @@ std::vector<const RecordedCall*> CallsOf(const RecordingCanvas& r, const std::st
     return out;
 }
 
-// Line pieces drawn: each MoveToPoint followed by its LineToPoints.
+// Line pieces drawn: each MoveToPoint followed by its LineToPoints, and the
+// pieces of each polyline.
 std::vector<std::vector<long long>> Segments(const RecordingCanvas& r) {
     std::vector<std::vector<long long>> out;
     long long x = 0, y = 0;
     for (const auto& c : r.Calls) {
-        if (c.op == "MoveToPoint") {
+        if (c.op == "DrawPolyline") {
+            for (std::size_t i = 2; i + 1 < c.args.size(); i += 2)
+                out.push_back({c.args[i - 2], c.args[i - 1], c.args[i], c.args[i + 1]});
+        } else if (c.op == "MoveToPoint") {
             x = c.args[0];
             y = c.args[1];
         } else if (c.op == "LineToPoint") {
@@ -193,7 +197,7 @@ TEST(LineSeries, OutlinePassDrawsWiderInItsOwnColour) {
     s->OutLine().SetColor(clBlue);
     FixAxes(chart, 0, 1, 0, 3);
     chart.DrawSeries(*s);
-    const auto lines = CallsOf(*chart.Recorder, "LineToPoint");
+    const auto lines = CallsOf(*chart.Recorder, "DrawPolyline");
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0]->penWidth, 4);
     EXPECT_EQ(lines[0]->penColor, clBlue);
