@@ -37,9 +37,19 @@ void TFileStreamBuffered::RealSeek(std::int64_t Pos) {
 }
 
 std::int32_t TFileStreamBuffered::Refill() {
-    FStart = 0;
+    // The last bytes read stay in front of the new ones: a reader stepping
+    // back a little (to the record before, to a sync word across the border)
+    // finds them still buffered instead of seeking and reading again. A
+    // quarter of the buffer, and no more than a few records' worth: more
+    // would only be copied around.
+    constexpr std::int32_t maxKeep = 4096;
+    const std::int32_t keep = std::min({FStart, FAhead / 4, maxKeep});
+    if (keep > 0) {
+        std::memmove(FBuffer.get(), FBuffer.get() + (FStart - keep), static_cast<std::size_t>(keep));
+    }
+    FStart = keep;
     FAvail = 0;
-    FAvail = TFileStream::Read(FBuffer.get(), FAhead);
+    FAvail = TFileStream::Read(FBuffer.get() + keep, FAhead - keep);
     return FAvail;
 }
 

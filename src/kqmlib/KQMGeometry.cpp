@@ -44,7 +44,10 @@ float EncoderAngle(const TKQMHeader& H, std::uint16_t LEFC, std::uint32_t LEFCO,
 // Facet of a 2.x or 3.x record from the coarse count of its (first) encoder.
 std::uint32_t EncoderFacet(const TKQMHeader& H, std::uint16_t LECC, std::uint32_t LAO) {
     const std::uint32_t Coarse = (std::uint32_t(LECC) * H.LACR + LAO) % H.LACC;
-    return std::uint32_t(std::floor(Real(Coarse * std::uint32_t(H.NF)) / H.LACC));
+    // The whole-number division is the floor of the exact quotient; the
+    // extended-precision quotient of two 32-bit numbers never rounds up to
+    // the next integer, so both agree everywhere.
+    return Coarse * std::uint32_t(H.NF) / H.LACC;
 }
 
 }  // namespace

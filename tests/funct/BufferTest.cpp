@@ -99,6 +99,33 @@ TEST_F(BufferTest, SeeksInsideTheBufferCostNothing) {
     EXPECT_EQ(HandlePosition(s), handleAt);
 }
 
+// A reader that decodes a record and its neighbours steps back over the
+// border of the last refill; the bytes just before it are still there.
+TEST_F(BufferTest, SteppingBackOverARefillBorderCostsNoFileAccess) {
+    const std::string name = Dir.File("records.bin");
+    const auto data = Ramp(40000);
+    WriteFile(name, data);
+    TFileStreamBuffered s(name, fmOpenRead | fmShareDenyWrite, 4096);
+    std::uint8_t b[700];
+    std::int64_t pos = 0;
+    while (pos + 700 <= 40000) {
+        // Read two "records" ahead, then go back to the start of the second.
+        ASSERT_EQ(s.Seek(pos, soBeginning), pos);
+        ASSERT_EQ(s.Read(b, 500), 500);
+        ASSERT_EQ(s.Read(b, 500), pos + 1000 <= 40000 ? 500 : 40000 - pos - 500);
+        pos += 500;
+        ASSERT_EQ(s.Seek(pos, soBeginning), pos);
+        ASSERT_EQ(s.Read(b, 200), 200);
+        ASSERT_TRUE(std::equal(b, b + 200, data.begin() + pos)) << "at " << pos;
+    }
+    // Every byte read once: each refill brings 3072 new bytes after the first 4096.
+    EXPECT_EQ(s.ReadCalls(), 13u);
+    // Further back than the bytes kept is a real seek, and still right.
+    ASSERT_EQ(s.Seek(pos - 2000, soBeginning), pos - 2000);
+    ASSERT_EQ(s.Read(b, 8), 8);
+    EXPECT_TRUE(std::equal(b, b + 8, data.begin() + (pos - 2000)));
+}
+
 TEST_F(BufferTest, SeeksOutsideTheBufferRefillFromTheRightPlace) {
     const std::string name = Dir.File("big.bin");
     const auto data = Ramp(20000);
