@@ -450,6 +450,30 @@ struct TCanvas::Impl {
     }
     std::vector<QRect> runs;
     std::vector<QPoint> scratch;
+
+    // Writes a small opaque box (ring and inside) straight into the image. Only for
+    // an image of our own (not shared, 32-bit) and a clip that is one rectangle;
+    // false leaves the box to the painter.
+    bool writeBox(const QRect& r, QRgb ring, QRgb inside) {
+        QImage& img = bmp.image;
+        if (img.format() != QImage::Format_RGB32 || !img.isDetached()) return false;
+        QRect bounds = img.rect();
+        if (clip) {
+            if (clip->rectCount() != 1) return false;
+            bounds &= clip->boundingRect();
+        }
+        const QRect box = r & bounds;
+        if (box.isEmpty()) return true;
+        const int stride = static_cast<int>(img.bytesPerLine() / 4);
+        auto* base = reinterpret_cast<QRgb*>(img.bits());
+        for (int y = box.top(); y <= box.bottom(); ++y) {
+            QRgb* line = base + static_cast<std::ptrdiff_t>(y) * stride;
+            const bool edgeRow = y == r.top() || y == r.bottom();
+            for (int x = box.left(); x <= box.right(); ++x)
+                line[x] = 0xFF000000u | (edgeRow || x == r.left() || x == r.right() ? ring : inside);
+        }
+        return true;
+    }
 };
 
 void TBitmap::Impl::releasePainter() {
@@ -651,6 +675,9 @@ void TCanvas::Rectangle(int left, int top, int right, int bottom) {
         // Small boxes in their thousands (point markers): filling the ring and the
         // inside sets the same pixels as stroking, at a fraction of the cost.
         const QColor pen = FImpl->painter.pen().color();
+        if (FBrush.Style() == bsSolid && r.width() <= 16 && r.height() <= 16 && FImpl->writeBox(r, pen.rgb(), toQColor(FBrush.Color()).rgb())) {
+            return;
+        }
         if (FBrush.Style() == bsSolid) {
             FImpl->painter.fillRect(r, pen);
             if (r.width() > 2 && r.height() > 2) FImpl->painter.fillRect(r.adjusted(1, 1, -1, -1), toQColor(FBrush.Color()));
