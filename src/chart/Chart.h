@@ -175,7 +175,8 @@ private:
     TMouseButton FScrollMouseButton = mbRight;
 
     // Zoom.cpp
-    void DrawZoomBand();
+    // Draws (or, drawn again, erases) the rubber band; show asks the control to show it.
+    void DrawZoomBand(bool show = true);
     bool StartZoomOrPanning(TMouseButton button, TShiftState shift, int x, int y);
     void SaveScales();
     bool PanAxes(bool horizontal, int newPixel, int oldPixel);

@@ -138,10 +138,11 @@ void TCustomChart::ZoomToValues(double topMin, double topMax, double bottomMin, 
 }
 
 void TCustomChart::DrawZoomRectangle() {
-    if (FZoom.Active) DrawZoomBand();
+    // part of a full draw, which shows itself when done
+    if (FZoom.Active) DrawZoomBand(false);
 }
 
-void TCustomChart::DrawZoomBand() {
+void TCustomChart::DrawZoomBand(bool show) {
     TCanvas3D& canvas = Canvas();
     TCanvas* device = canvas.Canvas();
     if (!device) return;
@@ -160,7 +161,7 @@ void TCustomChart::DrawZoomBand() {
     // whatever draws next must not exclusive-or into the picture
     device->Pen().SetMode(pmCopy);
     // shown from the picture as it now is, without drawing the chart again
-    if (RequestRepaint) RequestRepaint();
+    if (show && RequestRepaint) RequestRepaint();
 }
 
 bool TCustomChart::StartZoomOrPanning(TMouseButton button, TShiftState shift, int x, int y) {
