@@ -190,6 +190,17 @@ void TCustomSeries::SetParentChart(TCustomAxisPanel* value) {
     FPointer->SetParentChart(ParentChart());
 }
 
+// The chart may take or drop the series without going through SetParentChart.
+void TCustomSeries::AddedToChart() {
+    TCustomLineSeries::AddedToChart();
+    FPointer->SetParentChart(ParentChart());
+}
+
+void TCustomSeries::RemovedFromChart() {
+    TCustomLineSeries::RemovedFromChart();
+    FPointer->SetParentChart(nullptr);
+}
+
 void TCustomSeries::GetHorizMargins(int& left, int& right) {
     left = right = 0;
     if (FPointer->Visible() && FPointer->InflateMargins()) left = right = FPointer->HorizSize() + 1;

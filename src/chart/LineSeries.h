@@ -91,6 +91,8 @@ public:
 
     std::string EditorClassName() const override { return "TCustomSeriesEditor"; }
     void SetParentChart(TCustomAxisPanel* value) override;
+    void AddedToChart() override;
+    void RemovedFromChart() override;
     void GetHorizMargins(int& left, int& right) override;
     void GetVertMargins(int& top, int& bottom) override;
     void CalcZOrder() override;

@@ -349,3 +349,33 @@ TEST(CustomSeries, StackedValuesAddUp) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(CustomSeries, MarkerChangesRepaintTheChartItIsOn) {
+    SeriesChart chart;
+    auto* s = new TPointSeries(nullptr);
+    chart.AddSeries(s);  // taken by the chart directly
+    int before = chart.InvalidateCount();
+    s->Pointer().SetStyle(psCircle);
+    EXPECT_GT(chart.InvalidateCount(), before);
+    chart.RemoveSeries(s);
+    before = chart.InvalidateCount();
+    s->Pointer().SetStyle(psDiamond);  // no longer reaches the chart
+    EXPECT_EQ(chart.InvalidateCount(), before);
+    delete s;
+}
+
+TEST(CustomSeries, LegendSymbolOfALineWithMarkers) {
+    SeriesChart chart;
+    auto* s = AddSeries<TLineSeries>(chart, {0, 1}, {0, 1});
+    s->Pointer().SetVisible(true);
+    chart.Draw(nullptr, chart.GetRectangle());
+    chart.Recorder->Clear();
+    s->DrawLegendShape(-1, TRect{10, 20, 22, 29});
+    // the line through the middle, then a marker no larger than a third of the box (4 across, 3 down)
+    EXPECT_EQ(chart.Recorder->Trace(),
+              (std::vector<std::string>{"MoveToPoint(10,24)", "LineToPoint(22,24)", "DrawRectangle(12,21,21,28)"}));
+}
+
+}  // namespace
