@@ -18,11 +18,11 @@ bool ChkAdd(const void* Data, std::int32_t Count, std::int64_t& Check, bool BigE
         // The sum of the words equals the sums of their first, second, third
         // and fourth bytes, each shifted into place: byte columns add up
         // without reassembling every word, which the compiler turns into
-        // wide vector adds. A run of 2^22 words keeps a column below 2^30.
-        constexpr std::int32_t Run = 1 << 24;
+        // wide vector adds. 16-bit columns hold a run of 256 words.
+        constexpr std::int32_t Run = 1024;
         for (std::int32_t i = 0; i < Count;) {
             const std::int32_t end = Count - i > Run ? i + Run : Count;
-            std::uint32_t c0 = 0, c1 = 0, c2 = 0, c3 = 0;
+            std::uint16_t c0 = 0, c1 = 0, c2 = 0, c3 = 0;
             for (; i < end; i += 4) {
                 c0 += p[i];
                 c1 += p[i + 1];

@@ -43,7 +43,7 @@ bool ReadExactly(TFileStreamBuffered& S, void* Buffer, std::int64_t Count) {
 
 }  // namespace
 
-void TKQMReader::DecodeRecord(TKQMMeasBlock* P) {
+void TKQMReader::DecodeRecord(TKQMMeasBlock* P, bool Samples) {
     P->Valid = false;
     const TKQMHeader& H = FHeader;
     const std::int64_t Size = FStream->GetSize();
@@ -183,7 +183,7 @@ void TKQMReader::DecodeRecord(TKQMMeasBlock* P) {
                 SB.SampleBlockTimeStamp = Be16(B + O);
                 SB.ChannelDescriptor = B[O + 2];
                 SB.SampleCount = Count;
-                std::memcpy(SB.Samples.data(), B + O + 4, std::size_t(Count));
+                if (Samples) std::memcpy(SB.Samples.data(), B + O + 4, std::size_t(Count));
             } else {
                 Consistent = false;
             }

@@ -163,7 +163,9 @@ public:
     void Track(std::int32_t Percent);
 
     // Record framing.
-    void DecodeRecord(TKQMMeasBlock* P);
+    // Samples false leaves the sample values out, for scans that need only
+    // the record's times and positions; block counts and times still come.
+    void DecodeRecord(TKQMMeasBlock* P, bool Samples = true);
     bool Handle(TKQMMeasBlock* P, const Exception& E);
     std::int32_t Synchronize();
 

@@ -247,7 +247,7 @@ void TReindexRun::Execute() {
 
 bool TReindexRun::NextRecord() {
     try {
-        R.DecodeRecord(R.FThis);
+        R.DecodeRecord(R.FThis, false);
         return true;
     } catch (const EEOF&) {
         return false;
