@@ -13,10 +13,10 @@ std::uint64_t LE(const std::uint8_t* p, int n) {
     return v;
 }
 
-// Reading a recording visits the entries of a record and its neighbours, one
-// after the other; a window of a few hundred entries serves them from memory
-// and costs a random seek little more than reading one entry would.
-constexpr std::int32_t INDEX_LOOK_AHEAD = 8192;
+// Reading a recording visits the entries of a record and its neighbours,
+// one after the other; a window of a couple of hundred entries serves them
+// from memory and costs a random seek little more than one entry would.
+constexpr std::int32_t INDEX_LOOK_AHEAD = 4096;
 
 std::int32_t RecordSize(std::uint16_t Major, std::uint16_t Minor) {
     if (Major == 1 && Minor == 0) return 13;
