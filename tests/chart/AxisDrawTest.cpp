@@ -8,16 +8,13 @@
 
 #include "Chart.h"
 #include "ChartMessages.h"
-#include "RecordingCanvas.h"
+#include "RecordingChart.h"
 
 namespace {
 
-class AxisChart : public TChart {
+class AxisChart : public RecordingChart {
 public:
     AxisChart() {
-        auto canvas = std::make_unique<RecordingCanvas>();
-        Recorder = canvas.get();
-        SetCanvas(std::move(canvas));
         SetView3D(false);
         TopAxis()->SetVisible(false);
         RightAxis()->SetVisible(false);
@@ -27,10 +24,6 @@ public:
             a->SetIncrement(5);
             a->SetLabelStyle(talValue);
         }
-    }
-    void DrawNow() {
-        Recorder->Clear();
-        Draw(nullptr, GetRectangle());
     }
     // Text calls with the alignment in force when each was written.
     struct Text {
@@ -53,7 +46,6 @@ public:
             if ((horizontal ? t.y : t.x) == pos) out.push_back(t);
         return out;
     }
-    RecordingCanvas* Recorder;
 };
 
 TEST(AxisDraw, VerticalLabelsAlignAtTheirColumn) {

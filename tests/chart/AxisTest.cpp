@@ -9,17 +9,9 @@
 #include "ChartSeries.h"
 #include "ChartUtils.h"
 #include "DateFormat.h"
+#include "RecordingChart.h"
 
 namespace {
-
-std::string ExceptionText(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const Exception& e) {
-        return e.Message();
-    }
-    return "(no exception)";
-}
 
 // A chart whose text measurements are fixed: 6 pixels a character, 10 a line.
 class TMeasuredPanel : public TCustomAxisPanel {

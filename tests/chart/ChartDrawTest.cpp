@@ -9,26 +9,19 @@
 #include "Chart.h"
 #include "ChartAxis.h"
 #include "ChartSeries.h"
-#include "RecordingCanvas.h"
+#include "RecordingChart.h"
 
 namespace {
 
 // A chart that remembers the plot rectangle at the steps the checks look at.
-class ProbeChart : public TChart {
+class ProbeChart : public RecordingChart {
 public:
     ProbeChart() {
-        auto canvas = std::make_unique<RecordingCanvas>();
-        Recorder = canvas.get();
-        SetCanvas(std::move(canvas));
         OnBeforeDrawChart = [this](TObject*) { BeforeTitles = PlotRect(); };
     }
     void CalcWallsRect() override {
         AfterTitles = PlotRect();
-        TChart::CalcWallsRect();
-    }
-    void DrawNow() {
-        Recorder->Clear();
-        Draw(nullptr, GetRectangle());
+        RecordingChart::CalcWallsRect();
     }
     std::vector<const RecordedCall*> Texts() const {
         std::vector<const RecordedCall*> out;
@@ -36,19 +29,9 @@ public:
             if (c.op == "WriteText" || c.op == "WriteText3D" || c.op == "WriteRotatedText3D") out.push_back(&c);
         return out;
     }
-    RecordingCanvas* Recorder;
     TRect BeforeTitles{};
     TRect AfterTitles{};
 };
-
-std::string ExceptionText(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const Exception& e) {
-        return e.Message();
-    }
-    return "(no exception)";
-}
 
 TEST(PlotRect, DefaultChartAndNarrowPanels) {
     ProbeChart chart;

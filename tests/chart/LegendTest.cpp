@@ -7,26 +7,19 @@
 #include "Chart.h"
 #include "ChartLegend.h"
 #include "ChartSeries.h"
-#include "RecordingCanvas.h"
+#include "RecordingChart.h"
 
 namespace {
 
-class LegendChart : public TChart {
+class LegendChart : public RecordingChart {
 public:
     LegendChart() {
-        auto canvas = std::make_unique<RecordingCanvas>();
-        Recorder = canvas.get();
-        SetCanvas(std::move(canvas));
         SetView3D(false);
         OnBeforeDrawChart = [this](TObject*) { BeforeLegend = PlotRect(); };
     }
     void CalcWallsRect() override {
         AfterLegend = PlotRect();
-        TChart::CalcWallsRect();
-    }
-    void DrawNow() {
-        Recorder->Clear();
-        Draw(nullptr, GetRectangle());
+        RecordingChart::CalcWallsRect();
     }
     TChartSeries* AddSeries(int points, const std::string& label = "Item", bool active = true) {
         auto* s = new TChartSeries(nullptr);
@@ -35,19 +28,9 @@ public:
         s->SetActive(active);
         return s;
     }
-    RecordingCanvas* Recorder;
     TRect BeforeLegend{};
     TRect AfterLegend{};
 };
-
-std::string ExceptionText(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const Exception& e) {
-        return e.Message();
-    }
-    return "(no exception)";
-}
 
 TEST(LegendStyle, AutoFollowsActiveSeries) {
     LegendChart chart;

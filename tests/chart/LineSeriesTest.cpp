@@ -8,17 +8,14 @@
 #include "Chart.h"
 #include "ChartAxis.h"
 #include "LineSeries.h"
-#include "RecordingCanvas.h"
+#include "RecordingChart.h"
 
 namespace {
 
 // A flat chart with fixed axis ranges, so pixel positions are known after one draw.
-class SeriesChart : public TChart {
+class SeriesChart : public RecordingChart {
 public:
     SeriesChart() {
-        auto canvas = std::make_unique<RecordingCanvas>();
-        Recorder = canvas.get();
-        SetCanvas(std::move(canvas));
         SetView3D(false);
         Legend().SetVisible(false);
         SetSize(400, 300);
@@ -29,7 +26,6 @@ public:
         Recorder->Clear();
         DrawSeriesValues(&s);
     }
-    RecordingCanvas* Recorder;
 };
 
 std::vector<const RecordedCall*> CallsOf(const RecordingCanvas& r, const std::string& op) {

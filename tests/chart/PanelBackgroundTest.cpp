@@ -5,26 +5,19 @@
 #include <vector>
 
 #include "Chart.h"
-#include "RecordingCanvas.h"
+#include "RecordingChart.h"
 
 namespace {
 
-class WallChart : public TChart {
+class WallChart : public RecordingChart {
 public:
     WallChart() {
-        auto canvas = std::make_unique<RecordingCanvas>();
-        Recorder = canvas.get();
-        SetCanvas(std::move(canvas));
         OnBeforeDrawSeries = [this](TObject*) { Ops = Recorder->Ops(); };
     }
     void CalcWallsRect() override {
         BeforeWalls = PlotRect();
-        TChart::CalcWallsRect();
+        RecordingChart::CalcWallsRect();
         AfterWalls = PlotRect();
-    }
-    void DrawNow() {
-        Recorder->Clear();
-        Draw(nullptr, GetRectangle());
     }
     std::vector<std::vector<long long>> ArgsOf(const std::string& op) const {
         std::vector<std::vector<long long>> out;
@@ -32,7 +25,6 @@ public:
             if (c.op == op) out.push_back(c.args);
         return out;
     }
-    RecordingCanvas* Recorder;
     std::vector<std::string> Ops;
     TRect BeforeWalls{};
     TRect AfterWalls{};

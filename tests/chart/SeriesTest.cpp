@@ -11,6 +11,7 @@
 #include "ChartSeries.h"
 #include "ChartUtils.h"
 #include "DateFormat.h"
+#include "RecordingChart.h"
 
 namespace {
 
@@ -18,15 +19,6 @@ std::vector<double> Values(const TChartValueList* list) {
     std::vector<double> v;
     for (int i = 0; i < list->Count(); ++i) v.push_back(list->ValueAt(i));
     return v;
-}
-
-std::string ExceptionText(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const Exception& e) {
-        return e.Message();
-    }
-    return "(no exception)";
 }
 
 TEST(ValueList, SortedInsertKeepsOrderAndCarriesY) {

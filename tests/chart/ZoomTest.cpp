@@ -7,18 +7,15 @@
 #include "Chart.h"
 #include "ChartAxis.h"
 #include "LineSeries.h"
-#include "RecordingCanvas.h"
+#include "RecordingChart.h"
 
 namespace {
 
 // A flat chart with one line series from (0, 0) to (100, 100), laid out so that
 // the bottom axis spans exactly 400 pixels.
-class ZoomChart : public TChart {
+class ZoomChart : public RecordingChart {
 public:
     ZoomChart() {
-        auto canvas = std::make_unique<RecordingCanvas>();
-        Recorder = canvas.get();
-        SetCanvas(std::move(canvas));
         SetView3D(false);
         Legend().SetVisible(false);
         Series = new TLineSeries(this);
@@ -53,7 +50,6 @@ public:
         for (const auto& c : Recorder->Calls) n += c.op == "DrawRectangle" && c.penMode == pmNotXor;
         return n;
     }
-    RecordingCanvas* Recorder;
     TLineSeries* Series;
     int Zooms = 0, Undos = 0, Scrolls = 0;
 };
