@@ -102,15 +102,7 @@ void TFileStreamBuffered::SetSize(std::int64_t NewSize) {
     RealSeek(FPosition);
 }
 
-std::int32_t TFileStreamBuffered::Read(void* Buffer, std::int32_t Count) {
-    // The common case of the record decoder: a few bytes, all buffered.
-    if (FMode == bmRead && Count > 0 && Count <= FAvail && Buffer) {
-        std::memcpy(Buffer, FBuffer.get() + FStart, static_cast<std::size_t>(Count));
-        FStart += Count;
-        FAvail -= Count;
-        FPosition += Count;
-        return Count;
-    }
+std::int32_t TFileStreamBuffered::ReadThrough(void* Buffer, std::int32_t Count) {
     if (FAhead <= 0) {
         const std::int32_t n = TFileStream::Read(Buffer, Count);
         FPosition += n;
@@ -194,12 +186,9 @@ std::int32_t TFileStreamBuffered::Write(const void* Buffer, std::int32_t Count) 
     return done;
 }
 
-std::int64_t TFileStreamBuffered::Seek(std::int64_t Offset, TSeekOrigin Origin) {
+std::int64_t TFileStreamBuffered::SeekThrough(std::int64_t Offset, TSeekOrigin Origin) {
     if (FAhead <= 0) {
         FPosition = TFileStream::Seek(Offset, Origin);
-        return FPosition;
-    }
-    if (Offset == 0 && Origin == soCurrent) {
         return FPosition;
     }
     std::int64_t base = 0;

@@ -6,6 +6,7 @@
 #include "Stream.h"
 
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 
@@ -13,7 +14,7 @@ inline constexpr const char* CRLF = "\r\n";
 
 enum TBufferMode { bmUndef = 0, bmRead = 1, bmWrite = 2 };
 
-class TFileStreamBuffered : public TFileStream {
+class TFileStreamBuffered final : public TFileStream {
 public:
     // LookAhead is the buffer size; 0 or less passes every call straight to
     // the file. Opening errors of TFileStream pass through.
@@ -24,9 +25,26 @@ public:
 
     std::int64_t GetSize() override { return FSize; }
     void SetSize(std::int64_t NewSize) override;
-    std::int32_t Read(void* Buffer, std::int32_t Count) override;
+    // Reads of a few buffered bytes, and asking where the stream stands, are
+    // what record decoders do all the time: those stay inline, the rest goes
+    // to the file.
+    std::int32_t Read(void* Buffer, std::int32_t Count) override {
+        if (FMode == bmRead && Count > 0 && Count <= FAvail && Buffer) {
+            std::memcpy(Buffer, FBuffer.get() + FStart, static_cast<std::size_t>(Count));
+            FStart += Count;
+            FAvail -= Count;
+            FPosition += Count;
+            return Count;
+        }
+        return ReadThrough(Buffer, Count);
+    }
     std::int32_t Write(const void* Buffer, std::int32_t Count) override;
-    std::int64_t Seek(std::int64_t Offset, TSeekOrigin Origin) override;
+    std::int64_t Seek(std::int64_t Offset, TSeekOrigin Origin) override {
+        if (FAhead > 0 && Offset == 0 && Origin == soCurrent) {
+            return FPosition;
+        }
+        return SeekThrough(Offset, Origin);
+    }
 
     // Another buffer size for what follows, e.g. a wide one for a long
     // sequential scan; buffered writes go to the file first, read-ahead is
@@ -47,6 +65,8 @@ public:
     TBufferMode Mode() const noexcept { return FMode; }
 
 private:
+    std::int32_t ReadThrough(void* Buffer, std::int32_t Count);
+    std::int64_t SeekThrough(std::int64_t Offset, TSeekOrigin Origin);
     void RealSeek(std::int64_t Pos);
     std::int32_t Refill();
 
