@@ -7,6 +7,7 @@
 #include "ChartUtils.h"
 #include "Format.h"
 #include "Rounding.h"
+#include "ScopeExit.h"
 
 TCustomAxisPanel::TCustomAxisPanel(TComponent* owner) : TCustomPlotPanelExtended(owner) {
     SetAutoRepaint(false);
@@ -471,13 +472,8 @@ void TCustomAxisPanel::InternalDraw(const TRect& r) {
     if (canvas.IsHardware3D()) {
         const TRect saved = PlotRect();
         SetPlotRect(PanelRect());
-        try {
-            DrawTitlesAndLegend(true);
-        } catch (...) {
-            SetPlotRect(saved);
-            throw;
-        }
-        SetPlotRect(saved);
+        const ScopeExit restore([&] { SetPlotRect(saved); });
+        DrawTitlesAndLegend(true);
     }
     DrawWalls();
     if (FAxisBehind) DrawAxes();
@@ -513,15 +509,14 @@ void TCustomAxisPanel::DrawSeriesValues(TChartSeries* series) {
         series->CalcVisibleRange();
         if (series->FirstVisible() == -1) return;
         series->DoBeforeDrawValues();
-        const bool clip = series->ParticipatesInAxes() && FClipPoints;
-        if (clip) canvas.ClipToCube(box, 0, FChartDepth3D);
-        try {
+        {
+            const bool clip = series->ParticipatesInAxes() && FClipPoints;
+            if (clip) canvas.ClipToCube(box, 0, FChartDepth3D);
+            const ScopeExit unclip([&] {
+                if (clip) canvas.RemoveClipping();
+            });
             series->DrawVisibleValues();
-        } catch (...) {
-            if (clip) canvas.RemoveClipping();
-            throw;
         }
-        if (clip) canvas.RemoveClipping();
         if (series->PointCount() > 0) DrawSeriesMarks(series);
         series->DoAfterDrawValues();
         return;
@@ -547,23 +542,20 @@ void TCustomAxisPanel::DrawSeriesValues(TChartSeries* series) {
             clipped = true;
         }
     }
-    try {
-        if (first != -1) {
-            const bool forward = series->DrawsForward();
-            for (int k = 0; k <= last - first; ++k) {
-                const int v = forward ? first + k : last - k;
-                const bool backwards = series->PointCount() > v && !series->DrawsInFront();
-                for (std::size_t j = 0; j < group.size(); ++j) {
-                    TChartSeries* s = backwards ? group[group.size() - 1 - j] : group[j];
-                    if (s->PointCount() > v) s->DrawPoint(v);
-                }
+    if (first != -1) {
+        const ScopeExit unclip([&] {
+            if (clipped) canvas.RemoveClipping();
+        });
+        const bool forward = series->DrawsForward();
+        for (int k = 0; k <= last - first; ++k) {
+            const int v = forward ? first + k : last - k;
+            const bool backwards = series->PointCount() > v && !series->DrawsInFront();
+            for (std::size_t j = 0; j < group.size(); ++j) {
+                TChartSeries* s = backwards ? group[group.size() - 1 - j] : group[j];
+                if (s->PointCount() > v) s->DrawPoint(v);
             }
         }
-    } catch (...) {
-        if (clipped) canvas.RemoveClipping();
-        throw;
     }
-    if (clipped) canvas.RemoveClipping();
     for (TChartSeries* s : group)
         if (s->FirstVisible() != -1) {
             if (s->PointCount() > 0) DrawSeriesMarks(s);

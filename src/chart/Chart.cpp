@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "PlotCanvas.h"
+#include "ScopeExit.h"
 
 namespace {
 
@@ -222,8 +223,9 @@ int TCustomChart::WallSizeForAxis(const TChartAxis* axis) const {
 void TCustomChart::DrawTitlesAndLegend(bool beforeSeries) {
     TCanvas3D& canvas = Canvas();
     TChartTitle* titles[4] = {FTitle.get(), FSubTitle.get(), FFoot.get(), FSubFoot.get()};
-    canvas.BeginFrontPlane();
-    try {
+    {
+        canvas.BeginFrontPlane();
+        const ScopeExit endFront([&] { canvas.EndFrontPlane(); });
         if (beforeSeries) {
             const bool legendNow = !FLegend->CustomPosition() && FLegend->ShowsSomething();
             if (legendNow && FLegend->Vertical()) FLegend->DrawLegend();
@@ -235,11 +237,7 @@ void TCustomChart::DrawTitlesAndLegend(bool beforeSeries) {
             for (TChartTitle* t : titles)
                 if (t->CustomPosition()) t->DrawTitle();
         }
-    } catch (...) {
-        canvas.EndFrontPlane();
-        throw;
     }
-    canvas.EndFrontPlane();
     if (beforeSeries || !View3D() || !View3DWalls() || !SeriesUseAxes()) return;
     // Sides facing the viewer go over the series.
     const TRect& p = PlotRect();

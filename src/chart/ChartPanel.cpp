@@ -5,6 +5,7 @@
 #include "ChartMessages.h"
 #include "Exception.h"
 #include "Format.h"
+#include "ScopeExit.h"
 
 void TCustomPanelNoCaption::SetSize(int width, int height) {
     if (width == FWidth && height == FHeight) return;
@@ -153,13 +154,8 @@ void TCustomPlotPanel::Paint(TCanvas& target, const TRect& client) {
     if (FPrinting) return;
     TCanvas* previous = FCanvas->GetDeviceHandle();
     FCanvas->AttachCanvas(&target);
-    try {
-        if (!FCanvas->RepaintFromBuffer()) Draw(&target, client);
-    } catch (...) {
-        DetachTarget(&target, previous);
-        throw;
-    }
-    DetachTarget(&target, previous);
+    const ScopeExit detach([&] { DetachTarget(&target, previous); });
+    if (!FCanvas->RepaintFromBuffer()) Draw(&target, client);
 }
 
 void TCustomPlotPanel::DetachTarget(TCanvas* target, TCanvas* previous) {
@@ -189,15 +185,13 @@ std::unique_ptr<TBitmap> TCustomPlotPanel::DrawToBitmap() {
     const bool buffered = FCanvas->GetBuffered();
     TCanvas* previous = FCanvas->GetDeviceHandle();
     FCanvas->SetBuffered(false);
-    try {
+    {
+        const ScopeExit restore([&] {
+            FCanvas->SetBuffered(buffered);
+            DetachTarget(&bitmap->Canvas(), previous);
+        });
         Draw(&bitmap->Canvas(), TRect{0, 0, r.Width(), r.Height()});
-    } catch (...) {
-        FCanvas->SetBuffered(buffered);
-        DetachTarget(&bitmap->Canvas(), previous);
-        throw;
     }
-    FCanvas->SetBuffered(buffered);
-    DetachTarget(&bitmap->Canvas(), previous);
     return bitmap;
 }
 

@@ -15,6 +15,7 @@
 #include "FloatFormat.h"
 #include "Format.h"
 #include "Rounding.h"
+#include "ScopeExit.h"
 
 namespace {
 
@@ -741,16 +742,12 @@ void TChartSeries::DrawLegendItem(int index, const TRect& rect) {
     const bool repaint = FParent->AutoRepaint();
     FParent->SetAutoRepaint(false);
     if (restyle) Brush()->SetStyle(brushStyle);
-    canvas.SelectBrush(*Brush(), color, backColor);
-    try {
-        DrawLegendShape(index, rect);
-    } catch (...) {
+    const ScopeExit restore([&] {
         if (restyle) Brush()->SetStyle(oldStyle);
         FParent->SetAutoRepaint(repaint);
-        throw;
-    }
-    if (restyle) Brush()->SetStyle(oldStyle);
-    FParent->SetAutoRepaint(repaint);
+    });
+    canvas.SelectBrush(*Brush(), color, backColor);
+    DrawLegendShape(index, rect);
 }
 
 void TChartSeries::SetSeriesFunction(TPlotFunction* function) {

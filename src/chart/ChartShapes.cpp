@@ -5,6 +5,7 @@
 #include "ChartPanel.h"
 #include "ChartUtils.h"
 #include "PlotCanvas.h"
+#include "ScopeExit.h"
 
 void DrawBevelInside(TCanvas3D& canvas, TRect& r, TBevelCut kind, int width, int cornerRadius) {
     if (kind == bvNone || width <= 0) return;
@@ -139,49 +140,46 @@ void TPlotCustomShape::DrawShape(TCanvas3D& canvas, const TRect& r, int angle, i
     const bool round = FShapeStyle == fosRoundRectangle;
     TPlotBlend* blend = nullptr;
     if (FTransparency > 0) blend = canvas.BeginTransparency(RotatedBounds(r, angle), FTransparency);
-    try {
-        if ((FShadow.HorizSize() != 0 || FShadow.VertSize() != 0) && Brush().Style() != bsClear && !canvas.IsHardware3D()) {
-            int hs = FShadow.HorizSize(), vs = FShadow.VertSize();
-            if (std::max(hs, vs) > 0 && Pen().Visible()) {
-                hs += Pen().Width();
-                vs += Pen().Width();
-            }
-            TPlotBlend* shadowBlend = nullptr;
-            const TRect moved{r.Left + hs, r.Top + vs, r.Right + hs, r.Bottom + vs};
-            if (FShadow.Transparency() > 0)
-                shadowBlend = canvas.BeginTransparency(RotatedBounds(moved, angle), FShadow.Transparency());
-            if (device) {
-                device->Pen().SetStyle(psClear);
-                device->Brush().SetBitmap(nullptr);
-                device->Brush().SetStyle(bsSolid);
-                device->Brush().SetColor(canvas.GetMonochrome() ? clBlack : FShadow.Color());
-            }
-            DrawOutline(canvas, moved, angle, z, round);
-            if (shadowBlend) canvas.EndTransparency(shadowBlend);
-        }
-        if (FGradient && FGradient->Visible()) {
-            if (angle != 0) {
-                const auto c = RotateRectangle(r, angle);
-                const TPoint p[4] = {c[0], c[1], c[2], c[3]};
-                FGradient->Draw(canvas, p, z);
-            } else {
-                FGradient->Draw(canvas, r, round ? 16 : 0);
-            }
-            if (device) device->Brush().SetStyle(bsClear);
-        } else {
-            canvas.SelectBrush(Brush(), FColor, clNone);
-        }
-        canvas.SelectPen(Pen());
-        DrawOutline(canvas, r, angle, z, round);
-        if (angle == 0 && FBevel != bvNone) {
-            TRect inner = r;
-            DrawBevelInside(canvas, inner, FBevel, FBevelWidth);
-        }
-    } catch (...) {
+    const ScopeExit endBlend([&] {
         if (blend) canvas.EndTransparency(blend);
-        throw;
+    });
+    if ((FShadow.HorizSize() != 0 || FShadow.VertSize() != 0) && Brush().Style() != bsClear && !canvas.IsHardware3D()) {
+        int hs = FShadow.HorizSize(), vs = FShadow.VertSize();
+        if (std::max(hs, vs) > 0 && Pen().Visible()) {
+            hs += Pen().Width();
+            vs += Pen().Width();
+        }
+        TPlotBlend* shadowBlend = nullptr;
+        const TRect moved{r.Left + hs, r.Top + vs, r.Right + hs, r.Bottom + vs};
+        if (FShadow.Transparency() > 0)
+            shadowBlend = canvas.BeginTransparency(RotatedBounds(moved, angle), FShadow.Transparency());
+        if (device) {
+            device->Pen().SetStyle(psClear);
+            device->Brush().SetBitmap(nullptr);
+            device->Brush().SetStyle(bsSolid);
+            device->Brush().SetColor(canvas.GetMonochrome() ? clBlack : FShadow.Color());
+        }
+        DrawOutline(canvas, moved, angle, z, round);
+        if (shadowBlend) canvas.EndTransparency(shadowBlend);
     }
-    if (blend) canvas.EndTransparency(blend);
+    if (FGradient && FGradient->Visible()) {
+        if (angle != 0) {
+            const auto c = RotateRectangle(r, angle);
+            const TPoint p[4] = {c[0], c[1], c[2], c[3]};
+            FGradient->Draw(canvas, p, z);
+        } else {
+            FGradient->Draw(canvas, r, round ? 16 : 0);
+        }
+        if (device) device->Brush().SetStyle(bsClear);
+    } else {
+        canvas.SelectBrush(Brush(), FColor, clNone);
+    }
+    canvas.SelectPen(Pen());
+    DrawOutline(canvas, r, angle, z, round);
+    if (angle == 0 && FBevel != bvNone) {
+        TRect inner = r;
+        DrawBevelInside(canvas, inner, FBevel, FBevelWidth);
+    }
 }
 
 // ---------------------------------------------------------------------------

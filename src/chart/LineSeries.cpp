@@ -9,6 +9,7 @@
 #include "ChartAxis.h"
 #include "ChartMessages.h"
 #include "PlotCanvas.h"
+#include "ScopeExit.h"
 
 // ---------------------------------------------------------------------------
 TSeriesPointer::TSeriesPointer(TChartSeries* series)
@@ -63,13 +64,10 @@ void TSeriesPointer::FillGradient(TCanvas3D& canvas, const TRect& r, TColor colo
         canvas.ClipToEllipse(r);
     else if (clip)
         canvas.ClipToPolygon(clip, count);
-    try {
-        FGradient.Draw(canvas, r);
-    } catch (...) {
+    const ScopeExit unclip([&] {
         if (ellipse || clip) canvas.RemoveClipping();
-        throw;
-    }
-    if (ellipse || clip) canvas.RemoveClipping();
+    });
+    FGradient.Draw(canvas, r);
 }
 
 namespace {
@@ -392,29 +390,21 @@ void TCustomSeries::SelectLinePen(TCanvas3D& canvas, TColor color) {
 }
 
 void TCustomSeries::DrawVisibleValues() {
+    // a failed pass leaves no half-collected run behind for the next one
+    const ScopeExit dropRun([this] { FRun.clear(); });
     if (FOutLine.Visible() && FDrawLine) {
         // The outline pass draws the lines only, wider and in the outline's colour,
         // without touching the series' own pen or colour.
         FOutlinePass = true;
         FPointer->SetVisibleQuietly(false);
-        try {
-            TCustomLineSeries::DrawVisibleValues();
-            FlushRun();
-        } catch (...) {
-            FRun.clear();
+        const ScopeExit endOutline([this] {
             FOutlinePass = false;
             FPointer->SetVisibleQuietly(true);
-            throw;
-        }
-        FOutlinePass = false;
-        FPointer->SetVisibleQuietly(true);
-    }
-    try {
+        });
         TCustomLineSeries::DrawVisibleValues();
-    } catch (...) {
-        FRun.clear();
-        throw;
+        FlushRun();
     }
+    TCustomLineSeries::DrawVisibleValues();
     FlushRun();
 }
 
