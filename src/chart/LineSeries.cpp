@@ -70,21 +70,6 @@ void TSeriesPointer::FillGradient(TCanvas3D& canvas, const TRect& r, TColor colo
     FGradient.Draw(canvas, r);
 }
 
-namespace {
-
-TRect BoundsOf(const TPoint* p, int count) {
-    TRect r{p[0].x, p[0].y, p[0].x, p[0].y};
-    for (int i = 1; i < count; ++i) {
-        r.Left = std::min(r.Left, p[i].x);
-        r.Top = std::min(r.Top, p[i].y);
-        r.Right = std::max(r.Right, p[i].x);
-        r.Bottom = std::max(r.Bottom, p[i].y);
-    }
-    return r;
-}
-
-}  // namespace
-
 void TSeriesPointer::DrawPointer(TCanvas3D& canvas, bool is3D, int x, int y, int h, int v, TColor color,
                                  TSeriesPointerStyle style, int z) {
     if (style == psNothing) return;
@@ -112,7 +97,11 @@ void TSeriesPointer::DrawPointer(TCanvas3D& canvas, bool is3D, int x, int y, int
         const int n = static_cast<int>(pts.size());
         canvas.DrawPolygon(p, n - 1);
         if (FGradient.Visible()) {
-            FillGradient(canvas, BoundsOf(p, n), color, p, n, false);
+            // the gradient spans the corners themselves, not one pixel past them
+            TRect box = PointsBoundingRect(p, n);
+            --box.Right;
+            --box.Bottom;
+            FillGradient(canvas, box, color, p, n, false);
         }
     };
     switch (style) {
