@@ -18,6 +18,7 @@
 
 #include "Graphics.h"
 #include "GuiApplication.h"
+#include "QtImage.h"
 
 namespace {
 
@@ -480,6 +481,12 @@ void TBitmap::Impl::releasePainter() {
     if (painterOwner) {
         painterOwner->end();
     }
+}
+
+QImage QtImageOf(const TBitmap& bitmap) {
+    auto& impl = const_cast<TBitmap::Impl&>(bitmap.impl());
+    impl.releasePainter();
+    return impl.image;
 }
 
 // ---------------------------------------------------------------------------

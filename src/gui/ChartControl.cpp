@@ -10,20 +10,13 @@
 #include <QResizeEvent>
 #include <QWheelEvent>
 #include <QWidget>
+#include <algorithm>
 #include <cstdlib>
-#include <cstring>
 
 #include "Exception.h"
+#include "QtImage.h"
 
 namespace {
-
-QImage ImageOf(const TBitmap& bitmap) {
-    const int w = bitmap.Width(), h = bitmap.Height();
-    QImage image(std::max(w, 0), std::max(h, 0), QImage::Format_RGB32);
-    for (int y = 0; y < h; ++y)
-        std::memcpy(image.scanLine(y), bitmap.ScanLine(y), static_cast<std::size_t>(w) * 4);
-    return image;
-}
 
 TShiftState ShiftOf(Qt::KeyboardModifiers mods, Qt::MouseButtons buttons) {
     TShiftState s = 0;
@@ -122,7 +115,7 @@ void ChartWidget::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     try {
         FImpl.host.HostPaint(FImpl.screen.Canvas(), TRect{0, 0, w, h});
-        painter.drawImage(0, 0, ImageOf(FImpl.screen));
+        painter.drawImage(0, 0, QtImageOf(FImpl.screen));
     } catch (const std::exception& e) {
         // A failing draw shows its reason instead of taking the program down.
         painter.fillRect(rect(), Qt::white);
@@ -212,7 +205,7 @@ std::unique_ptr<TBitmap> RenderToBitmap(TPaintHost& host, int width, int height)
 
 bool SaveBitmapToPng(const TBitmap& bitmap, const std::string& fileName) {
     if (bitmap.Empty()) return false;
-    return ImageOf(bitmap).save(QString::fromStdString(fileName), "PNG");
+    return QtImageOf(bitmap).save(QString::fromStdString(fileName), "PNG");
 }
 
 bool LoadBitmapFromPng(TBitmap& bitmap, const std::string& fileName) {
