@@ -454,6 +454,20 @@ void TCustomSeries::DrawSegment(int index, int x, int y, TColor color, bool with
     if (last && color != clNone) DrawPointer(x, y, index, color);
 }
 
+// Where the line from the point before the first visible one comes into the plot: on
+// the plot's near edge, at the height the segment has there.
+TPoint TCustomSeries::LineEntryPoint(int index, const TChartAxis& h, const TChartAxis& v) const {
+    const int before = index - 1;
+    if (v.Logarithmic()) return TPoint{PointScreenX(before), PointScreenY(before)};
+    const TRect& r = ParentChart()->PlotRect();
+    const int x = h.Inverted() ? r.Right : r.Left;
+    if (FStairs) return TPoint{x, PointScreenY(before)};
+    const double x0 = XValueAt(before), x1 = XValueAt(index);
+    if (x0 == x1) return TPoint{x, PointScreenY(before)};
+    const double y0 = YValueAt(before), y1 = YValueAt(index);
+    return TPoint{x, v.ValueToPixel(y0 + (y1 - y0) * (h.PixelToValue(x) - x0) / (x1 - x0))};
+}
+
 void TCustomSeries::DrawPoint(int index) {
     TCustomAxisPanel* chart = ParentChart();
     if (!chart) return;
@@ -481,32 +495,13 @@ void TCustomSeries::DrawPoint(int index) {
             const TView3DOptions& o = chart->View3DOptions();
             DarkSlope = o.HorizOffset() == 0 ? 1.0 : std::abs(static_cast<double>(o.VertOffset()) / o.HorizOffset());
         }
-        if (index == FirstVisible() && index > 0 && FDrawLine) {
-            const int before = index - 1;
-            TChartAxis* h = GetHorizAxis();
-            TChartAxis* v = GetVertAxis();
-            if (h && v) {
-                if (v->Logarithmic()) {
-                    PrevX = PointScreenX(before);
-                    PrevY = PointScreenY(before);
-                } else {
-                    const TRect& r = chart->PlotRect();
-                    PrevX = h->Inverted() ? r.Right : r.Left;
-                    if (FStairs) {
-                        PrevY = PointScreenY(before);
-                    } else {
-                        const double x0 = XValueAt(before), x1 = XValueAt(index);
-                        if (x0 == x1) {
-                            PrevY = PointScreenY(before);
-                        } else {
-                            const double y0 = YValueAt(before), y1 = YValueAt(index);
-                            const double edge = h->PixelToValue(PrevX);
-                            PrevY = v->ValueToPixel(y0 + (y1 - y0) * (edge - x0) / (x1 - x0));
-                        }
-                    }
-                }
-                if (PointColor(before) != clNone) DrawSegment(index, x, y, color, false, false);
-            }
+        TChartAxis* h = GetHorizAxis();
+        TChartAxis* v = GetVertAxis();
+        if (index == FirstVisible() && index > 0 && FDrawLine && h && v) {
+            const TPoint entry = LineEntryPoint(index, *h, *v);
+            PrevX = entry.x;
+            PrevY = entry.y;
+            if (PointColor(index - 1) != clNone) DrawSegment(index, x, y, color, false, false);
         }
         if (FPointer->Shown()) {
             if (isLast) {
