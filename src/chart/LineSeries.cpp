@@ -268,28 +268,25 @@ double TCustomSeries::StackedValue(int index) const {
     return below;
 }
 
+double TCustomSeries::StackedHighest() const {
+    if (FStacked == cssStack100) return 100;
+    double m = 0;
+    for (int i = 0; i < PointCount(); ++i) m = i == 0 ? StackedValue(i) : std::max(m, StackedValue(i));
+    return m;
+}
+
 int TCustomSeries::PointScreenX(int index) const {
-    if (!ValuesVertical() && (FStacked == cssStack || FStacked == cssStack100) && GetHorizAxis())
-        return GetHorizAxis()->ValueToPixel(StackedValue(index));
+    if (!ValuesVertical() && Stacks() && GetHorizAxis()) return GetHorizAxis()->ValueToPixel(StackedValue(index));
     return TCustomLineSeries::PointScreenX(index);
 }
 
 int TCustomSeries::PointScreenY(int index) const {
-    if (ValuesVertical() && (FStacked == cssStack || FStacked == cssStack100) && GetVertAxis())
-        return GetVertAxis()->ValueToPixel(StackedValue(index));
+    if (ValuesVertical() && Stacks() && GetVertAxis()) return GetVertAxis()->ValueToPixel(StackedValue(index));
     return TCustomLineSeries::PointScreenY(index);
 }
 
 double TCustomSeries::HighestY() const {
-    if (ValuesVertical()) {
-        if (FStacked == cssStack100) return 100;
-        if (FStacked == cssStack) {
-            double m = 0;
-            for (int i = 0; i < PointCount(); ++i) m = i == 0 ? StackedValue(i) : std::max(m, StackedValue(i));
-            return m;
-        }
-    }
-    return TCustomLineSeries::HighestY();
+    return ValuesVertical() && Stacks() ? StackedHighest() : TCustomLineSeries::HighestY();
 }
 
 double TCustomSeries::LowestY() const {
@@ -298,15 +295,7 @@ double TCustomSeries::LowestY() const {
 }
 
 double TCustomSeries::HighestX() const {
-    if (!ValuesVertical()) {
-        if (FStacked == cssStack100) return 100;
-        if (FStacked == cssStack) {
-            double m = 0;
-            for (int i = 0; i < PointCount(); ++i) m = i == 0 ? StackedValue(i) : std::max(m, StackedValue(i));
-            return m;
-        }
-    }
-    return TCustomLineSeries::HighestX();
+    return !ValuesVertical() && Stacks() ? StackedHighest() : TCustomLineSeries::HighestX();
 }
 
 double TCustomSeries::LowestX() const {
@@ -315,7 +304,7 @@ double TCustomSeries::LowestX() const {
 }
 
 int TCustomSeries::OriginPosition(int index) const {
-    if (FStacked == cssStack || FStacked == cssStack100) {
+    if (Stacks()) {
         const double base = FStacked == cssStack100 && StackTotal(index, false) != 0
                                 ? StackTotal(index, true) * 100.0 / StackTotal(index, false)
                                 : StackTotal(index, true);

@@ -157,6 +157,9 @@ private:
     // Series of the chart stacked with this one, this one included.
     bool StacksWith(const TChartSeries* other) const;
     double StackTotal(int index, bool upToThis) const;
+    bool Stacks() const { return FStacked == cssStack || FStacked == cssStack100; }
+    // The top of the stack along the value axis: 100 for a stack in percent.
+    double StackedHighest() const;
 
     std::unique_ptr<TSeriesPointer> FPointer;
     TChartHiddenPen FOutLine;
