@@ -532,17 +532,9 @@ void TPlotCanvas3D::RemoveClipping() {
     if (FCanvas) FCanvas->PopClip();
 }
 
-void TPlotCanvas3D::DrawHorizontalLine(int x0, int x1, int y) {
-    if (!FCanvas) return;
-    FCanvas->MoveTo(x0, y);
-    FCanvas->LineTo(x1, y);
-}
+void TPlotCanvas3D::DrawHorizontalLine(int x0, int x1, int y) { TPlotCanvas3D::DrawSegment(x0, y, x1, y); }
 
-void TPlotCanvas3D::DrawVerticalLine(int x, int y0, int y1) {
-    if (!FCanvas) return;
-    FCanvas->MoveTo(x, y0);
-    FCanvas->LineTo(x, y1);
-}
+void TPlotCanvas3D::DrawVerticalLine(int x, int y0, int y1) { TPlotCanvas3D::DrawSegment(x, y0, x, y1); }
 
 void TPlotCanvas3D::EraseRectangle(const TRect& r) { FillRectangle(r); }
 
