@@ -992,7 +992,8 @@ void TCanvas::PopClip() {
 void TCanvas::Draw(int x, int y, const TBitmap& source) {
     if (source.Empty()) return;
     if (&source == &FTarget) return;
-    const QImage img = source.impl().image;  // shares the data; copy-on-write keeps it safe
+    // Shares the pixels: a source still being painted on would otherwise be copied whole.
+    const QImage img = QtImageOf(source);
     if (FImpl->begin()) {
         FImpl->applied.reset();
         FImpl->painter.setCompositionMode(QPainter::CompositionMode_Source);
@@ -1004,7 +1005,7 @@ void TCanvas::StretchDraw(const TRect& rc, const TBitmap& source) {
     if (source.Empty() || &source == &FTarget) return;
     const QRect r = normalized(rc.Left, rc.Top, rc.Right, rc.Bottom);
     if (r.isEmpty()) return;
-    const QImage img = source.impl().image;
+    const QImage img = QtImageOf(source);
     if (FImpl->begin()) {
         FImpl->applied.reset();
         FImpl->painter.setCompositionMode(QPainter::CompositionMode_Source);
@@ -1017,7 +1018,7 @@ void TCanvas::CopyRect(const TRect& dest, const TBitmap& source, const TRect& so
     const QRect d = normalized(dest.Left, dest.Top, dest.Right, dest.Bottom);
     const QRect s = normalized(sourceRect.Left, sourceRect.Top, sourceRect.Right, sourceRect.Bottom);
     if (d.isEmpty() || s.isEmpty()) return;
-    const QImage img = (&source == &FTarget) ? source.impl().image.copy(s) : source.impl().image;
+    const QImage img = (&source == &FTarget) ? source.impl().image.copy(s) : QtImageOf(source);
     if (FImpl->begin()) {
         FImpl->applied.reset();
         FImpl->painter.setCompositionMode(QPainter::CompositionMode_Source);
