@@ -18,7 +18,7 @@
 
 #include "Graphics.h"
 #include "GuiApplication.h"
-#include "QtImage.h"
+#include "QtSupport.h"
 
 namespace {
 
@@ -112,22 +112,7 @@ bool clipSegment(QPointF& a, QPointF& b, const QRectF& box) {
 }  // namespace
 
 // ---------------------------------------------------------------------------
-void EnsureGuiApplication() {
-    if (QCoreApplication::instance()) {
-        return;
-    }
-    // Headless runs (tests, tools) have no display: fall back on the offscreen platform
-    // rather than aborting.
-    if (!std::getenv("QT_QPA_PLATFORM") && !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY")) {
-        setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    }
-    static int argc = 1;
-    static char name[] = "narvi";
-    static char* argv[] = {name, nullptr};
-    // Kept for the life of the process (reachable through this pointer).
-    static QGuiApplication* app = new QGuiApplication(argc, argv);
-    (void)app;
-}
+void EnsureGuiApplication() { EnsureApplication<QGuiApplication>(); }
 
 // ---------------------------------------------------------------------------
 struct TBitmap::Impl {

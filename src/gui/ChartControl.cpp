@@ -14,7 +14,7 @@
 #include <cstdlib>
 
 #include "Exception.h"
-#include "QtImage.h"
+#include "QtSupport.h"
 
 namespace {
 
@@ -40,17 +40,7 @@ bool ButtonOf(Qt::MouseButton b, TMouseButton& out) {
 
 }  // namespace
 
-void EnsureWidgetApplication() {
-    if (QCoreApplication::instance()) return;
-    if (!std::getenv("QT_QPA_PLATFORM") && !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY"))
-        setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    static int argc = 1;
-    static char name[] = "narvi";
-    static char* argv[] = {name, nullptr};
-    // Kept for the life of the process.
-    static QApplication* app = new QApplication(argc, argv);
-    (void)app;
-}
+void EnsureWidgetApplication() { EnsureApplication<QApplication>(); }
 
 class ChartWidget : public QWidget {
 public:
