@@ -13,6 +13,7 @@
 #include "ChartUtils.h"
 #include "FloatFormat.h"
 #include "Rounding.h"
+#include "ScopeExit.h"
 
 namespace {
 
@@ -662,11 +663,7 @@ public:
         // measuring must not run the chart's label event
         TAxisOnGetLabel saved = std::move(C.OnGetAxisLabel);
         C.OnGetAxisLabel = nullptr;
-        struct Restore {
-            TCustomAxisPanel& c;
-            TAxisOnGetLabel& saved;
-            ~Restore() { c.OnGetAxisLabel = std::move(saved); }
-        } restore{C, saved};
+        const ScopeExit restore([&] { C.OnGetAxisLabel = std::move(saved); });
         double lo = A.FScaleMinimum, hi = A.FScaleMaximum;
         if ((A.IsDateTime() && A.FExactDateTime) || A.FRoundFirstLabel) {
             const double s = A.CurrentLabelIncrement();

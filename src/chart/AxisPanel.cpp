@@ -370,21 +370,6 @@ void TCustomAxisPanel::CalcDepth3D() {
 
 namespace {
 
-// Switches AutoRepaint back on however the draw ends.
-class TAutoRepaintGuard {
-public:
-    explicit TAutoRepaintGuard(TCustomPlotPanel& panel) : FPanel(panel), FSaved(panel.AutoRepaint()) {
-        panel.SetAutoRepaint(false);
-    }
-    ~TAutoRepaintGuard() { FPanel.SetAutoRepaint(FSaved); }
-    TAutoRepaintGuard(const TAutoRepaintGuard&) = delete;
-    TAutoRepaintGuard& operator=(const TAutoRepaintGuard&) = delete;
-
-private:
-    TCustomPlotPanel& FPanel;
-    bool FSaved;
-};
-
 TRect Intersection(const TRect& a, const TRect& b) {
     return TRect{std::max(a.Left, b.Left), std::max(a.Top, b.Top), std::min(a.Right, b.Right), std::min(a.Bottom, b.Bottom)};
 }
@@ -392,7 +377,10 @@ TRect Intersection(const TRect& a, const TRect& b) {
 }  // namespace
 
 void TCustomAxisPanel::InternalDraw(const TRect& r) {
-    TAutoRepaintGuard guard(*this);
+    // changes made while drawing ask for no new paint; however the draw ends, they may again
+    const bool repaint = AutoRepaint();
+    SetAutoRepaint(false);
+    const ScopeExit restoreRepaint([&] { SetAutoRepaint(repaint); });
     TCanvas3D& canvas = Canvas();
     TView3DOptions& options = View3DOptions();
     FReversedView = View3D() && (options.Orthogonal() ? options.OrthoAngle() > 90 : options.Rotation() < 270);

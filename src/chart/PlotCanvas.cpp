@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <numbers>
 
+#include "ScopeExit.h"
+
 namespace {
 
 constexpr double DegToRad = std::numbers::pi / 180.0;
@@ -465,11 +467,11 @@ void TPlotCanvas3D::WriteText(int x, int y, const std::string& text) {
     TBrush savedBrush;
     savedBrush.Assign(&c.Brush());
     const int savedMode = c.BackgroundMode();
-    auto restore = [&] {
+    const ScopeExit restore([&] {
         c.Pen().Assign(&savedPen);
         c.Brush().Assign(&savedBrush);
         c.SetBackgroundMode(savedMode);
-    };
+    });
     if (hasOutline) SelectPen(*outline);
     else c.Pen().SetStyle(psClear);
     c.Brush().SetBitmap(nullptr);
@@ -485,10 +487,7 @@ void TPlotCanvas3D::WriteText(int x, int y, const std::string& text) {
         c.ClipToPath();
         gradient->Draw(*this, textRect(tx, ty));
         c.PopClip();
-        if (gradient->Outline() || !hasOutline) {
-            restore();
-            return;
-        }
+        if (gradient->Outline() || !hasOutline) return;
         c.BeginPath();
         c.TextOut(tx, ty, text);
         c.EndPath();
@@ -496,7 +495,6 @@ void TPlotCanvas3D::WriteText(int x, int y, const std::string& text) {
     }
     if (font->Color() == clNone || c.Brush().Style() == bsClear) c.StrokePath();
     else c.StrokeAndFillPath();
-    restore();
 }
 
 void TPlotCanvas3D::PushClip() {
