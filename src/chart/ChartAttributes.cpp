@@ -270,22 +270,6 @@ TColor mono(TColor c, bool monochrome) {
     return RGB(grey, grey, grey);
 }
 
-// Colour i of n steps from start to end, by the balance curve when the balance is not 50.
-TColor stepColor(TColor start, TColor end, int i, int n, int balance) {
-    const TColor s = ColorToRGB(start) & 0xFFFFFF;
-    const TColor e = ColorToRGB(end) & 0xFFFFFF;
-    int out[3];
-    const int sc[3] = {GetRValue(s), GetGValue(s), GetBValue(s)};
-    const int ec[3] = {GetRValue(e), GetGValue(e), GetBValue(e)};
-    if (balance == 50) {
-        for (int k = 0; k < 3; ++k) out[k] = n > 0 ? sc[k] + i * (ec[k] - sc[k]) / n : sc[k];
-    } else {
-        const double f = std::pow((i + 1.0) / (n + 1.0), balance * 0.015 + 0.5);
-        for (int k = 0; k < 3; ++k) out[k] = sc[k] + static_cast<int>(std::nearbyint((ec[k] - sc[k]) * f));
-    }
-    return RGB(std::clamp(out[0], 0, 255), std::clamp(out[1], 0, 255), std::clamp(out[2], 0, 255));
-}
-
 }  // namespace
 
 void TCustomPlotGradient::DrawRadial(TCanvas3D& canvas, const TRect& rect, TColor start, TColor end,
@@ -315,7 +299,7 @@ void TCustomPlotGradient::DrawRadial(TCanvas3D& canvas, const TRect& rect, TColo
         for (int i = n; i >= 0; --i) {
             const int rx = static_cast<int>(static_cast<long long>(w / 2) * i / n);
             const int ry = static_cast<int>(static_cast<long long>(h / 2) * i / n);
-            device->Brush().SetColor(stepColor(start, end, i, n, balance));
+            device->Brush().SetColor(GradientBandColor(start, end, i, n, balance));
             canvas.DrawEllipse(cx - rx, cy - ry, cx + rx, cy + ry);
         }
     }

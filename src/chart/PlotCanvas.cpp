@@ -17,8 +17,9 @@ int roundInt(double v) {
     return static_cast<int>(std::clamp(std::nearbyint(v), -2147483648.0, 2147483647.0));
 }
 
-// Colour i of a fill with divisor m from start to end; m = 0 gives the start colour.
-TColor bandColor(TColor start, TColor end, int i, int m, int balance) {
+}  // namespace
+
+TColor GradientBandColor(TColor start, TColor end, int i, int m, int balance) {
     const TColor s = ColorToRGB(start) & 0xFFFFFF;
     const TColor e = ColorToRGB(end) & 0xFFFFFF;
     const int sc[3] = {GetRValue(s), GetGValue(s), GetBValue(s)};
@@ -34,8 +35,6 @@ TColor bandColor(TColor start, TColor end, int i, int m, int balance) {
     }
     return RGB(std::clamp(out[0], 0, 255), std::clamp(out[1], 0, 255), std::clamp(out[2], 0, 255));
 }
-
-}  // namespace
 
 // ---------------------------------------------------------------------------
 bool IsBackFacing(const TPoint& p0, const TPoint& p1, const TPoint& p2) {
@@ -577,7 +576,7 @@ void TPlotCanvas3D::FillGradient(const TRect& rect, TColor start, int balance, T
             const int k = std::min(h, 256);
             if (k <= 1) break;
             for (int i = 0; i < k; ++i) {
-                fill(bandColor(start, end, i, k - 1, balance), r.Left,
+                fill(GradientBandColor(start, end, i, k - 1, balance), r.Left,
                      r.Bottom - static_cast<int>(static_cast<long long>(h) * (i + 1) / k), r.Right,
                      r.Bottom - static_cast<int>(static_cast<long long>(h) * i / k));
             }
@@ -588,7 +587,7 @@ void TPlotCanvas3D::FillGradient(const TRect& rect, TColor start, int balance, T
             const int k = std::min(w, 256);
             if (k <= 1) break;
             for (int i = 0; i < k; ++i) {
-                fill(bandColor(start, end, i, k - 1, balance),
+                fill(GradientBandColor(start, end, i, k - 1, balance),
                      r.Right - static_cast<int>(static_cast<long long>(w) * (i + 1) / k), r.Top,
                      r.Right - static_cast<int>(static_cast<long long>(w) * i / k), r.Bottom);
             }
@@ -608,7 +607,7 @@ void TPlotCanvas3D::FillGradient(const TRect& rect, TColor start, int balance, T
                 const int l = r.Left + dx, t = r.Top + dy, rr = r.Right - dx, b = r.Bottom - dy;
                 if (rr <= l || b <= t) break;
                 if (rr <= v.Left || l >= v.Right || b <= v.Top || t >= v.Bottom) break;  // inner rings miss it too
-                const TColor color = bandColor(start, end, dx + dy, m, balance);
+                const TColor color = GradientBandColor(start, end, dx + dy, m, balance);
                 fill(color, l, t, rr, t + 1);
                 fill(color, l, b - 1, rr, b);
                 fill(color, l, t, l + 1, b);
@@ -634,7 +633,7 @@ void TPlotCanvas3D::FillGradient(const TRect& rect, TColor start, int balance, T
             const int y0 = std::max(r.Top, 0), y1 = std::min(r.Bottom, c.Target().Height());
             for (int y = y0; y < y1; ++y) {
                 const int j = direction == gdFromTopLeft ? y - r.Top : r.Bottom - 1 - y;
-                for (int x = x0; x < x1; ++x) c.SetPixel(x, y, bandColor(start, end, x - r.Left + j, m, balance));
+                for (int x = x0; x < x1; ++x) c.SetPixel(x, y, GradientBandColor(start, end, x - r.Left + j, m, balance));
             }
             break;
         }

@@ -44,6 +44,9 @@ TPoint PointBeforeEnd(const TPoint& p, const TPoint& q, int d);
 
 // Colour with each of R, G and B lowered by quantity, stopping at 0.
 TColor DarkenColor(TColor color, int quantity);
+// Colour i of a gradient fill of divisor m from start to end, along the balance curve when
+// the balance is not 50; m = 0 gives the start colour.
+TColor GradientBandColor(TColor start, TColor end, int i, int m, int balance);
 
 // ---------------------------------------------------------------------------
 class TPlotCanvas : public TObject {
