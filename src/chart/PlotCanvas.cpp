@@ -914,14 +914,10 @@ void TPlotCanvas3D::DrawPyramid(bool, int, int, int, int, int, int, bool) {}
 void TPlotCanvas3D::DrawPyramidTrunc(const TRect&, int, int, int, int) {}
 
 void TPlotCanvas3D::DrawHorizontalLine3D(int x0, int x1, int y, int z) {
-    MoveToPoint3D(x0, y, z);
-    LineToPoint3D(x1, y, z);
+    TPlotCanvas3D::DrawLineAtDepth(x0, y, x1, y, z);
 }
 
-void TPlotCanvas3D::DrawVerticalLine3D(int x, int y0, int y1, int z) {
-    MoveToPoint3D(x, y0, z);
-    LineToPoint3D(x, y1, z);
-}
+void TPlotCanvas3D::DrawVerticalLine3D(int x, int y0, int y1, int z) { TPlotCanvas3D::DrawLineAtDepth(x, y0, x, y1, z); }
 
 void TPlotCanvas3D::DrawDepthLine(int x, int y, int z0, int z1) {
     MoveToPoint3D(x, y, z0);
@@ -1001,18 +997,18 @@ void TPlotCanvas3D::DrawQuadBetweenDepths(const TFourPoints& points, int z0, int
     DrawFourPoints();
 }
 
-void TPlotCanvas3D::DrawPolygonAtDepth(const TPoint* points, int lastIndex, int z) {
-    if (!points || lastIndex < 1) return;
+std::vector<TPoint> TPlotCanvas3D::ProjectAtDepth(const TPoint* points, int lastIndex, int z) {
     std::vector<TPoint> p(static_cast<std::size_t>(lastIndex) + 1);
     for (int i = 0; i <= lastIndex; ++i) p[i] = WorldToScreen(points[i].x, points[i].y, z);
-    DrawPolygon(p.data(), lastIndex);
+    return p;
+}
+
+void TPlotCanvas3D::DrawPolygonAtDepth(const TPoint* points, int lastIndex, int z) {
+    if (points && lastIndex >= 1) DrawPolygon(ProjectAtDepth(points, lastIndex, z).data(), lastIndex);
 }
 
 void TPlotCanvas3D::DrawPolylineAtDepth(const TPoint* points, int lastIndex, int z) {
-    if (!points || lastIndex < 1) return;
-    std::vector<TPoint> p(static_cast<std::size_t>(lastIndex) + 1);
-    for (int i = 0; i <= lastIndex; ++i) p[i] = WorldToScreen(points[i].x, points[i].y, z);
-    DrawPolyline(p.data(), lastIndex);
+    if (points && lastIndex >= 1) DrawPolyline(ProjectAtDepth(points, lastIndex, z).data(), lastIndex);
 }
 
 void TPlotCanvas3D::DrawRectangleAtDepth(const TRect& r, int z) {

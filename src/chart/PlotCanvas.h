@@ -367,6 +367,8 @@ private:
     void CalcRotation();
     void WriteTextScaled(int x, int y, const std::string& text, bool rotated, int angle);
     void PushClip();
+    // The points projected at depth z.
+    std::vector<TPoint> ProjectAtDepth(const TPoint* points, int lastIndex, int z);
 
     bool FThreeDActive = false;
     bool FSavedThreeD = false;
