@@ -48,6 +48,12 @@ QRect normalized(int l, int t, int r, int b) {
 
 bool farOut(const TPoint& p) { return p.x < -CoordLimit || p.x > CoordLimit || p.y < -CoordLimit || p.y > CoordLimit; }
 
+QPolygon toQPolygon(const TPoint* points, int count) {
+    QPolygon poly(std::max(0, count));
+    for (int i = 0; i < count; ++i) poly.setPoint(i, points[i].x, points[i].y);
+    return poly;
+}
+
 // Clips a polygon to a rectangle (Sutherland-Hodgman), so that far-away vertices keep the
 // visible part exact.
 QPolygonF clipPolygon(const QPolygonF& in, const QRectF& box) {
@@ -597,10 +603,8 @@ void TCanvas::LineTo(int x, int y) {
 
 void TCanvas::Polyline(const TPoint* points, int count) {
     if (!points || count < 2) return;
-    QPolygon poly(count);
-    for (int i = 0; i < count; ++i) poly.setPoint(i, points[i].x, points[i].y);
     if (FImpl->inPath) {
-        FImpl->path.addPolygon(poly);
+        FImpl->path.addPolygon(toQPolygon(points, count));
         return;
     }
     if (FImpl->thinPen()) {
@@ -624,15 +628,13 @@ void TCanvas::Polyline(const TPoint* points, int count) {
         }
         return;
     }
-    FImpl->painter.drawPolyline(poly);
+    FImpl->painter.drawPolyline(toQPolygon(points, count));
 }
 
 void TCanvas::Polygon(const TPoint* points, int count) {
     if (!points || count < 2) return;
-    QPolygon poly(count);
-    for (int i = 0; i < count; ++i) poly.setPoint(i, points[i].x, points[i].y);
     if (FImpl->inPath) {
-        FImpl->path.addPolygon(poly);
+        FImpl->path.addPolygon(toQPolygon(points, count));
         FImpl->path.closeSubpath();
         return;
     }
@@ -645,7 +647,7 @@ void TCanvas::Polygon(const TPoint* points, int count) {
         if (f.size() >= 2) FImpl->painter.drawPolygon(f.toPolygon(), Qt::OddEvenFill);
         return;
     }
-    FImpl->painter.drawPolygon(poly, Qt::OddEvenFill);
+    FImpl->painter.drawPolygon(toQPolygon(points, count), Qt::OddEvenFill);
 }
 
 void TCanvas::Rectangle(int left, int top, int right, int bottom) {
@@ -942,9 +944,7 @@ void TCanvas::IntersectClipRoundRect(const TRect& rc, int cw, int ch) {
 }
 
 void TCanvas::IntersectClipPolygon(const TPoint* points, int count) {
-    QPolygon poly(std::max(0, count));
-    for (int i = 0; i < count; ++i) poly.setPoint(i, points[i].x, points[i].y);
-    intersect(FImpl->clip, QRegion(poly, Qt::OddEvenFill));
+    intersect(FImpl->clip, QRegion(toQPolygon(points, count), Qt::OddEvenFill));
     FImpl->applyClip();
 }
 
