@@ -251,7 +251,6 @@ struct TCanvas::Impl {
         return QBrush(color);
     }
 
-    // Sets pen, brush and raster mode for a shape; false when there is nothing to paint on.
     // What was last handed to the painter, so that unchanged state is not set again
     // (a chart draws thousands of segments with one pen).
     struct Applied {
