@@ -303,10 +303,7 @@ bool TChartAxis::IsDateTime() const {
 
 // ---------------------------------------------------------------------------
 void TChartAxis::SetAutomatic(bool value) {
-    if (FAutomatic != value) {
-        FAutomatic = value;
-        Repaint();
-    }
+    SetValue(FAutomatic, value);
     if (!ChartLoading()) {
         FAutomaticMinimum = value;
         FAutomaticMaximum = value;
