@@ -46,6 +46,16 @@ public:
         return SeekThrough(Offset, Origin);
     }
 
+    // The file bytes [From, From + Count) where they stand in the buffer, for
+    // reading them without a copy; null unless all of them are buffered.
+    // Valid until the stream is used again.
+    const std::uint8_t* Window(std::int64_t From, std::int32_t Count) const noexcept {
+        if (FMode != bmRead || Count <= 0 || From < FPosition - FStart || From + Count > FPosition + FAvail) {
+            return nullptr;
+        }
+        return FBuffer.get() + (FStart + (From - FPosition));
+    }
+
     // Another buffer size for what follows, e.g. a wide one for a long
     // sequential scan; buffered writes go to the file first, read-ahead is
     // dropped, the position stays.

@@ -48,7 +48,8 @@ void TKQMReader::DecodeRecord(TKQMMeasBlock* P, bool Samples) {
     const TKQMHeader& H = FHeader;
     const std::int64_t Size = FStream->GetSize();
     const std::int64_t HLen = HeaderLength(H);
-    std::uint8_t* const B = FRecordBuffer.data();
+    std::uint8_t* const Own = FRecordBuffer.data();
+    const std::uint8_t* B = Own;  // the block: in the stream's buffer, or copied into our own
     std::int64_t BlockSize = 0;
 
     for (;;) {
@@ -73,12 +74,12 @@ void TKQMReader::DecodeRecord(TKQMMeasBlock* P, bool Samples) {
 
             if (Start + 2 > Size)
                 throw EEOF(Format("Position %d: Cannot read size of measurement block (2 bytes): EOF reached", Start), 1);
-            if (!ReadExactly(*FStream, B, 2))
+            if (!ReadExactly(*FStream, Own, 2))
                 throw EStreamError(Format("Position %d: Cannot read size of measurement block (2 bytes)", Start), 1);
 
             // A size that cannot even hold the block header is as much a lost
             // synchronisation as one beyond the buffer.
-            BlockSize = std::int64_t(Be16(B)) * 4;
+            BlockSize = std::int64_t(Be16(Own)) * 4;
             if (BlockSize > MaxBlockSize || BlockSize < HLen) {
                 FStream->Seek(Start, soBeginning);
                 throw ESyncLost(Format("Position %d: MeasBlockSize=%d (synchronization lost)", Start, BlockSize));
@@ -88,9 +89,20 @@ void TKQMReader::DecodeRecord(TKQMMeasBlock* P, bool Samples) {
                 throw EEOF(Format("Position %d: Cannot read measurement block (%d bytes): EOF reached", Start,
                                   BlockSize - 2),
                            1);
-            if (!ReadExactly(*FStream, B + 2, BlockSize - 2))
-                throw EStreamError(Format("Position %d: Cannot read measurement block (%d bytes)", Start, BlockSize - 2),
-                                   1);
+            // Most blocks, with the checksum behind them, stand in the stream's
+            // buffer whole: decoded in place, they need no copy. Nothing else
+            // reads the stream before the block is decoded but the checksum,
+            // which is inside the same window.
+            const std::int32_t Behind = H.CRC_Field_Present ? 4 : 0;
+            if (const std::uint8_t* InPlace = FStream->Window(Start, std::int32_t(BlockSize) + Behind)) {
+                B = InPlace;
+                FStream->Seek(Start + BlockSize, soBeginning);
+            } else {
+                B = Own;
+                if (!ReadExactly(*FStream, Own + 2, BlockSize - 2))
+                    throw EStreamError(
+                        Format("Position %d: Cannot read measurement block (%d bytes)", Start, BlockSize - 2), 1);
+            }
 
             if (H.CRC_Field_Present) {
                 if (Start + BlockSize + 4 > Size)

@@ -126,6 +126,42 @@ TEST_F(BufferTest, SteppingBackOverARefillBorderCostsNoFileAccess) {
     EXPECT_TRUE(std::equal(b, b + 8, data.begin() + (pos - 2000)));
 }
 
+// Bytes lent in place are the file's own, and only what is buffered is lent.
+TEST_F(BufferTest, WindowLendsExactlyTheBufferedBytes) {
+    const std::string name = Dir.File("window.bin");
+    const auto data = Ramp(20000);
+    WriteFile(name, data);
+    TFileStreamBuffered s(name, fmOpenRead | fmShareDenyWrite, 4096);
+    EXPECT_EQ(s.Window(0, 1), nullptr) << "nothing read yet";
+    std::mt19937 rng(5);
+    std::uint8_t b[600];
+    for (int step = 0; step < 3000; ++step) {
+        const auto at = static_cast<std::int64_t>(rng() % 20000);
+        std::int32_t got = 0;
+        if (rng() % 3 == 0) {
+            s.Seek(at, soBeginning);
+        } else {
+            got = s.Read(b, static_cast<std::int32_t>(rng() % 600));
+        }
+        const std::int64_t pos = s.GetPosition();
+        const auto from = pos - static_cast<std::int64_t>(rng() % 1500);
+        const auto count = static_cast<std::int32_t>(1 + rng() % 3000);
+        const std::uint8_t* w = s.Window(from, count);
+        if (w) {
+            ASSERT_GE(from, 0);
+            ASSERT_LE(from + count, 20000);
+            ASSERT_TRUE(std::equal(w, w + count, data.begin() + from)) << "step " << step;
+        }
+        ASSERT_EQ(s.GetPosition(), pos) << "lending does not move the stream";
+        // What was just read is always lent.
+        if (got >= 4) {
+            ASSERT_NE(s.Window(pos - 4, 4), nullptr) << "step " << step;
+        }
+    }
+    EXPECT_EQ(s.Window(0, 0), nullptr);
+    EXPECT_EQ(s.Window(0, -1), nullptr);
+}
+
 TEST_F(BufferTest, SeeksOutsideTheBufferRefillFromTheRightPlace) {
     const std::string name = Dir.File("big.bin");
     const auto data = Ramp(20000);
