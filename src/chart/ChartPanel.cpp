@@ -15,36 +15,6 @@ void TCustomPanelNoCaption::SetSize(int width, int height) {
     Invalidate();
 }
 
-void TCustomPanelNoCaption::SetColor(TColor value) {
-    if (FColor == value) return;
-    FColor = value;
-    Invalidate();
-}
-
-void TCustomPanelNoCaption::SetBevelInner(TBevelCut value) {
-    if (FBevelInner == value) return;
-    FBevelInner = value;
-    Invalidate();
-}
-
-void TCustomPanelNoCaption::SetBevelOuter(TBevelCut value) {
-    if (FBevelOuter == value) return;
-    FBevelOuter = value;
-    Invalidate();
-}
-
-void TCustomPanelNoCaption::SetBevelWidth(int value) {
-    if (FBevelWidth == value) return;
-    FBevelWidth = value;
-    Invalidate();
-}
-
-void TCustomPanelNoCaption::SetBorderWidth(int value) {
-    if (FBorderWidth == value) return;
-    FBorderWidth = value;
-    Invalidate();
-}
-
 // ---------------------------------------------------------------------------
 TCustomPlotPanel::TCustomPlotPanel(TComponent* owner)
     : TCustomPanelNoCaption(owner), FView3DOptions([this] { Invalidate(); }), FCanvas(std::make_unique<TPlotCanvas3D>()) {

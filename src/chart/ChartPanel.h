@@ -27,15 +27,15 @@ public:
     // Changes the size; a changed size repaints.
     void SetSize(int width, int height);
     TColor Color() const { return FColor; }
-    void SetColor(TColor value);
+    void SetColor(TColor value) { SetValue(FColor, value); }
     TBevelCut BevelInner() const { return FBevelInner; }
-    void SetBevelInner(TBevelCut value);
+    void SetBevelInner(TBevelCut value) { SetValue(FBevelInner, value); }
     TBevelCut BevelOuter() const { return FBevelOuter; }
-    void SetBevelOuter(TBevelCut value);
+    void SetBevelOuter(TBevelCut value) { SetValue(FBevelOuter, value); }
     int BevelWidth() const { return FBevelWidth; }
-    void SetBevelWidth(int value);
+    void SetBevelWidth(int value) { SetValue(FBevelWidth, value); }
     int BorderWidth() const { return FBorderWidth; }
-    void SetBorderWidth(int value);
+    void SetBorderWidth(int value) { SetValue(FBorderWidth, value); }
     // Whether the panel sits in a window; the client rectangle then follows the window.
     bool HasParent() const { return FHasParent; }
     void SetHasParent(bool value) { FHasParent = value; }
@@ -48,6 +48,14 @@ public:
 
 protected:
     virtual void Resized() {}
+    // Stores a changed value and repaints; an unchanged one costs nothing.
+    template <class T>
+    void SetValue(T& field, const T& value) {
+        if (field != value) {
+            field = value;
+            Invalidate();
+        }
+    }
 
 private:
     int FWidth = 400;
@@ -184,13 +192,6 @@ public:
     int HostCornerRadius() const override { return HasParent() ? BorderRound() : 0; }
 
 protected:
-    template <class T>
-    void SetValue(T& field, const T& value) {
-        if (field != value) {
-            field = value;
-            Invalidate();
-        }
-    }
     TNotifyEvent ChangeHandler() { return [this](TObject*) { SubObjectChanged(); }; }
     // The frame width taken by bevels, border width and border pen.
     int FrameWidth() const;
