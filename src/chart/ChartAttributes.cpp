@@ -20,13 +20,6 @@ int textToInt(const std::string& s, int fallback) {
     }
 }
 
-template <class T>
-bool store(T& field, const T& value) {
-    if (field == value) return false;
-    field = value;
-    return true;
-}
-
 }  // namespace
 
 int PlotDefaultFontSize() {
@@ -47,23 +40,23 @@ void TChartPen::Assign(const TPersistent* source) {
     if (!pen) return;
     bool changed = CopyFields(*pen);
     if (const auto* p = dynamic_cast<const TChartPen*>(source)) {
-        changed |= store(FEndStyle, p->FEndStyle);
-        changed |= store(FSmallDots, p->FSmallDots);
-        changed |= store(FVisible, p->FVisible);
+        changed |= StoreChanged(FEndStyle, p->FEndStyle);
+        changed |= StoreChanged(FSmallDots, p->FSmallDots);
+        changed |= StoreChanged(FVisible, p->FVisible);
     }
     if (changed) Changed();
 }
 
 void TChartPen::SetEndStyle(TPenEndStyle value) {
-    if (store(FEndStyle, value)) Changed();
+    if (StoreChanged(FEndStyle, value)) Changed();
 }
 
 void TChartPen::SetSmallDots(bool value) {
-    if (store(FSmallDots, value)) Changed();
+    if (StoreChanged(FSmallDots, value)) Changed();
 }
 
 void TChartPen::SetVisible(bool value) {
-    if (store(FVisible, value)) Changed();
+    if (StoreChanged(FVisible, value)) Changed();
 }
 
 void TChartPen::SetDefaults(bool visible, TPenEndStyle endStyle) {
@@ -146,36 +139,36 @@ void TPlotShadow::Changed() {
 
 void TPlotShadow::Assign(const TPersistent* source) {
     if (const auto* s = dynamic_cast<const TPlotShadow*>(source)) {
-        bool changed = store(FColor, s->FColor);
-        changed |= store(FHorizSize, s->FHorizSize);
-        changed |= store(FVertSize, s->FVertSize);
-        changed |= store(FTransparency, s->FTransparency);
+        bool changed = StoreChanged(FColor, s->FColor);
+        changed |= StoreChanged(FHorizSize, s->FHorizSize);
+        changed |= StoreChanged(FVertSize, s->FVertSize);
+        changed |= StoreChanged(FTransparency, s->FTransparency);
         if (changed) Changed();
     }
 }
 
 void TPlotShadow::SetColor(TColor value) {
-    if (store(FColor, value)) Changed();
+    if (StoreChanged(FColor, value)) Changed();
 }
 
 void TPlotShadow::SetHorizSize(int value) {
-    if (store(FHorizSize, value)) Changed();
+    if (StoreChanged(FHorizSize, value)) Changed();
 }
 
 void TPlotShadow::SetVertSize(int value) {
-    if (store(FVertSize, value)) Changed();
+    if (StoreChanged(FVertSize, value)) Changed();
 }
 
 void TPlotShadow::SetTransparency(int value) {
     const auto v = static_cast<TPlotTransparency>(std::clamp(value, 0, 100));
-    if (store(FTransparency, v)) Changed();
+    if (StoreChanged(FTransparency, v)) Changed();
 }
 
 int TPlotShadow::ShadowExtent() const { return std::max(FHorizSize, FVertSize); }
 
 void TPlotShadow::SetShadowExtent(int value) {
-    bool changed = store(FHorizSize, value);
-    changed |= store(FVertSize, value);
+    bool changed = StoreChanged(FHorizSize, value);
+    changed |= StoreChanged(FVertSize, value);
     if (changed) Changed();
 }
 
@@ -214,27 +207,27 @@ void TCustomPlotGradient::Changed() {
 
 void TCustomPlotGradient::Assign(const TPersistent* source) {
     if (const auto* g = dynamic_cast<const TCustomPlotGradient*>(source)) {
-        bool changed = store(FBalance, g->FBalance);
-        changed |= store(FDirection, g->FDirection);
-        changed |= store(FStartColor, g->FStartColor);
-        changed |= store(FMidColor, g->FMidColor);
-        changed |= store(FEndColor, g->FEndColor);
-        changed |= store(FRadialX, g->FRadialX);
-        changed |= store(FRadialY, g->FRadialY);
-        changed |= store(FVisible, g->FVisible);
-        changed |= store(FUseMiddle, g->FUseMiddle);
+        bool changed = StoreChanged(FBalance, g->FBalance);
+        changed |= StoreChanged(FDirection, g->FDirection);
+        changed |= StoreChanged(FStartColor, g->FStartColor);
+        changed |= StoreChanged(FMidColor, g->FMidColor);
+        changed |= StoreChanged(FEndColor, g->FEndColor);
+        changed |= StoreChanged(FRadialX, g->FRadialX);
+        changed |= StoreChanged(FRadialY, g->FRadialY);
+        changed |= StoreChanged(FVisible, g->FVisible);
+        changed |= StoreChanged(FUseMiddle, g->FUseMiddle);
         if (changed) Changed();
     }
 }
 
 void TCustomPlotGradient::SetDirection(TGradientDirection value) {
-    if (store(FDirection, value)) Changed();
+    if (StoreChanged(FDirection, value)) Changed();
 }
 void TCustomPlotGradient::SetStartColor(TColor value) {
-    if (store(FStartColor, value)) Changed();
+    if (StoreChanged(FStartColor, value)) Changed();
 }
 void TCustomPlotGradient::SetEndColor(TColor value) {
-    if (store(FEndColor, value)) Changed();
+    if (StoreChanged(FEndColor, value)) Changed();
 }
 void TCustomPlotGradient::SetMidColor(TColor value) {
     if (value == clNone) {
@@ -244,21 +237,21 @@ void TCustomPlotGradient::SetMidColor(TColor value) {
         }
         return;
     }
-    bool changed = store(FMidColor, value);
-    changed |= store(FUseMiddle, true);
+    bool changed = StoreChanged(FMidColor, value);
+    changed |= StoreChanged(FUseMiddle, true);
     if (changed) Changed();
 }
 void TCustomPlotGradient::SetBalance(int value) {
-    if (store(FBalance, value)) Changed();
+    if (StoreChanged(FBalance, value)) Changed();
 }
 void TCustomPlotGradient::SetVisible(bool value) {
-    if (store(FVisible, value)) Changed();
+    if (StoreChanged(FVisible, value)) Changed();
 }
 void TCustomPlotGradient::SetRadialX(int value) {
-    if (store(FRadialX, value)) Changed();
+    if (StoreChanged(FRadialX, value)) Changed();
 }
 void TCustomPlotGradient::SetRadialY(int value) {
-    if (store(FRadialY, value)) Changed();
+    if (StoreChanged(FRadialY, value)) Changed();
 }
 
 namespace {
@@ -364,13 +357,13 @@ void TCustomPlotGradient::Draw(TCanvas3D& canvas, const TPoint (&points)[4], int
 
 void TPlotFontGradient::Assign(const TPersistent* source) {
     if (const auto* g = dynamic_cast<const TPlotFontGradient*>(source)) {
-        if (store(FOutline, g->FOutline)) Changed();
+        if (StoreChanged(FOutline, g->FOutline)) Changed();
     }
     TCustomPlotGradient::Assign(source);
 }
 
 void TPlotFontGradient::SetOutline(bool value) {
-    if (store(FOutline, value)) Changed();
+    if (StoreChanged(FOutline, value)) Changed();
 }
 
 // ---------------------------------------------------------------------------
@@ -399,7 +392,7 @@ void TPlotFont::Assign(const TPersistent* source) {
 }
 
 void TPlotFont::SetInterCharSize(int value) {
-    if (store(FInterCharSize, value)) Changed();
+    if (StoreChanged(FInterCharSize, value)) Changed();
 }
 
 TChartHiddenPen& TPlotFont::OutLine() {
@@ -470,38 +463,38 @@ void TView3DOptions::Assign(const TPersistent* source) {
 }
 
 void TView3DOptions::SetElevation(int value) {
-    if (store(FElevation, value)) InvalidateParent();
+    if (StoreChanged(FElevation, value)) InvalidateParent();
 }
 
 void TView3DOptions::SetHorizOffset(int value) {
-    if (store(FHorizOffset, value)) {
+    if (StoreChanged(FHorizOffset, value)) {
         InvalidateParent();
         if (OnOffsetChanged) OnOffsetChanged(true);
     }
 }
 
 void TView3DOptions::SetOrthogonal(bool value) {
-    if (store(FOrthogonal, value)) InvalidateParent();
+    if (StoreChanged(FOrthogonal, value)) InvalidateParent();
 }
 
 void TView3DOptions::SetOrthoAngle(int value) {
-    if (store(FOrthoAngle, value)) InvalidateParent();
+    if (StoreChanged(FOrthoAngle, value)) InvalidateParent();
 }
 
 void TView3DOptions::SetPerspective(int value) {
-    if (store(FPerspective, value)) InvalidateParent();
+    if (StoreChanged(FPerspective, value)) InvalidateParent();
 }
 
 void TView3DOptions::SetRotation(int value) {
-    if (store(FRotation, value)) InvalidateParent();
+    if (StoreChanged(FRotation, value)) InvalidateParent();
 }
 
 void TView3DOptions::SetTilt(int value) {
-    if (store(FTilt, value)) InvalidateParent();
+    if (StoreChanged(FTilt, value)) InvalidateParent();
 }
 
 void TView3DOptions::SetVertOffset(int value) {
-    if (store(FVertOffset, value)) {
+    if (StoreChanged(FVertOffset, value)) {
         InvalidateParent();
         if (OnOffsetChanged) OnOffsetChanged(false);
     }
@@ -515,7 +508,7 @@ void TView3DOptions::SetZoom(int value) {
 }
 
 void TView3DOptions::SetZoomText(bool value) {
-    if (store(FZoomText, value)) InvalidateParent();
+    if (StoreChanged(FZoomText, value)) InvalidateParent();
 }
 
 double TView3DOptions::OrthoSlope() const {

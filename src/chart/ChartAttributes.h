@@ -20,6 +20,15 @@ inline constexpr TColor SeriesDefaultColor = clDefault;
 int PlotDefaultFontSize();
 const std::string& PlotDefaultFontName();
 
+// Stores value when it differs from field; true when it did, so that the caller reports
+// the change.
+template <class T>
+bool StoreChanged(T& field, const T& value) {
+    if (field == value) return false;
+    field = value;
+    return true;
+}
+
 // ---------------------------------------------------------------------------
 enum TPenEndStyle { esRound, esSquare, esFlat };
 

@@ -99,22 +99,15 @@ void TChartAxisTitle::Assign(const TPersistent* source) {
 }
 
 void TChartAxisTitle::SetCaption(const std::string& value) {
-    if (FCaption == value) return;
-    FCaption = value;
-    Changed();
+    if (StoreChanged(FCaption, value)) Changed();
 }
 
 void TChartAxisTitle::SetAngle(int value) {
-    value = ((value % 360) + 360) % 360;
-    if (FAngle == value) return;
-    FAngle = value;
-    Changed();
+    if (StoreChanged(FAngle, ((value % 360) + 360) % 360)) Changed();
 }
 
 void TChartAxisTitle::SetVisible(bool value) {
-    if (FVisible == value) return;
-    FVisible = value;
-    Changed();
+    if (StoreChanged(FVisible, value)) Changed();
 }
 
 // ---------------------------------------------------------------------------
@@ -129,28 +122,20 @@ void TAxisGridPen::Assign(const TPersistent* source) {
 }
 
 void TAxisGridPen::SetCentered(bool value) {
-    if (FCentered == value) return;
-    FCentered = value;
-    Changed();
+    if (StoreChanged(FCentered, value)) Changed();
 }
 
 void TAxisGridPen::SetZPosition(double value) {
-    if (FZPosition == value) return;
-    FZPosition = value;
-    Changed();
+    if (StoreChanged(FZPosition, value)) Changed();
 }
 
 // ---------------------------------------------------------------------------
 void TAxisItem::SetValue(double value) {
-    if (FValue == value) return;
-    FValue = value;
-    FAxis->Repaint();
+    if (StoreChanged(FValue, value)) FAxis->Repaint();
 }
 
 void TAxisItem::SetText(const std::string& value) {
-    if (FText == value) return;
-    FText = value;
-    FAxis->Repaint();
+    if (StoreChanged(FText, value)) FAxis->Repaint();
 }
 
 TAxisItem* TAxisItems::Add(double value) {

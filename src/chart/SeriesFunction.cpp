@@ -36,15 +36,11 @@ void TPlotFunction::SetPeriod(double value) {
 }
 
 void TPlotFunction::SetPeriodAlign(TFunctionPeriodAlign value) {
-    if (FPeriodAlign == value) return;
-    FPeriodAlign = value;
-    Recalculate();
+    if (StoreChanged(FPeriodAlign, value)) Recalculate();
 }
 
 void TPlotFunction::SetPeriodStyle(TFunctionPeriodStyle value) {
-    if (FPeriodStyle == value) return;
-    FPeriodStyle = value;
-    Recalculate();
+    if (StoreChanged(FPeriodStyle, value)) Recalculate();
 }
 
 double TPlotFunction::ComputeValue(TChartSeries* source, int first, int last) {
@@ -218,9 +214,7 @@ void TSmoothingFunction::SetFactor(int value) {
 }
 
 void TSmoothingFunction::SetInterpolate(bool value) {
-    if (FInterpolate == value) return;
-    FInterpolate = value;
-    Recalculate();
+    if (StoreChanged(FInterpolate, value)) Recalculate();
 }
 
 void TSmoothingFunction::AddPoints(TChartSeries* source) {
