@@ -22,6 +22,32 @@ std::string Slurp(const fs::path& P)
     return S.str();
 }
 
+// The exported text with every line ending in "\n", after checking that each
+// line ended the platform's way and nothing trails the last line end.
+std::string ExportedLines(const fs::path& P)
+{
+#ifdef _WIN32
+    const std::string End = "\r\n";
+#else
+    const std::string End = "\n";
+#endif
+    const std::string Raw = Slurp(P);
+    std::string Lines;
+    std::size_t A = 0;
+    while (A < Raw.size()) {
+        const std::size_t B = Raw.find(End, A);
+        if (B == std::string::npos) {
+            ADD_FAILURE() << "text after the last line end: " << Raw.substr(A);
+            return Lines + Raw.substr(A);
+        }
+        const std::string Line = Raw.substr(A, B - A);
+        EXPECT_EQ(Line.find_first_of("\r\n"), std::string::npos) << "a line end of another platform in: " << Line;
+        Lines += Line + "\n";
+        A = B + End.size();
+    }
+    return Lines;
+}
+
 // The lines of one record declaration, "  T<Name> = packed record" to "  end;".
 std::string Section(const std::string& Text, const std::string& Name)
 {
@@ -62,7 +88,7 @@ TEST_F(DeclareTest, ExportWritesTheGoldenDeclaration)
 {
     const fs::path File = Dir / "Blocks.pas";
     BlockExportPas(File.string());
-    const std::string Text = Slurp(File);
+    const std::string Text = ExportedLines(File);
 
     // The unit frame: named after the file, without its directory.
     EXPECT_TRUE(Text.starts_with("unit Blocks;\n\ninterface\n\ntype\n  THeaderPreamble = packed record\n"));
@@ -200,7 +226,7 @@ TEST_F(DeclareTest, UnitNameComesFromTheFileName)
                           Case{".pas", ""}}) {
         const fs::path File = Dir / C.File;
         BlockExportPas(File.string());
-        const std::string Text = Slurp(File);
+        const std::string Text = ExportedLines(File);
         EXPECT_EQ(Text.substr(0, Text.find('\n')), "unit " + C.Unit + ";") << C.File;
     }
 }
@@ -213,7 +239,7 @@ TEST_F(DeclareTest, ExportOverwritesAndReportsFilesItCannotCreate)
         Old << std::string(200000, 'x');
     }
     BlockExportPas(File.string());
-    const std::string Text = Slurp(File);
+    const std::string Text = ExportedLines(File);
     EXPECT_EQ(Text.find('x' + std::string(10, 'x')), std::string::npos);
     EXPECT_EQ(Text.substr(Text.size() - 5), "end.\n");
 

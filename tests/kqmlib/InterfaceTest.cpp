@@ -96,7 +96,12 @@ TEST_F(Interface, VersionReport) {
     EXPECT_EQ(Minor, 0);
     EXPECT_STREQ(Build, "11");
     ASSERT_NE(System, nullptr);
-    const std::string Expected = std::string("-linux-gcc") + (sizeof(void*) == 4 ? "32" : "64") + "-";
+#ifdef _WIN32
+    const std::string OS = "windows";
+#else
+    const std::string OS = "linux";
+#endif
+    const std::string Expected = "-" + OS + "-gcc" + (sizeof(void*) == 4 ? "32" : "64") + "-";
     EXPECT_NE(std::string(System).find(Expected), std::string::npos) << System;
     EXPECT_TRUE(std::regex_match(System, std::regex("[a-z0-9_]+-[a-z]+-[a-z]+(32|64)-[0-9]+\\.[0-9]+\\.[0-9]+")))
         << System;

@@ -211,10 +211,14 @@ TEST(RebuildTest, AbortOrFailureLeavesThePreviousIndexByteIdenticalAndInUse) {
         TTestRecording Rec(Hd);
         Rec.Write(std::string(C.Model) == "ZA14" ? Shots(3000) : SyncedShots(3000), false);
         const std::string Idx = IdxOf(Rec.Path());
-        THandle H(Rec.Path());
-        ASSERT_EQ(narvi_reindex(H.Get()), 0) << LastError();
+        {
+            THandle First(Rec.Path());
+            ASSERT_EQ(narvi_reindex(First.Get()), 0) << LastError();
+        }
         const std::vector<std::uint8_t> Before = ReadFileBytes(Idx);
+        // Damaged before the reader opens it: Windows lets nobody write to an open recording.
         if (C.Damage) C.Damage(Rec.Path(), Rec.Records());
+        THandle H(Rec.Path());
 
         TProgress P;
         P.AbortAt = std::string(C.Name).find("written") != std::string::npos ? 96 : 50;
@@ -347,6 +351,12 @@ TEST(RebuildTest, IndexesTheOpenRecordingEvenWhenItsNameNowLeadsElsewhere) {
     TTestRecording Rec(ZA14Header(3, 1));
     Rec.Write(Shots(300), false);
     THandle H(Rec.Path());
+#ifdef _WIN32
+    // Windows keeps an open recording under its name, so the question does not arise there.
+    EXPECT_THROW(std::filesystem::rename(Rec.Path(), Rec.Path() + ".moved"), std::filesystem::filesystem_error);
+    ASSERT_EQ(narvi_reindex(H.Get()), 0) << LastError();
+    EXPECT_EQ(IndexEntries(IdxOf(Rec.Path())), AllRecords(Rec.Records()));
+#else
     // Another recording under the same name, the open one moved aside.
     std::filesystem::rename(Rec.Path(), Rec.Path() + ".moved");
     {
@@ -355,6 +365,7 @@ TEST(RebuildTest, IndexesTheOpenRecordingEvenWhenItsNameNowLeadsElsewhere) {
     }
     ASSERT_EQ(narvi_reindex(H.Get()), 0) << LastError();
     EXPECT_EQ(IndexEntries(IdxOf(Rec.Path())), AllRecords(Rec.Records()));
+#endif
 }
 
 TEST(RebuildTest, RecordingWithoutRecords) {
