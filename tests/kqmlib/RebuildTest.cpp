@@ -402,6 +402,36 @@ TEST(RebuildTest, IndexThatCannotBeWrittenFailsWithTheFilesReasonAndKeepsTheOldO
     EXPECT_EQ(H.Seek(20), 0) << LastError();
 }
 
+// Two readers of one recording: the one that rebuilds must not pull the index
+// from under the other. Windows refuses to replace a file that another reader
+// holds, so there the rebuild fails with the system's reason and both go on
+// with the old index; elsewhere the other reader keeps the file it opened.
+TEST(RebuildTest, IndexHeldByAnotherReaderStaysUsableForBoth) {
+    TTestRecording Rec(ZA14Header());
+    Rec.Write(Shots(20), false);
+    const std::string Idx = IdxOf(Rec.Path());
+    {
+        THandle First(Rec.Path());
+        ASSERT_EQ(narvi_reindex(First.Get()), 0) << LastError();
+    }
+    const std::vector<std::uint8_t> Before = ReadFileBytes(Idx);
+    THandle A(Rec.Path());
+    THandle B(Rec.Path());
+#ifdef _WIN32
+    EXPECT_EQ(narvi_reindex(A.Get()), 4);
+    EXPECT_NE(LastError().find("Cannot rename file \"" + Idx + ".tmp\""), std::string::npos) << LastError();
+#else
+    ASSERT_EQ(narvi_reindex(A.Get()), 0) << LastError();
+#endif
+    EXPECT_EQ(ReadFileBytes(Idx), Before);
+    EXPECT_FALSE(Exists(Idx + ".tmp"));
+    for (THandle* H : {&A, &B}) {
+        ASSERT_EQ(H->Seek(10), 0) << LastError();
+        EXPECT_EQ(H->Read().Code, 0) << LastError();
+        EXPECT_EQ(H->Tell(), 11u);
+    }
+}
+
 // Client callbacks are foreign code: what they throw must stay on their side of
 // the interface. A throwing progress callback aborts the rebuild cleanly, a
 // throwing trace callback only loses its lines.
