@@ -116,10 +116,16 @@ TEST(FormatTest, MalformedFormatsAndMismatchedArgumentsRaise) {
 
 // A host such as the GUI switches the process to the user's locale; messages
 // and exported texts must keep "." as the decimal separator regardless.
+#ifdef _WIN32
+constexpr const char* CommaLocale = "German_Germany.1252";
+#else
+constexpr const char* CommaLocale = "de_DE.UTF-8";
+#endif
+
 class FormatLocaleTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        if (std::setlocale(LC_ALL, "de_DE.UTF-8")) {
+        if (std::setlocale(LC_ALL, CommaLocale)) {
             std::setlocale(LC_ALL, "C");
             Available = true;
             return;
@@ -144,10 +150,12 @@ protected:
     }
     void SetUp() override {
         if (!Available) {
-            GTEST_SKIP() << "no locale with a decimal comma (de_DE.UTF-8) and localedef could not build one";
+            GTEST_SKIP() << "no locale with a decimal comma (" << CommaLocale << ") and localedef could not build one";
         }
-        std::setlocale(LC_ALL, "de_DE.UTF-8");
-        std::locale::global(std::locale("de_DE.UTF-8"));
+        std::setlocale(LC_ALL, CommaLocale);
+#ifndef _WIN32  // the C++ library of the Windows build knows no locale but "C"
+        std::locale::global(std::locale(CommaLocale));
+#endif
     }
     void TearDown() override {
         std::locale::global(std::locale::classic());
