@@ -1,5 +1,7 @@
 #include "DynLib.h"
 
+#include "FileHandle.h"
+
 #ifdef _WIN32
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
@@ -13,21 +15,7 @@ namespace {
 // overwrite (dlerror clears on read), so the text is captured at the failure.
 thread_local std::string LastError;
 
-#ifdef _WIN32
-std::string SystemText(DWORD code) {
-    char* text = nullptr;
-    const DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                   nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string result = n && text ? std::string(text, n) : "System error " + std::to_string(code);
-    if (text) {
-        LocalFree(text);
-    }
-    while (!result.empty() && (result.back() == '\n' || result.back() == '\r' || result.back() == ' ')) {
-        result.pop_back();
-    }
-    return result;
-}
-#else
+#ifndef _WIN32
 void CaptureDlError(const char* fallback) {
     const char* e = dlerror();
     LastError = e ? e : fallback;
@@ -40,7 +28,7 @@ TLibHandle LoadDynLib(const std::string& FileName) {
 #ifdef _WIN32
     HMODULE h = LoadLibraryA(FileName.c_str());
     if (!h) {
-        LastError = SystemText(GetLastError());
+        LastError = TFileHandle::SystemErrorText();
     }
     return reinterpret_cast<TLibHandle>(h);
 #else
@@ -61,7 +49,7 @@ void* GetDynLibSymbol(TLibHandle Lib, const std::string& Name) {
 #ifdef _WIN32
     FARPROC p = GetProcAddress(reinterpret_cast<HMODULE>(Lib), Name.c_str());
     if (!p) {
-        LastError = SystemText(GetLastError());
+        LastError = TFileHandle::SystemErrorText();
     }
     return reinterpret_cast<void*>(p);
 #else
@@ -80,7 +68,7 @@ bool FreeDynLib(TLibHandle Lib) {
     }
 #ifdef _WIN32
     if (!FreeLibrary(reinterpret_cast<HMODULE>(Lib))) {
-        LastError = SystemText(GetLastError());
+        LastError = TFileHandle::SystemErrorText();
         return false;
     }
 #else

@@ -55,6 +55,18 @@ void TFileHandle::Fail(const char* What) const {
     throw EInOutError(std::string(What) + " \"" + FFileName + "\". " + reason);
 }
 
+bool TFileHandle::Adopt(TNative Handle, const std::string& FileName, std::string* Reason) {
+    if (Handle == InvalidNative) {
+        if (Reason) {
+            *Reason = SystemErrorText();
+        }
+        return false;
+    }
+    FHandle = Handle;
+    FFileName = FileName;
+    return true;
+}
+
 #ifdef _WIN32
 
 namespace {
@@ -89,31 +101,16 @@ std::string TFileHandle::SystemErrorText() {
 bool TFileHandle::TryOpen(const std::string& FileName, TAccess Access, TShare Share, std::string* Reason) {
     Close();
     const DWORD access = Access == faRead ? GENERIC_READ : Access == faWrite ? GENERIC_WRITE : GENERIC_READ | GENERIC_WRITE;
-    HANDLE h = CreateFileA(FileName.c_str(), access, ShareFlags(Share), nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) {
-        if (Reason) {
-            *Reason = SystemErrorText();
-        }
-        return false;
-    }
-    FHandle = h;
-    FFileName = FileName;
-    return true;
+    return Adopt(CreateFileA(FileName.c_str(), access, ShareFlags(Share), nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                             nullptr),
+                 FileName, Reason);
 }
 
 bool TFileHandle::TryCreate(const std::string& FileName, TShare Share, std::string* Reason) {
     Close();
-    HANDLE h = CreateFileA(FileName.c_str(), GENERIC_READ | GENERIC_WRITE, ShareFlags(Share), nullptr, CREATE_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) {
-        if (Reason) {
-            *Reason = SystemErrorText();
-        }
-        return false;
-    }
-    FHandle = h;
-    FFileName = FileName;
-    return true;
+    return Adopt(CreateFileA(FileName.c_str(), GENERIC_READ | GENERIC_WRITE, ShareFlags(Share), nullptr, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr),
+                 FileName, Reason);
 }
 
 void TFileHandle::Close() noexcept {
@@ -217,15 +214,7 @@ bool TFileHandle::TryOpen(const std::string& FileName, TAccess Access, TShare /*
             errno = EISDIR;
         }
     }
-    if (fd < 0) {
-        if (Reason) {
-            *Reason = SystemErrorText();
-        }
-        return false;
-    }
-    FHandle = fd;
-    FFileName = FileName;
-    return true;
+    return Adopt(fd, FileName, Reason);
 }
 
 bool TFileHandle::TryCreate(const std::string& FileName, TShare /*Share*/, std::string* Reason) {
@@ -234,15 +223,7 @@ bool TFileHandle::TryCreate(const std::string& FileName, TShare /*Share*/, std::
     do {
         fd = ::open(FileName.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     } while (fd < 0 && errno == EINTR);
-    if (fd < 0) {
-        if (Reason) {
-            *Reason = SystemErrorText();
-        }
-        return false;
-    }
-    FHandle = fd;
-    FFileName = FileName;
-    return true;
+    return Adopt(fd, FileName, Reason);
 }
 
 void TFileHandle::Close() noexcept {

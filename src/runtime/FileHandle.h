@@ -70,6 +70,8 @@ public:
 
 private:
     [[noreturn]] void Fail(const char* What) const;
+    // Takes over a freshly opened handle, or reports why there is none.
+    bool Adopt(TNative Handle, const std::string& FileName, std::string* Reason);
 
     TNative FHandle = InvalidNative;
     std::string FFileName;
