@@ -102,6 +102,15 @@ void TFileStreamBuffered::SetSize(std::int64_t NewSize) {
     RealSeek(FPosition);
 }
 
+void TFileStreamBuffered::BeginRead() {
+    if (FMode == bmWrite) {
+        Flush();
+    }
+    FMode = bmRead;
+    FStart = 0;
+    FAvail = 0;
+}
+
 std::int32_t TFileStreamBuffered::ReadThrough(void* Buffer, std::int32_t Count) {
     if (FAhead <= 0) {
         const std::int32_t n = TFileStream::Read(Buffer, Count);
@@ -109,12 +118,7 @@ std::int32_t TFileStreamBuffered::ReadThrough(void* Buffer, std::int32_t Count) 
         return n;
     }
     if (FMode != bmRead) {
-        if (FMode == bmWrite) {
-            Flush();
-        }
-        FMode = bmRead;
-        FStart = 0;
-        FAvail = 0;
+        BeginRead();
     }
     if (!Buffer || Count <= 0) {
         return 0;
@@ -233,12 +237,7 @@ std::int32_t TFileStreamBuffered::LineRead(std::string& Line, const std::string&
         throw EInOutError("No line break defined");
     }
     if (FMode != bmRead) {
-        if (FMode == bmWrite) {
-            Flush();
-        }
-        FMode = bmRead;
-        FStart = 0;
-        FAvail = 0;
+        BeginRead();
     }
     Line.clear();
     std::int32_t consumed = 0;

@@ -79,6 +79,8 @@ private:
     std::int64_t SeekThrough(std::int64_t Offset, TSeekOrigin Origin);
     void RealSeek(std::int64_t Pos);
     std::int32_t Refill();
+    // Pending writes go out first; the read window starts empty.
+    void BeginRead();
 
     std::int32_t FAhead;
     std::int32_t FAvail = 0;
