@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "ErrorOf.h"
 #include "Exception.h"
 #include "KQMTypes.h"
 #include "Stream.h"
@@ -11,17 +12,6 @@
 #include <vector>
 
 namespace {
-
-template <class F>
-std::string ErrorOf(F&& Fn)
-{
-    try {
-        Fn();
-    } catch (const Exception& E) {
-        return E.Message();
-    }
-    return "(no error)";
-}
 
 void Put(std::vector<std::uint8_t>& B, std::size_t At, std::uint64_t V, int N)
 {

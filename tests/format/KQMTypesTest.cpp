@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "ErrorOf.h"
 #include "Exception.h"
 #include "KQMTypes.h"
 #include "Stream.h"
@@ -9,18 +10,6 @@
 #include <vector>
 
 namespace {
-
-// Runs F and returns the message of the runtime exception it raises.
-template <class F>
-std::string ErrorOf(F&& Fn)
-{
-    try {
-        Fn();
-    } catch (const Exception& E) {
-        return E.Message();
-    }
-    return "(no error)";
-}
 
 TField Filled(TKind Kind, std::int32_t Size, std::vector<std::uint8_t> Bytes, std::int32_t Cols = 1)
 {
