@@ -46,14 +46,7 @@ TRecordingWriter& Fill(TRecordingWriter& W, int Count, std::uint64_t T0 = 5000)
 TRecHeader Header(std::uint16_t SubMain, std::uint16_t ParMain, std::uint16_t ParSub, std::uint16_t MeasMain,
                   std::uint16_t MeasSub, std::uint32_t Flags)
 {
-    TRecHeader H;
-    H.SubMain = SubMain;
-    H.ParMain = ParMain;
-    H.ParSub = ParSub;
-    H.MeasMain = MeasMain;
-    H.MeasSub = MeasSub;
-    H.ProtocolFlags = Flags;
-    return H;
+    return TRecHeader::Versions(SubMain, ParMain, ParSub, MeasMain, MeasSub, Flags);
 }
 
 std::string IndexMessage(const std::function<void()>& F)

@@ -21,14 +21,7 @@ namespace fs = std::filesystem;
 TRecHeader Header(std::uint16_t ParMain, std::uint16_t ParSub, std::uint16_t MeasMain, std::uint16_t MeasSub,
                   std::uint32_t Flags, std::uint16_t SubMain = 2)
 {
-    TRecHeader H;
-    H.SubMain = SubMain;
-    H.ParMain = ParMain;
-    H.ParSub = ParSub;
-    H.MeasMain = MeasMain;
-    H.MeasSub = MeasSub;
-    H.ProtocolFlags = Flags;
-    return H;
+    return TRecHeader::Versions(SubMain, ParMain, ParSub, MeasMain, MeasSub, Flags);
 }
 
 TRecord Shot(std::uint64_t Time, std::size_t Samples, std::uint8_t Fill = 0x11)

@@ -145,6 +145,19 @@ TRecHeader::TRecHeader()
         Numbers[D] = {0.05};
 }
 
+TRecHeader TRecHeader::Versions(std::uint16_t SubMain, std::uint16_t ParMain, std::uint16_t ParSub,
+                                std::uint16_t MeasMain, std::uint16_t MeasSub, std::uint32_t Flags)
+{
+    TRecHeader H;
+    H.SubMain = SubMain;
+    H.ParMain = ParMain;
+    H.ParSub = ParSub;
+    H.MeasMain = MeasMain;
+    H.MeasSub = MeasSub;
+    H.ProtocolFlags = Flags;
+    return H;
+}
+
 std::int64_t TRecHeader::TablesLength() const
 {
     return CreateBlock("ParameterField", ParMain, ParSub)->EndOffset();

@@ -62,6 +62,10 @@ struct TRecHeader {
     TRecHeader();
     // Byte length of the header the tables give for these versions.
     std::int64_t TablesLength() const;
+
+    // The preset header with other versions and protocol flags.
+    static TRecHeader Versions(std::uint16_t SubMain, std::uint16_t ParMain, std::uint16_t ParSub,
+                               std::uint16_t MeasMain, std::uint16_t MeasSub, std::uint32_t Flags);
 };
 
 struct TRecSampleBlock {
