@@ -276,19 +276,7 @@ std::int32_t TField::WritePacked(void* Data, std::int64_t Count, std::int32_t Co
 
 std::int64_t TField::WritePacked(void* Data, std::int64_t Count) const
 {
-    if (std::int64_t(FRows) * FCols > 1 && FKind == fkSTRING)
-        KQMTypesError("Not allowed for strings");
-    const std::int64_t Total = DataSize();
-    if (Count < Total)
-        KQMTypesError("Size of output data");
-    std::vector<std::uint8_t> Buffer(static_cast<std::size_t>(Total), 0);
-    std::int64_t Pos = 0;
-    for (std::int32_t Col = 0; Col < FCols; ++Col)
-        for (std::int32_t Row = 0; Row < FRows; ++Row)
-            Pos += WritePacked(Buffer.data() + Pos, FSize, Col, Row);
-    if (Total > 0)
-        std::memcpy(Data, Buffer.data(), static_cast<std::size_t>(Total));
-    return Total;
+    return WriteAll(Data, Count, FSize, &TField::WritePacked);
 }
 
 std::int32_t TField::WriteRecord(void* Data, std::int64_t Count, std::int32_t Col, std::int32_t Row) const
@@ -329,16 +317,22 @@ std::int64_t TField::WriteRecord(void* Data, std::int64_t Count) const
     std::string KindPas;
     std::int32_t W = 0;
     KQMToPas(FKind, FSize, KindPas, W);
+    return WriteAll(Data, Count, W, &TField::WriteRecord);
+}
+
+std::int64_t TField::WriteAll(void* Data, std::int64_t Count, std::int32_t Width, TElementWriter Write) const
+{
     if (std::int64_t(FRows) * FCols > 1 && FKind == fkSTRING)
         KQMTypesError("Not allowed for strings");
-    const std::int64_t Total = std::int64_t(FCols) * FRows * W;
+    const std::int64_t Total = std::int64_t(FCols) * FRows * Width;
     if (Count < Total)
         KQMTypesError("Size of output data");
+    // Staged so that a failing element leaves the caller's memory untouched.
     std::vector<std::uint8_t> Buffer(static_cast<std::size_t>(Total), 0);
     std::int64_t Pos = 0;
     for (std::int32_t Col = 0; Col < FCols; ++Col)
         for (std::int32_t Row = 0; Row < FRows; ++Row)
-            Pos += WriteRecord(Buffer.data() + Pos, W, Col, Row);
+            Pos += (this->*Write)(Buffer.data() + Pos, Width, Col, Row);
     if (Total > 0)
         std::memcpy(Data, Buffer.data(), static_cast<std::size_t>(Total));
     return Total;

@@ -84,6 +84,9 @@ private:
     // element the caller can decode.
     const std::uint8_t* Element(std::int32_t Col, std::int32_t Row, std::int32_t Width) const;
     std::uint64_t RawUnsigned(const std::uint8_t* P) const;
+    using TElementWriter = std::int32_t (TField::*)(void*, std::int64_t, std::int32_t, std::int32_t) const;
+    // Every element in column order through Write, Width bytes each.
+    std::int64_t WriteAll(void* Data, std::int64_t Count, std::int32_t Width, TElementWriter Write) const;
 
     std::string FName;
     TKind FKind;
