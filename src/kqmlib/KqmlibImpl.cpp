@@ -7,6 +7,7 @@
 #include <exception>
 #include <new>
 #include <string>
+#include <type_traits>
 
 #include "KQMReader.h"
 #include "KqmlibImpl.h"
@@ -99,13 +100,18 @@ NARVI_INT32_T Failure(const char* Text, NARVI_INT32_T Code) noexcept {
     return Code;
 }
 
-// Runs Body (which returns 0 on success or a code whose text it already set).
+// Runs Body; a body that returns a code other than 0 has already set its text.
 template <class F>
 NARVI_INT32_T Run(F&& Body) noexcept {
     TFloatGuard Guard;
     try {
-        const NARVI_INT32_T Code = Body();
-        return Code == NARVI_NO_ERROR ? Success() : Code;
+        if constexpr (std::is_void_v<std::invoke_result_t<F&>>) {
+            Body();
+            return Success();
+        } else {
+            const NARVI_INT32_T Code = Body();
+            return Code == NARVI_NO_ERROR ? Success() : Code;
+        }
     } catch (const Exception& E) {
         return Failure(E.Message().c_str(), ResultCodeOf(E));
     } catch (const std::bad_alloc&) {
@@ -225,7 +231,6 @@ NARVI_API NARVI_INT32_T NARVI_CALL narvi_get_library_version(NARVI_UINT16_T* API
         Put(API_MINOR, NARVI_UINT16_T(NARVI_API_MINOR_VERSION));
         Put(BUILD_VERSION, KQMLIB_BUILD_VERSION);
         Put(BUILD_SYSTEM, KQMLIB_BUILD_SYSTEM);
-        return NARVI_NO_ERROR;
     });
 }
 
@@ -240,35 +245,30 @@ NARVI_API NARVI_INT32_T NARVI_CALL narvi_open(NARVI_CSZ_T PATH, NARVI_FILE_T* HA
         if (!PATH) throw EKQMError("No file name given", NARVI_ERR_BAD_ARG);
         if (!HANDLE) throw EKQMError("No handle to return the file in", NARVI_ERR_BAD_ARG);
         *HANDLE = new TKQMReader(std::string(PATH));
-        return NARVI_NO_ERROR;
     });
 }
 
 NARVI_API NARVI_INT32_T NARVI_CALL narvi_close(NARVI_FILE_T HANDLE) {
     return Run([&] {
         delete static_cast<TKQMReader*>(HANDLE);
-        return NARVI_NO_ERROR;
     });
 }
 
 NARVI_API NARVI_INT32_T NARVI_CALL narvi_reindex(NARVI_FILE_T HANDLE) {
     return Run([&] {
         ReaderOf(HANDLE).Reindex();
-        return NARVI_NO_ERROR;
     });
 }
 
 NARVI_API NARVI_INT32_T NARVI_CALL narvi_seek_time(NARVI_FILE_T HANDLE, NARVI_FLOAT64_T TIME) {
     return Run([&] {
         ReaderOf(HANDLE).SeekTimeInternal(TIME);
-        return NARVI_NO_ERROR;
     });
 }
 
 NARVI_API NARVI_INT32_T NARVI_CALL narvi_seek_time_external(NARVI_FILE_T HANDLE, NARVI_FLOAT64_T TIME) {
     return Run([&] {
         ReaderOf(HANDLE).SeekTimeExternal(TIME);
-        return NARVI_NO_ERROR;
     });
 }
 
@@ -285,7 +285,6 @@ NARVI_API NARVI_INT32_T NARVI_CALL narvi_seek(NARVI_FILE_T HANDLE, NARVI_UINT32_
 NARVI_API NARVI_INT32_T NARVI_CALL narvi_tell(NARVI_FILE_T HANDLE, NARVI_UINT32_T* INDEX) {
     return Run([&] {
         Put(INDEX, ReaderOf(HANDLE).Tell());
-        return NARVI_NO_ERROR;
     });
 }
 
@@ -302,7 +301,6 @@ NARVI_API NARVI_INT32_T NARVI_CALL narvi_get_info(NARVI_FILE_T HANDLE, NARVI_CSZ
         Put(SAMPLING_TIME, 1e-9);
         Put(FLAGS, NARVI_UINT16_T(1));
         Put(NUM_FACETS, NARVI_UINT16_T(Reader.FHeader.NF));
-        return NARVI_NO_ERROR;
     });
 }
 
@@ -315,7 +313,6 @@ NARVI_API NARVI_INT32_T NARVI_CALL narvi_read(NARVI_FILE_T HANDLE, NARVI_FLOAT64
         TKQMReader& Reader = ReaderOf(HANDLE);
         ReadOutput(Reader, *Reader.Read(), TIME_SORG, TIME_EXTERNAL, ORIGIN, DIRECTION, FLAGS, FACET, SBL_COUNT,
                    SBL_SIZE, SBL);
-        return NARVI_NO_ERROR;
     });
 }
 
@@ -325,7 +322,6 @@ NARVI_API NARVI_INT32_T NARVI_CALL narvi_set_trace_callback(NARVI_FILE_T HANDLE,
         TKQMReader& Reader = ReaderOf(HANDLE);
         Reader.FTraceCallback = TRACE_CALLBACK;
         Reader.FTraceUserData = USERDATA;
-        return NARVI_NO_ERROR;
     });
 }
 
@@ -335,7 +331,6 @@ NARVI_API NARVI_INT32_T NARVI_CALL narvi_set_track_callback(NARVI_FILE_T HANDLE,
         TKQMReader& Reader = ReaderOf(HANDLE);
         Reader.FTrackCallback = TRACK_CALLBACK;
         Reader.FTrackUserData = USERDATA;
-        return NARVI_NO_ERROR;
     });
 }
 
@@ -344,7 +339,6 @@ NARVI_API NARVI_INT32_T NARVI_CALL narvi_set_mode_int(NARVI_FILE_T HANDLE, NARVI
         TKQMReader& Reader = ReaderOf(HANDLE);
         if (KEY != NARVI_MODE_RAW) throw Exception(Format("Unknown key specified (0x%8.8x)", KEY));
         Reader.FRawDataModeEnabled = VALUE != 0;
-        return NARVI_NO_ERROR;
     });
 }
 
@@ -353,7 +347,6 @@ NARVI_API NARVI_INT32_T NARVI_CALL narvi_get_mode_int(NARVI_FILE_T HANDLE, NARVI
         const TKQMReader& Reader = ReaderOf(HANDLE);
         if (KEY != NARVI_MODE_RAW) throw Exception(Format("Unknown key specified (0x%8.8x)", KEY));
         Put(VALUE, NARVI_INT32_T(Reader.FRawDataModeEnabled ? 1 : 0));
-        return NARVI_NO_ERROR;
     });
 }
 
