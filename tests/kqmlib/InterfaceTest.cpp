@@ -8,17 +8,12 @@
 #include "KQMIndex.h"
 #include "KQMReader.h"
 #include "KqmlibImpl.h"
+#include "ReadTestSupport.h"
 #include "RecordingWriter.h"
 #include "TempDir.h"
 #include "narvi.h"
 
 namespace {
-
-std::string LastError() {
-    NARVI_CSZ_T Text = nullptr;
-    EXPECT_EQ(narvi_get_last_error(&Text), 0);
-    return Text ? Text : "(null)";
-}
 
 class Interface : public ::testing::Test {
 protected:

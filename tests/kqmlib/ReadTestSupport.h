@@ -29,7 +29,7 @@ struct TShot {
 
 inline std::string LastError() {
     NARVI_CSZ_T Text = nullptr;
-    narvi_get_last_error(&Text);
+    EXPECT_EQ(narvi_get_last_error(&Text), 0);
     return Text ? Text : "(null)";
 }
 
