@@ -153,6 +153,10 @@ void TPlotCustomShape::DrawShape(TCanvas3D& canvas, const TRect& r, int angle, i
         const TRect moved{r.Left + hs, r.Top + vs, r.Right + hs, r.Bottom + vs};
         if (FShadow.Transparency() > 0)
             shadowBlend = canvas.BeginTransparency(RotatedBounds(moved, angle), FShadow.Transparency());
+        // A blend left open would keep redirecting every later drawing into its bitmap.
+        const ScopeExit endShadowBlend([&] {
+            if (shadowBlend) canvas.EndTransparency(shadowBlend);
+        });
         if (device) {
             device->Pen().SetStyle(psClear);
             device->Brush().SetBitmap(nullptr);
@@ -160,7 +164,6 @@ void TPlotCustomShape::DrawShape(TCanvas3D& canvas, const TRect& r, int angle, i
             device->Brush().SetColor(canvas.GetMonochrome() ? clBlack : FShadow.Color());
         }
         DrawOutline(canvas, moved, angle, z, round);
-        if (shadowBlend) canvas.EndTransparency(shadowBlend);
     }
     if (FGradient && FGradient->Visible()) {
         if (angle != 0) {
