@@ -86,7 +86,7 @@ BENCHMARK(BM_BufferedRead)
     ->Unit(benchmark::kMillisecond)
     ->MinTime(1.0);
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);

@@ -12,8 +12,7 @@
 
 namespace {
 
-std::vector<std::uint8_t> MeasBytes()
-{
+std::vector<std::uint8_t> MeasBytes() {
     TRecHeader H;
     TRecord R;
     R.Time = 123456789;
@@ -23,38 +22,32 @@ std::vector<std::uint8_t> MeasBytes()
     return TRecordingWriter::EncodeRecord(H, R);
 }
 
-void Fill(TMemoryStream& S, const std::vector<std::uint8_t>& B)
-{
+void Fill(TMemoryStream& S, const std::vector<std::uint8_t>& B) {
     S.Write(B.data(), static_cast<std::int32_t>(B.size()));
 }
 
-void BM_FieldByName(benchmark::State& State)
-{
+void BM_FieldByName(benchmark::State& State) {
     TMemoryStream S;
     Fill(S, MeasBytes());
     auto M = CreateBlock("MeasBlockHeader", 3, 1);
     S.SetPosition(0);
     M->Load(S);
-    for (auto _ : State)
-        benchmark::DoNotOptimize(M->GetFieldS("NumSampleBlocks")->GetUInt());
+    for (auto _ : State) benchmark::DoNotOptimize(M->GetFieldS("NumSampleBlocks")->GetUInt());
 }
 BENCHMARK(BM_FieldByName);
 
-void BM_FieldByHandle(benchmark::State& State)
-{
+void BM_FieldByHandle(benchmark::State& State) {
     TMemoryStream S;
     Fill(S, MeasBytes());
     auto M = CreateBlock("MeasBlockHeader", 3, 1);
     S.SetPosition(0);
     M->Load(S);
     const TField* F = M->GetFieldS("NumSampleBlocks");
-    for (auto _ : State)
-        benchmark::DoNotOptimize(F->GetUInt());
+    for (auto _ : State) benchmark::DoNotOptimize(F->GetUInt());
 }
 BENCHMARK(BM_FieldByHandle);
 
-void BM_MeasBlockHeaderTables(benchmark::State& State)
-{
+void BM_MeasBlockHeaderTables(benchmark::State& State) {
     TMemoryStream S;
     Fill(S, MeasBytes());
     auto M = CreateBlock("MeasBlockHeader", 3, 1);
@@ -67,8 +60,7 @@ void BM_MeasBlockHeaderTables(benchmark::State& State)
 }
 BENCHMARK(BM_MeasBlockHeaderTables);
 
-void BM_SampleBlockTables(benchmark::State& State)
-{
+void BM_SampleBlockTables(benchmark::State& State) {
     TMemoryStream S;
     Fill(S, MeasBytes());
     auto B = CreateBlock("SampleBlock", 1, 0);
@@ -82,8 +74,7 @@ void BM_SampleBlockTables(benchmark::State& State)
 BENCHMARK(BM_SampleBlockTables);
 
 // Baseline: what a decoder reading the same bytes itself does.
-void BM_SampleBlockDirect(benchmark::State& State)
-{
+void BM_SampleBlockDirect(benchmark::State& State) {
     TMemoryStream S;
     Fill(S, MeasBytes());
     std::uint8_t Buf[1024];
@@ -99,8 +90,7 @@ void BM_SampleBlockDirect(benchmark::State& State)
 }
 BENCHMARK(BM_SampleBlockDirect);
 
-void BM_HeaderLoad(benchmark::State& State)
-{
+void BM_HeaderLoad(benchmark::State& State) {
     const auto Bytes = TRecordingWriter::EncodeHeader(TRecHeader());
     TMemoryStream S;
     Fill(S, Bytes);
@@ -113,6 +103,6 @@ void BM_HeaderLoad(benchmark::State& State)
 }
 BENCHMARK(BM_HeaderLoad);
 
-} // namespace
+}  // namespace
 
 BENCHMARK_MAIN();

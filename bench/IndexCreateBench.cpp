@@ -20,8 +20,7 @@ constexpr int RECORDS = 100000;
 
 // One recording for the whole run: 100000 records of one 64-sample block,
 // sync words and checksums, like a short real acquisition.
-const std::string& Recording()
-{
+const std::string& Recording() {
     static TTempDir Dir;
     static const std::string Path = [] {
         const std::string P = Dir.File("bench.kqm");
@@ -44,8 +43,7 @@ const std::string& Recording()
     return Path;
 }
 
-void BM_ReadWholeFile(benchmark::State& State)
-{
+void BM_ReadWholeFile(benchmark::State& State) {
     std::vector<std::uint8_t> Buf(65536);
     for (auto _ : State) {
         TFileStreamBuffered S(Recording(), fmOpenRead | fmShareDenyWrite, 0);
@@ -53,18 +51,18 @@ void BM_ReadWholeFile(benchmark::State& State)
         for (std::int32_t N; (N = S.Read(Buf.data(), std::int32_t(Buf.size()))) > 0;) Total += N;
         benchmark::DoNotOptimize(Total);
     }
-    State.counters["records/s"] = benchmark::Counter(double(RECORDS) * double(State.iterations()), benchmark::Counter::kIsRate);
+    State.counters["records/s"] =
+        benchmark::Counter(double(RECORDS) * double(State.iterations()), benchmark::Counter::kIsRate);
 }
 
-void BM_IndexCreate(benchmark::State& State)
-{
+void BM_IndexCreate(benchmark::State& State) {
     const std::string Idx = Recording() + ".idx";
     for (auto _ : State) IndexCreate(Recording(), Idx);
-    State.counters["records/s"] = benchmark::Counter(double(RECORDS) * double(State.iterations()), benchmark::Counter::kIsRate);
+    State.counters["records/s"] =
+        benchmark::Counter(double(RECORDS) * double(State.iterations()), benchmark::Counter::kIsRate);
 }
 
-void BM_HeaderLoad(benchmark::State& State)
-{
+void BM_HeaderLoad(benchmark::State& State) {
     for (auto _ : State) {
         TFileStreamBuffered S(Recording(), fmOpenRead | fmShareDenyWrite, 4096);
         auto H = CreateBlock("HeaderPreamble", 0, 0);
@@ -73,8 +71,7 @@ void BM_HeaderLoad(benchmark::State& State)
     }
 }
 
-void BM_GetTimeFromKQM(benchmark::State& State)
-{
+void BM_GetTimeFromKQM(benchmark::State& State) {
     for (auto _ : State) {
         std::int64_t A = 0, B = 0;
         benchmark::DoNotOptimize(GetTimeFromKQM(Recording(), A, B));

@@ -46,8 +46,8 @@ TBenchFile Write(const std::string& Path, std::uint32_t Flags) {
     for (std::int64_t I = 0; W.Position() < 200 * 1000 * 1000; ++I) {
         const std::int64_t T = Start + I * Step;
         if (I % 10000 == 0) {
-            W.Write(TRecord::House(std::uint64_t(T % CLOCK), std::uint64_t(T % CLOCK),
-                                   std::uint32_t(3600000 + I / 10)));
+            W.Write(
+                TRecord::House(std::uint64_t(T % CLOCK), std::uint64_t(T % CLOCK), std::uint32_t(3600000 + I / 10)));
             ++F.Records;
         }
         Shot.Time = std::uint64_t(T % CLOCK);

@@ -34,11 +34,13 @@ std::vector<std::uint8_t> Pulse(int Count, double Centre, double Height) {
 extern "C" int demo_recording_write(char* Path, int Size) {
     try {
         namespace fs = std::filesystem;
-        const fs::path Dir = fs::temp_directory_path() / ("narvi-demo-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+        const fs::path Dir =
+            fs::temp_directory_path() /
+            ("narvi-demo-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
         fs::create_directories(Dir);
         const std::string File = (Dir / "demo.kqm").string();
 
-        TRecHeader H;  // a ZA26 recording: parameter field 5.1, measurement block 3.1
+        TRecHeader H;           // a ZA26 recording: parameter field 5.1, measurement block 3.1
         H.ProtocolFlags = 0x7;  // sync words and verified checksums
         H.Texts["SerialNumber"] = "DEMO0001";
         H.Numbers["RangeCorrPPM"] = {15};

@@ -22,15 +22,21 @@ static const char* last_error(void) {
 
 static const char* channel_name(NARVI_UINT32_T channel) {
     switch (channel) {
-        case NARVI_CHANNEL_HP: return "HP";
-        case NARVI_CHANNEL_LP: return "LP";
-        case NARVI_CHANNEL_SHP: return "SHP";
-        case NARVI_CHANNEL_REF: return "REF";
-        default: return "?";
+    case NARVI_CHANNEL_HP:
+        return "HP";
+    case NARVI_CHANNEL_LP:
+        return "LP";
+    case NARVI_CHANNEL_SHP:
+        return "SHP";
+    case NARVI_CHANNEL_REF:
+        return "REF";
+    default:
+        return "?";
     }
 }
 
-static void NARVI_CALL on_track(NARVI_FILE_T sender, NARVI_POINTER_T user, NARVI_INT32_T percent, NARVI_BOOL_T* abort_flag) {
+static void NARVI_CALL on_track(NARVI_FILE_T sender, NARVI_POINTER_T user, NARVI_INT32_T percent,
+                                NARVI_BOOL_T* abort_flag) {
     (void)sender;
     (void)user;
     (void)abort_flag;
@@ -57,8 +63,8 @@ static int print_shots(NARVI_FILE_T file) {
         printf("shot %u: internal %.9f s, external %.6f s, flags %u, facet %u%s\n", (unsigned)number, time, time_ext,
                (unsigned)flags, (unsigned)facet, (flags & NARVI_FLAGS_HOUSEKEEPING) ? " (housekeeping)" : "");
         if (flags & NARVI_FLAGS_HOUSEKEEPING) continue;
-        printf("  origin (%.6f, %.6f, %.6f) direction (%.6f, %.6f, %.6f)\n", origin.x, origin.y, origin.z,
-               direction.x, direction.y, direction.z);
+        printf("  origin (%.6f, %.6f, %.6f) direction (%.6f, %.6f, %.6f)\n", origin.x, origin.y, origin.z, direction.x,
+               direction.y, direction.z);
         for (i = 0; i < count; ++i) {
             /* Stride by the size the library reports, not by our own idea of it. */
             const NARVI_SBL_T* block = (const NARVI_SBL_T*)((const char*)blocks + (size_t)i * size);

@@ -89,10 +89,10 @@ typedef NARVI_SAMPLE_T* NARVI_SAMPLE_PTR_T;
  * the pointer is 8 bytes wide and naturally aligned (32 bytes, SAMPLE at 24),
  * and narvi_read reports that size in SBL_SIZE. */
 typedef struct NARVI_SBL_S {
-    NARVI_FLOAT64_T TIME_SOSBL;   /* start of the block, seconds */
-    NARVI_UINT32_T CHANNEL;       /* NARVI_CHANNEL_* */
+    NARVI_FLOAT64_T TIME_SOSBL; /* start of the block, seconds */
+    NARVI_UINT32_T CHANNEL;     /* NARVI_CHANNEL_* */
     NARVI_UINT32_T SAMPLE_COUNT;
-    NARVI_UINT32_T SAMPLE_SIZE;   /* bytes per sample, always 2 */
+    NARVI_UINT32_T SAMPLE_SIZE; /* bytes per sample, always 2 */
     NARVI_SAMPLE_PTR_T SAMPLE;
 } NARVI_SBL_T;
 typedef NARVI_SBL_T* NARVI_SBL_PTR_T;

@@ -53,8 +53,9 @@ public:
 
     int PositionShift(int a, const TRect& r) const {
         if (A.FPositionPercent == 0) return a;
-        int d = A.FPositionUnits == muPixels ? Round(A.FPositionPercent)
-                                             : Round(A.FPositionPercent * 0.01 * (A.FHorizontal ? r.Height() : r.Width()));
+        int d = A.FPositionUnits == muPixels
+                    ? Round(A.FPositionPercent)
+                    : Round(A.FPositionPercent * 0.01 * (A.FHorizontal ? r.Height() : r.Width()));
         if (A.FOtherSide) d = -d;
         return A.FHorizontal ? a - d : a + d;
     }
@@ -118,23 +119,23 @@ public:
         FStepIndex = k;
         if (!((s > 0 || (k >= dtHalfMonth && k <= dtOneYear)) && A.FScaleMaximum >= A.FScaleMinimum)) return;
         switch (style) {
-            case talValue:
-                if (C.OnGetNextAxisLabel)
-                    DrawEventLabels();
-                else
-                    DrawValueLabels();
-                break;
-            case talMark:
-                DrawSeriesLabels(true);
-                break;
-            case talText:
-                if (A.FIsDepthAxis)
-                    DrawSeriesTitleLabels();
-                else
-                    DrawSeriesLabels(false);
-                break;
-            default:
-                break;
+        case talValue:
+            if (C.OnGetNextAxisLabel)
+                DrawEventLabels();
+            else
+                DrawValueLabels();
+            break;
+        case talMark:
+            DrawSeriesLabels(true);
+            break;
+        case talText:
+            if (A.FIsDepthAxis)
+                DrawSeriesTitleLabels();
+            else
+                DrawSeriesLabels(false);
+            break;
+        default:
+            break;
         }
     }
 
@@ -344,48 +345,58 @@ public:
         int align = TA_LEFT;
         if (A.FHorizontal) {
             switch (angle) {
-                case 0: align = other ? TA_CENTER | TA_BOTTOM : TA_CENTER; break;
-                case 45: {
-                    const int d = Round(V.MeasureTextWidth(text) * std::sin(std::numbers::pi / 4));
-                    x -= d;
-                    y += d;
-                    if (other) {
-                        const int wj = V.MeasureTextWidth("Wj");
-                        x -= wj;
-                        y -= wj;
-                    }
-                    break;
+            case 0:
+                align = other ? TA_CENTER | TA_BOTTOM : TA_CENTER;
+                break;
+            case 45: {
+                const int d = Round(V.MeasureTextWidth(text) * std::sin(std::numbers::pi / 4));
+                x -= d;
+                y += d;
+                if (other) {
+                    const int wj = V.MeasureTextWidth("Wj");
+                    x -= wj;
+                    y -= wj;
                 }
-                case 90:
-                    align = other ? TA_LEFT : TA_RIGHT;
-                    x -= h / 2;
-                    break;
-                case 180: align = other ? TA_CENTER : TA_CENTER | TA_BOTTOM; break;
-                case 270:
-                    align = other ? TA_RIGHT : TA_LEFT;
-                    x += h / 2;
-                    break;
-                default: break;
+                break;
+            }
+            case 90:
+                align = other ? TA_LEFT : TA_RIGHT;
+                x -= h / 2;
+                break;
+            case 180:
+                align = other ? TA_CENTER : TA_CENTER | TA_BOTTOM;
+                break;
+            case 270:
+                align = other ? TA_RIGHT : TA_LEFT;
+                x += h / 2;
+                break;
+            default:
+                break;
             }
         } else {
             switch (angle) {
-                case 0:
-                    if (A.FLabelsAlign == alDefault) {
-                        align = other ? TA_LEFT : TA_RIGHT;
-                    } else {
-                        const int room = AxisLabelSizeOfLabels();
-                        align = other ? TA_RIGHT : TA_LEFT;
-                        x += other ? room : -room;
-                    }
-                    y -= h / 2;
-                    break;
-                case 90: align = other ? TA_CENTER : TA_CENTER | TA_BOTTOM; break;
-                case 180:
+            case 0:
+                if (A.FLabelsAlign == alDefault) {
+                    align = other ? TA_LEFT : TA_RIGHT;
+                } else {
+                    const int room = AxisLabelSizeOfLabels();
                     align = other ? TA_RIGHT : TA_LEFT;
-                    y += h / 2;
-                    break;
-                case 270: align = other ? TA_CENTER | TA_BOTTOM : TA_CENTER; break;
-                default: break;
+                    x += other ? room : -room;
+                }
+                y -= h / 2;
+                break;
+            case 90:
+                align = other ? TA_CENTER : TA_CENTER | TA_BOTTOM;
+                break;
+            case 180:
+                align = other ? TA_RIGHT : TA_LEFT;
+                y += h / 2;
+                break;
+            case 270:
+                align = other ? TA_CENTER | TA_BOTTOM : TA_CENTER;
+                break;
+            default:
+                break;
             }
         }
         V.SetTextAlignment(align);
@@ -458,7 +469,8 @@ public:
     void Tick(int p, int e, int length, int w) {
         const int z = A.FZPixel;
         if (A.FIsDepthAxis) {
-            V.DrawLineAtDepth(A.AxisLinePos + e, C.PlotRect().Bottom, A.AxisLinePos + e + length, C.PlotRect().Bottom, p);
+            V.DrawLineAtDepth(A.AxisLinePos + e, C.PlotRect().Bottom, A.AxisLinePos + e + length, C.PlotRect().Bottom,
+                              p);
         } else if (A.FHorizontal) {
             if (A.FOtherSide) {
                 const int y0 = A.AxisLinePos - e;
@@ -637,25 +649,29 @@ public:
             for (int i = 0; i < A.FItems.Count(); ++i) {
                 const TAxisItem* item = A.FItems[i];
                 int lines = 0;
-                w = std::max(w, C.MultiLineTextWidth(item->Text().empty() ? A.FormatAxisLabel(item->Value()) : item->Text(), lines));
+                w = std::max(w, C.MultiLineTextWidth(
+                                    item->Text().empty() ? A.FormatAxisLabel(item->Value()) : item->Text(), lines));
             }
             return w;
         }
         V.SelectFont(A.FLabelsFont);
         int w = 0, lines = 0;
         switch (EffectiveStyle()) {
-            case talValue: return ValueLabelWidth();
-            case talMark:
-                for (TChartSeries* s : C.SeriesList())
-                    if (s->Active())
-                        for (int i = 0; i < s->PointCount(); ++i) w = std::max(w, C.MultiLineTextWidth(MarkText(*s, i), lines));
-                return w;
-            case talText:
-                for (TChartSeries* s : C.SeriesList())
-                    for (int i = 0; i < s->PointLabels().Count(); ++i)
-                        w = std::max(w, C.MultiLineTextWidth(s->PointLabels().Label(i), lines));
-                return w;
-            default: return 0;
+        case talValue:
+            return ValueLabelWidth();
+        case talMark:
+            for (TChartSeries* s : C.SeriesList())
+                if (s->Active())
+                    for (int i = 0; i < s->PointCount(); ++i)
+                        w = std::max(w, C.MultiLineTextWidth(MarkText(*s, i), lines));
+            return w;
+        case talText:
+            for (TChartSeries* s : C.SeriesList())
+                for (int i = 0; i < s->PointLabels().Count(); ++i)
+                    w = std::max(w, C.MultiLineTextWidth(s->PointLabels().Label(i), lines));
+            return w;
+        default:
+            return 0;
         }
     }
 
@@ -731,9 +747,7 @@ int TChartAxis::AxisLabelSize(TPlotFont& font, int angle, int fixedSize, const s
     return FChart ? TAxisDrawer(*this).AxisLabelSize(font, angle, fixedSize, text, text.empty()) : fixedSize;
 }
 
-int TChartAxis::TicksSize() {
-    return FChart ? TAxisDrawer(*this).TicksSize() : 0;
-}
+int TChartAxis::TicksSize() { return FChart ? TAxisDrawer(*this).TicksSize() : 0; }
 
 void TChartAxis::DrawAxisLabel(int x, int y, const std::string& text, int angle) {
     if (FChart) TAxisDrawer(*this).Label(x, y, text, angle);

@@ -80,7 +80,8 @@ int TCustomAxisPanel::SeriesIndexOf(const TChartSeries* series) const {
 }
 
 int TCustomAxisPanel::ActiveSeriesCount() const {
-    return static_cast<int>(std::count_if(FSeriesList.begin(), FSeriesList.end(), [](TChartSeries* s) { return s->Active(); }));
+    return static_cast<int>(
+        std::count_if(FSeriesList.begin(), FSeriesList.end(), [](TChartSeries* s) { return s->Active(); }));
 }
 
 int TCustomAxisPanel::MaxPointCount() const {
@@ -99,10 +100,12 @@ TChartSeries* TCustomAxisPanel::FirstSeriesOfAxis(const TChartAxis* axis) const 
 }
 
 TChartSeries* TCustomAxisPanel::LongestSeriesOfAxis(const TChartAxis* axis) const {
-    bool anyActive = std::any_of(FSeriesList.begin(), FSeriesList.end(), [&](TChartSeries* s) { return s->Active() && s->UsesAxis(axis); });
+    bool anyActive = std::any_of(FSeriesList.begin(), FSeriesList.end(),
+                                 [&](TChartSeries* s) { return s->Active() && s->UsesAxis(axis); });
     TChartSeries* best = nullptr;
     for (TChartSeries* s : FSeriesList)
-        if ((s->Active() || !anyActive) && s->UsesAxis(axis) && (!best || s->PointCount() > best->PointCount())) best = s;
+        if ((s->Active() || !anyActive) && s->UsesAxis(axis) && (!best || s->PointCount() > best->PointCount()))
+            best = s;
     return best;
 }
 
@@ -176,9 +179,7 @@ void TCustomAxisPanel::RefreshSeriesData(TChartSeries* series) {
     }
 }
 
-TChartAxis* TCustomAxisPanel::AddCustomAxis() {
-    return new TChartAxis(this);
-}
+TChartAxis* TCustomAxisPanel::AddCustomAxis() { return new TChartAxis(this); }
 
 bool TCustomAxisPanel::IsAxisShown(const TChartAxis* axis) const {
     if (!axis || !FAxisVisible || !axis->Visible()) return false;
@@ -238,12 +239,14 @@ double TCustomAxisPanel::SeriesExtremeForAxis(const TChartAxis* axis, bool maxim
         if (!FScaleLastPage && last - first + 1 < p) return v0 + (v1 - v0) * p / static_cast<double>(last - first + 1);
         return v1;
     }
-    bool anyActive = std::any_of(FSeriesList.begin(), FSeriesList.end(), [&](TChartSeries* s) { return s->Active() && s->UsesAxis(axis); });
+    bool anyActive = std::any_of(FSeriesList.begin(), FSeriesList.end(),
+                                 [&](TChartSeries* s) { return s->Active() && s->UsesAxis(axis); });
     bool found = false;
     double r = 0;
     for (TChartSeries* s : FSeriesList) {
         if ((!s->Active() && anyActive) || s->PointCount() == 0 || !s->UsesAxis(axis)) continue;
-        double v = axis->Horizontal() ? (maximum ? s->HighestX() : s->LowestX()) : (maximum ? s->HighestY() : s->LowestY());
+        double v =
+            axis->Horizontal() ? (maximum ? s->HighestX() : s->LowestX()) : (maximum ? s->HighestY() : s->LowestY());
         if (!found || (maximum ? v > r : v < r)) r = v;
         found = true;
     }
@@ -293,7 +296,8 @@ int TCustomAxisPanel::MultiLineTextWidth(const std::string& text, int& lines) co
     while (true) {
         std::size_t end = text.find(LineSeparator, start);
         ++lines;
-        width = std::max(width, TextWidth(text.substr(start, end == std::string::npos ? std::string::npos : end - start)));
+        width =
+            std::max(width, TextWidth(text.substr(start, end == std::string::npos ? std::string::npos : end - start)));
         if (end == std::string::npos) break;
         start = end + 1;
     }
@@ -371,7 +375,8 @@ void TCustomAxisPanel::CalcDepth3D() {
 namespace {
 
 TRect Intersection(const TRect& a, const TRect& b) {
-    return TRect{std::max(a.Left, b.Left), std::max(a.Top, b.Top), std::min(a.Right, b.Right), std::min(a.Bottom, b.Bottom)};
+    return TRect{std::max(a.Left, b.Left), std::max(a.Top, b.Top), std::min(a.Right, b.Right),
+                 std::min(a.Bottom, b.Bottom)};
 }
 
 }  // namespace
@@ -513,7 +518,9 @@ void TCustomAxisPanel::DrawSeriesValues(TChartSeries* series) {
     // the first active series of the group.
     const int index = SeriesIndexOf(series);
     for (int i = 0; i < index; ++i)
-        if (FSeriesList[static_cast<std::size_t>(i)]->Active() && FSeriesList[static_cast<std::size_t>(i)]->ZOrder() == series->ZOrder()) return;
+        if (FSeriesList[static_cast<std::size_t>(i)]->Active() &&
+            FSeriesList[static_cast<std::size_t>(i)]->ZOrder() == series->ZOrder())
+            return;
     std::vector<TChartSeries*> group;
     for (std::size_t i = static_cast<std::size_t>(index); i < FSeriesList.size(); ++i)
         if (FSeriesList[i]->Active() && FSeriesList[i]->ZOrder() == series->ZOrder()) group.push_back(FSeriesList[i]);

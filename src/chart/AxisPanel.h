@@ -22,9 +22,18 @@ public:
 };
 
 // Kinds of series events broadcast to the chart's listeners.
-enum TPlotSeriesEventKind { seAdd = 0, seRemove = 1, seChangeTitle = 2, seChangeColor = 3, seSwap = 4, seChangeActive = 5, seDataChanged = 6 };
+enum TPlotSeriesEventKind {
+    seAdd = 0,
+    seRemove = 1,
+    seChangeTitle = 2,
+    seChangeColor = 3,
+    seSwap = 4,
+    seChangeActive = 5,
+    seDataChanged = 6
+};
 
-using TAxisOnGetLabel = std::function<void(TChartAxis* sender, TChartSeries* series, int valueIndex, std::string& labelText)>;
+using TAxisOnGetLabel =
+    std::function<void(TChartAxis* sender, TChartSeries* series, int valueIndex, std::string& labelText)>;
 using TAxisOnGetNextLabel = std::function<void(TChartAxis* sender, int labelIndex, double& labelValue, bool& stop)>;
 using TSeriesEventListener = std::function<void(TChartSeries* series, TPlotSeriesEventKind kind)>;
 
@@ -119,11 +128,17 @@ public:
     virtual void DrawTitlesAndLegend(bool beforeSeries) { (void)beforeSeries; }
     virtual void DrawWalls() {}
     virtual void CalcWallsRect() { CalcDepth3D(); }
-    virtual int WallSizeForAxis(const TChartAxis* axis) const { (void)axis; return 0; }
+    virtual int WallSizeForAxis(const TChartAxis* axis) const {
+        (void)axis;
+        return 0;
+    }
     // The zoom rubber band, when one is being dragged.
     virtual void DrawZoomRectangle() {}
     // The chart's replacement text of a legend item (empty: none).
-    virtual std::string FormattedLegend(int seriesOrValueIndex) const { (void)seriesOrValueIndex; return {}; }
+    virtual std::string FormattedLegend(int seriesOrValueIndex) const {
+        (void)seriesOrValueIndex;
+        return {};
+    }
     // The i-th series shown in the legend (only active ones when asked), nil when none.
     TChartSeries* SeriesForLegend(int index, bool activeOnly) const;
     std::string SeriesTitleForLegend(int index, bool activeOnly) const;

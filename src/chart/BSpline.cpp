@@ -45,9 +45,7 @@ bool TBSpline::IsCorner(int index) const {
     return FCornerFlags[static_cast<std::size_t>(index - 1)] != 0;
 }
 
-void TBSpline::SetStepCount(int value) {
-    FStepCount = value > MaxStepCount ? MaxStepCount : value;
-}
+void TBSpline::SetStepCount(int value) { FStepCount = value > MaxStepCount ? MaxStepCount : value; }
 
 void TBSpline::SetPassThroughPoints(bool value) {
     if (FPassThroughPoints == value) return;

@@ -50,10 +50,10 @@ private:
     void BuildVertices();
     void SolveThrough();
 
-    std::vector<TSplinePoint> FPoints;       // slot i - 1 holds point i
+    std::vector<TSplinePoint> FPoints;  // slot i - 1 holds point i
     std::vector<std::uint8_t> FCornerFlags;
     int FPointCount = 0;
-    std::vector<TSplinePoint> FVertices;     // slots 0 .. VertexCount + 1
+    std::vector<TSplinePoint> FVertices;  // slots 0 .. VertexCount + 1
     int FVertexCount = 0;
     bool FBuilt = false;
     bool FPassThroughPoints = false;

@@ -113,9 +113,7 @@ void TCustomChartWall::Assign(const TPersistent* source) {
     TPlotCustomShape::Assign(source);
 }
 
-bool TCustomChartWall::DarkSides() const {
-    return Brush().Style() != bsClear && !Brush().ImageGraphic() && FDark3D;
-}
+bool TCustomChartWall::DarkSides() const { return Brush().Style() != bsClear && !Brush().ImageGraphic() && FDark3D; }
 
 TChartBackWall::TChartBackWall(TCustomPlotPanel* parent) : TChartWall(parent, clSilver) { SetTransparent(true); }
 
@@ -181,9 +179,7 @@ void TCustomChart::SetBackColor(TColor value) {
     if (HasParent() && !IsLoading()) FWalls->Back.Brush().SetStyle(bsSolid);
 }
 
-TColor TCustomChart::BackColor() const {
-    return FWalls->Back.Transparent() ? Color() : FWalls->Back.Color();
-}
+TColor TCustomChart::BackColor() const { return FWalls->Back.Transparent() ? Color() : FWalls->Back.Color(); }
 
 bool TCustomChart::IsFreeSeriesColor(TColor color, bool checkBackground) const {
     for (TChartSeries* s : SeriesList())
@@ -293,8 +289,11 @@ void TCustomChart::DrawSideWall(bool right) {
     const int bottom = p.Bottom + WallSizeForAxis(BottomAxis());
     const int depth = ChartDepth3D();
     const int x = right ? p.Right : p.Left;
-    const TRect bounds = right ? TRect{x, p.Top, x + std::max(1, wall.Size()), bottom} : TRect{x - std::max(1, wall.Size()), p.Top, x, bottom};
-    TPlotBlend* blend = wall.Transparency() > 0 ? canvas.BeginTransparency(canvas.RectBoundsAtDepth(bounds, 0), wall.Transparency()) : nullptr;
+    const TRect bounds = right ? TRect{x, p.Top, x + std::max(1, wall.Size()), bottom}
+                               : TRect{x - std::max(1, wall.Size()), p.Top, x, bottom};
+    TPlotBlend* blend = wall.Transparency() > 0
+                            ? canvas.BeginTransparency(canvas.RectBoundsAtDepth(bounds, 0), wall.Transparency())
+                            : nullptr;
     DrawWall(wall, bounds);
     if (wall.Size() < 1)
         canvas.DrawSidePlane(x, p.Top, bottom, 0, right ? depth + 1 : depth);
@@ -313,7 +312,10 @@ void TCustomChart::DrawWalls() {
     TChartBackWall& back = FWalls->Back;
     if (back.Visible()) {
         const TRect r{p.Left, p.Top, p.Right + 1, p.Bottom + 1};
-        TPlotBlend* blend = back.Transparency() > 0 ? canvas.BeginTransparency(canvas.RectBoundsAtDepth(r, walls3D ? depth : 0), back.Transparency()) : nullptr;
+        TPlotBlend* blend =
+            back.Transparency() > 0
+                ? canvas.BeginTransparency(canvas.RectBoundsAtDepth(r, walls3D ? depth : 0), back.Transparency())
+                : nullptr;
         TPlotGradient* gradient = back.GradientIfAny();
         const bool useGradient = gradient && gradient->Visible() && !back.Transparent();
         if (!walls3D) {
@@ -332,7 +334,8 @@ void TCustomChart::DrawWalls() {
         } else {
             DrawWall(back, r);
             const int size = depth < 0 ? -back.Size() : back.Size();
-            const TRect box{p.Left - WallSizeForAxis(LeftAxis()), p.Top, p.Right, p.Bottom + WallSizeForAxis(BottomAxis())};
+            const TRect box{p.Left - WallSizeForAxis(LeftAxis()), p.Top, p.Right,
+                            p.Bottom + WallSizeForAxis(BottomAxis())};
             canvas.DrawBox(box, depth, depth + size, back.DarkSides());
         }
         if (blend) canvas.EndTransparency(blend);
@@ -351,7 +354,10 @@ void TCustomChart::DrawWalls() {
     if (bottomWall.Visible()) {
         const int y = p.Bottom + (canvas.IsHardware3D() ? 1 : 0);
         const TRect bounds{p.Left, y, p.Right, y + std::max(1, bottomWall.Size())};
-        TPlotBlend* blend = bottomWall.Transparency() > 0 ? canvas.BeginTransparency(canvas.RectBoundsAtDepth(bounds, 0), bottomWall.Transparency()) : nullptr;
+        TPlotBlend* blend =
+            bottomWall.Transparency() > 0
+                ? canvas.BeginTransparency(canvas.RectBoundsAtDepth(bounds, 0), bottomWall.Transparency())
+                : nullptr;
         DrawWall(bottomWall, bounds);
         if (bottomWall.Size() < 1)
             canvas.DrawHorizontalPlane(p.Left, y, p.Right, 0, depth);

@@ -23,7 +23,9 @@ public:
     const std::vector<std::string>& Text() const { return FText; }
     void SetText(const std::vector<std::string>& value) { SetValue(FText, value); }
     // One line, or none for an empty caption.
-    void SetCaption(const std::string& value) { SetText(value.empty() ? std::vector<std::string>{} : std::vector<std::string>{value}); }
+    void SetCaption(const std::string& value) {
+        SetText(value.empty() ? std::vector<std::string>{} : std::vector<std::string>{value});
+    }
     TTitleAlignment Alignment() const { return FAlignment; }
     void SetAlignment(TTitleAlignment value) { SetValue(FAlignment, value); }
     bool AdjustFrame() const { return FAdjustFrame; }
@@ -126,7 +128,8 @@ public:
     void DrawWalls() override;
 
     // Hands the names of the value lists of a series' source series to the callback.
-    void SourceValueListNames(const TChartSeries* series, const std::function<void(const std::string&)>& callback) const;
+    void SourceValueListNames(const TChartSeries* series,
+                              const std::function<void(const std::string&)>& callback) const;
 
     // What the series draw their legend symbols with.
     TColor LegendColor = clWhite;
@@ -138,8 +141,8 @@ public:
     bool ScalesSaved() const { return FScalesSaved; }
     const TAllAxisSavedScales& SavedScales() const { return FSavedScales; }
     void ZoomToRect();
-    void ZoomToValues(double topMin, double topMax, double bottomMin, double bottomMax, double leftMin,
-                      double leftMax, double rightMin, double rightMax);
+    void ZoomToValues(double topMin, double topMax, double bottomMin, double bottomMax, double leftMin, double leftMax,
+                      double rightMin, double rightMax);
     void UndoZoom() override;
     void DrawZoomRectangle() override;
     void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;

@@ -285,10 +285,10 @@ void TCustomPlotGradient::DrawRadial(TCanvas3D& canvas, const TRect& rect, TColo
     const TPenStyle oldStyle = device->Pen().Style();
     device->Pen().SetStyle(psClear);
     if (n > 0) {
-        const int cx = pull(static_cast<int>(std::clamp<long long>(FRadialX + 1LL + (r.Left + r.Right) / 2,
-                                                                   -(1 << 29), 1 << 29)));
-        const int cy = pull(static_cast<int>(std::clamp<long long>(FRadialY + 1LL + (r.Top + r.Bottom) / 2,
-                                                                   -(1 << 29), 1 << 29)));
+        const int cx =
+            pull(static_cast<int>(std::clamp<long long>(FRadialX + 1LL + (r.Left + r.Right) / 2, -(1 << 29), 1 << 29)));
+        const int cy =
+            pull(static_cast<int>(std::clamp<long long>(FRadialY + 1LL + (r.Top + r.Bottom) / 2, -(1 << 29), 1 << 29)));
         for (int i = n; i >= 0; --i) {
             const int rx = static_cast<int>(static_cast<long long>(w / 2) * i / n);
             const int ry = static_cast<int>(static_cast<long long>(h / 2) * i / n);
@@ -317,23 +317,25 @@ void TCustomPlotGradient::Draw(TCanvas3D& canvas, const TRect& rect, int cornerS
         const TRect left{r.Left, r.Top, midX, r.Bottom};
         const TRect right{midX, r.Top, r.Right, r.Bottom};
         switch (FDirection) {
-            case gdTopBottom:
-                canvas.FillGradient(top, mid, 50, gdTopBottom, end);
-                canvas.FillGradient(bottom, start, 50, gdTopBottom, mid);
-                break;
-            case gdBottomTop:
-                canvas.FillGradient(top, start, 50, gdBottomTop, mid);
-                canvas.FillGradient(bottom, mid, 50, gdBottomTop, end);
-                break;
-            case gdLeftRight:
-                canvas.FillGradient(left, mid, 50, gdLeftRight, end);
-                canvas.FillGradient(right, start, 50, gdLeftRight, mid);
-                break;
-            case gdRightLeft:
-                canvas.FillGradient(left, start, 50, gdRightLeft, mid);
-                canvas.FillGradient(right, mid, 50, gdRightLeft, end);
-                break;
-            default: canvas.FillGradient(r, start, 50, FDirection, end); break;
+        case gdTopBottom:
+            canvas.FillGradient(top, mid, 50, gdTopBottom, end);
+            canvas.FillGradient(bottom, start, 50, gdTopBottom, mid);
+            break;
+        case gdBottomTop:
+            canvas.FillGradient(top, start, 50, gdBottomTop, mid);
+            canvas.FillGradient(bottom, mid, 50, gdBottomTop, end);
+            break;
+        case gdLeftRight:
+            canvas.FillGradient(left, mid, 50, gdLeftRight, end);
+            canvas.FillGradient(right, start, 50, gdLeftRight, mid);
+            break;
+        case gdRightLeft:
+            canvas.FillGradient(left, start, 50, gdRightLeft, mid);
+            canvas.FillGradient(right, mid, 50, gdRightLeft, end);
+            break;
+        default:
+            canvas.FillGradient(r, start, 50, FDirection, end);
+            break;
         }
     } else {
         canvas.FillGradient(r, start, FBalance, FDirection, end);

@@ -14,9 +14,33 @@
 #include "Rounding.h"
 
 const double DateTimeStepTable[DateTimeStepCount] = {
-    1.0 / 86400000000.0, 1.0 / 86400000.0, 1.0 / 86400.0, 5.0 / 86400.0, 10.0 / 86400.0, 15.0 / 86400.0,
-    30.0 / 86400.0, 60.0 / 86400.0, 300.0 / 86400.0, 600.0 / 86400.0, 900.0 / 86400.0, 1800.0 / 86400.0,
-    3600.0 / 86400.0, 7200.0 / 86400.0, 21600.0 / 86400.0, 43200.0 / 86400.0, 1, 2, 3, 7, 15, 30, 60, 90, 120, 182, 365,
+    1.0 / 86400000000.0,
+    1.0 / 86400000.0,
+    1.0 / 86400.0,
+    5.0 / 86400.0,
+    10.0 / 86400.0,
+    15.0 / 86400.0,
+    30.0 / 86400.0,
+    60.0 / 86400.0,
+    300.0 / 86400.0,
+    600.0 / 86400.0,
+    900.0 / 86400.0,
+    1800.0 / 86400.0,
+    3600.0 / 86400.0,
+    7200.0 / 86400.0,
+    21600.0 / 86400.0,
+    43200.0 / 86400.0,
+    1,
+    2,
+    3,
+    7,
+    15,
+    30,
+    60,
+    90,
+    120,
+    182,
+    365,
 };
 
 namespace {
@@ -138,9 +162,7 @@ void TAxisItem::SetText(const std::string& value) {
     if (StoreChanged(FText, value)) FAxis->Repaint();
 }
 
-TAxisItem* TAxisItems::Add(double value) {
-    return Add(value, {});
-}
+TAxisItem* TAxisItems::Add(double value) { return Add(value, {}); }
 
 TAxisItem* TAxisItems::Add(double value, const std::string& text) {
     FItems.push_back(std::make_unique<TAxisItem>(FAxis, value, text));
@@ -162,7 +184,8 @@ TAxisItem* TAxisItems::operator[](int index) const {
 void TAxisItems::Assign(const TAxisItems& source) {
     if (&source == this) return;
     FItems.clear();
-    for (const auto& item : source.FItems) FItems.push_back(std::make_unique<TAxisItem>(FAxis, item->Value(), item->Text()));
+    for (const auto& item : source.FItems)
+        FItems.push_back(std::make_unique<TAxisItem>(FAxis, item->Value(), item->Text()));
     FAxis->Repaint();
 }
 
@@ -200,9 +223,7 @@ void TChartAxis::Repaint() {
     if (FChart) FChart->Invalidate();
 }
 
-bool TChartAxis::ChartLoading() const {
-    return FChart && FChart->IsLoading();
-}
+bool TChartAxis::ChartLoading() const { return FChart && FChart->IsLoading(); }
 
 void TChartAxis::Assign(const TPersistent* source) {
     auto* s = dynamic_cast<const TChartAxis*>(source);
@@ -311,9 +332,7 @@ void TChartAxis::SetAutomaticMinimum(bool value) {
         FAutomatic = true;
 }
 
-bool TChartAxis::IsAxisValuesFormatStored() const {
-    return FAxisValuesFormat != PlotConst().FormatValues;
-}
+bool TChartAxis::IsAxisValuesFormatStored() const { return FAxisValuesFormat != PlotConst().FormatValues; }
 
 void TChartAxis::SetHorizontal(bool value) {
     if (FHorizontal == value) return;
@@ -549,7 +568,8 @@ double TChartAxis::CalcLabelIncrement(int labelCount) const {
             step = std::fabs(FScaleRange) / (n + 1.0);
             if (FChart)
                 for (TChartSeries* s : FChart->SeriesList())
-                    if (s->Active() && s->UsesAxis(this) && s->ValuesVertical() == FHorizontal && s->PointCount() <= n) {
+                    if (s->Active() && s->UsesAxis(this) && s->ValuesVertical() == FHorizontal &&
+                        s->PointCount() <= n) {
                         step = std::max(step, 1.0);
                         break;
                     }
@@ -601,7 +621,8 @@ int TChartAxis::LabelTextSize(double value) const {
     if (!FChart) return 0;
     int lines = 0;
     int width = FChart->MultiLineTextWidth(FormatAxisLabel(value), lines);
-    bool across = FHorizontal ? (FLabelsAngle == 90 || FLabelsAngle == 270) : (FLabelsAngle == 0 || FLabelsAngle == 180);
+    bool across =
+        FHorizontal ? (FLabelsAngle == 90 || FLabelsAngle == 270) : (FLabelsAngle == 0 || FLabelsAngle == 180);
     return across ? FChart->FontHeight() * lines : width;
 }
 

@@ -175,9 +175,11 @@ void TChartLegend::DrawLegend() {
     TCustomChart& chart = *FChart;
     TCanvas3D& canvas = chart.Canvas();
     FStyle = ResolvedStyle();
-    if (FStyle == lsValues && FCurrentPage && chart.MaxPointsPerPage() > 0) FFirstValue = (chart.Page() - 1) * chart.MaxPointsPerPage();
+    if (FStyle == lsValues && FCurrentPage && chart.MaxPointsPerPage() > 0)
+        FFirstValue = (chart.Page() - 1) * chart.MaxPointsPerPage();
     FItemCount = ItemCount();
-    if (FStyle == lsValues && FCurrentPage && chart.MaxPointsPerPage() > 0) FItemCount = std::min(FItemCount, chart.MaxPointsPerPage());
+    if (FStyle == lsValues && FCurrentPage && chart.MaxPointsPerPage() > 0)
+        FItemCount = std::min(FItemCount, chart.MaxPointsPerPage());
     chart.LegendColor = Color();
     chart.LegendPen = FSymbol.DefaultPen() ? nullptr : &FSymbol.Pen();
     canvas.SelectFont(Font());
@@ -196,7 +198,9 @@ void TChartLegend::DrawLegend() {
     if (Vertical()) {
         if (!custom) r.Top = panel.Top + static_cast<int>(RoundHalfEven(FTopPos * (panel.Bottom - panel.Top) / 100.0));
         FColumns = 1;
-        FRows = r.Top >= plot.Bottom || FItemHeight <= 0 ? 0 : std::min((plot.Bottom - 2 * penWidth - r.Top) / FItemHeight, FItemCount);
+        FRows = r.Top >= plot.Bottom || FItemHeight <= 0
+                    ? 0
+                    : std::min((plot.Bottom - 2 * penWidth - r.Top) / FItemHeight, FItemCount);
         FRows = std::max(FRows, 0);
         FLastValue = std::min(FItemCount, FRows) + FFirstValue - 1;
         MakeTexts(true);
@@ -211,7 +215,9 @@ void TChartLegend::DrawLegend() {
                 r.Top = plot.Top + frame + 1;
         }
         const int itemWidth = FSymbolWidth + FTextWidth + 8 + (checks ? 27 : 0);
-        FColumns = plot.Right <= 8 || itemWidth <= 0 ? 0 : std::min((chart.PlotWidth() - 2 * penWidth - 8) / itemWidth, FItemCount);
+        FColumns = plot.Right <= 8 || itemWidth <= 0
+                       ? 0
+                       : std::min((chart.PlotWidth() - 2 * penWidth - 8) / itemWidth, FItemCount);
         FColumns = std::max(FColumns, 0);
         FRows = FColumns == 0 ? 0 : std::min((FItemCount + FColumns - 1) / FColumns, FMaxNumRows);
         FLastValue = std::min(FItemCount, FColumns * FRows) + FFirstValue - 1;
@@ -245,7 +251,8 @@ void TChartLegend::DrawLegend() {
         if (checks) d += 13 * FColumns + 8;
         const int e = std::min(chart.PlotWidth(), d) / 2;
         if (!custom)
-            r.Left = static_cast<int>(RoundHalfEven(FTopPos * (panel.Right - panel.Left - 2.0 * e) / 100.0)) + chart.PlotCenter().x - e;
+            r.Left = static_cast<int>(RoundHalfEven(FTopPos * (panel.Right - panel.Left - 2.0 * e) / 100.0)) +
+                     chart.PlotCenter().x - e;
         r.Right = r.Left + 2 * e;
         if (checks) {
             FCheckX = r.Left + 4;
@@ -275,14 +282,16 @@ namespace {
 
 bool FirstColumnRight(TLegendTextStyle s) {
     switch (s) {
-        case ltsLeftValue:
-        case ltsLeftPercent:
-        case ltsXValue:
-        case ltsValue:
-        case ltsPercent:
-        case ltsXAndValue:
-        case ltsXAndPercent: return true;
-        default: return false;
+    case ltsLeftValue:
+    case ltsLeftPercent:
+    case ltsXValue:
+    case ltsValue:
+    case ltsPercent:
+    case ltsXAndValue:
+    case ltsXAndPercent:
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -316,14 +325,16 @@ void TChartLegend::DrawItem(int v, int k) {
     canvas.SelectFont(Font());
     TChartSeries* series = FStyle == lsValues ? ValueSeries() : SeriesAt(v);
     if (FFontSeriesColor && series && device) {
-        const TColor c = FStyle == lsValues ? series->LegendItemColor(series->LegendToValueIndex(v)) : series->SeriesColor();
+        const TColor c =
+            FStyle == lsValues ? series->LegendItemColor(series->LegendToValueIndex(v)) : series->SeriesColor();
         device->Font().SetColor(c);
     }
     const std::array<std::string, 2>& cols = FTexts[static_cast<std::size_t>(k)];
     const int ty = y + (checks ? 1 : 0);
     for (int c = 0; c < 2; ++c) {
         const std::string& text = cols[static_cast<std::size_t>(c)];
-        const bool right = FStyle != lsSeries && (c == 0 ? FirstColumnRight(FTextStyle) : SecondColumnRight(FTextStyle));
+        const bool right =
+            FStyle != lsSeries && (c == 0 ? FirstColumnRight(FTextStyle) : SecondColumnRight(FTextStyle));
         if (!text.empty()) {
             if (right) {
                 canvas.SetTextAlignment(TA_RIGHT);
@@ -376,17 +387,33 @@ void TChartLegend::ReducePlot() {
     const TRect& r = FShapeBounds;
     if (FResizeChart && !CustomPosition()) {
         switch (FAlignment) {
-            case laLeft: p.Left = r.Right; break;
-            case laRight: p.Left = p.Left, p.Right = r.Left; break;
-            case laTop: p.Top = r.Bottom + chart.Shadow().VertSize(); break;
-            case laBottom: p.Bottom = r.Top; break;
+        case laLeft:
+            p.Left = r.Right;
+            break;
+        case laRight:
+            p.Left = p.Left, p.Right = r.Left;
+            break;
+        case laTop:
+            p.Top = r.Bottom + chart.Shadow().VertSize();
+            break;
+        case laBottom:
+            p.Bottom = r.Top;
+            break;
         }
     }
     switch (FAlignment) {
-        case laLeft: p.Left += FHorizMargin ? FHorizMargin : 3 * p.Width() / 100; break;
-        case laRight: p.Right -= FHorizMargin ? FHorizMargin : 3 * p.Width() / 100; break;
-        case laTop: p.Top += FVertMargin ? FVertMargin : 4 * p.Height() / 100; break;
-        case laBottom: p.Bottom -= FVertMargin ? FVertMargin : 4 * p.Height() / 100; break;
+    case laLeft:
+        p.Left += FHorizMargin ? FHorizMargin : 3 * p.Width() / 100;
+        break;
+    case laRight:
+        p.Right -= FHorizMargin ? FHorizMargin : 3 * p.Width() / 100;
+        break;
+    case laTop:
+        p.Top += FVertMargin ? FVertMargin : 4 * p.Height() / 100;
+        break;
+    case laBottom:
+        p.Bottom -= FVertMargin ? FVertMargin : 4 * p.Height() / 100;
+        break;
     }
     chart.SetPlotRect(p);
     chart.RecalcPlotSize();

@@ -17,7 +17,9 @@ void TCustomPanelNoCaption::SetSize(int width, int height) {
 
 // ---------------------------------------------------------------------------
 TCustomPlotPanel::TCustomPlotPanel(TComponent* owner)
-    : TCustomPanelNoCaption(owner), FView3DOptions([this] { Invalidate(); }), FCanvas(std::make_unique<TPlotCanvas3D>()) {
+    : TCustomPanelNoCaption(owner),
+      FView3DOptions([this] { Invalidate(); }),
+      FCanvas(std::make_unique<TPlotCanvas3D>()) {
     FBorder.SetEndStyle(esFlat);
     FBorder.OnChange = ChangeHandler();
     FShadow.OnChange = ChangeHandler();
@@ -88,7 +90,8 @@ void TCustomPlotPanel::CalcPlotRect() {
         if (FMarginUnits == muPixels)
             m[i] = FMargins[static_cast<std::size_t>(i)];
         else
-            m[i] = FMargins[static_cast<std::size_t>(i)] * ((i % 2) == 0 ? FPanelRect.Width() : FPanelRect.Height()) / 100;
+            m[i] =
+                FMargins[static_cast<std::size_t>(i)] * ((i % 2) == 0 ? FPanelRect.Width() : FPanelRect.Height()) / 100;
     }
     FPlotRect = TRect{FPanelRect.Left + w + m[0], FPanelRect.Top + w + m[1], FPanelRect.Right - w - m[2],
                       FPanelRect.Bottom - w - m[3]};

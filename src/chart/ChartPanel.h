@@ -145,7 +145,9 @@ public:
     void SetPlotRect(const TRect& value) { FPlotRect = value; }
     int PlotWidth() const { return FPlotRect.Width(); }
     int PlotHeight() const { return FPlotRect.Height(); }
-    TPoint PlotCenter() const { return TPoint{(FPlotRect.Left + FPlotRect.Right) / 2, (FPlotRect.Top + FPlotRect.Bottom) / 2}; }
+    TPoint PlotCenter() const {
+        return TPoint{(FPlotRect.Left + FPlotRect.Right) / 2, (FPlotRect.Top + FPlotRect.Bottom) / 2};
+    }
     void CalcPlotRect();
     void RecalcPlotSize();
 
@@ -192,7 +194,9 @@ public:
     int HostCornerRadius() const override { return HasParent() ? BorderRound() : 0; }
 
 protected:
-    TNotifyEvent ChangeHandler() { return [this](TObject*) { SubObjectChanged(); }; }
+    TNotifyEvent ChangeHandler() {
+        return [this](TObject*) { SubObjectChanged(); };
+    }
     // The frame width taken by bevels, border width and border pen.
     int FrameWidth() const;
     // After drawing onto a caller's canvas: never keep pointing at it.

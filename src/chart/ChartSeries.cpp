@@ -79,9 +79,7 @@ void TChartValueList::InsertAt(int index, double value) {
     FStatsStale = true;
 }
 
-void TChartValueList::DeleteAt(int index) {
-    DeleteRange(index, 1);
-}
+void TChartValueList::DeleteAt(int index) { DeleteRange(index, 1); }
 
 void TChartValueList::DeleteRange(int index, int count) {
     CheckIndex(index);
@@ -258,25 +256,17 @@ TCustomChartElement::~TCustomChartElement() {
     delete FBrush;
 }
 
-void TCustomChartElement::SetBrush(const TChartBrush* value) {
-    FBrush->Assign(value);
-}
+void TCustomChartElement::SetBrush(const TChartBrush* value) { FBrush->Assign(value); }
 
 void TCustomChartElement::RepaintChart() {
     if (FParent) FParent->Invalidate();
 }
 
-void TCustomChartElement::SetActive(bool value) {
-    SetValue(FActive, value);
-}
+void TCustomChartElement::SetActive(bool value) { SetValue(FActive, value); }
 
-void TCustomChartElement::SetParentChart(TCustomAxisPanel* value) {
-    FParent = value;
-}
+void TCustomChartElement::SetParentChart(TCustomAxisPanel* value) { FParent = value; }
 
-void TCustomChartElement::SetPen(const TChartPen* value) {
-    FPen->Assign(value);
-}
+void TCustomChartElement::SetPen(const TChartPen* value) { FPen->Assign(value); }
 
 // ---------------------------------------------------------------------------
 TChartSeries::TChartSeries(TComponent* owner)
@@ -313,9 +303,7 @@ TChartSeries::~TChartSeries() {
     FParent = nullptr;
 }
 
-void TChartSeries::RepaintChart() {
-    TCustomChartSeries::RepaintChart();
-}
+void TChartSeries::RepaintChart() { TCustomChartSeries::RepaintChart(); }
 
 void TChartSeries::SetActive(bool value) {
     if (FActive == value) return;
@@ -331,17 +319,11 @@ void TChartSeries::SetParentChart(TCustomAxisPanel* value) {
     if (FParent) FParent->AddSeries(this);
 }
 
-void TChartSeries::SetPen(const TChartPen* value) {
-    TCustomChartSeries::SetPen(value);
-}
+void TChartSeries::SetPen(const TChartPen* value) { TCustomChartSeries::SetPen(value); }
 
-void TChartSeries::GetHorizMargins(int& left, int& right) {
-    left = right = 0;
-}
+void TChartSeries::GetHorizMargins(int& left, int& right) { left = right = 0; }
 
-void TChartSeries::GetVertMargins(int& top, int& bottom) {
-    top = bottom = 0;
-}
+void TChartSeries::GetVertMargins(int& top, int& bottom) { top = bottom = 0; }
 
 int TChartSeries::CopyValueFrom(TChartSeries* source, int index) {
     double x = source->FXValues->ValueAt(index);
@@ -362,7 +344,8 @@ void TChartSeries::AddFromSource(TChartSeries* source, int index) {
     // source has no entry for this point.
     if (source->FColorList && index < static_cast<int>(source->FColorList->size())) {
         TColor c = (*source->FColorList)[static_cast<std::size_t>(index)];
-        if (!FColorList) FColorList = new std::vector<TColor>(static_cast<std::size_t>(PointCount() - 1), SeriesDefaultColor);
+        if (!FColorList)
+            FColorList = new std::vector<TColor>(static_cast<std::size_t>(PointCount() - 1), SeriesDefaultColor);
         FColorList->insert(FColorList->begin() + at, c);
     } else if (FColorList) {
         FColorList->insert(FColorList->begin() + at, SeriesDefaultColor);
@@ -483,13 +466,9 @@ TColor TChartSeries::PointColor(int index) const {
     return FColorEachPoint ? PaletteColor(index) : FSeriesColor;
 }
 
-double TChartSeries::XValueAt(int index) const {
-    return FXValues->ValueAt(index);
-}
+double TChartSeries::XValueAt(int index) const { return FXValues->ValueAt(index); }
 
-double TChartSeries::YValueAt(int index) const {
-    return FYValues->ValueAt(index);
-}
+double TChartSeries::YValueAt(int index) const { return FYValues->ValueAt(index); }
 
 void TChartSeries::AfterAdd(TObject* sender, int index) {
     (void)sender;
@@ -542,9 +521,7 @@ void TChartSeries::PrepareLegendSymbol(int index, TColor& backColor, TBrushStyle
     (void)index, (void)backColor, (void)brushStyle;
 }
 
-void TChartSeries::SetColorEachPoint(bool value) {
-    SetValue(FColorEachPoint, value);
-}
+void TChartSeries::SetColorEachPoint(bool value) { SetValue(FColorEachPoint, value); }
 
 void TChartSeries::SetSeriesColor(TColor value) {
     if (FSeriesColor == value) return;
@@ -553,22 +530,16 @@ void TChartSeries::SetSeriesColor(TColor value) {
     if (FParent) FParent->BroadcastSeriesEvent(this, seChangeColor);
 }
 
-void TChartSeries::ApplySubStyle(TChartSeries* series, int index) {
-    (void)series, (void)index;
-}
+void TChartSeries::ApplySubStyle(TChartSeries* series, int index) { (void)series, (void)index; }
 
 int TChartSeries::AppendValue(double value, const std::string& label, TColor color) {
     if (FValuesVertical) return AddPoint(FXValues->Count(), value, label, color);
     return AddPoint(value, FYValues->Count(), label, color);
 }
 
-int TChartSeries::AppendNull(double value) {
-    return AppendValue(value, {}, clNone);
-}
+int TChartSeries::AppendNull(double value) { return AppendValue(value, {}, clNone); }
 
-int TChartSeries::AddNullPoint(double x, double y, const std::string& label) {
-    return AddPoint(x, y, label, clNone);
-}
+int TChartSeries::AddNullPoint(double x, double y, const std::string& label) { return AddPoint(x, y, label, clNone); }
 
 int TChartSeries::AddPoint(double x, double y, const std::string& label, TColor color) {
     FXValues->SetPendingValue(x);
@@ -591,8 +562,8 @@ int TChartSeries::AddPoint(double x, double y, const std::string& label, TColor 
 bool TChartSeries::UsesAxis(const TChartAxis* axis) const {
     if (!axis || !ParticipatesInAxes()) return false;
     if (axis->Horizontal())
-        return axis == FHorizAxisRef ||
-               (FHorizAxis == aBothHorizAxis && FParent && (axis == FParent->TopAxis() || axis == FParent->BottomAxis()));
+        return axis == FHorizAxisRef || (FHorizAxis == aBothHorizAxis && FParent &&
+                                         (axis == FParent->TopAxis() || axis == FParent->BottomAxis()));
     return axis == FVertAxisRef ||
            (FVertAxis == aBothVertAxis && FParent && (axis == FParent->LeftAxis() || axis == FParent->RightAxis()));
 }
@@ -657,17 +628,28 @@ std::string TChartSeries::LegendItemText(int style, int index) const {
         return FHorizAxisRef ? FHorizAxisRef->FormatAxisLabel(x) : FormatFloat(FValueFormat, x);
     };
     switch (style) {
-    case ltsPlain: return label;
-    case ltsLeftValue: return label.empty() ? valueText() : valueText() + separator + label;
-    case ltsRightValue: return label.empty() ? valueText() : label + separator + valueText();
-    case ltsLeftPercent: return label.empty() ? percentText() : percentText() + separator + label;
-    case ltsRightPercent: return label.empty() ? percentText() : label + separator + percentText();
-    case ltsXValue: return xText();
-    case ltsValue: return valueText();
-    case ltsPercent: return percentText();
-    case ltsXAndValue: return xText() + separator + valueText();
-    case ltsXAndPercent: return xText() + separator + percentText();
-    default: return label;
+    case ltsPlain:
+        return label;
+    case ltsLeftValue:
+        return label.empty() ? valueText() : valueText() + separator + label;
+    case ltsRightValue:
+        return label.empty() ? valueText() : label + separator + valueText();
+    case ltsLeftPercent:
+        return label.empty() ? percentText() : percentText() + separator + label;
+    case ltsRightPercent:
+        return label.empty() ? percentText() : label + separator + percentText();
+    case ltsXValue:
+        return xText();
+    case ltsValue:
+        return valueText();
+    case ltsPercent:
+        return percentText();
+    case ltsXAndValue:
+        return xText() + separator + valueText();
+    case ltsXAndPercent:
+        return xText() + separator + percentText();
+    default:
+        return label;
     }
 }
 
@@ -691,8 +673,9 @@ int TChartSeries::PointScreenY(int index) const {
 TChartValueList* TChartSeries::ValueListByName(const std::string& name) const {
     for (int i = 2; i < FValueLists.Count(); ++i) {
         const std::string& n = FValueLists[i]->Name();
-        if (n.size() == name.size() &&
-            std::equal(n.begin(), n.end(), name.begin(), [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b)); }))
+        if (n.size() == name.size() && std::equal(n.begin(), n.end(), name.begin(), [](char a, char b) {
+                return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+            }))
             return FValueLists[i];
     }
     return FYValues;
@@ -703,9 +686,7 @@ int TChartSeries::PointAtPixel(int x, int y) const {
     return -1;
 }
 
-double TChartSeries::PrimaryValueAt(int index) const {
-    return PrimaryValues()->ValueAt(index);
-}
+double TChartSeries::PrimaryValueAt(int index) const { return PrimaryValues()->ValueAt(index); }
 
 bool TChartSeries::DrawsForward() const {
     bool reversed = FParent && FParent->ReversedView();
@@ -716,9 +697,7 @@ bool TChartSeries::DrawsForward() const {
     return !(FVertAxisRef && FVertAxisRef->Inverted());
 }
 
-bool TChartSeries::DrawsInFront() const {
-    return !(FParent && FParent->ReversedView());
-}
+bool TChartSeries::DrawsInFront() const { return !(FParent && FParent->ReversedView()); }
 
 void TChartSeries::DrawLegendItem(int index, const TRect& rect) {
     if (index == -1 && FColorEachPoint) return;
@@ -915,13 +894,9 @@ std::string ValueText(const TChartValueList* list, const std::string& format, in
 
 }  // namespace
 
-std::string TChartSeries::XValueText(int index) const {
-    return ValueText(FXValues, FValueFormat, index);
-}
+std::string TChartSeries::XValueText(int index) const { return ValueText(FXValues, FValueFormat, index); }
 
-std::string TChartSeries::YValueText(int index) const {
-    return ValueText(FYValues, FValueFormat, index);
-}
+std::string TChartSeries::YValueText(int index) const { return ValueText(FYValues, FValueFormat, index); }
 
 void TChartSeries::Assign(const TPersistent* source) {
     auto* s = dynamic_cast<const TChartSeries*>(source);
@@ -936,7 +911,8 @@ void TChartSeries::Assign(const TPersistent* source) {
     SetActive(s->Active());
     Brush()->Assign(s->Brush());
     Pen()->Assign(s->Pen());
-    for (int i = 0; i < std::min(FValueLists.Count(), s->FValueLists.Count()); ++i) FValueLists[i]->Assign(s->FValueLists[i]);
+    for (int i = 0; i < std::min(FValueLists.Count(), s->FValueLists.Count()); ++i)
+        FValueLists[i]->Assign(s->FValueLists[i]);
     FColorEachPoint = s->FColorEachPoint;
     FSeriesColor = s->FSeriesColor;
     FColorSource = s->FColorSource;

@@ -188,8 +188,8 @@ enum TSeriesNotify { snClear = 0, snAdd = 1, snDelete = 2, snRefill = 3, snModif
 inline constexpr std::uint8_t sfDelete = 1, sfModify = 2, sfAdd = 4, sfClear = 8;
 
 using TSeriesEvent = std::function<void(TChartSeries* sender)>;
-using TSeriesClick = std::function<void(TChartSeries* sender, int valueIndex, TMouseButton button, TShiftState shift,
-                                        int x, int y)>;
+using TSeriesClick =
+    std::function<void(TChartSeries* sender, int valueIndex, TMouseButton button, TShiftState shift, int x, int y)>;
 using TSeriesOnBeforeAdd = std::function<bool(TChartSeries* sender)>;
 using TSeriesOnAfterAdd = std::function<void(TChartSeries* sender, int valueIndex)>;
 
@@ -484,7 +484,10 @@ public:
     ~TPlotSeriesSource() override;
 
     virtual void SetSourceActive(bool value);
-    virtual bool AcceptsChart(TCustomAxisPanel* chart) const { (void)chart; return true; }
+    virtual bool AcceptsChart(TCustomAxisPanel* chart) const {
+        (void)chart;
+        return true;
+    }
     virtual std::string DisplayText() const { return {}; }
     virtual void* EditorForm() const { return nullptr; }
     virtual bool OffersNew() const { return false; }

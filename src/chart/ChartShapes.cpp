@@ -68,9 +68,7 @@ TPlotCustomShape::TPlotCustomShape(TCustomPlotPanel* parent)
 
 TPlotCustomShape::~TPlotCustomShape() = default;
 
-std::unique_ptr<TPlotGradient> TPlotCustomShape::NewGradient() const {
-    return std::make_unique<TPlotGradient>();
-}
+std::unique_ptr<TPlotGradient> TPlotCustomShape::NewGradient() const { return std::make_unique<TPlotGradient>(); }
 
 TPlotGradient& TPlotCustomShape::Gradient() {
     if (!FGradient) {
@@ -91,9 +89,7 @@ void TPlotCustomShape::SetGradient(const TPlotGradient* value) {
     Gradient().Assign(value);
 }
 
-void TPlotCustomShape::SetTransparency(int value) {
-    SetValue(FTransparency, std::clamp(value, 0, 100));
-}
+void TPlotCustomShape::SetTransparency(int value) { SetValue(FTransparency, std::clamp(value, 0, 100)); }
 
 void TPlotCustomShape::Assign(const TPersistent* source) {
     if (const auto* s = dynamic_cast<const TPlotCustomShape*>(source)) {

@@ -55,10 +55,10 @@ void DrawCheckBox(int x, int y, TPlotCanvas& canvas, bool checked) {
 }
 
 bool PointOnSegmentTolerance(const TPoint& p, const TPoint& a, const TPoint& b, int t) {
-    const long long cross = static_cast<long long>(b.y - a.y) * (p.x - a.x) -
-                            static_cast<long long>(p.y - a.y) * (b.x - a.x);
-    const long long limit = std::max(std::llabs(static_cast<long long>(b.x) - a.x),
-                                     std::llabs(static_cast<long long>(b.y) - a.y));
+    const long long cross =
+        static_cast<long long>(b.y - a.y) * (p.x - a.x) - static_cast<long long>(p.y - a.y) * (b.x - a.x);
+    const long long limit =
+        std::max(std::llabs(static_cast<long long>(b.x) - a.x), std::llabs(static_cast<long long>(b.y) - a.y));
     if (std::llabs(cross) >= limit) return false;
     auto within = [t](int v, int e1, int e2) {
         const int lo = std::min(e1, e2);
@@ -101,8 +101,10 @@ void SortRange(int first, int last, const std::function<int(int, int)>& compare,
             if (i <= j) {
                 if (i < j) {
                     swap(i, j);
-                    if (m == i) m = j;
-                    else if (m == j) m = i;
+                    if (m == i)
+                        m = j;
+                    else if (m == j)
+                        m = i;
                 }
                 ++i;
                 --j;
@@ -139,8 +141,10 @@ std::string ReplaceChar(const std::string& text, char ch, char replacement) {
     std::string out;
     out.reserve(text.size());
     for (char c : text) {
-        if (c != ch) out += c;
-        else if (replacement != '\0') out += replacement;
+        if (c != ch)
+            out += c;
+        else if (replacement != '\0')
+            out += replacement;
     }
     return out;
 }
@@ -203,12 +207,18 @@ void addMonths(int& y, int& m, int months) {
 
 int monthsOfStep(int step) {
     switch (step) {
-        case dtOneMonth: return 1;
-        case dtTwoMonths: return 2;
-        case dtThreeMonths: return 3;
-        case dtFourMonths: return 4;
-        case dtSixMonths: return 6;
-        default: return 0;
+    case dtOneMonth:
+        return 1;
+    case dtTwoMonths:
+        return 2;
+    case dtThreeMonths:
+        return 3;
+    case dtFourMonths:
+        return 4;
+    case dtSixMonths:
+        return 6;
+    default:
+        return 0;
     }
 }
 
@@ -335,8 +345,7 @@ void UnRegisterPlotSeries(TClass seriesClass) {
 }
 
 void UnRegisterPlotFunction(TClass functionClass) {
-    PlotSeriesTypes().RemoveIf(
-        [functionClass](const TPlotSeriesType& t) { return t.FunctionClass == functionClass; });
+    PlotSeriesTypes().RemoveIf([functionClass](const TPlotSeriesType& t) { return t.FunctionClass == functionClass; });
 }
 
 void RegisterPlotTools(const std::vector<TClass>& tools) {

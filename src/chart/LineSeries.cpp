@@ -572,9 +572,10 @@ int TCustomSeries::PointAtPixel(int x, int y) const {
         }
         if (cx == x && cy == y) return i;
         if (i > FirstVisible() && FClickableLine) {
-            const bool hit = FStairs ? (FInvertedStairs ? OnSegment(x, y, px, py, px, cy) || OnSegment(x, y, px, cy, cx, cy)
-                                                        : OnSegment(x, y, px, py, cx, py) || OnSegment(x, y, cx, py, cx, cy))
-                                     : OnSegment(x, y, px, py, cx, cy);
+            const bool hit =
+                FStairs ? (FInvertedStairs ? OnSegment(x, y, px, py, px, cy) || OnSegment(x, y, px, cy, cx, cy)
+                                           : OnSegment(x, y, px, py, cx, py) || OnSegment(x, y, cx, py, cx, cy))
+                        : OnSegment(x, y, px, py, cx, cy);
             if (hit) return i - 1;
         }
         px = cx;
@@ -608,14 +609,28 @@ void TLineSeries::ApplySubStyle(TChartSeries* series, int index) {
     auto* s = dynamic_cast<TLineSeries*>(series);
     if (!s) return;
     switch (index) {
-    case 1: s->SetStairs(true); break;
-    case 2: s->Pointer().SetVisible(true); break;
-    case 3: s->SetLineHeight(5); break;
-    case 4: s->SetLineBrush(bsClear); break;
-    case 5: s->SetColorEachPoint(true); break;
-    case 6: break;  // marks are drawn by the marks of the series kind that has them
-    case 7: s->Pen()->SetVisible(false); break;
-    default: break;
+    case 1:
+        s->SetStairs(true);
+        break;
+    case 2:
+        s->Pointer().SetVisible(true);
+        break;
+    case 3:
+        s->SetLineHeight(5);
+        break;
+    case 4:
+        s->SetLineBrush(bsClear);
+        break;
+    case 5:
+        s->SetColorEachPoint(true);
+        break;
+    case 6:
+        break;  // marks are drawn by the marks of the series kind that has them
+    case 7:
+        s->Pen()->SetVisible(false);
+        break;
+    default:
+        break;
     }
 }
 
@@ -649,9 +664,9 @@ void TPointSeries::EnumSubStyles(const std::function<void(const std::string&)>& 
     TCustomSeries::EnumSubStyles(callback);
     if (!callback) return;
     const TPlotConst& c = PlotConst();
-    for (const std::string* s : {&c.StyleColors, &c.StyleMarks, &c.StyleHollow, &c.StyleNoBorder, &c.StyleGradient,
-                                 &c.StylePoint2D, &c.StyleTriangle, &c.StyleStar, &c.StyleCircle, &c.StyleDownTriangle,
-                                 &c.StyleCross, &c.StyleDiamond})
+    for (const std::string* s :
+         {&c.StyleColors, &c.StyleMarks, &c.StyleHollow, &c.StyleNoBorder, &c.StyleGradient, &c.StylePoint2D,
+          &c.StyleTriangle, &c.StyleStar, &c.StyleCircle, &c.StyleDownTriangle, &c.StyleCross, &c.StyleDiamond})
         callback(*s);
 }
 
@@ -660,22 +675,44 @@ void TPointSeries::ApplySubStyle(TChartSeries* series, int index) {
     if (!s) return;
     TSeriesPointer& p = s->Pointer();
     switch (index) {
-    case 1: s->SetColorEachPoint(true); break;
-    case 2: break;  // marks are drawn by the marks of the series kind that has them
-    case 3: p.Brush().SetStyle(bsClear); break;
-    case 4: p.Pen().SetVisible(false); break;
-    case 5: p.Gradient().SetVisible(true); break;
-    case 6: p.SetDraw3D(false); break;
-    case 7: p.SetStyle(psTriangle); break;
-    case 8: p.SetStyle(psStar); break;
+    case 1:
+        s->SetColorEachPoint(true);
+        break;
+    case 2:
+        break;  // marks are drawn by the marks of the series kind that has them
+    case 3:
+        p.Brush().SetStyle(bsClear);
+        break;
+    case 4:
+        p.Pen().SetVisible(false);
+        break;
+    case 5:
+        p.Gradient().SetVisible(true);
+        break;
+    case 6:
+        p.SetDraw3D(false);
+        break;
+    case 7:
+        p.SetStyle(psTriangle);
+        break;
+    case 8:
+        p.SetStyle(psStar);
+        break;
     case 9:
         p.SetStyle(psCircle);
         p.SetHorizSize(8);
         p.SetVertSize(8);
         break;
-    case 10: p.SetStyle(psDownTriangle); break;
-    case 11: p.SetStyle(psCross); break;
-    case 12: p.SetStyle(psDiamond); break;
-    default: break;
+    case 10:
+        p.SetStyle(psDownTriangle);
+        break;
+    case 11:
+        p.SetStyle(psCross);
+        break;
+    case 12:
+        p.SetStyle(psDiamond);
+        break;
+    default:
+        break;
     }
 }

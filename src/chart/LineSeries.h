@@ -55,12 +55,11 @@ public:
     // Pen and brush of a marker of colour C on the canvas.
     void PrepareCanvas(TCanvas3D& canvas, TColor color);
     // The marker centred on (x, y) with half sizes h and v; z is the depth on a 3D chart.
-    void DrawPointer(TCanvas3D& canvas, bool is3D, int x, int y, int h, int v, TColor color,
-                     TSeriesPointerStyle style, int z = 0);
+    void DrawPointer(TCanvas3D& canvas, bool is3D, int x, int y, int h, int v, TColor color, TSeriesPointerStyle style,
+                     int z = 0);
 
 private:
-    void FillGradient(TCanvas3D& canvas, const TRect& r, TColor color, const TPoint* clip, int count,
-                      bool ellipse);
+    void FillGradient(TCanvas3D& canvas, const TRect& r, TColor color, const TPoint* clip, int count, bool ellipse);
 
     TChartSeries* FSeries;
     bool FDark3D = true;

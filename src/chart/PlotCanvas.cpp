@@ -38,8 +38,8 @@ TColor GradientBandColor(TColor start, TColor end, int i, int m, int balance) {
 
 // ---------------------------------------------------------------------------
 bool IsBackFacing(const TPoint& p0, const TPoint& p1, const TPoint& p2) {
-    const long long v = static_cast<long long>(p0.x - p1.x) * (p2.y - p1.y) -
-                        static_cast<long long>(p2.x - p1.x) * (p0.y - p1.y);
+    const long long v =
+        static_cast<long long>(p0.x - p1.x) * (p2.y - p1.y) - static_cast<long long>(p2.x - p1.x) * (p0.y - p1.y);
     return v < 0;
 }
 
@@ -313,8 +313,8 @@ void TPlotCanvas3D::DrawArc(int x1, int y1, int x2, int y2, int x3, int y3, int 
     if (FCanvas) FCanvas->Arc(x1, y1, x2, y2, x3, y3, x4, y4);
 }
 
-void TPlotCanvas3D::DrawDonutSlice(int cx, int cy, int holePercent, double startAngle, double endAngle,
-                                   int vertRadius, int horizRadius) {
+void TPlotCanvas3D::DrawDonutSlice(int cx, int cy, int holePercent, double startAngle, double endAngle, int vertRadius,
+                                   int horizRadius) {
     if (!FCanvas) return;
     const int irx = holePercent * horizRadius / 100;
     const int iry = holePercent * vertRadius / 100;
@@ -426,8 +426,10 @@ void TPlotCanvas3D::WriteText(int x, int y, const std::string& text) {
         int align = GetTextAlignment();
         if (align > 7) align -= 8;
         int left = px;
-        if (align == TA_RIGHT) left = px - w;
-        else if (align == TA_CENTER) left = px - w / 2;
+        if (align == TA_RIGHT)
+            left = px - w;
+        else if (align == TA_CENTER)
+            left = px - w / 2;
         return TRect{left, py, left + w, py + h};
     };
 
@@ -438,10 +440,14 @@ void TPlotCanvas3D::WriteText(int x, int y, const std::string& text) {
         int sx = x;
         int sy = y;
         // A negative size keeps the shadow at the point and moves the text instead.
-        if (shadow->HorizSize() > 0) sx += shadow->HorizSize();
-        else tx -= shadow->HorizSize();
-        if (shadow->VertSize() > 0) sy += shadow->VertSize();
-        else ty -= shadow->VertSize();
+        if (shadow->HorizSize() > 0)
+            sx += shadow->HorizSize();
+        else
+            tx -= shadow->HorizSize();
+        if (shadow->VertSize() > 0)
+            sy += shadow->VertSize();
+        else
+            ty -= shadow->VertSize();
         TPlotBlend* blend = nullptr;
         if (shadow->Transparency() > 0) blend = BeginTransparency(textRect(sx, sy), shadow->Transparency());
         const TColor old = c.Font().Color();
@@ -471,8 +477,10 @@ void TPlotCanvas3D::WriteText(int x, int y, const std::string& text) {
         c.Brush().Assign(&savedBrush);
         c.SetBackgroundMode(savedMode);
     });
-    if (hasOutline) SelectPen(*outline);
-    else c.Pen().SetStyle(psClear);
+    if (hasOutline)
+        SelectPen(*outline);
+    else
+        c.Pen().SetStyle(psClear);
     c.Brush().SetBitmap(nullptr);
     c.Brush().SetStyle(bsSolid);
     c.Brush().SetColor(font->Color());
@@ -492,8 +500,10 @@ void TPlotCanvas3D::WriteText(int x, int y, const std::string& text) {
         c.EndPath();
         c.Brush().SetStyle(bsClear);
     }
-    if (font->Color() == clNone || c.Brush().Style() == bsClear) c.StrokePath();
-    else c.StrokeAndFillPath();
+    if (font->Color() == clNone || c.Brush().Style() == bsClear)
+        c.StrokePath();
+    else
+        c.StrokeAndFillPath();
 }
 
 void TPlotCanvas3D::PushClip() {
@@ -571,73 +581,74 @@ void TPlotCanvas3D::FillGradient(const TRect& rect, TColor start, int balance, T
         c.FillRect(TRect{l, t, rr, b});
     };
     switch (direction) {
-        case gdTopBottom:
-        case gdBottomTop: {
-            const int k = std::min(h, 256);
-            if (k <= 1) break;
-            for (int i = 0; i < k; ++i) {
-                fill(GradientBandColor(start, end, i, k - 1, balance), r.Left,
-                     r.Bottom - static_cast<int>(static_cast<long long>(h) * (i + 1) / k), r.Right,
-                     r.Bottom - static_cast<int>(static_cast<long long>(h) * i / k));
-            }
-            break;
+    case gdTopBottom:
+    case gdBottomTop: {
+        const int k = std::min(h, 256);
+        if (k <= 1) break;
+        for (int i = 0; i < k; ++i) {
+            fill(GradientBandColor(start, end, i, k - 1, balance), r.Left,
+                 r.Bottom - static_cast<int>(static_cast<long long>(h) * (i + 1) / k), r.Right,
+                 r.Bottom - static_cast<int>(static_cast<long long>(h) * i / k));
         }
-        case gdLeftRight:
-        case gdRightLeft: {
-            const int k = std::min(w, 256);
-            if (k <= 1) break;
-            for (int i = 0; i < k; ++i) {
-                fill(GradientBandColor(start, end, i, k - 1, balance),
-                     r.Right - static_cast<int>(static_cast<long long>(w) * (i + 1) / k), r.Top,
-                     r.Right - static_cast<int>(static_cast<long long>(w) * i / k), r.Bottom);
-            }
-            break;
+        break;
+    }
+    case gdLeftRight:
+    case gdRightLeft: {
+        const int k = std::min(w, 256);
+        if (k <= 1) break;
+        for (int i = 0; i < k; ++i) {
+            fill(GradientBandColor(start, end, i, k - 1, balance),
+                 r.Right - static_cast<int>(static_cast<long long>(w) * (i + 1) / k), r.Top,
+                 r.Right - static_cast<int>(static_cast<long long>(w) * i / k), r.Bottom);
         }
-        case gdFromCenter: {
-            const int m = w / 2 + h / 2;
-            // Only rings that can touch the bitmap are visited.
-            const TRect v{std::max(r.Left, 0), std::max(r.Top, 0), std::min(r.Right, c.Target().Width()),
-                          std::min(r.Bottom, c.Target().Height())};
-            if (v.Right <= v.Left || v.Bottom <= v.Top) break;
-            const int skip = std::min({v.Left - r.Left, r.Right - v.Right, v.Top - r.Top, r.Bottom - v.Bottom,
-                                       w / 2, h / 2});
-            int dx = skip;
-            int dy = skip;
-            for (;;) {
-                const int l = r.Left + dx, t = r.Top + dy, rr = r.Right - dx, b = r.Bottom - dy;
-                if (rr <= l || b <= t) break;
-                if (rr <= v.Left || l >= v.Right || b <= v.Top || t >= v.Bottom) break;  // inner rings miss it too
-                const TColor color = GradientBandColor(start, end, dx + dy, m, balance);
-                fill(color, l, t, rr, t + 1);
-                fill(color, l, b - 1, rr, b);
-                fill(color, l, t, l + 1, b);
-                fill(color, rr - 1, t, rr, b);
-                bool grew = false;
-                if (dy < h / 2) {
-                    ++dy;
-                    grew = true;
-                }
-                if (dx < w / 2) {
-                    ++dx;
-                    grew = true;
-                }
-                if (!grew) break;
+        break;
+    }
+    case gdFromCenter: {
+        const int m = w / 2 + h / 2;
+        // Only rings that can touch the bitmap are visited.
+        const TRect v{std::max(r.Left, 0), std::max(r.Top, 0), std::min(r.Right, c.Target().Width()),
+                      std::min(r.Bottom, c.Target().Height())};
+        if (v.Right <= v.Left || v.Bottom <= v.Top) break;
+        const int skip =
+            std::min({v.Left - r.Left, r.Right - v.Right, v.Top - r.Top, r.Bottom - v.Bottom, w / 2, h / 2});
+        int dx = skip;
+        int dy = skip;
+        for (;;) {
+            const int l = r.Left + dx, t = r.Top + dy, rr = r.Right - dx, b = r.Bottom - dy;
+            if (rr <= l || b <= t) break;
+            if (rr <= v.Left || l >= v.Right || b <= v.Top || t >= v.Bottom) break;  // inner rings miss it too
+            const TColor color = GradientBandColor(start, end, dx + dy, m, balance);
+            fill(color, l, t, rr, t + 1);
+            fill(color, l, b - 1, rr, b);
+            fill(color, l, t, l + 1, b);
+            fill(color, rr - 1, t, rr, b);
+            bool grew = false;
+            if (dy < h / 2) {
+                ++dy;
+                grew = true;
             }
-            break;
-        }
-        case gdFromTopLeft:
-        case gdFromBottomLeft: {
-            const int m = w + h;
-            // Pixel (i, j) from the starting corner takes colour i + j: anti-diagonals of equal colour.
-            const int x0 = std::max(r.Left, 0), x1 = std::min(r.Right, c.Target().Width());
-            const int y0 = std::max(r.Top, 0), y1 = std::min(r.Bottom, c.Target().Height());
-            for (int y = y0; y < y1; ++y) {
-                const int j = direction == gdFromTopLeft ? y - r.Top : r.Bottom - 1 - y;
-                for (int x = x0; x < x1; ++x) c.SetPixel(x, y, GradientBandColor(start, end, x - r.Left + j, m, balance));
+            if (dx < w / 2) {
+                ++dx;
+                grew = true;
             }
-            break;
+            if (!grew) break;
         }
-        default: break;
+        break;
+    }
+    case gdFromTopLeft:
+    case gdFromBottomLeft: {
+        const int m = w + h;
+        // Pixel (i, j) from the starting corner takes colour i + j: anti-diagonals of equal colour.
+        const int x0 = std::max(r.Left, 0), x1 = std::min(r.Right, c.Target().Width());
+        const int y0 = std::max(r.Top, 0), y1 = std::min(r.Bottom, c.Target().Height());
+        for (int y = y0; y < y1; ++y) {
+            const int j = direction == gdFromTopLeft ? y - r.Top : r.Bottom - 1 - y;
+            for (int x = x0; x < x1; ++x) c.SetPixel(x, y, GradientBandColor(start, end, x - r.Left + j, m, balance));
+        }
+        break;
+    }
+    default:
+        break;
     }
     c.Pen().SetMode(savedMode);
     c.Brush().Assign(&savedBrush);
@@ -829,8 +840,7 @@ bool TPlotCanvas3D::RepaintFromBuffer() {
     return true;
 }
 
-void TPlotCanvas3D::DrawArrow(bool filled, const TPoint& from, const TPoint& to, int headWidth, int headLength,
-                              int z) {
+void TPlotCanvas3D::DrawArrow(bool filled, const TPoint& from, const TPoint& to, int headWidth, int headLength, int z) {
     const double dx = to.x - from.x;
     const double dy = to.y - from.y;
     const double len = Hypotenuse(dx, dy);
@@ -917,7 +927,9 @@ void TPlotCanvas3D::DrawHorizontalLine3D(int x0, int x1, int y, int z) {
     TPlotCanvas3D::DrawLineAtDepth(x0, y, x1, y, z);
 }
 
-void TPlotCanvas3D::DrawVerticalLine3D(int x, int y0, int y1, int z) { TPlotCanvas3D::DrawLineAtDepth(x, y0, x, y1, z); }
+void TPlotCanvas3D::DrawVerticalLine3D(int x, int y0, int y1, int z) {
+    TPlotCanvas3D::DrawLineAtDepth(x, y0, x, y1, z);
+}
 
 void TPlotCanvas3D::DrawDepthLine(int x, int y, int z0, int z1) {
     MoveToPoint3D(x, y, z0);

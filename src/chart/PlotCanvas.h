@@ -72,8 +72,8 @@ public:
     virtual void EndTransparency(TPlotBlend* blend) = 0;
     virtual void DrawArc(int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4) = 0;
     // Angles in radians; radii in pixels.
-    virtual void DrawDonutSlice(int cx, int cy, int holePercent, double startAngle, double endAngle,
-                                int vertRadius, int horizRadius) = 0;
+    virtual void DrawDonutSlice(int cx, int cy, int holePercent, double startAngle, double endAngle, int vertRadius,
+                                int horizRadius) = 0;
     virtual void DrawGraphic(int x, int y, const TGraphic* graphic) = 0;
     virtual void DrawEllipse(int x1, int y1, int x2, int y2) = 0;
     virtual void FillRectangle(const TRect& r) = 0;
@@ -92,8 +92,7 @@ public:
     virtual void DrawHorizontalLine(int x0, int x1, int y) = 0;
     virtual void DrawVerticalLine(int x, int y0, int y1) = 0;
     virtual void EraseRectangle(const TRect& r) = 0;
-    virtual void FillGradient(const TRect& r, TColor start, int balance, TGradientDirection direction,
-                              TColor end) = 0;
+    virtual void FillGradient(const TRect& r, TColor start, int balance, TGradientDirection direction, TColor end) = 0;
     virtual void MarkDirty() = 0;
     virtual void DrawSegment(int x0, int y0, int x1, int y1) = 0;
     // lastIndex is the index of the last point (count - 1).
@@ -122,7 +121,9 @@ public:
     int TextLineHeight() { return MeasureTextHeight("W"); }
 
     void DrawRectangle(const TRect& r) { DrawRectangle(r.Left, r.Top, r.Right, r.Bottom); }
-    void DrawRoundRectangle(const TRect& r, int cw, int ch) { DrawRoundRectangle(r.Left, r.Top, r.Right, r.Bottom, cw, ch); }
+    void DrawRoundRectangle(const TRect& r, int cw, int ch) {
+        DrawRoundRectangle(r.Left, r.Top, r.Right, r.Bottom, cw, ch);
+    }
     void DrawEllipse(const TRect& r) { DrawEllipse(r.Left, r.Top, r.Right, r.Bottom); }
     void MoveToPoint(const TPoint& p) { MoveToPoint(p.x, p.y); }
     void LineToPoint(const TPoint& p) { LineToPoint(p.x, p.y); }
@@ -160,11 +161,10 @@ public:
     virtual void SetProjectionCenter(int depth, const TRect& r) = 0;
     virtual void PresentBuffer(TCanvas* target, TCanvas* next, const TPoint& topLeft) = 0;
     virtual bool RepaintFromBuffer() = 0;
-    virtual void DrawArrow(bool filled, const TPoint& from, const TPoint& to, int headWidth, int headLength,
-                           int z) = 0;
+    virtual void DrawArrow(bool filled, const TPoint& from, const TPoint& to, int headWidth, int headLength, int z) = 0;
     virtual void ClipToCube(const TRect& r, int z0, int z1) = 0;
-    virtual void DrawCone(bool vertical, int left, int top, int right, int bottom, int z0, int z1,
-                          bool darkSides, int conePercent) = 0;
+    virtual void DrawCone(bool vertical, int left, int top, int right, int bottom, int z0, int z1, bool darkSides,
+                          int conePercent) = 0;
     virtual void DrawBox(int left, int right, int top, int bottom, int z0, int z1, bool darkSides) = 0;
     virtual void DrawCylinder(bool vertical, int left, int top, int right, int bottom, int z0, int z1,
                               bool darkSides) = 0;
@@ -261,8 +261,7 @@ public:
     void DrawHorizontalLine(int x0, int x1, int y) override;
     void DrawVerticalLine(int x, int y0, int y1) override;
     void EraseRectangle(const TRect& r) override;
-    void FillGradient(const TRect& r, TColor start, int balance, TGradientDirection direction,
-                      TColor end) override;
+    void FillGradient(const TRect& r, TColor start, int balance, TGradientDirection direction, TColor end) override;
     void MarkDirty() override { FDirty = true; }
     void DrawSegment(int x0, int y0, int x1, int y1) override;
     void DrawPolyline(const TPoint* points, int lastIndex) override;
@@ -285,14 +284,12 @@ public:
     void SetProjectionCenter(int depth, const TRect& r) override;
     void PresentBuffer(TCanvas* target, TCanvas* next, const TPoint& topLeft) override;
     bool RepaintFromBuffer() override;
-    void DrawArrow(bool filled, const TPoint& from, const TPoint& to, int headWidth, int headLength,
-                   int z) override;
+    void DrawArrow(bool filled, const TPoint& from, const TPoint& to, int headWidth, int headLength, int z) override;
     void ClipToCube(const TRect& r, int z0, int z1) override;
     void DrawCone(bool vertical, int left, int top, int right, int bottom, int z0, int z1, bool darkSides,
                   int conePercent) override;
     void DrawBox(int left, int right, int top, int bottom, int z0, int z1, bool darkSides) override;
-    void DrawCylinder(bool vertical, int left, int top, int right, int bottom, int z0, int z1,
-                      bool darkSides) override;
+    void DrawCylinder(bool vertical, int left, int top, int right, int bottom, int z0, int z1, bool darkSides) override;
     void DrawHorizontalLine3D(int x0, int x1, int y, int z) override;
     void DrawVerticalLine3D(int x, int y0, int y1, int z) override;
     void DrawDepthLine(int x, int y, int z0, int z1) override;
@@ -302,15 +299,14 @@ public:
     void DrawLineAtDepth(int x0, int y0, int x1, int y1, int z) override;
     void MoveToPoint3D(int x, int y, int z) override;
     void LineToPoint3D(int x, int y, int z) override;
-    void DrawPie3D(int cx, int cy, int rx, int ry, double startAngle, double endAngle, int z0, int z1,
-                   int holePercent, bool drawEnds, bool darkSides) override;
+    void DrawPie3D(int cx, int cy, int rx, int ry, double startAngle, double endAngle, int z0, int z1, int holePercent,
+                   bool drawEnds, bool darkSides) override;
     void DrawPlaneBetween(const TPoint& p, const TPoint& q, int z0, int z1) override;
     void DrawPlaneAtDepth(const TFourPoints& points, int z) override;
     void DrawQuadBetweenDepths(const TFourPoints& points, int z0, int z1) override;
     void DrawPolygonAtDepth(const TPoint* points, int lastIndex, int z) override;
     void DrawPolylineAtDepth(const TPoint* points, int lastIndex, int z) override;
-    void DrawPyramid(bool vertical, int left, int top, int right, int bottom, int z0, int z1,
-                     bool darkSides) override;
+    void DrawPyramid(bool vertical, int left, int top, int right, int bottom, int z0, int z1, bool darkSides) override;
     void DrawPyramidTrunc(const TRect& r, int z0, int truncX, int truncY, int z1) override;
     void DrawRectangleAtDepth(const TRect& r, int z) override;
     void DrawHorizontalPlane(int left, int y, int right, int z0, int z1) override;

@@ -103,9 +103,12 @@ void TPlotFunction::ComputeByPeriod(TChartSeries* source, TChartValueList* list)
     const double* v = list->Data();
     auto place = [this](double start, double end) {
         switch (FPeriodAlign) {
-        case paFirst: return start;
-        case paLast: return end;
-        default: return (start + end) / 2;
+        case paFirst:
+            return start;
+        case paLast:
+            return end;
+        default:
+            return (start + end) / 2;
         }
     };
     if (FPeriodStyle == psNumPoints) {
@@ -194,9 +197,7 @@ namespace {
 const SmoothingRegistration smoothingRegistration;
 }  // namespace
 
-TSmoothingFunction::TSmoothingFunction(TComponent* owner) : TPlotFunction(owner) {
-    SetPeriod(1.0);
-}
+TSmoothingFunction::TSmoothingFunction(TComponent* owner) : TPlotFunction(owner) { SetPeriod(1.0); }
 
 void TSmoothingFunction::Assign(const TPersistent* source) {
     if (const auto* f = dynamic_cast<const TSmoothingFunction*>(source)) {

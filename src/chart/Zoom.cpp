@@ -232,8 +232,8 @@ void TCustomChart::MouseDown(TMouseButton button, TShiftState shift, int x, int 
         }
     }
     if (!found) {
-        for (TChartTitle* t : {&Title(), &SubTitle(), static_cast<TChartTitle*>(&Foot()),
-                               static_cast<TChartTitle*>(&SubFoot())}) {
+        for (TChartTitle* t :
+             {&Title(), &SubTitle(), static_cast<TChartTitle*>(&Foot()), static_cast<TChartTitle*>(&SubFoot())}) {
             if (!t->Visible() || t->Text().empty() || !Inside(t->ShapeBounds(), x, y)) continue;
             found = true;
             if (OnClickTitle) raise([&] { OnClickTitle(this, t, button, shift, x, y); });
@@ -314,7 +314,8 @@ void TCustomChart::MouseUp(TMouseButton button, TShiftState shift, int x, int y)
         if (FZoom.Direction == tzdHorizontal) y = PlotRect().Bottom;
         FZoom.X1 = x;
         FZoom.Y1 = y;
-        if (std::abs(FZoom.X1 - FZoom.X0) > FZoom.MinimumPixels && std::abs(FZoom.Y1 - FZoom.Y0) > FZoom.MinimumPixels) {
+        if (std::abs(FZoom.X1 - FZoom.X0) > FZoom.MinimumPixels &&
+            std::abs(FZoom.Y1 - FZoom.Y0) > FZoom.MinimumPixels) {
             if (FZoom.X1 > FZoom.X0 && FZoom.Y1 > FZoom.Y0)
                 ZoomToRect();
             else

@@ -18,10 +18,8 @@ struct FieldRow {
     std::int32_t Cols;
 };
 
-void AddRows(TBlock& Block, std::span<const FieldRow> Rows)
-{
-    for (const FieldRow& R : Rows)
-        Block.Add({R.First, R.Last}, R.Name, R.Kind, R.Size, R.Cols);
+void AddRows(TBlock& Block, std::span<const FieldRow> Rows) {
+    for (const FieldRow& R : Rows) Block.Add({R.First, R.Last}, R.Name, R.Kind, R.Size, R.Cols);
 }
 
 // clang-format off
@@ -390,13 +388,12 @@ const FieldRow HousekeepingData_2_1Rows[] = {
 
 // Before sizing a variable-length field, make sure the stream still holds
 // its data: a corrupt count must not allocate or read beyond the file.
-void SizeVariableField(TStream& Stream, TField& Data, std::uint64_t Count)
-{
+void SizeVariableField(TStream& Stream, TField& Data, std::uint64_t Count) {
     const std::int64_t Remaining = std::max<std::int64_t>(0, Stream.GetSize() - Stream.GetPosition());
     const std::uint64_t Need = Count * static_cast<std::uint64_t>(Data.Size());
     if (Need > static_cast<std::uint64_t>(Remaining))
-        KQMTypesError(Format("%s: %u elements need %u bytes, the stream holds only %d more", Data.Name(), Count,
-                             Need, Remaining));
+        KQMTypesError(Format("%s: %u elements need %u bytes, the stream holds only %d more", Data.Name(), Count, Need,
+                             Remaining));
     if (Count > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max()))
         KQMTypesError(Data.Name() + ": Cols/Rows invalid");
     Data.SetCols(static_cast<std::int32_t>(Count));
@@ -404,33 +401,28 @@ void SizeVariableField(TStream& Stream, TField& Data, std::uint64_t Count)
 
 // Loads every field up to the count field, sizes the data field that follows
 // it by Count x Factor and loads the rest.
-void LoadVariable(TBlock& Block, TStream& Stream, int CountIndex, std::uint32_t Factor)
-{
-    for (int I = 0; I <= CountIndex; ++I)
-        Block.GetFieldI(I)->Load(Stream);
+void LoadVariable(TBlock& Block, TStream& Stream, int CountIndex, std::uint32_t Factor) {
+    for (int I = 0; I <= CountIndex; ++I) Block.GetFieldI(I)->Load(Stream);
     TField& Data = *Block.GetFieldI(CountIndex + 1);
     SizeVariableField(Stream, Data, std::uint64_t(Block.GetFieldI(CountIndex)->GetUInt()) * Factor);
-    for (int I = CountIndex + 1; I < Block.GetFieldCount(); ++I)
-        Block.GetFieldI(I)->Load(Stream);
+    for (int I = CountIndex + 1; I < Block.GetFieldCount(); ++I) Block.GetFieldI(I)->Load(Stream);
 }
 
 // A header block must lie wholly inside the file; a short file would
 // otherwise load as zeros and pass for a header.
-void CheckHeaderRoom(const TBlock& Block, TStream& Stream)
-{
+void CheckHeaderRoom(const TBlock& Block, TStream& Stream) {
     const std::int64_t Size = Stream.GetSize();
     const std::int64_t End = Block.EndOffset();
     if (End > Size)
-        KQMTypesError(Format("Header too short: %s ends at byte %d, the file holds %d bytes", Block.Name(), End - 1,
-                             Size));
+        KQMTypesError(
+            Format("Header too short: %s ends at byte %d, the file holds %d bytes", Block.Name(), End - 1, Size));
 }
 
-} // namespace
+}  // namespace
 
 void THeaderPreamble::Init(TBlock& Block) { AddRows(Block, HeaderPreambleRows); }
 
-void THeaderPreamble::Load(TStream& Stream)
-{
+void THeaderPreamble::Load(TStream& Stream) {
     ClearBlocks();
     CheckHeaderRoom(*this, Stream);
     TBlock::Load(Stream);
@@ -449,26 +441,22 @@ void TSubheader_1_0::Init(TBlock& Block) { AddRows(Block, Subheader_1_0Rows); }
 void TSubheader_2_0::Init(TBlock& Block) { AddRows(Block, Subheader_2_0Rows); }
 
 void TParameterField_2_0::Init(TBlock& Block) { AddRows(Block, ParameterField_2_0Rows); }
-void TParameterField_2_1::Init(TBlock& Block)
-{
+void TParameterField_2_1::Init(TBlock& Block) {
     TParameterField_2_0::Init(Block);
     AddRows(Block, ParameterField_2_1Rows);
 }
 void TParameterField_3_0::Init(TBlock& Block) { AddRows(Block, ParameterField_3_0Rows); }
-void TParameterField_3_1::Init(TBlock& Block)
-{
+void TParameterField_3_1::Init(TBlock& Block) {
     TParameterField_3_0::Init(Block);
     AddRows(Block, ParameterField_3_1Rows);
 }
 void TParameterField_4_0::Init(TBlock& Block) { AddRows(Block, ParameterField_4_0Rows); }
-void TParameterField_4_1::Init(TBlock& Block)
-{
+void TParameterField_4_1::Init(TBlock& Block) {
     TParameterField_4_0::Init(Block);
     AddRows(Block, ParameterField_4_1Rows);
 }
 void TParameterField_5_0::Init(TBlock& Block) { AddRows(Block, ParameterField_5_0Rows); }
-void TParameterField_5_1::Init(TBlock& Block)
-{
+void TParameterField_5_1::Init(TBlock& Block) {
     TParameterField_5_0::Init(Block);
     AddRows(Block, ParameterField_5_1Rows);
 }
@@ -486,19 +474,16 @@ void TSampleBlock_1_1::Init(TBlock& Block) { AddRows(Block, SampleBlock_1_0Rows)
 void TSampleBlock_1_1::Load(TStream& Stream) { LoadVariable(*this, Stream, 2, 4); }
 
 void THousekeepingData_1_0::Init(TBlock& Block) { AddRows(Block, HousekeepingData_1_0Rows); }
-void THousekeepingData_1_1::Init(TBlock& Block)
-{
+void THousekeepingData_1_1::Init(TBlock& Block) {
     THousekeepingData_1_0::Init(Block);
     AddRows(Block, HousekeepingData_1_1Rows);
 }
 void THousekeepingData_1_1::Load(TStream& Stream) { LoadVariable(*this, Stream, 12, 1); }
-void THousekeepingData_2_0::Init(TBlock& Block)
-{
+void THousekeepingData_2_0::Init(TBlock& Block) {
     THousekeepingData_1_0::Init(Block);
     AddRows(Block, HousekeepingData_2_0Rows);
 }
-void THousekeepingData_2_1::Init(TBlock& Block)
-{
+void THousekeepingData_2_1::Init(TBlock& Block) {
     THousekeepingData_2_0::Init(Block);
     AddRows(Block, HousekeepingData_2_1Rows);
 }
@@ -506,8 +491,7 @@ void THousekeepingData_2_1::Load(TStream& Stream) { LoadVariable(*this, Stream, 
 
 // ---------------------------------------------------------------- factory
 
-std::unique_ptr<TBlock> CreateBlock(const std::string& Name, std::uint16_t Main, std::uint16_t Sub)
-{
+std::unique_ptr<TBlock> CreateBlock(const std::string& Name, std::uint16_t Main, std::uint16_t Sub) {
     struct Entry {
         const char* Name;
         std::uint16_t Main;
@@ -515,7 +499,10 @@ std::unique_ptr<TBlock> CreateBlock(const std::string& Name, std::uint16_t Main,
         std::unique_ptr<TBlock> (*Make)();
     };
     // "HeaderPreamble" matches any version and is handled before the table.
-#define KQM_ENTRY(N, Ma, Su, Cls) {N, Ma, Su, [] { return std::unique_ptr<TBlock>(new T##Cls); }}
+#define KQM_ENTRY(N, Ma, Su, Cls)                                     \
+    {                                                                 \
+        N, Ma, Su, [] { return std::unique_ptr<TBlock>(new T##Cls); } \
+    }
     static const Entry Table[] = {
         KQM_ENTRY("Subheader", 1, 0, Subheader_1_0),
         KQM_ENTRY("Subheader", 2, 0, Subheader_2_0),
@@ -543,10 +530,8 @@ std::unique_ptr<TBlock> CreateBlock(const std::string& Name, std::uint16_t Main,
         KQM_ENTRY("HousekeepingData", 2, 1, HousekeepingData_2_1),
     };
 #undef KQM_ENTRY
-    if (Name == "HeaderPreamble")
-        return std::make_unique<THeaderPreamble>();
+    if (Name == "HeaderPreamble") return std::make_unique<THeaderPreamble>();
     for (const Entry& E : Table)
-        if (E.Main == Main && E.Sub == Sub && Name == E.Name)
-            return E.Make();
+        if (E.Main == Main && E.Sub == Sub && Name == E.Name) return E.Make();
     KQMTypesError(Format("Unknown %s_%d_%d", Name, Main, Sub));
 }

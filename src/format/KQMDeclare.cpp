@@ -16,8 +16,7 @@ constexpr const char* PlatformLineEnd = "\n";
 
 // The member type of one field: its element type, widened to an array when
 // the field has more than one column.
-std::string MemberType(const TField& F)
-{
+std::string MemberType(const TField& F) {
     std::string T;
     std::int32_t Width = 0;
     KQMToPas(F.Kind(), F.Size(), T, Width);
@@ -32,8 +31,7 @@ std::string MemberType(const TField& F)
 }
 
 // File name without directories, less its last four characters.
-std::string UnitNameOf(const std::string& FilePas)
-{
+std::string UnitNameOf(const std::string& FilePas) {
     const auto Slash = FilePas.find_last_of("/\\");
     std::string Name = Slash == std::string::npos ? FilePas : FilePas.substr(Slash + 1);
 #ifdef _WIN32
@@ -44,15 +42,13 @@ std::string UnitNameOf(const std::string& FilePas)
 
 }  // namespace
 
-TBlockList CreateBlockList()
-{
+TBlockList CreateBlockList() {
     // The sample block's kind is "SampleBlock"; one entry suffices since all
     // its versions share one layout.
     static const std::tuple<const char*, std::uint16_t, std::uint16_t> Kinds[] = {
-        {"HeaderPreamble", 0, 0},  {"Subheader", 1, 0},       {"ParameterField", 2, 0},
-        {"ParameterField", 2, 1},  {"ParameterField", 3, 0},  {"ParameterField", 3, 1},
-        {"MeasBlockHeader", 1, 0}, {"MeasBlockHeader", 1, 1}, {"MeasBlockHeader", 2, 0},
-        {"MeasBlockHeader", 2, 1}, {"SampleBlock", 1, 0},     {"HousekeepingData", 0, 0},
+        {"HeaderPreamble", 0, 0},  {"Subheader", 1, 0},       {"ParameterField", 2, 0},  {"ParameterField", 2, 1},
+        {"ParameterField", 3, 0},  {"ParameterField", 3, 1},  {"MeasBlockHeader", 1, 0}, {"MeasBlockHeader", 1, 1},
+        {"MeasBlockHeader", 2, 0}, {"MeasBlockHeader", 2, 1}, {"SampleBlock", 1, 0},     {"HousekeepingData", 0, 0},
     };
     TBlockList List;
     List.reserve(std::size(Kinds));
@@ -60,8 +56,7 @@ TBlockList CreateBlockList()
     return List;
 }
 
-std::string BlockDeclaration(const TBlockList& Blocks, const std::string& UnitName, const std::string& LineEnd)
-{
+std::string BlockDeclaration(const TBlockList& Blocks, const std::string& UnitName, const std::string& LineEnd) {
     std::string Out;
     const auto Line = [&](const std::string& S) {
         Out += S;
@@ -87,8 +82,7 @@ std::string BlockDeclaration(const TBlockList& Blocks, const std::string& UnitNa
     return Out;
 }
 
-void BlockExportPas(const std::string& FilePas)
-{
+void BlockExportPas(const std::string& FilePas) {
     const std::string Text = BlockDeclaration(CreateBlockList(), UnitNameOf(FilePas), PlatformLineEnd);
     TFileStream File(FilePas, fmCreate);
     File.WriteBuffer(Text.data(), std::int32_t(Text.size()));

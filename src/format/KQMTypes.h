@@ -115,8 +115,7 @@ public:
     TField* Add(std::span<const std::int32_t> Offs, const std::string& Name, TKind Kind, std::int32_t Size,
                 std::int32_t Cols = 1, std::int32_t Rows = 1);
     TField* Add(std::initializer_list<std::int32_t> Offs, const std::string& Name, TKind Kind, std::int32_t Size,
-                std::int32_t Cols = 1, std::int32_t Rows = 1)
-    {
+                std::int32_t Cols = 1, std::int32_t Rows = 1) {
         return Add(std::span<const std::int32_t>(Offs.begin(), Offs.size()), Name, Kind, Size, Cols, Rows);
     }
     TField* Add(std::unique_ptr<TField> Field);
@@ -157,11 +156,11 @@ std::unique_ptr<TBlock> CreateBlock(const std::string& Name, std::uint16_t Main,
 // The versioned blocks of the sample data file. Header blocks count their
 // offsets from the start of the file, record blocks from their first byte.
 
-#define KQM_DECLARE_BLOCK(Cls)                       \
-    class T##Cls : public TBlock {                   \
-    public:                                          \
-        T##Cls() : TBlock(#Cls) { Init(*this); }     \
-        static void Init(TBlock& Block);             \
+#define KQM_DECLARE_BLOCK(Cls)                   \
+    class T##Cls : public TBlock {               \
+    public:                                      \
+        T##Cls() : TBlock(#Cls) { Init(*this); } \
+        static void Init(TBlock& Block);         \
     };
 
 // Loads the whole header: preamble, then the subheader and parameter field
@@ -197,12 +196,12 @@ KQM_DECLARE_BLOCK(HousekeepingData_2_0)
 
 // Blocks whose last field's column count comes from a count field loaded
 // just before it (samples per quad count, GPS words per GPS_N).
-#define KQM_DECLARE_VARIABLE_BLOCK(Cls)              \
-    class T##Cls : public TBlock {                   \
-    public:                                          \
-        T##Cls() : TBlock(#Cls) { Init(*this); }     \
-        static void Init(TBlock& Block);             \
-        void Load(TStream& Stream) override;         \
+#define KQM_DECLARE_VARIABLE_BLOCK(Cls)          \
+    class T##Cls : public TBlock {               \
+    public:                                      \
+        T##Cls() : TBlock(#Cls) { Init(*this); } \
+        static void Init(TBlock& Block);         \
+        void Load(TStream& Stream) override;     \
     };
 
 KQM_DECLARE_VARIABLE_BLOCK(SampleBlock_1_0)
@@ -211,4 +210,3 @@ KQM_DECLARE_VARIABLE_BLOCK(HousekeepingData_1_1)
 KQM_DECLARE_VARIABLE_BLOCK(HousekeepingData_2_1)
 
 #undef KQM_DECLARE_VARIABLE_BLOCK
-

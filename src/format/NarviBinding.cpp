@@ -290,15 +290,17 @@ void NARVI_CALL TWaveFile::WaveFileTraceCallback(NARVI_FILE_T Sender, NARVI_POIN
     }
 }
 
-void NARVI_CALL TWaveFile::WaveFileTrackCallback(NARVI_FILE_T Sender, NARVI_POINTER_T UserData,
-                                                 NARVI_INT32_T Percent, NARVI_BOOL_T* Abort) {
+void NARVI_CALL TWaveFile::WaveFileTrackCallback(NARVI_FILE_T Sender, NARVI_POINTER_T UserData, NARVI_INT32_T Percent,
+                                                 NARVI_BOOL_T* Abort) {
     auto* self = static_cast<TWaveFile*>(UserData);
     bool flag = Abort && *Abort != 0;
     try {
         if (!self) throw EWaveError("Internal error: Invalid track notification callback");
         if (Sender != self->FHandle) throw EWaveError("Internal error: Invalid track notification callback");
-        if (!self->FCallbackError) self->Track(Percent, flag);
-        else flag = true;
+        if (!self->FCallbackError)
+            self->Track(Percent, flag);
+        else
+            flag = true;
     } catch (...) {
         if (self) self->KeepCallbackError(std::current_exception());
         flag = true;

@@ -102,11 +102,11 @@ public:
     void SeekTimeExternal(double Time);
     // SBL and the samples stay the backend's, valid until its next read.
     void Read(double& TIME_SORG, double& TIME_EXTERNAL, NARVI_FLOAT64_VECTOR3_T& ORIGIN,
-              NARVI_FLOAT64_VECTOR3_T& DIRECTION, std::uint16_t& FLAGS, std::uint16_t& FACET,
-              std::uint32_t& SBL_COUNT, std::uint32_t& SBL_SIZE, NARVI_SBL_PTR_T& SBL);
+              NARVI_FLOAT64_VECTOR3_T& DIRECTION, std::uint16_t& FLAGS, std::uint16_t& FACET, std::uint32_t& SBL_COUNT,
+              std::uint32_t& SBL_SIZE, NARVI_SBL_PTR_T& SBL);
     // The three strings stay the backend's, valid while the file is open.
-    void Info(const char*& INSTRUMENT, const char*& SERIAL, const char*& EPOCH, double& V_GROUP,
-              double& SAMPLING_TIME, std::uint16_t& FLAGS, std::uint16_t& NUM_FACETS);
+    void Info(const char*& INSTRUMENT, const char*& SERIAL, const char*& EPOCH, double& V_GROUP, double& SAMPLING_TIME,
+              std::uint16_t& FLAGS, std::uint16_t& NUM_FACETS);
 
     void Track(std::int32_t Percent, bool& Abort);
     void Trace(const std::string& Text);
@@ -115,8 +115,8 @@ public:
     // an exception out into the backend: a failure is kept and raised by Exec
     // once the backend call has returned.
     static void NARVI_CALL WaveFileTraceCallback(NARVI_FILE_T Sender, NARVI_POINTER_T UserData, NARVI_CSZ_T Text);
-    static void NARVI_CALL WaveFileTrackCallback(NARVI_FILE_T Sender, NARVI_POINTER_T UserData,
-                                                 NARVI_INT32_T Percent, NARVI_BOOL_T* Abort);
+    static void NARVI_CALL WaveFileTrackCallback(NARVI_FILE_T Sender, NARVI_POINTER_T UserData, NARVI_INT32_T Percent,
+                                                 NARVI_BOOL_T* Abort);
 
     TWaveIntf* FWaveIntf = nullptr;
     std::string FName;

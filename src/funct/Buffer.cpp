@@ -197,9 +197,15 @@ std::int64_t TFileStreamBuffered::SeekThrough(std::int64_t Offset, TSeekOrigin O
     }
     std::int64_t base = 0;
     switch (Origin) {
-    case soBeginning: base = 0; break;
-    case soCurrent: base = FPosition; break;
-    case soEnd: base = FSize; break;
+    case soBeginning:
+        base = 0;
+        break;
+    case soCurrent:
+        base = FPosition;
+        break;
+    case soEnd:
+        base = FSize;
+        break;
     }
     std::int64_t target = 0;
     if (__builtin_add_overflow(base, Offset, &target) || target < 0) {
@@ -274,10 +280,11 @@ std::int32_t TCopyStream::Read(void* Buffer, std::int32_t Count) {
         FSource.SetPosition(Last);
         std::vector<std::uint8_t> chunk(static_cast<std::size_t>(std::min<std::int64_t>(pos - Last, 64 * 1024)));
         while (Last < pos) {
-            const auto want = static_cast<std::int32_t>(std::min<std::int64_t>(pos - Last, static_cast<std::int64_t>(chunk.size())));
+            const auto want =
+                static_cast<std::int32_t>(std::min<std::int64_t>(pos - Last, static_cast<std::int64_t>(chunk.size())));
             const std::int32_t got = FSource.Read(chunk.data(), want);
             if (got <= 0) {
-                break; // skipped past the end of the source: nothing more exists to copy
+                break;  // skipped past the end of the source: nothing more exists to copy
             }
             FTarget.WriteBuffer(chunk.data(), got);
             Last += got;

@@ -23,7 +23,7 @@ std::uint64_t BigEndianBits(const void* X, int N) {
     return v;
 }
 
-} // namespace
+}  // namespace
 
 std::int32_t BEToInt32(const void* X, int N) {
     if (N < 1 || N > 4) {

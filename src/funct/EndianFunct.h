@@ -5,9 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
-inline std::uint8_t Swap1(const void* X) {
-    return *static_cast<const std::uint8_t*>(X);
-}
+inline std::uint8_t Swap1(const void* X) { return *static_cast<const std::uint8_t*>(X); }
 
 inline std::uint16_t Swap2(const void* X) {
     const auto* b = static_cast<const std::uint8_t*>(X);

@@ -261,8 +261,14 @@ Mat<To, N> ConvertMat(const Mat<From, N>& m) {
 
 // --- trigonometry ----------------------------------------------------------
 
-inline void VectorSinCos(double Theta, double& Sin, double& Cos) { Sin = std::sin(Theta); Cos = std::cos(Theta); }
-inline void VectorSinCos(float Theta, float& Sin, float& Cos) { Sin = std::sin(Theta); Cos = std::cos(Theta); }
+inline void VectorSinCos(double Theta, double& Sin, double& Cos) {
+    Sin = std::sin(Theta);
+    Cos = std::cos(Theta);
+}
+inline void VectorSinCos(float Theta, float& Sin, float& Cos) {
+    Sin = std::sin(Theta);
+    Cos = std::cos(Theta);
+}
 inline void VectorSinCos(double Theta, double Radius, double& Sin, double& Cos) {
     Sin = double(std::sin(vector_detail::Ext(Theta)) * Radius);
     Cos = double(std::cos(vector_detail::Ext(Theta)) * Radius);
@@ -288,7 +294,9 @@ inline TMatrix3F D2S(const TMatrix3D& m) { return vector_detail::ConvertMat<floa
 inline TVector2F VectorMake2F(float X, float Y) { return {X, Y}; }
 inline TVector2D VectorMake2D(double X, double Y) { return {X, Y}; }
 template <IntegerPoint P>
-TVector2D VectorMake2D(const P& Point) { return {double(Point.x), double(Point.y)}; }
+TVector2D VectorMake2D(const P& Point) {
+    return {double(Point.x), double(Point.y)};
+}
 inline TVector3D VectorMake3D(double X, double Y, double Z) { return {X, Y, Z}; }
 inline void MakeVector3D(TVector3D& V, double X, double Y, double Z) { V = {X, Y, Z}; }
 inline TVector3D VectorMake3D(const TVector4D& V) { return {V[0], V[1], V[2]}; }
@@ -305,7 +313,10 @@ TMatrix4D TransformMatrixMake4D(const TMatrix3D& M, const TVector3D& Translation
 // --- normalisation ---------------------------------------------------------
 
 // No guard against a zero vector: the division gives the floating-point result.
-inline void NormalizeVector(TVector4D& V) { vector_detail::DivideByLength(V); V[3] = 0; }
+inline void NormalizeVector(TVector4D& V) {
+    vector_detail::DivideByLength(V);
+    V[3] = 0;
+}
 inline void NormalizeVector(TVector4F& V) { vector_detail::DivideByLength(V); }
 inline void NormalizeVector(TVector3D& V) { vector_detail::DivideByLength(V); }
 inline void NormalizeVector(TVector3F& V) { vector_detail::DivideByLength(V); }
@@ -315,16 +326,22 @@ inline TVector4D VectorNormalize(const TVector4D& V) { return vector_detail::Nor
 inline TVector4F VectorNormalize(const TVector4F& V) { return vector_detail::NormalizeGuarded(V); }
 inline TVector3D VectorNormalize(const TVector3D& V) { return vector_detail::NormalizeGuarded(V); }
 inline TVector3F VectorNormalize(const TVector3F& V) { return vector_detail::NormalizeGuarded(V); }
-inline TVector2D VectorNormalize(TVector2D V) { vector_detail::DivideByLength(V); return V; }
-inline TVector2F VectorNormalize(TVector2F V) { vector_detail::DivideByLength(V); return V; }
+inline TVector2D VectorNormalize(TVector2D V) {
+    vector_detail::DivideByLength(V);
+    return V;
+}
+inline TVector2F VectorNormalize(TVector2F V) {
+    vector_detail::DivideByLength(V);
+    return V;
+}
 
 // --- sums, scaling, products -------------------------------------------------
 
 #define NARVI_VECTOR_ALL_TYPES(X) X(TVector4D) X(TVector4F) X(TVector3D) X(TVector3F) X(TVector2D) X(TVector2F)
-#define NARVI_VECTOR_ARITH(V)                                                                             \
-    inline V VectorAdd(const V& V1, const V& V2) { return vector_detail::Add(V1, V2); }                  \
-    inline V VectorSubtract(const V& V1, const V& V2) { return vector_detail::Sub(V1, V2); }             \
-    inline V VectorScale(const V& v, double Factor) { return vector_detail::Scale(v, Factor); }          \
+#define NARVI_VECTOR_ARITH(V)                                                                               \
+    inline V VectorAdd(const V& V1, const V& V2) { return vector_detail::Add(V1, V2); }                     \
+    inline V VectorSubtract(const V& V1, const V& V2) { return vector_detail::Sub(V1, V2); }                \
+    inline V VectorScale(const V& v, double Factor) { return vector_detail::Scale(v, Factor); }             \
     inline double VectorDotProduct(const V& V1, const V& V2) { return double(vector_detail::Dot(V1, V2)); } \
     inline double VectorLength(const V& v) { return vector_detail::Length(v); }
 NARVI_VECTOR_ALL_TYPES(NARVI_VECTOR_ARITH)
@@ -332,10 +349,18 @@ NARVI_VECTOR_ALL_TYPES(NARVI_VECTOR_ARITH)
 #undef NARVI_VECTOR_ALL_TYPES
 
 // Sets w := 1 on 4-vectors.
-inline TVector4D VectorCombine(const TVector4D& V1, const TVector4D& V2, double F1, double F2) { return vector_detail::Combine(V1, V2, F1, F2); }
-inline TVector4F VectorCombine(const TVector4F& V1, const TVector4F& V2, double F1, double F2) { return vector_detail::Combine(V1, V2, F1, F2); }
-inline TVector3D VectorCombine(const TVector3D& V1, const TVector3D& V2, double F1, double F2) { return vector_detail::Combine(V1, V2, F1, F2); }
-inline TVector3F VectorCombine(const TVector3F& V1, const TVector3F& V2, double F1, double F2) { return vector_detail::Combine(V1, V2, F1, F2); }
+inline TVector4D VectorCombine(const TVector4D& V1, const TVector4D& V2, double F1, double F2) {
+    return vector_detail::Combine(V1, V2, F1, F2);
+}
+inline TVector4F VectorCombine(const TVector4F& V1, const TVector4F& V2, double F1, double F2) {
+    return vector_detail::Combine(V1, V2, F1, F2);
+}
+inline TVector3D VectorCombine(const TVector3D& V1, const TVector3D& V2, double F1, double F2) {
+    return vector_detail::Combine(V1, V2, F1, F2);
+}
+inline TVector3F VectorCombine(const TVector3F& V1, const TVector3F& V2, double F1, double F2) {
+    return vector_detail::Combine(V1, V2, F1, F2);
+}
 
 // Sets w := 0 on 4-vectors.
 inline TVector4D VectorCrossProduct(const TVector4D& V1, const TVector4D& V2) { return vector_detail::Cross(V1, V2); }
@@ -366,9 +391,15 @@ double PointDistance(const P& P1, const P& P2) {
     return double(std::sqrt(dx * dx + dy * dy));
 }
 
-inline double VectorAngleCosine(const TVector4D& V1, const TVector4D& V2) { return double(vector_detail::Dot(V1, V2) / (vector_detail::Ext(VectorLength(V1)) * VectorLength(V2))); }
-inline double VectorAngleCosine(const TVector4F& V1, const TVector4F& V2) { return double(vector_detail::Dot(V1, V2) / (vector_detail::Ext(VectorLength(V1)) * VectorLength(V2))); }
-inline double VectorAngleCosine(const TVector2D& V1, const TVector2D& V2) { return double(vector_detail::Dot(V1, V2) / (vector_detail::Ext(VectorLength(V1)) * VectorLength(V2))); }
+inline double VectorAngleCosine(const TVector4D& V1, const TVector4D& V2) {
+    return double(vector_detail::Dot(V1, V2) / (vector_detail::Ext(VectorLength(V1)) * VectorLength(V2)));
+}
+inline double VectorAngleCosine(const TVector4F& V1, const TVector4F& V2) {
+    return double(vector_detail::Dot(V1, V2) / (vector_detail::Ext(VectorLength(V1)) * VectorLength(V2)));
+}
+inline double VectorAngleCosine(const TVector2D& V1, const TVector2D& V2) {
+    return double(vector_detail::Dot(V1, V2) / (vector_detail::Ext(VectorLength(V1)) * VectorLength(V2)));
+}
 
 // For unit vectors: parallel or antiparallel within 0.001 of the dot product.
 inline bool VectorsParallel(const TVector4F& V1, const TVector4F& V2) {
@@ -401,28 +432,40 @@ TVector4D VectorRotate(const TVector4D& V, const TVector3D& Axis, double Angle);
 
 // --- comparison --------------------------------------------------------------
 
-inline bool VectorEquals(const TVector4D& V1, const TVector4D& V2, double Eps) { return vector_detail::Equals(V1, V2, Eps); }
-inline bool VectorEquals(const TVector3D& V1, const TVector3D& V2, double Eps) { return vector_detail::Equals(V1, V2, Eps); }
-inline bool VectorEquals(const TVector2D& V1, const TVector2D& V2, double Eps) { return vector_detail::Equals(V1, V2, Eps); }
+inline bool VectorEquals(const TVector4D& V1, const TVector4D& V2, double Eps) {
+    return vector_detail::Equals(V1, V2, Eps);
+}
+inline bool VectorEquals(const TVector3D& V1, const TVector3D& V2, double Eps) {
+    return vector_detail::Equals(V1, V2, Eps);
+}
+inline bool VectorEquals(const TVector2D& V1, const TVector2D& V2, double Eps) {
+    return vector_detail::Equals(V1, V2, Eps);
+}
 inline bool VectorIsNull(const TVector4D& V) { return vector_detail::IsNull(V); }
 inline bool VectorIsNull(const TVector3D& V) { return vector_detail::IsNull(V); }
 inline bool VectorIsNull(const TVector2D& V) { return vector_detail::IsNull(V); }
 
-inline bool MatrixEquals(const TMatrix4D& M1, const TMatrix4D& M2, double Eps) { return vector_detail::MatEquals(M1, M2, Eps); }
-inline bool MatrixEquals(const TMatrix3D& M1, const TMatrix3D& M2, double Eps) { return vector_detail::MatEquals(M1, M2, Eps); }
-inline bool MatrixEquals(const TMatrix2D& M1, const TMatrix2D& M2, double Eps) { return vector_detail::MatEquals(M1, M2, Eps); }
+inline bool MatrixEquals(const TMatrix4D& M1, const TMatrix4D& M2, double Eps) {
+    return vector_detail::MatEquals(M1, M2, Eps);
+}
+inline bool MatrixEquals(const TMatrix3D& M1, const TMatrix3D& M2, double Eps) {
+    return vector_detail::MatEquals(M1, M2, Eps);
+}
+inline bool MatrixEquals(const TMatrix2D& M1, const TMatrix2D& M2, double Eps) {
+    return vector_detail::MatEquals(M1, M2, Eps);
+}
 
 // --- matrices ----------------------------------------------------------------
 
 #define NARVI_MATRIX_ALL_TYPES(X) X(TMatrix4D, 4) X(TMatrix4F, 4) X(TMatrix3D, 3) X(TMatrix3F, 3)
-#define NARVI_MATRIX_ARITH(M, N)                                                                            \
-    inline M MatrixAdd(const M& M1, const M& M2) { return vector_detail::MatAdd(M1, M2); }                 \
-    inline M MatrixMultiply(const M& M1, const M& M2) { return vector_detail::MatMul(M1, M2); }            \
-    inline M MatrixTranspose(const M& m) { return vector_detail::Transposed(m); }                          \
-    inline void TransposeMatrix(M& m) { m = vector_detail::Transposed(m); }                                \
-    inline M MatrixScale(const M& m, double Factor) { return vector_detail::MatScale(m, Factor); }         \
-    inline void ScaleMatrix(M& m, double Factor) { m = vector_detail::MatScale(m, Factor); }               \
-    double MatrixDeterminant(const M& m);                                                                  \
+#define NARVI_MATRIX_ARITH(M, N)                                                                   \
+    inline M MatrixAdd(const M& M1, const M& M2) { return vector_detail::MatAdd(M1, M2); }         \
+    inline M MatrixMultiply(const M& M1, const M& M2) { return vector_detail::MatMul(M1, M2); }    \
+    inline M MatrixTranspose(const M& m) { return vector_detail::Transposed(m); }                  \
+    inline void TransposeMatrix(M& m) { m = vector_detail::Transposed(m); }                        \
+    inline M MatrixScale(const M& m, double Factor) { return vector_detail::MatScale(m, Factor); } \
+    inline void ScaleMatrix(M& m, double Factor) { m = vector_detail::MatScale(m, Factor); }       \
+    double MatrixDeterminant(const M& m);                                                          \
     void AdjointMatrix(M& m);
 NARVI_MATRIX_ALL_TYPES(NARVI_MATRIX_ARITH)
 #undef NARVI_MATRIX_ARITH

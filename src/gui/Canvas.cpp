@@ -61,19 +61,31 @@ QPolygonF clipPolygon(const QPolygonF& in, const QRectF& box) {
     for (int edge = 0; edge < 4 && !poly.isEmpty(); ++edge) {
         auto inside = [&](const QPointF& p) {
             switch (edge) {
-                case 0: return p.x() >= box.left();
-                case 1: return p.x() <= box.right();
-                case 2: return p.y() >= box.top();
-                default: return p.y() <= box.bottom();
+            case 0:
+                return p.x() >= box.left();
+            case 1:
+                return p.x() <= box.right();
+            case 2:
+                return p.y() >= box.top();
+            default:
+                return p.y() <= box.bottom();
             }
         };
         auto cross = [&](const QPointF& a, const QPointF& b) {
             double t;
             switch (edge) {
-                case 0: t = (box.left() - a.x()) / (b.x() - a.x()); break;
-                case 1: t = (box.right() - a.x()) / (b.x() - a.x()); break;
-                case 2: t = (box.top() - a.y()) / (b.y() - a.y()); break;
-                default: t = (box.bottom() - a.y()) / (b.y() - a.y()); break;
+            case 0:
+                t = (box.left() - a.x()) / (b.x() - a.x());
+                break;
+            case 1:
+                t = (box.right() - a.x()) / (b.x() - a.x());
+                break;
+            case 2:
+                t = (box.top() - a.y()) / (b.y() - a.y());
+                break;
+            default:
+                t = (box.bottom() - a.y()) / (b.y() - a.y());
+                break;
             }
             return a + (b - a) * t;
         };
@@ -105,8 +117,10 @@ bool clipSegment(QPointF& a, QPointF& b, const QRectF& box) {
             continue;
         }
         const double t = q[i] / p[i];
-        if (p[i] < 0.0) t0 = std::max(t0, t);
-        else t1 = std::min(t1, t);
+        if (p[i] < 0.0)
+            t0 = std::max(t0, t);
+        else
+            t1 = std::min(t1, t);
         if (t0 > t1) return false;
     }
     const QPointF a0 = a;
@@ -191,10 +205,14 @@ struct TCanvas::Impl {
 
     QPainter::CompositionMode mode() const {
         switch (owner.FPen.Mode()) {
-            case pmXor: return QPainter::RasterOp_SourceXorDestination;
-            case pmNotXor: return QPainter::RasterOp_NotSourceXorDestination;
-            case pmNot: return QPainter::RasterOp_NotDestination;
-            default: return QPainter::CompositionMode_SourceOver;
+        case pmXor:
+            return QPainter::RasterOp_SourceXorDestination;
+        case pmNotXor:
+            return QPainter::RasterOp_NotSourceXorDestination;
+        case pmNot:
+            return QPainter::RasterOp_NotDestination;
+        default:
+            return QPainter::CompositionMode_SourceOver;
         }
     }
 
@@ -216,18 +234,38 @@ struct TCanvas::Impl {
             pen.setJoinStyle(Qt::MiterJoin);
         } else {
             switch (p.Cap()) {
-                case pcRound: pen.setCapStyle(Qt::RoundCap); pen.setJoinStyle(Qt::RoundJoin); break;
-                case pcSquare: pen.setCapStyle(Qt::SquareCap); pen.setJoinStyle(Qt::BevelJoin); break;
-                case pcFlat: pen.setCapStyle(Qt::FlatCap); pen.setJoinStyle(Qt::MiterJoin); break;
+            case pcRound:
+                pen.setCapStyle(Qt::RoundCap);
+                pen.setJoinStyle(Qt::RoundJoin);
+                break;
+            case pcSquare:
+                pen.setCapStyle(Qt::SquareCap);
+                pen.setJoinStyle(Qt::BevelJoin);
+                break;
+            case pcFlat:
+                pen.setCapStyle(Qt::FlatCap);
+                pen.setJoinStyle(Qt::MiterJoin);
+                break;
             }
         }
         switch (p.Style()) {
-            case psDash: pen.setDashPattern({18, 6}); break;
-            case psDot: pen.setDashPattern({3, 3}); break;
-            case psDashDot: pen.setDashPattern({9, 6, 3, 6}); break;
-            case psDashDotDot: pen.setDashPattern({9, 3, 3, 3, 3, 3}); break;
-            case psAlternate: pen.setDashPattern({1, 1}); break;
-            default: break;
+        case psDash:
+            pen.setDashPattern({18, 6});
+            break;
+        case psDot:
+            pen.setDashPattern({3, 3});
+            break;
+        case psDashDot:
+            pen.setDashPattern({9, 6, 3, 6});
+            break;
+        case psDashDotDot:
+            pen.setDashPattern({9, 3, 3, 3, 3, 3});
+            break;
+        case psAlternate:
+            pen.setDashPattern({1, 1});
+            break;
+        default:
+            break;
         }
         return pen;
     }
@@ -239,14 +277,22 @@ struct TCanvas::Impl {
         }
         QColor color = toQColor(b.Color());
         switch (b.Style()) {
-            case bsSolid: return QBrush(color, Qt::SolidPattern);
-            case bsClear: return QBrush(Qt::NoBrush);
-            case bsHorizontal: return QBrush(color, Qt::HorPattern);
-            case bsVertical: return QBrush(color, Qt::VerPattern);
-            case bsFDiagonal: return QBrush(color, Qt::BDiagPattern);
-            case bsBDiagonal: return QBrush(color, Qt::FDiagPattern);
-            case bsCross: return QBrush(color, Qt::CrossPattern);
-            case bsDiagCross: return QBrush(color, Qt::DiagCrossPattern);
+        case bsSolid:
+            return QBrush(color, Qt::SolidPattern);
+        case bsClear:
+            return QBrush(Qt::NoBrush);
+        case bsHorizontal:
+            return QBrush(color, Qt::HorPattern);
+        case bsVertical:
+            return QBrush(color, Qt::VerPattern);
+        case bsFDiagonal:
+            return QBrush(color, Qt::BDiagPattern);
+        case bsBDiagonal:
+            return QBrush(color, Qt::FDiagPattern);
+        case bsCross:
+            return QBrush(color, Qt::CrossPattern);
+        case bsDiagCross:
+            return QBrush(color, Qt::DiagCrossPattern);
         }
         return QBrush(color);
     }
@@ -269,8 +315,8 @@ struct TCanvas::Impl {
         }
         const TPen& p = owner.FPen;
         const TBrush& b = owner.FBrush;
-        const Applied now{p.Color(), b.Color(), owner.FBkColor, p.Width(), p.Style(), p.Mode(), p.Cap(), b.Style(),
-                          owner.FBkMode, b.Bitmap(), withPen, withBrush};
+        const Applied now{p.Color(), b.Color(), owner.FBkColor, p.Width(),  p.Style(), p.Mode(),
+                          p.Cap(),   b.Style(), owner.FBkMode,  b.Bitmap(), withPen,   withBrush};
         if (applied && *applied == now && !b.Bitmap()) {
             return true;
         }
@@ -287,8 +333,8 @@ struct TCanvas::Impl {
     const QFont& font() {
         const TFont& f = owner.FFont;
         std::string key = f.Name();
-        key += '|' + std::to_string(f.Height()) + '|' + std::to_string(f.Style()) + '|' +
-               std::to_string(owner.FCharExtra);
+        key +=
+            '|' + std::to_string(f.Height()) + '|' + std::to_string(f.Style()) + '|' + std::to_string(owner.FCharExtra);
         if (key != fontKey) {
             EnsureGuiApplication();
             QFont q(QString::fromStdString(f.Name()));
@@ -329,12 +375,18 @@ struct TCanvas::Impl {
         static const std::vector<int> dashDotDot{9, 3, 3, 3, 3, 3};
         static const std::vector<int> alternate{1, 1};
         switch (style) {
-            case psDash: return dash;
-            case psDot: return dot;
-            case psDashDot: return dashDot;
-            case psDashDotDot: return dashDotDot;
-            case psAlternate: return alternate;
-            default: return none;
+        case psDash:
+            return dash;
+        case psDot:
+            return dot;
+        case psDashDot:
+            return dashDot;
+        case psDashDotDot:
+            return dashDotDot;
+        case psAlternate:
+            return alternate;
+        default:
+            return none;
         }
     }
 
@@ -342,8 +394,8 @@ struct TCanvas::Impl {
     // pattern pixels on from earlier segments. Only the steps that can land on the bitmap
     // are visited, so far-away end points cost nothing.
     void thinSegment(std::vector<QPoint>& out, int x0, int y0, int x1, int y1, long long& step) const {
-        const long long n = std::max(std::llabs(static_cast<long long>(x1) - x0),
-                                     std::llabs(static_cast<long long>(y1) - y0));
+        const long long n =
+            std::max(std::llabs(static_cast<long long>(x1) - x0), std::llabs(static_cast<long long>(y1) - y0));
         constexpr int far = 1 << 24;
         auto isFar = [](int v) { return v < -far || v > far; };
         if (isFar(x0) || isFar(y0) || isFar(x1) || isFar(y1)) {
@@ -353,9 +405,10 @@ struct TCanvas::Impl {
             const QRectF box(-far, -far, 2.0 * far + bmp.image.width(), 2.0 * far + bmp.image.height());
             if (clipSegment(a, b, box)) {
                 const int ax = qRound(a.x()), ay = qRound(a.y());
-                const bool xMajor = std::llabs(static_cast<long long>(x1) - x0) >= std::llabs(static_cast<long long>(y1) - y0);
-                const long long skipped = xMajor ? std::llabs(static_cast<long long>(ax) - x0)
-                                                 : std::llabs(static_cast<long long>(ay) - y0);
+                const bool xMajor =
+                    std::llabs(static_cast<long long>(x1) - x0) >= std::llabs(static_cast<long long>(y1) - y0);
+                const long long skipped =
+                    xMajor ? std::llabs(static_cast<long long>(ax) - x0) : std::llabs(static_cast<long long>(ay) - y0);
                 rasterize(out, ax, ay, qRound(b.x()), qRound(b.y()), step + skipped);
             }
         } else {
@@ -668,12 +721,14 @@ void TCanvas::Rectangle(int left, int top, int right, int bottom) {
         // Small boxes in their thousands (point markers): filling the ring and the
         // inside sets the same pixels as stroking, at a fraction of the cost.
         const QColor pen = FImpl->painter.pen().color();
-        if (FBrush.Style() == bsSolid && r.width() <= 16 && r.height() <= 16 && FImpl->writeBox(r, pen.rgb(), toQColor(FBrush.Color()).rgb())) {
+        if (FBrush.Style() == bsSolid && r.width() <= 16 && r.height() <= 16 &&
+            FImpl->writeBox(r, pen.rgb(), toQColor(FBrush.Color()).rgb())) {
             return;
         }
         if (FBrush.Style() == bsSolid) {
             FImpl->painter.fillRect(r, pen);
-            if (r.width() > 2 && r.height() > 2) FImpl->painter.fillRect(r.adjusted(1, 1, -1, -1), toQColor(FBrush.Color()));
+            if (r.width() > 2 && r.height() > 2)
+                FImpl->painter.fillRect(r.adjusted(1, 1, -1, -1), toQColor(FBrush.Color()));
         } else {
             FImpl->painter.fillRect(QRect(r.left(), r.top(), r.width(), 1), pen);
             FImpl->painter.fillRect(QRect(r.left(), r.bottom(), r.width(), 1), pen);
@@ -808,15 +863,25 @@ void TCanvas::TextOut(int x, int y, const std::string& text) {
     const int h = fm.height();
     int dx = 0;
     switch (FTextAlign & 6) {
-        case TA_RIGHT: dx = -w; break;
-        case TA_CENTER: dx = -w / 2; break;
-        default: break;
+    case TA_RIGHT:
+        dx = -w;
+        break;
+    case TA_CENTER:
+        dx = -w / 2;
+        break;
+    default:
+        break;
     }
     int top = 0;  // top of the text box relative to y
     switch (FTextAlign & 24) {
-        case TA_BOTTOM: top = -h; break;
-        case TA_BASELINE: top = -fm.ascent(); break;
-        default: break;
+    case TA_BOTTOM:
+        top = -h;
+        break;
+    case TA_BASELINE:
+        top = -fm.ascent();
+        break;
+    default:
+        break;
     }
     const double angle = FFont.Orientation() / 10.0;
     if (FImpl->inPath) {

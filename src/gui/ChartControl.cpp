@@ -31,10 +31,17 @@ TShiftState ShiftOf(Qt::KeyboardModifiers mods, Qt::MouseButtons buttons) {
 
 bool ButtonOf(Qt::MouseButton b, TMouseButton& out) {
     switch (b) {
-        case Qt::LeftButton: out = mbLeft; return true;
-        case Qt::RightButton: out = mbRight; return true;
-        case Qt::MiddleButton: out = mbMiddle; return true;
-        default: return false;
+    case Qt::LeftButton:
+        out = mbLeft;
+        return true;
+    case Qt::RightButton:
+        out = mbRight;
+        return true;
+    case Qt::MiddleButton:
+        out = mbMiddle;
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -129,7 +136,10 @@ void ChartWidget::Mouse(QMouseEvent* e, int kind) {
             FImpl.host.HostMouseMove(shift, p.x(), p.y());
         } else if (ButtonOf(e->button(), button)) {
             if (kind == 0)
-                FImpl.host.HostMouseDown(button, shift | (e->type() == QEvent::MouseButtonDblClick ? static_cast<TShiftState>(ssDouble) : 0u), p.x(), p.y());
+                FImpl.host.HostMouseDown(
+                    button,
+                    shift | (e->type() == QEvent::MouseButtonDblClick ? static_cast<TShiftState>(ssDouble) : 0u), p.x(),
+                    p.y());
             else
                 FImpl.host.HostMouseUp(button, shift, p.x(), p.y());
         }

@@ -17,7 +17,8 @@ bool ChkAdd(const void* Data, std::int32_t Count, std::int64_t& Check, bool BigE
     if (BigEnd && Count < 64) {
         // A few words (a sync word) are not worth setting up the columns below.
         for (std::int32_t i = 0; i < Count; i += 4) {
-            sum += (std::uint32_t{p[i]} << 24) | (std::uint32_t{p[i + 1]} << 16) | (std::uint32_t{p[i + 2]} << 8) | p[i + 3];
+            sum += (std::uint32_t{p[i]} << 24) | (std::uint32_t{p[i + 1]} << 16) | (std::uint32_t{p[i + 2]} << 8) |
+                   p[i + 3];
         }
     } else if (BigEnd) {
         // The sum of the words equals the sums of their first, second, third
@@ -64,9 +65,7 @@ std::uint32_t ChkFinal(std::int64_t Check) {
     return 0xFFFFFFFFu - low;
 }
 
-bool ChkValid(std::int64_t Check, std::int64_t Final) {
-    return static_cast<std::int64_t>(ChkFinal(Check)) == Final;
-}
+bool ChkValid(std::int64_t Check, std::int64_t Final) { return static_cast<std::int64_t>(ChkFinal(Check)) == Final; }
 
 std::uint8_t CRC8(std::uint8_t Data, std::uint8_t CRC, std::uint8_t Poly) {
     std::uint8_t c = CRC ^ Data;

@@ -34,7 +34,7 @@ namespace CRCXS {
 constexpr std::uint32_t Swap4(std::uint32_t X) {
     return (X >> 24) | ((X >> 8) & 0x0000FF00u) | ((X << 8) & 0x00FF0000u) | (X << 24);
 }
-} // namespace CRCXS
+}  // namespace CRCXS
 
 std::uint8_t CRC8(std::uint8_t Data, std::uint8_t CRC, std::uint8_t Poly);
 std::uint8_t CRC8(const void* Data, std::int32_t Count, std::uint8_t CRC, std::uint8_t Poly);

@@ -19,15 +19,13 @@ namespace {
 constexpr std::int64_t TAIL_WINDOW = 4096;
 constexpr std::int32_t LOOK_AHEAD = 4096;
 
-std::unique_ptr<TFileStreamBuffered> OpenRecording(const std::string& FileName)
-{
+std::unique_ptr<TFileStreamBuffered> OpenRecording(const std::string& FileName) {
     return std::make_unique<TFileStreamBuffered>(FileName, fmOpenRead | fmShareDenyWrite, LOOK_AHEAD);
 }
 
 // Loads the header tables; a file that ends inside them would otherwise load
 // as zeros without a word.
-std::unique_ptr<TBlock> LoadHeader(TStream& Stream, TBlock*& Params)
-{
+std::unique_ptr<TBlock> LoadHeader(TStream& Stream, TBlock*& Params) {
     auto Header = CreateBlock("HeaderPreamble", 0, 0);
     Stream.Seek(0, soBeginning);
     Header->Load(Stream);
@@ -41,8 +39,8 @@ std::unique_ptr<TBlock> LoadHeader(TStream& Stream, TBlock*& Params)
 }
 
 struct TRecordLayout {
-    std::int64_t Size = 0;        // file size
-    std::int64_t DataStart = 0;   // first record
+    std::int64_t Size = 0;       // file size
+    std::int64_t DataStart = 0;  // first record
     bool Sync = false;
     bool Crc = false;
     std::uint32_t SyncWord = 0;
@@ -51,8 +49,7 @@ struct TRecordLayout {
 
 // Why the measurement block whose size word is at Pos cannot be a whole
 // record of the file; empty when it can.
-std::string RecordFault(const TRecordLayout& L, std::int64_t Pos, const std::uint8_t* SizeWord)
-{
+std::string RecordFault(const TRecordLayout& L, std::int64_t Pos, const std::uint8_t* SizeWord) {
     if (Pos + 2 > L.Size) {
         return Format("Position %d: Cannot read size of measurement block (2 bytes): EOF reached", Pos);
     }
@@ -72,8 +69,7 @@ std::string RecordFault(const TRecordLayout& L, std::int64_t Pos, const std::uin
 }
 
 // Reads the record at Pos (its sync word, when there is one) and returns its time stamp.
-std::int64_t RecordTime(TStream& Stream, const TRecordLayout& L, TBlock& MeasBlock, std::int64_t Pos)
-{
+std::int64_t RecordTime(TStream& Stream, const TRecordLayout& L, TBlock& MeasBlock, std::int64_t Pos) {
     Stream.Seek(Pos, soBeginning);
     if (L.Sync) {
         std::uint8_t B[4];
@@ -92,16 +88,14 @@ std::int64_t RecordTime(TStream& Stream, const TRecordLayout& L, TBlock& MeasBlo
 
 }  // namespace
 
-std::string GetSerialNumberFromKQM(const std::string& FileName)
-{
+std::string GetSerialNumberFromKQM(const std::string& FileName) {
     auto Stream = OpenRecording(FileName);
     TBlock* Params = nullptr;
     auto Header = LoadHeader(*Stream, Params);
     return Trim(Params->Field("SerialNumber").GetString());
 }
 
-bool GetTimeFromKQM(const std::string& FileName, std::int64_t& TimeStart, std::int64_t& TimeEnd)
-{
+bool GetTimeFromKQM(const std::string& FileName, std::int64_t& TimeStart, std::int64_t& TimeEnd) {
     TimeStart = 0;
     TimeEnd = 0;
     auto Stream = OpenRecording(FileName);
@@ -159,8 +153,7 @@ bool GetTimeFromKQM(const std::string& FileName, std::int64_t& TimeStart, std::i
     return true;
 }
 
-bool GetTimeFromIdx(const std::string& FileName, std::int64_t& TimeStart, std::int64_t& TimeEnd)
-{
+bool GetTimeFromIdx(const std::string& FileName, std::int64_t& TimeStart, std::int64_t& TimeEnd) {
     std::unique_ptr<TIndex> Index;
     try {
         Index = std::make_unique<TIndex>(FileName);

@@ -22,38 +22,34 @@ constexpr std::int64_t SYNC_FIELD_OFFSET = 40;
 constexpr std::int32_t LOOK_AHEAD = 65536;
 
 struct TFraming {
-    std::int64_t DataStart = 0;     // first record
-    bool Sync = false;              // records begin with a sync word
-    bool Crc = false;               // records end with a checksum
+    std::int64_t DataStart = 0;  // first record
+    bool Sync = false;           // records begin with a sync word
+    bool Crc = false;            // records end with a checksum
     std::uint32_t SyncWord = 0;
-    std::int64_t MeasHeaderLen = 0; // smallest plausible measurement block
+    std::int64_t MeasHeaderLen = 0;  // smallest plausible measurement block
 };
 
-std::string DefaultIndexName(const std::string& FileKQM)
-{
+std::string DefaultIndexName(const std::string& FileKQM) {
     if (FileKQM.size() >= 4 && LowerCase(FileKQM.substr(FileKQM.size() - 4)) == ".kqm") {
         return FileKQM.substr(0, FileKQM.size() - 4) + ".idx";
     }
     return FileKQM + ".idx";
 }
 
-bool SameFile(const std::string& A, const std::string& B)
-{
+bool SameFile(const std::string& A, const std::string& B) {
     std::error_code Ec;
     return std::filesystem::equivalent(A, B, Ec) && !Ec;
 }
 
-void PutLE(std::uint8_t* P, std::uint64_t V, int N)
-{
+void PutLE(std::uint8_t* P, std::uint64_t V, int N) {
     for (int I = 0; I < N; ++I) P[I] = std::uint8_t(V >> (8 * I));
 }
 
 // Identifier checks, the same lists the reader accepts when it opens a
 // recording; records with 4-ns time stamps cannot fill a version 1.0 index,
 // whose entries hold microseconds.
-void CheckIdentifiers(const std::uint8_t* H, std::uint16_t& MeasMain, std::uint16_t& MeasSub,
-                      std::uint16_t& ParamMain, std::uint16_t& ParamSub)
-{
+void CheckIdentifiers(const std::uint8_t* H, std::uint16_t& MeasMain, std::uint16_t& MeasSub, std::uint16_t& ParamMain,
+                      std::uint16_t& ParamSub) {
     const unsigned SubMain = Swap2(H + 8), SubSub = Swap2(H + 10);
     if (!((SubMain == 1 || SubMain == 2) && SubSub == 0)) {
         IndexErrorFmt("Invalid SubHeaderId: %d.%d", 1, SubMain, SubSub);
@@ -83,12 +79,9 @@ void CheckIdentifiers(const std::uint8_t* H, std::uint16_t& MeasMain, std::uint1
 class TIndexBuild {
 public:
     TIndexBuild(const std::string& FileKQM, const std::string& FileIdx, bool FieldWise)
-        : FFileKQM(FileKQM), FFileIdx(FileIdx.empty() ? DefaultIndexName(FileKQM) : FileIdx), FFieldWise(FieldWise)
-    {
-    }
+        : FFileKQM(FileKQM), FFileIdx(FileIdx.empty() ? DefaultIndexName(FileKQM) : FileIdx), FFieldWise(FieldWise) {}
 
-    ~TIndexBuild()
-    {
+    ~TIndexBuild() {
         if (FTempCreated) {
             // A build that did not finish leaves nothing behind but what was there before.
             try {
@@ -102,8 +95,7 @@ public:
         }
     }
 
-    bool Run(const TIndexCreateEvent* Event)
-    {
+    bool Run(const TIndexCreateEvent* Event) {
         try {
             Open();
             WriteHeader();
@@ -120,18 +112,15 @@ public:
     }
 
 private:
-    void Read(void* Buffer, std::int32_t Count, const char* Text)
-    {
+    void Read(void* Buffer, std::int32_t Count, const char* Text) {
         if (FStrKQM->Read(Buffer, Count) < Count && *Text) IndexError(std::string("Cannot read ") + Text, 1);
     }
 
-    void Write(const void* Buffer, std::int32_t Count, const char* Text)
-    {
+    void Write(const void* Buffer, std::int32_t Count, const char* Text) {
         if (FStrIdx->Write(Buffer, Count) < Count && *Text) IndexError(std::string("Cannot write ") + Text, 1);
     }
 
-    void Open()
-    {
+    void Open() {
         if (SameFile(FFileKQM, FFileIdx)) {
             IndexError("Index file and sample data file are the same: " + FFileIdx, 1);
         }
@@ -141,8 +130,7 @@ private:
         FTempCreated = true;
     }
 
-    void WriteHeader()
-    {
+    void WriteHeader() {
         std::uint8_t B[4];
         PutLE(B, 12, 4);
         Write(B, 4, "IndexHeaderSize");
@@ -159,8 +147,7 @@ private:
         Write(B, 4, "IndexHeaderFlags");
     }
 
-    TFraming ReadHeader()
-    {
+    TFraming ReadHeader() {
         const std::int64_t Size = FStrKQM->GetSize();
         std::uint8_t H[HEADER_PEEK];
         Read(H, 4, "HeaderDwordSize");
@@ -179,8 +166,8 @@ private:
         CheckIdentifiers(H, MeasMain, MeasSub, ParamMain, ParamSub);
         const std::int64_t TablesEnd = CreateBlock("ParameterField", ParamMain, ParamSub)->EndOffset();
         if (HeaderBytes < TablesEnd) {
-            IndexErrorFmt("Invalid HeaderDwordSize: %u (ParameterField %d.%d needs a header of %d bytes)", 1,
-                          Dwords, ParamMain, ParamSub, TablesEnd);
+            IndexErrorFmt("Invalid HeaderDwordSize: %u (ParameterField %d.%d needs a header of %d bytes)", 1, Dwords,
+                          ParamMain, ParamSub, TablesEnd);
         }
 
         TFraming F;
@@ -195,8 +182,7 @@ private:
     }
 
     // One entry per record; false when the event asked to stop.
-    bool Records(const TFraming& F, const TIndexCreateEvent* Event)
-    {
+    bool Records(const TFraming& F, const TIndexCreateEvent* Event) {
         const std::int64_t Size = FStrKQM->GetSize();
         std::int64_t Pos = F.DataStart;
         std::int64_t MeasBlockCount = 0;
@@ -244,8 +230,7 @@ private:
         return true;
     }
 
-    void Finish()
-    {
+    void Finish() {
         std::uint8_t B[4];
         PutLE(B, 0, 4);
         FStrIdx->Seek(8, soBeginning);
@@ -268,12 +253,10 @@ private:
 
 }  // namespace
 
-void IndexCreate(const std::string& FileKQM, const std::string& FileIdx)
-{
+void IndexCreate(const std::string& FileKQM, const std::string& FileIdx) {
     TIndexBuild(FileKQM, FileIdx, false).Run(nullptr);
 }
 
-bool IndexCreateEx(const TIndexCreateEvent& Event, const std::string& FileKQM, const std::string& FileIdx)
-{
+bool IndexCreateEx(const TIndexCreateEvent& Event, const std::string& FileKQM, const std::string& FileIdx) {
     return TIndexBuild(FileKQM, FileIdx, true).Run(&Event);
 }

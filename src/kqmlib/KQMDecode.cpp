@@ -28,9 +28,12 @@ std::int32_t FrameEncoder(const std::uint8_t* B) {
 // Length of the measurement block header, where the sample blocks begin.
 std::int64_t HeaderLength(const TKQMHeader& H) {
     switch (H.MeasBlockMainId) {
-        case 1: return H.MeasBlockSubId == 1 ? 16 : 12;
-        case 2: return H.MeasBlockSubId == 1 ? 20 : 16;
-        default: return 24;
+    case 1:
+        return H.MeasBlockSubId == 1 ? 16 : 12;
+    case 2:
+        return H.MeasBlockSubId == 1 ? 20 : 16;
+    default:
+        return 24;
     }
 }
 
@@ -73,7 +76,8 @@ void TKQMReader::DecodeRecord(TKQMMeasBlock* P, bool Samples) {
             }
 
             if (Start + 2 > Size)
-                throw EEOF(Format("Position %d: Cannot read size of measurement block (2 bytes): EOF reached", Start), 1);
+                throw EEOF(Format("Position %d: Cannot read size of measurement block (2 bytes): EOF reached", Start),
+                           1);
             if (!ReadExactly(*FStream, Own, 2))
                 throw EStreamError(Format("Position %d: Cannot read size of measurement block (2 bytes)", Start), 1);
 
@@ -86,9 +90,9 @@ void TKQMReader::DecodeRecord(TKQMMeasBlock* P, bool Samples) {
             }
 
             if (Start + BlockSize > Size)
-                throw EEOF(Format("Position %d: Cannot read measurement block (%d bytes): EOF reached", Start,
-                                  BlockSize - 2),
-                           1);
+                throw EEOF(
+                    Format("Position %d: Cannot read measurement block (%d bytes): EOF reached", Start, BlockSize - 2),
+                    1);
             // Most blocks, with the checksum behind them, stand in the stream's
             // buffer whole: decoded in place, they need no copy. Nothing else
             // reads the stream before the block is decoded but the checksum,
@@ -106,7 +110,8 @@ void TKQMReader::DecodeRecord(TKQMMeasBlock* P, bool Samples) {
 
             if (H.CRC_Field_Present) {
                 if (Start + BlockSize + 4 > Size)
-                    throw EEOF(Format("Position %d: Cannot read checksum (4 bytes): EOF reached", Start + BlockSize), 1);
+                    throw EEOF(Format("Position %d: Cannot read checksum (4 bytes): EOF reached", Start + BlockSize),
+                               1);
                 std::uint8_t Crc[4];
                 if (!ReadExactly(*FStream, Crc, 4))
                     throw EStreamError(Format("Position %d: Cannot read checksum (4 bytes)", Start), 1);
@@ -133,34 +138,34 @@ void TKQMReader::DecodeRecord(TKQMMeasBlock* P, bool Samples) {
 
     const bool Housekeeping = (P->Content & HOUSEKEEPING) != 0;
     switch (H.MeasBlockMainId) {
-        case 1:
-        case 2:
-            // Versions 1.x and 2.x count microseconds of the GPS week.
-            P->TimeUs = P->Time4ns;
-            if (P->TimeUs > OneWeekUs) P->TimeUs -= OneWeekUs;
-            P->Time4ns = P->TimeUs * 250;
-            FHouseBlock.GPSSynchronized = (P->Content & 0x80) == 0;
-            FHouseBlock.GPSSyncLastSecond = (P->Content & 0x40) == 0;
-            if (H.MeasBlockMainId == 1) {
-                P->LEV = Be24(B + 8);
-                if (H.MeasBlockSubId == 1) P->FEV = FrameEncoder(B + 12);
-            } else {
-                P->LEPC = std::uint16_t(Be16(B + 8));
-                P->LEFC = std::uint16_t(Be16(B + 10));
-                P->LECC = std::uint16_t(Be16(B + 12));
-                if (H.MeasBlockSubId == 1) P->FEV = FrameEncoder(B + 16);
-            }
-            break;
-        default:
-            P->TimeUs = P->Time4ns / 250;
-            P->LEPC0 = std::uint16_t(Be16(B + 8));
-            P->LEFC0 = std::uint16_t(Be16(B + 10));
-            P->LECC0 = std::uint16_t(Be16(B + 12));
-            P->LEPC1 = std::uint16_t(Be16(B + 14));
-            P->LEFC1 = std::uint16_t(Be16(B + 16));
-            P->LECC1 = std::uint16_t(Be16(B + 18));
-            if (H.MeasBlockSubId == 1) P->FEV = FrameEncoder(B + 20);
-            break;
+    case 1:
+    case 2:
+        // Versions 1.x and 2.x count microseconds of the GPS week.
+        P->TimeUs = P->Time4ns;
+        if (P->TimeUs > OneWeekUs) P->TimeUs -= OneWeekUs;
+        P->Time4ns = P->TimeUs * 250;
+        FHouseBlock.GPSSynchronized = (P->Content & 0x80) == 0;
+        FHouseBlock.GPSSyncLastSecond = (P->Content & 0x40) == 0;
+        if (H.MeasBlockMainId == 1) {
+            P->LEV = Be24(B + 8);
+            if (H.MeasBlockSubId == 1) P->FEV = FrameEncoder(B + 12);
+        } else {
+            P->LEPC = std::uint16_t(Be16(B + 8));
+            P->LEFC = std::uint16_t(Be16(B + 10));
+            P->LECC = std::uint16_t(Be16(B + 12));
+            if (H.MeasBlockSubId == 1) P->FEV = FrameEncoder(B + 16);
+        }
+        break;
+    default:
+        P->TimeUs = P->Time4ns / 250;
+        P->LEPC0 = std::uint16_t(Be16(B + 8));
+        P->LEFC0 = std::uint16_t(Be16(B + 10));
+        P->LECC0 = std::uint16_t(Be16(B + 12));
+        P->LEPC1 = std::uint16_t(Be16(B + 14));
+        P->LEFC1 = std::uint16_t(Be16(B + 16));
+        P->LECC1 = std::uint16_t(Be16(B + 18));
+        if (H.MeasBlockSubId == 1) P->FEV = FrameEncoder(B + 20);
+        break;
     }
 
     P->SampleBlockCount = 0;

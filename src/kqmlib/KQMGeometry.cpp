@@ -32,8 +32,8 @@ TKQMVector3D Narrow(const Vec3& V) { return {double(V.x), double(V.y), double(V.
 Real Frac(Real X) { return X - std::trunc(X); }
 
 // Mirror angle (radians, float precision) of one encoder of a 2.x or 3.x record.
-float EncoderAngle(const TKQMHeader& H, std::uint16_t LEFC, std::uint32_t LEFCO, std::uint16_t LEPC,
-                   std::uint16_t LECC, std::uint32_t LAO) {
+float EncoderAngle(const TKQMHeader& H, std::uint16_t LEFC, std::uint32_t LEFCO, std::uint16_t LEPC, std::uint16_t LECC,
+                   std::uint32_t LAO) {
     float Pos = float((Real(H.PositionStartPulse) / 10 + LEFC + LEFCO) / LEPC + LECC);
     Pos = float(Real(H.LACR) * Pos + LAO);
     const float Per = float(Real(H.LACC) / H.NF);
@@ -80,45 +80,45 @@ void TKQMReader::CalculateOutput() {
     float Tm = 0;
     std::uint32_t Facet = 0;
     switch (H.MeasBlockMainId) {
-        case 1:
-            if (AngleDefined) {
-                const std::uint32_t Pos = P->LEV + H.LAO;
-                Tm = float(Real(Pos % (H.LACC / H.NF)) / H.LACC * 2 * Pi);
-                Facet = std::uint32_t(std::floor(Real(Pos % H.LACC) / H.LACC * H.NF));
-            }
-            break;
-        case 2:
-            AngleDefined = AngleDefined && P->LEPC != 0;
-            if (AngleDefined) {
-                Tm = EncoderAngle(H, P->LEFC, H.LEFCO, P->LEPC, P->LECC, H.LAO);
-                Facet = EncoderFacet(H, P->LECC, H.LAO);
-            }
-            break;
-        case 3:
-            AngleDefined = AngleDefined && P->LEPC0 != 0 && (FLECC1_Invalid || P->LEPC1 != 0);
-            if (AngleDefined) {
-                float T0 = EncoderAngle(H, P->LEFC0, H.LEFCO0, P->LEPC0, P->LECC0, H.LAO0);
-                if (!FLECC1_Invalid) {
-                    float T1 = EncoderAngle(H, P->LEFC1, H.LEFCO1, P->LEPC1, P->LECC1, H.LAO1);
-                    // Angles on both sides of the wrap are compared on the far side of it.
-                    if (std::fabs(Real(T0) - T1) > Pi) {
-                        if (T0 < Pi) T0 = float(T0 + 2 * Pi);
-                        if (T1 < Pi) T1 = float(T1 + 2 * Pi);
-                    }
-                    if (std::fabs(Real(T0) - T1) > EncoderTolerance) {
-                        FLECC1_Invalid = true;
-                        Trace("<!> Line encoder 1 invalid -> ignored");
-                    } else {
-                        Tm = float((Real(T0) + T1) / 2);
-                    }
+    case 1:
+        if (AngleDefined) {
+            const std::uint32_t Pos = P->LEV + H.LAO;
+            Tm = float(Real(Pos % (H.LACC / H.NF)) / H.LACC * 2 * Pi);
+            Facet = std::uint32_t(std::floor(Real(Pos % H.LACC) / H.LACC * H.NF));
+        }
+        break;
+    case 2:
+        AngleDefined = AngleDefined && P->LEPC != 0;
+        if (AngleDefined) {
+            Tm = EncoderAngle(H, P->LEFC, H.LEFCO, P->LEPC, P->LECC, H.LAO);
+            Facet = EncoderFacet(H, P->LECC, H.LAO);
+        }
+        break;
+    case 3:
+        AngleDefined = AngleDefined && P->LEPC0 != 0 && (FLECC1_Invalid || P->LEPC1 != 0);
+        if (AngleDefined) {
+            float T0 = EncoderAngle(H, P->LEFC0, H.LEFCO0, P->LEPC0, P->LECC0, H.LAO0);
+            if (!FLECC1_Invalid) {
+                float T1 = EncoderAngle(H, P->LEFC1, H.LEFCO1, P->LEPC1, P->LECC1, H.LAO1);
+                // Angles on both sides of the wrap are compared on the far side of it.
+                if (std::fabs(Real(T0) - T1) > Pi) {
+                    if (T0 < Pi) T0 = float(T0 + 2 * Pi);
+                    if (T1 < Pi) T1 = float(T1 + 2 * Pi);
                 }
-                if (FLECC1_Invalid) Tm = T0;
-                if (Tm >= 2 * Pi) Tm = float(Tm - 2 * Pi);
-                Facet = EncoderFacet(H, P->LECC0, H.LAO0);
+                if (std::fabs(Real(T0) - T1) > EncoderTolerance) {
+                    FLECC1_Invalid = true;
+                    Trace("<!> Line encoder 1 invalid -> ignored");
+                } else {
+                    Tm = float((Real(T0) + T1) / 2);
+                }
             }
-            break;
-        default:
-            throw EKQMError(Format("Inknown MeasBlock %d.%d", H.MeasBlockMainId, H.MeasBlockSubId), 1);
+            if (FLECC1_Invalid) Tm = T0;
+            if (Tm >= 2 * Pi) Tm = float(Tm - 2 * Pi);
+            Facet = EncoderFacet(H, P->LECC0, H.LAO0);
+        }
+        break;
+    default:
+        throw EKQMError(Format("Inknown MeasBlock %d.%d", H.MeasBlockMainId, H.MeasBlockSubId), 1);
     }
 
     // Only four facets are calibrated. One warning per file is enough: the
@@ -157,8 +157,8 @@ void TKQMReader::CalculateOutput() {
     const Vec3 L = Widen(G.L);
     const Real T = 2 * Dot(L, N);
     const Real S2 = 2 * (Dot(Widen(G.F), N) - G.D[Facet]);
-    const Vec3 T1 = L - T * N;                 // the laser direction mirrored at the facet
-    const Vec3 T2 = Widen(G.O) - S2 * N;       // the laser origin mirrored at the facet plane
+    const Vec3 T1 = L - T * N;            // the laser direction mirrored at the facet
+    const Vec3 T2 = Widen(G.O) - S2 * N;  // the laser origin mirrored at the facet plane
     P->Dir = Narrow(T1);
     P->Ori = Narrow(T2);
 

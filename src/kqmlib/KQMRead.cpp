@@ -23,15 +23,13 @@ bool IsHousekeeping(const TKQMMeasBlock* P) { return (P->Content & HOUSEKEEPING)
 std::int64_t CheckedPosition(TKQMReader& R, std::int64_t N, std::int64_t Pos) {
     const std::int64_t Size = R.FStream->GetSize();
     if (Pos < 0 || Pos > Size)
-        throw EKQMError(
-            Format("Index entry %d: file position %d lies outside the recording (%d bytes)", N, Pos, Size), 1);
+        throw EKQMError(Format("Index entry %d: file position %d lies outside the recording (%d bytes)", N, Pos, Size),
+                        1);
     return Pos;
 }
 
 // The current index entry's file position.
-std::int64_t EntryPosition(TKQMReader& R) {
-    return CheckedPosition(R, R.FIndex->FBlock, R.FIndex->GetFilePosition());
-}
+std::int64_t EntryPosition(TKQMReader& R) { return CheckedPosition(R, R.FIndex->FBlock, R.FIndex->GetFilePosition()); }
 
 // Index entry N (1 .. count), from the entries read lately when it is one of
 // them; otherwise the index moves there.
@@ -139,7 +137,8 @@ int MoveContinuations(TKQMMeasBlock* PThis, TKQMMeasBlock* PNext) {
         for (int k = int(PNext->SampleBlockCount) - 1; k >= 0; --k) {
             const TKQMSampleBlock& A = PThis->SampleBlocks[i];
             const TKQMSampleBlock& B = PNext->SampleBlocks[k];
-            if (PThis->Time4ns + A.SampleBlockTimeStamp + A.SampleCount / 4 == PNext->Time4ns + B.SampleBlockTimeStamp &&
+            if (PThis->Time4ns + A.SampleBlockTimeStamp + A.SampleCount / 4 ==
+                    PNext->Time4ns + B.SampleBlockTimeStamp &&
                 A.ChannelDescriptor == B.ChannelDescriptor) {
                 TKQMReader::MoveSampleBlock(PNext, k, PThis);
                 PThis->SampleBlocks[PThis->SampleBlockCount - 1].SampleBlockTimeStamp += Shift;
@@ -153,7 +152,8 @@ int MoveContinuations(TKQMMeasBlock* PThis, TKQMMeasBlock* PNext) {
 // Seconds to whole units (ticks or microseconds), halves to even; a time
 // that is no number or lies far beyond any index time is refused.
 std::int64_t TimeUnits(double Seconds, double Multiplier, double Divisor) {
-    if (!std::isfinite(Seconds)) throw EKQMError(Format("Invalid time (%s)", std::isnan(Seconds) ? "NaN" : "infinite"), 1);
+    if (!std::isfinite(Seconds))
+        throw EKQMError(Format("Invalid time (%s)", std::isnan(Seconds) ? "NaN" : "infinite"), 1);
     const double Units = Seconds * Multiplier / Divisor;
     // Index times are at most 48 bits wide.
     if (!(std::fabs(Units) < 9.0e15)) throw EKQMError(Format("Time out of range (%g s)", Seconds), 1);

@@ -112,19 +112,19 @@ void TKQMReader::DecodeHeader() {
     H.NF = std::uint8_t(Field(*Par, "NumberFacets").GetUInt());
     H.LACR = std::uint16_t(Field(*Par, "LineAngleCoarseRes").GetUInt());
     switch (H.ParameterMainId) {
-        case 2:
-            H.LAO = Field(*Par, "LineAngleOffset").GetUInt();
-            break;
-        case 3:
-            H.LAO = Field(*Par, "LineAngleOffset").GetUInt();
-            H.LEFCO = Field(*Par, "LineEncoderFineCountOffset").GetUInt();
-            break;
-        default:  // 4 and 5
-            H.LAO0 = Field(*Par, "LineAngleOffset0").GetUInt();
-            H.LAO1 = Field(*Par, "LineAngleOffset1").GetUInt();
-            H.LEFCO0 = Field(*Par, "LineEncoderFineCountOffset0").GetUInt();
-            H.LEFCO1 = Field(*Par, "LineEncoderFineCountOffset1").GetUInt();
-            break;
+    case 2:
+        H.LAO = Field(*Par, "LineAngleOffset").GetUInt();
+        break;
+    case 3:
+        H.LAO = Field(*Par, "LineAngleOffset").GetUInt();
+        H.LEFCO = Field(*Par, "LineEncoderFineCountOffset").GetUInt();
+        break;
+    default:  // 4 and 5
+        H.LAO0 = Field(*Par, "LineAngleOffset0").GetUInt();
+        H.LAO1 = Field(*Par, "LineAngleOffset1").GetUInt();
+        H.LEFCO0 = Field(*Par, "LineEncoderFineCountOffset0").GetUInt();
+        H.LEFCO1 = Field(*Par, "LineEncoderFineCountOffset1").GetUInt();
+        break;
     }
 
     H.SyncField = Field(*Par, "SyncField").GetUInt();

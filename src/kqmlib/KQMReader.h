@@ -38,10 +38,10 @@ protected:
     EKQMError(NoCode, const std::string& Message) : Exception(Message), FResult(0) {}
 };
 
-#define NARVI_KQM_ERROR_CLASS(Name)                                                          \
-    class Name : public EKQMError {                                                          \
-    public:                                                                                  \
-        explicit Name(const std::string& Message) : EKQMError(NoCode{}, Message) {}          \
+#define NARVI_KQM_ERROR_CLASS(Name)                                                           \
+    class Name : public EKQMError {                                                           \
+    public:                                                                                   \
+        explicit Name(const std::string& Message) : EKQMError(NoCode{}, Message) {}           \
         Name(const std::string& Message, std::int32_t Result) : EKQMError(Message, Result) {} \
     }
 
@@ -105,8 +105,8 @@ struct TKQMHeader {
 
 struct TKQMParams {
     std::array<TKQMVector3F, 4> A{}, B{}, C{};  // per facet
-    std::array<float, 4> D{};                    // facet distances
-    TKQMVector3F O{}, L{}, F{};                  // laser origin, direction, origin minus offset
+    std::array<float, 4> D{};                   // facet distances
+    TKQMVector3F O{}, L{}, F{};                 // laser origin, direction, origin minus offset
 };
 
 struct TKQMHouseBlock {
@@ -136,7 +136,7 @@ struct TKQMMeasBlock {
     std::int32_t FEV = 0;
     std::uint8_t SampleBlockCount = 0;
     std::array<TKQMSampleBlock, MAXSAMPLEBLOCKS> SampleBlocks{};
-    bool GPSSynchronized = false;    // the reader's GPS state when this record was decoded
+    bool GPSSynchronized = false;  // the reader's GPS state when this record was decoded
     bool GPSSyncLastSecond = false;
     float Theta = 0, Phi = 0;
     std::uint8_t Facet = 0;
@@ -216,7 +216,7 @@ public:
     bool FRawDataModeEnabled = false;
 
     std::vector<std::uint8_t> FRecordBuffer = std::vector<std::uint8_t>(65536);  // one measurement block
-    bool FGeometryWarned = false;                                                 // one geometry warning per file
+    bool FGeometryWarned = false;                                                // one geometry warning per file
     bool FAtEnd = false;  // the last record has been read; the cursor stands behind it
     // Index entries read lately: a sequential read needs two of them again.
     struct TIndexEntry {

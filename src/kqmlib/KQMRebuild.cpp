@@ -385,8 +385,8 @@ void TReindexRun::Prepare() {
     // ones would divide by zero or run time backwards.
     std::size_t Kept = 0;
     for (std::size_t I = 0; I < T.size(); ++I) {
-        if (Kept > 0 && (T[I].PPSTimeStamp <= T[Kept - 1].PPSTimeStamp ||
-                         T[I].Milliseconds <= T[Kept - 1].Milliseconds))
+        if (Kept > 0 &&
+            (T[I].PPSTimeStamp <= T[Kept - 1].PPSTimeStamp || T[I].Milliseconds <= T[Kept - 1].Milliseconds))
             continue;
         T[Kept++] = T[I];
     }

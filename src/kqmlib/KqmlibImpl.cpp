@@ -54,9 +54,12 @@ constexpr const char KQMLIB_BUILD_VERSION[] = "11";
 #endif
 
 #if defined(__clang__)
-#define NARVI_CC "clang" NARVI_PTR_BITS "-" NARVI_STR(__clang_major__) "." NARVI_STR(__clang_minor__) "." NARVI_STR(__clang_patchlevel__)
+#define NARVI_CC           \
+    "clang" NARVI_PTR_BITS \
+    "-" NARVI_STR(__clang_major__) "." NARVI_STR(__clang_minor__) "." NARVI_STR(__clang_patchlevel__)
 #elif defined(__GNUC__)
-#define NARVI_CC "gcc" NARVI_PTR_BITS "-" NARVI_STR(__GNUC__) "." NARVI_STR(__GNUC_MINOR__) "." NARVI_STR(__GNUC_PATCHLEVEL__)
+#define NARVI_CC \
+    "gcc" NARVI_PTR_BITS "-" NARVI_STR(__GNUC__) "." NARVI_STR(__GNUC_MINOR__) "." NARVI_STR(__GNUC_PATCHLEVEL__)
 #else
 #define NARVI_CC "cc" NARVI_PTR_BITS "-0"
 #endif
@@ -135,11 +138,15 @@ void Put(T* Out, const V& Value) {
 
 std::uint32_t ChannelOf(std::uint8_t Pattern) {
     switch (Pattern) {
-        case CH_LO: return NARVI_CHANNEL_LP;
-        case CH_HI: return NARVI_CHANNEL_HP;
-        case CH_RP: return NARVI_CHANNEL_REF;
-        // No channel of its own: report the otherwise unused id rather than a stale one.
-        default: return NARVI_CHANNEL_SHP;
+    case CH_LO:
+        return NARVI_CHANNEL_LP;
+    case CH_HI:
+        return NARVI_CHANNEL_HP;
+    case CH_RP:
+        return NARVI_CHANNEL_REF;
+    // No channel of its own: report the otherwise unused id rather than a stale one.
+    default:
+        return NARVI_CHANNEL_SHP;
     }
 }
 
@@ -249,27 +256,19 @@ NARVI_API NARVI_INT32_T NARVI_CALL narvi_open(NARVI_CSZ_T PATH, NARVI_FILE_T* HA
 }
 
 NARVI_API NARVI_INT32_T NARVI_CALL narvi_close(NARVI_FILE_T HANDLE) {
-    return Run([&] {
-        delete static_cast<TKQMReader*>(HANDLE);
-    });
+    return Run([&] { delete static_cast<TKQMReader*>(HANDLE); });
 }
 
 NARVI_API NARVI_INT32_T NARVI_CALL narvi_reindex(NARVI_FILE_T HANDLE) {
-    return Run([&] {
-        ReaderOf(HANDLE).Reindex();
-    });
+    return Run([&] { ReaderOf(HANDLE).Reindex(); });
 }
 
 NARVI_API NARVI_INT32_T NARVI_CALL narvi_seek_time(NARVI_FILE_T HANDLE, NARVI_FLOAT64_T TIME) {
-    return Run([&] {
-        ReaderOf(HANDLE).SeekTimeInternal(TIME);
-    });
+    return Run([&] { ReaderOf(HANDLE).SeekTimeInternal(TIME); });
 }
 
 NARVI_API NARVI_INT32_T NARVI_CALL narvi_seek_time_external(NARVI_FILE_T HANDLE, NARVI_FLOAT64_T TIME) {
-    return Run([&] {
-        ReaderOf(HANDLE).SeekTimeExternal(TIME);
-    });
+    return Run([&] { ReaderOf(HANDLE).SeekTimeExternal(TIME); });
 }
 
 NARVI_API NARVI_INT32_T NARVI_CALL narvi_seek(NARVI_FILE_T HANDLE, NARVI_UINT32_T INDEX) {
@@ -283,9 +282,7 @@ NARVI_API NARVI_INT32_T NARVI_CALL narvi_seek(NARVI_FILE_T HANDLE, NARVI_UINT32_
 }
 
 NARVI_API NARVI_INT32_T NARVI_CALL narvi_tell(NARVI_FILE_T HANDLE, NARVI_UINT32_T* INDEX) {
-    return Run([&] {
-        Put(INDEX, ReaderOf(HANDLE).Tell());
-    });
+    return Run([&] { Put(INDEX, ReaderOf(HANDLE).Tell()); });
 }
 
 NARVI_API NARVI_INT32_T NARVI_CALL narvi_get_info(NARVI_FILE_T HANDLE, NARVI_CSZ_T* INSTRUMENT, NARVI_CSZ_T* SERIAL,

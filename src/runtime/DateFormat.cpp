@@ -6,9 +6,10 @@
 
 namespace {
 
-constexpr const char* kShortMonth[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-constexpr const char* kLongMonth[] = {"January", "February", "March", "April", "May", "June",
-                                      "July", "August", "September", "October", "November", "December"};
+constexpr const char* kShortMonth[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                       "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+constexpr const char* kLongMonth[] = {"January", "February", "March",     "April",   "May",      "June",
+                                      "July",    "August",   "September", "October", "November", "December"};
 constexpr const char* kShortDay[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
 constexpr const char* kLongDay[] = {"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"};
 
@@ -230,5 +231,6 @@ std::string FormatDateTime(std::string_view pattern, double value) {
 }
 
 double DateFromCivil(int year, int month, int day) {
-    return static_cast<double>(DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) + kUnixOffset);
+    return static_cast<double>(DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) +
+                               kUnixOffset);
 }

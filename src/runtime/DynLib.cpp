@@ -22,7 +22,7 @@ void CaptureDlError(const char* fallback) {
 }
 #endif
 
-} // namespace
+}  // namespace
 
 TLibHandle LoadDynLib(const std::string& FileName) {
 #ifdef _WIN32
@@ -81,6 +81,4 @@ bool FreeDynLib(TLibHandle Lib) {
     return true;
 }
 
-std::string DynLibLastError() {
-    return LastError;
-}
+std::string DynLibLastError() { return LastError; }

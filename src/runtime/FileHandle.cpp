@@ -20,9 +20,7 @@ const TFileHandle::TNative TFileHandle::InvalidNative = INVALID_HANDLE_VALUE;
 const TFileHandle::TNative TFileHandle::InvalidNative = -1;
 #endif
 
-TFileHandle::~TFileHandle() {
-    Close();
-}
+TFileHandle::~TFileHandle() { Close(); }
 
 TFileHandle::TFileHandle(TFileHandle&& other) noexcept
     : FHandle(std::exchange(other.FHandle, InvalidNative)), FFileName(std::move(other.FFileName)) {}
@@ -51,7 +49,7 @@ void TFileHandle::Create(const std::string& FileName, TShare Share) {
 }
 
 void TFileHandle::Fail(const char* What) const {
-    const std::string reason = SystemErrorText(); // before anything can touch errno
+    const std::string reason = SystemErrorText();  // before anything can touch errno
     throw EInOutError(std::string(What) + " \"" + FFileName + "\". " + reason);
 }
 
@@ -73,21 +71,26 @@ namespace {
 
 DWORD ShareFlags(TFileHandle::TShare Share) {
     switch (Share) {
-    case TFileHandle::fsExclusive: return 0;
-    case TFileHandle::fsDenyWrite: return FILE_SHARE_READ;
-    case TFileHandle::fsDenyRead: return FILE_SHARE_WRITE;
-    case TFileHandle::fsDenyNone: return FILE_SHARE_READ | FILE_SHARE_WRITE;
+    case TFileHandle::fsExclusive:
+        return 0;
+    case TFileHandle::fsDenyWrite:
+        return FILE_SHARE_READ;
+    case TFileHandle::fsDenyRead:
+        return FILE_SHARE_WRITE;
+    case TFileHandle::fsDenyNone:
+        return FILE_SHARE_READ | FILE_SHARE_WRITE;
     }
     return 0;
 }
 
-} // namespace
+}  // namespace
 
 std::string TFileHandle::SystemErrorText() {
     const DWORD code = GetLastError();
     char* text = nullptr;
-    const DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                   nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+    const DWORD n =
+        FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                       nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
     std::string result = n && text ? std::string(text, n) : "System error " + std::to_string(code);
     if (text) {
         LocalFree(text);
@@ -100,7 +103,9 @@ std::string TFileHandle::SystemErrorText() {
 
 bool TFileHandle::TryOpen(const std::string& FileName, TAccess Access, TShare Share, std::string* Reason) {
     Close();
-    const DWORD access = Access == faRead ? GENERIC_READ : Access == faWrite ? GENERIC_WRITE : GENERIC_READ | GENERIC_WRITE;
+    const DWORD access = Access == faRead    ? GENERIC_READ
+                         : Access == faWrite ? GENERIC_WRITE
+                                             : GENERIC_READ | GENERIC_WRITE;
     return Adopt(CreateFileA(FileName.c_str(), access, ShareFlags(Share), nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                              nullptr),
                  FileName, Reason);
@@ -191,11 +196,9 @@ void TFileHandle::Delete(const std::string& FileName) {
     }
 }
 
-#else // POSIX
+#else  // POSIX
 
-std::string TFileHandle::SystemErrorText() {
-    return std::strerror(errno);
-}
+std::string TFileHandle::SystemErrorText() { return std::strerror(errno); }
 
 bool TFileHandle::TryOpen(const std::string& FileName, TAccess Access, TShare /*Share*/, std::string* Reason) {
     Close();

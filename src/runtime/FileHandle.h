@@ -16,7 +16,7 @@
 class TFileHandle {
 public:
 #ifdef _WIN32
-    using TNative = void*; // HANDLE
+    using TNative = void*;  // HANDLE
 #else
     using TNative = int;
 #endif

@@ -84,16 +84,16 @@ enum class TTok { IntDigit, FracDigit, Point, Literal, Exponent };
 
 struct TToken {
     TTok Kind;
-    char Ch = 0;        // placeholder character or literal character
-    std::string Text;   // literal text
+    char Ch = 0;       // placeholder character or literal character
+    std::string Text;  // literal text
 };
 
 struct TSection {
     std::vector<TToken> Tokens;
-    int IntCount = 0;        // integer placeholders
-    int IntRequired = 0;     // integer placeholders from the first "0" on
+    int IntCount = 0;     // integer placeholders
+    int IntRequired = 0;  // integer placeholders from the first "0" on
     int FracCount = 0;
-    int FracRequired = 0;    // fraction placeholders up to the last "0"
+    int FracRequired = 0;  // fraction placeholders up to the last "0"
     bool Thousands = false;
     bool Scientific = false;
     bool ExpPlus = false;
@@ -199,8 +199,9 @@ std::string Render(const TSection& s, double value, bool writeMinus) {
             break;
         }
 
-    bool nonZero = intDigits.find_first_not_of('0') != std::string::npos ||
-                   fracDigits.substr(0, static_cast<std::size_t>(fracShown)).find_first_not_of('0') != std::string::npos;
+    bool nonZero =
+        intDigits.find_first_not_of('0') != std::string::npos ||
+        fracDigits.substr(0, static_cast<std::size_t>(fracShown)).find_first_not_of('0') != std::string::npos;
 
     // Index of the first and last digit placeholder: literals outside them
     // are prefix and suffix text and always written.
@@ -215,9 +216,9 @@ std::string Render(const TSection& s, double value, bool writeMinus) {
 
     const int nDigits = static_cast<int>(intDigits.size());
     const int totalInt = std::max(nDigits, s.IntRequired);
-    int intIndex = 0;    // integer placeholder index
-    int written = 0;     // integer digits written
-    int fracIndex = 0;   // fraction placeholder index
+    int intIndex = 0;   // integer placeholder index
+    int written = 0;    // integer digits written
+    int fracIndex = 0;  // fraction placeholder index
     bool started = false;
     bool afterPoint = false;
     std::string out;
@@ -261,7 +262,8 @@ std::string Render(const TSection& s, double value, bool writeMinus) {
             else if (s.ExpPlus)
                 out += '+';
             std::string e = std::to_string(std::abs(exponent));
-            if (static_cast<int>(e.size()) < s.ExpDigits) e.insert(0, static_cast<std::size_t>(s.ExpDigits) - e.size(), '0');
+            if (static_cast<int>(e.size()) < s.ExpDigits)
+                e.insert(0, static_cast<std::size_t>(s.ExpDigits) - e.size(), '0');
             out += e;
             break;
         }
@@ -324,7 +326,8 @@ std::string FloatToStr(double value) {
     } else if (d.PointPos >= static_cast<int>(d.Digits.size())) {
         out += d.Digits + std::string(static_cast<std::size_t>(d.PointPos) - d.Digits.size(), '0');
     } else {
-        out += d.Digits.substr(0, static_cast<std::size_t>(d.PointPos)) + "." + d.Digits.substr(static_cast<std::size_t>(d.PointPos));
+        out += d.Digits.substr(0, static_cast<std::size_t>(d.PointPos)) + "." +
+               d.Digits.substr(static_cast<std::size_t>(d.PointPos));
     }
     return out;
 }

@@ -110,10 +110,17 @@ void FormatInteger(std::string& out, const Spec& sp, const FormatArg& a, std::st
 void FormatFloat(std::string& out, const Spec& sp, const FormatArg& a, std::string_view fmt) {
     double v = 0.0;
     switch (a.kind) {
-    case FormatArg::Kind::Float: v = a.f; break;
-    case FormatArg::Kind::Int: v = static_cast<double>(a.i); break;
-    case FormatArg::Kind::UInt: v = static_cast<double>(a.u); break;
-    default: Invalid(fmt);
+    case FormatArg::Kind::Float:
+        v = a.f;
+        break;
+    case FormatArg::Kind::Int:
+        v = static_cast<double>(a.i);
+        break;
+    case FormatArg::Kind::UInt:
+        v = static_cast<double>(a.u);
+        break;
+    default:
+        Invalid(fmt);
     }
     std::string prefix;
     if (std::signbit(v) && !std::isnan(v)) {
@@ -133,9 +140,16 @@ void FormatFloat(std::string& out, const Spec& sp, const FormatArg& a, std::stri
     const int precision = sp.precision >= 0 ? sp.precision : 6;
     std::chars_format cf = std::chars_format::fixed;
     switch (sp.type) {
-    case 'e': case 'E': cf = std::chars_format::scientific; break;
-    case 'g': case 'G': cf = std::chars_format::general; break;
-    default: break;
+    case 'e':
+    case 'E':
+        cf = std::chars_format::scientific;
+        break;
+    case 'g':
+    case 'G':
+        cf = std::chars_format::general;
+        break;
+    default:
+        break;
     }
     // Large enough for the widest fixed-notation double (309 integer digits)
     // plus any sensible precision; larger precisions are clamped.
@@ -173,10 +187,15 @@ void FormatString(std::string& out, const Spec& sp, const FormatArg& a, std::str
 void FormatPointer(std::string& out, const Spec& sp, const FormatArg& a, std::string_view fmt) {
     std::uint64_t value = 0;
     switch (a.kind) {
-    case FormatArg::Kind::Ptr: value = reinterpret_cast<std::uintptr_t>(a.p); break;
+    case FormatArg::Kind::Ptr:
+        value = reinterpret_cast<std::uintptr_t>(a.p);
+        break;
     case FormatArg::Kind::Int:
-    case FormatArg::Kind::UInt: value = a.u; break;
-    default: Invalid(fmt);
+    case FormatArg::Kind::UInt:
+        value = a.u;
+        break;
+    default:
+        Invalid(fmt);
     }
     char buf[32];
     auto res = std::to_chars(buf, buf + sizeof buf, value, 16);
@@ -193,7 +212,7 @@ void FormatPointer(std::string& out, const Spec& sp, const FormatArg& a, std::st
     Emit(out, sp, {}, digits, false);
 }
 
-} // namespace
+}  // namespace
 
 std::string FormatV(std::string_view fmt, std::span<const FormatArg> args) {
     std::string out;
@@ -238,12 +257,18 @@ std::string FormatV(std::string_view fmt, std::span<const FormatArg> args) {
         Spec sp;
         for (; i < n; ++i) {
             const char f = fmt[i];
-            if (f == '-') sp.left = true;
-            else if (f == '0') sp.zero = true;
-            else if (f == '+') sp.plus = true;
-            else if (f == ' ') sp.space = true;
-            else if (f == '#') sp.alt = true;
-            else break;
+            if (f == '-')
+                sp.left = true;
+            else if (f == '0')
+                sp.zero = true;
+            else if (f == '+')
+                sp.plus = true;
+            else if (f == ' ')
+                sp.space = true;
+            else if (f == '#')
+                sp.alt = true;
+            else
+                break;
         }
         if (i < n && fmt[i] == '*') {
             sp.width = takeCount();
@@ -281,7 +306,8 @@ std::string FormatV(std::string_view fmt, std::span<const FormatArg> args) {
             }
         }
         // Length modifiers carry no meaning here: every argument knows its own type.
-        while (i < n && (fmt[i] == 'l' || fmt[i] == 'h' || fmt[i] == 'z' || fmt[i] == 'j' || fmt[i] == 't' || fmt[i] == 'L' || fmt[i] == 'q')) {
+        while (i < n && (fmt[i] == 'l' || fmt[i] == 'h' || fmt[i] == 'z' || fmt[i] == 'j' || fmt[i] == 't' ||
+                         fmt[i] == 'L' || fmt[i] == 'q')) {
             ++i;
         }
         if (i >= n) {
@@ -289,10 +315,19 @@ std::string FormatV(std::string_view fmt, std::span<const FormatArg> args) {
         }
         sp.type = fmt[i++];
         switch (sp.type) {
-        case 'd': case 'i': case 'u': case 'x': case 'X':
+        case 'd':
+        case 'i':
+        case 'u':
+        case 'x':
+        case 'X':
             FormatInteger(out, sp, takeArg(), fmt);
             break;
-        case 'f': case 'F': case 'e': case 'E': case 'g': case 'G':
+        case 'f':
+        case 'F':
+        case 'e':
+        case 'E':
+        case 'g':
+        case 'G':
             FormatFloat(out, sp, takeArg(), fmt);
             break;
         case 's':

@@ -23,8 +23,11 @@ struct FormatArg {
     std::uint8_t bytes = 8;
 
     template <class T>
-        requires std::is_integral_v<T>
-    FormatArg(T v) : kind(std::is_signed_v<T> ? Kind::Int : Kind::UInt), i(static_cast<std::int64_t>(v)), u(static_cast<std::uint64_t>(v)), bytes(sizeof(T)) {}
+    requires std::is_integral_v<T> FormatArg(T v)
+        : kind(std::is_signed_v<T> ? Kind::Int : Kind::UInt),
+          i(static_cast<std::int64_t>(v)),
+          u(static_cast<std::uint64_t>(v)),
+          bytes(sizeof(T)) {}
     FormatArg(double v) : kind(Kind::Float), f(v) {}
     FormatArg(float v) : kind(Kind::Float), f(v) {}
     FormatArg(long double v) : kind(Kind::Float), f(static_cast<double>(v)) {}

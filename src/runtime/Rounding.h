@@ -21,7 +21,7 @@ inline std::int64_t RoundHalfEven(double value) {
         throw EInvalidOp("Invalid floating point operation");
     }
     const double floor = std::floor(value);
-    const double frac = value - floor; // exact for every double
+    const double frac = value - floor;  // exact for every double
     double result = floor;
     if (frac > 0.5) {
         result = floor + 1.0;

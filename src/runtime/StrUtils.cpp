@@ -4,19 +4,13 @@
 
 namespace {
 
-bool IsTrimmed(char c) {
-    return static_cast<unsigned char>(c) <= ' ';
-}
+bool IsTrimmed(char c) { return static_cast<unsigned char>(c) <= ' '; }
 
-char Upper(char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
+char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
-char Lower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
+char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
-} // namespace
+}  // namespace
 
 std::string TrimLeft(std::string_view s) {
     std::size_t b = 0;

@@ -14,9 +14,7 @@ std::int64_t TStream::GetSize() {
     return size;
 }
 
-void TStream::SetSize(std::int64_t /*NewSize*/) {
-    throw EInOutError("Stream size cannot be changed");
-}
+void TStream::SetSize(std::int64_t /*NewSize*/) { throw EInOutError("Stream size cannot be changed"); }
 
 void TStream::ReadBuffer(void* Buffer, std::int32_t Count) {
     if (Count > 0 && Read(Buffer, Count) != Count) {
@@ -73,13 +71,9 @@ std::int64_t THandleStream::Seek(std::int64_t Offset, TSeekOrigin Origin) {
     return FHandle.Seek(Offset, static_cast<int>(Origin));
 }
 
-std::int64_t THandleStream::GetSize() {
-    return FHandle.Size();
-}
+std::int64_t THandleStream::GetSize() { return FHandle.Size(); }
 
-void THandleStream::SetSize(std::int64_t NewSize) {
-    FHandle.Truncate(NewSize);
-}
+void THandleStream::SetSize(std::int64_t NewSize) { FHandle.Truncate(NewSize); }
 
 // ---------------------------------------------------------------- TFileStream
 
@@ -87,14 +81,18 @@ namespace {
 
 TFileHandle::TShare ShareOf(std::uint16_t Mode) {
     switch (Mode & 0x00F0) {
-    case fmShareDenyWrite: return TFileHandle::fsDenyWrite;
-    case fmShareDenyRead: return TFileHandle::fsDenyRead;
-    case fmShareDenyNone: return TFileHandle::fsDenyNone;
-    default: return TFileHandle::fsExclusive; // exclusive and compatibility mode
+    case fmShareDenyWrite:
+        return TFileHandle::fsDenyWrite;
+    case fmShareDenyRead:
+        return TFileHandle::fsDenyRead;
+    case fmShareDenyNone:
+        return TFileHandle::fsDenyNone;
+    default:
+        return TFileHandle::fsExclusive;  // exclusive and compatibility mode
     }
 }
 
-} // namespace
+}  // namespace
 
 TFileStream::TFileStream(const std::string& FileName, std::uint16_t Mode) : FFileName(FileName) {
     std::string reason;
@@ -108,10 +106,17 @@ TFileStream::TFileStream(const std::string& FileName, std::uint16_t Mode) : FFil
     }
     TFileHandle::TAccess access = TFileHandle::faRead;
     switch (Mode & 0x000F) {
-    case fmOpenRead: access = TFileHandle::faRead; break;
-    case fmOpenWrite: access = TFileHandle::faWrite; break;
-    case fmOpenReadWrite: access = TFileHandle::faReadWrite; break;
-    default: throw EFOpenError("Cannot open file \"" + FileName + "\". Invalid open mode");
+    case fmOpenRead:
+        access = TFileHandle::faRead;
+        break;
+    case fmOpenWrite:
+        access = TFileHandle::faWrite;
+        break;
+    case fmOpenReadWrite:
+        access = TFileHandle::faReadWrite;
+        break;
+    default:
+        throw EFOpenError("Cannot open file \"" + FileName + "\". Invalid open mode");
     }
     if (!FHandle.TryOpen(FileName, access, ShareOf(Mode), &reason)) {
         throw EFOpenError("Cannot open file \"" + FileName + "\". " + reason);
@@ -140,7 +145,7 @@ std::int32_t TMemoryStream::Write(const void* Buffer, std::int32_t Count) {
     }
     const std::int64_t end = FPosition + Count;
     if (end > static_cast<std::int64_t>(FData.size())) {
-        FData.resize(static_cast<std::size_t>(end)); // a gap after a seek past the end reads as zeros
+        FData.resize(static_cast<std::size_t>(end));  // a gap after a seek past the end reads as zeros
     }
     std::memcpy(FData.data() + FPosition, Buffer, static_cast<std::size_t>(Count));
     FPosition = end;
@@ -150,9 +155,15 @@ std::int32_t TMemoryStream::Write(const void* Buffer, std::int32_t Count) {
 std::int64_t TMemoryStream::Seek(std::int64_t Offset, TSeekOrigin Origin) {
     std::int64_t base = 0;
     switch (Origin) {
-    case soBeginning: base = 0; break;
-    case soCurrent: base = FPosition; break;
-    case soEnd: base = static_cast<std::int64_t>(FData.size()); break;
+    case soBeginning:
+        base = 0;
+        break;
+    case soCurrent:
+        base = FPosition;
+        break;
+    case soEnd:
+        base = static_cast<std::int64_t>(FData.size());
+        break;
     }
     if ((Offset > 0 && base > std::numeric_limits<std::int64_t>::max() - Offset) || base + Offset < 0) {
         throw EInOutError("Invalid stream position");

@@ -78,11 +78,11 @@ TShot ReadShot(TWaveFile& f) {
     return s;
 }
 
-#define SKIP_IF_NOT_IMPLEMENTED(statement)                    \
-    try {                                                     \
-        statement;                                            \
-    } catch (const EWaveFileNotImplemented& e) {              \
-        GTEST_SKIP() << "library says: " << e.Message();      \
+#define SKIP_IF_NOT_IMPLEMENTED(statement)               \
+    try {                                                \
+        statement;                                       \
+    } catch (const EWaveFileNotImplemented& e) {         \
+        GTEST_SKIP() << "library says: " << e.Message(); \
     }
 
 TEST(RealBackendTest, VersionReportNamesTheBuild) {
@@ -101,7 +101,8 @@ TEST(RealBackendTest, VersionReportNamesTheBuild) {
     const char* os = "linux";
 #endif
     const std::string bits = sizeof(void*) == 4 ? "32" : "64";
-    EXPECT_TRUE(std::regex_match(tag, std::regex(std::string("x86(_64)?-") + os + "-gcc" + bits + "-[0-9]+(\\.[0-9]+)*")))
+    EXPECT_TRUE(
+        std::regex_match(tag, std::regex(std::string("x86(_64)?-") + os + "-gcc" + bits + "-[0-9]+(\\.[0-9]+)*")))
         << tag;
 }
 

@@ -60,10 +60,10 @@ TEST(StubBindingTest, ExtensionChoosesTheBackendCaseInsensitively) {
         const std::string* library;  // null: unsupported
     };
     const Case cases[] = {
-        {"scan.kqm", &kKqmLib},      {"SCAN.KQM", &kKqmLib},        {"dir.d/scan.Kqm", &kKqmLib},
-        {"scan.hxt", &kHxtLib},      {"scan.HXT", &kHxtLib},        {"x.kqm.bak", nullptr},
-        {"scan", nullptr},           {"dir.kqm/scan", nullptr},     {"", nullptr},
-        {"scan.kqmx", nullptr},      {"scan.", nullptr},            {".kqm", &kKqmLib},
+        {"scan.kqm", &kKqmLib}, {"SCAN.KQM", &kKqmLib},    {"dir.d/scan.Kqm", &kKqmLib},
+        {"scan.hxt", &kHxtLib}, {"scan.HXT", &kHxtLib},    {"x.kqm.bak", nullptr},
+        {"scan", nullptr},      {"dir.kqm/scan", nullptr}, {"", nullptr},
+        {"scan.kqmx", nullptr}, {"scan.", nullptr},        {".kqm", &kKqmLib},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);
@@ -97,12 +97,12 @@ TEST(StubBindingTest, BindsRequiredAndOptionalFunctions) {
     TWaveIntf full(kKqmLib, kFull);
     EXPECT_NE(full.hDll, nullptr);
     EXPECT_NE(full.hDll, reinterpret_cast<TLibraryHandle>(~std::uintptr_t{0}));  // nothing loaded
-    for (const void* fn : {(const void*)full.GetLibraryVersion, (const void*)full.GetLastError, (const void*)full.Open,
-                           (const void*)full.Close, (const void*)full.Reindex, (const void*)full.SeekTime,
-                           (const void*)full.SeekTimeExternal, (const void*)full.Seek, (const void*)full.Tell,
-                           (const void*)full.GetInfo, (const void*)full.Read, (const void*)full.SetTrackCallback,
-                           (const void*)full.SetTraceCallback, (const void*)full.SetModeInt,
-                           (const void*)full.GetModeInt})
+    for (const void* fn :
+         {(const void*)full.GetLibraryVersion, (const void*)full.GetLastError, (const void*)full.Open,
+          (const void*)full.Close, (const void*)full.Reindex, (const void*)full.SeekTime,
+          (const void*)full.SeekTimeExternal, (const void*)full.Seek, (const void*)full.Tell, (const void*)full.GetInfo,
+          (const void*)full.Read, (const void*)full.SetTrackCallback, (const void*)full.SetTraceCallback,
+          (const void*)full.SetModeInt, (const void*)full.GetModeInt})
         EXPECT_NE(fn, nullptr);
 
     TWaveIntf minimal(kKqmLib, kMinimal);

@@ -157,8 +157,8 @@ TEST(PlotShadow, DrawsTwoStripsBelowAndRight) {
     canvas.Clear();
     s.SetTransparency(40);
     s.Draw(canvas, TRect{10, 10, 50, 30});
-    EXPECT_EQ(canvas.Ops(), (std::vector<std::string>{"BeginTransparency", "FillRectangle", "FillRectangle",
-                                                      "EndTransparency"}));
+    EXPECT_EQ(canvas.Ops(),
+              (std::vector<std::string>{"BeginTransparency", "FillRectangle", "FillRectangle", "EndTransparency"}));
     EXPECT_EQ(canvas.Calls[0].args, (std::vector<long long>{13, 14, 53, 34, 40}));
 
     canvas.Clear();
@@ -233,9 +233,9 @@ TEST(PlotGradient, MidColourSplitsIntoTwoHalves) {
     TPlotGradient g;
     g.SetBalance(70);
     g.Draw(canvas, TRect{40, 40, 0, 0}, 6);  // corner: clipped to the rounded box, reversed rect normalised
-    EXPECT_EQ(canvas.Trace(), (std::vector<std::string>{"ClipToRoundRectangle(0,0,40,40,6)",
-                                                        "FillGradient(0,0,40,40,16777215,70,0,65535)",
-                                                        "RemoveClipping()"}));
+    EXPECT_EQ(canvas.Trace(),
+              (std::vector<std::string>{"ClipToRoundRectangle(0,0,40,40,6)",
+                                        "FillGradient(0,0,40,40,16777215,70,0,65535)", "RemoveClipping()"}));
 }
 
 TEST(PlotGradient, RadialStepsFollowTheLargerSide) {

@@ -99,7 +99,8 @@ TEST(AxisDraw, MultiLineRotatedAndExponentLabels) {
         }
         seen.push_back(t.text);
     }
-    for (const char* s : {"up", "down", "2", "3", "0"}) EXPECT_NE(std::find(seen.begin(), seen.end(), s), seen.end()) << s;
+    for (const char* s : {"up", "down", "2", "3", "0"})
+        EXPECT_NE(std::find(seen.begin(), seen.end(), s), seen.end()) << s;
 
     chart.OnGetAxisLabel = nullptr;
     bottom->SetLabelsAngle(45);
@@ -109,7 +110,8 @@ TEST(AxisDraw, MultiLineRotatedAndExponentLabels) {
         if (t.op != "WriteRotatedText3D") continue;
         ++rotated;
         EXPECT_EQ(t.align, TA_LEFT);
-        const int shift = static_cast<int>(std::lround(6.0 * static_cast<double>(t.text.size()) * std::sin(std::acos(-1.0) / 4)));
+        const int shift =
+            static_cast<int>(std::lround(6.0 * static_cast<double>(t.text.size()) * std::sin(std::acos(-1.0) / 4)));
         EXPECT_EQ(t.x, bottom->ValueToPixel(std::stod(t.text)) - shift) << t.text;
     }
     EXPECT_EQ(rotated, 3);

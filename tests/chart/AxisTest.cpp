@@ -331,7 +331,8 @@ TEST_F(AxisFixture, LabelTexts) {
     series->AddPoint(DateFromCivil(2024, 3, 5), 0);
     series->AddPoint(DateFromCivil(2024, 3, 9), 0);
     Layout();
-    EXPECT_EQ(bottom->FormatAxisLabel(DateFromCivil(2024, 3, 6)), FormatDateTime(ShortDateFormat, DateFromCivil(2024, 3, 6)));
+    EXPECT_EQ(bottom->FormatAxisLabel(DateFromCivil(2024, 3, 6)),
+              FormatDateTime(ShortDateFormat, DateFromCivil(2024, 3, 6)));
     EXPECT_NE(bottom->FormatAxisLabel(DateFromCivil(2024, 3, 6)).find("2024"), std::string::npos);
     EXPECT_EQ(bottom->FormatAxisLabel(-1), "");
     bottom->SetDateTimeFormat("dd mmm hh:nn");

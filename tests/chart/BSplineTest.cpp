@@ -14,7 +14,8 @@ namespace {
 // the plain way the fast solve must agree with.
 std::vector<TSplinePoint> DenseVertices(const std::vector<TSplinePoint>& slots) {
     const int n = static_cast<int>(slots.size());
-    std::vector<std::vector<double>> m(static_cast<std::size_t>(n) + 1, std::vector<double>(static_cast<std::size_t>(n) + 2, 0));
+    std::vector<std::vector<double>> m(static_cast<std::size_t>(n) + 1,
+                                       std::vector<double>(static_cast<std::size_t>(n) + 2, 0));
     std::vector<double> bx(static_cast<std::size_t>(n) + 1), by(static_cast<std::size_t>(n) + 1);
     auto at = [&](int r, int c) -> double& { return m[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)]; };
     for (int i = 1; i <= n; ++i) {
@@ -52,7 +53,8 @@ std::vector<TSplinePoint> DenseVertices(const std::vector<TSplinePoint>& slots) 
             by[static_cast<std::size_t>(j)] -= f * by[static_cast<std::size_t>(i)];
         }
     std::vector<TSplinePoint> v(static_cast<std::size_t>(n) + 1);
-    v[static_cast<std::size_t>(n)] = {bx[static_cast<std::size_t>(n)] / at(n, n), by[static_cast<std::size_t>(n)] / at(n, n)};
+    v[static_cast<std::size_t>(n)] = {bx[static_cast<std::size_t>(n)] / at(n, n),
+                                      by[static_cast<std::size_t>(n)] / at(n, n)};
     for (int k = n - 1; k >= 1; --k) {
         auto K = static_cast<std::size_t>(k);
         v[K].X = (bx[K] - at(k, k + 1) * v[K + 1].X) / at(k, k);
@@ -93,7 +95,8 @@ TEST(BSpline, PassThroughHitsEveryPoint) {
     s.SetPassThroughPoints(true);
     const int n = s.VertexCount();
     ASSERT_EQ(n, 6);
-    for (int k = 0; k < n; ++k) ExpectNear(s.PointAt(static_cast<double>(k) / (n - 1)), pts[static_cast<std::size_t>(k)]);
+    for (int k = 0; k < n; ++k)
+        ExpectNear(s.PointAt(static_cast<double>(k) / (n - 1)), pts[static_cast<std::size_t>(k)]);
     s.SetPassThroughPoints(false);
     EXPECT_GT(std::fabs(s.PointAt(0.2).Y - 3), 0.1);
 }

@@ -196,8 +196,8 @@ TEST(DrawSequence, CanvasOrderAndRepaintRestored) {
     const RecordedCall* wall = chart.Recorder->Find("DrawRectangle");
     ASSERT_NE(wall, nullptr);
     EXPECT_EQ(wall->brushColor, clSilver);
-    EXPECT_EQ(wall->args, (std::vector<long long>{chart.PlotRect().Left, chart.PlotRect().Top, chart.PlotRect().Right + 1,
-                                                   chart.PlotRect().Bottom + 1}));
+    EXPECT_EQ(wall->args, (std::vector<long long>{chart.PlotRect().Left, chart.PlotRect().Top,
+                                                  chart.PlotRect().Right + 1, chart.PlotRect().Bottom + 1}));
 
     // A hook that throws still leaves AutoRepaint as it was, and the next draw works.
     chart.OnBeforeDrawSeries = [](TObject*) { throw std::runtime_error("hook failed"); };
@@ -298,7 +298,8 @@ TEST(AxisLabels, LinearStepsAndPositions) {
     ASSERT_EQ(labels.size(), 6u);
     EXPECT_EQ(labels.front().pos, a->EndPixel());
     EXPECT_EQ(labels.back().pos, a->StartPixel());
-    for (std::size_t i = 0; i < labels.size(); ++i) EXPECT_EQ(labels[i].pos, a->ValueToPixel(1.25 - 0.25 * static_cast<double>(i)));
+    for (std::size_t i = 0; i < labels.size(); ++i)
+        EXPECT_EQ(labels[i].pos, a->ValueToPixel(1.25 - 0.25 * static_cast<double>(i)));
     // ticks at the labels, grid strictly inside
     EXPECT_EQ(a->TickPositions.size(), 6u);
     EXPECT_EQ(chart.Recorder->Count("DrawVerticalLine"), 4 + 4 * 3 * 0);

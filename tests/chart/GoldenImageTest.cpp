@@ -104,7 +104,8 @@ TEST(GoldenImages, WholeChartsPixelExact) {
                     fy = y;
                 }
         if (differ) SaveBitmapToPng(*image, std::string(c.name) + ".actual.png");
-        EXPECT_EQ(differ, 0) << "first difference at " << fx << "," << fy << "; picture written to " << c.name << ".actual.png";
+        EXPECT_EQ(differ, 0) << "first difference at " << fx << "," << fy << "; picture written to " << c.name
+                             << ".actual.png";
 
         // The buffered repaint shows the very same picture.
         TBitmap again(240, 160);

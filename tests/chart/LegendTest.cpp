@@ -116,7 +116,9 @@ TEST(LegendLayout, RowLimitCutsABottomLegend) {
     legend.SetInverted(true);
     legend.Symbol().SetWidthUnits(lcsPixels);
     legend.Symbol().SetWidth(54);
-    chart.OnGetLegendText = [](TCustomChart*, TLegendStyle, int index, std::string& text) { text = "#" + std::to_string(index); };
+    chart.OnGetLegendText = [](TCustomChart*, TLegendStyle, int index, std::string& text) {
+        text = "#" + std::to_string(index);
+    };
     chart.DrawNow();
     // "#24" is the widest text, so 3 characters set the column: 4 columns of 91 pixels
     EXPECT_EQ(legend.TextWidth(), 2 * 6 - 1 + 18);
@@ -194,7 +196,9 @@ TEST(LegendItems, TextsColumnsAndSymbols) {
 
     // Inverted: the last value first.
     legend.SetInverted(true);
-    chart.OnGetLegendText = [](TCustomChart*, TLegendStyle, int index, std::string& text) { text = std::to_string(index); };
+    chart.OnGetLegendText = [](TCustomChart*, TLegendStyle, int index, std::string& text) {
+        text = std::to_string(index);
+    };
     chart.DrawNow();
     std::vector<std::string> written;
     for (const auto& c : chart.Recorder->Calls)
@@ -252,7 +256,8 @@ TEST(FramedShape, ShadowFillOutlineBevelAndTransparency) {
     shape.Shadow().SetShadowExtent(0);
     rec.Clear();
     shape.DrawShape(rec, box);
-    EXPECT_EQ(rec.Ops(), (std::vector<std::string>{"BeginTransparency", "DrawRoundRectangle", "DrawBevelFrame", "EndTransparency"}));
+    EXPECT_EQ(rec.Ops(), (std::vector<std::string>{"BeginTransparency", "DrawRoundRectangle", "DrawBevelFrame",
+                                                   "EndTransparency"}));
     EXPECT_EQ(rec.Find("DrawRoundRectangle")->args, (std::vector<long long>{10, 20, 110, 70, 16, 16}));
 
     rec.Clear();

@@ -84,7 +84,9 @@ TEST(PointSeries, EveryNonNullPointGetsItsMarker) {
         std::vector<int> marked;
     } cases[] = {
         {"no nulls", {0, 1, 2, 3}, {}, {0, 1, 2, 3}},
-        {"isolated point between nulls, point before a null", {0, 1, 2, 3, 4}, {false, true, false, true, false},
+        {"isolated point between nulls, point before a null",
+         {0, 1, 2, 3, 4},
+         {false, true, false, true, false},
          {0, 2, 4}},
         {"last point after a null", {0, 1, 2}, {false, true, false}, {0, 2}},
         {"first point null", {0, 1, 2}, {true, false, false}, {1, 2}},

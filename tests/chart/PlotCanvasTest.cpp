@@ -200,12 +200,12 @@ TEST(PlotCanvas, HorizontalGradientCountsFromTheRight) {
 }
 
 TEST(PlotCanvas, DegenerateGradientsPaintNothingOrOneColour) {
-    const TGradientDirection all[] = {gdTopBottom, gdBottomTop,   gdLeftRight,      gdRightLeft,
+    const TGradientDirection all[] = {gdTopBottom,  gdBottomTop,   gdLeftRight,      gdRightLeft,
                                       gdFromCenter, gdFromTopLeft, gdFromBottomLeft, gdRadial};
     for (TGradientDirection dir : all) {
         Direct d(6, 6);
-        d.canvas.FillGradient(TRect{2, 2, 2, 5}, clRed, 50, dir, clBlue);   // empty
-        d.canvas.FillGradient(TRect{2, 2, 8, 2}, clRed, 30, dir, clBlue);   // empty
+        d.canvas.FillGradient(TRect{2, 2, 2, 5}, clRed, 50, dir, clBlue);  // empty
+        d.canvas.FillGradient(TRect{2, 2, 8, 2}, clRed, 30, dir, clBlue);  // empty
         for (int y = 0; y < 6; ++y)
             for (int x = 0; x < 6; ++x) ASSERT_EQ(d.at(x, y), clWhite) << dir;
         d.canvas.FillGradient(TRect{3, 3, 4, 4}, clRed, 50, dir, clBlue);  // 1 x 1
@@ -591,7 +591,7 @@ TEST(PlotCanvas, FlatShapesAndArrows) {
     Direct s(40, 40);
     s.device().Brush().SetColor(clRed);
     s.canvas.DrawDonutSlice(20, 20, 50, 0.0, 3.14159265358979 / 2, 15, 15);
-    EXPECT_EQ(s.at(30, 13), clRed);   // in the ring, upper right quarter
+    EXPECT_EQ(s.at(30, 13), clRed);    // in the ring, upper right quarter
     EXPECT_EQ(s.at(22, 18), clWhite);  // in the hole
     EXPECT_EQ(s.at(10, 30), clWhite);  // other quarter
 }
@@ -615,7 +615,7 @@ TEST(PlotCanvas, RotatedTextTurnsAboutItsPoint) {
             }
     ASSERT_GE(top, 0);
     EXPECT_LE(bottom, 80);
-    EXPECT_GT(80 - top, 30);  // the text's length runs up the page
+    EXPECT_GT(80 - top, 30);                        // the text's length runs up the page
     EXPECT_EQ(d.device().Font().Orientation(), 0);  // the device font comes back level
     EXPECT_EQ(d.device().Brush().Style(), bsSolid);
 }
@@ -667,8 +667,8 @@ namespace {
 
 // Huge rectangles (a zoomed-in chart) fill only what is visible, in bounded time.
 TEST(PlotCanvas, HugeGradientsAndBlendsStayBounded) {
-    const TGradientDirection all[] = {gdTopBottom, gdLeftRight, gdFromCenter, gdFromTopLeft, gdFromBottomLeft,
-                                      gdRadial};
+    const TGradientDirection all[] = {gdTopBottom,   gdLeftRight,      gdFromCenter,
+                                      gdFromTopLeft, gdFromBottomLeft, gdRadial};
     for (TGradientDirection dir : all) {
         Direct d(30, 30);
         d.canvas.FillGradient(TRect{-2147483647, -2147483647, 2147483647, 2147483647}, clRed, 50, dir, clBlue);

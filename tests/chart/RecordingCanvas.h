@@ -92,8 +92,8 @@ public:
         Log("DrawArc", {x1, y1, x2, y2, x3, y3, x4, y4});
     }
     void DrawDonutSlice(int cx, int cy, int hole, double a0, double a1, int rv, int rh) override {
-        Log("DrawDonutSlice", {cx, cy, hole, static_cast<long long>(a0 * 1000), static_cast<long long>(a1 * 1000),
-                               rv, rh});
+        Log("DrawDonutSlice",
+            {cx, cy, hole, static_cast<long long>(a0 * 1000), static_cast<long long>(a1 * 1000), rv, rh});
     }
     void DrawGraphic(int x, int y, const TGraphic* g) override {
         if (g && !g->Empty()) Log("DrawGraphic", {x, y});
@@ -207,8 +207,8 @@ public:
     void LineToPoint3D(int x, int y, int z) override { Log("LineToPoint3D", {x, y, z}); }
     void DrawPie3D(int cx, int cy, int rx, int ry, double a0, double a1, int z0, int z1, int hole, bool ends,
                    bool dark) override {
-        Log("DrawPie3D", {cx, cy, rx, ry, static_cast<long long>(a0 * 1000), static_cast<long long>(a1 * 1000), z0,
-                          z1, hole, ends, dark});
+        Log("DrawPie3D", {cx, cy, rx, ry, static_cast<long long>(a0 * 1000), static_cast<long long>(a1 * 1000), z0, z1,
+                          hole, ends, dark});
     }
     void DrawPlaneBetween(const TPoint& p, const TPoint& q, int z0, int z1) override {
         Log("DrawPlaneBetween", {p.x, p.y, q.x, q.y, z0, z1});

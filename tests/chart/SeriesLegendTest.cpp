@@ -72,7 +72,7 @@ TEST(SeriesLegendText, EveryTextStyle) {
     };
     for (const auto& [style, text] : cases0) EXPECT_EQ(s.LegendItemText(style, 0), text) << style;
     EXPECT_EQ(s.LegendItemText(ltsLeftValue, 1), "-10.0");  // no label, no separator
-    EXPECT_EQ(s.LegendItemText(ltsPercent, 1), "-25 %");  // the value keeps its sign
+    EXPECT_EQ(s.LegendItemText(ltsPercent, 1), "-25 %");    // the value keeps its sign
     EXPECT_EQ(s.LegendItemText(ltsValue, 5), "");
 }
 

@@ -272,7 +272,8 @@ struct SourceFixture : ::testing::Test {
         points->SetName("points");
         points->SetParentChart(&chart);
         line->SetParentChart(&chart);
-        for (int i = 0; i < 3; ++i) points->AddPoint(i, i * i, i == 1 ? "one" : "", i == 2 ? clRed : SeriesDefaultColor);
+        for (int i = 0; i < 3; ++i)
+            points->AddPoint(i, i * i, i == 1 ? "one" : "", i == 2 ? clRed : SeriesDefaultColor);
     }
 };
 
@@ -472,7 +473,8 @@ TEST(SeriesPointData, RoundTripsEveryPart) {
     for (int i = 0; i < 12000; ++i) {
         a.ValueLists()[2]->SetPendingValue(i * 0.5);
         // the deviations lie past the first points, where a partial check would miss them
-        a.AddPoint(i < 11000 ? i : i + 0.25, i * 2.0, i == 11500 ? std::string(300, 'x') : "", i == 11999 ? clRed : SeriesDefaultColor);
+        a.AddPoint(i < 11000 ? i : i + 0.25, i * 2.0, i == 11500 ? std::string(300, 'x') : "",
+                   i == 11999 ? clRed : SeriesDefaultColor);
     }
     std::vector<std::uint8_t> data = a.WritePointData();
     ASSERT_EQ(data[0], 1 | 2 | 4);
@@ -648,7 +650,8 @@ TEST(SeriesInvariants, RandomEditsKeepListsParallel) {
         case 0:
         case 1:
         case 2:
-            src->AddPoint(rnd() % 50, rnd() % 100, rnd() % 5 == 0 ? "l" : "", rnd() % 6 == 0 ? clRed : SeriesDefaultColor);
+            src->AddPoint(rnd() % 50, rnd() % 100, rnd() % 5 == 0 ? "l" : "",
+                          rnd() % 6 == 0 ? clRed : SeriesDefaultColor);
             break;
         case 3:
             if (n > 0) src->DeletePoint(static_cast<int>(rnd() % static_cast<unsigned>(n)));

@@ -90,7 +90,9 @@ TEST(SortRange, SortsThroughCallbacksWithDuplicatesAndOrder) {
             std::vector<int> tag(v.size());
             for (std::size_t i = 0; i < tag.size(); ++i) tag[i] = v[i] * 7;  // moves along
             SortRange(
-                0, n - 1, [&](int a, int b) { return v[a] < v[b] ? -1 : v[a] > v[b] ? 1 : 0; },
+                0, n - 1, [&](int a, int b) { return v[a] < v[b]   ? -1
+                                                     : v[a] > v[b] ? 1
+                                                                   : 0; },
                 [&](int a, int b) {
                     std::swap(v[a], v[b]);
                     std::swap(tag[a], tag[b]);

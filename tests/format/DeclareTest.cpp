@@ -14,8 +14,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Slurp(const fs::path& P)
-{
+std::string Slurp(const fs::path& P) {
     std::ifstream In(P, std::ios::binary);
     std::stringstream S;
     S << In.rdbuf();
@@ -24,8 +23,7 @@ std::string Slurp(const fs::path& P)
 
 // The exported text with every line ending in "\n", after checking that each
 // line ended the platform's way and nothing trails the last line end.
-std::string ExportedLines(const fs::path& P)
-{
+std::string ExportedLines(const fs::path& P) {
 #ifdef _WIN32
     const std::string End = "\r\n";
 #else
@@ -49,8 +47,7 @@ std::string ExportedLines(const fs::path& P)
 }
 
 // The lines of one record declaration, "  T<Name> = packed record" to "  end;".
-std::string Section(const std::string& Text, const std::string& Name)
-{
+std::string Section(const std::string& Text, const std::string& Name) {
     const std::string Head = "  T" + Name + " = packed record\n";
     const auto A = Text.find(Head);
     if (A == std::string::npos) return "(missing " + Name + ")";
@@ -60,8 +57,7 @@ std::string Section(const std::string& Text, const std::string& Name)
 
 class DeclareTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         Dir = fs::temp_directory_path() /
               ("narvi-declare-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
                ::testing::UnitTest::GetInstance()->current_test_info()->name());
@@ -71,21 +67,19 @@ protected:
     fs::path Dir;
 };
 
-TEST_F(DeclareTest, ListHoldsOneBlockPerMainKindInOrder)
-{
+TEST_F(DeclareTest, ListHoldsOneBlockPerMainKindInOrder) {
     const TBlockList L = CreateBlockList();
     std::vector<std::string> Names;
     for (const auto& B : L) Names.push_back(B->Name());
-    const std::vector<std::string> Expected = {
-        "HeaderPreamble",     "Subheader_1_0",      "ParameterField_2_0", "ParameterField_2_1",
-        "ParameterField_3_0", "ParameterField_3_1", "MeasBlock_1_0",      "MeasBlock_1_1",
-        "MeasBlock_2_0",      "MeasBlock_2_1",      "SampleBlock_1_0",    "HousekeepingData_1_0"};
+    const std::vector<std::string> Expected = {"HeaderPreamble",     "Subheader_1_0",      "ParameterField_2_0",
+                                               "ParameterField_2_1", "ParameterField_3_0", "ParameterField_3_1",
+                                               "MeasBlock_1_0",      "MeasBlock_1_1",      "MeasBlock_2_0",
+                                               "MeasBlock_2_1",      "SampleBlock_1_0",    "HousekeepingData_1_0"};
     EXPECT_EQ(Names, Expected);
     for (const auto& B : L) EXPECT_EQ(B->GetBlockCount(), 0) << "blocks come empty: " << B->Name();
 }
 
-TEST_F(DeclareTest, ExportWritesTheGoldenDeclaration)
-{
+TEST_F(DeclareTest, ExportWritesTheGoldenDeclaration) {
     const fs::path File = Dir / "Blocks.pas";
     BlockExportPas(File.string());
     const std::string Text = ExportedLines(File);
@@ -183,8 +177,7 @@ TEST_F(DeclareTest, ExportWritesTheGoldenDeclaration)
     EXPECT_EQ(Ends, CreateBlockList().size());
 }
 
-TEST_F(DeclareTest, LongNamesAreCutToTwentyFourCharacters)
-{
+TEST_F(DeclareTest, LongNamesAreCutToTwentyFourCharacters) {
     const std::string Text = BlockDeclaration(CreateBlockList(), "U", "\n");
     // 26 characters in the parameter field 3.x.
     EXPECT_NE(Text.find("    LineEncoderFineCountOffs : WORD;\n"), std::string::npos);
@@ -204,8 +197,7 @@ TEST_F(DeclareTest, LongNamesAreCutToTwentyFourCharacters)
               "implementation\r\n\r\nend.\r\n");
 }
 
-TEST_F(DeclareTest, MultiRowFieldsDeclareTwoDimensions)
-{
+TEST_F(DeclareTest, MultiRowFieldsDeclareTwoDimensions) {
     TBlockList L;
     L.push_back(std::make_unique<TBlock>("Grid"));
     L.back()->Add({0}, "Cells", fkINT, 2, 4, 3);
@@ -216,14 +208,13 @@ TEST_F(DeclareTest, MultiRowFieldsDeclareTwoDimensions)
     EXPECT_NE(Text.find("    Column                   : SINGLE;\n"), std::string::npos);
 }
 
-TEST_F(DeclareTest, UnitNameComesFromTheFileName)
-{
+TEST_F(DeclareTest, UnitNameComesFromTheFileName) {
     struct Case {
         std::string File;
         std::string Unit;
     };
-    for (const Case& C : {Case{"KQMRec.pas", "KQMRec"}, Case{"two.dots.inc", "two.dots"}, Case{"x.pas", "x"},
-                          Case{".pas", ""}}) {
+    for (const Case& C :
+         {Case{"KQMRec.pas", "KQMRec"}, Case{"two.dots.inc", "two.dots"}, Case{"x.pas", "x"}, Case{".pas", ""}}) {
         const fs::path File = Dir / C.File;
         BlockExportPas(File.string());
         const std::string Text = ExportedLines(File);
@@ -231,8 +222,7 @@ TEST_F(DeclareTest, UnitNameComesFromTheFileName)
     }
 }
 
-TEST_F(DeclareTest, ExportOverwritesAndReportsFilesItCannotCreate)
-{
+TEST_F(DeclareTest, ExportOverwritesAndReportsFilesItCannotCreate) {
     const fs::path File = Dir / "Blocks.pas";
     {
         std::ofstream Old(File, std::ios::binary);

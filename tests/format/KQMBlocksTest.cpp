@@ -13,24 +13,18 @@
 
 namespace {
 
-void Put(std::vector<std::uint8_t>& B, std::size_t At, std::uint64_t V, int N)
-{
-    if (B.size() < At + static_cast<std::size_t>(N))
-        B.resize(At + static_cast<std::size_t>(N));
-    for (int I = N - 1; I >= 0; --I, V >>= 8)
-        B[At + static_cast<std::size_t>(I)] = static_cast<std::uint8_t>(V);
+void Put(std::vector<std::uint8_t>& B, std::size_t At, std::uint64_t V, int N) {
+    if (B.size() < At + static_cast<std::size_t>(N)) B.resize(At + static_cast<std::size_t>(N));
+    for (int I = N - 1; I >= 0; --I, V >>= 8) B[At + static_cast<std::size_t>(I)] = static_cast<std::uint8_t>(V);
 }
 
-void PutText(std::vector<std::uint8_t>& B, std::size_t At, const std::string& S)
-{
+void PutText(std::vector<std::uint8_t>& B, std::size_t At, const std::string& S) {
     std::memcpy(B.data() + At, S.data(), S.size());
 }
 
-std::unique_ptr<TMemoryStream> StreamOf(const std::vector<std::uint8_t>& B)
-{
+std::unique_ptr<TMemoryStream> StreamOf(const std::vector<std::uint8_t>& B) {
     auto S = std::make_unique<TMemoryStream>();
-    if (!B.empty())
-        S->Write(B.data(), static_cast<std::int32_t>(B.size()));
+    if (!B.empty()) S->Write(B.data(), static_cast<std::int32_t>(B.size()));
     S->SetPosition(0);
     return S;
 }
@@ -38,54 +32,77 @@ std::unique_ptr<TMemoryStream> StreamOf(const std::vector<std::uint8_t>& B)
 // One value written by hand at the byte the format gives for it.
 struct Probe {
     const char* Name;
-    std::int32_t Offset; // byte of the element probed
+    std::int32_t Offset;  // byte of the element probed
     std::int32_t Col;
-    int Bytes;           // 0: float, -1: 8-char text, -2: 16-char text
+    int Bytes;  // 0: float, -1: 8-char text, -2: 16-char text
 };
 
 struct ParamVersion {
     std::uint16_t Main, Sub;
-    std::int64_t Length; // whole header
+    std::int64_t Length;  // whole header
     int Fields;
     std::vector<Probe> Probes;
 };
 
-const std::vector<ParamVersion>& ParamVersions()
-{
+const std::vector<ParamVersion>& ParamVersions() {
     static const std::vector<Probe> V2 = {
-        {"SerialNumber", 20, 0, -1},       {"InstrumentType", 28, 0, -1},     {"SyncField", 40, 0, 4},
-        {"NumberFacets", 60, 0, 1},        {"LineAngleCoarseRes", 62, 0, 2},  {"LineAngleOffset", 64, 0, 4},
+        {"SerialNumber", 20, 0, -1},       {"InstrumentType", 28, 0, -1},      {"SyncField", 40, 0, 4},
+        {"NumberFacets", 60, 0, 1},        {"LineAngleCoarseRes", 62, 0, 2},   {"LineAngleOffset", 64, 0, 4},
         {"RangeCorrPPM", 68, 0, 4},        {"HiChannelRangeOffset", 76, 0, 4}, {"CorrLaserOrigin", 88, 2, 0},
-        {"CorrFacetDistance4", 188, 0, 0}, {"LinearizeArray", 702, 255, 2},   {"DelogArray", 704, 0, 2},
-        {"AmplCorrArrayHI", 1816, 0, 2},   {"RangeGate", 2456, 0, 2},         {"PreQuadCount", 2467, 3, 1},
+        {"CorrFacetDistance4", 188, 0, 0}, {"LinearizeArray", 702, 255, 2},    {"DelogArray", 704, 0, 2},
+        {"AmplCorrArrayHI", 1816, 0, 2},   {"RangeGate", 2456, 0, 2},          {"PreQuadCount", 2467, 3, 1},
         {"LastBlocks", 2480, 0, 1},
     };
     static const std::vector<Probe> V3 = {
-        {"SyncField", 40, 0, 4},           {"LineEncoderFineCountOffset", 68, 0, 2},
-        {"RangeCorrPPM", 72, 0, 4},        {"CorrLaserOrigin", 84, 0, 0},     {"LinearizeArray", 196, 0, 2},
-        {"DelogArray", 1218, 255, 2},      {"ADCThresholdArrayLO", 4467, 2047, 1},
-        {"ADCThresholdArrayHI", 4468, 0, 1}, {"ADCOffset", 6522, 3, 2},       {"NearRangeSuppression", 6528, 0, 4},
-        {"LaserPulseRate", 6532, 0, 4},    {"RangeGate", 6572, 0, 2},         {"PositionStartPulse", 6574, 0, 2},
-        {"PreQuadCount", 6581, 1, 1},      {"ChannelSwitchLevel", 6588, 0, 1}, {"LogChannel", 6592, 0, 1},
-        {"LastBlocks", 6600, 0, 1},        {"GpsStringDecoder", 6604, 0, -2},
+        {"SyncField", 40, 0, 4},
+        {"LineEncoderFineCountOffset", 68, 0, 2},
+        {"RangeCorrPPM", 72, 0, 4},
+        {"CorrLaserOrigin", 84, 0, 0},
+        {"LinearizeArray", 196, 0, 2},
+        {"DelogArray", 1218, 255, 2},
+        {"ADCThresholdArrayLO", 4467, 2047, 1},
+        {"ADCThresholdArrayHI", 4468, 0, 1},
+        {"ADCOffset", 6522, 3, 2},
+        {"NearRangeSuppression", 6528, 0, 4},
+        {"LaserPulseRate", 6532, 0, 4},
+        {"RangeGate", 6572, 0, 2},
+        {"PositionStartPulse", 6574, 0, 2},
+        {"PreQuadCount", 6581, 1, 1},
+        {"ChannelSwitchLevel", 6588, 0, 1},
+        {"LogChannel", 6592, 0, 1},
+        {"LastBlocks", 6600, 0, 1},
+        {"GpsStringDecoder", 6604, 0, -2},
     };
     static const std::vector<Probe> V4 = {
-        {"LineAngleOffset0", 64, 0, 4},    {"LineAngleOffset1", 68, 0, 4},
-        {"LineEncoderFineCountOffset0", 72, 0, 2}, {"LineEncoderFineCountOffset1", 74, 0, 2},
-        {"RangeCorrPPM", 76, 0, 4},        {"LoChannelRangeOffset", 80, 0, 4}, {"HiChannelRangeOffset", 84, 0, 4},
-        {"CorrLaserOrigin", 88, 0, 0},     {"CorrFacetDistance4", 196, 0, 0}, {"LinearizeArray", 200, 0, 2},
-        {"DelogArray", 712, 0, 2},         {"ADCThresholdArrayLO", 2424, 0, 1}, {"LaserPulseRate", 6536, 0, 4},
-        {"RangeGate", 6576, 0, 2},         {"PositionStartPulse", 6578, 0, 2}, {"PreQuadCount", 6587, 3, 1},
-        {"ChannelSwitchLevel", 6592, 0, 1}, {"LogChannel", 6594, 0, 1},      {"FirstBlocks", 6600, 0, 1},
-        {"LastBlocks", 6604, 0, 1},        {"GpsStringDecoder", 6608, 0, -2},
+        {"LineAngleOffset0", 64, 0, 4},
+        {"LineAngleOffset1", 68, 0, 4},
+        {"LineEncoderFineCountOffset0", 72, 0, 2},
+        {"LineEncoderFineCountOffset1", 74, 0, 2},
+        {"RangeCorrPPM", 76, 0, 4},
+        {"LoChannelRangeOffset", 80, 0, 4},
+        {"HiChannelRangeOffset", 84, 0, 4},
+        {"CorrLaserOrigin", 88, 0, 0},
+        {"CorrFacetDistance4", 196, 0, 0},
+        {"LinearizeArray", 200, 0, 2},
+        {"DelogArray", 712, 0, 2},
+        {"ADCThresholdArrayLO", 2424, 0, 1},
+        {"LaserPulseRate", 6536, 0, 4},
+        {"RangeGate", 6576, 0, 2},
+        {"PositionStartPulse", 6578, 0, 2},
+        {"PreQuadCount", 6587, 3, 1},
+        {"ChannelSwitchLevel", 6592, 0, 1},
+        {"LogChannel", 6594, 0, 1},
+        {"FirstBlocks", 6600, 0, 1},
+        {"LastBlocks", 6604, 0, 1},
+        {"GpsStringDecoder", 6608, 0, -2},
     };
     static const std::vector<Probe> V5 = {
-        {"LineAngleOffset1", 68, 0, 4},    {"CorrFacetNormal4", 192, 2, 0},   {"LaserPulseRate", 6536, 0, 4},
-        {"MTAPrrConfig", 6540, 0, 1},      {"MTAPrrLow", 6544, 0, 4},         {"MTAPrrHigh", 6548, 0, 4},
+        {"LineAngleOffset1", 68, 0, 4},    {"CorrFacetNormal4", 192, 2, 0},    {"LaserPulseRate", 6536, 0, 4},
+        {"MTAPrrConfig", 6540, 0, 1},      {"MTAPrrLow", 6544, 0, 4},          {"MTAPrrHigh", 6548, 0, 4},
         {"MTAZone", 6552, 0, 1},           {"LineScanStartValue", 6568, 3, 4}, {"LineScanMeasNumber", 6588, 0, 4},
         {"RangeGate", 6592, 0, 2},         {"PositionStartPulse", 6594, 0, 2}, {"SampleBlockLen", 6596, 0, 1},
-        {"PreQuadCount", 6601, 1, 1},      {"ADCThreshold", 6604, 0, 1},      {"ChannelSwitchLevel", 6608, 0, 1},
-        {"LogChannel", 6612, 0, 1},        {"FirstBlocks", 6616, 0, 1},       {"LastBlocks", 6620, 0, 1},
+        {"PreQuadCount", 6601, 1, 1},      {"ADCThreshold", 6604, 0, 1},       {"ChannelSwitchLevel", 6608, 0, 1},
+        {"LogChannel", 6612, 0, 1},        {"FirstBlocks", 6616, 0, 1},        {"LastBlocks", 6620, 0, 1},
         {"GpsStringDecoder", 6624, 0, -2},
     };
     auto With = [](std::vector<Probe> P, std::int32_t FECC) {
@@ -102,15 +119,13 @@ const std::vector<ParamVersion>& ParamVersions()
 
 // Top bit of the first byte set, so that a sign may not leak into unsigned
 // fields; the low byte tells the offsets apart.
-std::uint64_t ProbeValue(const Probe& P)
-{
+std::uint64_t ProbeValue(const Probe& P) {
     return (std::uint64_t(0x80) << (8 * (P.Bytes - 1))) | (1 + static_cast<std::uint64_t>(P.Offset % 127));
 }
 
 // A header written byte by byte: preamble, subheader of the given version
 // naming the parameter field, and a distinct value at every probe.
-std::vector<std::uint8_t> HandHeader(std::uint16_t SubMain, const ParamVersion& V)
-{
+std::vector<std::uint8_t> HandHeader(std::uint16_t SubMain, const ParamVersion& V) {
     std::vector<std::uint8_t> B(static_cast<std::size_t>(V.Length), 0);
     Put(B, 0, static_cast<std::uint64_t>(V.Length / 4), 4);
     Put(B, 4, 0x0000000F, 4);
@@ -122,13 +137,14 @@ std::vector<std::uint8_t> HandHeader(std::uint16_t SubMain, const ParamVersion& 
         Put(B, 16, 3, 2);
         Put(B, 18, 1, 2);
     } else {
-        const std::uint8_t Ids[] = {static_cast<std::uint8_t>(V.Main), static_cast<std::uint8_t>(V.Sub), 3, 1, 1, 1, 2, 1};
+        const std::uint8_t Ids[] = {
+            static_cast<std::uint8_t>(V.Main), static_cast<std::uint8_t>(V.Sub), 3, 1, 1, 1, 2, 1};
         std::memcpy(B.data() + 12, Ids, 8);
     }
     for (const Probe& P : V.Probes) {
         const auto At = static_cast<std::size_t>(P.Offset);
         if (P.Bytes == 0)
-            Put(B, At, 0xC0490FDB, 4); // -3.1415927f
+            Put(B, At, 0xC0490FDB, 4);  // -3.1415927f
         else if (P.Bytes == -1)
             PutText(B, At, " AB-12\t ");
         else if (P.Bytes == -2)
@@ -139,11 +155,11 @@ std::vector<std::uint8_t> HandHeader(std::uint16_t SubMain, const ParamVersion& 
     return B;
 }
 
-TEST(HeaderLayout, HandWrittenBytesReadBackAtTheirOffsets)
-{
+TEST(HeaderLayout, HandWrittenBytesReadBackAtTheirOffsets) {
     for (std::uint16_t SubMain : {1, 2}) {
         for (const ParamVersion& V : ParamVersions()) {
-            SCOPED_TRACE(testing::Message() << "subheader " << SubMain << ".0, parameter field " << V.Main << "." << V.Sub);
+            SCOPED_TRACE(testing::Message()
+                         << "subheader " << SubMain << ".0, parameter field " << V.Main << "." << V.Sub);
             const auto Bytes = HandHeader(SubMain, V);
             auto S = StreamOf(Bytes);
             THeaderPreamble H;
@@ -174,23 +190,22 @@ TEST(HeaderLayout, HandWrittenBytesReadBackAtTheirOffsets)
                     EXPECT_EQ(F.Text(P.Col), "$GPRMC,ZDA");
                 } else {
                     const std::uint64_t Want = ProbeValue(P);
-                    EXPECT_EQ(F.GetInt64(P.Col), F.Kind() == fkINT ? static_cast<std::int64_t>(Want) -
-                                                                        (std::int64_t(1) << (8 * P.Bytes))
-                                                                  : static_cast<std::int64_t>(Want));
+                    EXPECT_EQ(F.GetInt64(P.Col),
+                              F.Kind() == fkINT ? static_cast<std::int64_t>(Want) - (std::int64_t(1) << (8 * P.Bytes))
+                                                : static_cast<std::int64_t>(Want));
                 }
             }
         }
     }
 }
 
-TEST(HeaderLayout, FillerAndExtentsOfTheParameterFields)
-{
+TEST(HeaderLayout, FillerAndExtentsOfTheParameterFields) {
     auto P40 = CreateBlock("ParameterField", 4, 0);
     EXPECT_EQ(P40->Field("ChannelSwitchLevel").GetOffs(0), 6592);
     EXPECT_EQ(P40->Field("ChannelSwitchLevel").GetOffs(1), 6593);
     EXPECT_EQ(P40->Field("LogChannel").GetOffs(0), 6594);
     EXPECT_EQ(P40->Field("LogChannel").GetOffs(1), 6599);
-    EXPECT_EQ(P40->Field("InstrumentModel").GetOffs(1), 39); // two filler bytes after a WORD
+    EXPECT_EQ(P40->Field("InstrumentModel").GetOffs(1), 39);  // two filler bytes after a WORD
     EXPECT_EQ(P40->Field("NumberFacets").GetOffs(1), 61);
 
     auto P31 = CreateBlock("ParameterField", 3, 1);
@@ -214,14 +229,13 @@ TEST(HeaderLayout, FillerAndExtentsOfTheParameterFields)
     }
 }
 
-TEST(HeaderLoad, ThreeOneExampleStopsAtHeaderDwordSize)
-{
+TEST(HeaderLoad, ThreeOneExampleStopsAtHeaderDwordSize) {
     const ParamVersion& V = ParamVersions()[3];
     ASSERT_EQ(V.Main, 3);
     ASSERT_EQ(V.Sub, 1);
     auto Bytes = HandHeader(2, V);
     Put(Bytes, 0, 1657, 4);
-    Bytes.resize(Bytes.size() + 100, 0xEE); // a record follows
+    Bytes.resize(Bytes.size() + 100, 0xEE);  // a record follows
     auto S = StreamOf(Bytes);
     THeaderPreamble H;
     H.Load(*S);
@@ -234,8 +248,7 @@ TEST(HeaderLoad, ThreeOneExampleStopsAtHeaderDwordSize)
     EXPECT_EQ(H.GetBlockCount(), 2);
 }
 
-TEST(HeaderLoad, BadHeadersFailWithTheirNames)
-{
+TEST(HeaderLoad, BadHeadersFailWithTheirNames) {
     const ParamVersion& V51 = ParamVersions()[7];
     struct Case {
         std::vector<std::uint8_t> Bytes;
@@ -269,19 +282,37 @@ TEST(HeaderLoad, BadHeadersFailWithTheirNames)
     }
 }
 
-TEST(RecordBlocks, MeasurementHeadersAtTheirOffsets)
-{
+TEST(RecordBlocks, MeasurementHeadersAtTheirOffsets) {
     struct Case {
         std::uint16_t Main, Sub;
         std::int64_t Length;
-        std::vector<std::pair<const char*, std::int32_t>> Fields; // name, first byte
+        std::vector<std::pair<const char*, std::int32_t>> Fields;  // name, first byte
     } Cases[] = {
-        {1, 0, 12, {{"MeasBlockDwords", 0}, {"GpsSyncDescriptor", 2}, {"TimeuSec", 3}, {"LineEncoderValue", 8}, {"NumSampleBlocks", 11}}},
+        {1,
+         0,
+         12,
+         {{"MeasBlockDwords", 0},
+          {"GpsSyncDescriptor", 2},
+          {"TimeuSec", 3},
+          {"LineEncoderValue", 8},
+          {"NumSampleBlocks", 11}}},
         {1, 1, 16, {{"TimeuSec", 3}, {"LineEncoderValue", 8}, {"FrameEncoderValue", 12}, {"NumSampleBlocks", 15}}},
-        {2, 0, 16, {{"LineEncPeriodCount", 8}, {"LineEncFineCount", 10}, {"LineEncCoarseCount", 12}, {"NumSampleBlocks", 15}}},
+        {2,
+         0,
+         16,
+         {{"LineEncPeriodCount", 8}, {"LineEncFineCount", 10}, {"LineEncCoarseCount", 12}, {"NumSampleBlocks", 15}}},
         {2, 1, 20, {{"LineEncCoarseCount", 12}, {"FrameEncoderValue", 16}, {"NumSampleBlocks", 19}}},
-        {3, 0, 24, {{"Time4nsec", 3}, {"LineEncPeriodCount0", 8}, {"LineEncFineCount0", 10}, {"LineEncCoarseCount0", 12},
-                    {"LineEncPeriodCount1", 14}, {"LineEncFineCount1", 16}, {"LineEncCoarseCount1", 18}, {"NumSampleBlocks", 23}}},
+        {3,
+         0,
+         24,
+         {{"Time4nsec", 3},
+          {"LineEncPeriodCount0", 8},
+          {"LineEncFineCount0", 10},
+          {"LineEncCoarseCount0", 12},
+          {"LineEncPeriodCount1", 14},
+          {"LineEncFineCount1", 16},
+          {"LineEncCoarseCount1", 18},
+          {"NumSampleBlocks", 23}}},
         {3, 1, 24, {{"Time4nsec", 3}, {"LineEncCoarseCount1", 18}, {"FrameEncoderValue", 20}, {"NumSampleBlocks", 23}}},
     };
     for (const Case& C : Cases) {
@@ -294,25 +325,22 @@ TEST(RecordBlocks, MeasurementHeadersAtTheirOffsets)
             EXPECT_EQ(F.GetOffs(0), At) << Name;
             Put(Bytes, static_cast<std::size_t>(At), 0xA0 + static_cast<std::uint64_t>(At), F.Size());
         }
-        Bytes.push_back(0x77); // the first sample block's byte must stay unread
+        Bytes.push_back(0x77);  // the first sample block's byte must stay unread
         auto S = StreamOf(Bytes);
         B->Load(*S);
         EXPECT_EQ(S->GetPosition(), C.Length);
-        for (const auto& [Name, At] : C.Fields)
-            EXPECT_EQ(B->Field(Name).GetInt64(), 0xA0 + At) << Name;
+        for (const auto& [Name, At] : C.Fields) EXPECT_EQ(B->Field(Name).GetInt64(), 0xA0 + At) << Name;
     }
     auto T = CreateBlock("MeasBlockHeader", 3, 0);
     EXPECT_EQ(T->Field("Time4nsec").Size(), 5);
     EXPECT_EQ(T->Field("LineEncCoarseCount1").GetOffs(1), 22);
 }
 
-TEST(RecordBlocks, SampleBlockSizesItsSamplesFromTheQuadCount)
-{
+TEST(RecordBlocks, SampleBlockSizesItsSamplesFromTheQuadCount) {
     for (std::uint16_t Sub : {0, 1}) {
         auto B = CreateBlock("SampleBlock", 1, Sub);
         std::vector<std::uint8_t> Bytes = {0x01, 0x02, 0xC0, 3};
-        for (int I = 0; I < 12; ++I)
-            Bytes.push_back(static_cast<std::uint8_t>(200 + I));
+        for (int I = 0; I < 12; ++I) Bytes.push_back(static_cast<std::uint8_t>(200 + I));
         Bytes.push_back(0x99);
         auto S = StreamOf(Bytes);
         B->Load(*S);
@@ -327,15 +355,12 @@ TEST(RecordBlocks, SampleBlockSizesItsSamplesFromTheQuadCount)
     auto Zero = StreamOf({0, 0, 0, 0, 1, 2, 3, 4});
     EXPECT_EQ(ErrorOf([&] { B->Load(*Zero); }), "Sample: Cols/Rows invalid");
     auto Short = StreamOf({0, 0, 0, 255, 1, 2, 3, 4});
-    EXPECT_EQ(ErrorOf([&] { B->Load(*Short); }),
-              "Sample: 1020 elements need 1020 bytes, the stream holds only 4 more");
+    EXPECT_EQ(ErrorOf([&] { B->Load(*Short); }), "Sample: 1020 elements need 1020 bytes, the stream holds only 4 more");
 }
 
-TEST(RecordBlocks, HousekeepingVersions)
-{
+TEST(RecordBlocks, HousekeepingVersions) {
     std::vector<std::uint8_t> Base(48);
-    for (int I = 0; I < 12; ++I)
-        Put(Base, static_cast<std::size_t>(I * 4), 1000 + static_cast<std::uint64_t>(I), 4);
+    for (int I = 0; I < 12; ++I) Put(Base, static_cast<std::size_t>(I * 4), 1000 + static_cast<std::uint64_t>(I), 4);
 
     auto H10 = CreateBlock("HousekeepingData", 1, 0);
     auto S10 = StreamOf(Base);
@@ -380,8 +405,7 @@ TEST(RecordBlocks, HousekeepingVersions)
     EXPECT_EQ(H21->Field("GPS_Data").GetUInt(0), 0xCAFEu);
 }
 
-TEST(RecordBlocks, CorruptGpsCountsAreRefusedBeforeAllocating)
-{
+TEST(RecordBlocks, CorruptGpsCountsAreRefusedBeforeAllocating) {
     struct Case {
         std::uint16_t Main, Sub;
         std::size_t CountAt;
@@ -405,8 +429,7 @@ TEST(RecordBlocks, CorruptGpsCountsAreRefusedBeforeAllocating)
 
 // Damaged input either loads or raises the tables' own error; anything else
 // (a crash, a sanitizer report, a foreign exception) fails.
-TEST(RecordBlocks, RandomDamageLoadsOrFailsCleanly)
-{
+TEST(RecordBlocks, RandomDamageLoadsOrFailsCleanly) {
     std::mt19937 Rng(20261208);
     const auto Header = HandHeader(2, ParamVersions()[7]);
     int Loaded = 0, Refused = 0;
@@ -414,9 +437,8 @@ TEST(RecordBlocks, RandomDamageLoadsOrFailsCleanly)
         auto Bytes = Header;
         const int Edits = 1 + static_cast<int>(Rng() % 4);
         for (int E = 0; E < Edits; ++E)
-            Bytes[Rng() % 24] = static_cast<std::uint8_t>(Rng()); // the ids steer the loading
-        if (Rng() % 2)
-            Bytes.resize(Rng() % (Bytes.size() + 1));
+            Bytes[Rng() % 24] = static_cast<std::uint8_t>(Rng());  // the ids steer the loading
+        if (Rng() % 2) Bytes.resize(Rng() % (Bytes.size() + 1));
         auto S = StreamOf(Bytes);
         THeaderPreamble H;
         try {
@@ -432,11 +454,11 @@ TEST(RecordBlocks, RandomDamageLoadsOrFailsCleanly)
     const std::pair<const char*, std::pair<int, int>> Kinds[] = {
         {"SampleBlock", {1, 0}}, {"HousekeepingData", {1, 1}}, {"HousekeepingData", {2, 1}}};
     for (const auto& [Kind, Version] : Kinds) {
-        auto B = CreateBlock(Kind, static_cast<std::uint16_t>(Version.first), static_cast<std::uint16_t>(Version.second));
+        auto B =
+            CreateBlock(Kind, static_cast<std::uint16_t>(Version.first), static_cast<std::uint16_t>(Version.second));
         for (int Round = 0; Round < 1000; ++Round) {
             std::vector<std::uint8_t> Bytes(Rng() % 200);
-            for (auto& C : Bytes)
-                C = static_cast<std::uint8_t>(Rng() % 4 == 0 ? Rng() : 1);
+            for (auto& C : Bytes) C = static_cast<std::uint8_t>(Rng() % 4 == 0 ? Rng() : 1);
             auto S = StreamOf(Bytes);
             try {
                 B->Load(*S);
@@ -447,4 +469,4 @@ TEST(RecordBlocks, RandomDamageLoadsOrFailsCleanly)
     }
 }
 
-} // namespace
+}  // namespace

@@ -11,15 +11,13 @@
 
 namespace {
 
-TField Filled(TKind Kind, std::int32_t Size, std::vector<std::uint8_t> Bytes, std::int32_t Cols = 1)
-{
+TField Filled(TKind Kind, std::int32_t Size, std::vector<std::uint8_t> Bytes, std::int32_t Cols = 1) {
     TField F({0}, "F", Kind, Size, Cols);
     F.Store(Bytes.data(), static_cast<std::int64_t>(Bytes.size()));
     return F;
 }
 
-TEST(FieldCreate, RejectsBadDescriptionsWithTheFieldName)
-{
+TEST(FieldCreate, RejectsBadDescriptionsWithTheFieldName) {
     struct Case {
         std::vector<std::int32_t> Offs;
         TKind Kind;
@@ -32,7 +30,7 @@ TEST(FieldCreate, RejectsBadDescriptionsWithTheFieldName)
         {{0}, fkSINGLE, 8, 1, 1, "X: Size invalid"},
         {{0}, fkSTRING, 0, 1, 1, "X: Size invalid"},
         {{0}, fkBITS, 0, 1, 1, "X: Size invalid"},
-        {{}, fkUINT, 0, 1, 1, "X: Size invalid"}, // size is checked before offsets
+        {{}, fkUINT, 0, 1, 1, "X: Size invalid"},  // size is checked before offsets
         {{}, fkUINT, 4, 1, 1, "X: Offset invalid"},
         {{0, 1, 2}, fkUINT, 4, 1, 1, "X: Offset invalid"},
         {{0}, fkUINT, 4, 0, 1, "X: Cols/Rows invalid"},
@@ -47,20 +45,18 @@ TEST(FieldCreate, RejectsBadDescriptionsWithTheFieldName)
     EXPECT_NO_THROW(TField({0}, "S", fkSTRING, 100));
 }
 
-TEST(FieldCreate, OneOffsetGivesOneElementsExtent)
-{
+TEST(FieldCreate, OneOffsetGivesOneElementsExtent) {
     TField A({20}, "A", fkUINT, 8);
     EXPECT_EQ(A.GetOffs(0), 20);
     EXPECT_EQ(A.GetOffs(1), 27);
     TField Arr({20}, "Arr", fkUINT, 2, 10);
-    EXPECT_EQ(Arr.GetOffs(1), 21); // one element, whatever the column count
+    EXPECT_EQ(Arr.GetOffs(1), 21);  // one element, whatever the column count
     TField Two({4, 11}, "Two", fkUINT, 2);
     EXPECT_EQ(Two.GetOffs(1), 11);
     EXPECT_TRUE(A.X().empty());
 }
 
-TEST(BlockAdd, ExtentRuleStretchesOrShrinksThePreviousField)
-{
+TEST(BlockAdd, ExtentRuleStretchesOrShrinksThePreviousField) {
     TBlock B;
     TField* A = B.Add({20}, "A", fkUINT, 8);
     EXPECT_EQ(A->GetOffs(1), 27);
@@ -74,12 +70,11 @@ TEST(BlockAdd, ExtentRuleStretchesOrShrinksThePreviousField)
 
     TBlock D;
     TField* Wide = D.Add({0, 100}, "Wide", fkUINT, 4, 4);
-    D.Add({4}, "Inner", fkUINT, 4); // inside the array, beyond its first element
+    D.Add({4}, "Inner", fkUINT, 4);  // inside the array, beyond its first element
     EXPECT_EQ(Wide->GetOffs(1), 3);
 }
 
-TEST(BlockAdd, RejectsOverlapAndDuplicatesWithoutTouchingThePreviousField)
-{
+TEST(BlockAdd, RejectsOverlapAndDuplicatesWithoutTouchingThePreviousField) {
     TBlock B;
     TField* A = B.Add({20}, "A", fkUINT, 4);
     EXPECT_EQ(ErrorOf([&] { B.Add({23}, "B", fkUINT, 1); }), "B: Offset invalid");
@@ -88,16 +83,17 @@ TEST(BlockAdd, RejectsOverlapAndDuplicatesWithoutTouchingThePreviousField)
     EXPECT_EQ(ErrorOf([&] { B.Add({40}, "A", fkUINT, 1); }), "A: Already exists");
     EXPECT_EQ(ErrorOf([&] { B.Add({0}, "A", fkUINT, 1); }), "A: Already exists");
     // Appending an existing object: offset first, then the name.
-    EXPECT_EQ(ErrorOf([&] { B.Add(std::make_unique<TField>(std::initializer_list<std::int32_t>{10}, "A", fkUINT, 1)); }),
-              "A: Offset invalid");
-    EXPECT_EQ(ErrorOf([&] { B.Add(std::make_unique<TField>(std::initializer_list<std::int32_t>{50}, "A", fkUINT, 1)); }),
-              "A: Already exists");
+    EXPECT_EQ(
+        ErrorOf([&] { B.Add(std::make_unique<TField>(std::initializer_list<std::int32_t>{10}, "A", fkUINT, 1)); }),
+        "A: Offset invalid");
+    EXPECT_EQ(
+        ErrorOf([&] { B.Add(std::make_unique<TField>(std::initializer_list<std::int32_t>{50}, "A", fkUINT, 1)); }),
+        "A: Already exists");
     EXPECT_EQ(A->GetOffs(1), 23);
     EXPECT_EQ(B.GetFieldCount(), 1);
 }
 
-TEST(FieldGet, DecodesBigEndianElementsByKind)
-{
+TEST(FieldGet, DecodesBigEndianElementsByKind) {
     TField I2 = Filled(fkINT, 2, {0xFF, 0xFE});
     EXPECT_EQ(I2.GetInt(), -2);
     EXPECT_EQ(I2.GetInt64(), -2);
@@ -122,12 +118,11 @@ TEST(FieldGet, DecodesBigEndianElementsByKind)
     const std::uint8_t Six[] = {0, 1, 0, 2, 0, 3, 0, 4, 0, 5, 0, 6};
     Arr.Store(Six, 12);
     EXPECT_EQ(Arr.GetUInt(2, 0), 3u);
-    EXPECT_EQ(Arr.GetUInt(0, 1), 4u); // rows follow one another
+    EXPECT_EQ(Arr.GetUInt(0, 1), 4u);  // rows follow one another
     EXPECT_EQ(Arr.XOffset(1, 1), 9);
 }
 
-TEST(FieldGet, TextByKind)
-{
+TEST(FieldGet, TextByKind) {
     EXPECT_EQ(Filled(fkBITS, 4, {0, 0, 0, 11}).Text(), "0000000B");
     EXPECT_EQ(Filled(fkBITS, 1, {0xAB}).Text(), "AB");
     EXPECT_EQ(Filled(fkUINT, 4, {0xFF, 0xFF, 0xFF, 0xFF}).Text(), "4294967295");
@@ -144,8 +139,7 @@ TEST(FieldGet, TextByKind)
               "F: Element of 9 bytes is wider than 8 bytes");
 }
 
-TEST(FieldGet, UnsafeAccessRaisesInsteadOfReadingOutsideTheData)
-{
+TEST(FieldGet, UnsafeAccessRaisesInsteadOfReadingOutsideTheData) {
     TField Empty({0}, "Never", fkUINT, 4);
     EXPECT_EQ(ErrorOf([&] { Empty.GetUInt(); }), "Never: Field holds no data");
     EXPECT_EQ(ErrorOf([&] { Empty.Text(); }), "Never: Field holds no data");
@@ -156,7 +150,7 @@ TEST(FieldGet, UnsafeAccessRaisesInsteadOfReadingOutsideTheData)
     EXPECT_EQ(ErrorOf([&] { Arr.GetUInt(0, 1); }), "Rows invalid");
     EXPECT_EQ(ErrorOf([&] { Arr.GetUInt(-1, 0); }), "F: Cols invalid (-1)");
     EXPECT_EQ(ErrorOf([&] { Arr.GetUInt(0, -1); }), "F: Rows invalid (-1)");
-    EXPECT_EQ(ErrorOf([&] { Arr.XOffset(5, 5); }), "Cols invalid"); // columns are tested first
+    EXPECT_EQ(ErrorOf([&] { Arr.XOffset(5, 5); }), "Cols invalid");  // columns are tested first
 
     TField U5 = Filled(fkUINT, 5, {1, 2, 3, 4, 5});
     EXPECT_EQ(ErrorOf([&] { U5.GetUInt(); }), "F: Element of 5 bytes is wider than 4 bytes");
@@ -166,8 +160,7 @@ TEST(FieldGet, UnsafeAccessRaisesInsteadOfReadingOutsideTheData)
     EXPECT_EQ(ErrorOf([&] { S.GetSingle(); }), "F: Element of 2 bytes is not a 4-byte float");
 }
 
-TEST(FieldSet, StoresLowBytesBigEndian)
-{
+TEST(FieldSet, StoresLowBytesBigEndian) {
     TField U3 = Filled(fkUINT, 3, {0, 0, 0});
     U3.SetUInt(0x11223344);
     EXPECT_EQ(U3.X(), (std::vector<std::uint8_t>{0x22, 0x33, 0x44}));
@@ -179,18 +172,21 @@ TEST(FieldSet, StoresLowBytesBigEndian)
     EXPECT_EQ(F.X(), (std::vector<std::uint8_t>{0xC0, 0, 0, 0}));
 
     TField Arr({0}, "Arr", fkUINT, 1, 2);
-    EXPECT_EQ(ErrorOf([&] { std::uint8_t B[3] = {}; Arr.Store(B, 3); }), "Size of input data!");
+    EXPECT_EQ(ErrorOf([&] {
+                  std::uint8_t B[3] = {};
+                  Arr.Store(B, 3);
+              }),
+              "Size of input data!");
     Arr.SetCols(4);
     std::uint8_t B[2] = {7, 8};
     Arr.Store(B, 2);
-    Arr.SetCols(3); // keeps the leading bytes
+    Arr.SetCols(3);  // keeps the leading bytes
     EXPECT_EQ(Arr.X(), (std::vector<std::uint8_t>{7, 8, 0}));
     EXPECT_EQ(ErrorOf([&] { Arr.SetCols(0); }), "Arr: Cols/Rows invalid");
     EXPECT_EQ(ErrorOf([&] { Arr.SetRows(-3); }), "Arr: Cols/Rows invalid");
 }
 
-TEST(FieldStream, LoadSkipsFillerAndLeavesZerosPastTheEnd)
-{
+TEST(FieldStream, LoadSkipsFillerAndLeavesZerosPastTheEnd) {
     TMemoryStream S;
     const std::uint8_t Bytes[] = {1, 2, 3, 4, 5, 6, 7};
     S.Write(Bytes, 7);
@@ -209,8 +205,7 @@ TEST(FieldStream, LoadSkipsFillerAndLeavesZerosPastTheEnd)
     EXPECT_EQ(A->GetUInt(), 0x0304u);
 }
 
-TEST(FieldStream, SaveWritesAtTheOffsetWithZeroFiller)
-{
+TEST(FieldStream, SaveWritesAtTheOffsetWithZeroFiller) {
     TBlock B;
     B.Add({2}, "A", fkUINT, 1)->Store("\x11", 1);
     B.Add({5, 7}, "C", fkUINT, 1)->Store("\x22", 1);
@@ -221,12 +216,10 @@ TEST(FieldStream, SaveWritesAtTheOffsetWithZeroFiller)
     EXPECT_EQ(Got, (std::vector<std::uint8_t>{0, 0, 0x11, 0, 0, 0x22, 0, 0}));
 }
 
-TEST(FieldCopy, WritePackedInHostOrder)
-{
+TEST(FieldCopy, WritePackedInHostOrder) {
     TField Arr({0}, "Arr", fkUINT, 2, 256);
     Arr.Store(nullptr, 0);
-    for (int I = 0; I < 256; ++I)
-        Arr.SetUInt(static_cast<std::uint32_t>(I * 3), I);
+    for (int I = 0; I < 256; ++I) Arr.SetUInt(static_cast<std::uint32_t>(I * 3), I);
     std::vector<std::uint8_t> Out(512);
     EXPECT_EQ(ErrorOf([&] { Arr.WritePacked(Out.data(), 511); }), "Size of output data");
     EXPECT_EQ(Arr.WritePacked(Out.data(), 512), 512);
@@ -246,8 +239,7 @@ TEST(FieldCopy, WritePackedInHostOrder)
     EXPECT_EQ(ErrorOf([&] { S.WriteRecord(Out.data(), 512); }), "Not allowed for strings");
 }
 
-TEST(FieldCopy, WriteRecordWidensWithSignOrZeroFill)
-{
+TEST(FieldCopy, WriteRecordWidensWithSignOrZeroFill) {
     std::int32_t I32 = 0;
     EXPECT_EQ(Filled(fkINT, 3, {0xFF, 0xFF, 0xFE}).WriteRecord(&I32, 4), 4);
     EXPECT_EQ(I32, -2);
@@ -262,23 +254,22 @@ TEST(FieldCopy, WriteRecordWidensWithSignOrZeroFill)
     EXPECT_STREQ(Str, "ZA14");
     EXPECT_EQ(ErrorOf([&] { Filled(fkSTRING, 4, {'Z', 'A', '1', '4'}).WriteRecord(Str, 4); }), "Size of output data");
     std::int16_t Arr[3] = {};
-    EXPECT_EQ(Filled(fkINT, 1, {0x80, 0x7F, 0xFF}, 3).WriteRecord(Arr, 3), 3); // SHORTINT: 1 byte each
+    EXPECT_EQ(Filled(fkINT, 1, {0x80, 0x7F, 0xFF}, 3).WriteRecord(Arr, 3), 3);  // SHORTINT: 1 byte each
     EXPECT_EQ(reinterpret_cast<std::int8_t*>(Arr)[0], -128);
 }
 
-TEST(KQMToPasTable, NamesAndWidths)
-{
+TEST(KQMToPasTable, NamesAndWidths) {
     struct Case {
         TKind Kind;
         std::int32_t Size;
         const char* Name;
         std::int32_t Width;
     } Cases[] = {
-        {fkUINT, 1, "BYTE", 1},      {fkUINT, 2, "WORD", 2},      {fkUINT, 3, "DWORD", 4},
-        {fkUINT, 4, "DWORD", 4},     {fkUINT, 5, "INT64", 8},     {fkUINT, 8, "INT64", 8},
-        {fkINT, 1, "SHORTINT", 1},   {fkINT, 2, "SMALLINT", 2},   {fkINT, 3, "LONGINT", 4},
-        {fkINT, 4, "LONGINT", 4},    {fkINT, 6, "INT64", 8},      {fkBITS, 1, "DWORD", 4},
-        {fkSINGLE, 4, "SINGLE", 4},  {fkSTRING, 16, "STRING[16]", 17},
+        {fkUINT, 1, "BYTE", 1},     {fkUINT, 2, "WORD", 2},           {fkUINT, 3, "DWORD", 4},
+        {fkUINT, 4, "DWORD", 4},    {fkUINT, 5, "INT64", 8},          {fkUINT, 8, "INT64", 8},
+        {fkINT, 1, "SHORTINT", 1},  {fkINT, 2, "SMALLINT", 2},        {fkINT, 3, "LONGINT", 4},
+        {fkINT, 4, "LONGINT", 4},   {fkINT, 6, "INT64", 8},           {fkBITS, 1, "DWORD", 4},
+        {fkSINGLE, 4, "SINGLE", 4}, {fkSTRING, 16, "STRING[16]", 17},
     };
     for (const Case& C : Cases) {
         std::string Name;
@@ -292,8 +283,7 @@ TEST(KQMToPasTable, NamesAndWidths)
     EXPECT_NE(ErrorOf([&] { KQMToPas(static_cast<TKind>(7), 4, Name, Width); }), "(no error)");
 }
 
-TEST(BlockLookup, FieldsByNameAndBlocksByPrefix)
-{
+TEST(BlockLookup, FieldsByNameAndBlocksByPrefix) {
     THeaderPreamble P;
     EXPECT_EQ(P.Name(), "HeaderPreamble");
     EXPECT_EQ(P.GetFieldCount(), 4);
@@ -308,52 +298,62 @@ TEST(BlockLookup, FieldsByNameAndBlocksByPrefix)
     EXPECT_EQ(P.GetBlockS("Subheader*")->Name(), "Subheader_2_0");
     EXPECT_EQ(P.GetBlockS("Subheader"), nullptr);
     EXPECT_EQ(P.GetBlockS("ParameterField_4_1"), P.GetBlockI(1));
-    EXPECT_EQ(P.Find("*"), P.GetBlockI(1)); // searched from the last
+    EXPECT_EQ(P.Find("*"), P.GetBlockI(1));  // searched from the last
     EXPECT_EQ(P.GetBlockS("ParameterField_4_1*"), P.GetBlockI(1));
     EXPECT_EQ(P.GetBlockS("parameterfield*"), nullptr);
     EXPECT_EQ(ErrorOf([&] { P.GetBlockI(2); }), "List index out of bounds (2)");
 }
 
-TEST(BlockPaste, CopiesSoEachBlockOwnsItsFields)
-{
+TEST(BlockPaste, CopiesSoEachBlockOwnsItsFields) {
     auto Src = CreateBlock("HousekeepingData", 1, 0);
     Src->GetFieldI(0)->Store("\0\0\0\x2A", 4);
     TBlock Dst;
     Dst.Add({0}, "Head", fkUINT, 1);
-    EXPECT_EQ(ErrorOf([&] { Dst.Paste(*Src); }), "TempADCInt: Offset invalid"); // starts at 0 too
+    EXPECT_EQ(ErrorOf([&] { Dst.Paste(*Src); }), "TempADCInt: Offset invalid");  // starts at 0 too
     TBlock Dst2;
     Dst2.Paste(*Src);
     ASSERT_EQ(Dst2.GetFieldCount(), 12);
     EXPECT_NE(Dst2.GetFieldI(0), Src->GetFieldI(0));
     EXPECT_EQ(Dst2.GetFieldI(0)->GetUInt(), 42u);
-    Src.reset(); // the copies outlive the source (the sanitizer checks the rest)
+    Src.reset();  // the copies outlive the source (the sanitizer checks the rest)
     EXPECT_EQ(Dst2.GetFieldS("Supply_Photodiode")->GetOffs(0), 44);
     EXPECT_EQ(ErrorOf([&] { Dst2.Paste(Dst2); }), "TempADCInt: Offset invalid");
 }
 
-TEST(Factory, CreatesEveryClassByNameAndVersion)
-{
+TEST(Factory, CreatesEveryClassByNameAndVersion) {
     struct Case {
         const char* Kind;
         std::uint16_t Main, Sub;
         const char* Class;
     } Cases[] = {
-        {"HeaderPreamble", 0, 0, "HeaderPreamble"},         {"HeaderPreamble", 9, 9, "HeaderPreamble"},
-        {"Subheader", 1, 0, "Subheader_1_0"},               {"Subheader", 2, 0, "Subheader_2_0"},
-        {"ParameterField", 2, 0, "ParameterField_2_0"},     {"ParameterField", 2, 1, "ParameterField_2_1"},
-        {"ParameterField", 3, 0, "ParameterField_3_0"},     {"ParameterField", 3, 1, "ParameterField_3_1"},
-        {"ParameterField", 4, 0, "ParameterField_4_0"},     {"ParameterField", 4, 1, "ParameterField_4_1"},
-        {"ParameterField", 5, 0, "ParameterField_5_0"},     {"ParameterField", 5, 1, "ParameterField_5_1"},
-        {"MeasBlockHeader", 1, 0, "MeasBlock_1_0"},         {"MeasBlockHeader", 1, 1, "MeasBlock_1_1"},
-        {"MeasBlockHeader", 2, 0, "MeasBlock_2_0"},         {"MeasBlockHeader", 2, 1, "MeasBlock_2_1"},
-        {"MeasBlockHeader", 3, 0, "MeasBlock_3_0"},         {"MeasBlockHeader", 3, 1, "MeasBlock_3_1"},
-        {"SampleBlock", 0, 0, "SampleBlock_1_0"},           {"SampleBlock", 1, 0, "SampleBlock_1_0"},
-        {"SampleBlock", 1, 1, "SampleBlock_1_1"},           {"HousekeepingData", 0, 0, "HousekeepingData_1_0"},
-        {"HousekeepingData", 1, 0, "HousekeepingData_1_0"}, {"HousekeepingData", 1, 1, "HousekeepingData_1_1"},
-        {"HousekeepingData", 2, 0, "HousekeepingData_2_0"}, {"HousekeepingData", 2, 1, "HousekeepingData_2_1"},
+        {"HeaderPreamble", 0, 0, "HeaderPreamble"},
+        {"HeaderPreamble", 9, 9, "HeaderPreamble"},
+        {"Subheader", 1, 0, "Subheader_1_0"},
+        {"Subheader", 2, 0, "Subheader_2_0"},
+        {"ParameterField", 2, 0, "ParameterField_2_0"},
+        {"ParameterField", 2, 1, "ParameterField_2_1"},
+        {"ParameterField", 3, 0, "ParameterField_3_0"},
+        {"ParameterField", 3, 1, "ParameterField_3_1"},
+        {"ParameterField", 4, 0, "ParameterField_4_0"},
+        {"ParameterField", 4, 1, "ParameterField_4_1"},
+        {"ParameterField", 5, 0, "ParameterField_5_0"},
+        {"ParameterField", 5, 1, "ParameterField_5_1"},
+        {"MeasBlockHeader", 1, 0, "MeasBlock_1_0"},
+        {"MeasBlockHeader", 1, 1, "MeasBlock_1_1"},
+        {"MeasBlockHeader", 2, 0, "MeasBlock_2_0"},
+        {"MeasBlockHeader", 2, 1, "MeasBlock_2_1"},
+        {"MeasBlockHeader", 3, 0, "MeasBlock_3_0"},
+        {"MeasBlockHeader", 3, 1, "MeasBlock_3_1"},
+        {"SampleBlock", 0, 0, "SampleBlock_1_0"},
+        {"SampleBlock", 1, 0, "SampleBlock_1_0"},
+        {"SampleBlock", 1, 1, "SampleBlock_1_1"},
+        {"HousekeepingData", 0, 0, "HousekeepingData_1_0"},
+        {"HousekeepingData", 1, 0, "HousekeepingData_1_0"},
+        {"HousekeepingData", 1, 1, "HousekeepingData_1_1"},
+        {"HousekeepingData", 2, 0, "HousekeepingData_2_0"},
+        {"HousekeepingData", 2, 1, "HousekeepingData_2_1"},
     };
-    for (const Case& C : Cases)
-        EXPECT_EQ(CreateBlock(C.Kind, C.Main, C.Sub)->Name(), C.Class);
+    for (const Case& C : Cases) EXPECT_EQ(CreateBlock(C.Kind, C.Main, C.Sub)->Name(), C.Class);
 
     struct Bad {
         const char* Kind;
@@ -370,8 +370,7 @@ TEST(Factory, CreatesEveryClassByNameAndVersion)
         {"subheader", 1, 0, "Unknown subheader_1_0"},
         {"MeasBlock", 1, 0, "Unknown MeasBlock_1_0"},
     };
-    for (const Bad& B : Bads)
-        EXPECT_EQ(ErrorOf([&] { CreateBlock(B.Kind, B.Main, B.Sub); }), B.Message);
+    for (const Bad& B : Bads) EXPECT_EQ(ErrorOf([&] { CreateBlock(B.Kind, B.Main, B.Sub); }), B.Message);
 }
 
-} // namespace
+}  // namespace

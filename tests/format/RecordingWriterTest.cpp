@@ -17,9 +17,9 @@ struct Versions {
     std::uint16_t Sub, ParMain, ParSub, MeasMain, MeasSub, SampleMain, SampleSub, HouseMain, HouseSub;
 };
 
-std::vector<Versions> AllCombinations()
-{
-    const std::pair<std::uint16_t, std::uint16_t> Pars[] = {{2, 0}, {2, 1}, {3, 0}, {3, 1}, {4, 0}, {4, 1}, {5, 0}, {5, 1}};
+std::vector<Versions> AllCombinations() {
+    const std::pair<std::uint16_t, std::uint16_t> Pars[] = {{2, 0}, {2, 1}, {3, 0}, {3, 1},
+                                                            {4, 0}, {4, 1}, {5, 0}, {5, 1}};
     const std::pair<std::uint16_t, std::uint16_t> Meas[] = {{1, 0}, {1, 1}, {2, 0}, {2, 1}, {3, 0}, {3, 1}};
     const std::pair<std::uint16_t, std::uint16_t> Samples[] = {{1, 0}, {1, 1}};
     const std::pair<std::uint16_t, std::uint16_t> Houses[] = {{1, 0}, {1, 1}, {2, 0}, {2, 1}};
@@ -28,24 +28,19 @@ std::vector<Versions> AllCombinations()
         for (auto [MM, MS] : Meas) {
             All.push_back({1, PM, PS, MM, MS, 1, 0, 1, 0});
             for (auto [SM, SS] : Samples)
-                for (auto [HM, HS] : Houses)
-                    All.push_back({2, PM, PS, MM, MS, SM, SS, HM, HS});
+                for (auto [HM, HS] : Houses) All.push_back({2, PM, PS, MM, MS, SM, SS, HM, HS});
         }
     return All;
 }
 
-std::uint32_t OnesComplementSum(const std::vector<std::uint8_t>& Bytes, std::size_t From, std::size_t To)
-{
+std::uint32_t OnesComplementSum(const std::vector<std::uint8_t>& Bytes, std::size_t From, std::size_t To) {
     std::uint64_t Sum = 0;
-    for (std::size_t I = From; I < To; I += 4)
-        Sum += GetBE(&Bytes[I], 4);
-    while (Sum >> 32)
-        Sum = (Sum >> 32) + (Sum & 0xFFFFFFFF);
+    for (std::size_t I = From; I < To; I += 4) Sum += GetBE(&Bytes[I], 4);
+    while (Sum >> 32) Sum = (Sum >> 32) + (Sum & 0xFFFFFFFF);
     return static_cast<std::uint32_t>(~Sum);
 }
 
-TRecord Shot(std::uint64_t Time, std::vector<std::size_t> Lengths)
-{
+TRecord Shot(std::uint64_t Time, std::vector<std::size_t> Lengths) {
     TRecord R;
     R.Descriptor = 0x80;
     R.Time = Time;
@@ -63,8 +58,7 @@ TRecord Shot(std::uint64_t Time, std::vector<std::size_t> Lengths)
         TRecSampleBlock B;
         B.TimeStamp = Ts;
         B.Channel = Channel;
-        for (std::size_t I = 0; I < N; ++I)
-            B.Samples.push_back(static_cast<std::uint8_t>(I * 7 + Ts));
+        for (std::size_t I = 0; I < N; ++I) B.Samples.push_back(static_cast<std::uint8_t>(I * 7 + Ts));
         Ts = static_cast<std::uint16_t>(Ts + N / 4);
         Channel = static_cast<std::uint8_t>(Channel + 0x40);
         R.Blocks.push_back(B);
@@ -75,8 +69,7 @@ TRecord Shot(std::uint64_t Time, std::vector<std::size_t> Lengths)
 // Every version combination: the header reloads through the tables with the
 // ids written, and each record's blocks decode through the tables at the
 // positions the writer reports.
-TEST(RecordingWriter, EveryVersionCombinationReloads)
-{
+TEST(RecordingWriter, EveryVersionCombinationReloads) {
     TTempDir Dir;
     int N = 0;
     for (const Versions& V : AllCombinations()) {
@@ -93,7 +86,7 @@ TEST(RecordingWriter, EveryVersionCombinationReloads)
         H.SampleSub = V.SampleSub;
         H.HouseMain = V.HouseMain;
         H.HouseSub = V.HouseSub;
-        H.ProtocolFlags = static_cast<std::uint32_t>(N % 16); // every flag combination in turn
+        H.ProtocolFlags = static_cast<std::uint32_t>(N % 16);  // every flag combination in turn
         H.Texts["InstrumentType"] = N % 3 == 0 ? "ZA14" : N % 3 == 1 ? "ZA26" : "ZA26C";
         H.Numbers["RangeCorrPPM"] = {-17};
         const std::string Path = Dir.File("c" + std::to_string(N++) + ".kqm");
@@ -157,7 +150,7 @@ TEST(RecordingWriter, EveryVersionCombinationReloads)
             Meas->Load(S);
             EXPECT_EQ(Meas->Field(V.MeasMain == 3 ? "Time4nsec" : "TimeuSec").GetInt64(),
                       static_cast<std::int64_t>(R.RawTime));
-            if (!R.Housekeeping) { // encoder counts are only set on shots
+            if (!R.Housekeeping) {  // encoder counts are only set on shots
                 if (V.MeasSub == 1) {
                     EXPECT_EQ(Meas->Field("FrameEncoderValue").GetUInt(), 1048577u);
                 }
@@ -191,7 +184,7 @@ TEST(RecordingWriter, EveryVersionCombinationReloads)
                 const TRecord Want = I == 0 ? Shot(0, {12, 0, 1020}) : Shot(0, {4});
                 ASSERT_EQ(Count, Want.Blocks.size());
                 for (const TRecSampleBlock& WB : Want.Blocks) {
-                    if (WB.Samples.empty()) { // the tables cannot load a block without samples
+                    if (WB.Samples.empty()) {  // the tables cannot load a block without samples
                         EXPECT_EQ(GetBE(&Bytes[static_cast<std::size_t>(S.GetPosition()) + 3], 1), 0u);
                         S.Seek(4, soCurrent);
                         continue;
@@ -211,20 +204,19 @@ TEST(RecordingWriter, EveryVersionCombinationReloads)
     EXPECT_EQ(N, 8 * 6 * 9);
 }
 
-TEST(RecordingWriter, RecordLayoutExamples)
-{
+TEST(RecordingWriter, RecordLayoutExamples) {
     TRecHeader H;
     H.MeasMain = 2;
     H.MeasSub = 1;
     const auto R = TRecordingWriter::EncodeRecord(H, Shot(5, {12, 0}));
     ASSERT_EQ(R.size(), 40u);
-    EXPECT_EQ(GetBE(&R[0], 2), 10u); // MeasBlockDwords
-    EXPECT_EQ(R[19], 2);             // NumSampleBlocks at H - 1
-    EXPECT_EQ(R[23], 3);             // first block at 20: 3 quads, 16 bytes
-    EXPECT_EQ(GetBE(&R[36], 2), 103u); // second block at 36, 4 bytes
+    EXPECT_EQ(GetBE(&R[0], 2), 10u);    // MeasBlockDwords
+    EXPECT_EQ(R[19], 2);                // NumSampleBlocks at H - 1
+    EXPECT_EQ(R[23], 3);                // first block at 20: 3 quads, 16 bytes
+    EXPECT_EQ(GetBE(&R[36], 2), 103u);  // second block at 36, 4 bytes
     EXPECT_EQ(R[39], 0);
     EXPECT_EQ(GetBE(&R[16], 3), 1048577u);
-    EXPECT_EQ(R[14], 0); // filler
+    EXPECT_EQ(R[14], 0);  // filler
     EXPECT_EQ(R[15], 0);
 
     for (std::uint32_t Flags : {0u, 7u}) {
@@ -250,8 +242,7 @@ TEST(RecordingWriter, RecordLayoutExamples)
     EXPECT_EQ(TRecordingWriter::Checksum(nullptr, 0), 0xFFFFFFFFu);
 }
 
-TEST(RecordingWriter, OverridesWriteInconsistentFraming)
-{
+TEST(RecordingWriter, OverridesWriteInconsistentFraming) {
     TRecHeader H;
     H.ProtocolFlags = 3;
     TRecord R = Shot(9, {8});
@@ -266,16 +257,15 @@ TEST(RecordingWriter, OverridesWriteInconsistentFraming)
     EXPECT_EQ(GetBE(&B[B.size() - 4], 4), 0x12345678u);
 }
 
-TEST(RecordingWriter, TimesAndPositionsForIndexBuilding)
-{
+TEST(RecordingWriter, TimesAndPositionsForIndexBuilding) {
     TTempDir Dir;
     TRecHeader H;
     H.MeasMain = 1;
     H.MeasSub = 0;
     H.ProtocolFlags = 1;
     TRecordingWriter W(Dir.File("t.kqm"), H);
-    W.Write(Shot(604800000001ULL, {4}));    // just above a week: folded once
-    W.Write(Shot(0xFFFFFFFFFFULL, {4}));      // the largest 40-bit time, folded once too
+    W.Write(Shot(604800000001ULL, {4}));  // just above a week: folded once
+    W.Write(Shot(0xFFFFFFFFFFULL, {4}));  // the largest 40-bit time, folded once too
     W.WriteGarbage({1, 2, 3});
     const std::int64_t Third = W.Write(Shot(7, {}));
     W.Close();
@@ -294,8 +284,7 @@ TEST(RecordingWriter, TimesAndPositionsForIndexBuilding)
     EXPECT_EQ(W3.Records()[0].TimeUs, 4);
 }
 
-TEST(RecordingWriter, DamageEditsTheFile)
-{
+TEST(RecordingWriter, DamageEditsTheFile) {
     TTempDir Dir;
     const std::string P = Dir.File("d.kqm");
     WriteFileBytes(P, {1, 2, 3, 4, 5, 6});
@@ -309,8 +298,7 @@ TEST(RecordingWriter, DamageEditsTheFile)
     EXPECT_THROW(DamageOverwrite(Dir.File("missing"), 0, {1}), std::runtime_error);
 }
 
-TEST(RecordingWriter, HeaderSettingsAndMistakes)
-{
+TEST(RecordingWriter, HeaderSettingsAndMistakes) {
     TRecHeader H;
     H.Texts["SerialNumber"] = "ABCDEFGH";
     H.Numbers["CorrFacetNormal2"] = {0.25, -0.5, 1};
@@ -321,11 +309,11 @@ TEST(RecordingWriter, HeaderSettingsAndMistakes)
     EXPECT_EQ(GetBE(&Bytes[0], 4), 12345u);
     EXPECT_EQ(std::string(Bytes.begin() + 20, Bytes.begin() + 28), "ABCDEFGH");
     EXPECT_EQ(std::string(Bytes.begin() + 28, Bytes.begin() + 36), "ZA26    ");
-    EXPECT_EQ(GetBE(&Bytes[152 + 4], 4), 0xBF000000u); // -0.5f, 5.1 layout
+    EXPECT_EQ(GetBE(&Bytes[152 + 4], 4), 0xBF000000u);  // -0.5f, 5.1 layout
     EXPECT_EQ(GetBE(&Bytes[52], 2), 0xBEEFu);
 
     TRecHeader Bad;
-    Bad.Numbers["LineAngleOffset"] = {1}; // only in versions 2 and 3
+    Bad.Numbers["LineAngleOffset"] = {1};  // only in versions 2 and 3
     EXPECT_THROW(TRecordingWriter::EncodeHeader(Bad), std::runtime_error);
     TRecHeader Long;
     Long.Texts["InstrumentType"] = "TOO LONG!";
@@ -337,8 +325,7 @@ TEST(RecordingWriter, HeaderSettingsAndMistakes)
 
 // Saving a loaded header gives back the bytes it came from, for every
 // subheader and parameter field version.
-TEST(HeaderRoundTrip, SaveReproducesEveryHeaderVersion)
-{
+TEST(HeaderRoundTrip, SaveReproducesEveryHeaderVersion) {
     for (std::uint16_t Sub : {1, 2})
         for (auto [PM, PS] : std::vector<std::pair<std::uint16_t, std::uint16_t>>{
                  {2, 0}, {2, 1}, {3, 0}, {3, 1}, {4, 0}, {4, 1}, {5, 0}, {5, 1}}) {
@@ -349,8 +336,7 @@ TEST(HeaderRoundTrip, SaveReproducesEveryHeaderVersion)
             H.ParSub = PS;
             H.ProtocolFlags = 0xFFFFFFFF;
             std::vector<double> Ramp(300);
-            for (int I = 0; I < 300; ++I)
-                Ramp[static_cast<std::size_t>(I)] = I - 150;
+            for (int I = 0; I < 300; ++I) Ramp[static_cast<std::size_t>(I)] = I - 150;
             H.Numbers["AmplCorrArrayHI"] = Ramp;
             H.Texts["SerialNumber"] = "\x01x y\xFF";
             const auto Bytes = TRecordingWriter::EncodeHeader(H);
@@ -367,16 +353,14 @@ TEST(HeaderRoundTrip, SaveReproducesEveryHeaderVersion)
         }
 }
 
-TEST(RecordingWriter, StreamsManyRecordsWithoutKeepingThem)
-{
+TEST(RecordingWriter, StreamsManyRecordsWithoutKeepingThem) {
     TTempDir Dir;
     TRecHeader H;
     H.ProtocolFlags = 7;
     TRecordingWriter W(Dir.File("big.kqm"), H, false);
     const TRecord R = Shot(0, {64, 64});
     const std::int64_t Len = static_cast<std::int64_t>(TRecordingWriter::EncodeRecord(H, R).size());
-    for (int I = 0; I < 200000; ++I)
-        W.Write(R);
+    for (int I = 0; I < 200000; ++I) W.Write(R);
     W.Close();
     EXPECT_TRUE(W.Records().empty());
     EXPECT_EQ(W.Count(), 200000);
@@ -384,4 +368,4 @@ TEST(RecordingWriter, StreamsManyRecordsWithoutKeepingThem)
               W.HeaderLength() + 200000 * Len);
 }
 
-} // namespace
+}  // namespace

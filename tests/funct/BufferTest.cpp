@@ -361,8 +361,14 @@ TEST_F(BufferTest, AgreesWithAnUnbufferedModelUnderRandomOperations) {
                 // (what resynchronisation does) and write-heavy work.
                 const bool readPhase = (step / 150) % 2 == 0;
                 const int roll = static_cast<int>(rng() % 20);
-                const int op = readPhase ? (roll < 11 ? 0 : roll < 12 ? 1 : roll < 19 ? 2 : 3)
-                                         : (roll < 6 ? 0 : roll < 13 ? 1 : roll < 19 ? 2 : 3);
+                const int op = readPhase ? (roll < 11   ? 0
+                                            : roll < 12 ? 1
+                                            : roll < 19 ? 2
+                                                        : 3)
+                                         : (roll < 6    ? 0
+                                            : roll < 13 ? 1
+                                            : roll < 19 ? 2
+                                                        : 3);
                 const auto n = static_cast<std::int32_t>(rng() % (rng() % 4 == 0 ? 600 : 12));
                 if (op == 0) {
                     const std::int32_t ga = s.Read(a.data(), n);
@@ -378,11 +384,19 @@ TEST_F(BufferTest, AgreesWithAnUnbufferedModelUnderRandomOperations) {
                     const auto origin = static_cast<TSeekOrigin>(rng() % 3);
                     std::int64_t off = 0;
                     switch (origin) {
-                    case soBeginning: off = static_cast<std::int64_t>(rng() % 3500); break;
-                    case soCurrent: off = static_cast<std::int64_t>(rng() % 41) - 20; break;
-                    case soEnd: off = -static_cast<std::int64_t>(rng() % 300); break;
+                    case soBeginning:
+                        off = static_cast<std::int64_t>(rng() % 3500);
+                        break;
+                    case soCurrent:
+                        off = static_cast<std::int64_t>(rng() % 41) - 20;
+                        break;
+                    case soEnd:
+                        off = -static_cast<std::int64_t>(rng() % 300);
+                        break;
                     }
-                    const std::int64_t base = origin == soCurrent ? model.GetPosition() : origin == soEnd ? model.GetSize() : 0;
+                    const std::int64_t base = origin == soCurrent ? model.GetPosition()
+                                              : origin == soEnd   ? model.GetSize()
+                                                                  : 0;
                     if (base + off < 0) {
                         off = -base;
                     }
@@ -484,4 +498,4 @@ TEST(CopyStreamTest, EveryByteReadOrSkippedReachesTheTargetOnce) {
     EXPECT_EQ(copy.GetSize(), 100);
 }
 
-} // namespace
+}  // namespace

@@ -70,4 +70,4 @@ TEST(EndianFunctTest, SwapNReversesInPlace) {
     EXPECT_EQ(Swap8(be), std::bit_cast<std::uint64_t>(v));
 }
 
-} // namespace
+}  // namespace

@@ -104,7 +104,8 @@ TEST(VectorTest, ConstructionAndConversion) {
     EXPECT_EQ(t[0][3], 0.0);
     EXPECT_EQ(t[2][2], 1.0);
     ExpectNear(t[3], TVector4D{10, 20, 30, 1});
-    EXPECT_EQ(MatrixMake4D(MatrixMake3D(kGeneral4), TVector3D{}), TransformMatrixMake4D(MatrixMake3D(kGeneral4), TVector3D{}));
+    EXPECT_EQ(MatrixMake4D(MatrixMake3D(kGeneral4), TVector3D{}),
+              TransformMatrixMake4D(MatrixMake3D(kGeneral4), TVector3D{}));
 }
 
 TEST(VectorTest, TransformsRowVectors) {

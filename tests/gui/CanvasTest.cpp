@@ -293,7 +293,7 @@ TEST(Bitmap, SizePixelsAndCopies) {
     b.SetPixel(1, 1, 0x123456);
     EXPECT_EQ(b.GetPixel(1, 1), 0x123456u);
     EXPECT_EQ(b.ScanLine(1)[1], 0xFF563412u);  // 0xFFRRGGBB words
-    b.SetPixel(-1, 0, clRed);                   // outside: ignored
+    b.SetPixel(-1, 0, clRed);                  // outside: ignored
     EXPECT_EQ(b.ScanLine(3), nullptr);
     b.SetSize(6, 6);  // content kept
     EXPECT_EQ(b.GetPixel(1, 1), 0x123456u);

@@ -37,7 +37,8 @@ public:
     void HostMouseUp(TMouseButton b, TShiftState s, int x, int y) override { Mouse("up", b, s, x, y); }
     void HostMouseMove(TShiftState s, int x, int y) override { Mouse("move", mbLeft, s, x, y); }
     bool HostMouseWheel(TShiftState s, int delta, int x, int y) override {
-        Log.push_back("wheel " + std::to_string(delta) + " " + std::to_string(s) + " " + std::to_string(x) + "," + std::to_string(y));
+        Log.push_back("wheel " + std::to_string(delta) + " " + std::to_string(s) + " " + std::to_string(x) + "," +
+                      std::to_string(y));
         return true;
     }
     void HostMouseLeave() override { Log.push_back("leave"); }
@@ -97,7 +98,8 @@ TEST(ChartControl, ForwardsMouseWheelAndLeave) {
     host.Log.clear();
     QMouseEvent down(QEvent::MouseButtonPress, QPointF(10, 20), QPointF(10, 20), Qt::RightButton, Qt::RightButton,
                      Qt::ShiftModifier);
-    QMouseEvent move(QEvent::MouseMove, QPointF(11, 21), QPointF(11, 21), Qt::NoButton, Qt::RightButton, Qt::NoModifier);
+    QMouseEvent move(QEvent::MouseMove, QPointF(11, 21), QPointF(11, 21), Qt::NoButton, Qt::RightButton,
+                     Qt::NoModifier);
     QMouseEvent up(QEvent::MouseButtonRelease, QPointF(12, 22), QPointF(12, 22), Qt::RightButton, Qt::NoButton,
                    Qt::ControlModifier);
     QMouseEvent other(QEvent::MouseButtonPress, QPointF(1, 1), QPointF(1, 1), Qt::BackButton, Qt::BackButton,

@@ -90,7 +90,8 @@ TEST(CRCXSTest, WordsAreTakenInTheRequestedOrderAndOnlyWhole) {
 // The word sum, one big-endian word after the other.
 std::uint64_t WordByWord(const std::uint8_t* p, std::int32_t count, std::uint64_t sum) {
     for (std::int32_t i = 0; i < count; i += 4)
-        sum += (std::uint32_t{p[i]} << 24) | (std::uint32_t{p[i + 1]} << 16) | (std::uint32_t{p[i + 2]} << 8) | p[i + 3];
+        sum +=
+            (std::uint32_t{p[i]} << 24) | (std::uint32_t{p[i + 1]} << 16) | (std::uint32_t{p[i + 2]} << 8) | p[i + 3];
     return sum;
 }
 
@@ -130,4 +131,4 @@ TEST(CRCXSTest, SplitAndByteReversal) {
     EXPECT_EQ(CRCXS::Swap4(0x000000FFu), 0xFF000000u);
 }
 
-} // namespace
+}  // namespace

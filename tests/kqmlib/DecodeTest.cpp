@@ -25,9 +25,7 @@ constexpr std::uint64_t Week = 604800000000ULL;
 }  // namespace
 
 TEST(Decode, EveryMeasurementBlockVersion) {
-    const struct {
-        std::uint16_t Main, Sub;
-    } Versions[] = {{1, 0}, {1, 1}, {2, 0}, {2, 1}, {3, 0}, {3, 1}};
+    const struct { std::uint16_t Main, Sub; } Versions[] = {{1, 0}, {1, 1}, {2, 0}, {2, 1}, {3, 0}, {3, 1}};
     for (const auto& V : Versions) {
         TRecHeader H;
         H.MeasMain = V.Main;
@@ -103,7 +101,8 @@ TEST(Decode, EveryProtocolFlagCombination) {
         H.ProtocolFlags = Flags;
         TTestRecording Rec(H);
         std::vector<TRecord> R;
-        for (int I = 0; I < 4; ++I) R.push_back(Shot(1000 * std::uint64_t(I + 1), {Blk(0, 0x40, Ramp(8, std::uint8_t(I)))}));
+        for (int I = 0; I < 4; ++I)
+            R.push_back(Shot(1000 * std::uint64_t(I + 1), {Blk(0, 0x40, Ramp(8, std::uint8_t(I)))}));
         // A checksum that does not match: only verified with bit 2.
         R[1].Checksum = 0x12345678;
         Rec.Write(R);
@@ -154,7 +153,8 @@ TEST(Decode, HousekeepingRecordsUpdateTheGPSState) {
             bool Sync, Last;
             std::int64_t PPS;
             std::uint32_t Ms;
-        } Expected[] = {{true, true, 0xAB12345678LL, 123456789}, {true, false, 5, 6}, {false, true, 7, 8}, {false, true, 7, 8}};
+        } Expected[] = {
+            {true, true, 0xAB12345678LL, 123456789}, {true, false, 5, 6}, {false, true, 7, 8}, {false, true, 7, 8}};
         for (const auto& E : Expected) {
             Reader.DecodeRecord(&M);
             ASSERT_TRUE(M.Valid);
@@ -183,9 +183,12 @@ struct TDamageCase {
 };
 
 const TDamageCase DamageCases[] = {
-    {"wrong sync word", TDamage::SyncWord},   {"size word 0x4001", TDamage::SizeHuge},
-    {"size word 0", TDamage::SizeZero},       {"size word 1", TDamage::SizeOne},
-    {"size below header", TDamage::SizeBelowHeader}, {"wrong checksum", TDamage::Checksum},
+    {"wrong sync word", TDamage::SyncWord},
+    {"size word 0x4001", TDamage::SizeHuge},
+    {"size word 0", TDamage::SizeZero},
+    {"size word 1", TDamage::SizeOne},
+    {"size below header", TDamage::SizeBelowHeader},
+    {"wrong checksum", TDamage::Checksum},
 };
 
 }  // namespace
@@ -199,15 +202,28 @@ TEST(Decode, DamageAtEveryFramingPoint) {
             H.ProtocolFlags = Sync ? 0x7 : 0x6;
             TTestRecording Rec(H);
             std::vector<TRecord> R;
-            for (int I = 1; I <= 5; ++I) R.push_back(Shot(std::uint64_t(1000 * I), {Blk(0, 0x40, {std::uint8_t(I), 0, 0, 0})}));
+            for (int I = 1; I <= 5; ++I)
+                R.push_back(Shot(std::uint64_t(1000 * I), {Blk(0, 0x40, {std::uint8_t(I), 0, 0, 0})}));
             TRecord& Bad = R[2];
             switch (C.Kind) {
-                case TDamage::SyncWord: Bad.Sync = 0x5AA5C33D; break;
-                case TDamage::SizeHuge: Bad.Dwords = 0x4001; break;
-                case TDamage::SizeZero: Bad.Dwords = 0; break;
-                case TDamage::SizeOne: Bad.Dwords = 1; break;
-                case TDamage::SizeBelowHeader: Bad.Dwords = 5; break;  // 20 bytes, header is 24
-                case TDamage::Checksum: Bad.Checksum = 0; break;
+            case TDamage::SyncWord:
+                Bad.Sync = 0x5AA5C33D;
+                break;
+            case TDamage::SizeHuge:
+                Bad.Dwords = 0x4001;
+                break;
+            case TDamage::SizeZero:
+                Bad.Dwords = 0;
+                break;
+            case TDamage::SizeOne:
+                Bad.Dwords = 1;
+                break;
+            case TDamage::SizeBelowHeader:
+                Bad.Dwords = 5;
+                break;  // 20 bytes, header is 24
+            case TDamage::Checksum:
+                Bad.Checksum = 0;
+                break;
             }
             Rec.Write(R);
             THandle Handle(Rec.Path());

@@ -45,9 +45,7 @@ void ExpectNear(const NARVI_FLOAT64_VECTOR3_T& V, double X, double Y, double Z, 
 }  // namespace
 
 TEST(Geometry, MirrorAngleFacetAndBeamForEveryEncoderLayout) {
-    const struct {
-        std::uint16_t MeasMain, ParMain;
-    } Layouts[] = {{1, 2}, {2, 3}, {3, 5}};
+    const struct { std::uint16_t MeasMain, ParMain; } Layouts[] = {{1, 2}, {2, 3}, {3, 5}};
     for (const auto& L : Layouts) {
         const std::string Name = "measurement block " + std::to_string(L.MeasMain);
         TTestRecording Rec(Header(L.MeasMain, L.ParMain));
@@ -89,10 +87,10 @@ TEST(Geometry, TwoEncodersAreAveragedUntilTheyDisagree) {
         return R;
     };
     // 0.01768 rad is 184.4 counts.
-    Rec.Write({Two(4096, 4096 + 184),     // averaged
-               Two(65500, 100),           // across the wrap: 65568 -> 32
-               Two(4096, 4096 + 185),     // too far apart: encoder 1 is ignored from now on
-               Two(4096, 4096 + 100)});   // would agree, still ignored
+    Rec.Write({Two(4096, 4096 + 184),    // averaged
+               Two(65500, 100),          // across the wrap: 65568 -> 32
+               Two(4096, 4096 + 185),    // too far apart: encoder 1 is ignored from now on
+               Two(4096, 4096 + 100)});  // would agree, still ignored
     THandle H(Rec.Path());
     const double Deg = 360.0 / 65536;  // degrees per count
     const double Expected[] = {45 + (4096 + 92) * Deg, 45 + 32 * Deg, 45 + 4096 * Deg, 45 + 4096 * Deg};
@@ -112,11 +110,9 @@ TEST(Geometry, FrameAngle) {
         std::uint32_t Circle, Offset, Stored;  // frame encoder value as written (21 bits)
         double Phi;                            // NaN: none
     } Cases[] = {
-        {1, 3600, 100, 800, 90},
-        {1, 3600, 100, 2097152 - 1000, -90},  // negative values keep their sign
-        {1, 3600, 100, 3500 + 3600, 0},
-        {1, 0, 100, 800, NAN},                 // no circle count
-        {0, 3600, 100, 800, NAN},              // no frame encoder in the parameters
+        {1, 3600, 100, 800, 90},        {1, 3600, 100, 2097152 - 1000, -90},  // negative values keep their sign
+        {1, 3600, 100, 3500 + 3600, 0}, {1, 0, 100, 800, NAN},                // no circle count
+        {0, 3600, 100, 800, NAN},                                             // no frame encoder in the parameters
     };
     for (const auto& C : Cases) {
         TRecHeader Hd = Header(3, 5, C.ParSub);
@@ -184,13 +180,27 @@ TEST(Geometry, DetailLinesOfEveryRecordButHousekeeping) {
               [](std::vector<TIndexEntry>& E) { E[2].TimeExt = 123456789; });
     THandle H(Rec.Path());
     for (int I = 0; I < 3; ++I) ASSERT_EQ(H.Read().Code, 0) << LastError();
-    const std::vector<std::string> Prefixes = {
-        "----------------------------------------", "Block: 1", "External time [s]=1.000000",
-        "Internal time [s]=1.000000000", "Facet=0", "Theta [deg+45\xB0]=67.500000", "theta [rad]=1.178097",
-        "sin(theta) [rad]=0.923879", "n=(0.000000000, -0.382683", "t=-1.847759", "s=0.084775", "t1=(0.000000000, -0.707106",
-        "t2=(", "dir=(0.000000000, -0.707106", "ori=(",
-        "----------------------------------------", "Block: 3", "External time [s]=123.456789",
-        "Internal time [s]=1.000000800", "Facet=0", "Theta [deg+45\xB0]=45.000000"};
+    const std::vector<std::string> Prefixes = {"----------------------------------------",
+                                               "Block: 1",
+                                               "External time [s]=1.000000",
+                                               "Internal time [s]=1.000000000",
+                                               "Facet=0",
+                                               "Theta [deg+45\xB0]=67.500000",
+                                               "theta [rad]=1.178097",
+                                               "sin(theta) [rad]=0.923879",
+                                               "n=(0.000000000, -0.382683",
+                                               "t=-1.847759",
+                                               "s=0.084775",
+                                               "t1=(0.000000000, -0.707106",
+                                               "t2=(",
+                                               "dir=(0.000000000, -0.707106",
+                                               "ori=(",
+                                               "----------------------------------------",
+                                               "Block: 3",
+                                               "External time [s]=123.456789",
+                                               "Internal time [s]=1.000000800",
+                                               "Facet=0",
+                                               "Theta [deg+45\xB0]=45.000000"};
     ASSERT_GE(H.Lines.size(), Prefixes.size());
     for (std::size_t I = 0; I < Prefixes.size(); ++I)
         EXPECT_TRUE(H.Lines[I].starts_with(Prefixes[I])) << I << ": " << H.Lines[I] << " / " << Prefixes[I];

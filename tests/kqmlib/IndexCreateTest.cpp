@@ -20,8 +20,7 @@ namespace fs = std::filesystem;
 
 // A recording of Count records: sample blocks of varying length, a
 // housekeeping record every tenth, times 1000 us apart.
-TRecordingWriter& Fill(TRecordingWriter& W, int Count, std::uint64_t T0 = 5000)
-{
+TRecordingWriter& Fill(TRecordingWriter& W, int Count, std::uint64_t T0 = 5000) {
     for (int I = 0; I < Count; ++I) {
         TRecord R;
         R.Time = T0 + std::uint64_t(I) * 1000;
@@ -44,13 +43,11 @@ TRecordingWriter& Fill(TRecordingWriter& W, int Count, std::uint64_t T0 = 5000)
 }
 
 TRecHeader Header(std::uint16_t SubMain, std::uint16_t ParMain, std::uint16_t ParSub, std::uint16_t MeasMain,
-                  std::uint16_t MeasSub, std::uint32_t Flags)
-{
+                  std::uint16_t MeasSub, std::uint32_t Flags) {
     return TRecHeader::Versions(SubMain, ParMain, ParSub, MeasMain, MeasSub, Flags);
 }
 
-std::string IndexMessage(const std::function<void()>& F)
-{
+std::string IndexMessage(const std::function<void()>& F) {
     try {
         F();
     } catch (const EIndex& E) {
@@ -63,8 +60,7 @@ std::string IndexMessage(const std::function<void()>& F)
 }
 
 // Every entry of the index at Idx agrees with what the writer put down.
-void ExpectIndexMatches(const std::string& Idx, const TRecordingWriter& W)
-{
+void ExpectIndexMatches(const std::string& Idx, const TRecordingWriter& W) {
     TIndex Index(Idx);
     EXPECT_EQ(Index.FHeaderMajor, 1);
     EXPECT_EQ(Index.FHeaderMinor, 0);
@@ -86,8 +82,7 @@ struct Layout {
 
 class IndexCreateLayouts : public ::testing::TestWithParam<Layout> {};
 
-TEST_P(IndexCreateLayouts, BothBuildersWriteOneEntryPerRecord)
-{
+TEST_P(IndexCreateLayouts, BothBuildersWriteOneEntryPerRecord) {
     const Layout L = GetParam();
     TTempDir Dir;
     const std::string Kqm = Dir.File("shot.kqm");
@@ -119,11 +114,10 @@ TEST_P(IndexCreateLayouts, BothBuildersWriteOneEntryPerRecord)
 
 INSTANTIATE_TEST_SUITE_P(Versions, IndexCreateLayouts,
                          ::testing::Values(Layout{1, 2, 0, 1, 0, 0}, Layout{1, 2, 1, 1, 1, 1}, Layout{2, 3, 0, 2, 0, 3},
-                                           Layout{2, 3, 1, 2, 1, 7}, Layout{2, 4, 1, 1, 0, 2},
-                                           Layout{2, 5, 0, 2, 1, 1}, Layout{1, 5, 1, 2, 0, 7}));
+                                           Layout{2, 3, 1, 2, 1, 7}, Layout{2, 4, 1, 1, 0, 2}, Layout{2, 5, 0, 2, 1, 1},
+                                           Layout{1, 5, 1, 2, 0, 7}));
 
-TEST(IndexCreate, NamesTheIndexAfterTheRecording)
-{
+TEST(IndexCreate, NamesTheIndexAfterTheRecording) {
     TTempDir Dir;
     for (const auto& [Kqm, Idx] : std::vector<std::pair<std::string, std::string>>{
              {"shot.KQM", "shot.idx"}, {"shot.bin", "shot.bin.idx"}, {"noext", "noext.idx"}}) {
@@ -138,14 +132,12 @@ TEST(IndexCreate, NamesTheIndexAfterTheRecording)
     }
 }
 
-TEST(IndexCreate, HeaderOnlyGivesAnEmptyValidIndex)
-{
+TEST(IndexCreate, HeaderOnlyGivesAnEmptyValidIndex) {
     TTempDir Dir;
     TRecordingWriter W(Dir.File("empty.kqm"), Header(2, 3, 1, 2, 1, 1));
     W.Close();
     IndexCreate(Dir.File("empty.kqm"));
-    EXPECT_EQ(ReadFileBytes(Dir.File("empty.idx")),
-              (std::vector<std::uint8_t>{12, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(ReadFileBytes(Dir.File("empty.idx")), (std::vector<std::uint8_t>{12, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0}));
     TIndex Index(Dir.File("empty.idx"));
     EXPECT_EQ(Index.FCount, 0);
 }
@@ -154,8 +146,7 @@ TEST(IndexCreate, HeaderOnlyGivesAnEmptyValidIndex)
 // partial file behind.
 class IndexCreateFailure : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         Kqm = Dir.File("shot.kqm");
         Idx = Dir.File("shot.idx");
         W = std::make_unique<TRecordingWriter>(Kqm, Header(2, 3, 1, 2, 1, 3));
@@ -163,8 +154,7 @@ protected:
         Old = {12, 0, 0, 0, 1, 0, 1, 0, 0, 0, 0, 0, 1, 2, 3};
         WriteFileBytes(Idx, Old);
     }
-    void ExpectUntouched()
-    {
+    void ExpectUntouched() {
         EXPECT_EQ(ReadFileBytes(Idx), Old);
         EXPECT_EQ(std::distance(fs::directory_iterator(Dir.Path()), fs::directory_iterator()), 2);
     }
@@ -174,8 +164,7 @@ protected:
     std::vector<std::uint8_t> Old;
 };
 
-TEST_F(IndexCreateFailure, WrongSyncWordNamesTheRecord)
-{
+TEST_F(IndexCreateFailure, WrongSyncWordNamesTheRecord) {
     DamageOverwrite(Kqm, W->Records()[2].Offset, {0x12, 0x34, 0x56, 0x78});
     EXPECT_EQ(IndexMessage([&] { IndexCreate(Kqm); }), "MeasBlock #3: SyncField invalid");
     ExpectUntouched();
@@ -183,8 +172,7 @@ TEST_F(IndexCreateFailure, WrongSyncWordNamesTheRecord)
     ExpectUntouched();
 }
 
-TEST_F(IndexCreateFailure, CutRecordsFailWithThePieceThatIsMissing)
-{
+TEST_F(IndexCreateFailure, CutRecordsFailWithThePieceThatIsMissing) {
     const auto& Last = W->Records().back();
     struct Cut {
         std::int64_t Size;
@@ -205,8 +193,7 @@ TEST_F(IndexCreateFailure, CutRecordsFailWithThePieceThatIsMissing)
     }
 }
 
-TEST_F(IndexCreateFailure, ImplausibleSizeWordsFailWithoutReading)
-{
+TEST_F(IndexCreateFailure, ImplausibleSizeWordsFailWithoutReading) {
     const std::int64_t SizeWord = W->Records()[4].SizeWord;
     // 0 and 3 words cannot hold the 20-byte block header; 0xFFFF runs past the end.
     for (const auto& [Hi, Lo, Message] : std::vector<std::tuple<std::uint8_t, std::uint8_t, std::string>>{
@@ -219,8 +206,7 @@ TEST_F(IndexCreateFailure, ImplausibleSizeWordsFailWithoutReading)
     }
 }
 
-TEST_F(IndexCreateFailure, AbortKeepsTheOldIndex)
-{
+TEST_F(IndexCreateFailure, AbortKeepsTheOldIndex) {
     int Calls = 0;
     EXPECT_FALSE(IndexCreateEx([&](TStream&, bool& Abort) { Abort = true, ++Calls; }, Kqm));
     EXPECT_EQ(Calls, 1);
@@ -231,15 +217,13 @@ TEST_F(IndexCreateFailure, AbortKeepsTheOldIndex)
     ExpectUntouched();
 }
 
-TEST_F(IndexCreateFailure, RecordingAndIndexMustDiffer)
-{
+TEST_F(IndexCreateFailure, RecordingAndIndexMustDiffer) {
     const auto Before = ReadFileBytes(Kqm);
     EXPECT_EQ(IndexMessage([&] { IndexCreate(Kqm, Kqm); }), "Index file and sample data file are the same: " + Kqm);
     EXPECT_EQ(ReadFileBytes(Kqm), Before);
 }
 
-TEST(IndexCreateHeader, IdentifierChecksAgreeForBothBuilders)
-{
+TEST(IndexCreateHeader, IdentifierChecksAgreeForBothBuilders) {
     struct Case {
         std::uint16_t Sub, ParMain, ParSub, MeasMain, MeasSub;
         std::string Message;  // empty: accepted
@@ -269,12 +253,9 @@ TEST(IndexCreateHeader, IdentifierChecksAgreeForBothBuilders)
         std::string Message;
     };
     const std::vector<Patch> Patches = {
-        {2, 8, {0, 3, 0, 0}, "Invalid SubHeaderId: 3.0"},
-        {2, 8, {0, 2, 0, 1}, "Invalid SubHeaderId: 2.1"},
-        {2, 12, {6, 0}, "Invalid ParameterId: 6.0"},
-        {1, 12, {0, 2, 0, 2}, "Invalid ParameterId: 2.2"},
-        {2, 14, {4, 0}, "Invalid MeasBlockId: 4.0"},
-        {1, 16, {0, 0, 0, 0}, "Invalid MeasBlockId: 0.0"},
+        {2, 8, {0, 3, 0, 0}, "Invalid SubHeaderId: 3.0"}, {2, 8, {0, 2, 0, 1}, "Invalid SubHeaderId: 2.1"},
+        {2, 12, {6, 0}, "Invalid ParameterId: 6.0"},      {1, 12, {0, 2, 0, 2}, "Invalid ParameterId: 2.2"},
+        {2, 14, {4, 0}, "Invalid MeasBlockId: 4.0"},      {1, 16, {0, 0, 0, 0}, "Invalid MeasBlockId: 0.0"},
     };
     for (const Patch& P : Patches) {
         const std::string Kqm = Dir.File("ids.kqm");
@@ -287,8 +268,7 @@ TEST(IndexCreateHeader, IdentifierChecksAgreeForBothBuilders)
     }
 }
 
-TEST(IndexCreateHeader, HeaderSizeWordMustCoverTheTablesAndFitTheFile)
-{
+TEST(IndexCreateHeader, HeaderSizeWordMustCoverTheTablesAndFitTheFile) {
     TTempDir Dir;
     const std::string Kqm = Dir.File("hdr.kqm");
     TRecordingWriter W(Kqm, Header(2, 2, 0, 1, 0, 0));
@@ -305,8 +285,9 @@ TEST(IndexCreateHeader, HeaderSizeWordMustCoverTheTablesAndFitTheFile)
              {0xFFFFFFFF, "Invalid HeaderDwordSize: 4294967295 (header of 17179869180 bytes in a file of " +
                               std::to_string(Size) + " bytes)"},
          }) {
-        DamageOverwrite(Kqm, 0, {std::uint8_t(C.Dwords >> 24), std::uint8_t(C.Dwords >> 16),
-                                 std::uint8_t(C.Dwords >> 8), std::uint8_t(C.Dwords)});
+        DamageOverwrite(Kqm, 0,
+                        {std::uint8_t(C.Dwords >> 24), std::uint8_t(C.Dwords >> 16), std::uint8_t(C.Dwords >> 8),
+                         std::uint8_t(C.Dwords)});
         EXPECT_EQ(IndexMessage([&] { IndexCreate(Kqm); }), C.Message);
         EXPECT_FALSE(fs::exists(Dir.File("hdr.idx")));
     }
@@ -316,8 +297,7 @@ TEST(IndexCreateHeader, HeaderSizeWordMustCoverTheTablesAndFitTheFile)
     EXPECT_EQ(IndexMessage([&] { IndexCreate(Kqm); }), "Cannot read HeaderDwordSize");
 }
 
-TEST(IndexCreateHeader, FilesThatCannotBeOpenedOrCreated)
-{
+TEST(IndexCreateHeader, FilesThatCannotBeOpenedOrCreated) {
     TTempDir Dir;
     const std::string Missing = IndexMessage([&] { IndexCreate(Dir.File("missing.kqm")); });
     EXPECT_EQ(Missing.rfind("Cannot open file \"" + Dir.File("missing.kqm") + "\".", 0), 0u) << Missing;
@@ -338,8 +318,7 @@ namespace {
 // The reader's own rebuild (version 1.1) and the standalone builder agree on
 // every record's position and time for recordings whose records carry GPS
 // microseconds.
-TEST(IndexCreateVersusReader, SameRecordsAsTheReadersRebuild)
-{
+TEST(IndexCreateVersusReader, SameRecordsAsTheReadersRebuild) {
     for (const auto& [Sub, ParMain, MeasMain, MeasSub, Flags] :
          std::vector<std::tuple<std::uint16_t, std::uint16_t, std::uint16_t, std::uint16_t, std::uint32_t>>{
              {1, 2, 1, 0, 0}, {2, 3, 2, 1, 7}, {2, 5, 1, 1, 3}, {2, 4, 2, 0, 1}}) {

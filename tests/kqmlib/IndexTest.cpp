@@ -35,8 +35,9 @@ TEST(IndexFile, NameRule) {
         const char* Given;
         const char* Opened;
     } Cases[] = {
-        {"shot.kqm", "shot.idx"},   {"shot.KQM", "shot.idx"},     {"shot.IDX", "shot.IDX"},
-        {"shot", "shot.idx"},       {"shot.dat", "shot.dat.idx"}, {"dir.v2/shot", "dir.v2/shot.idx"},
+        {"shot.kqm", "shot.idx"},         {"shot.KQM", "shot.idx"},
+        {"shot.IDX", "shot.IDX"},         {"shot", "shot.idx"},
+        {"shot.dat", "shot.dat.idx"},     {"dir.v2/shot", "dir.v2/shot.idx"},
         {"a.b/shot.kqm", "a.b/shot.idx"},
     };
     for (const auto& C : Cases) EXPECT_EQ(TIndex::IndexFileName(C.Given), C.Opened) << C.Given;
@@ -103,8 +104,10 @@ TEST(IndexFile, RefusesDamagedOrForeignFiles) {
     const struct {
         std::uint16_t Major, Minor;
         const char* Message;
-    } Versions[] = {{1, 2, "Cannot decode version 1.2"}, {2, 1, "Cannot decode version 2.1"},
-                    {0, 0, "Cannot decode version 0.0"}, {5, 0, "Cannot decode version 5.0"}};
+    } Versions[] = {{1, 2, "Cannot decode version 1.2"},
+                    {2, 1, "Cannot decode version 2.1"},
+                    {0, 0, "Cannot decode version 0.0"},
+                    {5, 0, "Cannot decode version 5.0"}};
     for (const auto& C : Versions) {
         TIndexFile F = Linear(2, 0, 1);
         F.Major = C.Major;
@@ -247,14 +250,13 @@ TEST(IndexFile, FindByInternalTime) {
     F.Write(Dir.File("i.idx"));
     TIndex Index(Dir.File("i.idx"));
 
-    EXPECT_EQ(Index.FindInternal(0), 10);           // before the first: entry 1
+    EXPECT_EQ(Index.FindInternal(0), 10);  // before the first: entry 1
     EXPECT_EQ(Index.FindInternal(5000), 10);
-    EXPECT_EQ(Index.FindInternal(5001), 20);        // between: the later entry
+    EXPECT_EQ(Index.FindInternal(5001), 20);  // between: the later entry
     EXPECT_EQ(Index.FindInternal(5000 + 8 * 150), 1510);
     EXPECT_EQ(Index.FindInternal(5000 + 8 * 299), 3000);
     EXPECT_EQ(Index.FindInternal(1ll << 45), 3000);  // beyond the last: the last, no error
-    for (int I = 0; I < 300; I += 7)
-        ASSERT_EQ(Index.FindInternal(5000 + 8 * I), 10 * (I + 1)) << I;
+    for (int I = 0; I < 300; I += 7) ASSERT_EQ(Index.FindInternal(5000 + 8 * I), 10 * (I + 1)) << I;
 
     F.Minor = 0;
     F.Write(Dir.File("old.idx"));

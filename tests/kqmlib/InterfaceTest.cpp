@@ -140,12 +140,9 @@ TEST_F(Interface, WithoutIndexEveryPositioningReportsMissingIndex) {
     NARVI_UINT32_T Count = 0, Size = 0;
     NARVI_SBL_PTR_T Sbl = nullptr;
     const int Codes[] = {
-        narvi_seek(File, 1),
-        narvi_seek(File, 0xFFFFFFFFu),
-        narvi_seek_time(File, 1.0),
-        narvi_seek_time_external(File, 1.0),
-        narvi_tell(File, &Index),
-        narvi_read(File, &T, &Te, &O, &D, &Flags, &Facet, &Count, &Size, &Sbl),
+        narvi_seek(File, 1),        narvi_seek(File, 0xFFFFFFFFu),
+        narvi_seek_time(File, 1.0), narvi_seek_time_external(File, 1.0),
+        narvi_tell(File, &Index),   narvi_read(File, &T, &Te, &O, &D, &Flags, &Facet, &Count, &Size, &Sbl),
     };
     for (const int Code : Codes) EXPECT_EQ(Code, 3);
     EXPECT_EQ(LastError(), "No index available");

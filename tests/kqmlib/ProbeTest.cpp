@@ -19,13 +19,11 @@ namespace {
 namespace fs = std::filesystem;
 
 TRecHeader Header(std::uint16_t ParMain, std::uint16_t ParSub, std::uint16_t MeasMain, std::uint16_t MeasSub,
-                  std::uint32_t Flags, std::uint16_t SubMain = 2)
-{
+                  std::uint32_t Flags, std::uint16_t SubMain = 2) {
     return TRecHeader::Versions(SubMain, ParMain, ParSub, MeasMain, MeasSub, Flags);
 }
 
-TRecord Shot(std::uint64_t Time, std::size_t Samples, std::uint8_t Fill = 0x11)
-{
+TRecord Shot(std::uint64_t Time, std::size_t Samples, std::uint8_t Fill = 0x11) {
     TRecord R;
     R.Time = Time;
     std::size_t Left = Samples;
@@ -41,8 +39,7 @@ TRecord Shot(std::uint64_t Time, std::size_t Samples, std::uint8_t Fill = 0x11)
 }
 
 // Count records 250 us apart from T0, sample counts cycling through a few sizes.
-void Fill(TRecordingWriter& W, int Count, std::uint64_t T0 = 123456789)
-{
+void Fill(TRecordingWriter& W, int Count, std::uint64_t T0 = 123456789) {
     for (int I = 0; I < Count; ++I) {
         if (I % 7 == 6) {
             W.Write(TRecord::House(T0 + std::uint64_t(I) * 250, 0, 0));
@@ -53,8 +50,7 @@ void Fill(TRecordingWriter& W, int Count, std::uint64_t T0 = 123456789)
     W.Close();
 }
 
-std::string Message(const std::function<void()>& F)
-{
+std::string Message(const std::function<void()>& F) {
     try {
         F();
     } catch (const Exception& E) {
@@ -68,28 +64,26 @@ struct Span {
     std::int64_t Start, End;
 };
 
-Span TimeOf(const std::string& File)
-{
+Span TimeOf(const std::string& File) {
     Span S{false, -1, -1};
     S.Result = GetTimeFromKQM(File, S.Start, S.End);
     return S;
 }
 
-TEST(SerialProbe, ReadsTheTrimmedSerialOfEveryHeaderVersion)
-{
+TEST(SerialProbe, ReadsTheTrimmedSerialOfEveryHeaderVersion) {
     TTempDir Dir;
     struct Case {
         std::uint16_t Sub, ParMain, ParSub;
         std::string Stored, Expected;
     };
     for (const Case& C : std::vector<Case>{{1, 2, 0, "SN000001", "SN000001"},
-                                          {2, 2, 1, "  42 ", "42"},
-                                          {2, 3, 0, "\tAB-7\r", "AB-7"},
-                                          {1, 3, 1, "", ""},
-                                          {2, 4, 0, "X", "X"},
-                                          {2, 4, 1, "12345678", "12345678"},
-                                          {2, 5, 0, " 5 0 ", "5 0"},
-                                          {2, 5, 1, "Z", "Z"}}) {
+                                           {2, 2, 1, "  42 ", "42"},
+                                           {2, 3, 0, "\tAB-7\r", "AB-7"},
+                                           {1, 3, 1, "", ""},
+                                           {2, 4, 0, "X", "X"},
+                                           {2, 4, 1, "12345678", "12345678"},
+                                           {2, 5, 0, " 5 0 ", "5 0"},
+                                           {2, 5, 1, "Z", "Z"}}) {
         TRecHeader H = Header(C.ParMain, C.ParSub, 2, 0, 0, C.Sub);
         H.Texts["SerialNumber"] = C.Stored;
         const std::string File = Dir.File("serial.kqm");
@@ -99,8 +93,7 @@ TEST(SerialProbe, ReadsTheTrimmedSerialOfEveryHeaderVersion)
     }
 }
 
-TEST(SerialProbe, RefusesHeadersItCannotRead)
-{
+TEST(SerialProbe, RefusesHeadersItCannotRead) {
     TTempDir Dir;
     const std::string File = Dir.File("bad.kqm");
     EXPECT_THROW(GetSerialNumberFromKQM(File), EInOutError);
@@ -124,8 +117,7 @@ TEST(SerialProbe, RefusesHeadersItCannotRead)
 class TimeProbe : public ::testing::TestWithParam<std::uint32_t> {};
 
 // Records with and without checksums, sync words in every case.
-TEST_P(TimeProbe, FindsFirstAndLastRecordOfLongAndShortFiles)
-{
+TEST_P(TimeProbe, FindsFirstAndLastRecordOfLongAndShortFiles) {
     TTempDir Dir;
     for (const int Count : {1, 2, 5, 300}) {
         const std::string File = Dir.File("span.kqm");
@@ -150,8 +142,7 @@ TEST_P(TimeProbe, FindsFirstAndLastRecordOfLongAndShortFiles)
 
 INSTANTIATE_TEST_SUITE_P(Framing, TimeProbe, ::testing::Values(1u, 3u, 7u));
 
-TEST(TimeProbeEdges, WithoutSyncWordsOnlyTheStartIsKnown)
-{
+TEST(TimeProbeEdges, WithoutSyncWordsOnlyTheStartIsKnown) {
     TTempDir Dir;
     const std::string File = Dir.File("nosync.kqm");
     TRecordingWriter W(File, Header(2, 0, 2, 1, 0));
@@ -162,8 +153,7 @@ TEST(TimeProbeEdges, WithoutSyncWordsOnlyTheStartIsKnown)
     EXPECT_EQ(S.End, 0);
 }
 
-TEST(TimeProbeEdges, TickRecordingsReportNothingAndReadNoRecord)
-{
+TEST(TimeProbeEdges, TickRecordingsReportNothingAndReadNoRecord) {
     TTempDir Dir;
     for (const std::uint16_t Sub : {0, 1}) {
         const std::string File = Dir.File("ticks.kqm");
@@ -178,16 +168,15 @@ TEST(TimeProbeEdges, TickRecordingsReportNothingAndReadNoRecord)
     }
 }
 
-TEST(TimeProbeEdges, TruncatedFileEndsAtTheLastWholeRecord)
-{
+TEST(TimeProbeEdges, TruncatedFileEndsAtTheLastWholeRecord) {
     TTempDir Dir;
     const std::string File = Dir.File("cut.kqm");
     TRecordingWriter W(File, Header(3, 0, 2, 1, 3));
     Fill(W, 60);
     const auto& R = W.Records();
     // Cut inside the last record's sync word, size word, body and checksum.
-    for (const std::int64_t Into : {std::int64_t(1), std::int64_t(3), std::int64_t(5), std::int64_t(20),
-                                    R.back().Length - 1}) {
+    for (const std::int64_t Into :
+         {std::int64_t(1), std::int64_t(3), std::int64_t(5), std::int64_t(20), R.back().Length - 1}) {
         const std::vector<std::uint8_t> Whole = ReadFileBytes(File);
         DamageTruncate(File, R.back().Offset + Into);
         const Span S = TimeOf(File);
@@ -198,8 +187,7 @@ TEST(TimeProbeEdges, TruncatedFileEndsAtTheLastWholeRecord)
     }
 }
 
-TEST(TimeProbeEdges, SyncPatternInsideSamplesCountsOnlyWhereItsRecordFits)
-{
+TEST(TimeProbeEdges, SyncPatternInsideSamplesCountsOnlyWhereItsRecordFits) {
     TTempDir Dir;
     const std::string File = Dir.File("inside.kqm");
     TRecHeader H = Header(3, 1, 2, 0, 1);
@@ -211,8 +199,8 @@ TEST(TimeProbeEdges, SyncPatternInsideSamplesCountsOnlyWhereItsRecordFits)
     const std::uint32_t Sync = H.SyncField;
     std::vector<std::uint8_t>& Tail = Last.Blocks.back().Samples;
     Tail.resize(40);
-    const std::vector<std::uint8_t> Fake = {std::uint8_t(Sync >> 24), std::uint8_t(Sync >> 16),
-                                            std::uint8_t(Sync >> 8), std::uint8_t(Sync), 0xFF, 0xFF};
+    const std::vector<std::uint8_t> Fake = {
+        std::uint8_t(Sync >> 24), std::uint8_t(Sync >> 16), std::uint8_t(Sync >> 8), std::uint8_t(Sync), 0xFF, 0xFF};
     std::copy(Fake.begin(), Fake.end(), Tail.end() - 8);
     W.Write(Last);
     W.Close();
@@ -225,8 +213,7 @@ TEST(TimeProbeEdges, SyncPatternInsideSamplesCountsOnlyWhereItsRecordFits)
     EXPECT_EQ(S.End, 2000);
 }
 
-TEST(TimeProbeEdges, NoSyncWordInTheTailWindowLeavesTheEndOpen)
-{
+TEST(TimeProbeEdges, NoSyncWordInTheTailWindowLeavesTheEndOpen) {
     TTempDir Dir;
     const std::string File = Dir.File("big.kqm");
     TRecordingWriter W(File, Header(3, 1, 2, 1, 1));
@@ -239,8 +226,7 @@ TEST(TimeProbeEdges, NoSyncWordInTheTailWindowLeavesTheEndOpen)
     EXPECT_EQ(S.End, 0);
 }
 
-TEST(TimeProbeEdges, BadHeadersAndFirstRecordsFailClearly)
-{
+TEST(TimeProbeEdges, BadHeadersAndFirstRecordsFailClearly) {
     TTempDir Dir;
     const std::string File = Dir.File("bad.kqm");
     EXPECT_THROW(TimeOf(File), EInOutError);
@@ -259,16 +245,36 @@ TEST(TimeProbeEdges, BadHeadersAndFirstRecordsFailClearly)
          "Invalid HeaderDwordSize: 1656 (the header tables end at 6628)"},
         {1, [&](const TRecordingWriter& W) { Dwords(std::uint32_t(W.Position() / 4 + 1)); },
          "Invalid HeaderDwordSize: 1671 (header of 6684 bytes in a file of 6680 bytes)"},
-        {1, [&](const TRecordingWriter&) { DamageOverwrite(File, 14, {4, 0}); }, "Invalid MeasBlockId: 4.0"},
-        {1, [&](const TRecordingWriter&) { DamageOverwrite(File, 14, {2, 2}); }, "Invalid MeasBlockId: 2.2"},
+        {1,
+         [&](const TRecordingWriter&) {
+             DamageOverwrite(File, 14, {4, 0});
+         },
+         "Invalid MeasBlockId: 4.0"},
+        {1,
+         [&](const TRecordingWriter&) {
+             DamageOverwrite(File, 14, {2, 2});
+         },
+         "Invalid MeasBlockId: 2.2"},
         {1, [&](const TRecordingWriter& W) { DamageTruncate(File, W.HeaderLength() + 3); }, "Cannot read sync field"},
-        {1, [&](const TRecordingWriter& W) { DamageOverwrite(File, W.HeaderLength(), {1, 2, 3, 4}); },
+        {1,
+         [&](const TRecordingWriter& W) {
+             DamageOverwrite(File, W.HeaderLength(), {1, 2, 3, 4});
+         },
          "SyncField invalid"},
-        {1, [&](const TRecordingWriter& W) { DamageOverwrite(File, W.HeaderLength() + 4, {0, 0}); },
+        {1,
+         [&](const TRecordingWriter& W) {
+             DamageOverwrite(File, W.HeaderLength() + 4, {0, 0});
+         },
          "Position 6632: MeasBlockDwords=0 invalid (block header of 20 bytes)"},
-        {1, [&](const TRecordingWriter& W) { DamageOverwrite(File, W.HeaderLength() + 4, {0, 4}); },
+        {1,
+         [&](const TRecordingWriter& W) {
+             DamageOverwrite(File, W.HeaderLength() + 4, {0, 4});
+         },
          "Position 6632: MeasBlockDwords=4 invalid (block header of 20 bytes)"},
-        {1, [&](const TRecordingWriter& W) { DamageOverwrite(File, W.HeaderLength() + 4, {0x40, 0}); },
+        {1,
+         [&](const TRecordingWriter& W) {
+             DamageOverwrite(File, W.HeaderLength() + 4, {0x40, 0});
+         },
          "Position 6632: Cannot read measurement block (65534 bytes): EOF reached"},
         {0, [&](const TRecordingWriter& W) { DamageTruncate(File, W.HeaderLength() + 1); },
          "Position 6628: Cannot read size of measurement block (2 bytes): EOF reached"},
@@ -285,8 +291,7 @@ TEST(TimeProbeEdges, BadHeadersAndFirstRecordsFailClearly)
     }
 }
 
-TEST(IndexTimeProbe, ReportsTheFirstAndLastEntry)
-{
+TEST(IndexTimeProbe, ReportsTheFirstAndLastEntry) {
     TTempDir Dir;
     TIndexFile F;
     F.Major = 1;
@@ -306,8 +311,7 @@ TEST(IndexTimeProbe, ReportsTheFirstAndLastEntry)
     EXPECT_EQ(B, std::int64_t(0x123456789AULL << 8));
 }
 
-TEST(IndexTimeProbe, InvalidOrEmptyIndexesLeaveTheTimesAlone)
-{
+TEST(IndexTimeProbe, InvalidOrEmptyIndexesLeaveTheTimesAlone) {
     TTempDir Dir;
     TIndexFile F;
     F.Entries = {{10, 1, 2}, {20, 3, 4}};
@@ -330,8 +334,7 @@ TEST(IndexTimeProbe, InvalidOrEmptyIndexesLeaveTheTimesAlone)
     EXPECT_EQ(A, 7);
 }
 
-TEST(IndexTimeProbe, AgreesWithTheRecordingAndItsBuiltIndex)
-{
+TEST(IndexTimeProbe, AgreesWithTheRecordingAndItsBuiltIndex) {
     TTempDir Dir;
     const std::string Kqm = Dir.File("both.kqm");
     TRecordingWriter W(Kqm, Header(3, 0, 2, 1, 7));

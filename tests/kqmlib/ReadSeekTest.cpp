@@ -18,7 +18,8 @@ protected:
         H.ProtocolFlags = 0x1;
         Rec = std::make_unique<TTestRecording>(H);
         std::vector<TRecord> R;
-        for (int I = 1; I <= 5; ++I) R.push_back(Shot(std::uint64_t(1000 * I), {Blk(0, 0x40, {std::uint8_t(I), 0, 0, 0})}));
+        for (int I = 1; I <= 5; ++I)
+            R.push_back(Shot(std::uint64_t(1000 * I), {Blk(0, 0x40, {std::uint8_t(I), 0, 0, 0})}));
         Rec->Write(R, true, [](std::vector<TIndexEntry>& E) {
             for (std::size_t I = 0; I < E.size(); ++I) E[I].TimeExt = 3000000 * (I + 1);
         });
@@ -38,9 +39,9 @@ TEST_F(SeekTest, ByRecordNumber) {
         NARVI_INT32_T Code;
         std::uint32_t Tell;
     } Cases[] = {
-        {3, 0, 3}, {1, 0, 1}, {5, 0, 5}, {0xFFFFFFFFu, 0, 5},
-        {0, 1, 1},           // record numbers start at 1: reported, but positioned on record 1
-        {6, 1, 5},           // past the end: on the last record
+        {3, 0, 3},           {1, 0, 1}, {5, 0, 5},
+        {0xFFFFFFFFu, 0, 5}, {0, 1, 1},  // record numbers start at 1: reported, but positioned on record 1
+        {6, 1, 5},                       // past the end: on the last record
         {0xFFFFFFFEu, 1, 5},
     };
     for (const auto& C : Cases) {

@@ -107,11 +107,11 @@ TEST(Read, MovesContinuationsFromFollowingRecordsWithTheirTimesRebased) {
     // continues once; times in ticks.
     const std::uint64_t T = 1000000;
     Rec.Write({
-        Shot(T, {Blk(100, LP, Ramp(16)), Blk(300, HP, Ramp(8))}),                // LP ends at T+104, HP at T+302
-        Shot(T + 50, {Blk(54, LP, Ramp(16, 16)), Blk(252, HP, Ramp(4, 8)),       // continuations
-                      Blk(500, REF, Ramp(4, 200))}),                             // the record's own
-        Shot(T + 100, {Blk(8, LP, Ramp(8, 32))}),                                // LP ends at T+108: third part
-        Shot(T + 200, {Blk(0, LP, Ramp(4, 40))}),                                // T+200: not touching
+        Shot(T, {Blk(100, LP, Ramp(16)), Blk(300, HP, Ramp(8))}),           // LP ends at T+104, HP at T+302
+        Shot(T + 50, {Blk(54, LP, Ramp(16, 16)), Blk(252, HP, Ramp(4, 8)),  // continuations
+                      Blk(500, REF, Ramp(4, 200))}),                        // the record's own
+        Shot(T + 100, {Blk(8, LP, Ramp(8, 32))}),                           // LP ends at T+108: third part
+        Shot(T + 200, {Blk(0, LP, Ramp(4, 40))}),                           // T+200: not touching
     });
     THandle H(Rec.Path());
     ASSERT_EQ(narvi_set_mode_int(H.Get(), NARVI_MODE_RAW, 1), 0);

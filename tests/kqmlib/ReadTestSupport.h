@@ -86,8 +86,8 @@ public:
 
     TShot Read() {
         TShot S;
-        S.Code = narvi_read(FHandle, &S.TimeSorg, &S.TimeExt, &S.Ori, &S.Dir, &S.Flags, &S.Facet, &S.Count, &S.Size,
-                            &S.Sbl);
+        S.Code =
+            narvi_read(FHandle, &S.TimeSorg, &S.TimeExt, &S.Ori, &S.Dir, &S.Flags, &S.Facet, &S.Count, &S.Size, &S.Sbl);
         return S;
     }
     std::uint32_t Tell() {

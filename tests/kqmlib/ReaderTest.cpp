@@ -70,19 +70,14 @@ TEST(ReaderHeader, RefusesWhatItCannotDecode) {
         const char* Message;
     } Cases[] = {
         // The block tables are built before the reader checks ids, so their own refusal comes first.
-        {"subheader 3.0",
-         [](TRecHeader& H) { H.Edit = [](TBlock& P) { SetId(P, "SubheaderIdMain", 3); }; }, 4,
+        {"subheader 3.0", [](TRecHeader& H) { H.Edit = [](TBlock& P) { SetId(P, "SubheaderIdMain", 3); }; }, 4,
          "Unknown Subheader_3_0"},
         {"parameter field 6.0",
-         [](TRecHeader& H) {
-             H.Edit = [](TBlock& P) { SetId(*P.GetBlockS("Subheader*"), "ParameterIdMain", 6); };
-         },
-         4, "Unknown ParameterField_6_1"},
+         [](TRecHeader& H) { H.Edit = [](TBlock& P) { SetId(*P.GetBlockS("Subheader*"), "ParameterIdMain", 6); }; }, 4,
+         "Unknown ParameterField_6_1"},
         {"parameter field 5.2",
-         [](TRecHeader& H) {
-             H.Edit = [](TBlock& P) { SetId(*P.GetBlockS("Subheader*"), "ParameterIdSub", 2); };
-         },
-         4, "Unknown ParameterField_5_2"},
+         [](TRecHeader& H) { H.Edit = [](TBlock& P) { SetId(*P.GetBlockS("Subheader*"), "ParameterIdSub", 2); }; }, 4,
+         "Unknown ParameterField_5_2"},
         {"sample block 2.0", [](TRecHeader& H) { H.SampleMain = 2; }, 1, "Unknown SampleBlock (2.0)"},
         {"sample block 1.2", [](TRecHeader& H) { H.SampleSub = 2; }, 1, "Unknown SampleBlock (1.2)"},
         {"housekeeping 3.0", [](TRecHeader& H) { H.HouseMain = 3; }, 1, "Unknown Housekeeping (3.0)"},
@@ -111,7 +106,8 @@ TEST(ReaderHeader, RefusesEmptyShortAndMissingFiles) {
     TRecHeader H;
     const std::vector<std::uint8_t> Head = TRecordingWriter::EncodeHeader(H);
     for (const std::size_t Keep : {std::size_t(0), std::size_t(11), std::size_t(100), Head.size() - 1}) {
-        WriteFileBytes(Dir.File("short.kqm"), std::vector<std::uint8_t>(Head.begin(), Head.begin() + std::ptrdiff_t(Keep)));
+        WriteFileBytes(Dir.File("short.kqm"),
+                       std::vector<std::uint8_t>(Head.begin(), Head.begin() + std::ptrdiff_t(Keep)));
         const TOpenResult Short = OpenThroughInterface(Dir.File("short.kqm"));
         EXPECT_EQ(Short.Code, 4) << Keep;
         EXPECT_NE(Short.Message, "(no error)") << Keep;
@@ -292,9 +288,10 @@ TEST(ReaderHeader, FacetAndLaserGeometry) {
     EXPECT_EQ(Lines[1], "l=(0.000000000, 1.000000000, 0.000000000)");
     EXPECT_EQ(Lines[2], "f=(0.500000000, 1.750000000, 4.000000000)");
     const std::vector<std::string> Facet2(Lines.begin() + 9, Lines.begin() + 15);
-    EXPECT_EQ(Facet2, (std::vector<std::string>{"Facet 1:", "t=0.800000012", "a[1]=(0.000000000, 0.000000000, 0.800000012)",
-                                                 "b[1]=(0.600000024, 0.000000000, 0.000000000)",
-                                                 "c[1]=(0.000000000, 0.600000024, 0.000000000)", "d[1]=0.125000000"}));
+    EXPECT_EQ(Facet2,
+              (std::vector<std::string>{"Facet 1:", "t=0.800000012", "a[1]=(0.000000000, 0.000000000, 0.800000012)",
+                                        "b[1]=(0.600000024, 0.000000000, 0.000000000)",
+                                        "c[1]=(0.000000000, 0.600000024, 0.000000000)", "d[1]=0.125000000"}));
 }
 
 TEST(ReaderIndex, OpensOnlyAUsableIndexBesideTheRecording) {

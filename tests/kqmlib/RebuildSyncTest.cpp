@@ -48,9 +48,12 @@ std::string PairsLine(int N) { return std::to_string(N) + " valid time synchroni
 
 TEST(RebuildSyncTest, ZA14TakesRecordTimesWhileZA26InterpolatesBetweenPulses) {
     // Pulses at 10 s and 11 s of the instrument clock belong to GPS 1000 ms and 2000 ms.
-    const std::vector<TRecord> Records = {ShotAt(8 * Sec), ShotAt(9 * Sec + Sec / 2),
-                                          PulseAt(10 * Sec + 100, 10 * Sec, 1000), ShotAt(10 * Sec + Sec / 2),
-                                          PulseAt(11 * Sec + 100, 11 * Sec, 2000), ShotAt(12 * Sec)};
+    const std::vector<TRecord> Records = {ShotAt(8 * Sec),
+                                          ShotAt(9 * Sec + Sec / 2),
+                                          PulseAt(10 * Sec + 100, 10 * Sec, 1000),
+                                          ShotAt(10 * Sec + Sec / 2),
+                                          PulseAt(11 * Sec + 100, 11 * Sec, 2000),
+                                          ShotAt(12 * Sec)};
     struct {
         const char* Model;
         std::vector<std::int64_t> Ext;
@@ -119,8 +122,8 @@ TEST(RebuildSyncTest, RolloversAndClockWrapsKeepTimesContinuous) {
         int Wrong = 0;
         for (std::size_t I = 0; I < Shots.size() && Wrong < 5; ++I) {
             const bool Ok = Shots[I].Ext == ShotMs[I] * 1000 && Shots[I].Int == Tick(ShotMs[I]);
-            EXPECT_TRUE(Ok) << "shot " << I << ": " << Shots[I] << ", expected ext " << ShotMs[I] * 1000
-                            << ", int " << Tick(ShotMs[I]);
+            EXPECT_TRUE(Ok) << "shot " << I << ": " << Shots[I] << ", expected ext " << ShotMs[I] * 1000 << ", int "
+                            << Tick(ShotMs[I]);
             Wrong += !Ok;
         }
     }
@@ -157,10 +160,13 @@ TEST(RebuildSyncTest, SpacingFilterDropsPulsesOffTheirPeriodExceptFirstAndLast) 
 
 TEST(RebuildSyncTest, PulsePairedWithTheNextSecondMovesOntoItsOwnSecond) {
     // The third pulse reports 4000 ms though it came at 12 s; it belongs to 13 s.
-    const std::vector<TRecord> Records = {
-        ShotAt(9 * Sec),          PulseAt(10 * Sec + 10, 10 * Sec, 1000), PulseAt(11 * Sec + 10, 11 * Sec, 2000),
-        PulseAt(12 * Sec + 10, 12 * Sec, 4000), ShotAt(12 * Sec + Sec / 2), PulseAt(14 * Sec + 10, 14 * Sec, 5000),
-        ShotAt(13 * Sec + Sec / 2)};
+    const std::vector<TRecord> Records = {ShotAt(9 * Sec),
+                                          PulseAt(10 * Sec + 10, 10 * Sec, 1000),
+                                          PulseAt(11 * Sec + 10, 11 * Sec, 2000),
+                                          PulseAt(12 * Sec + 10, 12 * Sec, 4000),
+                                          ShotAt(12 * Sec + Sec / 2),
+                                          PulseAt(14 * Sec + 10, 14 * Sec, 5000),
+                                          ShotAt(13 * Sec + Sec / 2)};
     TTestRecording Rec(Model("ZA26"));
     const TRebuilt R = Rebuild(Rec, Records);
     ASSERT_EQ(R.Code, 0) << R.Error;

@@ -296,10 +296,12 @@ TEST(RebuildTest, ZA26ProgressClimbsTo95WhileScanningAndTo100WhileWritingTimes) 
     EXPECT_GE(P.Calls[1], 70);
     EXPECT_EQ(P.Calls[2], 95 + int(std::nearbyint((12 + 1000 * 19) * 5.0 / (12 + 2525 * 19))));
     EXPECT_EQ(P.Calls[4], 100);
-    const std::vector<std::string> Steps = {"(i) Index creation started", "Step 1) read and decode measurements...",
+    const std::vector<std::string> Steps = {"(i) Index creation started",
+                                            "Step 1) read and decode measurements...",
                                             "Step 2) Consistency checks and preparation...",
                                             "25 valid time synchronization records detected",
-                                            "Step 3) update index file...", "(i) Index successfully created"};
+                                            "Step 3) update index file...",
+                                            "(i) Index successfully created"};
     for (const std::string& S : Steps) EXPECT_EQ(H.Count(S), 1) << S;
     EXPECT_EQ(H.Count("Mean frequency deviation: "), 1);
 }

@@ -14,7 +14,7 @@ TEST(DateFormat, Elements) {
         {"ddd dddd", "Tue Tuesday"},
         {"mmm mmmm", "Mar March"},
         {"hh:nn:ss.zzz", "13:07:09.250"},
-        {"h:mm", "13:07"},          // "mm" after an hour means minutes
+        {"h:mm", "13:07"},  // "mm" after an hour means minutes
         {"hh mm", "13 07"},
         {"h:nn am/pm", "1:07 pm"},
         {"h AMPM", "1 PM"},

@@ -107,10 +107,17 @@ TEST(FloatFormat, DecimalPointIgnoresLocale) {
 
 TEST(FloatFormat, FloatToStrUsesFifteenDigits) {
     const std::pair<double, const char*> cases[] = {
-        {0, "0"},          {1.5, "1.5"},           {-2, "-2"},
-        {0.1 + 0.2, "0.3"}, {1e20, "1E20"},         {1e15, "1E15"},
-        {123456789012345, "123456789012345"},      {0.0001, "0.0001"},
-        {0.00001, "1E-5"}, {-1.25e-7, "-1.25E-7"}, {1.0 / 3, "0.333333333333333"},
+        {0, "0"},
+        {1.5, "1.5"},
+        {-2, "-2"},
+        {0.1 + 0.2, "0.3"},
+        {1e20, "1E20"},
+        {1e15, "1E15"},
+        {123456789012345, "123456789012345"},
+        {0.0001, "0.0001"},
+        {0.00001, "1E-5"},
+        {-1.25e-7, "-1.25E-7"},
+        {1.0 / 3, "0.333333333333333"},
     };
     for (const auto& [v, text] : cases) EXPECT_EQ(FloatToStr(v), text) << v;
 }
@@ -124,8 +131,19 @@ TEST(FloatFormat, ArbitraryPatternsAreSafe) {
     const char alphabet[] = "0#.,E+-e'\"; x%";
     std::uint32_t seed = 99;
     auto next = [&] { return seed = seed * 1664525u + 1013904223u; };
-    const double values[] = {0, -0.0, 1, -1, 0.5, 1234.5678, -98765.4321, 1e-300, 1e300, -1e18, 5e-324,
-                             std::numeric_limits<double>::max(), std::numeric_limits<double>::quiet_NaN()};
+    const double values[] = {0,
+                             -0.0,
+                             1,
+                             -1,
+                             0.5,
+                             1234.5678,
+                             -98765.4321,
+                             1e-300,
+                             1e300,
+                             -1e18,
+                             5e-324,
+                             std::numeric_limits<double>::max(),
+                             std::numeric_limits<double>::quiet_NaN()};
     for (int round = 0; round < 3000; ++round) {
         std::string pattern;
         for (int n = static_cast<int>(next() % 16); n > 0; --n) pattern += alphabet[next() % (sizeof alphabet - 1)];

@@ -173,4 +173,4 @@ TEST_F(FormatLocaleTest, DecimalSeparatorStaysPointUnderCommaLocale) {
     EXPECT_EQ(Cases(checked), "");
 }
 
-} // namespace
+}  // namespace

@@ -212,4 +212,4 @@ TEST(DynLibTest, LoadsLooksUpAndReportsFailures) {
     EXPECT_EQ(GetDynLibSymbol(nullptr, "cos"), nullptr);
 }
 
-} // namespace
+}  // namespace

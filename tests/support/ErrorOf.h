@@ -7,8 +7,7 @@
 #include <string>
 
 template <class F>
-std::string ErrorOf(F&& Fn)
-{
+std::string ErrorOf(F&& Fn) {
     try {
         Fn();
     } catch (const Exception& E) {

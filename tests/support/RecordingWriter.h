@@ -70,16 +70,16 @@ struct TRecHeader {
 
 struct TRecSampleBlock {
     std::uint16_t TimeStamp = 0;
-    std::uint8_t Channel = 0; // channel descriptor byte, channel in bits 7-6
-    std::vector<std::uint8_t> Samples; // padded with zeros to a multiple of 4
-    std::optional<std::uint8_t> NumQuads; // override of the quad count written
+    std::uint8_t Channel = 0;              // channel descriptor byte, channel in bits 7-6
+    std::vector<std::uint8_t> Samples;     // padded with zeros to a multiple of 4
+    std::optional<std::uint8_t> NumQuads;  // override of the quad count written
 };
 
 struct TRecord {
     // Bit 0 set makes a housekeeping record; bits 7/6 clear = GPS synchronised
     // / synchronised within the last second (measurement blocks 1.x, 2.x).
     std::uint8_t Descriptor = 0;
-    std::uint64_t Time = 0; // 40 bits: microseconds (1.x, 2.x) or 4-ns ticks (3.x)
+    std::uint64_t Time = 0;               // 40 bits: microseconds (1.x, 2.x) or 4-ns ticks (3.x)
     std::uint32_t LineEncoderValue = 0;   // 1.x, 24 bits
     std::uint32_t FrameEncoderValue = 0;  // x.1, 24 bits as stored
     std::uint16_t Enc0[3] = {0, 0, 0};    // 2.x and 3.x: period, fine, coarse count
@@ -87,11 +87,11 @@ struct TRecord {
     std::vector<TRecSampleBlock> Blocks;
 
     // Housekeeping data (Descriptor bit 0).
-    std::uint32_t HouseValues[12] = {};   // temperatures and supply voltages
-    std::uint8_t HouseSyncDescriptor = 0; // 2.x
-    std::uint64_t PPSTimeStamp = 0;       // 2.x, 40 bits of 4-ns ticks
-    std::uint32_t WeekMilliSeconds = 0;   // 2.x
-    std::vector<std::uint32_t> GpsData;   // 1.1 and 2.1
+    std::uint32_t HouseValues[12] = {};    // temperatures and supply voltages
+    std::uint8_t HouseSyncDescriptor = 0;  // 2.x
+    std::uint64_t PPSTimeStamp = 0;        // 2.x, 40 bits of 4-ns ticks
+    std::uint32_t WeekMilliSeconds = 0;    // 2.x
+    std::vector<std::uint32_t> GpsData;    // 1.1 and 2.1
 
     // Deliberate inconsistencies.
     std::optional<std::uint16_t> Dwords;
@@ -106,12 +106,12 @@ struct TRecord {
 
 // Where a record went and what times a decoder should derive from it.
 struct TRecordInfo {
-    std::int64_t Offset = 0;   // first byte (the sync word when there is one)
-    std::int64_t SizeWord = 0; // the size word, which is what an index stores
-    std::int64_t Length = 0;   // bytes including sync word and checksum
-    std::uint64_t RawTime = 0; // the 40 bits as written
-    std::int64_t Time4ns = 0;  // 4-ns ticks (microseconds x 250 for 1.x/2.x)
-    std::int64_t TimeUs = 0;   // microseconds (ticks div 250 for 3.x), one week folded once
+    std::int64_t Offset = 0;    // first byte (the sync word when there is one)
+    std::int64_t SizeWord = 0;  // the size word, which is what an index stores
+    std::int64_t Length = 0;    // bytes including sync word and checksum
+    std::uint64_t RawTime = 0;  // the 40 bits as written
+    std::int64_t Time4ns = 0;   // 4-ns ticks (microseconds x 250 for 1.x/2.x)
+    std::int64_t TimeUs = 0;    // microseconds (ticks div 250 for 3.x), one week folded once
     bool Housekeeping = false;
 };
 

@@ -9,18 +9,15 @@
 
 class TTempDir {
 public:
-    TTempDir()
-    {
+    TTempDir() {
         static std::atomic<unsigned> Counter{0};
         const auto Base = std::filesystem::temp_directory_path();
         for (;;) {
             FPath = Base / ("narvi-" + std::to_string(::getpid()) + "-" + std::to_string(Counter++));
-            if (std::filesystem::create_directory(FPath))
-                break;
+            if (std::filesystem::create_directory(FPath)) break;
         }
     }
-    ~TTempDir()
-    {
+    ~TTempDir() {
         std::error_code Ec;
         std::filesystem::remove_all(FPath, Ec);
     }
