@@ -3,13 +3,16 @@
 # and runs every test in both.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh
+scripts/install-deps.sh clang-format
 jobs=$(nproc)
 export QT_QPA_PLATFORM=offscreen
 export XDG_RUNTIME_DIR=$(mktemp -d)
 chmod 700 "$XDG_RUNTIME_DIR"
 export ASAN_OPTIONS=halt_on_error=1:detect_leaks=1
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+
+# Every C and C++ source keeps the one format of .clang-format.
+git ls-files -z '*.c' '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror
 
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DNARVI_BENCH=ON
 cmake --build build/release -j "$jobs"
