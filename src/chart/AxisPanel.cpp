@@ -11,21 +11,21 @@
 
 TCustomAxisPanel::TCustomAxisPanel(TComponent* owner) : TCustomPlotPanelExtended(owner) {
     SetAutoRepaint(false);
-    FBottomAxis = new TChartAxis(this);
+    FBottomAxis = FAxes.Add(std::make_unique<TChartAxis>(this));
     FBottomAxis->SetHorizontal(true);
-    FTopAxis = new TChartAxis(this);
+    FTopAxis = FAxes.Add(std::make_unique<TChartAxis>(this));
     FTopAxis->SetHorizontal(true);
     FTopAxis->SetOtherSide(true);
     FTopAxis->SetZPosition(100);
     FTopAxis->Grid().SetDefaultZPosition(100);
-    FLeftAxis = new TChartAxis(this);
+    FLeftAxis = FAxes.Add(std::make_unique<TChartAxis>(this));
     FLeftAxis->Title().SetDefaultAngle(90);
-    FRightAxis = new TChartAxis(this);
+    FRightAxis = FAxes.Add(std::make_unique<TChartAxis>(this));
     FRightAxis->Title().SetDefaultAngle(270);
     FRightAxis->SetOtherSide(true);
     FRightAxis->SetZPosition(100);
     FRightAxis->Grid().SetDefaultZPosition(100);
-    FDepthAxis = new TChartDepthAxis(this);
+    FDepthAxis = static_cast<TChartDepthAxis*>(FAxes.Add(std::make_unique<TChartDepthAxis>(this)));
     FDepthAxis->SetVisible(false);
     FDepthAxis->SetIsDepthAxis(true);
     FDepthAxis->SetOtherSide(true);
@@ -179,7 +179,7 @@ void TCustomAxisPanel::RefreshSeriesData(TChartSeries* series) {
     }
 }
 
-TChartAxis* TCustomAxisPanel::AddCustomAxis() { return new TChartAxis(this); }
+TChartAxis* TCustomAxisPanel::AddCustomAxis() { return FAxes.Add(std::make_unique<TChartAxis>(this)); }
 
 bool TCustomAxisPanel::IsAxisShown(const TChartAxis* axis) const {
     if (!axis || !FAxisVisible || !axis->Visible()) return false;
@@ -253,7 +253,7 @@ double TCustomAxisPanel::SeriesExtremeForAxis(const TChartAxis* axis, bool maxim
     return r;
 }
 
-void TCustomAxisPanel::NotifyTools(int stage) {
+void TCustomAxisPanel::NotifyTools(TChartToolStage stage) {
     std::vector<TPlotCustomTool*> tools = FTools.Items();
     for (TPlotCustomTool* t : tools)
         if (t->Active()) t->ChartStageNotify(stage);
@@ -390,7 +390,7 @@ void TCustomAxisPanel::InternalDraw(const TRect& r) {
     TView3DOptions& options = View3DOptions();
     FReversedView = View3D() && (options.Orthogonal() ? options.OrthoAngle() > 90 : options.Rotation() < 270);
     PaintBackground(r);
-    NotifyTools(2);
+    NotifyTools(ctsBeforeDraw);
     if (OnBeforeDrawChart) OnBeforeDrawChart(this);
     const std::vector<TChartSeries*> series = FSeriesList;
     for (TChartSeries* s : series)
@@ -470,7 +470,7 @@ void TCustomAxisPanel::InternalDraw(const TRect& r) {
     }
     DrawWalls();
     if (FAxisBehind) DrawAxes();
-    NotifyTools(1);
+    NotifyTools(ctsBeforeSeries);
     if (OnBeforeDrawSeries) OnBeforeDrawSeries(this);
     if (FDepthAxis->Inverted()) {
         for (auto it = series.rbegin(); it != series.rend(); ++it)
@@ -482,7 +482,7 @@ void TCustomAxisPanel::InternalDraw(const TRect& r) {
     if (!FAxisBehind) DrawAxes();
     DrawTitlesAndLegend(false);
     DrawZoomRectangle();
-    NotifyTools(0);
+    NotifyTools(ctsAfterDraw);
     canvas.ResetDrawingState();
     if (OnAfterDraw) OnAfterDraw(this);
 }

@@ -85,7 +85,7 @@ public:
 
     // Tools.
     TChartTools& Tools() { return FTools; }
-    void NotifyTools(int stage);
+    void NotifyTools(TChartToolStage stage);
 
     // Paging.
     int MaxPointsPerPage() const { return FMaxPointsPerPage; }

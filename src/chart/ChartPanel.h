@@ -74,7 +74,6 @@ struct TPlotEvent {
     virtual ~TPlotEvent() = default;
     TCustomPlotPanel* Sender = nullptr;
 };
-enum TPlotMouseEventKind { pmeDown = 0, pmeUp = 1, pmeMove = 2 };
 struct TPlotMouseEvent : TPlotEvent {
     TPlotMouseEventKind Event = pmeDown;
     TMouseButton Button = mbLeft;
