@@ -17,7 +17,7 @@
 
 class TCustomPlotPanel;
 
-// The framework panel: a control with a colour, bevels and a border width.
+// A panel: a control with a colour, bevels and a border width.
 class TCustomPanelNoCaption : public TComponent {
 public:
     explicit TCustomPanelNoCaption(TComponent* owner) : TComponent(owner) {}

@@ -29,9 +29,8 @@ QColor toQColor(TColor c) {
 
 TColor fromQRgb(QRgb p) { return RGB(qRed(p), qGreen(p), qBlue(p)); }
 
-// The raster engine works in fixed point; coordinates beyond this are pulled in (a device
-// space far larger than any bitmap, as with the 27-bit space of the platform the engine
-// was designed on) so that no size overflows.
+// The raster engine works in fixed point; coordinates beyond +-2^22 are pulled in (a device
+// space far larger than any bitmap) so that no size overflows.
 constexpr int CoordLimit = 1 << 22;
 
 int clampCoord(int v) { return std::clamp(v, -CoordLimit, CoordLimit); }
