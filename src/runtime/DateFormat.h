@@ -9,6 +9,7 @@
 // midnight), am/pm a/p ampm (12-hour clock), / and : (separators), quoted
 // text in '' or "". Other characters are written as they stand.
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -25,3 +26,5 @@ std::string FormatDateTime(std::string_view pattern, double value);
 
 // Days since 1899-12-30 of a calendar date; no range check.
 double DateFromCivil(int year, int month, int day);
+// The calendar date of a day number counted from 1899-12-30.
+void CivilFromDate(std::int64_t days, int& year, int& month, int& day);
