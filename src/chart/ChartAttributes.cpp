@@ -6,6 +6,7 @@
 #include <string>
 
 #include "ChartMessages.h"
+#include "OptionalPart.h"
 #include "PlotCanvas.h"
 
 namespace {
@@ -106,22 +107,15 @@ void TChartBrush::Assign(const TPersistent* source) {
 }
 
 TPicture& TChartBrush::Image() {
-    if (!FImage) {
-        FImage = std::make_unique<TPicture>();
-        FImage->OnChange = [this](TObject*) { Changed(); };
-    }
-    return *FImage;
+    return PartOnDemand(FImage, [this] {
+        auto image = std::make_unique<TPicture>();
+        image->OnChange = [this](TObject*) { Changed(); };
+        return image;
+    });
 }
 
 void TChartBrush::SetImage(const TPicture* value) {
-    if (!value) {
-        if (FImage) {
-            FImage.reset();
-            Changed();
-        }
-        return;
-    }
-    Image().Assign(value);
+    if (AssignOptionalPart(FImage, value, [this]() -> TPicture& { return Image(); })) Changed();
 }
 
 const TBitmap* TChartBrush::ImageGraphic() const {
@@ -398,42 +392,30 @@ void TPlotFont::SetInterCharSize(int value) {
 }
 
 TChartHiddenPen& TPlotFont::OutLine() {
-    if (!FOutLine) FOutLine = std::make_unique<TChartHiddenPen>([this](TObject* s) { SubChanged(s); });
-    return *FOutLine;
+    return PartOnDemand(FOutLine,
+                        [this] { return std::make_unique<TChartHiddenPen>([this](TObject* s) { SubChanged(s); }); });
 }
 
 void TPlotFont::SetOutLine(const TChartPen* value) {
-    if (!value) {
-        FOutLine.reset();
-        return;
-    }
-    OutLine().Assign(value);
+    AssignOptionalPart(FOutLine, value, [this]() -> TChartHiddenPen& { return OutLine(); });
 }
 
 TPlotShadow& TPlotFont::Shadow() {
-    if (!FShadow) FShadow = std::make_unique<TPlotShadow>([this](TObject* s) { SubChanged(s); });
-    return *FShadow;
+    return PartOnDemand(FShadow,
+                        [this] { return std::make_unique<TPlotShadow>([this](TObject* s) { SubChanged(s); }); });
 }
 
 void TPlotFont::SetShadow(const TPlotShadow* value) {
-    if (!value) {
-        FShadow.reset();
-        return;
-    }
-    Shadow().Assign(value);
+    AssignOptionalPart(FShadow, value, [this]() -> TPlotShadow& { return Shadow(); });
 }
 
 TPlotFontGradient& TPlotFont::Gradient() {
-    if (!FGradient) FGradient = std::make_unique<TPlotFontGradient>([this](TObject* s) { SubChanged(s); });
-    return *FGradient;
+    return PartOnDemand(FGradient,
+                        [this] { return std::make_unique<TPlotFontGradient>([this](TObject* s) { SubChanged(s); }); });
 }
 
 void TPlotFont::SetGradient(const TPlotFontGradient* value) {
-    if (!value) {
-        FGradient.reset();
-        return;
-    }
-    Gradient().Assign(value);
+    AssignOptionalPart(FGradient, value, [this]() -> TPlotFontGradient& { return Gradient(); });
 }
 
 bool TPlotFont::IsSizeStored() const { return Size() != PlotDefaultFontSize(); }

@@ -4,6 +4,7 @@
 
 #include "ChartPanel.h"
 #include "ChartUtils.h"
+#include "OptionalPart.h"
 #include "PlotCanvas.h"
 #include "ScopeExit.h"
 
@@ -71,22 +72,15 @@ TPlotCustomShape::~TPlotCustomShape() = default;
 std::unique_ptr<TPlotGradient> TPlotCustomShape::NewGradient() const { return std::make_unique<TPlotGradient>(); }
 
 TPlotGradient& TPlotCustomShape::Gradient() {
-    if (!FGradient) {
-        FGradient = NewGradient();
-        FGradient->OnChange = ChangeHandler();
-    }
-    return *FGradient;
+    return PartOnDemand(FGradient, [this] {
+        std::unique_ptr<TPlotGradient> gradient = NewGradient();
+        gradient->OnChange = ChangeHandler();
+        return gradient;
+    });
 }
 
 void TPlotCustomShape::SetGradient(const TPlotGradient* value) {
-    if (!value) {
-        if (FGradient) {
-            FGradient.reset();
-            Repaint();
-        }
-        return;
-    }
-    Gradient().Assign(value);
+    if (AssignOptionalPart(FGradient, value, [this]() -> TPlotGradient& { return Gradient(); })) Repaint();
 }
 
 void TPlotCustomShape::SetTransparency(int value) { SetValue(FTransparency, std::clamp(value, 0, 100)); }

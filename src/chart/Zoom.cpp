@@ -6,6 +6,7 @@
 
 #include "Chart.h"
 #include "ChartAxis.h"
+#include "OptionalPart.h"
 #include "Zoom.h"
 
 namespace {
@@ -45,27 +46,19 @@ void TPlotZoom::Assign(const TPersistent* source) {
 }
 
 TPlotZoomPen& TPlotZoom::Pen() {
-    if (!FPen) FPen = std::make_unique<TPlotZoomPen>();
-    return *FPen;
+    return PartOnDemand(FPen, [] { return std::make_unique<TPlotZoomPen>(); });
 }
 
 void TPlotZoom::SetPen(const TChartPen* value) {
-    if (!value)
-        FPen.reset();
-    else
-        Pen().Assign(value);
+    AssignOptionalPart(FPen, value, [this]() -> TPlotZoomPen& { return Pen(); });
 }
 
 TPlotZoomBrush& TPlotZoom::Brush() {
-    if (!FBrush) FBrush = std::make_unique<TPlotZoomBrush>();
-    return *FBrush;
+    return PartOnDemand(FBrush, [] { return std::make_unique<TPlotZoomBrush>(); });
 }
 
 void TPlotZoom::SetBrush(const TChartBrush* value) {
-    if (!value)
-        FBrush.reset();
-    else
-        Brush().Assign(value);
+    AssignOptionalPart(FBrush, value, [this]() -> TPlotZoomBrush& { return Brush(); });
 }
 
 // ---------------------------------------------------------------------------
