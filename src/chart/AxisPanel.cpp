@@ -386,17 +386,29 @@ void TCustomAxisPanel::InternalDraw(const TRect& r) {
     const bool repaint = AutoRepaint();
     SetAutoRepaint(false);
     const ScopeExit restoreRepaint([&] { SetAutoRepaint(repaint); });
-    TCanvas3D& canvas = Canvas();
-    TView3DOptions& options = View3DOptions();
+    DrawBackgroundStage(r);
+    // the series as they are after the handlers of the first stage
+    const std::vector<TChartSeries*> series = FSeriesList;
+    for (TChartSeries* s : series)
+        if (s->Active()) s->SeriesHook();
+    if (!Canvas().IsHardware3D()) DrawTitlesAndLegend(true);
+    CalcSeriesZOrder(series);
+    CalcWallsRect();
+    CalcAxesRoom();
+    CalcSeriesDepths(series);
+    for (TChartAxis* a : FAxes.Items()) InflateForSeriesMargins(a, series);
+    DrawPlotStage(series);
+}
+
+void TCustomAxisPanel::DrawBackgroundStage(const TRect& r) {
+    const TView3DOptions& options = View3DOptions();
     FReversedView = View3D() && (options.Orthogonal() ? options.OrthoAngle() > 90 : options.Rotation() < 270);
     PaintBackground(r);
     NotifyTools(ctsBeforeDraw);
     if (OnBeforeDrawChart) OnBeforeDrawChart(this);
-    const std::vector<TChartSeries*> series = FSeriesList;
-    for (TChartSeries* s : series)
-        if (s->Active()) s->SeriesHook();
-    if (!canvas.IsHardware3D()) DrawTitlesAndLegend(true);
+}
 
+void TCustomAxisPanel::CalcSeriesZOrder(const std::vector<TChartSeries*>& series) {
     FMaxZOrder = 0;
     const bool stacked = StackSeriesInDepth() && View3D();
     if (stacked) {
@@ -407,9 +419,9 @@ void TCustomAxisPanel::InternalDraw(const TRect& r) {
     if (!FDepthAxis->Inverted())
         for (TChartSeries* s : series)
             if (s->Active()) s->SetComputedZOrder(stacked ? FMaxZOrder - s->ZOrder() : 0);
+}
 
-    CalcWallsRect();
-
+void TCustomAxisPanel::CalcAxesRoom() {
     for (TChartAxis* a : FAxes.Items()) {
         a->AdjustAxisRange();
         a->CalcAxisPixels();
@@ -427,40 +439,45 @@ void TCustomAxisPanel::InternalDraw(const TRect& r) {
     SetPlotRect(room);
     RecalcPlotSize();
     for (TChartAxis* a : FAxes.Items()) a->CalcAxisPixels();
+}
 
+void TCustomAxisPanel::CalcSeriesDepths(const std::vector<TChartSeries*>& series) {
     for (TChartSeries* s : series) {
         if (!s->Active()) continue;
         s->SeriesStartZ = FSeriesDepth3D * s->ComputedZOrder();
         s->SeriesEndZ = s->SeriesStartZ + (s->Depth() == -1 ? FSeriesDepth3D : s->Depth());
         s->SeriesMiddleZ = (s->SeriesStartZ + s->SeriesEndZ) / 2;
     }
+}
 
-    for (TChartAxis* a : FAxes.Items()) {
-        TRect m{0, 0, 0, 0};
-        for (TChartSeries* s : series) {
-            if (!s->Active() || !s->UsesAxis(a)) continue;
-            int lo = 0, hi = 0;
-            if (a->Horizontal()) {
-                s->GetHorizMargins(lo, hi);
-                if (a->AutomaticMinimum()) m.Left = std::max(m.Left, lo);
-                if (a->AutomaticMaximum()) m.Right = std::max(m.Right, hi);
-            } else {
-                s->GetVertMargins(lo, hi);
-                if (a->AutomaticMaximum()) m.Top = std::max(m.Top, lo);
-                if (a->AutomaticMinimum()) m.Bottom = std::max(m.Bottom, hi);
-            }
-        }
+void TCustomAxisPanel::InflateForSeriesMargins(TChartAxis* a, const std::vector<TChartSeries*>& series) {
+    TRect m{0, 0, 0, 0};
+    for (TChartSeries* s : series) {
+        if (!s->Active() || !s->UsesAxis(a)) continue;
+        int lo = 0, hi = 0;
         if (a->Horizontal()) {
-            (a->Inverted() ? m.Right : m.Left) += a->MinimumOffset();
-            (a->Inverted() ? m.Left : m.Right) += a->MaximumOffset();
+            s->GetHorizMargins(lo, hi);
+            if (a->AutomaticMinimum()) m.Left = std::max(m.Left, lo);
+            if (a->AutomaticMaximum()) m.Right = std::max(m.Right, hi);
         } else {
-            (a->Inverted() ? m.Top : m.Bottom) += a->MinimumOffset();
-            (a->Inverted() ? m.Bottom : m.Top) += a->MaximumOffset();
+            s->GetVertMargins(lo, hi);
+            if (a->AutomaticMaximum()) m.Top = std::max(m.Top, lo);
+            if (a->AutomaticMinimum()) m.Bottom = std::max(m.Bottom, hi);
         }
-        // zero margins leave the scale as it is; skipping keeps it bit-exact
-        if (m.Left != 0 || m.Top != 0 || m.Right != 0 || m.Bottom != 0) a->InflateAxisRange(m);
     }
+    if (a->Horizontal()) {
+        (a->Inverted() ? m.Right : m.Left) += a->MinimumOffset();
+        (a->Inverted() ? m.Left : m.Right) += a->MaximumOffset();
+    } else {
+        (a->Inverted() ? m.Top : m.Bottom) += a->MinimumOffset();
+        (a->Inverted() ? m.Bottom : m.Top) += a->MaximumOffset();
+    }
+    // zero margins leave the scale as it is; skipping keeps it bit-exact
+    if (m.Left != 0 || m.Top != 0 || m.Right != 0 || m.Bottom != 0) a->InflateAxisRange(m);
+}
 
+void TCustomAxisPanel::DrawPlotStage(const std::vector<TChartSeries*>& series) {
+    TCanvas3D& canvas = Canvas();
     canvas.SetProjectionCenter(FChartDepth3D, PlotRect());
     if (canvas.IsHardware3D()) {
         const TRect saved = PlotRect();

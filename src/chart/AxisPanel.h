@@ -159,6 +159,20 @@ public:
     TSeriesEventListener OnSeriesEvent;
 
 private:
+    // The phases of InternalDraw, in order.
+    // Background, then the tools and handlers of the first stage.
+    void DrawBackgroundStage(const TRect& r);
+    // Depth slots of the series stacked in depth.
+    void CalcSeriesZOrder(const std::vector<TChartSeries*>& series);
+    // Scales the axes and shrinks the plot box by the room the shown axes take.
+    void CalcAxesRoom();
+    void CalcSeriesDepths(const std::vector<TChartSeries*>& series);
+    // Widens an automatic scale by the pixels the series need beyond their
+    // extreme points, and by the axis' offsets.
+    void InflateForSeriesMargins(TChartAxis* axis, const std::vector<TChartSeries*>& series);
+    // Walls, axes, series, titles and legend, with the tools' later stages.
+    void DrawPlotStage(const std::vector<TChartSeries*>& series);
+
     std::vector<TChartSeries*> FSeriesList;
     TChartAxes FAxes;
     TChartTools FTools;
