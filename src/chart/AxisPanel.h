@@ -42,7 +42,8 @@ public:
     explicit TCustomAxisPanel(TComponent* owner);
     ~TCustomAxisPanel() override;
 
-    // Series list.
+    // Series list; a series' ParentChart setter adds and removes it. The
+    // chart frees the series listed when it goes, and in FreeAllSeries.
     void AddSeries(TChartSeries* series);
     void RemoveSeries(TChartSeries* series);
     void FreeAllSeries();

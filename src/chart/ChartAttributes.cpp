@@ -175,7 +175,7 @@ void TPlotShadow::Draw(TCanvas3D& canvas, const TRect& r, int z) const {
         device->Brush().SetColor(canvas.GetMonochrome() ? clBlack : FColor);
         device->Pen().SetStyle(psClear);
     }
-    TPlotBlend* blend = nullptr;
+    std::unique_ptr<TPlotBlend> blend;
     if (FTransparency > 0) {
         const TRect moved{r.Left + FHorizSize, r.Top + FVertSize, r.Right + FHorizSize, r.Bottom + FVertSize};
         blend = canvas.BeginTransparency(canvas.RectBoundsAtDepth(moved, z), FTransparency);
@@ -189,7 +189,7 @@ void TPlotShadow::Draw(TCanvas3D& canvas, const TRect& r, int z) const {
         canvas.DrawRectangleAtDepth(below, z);
         canvas.DrawRectangleAtDepth(right, z);
     }
-    if (blend) canvas.EndTransparency(blend);
+    if (blend) canvas.EndTransparency(std::move(blend));
 }
 
 // ---------------------------------------------------------------------------

@@ -208,6 +208,9 @@ public:
     void RepaintChart() override;
     std::string EditorClassName() const override { return {}; }
     void SetActive(bool value) override;
+    // The chart set here lists the series and frees it with itself (and in
+    // FreeAllSeries); setting none takes it out of the list, and the caller
+    // or the series' owner frees it.
     void SetParentChart(TCustomAxisPanel* value) override;
     void SetPen(const TChartPen* value) override;
     virtual void GetHorizMargins(int& left, int& right);
