@@ -163,6 +163,7 @@ void TCustomChart::Assign(const TPersistent* source) {
         FSubTitle->Assign(c->FSubTitle.get());
         FTitle->Assign(c->FTitle.get());
         FWalls->Assign(c->FWalls.get());
+        FZoom.Assign(&c->FZoom);
     }
     TCustomAxisPanel::Assign(source);
 }
