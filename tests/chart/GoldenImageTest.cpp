@@ -17,7 +17,7 @@
 
 namespace {
 
-const std::filesystem::path GoldenDir = std::filesystem::path(__FILE__).parent_path() / "golden";
+const std::filesystem::path GoldenDir = NARVI_GOLDEN_DIR;
 
 void NoLabels(TChart& chart) {
     // value labels place the ticks and the grid; their texts stay hidden
