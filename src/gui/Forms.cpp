@@ -505,7 +505,6 @@ protected:
 private:
     TForm& FForm;
     TActionList*& FActions;
-    const QEvent* FLast = nullptr;
 };
 
 class ClientControl : public TControl {
@@ -553,10 +552,11 @@ void FormWindow::dropEvent(QDropEvent* e) {
 }
 
 bool KeyPreview::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() != QEvent::KeyPress || event == FLast || !watched->isWidgetType()) return false;
+    // A key the form leaves climbs from the control to its parents and passes
+    // here again; the form's answer is the same each time.
+    if (event->type() != QEvent::KeyPress || !watched->isWidgetType()) return false;
     auto* w = static_cast<QWidget*>(watched);
     if (w->window() != FForm.Widget()) return false;
-    FLast = event;  // the same event climbs to the parents when a control leaves it
     int key = 0;
     const TShortCut shift = ShortCutOf(static_cast<QKeyEvent*>(event), key);
     if (key == 0) return false;

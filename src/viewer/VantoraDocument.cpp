@@ -93,8 +93,10 @@ void TVantoraDocument::Probe() noexcept {
 void TVantoraDocument::ReadRecord() {
     Record.Clear();
     TWaveFile& file = File();
+    // The number stays when the read fails, so that Previous still counts from it.
+    Record.RecordNo = file.Tell();
     TCurrentRecord r;
-    r.RecordNo = file.Tell();
+    r.RecordNo = Record.RecordNo;
     std::uint32_t sblSize = 0;
     NARVI_SBL_PTR_T sbl = nullptr;
     file.Read(r.TimeSorg, r.TimeExternal, r.Origin, r.Direction, r.Flags, r.Facet, r.SblCount, sblSize, sbl);
