@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <cstdlib>
 #include <cmath>
 #include <fstream>
 #include <limits>
 
 #include "Actions.h"
+#include "Forms.h"
 #include "CommandLine.h"
 #include "EditFunct.h"
 #include "ErrorOf.h"
@@ -177,13 +179,29 @@ TEST(CommandLine, Switches) {
     EXPECT_EQ(ErrorOf([] { ParseSwitch("/time=i"); }), "'' is not a valid floating point value");
 }
 
+// A locale with a decimal comma, made with localedef when the system has none.
+bool GermanLocale(const TTempDir& dir) {
+    if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8")) return true;
+    const std::string cmd = "localedef -i de_DE -f UTF-8 '" + dir.File("de_DE.UTF-8") + "' >/dev/null 2>&1";
+    if (std::system(cmd.c_str()) != 0) return false;
+    ::setenv("LOCPATH", dir.Path().c_str(), 1);
+    return std::setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr;
+}
+
 TEST(CommandLine, DecimalPointIgnoresTheLocale) {
-    const char* old = std::setlocale(LC_NUMERIC, nullptr);
-    const std::string keep = old ? old : "C";
-    if (!std::setlocale(LC_NUMERIC, "de_DE.UTF-8")) GTEST_SKIP() << "no German locale installed";
+    TTempDir dir;
+    if (!GermanLocale(dir)) GTEST_SKIP() << "no locale with a decimal comma";
+    EXPECT_EQ(*std::localeconv()->decimal_point, ',');
     EXPECT_EQ(ParseSwitch("/time=12.5i").Time, 12.5);
     EXPECT_EQ(FormatOptionalFloat(3600.5), "3600.500");
-    std::setlocale(LC_NUMERIC, keep.c_str());
+    // Starting the toolkit takes the locale from the environment; the window keeps ".".
+    static int argc = 1;
+    static char name[] = "viewer_tests";
+    static char* argv[] = {name, nullptr};
+    TApplication::Initialize(argc, argv);
+    EXPECT_EQ(*std::localeconv()->decimal_point, '.');
+    std::setlocale(LC_ALL, "C");
+    ::unsetenv("LOCPATH");
 }
 
 TEST(FileDrop, FilterMatching) {
