@@ -5,11 +5,17 @@
 
 #include <QApplication>
 #include <QDropEvent>
+#include <QLabel>
+#include <QListWidget>
 #include <QMimeData>
 #include <QTest>
+#include <QTimer>
 #include <QUrl>
 #include <QWidget>
+#include <algorithm>
+#include <cstdlib>
 #include <fstream>
+#include <functional>
 
 #include "IniFile.h"
 #include "RecordingWriter.h"
@@ -400,6 +406,63 @@ TEST_F(Window, RefusedRawModeRestoresTheMark) {
     Key(Qt::Key_R, Qt::ControlModifier | Qt::AltModifier);
     EXPECT_EQ(Dialogs.Messages, std::vector<std::string>({"Raw mode not available"}));
     EXPECT_FALSE(W->ActionModeRawData.Checked());
+}
+
+}  // namespace
+
+namespace {
+
+// Runs show (a modal window) and, once the window is up, hands it to inspect and closes it.
+void WithModal(const std::function<void()>& show, const std::function<void(QWidget&)>& inspect) {
+    bool seen = false;
+    QTimer::singleShot(50, [&] {
+        QWidget* w = QApplication::activeModalWidget();
+        if (!w) return;
+        seen = true;
+        inspect(*w);
+        if (const char* dir = std::getenv("VANTORA_SHOTS"))
+            w->grab().save(QString(dir) + "/" + w->windowTitle() + ".png");
+        w->close();
+    });
+    show();
+    EXPECT_TRUE(seen);
+}
+
+std::vector<std::string> LabelTexts(QWidget& w) {
+    std::vector<std::string> texts;
+    for (const QLabel* l : w.findChildren<QLabel*>()) texts.push_back(l->text().toStdString());
+    return texts;
+}
+
+bool Has(const std::vector<std::string>& texts, const std::string& text) {
+    return std::find(texts.begin(), texts.end(), text) != texts.end();
+}
+
+TEST(SideWindows, AboutAndInfoShowTheirTexts) {
+    ASSERT_TRUE(kApp);
+    TToolkitDialogs dialogs;
+    WithModal([&] { dialogs.ShowAbout("0.9.7", "(no file loaded)"); },
+              [](QWidget& w) {
+                  EXPECT_EQ(w.windowTitle().toStdString(), "About");
+                  EXPECT_EQ(w.size(), QSize(401, 220));
+                  const std::vector<std::string> texts = LabelTexts(w);
+                  for (const char* t : {"Van", "tora", "0.9.7", "(no file loaded)", "Waveform extraction library:"})
+                      EXPECT_TRUE(Has(texts, t)) << t;
+                  for (const QLabel* l : w.findChildren<QLabel*>())
+                      if (l->text() == "Van") {
+                          EXPECT_EQ(l->font().pixelSize(), 48);
+                          EXPECT_TRUE(l->font().bold() && l->font().italic());
+                      }
+              });
+    const std::vector<std::string> rows = {"FILE INFORMATION", "File:=rec.kqm", "Epoch:=GPS week"};
+    WithModal([&] { dialogs.ShowInfo(rows); },
+              [](QWidget& w) {
+                  EXPECT_EQ(w.windowTitle().toStdString(), "Info");
+                  const auto lists = w.findChildren<QListWidget*>();
+                  ASSERT_EQ(lists.size(), 1);
+                  EXPECT_EQ(lists[0]->count(), 3);
+                  EXPECT_EQ(lists[0]->item(1)->text().toStdString(), "File:=rec.kqm");
+              });
 }
 
 }  // namespace
