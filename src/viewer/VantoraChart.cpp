@@ -354,8 +354,9 @@ void TFormVantoraChart::OpenFile(const std::string& path) {
 void TFormVantoraChart::CloseFile() {
     if (!FDoc.IsOpen()) return;
     Form.SetStatusText("File '" + FDoc.Path() + "' closed");
-    // The series hold copies of the samples; the record and the file go together.
+    // The record and its series go with the file, so no shot of it is ever shown beside another file's values.
     FDoc.Close();
+    ClearSeries();
     SetBusy(false);
     ClientPanel->SetVisible(false);
 }

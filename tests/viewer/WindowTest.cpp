@@ -205,6 +205,14 @@ TEST_F(Window, OpenStepAndClose) {
     EXPECT_TRUE(Current().Valid);
     W->SeekAndShow(20);
     EXPECT_EQ(Current().RecordNo, 20u);
+    // A failed read keeps nothing of the record before it; Previous still counts from where it stopped.
+    Key(Qt::Key_Right);
+    EXPECT_EQ(Dialogs.Messages.size(), 2u);
+    EXPECT_FALSE(Current().Valid);
+    EXPECT_TRUE(Current().Blocks.empty());
+    Key(Qt::Key_Left);
+    EXPECT_EQ(Current().RecordNo, 20u);
+    EXPECT_TRUE(Current().Valid);
 
     // Up and Down belong to the sample blocks only in sample-block mode.
     Key(Qt::Key_Down);
@@ -228,9 +236,10 @@ TEST_F(Window, OpenStepAndClose) {
     EXPECT_FALSE(W->Document().IsOpen());
     EXPECT_FALSE(Current().Valid);
     EXPECT_FALSE(W->ClientPanel->Visible());
+    EXPECT_EQ(W->Chart1.SeriesCount(), 0);
     EXPECT_FALSE(W->ActionGotoNext.Enabled());
     Key(Qt::Key_Right);  // disabled: nothing runs, nothing is reported
-    EXPECT_EQ(Dialogs.Messages.size(), 1u);
+    EXPECT_EQ(Dialogs.Messages.size(), 2u);
 }
 
 TEST_F(Window, FailedOpenLeavesNothingOpen) {
