@@ -268,13 +268,24 @@ TButton::TButton(TControl* parent, const std::string& caption)
 TButton::TButton(TControl* parent, TAction& action, const std::string& caption)
     : TControl(new QToolButton(ParentWidget(parent))) {
     auto* button = static_cast<QToolButton*>(Widget());
-    QAction* qa = BindAction(action, button);
-    button->setDefaultAction(qa);
-    if (!caption.empty()) {
-        qa->setIconText(Q(caption));
-        button->setText(Q(caption));
-    }
     button->setAutoRaise(true);
+    if (caption.empty()) {
+        button->setDefaultAction(BindAction(action, button));
+        return;
+    }
+    // A caption of its own: the button follows the action's states, not its text.
+    button->setText(Q(caption));
+    button->setToolTip(Q(action.Caption()).remove('&').trimmed());
+    QPointer<QToolButton> guard(button);
+    auto sync = [guard, &action] {
+        if (!guard) return;
+        guard->setEnabled(action.Enabled());
+        guard->setVisible(action.Visible());
+    };
+    sync();
+    action.AddListener(sync);
+    QObject::connect(button, &QToolButton::clicked, button,
+                     [&action] { TApplication::Guard([&action] { action.Execute(); }); });
 }
 
 void TButton::SetDefault(bool value) {

@@ -225,6 +225,9 @@ TEST_F(Window, OpenStepAndClose) {
     EXPECT_EQ(W->Chart1.SeriesCount(), 1);
     Key(Qt::Key_Up);
     EXPECT_EQ(Current().SelectedBlock, 0);
+    QTest::mouseClick(W->sbtnViewNextSampleBlock->Widget(), Qt::LeftButton);
+    EXPECT_EQ(Current().SelectedBlock, 1);
+    EXPECT_EQ(W->SampleBlockLabel->Caption(), "2 of 2");
     Key(Qt::Key_Plus, Qt::KeypadModifier);
     EXPECT_EQ(W->PointSize(), 2);
 
