@@ -225,6 +225,7 @@ void TFormVantoraChart::CreateMenus() {
     view.AddAction(ActionViewInfoPanel);
     TMenu& help = Form.AddMenu("?");
     help.AddAction(ActionInfoAbout);
+    Menubar = {&file, &edit, &view, &help};
     // Hidden until used, yet their shortcuts work: they sit in no menu of their own.
     MenuInfoList = std::make_unique<TMenu>();
     MenuInfoList->AddAction(ActionCopyToClipboard);

@@ -121,6 +121,17 @@ TEST_F(Window, StartsWithDefaultsAndWritesThemOnClose) {
     EXPECT_FALSE(W->ActionModeRawData.Visible());
     EXPECT_FALSE(W->ActionDataToClipboard.Visible());
     EXPECT_EQ(W->ActionViewPrevSampleBlock.Caption(), "   &Previous sample block");
+    // Menu items as shown (hidden ones left out), with their shortcuts.
+    ASSERT_EQ(W->Menubar.size(), 4u);
+    EXPECT_EQ(W->Menubar[0]->Captions(), std::vector<std::string>({"&Open...\tCtrl+O", "&Close", "-", "&Index...",
+                                                                   "&Header", "-", "&Quit\tCtrl+Q"}));
+    EXPECT_EQ(W->Menubar[1]->Captions(), std::vector<std::string>({"&Find...\tCtrl+F", "-", "&Previous\tLeft",
+                                                                   "&Next\tRight", "-", "&Copy to clipboard\tCtrl+C"}));
+    EXPECT_EQ(W->Menubar[2]->Captions(),
+              std::vector<std::string>({"Axis X: &Time stamp [sec]", "Axis X: &Raw range [m]",
+                                        "Axis X: Range &gate index", "-", "&Sample blocks", "-", "&No enhancement",
+                                        "&Linear interpolation", "&Smooth", "-", "&Information panel"}));
+    EXPECT_EQ(W->Menubar[3]->Captions(), std::vector<std::string>({"&About"}));
 
     Key(Qt::Key_Q, Qt::ControlModifier);
     EXPECT_FALSE(W->Form.Visible());
