@@ -156,9 +156,11 @@ private:
     const std::int32_t Saved;
 };
 
+}  // namespace
+
 // One run of the rebuild: the working state lives here, not in the reader,
 // so that every run starts from scratch.
-class TReindexRun {
+class TKQMReader::TReindexRun {
 public:
     explicit TReindexRun(TKQMReader& R) : R(R) {}
 
@@ -193,7 +195,7 @@ private:
     std::int64_t Time4nsLast = 0;
 };
 
-void TReindexRun::Execute() {
+void TKQMReader::TReindexRun::Execute() {
     const std::string IndexName = IndexPathOf(R.FPath);
     // Creating the index would overwrite the recording it is built from.
     if (SameFile(R.FPath, IndexName))
@@ -245,7 +247,7 @@ void TReindexRun::Execute() {
     R.OpenIndex(IndexName);
 }
 
-bool TReindexRun::NextRecord() {
+bool TKQMReader::TReindexRun::NextRecord() {
     try {
         R.DecodeRecord(R.FThis, false);
         return true;
@@ -254,7 +256,7 @@ bool TReindexRun::NextRecord() {
     }
 }
 
-void TReindexRun::Scan() {
+void TKQMReader::TReindexRun::Scan() {
     StreamSize = R.FStream->GetSize();
     R.FStream->Seek(R.FStreamDataOffset, soBeginning);
     R.FThis = &R.FMeasBlocks[0];
@@ -268,7 +270,7 @@ void TReindexRun::Scan() {
     UpdateIndex();
 }
 
-void TReindexRun::ScanZA14() {
+void TKQMReader::TReindexRun::ScanZA14() {
     TKQMMeasBlock* const P = R.FThis;
     while (NextRecord()) {
         P->Number = ++MeasCount;
@@ -277,7 +279,7 @@ void TReindexRun::ScanZA14() {
     }
 }
 
-void TReindexRun::ScanZA26() {
+void TKQMReader::TReindexRun::ScanZA26() {
     R.Trace("Step 1) read and decode measurements...");
     PPSTimeStampFirst = 0;
     MillisecondsLast = MillisecondsOffset = MillisecondsRawLast = 0;
@@ -302,7 +304,7 @@ void TReindexRun::ScanZA26() {
     }
 }
 
-void TReindexRun::AddTimeSync() {
+void TKQMReader::TReindexRun::AddTimeSync() {
     const std::uint32_t Raw = R.FHouseBlock.Milliseconds;
     std::uint32_t Corrected = Raw + MillisecondsOffset;
     if (Corrected < MillisecondsLast && Raw < MS_ROLLOVER_WINDOW) {
@@ -322,7 +324,7 @@ void TReindexRun::AddTimeSync() {
     MillisecondsRawLast = Raw;
 }
 
-void TReindexRun::Prepare() {
+void TKQMReader::TReindexRun::Prepare() {
     R.Trace("Step 2) Consistency checks and preparation...");
     std::vector<TTimeSyncRecord>& T = TimeSyncs;
     const std::size_t Count = T.size();
@@ -411,14 +413,14 @@ void TReindexRun::Prepare() {
     R.Trace("Mean frequency deviation: %.3f [ppm]", ::Mean(TimeSyncStat));
 }
 
-void TReindexRun::UpdateTimeSyncFactor() {
+void TKQMReader::TReindexRun::UpdateTimeSyncFactor() {
     const TTimeSyncRecord& A = TimeSyncs[std::size_t(TimeSyncIndexA)];
     const TTimeSyncRecord& B = TimeSyncs[std::size_t(TimeSyncIndexB)];
     TimeSyncFactor = double(static_cast<long double>(B.Milliseconds - A.Milliseconds) /
                             static_cast<long double>(B.PPSTimeStamp - A.PPSTimeStamp));
 }
 
-std::int64_t TReindexRun::TimeSync(std::int64_t TimeStamp) {
+std::int64_t TKQMReader::TReindexRun::TimeSync(std::int64_t TimeStamp) {
     const std::int32_t Count = std::int32_t(TimeSyncs.size());
     auto PPS = [this](std::int32_t I) { return TimeSyncs[std::size_t(I)].PPSTimeStamp; };
     if (TimeStamp < PPS(TimeSyncIndexA)) {
@@ -438,7 +440,7 @@ std::int64_t TReindexRun::TimeSync(std::int64_t TimeStamp) {
     return std::max<std::int64_t>(Us, 0);
 }
 
-void TReindexRun::UpdateIndex() {
+void TKQMReader::TReindexRun::UpdateIndex() {
     R.Trace("Step 3) update index file...");
     TFileStreamBuffered& S = *IndexStream;
     const std::int64_t Size = S.GetSize();
@@ -463,7 +465,5 @@ void TReindexRun::UpdateIndex() {
         R.Track(Percent(double(Position) / double(Size) * 100 * 0.05 + 95));
     }
 }
-
-}  // namespace
 
 void TKQMReader::Reindex() { TReindexRun(*this).Execute(); }
