@@ -5,6 +5,7 @@
 #include <cfenv>
 #include <cstdint>
 #include <exception>
+#include <memory>
 #include <new>
 #include <string>
 #include <type_traits>
@@ -251,12 +252,13 @@ NARVI_API NARVI_INT32_T NARVI_CALL narvi_open(NARVI_CSZ_T PATH, NARVI_FILE_T* HA
     return Run([&] {
         if (!PATH) throw EKQMError("No file name given", NARVI_ERR_BAD_ARG);
         if (!HANDLE) throw EKQMError("No handle to return the file in", NARVI_ERR_BAD_ARG);
-        *HANDLE = new TKQMReader(std::string(PATH));
+        // The handle owns the reader until narvi_close takes it back.
+        *HANDLE = std::make_unique<TKQMReader>(std::string(PATH)).release();
     });
 }
 
 NARVI_API NARVI_INT32_T NARVI_CALL narvi_close(NARVI_FILE_T HANDLE) {
-    return Run([&] { delete static_cast<TKQMReader*>(HANDLE); });
+    return Run([&] { std::unique_ptr<TKQMReader>(static_cast<TKQMReader*>(HANDLE)).reset(); });
 }
 
 NARVI_API NARVI_INT32_T NARVI_CALL narvi_reindex(NARVI_FILE_T HANDLE) {
