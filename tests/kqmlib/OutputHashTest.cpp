@@ -187,7 +187,8 @@ TRecord RandomShot(TRandom& Rnd, std::uint64_t Time, const TRecSampleBlock* Cont
     std::uint16_t Stamp = std::uint16_t(3000 + Rnd.Below(1000));
     for (std::uint32_t I = 0; I < Count; ++I) {
         TRecSampleBlock B;
-        B.Channel = std::uint8_t(Rnd.Below(4) << 6 | (Rnd.Chance(10) ? Rnd.Below(64) : 0));
+        const std::uint32_t Channel = Rnd.Below(4) << 6;
+        B.Channel = std::uint8_t(Channel | (Rnd.Chance(10) ? Rnd.Below(64) : 0));
         const std::uint32_t Quads = Count > 9 ? 1 : 1 + Rnd.Below(Rnd.Chance(10) ? 255 : 40);
         B.Samples = RandomBytes(Rnd, 4 * Quads);
         B.TimeStamp = Stamp;
@@ -212,8 +213,11 @@ void WriteRecording(const std::string& Path, const TLayout& L, TRandom& Rnd, int
     bool HaveLast = false;
     for (int N = 0; N < Count; ++N) {
         if (Rnd.Chance(6)) {
-            TRecord H = TRecord::House(Time, Time * (Ticks ? 1 : 250) + Rnd.Below(1000), Rnd.Below(604800000),
-                                       std::uint8_t(Rnd.Below(4) << 6));
+            // Arguments are drawn one by one: their order of evaluation is the compiler's.
+            const std::uint64_t Pps = Time * (Ticks ? 1 : 250) + Rnd.Below(1000);
+            const std::uint32_t Ms = Rnd.Below(604800000);
+            const std::uint8_t Sync = std::uint8_t(Rnd.Below(4) << 6);
+            TRecord H = TRecord::House(Time, Pps, Ms, Sync);
             H.HouseValues[0] = Rnd.Below(1000);
             if (L.HouseSub == 1) H.GpsData = {Rnd.Below(100), Rnd.Below(100)};
             W.Write(H);
@@ -344,12 +348,16 @@ void HashDamaged(const TTempDir& Dir, const std::string& Kqm, int Kind, TRandom&
     const std::int64_t Body = 8000;  // past any header
     switch (Kind) {
     case 0:
-        for (int I = 0; I < 6; ++I)
-            DamageOverwrite(Copy, Body + Rnd.Below(std::uint32_t(Size - Body - 8)), RandomBytes(Rnd, 1 + Rnd.Below(8)));
+        for (int I = 0; I < 6; ++I) {
+            const std::int64_t At = Body + Rnd.Below(std::uint32_t(Size - Body - 8));
+            DamageOverwrite(Copy, At, RandomBytes(Rnd, 1 + Rnd.Below(8)));
+        }
         break;
     case 1:
-        for (int I = 0; I < 3; ++I)
-            DamageInsert(Copy, Body + Rnd.Below(std::uint32_t(Size - Body)), RandomBytes(Rnd, 1 + Rnd.Below(13)));
+        for (int I = 0; I < 3; ++I) {
+            const std::int64_t At = Body + Rnd.Below(std::uint32_t(Size - Body));
+            DamageInsert(Copy, At, RandomBytes(Rnd, 1 + Rnd.Below(13)));
+        }
         break;
     default:
         DamageTruncate(Copy, Body + Rnd.Below(std::uint32_t(Size - Body)));
