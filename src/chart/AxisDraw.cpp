@@ -279,7 +279,7 @@ public:
             if (!from) continue;
             if (C.OnGetAxisLabel) C.OnGetAxisLabel(&A, from, i, text);
             const double value = A.FHorizontal ? from->XValueAt(i) : from->YValueAt(i);
-            if (value < A.FScaleMinimum || value > A.FScaleMaximum) continue;
+            if (!(value >= A.FScaleMinimum && value <= A.FScaleMaximum)) continue;
             const int p = A.ValueToPixel(value);
             if (!A.FTickOnLabelsOnly) A.TickPositions.push_back(p);
             if (!A.FLabels) continue;

@@ -244,7 +244,9 @@ double TCustomAxisPanel::SeriesExtremeForAxis(const TChartAxis* axis, bool maxim
     bool found = false;
     double r = 0;
     for (TChartSeries* s : FSeriesList) {
-        if ((!s->Active() && anyActive) || s->PointCount() == 0 || !s->UsesAxis(axis)) continue;
+        if ((!s->Active() && anyActive) || !s->UsesAxis(axis)) continue;
+        // a series without one finite value along the axis has no data to show there
+        if (!(axis->Horizontal() ? s->XValues() : s->YValues())->HasFiniteValue()) continue;
         double v =
             axis->Horizontal() ? (maximum ? s->HighestX() : s->LowestX()) : (maximum ? s->HighestY() : s->LowestY());
         if (!found || (maximum ? v > r : v < r)) r = v;

@@ -285,6 +285,8 @@ TAxisLabelStyle TChartAxis::CalcLabelStyle() const {
     bool used = false;
     for (TChartSeries* s : FChart->SeriesList()) {
         if (!s->Active() || !s->UsesAxis(this)) continue;
+        // points without one finite value along the axis give it nothing to label
+        if (s->PointCount() > 0 && !(FHorizontal ? s->XValues() : s->YValues())->HasFiniteValue()) continue;
         used = true;
         bool alongX = s->ValuesVertical() == FHorizontal;
         if (alongX && s->PointLabels().Count() > 0 && !s->PointLabels().Label(0).empty()) return talText;

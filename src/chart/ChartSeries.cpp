@@ -104,6 +104,7 @@ void TChartValueList::RecalcStats() const {
     // NaN and infinities would poison every later comparison and sum; they
     // are left out, like points that are not there.
     FLowest = FHighest = FSum = FAbsSum = 0;
+    FAnyFinite = false;
     bool first = true;
     for (int i = 0; i < FValueCount; ++i) {
         double v = FValueArray[static_cast<std::size_t>(i)];
@@ -112,6 +113,7 @@ void TChartValueList::RecalcStats() const {
             FLowest = FHighest = FSum = v;
             FAbsSum = std::fabs(v);
             first = false;
+            FAnyFinite = true;
             continue;
         }
         if (v < FLowest)
@@ -122,6 +124,11 @@ void TChartValueList::RecalcStats() const {
         FAbsSum += std::fabs(v);
     }
     FStatsStale = false;
+}
+
+bool TChartValueList::HasFiniteValue() const {
+    if (FStatsStale) RecalcStats();
+    return FAnyFinite;
 }
 
 double TChartValueList::LowestValue() const {
@@ -453,6 +460,10 @@ void TChartSeries::SetPointColor(int index, TColor color) {
 
 TColor TChartSeries::PointColor(int index) const {
     TColor c = ColorListEntry(index);
+    // A point whose position or value is no finite number is no data: it is a null
+    // point, so it gets no marker, breaks its line and shows no mark.
+    const auto at = static_cast<std::size_t>(index);
+    if (!std::isfinite(FXValues->Data()[at]) || !std::isfinite(FYValues->Data()[at])) return clNone;
     if (c != SeriesDefaultColor) return c;
     return FColorEachPoint ? PaletteColor(index) : FSeriesColor;
 }

@@ -70,4 +70,97 @@ TEST(TextBackground, FirstPaintEqualsEveryLaterOne) {
     }
 }
 
+// ---------------------------------------------------------------------------
+class FlatChart : public RecordingChart {
+public:
+    FlatChart() {
+        SetView3D(false);
+        Legend().SetVisible(false);
+        SetSize(400, 300);
+    }
+    template <class S>
+    S* Add(const std::vector<double>& xs, const std::vector<double>& ys) {
+        auto* s = new S(this);
+        s->SetParentChart(this);
+        s->SetSeriesColor(clRed);
+        for (std::size_t i = 0; i < xs.size(); ++i) s->AddPoint(xs[i], ys[i]);
+        return s;
+    }
+    std::vector<const RecordedCall*> Calls(const std::string& op) const {
+        std::vector<const RecordedCall*> out;
+        for (const auto& c : Recorder->Calls)
+            if (c.op == op) out.push_back(&c);
+        return out;
+    }
+};
+
+// Line pieces of polylines and move-to/line-to pairs.
+std::vector<std::vector<long long>> Segments(const RecordingCanvas& r) {
+    std::vector<std::vector<long long>> out;
+    long long x = 0, y = 0;
+    for (const auto& c : r.Calls) {
+        if (c.op == "DrawPolyline") {
+            for (std::size_t i = 2; i + 1 < c.args.size(); i += 2)
+                out.push_back({c.args[i - 2], c.args[i - 1], c.args[i], c.args[i + 1]});
+        } else if (c.op == "MoveToPoint") {
+            x = c.args[0];
+            y = c.args[1];
+        } else if (c.op == "LineToPoint") {
+            out.push_back({x, y, c.args[0], c.args[1]});
+            x = c.args[0];
+            y = c.args[1];
+        }
+    }
+    return out;
+}
+
+TEST(NonFiniteValues, AreNoDataAndNeverDrawn) {
+    struct Case {
+        const char* what;
+        std::vector<double> xs, ys;
+        int markers;
+        int segments;
+    } cases[] = {
+        {"NaN value", {0, 1, 2, 3, 4}, {1, 2, NaN, 4, 5}, 4, 2},
+        {"infinite value", {0, 1, 2, 3, 4}, {1, 2, INFINITY, 4, 5}, 4, 2},
+        {"NaN position", {0, 1, NaN, 3, 4}, {1, 2, 3, 4, 5}, 4, 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        FlatChart chart;
+        auto* s = chart.Add<TLineSeries>(c.xs, c.ys);
+        s->Pointer().SetVisible(true);
+        chart.DrawNow();
+        int markers = 0;
+        for (const RecordedCall* r : chart.Calls("DrawRectangle"))
+            markers += r->args[2] - r->args[0] == 2 * s->Pointer().HorizSize() + 1;
+        EXPECT_EQ(markers, c.markers);
+        const auto segs = Segments(*chart.Recorder);
+        EXPECT_EQ(static_cast<int>(segs.size()), c.segments);
+        // the finite points alone decide the ranges
+        EXPECT_EQ(chart.BottomAxis()->Minimum(), 0);
+        EXPECT_EQ(chart.BottomAxis()->Maximum(), 4);
+        EXPECT_EQ(chart.LeftAxis()->Maximum(), 5);
+    }
+}
+
+TEST(NonFiniteValues, AllNaNSeriesTakesNoPartInRangesOrLabels) {
+    FlatChart alone;
+    alone.Add<TLineSeries>({0, 1, 2}, {NaN, NaN, NaN});
+    alone.DrawNow();
+    EXPECT_TRUE(Segments(*alone.Recorder).empty());
+    // the value axis has nothing to label
+    for (const auto& c : alone.Recorder->Calls)
+        if (c.op.rfind("Write", 0) == 0) {
+            EXPECT_GT(c.args[1], alone.PlotRect().Bottom) << c.text;
+        }
+
+    FlatChart beside;
+    beside.Add<TLineSeries>({0, 1, 2}, {NaN, NaN, NaN});
+    beside.Add<TLineSeries>({0, 1, 2}, {10, 20, 30});
+    beside.DrawNow();
+    EXPECT_EQ(beside.LeftAxis()->Minimum(), 10);
+    EXPECT_EQ(beside.LeftAxis()->Maximum(), 30);
+}
+
 }  // namespace
