@@ -438,6 +438,17 @@ void TCustomAxisPanel::CalcAxesRoom() {
         // an axis that would need more room than the plot has leaves it as it is
         if (both.Left < both.Right && both.Top < both.Bottom) room = both;
     }
+    // The first and last labels stand out past the plot's ends: the plot gives way
+    // so that they stay inside the panel's frame.
+    const int frame = FrameWidth();
+    const TRect inner{FPanelRect.Left + frame, FPanelRect.Top + frame, FPanelRect.Right - frame,
+                      FPanelRect.Bottom - frame};
+    for (TChartAxis* a : FAxes.Items()) {
+        if (!IsAxisShown(a)) continue;
+        TRect fitted = room;
+        a->KeepLabelsInside(fitted, inner);
+        if (fitted.Left < fitted.Right && fitted.Top < fitted.Bottom) room = fitted;
+    }
     SetPlotRect(room);
     RecalcPlotSize();
     for (TChartAxis* a : FAxes.Items()) a->CalcAxisPixels();

@@ -609,13 +609,19 @@ double TChartAxis::CalcLabelIncrement(int labelCount) const {
 }
 
 double TChartAxis::CalcMaxLabelCount(int labelSize) const {
-    int n = 1;
-    if (labelSize > 0) {
-        int gap = labelSize;
-        if (FLabelsSeparation != 0) gap += ClampRound(FLabelsSeparation * 0.01 * labelSize);
-        n = ClampRound(static_cast<double>(FAxisLength) / gap);
+    if (labelSize <= 0) return CalcLabelIncrement(1);
+    int gap = labelSize;
+    if (FLabelsSeparation != 0) gap += ClampRound(FLabelsSeparation * 0.01 * labelSize);
+    // an axis with data shows at least one label, however wide
+    const int n = std::max(1, ClampRound(static_cast<double>(FAxisLength) / gap));
+    double step = CalcLabelIncrement(n);
+    // The count is rounded, so the step may still bring labels closer than their
+    // width and separation: the next steps are taken until neighbours keep clear.
+    if (!IsDateTime() && !FLogarithmic && !FRangeIsZero && FAxisLength > 0) {
+        const double pixelsPerUnit = FAxisLength / std::fabs(FScaleRange);
+        for (int i = 0; i < 64 && step * pixelsPerUnit < gap && std::isfinite(step); ++i) step = NextNiceStep(step);
     }
-    return CalcLabelIncrement(n);
+    return step;
 }
 
 int TChartAxis::LabelTextSize(double value) const {

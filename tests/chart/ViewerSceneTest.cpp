@@ -163,4 +163,66 @@ TEST(NonFiniteValues, AllNaNSeriesTakesNoPartInRangesOrLabels) {
     EXPECT_EQ(beside.LeftAxis()->Maximum(), 30);
 }
 
+// ---------------------------------------------------------------------------
+// Horizontal extents of the bottom axis' labels as the recording canvas measures them.
+struct Extent {
+    long long left, right;
+    std::string text;
+};
+
+std::vector<Extent> BottomLabels(const FlatChart& chart, const std::string& prefix) {
+    std::vector<Extent> out;
+    int align = TA_LEFT;
+    for (const auto& c : chart.Recorder->Calls) {
+        if (c.op == "SetTextAlignment") align = static_cast<int>(c.args[0]);
+        if (c.op.rfind("Write", 0) != 0 || c.text.rfind(prefix, 0) != 0) continue;
+        const long long w = static_cast<long long>(c.text.size()) * RecordingCanvas::CharWidth;
+        const long long x = c.args[0];
+        const long long left = (align & 6) == TA_CENTER ? x - w / 2 : (align & 6) == TA_RIGHT ? x - w : x;
+        out.push_back({left, left + w, c.text});
+    }
+    return out;
+}
+
+TEST(BottomLabels, KeepTheirSeparationAndStayInsideThePanel) {
+    for (int width = 300; width <= 900; width += 7) {
+        SCOPED_TRACE(width);
+        FlatChart chart;
+        viewerscene::Build(chart, false);
+        chart.SetSize(width, 500);
+        chart.DrawNow();
+        const auto labels = BottomLabels(chart, "12.345");
+        ASSERT_GE(labels.size(), width < 400 ? 1u : 2u);
+        for (std::size_t i = 0; i < labels.size(); ++i) {
+            EXPECT_GE(labels[i].left, 0) << labels[i].text;
+            EXPECT_LE(labels[i].right, width) << labels[i].text;
+            if (i == 0) continue;
+            // labels are drawn from the highest down; 10 % of the width stays free
+            const long long w = labels[i].right - labels[i].left;
+            EXPECT_GE(labels[i - 1].left - labels[i].right, w / 10) << labels[i].text;
+        }
+    }
+}
+
+TEST(BottomLabels, RisingLabelsStayInsideThePanel) {
+    for (int width : {400, 600, 833}) {
+        SCOPED_TRACE(width);
+        FlatChart chart;
+        viewerscene::Build(chart, false);
+        chart.BottomAxis()->SetLabelsAngle(45);
+        chart.SetSize(width, 500);
+        chart.DrawNow();
+        int n = 0;
+        for (const auto& c : chart.Recorder->Calls) {
+            if (c.op != "WriteRotatedText3D" || c.text.rfind("12.345", 0) != 0) continue;
+            // left-aligned from (x, y), rising to the right
+            const double w = static_cast<double>(c.text.size()) * RecordingCanvas::CharWidth;
+            EXPECT_GE(c.args[0], 0) << c.text;
+            EXPECT_LE(c.args[0] + w * 0.7072, width) << c.text;
+            ++n;
+        }
+        EXPECT_GE(n, 2);
+    }
+}
+
 }  // namespace
