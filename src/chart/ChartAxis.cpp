@@ -430,6 +430,10 @@ void TChartAxis::CalcAxisPixels() {
 
 void TChartAxis::CalcAxisScales() {
     FScaleRange = FScaleMaximum - FScaleMinimum;
+    // Finite ends more than the largest double apart: the range is taken as the
+    // largest finite one, and values are placed in two steps (ScaleOffset).
+    if (std::isinf(FScaleRange) && std::isfinite(FScaleMinimum) && std::isfinite(FScaleMaximum))
+        FScaleRange = std::numeric_limits<double>::max();
     // an unbounded range maps like an empty one: no value can be placed on it
     FRangeIsZero = FScaleRange == 0 || !std::isfinite(FScaleRange);
     FPixelsPerUnit = FRangeIsZero ? 0 : FAxisLength / FScaleRange;
@@ -480,27 +484,35 @@ int TChartAxis::ValueToPixel(double value) const {
     return (this->*FValueToPixel)(value);
 }
 
+// Pixels from the scale's minimum to a value. A distance beyond the largest double
+// (on a range spanning nearly all doubles) is scaled before it is taken.
+double TChartAxis::ScaleOffset(double value) const {
+    const double d = (value - FScaleMinimum) * FPixelsPerUnit;
+    if (std::isinf(d) && std::isfinite(value)) return value * FPixelsPerUnit - FScaleMinimum * FPixelsPerUnit;
+    return d;
+}
+
 int TChartAxis::LinearHorizontal(double value) const {
     if (FRangeIsZero) return FCenterPixel;
-    double d = (value - FScaleMinimum) * FPixelsPerUnit;
+    double d = ScaleOffset(value);
     return ClampRound(FInverted ? FEndPixel - d : FStartPixel + d);
 }
 
 int TChartAxis::LinearVertical(double value) const {
     if (FRangeIsZero) return FCenterPixel;
-    double d = (value - FScaleMinimum) * FPixelsPerUnit;
+    double d = ScaleOffset(value);
     return ClampRound(FInverted ? FStartPixel + d : FEndPixel - d);
 }
 
 int TChartAxis::LinearHorizontalUnclamped(double value) const {
     if (FRangeIsZero) return FCenterPixel;
-    int d = SaturateRound((value - FScaleMinimum) * FPixelsPerUnit);
+    int d = SaturateRound(ScaleOffset(value));
     return FInverted ? FEndPixel - d : FStartPixel + d;
 }
 
 int TChartAxis::LinearVerticalUnclamped(double value) const {
     if (FRangeIsZero) return FCenterPixel;
-    int d = SaturateRound((value - FScaleMinimum) * FPixelsPerUnit);
+    int d = SaturateRound(ScaleOffset(value));
     return FInverted ? FStartPixel + d : FEndPixel - d;
 }
 
@@ -530,8 +542,14 @@ double TChartAxis::PixelToValue(int pixel) const {
     const bool horizontal = FHorizontal || FIsDepthAxis;
     if (!FLogarithmic) {
         if (FAxisLength < 1) return 0;
-        double c = (FInverted ? FEndPixel - pixel : pixel - FStartPixel) * FScaleRange / FAxisLength;
-        return horizontal ? FScaleMinimum + c : FScaleMaximum - c;
+        const int along = FInverted ? FEndPixel - pixel : pixel - FStartPixel;
+        const double c = along * FScaleRange / FAxisLength;
+        const double v = horizontal ? FScaleMinimum + c : FScaleMaximum - c;
+        if (std::isfinite(v) || !std::isfinite(FScaleMinimum) || !std::isfinite(FScaleMaximum)) return v;
+        // a distance past the largest double: the value is taken between the ends instead
+        const double f = static_cast<double>(along) / FAxisLength;
+        const double g = horizontal ? f : 1 - f;
+        return FScaleMinimum * (1 - g) + FScaleMaximum * g;
     }
     const bool maxAtStart = (horizontal && FInverted) || (!horizontal && !FInverted);
     if (pixel == FStartPixel) return maxAtStart ? FScaleMaximum : FScaleMinimum;
@@ -641,6 +659,13 @@ std::string TChartAxis::FormatAxisLabel(double value) const {
     std::string text;
     if (!IsDateTime()) {
         text = FormatFloat(FAxisValuesFormat, value);
+        // A double carries 15 significant digits; a fixed pattern prints a huge value
+        // with hundreds of noise digits that fit no room, so it is written in
+        // scientific notation instead.
+        if (std::fabs(value) >= 1e15) {
+            std::string scientific = FormatFloat("0.####E+0", value);
+            if (scientific.size() < text.size()) text = std::move(scientific);
+        }
     } else if (value >= 0) {
         const std::string& pattern =
             !FDateTimeFormat.empty() ? FDateTimeFormat : (FScaleRange > 1 ? ShortDateFormat : ShortTimeFormat);

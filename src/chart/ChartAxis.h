@@ -355,6 +355,7 @@ private:
     bool FIsDepthAxis = false;
     int (TChartAxis::*FValueToPixel)(double) const = nullptr;
 
+    double ScaleOffset(double value) const;
     int LinearHorizontal(double value) const;
     int LinearVertical(double value) const;
     int LinearHorizontalUnclamped(double value) const;

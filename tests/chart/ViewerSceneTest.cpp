@@ -225,4 +225,36 @@ TEST(BottomLabels, RisingLabelsStayInsideThePanel) {
     }
 }
 
+// ---------------------------------------------------------------------------
+TEST(HugeValues, LabelsFitAndEveryAxisWithDataGetsThem) {
+    struct Case {
+        const char* what;
+        std::vector<double> xs, ys;
+    } cases[] = {
+        {"values near 1e300", {0, 1, 2}, {1e300, 3e300, 2e300}},
+        {"range beyond the largest double", {0, 1, 2}, {-1.5e308, 0, 1.5e308}},
+        {"positions near 1e302", {1e301, 5e301, 9.9e301}, {1, 2, 3}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        FlatChart chart;
+        auto* s = chart.Add<TLineSeries>(c.xs, c.ys);
+        chart.DrawNow();
+        int left = 0, bottom = 0;
+        for (const auto& call : chart.Recorder->Calls) {
+            if (call.op.rfind("Write", 0) != 0) continue;
+            EXPECT_LE(call.text.size(), 24u) << call.text;
+            EXPECT_EQ(call.text.find("NAN"), std::string::npos);
+            EXPECT_EQ(call.text.find("INF"), std::string::npos);
+            (call.args[1] > chart.PlotRect().Bottom ? bottom : left)++;
+        }
+        EXPECT_GE(left, 2);
+        EXPECT_GE(bottom, 2);
+        // the points are spread over the plot, not drawn flat
+        EXPECT_NE(s->PointScreenY(0), s->PointScreenY(2));
+        EXPECT_NE(s->PointScreenX(0), s->PointScreenX(2));
+        EXPECT_GT(chart.PlotRect().Width(), 200);
+    }
+}
+
 }  // namespace
