@@ -284,13 +284,15 @@ TChartSeries::~TChartSeries() {
         if (c->Owner() == this) owned.push_back(c);
     DetachSources();
     for (TComponent* c : owned) delete c;
-    // The dependents keep the points they copied and lose their source.
+    // The dependents lose their source, and the points they copied from it go too.
     std::vector<TChartSeries*> dependents = FDependents;
     FDependents.clear();
     for (TChartSeries* d : dependents) {
         auto& list = d->FSourceList;
         list.erase(std::remove(list.begin(), list.end(), static_cast<TComponent*>(this)), list.end());
-        if (d->ParentChart() && !d->IsDestroying()) d->ParentChart()->RefreshSeriesData(d);
+        if (d->IsDestroying()) continue;
+        if (!d->FManualData) d->ClearPoints();
+        if (d->ParentChart()) d->ParentChart()->RefreshSeriesData(d);
     }
     ClearPoints();
     FColorList.reset();
@@ -814,7 +816,10 @@ void TChartSeries::RemoveDependent(TChartSeries* series) {
 void TChartSeries::SetDataSource(TComponent* value) {
     if (!value) {
         if (IsDestroying()) return;
+        // points copied from a source go with it
+        const bool hadSource = !FSourceList.empty();
         DetachSources();
+        if (hadSource && !FManualData) ClearPoints();
         if (FParent) FParent->RefreshSeriesData(this);
         return;
     }
@@ -861,7 +866,9 @@ void TChartSeries::Notification(TComponent* component, TOperation operation) {
     auto it = std::find(FSourceList.begin(), FSourceList.end(), component);
     if (it != FSourceList.end()) {
         FSourceList.erase(it);
-        if (FParent && !IsDestroying()) FParent->RefreshSeriesData(this);
+        if (IsDestroying()) return;
+        if (!FManualData) ClearPoints();
+        if (FParent) FParent->RefreshSeriesData(this);
     }
 }
 

@@ -257,4 +257,23 @@ TEST(HugeValues, LabelsFitAndEveryAxisWithDataGetsThem) {
     }
 }
 
+// ---------------------------------------------------------------------------
+TEST(DataSource, PointsGoWithTheSource) {
+    for (bool freeIt : {false, true}) {
+        SCOPED_TRACE(freeIt ? "source freed" : "source set to none");
+        FlatChart chart;
+        auto* points = chart.Add<TPointSeries>({0, 1, 2}, {3, 4, 5});
+        auto* line = chart.Add<TLineSeries>({}, {});
+        line->SetDataSource(points);
+        ASSERT_EQ(line->PointCount(), 3);
+        if (freeIt)
+            delete points;
+        else
+            line->SetDataSource(nullptr);
+        EXPECT_EQ(line->PointCount(), 0);
+        chart.DrawNow();
+        EXPECT_TRUE(Segments(*chart.Recorder).empty());
+    }
+}
+
 }  // namespace
