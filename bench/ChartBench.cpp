@@ -114,7 +114,6 @@ void BM_QCustomPlot_ShotRedraw(benchmark::State& state) {
     const auto shot = Shot();
     QCustomPlot plot;
     plot.resize(W, H);
-    // the chart engine draws without antialiasing; so does the baseline
     plot.setNotAntialiasedElements(QCP::aeAll);
     plot.setAntialiasedElements(QCP::aeNone);
     for (int b = 0; b < kBlocks; ++b) {
@@ -122,11 +121,13 @@ void BM_QCustomPlot_ShotRedraw(benchmark::State& state) {
         const TColor tc = kColors[b];
         const QColor colour(GetRValue(tc), GetGValue(tc), GetBValue(tc));
         QCPGraph* points = plot.addGraph();
+        points->setAdaptiveSampling(false);
         points->setData(QVector<double>(k.x.begin(), k.x.end()), QVector<double>(k.y.begin(), k.y.end()), true);
         points->setLineStyle(QCPGraph::lsNone);
         points->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssSquare, colour, colour, 3));
         if (mode == None) continue;
         QCPGraph* line = plot.addGraph();
+        line->setAdaptiveSampling(false);
         line->setPen(QPen(colour, 1));
         const Block s = mode == Linear ? k : Spline(k);
         line->setData(QVector<double>(s.x.begin(), s.x.end()), QVector<double>(s.y.begin(), s.y.end()), true);
