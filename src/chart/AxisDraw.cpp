@@ -151,6 +151,8 @@ public:
             StepDateTime(false, v, FStep, true, FStepIndex);
         else
             v -= FStep;
+        // what stepping leaves of zero is zero (it would show as a tiny number)
+        if (std::fabs(v) < FStep * 1e-9) v = 0;
     }
 
     void DrawLinearLabels() {
@@ -310,7 +312,7 @@ public:
     static std::string MarkText(const TChartSeries& s, int i) {
         const std::string& label = s.PointLabels().Label(i);
         if (!label.empty()) return label;
-        return FormatFloat(s.ValueFormat().empty() ? PlotConst().FormatValues : s.ValueFormat(), s.MarkValue(i));
+        return FormatValueText(s.ValueFormat().empty() ? PlotConst().FormatValues : s.ValueFormat(), s.MarkValue(i));
     }
 
     void DrawSeriesTitleLabels() {

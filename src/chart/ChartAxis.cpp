@@ -431,12 +431,14 @@ void TChartAxis::CalcAxisPixels() {
 void TChartAxis::CalcAxisScales() {
     FScaleRange = FScaleMaximum - FScaleMinimum;
     // Finite ends more than the largest double apart: the range is taken as the
-    // largest finite one, and values are placed in two steps (ScaleOffset).
-    if (std::isinf(FScaleRange) && std::isfinite(FScaleMinimum) && std::isfinite(FScaleMaximum))
-        FScaleRange = std::numeric_limits<double>::max();
+    // largest finite one; the scale comes from the half range, and values are
+    // placed in two steps (ScaleOffset).
+    const bool beyond = std::isinf(FScaleRange) && std::isfinite(FScaleMinimum) && std::isfinite(FScaleMaximum);
+    if (beyond) FScaleRange = std::numeric_limits<double>::max();
     // an unbounded range maps like an empty one: no value can be placed on it
     FRangeIsZero = FScaleRange == 0 || !std::isfinite(FScaleRange);
     FPixelsPerUnit = FRangeIsZero ? 0 : FAxisLength / FScaleRange;
+    if (beyond) FPixelsPerUnit = FAxisLength / (FScaleMaximum * 0.5 - FScaleMinimum * 0.5) * 0.5;
     if (FLogarithmic) {
         FLogMinimum = FScaleMinimum > 0 ? std::log(FScaleMinimum) : 0;
         FLogMaximum = FScaleMaximum > 0 ? std::log(FScaleMaximum) : 0;
@@ -636,7 +638,7 @@ double TChartAxis::CalcMaxLabelCount(int labelSize) const {
     // The count is rounded, so the step may still bring labels closer than their
     // width and separation: the next steps are taken until neighbours keep clear.
     if (!IsDateTime() && !FLogarithmic && !FRangeIsZero && FAxisLength > 0) {
-        const double pixelsPerUnit = FAxisLength / std::fabs(FScaleRange);
+        const double pixelsPerUnit = std::fabs(FPixelsPerUnit);
         for (int i = 0; i < 64 && step * pixelsPerUnit < gap && std::isfinite(step); ++i) step = NextNiceStep(step);
     }
     return step;
@@ -658,14 +660,7 @@ double TChartAxis::CurrentLabelIncrement() const {
 std::string TChartAxis::FormatAxisLabel(double value) const {
     std::string text;
     if (!IsDateTime()) {
-        text = FormatFloat(FAxisValuesFormat, value);
-        // A double carries 15 significant digits; a fixed pattern prints a huge value
-        // with hundreds of noise digits that fit no room, so it is written in
-        // scientific notation instead.
-        if (std::fabs(value) >= 1e15) {
-            std::string scientific = FormatFloat("0.####E+0", value);
-            if (scientific.size() < text.size()) text = std::move(scientific);
-        }
+        text = FormatValueText(FAxisValuesFormat, value);
     } else if (value >= 0) {
         const std::string& pattern =
             !FDateTimeFormat.empty() ? FDateTimeFormat : (FScaleRange > 1 ? ShortDateFormat : ShortTimeFormat);

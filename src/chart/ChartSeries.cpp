@@ -620,7 +620,7 @@ std::string TChartSeries::LegendItemText(int style, int index) const {
     const double v = PrimaryValueAt(index);
     auto valueText = [&] {
         if (PrimaryValues()->DateTime()) return FormatDateTime(DefaultDateTimeFormat(v), v);
-        return FormatFloat(FValueFormat, v);
+        return FormatValueText(FValueFormat, v);
     };
     auto percentText = [&] {
         const double total = PrimaryValues()->AbsValueSum();
@@ -628,7 +628,7 @@ std::string TChartSeries::LegendItemText(int style, int index) const {
     };
     auto xText = [&] {
         const double x = FXValues->ValueAt(index);
-        return FHorizAxisRef ? FHorizAxisRef->FormatAxisLabel(x) : FormatFloat(FValueFormat, x);
+        return FHorizAxisRef ? FHorizAxisRef->FormatAxisLabel(x) : FormatValueText(FValueFormat, x);
     };
     switch (style) {
     case ltsPlain:
@@ -897,7 +897,7 @@ namespace {
 std::string ValueText(const TChartValueList* list, const std::string& format, int index) {
     double v = list->ValueAt(index);
     if (list->DateTime()) return FormatDateTime(DefaultDateTimeFormat(v), v);
-    return FormatFloat(format, v);
+    return FormatValueText(format, v);
 }
 
 }  // namespace

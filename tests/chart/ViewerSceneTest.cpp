@@ -238,6 +238,7 @@ TEST(HugeValues, LabelsFitAndEveryAxisWithDataGetsThem) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         FlatChart chart;
+        chart.Legend().SetVisible(true);  // it shows the values too
         auto* s = chart.Add<TLineSeries>(c.xs, c.ys);
         chart.DrawNow();
         int left = 0, bottom = 0;
@@ -250,8 +251,11 @@ TEST(HugeValues, LabelsFitAndEveryAxisWithDataGetsThem) {
         }
         EXPECT_GE(left, 2);
         EXPECT_GE(bottom, 2);
-        // the points are spread over the plot, not drawn flat
+        // the points are spread over the plot, not drawn flat, and in proportion
         EXPECT_NE(s->PointScreenY(0), s->PointScreenY(2));
+        if (c.ys[1] == 0) {
+            EXPECT_NEAR(s->PointScreenY(1), (s->PointScreenY(0) + s->PointScreenY(2)) / 2, 1);
+        }
         EXPECT_NE(s->PointScreenX(0), s->PointScreenX(2));
         EXPECT_GT(chart.PlotRect().Width(), 200);
     }
