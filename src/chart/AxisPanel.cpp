@@ -244,7 +244,9 @@ double TCustomAxisPanel::SeriesExtremeForAxis(const TChartAxis* axis, bool maxim
     bool found = false;
     double r = 0;
     for (TChartSeries* s : FSeriesList) {
-        if ((!s->Active() && anyActive) || s->PointCount() == 0 || !s->UsesAxis(axis)) continue;
+        if ((!s->Active() && anyActive) || !s->UsesAxis(axis)) continue;
+        // a series without one finite value along the axis has no data to show there
+        if (!(axis->Horizontal() ? s->XValues() : s->YValues())->HasFiniteValue()) continue;
         double v =
             axis->Horizontal() ? (maximum ? s->HighestX() : s->LowestX()) : (maximum ? s->HighestY() : s->LowestY());
         if (!found || (maximum ? v > r : v < r)) r = v;
@@ -435,6 +437,17 @@ void TCustomAxisPanel::CalcAxesRoom() {
         const TRect both = Intersection(room, shrunk);
         // an axis that would need more room than the plot has leaves it as it is
         if (both.Left < both.Right && both.Top < both.Bottom) room = both;
+    }
+    // The first and last labels stand out past the plot's ends: the plot gives way
+    // so that they stay inside the panel's frame.
+    const int frame = FrameWidth();
+    const TRect inner{FPanelRect.Left + frame, FPanelRect.Top + frame, FPanelRect.Right - frame,
+                      FPanelRect.Bottom - frame};
+    for (TChartAxis* a : FAxes.Items()) {
+        if (!IsAxisShown(a)) continue;
+        TRect fitted = room;
+        a->KeepLabelsInside(fitted, inner);
+        if (fitted.Left < fitted.Right && fitted.Top < fitted.Bottom) room = fitted;
     }
     SetPlotRect(room);
     RecalcPlotSize();

@@ -104,6 +104,7 @@ void TChartValueList::RecalcStats() const {
     // NaN and infinities would poison every later comparison and sum; they
     // are left out, like points that are not there.
     FLowest = FHighest = FSum = FAbsSum = 0;
+    FAnyFinite = false;
     bool first = true;
     for (int i = 0; i < FValueCount; ++i) {
         double v = FValueArray[static_cast<std::size_t>(i)];
@@ -112,6 +113,7 @@ void TChartValueList::RecalcStats() const {
             FLowest = FHighest = FSum = v;
             FAbsSum = std::fabs(v);
             first = false;
+            FAnyFinite = true;
             continue;
         }
         if (v < FLowest)
@@ -122,6 +124,11 @@ void TChartValueList::RecalcStats() const {
         FAbsSum += std::fabs(v);
     }
     FStatsStale = false;
+}
+
+bool TChartValueList::HasFiniteValue() const {
+    if (FStatsStale) RecalcStats();
+    return FAnyFinite;
 }
 
 double TChartValueList::LowestValue() const {
@@ -277,13 +284,15 @@ TChartSeries::~TChartSeries() {
         if (c->Owner() == this) owned.push_back(c);
     DetachSources();
     for (TComponent* c : owned) delete c;
-    // The dependents keep the points they copied and lose their source.
+    // The dependents lose their source, and the points they copied from it go too.
     std::vector<TChartSeries*> dependents = FDependents;
     FDependents.clear();
     for (TChartSeries* d : dependents) {
         auto& list = d->FSourceList;
         list.erase(std::remove(list.begin(), list.end(), static_cast<TComponent*>(this)), list.end());
-        if (d->ParentChart() && !d->IsDestroying()) d->ParentChart()->RefreshSeriesData(d);
+        if (d->IsDestroying()) continue;
+        if (!d->FManualData) d->ClearPoints();
+        if (d->ParentChart()) d->ParentChart()->RefreshSeriesData(d);
     }
     ClearPoints();
     FColorList.reset();
@@ -453,6 +462,10 @@ void TChartSeries::SetPointColor(int index, TColor color) {
 
 TColor TChartSeries::PointColor(int index) const {
     TColor c = ColorListEntry(index);
+    // A point whose position or value is no finite number is no data: it is a null
+    // point, so it gets no marker, breaks its line and shows no mark.
+    const auto at = static_cast<std::size_t>(index);
+    if (!std::isfinite(FXValues->Data()[at]) || !std::isfinite(FYValues->Data()[at])) return clNone;
     if (c != SeriesDefaultColor) return c;
     return FColorEachPoint ? PaletteColor(index) : FSeriesColor;
 }
@@ -607,7 +620,7 @@ std::string TChartSeries::LegendItemText(int style, int index) const {
     const double v = PrimaryValueAt(index);
     auto valueText = [&] {
         if (PrimaryValues()->DateTime()) return FormatDateTime(DefaultDateTimeFormat(v), v);
-        return FormatFloat(FValueFormat, v);
+        return FormatValueText(FValueFormat, v);
     };
     auto percentText = [&] {
         const double total = PrimaryValues()->AbsValueSum();
@@ -615,7 +628,7 @@ std::string TChartSeries::LegendItemText(int style, int index) const {
     };
     auto xText = [&] {
         const double x = FXValues->ValueAt(index);
-        return FHorizAxisRef ? FHorizAxisRef->FormatAxisLabel(x) : FormatFloat(FValueFormat, x);
+        return FHorizAxisRef ? FHorizAxisRef->FormatAxisLabel(x) : FormatValueText(FValueFormat, x);
     };
     switch (style) {
     case ltsPlain:
@@ -803,7 +816,10 @@ void TChartSeries::RemoveDependent(TChartSeries* series) {
 void TChartSeries::SetDataSource(TComponent* value) {
     if (!value) {
         if (IsDestroying()) return;
+        // points copied from a source go with it
+        const bool hadSource = !FSourceList.empty();
         DetachSources();
+        if (hadSource && !FManualData) ClearPoints();
         if (FParent) FParent->RefreshSeriesData(this);
         return;
     }
@@ -850,7 +866,9 @@ void TChartSeries::Notification(TComponent* component, TOperation operation) {
     auto it = std::find(FSourceList.begin(), FSourceList.end(), component);
     if (it != FSourceList.end()) {
         FSourceList.erase(it);
-        if (FParent && !IsDestroying()) FParent->RefreshSeriesData(this);
+        if (IsDestroying()) return;
+        if (!FManualData) ClearPoints();
+        if (FParent) FParent->RefreshSeriesData(this);
     }
 }
 
@@ -879,7 +897,7 @@ namespace {
 std::string ValueText(const TChartValueList* list, const std::string& format, int index) {
     double v = list->ValueAt(index);
     if (list->DateTime()) return FormatDateTime(DefaultDateTimeFormat(v), v);
-    return FormatFloat(format, v);
+    return FormatValueText(format, v);
 }
 
 }  // namespace

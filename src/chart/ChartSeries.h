@@ -59,6 +59,8 @@ public:
     double ValueSum() const;
     double AbsValueSum() const;
     double Spread() const { return HighestValue() - LowestValue(); }
+    // Whether any value is a finite number: a list of NaN and infinities holds no data.
+    bool HasFiniteValue() const;
     void RecalcStats() const;
     bool StatsStale() const { return FStatsStale; }
 
@@ -95,6 +97,7 @@ private:
     int FValueCount = 0;
     mutable bool FStatsStale = true;
     mutable double FLowest = 0, FHighest = 0, FSum = 0, FAbsSum = 0;
+    mutable bool FAnyFinite = false;
 };
 
 // The value lists of one series in creation order; owns them.
