@@ -7,6 +7,7 @@
 #include <numbers>
 
 #include "AxisPanel.h"
+#include "SeriesMarks.h"
 #include "ChartAxis.h"
 #include "ChartMessages.h"
 #include "ChartSeries.h"
@@ -306,12 +307,8 @@ public:
         }
     }
 
-    // The text a series mark shows by default: the point's label, else its value.
-    static std::string MarkText(const TChartSeries& s, int i) {
-        const std::string& label = s.PointLabels().Label(i);
-        if (!label.empty()) return label;
-        return FormatFloat(s.ValueFormat().empty() ? PlotConst().FormatValues : s.ValueFormat(), s.MarkValue(i));
-    }
+    // The text of a point's mark, as its marks show it.
+    static std::string MarkText(const TChartSeries& s, int i) { return s.Marks().GetMarkText(i); }
 
     void DrawSeriesTitleLabels() {
         if (C.ActiveSeriesCount() == 0) return;
@@ -660,10 +657,9 @@ public:
         case talValue:
             return ValueLabelWidth();
         case talMark:
-            for (TChartSeries* s : C.SeriesList())
-                if (s->Active())
-                    for (int i = 0; i < s->PointCount(); ++i)
-                        w = std::max(w, C.MultiLineTextWidth(MarkText(*s, i), lines));
+            (void)lines;
+            w = C.MaxMarkWidth();
+            V.SelectFont(A.FLabelsFont);
             return w;
         case talText:
             for (TChartSeries* s : C.SeriesList())

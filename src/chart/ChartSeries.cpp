@@ -1,5 +1,7 @@
 #include "ChartSeries.h"
 
+#include "SeriesMarks.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -263,7 +265,8 @@ TChartSeries::TChartSeries(TComponent* owner)
       FXValues(AddValueList(PlotConst().NameXValues)),
       FYValues(AddValueList(PlotConst().NameYValues)),
       FPercentFormat(PlotConst().FormatPercent),
-      FValueFormat(PlotConst().FormatValues) {
+      FValueFormat(PlotConst().FormatValues),
+      FMarks(std::make_unique<TSeriesMarks>(this)) {
     FXValues->SetOrder(loAscending);
 }
 
@@ -309,7 +312,20 @@ void TChartSeries::SetParentChart(TCustomAxisPanel* value) {
     if (FParent == value) return;
     if (FParent) FParent->RemoveSeries(this);
     FParent = value;
+    FMarks->SetParentChart(value);
     if (FParent) FParent->AddSeries(this);
+}
+
+void TChartSeries::SetMarks(const TSeriesMarks* value) { FMarks->Assign(value); }
+
+int TChartSeries::WidestMarkWidth() const {
+    int widest = 0;
+    for (int i = 0; i < PointCount(); ++i) {
+        const TPlotCustomShape* shape = FMarks->Items().ItemIfAny(i);
+        if (!(shape ? shape : FMarks.get())->Visible()) continue;
+        widest = std::max(widest, FMarks->MarkTextWidth(i));
+    }
+    return widest;
 }
 
 void TChartSeries::SetPen(const TChartPen* value) { TCustomChartSeries::SetPen(value); }
@@ -385,6 +401,7 @@ void TChartSeries::ClearStorage() {
     for (int i = 0; i < FValueLists.Count(); ++i) FValueLists[i]->ClearValues();
     FColorList.reset();
     FPointLabels.Clear();
+    FMarks->ClearMarkPositions();
 }
 
 void TChartSeries::EnumSubStyles(const std::function<void(const std::string&)>& callback) {
@@ -432,7 +449,7 @@ void TChartSeries::DrawLegendShape(int index, const TRect& rect) {
 }
 
 void TChartSeries::DrawMark(int index, const std::string& text, TSeriesMarkPosition* position) {
-    (void)index, (void)text, (void)position;
+    if (position) FMarks->DrawOneMark(index, PointColor(index), *position, text);
 }
 
 TColor TChartSeries::ColorListEntry(int index) const {
@@ -576,6 +593,7 @@ void TChartSeries::DeletePoint(int index) {
     for (int i = 0; i < FValueLists.Count(); ++i) FValueLists[i]->DeleteAt(index);
     if (FColorList && index < static_cast<int>(FColorList->size())) FColorList->erase(FColorList->begin() + index);
     FPointLabels.Delete(index);
+    FMarks->DeletePoints(index, 1);
     NotifyDependents(snDelete, index);
     if (FActive) RepaintChart();
 }
@@ -594,6 +612,7 @@ void TChartSeries::DeletePoints(int start, int count, bool renumber) {
         }
     }
     FPointLabels.DeleteRange(start, count);
+    FMarks->DeletePoints(start, count);
     NotifyDependents(snDelete, -1);
     if (FActive) RepaintChart();
     if (renumber) SecondaryValues()->FillSequence();
@@ -915,6 +934,7 @@ void TChartSeries::Assign(const TPersistent* source) {
     RecalcGetAxis();
     FZOrderSetting = s->FZOrderSetting;
     FDepth = s->FDepth;
+    FMarks->Assign(s->FMarks.get());
     FManualData = s->FManualData;
     auto* self = const_cast<TChartSeries*>(s);
     if (s->DataSource()) {
@@ -1010,6 +1030,7 @@ std::vector<std::uint8_t> TChartSeries::WritePointData() const {
             flags |= kDataLabel;
             break;
         }
+    if (FMarks->Positions().ExistCustom()) flags |= kDataMarkPosition;
     std::vector<std::uint8_t> out;
     out.push_back(flags);
     PutBytes(out, static_cast<std::uint32_t>(n), 4);
@@ -1025,6 +1046,10 @@ std::vector<std::uint8_t> TChartSeries::WritePointData() const {
             out.insert(out.end(), label.begin(), label.begin() + static_cast<std::ptrdiff_t>(len));
         }
         for (int k = 2; k < FValueLists.Count(); ++k) PutDouble(out, FValueLists[k]->ValueAt(i));
+        if (flags & kDataMarkPosition) {
+            const TSeriesMarkPosition* p = FMarks->Positions().Position(i);
+            (p ? *p : TSeriesMarkPosition{}).Write(out);
+        }
     }
     return out;
 }
@@ -1035,6 +1060,7 @@ void TChartSeries::ReadPointData(const std::uint8_t* data, std::size_t size) {
         TColor Color;
         std::string Label;
         std::vector<double> Extra;
+        TSeriesMarkPosition Mark;
     };
     TDataReader r(data, size);
     const auto flags = static_cast<std::uint8_t>(r.Bytes(1));
@@ -1053,17 +1079,19 @@ void TChartSeries::ReadPointData(const std::uint8_t* data, std::size_t size) {
         p.Color = (flags & kDataColor) ? static_cast<TColor>(r.Bytes(4)) : SeriesDefaultColor;
         if (flags & kDataLabel) p.Label = r.Text(static_cast<std::size_t>(r.Bytes(1)));
         for (int k = 0; k < extra; ++k) p.Extra.push_back(r.Double());
-        if (flags & kDataMarkPosition) r.Skip(kMarkPositionSize);
+        if (flags & kDataMarkPosition) {
+            const std::string raw = r.Text(kMarkPositionSize);
+            p.Mark.Read(reinterpret_cast<const std::uint8_t*>(raw.data()));
+        }
     }
     ClearPoints();
     SuspendNotify();
     try {
         for (const TStoredPoint& p : points) {
             for (int k = 0; k < extra; ++k) FValueLists[k + 2]->SetPendingValue(p.Extra[static_cast<std::size_t>(k)]);
-            if (FValuesVertical)
-                AddPoint(p.Secondary, p.Primary, p.Label, p.Color);
-            else
-                AddPoint(p.Primary, p.Secondary, p.Label, p.Color);
+            const int at = FValuesVertical ? AddPoint(p.Secondary, p.Primary, p.Label, p.Color)
+                                           : AddPoint(p.Primary, p.Secondary, p.Label, p.Color);
+            if ((flags & kDataMarkPosition) && at >= 0) FMarks->Positions().Set(at, p.Mark);
         }
     } catch (...) {
         ResumeNotify();

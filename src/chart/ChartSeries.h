@@ -198,6 +198,7 @@ using TSeriesClick =
     std::function<void(TChartSeries* sender, int valueIndex, TMouseButton button, TShiftState shift, int x, int y)>;
 using TSeriesOnBeforeAdd = std::function<bool(TChartSeries* sender)>;
 using TSeriesOnAfterAdd = std::function<void(TChartSeries* sender, int valueIndex)>;
+using TSeriesOnGetMarkText = std::function<void(TChartSeries* sender, int valueIndex, std::string& markText)>;
 
 class TChartSeries : public TCustomChartSeries {
 public:
@@ -378,6 +379,15 @@ public:
     TSeriesEvent OnClearValues;
     TSeriesClick OnClick;
     TSeriesClick OnDblClick;
+    // May replace the text of a point's mark.
+    TSeriesOnGetMarkText OnGetMarkText;
+
+    // The marks, owned by the series.
+    TSeriesMarks& Marks() { return *FMarks; }
+    const TSeriesMarks& Marks() const { return *FMarks; }
+    void SetMarks(const TSeriesMarks* value);
+    // The widest mark text of the points whose mark is shown.
+    int WidestMarkWidth() const;
 
     // The chart's notifications: the series was added to or removed from it.
     virtual void AddedToChart();
@@ -436,6 +446,7 @@ private:
     bool FDrawBetweenPoints = false;
     bool FSinglePointResult = true;
     bool FStoreXValues = true;
+    std::unique_ptr<TSeriesMarks> FMarks;
 };
 
 enum TFunctionPeriodAlign { paFirst, paCenter, paLast };

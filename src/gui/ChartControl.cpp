@@ -1,6 +1,7 @@
 #include "ChartControl.h"
 
 #include <QApplication>
+#include <QToolTip>
 #include <QImage>
 #include <QMouseEvent>
 #include <QPainter>
@@ -48,6 +49,27 @@ bool ButtonOf(Qt::MouseButton b, TMouseButton& out) {
 }  // namespace
 
 void EnsureWidgetApplication() { EnsureApplication<QApplication>(); }
+
+namespace {
+
+Qt::CursorShape QtCursorOf(TCursor cursor) {
+    switch (cursor) {
+    case crCross:
+        return Qt::CrossCursor;
+    case crHSplit:
+        return Qt::SplitHCursor;
+    case crVSplit:
+        return Qt::SplitVCursor;
+    case crHandPoint:
+        return Qt::PointingHandCursor;
+    case crSizeAll:
+        return Qt::SizeAllCursor;
+    default:
+        return Qt::ArrowCursor;
+    }
+}
+
+}  // namespace
 
 class ChartWidget : public QWidget {
 public:
@@ -182,10 +204,22 @@ TChartControl::TChartControl(TPaintHost& host, QWidget* parent) : FHost(host), F
     host.RequestRepaint = [widget] {
         if (widget) widget->update();
     };
+    host.RequestCursor = [widget](TCursor cursor) {
+        if (widget) widget->setCursor(QtCursorOf(cursor));
+    };
+    host.RequestHint = [widget](const std::string& text, int x, int y) {
+        if (!widget) return;
+        if (text.empty())
+            QToolTip::hideText();
+        else
+            QToolTip::showText(widget->mapToGlobal(QPoint(x, y)), QString::fromStdString(text), widget.data());
+    };
 }
 
 TChartControl::~TChartControl() {
     FHost.RequestRepaint = nullptr;
+    FHost.RequestCursor = nullptr;
+    FHost.RequestHint = nullptr;
     FHost.HostSetParented(false);
     if (FImpl->ownsWidget && FImpl->widget) delete FImpl->widget.data();
 }

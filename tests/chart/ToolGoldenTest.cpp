@@ -1,0 +1,121 @@
+// Series marks and the interactive tools, rendered headless and compared pixel by
+// pixel with the PNGs under tests/chart/golden/ (regenerate with NARVI_UPDATE_GOLDEN=1
+// and review the pictures before committing them).
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include "Chart.h"
+#include "ChartAxis.h"
+#include "ChartControl.h"
+#include "ChartTools.h"
+#include "GuiApplication.h"
+#include "LineSeries.h"
+#include "SeriesMarks.h"
+
+namespace {
+
+const std::filesystem::path GoldenDir = std::filesystem::path(__FILE__).parent_path() / "golden";
+
+// A flat chart without axis labels over 0..10 and 0..100, with a line series.
+TLineSeries* PlainChart(TChart& chart) {
+    chart.SetView3D(false);
+    chart.Legend().SetVisible(false);
+    for (TChartAxis* a : chart.AxesList().Items()) {
+        a->SetLabels(false);
+        a->SetLabelStyle(talValue);
+        a->SetTickOnLabelsOnly(false);
+    }
+    chart.BottomAxis()->SetAxisRange(0, 10);
+    chart.LeftAxis()->SetAxisRange(0, 100);
+    auto* s = new TLineSeries(&chart);
+    s->SetParentChart(&chart);
+    s->SetSeriesColor(clNavy);
+    const double ys[] = {20, 45, 30, 70, 55, 85};
+    for (int i = 0; i < 6; ++i) s->AddPoint(1 + i * 1.6, ys[i]);
+    return s;
+}
+
+struct ToolCase {
+    const char* name;
+    std::function<void(TChart&, TLineSeries*)> setUp;
+};
+
+const ToolCase Cases[] = {
+    {"marks",
+     [](TChart&, TLineSeries* s) {
+         TSeriesMarks& m = s->Marks();
+         m.SetVisible(true);
+         m.SetStyle(smsValue);
+         m.Font().SetSize(7);
+         m.Arrow().SetColor(clBlack);
+         m.Callout().SetLength(12);
+         m.Callout().SetArrowHead(ahSolid);
+         m.Callout().SetArrowHeadSize(5);
+         m.SetDrawEvery(2);
+         m.Items().Item(4).SetColor(0xC0FFC0);
+     }},
+    {"cursor",
+     [](TChart& c, TLineSeries* s) {
+         auto* tool = new TCursorTool(&c);
+         tool->Pen()->SetColor(clRed);
+         tool->SetSnap(true);
+         tool->SetSeries(s);
+         tool->SetParentChart(&c);
+         tool->SetXValue(4.2);
+         tool->SetYValue(30);
+     }},
+    {"axisarrows",
+     [](TChart& c, TLineSeries*) {
+         auto* tool = new TAxisArrowTool(&c);
+         tool->Brush()->SetColor(clYellow);
+         tool->SetAxis(c.BottomAxis());
+         auto* left = new TAxisArrowTool(&c);
+         left->SetPosition(aaEnd);
+         left->SetAxis(c.LeftAxis());
+     }},
+    {"drawlines",
+     [](TChart& c, TLineSeries*) {
+         auto* tool = new TDrawLineTool(&c);
+         tool->Pen()->SetColor(clMaroon);
+         tool->SetParentChart(&c);
+         TDrawLine* a = tool->Lines().Add();
+         a->SetX0(1), a->SetY0(90), a->SetX1(6), a->SetY1(10);
+         TDrawLine* b = tool->Lines().Add();
+         b->SetStyle(dlHorizParallel);
+         b->SetX0(5), b->SetY0(40), b->SetX1(9), b->SetY1(60);
+         tool->SetSelectedLine(b);
+     }},
+};
+
+TEST(GoldenImages, MarksAndToolsPixelExact) {
+    EnsureGuiApplication();
+    const bool update = std::getenv("NARVI_UPDATE_GOLDEN") != nullptr;
+    for (const ToolCase& c : Cases) {
+        SCOPED_TRACE(c.name);
+        TChart chart;
+        c.setUp(chart, PlainChart(chart));
+        std::unique_ptr<TBitmap> image = RenderToBitmap(chart, 240, 160);
+        ASSERT_FALSE(image->Empty());
+        const std::string file = (GoldenDir / (std::string("tool_") + c.name + ".png")).string();
+        if (update) {
+            ASSERT_TRUE(SaveBitmapToPng(*image, file));
+            continue;
+        }
+        TBitmap golden;
+        ASSERT_TRUE(LoadBitmapFromPng(golden, file)) << file << " (run with NARVI_UPDATE_GOLDEN=1 to create it)";
+        ASSERT_EQ(golden.Width(), image->Width());
+        ASSERT_EQ(golden.Height(), image->Height());
+        int differ = 0;
+        for (int y = 0; y < golden.Height(); ++y)
+            for (int x = 0; x < golden.Width(); ++x) differ += golden.GetPixel(x, y) != image->GetPixel(x, y);
+        if (differ) SaveBitmapToPng(*image, std::string("tool_") + c.name + ".actual.png");
+        EXPECT_EQ(differ, 0) << "picture written to tool_" << c.name << ".actual.png";
+    }
+}
+
+}  // namespace
