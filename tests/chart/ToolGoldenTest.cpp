@@ -13,6 +13,7 @@
 #include "ChartAxis.h"
 #include "ChartControl.h"
 #include "ChartTools.h"
+#include "ChartToolsExtra.h"
 #include "GuiApplication.h"
 #include "LineSeries.h"
 #include "SeriesMarks.h"
@@ -89,6 +90,62 @@ const ToolCase Cases[] = {
          b->SetStyle(dlHorizParallel);
          b->SetX0(5), b->SetY0(40), b->SetX1(9), b->SetY1(60);
          tool->SetSelectedLine(b);
+     }},
+    {"gridband",
+     [](TChart& c, TLineSeries*) {
+         auto* tool = new TGridBandTool(&c);
+         tool->SetAxis(c.LeftAxis());
+         tool->Band1().SetColor(0xE0F0FF);
+         tool->Band2().SetColor(0xFFF0E0);
+     }},
+    {"colorband",
+     [](TChart& c, TLineSeries*) {
+         auto* behind = new TColorBandTool(&c);
+         behind->SetAxis(c.BottomAxis());
+         behind->SetColor(0xC0FFFF);
+         behind->SetStartValue(6);
+         behind->SetEndValue(3);
+         auto* front = new TColorBandTool(&c);
+         front->SetAxis(c.LeftAxis());
+         front->SetDrawBehind(false);
+         front->SetColor(clBlue);
+         front->SetTransparency(70);
+         front->SetStartValue(60);
+         front->SetEndValue(75);
+     }},
+    {"colorline",
+     [](TChart& c, TLineSeries*) {
+         auto* v = new TColorLineTool(&c);
+         v->SetAxis(c.BottomAxis());
+         v->Pen()->SetColor(clGreen);
+         v->SetValue(7.5);
+         auto* h = new TColorLineTool(&c);
+         h->SetAxis(c.LeftAxis());
+         h->Pen()->SetColor(clRed);
+         h->SetStyle(clCenter);
+     }},
+    {"annotation",
+     [](TChart& c, TLineSeries*) {
+         auto* tool = new TAnnotationTool(&c);
+         tool->SetParentChart(&c);
+         tool->SetText("Echo\rpeak");
+         tool->SetPosition(ppRightTop);
+         tool->Shape().SetColor(0xE0FFFF);
+         tool->Callout().Arrow().SetVisible(true);
+         tool->Callout().Arrow().SetColor(clBlack);
+         tool->Callout().SetArrowHead(ahSolid);
+         tool->Callout().SetXPosition(120);
+         tool->Callout().SetYPosition(60);
+     }},
+    {"image",
+     [](TChart& c, TLineSeries* s) {
+         auto* tool = new TChartImageTool(&c);
+         tool->SetParentChart(&c);
+         tool->SetSeries(s);
+         TBitmap& b = tool->Picture().Bitmap();
+         b.SetSize(4, 4);
+         for (int y = 0; y < 4; ++y)
+             for (int x = 0; x < 4; ++x) b.SetPixel(x, y, (x + y) % 2 ? 0xFFE0C0 : 0xC0E0FF);
      }},
 };
 
