@@ -657,10 +657,7 @@ public:
         case talValue:
             return ValueLabelWidth();
         case talMark:
-            (void)lines;
-            w = C.MaxMarkWidth();
-            V.SelectFont(A.FLabelsFont);
-            return w;
+            return C.MaxMarkWidth();
         case talText:
             for (TChartSeries* s : C.SeriesList())
                 for (int i = 0; i < s->PointLabels().Count(); ++i)

@@ -1328,3 +1328,14 @@ void TPlotCustomToolAxis::SetAxis(TChartAxis* value) {
     if (value) SetParentChart(value->ParentChart());
     RepaintChart();
 }
+
+int TPlotCustomToolAxis::AxisID() const {
+    if (!FAxis || !FAxis->ParentChart()) return -1;
+    return FAxis->ParentChart()->AxesList().IndexOf(FAxis);
+}
+
+void TPlotCustomToolAxis::SetAxisID(int value) {
+    TCustomAxisPanel* chart = ParentChart();
+    const bool known = chart && value >= 0 && value < chart->AxesList().Count();
+    SetAxis(known ? chart->AxesList()[value] : nullptr);
+}

@@ -583,6 +583,11 @@ public:
     std::string EditorClassName() const override { return "TAxisToolEditor"; }
     TChartAxis* Axis() const { return FAxis; }
     virtual void SetAxis(TChartAxis* value);
+    // The axis as stored form data keeps it ("AxisID"): its index in the chart's
+    // axes list, -1 without one. Reading finds it again in the tool's chart; an
+    // index the list does not have leaves the tool without an axis.
+    int AxisID() const;
+    void SetAxisID(int value);
 
 private:
     TChartAxis* FAxis = nullptr;

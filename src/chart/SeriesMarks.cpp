@@ -299,9 +299,8 @@ std::vector<std::string> SplitMarkLines(const std::string& text) {
 }
 
 int TSeriesMarks::MarkTextWidth(int index) const {
-    TCustomAxisPanel* chart = FSeries->ParentChart();
+    const TCustomAxisPanel* chart = FSeries->ParentChart();
     if (!chart) return 0;
-    chart->Canvas().SelectFont(const_cast<TSeriesMarks*>(this)->Font());
     int lines = 0;
     return chart->MultiLineTextWidth(GetMarkText(index), lines);
 }

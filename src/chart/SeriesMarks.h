@@ -183,7 +183,7 @@ public:
     void DrawOneMark(int index, TColor color, TSeriesMarkPosition& position, const std::string& text);
     // The first drawn mark whose box holds the pixel, or -1.
     int MarkAtPixel(int x, int y) const;
-    // Width of the widest line of the point's mark text with the marks' font.
+    // Width of the widest line of the point's mark text in the chart's current font.
     int MarkTextWidth(int index) const;
     // Moves the box and the arrow's end up by Length + Distance and its start by Distance.
     void ApplyArrowLength(TSeriesMarkPosition& position) const;

@@ -74,6 +74,22 @@ TEST(GridBandTool, BandsAlternateBetweenTheTicks) {
     chart.DrawNow();
 }
 
+TEST(AxisTools, StoredByTheirAxisIndex) {
+    ToolsChart chart;
+    TChartAxis* custom = chart.AddCustomAxis();
+    auto* tool = new TColorBandTool(&chart);
+    tool->SetAxis(custom);
+    EXPECT_EQ(tool->AxisID(), 5);  // bottom, top, left, right, depth, then the custom axes
+    TColorLineTool copy(nullptr);
+    copy.SetParentChart(&chart);
+    copy.SetAxisID(tool->AxisID());
+    EXPECT_EQ(copy.Axis(), custom);
+    copy.SetAxisID(99);
+    EXPECT_EQ(copy.Axis(), nullptr);
+    EXPECT_EQ(copy.AxisID(), -1);
+    copy.SetParentChart(nullptr);
+}
+
 TEST(ColorBandTool, OrderedAndClippedToTheAxis) {
     ToolsChart chart;
     auto* tool = new TColorBandTool(&chart);
