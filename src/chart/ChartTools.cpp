@@ -9,7 +9,6 @@
 #include "Chart.h"
 #include "ChartAxis.h"
 #include "ChartMessages.h"
-#include "ChartUtils.h"
 #include "PlotCanvas.h"
 #include "SeriesMarks.h"
 
@@ -53,22 +52,6 @@ const TClassInfo TCursorTool::ClassInfo{"TCursorTool", CreateTool<TCursorTool>};
 const TClassInfo TDragMarksTool::ClassInfo{"TDragMarksTool", CreateTool<TDragMarksTool>};
 const TClassInfo TAxisArrowTool::ClassInfo{"TAxisArrowTool", CreateTool<TAxisArrowTool>};
 const TClassInfo TDrawLineTool::ClassInfo{"TDrawLineTool", CreateTool<TDrawLineTool>};
-
-namespace {
-
-// The tool kinds join the registry of tool types (and of classes made by name)
-// while the program runs, in this order.
-std::vector<TClass> ToolClasses() {
-    return {&TCursorTool::ClassInfo, &TDragMarksTool::ClassInfo, &TAxisArrowTool::ClassInfo, &TDrawLineTool::ClassInfo};
-}
-
-struct ToolRegistration {
-    ToolRegistration() { RegisterPlotTools(ToolClasses()); }
-    ~ToolRegistration() { UnRegisterPlotTools(ToolClasses()); }
-};
-const ToolRegistration toolRegistration;
-
-}  // namespace
 
 // ---------------------------------------------------------------------------
 TCursorTool::TCursorTool(TComponent* owner) : TPlotCustomToolSeries(owner) {}

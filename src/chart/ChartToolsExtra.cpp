@@ -39,18 +39,21 @@ const TClassInfo TGridBandTool::ClassInfo{"TGridBandTool", CreateTool<TGridBandT
 
 namespace {
 
-std::vector<TClass> ExtraToolClasses() {
-    return {&TNearestTool::ClassInfo,    &TColorBandTool::ClassInfo,       &TColorLineTool::ClassInfo,
-            &TRotateTool::ClassInfo,     &TChartImageTool::ClassInfo,      &TMarksTipTool::ClassInfo,
-            &TAnnotationTool::ClassInfo, &TSeriesAnimationTool::ClassInfo, &TGridBandTool::ClassInfo};
+// Every tool kind joins the registry of tool types (and of classes made by name)
+// while the program runs, in this order.
+std::vector<TClass> ToolClasses() {
+    return {&TCursorTool::ClassInfo,    &TDragMarksTool::ClassInfo,  &TAxisArrowTool::ClassInfo,
+            &TDrawLineTool::ClassInfo,  &TNearestTool::ClassInfo,    &TColorBandTool::ClassInfo,
+            &TColorLineTool::ClassInfo, &TRotateTool::ClassInfo,     &TChartImageTool::ClassInfo,
+            &TMarksTipTool::ClassInfo,  &TAnnotationTool::ClassInfo, &TSeriesAnimationTool::ClassInfo,
+            &TGridBandTool::ClassInfo};
 }
 
-// Registered after the tools of ChartTools.cpp: this unit refers to that one.
-struct ExtraToolRegistration {
-    ExtraToolRegistration() { RegisterPlotTools(ExtraToolClasses()); }
-    ~ExtraToolRegistration() { UnRegisterPlotTools(ExtraToolClasses()); }
+struct ToolRegistration {
+    ToolRegistration() { RegisterPlotTools(ToolClasses()); }
+    ~ToolRegistration() { UnRegisterPlotTools(ToolClasses()); }
 };
-const ExtraToolRegistration extraToolRegistration;
+const ToolRegistration toolRegistration;
 
 }  // namespace
 

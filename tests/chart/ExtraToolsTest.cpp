@@ -5,6 +5,7 @@
 
 #include "ChartAxis.h"
 #include "ChartToolsExtra.h"
+#include "ChartUtils.h"
 #include "LineSeries.h"
 #include "RecordingChart.h"
 
@@ -72,6 +73,23 @@ TEST(GridBandTool, BandsAlternateBetweenTheTicks) {
     delete tool;
     EXPECT_FALSE(chart.BottomAxis()->GridHook);
     chart.DrawNow();
+}
+
+TEST(ChartTools, RegisteredInOrderWithTheirNames) {
+    const std::vector<std::string> names = {
+        "TCursorTool",     "TDragMarksTool",       "TAxisArrowTool", "TDrawLineTool",   "TNearestTool",
+        "TColorBandTool",  "TColorLineTool",       "TRotateTool",    "TChartImageTool", "TMarksTipTool",
+        "TAnnotationTool", "TSeriesAnimationTool", "TGridBandTool"};
+    std::vector<std::string> registered;
+    for (int i = 0; i < PlotToolTypes().Count(); ++i) registered.push_back(PlotToolTypes().Items(i)->Name);
+    EXPECT_EQ(registered, names);
+    TChart chart;
+    TObject* made = FindClass("TAnnotationTool")->Create(&chart);
+    auto* tool = dynamic_cast<TAnnotationTool*>(made);
+    ASSERT_NE(tool, nullptr);
+    EXPECT_EQ(tool->DisplayText(), "Annotation");
+    EXPECT_EQ(tool->EditorClassName(), "TAnnotationToolEdit");
+    EXPECT_EQ(TGridBandTool(nullptr).DisplayText(), "Grid Band");
 }
 
 TEST(AxisTools, StoredByTheirAxisIndex) {
