@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QCursor>
 #include <QMouseEvent>
+#include <QToolTip>
 #include <QWidget>
 
 #include "Chart.h"
@@ -141,6 +142,13 @@ TEST(MarksTipTool, HintShowsTheMarkText) {
     c.Move(5, 5);
     EXPECT_EQ(c.chart.Hint(), "");
     EXPECT_EQ(c.series->Marks().Style(), smsLabel);
+    // the control shows the hint once the mouse has rested for the pause
+    tool->SetMouseDelay(0);
+    c.Move(p.x + 1, p.y);
+    QApplication::processEvents();
+    EXPECT_EQ(QToolTip::text().toStdString(), "40!");
+    tool->SetMouseDelay(500);
+    EXPECT_EQ(tool->MouseDelay(), 500);
 }
 
 }  // namespace
