@@ -44,6 +44,8 @@ TLineSeries* PlainChart(TChart& chart) {
 struct ToolCase {
     const char* name;
     std::function<void(TChart&, TLineSeries*)> setUp;
+    // What needs the laid-out chart (a mouse position); the picture is drawn again after it.
+    std::function<void(TChart&, TLineSeries*)> afterLayout = {};
 };
 
 const ToolCase Cases[] = {
@@ -147,6 +149,17 @@ const ToolCase Cases[] = {
          for (int y = 0; y < 4; ++y)
              for (int x = 0; x < 4; ++x) b.SetPixel(x, y, (x + y) % 2 ? 0xFFE0C0 : 0xC0E0FF);
      }},
+    {"nearest",
+     [](TChart& c, TLineSeries* s) {
+         auto* tool = new TNearestTool(&c);
+         tool->SetParentChart(&c);
+         tool->SetSeries(s);
+         tool->Pen()->SetColor(clRed);
+         tool->SetSize(8);
+     },
+     [](TChart& c, TLineSeries* s) {
+         c.Tools()[0]->ChartMouseNotify(pmeMove, mbLeft, 0, s->PointScreenX(3) - 20, s->PointScreenY(3) + 15);
+     }},
 };
 
 TEST(GoldenImages, MarksAndToolsPixelExact) {
@@ -155,8 +168,13 @@ TEST(GoldenImages, MarksAndToolsPixelExact) {
     for (const ToolCase& c : Cases) {
         SCOPED_TRACE(c.name);
         TChart chart;
-        c.setUp(chart, PlainChart(chart));
+        TLineSeries* series = PlainChart(chart);
+        c.setUp(chart, series);
         std::unique_ptr<TBitmap> image = RenderToBitmap(chart, 240, 160);
+        if (c.afterLayout) {
+            c.afterLayout(chart, series);
+            image = RenderToBitmap(chart, 240, 160);
+        }
         ASSERT_FALSE(image->Empty());
         const std::string file = (GoldenDir / (std::string("tool_") + c.name + ".png")).string();
         if (update) {
