@@ -311,8 +311,8 @@ void TSeriesMarks::BoxSize(TCanvas3D& canvas, const TPlotCustomShape& shape, con
     int widest = 0;
     const std::vector<std::string> lines = SplitMarkLines(text);
     for (const std::string& line : lines) widest = std::max(widest, canvas.MeasureTextWidth(line));
-    width = widest + canvas.MeasureTextWidth("W");
-    height = static_cast<int>(lines.size()) * canvas.TextLineHeight();
+    width = widest + FFontMetrics.WideChar;
+    height = static_cast<int>(lines.size()) * FFontMetrics.LineHeight;
     if (shape.Pen().Visible()) {
         width += 2 * shape.Pen().Width();
         height += 2 * shape.Pen().Width();
@@ -327,6 +327,9 @@ void TSeriesMarks::DrawMarks() {
     TCanvas3D& canvas = chart->Canvas();
     const TView3DOptions& view = chart->View3DOptions();
     const bool zoomFont = chart->View3D() && !canvas.IsHardware3D() && view.ZoomText() && view.Zoom() != 100;
+    const TPlotCustomShape* selected = nullptr;
+    // measured again by whoever draws a single mark outside this pass
+    const ScopeExit forget([this] { FFontMetrics = TFontMetrics{}; });
     for (int i = FSeries->FirstVisible(); i <= FSeries->LastVisible() && i < FSeries->PointCount(); ++i) {
         if (i % FDrawEvery != 0 || FSeries->PointColor(i) == clNone) continue;
         const std::string text = GetMarkText(i);
@@ -334,10 +337,15 @@ void TSeriesMarks::DrawMarks() {
         TPlotCustomShape* shape = FItems.ItemIfAny(i);
         if (!shape) shape = this;
         if (!shape->Visible()) continue;
-        canvas.SelectFont(shape->Font());
-        if (zoomFont)
-            if (TCanvas* device = canvas.Canvas())
-                device->Font().SetSize(std::max(1, RoundHalfEven32(shape->Font().Size() * view.Zoom() * 0.01)));
+        // drawing a mark leaves the font as it is: points of one shape share one selection
+        if (shape != selected) {
+            selected = shape;
+            canvas.SelectFont(shape->Font());
+            if (zoomFont)
+                if (TCanvas* device = canvas.Canvas())
+                    device->Font().SetSize(std::max(1, RoundHalfEven32(shape->Font().Size() * view.Zoom() * 0.01)));
+            FFontMetrics = TFontMetrics{canvas.MeasureTextWidth("W"), canvas.TextLineHeight()};
+        }
         TSeriesMarkPosition position;
         BoxSize(canvas, *shape, text, position.BoxWidth, position.BoxHeight);
         position.ArrowStart = position.ArrowEnd = TPoint{FSeries->PointScreenX(i), FSeries->PointScreenY(i)};
@@ -390,7 +398,7 @@ void TSeriesMarks::DrawText(TCanvas3D& canvas, const TPlotCustomShape& shape, co
     canvas.SetTextAlignment(TA_CENTER | TA_TOP);
     const TRect r{box.Left + 2, box.Top, box.Right, box.Bottom};
     const int cx = (r.Left + r.Right) / 2, cy = (r.Top + r.Bottom) / 2;
-    const int fontHeight = canvas.TextLineHeight();
+    const int fontHeight = FFontMetrics.LineHeight >= 0 ? FFontMetrics.LineHeight : canvas.TextLineHeight();
     const int penWidth = shape.Pen().Visible() ? shape.Pen().Width() : 0;
     const bool full3D = canvas.IsHardware3D();
     const std::vector<std::string> lines = SplitMarkLines(text);

@@ -215,6 +215,13 @@ private:
     TSeriesMarksStyle FStyle = smsLabel;
     TSeriesMarksPositions FPositions;
     TMarksItems FItems;
+    // The width of "W" and the line height in the font of the shape being drawn,
+    // while DrawMarks runs (-1: not measured).
+    struct TFontMetrics {
+        int WideChar = -1;
+        int LineHeight = -1;
+    };
+    TFontMetrics FFontMetrics;
 };
 
 // The lines of a text split at the line separator, each kept whole.
