@@ -312,7 +312,6 @@ void TChartSeries::SetParentChart(TCustomAxisPanel* value) {
     if (FParent == value) return;
     if (FParent) FParent->RemoveSeries(this);
     FParent = value;
-    FMarks->SetParentChart(value);
     if (FParent) FParent->AddSeries(this);
 }
 
@@ -1149,12 +1148,15 @@ void TChartSeries::RecalcGetAxis() {
 }
 
 void TChartSeries::AddedToChart() {
+    // the marks follow the series, however the chart took it
+    FMarks->SetParentChart(FParent);
     if (FSeriesColor == SeriesDefaultColor) FSeriesColor = FParent->FirstFreeSeriesColor(true);
     RecalcGetAxis();
     FParent->RefreshSeriesData(this);
 }
 
 void TChartSeries::RemovedFromChart() {
+    FMarks->SetParentChart(nullptr);
     DetachSources();
     FHorizAxisRef = FVertAxisRef = nullptr;
 }

@@ -215,6 +215,16 @@ TEST(SeriesMarks, MarginsCalloutsAndItems) {
     EXPECT_EQ(DrawnMarks(s->Marks()), (std::vector<int>{0}));
     EXPECT_EQ(chart.Recorder->Count("DrawArrow"), 1);
 
+    // the marks' settings repaint the chart the series is in, and none after it left
+    const int before = chart.InvalidateCount();
+    s->Marks().SetAngle(90);
+    EXPECT_GT(chart.InvalidateCount(), before);
+    chart.RemoveSeries(s);
+    const int after = chart.InvalidateCount();
+    s->Marks().SetAngle(45);
+    EXPECT_EQ(chart.InvalidateCount(), after);
+    chart.AddSeries(s);
+
     TLineSeries other(nullptr);
     other.Marks().Assign(&s->Marks());
     EXPECT_EQ(other.Marks().Callout().ArrowHead(), ahSolid);
