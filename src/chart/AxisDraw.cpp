@@ -7,6 +7,7 @@
 #include <numbers>
 
 #include "AxisPanel.h"
+#include "SeriesMarks.h"
 #include "ChartAxis.h"
 #include "ChartMessages.h"
 #include "ChartSeries.h"
@@ -308,12 +309,8 @@ public:
         }
     }
 
-    // The text a series mark shows by default: the point's label, else its value.
-    static std::string MarkText(const TChartSeries& s, int i) {
-        const std::string& label = s.PointLabels().Label(i);
-        if (!label.empty()) return label;
-        return FormatValueText(s.ValueFormat().empty() ? PlotConst().FormatValues : s.ValueFormat(), s.MarkValue(i));
-    }
+    // The text of a point's mark, as its marks show it.
+    static std::string MarkText(const TChartSeries& s, int i) { return s.Marks().GetMarkText(i); }
 
     void DrawSeriesTitleLabels() {
         if (C.ActiveSeriesCount() == 0) return;
@@ -662,11 +659,7 @@ public:
         case talValue:
             return ValueLabelWidth();
         case talMark:
-            for (TChartSeries* s : C.SeriesList())
-                if (s->Active())
-                    for (int i = 0; i < s->PointCount(); ++i)
-                        w = std::max(w, C.MultiLineTextWidth(MarkText(*s, i), lines));
-            return w;
+            return C.MaxMarkWidth();
         case talText:
             for (TChartSeries* s : C.SeriesList())
                 for (int i = 0; i < s->PointLabels().Count(); ++i)

@@ -1,5 +1,7 @@
 #include "AxisPanel.h"
 
+#include "SeriesMarks.h"
+
 #include <algorithm>
 
 #include "ChartAxis.h"
@@ -256,9 +258,30 @@ double TCustomAxisPanel::SeriesExtremeForAxis(const TChartAxis* axis, bool maxim
 }
 
 void TCustomAxisPanel::NotifyTools(TChartToolStage stage) {
-    std::vector<TPlotCustomTool*> tools = FTools.Items();
+    const std::vector<TPlotCustomTool*> tools = FTools.Items();
+    // a tool may free another one (or itself) while it is called
     for (TPlotCustomTool* t : tools)
-        if (t->Active()) t->ChartStageNotify(stage);
+        if (FTools.IndexOf(t) >= 0 && t->Active()) t->ChartStageNotify(stage);
+}
+
+void TCustomAxisPanel::DrawSeriesMarks(TChartSeries* series) {
+    TSeriesMarks& marks = series->Marks();
+    if (!marks.Visible()) return;
+    marks.MarkDepth = series->SeriesMiddleZ;
+    TCanvas3D& canvas = Canvas();
+    const TRect& p = PlotRect();
+    if (marks.Clip()) canvas.ClipToCube(TRect{p.Left, p.Top, p.Right, p.Bottom + 1}, 0, FChartDepth3D);
+    const ScopeExit unclip([&] {
+        if (marks.Clip()) canvas.RemoveClipping();
+    });
+    marks.DrawMarks();
+}
+
+int TCustomAxisPanel::MaxMarkWidth() const {
+    int widest = 0;
+    for (const TChartSeries* s : FSeriesList)
+        if (s->Active()) widest = std::max(widest, s->WidestMarkWidth());
+    return widest;
 }
 
 void TCustomAxisPanel::SetMaxPointsPerPage(int value) {

@@ -211,6 +211,8 @@ TChartAxis::~TChartAxis() {
         if (s->CustomHorizAxis() == this) s->SetCustomHorizAxis(nullptr);
         if (s->CustomVertAxis() == this) s->SetCustomVertAxis(nullptr);
     }
+    for (TPlotCustomTool* t : std::vector<TPlotCustomTool*>(FChart->Tools().Items()))
+        if (auto* a = dynamic_cast<TPlotCustomToolAxis*>(t); a && a->Axis() == this) a->SetAxis(nullptr);
     FChart->AxesList().Remove(this);
 }
 

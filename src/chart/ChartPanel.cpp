@@ -117,6 +117,18 @@ void TCustomPlotPanel::RecalcPlotSize() {
         r.Bottom = std::max(r.Top + 1, std::min(r.Top + FPanelRect.Height(), FPanelRect.Bottom));
 }
 
+void TCustomPlotPanel::SetMouseCursor(TCursor value) {
+    if (FMouseCursor == value) return;
+    FMouseCursor = value;
+    if (RequestCursor) RequestCursor(value);
+}
+
+void TCustomPlotPanel::SetHint(const std::string& text, int x, int y) {
+    FHint = text;
+    FShowHint = FShowHint || !text.empty();
+    if (RequestHint) RequestHint(text, x, y);
+}
+
 void TCustomPlotPanel::Invalidate() {
     if (!FAutoRepaint || IsDestroying()) return;
     ++FInvalidateCount;

@@ -129,6 +129,14 @@ public:
     bool AutoRepaint() const { return FAutoRepaint; }
     void SetAutoRepaint(bool value) { FAutoRepaint = value; }
     bool CancelMouse = false;
+    // The mouse pointer over the chart; tools and series set it while the mouse moves.
+    TCursor MouseCursor() const { return FMouseCursor; }
+    void SetMouseCursor(TCursor value);
+    // The hint shown at the mouse (empty: none).
+    const std::string& Hint() const { return FHint; }
+    bool ShowHint() const { return FShowHint; }
+    // Shows a hint at a point of the panel; an empty text hides it.
+    void SetHint(const std::string& text, int x, int y);
     bool StackSeriesInDepth() const { return FStackSeriesInDepth; }
     void SetStackSeriesInDepth(bool value) { SetValue(FStackSeriesInDepth, value); }
     bool Printing() const { return FPrinting; }
@@ -220,6 +228,9 @@ private:
     std::unique_ptr<TCanvas3D> FCanvas;
     std::vector<TPlotEventListener*> FListeners;
     int FInvalidateCount = 0;
+    TCursor FMouseCursor = crDefault;
+    std::string FHint;
+    bool FShowHint = false;
 };
 
 enum TPlotBackImageMode { pbmStretch, pbmTile, pbmCenter };

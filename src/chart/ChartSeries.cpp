@@ -1,5 +1,7 @@
 #include "ChartSeries.h"
 
+#include "SeriesMarks.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -270,7 +272,8 @@ TChartSeries::TChartSeries(TComponent* owner)
       FXValues(AddValueList(PlotConst().NameXValues)),
       FYValues(AddValueList(PlotConst().NameYValues)),
       FPercentFormat(PlotConst().FormatPercent),
-      FValueFormat(PlotConst().FormatValues) {
+      FValueFormat(PlotConst().FormatValues),
+      FMarks(std::make_unique<TSeriesMarks>(this)) {
     FXValues->SetOrder(loAscending);
 }
 
@@ -319,6 +322,18 @@ void TChartSeries::SetParentChart(TCustomAxisPanel* value) {
     if (FParent) FParent->RemoveSeries(this);
     FParent = value;
     if (FParent) FParent->AddSeries(this);
+}
+
+void TChartSeries::SetMarks(const TSeriesMarks* value) { FMarks->Assign(value); }
+
+int TChartSeries::WidestMarkWidth() const {
+    int widest = 0;
+    for (int i = 0; i < PointCount(); ++i) {
+        const TPlotCustomShape* shape = FMarks->Items().ItemIfAny(i);
+        if (!(shape ? shape : FMarks.get())->Visible()) continue;
+        widest = std::max(widest, FMarks->MarkTextWidth(i));
+    }
+    return widest;
 }
 
 void TChartSeries::SetPen(const TChartPen* value) { TCustomChartSeries::SetPen(value); }
@@ -394,6 +409,7 @@ void TChartSeries::ClearStorage() {
     for (int i = 0; i < FValueLists.Count(); ++i) FValueLists[i]->ClearValues();
     FColorList.reset();
     FPointLabels.Clear();
+    FMarks->ClearMarkPositions();
 }
 
 void TChartSeries::EnumSubStyles(const std::function<void(const std::string&)>& callback) {
@@ -441,7 +457,7 @@ void TChartSeries::DrawLegendShape(int index, const TRect& rect) {
 }
 
 void TChartSeries::DrawMark(int index, const std::string& text, TSeriesMarkPosition* position) {
-    (void)index, (void)text, (void)position;
+    if (position) FMarks->DrawOneMark(index, PointColor(index), *position, text);
 }
 
 TColor TChartSeries::ColorListEntry(int index) const {
@@ -589,6 +605,7 @@ void TChartSeries::DeletePoint(int index) {
     for (int i = 0; i < FValueLists.Count(); ++i) FValueLists[i]->DeleteAt(index);
     if (FColorList && index < static_cast<int>(FColorList->size())) FColorList->erase(FColorList->begin() + index);
     FPointLabels.Delete(index);
+    FMarks->DeletePoints(index, 1);
     NotifyDependents(snDelete, index);
     if (FActive) RepaintChart();
 }
@@ -607,6 +624,7 @@ void TChartSeries::DeletePoints(int start, int count, bool renumber) {
         }
     }
     FPointLabels.DeleteRange(start, count);
+    FMarks->DeletePoints(start, count);
     NotifyDependents(snDelete, -1);
     if (FActive) RepaintChart();
     if (renumber) SecondaryValues()->FillSequence();
@@ -933,6 +951,7 @@ void TChartSeries::Assign(const TPersistent* source) {
     RecalcGetAxis();
     FZOrderSetting = s->FZOrderSetting;
     FDepth = s->FDepth;
+    FMarks->Assign(s->FMarks.get());
     FManualData = s->FManualData;
     auto* self = const_cast<TChartSeries*>(s);
     if (s->DataSource()) {
@@ -1028,6 +1047,7 @@ std::vector<std::uint8_t> TChartSeries::WritePointData() const {
             flags |= kDataLabel;
             break;
         }
+    if (FMarks->Positions().ExistCustom()) flags |= kDataMarkPosition;
     std::vector<std::uint8_t> out;
     out.push_back(flags);
     PutBytes(out, static_cast<std::uint32_t>(n), 4);
@@ -1043,6 +1063,10 @@ std::vector<std::uint8_t> TChartSeries::WritePointData() const {
             out.insert(out.end(), label.begin(), label.begin() + static_cast<std::ptrdiff_t>(len));
         }
         for (int k = 2; k < FValueLists.Count(); ++k) PutDouble(out, FValueLists[k]->ValueAt(i));
+        if (flags & kDataMarkPosition) {
+            const TSeriesMarkPosition* p = FMarks->Positions().Position(i);
+            (p ? *p : TSeriesMarkPosition{}).Write(out);
+        }
     }
     return out;
 }
@@ -1053,6 +1077,7 @@ void TChartSeries::ReadPointData(const std::uint8_t* data, std::size_t size) {
         TColor Color;
         std::string Label;
         std::vector<double> Extra;
+        TSeriesMarkPosition Mark;
     };
     TDataReader r(data, size);
     const auto flags = static_cast<std::uint8_t>(r.Bytes(1));
@@ -1071,17 +1096,19 @@ void TChartSeries::ReadPointData(const std::uint8_t* data, std::size_t size) {
         p.Color = (flags & kDataColor) ? static_cast<TColor>(r.Bytes(4)) : SeriesDefaultColor;
         if (flags & kDataLabel) p.Label = r.Text(static_cast<std::size_t>(r.Bytes(1)));
         for (int k = 0; k < extra; ++k) p.Extra.push_back(r.Double());
-        if (flags & kDataMarkPosition) r.Skip(kMarkPositionSize);
+        if (flags & kDataMarkPosition) {
+            const std::string raw = r.Text(kMarkPositionSize);
+            p.Mark.Read(reinterpret_cast<const std::uint8_t*>(raw.data()));
+        }
     }
     ClearPoints();
     SuspendNotify();
     try {
         for (const TStoredPoint& p : points) {
             for (int k = 0; k < extra; ++k) FValueLists[k + 2]->SetPendingValue(p.Extra[static_cast<std::size_t>(k)]);
-            if (FValuesVertical)
-                AddPoint(p.Secondary, p.Primary, p.Label, p.Color);
-            else
-                AddPoint(p.Primary, p.Secondary, p.Label, p.Color);
+            const int at = FValuesVertical ? AddPoint(p.Secondary, p.Primary, p.Label, p.Color)
+                                           : AddPoint(p.Primary, p.Secondary, p.Label, p.Color);
+            if ((flags & kDataMarkPosition) && at >= 0) FMarks->Positions().Set(at, p.Mark);
         }
     } catch (...) {
         ResumeNotify();
@@ -1139,12 +1166,15 @@ void TChartSeries::RecalcGetAxis() {
 }
 
 void TChartSeries::AddedToChart() {
+    // the marks follow the series, however the chart took it
+    FMarks->SetParentChart(FParent);
     if (FSeriesColor == SeriesDefaultColor) FSeriesColor = FParent->FirstFreeSeriesColor(true);
     RecalcGetAxis();
     FParent->RefreshSeriesData(this);
 }
 
 void TChartSeries::RemovedFromChart() {
+    FMarks->SetParentChart(nullptr);
     DetachSources();
     FHorizAxisRef = FVertAxisRef = nullptr;
 }
@@ -1317,4 +1347,15 @@ void TPlotCustomToolAxis::SetAxis(TChartAxis* value) {
     FAxis = value;
     if (value) SetParentChart(value->ParentChart());
     RepaintChart();
+}
+
+int TPlotCustomToolAxis::AxisID() const {
+    if (!FAxis || !FAxis->ParentChart()) return -1;
+    return FAxis->ParentChart()->AxesList().IndexOf(FAxis);
+}
+
+void TPlotCustomToolAxis::SetAxisID(int value) {
+    TCustomAxisPanel* chart = ParentChart();
+    const bool known = chart && value >= 0 && value < chart->AxesList().Count();
+    SetAxis(known ? chart->AxesList()[value] : nullptr);
 }

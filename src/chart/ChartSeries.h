@@ -201,6 +201,7 @@ using TSeriesClick =
     std::function<void(TChartSeries* sender, int valueIndex, TMouseButton button, TShiftState shift, int x, int y)>;
 using TSeriesOnBeforeAdd = std::function<bool(TChartSeries* sender)>;
 using TSeriesOnAfterAdd = std::function<void(TChartSeries* sender, int valueIndex)>;
+using TSeriesOnGetMarkText = std::function<void(TChartSeries* sender, int valueIndex, std::string& markText)>;
 
 class TChartSeries : public TCustomChartSeries {
 public:
@@ -381,6 +382,15 @@ public:
     TSeriesEvent OnClearValues;
     TSeriesClick OnClick;
     TSeriesClick OnDblClick;
+    // May replace the text of a point's mark.
+    TSeriesOnGetMarkText OnGetMarkText;
+
+    // The marks, owned by the series.
+    TSeriesMarks& Marks() { return *FMarks; }
+    const TSeriesMarks& Marks() const { return *FMarks; }
+    void SetMarks(const TSeriesMarks* value);
+    // The widest mark text of the points whose mark is shown.
+    int WidestMarkWidth() const;
 
     // The chart's notifications: the series was added to or removed from it.
     virtual void AddedToChart();
@@ -439,6 +449,7 @@ private:
     bool FDrawBetweenPoints = false;
     bool FSinglePointResult = true;
     bool FStoreXValues = true;
+    std::unique_ptr<TSeriesMarks> FMarks;
 };
 
 enum TFunctionPeriodAlign { paFirst, paCenter, paLast };
@@ -575,6 +586,11 @@ public:
     std::string EditorClassName() const override { return "TAxisToolEditor"; }
     TChartAxis* Axis() const { return FAxis; }
     virtual void SetAxis(TChartAxis* value);
+    // The axis as stored form data keeps it ("AxisID"): its index in the chart's
+    // axes list, -1 without one. Reading finds it again in the tool's chart; an
+    // index the list does not have leaves the tool without an axis.
+    int AxisID() const;
+    void SetAxisID(int value);
 
 private:
     TChartAxis* FAxis = nullptr;

@@ -9,6 +9,8 @@
 #include "OptionalPart.h"
 #include "Zoom.h"
 
+#include "SeriesMarks.h"
+
 namespace {
 
 // Rectangles take their left and top edges, not their right and bottom ones.
@@ -177,8 +179,10 @@ bool TCustomChart::StartZoomOrPanning(TMouseButton button, TShiftState shift, in
 }
 
 bool TCustomChart::ToolsTakeMouse(TPlotMouseEventKind kind, TMouseButton button, TShiftState shift, int x, int y) {
-    for (TPlotCustomTool* tool : Tools().Items()) {
-        if (!tool->Active()) continue;
+    const std::vector<TPlotCustomTool*> tools = Tools().Items();
+    // a tool may free another one (or itself) while it is called
+    for (TPlotCustomTool* tool : tools) {
+        if (Tools().IndexOf(tool) < 0 || !tool->Active()) continue;
         tool->ChartMouseNotify(kind, button, shift, x, y);
         if (CancelMouse) break;
     }
@@ -209,6 +213,8 @@ bool TCustomChart::ClickSeries(TClickState& c) {
         TChartSeries* s = *it;
         if (!s->Active() || !(s->OnClick || s->OnDblClick || OnClickSeries)) continue;
         const int index = s->PointAtPixel(c.X, c.Y);
+        // a click on a mark belongs to the mark, which takes no action
+        if (index == -1 && s->Marks().Visible() && s->Marks().MarkAtPixel(c.X, c.Y) != -1) return true;
         if (index == -1) continue;
         CancelMouse = false;
         const TSeriesClick& own = (c.Shift & ssDouble) ? s->OnDblClick : s->OnClick;
@@ -282,6 +288,8 @@ void TCustomChart::MouseMove(TShiftState shift, int x, int y) {
     TCustomAxisPanel::MouseMove(shift, x, y);
     if (!IsDesigning()) ToolsTakeMouse(pmeMove, mbLeft, shift, x, y);
     if (CancelMouse) return;
+    // no tool claims the point: the pointer is the chart's own again
+    if (!FZoom.Active && !FPanning.Active) SetMouseCursor(crDefault);
     if (FZoom.Active) {
         if (FZoom.Direction == tzdVertical) x = PlotRect().Right;
         if (FZoom.Direction == tzdHorizontal) y = PlotRect().Bottom;

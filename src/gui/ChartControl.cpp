@@ -1,6 +1,7 @@
 #include "ChartControl.h"
 
 #include <QApplication>
+#include <QToolTip>
 #include <QImage>
 #include <QMouseEvent>
 #include <QPainter>
@@ -8,12 +9,14 @@
 #include <QRegion>
 #include <QPointer>
 #include <QResizeEvent>
+#include <QTimer>
 #include <QWheelEvent>
 #include <QWidget>
 #include <algorithm>
 #include <cstdlib>
 
 #include "Exception.h"
+#include "MessagePump.h"
 #include "QtSupport.h"
 
 namespace {
@@ -49,6 +52,27 @@ bool ButtonOf(Qt::MouseButton b, TMouseButton& out) {
 
 void EnsureWidgetApplication() { EnsureApplication<QApplication>(); }
 
+namespace {
+
+Qt::CursorShape QtCursorOf(TCursor cursor) {
+    switch (cursor) {
+    case crCross:
+        return Qt::CrossCursor;
+    case crHSplit:
+        return Qt::SplitHCursor;
+    case crVSplit:
+        return Qt::SplitVCursor;
+    case crHandPoint:
+        return Qt::PointingHandCursor;
+    case crSizeAll:
+        return Qt::SizeAllCursor;
+    default:
+        return Qt::ArrowCursor;
+    }
+}
+
+}  // namespace
+
 class ChartWidget : public QWidget {
 public:
     ChartWidget(TChartControl::Impl& impl, QWidget* parent) : QWidget(parent), FImpl(impl) {
@@ -83,6 +107,9 @@ struct TChartControl::Impl {
     bool ownsWidget = false;
     TBitmap screen;
     int paints = 0;
+    QTimer hintTimer;
+    QString hintText;
+    QPoint hintAt;
     explicit Impl(TPaintHost& h) : host(h) {}
 };
 
@@ -185,10 +212,32 @@ TChartControl::TChartControl(TPaintHost& host, QWidget* parent) : FHost(host), F
     host.RequestRepaint = [widget] {
         if (widget) widget->update();
     };
+    host.RequestCursor = [widget](TCursor cursor) {
+        if (widget) widget->setCursor(QtCursorOf(cursor));
+    };
+    Impl* impl = FImpl.get();
+    impl->hintTimer.setSingleShot(true);
+    QObject::connect(&impl->hintTimer, &QTimer::timeout, [impl] {
+        if (impl->widget)
+            QToolTip::showText(impl->widget->mapToGlobal(impl->hintAt), impl->hintText, impl->widget.data());
+    });
+    // the mouse rests for the application's hint pause before the hint shows
+    host.RequestHint = [impl](const std::string& text, int x, int y) {
+        impl->hintTimer.stop();
+        if (text.empty()) {
+            QToolTip::hideText();
+            return;
+        }
+        impl->hintText = QString::fromStdString(text);
+        impl->hintAt = QPoint(x, y);
+        impl->hintTimer.start(HintPause());
+    };
 }
 
 TChartControl::~TChartControl() {
     FHost.RequestRepaint = nullptr;
+    FHost.RequestCursor = nullptr;
+    FHost.RequestHint = nullptr;
     FHost.HostSetParented(false);
     if (FImpl->ownsWidget && FImpl->widget) delete FImpl->widget.data();
 }

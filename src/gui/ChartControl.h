@@ -26,6 +26,9 @@ using TShiftState = unsigned;
 // What a mouse event reports; the numbers are the kinds chart tools are told.
 enum TPlotMouseEventKind { pmeDown = 0, pmeMove = 1, pmeUp = 2 };
 
+// Mouse pointer shapes a host may ask its control for.
+enum TCursor { crDefault = 0, crCross = -3, crHSplit = -14, crVSplit = -15, crHandPoint = -21, crSizeAll = -22 };
+
 // What a control needs of the element drawn in it.
 class TPaintHost {
 public:
@@ -46,6 +49,10 @@ public:
 
     // Set by the control: schedules a repaint of the control.
     std::function<void()> RequestRepaint;
+    // Set by the control: shows this mouse pointer over the control.
+    std::function<void(TCursor cursor)> RequestCursor;
+    // Set by the control: shows a hint text at a point of the control; an empty text hides it.
+    std::function<void(const std::string& text, int x, int y)> RequestHint;
 };
 
 // A Qt widget presenting a host. The widget keeps a bitmap of its size that the
