@@ -1,10 +1,12 @@
 #include "RecordDisplay.h"
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <numbers>
 
 #include "AxisPanel.h"
+#include "Chart.h"
 #include "BSpline.h"
 #include "ChartAxis.h"
 #include "FloatFormat.h"
@@ -115,6 +117,14 @@ TAxisXSetup AxisXSetup(TAxisXMode mode) {
         break;
     }
     return {"Time stamp [sec]", 1e-9, "0.000 000 000"};
+}
+
+void SetupViewerChart(TChart& chart) {
+    chart.Legend().SetVisible(false);
+    chart.Title().SetVisible(false);
+    chart.SetView3D(false);
+    chart.LeftAxis()->Title().SetCaption("");
+    chart.Zoom().Pen().SetColor(clBlack);
 }
 
 // ---------------------------------------------------------------- the record
@@ -349,9 +359,18 @@ void TRecordDisplay::DrawBlock(TCustomAxisPanel& chart, const TShownBlock& block
     TLineSeries* line = nullptr;
     TPointSeries* points = CreateBlockSeries(chart, block.Channel, line);
     const int count = static_cast<int>(block.Samples.size());
-    for (int n = 0; n < count; ++n) {
-        points->AddPoint(SampleX(block, n), block.Samples[static_cast<std::size_t>(n)], "", SeriesDefaultColor);
+    // The line that follows the points is filled once at the end instead of
+    // point by point.
+    points->SuspendNotify();
+    try {
+        for (int n = 0; n < count; ++n) {
+            points->AddPoint(SampleX(block, n), block.Samples[static_cast<std::size_t>(n)], "", SeriesDefaultColor);
+        }
+    } catch (...) {
+        points->ResumeNotify();
+        throw;
     }
+    points->ResumeNotify();
     if (FEnhance == TEnhanceMode::Smooth && line) SplineFill(*points, *line);
 }
 
@@ -377,7 +396,11 @@ TPointSeries* TRecordDisplay::CreateBlockSeries(TCustomAxisPanel& chart, std::ui
 }
 
 // The curve passes through every sample and has four steps per sample, so a
-// block of n samples gives 4n + 1 curve points whatever its length.
+// block of n samples gives 4n + 1 curve points whatever its length. The
+// spline solves for its control vertices; the curve points are evaluated here
+// at the viewer's own steps, with the uniform cubic basis written without
+// branches (the same weights the spline's PointAt takes, at a fraction of its
+// cost for the thousands of points of a long block).
 void TRecordDisplay::SplineFill(const TPointSeries& points, TLineSeries& line) const {
     const int count = points.PointCount();
     const int steps = 4 * count;
@@ -392,9 +415,23 @@ void TRecordDisplay::SplineFill(const TPointSeries& points, TLineSeries& line) c
         spline.AddSplinePoint(points.XValueAt(i), points.YValueAt(i));
         spline.SetCorner(i + 1, false);
     }
+    const int vertices = spline.VertexCount();
+    std::vector<TSplinePoint> v(static_cast<std::size_t>(vertices) + 2);
+    for (int j = 0; j <= vertices + 1; ++j) v[static_cast<std::size_t>(j)] = spline.Vertex(j);
     for (int k = 0; k <= steps; ++k) {
-        const TSplinePoint p = spline.PointAt(static_cast<double>(k) / steps);
-        line.AddPoint(p.X, p.Y, "", SeriesDefaultColor);
+        // u runs from 1 to vertices; the curve near u is shaped by vertices
+        // c .. c + 3 with c = floor(u) - 1.
+        const double u = (vertices - 1) * (static_cast<double>(k) / steps) + 1;
+        const int c = std::min(static_cast<int>(u - 1), vertices - 2);
+        const double f = u - (c + 1);
+        const double g = 1 - f;
+        const double w0 = g * g * g / 6;
+        const double w1 = 2.0 / 3 - f * f + f * f * f / 2;
+        const double w2 = 2.0 / 3 - g * g + g * g * g / 2;
+        const double w3 = f * f * f / 6;
+        const TSplinePoint* q = &v[static_cast<std::size_t>(c)];
+        line.AddPoint(w0 * q[0].X + w1 * q[1].X + w2 * q[2].X + w3 * q[3].X,
+                      w0 * q[0].Y + w1 * q[1].Y + w2 * q[2].Y + w3 * q[3].Y, "", SeriesDefaultColor);
     }
 }
 

@@ -74,6 +74,10 @@ struct TAxisXSetup {
 };
 TAxisXSetup AxisXSetup(TAxisXMode mode);
 
+// The viewer's chart: no legend and no title, two-dimensional, no title on
+// the left axis, a black zoom rectangle.
+void SetupViewerChart(TChart& chart);
+
 class TRecordDisplay {
 public:
     // File-level values taken when a recording is opened.

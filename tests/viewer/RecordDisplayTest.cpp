@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "AxisPanel.h"
+#include "BSpline.h"
 #include "ChartAxis.h"
 #include "Exception.h"
 #include "LineSeries.h"
@@ -280,9 +281,9 @@ TEST(ViewerDraw, OneSeriesPerBlockAndOneLinePerBlockWhenEnhanced) {
         const int n = points->PointCount();
         EXPECT_EQ(line->DataSource(), nullptr);
         ASSERT_EQ(line->PointCount(), 4 * n + 1);
-        EXPECT_NEAR(line->XValueAt(0), points->XValueAt(0), 1e-15);
+        EXPECT_NEAR(line->XValueAt(0), points->XValueAt(0), 1e-9);
         EXPECT_NEAR(line->YValueAt(0), points->YValueAt(0), 1e-9);
-        EXPECT_NEAR(line->XValueAt(4 * n), points->XValueAt(n - 1), 1e-12);
+        EXPECT_NEAR(line->XValueAt(4 * n), points->XValueAt(n - 1), 1e-9);
         EXPECT_NEAR(line->YValueAt(4 * n), points->YValueAt(n - 1), 1e-9);
     }
 }
@@ -301,7 +302,18 @@ TEST(ViewerDraw, LongBlocksGetTheirOwnCurvePointsAndPointSizeReachesEverySeries)
     d.DrawRecord(chart);
     ASSERT_EQ(chart.SeriesCount(), 4);
     EXPECT_EQ(chart.Series(0)->PointCount(), 4 * 2048 + 1);  // beyond the spline's own step cap
-    EXPECT_EQ(chart.Series(2)->PointCount(), 5);             // one sample: the curve stays on it
+    {
+        // The curve points are the spline's own, at the viewer's steps.
+        TBSpline spline;
+        spline.SetPassThroughPoints(true);
+        for (std::size_t i = 0; i < wave.size(); ++i) spline.AddSplinePoint(chart.Series(1)->XValueAt(int(i)), wave[i]);
+        for (int k = 0; k <= 4 * 2048; k += 7) {
+            const TSplinePoint p = spline.PointAt(k / (4.0 * 2048));
+            ASSERT_NEAR(chart.Series(0)->XValueAt(k), p.X, 1e-12);
+            ASSERT_NEAR(chart.Series(0)->YValueAt(k), p.Y, 1e-9);
+        }
+    }
+    EXPECT_EQ(chart.Series(2)->PointCount(), 5);  // one sample: the curve stays on it
     EXPECT_EQ(chart.Series(2)->YValueAt(4), 7);
     for (TChartSeries* s : chart.SeriesList()) {
         auto* c = dynamic_cast<TCustomSeries*>(s);
