@@ -7,7 +7,7 @@
 #include "Exception.h"
 #include "Format.h"
 #include "NarviBinding.h"
-#include "RecordDisplay.h"
+#include "VantoraDocument.h"
 #include "StrUtils.h"
 
 namespace {
@@ -182,8 +182,8 @@ std::uint32_t CheckedRecord(std::int64_t target, std::uint32_t lastRecord) {
     // 0xFFFFFFFF asks the reader for its last record; a typed number never does.
     const std::int64_t last = lastRecord != 0 ? lastRecord : std::int64_t{0xFFFFFFFE};
     if (target < 1 || target > last) {
-        if (lastRecord != 0) throw Exception(Format("Record %d out of range (1 to %d)", target, last));
-        throw Exception(Format("Record %d out of range", target));
+        if (lastRecord != 0) throw Exception(Format("Record %d is out of range (1 to %d)", target, last));
+        throw Exception(Format("Record %d is out of range", target));
     }
     return static_cast<std::uint32_t>(target);
 }
@@ -199,7 +199,7 @@ TFindTarget ClassifyFindText(std::string_view text, std::uint32_t currentRecord,
         const std::int64_t n = StrToInt64Strict(t);
         // Beyond 2^32 no target can be valid; this also keeps the sums below in range.
         if (n > 0xFFFFFFFFLL || n < -0xFFFFFFFFLL) {
-            throw Exception(Format("Record %s out of range", t));
+            throw Exception(Format("Record %s is out of range", t));
         }
         const std::int64_t magnitude = n < 0 ? -n : n;
         target.Kind = TFindKind::Record;
@@ -252,20 +252,20 @@ std::vector<TFindTerm> ParseExpression(std::string_view text) {
     return terms;
 }
 
-TRecordFields FieldsOf(const TShotRecord& record) {
+TRecordFields FieldsOf(const TCurrentRecord& record) {
     TRecordFields f;
-    f.Index = record.FRecordNo;
-    f.TimeExternal = record.FTimeExternal;
-    f.TimeSorg = record.FTimeSorg;
-    f.Flags = record.FFlags;
-    f.Facet = record.FFacet;
-    f.Origin[0] = record.FOrigin.x;
-    f.Origin[1] = record.FOrigin.y;
-    f.Origin[2] = record.FOrigin.z;
-    f.Direction[0] = record.FDirection.x;
-    f.Direction[1] = record.FDirection.y;
-    f.Direction[2] = record.FDirection.z;
-    f.SblCount = record.FShownCount;
+    f.Index = record.RecordNo;
+    f.TimeExternal = record.TimeExternal;
+    f.TimeSorg = record.TimeSorg;
+    f.Flags = record.Flags;
+    f.Facet = record.Facet;
+    f.Origin[0] = record.Origin.x;
+    f.Origin[1] = record.Origin.y;
+    f.Origin[2] = record.Origin.z;
+    f.Direction[0] = record.Direction.x;
+    f.Direction[1] = record.Direction.y;
+    f.Direction[2] = record.Direction.z;
+    f.SblCount = static_cast<std::int32_t>(record.Blocks.size());
     return f;
 }
 

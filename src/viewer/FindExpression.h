@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-struct TShotRecord;
+struct TCurrentRecord;
 
 // "'abc' is not a valid integer value": decimal with an optional sign, or
 // hexadecimal after "$" or "0x"; must fit 64 bits.
@@ -57,7 +57,7 @@ struct TRecordFields {
     double Direction[3] = {0, 0, 0};
     std::int32_t SblCount = 0;
 };
-TRecordFields FieldsOf(const TShotRecord& record);
+TRecordFields FieldsOf(const TCurrentRecord& record);
 
 // Operators: ">", ">=", "<=", "<", "=", "<>"; anything else fails with
 // 'Operator "%s" not defined'. Floats are equal within a relative tolerance of

@@ -107,13 +107,13 @@ TColor ChannelColor(std::uint32_t channel) {
     }
 }
 
-TAxisXSetup AxisXSetup(TAxisXMode mode) {
+TAxisXSetup AxisXSetup(TAxisX mode) {
     switch (mode) {
-    case TAxisXMode::RangeGate:
+    case TAxisX::RangeGate:
         return {"Range gate index", 1, "# ##0"};
-    case TAxisXMode::RawRange:
+    case TAxisX::RawRange:
         return {"Raw range [m]", 0.001, "# ##0.000"};
-    case TAxisXMode::TimeStamp:
+    case TAxisX::TimeStamp:
         break;
     }
     return {"Time stamp [sec]", 1e-9, "0.000 000 000"};
@@ -129,56 +129,32 @@ void SetupViewerChart(TChart& chart) {
 
 // ---------------------------------------------------------------- the record
 
-void TRecordDisplay::OpenFile(TFileKind kind, double vGroup, double samplingTime) {
-    FFileOpen = true;
-    FFileKind = kind;
-    FVGroup = vGroup;
-    FSamplingTime = samplingTime;
-    ClearRecord();
+namespace {
+
+void KeepBlock(TCurrentRecord& r, const NARVI_SBL_T& block) {
+    if (block.SAMPLE_COUNT > 0 && block.SAMPLE == nullptr) {
+        throw Exception(Format("Sample block without samples (%d announced)", block.SAMPLE_COUNT));
+    }
+    TShownBlock& kept = r.Blocks.emplace_back();
+    kept.TimeSosbl = block.TIME_SOSBL;
+    kept.Channel = block.CHANNEL;
+    kept.Samples.assign(block.SAMPLE, block.SAMPLE + block.SAMPLE_COUNT);
 }
 
-void TRecordDisplay::CloseFile() {
-    FFileOpen = false;
-    ClearRecord();
-}
+}  // namespace
 
-void TRecordDisplay::ClearRecord() {
-    FRecord.FRecordNo = 0;
-    FRecord.FRecordValid = false;
-    FRecord.FShownCount = 0;
-    FSelectedBlock = 0;
-}
-
-void TRecordDisplay::ReadRecord(TWaveFile& file) {
-    FRecord.FRecordValid = false;
-    const std::uint32_t recordNo = file.Tell();
-    double timeSorg = 0, timeExternal = 0;
-    NARVI_FLOAT64_VECTOR3_T origin{}, direction{};
-    std::uint16_t flags = 0, facet = 0;
-    std::uint32_t sblCount = 0, sblSize = 0;
-    NARVI_SBL_PTR_T sbl = nullptr;
-    file.Read(timeSorg, timeExternal, origin, direction, flags, facet, sblCount, sblSize, sbl);
-    AcceptRecord(recordNo, timeSorg, timeExternal, origin, direction, flags, facet, sblCount, sblSize, sbl);
-}
-
-void TRecordDisplay::AcceptRecord(std::uint32_t recordNo, double timeSorg, double timeExternal,
-                                  const NARVI_FLOAT64_VECTOR3_T& origin, const NARVI_FLOAT64_VECTOR3_T& direction,
-                                  std::uint16_t flags, std::uint16_t facet, std::uint32_t sblCount,
-                                  std::uint32_t sblSize, const NARVI_SBL_T* sbl) {
-    TShotRecord& r = FRecord;
-    r.FRefTime = 0;
-    r.FSaturation = 0;
-    r.FRecordValid = false;
-    r.FRecordNo = recordNo;
-    r.FTimeSorg = timeSorg;
-    r.FTimeExternal = timeExternal;
-    r.FOrigin = origin;
-    r.FDirection = direction;
-    r.FFlags = flags;
-    r.FFacet = facet;
-    r.FSblCount = sblCount;
-    FSelectedBlock = 0;
-    r.FShownCount = 0;
+void AcceptRecord(TCurrentRecord& r, TFileKind kind, std::uint32_t recordNo, double timeSorg, double timeExternal,
+                  const NARVI_FLOAT64_VECTOR3_T& origin, const NARVI_FLOAT64_VECTOR3_T& direction, std::uint16_t flags,
+                  std::uint16_t facet, std::uint32_t sblCount, std::uint32_t sblSize, const NARVI_SBL_T* sbl) {
+    r.Clear();
+    r.RecordNo = recordNo;
+    r.TimeSorg = timeSorg;
+    r.TimeExternal = timeExternal;
+    r.Origin = origin;
+    r.Direction = direction;
+    r.Flags = flags;
+    r.Facet = facet;
+    r.SblCount = sblCount;
     if (sblCount > MaxSampleBlocks) throw Exception(Format("Too many sample blocks (%d)", sblCount));
     // The backend states the size of its block records; a smaller one than
     // ours would make every field after the first block land elsewhere.
@@ -188,38 +164,50 @@ void TRecordDisplay::AcceptRecord(std::uint32_t recordNo, double timeSorg, doubl
     const auto* bytes = reinterpret_cast<const unsigned char*>(sbl);
     for (std::uint32_t i = 0; i < sblCount; ++i) {
         const auto& block = *reinterpret_cast<const NARVI_SBL_T*>(bytes + std::size_t{i} * sblSize);
-        if (FFileKind == TFileKind::Kqm || block.CHANNEL == NARVI_CHANNEL_HP || block.CHANNEL == NARVI_CHANNEL_LP) {
-            KeepBlock(block);
+        if (kind == TFileKind::Kqm || block.CHANNEL == NARVI_CHANNEL_HP || block.CHANNEL == NARVI_CHANNEL_LP) {
+            KeepBlock(r, block);
         } else if (block.CHANNEL == NARVI_CHANNEL_SHP) {
-            r.FSaturation = block.SAMPLE_COUNT > 0 && block.SAMPLE ? block.SAMPLE[0] : 0;
+            r.Saturation = block.SAMPLE_COUNT > 0 && block.SAMPLE ? block.SAMPLE[0] : 0;
         } else if (block.CHANNEL == NARVI_CHANNEL_REF) {
-            r.FRefTime = block.TIME_SOSBL;
+            r.RefTime = block.TIME_SOSBL;
         }
     }
-    r.FRecordValid = true;
+    r.Valid = true;
 }
 
-void TRecordDisplay::KeepBlock(const NARVI_SBL_T& block) {
-    TShotRecord& r = FRecord;
-    if (static_cast<int>(r.FShownBlocks.size()) <= r.FShownCount) r.FShownBlocks.emplace_back();
-    TShownBlock& kept = r.FShownBlocks[static_cast<std::size_t>(r.FShownCount++)];
-    kept.TimeSosbl = block.TIME_SOSBL;
-    kept.Channel = block.CHANNEL;
-    if (block.SAMPLE_COUNT > 0 && block.SAMPLE == nullptr) {
-        throw Exception(Format("Sample block without samples (%d announced)", block.SAMPLE_COUNT));
-    }
-    kept.Samples.assign(block.SAMPLE, block.SAMPLE + block.SAMPLE_COUNT);
+void ReadRecordFrom(TWaveFile& file, TCurrentRecord& record, TFileKind kind) {
+    record.Clear();
+    const std::uint32_t recordNo = file.Tell();
+    double timeSorg = 0, timeExternal = 0;
+    NARVI_FLOAT64_VECTOR3_T origin{}, direction{};
+    std::uint16_t flags = 0, facet = 0;
+    std::uint32_t sblCount = 0, sblSize = 0;
+    NARVI_SBL_PTR_T sbl = nullptr;
+    file.Read(timeSorg, timeExternal, origin, direction, flags, facet, sblCount, sblSize, sbl);
+    AcceptRecord(record, kind, recordNo, timeSorg, timeExternal, origin, direction, flags, facet, sblCount, sblSize,
+                 sbl);
 }
+
+void TRecordDisplay::OpenFile(TFileKind kind, double vGroup, double samplingTime) {
+    FFileOpen = true;
+    FFileKind = kind;
+    FVGroup = vGroup;
+    FSamplingTime = samplingTime;
+}
+
+void TRecordDisplay::CloseFile() { FFileOpen = false; }
 
 bool TRecordDisplay::NextSampleBlock() {
-    if (!FFileOpen || !FRecord.FRecordValid || FSelectedBlock >= FRecord.FShownCount - 1) return false;
-    ++FSelectedBlock;
+    if (!FFileOpen || !FRecord.Valid || FRecord.SelectedBlock >= static_cast<int>(FRecord.Blocks.size()) - 1) {
+        return false;
+    }
+    ++FRecord.SelectedBlock;
     return true;
 }
 
 bool TRecordDisplay::PrevSampleBlock() {
-    if (!FFileOpen || !FRecord.FRecordValid || FSelectedBlock <= 0) return false;
-    --FSelectedBlock;
+    if (!FFileOpen || !FRecord.Valid || FRecord.SelectedBlock <= 0) return false;
+    --FRecord.SelectedBlock;
     return true;
 }
 
@@ -242,7 +230,7 @@ void TRecordDisplay::InitInfoList() {
 }
 
 void TRecordDisplay::UpdateInfo() {
-    if (!FFileOpen || !FRecord.FRecordValid) {
+    if (!FFileOpen || !FRecord.Valid) {
         ShowNoRecord();
     } else {
         UpdateRecordRows();
@@ -267,35 +255,35 @@ void TRecordDisplay::ShowNoRecord() {
 }
 
 void TRecordDisplay::UpdateRecordRows() {
-    const TShotRecord& r = FRecord;
-    FInfo.SetInfo(kRecordRow, Decimal(r.FRecordNo));
-    FInfo.SetInfo(kTimeSorgRow, FormatFloat("### ##0.000 000", r.FTimeSorg));
-    FInfo.SetInfo(kTimeExtRow, FormatFloat("### ##0.000 000", r.FTimeExternal));
-    FInfo.SetInfo(kTimeExtTextRow, FormatExternalTime(r.FTimeExternal));
+    const TCurrentRecord& r = FRecord;
+    FInfo.SetInfo(kRecordRow, Decimal(r.RecordNo));
+    FInfo.SetInfo(kTimeSorgRow, FormatFloat("### ##0.000 000", r.TimeSorg));
+    FInfo.SetInfo(kTimeExtRow, FormatFloat("### ##0.000 000", r.TimeExternal));
+    FInfo.SetInfo(kTimeExtTextRow, FormatExternalTime(r.TimeExternal));
     UpdateVectorRows();
     if (FFileKind == TFileKind::Hxt) {
-        FInfo.SetInfo(kSaturationRow, Decimal(r.FSaturation));
-        FInfo.SetInfo(kPulseRow, FormatFloat("##0.000 000", r.FRefTime));
+        FInfo.SetInfo(kSaturationRow, Decimal(r.Saturation));
+        FInfo.SetInfo(kPulseRow, FormatFloat("##0.000 000", r.RefTime));
     }
-    FInfo.SetInfo(kFlagsRow, Format("0x%4.4X", r.FFlags));
-    FInfo.SetInfo(kSyncRow, YesNo((r.FFlags & NARVI_FLAGS_SYNCHRONIZED) != 0));
-    FInfo.SetInfo(kLastSecRow, YesNo((r.FFlags & NARVI_FLAGS_SYNC_LASTSEC) != 0));
-    FInfo.SetInfo(kHouseRow, YesNo((r.FFlags & NARVI_FLAGS_HOUSEKEEPING) != 0));
-    FInfo.SetInfo(kBlocksRow, Decimal(r.FShownCount));
+    FInfo.SetInfo(kFlagsRow, Format("0x%4.4X", r.Flags));
+    FInfo.SetInfo(kSyncRow, YesNo((r.Flags & NARVI_FLAGS_SYNCHRONIZED) != 0));
+    FInfo.SetInfo(kLastSecRow, YesNo((r.Flags & NARVI_FLAGS_SYNC_LASTSEC) != 0));
+    FInfo.SetInfo(kHouseRow, YesNo((r.Flags & NARVI_FLAGS_HOUSEKEEPING) != 0));
+    FInfo.SetInfo(kBlocksRow, Decimal(static_cast<std::int64_t>(r.Blocks.size())));
 }
 
 void TRecordDisplay::UpdateVectorRows() {
-    const TShotRecord& r = FRecord;
+    const TCurrentRecord& r = FRecord;
     // A housekeeping record has no beam: its vectors and facet mean nothing.
-    const bool house = (r.FFlags & NARVI_FLAGS_HOUSEKEEPING) != 0;
-    const double origin[] = {r.FOrigin.x, r.FOrigin.y, r.FOrigin.z};
-    const double direction[] = {r.FDirection.x, r.FDirection.y, r.FDirection.z};
+    const bool house = (r.Flags & NARVI_FLAGS_HOUSEKEEPING) != 0;
+    const double origin[] = {r.Origin.x, r.Origin.y, r.Origin.z};
+    const double direction[] = {r.Direction.x, r.Direction.y, r.Direction.z};
     for (int i = 0; i < 3; ++i) {
         FInfo.SetInfoN(kOriginRow, i, house ? kNone : FormatFloat("0.0000", origin[i]));
         FInfo.SetInfoN(kDirectionRow, i, house ? kNone : FormatFloat("0.000 000 000", direction[i]));
     }
-    FInfo.SetInfo(kScanAngleRow, house ? std::string(kNone) : ScanAngleText(r.FDirection));
-    FInfo.SetInfo(kFacetRow, house ? std::string(kNone) : Decimal(r.FFacet));
+    FInfo.SetInfo(kScanAngleRow, house ? std::string(kNone) : ScanAngleText(r.Direction));
+    FInfo.SetInfo(kFacetRow, house ? std::string(kNone) : Decimal(r.Facet));
 }
 
 void TRecordDisplay::UpdateSampleBlockRows() {
@@ -303,23 +291,24 @@ void TRecordDisplay::UpdateSampleBlockRows() {
         for (const char* name : {kSelectedRow, kChannelRow, kCountRow, kBlockTimeRow}) FInfo.RemoveInfo(name);
         return;
     }
-    const bool haveBlock = FFileOpen && FRecord.FRecordValid && FSelectedBlock < FRecord.FShownCount;
+    const bool haveBlock =
+        FFileOpen && FRecord.Valid && FRecord.SelectedBlock < static_cast<int>(FRecord.Blocks.size());
     if (!haveBlock) {
         for (const char* name : {kSelectedRow, kChannelRow, kCountRow, kBlockTimeRow}) FInfo.SetInfo(name, kNone);
         return;
     }
-    const TShownBlock& b = FRecord.FShownBlocks[static_cast<std::size_t>(FSelectedBlock)];
-    FInfo.SetInfo(kSelectedRow, Decimal(FSelectedBlock + 1));
+    const TShownBlock& b = FRecord.Blocks[static_cast<std::size_t>(FRecord.SelectedBlock)];
+    FInfo.SetInfo(kSelectedRow, Decimal(FRecord.SelectedBlock + 1));
     FInfo.SetInfo(kChannelRow, ChannelName(b.Channel));
     FInfo.SetInfo(kCountRow, Decimal(static_cast<std::int64_t>(b.Samples.size())));
     FInfo.SetInfo(kBlockTimeRow, FormatFloat("0.000 000", b.TimeSosbl));
 }
 
 std::string TRecordDisplay::SampleBlockLabel() const {
-    if (!FFileOpen || !FRecord.FRecordValid) return kNone;
+    if (!FFileOpen || !FRecord.Valid) return kNone;
     if (!FSampleBlockMode) return "(all)";
-    if (FRecord.FShownCount == 0) return kNone;
-    return Format("%d of %d", FSelectedBlock + 1, FRecord.FShownCount);
+    if (FRecord.Blocks.empty()) return kNone;
+    return Format("%d of %d", FRecord.SelectedBlock + 1, static_cast<std::int64_t>(FRecord.Blocks.size()));
 }
 
 // ---------------------------------------------------------------- the chart
@@ -328,15 +317,15 @@ double TRecordDisplay::SampleX(const TShownBlock& block, int n) const {
     const double t = block.TimeSosbl;
     const double ts = FSamplingTime;
     switch (FAxisX) {
-    case TAxisXMode::RangeGate:
+    case TAxisX::RangeGate:
         // Without a sampling time the block's offset in gates is unknown;
         // the samples still count from their block's start.
         if (ts == 0 || !std::isfinite(ts)) return n;
-        return (t - FRecord.FTimeSorg) / ts + n;
-    case TAxisXMode::RawRange:
-        if (FFileKind == TFileKind::Hxt) return FVGroup * 0.5 * (t - FRecord.FRefTime + n * ts);
-        return (t - FRecord.FTimeSorg + n * ts) * (FVGroup * 0.5);
-    case TAxisXMode::TimeStamp:
+        return (t - FRecord.TimeSorg) / ts + n;
+    case TAxisX::RawRange:
+        if (FFileKind == TFileKind::Hxt) return FVGroup * 0.5 * (t - FRecord.RefTime + n * ts);
+        return (t - FRecord.TimeSorg + n * ts) * (FVGroup * 0.5);
+    case TAxisX::TimeStamp:
         break;
     }
     return n * ts + t;
@@ -347,10 +336,10 @@ void TRecordDisplay::ClearSeries(TCustomAxisPanel& chart) { chart.FreeAllSeries(
 void TRecordDisplay::DrawRecord(TCustomAxisPanel& chart) {
     UpdateInfo();
     ClearSeries(chart);
-    if (!FFileOpen || !FRecord.FRecordValid) return;
-    for (int i = 0; i < FRecord.FShownCount; ++i) {
-        if (FSampleBlockMode && i != FSelectedBlock) continue;
-        DrawBlock(chart, FRecord.FShownBlocks[static_cast<std::size_t>(i)]);
+    if (!FFileOpen || !FRecord.Valid) return;
+    for (std::size_t i = 0; i < FRecord.Blocks.size(); ++i) {
+        if (FSampleBlockMode && static_cast<int>(i) != FRecord.SelectedBlock) continue;
+        DrawBlock(chart, FRecord.Blocks[i]);
     }
 }
 
@@ -371,7 +360,7 @@ void TRecordDisplay::DrawBlock(TCustomAxisPanel& chart, const TShownBlock& block
         throw;
     }
     points->ResumeNotify();
-    if (FEnhance == TEnhanceMode::Smooth && line) SplineFill(*points, *line);
+    if (FEnhance == TEnhance::Smooth && line) SplineFill(*points, *line);
 }
 
 // The series belong to the chart (their owner), which frees them in
@@ -379,7 +368,7 @@ void TRecordDisplay::DrawBlock(TCustomAxisPanel& chart, const TShownBlock& block
 TPointSeries* TRecordDisplay::CreateBlockSeries(TCustomAxisPanel& chart, std::uint32_t channel, TLineSeries*& line) {
     const TColor color = ChannelColor(channel);
     line = nullptr;
-    if (FEnhance != TEnhanceMode::None) {
+    if (FEnhance != TEnhance::None) {
         // Created first, so the line lies below the points.
         auto owned = std::make_unique<TLineSeries>(&chart);
         owned->SetParentChart(&chart);
@@ -390,7 +379,7 @@ TPointSeries* TRecordDisplay::CreateBlockSeries(TCustomAxisPanel& chart, std::ui
     owned->SetParentChart(&chart);
     owned->SetSeriesColor(color);
     TPointSeries* points = owned.release();
-    if (FEnhance == TEnhanceMode::Linear) line->SetDataSource(points);
+    if (FEnhance == TEnhance::Linear) line->SetDataSource(points);
     SetPointSize(chart, FPointSize);
     return points;
 }
@@ -436,7 +425,7 @@ void TRecordDisplay::SplineFill(const TPointSeries& points, TLineSeries& line) c
 }
 
 void TRecordDisplay::SetPointSize(TCustomAxisPanel& chart, int size) {
-    if (size < 1) return;
+    if (size < MinPointSize || size > MaxPointSize) return;
     for (TChartSeries* s : chart.SeriesList()) {
         if (auto* line = dynamic_cast<TLineSeries*>(s)) {
             line->LinePen()->SetWidth(size);

@@ -10,6 +10,8 @@
 
 #include "ChartAttributes.h"
 #include "InfoList.h"
+#include "VantoraDocument.h"
+#include "VantoraSettings.h"
 #include "narvi.h"
 
 class TChart;
@@ -19,38 +21,8 @@ class TLineSeries;
 class TPointSeries;
 class TWaveFile;
 
-enum class TAxisXMode { TimeStamp, RawRange, RangeGate };
-enum class TEnhanceMode { None, Linear, Smooth };
 // 0 for a ".kqm" recording, 1 for a ".hxt" waveform file.
 enum class TFileKind : std::uint8_t { Kqm = 0, Hxt = 1 };
-
-// A sample block kept for display. The samples are copied out of the
-// backend's buffer, which its next call overwrites, so redraws never depend
-// on how long that buffer lives.
-struct TShownBlock {
-    double TimeSosbl = 0;
-    std::uint32_t Channel = 0;
-    std::vector<std::uint16_t> Samples;
-};
-
-// The record read last, with the values the search compares.
-struct TShotRecord {
-    std::uint32_t FRecordNo = 0;
-    bool FRecordValid = false;
-    double FTimeSorg = 0;
-    double FTimeExternal = 0;
-    NARVI_FLOAT64_VECTOR3_T FOrigin{};
-    NARVI_FLOAT64_VECTOR3_T FDirection{};
-    std::uint16_t FFlags = 0;
-    std::uint16_t FFacet = 0;
-    std::uint32_t FSblCount = 0;
-    // Slots 0 .. FShownCount - 1 hold the kept blocks; later slots keep their
-    // sample storage for the next record.
-    std::vector<TShownBlock> FShownBlocks;
-    int FShownCount = 0;
-    std::uint16_t FSaturation = 0;
-    double FRefTime = 0;
-};
 
 inline constexpr int MaxSampleBlocks = 32;
 inline constexpr int InfoItemHeight = 17;
@@ -72,32 +44,37 @@ struct TAxisXSetup {
     double Increment;
     const char* Format;
 };
-TAxisXSetup AxisXSetup(TAxisXMode mode);
+TAxisXSetup AxisXSetup(TAxisX mode);
 
 // The viewer's chart: no legend and no title, two-dimensional, no title on
 // the left axis, a black zoom rectangle.
 void SetupViewerChart(TChart& chart);
 
+// What Read returned for record recordNo, kept in record: every block of a
+// ".kqm" recording; of a ".hxt" file the channel 0 and 1 blocks, with the
+// first sample of the channel-2 block as saturation and the start of the
+// channel-3 block as reference time. Throws Exception for a record with too
+// many blocks or an impossible block table; the record then stays invalid.
+void AcceptRecord(TCurrentRecord& record, TFileKind kind, std::uint32_t recordNo, double timeSorg, double timeExternal,
+                  const NARVI_FLOAT64_VECTOR3_T& origin, const NARVI_FLOAT64_VECTOR3_T& direction, std::uint16_t flags,
+                  std::uint16_t facet, std::uint32_t sblCount, std::uint32_t sblSize, const NARVI_SBL_T* sbl);
+// Tell, then Read, then AcceptRecord. Throws the binding's exceptions.
+void ReadRecordFrom(TWaveFile& file, TCurrentRecord& record, TFileKind kind);
+
+// Shows the record it is given (the window's current record) and keeps the
+// display's own state: file values, X axis, enhancement, sample-block mode,
+// point size and the info rows.
 class TRecordDisplay {
 public:
+    explicit TRecordDisplay(TCurrentRecord& record) : FRecord(record) {}
+
     // File-level values taken when a recording is opened.
     void OpenFile(TFileKind kind, double vGroup, double samplingTime);
     void CloseFile();
     bool FileOpen() const { return FFileOpen; }
     TFileKind FileKind() const { return FFileKind; }
 
-    // Tell, then Read; keeps the record's values and its blocks. Throws the
-    // binding's exceptions, and Exception for a record with too many blocks
-    // (the record then stays invalid).
-    void ReadRecord(TWaveFile& file);
-    // The second half of ReadRecord: what Read returned for record recordNo.
-    void AcceptRecord(std::uint32_t recordNo, double timeSorg, double timeExternal,
-                      const NARVI_FLOAT64_VECTOR3_T& origin, const NARVI_FLOAT64_VECTOR3_T& direction,
-                      std::uint16_t flags, std::uint16_t facet, std::uint32_t sblCount, std::uint32_t sblSize,
-                      const NARVI_SBL_T* sbl);
-    // Marks no record as current (after opening or closing a file).
-    void ClearRecord();
-    const TShotRecord& Record() const { return FRecord; }
+    const TCurrentRecord& Record() const { return FRecord; }
 
     // Info list.
     void InitInfoList();
@@ -107,13 +84,13 @@ public:
     std::string SampleBlockLabel() const;
 
     // Options; the caller redraws after changing them.
-    TAxisXMode AxisX() const { return FAxisX; }
-    void SetAxisX(TAxisXMode mode) { FAxisX = mode; }
-    TEnhanceMode Enhance() const { return FEnhance; }
-    void SetEnhance(TEnhanceMode mode) { FEnhance = mode; }
+    TAxisX AxisX() const { return FAxisX; }
+    void SetAxisX(TAxisX mode) { FAxisX = mode; }
+    TEnhance Enhance() const { return FEnhance; }
+    void SetEnhance(TEnhance mode) { FEnhance = mode; }
     bool SampleBlockMode() const { return FSampleBlockMode; }
     void SetSampleBlockMode(bool on) { FSampleBlockMode = on; }
-    int SelectedBlock() const { return FSelectedBlock; }
+    int SelectedBlock() const { return FRecord.SelectedBlock; }
     // Step the selection within the kept blocks; false when nothing moved.
     bool NextSampleBlock();
     bool PrevSampleBlock();
@@ -123,7 +100,8 @@ public:
     void DrawRecord(TCustomAxisPanel& chart);
     // Sets the bottom axis's title, label step and format for the X mode.
     void ApplyAxis(TCustomAxisPanel& chart) const;
-    // Sizes below 1 are ignored; otherwise every series of the chart follows.
+    // Sizes outside MinPointSize .. MaxPointSize are ignored; otherwise every
+    // series of the chart follows.
     void SetPointSize(TCustomAxisPanel& chart, int size);
     // Frees every series of the chart.
     static void ClearSeries(TCustomAxisPanel& chart);
@@ -135,7 +113,6 @@ public:
     static std::string DataText(const TCustomAxisPanel& chart);
 
 private:
-    void KeepBlock(const NARVI_SBL_T& block);
     void UpdateRecordRows();
     void UpdateVectorRows();
     void UpdateSampleBlockRows();
@@ -144,15 +121,14 @@ private:
     TPointSeries* CreateBlockSeries(TCustomAxisPanel& chart, std::uint32_t channel, TLineSeries*& line);
     void SplineFill(const TPointSeries& points, TLineSeries& line) const;
 
-    TShotRecord FRecord;
+    TCurrentRecord& FRecord;
     TInfoList FInfo;
     bool FFileOpen = false;
     TFileKind FFileKind = TFileKind::Kqm;
     double FVGroup = 0;
     double FSamplingTime = 0;
-    TAxisXMode FAxisX = TAxisXMode::TimeStamp;
-    TEnhanceMode FEnhance = TEnhanceMode::None;
+    TAxisX FAxisX = TAxisX::TimeStamp;
+    TEnhance FEnhance = TEnhance::None;
     bool FSampleBlockMode = false;
-    int FSelectedBlock = 0;
     int FPointSize = 1;
 };

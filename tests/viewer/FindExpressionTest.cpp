@@ -80,12 +80,12 @@ TEST(FindText, ClassifiedAsJumpOrExpression) {
         EXPECT_EQ(t.Time, c.time);
     }
     EXPECT_EQ(ErrorOf([] { ClassifyFindText("12.5e", 1, 0); }), "'12.5e' is not a valid floating point value");
-    EXPECT_EQ(ErrorOf([] { ClassifyFindText("-11", 10, 100); }), "Record -1 out of range (1 to 100)");
-    EXPECT_EQ(ErrorOf([] { ClassifyFindText("+91", 10, 100); }), "Record 101 out of range (1 to 100)");
-    EXPECT_EQ(ErrorOf([] { ClassifyFindText("0", 10, 100); }), "Record 0 out of range (1 to 100)");
+    EXPECT_EQ(ErrorOf([] { ClassifyFindText("-11", 10, 100); }), "Record -1 is out of range (1 to 100)");
+    EXPECT_EQ(ErrorOf([] { ClassifyFindText("+91", 10, 100); }), "Record 101 is out of range (1 to 100)");
+    EXPECT_EQ(ErrorOf([] { ClassifyFindText("0", 10, 100); }), "Record 0 is out of range (1 to 100)");
     // Sums are computed in 64 bits: no wrap to a small record number.
-    EXPECT_EQ(ErrorOf([] { ClassifyFindText("+4294967295", 4294967290u, 0); }), "Record 8589934585 out of range");
-    EXPECT_EQ(ErrorOf([] { ClassifyFindText("4294967295", 1, 0); }), "Record 4294967295 out of range");
+    EXPECT_EQ(ErrorOf([] { ClassifyFindText("+4294967295", 4294967290u, 0); }), "Record 8589934585 is out of range");
+    EXPECT_EQ(ErrorOf([] { ClassifyFindText("4294967295", 1, 0); }), "Record 4294967295 is out of range");
     EXPECT_EQ(ErrorOf([] { ClassifyFindText("99999999999999999999", 1, 0); }),
               "'99999999999999999999' is not a valid integer value");
     EXPECT_EQ(ClassifyFindText("4294967294", 1, 0).Record, 4294967294u);

@@ -36,9 +36,21 @@ struct TShot {
     std::uint16_t Flags = 0x0003, Facet = 2;
 };
 
-void Accept(TRecordDisplay& d, const TBlocks& b, const TShot& s = {}) {
-    d.AcceptRecord(s.RecordNo, s.TimeSorg, s.TimeExternal, s.Origin, s.Direction, s.Flags, s.Facet,
-                   static_cast<std::uint32_t>(b.Table.size()), sizeof(NARVI_SBL_T), b.Table.data());
+// A display with the record it shows.
+struct TView {
+    TCurrentRecord Record;
+    TRecordDisplay Display{Record};
+    TFileKind Kind;
+    explicit TView(TFileKind kind = TFileKind::Kqm, double samplingTime = 1e-9) : Kind(kind) {
+        Display.OpenFile(kind, 3e8, samplingTime);
+        Display.InitInfoList();
+    }
+    TRecordDisplay* operator->() { return &Display; }
+};
+
+void Accept(TView& v, const TBlocks& b, const TShot& s = {}) {
+    AcceptRecord(v.Record, v.Kind, s.RecordNo, s.TimeSorg, s.TimeExternal, s.Origin, s.Direction, s.Flags, s.Facet,
+                 static_cast<std::uint32_t>(b.Table.size()), sizeof(NARVI_SBL_T), b.Table.data());
 }
 
 TBlocks ThreeChannels() {
@@ -47,13 +59,6 @@ TBlocks ThreeChannels() {
     b.Add(1234.5 + 2e-7, NARVI_CHANNEL_LP, {5, 20, 5});
     b.Add(1234.5 + 3e-7, NARVI_CHANNEL_REF, {1, 2, 3, 2});
     return b;
-}
-
-TRecordDisplay OpenDisplay(TFileKind kind = TFileKind::Kqm) {
-    TRecordDisplay d;
-    d.OpenFile(kind, 3e8, 1e-9);
-    d.InitInfoList();
-    return d;
 }
 
 }  // namespace
@@ -103,16 +108,16 @@ TEST(ViewerInfoList, RowsByNameWithoutRegardToCase) {
 }
 
 TEST(ViewerRecord, RowsOfAShotInTheirFormats) {
-    TRecordDisplay d = OpenDisplay();
-    d.UpdateInfo();
-    EXPECT_EQ(d.Info().ValueOf("Measurement record"), "(none)");
-    EXPECT_EQ(d.Info().ValueOf("  GPS Synchronized"), "-");
+    TView d;
+    d->UpdateInfo();
+    EXPECT_EQ(d->Info().ValueOf("Measurement record"), "(none)");
+    EXPECT_EQ(d->Info().ValueOf("  GPS Synchronized"), "-");
     TShot s;
     s.Flags = 0x00AB & ~NARVI_FLAGS_HOUSEKEEPING;
     s.Direction = {-0.123456789, 1, -0.5};
     Accept(d, ThreeChannels(), s);
-    d.UpdateInfo();
-    const TInfoList& i = d.Info();
+    d->UpdateInfo();
+    const TInfoList& i = d->Info();
     EXPECT_EQ(i.ValueOf("Measurement record"), "7");
     EXPECT_EQ(i.ValueOf("Internal time [sec]"), "1 234.500 000");
     EXPECT_EQ(i.ValueOf("External time [sec]"), "90 061.250 000");
@@ -126,7 +131,7 @@ TEST(ViewerRecord, RowsOfAShotInTheirFormats) {
     EXPECT_EQ(i.ValueOf("  Housekeeping record"), "NO");
     EXPECT_EQ(i.ValueOf("Sample blocks"), "3");
     EXPECT_EQ(i.Count(), 17);
-    EXPECT_EQ(d.SampleBlockLabel(), "(all)");
+    EXPECT_EQ(d->SampleBlockLabel(), "(all)");
 }
 
 TEST(ViewerRecord, ScanAngleWithoutXAndHousekeepingRows) {
@@ -135,24 +140,24 @@ TEST(ViewerRecord, ScanAngleWithoutXAndHousekeepingRows) {
         const char* angle;
     } cases[] = {{{0, 0, 1}, "90.000"}, {{0, 0, -2}, "-90.000"}, {{0, 1, 0}, "(none)"}, {{1, 0, -1}, "-45.000"}};
     for (const Case& c : cases) {
-        TRecordDisplay d = OpenDisplay();
+        TView d;
         TShot s;
         s.Direction = c.dir;
         Accept(d, {}, s);
-        d.UpdateInfo();
-        EXPECT_EQ(d.Info().ValueOf("Scan angle [deg]"), c.angle);
+        d->UpdateInfo();
+        EXPECT_EQ(d->Info().ValueOf("Scan angle [deg]"), c.angle);
     }
-    TRecordDisplay d = OpenDisplay();
+    TView d;
     TShot house;
     house.Flags = NARVI_FLAGS_HOUSEKEEPING;
     house.Origin = {NAN, NAN, NAN};
     Accept(d, {}, house);
-    d.UpdateInfo();
-    EXPECT_EQ(d.Info().ValueOf("Sample blocks"), "0");
-    EXPECT_EQ(d.Info().ValueOf("Origin vector [m]", 2), "(none)");
-    EXPECT_EQ(d.Info().ValueOf("Direction vector", 0), "(none)");
-    EXPECT_EQ(d.Info().ValueOf("Facet"), "(none)");
-    EXPECT_EQ(d.Info().ValueOf("  Housekeeping record"), "YES");
+    d->UpdateInfo();
+    EXPECT_EQ(d->Info().ValueOf("Sample blocks"), "0");
+    EXPECT_EQ(d->Info().ValueOf("Origin vector [m]", 2), "(none)");
+    EXPECT_EQ(d->Info().ValueOf("Direction vector", 0), "(none)");
+    EXPECT_EQ(d->Info().ValueOf("Facet"), "(none)");
+    EXPECT_EQ(d->Info().ValueOf("  Housekeeping record"), "YES");
 }
 
 TEST(ViewerRecord, BlocksKeptPerFileKind) {
@@ -162,32 +167,32 @@ TEST(ViewerRecord, BlocksKeptPerFileKind) {
     b.Add(3.0, NARVI_CHANNEL_REF, {4});
     b.Add(4.0, NARVI_CHANNEL_LP, {5});
     b.Add(5.0, 7, {6});
-    TRecordDisplay kqm = OpenDisplay(TFileKind::Kqm);
+    TView kqm(TFileKind::Kqm);
     Accept(kqm, b);
-    EXPECT_EQ(kqm.Record().FShownCount, 5);
+    EXPECT_EQ(kqm.Record.Blocks.size(), 5);
 
-    TRecordDisplay hxt = OpenDisplay(TFileKind::Hxt);
+    TView hxt(TFileKind::Hxt);
     Accept(hxt, b);
-    EXPECT_EQ(hxt.Record().FShownCount, 2);
-    EXPECT_EQ(hxt.Record().FShownBlocks[1].Channel, NARVI_CHANNEL_LP);
-    hxt.UpdateInfo();
-    EXPECT_EQ(hxt.Info().ValueOf("Saturation"), "200");
-    EXPECT_EQ(hxt.Info().ValueOf("Instant of Pulse Emission [sec]"), "3.000 000");
+    EXPECT_EQ(hxt.Record.Blocks.size(), 2);
+    EXPECT_EQ(hxt.Record.Blocks[1].Channel, NARVI_CHANNEL_LP);
+    hxt->UpdateInfo();
+    EXPECT_EQ(hxt->Info().ValueOf("Saturation"), "200");
+    EXPECT_EQ(hxt->Info().ValueOf("Instant of Pulse Emission [sec]"), "3.000 000");
     // Raw range counts from the reference pulse.
-    hxt.SetAxisX(TAxisXMode::RawRange);
-    EXPECT_DOUBLE_EQ(hxt.SampleX(hxt.Record().FShownBlocks[0], 0), 3e8 * 0.5 * (1.0 - 3.0));
+    hxt->SetAxisX(TAxisX::RawRange);
+    EXPECT_DOUBLE_EQ(hxt->SampleX(hxt.Record.Blocks[0], 0), 3e8 * 0.5 * (1.0 - 3.0));
 
     // The backend's block records may be larger than ours.
     struct TWide {
         NARVI_SBL_T Block;
         char Extra[8];
     } wide[2] = {{b.Table[0], {}}, {b.Table[3], {}}};
-    kqm.AcceptRecord(9, 0, 0, {}, {}, 0, 0, 2, sizeof(TWide), &wide[0].Block);
-    EXPECT_EQ(kqm.Record().FShownBlocks[1].Samples, std::vector<std::uint16_t>{5});
+    AcceptRecord(kqm.Record, TFileKind::Kqm, 9, 0, 0, {}, {}, 0, 0, 2, sizeof(TWide), &wide[0].Block);
+    EXPECT_EQ(kqm.Record.Blocks[1].Samples, std::vector<std::uint16_t>{5});
 }
 
 TEST(ViewerRecord, ImpossibleBlockTablesLeaveTheRecordInvalid) {
-    TRecordDisplay d = OpenDisplay();
+    TView d;
     TBlocks many;
     for (int i = 0; i < 33; ++i) many.Add(i, 0, {1});
     try {
@@ -196,53 +201,54 @@ TEST(ViewerRecord, ImpossibleBlockTablesLeaveTheRecordInvalid) {
     } catch (const Exception& e) {
         EXPECT_STREQ(e.what(), "Too many sample blocks (33)");
     }
-    EXPECT_FALSE(d.Record().FRecordValid);
-    EXPECT_THROW(d.AcceptRecord(1, 0, 0, {}, {}, 0, 0, 2, sizeof(NARVI_SBL_T), nullptr), Exception);
+    EXPECT_FALSE(d.Record.Valid);
+    EXPECT_THROW(AcceptRecord(d.Record, TFileKind::Kqm, 1, 0, 0, {}, {}, 0, 0, 2, sizeof(NARVI_SBL_T), nullptr),
+                 Exception);
     TBlocks hollow;
     hollow.Add(0, 0, {1});
     hollow.Table[0].SAMPLE = nullptr;
     EXPECT_THROW(Accept(d, hollow), Exception);
-    EXPECT_FALSE(d.Record().FRecordValid);
+    EXPECT_FALSE(d.Record.Valid);
 }
 
 TEST(ViewerRecord, SampleBlockModeRowsAndStepping) {
-    TRecordDisplay d = OpenDisplay();
-    d.SetSampleBlockMode(true);
-    d.UpdateInfo();
-    EXPECT_EQ(d.SampleBlockLabel(), "(none)");
-    EXPECT_EQ(d.Info().ValueOf("  Channel"), "(none)");
+    TView d;
+    d->SetSampleBlockMode(true);
+    d->UpdateInfo();
+    EXPECT_EQ(d->SampleBlockLabel(), "(none)");
+    EXPECT_EQ(d->Info().ValueOf("  Channel"), "(none)");
     Accept(d, ThreeChannels());
-    EXPECT_FALSE(d.PrevSampleBlock());
-    EXPECT_TRUE(d.NextSampleBlock());
-    d.UpdateInfo();
-    EXPECT_EQ(d.SampleBlockLabel(), "2 of 3");
-    EXPECT_EQ(d.Info().ValueOf("Sample block selected"), "2");
-    EXPECT_EQ(d.Info().ValueOf("  Channel"), "LP");
-    EXPECT_EQ(d.Info().ValueOf("  Sample count"), "3");
-    EXPECT_EQ(d.Info().ValueOf("  Time [sec]"), "1234.500 000");
-    EXPECT_EQ(d.Info().Rows().back(), "  Time [sec]=1234.500 000");
-    EXPECT_TRUE(d.NextSampleBlock());
-    EXPECT_FALSE(d.NextSampleBlock());
+    EXPECT_FALSE(d->PrevSampleBlock());
+    EXPECT_TRUE(d->NextSampleBlock());
+    d->UpdateInfo();
+    EXPECT_EQ(d->SampleBlockLabel(), "2 of 3");
+    EXPECT_EQ(d->Info().ValueOf("Sample block selected"), "2");
+    EXPECT_EQ(d->Info().ValueOf("  Channel"), "LP");
+    EXPECT_EQ(d->Info().ValueOf("  Sample count"), "3");
+    EXPECT_EQ(d->Info().ValueOf("  Time [sec]"), "1234.500 000");
+    EXPECT_EQ(d->Info().Rows().back(), "  Time [sec]=1234.500 000");
+    EXPECT_TRUE(d->NextSampleBlock());
+    EXPECT_FALSE(d->NextSampleBlock());
     Accept(d, {});  // a record without blocks
-    d.UpdateInfo();
-    EXPECT_EQ(d.SelectedBlock(), 0);
-    EXPECT_EQ(d.SampleBlockLabel(), "(none)");
-    EXPECT_EQ(d.Info().ValueOf("  Sample count"), "(none)");
-    d.SetSampleBlockMode(false);
-    d.UpdateInfo();
-    EXPECT_EQ(d.Info().ValueOf("  Sample count"), "");
-    EXPECT_EQ(d.Info().Count(), 17);
+    d->UpdateInfo();
+    EXPECT_EQ(d->SelectedBlock(), 0);
+    EXPECT_EQ(d->SampleBlockLabel(), "(none)");
+    EXPECT_EQ(d->Info().ValueOf("  Sample count"), "(none)");
+    d->SetSampleBlockMode(false);
+    d->UpdateInfo();
+    EXPECT_EQ(d->Info().ValueOf("  Sample count"), "");
+    EXPECT_EQ(d->Info().Count(), 17);
 }
 
 namespace {
 
 struct TDrawn {
     TCustomAxisPanel Chart{nullptr};
-    TRecordDisplay Display = OpenDisplay();
-    explicit TDrawn(TEnhanceMode mode) {
-        Display.SetEnhance(mode);
+    TView Display;
+    explicit TDrawn(TEnhance mode) {
+        Display->SetEnhance(mode);
         Accept(Display, ThreeChannels());
-        Display.DrawRecord(Chart);
+        Display->DrawRecord(Chart);
     }
     TChartSeries* S(int i) { return Chart.Series(i); }
 };
@@ -250,7 +256,7 @@ struct TDrawn {
 }  // namespace
 
 TEST(ViewerDraw, OneSeriesPerBlockAndOneLinePerBlockWhenEnhanced) {
-    TDrawn none(TEnhanceMode::None);
+    TDrawn none(TEnhance::None);
     ASSERT_EQ(none.Chart.SeriesCount(), 3);
     const TColor colours[] = {clRed, clGreen, clNavy};
     for (int i = 0; i < 3; ++i) {
@@ -259,7 +265,7 @@ TEST(ViewerDraw, OneSeriesPerBlockAndOneLinePerBlockWhenEnhanced) {
     }
     EXPECT_EQ(none.S(0)->PointCount(), 5);
 
-    TDrawn linear(TEnhanceMode::Linear);
+    TDrawn linear(TEnhance::Linear);
     ASSERT_EQ(linear.Chart.SeriesCount(), 6);
     for (int i = 0; i < 6; i += 2) {
         auto* line = dynamic_cast<TLineSeries*>(linear.S(i));
@@ -273,7 +279,7 @@ TEST(ViewerDraw, OneSeriesPerBlockAndOneLinePerBlockWhenEnhanced) {
         }
     }
 
-    TDrawn smooth(TEnhanceMode::Smooth);
+    TDrawn smooth(TEnhance::Smooth);
     ASSERT_EQ(smooth.Chart.SeriesCount(), 6);
     for (int i = 0; i < 6; i += 2) {
         TChartSeries* line = smooth.S(i);
@@ -290,16 +296,16 @@ TEST(ViewerDraw, OneSeriesPerBlockAndOneLinePerBlockWhenEnhanced) {
 
 TEST(ViewerDraw, LongBlocksGetTheirOwnCurvePointsAndPointSizeReachesEverySeries) {
     TCustomAxisPanel chart(nullptr);
-    TRecordDisplay d = OpenDisplay();
+    TView d;
     TBlocks b;
     std::vector<std::uint16_t> wave(2048);
     for (std::size_t i = 0; i < wave.size(); ++i) wave[i] = static_cast<std::uint16_t>(128 + 100 * std::sin(i * 0.05));
     b.Add(0.5, NARVI_CHANNEL_HP, wave);
     b.Add(0.6, NARVI_CHANNEL_LP, {7});
     Accept(d, b);
-    d.SetEnhance(TEnhanceMode::Smooth);
-    d.SetPointSize(chart, 3);
-    d.DrawRecord(chart);
+    d->SetEnhance(TEnhance::Smooth);
+    d->SetPointSize(chart, 3);
+    d->DrawRecord(chart);
     ASSERT_EQ(chart.SeriesCount(), 4);
     EXPECT_EQ(chart.Series(0)->PointCount(), 4 * 2048 + 1);  // beyond the spline's own step cap
     {
@@ -323,54 +329,53 @@ TEST(ViewerDraw, LongBlocksGetTheirOwnCurvePointsAndPointSizeReachesEverySeries)
             EXPECT_EQ(c->LinePen()->Width(), 3);
         }
     }
-    d.SetPointSize(chart, 0);  // ignored
-    EXPECT_EQ(d.PointSize(), 3);
-    d.SetSampleBlockMode(true);
-    d.NextSampleBlock();
-    d.DrawRecord(chart);
+    d->SetPointSize(chart, 0);  // ignored
+    EXPECT_EQ(d->PointSize(), 3);
+    d->SetSampleBlockMode(true);
+    d->NextSampleBlock();
+    d->DrawRecord(chart);
     ASSERT_EQ(chart.SeriesCount(), 2);
     EXPECT_EQ(chart.Series(1)->SeriesColor(), clGreen);
 }
 
 TEST(ViewerDraw, XOfEachAxisModeAndTheBottomAxis) {
-    TRecordDisplay d = OpenDisplay();
+    TView d;
     TBlocks b;
     b.Add(1234.5 + 8e-9, NARVI_CHANNEL_HP, {1, 2, 3});
     Accept(d, b);
-    const TShownBlock& block = d.Record().FShownBlocks[0];
+    const TShownBlock& block = d.Record.Blocks[0];
     TCustomAxisPanel chart(nullptr);
     struct Case {
-        TAxisXMode mode;
+        TAxisX mode;
         double x2;
         const char* title;
         double increment;
         const char* format;
     } cases[] = {
-        {TAxisXMode::TimeStamp, 1234.5 + 10e-9, "Time stamp [sec]", 1e-9, "0.000 000 000"},
-        {TAxisXMode::RawRange, 10e-9 * 1.5e8, "Raw range [m]", 0.001, "# ##0.000"},
-        {TAxisXMode::RangeGate, 10, "Range gate index", 1, "# ##0"},
+        {TAxisX::TimeStamp, 1234.5 + 10e-9, "Time stamp [sec]", 1e-9, "0.000 000 000"},
+        {TAxisX::RawRange, 10e-9 * 1.5e8, "Raw range [m]", 0.001, "# ##0.000"},
+        {TAxisX::RangeGate, 10, "Range gate index", 1, "# ##0"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.title);
-        d.SetAxisX(c.mode);
+        d->SetAxisX(c.mode);
         // The start time carries about 2e-13 s of rounding at 1234 s.
-        EXPECT_NEAR(d.SampleX(block, 2), c.x2, 1e-3);
-        d.ApplyAxis(chart);
+        EXPECT_NEAR(d->SampleX(block, 2), c.x2, 1e-3);
+        d->ApplyAxis(chart);
         EXPECT_EQ(chart.BottomAxis()->Title().Caption(), c.title);
         EXPECT_EQ(chart.BottomAxis()->Increment(), c.increment);
         EXPECT_EQ(chart.BottomAxis()->AxisValuesFormat(), c.format);
     }
     // Without a sampling time the gate index still stays finite.
-    TRecordDisplay z;
-    z.OpenFile(TFileKind::Kqm, 3e8, 0);
-    z.SetAxisX(TAxisXMode::RangeGate);
+    TView z(TFileKind::Kqm, 0);
+    z->SetAxisX(TAxisX::RangeGate);
     Accept(z, b);
-    z.DrawRecord(chart);
+    z->DrawRecord(chart);
     for (int i = 0; i < chart.Series(0)->PointCount(); ++i) EXPECT_EQ(chart.Series(0)->XValueAt(i), i);
 }
 
 TEST(ViewerDraw, DataTextHoldsEveryPointSeriesOnce) {
-    TDrawn linear(TEnhanceMode::Linear);
+    TDrawn linear(TEnhance::Linear);
     const std::string text = TRecordDisplay::DataText(linear.Chart);
     EXPECT_EQ(text.find("id, X, Y\r\n  0, 1234.500, 10\r\n  1, 1234.500, 40\r\n"), 0u);
     std::size_t headers = 0;
