@@ -111,7 +111,8 @@ void TFormVantoraChart::CreateRecordActions() {
         if (!FDoc.IsOpen()) return;
         if (!FormFind) {
             FormFind = std::make_unique<TFindDialog>();
-            FormFind->OnFind = [this] { FormFindFind(); };
+            // Under the window's own error funnel, like every action.
+            FormFind->OnFind = [this] { Run([this] { FormFindFind(); }); };
         }
         FormFind->Show();
     });
