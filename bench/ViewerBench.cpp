@@ -115,9 +115,10 @@ struct TViewer {
     TBigShot Big;
     bool FromLibrary;
     TChart Chart;
-    TRecordDisplay Display;
+    TCurrentRecord Record;
+    TRecordDisplay Display{Record};
     TBitmap Target{kWidth, kHeight};
-    TViewer(TEnhanceMode mode, bool fromLibrary) : FromLibrary(fromLibrary) {
+    TViewer(TEnhance mode, bool fromLibrary) : FromLibrary(fromLibrary) {
         const char *instrument, *serial, *epoch;
         double vGroup, samplingTime;
         std::uint16_t flags, facets;
@@ -132,12 +133,12 @@ struct TViewer {
     }
     void Next() {
         if (!FromLibrary) {
-            Display.AcceptRecord(1, 4.0, 90000.0, {0, 0, 0}, {0.6, 0, 0.8}, 0, 1, 4, sizeof(NARVI_SBL_T),
-                                 Big.Table.data());
+            AcceptRecord(Record, TFileKind::Kqm, 1, 4.0, 90000.0, {0, 0, 0}, {0.6, 0, 0.8}, 0, 1, 4,
+                         sizeof(NARVI_SBL_T), Big.Table.data());
             return;
         }
         if (File.Tell() >= 64) File.Seek(1);
-        Display.ReadRecord(File);
+        ReadRecordFrom(File, Record, TFileKind::Kqm);
     }
     void Draw() {
         Chart.Invalidate();
@@ -148,7 +149,7 @@ struct TViewer {
 
 void BM_ViewerNextShot(benchmark::State& state) {
     EnsureGuiApplication();
-    TViewer v(static_cast<TEnhanceMode>(state.range(0)), state.range(1) != 0);
+    TViewer v(static_cast<TEnhance>(state.range(0)), state.range(1) != 0);
     for (auto _ : state) {
         v.Next();
         v.Display.DrawRecord(v.Chart);
@@ -158,37 +159,36 @@ void BM_ViewerNextShot(benchmark::State& state) {
 }
 BENCHMARK(BM_ViewerNextShot)
     ->ArgNames({"enhance", "library"})
-    ->Args({static_cast<int>(TEnhanceMode::Linear), 0})
-    ->Args({static_cast<int>(TEnhanceMode::Smooth), 0})
-    ->Args({static_cast<int>(TEnhanceMode::Linear), 1})
-    ->Args({static_cast<int>(TEnhanceMode::Smooth), 1})
+    ->Args({static_cast<int>(TEnhance::Linear), 0})
+    ->Args({static_cast<int>(TEnhance::Smooth), 0})
+    ->Args({static_cast<int>(TEnhance::Linear), 1})
+    ->Args({static_cast<int>(TEnhance::Smooth), 1})
     ->Unit(benchmark::kMillisecond);
 
 void BM_ChartDrawOfTheSameSeries(benchmark::State& state) {
     EnsureGuiApplication();
-    TViewer v(static_cast<TEnhanceMode>(state.range(0)), state.range(1) != 0);
+    TViewer v(static_cast<TEnhance>(state.range(0)), state.range(1) != 0);
     v.Next();
     v.Display.DrawRecord(v.Chart);
     for (auto _ : state) v.Draw();
 }
 BENCHMARK(BM_ChartDrawOfTheSameSeries)
     ->ArgNames({"enhance", "library"})
-    ->Args({static_cast<int>(TEnhanceMode::Linear), 0})
-    ->Args({static_cast<int>(TEnhanceMode::Smooth), 0})
-    ->Args({static_cast<int>(TEnhanceMode::Linear), 1})
-    ->Args({static_cast<int>(TEnhanceMode::Smooth), 1})
+    ->Args({static_cast<int>(TEnhance::Linear), 0})
+    ->Args({static_cast<int>(TEnhance::Smooth), 0})
+    ->Args({static_cast<int>(TEnhance::Linear), 1})
+    ->Args({static_cast<int>(TEnhance::Smooth), 1})
     ->Unit(benchmark::kMillisecond);
 
 void BM_SearchWithoutMatch(benchmark::State& state) {
     TWaveFile file(Long().Path, KQMLIB_DIR);
-    TRecordDisplay display;
-    display.OpenFile(TFileKind::Kqm, 3e8, 1e-9);
+    TCurrentRecord record;
     const TFindExpression never(ParseExpression("sbl_count > 5 & flags and 4 = 4"));
     int reports = 0;
     TExpressionSearch search(
         [&] {
-            display.ReadRecord(file);
-            return FieldsOf(display.Record());
+            ReadRecordFrom(file, record, TFileKind::Kqm);
+            return FieldsOf(record);
         },
         [&](int) {
             ++reports;
