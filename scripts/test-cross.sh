@@ -29,7 +29,7 @@ trap stop_wine EXIT
 
 configure() { # dir toolchain
     cmake -S . -B "$1" -G Ninja -DCMAKE_BUILD_TYPE=Release -DNARVI_TESTS=ON -DNARVI_BENCH=OFF \
-        -DNARVI_SANITIZE=OFF -DNARVI_GUI=OFF \
+        -DNARVI_SANITIZE=OFF -DNARVI_GUI=OFF -DNARVI_FUZZ=OFF \
         -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$2" >/dev/null
 }
 
