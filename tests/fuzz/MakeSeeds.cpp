@@ -1,13 +1,15 @@
 // Writes the seed corpora of the fuzz harnesses, made by the test-data
 // writers rather than kept as binary files:
-//   fuzz_seeds <folder>   fills <folder>/FuzzInterface and <folder>/FuzzIndex
+//   fuzz_seeds <folder>   fills <folder>/FuzzInterface, FuzzIndex and FuzzViewerText
 // Interface seeds: every header version with every framing flag, a couple
 // of shots and a housekeeping record each, some with an index beside them,
 // and damaged recordings (cut, bad sync word or checksum, wrong counts).
 // Index seeds: every index version, invalid and cut files, odd time orders.
+// Viewer text seeds: find texts of every kind.
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -193,19 +195,60 @@ void IndexSeeds(TSeeds& S) {
 
 }  // namespace
 
+// Find texts of every kind, each behind the byte that picks the record on
+// screen and the record count: jumps, times, expressions with masks, quotes
+// and every operator, and the faulty ones.
+void ViewerTextSeeds(TSeeds& Seeds) {
+    const char* const Texts[] = {
+        "+5",
+        "-5",
+        "5",
+        "12.5i",
+        "12.5",
+        "12.5e",
+        "0x10",
+        "$ff",
+        "-9223372036854775808",
+        "flags and 4 = 4 & facet > 1",
+        "FLAGS AND $2 <> 0",
+        "time = 3600.0",
+        "timeext >= 3600 && sbl_count >= 3",
+        "ox <> 0 & oy < -1.5e3 & oz <= 7 & dx > .5 & dy >= 0 & dz = 1",
+        "index = \"42\"",
+        "intime = 1e308",
+        "facet => 1",
+        "facet ~ 1",
+        "speed > 3",
+        "= 5",
+        "flags and 99999999999 = 1",
+        "time = nan",
+        "&&&",
+    };
+    for (std::uint8_t Pick = 0; Pick < 4; ++Pick) {
+        for (const char* Text : Texts) {
+            TBytes Bytes{Pick};
+            Bytes.insert(Bytes.end(), Text, Text + std::strlen(Text));
+            Seeds.Add(Bytes);
+        }
+    }
+}
+
 int main(int Argc, char** Argv) {
     if (Argc != 2) {
         std::fprintf(stderr, "usage: fuzz_seeds <folder>\n");
         return 2;
     }
     const std::filesystem::path Root = Argv[1];
-    TSeeds Interface{Root / "FuzzInterface"}, Index{Root / "FuzzIndex"};
+    TSeeds Interface{Root / "FuzzInterface"}, Index{Root / "FuzzIndex"}, ViewerText{Root / "FuzzViewerText"};
     std::filesystem::create_directories(Interface.Folder);
     std::filesystem::create_directories(Index.Folder);
+    std::filesystem::create_directories(ViewerText.Folder);
     const TTempDir Dir;
     InterfaceVersions(Interface, Dir);
     InterfaceDamage(Interface, Dir);
     IndexSeeds(Index);
-    std::printf("%d interface seeds, %d index seeds in %s\n", Interface.Count, Index.Count, Root.c_str());
+    ViewerTextSeeds(ViewerText);
+    std::printf("%d interface seeds, %d index seeds, %d viewer text seeds in %s\n", Interface.Count, Index.Count,
+                ViewerText.Count, Root.c_str());
     return 0;
 }
