@@ -9,7 +9,6 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -195,9 +194,16 @@ void IndexSeeds(TSeeds& S) {
 
 }  // namespace
 
-// Find texts of every kind, each behind the byte that picks the record on
-// screen and the record count: jumps, times, expressions with masks, quotes
-// and every operator, and the faulty ones.
+void AddText(TSeeds& Seeds, std::uint8_t Pick, const std::string& Text) {
+    TBytes Bytes{Pick};
+    Bytes.insert(Bytes.end(), Text.begin(), Text.end());
+    Seeds.Add(Bytes);
+}
+
+// The viewer's texts behind the byte that says what they are (see
+// FuzzViewerText.cpp). Find texts of every kind, under each choice of the
+// record on screen and the record count: jumps, times, expressions with
+// masks, quotes and every operator, and faulty ones.
 void ViewerTextSeeds(TSeeds& Seeds) {
     const char* const Texts[] = {
         "+5",
@@ -224,13 +230,19 @@ void ViewerTextSeeds(TSeeds& Seeds) {
         "time = nan",
         "&&&",
     };
-    for (std::uint8_t Pick = 0; Pick < 4; ++Pick) {
-        for (const char* Text : Texts) {
-            TBytes Bytes{Pick};
-            Bytes.insert(Bytes.end(), Text, Text + std::strlen(Text));
-            Seeds.Add(Bytes);
-        }
+    for (std::uint8_t Pick = 0; Pick < 4; ++Pick)
+        for (const char* Text : Texts) AddText(Seeds, Pick, Text);
+    // Command-line switches.
+    for (const char* Text : {"/file=rec.kqm", "/OPEN=x.hxt", "/index", "/seek=10", "/seek=-1", "/time=12.5i",
+                             "/time=12.5e", "/time=12.5", "/time=e", "/close", "/exit", "/seek=99999999999999999999"}) {
+        AddText(Seeds, 0x40, Text);
     }
+    // Settings files.
+    AddText(Seeds, 0x80,
+            "[WAVECHART]\r\nAxisX=RawRange\r\nEnhance=Smooth\r\nInfoPanel=0\r\nSampleBlocks=1\r\nPointSize=3\r\n"
+            "Left=100\r\nTop=100\r\nHeight=590\r\nWidth=833\r\n");
+    AddText(Seeds, 0x80, "[wavechart]\nEnhance=smooth\nPointSize=-5\nLeft=-99999\nWidth=2147483647\nHeight=x\n");
+    AddText(Seeds, 0x80, "[OTHER]\nAxisX=RangeGate\n[WAVECHART]\nAxisX = RangeGate\nTop=9223372036854775808\n");
 }
 
 int main(int Argc, char** Argv) {
