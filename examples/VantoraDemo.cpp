@@ -39,7 +39,7 @@ TRecord Shot(int i, std::uint64_t ticks) {
     ref.Channel = 0xC0;
     ref.Samples = Pulse(24, 9, 170, 2.5);
     TRecSampleBlock hi;
-    hi.TimeStamp = std::uint16_t(90 + std::lround(20 * drift));
+    hi.TimeStamp = std::uint16_t(14 + std::lround(6 * drift));  // 4-ns ticks after the shot
     hi.Channel = 0x00;
     hi.Samples = Pulse(64, 30, 150 + 60 * drift, 4);
     TRecSampleBlock lo = hi;

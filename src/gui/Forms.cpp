@@ -268,13 +268,24 @@ TButton::TButton(TControl* parent, const std::string& caption)
 TButton::TButton(TControl* parent, TAction& action, const std::string& caption)
     : TControl(new QToolButton(ParentWidget(parent))) {
     auto* button = static_cast<QToolButton*>(Widget());
-    QAction* qa = BindAction(action, button);
-    button->setDefaultAction(qa);
-    if (!caption.empty()) {
-        qa->setIconText(Q(caption));
-        button->setText(Q(caption));
-    }
     button->setAutoRaise(true);
+    if (caption.empty()) {
+        button->setDefaultAction(BindAction(action, button));
+        return;
+    }
+    // A caption of its own: the button follows the action's states, not its text.
+    button->setText(Q(caption));
+    button->setToolTip(Q(action.Caption()).remove('&').trimmed());
+    QPointer<QToolButton> guard(button);
+    auto sync = [guard, &action] {
+        if (!guard) return;
+        guard->setEnabled(action.Enabled());
+        guard->setVisible(action.Visible());
+    };
+    sync();
+    action.AddListener(sync);
+    QObject::connect(button, &QToolButton::clicked, button,
+                     [&action] { TApplication::Guard([&action] { action.Execute(); }); });
 }
 
 void TButton::SetDefault(bool value) {
@@ -505,7 +516,6 @@ protected:
 private:
     TForm& FForm;
     TActionList*& FActions;
-    const QEvent* FLast = nullptr;
 };
 
 class ClientControl : public TControl {
@@ -553,10 +563,11 @@ void FormWindow::dropEvent(QDropEvent* e) {
 }
 
 bool KeyPreview::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() != QEvent::KeyPress || event == FLast || !watched->isWidgetType()) return false;
+    // A key the form leaves climbs from the control to its parents and passes
+    // here again; the form's answer is the same each time.
+    if (event->type() != QEvent::KeyPress || !watched->isWidgetType()) return false;
     auto* w = static_cast<QWidget*>(watched);
     if (w->window() != FForm.Widget()) return false;
-    FLast = event;  // the same event climbs to the parents when a control leaves it
     int key = 0;
     const TShortCut shift = ShortCutOf(static_cast<QKeyEvent*>(event), key);
     if (key == 0) return false;

@@ -177,7 +177,9 @@ void AcceptRecord(TCurrentRecord& r, TFileKind kind, std::uint32_t recordNo, dou
 
 void ReadRecordFrom(TWaveFile& file, TCurrentRecord& record, TFileKind kind) {
     record.Clear();
-    const std::uint32_t recordNo = file.Tell();
+    // The number stays when the read fails, so that Previous still counts from it.
+    record.RecordNo = file.Tell();
+    const std::uint32_t recordNo = record.RecordNo;
     double timeSorg = 0, timeExternal = 0;
     NARVI_FLOAT64_VECTOR3_T origin{}, direction{};
     std::uint16_t flags = 0, facet = 0;

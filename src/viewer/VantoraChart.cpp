@@ -226,6 +226,7 @@ void TFormVantoraChart::CreateMenus() {
     view.AddAction(ActionViewInfoPanel);
     TMenu& help = Form.AddMenu("?");
     help.AddAction(ActionInfoAbout);
+    Menubar = {&file, &edit, &view, &help};
     // Hidden until used, yet their shortcuts work: they sit in no menu of their own.
     MenuInfoList = std::make_unique<TMenu>();
     MenuInfoList->AddAction(ActionCopyToClipboard);
@@ -353,8 +354,9 @@ void TFormVantoraChart::OpenFile(const std::string& path) {
 void TFormVantoraChart::CloseFile() {
     if (!FDoc.IsOpen()) return;
     Form.SetStatusText("File '" + FDoc.Path() + "' closed");
-    // The series hold copies of the samples; the record and the file go together.
+    // The record and its series go with the file, so no shot of it is ever shown beside another file's values.
     FDoc.Close();
+    ClearSeries();
     SetBusy(false);
     ClientPanel->SetVisible(false);
 }

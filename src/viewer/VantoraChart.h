@@ -115,6 +115,8 @@ public:
     TAction& ActionInfoAbout;
     TAction& ActionCancel;
 
+    // File, Edit, View and "?", in this order.
+    std::vector<TMenu*> Menubar;
     TChart Chart1;
     std::unique_ptr<TPanel> ClientPanel;
     std::unique_ptr<TSplitter> InfoSplit;

@@ -21,7 +21,9 @@ void TFormVantoraChart1::FormShow() {
         FilesDropped(sender, names);
     });
     // The switches run once the window is on screen and events flow.
-    TApplication::Post([this] { ExecuteCommandLine(); });
+    TApplication::Post([this, alive = std::weak_ptr<bool>(FAlive)] {
+        if (alive.lock()) ExecuteCommandLine();
+    });
 }
 
 void TFormVantoraChart1::RunSwitch(const std::string& parameter) {

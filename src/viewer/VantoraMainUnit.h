@@ -29,6 +29,8 @@ private:
     std::vector<std::string> FParameters;
     std::string FIniPath;
     std::unique_ptr<TFileDropControl> FFileDrop;
+    // Calls queued for later find out through this whether the window still exists.
+    std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
 };
 
 // The settings file of a program: its path with the extension replaced by ".ini".
