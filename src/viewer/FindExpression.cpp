@@ -1,5 +1,6 @@
 #include "FindExpression.h"
 
+#include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <cmath>

@@ -157,8 +157,9 @@ void AcceptRecord(TCurrentRecord& r, TFileKind kind, std::uint32_t recordNo, dou
     r.SblCount = sblCount;
     if (sblCount > MaxSampleBlocks) throw Exception(Format("Too many sample blocks (%d)", sblCount));
     // The backend states the size of its block records; a smaller one than
-    // ours would make every field after the first block land elsewhere.
-    if (sblCount > 0 && (sbl == nullptr || sblSize < sizeof(NARVI_SBL_T))) {
+    // ours would make every field after the first block land elsewhere, and
+    // one off the alignment would read every later block misaligned.
+    if (sblCount > 0 && (sbl == nullptr || sblSize < sizeof(NARVI_SBL_T) || sblSize % alignof(NARVI_SBL_T) != 0)) {
         throw Exception(Format("Invalid sample block table (%d blocks of %d bytes)", sblCount, sblSize));
     }
     const auto* bytes = reinterpret_cast<const unsigned char*>(sbl);

@@ -204,6 +204,13 @@ TEST(ViewerRecord, ImpossibleBlockTablesLeaveTheRecordInvalid) {
     EXPECT_FALSE(d.Record.Valid);
     EXPECT_THROW(AcceptRecord(d.Record, TFileKind::Kqm, 1, 0, 0, {}, {}, 0, 0, 2, sizeof(NARVI_SBL_T), nullptr),
                  Exception);
+    TBlocks two;
+    two.Add(0, 0, {1});
+    two.Add(1, 1, {2});
+    for (std::uint32_t size : {std::uint32_t{sizeof(NARVI_SBL_T) - 8}, std::uint32_t{sizeof(NARVI_SBL_T) + 4}}) {
+        EXPECT_THROW(AcceptRecord(d.Record, TFileKind::Kqm, 1, 0, 0, {}, {}, 0, 0, 2, size, two.Table.data()),
+                     Exception);
+    }
     TBlocks hollow;
     hollow.Add(0, 0, {1});
     hollow.Table[0].SAMPLE = nullptr;
