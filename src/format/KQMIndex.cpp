@@ -147,7 +147,9 @@ std::int64_t TIndex::Find(std::int64_t UTC) {
     // the forward scan from entry 1 finds the entry.
     const bool Interpolate = TimeA != TimeB;
     while (Interpolate) {
-        const long double Ratio = static_cast<long double>(UTC - TimeA) / static_cast<long double>(TimeB - TimeA);
+        // Differences taken in long double: 8-byte stamps may lie further apart than int64 reaches.
+        const long double Ratio = (static_cast<long double>(UTC) - static_cast<long double>(TimeA)) /
+                                  (static_cast<long double>(TimeB) - static_cast<long double>(TimeA));
         const float Fact = static_cast<float>(Ratio);
         const std::int64_t MeasX = MeasA + static_cast<std::int64_t>(static_cast<long double>(MeasB - MeasA) * Fact);
         Seek(MeasX);

@@ -224,10 +224,17 @@ bool TKQMReader::OpenIndex(const std::string& IndexFile) {
     FEpoch = "UNKNOWN";
     if (!FIndex) return false;
 
-    FIndex->Last();
-    FMaxTimeExternal = FIndex->GetTimeStamp();
-    FIndex->First();
-    FMinTimeExternal = FIndex->GetTimeStamp();
+    try {
+        FIndex->Last();
+        FMaxTimeExternal = FIndex->GetTimeStamp();
+        FIndex->First();
+        FMinTimeExternal = FIndex->GetTimeStamp();
+    } catch (const std::exception&) {
+        // An index that fails while its ends are read is as unusable as one that does not open.
+        FIndex.reset();
+        FMaxTimeExternal = FMinTimeExternal = 0;
+        return false;
+    }
     // External times count microseconds: anything past one day must be seconds of the week.
     constexpr std::int64_t OneDayUs = 86400000000LL;
     if (FMaxTimeExternal > 0) FEpoch = FMaxTimeExternal > OneDayUs ? "WEEKSEC" : "DAYSEC";

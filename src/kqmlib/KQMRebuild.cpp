@@ -215,7 +215,16 @@ void TKQMReader::TReindexRun::Execute() {
 
     try {
         try {
-            IndexStream = std::make_unique<TFileStreamBuffered>(TempName, fmCreate, INDEX_BUFFER);
+            // The stream creates the file first and may fail after that
+            // (seeking, memory): then the file is ours to remove.
+            try {
+                IndexStream = std::make_unique<TFileStreamBuffered>(TempName, fmCreate, INDEX_BUFFER);
+            } catch (const EFCreateError&) {
+                throw;
+            } catch (...) {
+                TempCreated = true;
+                throw;
+            }
             TempCreated = true;
             R.Trace("(i) Index creation started");
             WriteIndexHeader_1_1(*IndexStream);
@@ -248,7 +257,9 @@ void TKQMReader::TReindexRun::Execute() {
         throw;
     }
     R.FreeBufferBlocksAll();
-    R.OpenIndex(IndexName);
+    // A new index the handle cannot use is a failure, not a success.
+    if (!R.OpenIndex(IndexName))
+        throw EKQMError(Format("Index file %s was rebuilt but cannot be opened", IndexName), NARVI_ERR_MISSING_INDEX);
 }
 
 bool TKQMReader::TReindexRun::NextRecord() {

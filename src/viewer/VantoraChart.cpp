@@ -189,6 +189,7 @@ void TFormVantoraChart::CreateActions() {
     });
     On(ActionInfoAbout, [this] { ShowAbout(); });
     On(ActionCancel, [this] { FCancel = true; });
+    CreateRecordActions();
 }
 
 void TFormVantoraChart::CreateMenus() {
@@ -311,9 +312,7 @@ void TFormVantoraChart::FormCreate() {
     Form.SetCaption("VantoraChart " + FVersion);
     FCancel = false;
     FSettingsPath.clear();
-    Chart1.Legend().SetVisible(false);
-    Chart1.Title().SetVisible(false);
-    Chart1.SetView3D(false);
+    SetupViewerChart(Chart1);
     SetBusy(false);
     ClearSeries();
     ActionViewAxisX_TimeStamp.SetChecked(true);

@@ -12,7 +12,9 @@
 
 #include "Actions.h"
 #include "Chart.h"
+#include "FindDialog.h"
 #include "Forms.h"
+#include "RecordDisplay.h"
 #include "VantoraDialogs.h"
 #include "VantoraDocument.h"
 #include "VantoraSettings.h"
@@ -64,6 +66,12 @@ public:
     void SeekAndShow(std::int64_t n);
     void SeekTimeAndShow(double t);
     void SeekTimeExternalAndShow(double t);
+    // The find dialog's "Find next": a jump or an expression search.
+    void FormFindFind();
+    // The clipboard texts of the three copy actions.
+    std::string SelectedValueText() const;
+    std::string DataText() const;
+    const TRecordDisplay& Display() const { return FDisplay; }
 
     // Runs fn under the window's error funnel: a failure ends in the message box.
     void Run(const std::function<void()>& fn) noexcept;
@@ -127,6 +135,7 @@ public:
     std::unique_ptr<TLabel> SampleBlockLabel;
     std::unique_ptr<TButton> sbtnViewPrevSampleBlock;
     std::unique_ptr<TButton> sbtnViewNextSampleBlock;
+    std::unique_ptr<TFindDialog> FormFind;
 
     static constexpr const char* OpenFilter =
         "Supported formats|*.kqm;*.hxt|Sample data files (*.kqm)|*.kqm|Waveform files (*.hxt)|*.hxt|All files "
@@ -140,6 +149,8 @@ protected:
     TVantoraDialogs& FDialogs;
     TVantoraDocument FDoc;
     TFormVantoraTrace* FTrace = nullptr;
+    // Shows FDoc's current record.
+    TRecordDisplay FDisplay{FDoc.Record};
 
 private:
     void CreateActions();
@@ -151,6 +162,11 @@ private:
     void ShowAbout();
     void AxisAction(TAction& action, TAxisX axis);
     void EnhanceAction(TAction& action);
+    // The record display's actions (find, clipboard).
+    void CreateRecordActions();
+    // Hands the open file's values to the display.
+    void SyncDisplay();
+    void SearchExpression(const std::string& text);
     // The action's handler runs under the error funnel.
     void On(TAction& action, std::function<void()> fn);
 

@@ -1,78 +1,44 @@
-// The main window's record display: reading a shot, the info list and the
-// series per sample block. What stands here is the shell the window needs to
-// show a shot (points per block against the chosen X axis); the full display
-// (info rows and formats, enhancement curves, sample-block rows, clipboard)
-// takes these places.
+// The main window's record display: reading a shot, the info list, the series
+// per sample block, the axis and enhancement actions, the clipboard and the
+// find dialog. The display logic itself is TRecordDisplay's; here it meets
+// the widgets.
 
-#include "FloatFormat.h"
-#include "LineSeries.h"
+#include "FindExpression.h"
 #include "VantoraChart.h"
 
-namespace {
-
-TColor ChannelColor(std::uint32_t channel) {
-    switch (channel) {
-    case 0:
-        return clRed;
-    case 1:
-        return clGreen;
-    case 3:
-        return clNavy;
-    default:
-        return clNone;
+void TFormVantoraChart::SyncDisplay() {
+    if (FDoc.IsOpen()) {
+        FDisplay.OpenFile(static_cast<TFileKind>(FDoc.FFileKind), FDoc.FVGroup, FDoc.FSamplingTime);
+    } else {
+        FDisplay.CloseFile();
     }
+    FDisplay.SetAxisX(AxisX());
+    FDisplay.SetEnhance(Enhance());
+    FDisplay.SetSampleBlockMode(ActionViewSampleBlocks.Checked());
 }
-
-}  // namespace
 
 void TFormVantoraChart::ReadRecord() { FDoc.ReadRecord(); }
 
 void TFormVantoraChart::InitInfoList() {
-    InfoList->SetItems({"Measurement record=(none)", "Internal time [sec]=(none)", "External time [sec]=(none)",
-                        "Sample blocks=(none)"});
-    SampleBlockLabel->SetCaption("(none)");
+    SyncDisplay();
+    FDisplay.InitInfoList();
+    UpdateInfo();
 }
 
 void TFormVantoraChart::UpdateInfo() {
-    const TCurrentRecord& r = FDoc.Record;
-    if (!FDoc.IsOpen() || !r.Valid) {
-        InitInfoList();
-        return;
-    }
-    InfoList->SetItems({"Measurement record=" + std::to_string(r.RecordNo),
-                        "Internal time [sec]=" + FormatFloat("### ##0.000 000", r.TimeSorg),
-                        "External time [sec]=" + FormatFloat("### ##0.000 000", r.TimeExternal),
-                        "Sample blocks=" + std::to_string(r.Blocks.size())});
-    SampleBlockLabel->SetCaption(ActionViewSampleBlocks.Checked()
-                                     ? std::to_string(r.SelectedBlock + 1) + " of " + std::to_string(r.Blocks.size())
-                                     : "(all)");
+    SyncDisplay();
+    FDisplay.UpdateInfo();
+    InfoList->SetItems(FDisplay.Info().Rows());
+    SampleBlockLabel->SetCaption(FDisplay.SampleBlockLabel());
 }
 
-void TFormVantoraChart::ClearSeries() { Chart1.FreeAllSeries(); }
+void TFormVantoraChart::ClearSeries() { TRecordDisplay::ClearSeries(Chart1); }
 
 void TFormVantoraChart::DrawRecord() {
-    UpdateInfo();
-    ClearSeries();
-    const TCurrentRecord& r = FDoc.Record;
-    if (!FDoc.IsOpen() || !r.Valid) return;
-    const bool sampleBlocks = ActionViewSampleBlocks.Checked();
-    const double ts = FDoc.FSamplingTime;
-    for (std::size_t i = 0; i < r.Blocks.size(); ++i) {
-        if (sampleBlocks && int(i) != r.SelectedBlock) continue;
-        const TShownBlock& b = r.Blocks[i];
-        if (b.Samples.empty()) continue;
-        // Owned by the chart, which frees it with the others in ClearSeries.
-        auto* points = new TPointSeries(&Chart1);
-        points->SetSeriesColor(ChannelColor(b.Channel));
-        points->SetParentChart(&Chart1);
-        for (std::size_t n = 0; n < b.Samples.size(); ++n) {
-            double x = double(n) * ts + b.TimeSosbl;
-            if (AxisX() == TAxisX::RangeGate) x = (b.TimeSosbl - r.TimeSorg) / ts + double(n);
-            if (AxisX() == TAxisX::RawRange) x = (b.TimeSosbl - r.TimeSorg + double(n) * ts) * (FDoc.FVGroup * 0.5);
-            points->AddPoint(x, b.Samples[n]);
-        }
-    }
-    SetPointSize(FPointSize);
+    SyncDisplay();
+    FDisplay.DrawRecord(Chart1);
+    InfoList->SetItems(FDisplay.Info().Rows());
+    SampleBlockLabel->SetCaption(FDisplay.SampleBlockLabel());
 }
 
 void TFormVantoraChart::SeekAndShow(std::int64_t n) {
@@ -94,15 +60,8 @@ void TFormVantoraChart::SeekTimeExternalAndShow(double t) {
 }
 
 void TFormVantoraChart::SetPointSize(int size) {
-    if (size < MinPointSize || size > MaxPointSize) return;
-    for (TChartSeries* s : Chart1.SeriesList()) {
-        if (auto* series = dynamic_cast<TCustomSeries*>(s)) {
-            if (dynamic_cast<TLineSeries*>(s)) series->LinePen()->SetWidth(size);
-            series->Pointer().SetHorizSize(size);
-            series->Pointer().SetVertSize(size);
-        }
-    }
-    FPointSize = size;
+    FDisplay.SetPointSize(Chart1, size);
+    FPointSize = FDisplay.PointSize();
 }
 
 void TFormVantoraChart::SetSampleBlocks(bool on) {
@@ -114,30 +73,103 @@ void TFormVantoraChart::SetSampleBlocks(bool on) {
     DrawRecord();
 }
 
-void TFormVantoraChart::AxisAction(TAction& action, TAxisX axis) {
+void TFormVantoraChart::AxisAction(TAction& action, TAxisX) {
     action.SetChecked(true);
     DrawRecord();
-    TChartAxis& bottom = *Chart1.BottomAxis();
-    switch (axis) {
-    case TAxisX::RangeGate:
-        bottom.Title().SetCaption("Range gate index");
-        bottom.SetIncrement(1);
-        bottom.SetAxisValuesFormat("# ##0");
-        break;
-    case TAxisX::RawRange:
-        bottom.Title().SetCaption("Raw range [m]");
-        bottom.SetIncrement(0.001);
-        bottom.SetAxisValuesFormat("# ##0.000");
-        break;
-    case TAxisX::TimeStamp:
-        bottom.Title().SetCaption("Time stamp [sec]");
-        bottom.SetIncrement(1e-9);
-        bottom.SetAxisValuesFormat("0.000 000 000");
-        break;
-    }
+    FDisplay.ApplyAxis(Chart1);
 }
 
 void TFormVantoraChart::EnhanceAction(TAction& action) {
     action.SetChecked(true);
     DrawRecord();
+}
+
+// ---------------------------------------------------------------- clipboard
+
+std::string TFormVantoraChart::SelectedValueText() const {
+    const int index = InfoList->ItemIndex();
+    const std::vector<std::string>& rows = InfoList->Items();
+    if (index < 0 || index >= static_cast<int>(rows.size())) return {};
+    return RowValueForCopy(rows[static_cast<std::size_t>(index)]);
+}
+
+std::string TFormVantoraChart::DataText() const { return TRecordDisplay::DataText(Chart1); }
+
+void TFormVantoraChart::CreateRecordActions() {
+    On(ActionCopyToClipboard, [this] {
+        if (FDoc.IsOpen()) ClipboardSetText(SelectedValueText());
+    });
+    On(ActionCopyInfoList, [this] { ClipboardSetText(FDisplay.Info().Text()); });
+    // All blocks go to the clipboard at once: setting it per block would
+    // leave only the last one there.
+    On(ActionDataToClipboard, [this] {
+        if (!FDoc.IsOpen()) return;
+        ClipboardSetText(DataText());
+        Form.SetStatusText("Copied to clipboard");
+    });
+    On(ActionFind, [this] {
+        if (!FDoc.IsOpen()) return;
+        if (!FormFind) {
+            FormFind = std::make_unique<TFindDialog>();
+            // Under the window's own error funnel, like every action.
+            FormFind->OnFind = [this] { Run([this] { FormFindFind(); }); };
+        }
+        FormFind->Show();
+    });
+}
+
+// ---------------------------------------------------------------- find
+
+void TFormVantoraChart::FormFindFind() {
+    if (!FDoc.IsOpen() || FBusy || !FormFind) return;
+    const std::string text = FormFind->Text();
+    const TFindTarget target = ClassifyFindText(text, FDoc.Record.RecordNo, FDoc.FLastRecord);
+    switch (target.Kind) {
+    case TFindKind::Record:
+        SeekAndShow(target.Record);
+        break;
+    case TFindKind::InternalTime:
+        SeekTimeAndShow(target.Time);
+        break;
+    case TFindKind::ExternalTime:
+        SeekTimeExternalAndShow(target.Time);
+        break;
+    case TFindKind::Expression:
+        SearchExpression(text);
+        break;
+    }
+}
+
+void TFormVantoraChart::SearchExpression(const std::string& text) {
+    TrackBar->SetPosition(0);
+    TrackLabel->SetCaption("0%");
+    TrackPanel->SetVisible(true);
+    SetBusy(true);
+    FormFind->SetFindEnabled(false);
+    auto done = [this] {
+        TrackPanel->SetVisible(false);
+        SetBusy(false);
+        FormFind->SetFindEnabled(true);
+    };
+    try {
+        const TFindExpression expression(ParseExpression(text));
+        TExpressionSearch search(
+            [this] {
+                ReadRecord();
+                return FieldsOf(FDoc.Record);
+            },
+            [this](int percent) {
+                bool abort = false;
+                TrackHandler(nullptr, percent, abort);
+                return abort;
+            });
+        const TSearchResult result = search.Run(expression, FDoc.FLastRecord);
+        DrawRecord();
+        Form.SetStatusText(SearchResultText(result));
+    } catch (const std::exception& e) {
+        done();
+        Form.SetStatusText(std::string("Search failed: ") + e.what());
+        throw;
+    }
+    done();
 }

@@ -6,6 +6,7 @@
 
 #include "FloatFormat.h"
 #include "Format.h"
+#include "RecordDisplay.h"
 #include "StrUtils.h"
 
 namespace {
@@ -90,39 +91,7 @@ void TVantoraDocument::Probe() noexcept {
     Record.Clear();
 }
 
-void TVantoraDocument::ReadRecord() {
-    Record.Clear();
-    TWaveFile& file = File();
-    // The number stays when the read fails, so that Previous still counts from it.
-    Record.RecordNo = file.Tell();
-    TCurrentRecord r;
-    r.RecordNo = Record.RecordNo;
-    std::uint32_t sblSize = 0;
-    NARVI_SBL_PTR_T sbl = nullptr;
-    file.Read(r.TimeSorg, r.TimeExternal, r.Origin, r.Direction, r.Flags, r.Facet, r.SblCount, sblSize, sbl);
-    if (r.SblCount >= 33) throw Exception(Format("Too many sample blocks (%d)", r.SblCount));
-    for (std::uint32_t i = 0; i < r.SblCount && sbl; ++i) {
-        const NARVI_SBL_T& b = sbl[i];
-        if (FFileKind == 1) {
-            if (b.CHANNEL == 2) {
-                if (b.SAMPLE_COUNT > 0 && b.SAMPLE) r.Saturation = b.SAMPLE[0];
-                continue;
-            }
-            if (b.CHANNEL == 3) {
-                r.RefTime = b.TIME_SOSBL;
-                continue;
-            }
-            if (b.CHANNEL > 1) continue;
-        }
-        TShownBlock shown;
-        shown.TimeSosbl = b.TIME_SOSBL;
-        shown.Channel = b.CHANNEL;
-        if (b.SAMPLE) shown.Samples.assign(b.SAMPLE, b.SAMPLE + b.SAMPLE_COUNT);
-        r.Blocks.push_back(std::move(shown));
-    }
-    r.Valid = true;
-    Record = std::move(r);
-}
+void TVantoraDocument::ReadRecord() { ReadRecordFrom(File(), Record, static_cast<TFileKind>(FFileKind)); }
 
 void CheckRecordTarget(std::int64_t n, std::uint32_t lastRecord) {
     const std::int64_t last = lastRecord ? std::int64_t(lastRecord) : std::int64_t(0xFFFFFFFEu);
