@@ -83,7 +83,8 @@ void TKQMReader::CalculateOutput() {
     TKQMMeasBlock* P = FThis;
     if (!P) return;
     if (P->Content & HOUSEKEEPING) {
-        P->Theta = P->Phi = std::numeric_limits<float>::quiet_NaN();
+        P->AngleDefined = false;
+        P->Tm = 0;
         P->Facet = 0;
         ClearGeometry(P);
         return;
@@ -104,9 +105,12 @@ void TKQMReader::CalculateOutput() {
     if (!FacetCalibrated) WarnGeometry(P, M);
 
     P->Facet = std::uint8_t(M.Facet);
-    P->Theta = M.AngleDefined ? float((Pi / 4 + M.Tm) * 180 / Pi) : std::numeric_limits<float>::quiet_NaN();
-    P->Phi = FrameAngle(FHeader, P);
-    if (Tracing && !std::isnan(P->Phi)) Trace("Phi [deg]=%.6f", P->Phi);
+    P->AngleDefined = M.AngleDefined;
+    P->Tm = M.Tm;
+    if (Tracing) {
+        const float Frame = Phi(*P);
+        if (!std::isnan(Frame)) Trace("Phi [deg]=%.6f", Frame);
+    }
 
     if (FacetCalibrated)
         BeamGeometry(P, M.Tm, Tracing);
@@ -197,7 +201,7 @@ void TKQMReader::BeamGeometry(TKQMMeasBlock* P, float Tm, bool Tracing) {
     P->Ori = Narrow(T2);
     if (!Tracing) return;
     Trace("Facet=%d", int(P->Facet));
-    Trace("Theta [deg+45\xB0]=%.6f", P->Theta);
+    Trace("Theta [deg+45\xB0]=%.6f", this->Theta(*P));
     Trace("theta [rad]=%.9f", Theta);
     Trace("sin(theta) [rad]=%.9f, cos(theta) [rad]=%.9f", S, C);
     Trace("n=(%.9f, %.9f, %.9f)", N.x, N.y, N.z);
@@ -207,4 +211,14 @@ void TKQMReader::BeamGeometry(TKQMMeasBlock* P, float Tm, bool Tracing) {
     Trace("t2=(%.9f, %.9f, %.9f)", T2.x, T2.y, T2.z);
     Trace("dir=(%.9f, %.9f, %.9f)", P->Dir[0], P->Dir[1], P->Dir[2]);
     Trace("ori=(%.9f, %.9f, %.9f)", P->Ori[0], P->Ori[1], P->Ori[2]);
+}
+
+float TKQMReader::Theta(const TKQMMeasBlock& P) const {
+    if (!P.AngleDefined || (P.Content & HOUSEKEEPING)) return std::numeric_limits<float>::quiet_NaN();
+    return float((Pi / 4 + P.Tm) * 180 / Pi);
+}
+
+float TKQMReader::Phi(const TKQMMeasBlock& P) const {
+    if (P.Content & HOUSEKEEPING) return std::numeric_limits<float>::quiet_NaN();
+    return FrameAngle(FHeader, &P);
 }

@@ -208,6 +208,7 @@ void TKQMReader::DecodeGeometry(const TBlock& Par) {
 
 bool TKQMReader::OpenIndex(const std::string& IndexFile) {
     FIndex.reset();
+    FFollowing = 0;
     try {
         FIndex = std::make_unique<TIndex>(IndexFile);
     } catch (const std::exception&) {
