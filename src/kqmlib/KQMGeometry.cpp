@@ -1,6 +1,7 @@
 // Beam geometry of the current record: mirror angle from the encoder counts,
 // facet in use, scan angles, and the laser beam reflected at that facet.
 
+#include <cfenv>
 #include <cmath>
 #include <limits>
 #include <numbers>
@@ -32,13 +33,24 @@ TKQMVector3D Narrow(const Vec3& V) { return {double(V.x), double(V.y), double(V.
 Real Frac(Real X) { return X - std::trunc(X); }
 
 // Mirror angle (radians, float precision) of one encoder of a 2.x or 3.x record.
-float EncoderAngle(const TKQMHeader& H, std::uint16_t LEFC, std::uint32_t LEFCO, std::uint16_t LEPC, std::uint16_t LECC,
-                   std::uint32_t LAO) {
-    float Pos = float((Real(H.PositionStartPulse) / 10 + LEFC + LEFCO) / LEPC + LECC);
+float EncoderAngle(const TKQMHeader& H, const TKQMAngleConstants& K, std::uint16_t LEFC, std::uint32_t LEFCO,
+                   std::uint16_t LEPC, std::uint16_t LECC, std::uint32_t LAO) {
+    float Pos = float((K.StartPulse + LEFC + LEFCO) / LEPC + LECC);
     Pos = float(Real(H.LACR) * Pos + LAO);
-    const float Per = float(Real(H.LACC) / H.NF);
-    Pos = float(Frac(Real(Pos) / Per) * Per);
-    return float(2 * Pi / H.LACC * Pos);
+    Pos = float(Frac(Real(Pos) / K.Period) * K.Period);
+    return float(K.Radians * Pos);
+}
+
+// The state of everything the floating-point results depend on: the x87
+// control word (rounding and precision) where there is one.
+std::uint32_t FloatControl() {
+#if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
+    std::uint16_t W;
+    __asm__ volatile("fnstcw %0" : "=m"(W));
+    return W;
+#else
+    return std::uint32_t(std::fegetround());
+#endif
 }
 
 // Facet of a 2.x or 3.x record from the coarse count of its (first) encoder.
@@ -70,6 +82,19 @@ void ClearGeometry(TKQMMeasBlock* P) {
 }
 
 }  // namespace
+
+const TKQMAngleConstants& TKQMReader::AngleConstants() {
+    const std::uint32_t Control = FloatControl();
+    TKQMAngleConstants& K = FAngleConstants;
+    if (K.Ready && K.Control == Control) return K;
+    const TKQMHeader& H = FHeader;
+    K.StartPulse = Real(H.PositionStartPulse) / 10;
+    K.Period = float(Real(H.LACC) / H.NF);
+    K.Radians = 2 * Pi / H.LACC;
+    K.Control = Control;
+    K.Ready = true;
+    return K;
+}
 
 // The mirror position of one record: whether the angle is defined at all, the
 // angle (radians, float precision) and the facet the beam meets.
@@ -131,7 +156,7 @@ TKQMReader::TMirror TKQMReader::MirrorAngle(const TKQMMeasBlock* P) {
     case 2:
         M.AngleDefined = M.AngleDefined && P->LEPC != 0;
         if (M.AngleDefined) {
-            M.Tm = EncoderAngle(H, P->LEFC, H.LEFCO, P->LEPC, P->LECC, H.LAO);
+            M.Tm = EncoderAngle(H, AngleConstants(), P->LEFC, H.LEFCO, P->LEPC, P->LECC, H.LAO);
             M.Facet = EncoderFacet(H, P->LECC, H.LAO);
         }
         return M;
@@ -150,9 +175,10 @@ TKQMReader::TMirror TKQMReader::MirrorAngle_3(const TKQMMeasBlock* P) {
     const TKQMHeader& H = FHeader;
     TMirror M;
     M.AngleDefined = true;
-    float T0 = EncoderAngle(H, P->LEFC0, H.LEFCO0, P->LEPC0, P->LECC0, H.LAO0);
+    const TKQMAngleConstants& K = AngleConstants();
+    float T0 = EncoderAngle(H, K, P->LEFC0, H.LEFCO0, P->LEPC0, P->LECC0, H.LAO0);
     if (!FLECC1_Invalid) {
-        float T1 = EncoderAngle(H, P->LEFC1, H.LEFCO1, P->LEPC1, P->LECC1, H.LAO1);
+        float T1 = EncoderAngle(H, K, P->LEFC1, H.LEFCO1, P->LEPC1, P->LECC1, H.LAO1);
         // Angles on both sides of the wrap are compared on the far side of it.
         if (std::fabs(Real(T0) - T1) > Pi) {
             if (T0 < Pi) T0 = float(T0 + 2 * Pi);

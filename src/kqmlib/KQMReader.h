@@ -147,6 +147,18 @@ struct TKQMMeasBlock {
     TKQMVector3D Ori{}, Dir{};
 };
 
+// The parts of the encoder angle that depend on the header alone, worked out
+// once; again only when the floating-point control word (rounding, precision)
+// differs from the one they were worked out under, so that every angle is
+// what working them out per record would give.
+struct TKQMAngleConstants {
+    bool Ready = false;
+    std::uint32_t Control = 0;
+    long double StartPulse = 0;  // position of the start pulse, in fine counts
+    float Period = 0;            // coarse counts per facet
+    long double Radians = 0;     // radians per coarse count
+};
+
 // ---------------------------------------------------------------------------
 
 class TKQMReader {
@@ -240,6 +252,8 @@ private:
 
     // Beam geometry of FThis (KQMGeometry.cpp).
     void CalculateOutput();
+    // The encoder angle's constants for the floating-point control word in force.
+    const TKQMAngleConstants& AngleConstants();
     struct TMirror;
     TMirror MirrorAngle(const TKQMMeasBlock* P);
     TMirror MirrorAngle_3(const TKQMMeasBlock* P);
@@ -275,6 +289,7 @@ private:
 
     std::vector<std::uint8_t> FRecordBuffer = std::vector<std::uint8_t>(65536);  // one measurement block
     bool FGeometryWarned = false;                                                // one geometry warning per file
+    TKQMAngleConstants FAngleConstants;
     bool FAtEnd = false;  // the last record has been read; the cursor stands behind it
     // Index entries read lately: a sequential read needs two of them again.
     struct TIndexEntry {

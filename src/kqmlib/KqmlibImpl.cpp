@@ -98,7 +98,15 @@ public:
     ~TFloatGuard() {
 #if NARVI_X86_FLOAT
         if (FFast) {
-            if ((X87Status() & X87Flags) != (FX87 & X87Flags)) RestoreX87Flags();
+            if ((X87Status() & X87Flags) != (FX87 & X87Flags)) {
+                // A host computing in SSE registers only never sees an x87
+                // flag raised; clearing them all is cheap, rewriting the
+                // environment is not.
+                if ((FX87 & X87Flags) == 0)
+                    __asm__ volatile("fnclex");
+                else
+                    RestoreX87Flags();
+            }
             if (SseStatus() != FSse) SetSseStatus(FSse);
             return;
         }

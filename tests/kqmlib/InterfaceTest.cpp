@@ -265,3 +265,4 @@ TEST(InterfaceFloat, CallerFlagsComeBackUnchanged) {
     fesetenv(&Saved);
     narvi_close(F);
 }
+
