@@ -157,6 +157,7 @@ struct TKQMAngleConstants {
     long double StartPulse = 0;  // position of the start pulse, in fine counts
     float Period = 0;            // coarse counts per facet
     long double Radians = 0;     // radians per coarse count
+    long double Magic = 0;       // rounds to whole numbers in the precision in force (0: none)
 };
 
 // ---------------------------------------------------------------------------
