@@ -10,9 +10,12 @@
 //   write mode: FBuffer[0 .. FStart) holds the bytes for
 //               [FPosition-FStart, FPosition); handle = FPosition-FStart.
 //   undefined mode: nothing buffered; handle = FPosition.
+// FAhead <= FCapacity, the size of FBuffer; FAhead is FMinAhead after a seek
+// outside the buffer and grows towards FCapacity only while refills follow
+// one another.
 
 TFileStreamBuffered::TFileStreamBuffered(const std::string& FileName, std::uint16_t FileMode, std::int32_t LookAhead)
-    : TFileStream(FileName, FileMode), FAhead(LookAhead) {
+    : TFileStream(FileName, FileMode), FAhead(LookAhead), FMinAhead(LookAhead), FCapacity(LookAhead) {
     if (FAhead > 0) {
         FBuffer = std::make_unique_for_overwrite<std::uint8_t[]>(static_cast<std::size_t>(FAhead));
     }
@@ -32,6 +35,8 @@ TFileStreamBuffered::~TFileStreamBuffered() {
 
 void TFileStreamBuffered::RealSeek(std::int64_t Pos) {
     FPosition = TFileStream::Seek(Pos, soBeginning);
+    FAhead = FMinAhead;
+    FOnward = false;
     FStart = 0;
     FAvail = (FMode == bmWrite && FAhead > 0) ? FAhead : 0;
 }
@@ -43,6 +48,8 @@ std::int32_t TFileStreamBuffered::Refill() {
     // quarter of the buffer, and no more than a few records' worth: more
     // would only be copied around.
     constexpr std::int32_t maxKeep = 4096;
+    if (FOnward && FAhead < FCapacity) FAhead = FCapacity / 2 < FAhead ? FCapacity : FAhead * 2;
+    FOnward = true;
     const std::int32_t keep = std::min({FStart, FAhead / 4, maxKeep});
     if (keep > 0) {
         std::memmove(FBuffer.get(), FBuffer.get() + (FStart - keep), static_cast<std::size_t>(keep));
@@ -73,17 +80,34 @@ void TFileStreamBuffered::Flush() {
 }
 
 void TFileStreamBuffered::SetLookAhead(std::int32_t LookAhead) {
-    if (LookAhead == FAhead) {
+    if (LookAhead == FMinAhead) {
         return;
     }
+    Resize(LookAhead, FGrowTo);
+}
+
+void TFileStreamBuffered::SetGrowth(std::int32_t Max) {
+    if (Max == FGrowTo) {
+        return;
+    }
+    Resize(FMinAhead, Max);
+}
+
+void TFileStreamBuffered::Resize(std::int32_t LookAhead, std::int32_t GrowTo) {
     if (FMode == bmWrite) {
         Flush();
     }
-    std::unique_ptr<std::uint8_t[]> buffer;
-    if (LookAhead > 0) {
-        buffer = std::make_unique_for_overwrite<std::uint8_t[]>(static_cast<std::size_t>(LookAhead));
+    const std::int32_t capacity = LookAhead > 0 ? std::max(LookAhead, GrowTo) : LookAhead;
+    if (capacity != FCapacity) {
+        std::unique_ptr<std::uint8_t[]> buffer;
+        if (capacity > 0) {
+            buffer = std::make_unique_for_overwrite<std::uint8_t[]>(static_cast<std::size_t>(capacity));
+        }
+        FBuffer = std::move(buffer);
+        FCapacity = capacity;
     }
-    FBuffer = std::move(buffer);
+    FMinAhead = LookAhead;
+    FGrowTo = GrowTo;
     FAhead = LookAhead;
     RealSeek(FPosition);
 }
@@ -109,6 +133,7 @@ void TFileStreamBuffered::BeginRead() {
     FMode = bmRead;
     FStart = 0;
     FAvail = 0;
+    FOnward = false;
 }
 
 std::int32_t TFileStreamBuffered::ReadThrough(void* Buffer, std::int32_t Count) {

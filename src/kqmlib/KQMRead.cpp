@@ -355,12 +355,13 @@ const TKQMMeasBlock& TKQMReader::Read() {
 // ---------------------------------------------------------------------------
 // Positioning
 
-// Common end of every positioning: the stream on the cursor's record, no slot in use.
+// Common end of every positioning: the cursor's record checked, no slot in
+// use. The stream stays where it is: the next read positions it itself.
 void TKQMReader::PositionOnCursor() {
     FreeBufferBlocksAll();
     FFollowing = 0;
     FAtEnd = FIndex->Count() == 0;
-    if (!FAtEnd) FStream->Seek(CheckedPosition(FIndex->Block(), FIndex->GetFilePosition()), soBeginning);
+    if (!FAtEnd) CheckedPosition(FIndex->Block(), FIndex->GetFilePosition());
 }
 
 void TKQMReader::Seek(std::uint32_t Index) {

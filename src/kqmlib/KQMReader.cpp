@@ -152,7 +152,10 @@ std::string IndexPathOf(const std::string& Path) {
 }
 
 TKQMReader::TKQMReader(const std::string& Path) : FPath(Path) {
+    // A small buffer for the few records around a seek, growing while the
+    // records are read one after the other.
     FStream = std::make_unique<TFileStreamBuffered>(Path, fmOpenRead | fmShareDenyWrite, 4096);
+    FStream->SetGrowth(256 * 1024);
     DecodeHeader();
     OpenIndex(IndexPathOf(Path));
 }
