@@ -6,10 +6,12 @@
 
 // Buffer invariants (the handle is the file's own position):
 //   read mode:  FBuffer[0 .. FStart+FAvail) holds the file bytes
-//               [FPosition-FStart, FPosition+FAvail); handle = FPosition+FAvail.
+//               [FPosition-FStart, FPosition+FAvail); reads name their offset,
+//               so the handle may stand anywhere.
 //   write mode: FBuffer[0 .. FStart) holds the bytes for
 //               [FPosition-FStart, FPosition); handle = FPosition-FStart.
-//   undefined mode: nothing buffered; handle = FPosition.
+//   undefined mode: nothing buffered; the handle may stand anywhere (the
+//               next write brings it to FPosition first).
 // FAhead <= FCapacity, the size of FBuffer; FAhead is FMinAhead after a seek
 // outside the buffer and grows towards FCapacity only while refills follow
 // one another.
@@ -34,7 +36,9 @@ TFileStreamBuffered::~TFileStreamBuffered() {
 }
 
 void TFileStreamBuffered::RealSeek(std::int64_t Pos) {
-    FPosition = TFileStream::Seek(Pos, soBeginning);
+    // Only writes and unbuffered reads use the handle's position: a reader's next refill reads at
+    // its offset, one call to the system instead of two.
+    FPosition = FMode == bmWrite || FMinAhead <= 0 ? TFileStream::Seek(Pos, soBeginning) : Pos;
     FAhead = FMinAhead;
     FOnward = false;
     FStart = 0;
@@ -56,7 +60,7 @@ std::int32_t TFileStreamBuffered::Refill() {
     }
     FStart = keep;
     FAvail = 0;
-    FAvail = TFileStream::Read(FBuffer.get() + keep, FAhead - keep);
+    FAvail = ReadAt(FBuffer.get() + keep, FAhead - keep, FPosition);
     return FAvail;
 }
 
@@ -157,7 +161,7 @@ std::int32_t TFileStreamBuffered::ReadThrough(void* Buffer, std::int32_t Count) 
                 // Large requests skip the copy through the buffer; what the
                 // caller sees (bytes, position) is the same.
                 FStart = 0;
-                const std::int32_t n = TFileStream::Read(dst + done, wanted);
+                const std::int32_t n = ReadAt(dst + done, wanted, FPosition);
                 if (n <= 0) {
                     break;
                 }

@@ -108,7 +108,8 @@ TEST_F(BufferTest, SeeksInsideTheBufferCostNothing) {
     std::uint8_t b[100];
     ASSERT_EQ(s.Read(b, 100), 100);
     const auto handleAt = HandlePosition(s);
-    EXPECT_EQ(handleAt, 4096) << "the whole file is read ahead";
+    EXPECT_EQ(s.ReadCalls(), 1u) << "the whole file is read ahead";
+    ASSERT_NE(s.Window(0, 4096), nullptr);
 
     EXPECT_EQ(s.Seek(0, soCurrent), 100);
     EXPECT_EQ(s.Seek(50, soBeginning), 50);
