@@ -265,4 +265,3 @@ TEST(InterfaceFloat, CallerFlagsComeBackUnchanged) {
     fesetenv(&Saved);
     narvi_close(F);
 }
-
