@@ -12,9 +12,8 @@
 //               [FPosition-FStart, FPosition); handle = FPosition-FStart.
 //   undefined mode: nothing buffered; the handle may stand anywhere (the
 //               next write brings it to FPosition first).
-// FAhead <= FCapacity, the size of FBuffer; FAhead is FMinAhead after a seek
-// outside the buffer and grows towards FCapacity only while refills follow
-// one another.
+// FAhead <= FCapacity, the size of FBuffer; FAhead grows towards FCapacity
+// only while refills follow one another, and is FMinAhead after a jump.
 
 TFileStreamBuffered::TFileStreamBuffered(const std::string& FileName, std::uint16_t FileMode, std::int32_t LookAhead)
     : TFileStream(FileName, FileMode), FAhead(LookAhead), FMinAhead(LookAhead), FCapacity(LookAhead) {
@@ -39,21 +38,27 @@ void TFileStreamBuffered::RealSeek(std::int64_t Pos) {
     // Only writes and unbuffered reads use the handle's position: a reader's next refill reads at
     // its offset, one call to the system instead of two.
     FPosition = FMode == bmWrite || FMinAhead <= 0 ? TFileStream::Seek(Pos, soBeginning) : Pos;
-    FAhead = FMinAhead;
-    FOnward = false;
+    if (FMode == bmWrite) FAhead = FMinAhead;
     FStart = 0;
     FAvail = (FMode == bmWrite && FAhead > 0) ? FAhead : 0;
 }
 
 std::int32_t TFileStreamBuffered::Refill() {
+    // The read size doubles while each refill starts where the last one
+    // ended, stays for a step back by no more than a buffer, and falls back
+    // to the look-ahead after a jump.
+    const std::int64_t from = FPosition;
+    if (from == FReadEnd) {
+        FAhead = FCapacity / 2 < FAhead ? FCapacity : FAhead * 2;
+    } else if (FReadEnd < 0 || from < FReadEnd - FAhead || from > FReadEnd + FAhead) {
+        FAhead = FMinAhead;
+    }
     // The last bytes read stay in front of the new ones: a reader stepping
     // back a little (to the record before, to a sync word across the border)
     // finds them still buffered instead of seeking and reading again. A
     // quarter of the buffer, and no more than a few records' worth: more
     // would only be copied around.
-    constexpr std::int32_t maxKeep = 4096;
-    if (FOnward && FAhead < FCapacity) FAhead = FCapacity / 2 < FAhead ? FCapacity : FAhead * 2;
-    FOnward = true;
+    constexpr std::int32_t maxKeep = 16384;
     const std::int32_t keep = std::min({FStart, FAhead / 4, maxKeep});
     if (keep > 0) {
         std::memmove(FBuffer.get(), FBuffer.get() + (FStart - keep), static_cast<std::size_t>(keep));
@@ -61,6 +66,7 @@ std::int32_t TFileStreamBuffered::Refill() {
     FStart = keep;
     FAvail = 0;
     FAvail = ReadAt(FBuffer.get() + keep, FAhead - keep, FPosition);
+    FReadEnd = from + FAvail;
     return FAvail;
 }
 
@@ -113,6 +119,7 @@ void TFileStreamBuffered::Resize(std::int32_t LookAhead, std::int32_t GrowTo) {
     FMinAhead = LookAhead;
     FGrowTo = GrowTo;
     FAhead = LookAhead;
+    FReadEnd = -1;
     RealSeek(FPosition);
 }
 
@@ -137,7 +144,7 @@ void TFileStreamBuffered::BeginRead() {
     FMode = bmRead;
     FStart = 0;
     FAvail = 0;
-    FOnward = false;
+    FReadEnd = -1;
 }
 
 std::int32_t TFileStreamBuffered::ReadThrough(void* Buffer, std::int32_t Count) {

@@ -62,7 +62,7 @@ public:
     void SetLookAhead(std::int32_t LookAhead);
     std::int32_t LookAhead() const noexcept { return FMinAhead; }
     // Lets the read size grow while reading goes on where the last read
-    // ended, doubling per refill up to Max bytes; any seek outside the
+    // ended, doubling per refill up to Max bytes; a jump further than the
     // buffer brings it back to the look-ahead. A reader that walks a file
     // then needs few calls to the system, one that jumps about reads little
     // more than it uses. 0 or less: the look-ahead only.
@@ -93,8 +93,8 @@ private:
     std::int32_t FAhead;     // bytes a refill reads (and a write fills) now
     std::int32_t FMinAhead;  // the look-ahead: FAhead after every seek
     std::int32_t FGrowTo = 0;
-    std::int32_t FCapacity;  // size of FBuffer: the larger of look-ahead and growth limit
-    bool FOnward = false;    // the next refill continues the last one
+    std::int32_t FCapacity;      // size of FBuffer: the larger of look-ahead and growth limit
+    std::int64_t FReadEnd = -1;  // file offset where the last refill ended (-1: none since a reset)
     std::int32_t FAvail = 0;
     std::int32_t FStart = 0;
     std::int64_t FSize = 0;
