@@ -17,6 +17,7 @@ std::uint64_t LE(const std::uint8_t* p, int n) {
 // one after the other; a window of a couple of hundred entries serves them
 // from memory and costs a random seek little more than one entry would.
 constexpr std::int32_t INDEX_LOOK_AHEAD = 4096;
+constexpr std::int64_t LOOK_BEHIND = 2;  // entries read before the one asked for
 
 std::int32_t EntrySize(std::uint16_t Major, std::uint16_t Minor) {
     if (Major == 1 && Minor == 0) return 13;
@@ -108,7 +109,18 @@ std::int64_t TIndex::Seek(std::int64_t Block) {
     FBOF = Block < 1;
     if (Block > FCount) Block = FCount;
     if (Block < 1) Block = 1;
-    Stream->Seek(FStart + (Block - 1) * FRecSize, soBeginning);
+    const std::int64_t At = FStart + (Block - 1) * FRecSize;
+    if (!Stream->Window(At, FRecSize)) {
+        // Readers ask for an entry's neighbours next, the one before it
+        // included: the read that brings the entry starts a little earlier.
+        const std::int32_t Before = std::int32_t(std::min<std::int64_t>(Block - 1, LOOK_BEHIND) * FRecSize);
+        if (Before > 0) {
+            std::uint8_t Skipped[LOOK_BEHIND * 32];
+            Stream->Seek(At - Before, soBeginning);
+            Stream->Read(Skipped, Before);
+        }
+    }
+    Stream->Seek(At, soBeginning);
     ReadEntry();
     FBlock = Block;
     return GetFilePosition();

@@ -6,13 +6,17 @@
 
 // Buffer invariants (the handle is the file's own position):
 //   read mode:  FBuffer[0 .. FStart+FAvail) holds the file bytes
-//               [FPosition-FStart, FPosition+FAvail); handle = FPosition+FAvail.
+//               [FPosition-FStart, FPosition+FAvail); reads name their offset,
+//               so the handle may stand anywhere.
 //   write mode: FBuffer[0 .. FStart) holds the bytes for
 //               [FPosition-FStart, FPosition); handle = FPosition-FStart.
-//   undefined mode: nothing buffered; handle = FPosition.
+//   undefined mode: nothing buffered; the handle may stand anywhere (the
+//               next write brings it to FPosition first).
+// FAhead <= FCapacity, the size of FBuffer; FAhead grows towards FCapacity
+// only while refills follow one another, and is FMinAhead after a jump.
 
 TFileStreamBuffered::TFileStreamBuffered(const std::string& FileName, std::uint16_t FileMode, std::int32_t LookAhead)
-    : TFileStream(FileName, FileMode), FAhead(LookAhead) {
+    : TFileStream(FileName, FileMode), FAhead(LookAhead), FMinAhead(LookAhead), FCapacity(LookAhead) {
     if (FAhead > 0) {
         FBuffer = std::make_unique_for_overwrite<std::uint8_t[]>(static_cast<std::size_t>(FAhead));
     }
@@ -31,25 +35,38 @@ TFileStreamBuffered::~TFileStreamBuffered() {
 }
 
 void TFileStreamBuffered::RealSeek(std::int64_t Pos) {
-    FPosition = TFileStream::Seek(Pos, soBeginning);
+    // Only writes and unbuffered reads use the handle's position: a reader's next refill reads at
+    // its offset, one call to the system instead of two.
+    FPosition = FMode == bmWrite || FMinAhead <= 0 ? TFileStream::Seek(Pos, soBeginning) : Pos;
+    if (FMode == bmWrite) FAhead = FMinAhead;
     FStart = 0;
     FAvail = (FMode == bmWrite && FAhead > 0) ? FAhead : 0;
 }
 
 std::int32_t TFileStreamBuffered::Refill() {
+    // The read size doubles while each refill starts where the last one
+    // ended, stays for a step back by no more than a buffer, and falls back
+    // to the look-ahead after a jump.
+    const std::int64_t from = FPosition;
+    if (from == FReadEnd) {
+        FAhead = FCapacity / 2 < FAhead ? FCapacity : FAhead * 2;
+    } else if (FReadEnd < 0 || from < FReadEnd - FAhead || from > FReadEnd + FAhead) {
+        FAhead = FMinAhead;
+    }
     // The last bytes read stay in front of the new ones: a reader stepping
     // back a little (to the record before, to a sync word across the border)
     // finds them still buffered instead of seeking and reading again. A
     // quarter of the buffer, and no more than a few records' worth: more
     // would only be copied around.
-    constexpr std::int32_t maxKeep = 4096;
+    constexpr std::int32_t maxKeep = 16384;
     const std::int32_t keep = std::min({FStart, FAhead / 4, maxKeep});
     if (keep > 0) {
         std::memmove(FBuffer.get(), FBuffer.get() + (FStart - keep), static_cast<std::size_t>(keep));
     }
     FStart = keep;
     FAvail = 0;
-    FAvail = TFileStream::Read(FBuffer.get() + keep, FAhead - keep);
+    FAvail = ReadAt(FBuffer.get() + keep, FAhead - keep, FPosition);
+    FReadEnd = from + FAvail;
     return FAvail;
 }
 
@@ -73,21 +90,42 @@ void TFileStreamBuffered::Flush() {
 }
 
 void TFileStreamBuffered::SetLookAhead(std::int32_t LookAhead) {
-    if (LookAhead == FAhead) {
+    if (LookAhead == FMinAhead) {
         return;
     }
+    Resize(LookAhead, FGrowTo);
+}
+
+void TFileStreamBuffered::SetGrowth(std::int32_t Max) {
+    if (Max == FGrowTo) {
+        return;
+    }
+    Resize(FMinAhead, Max);
+}
+
+void TFileStreamBuffered::Resize(std::int32_t LookAhead, std::int32_t GrowTo) {
     if (FMode == bmWrite) {
         Flush();
     }
-    std::unique_ptr<std::uint8_t[]> buffer;
-    if (LookAhead > 0) {
-        buffer = std::make_unique_for_overwrite<std::uint8_t[]>(static_cast<std::size_t>(LookAhead));
+    // The handle moves before anything changes: when that fails, the old
+    // buffer still matches the file and the stream reads on as before.
+    const std::int64_t position =
+        FMode == bmWrite || LookAhead <= 0 ? TFileStream::Seek(FPosition, soBeginning) : FPosition;
+    const std::int32_t capacity = LookAhead > 0 ? std::max(LookAhead, GrowTo) : LookAhead;
+    if (capacity != FCapacity) {
+        std::unique_ptr<std::uint8_t[]> buffer;
+        if (capacity > 0) {
+            buffer = std::make_unique_for_overwrite<std::uint8_t[]>(static_cast<std::size_t>(capacity));
+        }
+        FBuffer = std::move(buffer);
+        FCapacity = capacity;
     }
-    // The seek comes before the swap: when it fails, the old buffer still
-    // matches the handle, and the stream reads on as if nothing was asked.
-    RealSeek(FPosition);
-    FBuffer = std::move(buffer);
+    FMinAhead = LookAhead;
+    FGrowTo = GrowTo;
     FAhead = LookAhead;
+    FReadEnd = -1;
+    FPosition = position;
+    FStart = 0;
     FAvail = (FMode == bmWrite && FAhead > 0) ? FAhead : 0;
 }
 
@@ -112,6 +150,7 @@ void TFileStreamBuffered::BeginRead() {
     FMode = bmRead;
     FStart = 0;
     FAvail = 0;
+    FReadEnd = -1;
 }
 
 std::int32_t TFileStreamBuffered::ReadThrough(void* Buffer, std::int32_t Count) {
@@ -135,7 +174,7 @@ std::int32_t TFileStreamBuffered::ReadThrough(void* Buffer, std::int32_t Count) 
                 // Large requests skip the copy through the buffer; what the
                 // caller sees (bytes, position) is the same.
                 FStart = 0;
-                const std::int32_t n = TFileStream::Read(dst + done, wanted);
+                const std::int32_t n = ReadAt(dst + done, wanted, FPosition);
                 if (n <= 0) {
                     break;
                 }

@@ -60,7 +60,13 @@ public:
     // sequential scan; buffered writes go to the file first, read-ahead is
     // dropped, the position stays.
     void SetLookAhead(std::int32_t LookAhead);
-    std::int32_t LookAhead() const noexcept { return FAhead; }
+    std::int32_t LookAhead() const noexcept { return FMinAhead; }
+    // Lets the read size grow while reading goes on where the last read
+    // ended, doubling per refill up to Max bytes; a jump further than the
+    // buffer brings it back to the look-ahead. A reader that walks a file
+    // then needs few calls to the system, one that jumps about reads little
+    // more than it uses. 0 or less: the look-ahead only.
+    void SetGrowth(std::int32_t Max);
 
     // Writes buffered bytes to the file; EInOutError "Cannot flush buffer"
     // when the file takes fewer, keeping the rest buffered for another try.
@@ -78,11 +84,17 @@ private:
     std::int32_t ReadThrough(void* Buffer, std::int32_t Count);
     std::int64_t SeekThrough(std::int64_t Offset, TSeekOrigin Origin);
     void RealSeek(std::int64_t Pos);
+    // New look-ahead and growth limit; the buffer is made anew when its size changes.
+    void Resize(std::int32_t LookAhead, std::int32_t GrowTo);
     std::int32_t Refill();
     // Pending writes go out first; the read window starts empty.
     void BeginRead();
 
-    std::int32_t FAhead;
+    std::int32_t FAhead;     // bytes a refill reads (and a write fills) now
+    std::int32_t FMinAhead;  // the look-ahead: FAhead after every seek
+    std::int32_t FGrowTo = 0;
+    std::int32_t FCapacity;      // size of FBuffer: the larger of look-ahead and growth limit
+    std::int64_t FReadEnd = -1;  // file offset where the last refill ended (-1: none since a reset)
     std::int32_t FAvail = 0;
     std::int32_t FStart = 0;
     std::int64_t FSize = 0;

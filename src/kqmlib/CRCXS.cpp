@@ -1,5 +1,6 @@
 #include "CRCXS.h"
 
+#include <bit>
 #include <cstring>
 
 bool ChkStart(std::int64_t& Check) {
@@ -22,20 +23,24 @@ bool ChkAdd(const void* Data, std::int32_t Count, std::int64_t& Check, bool BigE
         }
     } else if (BigEnd) {
         // The sum of the words equals the sums of their first, second, third
-        // and fourth bytes, each shifted into place: byte columns add up
-        // without reassembling every word, which the compiler turns into
-        // wide vector adds. 16-bit columns hold a run of 256 words.
+        // and fourth bytes, each shifted into place. Loaded in the host's
+        // little-endian order, a word's bytes 0 and 2 and its bytes 1 and 3
+        // fall into the 16-bit halves of two masked copies, which add up in
+        // wide vector registers without reassembling any word; a run of 256
+        // words cannot carry out of a half.
         constexpr std::int32_t Run = 1024;
         for (std::int32_t i = 0; i < Count;) {
             const std::int32_t end = Count - i > Run ? i + Run : Count;
-            std::uint16_t c0 = 0, c1 = 0, c2 = 0, c3 = 0;
+            std::uint32_t even = 0, odd = 0;
             for (; i < end; i += 4) {
-                c0 += p[i];
-                c1 += p[i + 1];
-                c2 += p[i + 2];
-                c3 += p[i + 3];
+                std::uint32_t w;
+                std::memcpy(&w, p + i, 4);
+                if constexpr (std::endian::native != std::endian::little) w = __builtin_bswap32(w);
+                even += w & 0x00FF00FFu;
+                odd += (w >> 8) & 0x00FF00FFu;
             }
-            sum += (std::uint64_t{c0} << 24) + (std::uint64_t{c1} << 16) + (std::uint64_t{c2} << 8) + c3;
+            const std::uint64_t c0 = even & 0xFFFF, c2 = even >> 16, c1 = odd & 0xFFFF, c3 = odd >> 16;
+            sum += (c0 << 24) + (c1 << 16) + (c2 << 8) + c3;
         }
     } else {
         for (std::int32_t i = 0; i < Count; i += 4) {

@@ -1,6 +1,7 @@
 // Beam geometry of the current record: mirror angle from the encoder counts,
 // facet in use, scan angles, and the laser beam reflected at that facet.
 
+#include <cfenv>
 #include <cmath>
 #include <limits>
 #include <numbers>
@@ -28,17 +29,60 @@ Vec3 operator*(Real K, const Vec3& V) { return {K * V.x, K * V.y, K * V.z}; }
 Real Dot(const Vec3& A, const Vec3& B) { return A.x * B.x + A.y * B.y + A.z * B.z; }
 TKQMVector3D Narrow(const Vec3& V) { return {double(V.x), double(V.y), double(V.z)}; }
 
+// Whole part of X, rounded towards zero, as std::trunc gives it. Where
+// Magic is set (2^(p-1) for the p bits the arithmetic carries), adding and
+// taking away Magic rounds a non-negative X below it to a whole number in the
+// rounding mode in force, which one step corrects towards zero; std::trunc
+// would change the rounding mode twice for the same result.
+Real Trunc(Real X, Real Magic) {
+    if (Magic == 0 || X == 0 || !(std::fabs(X) < Magic)) return std::trunc(X);
+    const Real A = std::fabs(X);
+    Real N = (A + Magic) - Magic;
+    if (N > A) N -= 1;
+    return X < 0 ? -N : N;
+}
+
 // Frac keeps the sign of its argument.
-Real Frac(Real X) { return X - std::trunc(X); }
+Real Frac(Real X, Real Magic) { return X - Trunc(X, Magic); }
 
 // Mirror angle (radians, float precision) of one encoder of a 2.x or 3.x record.
-float EncoderAngle(const TKQMHeader& H, std::uint16_t LEFC, std::uint32_t LEFCO, std::uint16_t LEPC, std::uint16_t LECC,
-                   std::uint32_t LAO) {
-    float Pos = float((Real(H.PositionStartPulse) / 10 + LEFC + LEFCO) / LEPC + LECC);
+float EncoderAngle(const TKQMHeader& H, const TKQMAngleConstants& K, std::uint16_t LEFC, std::uint32_t LEFCO,
+                   std::uint16_t LEPC, std::uint16_t LECC, std::uint32_t LAO) {
+    float Pos = float((K.StartPulse + LEFC + LEFCO) / LEPC + LECC);
     Pos = float(Real(H.LACR) * Pos + LAO);
-    const float Per = float(Real(H.LACC) / H.NF);
-    Pos = float(Frac(Real(Pos) / Per) * Per);
-    return float(2 * Pi / H.LACC * Pos);
+    Pos = float(Frac(Real(Pos) / K.Period, K.Magic) * K.Period);
+    return float(K.Radians * Pos);
+}
+
+// 2^(p-1) for the p bits of precision the x87 control word sets; 0 where
+// there is no such word.
+Real TruncMagic([[maybe_unused]] std::uint32_t Control) {
+#if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
+    switch ((Control >> 8) & 3) {
+    case 0:
+        return 8388608.0L;  // 2^23
+    case 2:
+        return 4503599627370496.0L;  // 2^52
+    case 3:
+        return 9223372036854775808.0L;  // 2^63
+    default:
+        return 0;
+    }
+#else
+    return 0;
+#endif
+}
+
+// The state of everything the floating-point results depend on: the x87
+// control word (rounding and precision) where there is one.
+std::uint32_t FloatControl() {
+#if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
+    std::uint16_t W;
+    __asm__ volatile("fnstcw %0" : "=m"(W));
+    return W;
+#else
+    return std::uint32_t(std::fegetround());
+#endif
 }
 
 // Facet of a 2.x or 3.x record from the coarse count of its (first) encoder.
@@ -71,6 +115,20 @@ void ClearGeometry(TKQMMeasBlock* P) {
 
 }  // namespace
 
+const TKQMAngleConstants& TKQMReader::AngleConstants() {
+    const std::uint32_t Control = FloatControl();
+    TKQMAngleConstants& K = FAngleConstants;
+    if (K.Ready && K.Control == Control) return K;
+    const TKQMHeader& H = FHeader;
+    K.StartPulse = Real(H.PositionStartPulse) / 10;
+    K.Period = float(Real(H.LACC) / H.NF);
+    K.Radians = 2 * Pi / H.LACC;
+    K.Magic = TruncMagic(Control);
+    K.Control = Control;
+    K.Ready = true;
+    return K;
+}
+
 // The mirror position of one record: whether the angle is defined at all, the
 // angle (radians, float precision) and the facet the beam meets.
 struct TKQMReader::TMirror {
@@ -83,7 +141,8 @@ void TKQMReader::CalculateOutput() {
     TKQMMeasBlock* P = FThis;
     if (!P) return;
     if (P->Content & HOUSEKEEPING) {
-        P->Theta = P->Phi = std::numeric_limits<float>::quiet_NaN();
+        P->AngleDefined = false;
+        P->Tm = 0;
         P->Facet = 0;
         ClearGeometry(P);
         return;
@@ -104,9 +163,12 @@ void TKQMReader::CalculateOutput() {
     if (!FacetCalibrated) WarnGeometry(P, M);
 
     P->Facet = std::uint8_t(M.Facet);
-    P->Theta = M.AngleDefined ? float((Pi / 4 + M.Tm) * 180 / Pi) : std::numeric_limits<float>::quiet_NaN();
-    P->Phi = FrameAngle(FHeader, P);
-    if (Tracing && !std::isnan(P->Phi)) Trace("Phi [deg]=%.6f", P->Phi);
+    P->AngleDefined = M.AngleDefined;
+    P->Tm = M.Tm;
+    if (Tracing) {
+        const float Frame = Phi(*P);
+        if (!std::isnan(Frame)) Trace("Phi [deg]=%.6f", Frame);
+    }
 
     if (FacetCalibrated)
         BeamGeometry(P, M.Tm, Tracing);
@@ -127,7 +189,7 @@ TKQMReader::TMirror TKQMReader::MirrorAngle(const TKQMMeasBlock* P) {
     case 2:
         M.AngleDefined = M.AngleDefined && P->LEPC != 0;
         if (M.AngleDefined) {
-            M.Tm = EncoderAngle(H, P->LEFC, H.LEFCO, P->LEPC, P->LECC, H.LAO);
+            M.Tm = EncoderAngle(H, AngleConstants(), P->LEFC, H.LEFCO, P->LEPC, P->LECC, H.LAO);
             M.Facet = EncoderFacet(H, P->LECC, H.LAO);
         }
         return M;
@@ -146,9 +208,10 @@ TKQMReader::TMirror TKQMReader::MirrorAngle_3(const TKQMMeasBlock* P) {
     const TKQMHeader& H = FHeader;
     TMirror M;
     M.AngleDefined = true;
-    float T0 = EncoderAngle(H, P->LEFC0, H.LEFCO0, P->LEPC0, P->LECC0, H.LAO0);
+    const TKQMAngleConstants& K = AngleConstants();
+    float T0 = EncoderAngle(H, K, P->LEFC0, H.LEFCO0, P->LEPC0, P->LECC0, H.LAO0);
     if (!FLECC1_Invalid) {
-        float T1 = EncoderAngle(H, P->LEFC1, H.LEFCO1, P->LEPC1, P->LECC1, H.LAO1);
+        float T1 = EncoderAngle(H, K, P->LEFC1, H.LEFCO1, P->LEPC1, P->LECC1, H.LAO1);
         // Angles on both sides of the wrap are compared on the far side of it.
         if (std::fabs(Real(T0) - T1) > Pi) {
             if (T0 < Pi) T0 = float(T0 + 2 * Pi);
@@ -197,7 +260,7 @@ void TKQMReader::BeamGeometry(TKQMMeasBlock* P, float Tm, bool Tracing) {
     P->Ori = Narrow(T2);
     if (!Tracing) return;
     Trace("Facet=%d", int(P->Facet));
-    Trace("Theta [deg+45\xB0]=%.6f", P->Theta);
+    Trace("Theta [deg+45\xB0]=%.6f", this->Theta(*P));
     Trace("theta [rad]=%.9f", Theta);
     Trace("sin(theta) [rad]=%.9f, cos(theta) [rad]=%.9f", S, C);
     Trace("n=(%.9f, %.9f, %.9f)", N.x, N.y, N.z);
@@ -207,4 +270,14 @@ void TKQMReader::BeamGeometry(TKQMMeasBlock* P, float Tm, bool Tracing) {
     Trace("t2=(%.9f, %.9f, %.9f)", T2.x, T2.y, T2.z);
     Trace("dir=(%.9f, %.9f, %.9f)", P->Dir[0], P->Dir[1], P->Dir[2]);
     Trace("ori=(%.9f, %.9f, %.9f)", P->Ori[0], P->Ori[1], P->Ori[2]);
+}
+
+float TKQMReader::Theta(const TKQMMeasBlock& P) const {
+    if (!P.AngleDefined || (P.Content & HOUSEKEEPING)) return std::numeric_limits<float>::quiet_NaN();
+    return float((Pi / 4 + P.Tm) * 180 / Pi);
+}
+
+float TKQMReader::Phi(const TKQMMeasBlock& P) const {
+    if (P.Content & HOUSEKEEPING) return std::numeric_limits<float>::quiet_NaN();
+    return FrameAngle(FHeader, &P);
 }

@@ -47,6 +47,26 @@ void MoveSampleBlock(TKQMMeasBlock* PFrom, int SBFrom, TKQMMeasBlock* PInto) {
     DeleteSampleBlock(PFrom, SBFrom);
 }
 
+// Everything of a record but its sample values.
+void CopyWithoutSamples(TKQMMeasBlock& Into, const TKQMMeasBlock& From) {
+    const std::uint8_t Count = From.SampleBlockCount;
+    Into.Valid = From.Valid;
+    Into.Number = From.Number;
+    Into.Start = From.Start;
+    Into.Content = From.Content;
+    Into.Time4ns = From.Time4ns;
+    Into.TimeUs = From.TimeUs;
+    Into.SampleBlockCount = Count;
+    for (int i = 0; i < Count; ++i) {
+        TKQMSampleBlock& B = Into.SampleBlocks[i];
+        B.SampleBlockTimeStamp = From.SampleBlocks[i].SampleBlockTimeStamp;
+        B.ChannelDescriptor = From.SampleBlocks[i].ChannelDescriptor;
+        B.SampleCount = From.SampleBlocks[i].SampleCount;
+    }
+    Into.GPSSynchronized = From.GPSSynchronized;
+    Into.GPSSyncLastSecond = From.GPSSyncLastSecond;
+}
+
 // Joins the blocks of P that touch in time and share a channel. Going
 // downwards lets a run of several blocks collapse into its first block.
 void JoinWithinRecord(TKQMMeasBlock* P) {
@@ -162,11 +182,11 @@ void TKQMReader::TakeIndexTimes(TKQMMeasBlock* P, std::int64_t N) {
 // Decodes record N as a neighbour of the current one. A neighbour that is
 // damaged, or whose resynchronisation landed on another record, is no
 // neighbour: false, and nothing is merged with it.
-bool TKQMReader::DecodeNeighbour(TKQMMeasBlock* P, std::int64_t N) {
+bool TKQMReader::DecodeNeighbour(TKQMMeasBlock* P, std::int64_t N, bool Samples) {
     try {
         const std::int64_t Pos = PositionOn(N);
         P->Number = N;
-        DecodeRecord(P);
+        DecodeRecord(P, Samples);
         if (IndexedPosition(P) != Pos) {
             P->Valid = false;
             return false;
@@ -227,9 +247,11 @@ void TKQMReader::SeekBufferBlock(TKQMMeasBlock*& P) {
 
 void TKQMReader::Fetch() {
     RequireIndex();
-    FreeBufferBlocksAll();
     const std::int64_t Count = FIndex->Count();
     std::int64_t Block = FIndex->Block();
+    TKQMMeasBlock* const Ready = Reusable(Block) ? FNext : nullptr;
+    FFollowing = 0;
+    FreeBufferBlocksAll();
     if (FAtEnd || Count == 0 || Block > Count) {
         FAtEnd = true;
         throw EEOF("*** EOF ***", 1);
@@ -245,23 +267,45 @@ void TKQMReader::Fetch() {
     };
 
     try {
-        if (Block > 1) {
-            SeekBufferBlock(FLast);
-            if (!DecodeNeighbour(FLast, Block - 1)) FreeBufferBlock(FLast);
+        const std::int64_t Asked = Block;
+        if (Ready) {
+            FLast = &FPrevious[FPreviousSlot];
+            FThis = Ready;
+            FThis->Valid = true;
+        } else {
+            if (Block > 1) {
+                SeekBufferBlock(FLast);
+                if (!DecodeNeighbour(FLast, Block - 1, false)) FreeBufferBlock(FLast);
+            }
+            Block = DecodeCurrent(Block, Following);
         }
-        Block = DecodeCurrent(Block, Following);
+        // The next read's previous record, before merging changes this one.
+        CopyWithoutSamples(FPrevious[1 - FPreviousSlot], *FThis);
         if (IsHousekeeping(FThis)) {
             FreeBufferBlock(FLast);
         } else if (Block < Count) {
             SeekBufferBlock(FNext);
             if (!DecodeNeighbour(FNext, Block + 1)) FreeBufferBlock(FNext);
         }
-        JoinNeighbours(Block);
+        const bool NextUntouched = JoinNeighbours(Block) == 0;
+        if (Block == Asked && NextUntouched && Valid(FNext) && FNext->Number == Block + 1) {
+            FPreviousSlot = 1 - FPreviousSlot;
+            FFollowing = Block + 1;
+        }
     } catch (...) {
         MoveCursor();
         throw;
     }
     MoveCursor();
+}
+
+// A read that walks on from the last one finds its record decoded already, in
+// FNext, untouched by merging, and the record before it in FPrevious. Decoding
+// them again would give the same records and leave the GPS state as it is:
+// every record sets its part of that state to values of its own, so records
+// decoded again in the same order change nothing.
+bool TKQMReader::Reusable(std::int64_t Block) const {
+    return FFollowing != 0 && FFollowing == Block && !FAtEnd && Valid(FNext) && FNext->Number == Block;
 }
 
 // Decodes record Block into FThis. When resynchronisation skipped damage, the
@@ -284,19 +328,22 @@ std::int64_t TKQMReader::DecodeCurrent(std::int64_t Block, std::int64_t& Followi
 // The previous record only takes back what continues it; when it cannot (its
 // own blocks exceed the limits) it is no neighbour, and this record is still
 // read. A waveform may go on over several records: follow it as long as each
-// record continues what the one before it moved over.
-void TKQMReader::JoinNeighbours(std::int64_t Block) {
+// record continues what the one before it moved over. Returns the number of
+// blocks the following record gave.
+int TKQMReader::JoinNeighbours(std::int64_t Block) {
     try {
         CheckSampleBlockConnectivity(FLast, FThis);
     } catch (const EKQMError&) {
         FreeBufferBlock(FLast);
     }
-    int Moved = CheckSampleBlockConnectivity(FThis, FNext);
+    const int FirstMoved = CheckSampleBlockConnectivity(FThis, FNext);
     const std::int64_t Count = FIndex->Count();
+    int Moved = FirstMoved;
     for (std::int64_t N = Block + 2; Moved > 0 && N <= Count; ++N) {
         if (!DecodeNeighbour(FNext, N) || IsHousekeeping(FNext)) break;
         Moved = MoveContinuations(FThis, FNext);
     }
+    return FirstMoved;
 }
 
 const TKQMMeasBlock& TKQMReader::Read() {
@@ -308,11 +355,13 @@ const TKQMMeasBlock& TKQMReader::Read() {
 // ---------------------------------------------------------------------------
 // Positioning
 
-// Common end of every positioning: the stream on the cursor's record, no slot in use.
+// Common end of every positioning: the cursor's record checked, no slot in
+// use. The stream stays where it is: the next read positions it itself.
 void TKQMReader::PositionOnCursor() {
     FreeBufferBlocksAll();
+    FFollowing = 0;
     FAtEnd = FIndex->Count() == 0;
-    if (!FAtEnd) FStream->Seek(CheckedPosition(FIndex->Block(), FIndex->GetFilePosition()), soBeginning);
+    if (!FAtEnd) CheckedPosition(FIndex->Block(), FIndex->GetFilePosition());
 }
 
 void TKQMReader::Seek(std::uint32_t Index) {
@@ -342,6 +391,7 @@ std::uint32_t TKQMReader::Tell() {
 
 void TKQMReader::Reset() {
     FEntriesOf = nullptr;  // the index is about to be rebuilt
+    FFollowing = 0;
     FLast = FThis = FNext = nullptr;
     FStream->Seek(FStreamDataOffset, soBeginning);
     FMeasIndex = -1;

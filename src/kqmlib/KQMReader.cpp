@@ -152,7 +152,10 @@ std::string IndexPathOf(const std::string& Path) {
 }
 
 TKQMReader::TKQMReader(const std::string& Path) : FPath(Path) {
+    // A small buffer for the few records around a seek, growing while the
+    // records are read one after the other.
     FStream = std::make_unique<TFileStreamBuffered>(Path, fmOpenRead | fmShareDenyWrite, 4096);
+    FStream->SetGrowth(256 * 1024);
     DecodeHeader();
     OpenIndex(IndexPathOf(Path));
 }
@@ -208,6 +211,7 @@ void TKQMReader::DecodeGeometry(const TBlock& Par) {
 
 bool TKQMReader::OpenIndex(const std::string& IndexFile) {
     FIndex.reset();
+    FFollowing = 0;
     try {
         FIndex = std::make_unique<TIndex>(IndexFile);
     } catch (const std::exception&) {

@@ -139,9 +139,25 @@ struct TKQMMeasBlock {
     std::array<TKQMSampleBlock, MAXSAMPLEBLOCKS> SampleBlocks{};
     bool GPSSynchronized = false;  // the reader's GPS state when this record was decoded
     bool GPSSyncLastSecond = false;
-    float Theta = 0, Phi = 0;
+    // The mirror angle (radians), when the record's encoders define it: the
+    // scan angles follow from it and from the frame encoder on demand.
+    bool AngleDefined = false;
+    float Tm = 0;
     std::uint8_t Facet = 0;
     TKQMVector3D Ori{}, Dir{};
+};
+
+// The parts of the encoder angle that depend on the header alone, worked out
+// once; again only when the floating-point control word (rounding, precision)
+// differs from the one they were worked out under, so that every angle is
+// what working them out per record would give.
+struct TKQMAngleConstants {
+    bool Ready = false;
+    std::uint32_t Control = 0;
+    long double StartPulse = 0;  // position of the start pulse, in fine counts
+    float Period = 0;            // coarse counts per facet
+    long double Radians = 0;     // radians per coarse count
+    long double Magic = 0;       // rounds to whole numbers in the precision in force (0: none)
 };
 
 // ---------------------------------------------------------------------------
@@ -218,7 +234,8 @@ private:
     // Slots, read and seek (KQMRead.cpp).
     void Fetch();
     std::int64_t DecodeCurrent(std::int64_t Block, std::int64_t& Following);
-    void JoinNeighbours(std::int64_t Block);
+    int JoinNeighbours(std::int64_t Block);
+    bool Reusable(std::int64_t Block) const;
     void FreeBufferBlock(TKQMMeasBlock*& P);
     void FreeBufferBlocksAll();
     void SeekBufferBlock(TKQMMeasBlock*& P);
@@ -230,17 +247,23 @@ private:
     std::int64_t PositionOn(std::int64_t N);
     std::int64_t IndexedPosition(const TKQMMeasBlock* P) const;
     void TakeIndexTimes(TKQMMeasBlock* P, std::int64_t N);
-    bool DecodeNeighbour(TKQMMeasBlock* P, std::int64_t N);
+    bool DecodeNeighbour(TKQMMeasBlock* P, std::int64_t N, bool Samples = true);
     std::int64_t FindEntry(std::int64_t From, std::int64_t Pos, std::int64_t& Following);
     void PositionOnCursor();
 
     // Beam geometry of FThis (KQMGeometry.cpp).
     void CalculateOutput();
+    // The encoder angle's constants for the floating-point control word in force.
+    const TKQMAngleConstants& AngleConstants();
     struct TMirror;
     TMirror MirrorAngle(const TKQMMeasBlock* P);
     TMirror MirrorAngle_3(const TKQMMeasBlock* P);
     void WarnGeometry(const TKQMMeasBlock* P, const TMirror& M);
     void BeamGeometry(TKQMMeasBlock* P, float Tm, bool Tracing);
+    // Scan angles in degrees: the mirror's (45 degrees at angle 0) and the
+    // frame's; NaN where the record or the header does not define them.
+    float Theta(const TKQMMeasBlock& P) const;
+    float Phi(const TKQMMeasBlock& P) const;
 
     std::string FPath;
     std::unique_ptr<TFileStreamBuffered> FStream;
@@ -267,6 +290,7 @@ private:
 
     std::vector<std::uint8_t> FRecordBuffer = std::vector<std::uint8_t>(65536);  // one measurement block
     bool FGeometryWarned = false;                                                // one geometry warning per file
+    TKQMAngleConstants FAngleConstants;
     bool FAtEnd = false;  // the last record has been read; the cursor stands behind it
     // Index entries read lately: a sequential read needs two of them again.
     struct TIndexEntry {
@@ -274,6 +298,12 @@ private:
         std::int64_t Position = 0, TimeUs = 0, Time4ns = 0;
     };
     std::array<TIndexEntry, 4> FEntries{};
+    // The current record of the last read, without its samples, and the one
+    // before it: the previous record of a read that walks on.
+    std::array<TKQMMeasBlock, 2> FPrevious{};
+    std::size_t FPreviousSlot = 0;
+    // The record the last read left whole in FNext for the next one (0: none).
+    std::int64_t FFollowing = 0;
     const TIndex* FEntriesOf = nullptr;
     std::size_t FEntriesNext = 0;
 };

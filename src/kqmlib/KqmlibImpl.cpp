@@ -14,6 +14,14 @@
 #include "KqmlibImpl.h"
 #include "narvi.h"
 
+// The floating-point guard reads and writes the x87 and SSE control words
+// itself where both exist.
+#if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
+#define NARVI_X86_FLOAT 1
+#else
+#define NARVI_X86_FLOAT 0
+#endif
+
 namespace {
 
 // ---------------------------------------------------------------------------
@@ -71,19 +79,82 @@ constexpr const char KQMLIB_BUILD_SYSTEM[] = NARVI_CPU "-" NARVI_OS "-" NARVI_CC
 // ---------------------------------------------------------------------------
 
 // A host may unmask floating-point traps; our NaNs and overflows must not
-// crash it, and its own settings must come back unchanged.
+// crash it, and its own settings and exception flags must come back
+// unchanged. Hosts nearly always run with every trap masked already: then
+// there is nothing to change on the way in, and on the way out only flags we
+// raised are put back, which a few reads of the control and status words
+// find out. Any other state takes the full save, mask and restore.
 class TFloatGuard {
 public:
-    TFloatGuard() { FHeld = feholdexcept(&FEnv) == 0; }
+    TFloatGuard() {
+#if NARVI_X86_FLOAT
+        FX87 = X87Status();
+        FSse = SseStatus();
+        FFast = (X87Control() & X87Masks) == X87Masks && (FSse & SseMasks) == SseMasks;
+        if (FFast) return;
+#endif
+        FHeld = feholdexcept(&FEnv) == 0;
+    }
     ~TFloatGuard() {
+#if NARVI_X86_FLOAT
+        if (FFast) {
+            if ((X87Status() & X87Flags) != (FX87 & X87Flags)) {
+                // A host computing in SSE registers only never sees an x87
+                // flag raised; clearing them all is cheap, rewriting the
+                // environment is not.
+                if ((FX87 & X87Flags) == 0)
+                    __asm__ volatile("fnclex");
+                else
+                    RestoreX87Flags();
+            }
+            if (SseStatus() != FSse) SetSseStatus(FSse);
+            return;
+        }
+#endif
         if (FHeld) fesetenv(&FEnv);
     }
     TFloatGuard(const TFloatGuard&) = delete;
     TFloatGuard& operator=(const TFloatGuard&) = delete;
 
 private:
+#if NARVI_X86_FLOAT
+    // x87 control word: exception masks in bits 0-5; status word: exception
+    // flags in bits 0-5, stack fault and error summary in bits 6-7. The SSE
+    // control and status register: flags in bits 0-5, masks in bits 7-12.
+    static constexpr std::uint16_t X87Masks = 0x3F;
+    static constexpr std::uint16_t X87Flags = 0xFF;
+    static constexpr std::uint32_t SseMasks = 0x1F80;
+
+    static std::uint16_t X87Control() {
+        std::uint16_t W;
+        __asm__ volatile("fnstcw %0" : "=m"(W));
+        return W;
+    }
+    static std::uint16_t X87Status() {
+        std::uint16_t W;
+        __asm__ volatile("fnstsw %0" : "=m"(W));
+        return W;
+    }
+    static std::uint32_t SseStatus() {
+        std::uint32_t W;
+        __asm__ volatile("stmxcsr %0" : "=m"(W));
+        return W;
+    }
+    static void SetSseStatus(std::uint32_t W) { __asm__ volatile("ldmxcsr %0" : : "m"(W)); }
+    // The status word can only be written through the whole environment.
+    void RestoreX87Flags() const {
+        std::uint16_t Env[14];
+        __asm__ volatile("fnstenv %0" : "=m"(Env));
+        Env[2] = std::uint16_t((Env[2] & ~X87Flags) | (FX87 & X87Flags));
+        __asm__ volatile("fldenv %0" : : "m"(Env));
+    }
+
+    bool FFast = false;
+    std::uint16_t FX87 = 0;
+    std::uint32_t FSse = 0;
+#endif
     fenv_t FEnv;
-    bool FHeld;
+    bool FHeld = false;
 };
 
 void SetLastMessage(const char* Text) noexcept {

@@ -136,6 +136,23 @@ std::int32_t TFileHandle::Read(void* Buffer, std::int32_t Count) {
     return static_cast<std::int32_t>(got);
 }
 
+std::int32_t TFileHandle::ReadAt(void* Buffer, std::int32_t Count, std::int64_t Offset) {
+    if (Count <= 0) {
+        return 0;
+    }
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(static_cast<std::uint64_t>(Offset));
+    at.OffsetHigh = static_cast<DWORD>(static_cast<std::uint64_t>(Offset) >> 32);
+    DWORD got = 0;
+    if (!ReadFile(FHandle, Buffer, static_cast<DWORD>(Count), &got, &at)) {
+        if (GetLastError() == ERROR_HANDLE_EOF) {
+            return 0;
+        }
+        Fail("Cannot read file");
+    }
+    return static_cast<std::int32_t>(got);
+}
+
 std::int32_t TFileHandle::Write(const void* Buffer, std::int32_t Count) {
     std::int32_t done = 0;
     const char* p = static_cast<const char*>(Buffer);
@@ -249,6 +266,21 @@ std::int32_t TFileHandle::Read(void* Buffer, std::int32_t Count) {
     }
     for (;;) {
         const ssize_t n = ::read(FHandle, Buffer, static_cast<std::size_t>(Count));
+        if (n >= 0) {
+            return static_cast<std::int32_t>(n);
+        }
+        if (errno != EINTR) {
+            Fail("Cannot read file");
+        }
+    }
+}
+
+std::int32_t TFileHandle::ReadAt(void* Buffer, std::int32_t Count, std::int64_t Offset) {
+    if (Count <= 0) {
+        return 0;
+    }
+    for (;;) {
+        const ssize_t n = ::pread(FHandle, Buffer, static_cast<std::size_t>(Count), static_cast<off_t>(Offset));
         if (n >= 0) {
             return static_cast<std::int32_t>(n);
         }

@@ -53,6 +53,9 @@ public:
 
     // Reads up to Count bytes; returns how many arrived, 0 at the end of the file.
     std::int32_t Read(void* Buffer, std::int32_t Count);
+    // The same from byte Offset of the file, in one call to the system; the
+    // file position is left undefined.
+    std::int32_t ReadAt(void* Buffer, std::int32_t Count, std::int64_t Offset);
     // Writes up to Count bytes; returns how many were written (fewer on a full disk).
     std::int32_t Write(const void* Buffer, std::int32_t Count);
     // Moves the file position; Origin 0, 1, 2 = from start, current, end.

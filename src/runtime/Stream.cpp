@@ -60,6 +60,14 @@ std::int32_t THandleStream::Read(void* Buffer, std::int32_t Count) {
     return FHandle.Read(Buffer, Count);
 }
 
+std::int32_t THandleStream::ReadAt(void* Buffer, std::int32_t Count, std::int64_t Offset) {
+    if (!Buffer || Count <= 0) {
+        return 0;
+    }
+    ++FReadCalls;
+    return FHandle.ReadAt(Buffer, Count, Offset);
+}
+
 std::int32_t THandleStream::Write(const void* Buffer, std::int32_t Count) {
     if (!Buffer || Count <= 0) {
         return 0;

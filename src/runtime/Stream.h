@@ -75,6 +75,8 @@ public:
     explicit THandleStream(TFileHandle Handle);
 
     std::int32_t Read(void* Buffer, std::int32_t Count) override;
+    // Reads from byte Offset without moving to it first; the position is undefined after it.
+    std::int32_t ReadAt(void* Buffer, std::int32_t Count, std::int64_t Offset);
     std::int32_t Write(const void* Buffer, std::int32_t Count) override;
     std::int64_t Seek(std::int64_t Offset, TSeekOrigin Origin) override;
     std::int64_t GetSize() override;

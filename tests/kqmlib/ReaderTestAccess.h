@@ -17,6 +17,9 @@ public:
     static const TKQMHouseBlock& HouseBlock(const TKQMReader& R) { return R.FHouseBlock; }
     // The record the last read returned.
     static const TKQMMeasBlock& Current(const TKQMReader& R) { return *R.FThis; }
+    // Scan angles of the record the last read returned.
+    static float Theta(const TKQMReader& R) { return R.Theta(*R.FThis); }
+    static float Phi(const TKQMReader& R) { return R.Phi(*R.FThis); }
     static bool SecondEncoderIgnored(const TKQMReader& R) { return R.FLECC1_Invalid; }
     static NARVI_TRACE_CALLBACK_T TraceCallback(const TKQMReader& R) { return R.FTraceCallback; }
     static void* TraceUserData(const TKQMReader& R) { return R.FTraceUserData; }

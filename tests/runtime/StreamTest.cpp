@@ -95,6 +95,14 @@ TEST(FileStreamTest, WriteSeekReadRoundTripAndShortReads) {
     EXPECT_EQ(s.Seek(-4, soEnd), 996);
     EXPECT_EQ(s.Read(got.data(), 10), 4);
     EXPECT_EQ(s.Read(got.data(), 10), 0);
+    // A read at an offset gets the same bytes wherever the stream stands, and nothing past the end.
+    EXPECT_EQ(s.ReadAt(got.data(), 5, 8), 5);
+    EXPECT_EQ(got[2], 1);
+    EXPECT_EQ(got[4], 3);
+    EXPECT_EQ(s.ReadAt(got.data(), 10, 995), 5);
+    EXPECT_EQ(got[4], data[999]);
+    EXPECT_EQ(s.ReadAt(got.data(), 10, 1000), 0);
+    EXPECT_EQ(s.ReadAt(got.data(), 10, 5000), 0);
     s.SetPosition(998);
     EXPECT_EQ(MessageOf<EReadError>([&] { s.ReadBuffer(got.data(), 3); }), "Stream read error");
     EXPECT_EQ(s.Write(got.data(), 1), 0) << "a read-only stream must not write";
