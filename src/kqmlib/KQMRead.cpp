@@ -85,6 +85,11 @@ bool DecodeNeighbour(TKQMReader& R, TKQMMeasBlock* P, std::int64_t N) {
         }
         TakeIndexTimes(R, P, N);
         return true;
+    } catch (const EInOutError&) {
+        // The file failing is no damage of the neighbour: taking it for none
+        // would hand out the record without the parts it continues into.
+        P->Valid = false;
+        throw;
     } catch (const Exception&) {
         P->Valid = false;
         return false;
