@@ -151,6 +151,8 @@ public:
             StepDateTime(false, v, FStep, true, FStepIndex);
         else
             v -= FStep;
+        // what stepping leaves of zero is zero (it would show as a tiny number)
+        if (std::fabs(v) < FStep * 1e-9) v = 0;
     }
 
     void DrawLinearLabels() {
@@ -279,7 +281,7 @@ public:
             if (!from) continue;
             if (C.OnGetAxisLabel) C.OnGetAxisLabel(&A, from, i, text);
             const double value = A.FHorizontal ? from->XValueAt(i) : from->YValueAt(i);
-            if (value < A.FScaleMinimum || value > A.FScaleMaximum) continue;
+            if (!(value >= A.FScaleMinimum && value <= A.FScaleMaximum)) continue;
             const int p = A.ValueToPixel(value);
             if (!A.FTickOnLabelsOnly) A.TickPositions.push_back(p);
             if (!A.FLabels) continue;
@@ -310,7 +312,7 @@ public:
     static std::string MarkText(const TChartSeries& s, int i) {
         const std::string& label = s.PointLabels().Label(i);
         if (!label.empty()) return label;
-        return FormatFloat(s.ValueFormat().empty() ? PlotConst().FormatValues : s.ValueFormat(), s.MarkValue(i));
+        return FormatValueText(s.ValueFormat().empty() ? PlotConst().FormatValues : s.ValueFormat(), s.MarkValue(i));
     }
 
     void DrawSeriesTitleLabels() {
@@ -694,6 +696,42 @@ public:
         return std::max(a, b) + V.MeasureTextWidth(" ");
     }
 
+    // Pixels the labels may stand out past the axis' ends (the first and last label
+    // are centred on them), toward the lower and the higher coordinates.
+    void LabelOverhang(int& before, int& after) {
+        before = after = 0;
+        if (!A.FLabels || A.FIsDepthAxis || (A.FItems.Count() == 0 && EffectiveStyle() == talNone)) return;
+        const int w = MaxLabelWidth();
+        V.SelectFont(A.FLabelsFont);
+        const int h = V.TextLineHeight();
+        const int a = A.FLabelsAngle;
+        const bool along = A.FHorizontal ? (a == 0 || a == 180) : (a == 90 || a == 270);
+        const bool across = A.FHorizontal ? (a == 90 || a == 270) : (a == 0 || a == 180);
+        if (along) {
+            before = after = (w + 1) / 2;
+        } else if (across) {
+            before = after = (h + 1) / 2;
+        } else if (A.FHorizontal && a == 45) {
+            // the text rises to the right from a start left of and below its point
+            before = Round(w * std::sin(std::numbers::pi / 4));
+            after = Round(h * std::sin(std::numbers::pi / 4));
+        } else {
+            before = after = std::max(w, h);
+        }
+    }
+
+    void KeepLabelsInside(TRect& r, const TRect& bounds) {
+        int before = 0, after = 0;
+        LabelOverhang(before, after);
+        if (A.FHorizontal) {
+            r.Left = std::max(r.Left, bounds.Left + before);
+            r.Right = std::min(r.Right, bounds.Right - after);
+        } else {
+            r.Top = std::max(r.Top, bounds.Top + before);
+            r.Bottom = std::min(r.Bottom, bounds.Bottom - after);
+        }
+    }
+
     void Room(TRect& r, bool shrink) {
         const TRect original = r;
         if (!shrink) {
@@ -739,6 +777,10 @@ void TChartAxis::DrawAxis(bool placeAxisLine) {
 void TChartAxis::CalcAxisRoom(TRect& r, bool shrink) {
     if (!FChart) return;
     TAxisDrawer(*this).Room(r, shrink);
+}
+
+void TChartAxis::KeepLabelsInside(TRect& r, const TRect& bounds) {
+    if (FChart) TAxisDrawer(*this).KeepLabelsInside(r, bounds);
 }
 
 int TChartAxis::MaxLabelWidth() { return FChart ? TAxisDrawer(*this).MaxLabelWidth() : 0; }

@@ -113,7 +113,8 @@ private:
 
 class TChartAxis : public TPersistent {
 public:
-    // Appends itself to the chart's axes; the chart owns it.
+    // An axis of the chart; the chart's axis list owns it (the chart makes
+    // its axes, see TCustomAxisPanel::AddCustomAxis).
     explicit TChartAxis(TCustomAxisPanel* chart);
     ~TChartAxis() override;
     void Assign(const TPersistent* source) override;
@@ -145,6 +146,8 @@ public:
     // Drawing and room of labels, ticks, grid and title.
     void DrawAxis(bool placeAxisLine);
     void CalcAxisRoom(TRect& r, bool shrink);
+    // Narrows r so that the labels standing out past the axis' ends stay inside bounds.
+    void KeepLabelsInside(TRect& r, const TRect& bounds);
     int MaxLabelWidth();
     int AxisLabelSize(TPlotFont& font, int angle, int fixedSize, const std::string& text);
     int TicksSize();
@@ -352,6 +355,7 @@ private:
     bool FIsDepthAxis = false;
     int (TChartAxis::*FValueToPixel)(double) const = nullptr;
 
+    double ScaleOffset(double value) const;
     int LinearHorizontal(double value) const;
     int LinearVertical(double value) const;
     int LinearHorizontalUnclamped(double value) const;

@@ -30,9 +30,8 @@ constexpr int kGrowStep = 1000;
 }  // namespace
 
 // ---------------------------------------------------------------------------
-TChartValueList::TChartValueList(TChartSeries* owner, std::string name) : FOwner(owner), FName(std::move(name)) {
-    if (FOwner) FOwner->FValueLists.Add(this);
-}
+TChartValueList::TChartValueList(TOwnerKey, TChartSeries* owner, std::string name)
+    : FOwner(owner), FName(std::move(name)) {}
 
 void TChartValueList::CheckIndex(int index) const {
     if (index < 0 || index >= FValueCount) RaiseIndex(index, FValueCount);
@@ -105,6 +104,7 @@ void TChartValueList::RecalcStats() const {
     // NaN and infinities would poison every later comparison and sum; they
     // are left out, like points that are not there.
     FLowest = FHighest = FSum = FAbsSum = 0;
+    FAnyFinite = false;
     bool first = true;
     for (int i = 0; i < FValueCount; ++i) {
         double v = FValueArray[static_cast<std::size_t>(i)];
@@ -113,6 +113,7 @@ void TChartValueList::RecalcStats() const {
             FLowest = FHighest = FSum = v;
             FAbsSum = std::fabs(v);
             first = false;
+            FAnyFinite = true;
             continue;
         }
         if (v < FLowest)
@@ -123,6 +124,11 @@ void TChartValueList::RecalcStats() const {
         FAbsSum += std::fabs(v);
     }
     FStatsStale = false;
+}
+
+bool TChartValueList::HasFiniteValue() const {
+    if (FStatsStale) RecalcStats();
+    return FAnyFinite;
 }
 
 double TChartValueList::LowestValue() const {
@@ -202,13 +208,6 @@ void TChartValueList::SetValueSource(const std::string& value) {
     if (FOwner && FOwner->ParentChart()) FOwner->ParentChart()->RefreshSeriesData(FOwner);
 }
 
-void TChartValueLists::Clear() {
-    while (!FItems.empty()) {
-        delete FItems.back();
-        FItems.pop_back();
-    }
-}
-
 // ---------------------------------------------------------------------------
 const std::string& TLabelsList::Label(int index) const {
     static const std::string empty;
@@ -248,13 +247,10 @@ void TLabelsList::Exchange(int a, int b) {
 // ---------------------------------------------------------------------------
 TCustomChartElement::TCustomChartElement(TComponent* owner)
     : TComponent(owner),
-      FBrush(new TChartBrush([this](TObject*) { RepaintChart(); })),
-      FPen(new TChartPen([this](TObject*) { RepaintChart(); })) {}
+      FBrush(std::make_unique<TChartBrush>([this](TObject*) { RepaintChart(); })),
+      FPen(std::make_unique<TChartPen>([this](TObject*) { RepaintChart(); })) {}
 
-TCustomChartElement::~TCustomChartElement() {
-    delete FPen;
-    delete FBrush;
-}
+TCustomChartElement::~TCustomChartElement() = default;
 
 void TCustomChartElement::SetBrush(const TChartBrush* value) { FBrush->Assign(value); }
 
@@ -271,8 +267,8 @@ void TCustomChartElement::SetPen(const TChartPen* value) { FPen->Assign(value); 
 // ---------------------------------------------------------------------------
 TChartSeries::TChartSeries(TComponent* owner)
     : TCustomChartSeries(owner),
-      FXValues(new TChartValueList(this, PlotConst().NameXValues)),
-      FYValues(new TChartValueList(this, PlotConst().NameYValues)),
+      FXValues(AddValueList(PlotConst().NameXValues)),
+      FYValues(AddValueList(PlotConst().NameYValues)),
       FPercentFormat(PlotConst().FormatPercent),
       FValueFormat(PlotConst().FormatValues) {
     FXValues->SetOrder(loAscending);
@@ -288,19 +284,25 @@ TChartSeries::~TChartSeries() {
         if (c->Owner() == this) owned.push_back(c);
     DetachSources();
     for (TComponent* c : owned) delete c;
-    // The dependents keep the points they copied and lose their source.
+    // The dependents lose their source, and the points they copied from it go too.
     std::vector<TChartSeries*> dependents = FDependents;
     FDependents.clear();
     for (TChartSeries* d : dependents) {
         auto& list = d->FSourceList;
         list.erase(std::remove(list.begin(), list.end(), static_cast<TComponent*>(this)), list.end());
-        if (d->ParentChart() && !d->IsDestroying()) d->ParentChart()->RefreshSeriesData(d);
+        if (d->IsDestroying()) continue;
+        if (!d->FManualData) d->ClearPoints();
+        if (d->ParentChart()) d->ParentChart()->RefreshSeriesData(d);
     }
     ClearPoints();
-    delete FColorList;
-    FColorList = nullptr;
+    FColorList.reset();
     if (FParent) FParent->RemoveSeries(this);
     FParent = nullptr;
+}
+
+TChartValueList* TChartSeries::AddValueList(std::string name) {
+    FValueLists.Add(std::make_unique<TChartValueList>(TChartValueList::TOwnerKey{}, this, std::move(name)));
+    return FValueLists[FValueLists.Count() - 1];
 }
 
 void TChartSeries::RepaintChart() { TCustomChartSeries::RepaintChart(); }
@@ -344,8 +346,7 @@ void TChartSeries::AddFromSource(TChartSeries* source, int index) {
     // source has no entry for this point.
     if (source->FColorList && index < static_cast<int>(source->FColorList->size())) {
         TColor c = (*source->FColorList)[static_cast<std::size_t>(index)];
-        if (!FColorList)
-            FColorList = new std::vector<TColor>(static_cast<std::size_t>(PointCount() - 1), SeriesDefaultColor);
+        if (!FColorList) FColorList.emplace(static_cast<std::size_t>(PointCount() - 1), SeriesDefaultColor);
         FColorList->insert(FColorList->begin() + at, c);
     } else if (FColorList) {
         FColorList->insert(FColorList->begin() + at, SeriesDefaultColor);
@@ -391,8 +392,7 @@ void TChartSeries::CalcZOrder() {
 
 void TChartSeries::ClearStorage() {
     for (int i = 0; i < FValueLists.Count(); ++i) FValueLists[i]->ClearValues();
-    delete FColorList;
-    FColorList = nullptr;
+    FColorList.reset();
     FPointLabels.Clear();
 }
 
@@ -454,7 +454,7 @@ void TChartSeries::SetPointColor(int index, TColor color) {
     if (index < 0 || index >= PointCount()) RaiseIndex(index, PointCount());
     if (!FColorList) {
         if (color == SeriesDefaultColor) return;
-        FColorList = new std::vector<TColor>(static_cast<std::size_t>(PointCount()), SeriesDefaultColor);
+        FColorList.emplace(static_cast<std::size_t>(PointCount()), SeriesDefaultColor);
     }
     (*FColorList)[static_cast<std::size_t>(index)] = color;
     RepaintChart();
@@ -462,6 +462,10 @@ void TChartSeries::SetPointColor(int index, TColor color) {
 
 TColor TChartSeries::PointColor(int index) const {
     TColor c = ColorListEntry(index);
+    // A point whose position or value is no finite number is no data: it is a null
+    // point, so it gets no marker, breaks its line and shows no mark.
+    const auto at = static_cast<std::size_t>(index);
+    if (!std::isfinite(FXValues->Data()[at]) || !std::isfinite(FYValues->Data()[at])) return clNone;
     if (c != SeriesDefaultColor) return c;
     return FColorEachPoint ? PaletteColor(index) : FSeriesColor;
 }
@@ -551,7 +555,7 @@ int TChartSeries::AddPoint(double x, double y, const std::string& label, TColor 
     if (FColorList) {
         FColorList->insert(FColorList->begin() + index, color);
     } else if (color != SeriesDefaultColor) {
-        FColorList = new std::vector<TColor>(static_cast<std::size_t>(PointCount()), SeriesDefaultColor);
+        FColorList.emplace(static_cast<std::size_t>(PointCount()), SeriesDefaultColor);
         (*FColorList)[static_cast<std::size_t>(index)] = color;
     }
     if (!label.empty() || FPointLabels.Count() > 0) FPointLabels.Insert(index, label);
@@ -599,8 +603,7 @@ void TChartSeries::DeletePoints(int start, int count, bool renumber) {
         int n = static_cast<int>(FColorList->size());
         if (start < n) FColorList->erase(FColorList->begin() + start, FColorList->begin() + std::min(n, start + count));
         if (FColorList->empty()) {
-            delete FColorList;
-            FColorList = nullptr;
+            FColorList.reset();
         }
     }
     FPointLabels.DeleteRange(start, count);
@@ -617,7 +620,7 @@ std::string TChartSeries::LegendItemText(int style, int index) const {
     const double v = PrimaryValueAt(index);
     auto valueText = [&] {
         if (PrimaryValues()->DateTime()) return FormatDateTime(DefaultDateTimeFormat(v), v);
-        return FormatFloat(FValueFormat, v);
+        return FormatValueText(FValueFormat, v);
     };
     auto percentText = [&] {
         const double total = PrimaryValues()->AbsValueSum();
@@ -625,7 +628,7 @@ std::string TChartSeries::LegendItemText(int style, int index) const {
     };
     auto xText = [&] {
         const double x = FXValues->ValueAt(index);
-        return FHorizAxisRef ? FHorizAxisRef->FormatAxisLabel(x) : FormatFloat(FValueFormat, x);
+        return FHorizAxisRef ? FHorizAxisRef->FormatAxisLabel(x) : FormatValueText(FValueFormat, x);
     };
     switch (style) {
     case ltsPlain:
@@ -813,7 +816,10 @@ void TChartSeries::RemoveDependent(TChartSeries* series) {
 void TChartSeries::SetDataSource(TComponent* value) {
     if (!value) {
         if (IsDestroying()) return;
+        // points copied from a source go with it
+        const bool hadSource = !FSourceList.empty();
         DetachSources();
+        if (hadSource && !FManualData) ClearPoints();
         if (FParent) FParent->RefreshSeriesData(this);
         return;
     }
@@ -860,7 +866,9 @@ void TChartSeries::Notification(TComponent* component, TOperation operation) {
     auto it = std::find(FSourceList.begin(), FSourceList.end(), component);
     if (it != FSourceList.end()) {
         FSourceList.erase(it);
-        if (FParent && !IsDestroying()) FParent->RefreshSeriesData(this);
+        if (IsDestroying()) return;
+        if (!FManualData) ClearPoints();
+        if (FParent) FParent->RefreshSeriesData(this);
     }
 }
 
@@ -889,7 +897,7 @@ namespace {
 std::string ValueText(const TChartValueList* list, const std::string& format, int index) {
     double v = list->ValueAt(index);
     if (list->DateTime()) return FormatDateTime(DefaultDateTimeFormat(v), v);
-    return FormatFloat(format, v);
+    return FormatValueText(format, v);
 }
 
 }  // namespace
@@ -1277,7 +1285,7 @@ void TPlotCustomTool::SetParentChart(TCustomAxisPanel* value) {
     }
     FParent = value;
     if (FParent) {
-        FParent->Tools().Add(this);
+        FParent->Tools().Adopt(this);
         FParent->Invalidate();
     }
 }

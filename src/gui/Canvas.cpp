@@ -1,5 +1,7 @@
-// Bitmaps, clip regions and the canvas on Qt's raster engine. Antialiasing stays off
-// everywhere so that XOR drawing undoes itself and pixel results are exact.
+// Bitmaps, clip regions and the canvas on Qt's raster engine. Lines and shapes are
+// drawn without antialiasing, so that XOR drawing undoes itself and pixel results
+// are exact; text glyphs are smoothed, which reads far better and stays the same
+// from run to run with one font version.
 
 #include <QtGui/QFont>
 #include <QtGui/QFontMetrics>
@@ -29,9 +31,8 @@ QColor toQColor(TColor c) {
 
 TColor fromQRgb(QRgb p) { return RGB(qRed(p), qGreen(p), qBlue(p)); }
 
-// The raster engine works in fixed point; coordinates beyond this are pulled in (a device
-// space far larger than any bitmap, as with the 27-bit space of the platform the engine
-// was designed on) so that no size overflows.
+// The raster engine works in fixed point; coordinates beyond +-2^22 are pulled in (a device
+// space far larger than any bitmap) so that no size overflows.
 constexpr int CoordLimit = 1 << 22;
 
 int clampCoord(int v) { return std::clamp(v, -CoordLimit, CoordLimit); }
@@ -221,11 +222,8 @@ struct TCanvas::Impl {
         if (p.Style() == psClear) {
             return QPen(Qt::NoPen);
         }
-        QColor color = toQColor(p.Color());
-        if (p.Mode() == pmBlack) color = Qt::black;
-        if (p.Mode() == pmWhite) color = Qt::white;
         const int width = std::max(1, p.Width());
-        QPen pen(color);
+        QPen pen(penColor());
         pen.setWidth(width);
         if (width == 1) {
             pen.setCosmetic(true);
@@ -248,26 +246,42 @@ struct TCanvas::Impl {
                 break;
             }
         }
-        switch (p.Style()) {
-        case psDash:
-            pen.setDashPattern({18, 6});
-            break;
-        case psDot:
-            pen.setDashPattern({3, 3});
-            break;
-        case psDashDot:
-            pen.setDashPattern({9, 6, 3, 6});
-            break;
-        case psDashDotDot:
-            pen.setDashPattern({9, 3, 3, 3, 3, 3});
-            break;
-        case psAlternate:
-            pen.setDashPattern({1, 1});
-            break;
-        default:
-            break;
-        }
+        const std::vector<int>& pattern = dashPattern(p.Style());
+        if (!pattern.empty()) pen.setDashPattern(QList<qreal>(pattern.begin(), pattern.end()));
         return pen;
+    }
+
+    // The pen's colour as drawn: the black and white modes override it.
+    QColor penColor() const {
+        const TPen& p = owner.FPen;
+        if (p.Mode() == pmBlack) return Qt::black;
+        if (p.Mode() == pmWhite) return Qt::white;
+        return toQColor(p.Color());
+    }
+
+    // Dash and gap lengths of each pen style, in pen widths; empty for solid
+    // lines. Thin and wide pens draw the same pattern.
+    static const std::vector<int>& dashPattern(TPenStyle style) {
+        static const std::vector<int> none;
+        static const std::vector<int> dash{18, 6};
+        static const std::vector<int> dot{3, 3};
+        static const std::vector<int> dashDot{9, 6, 3, 6};
+        static const std::vector<int> dashDotDot{9, 3, 3, 3, 3, 3};
+        static const std::vector<int> alternate{1, 1};
+        switch (style) {
+        case psDash:
+            return dash;
+        case psDot:
+            return dot;
+        case psDashDot:
+            return dashDot;
+        case psDashDotDot:
+            return dashDotDot;
+        case psAlternate:
+            return alternate;
+        default:
+            return none;
+        }
     }
 
     QBrush qbrush() const {
@@ -346,9 +360,9 @@ struct TCanvas::Impl {
             q.setItalic((f.Style() & fsItalic) != 0);
             q.setUnderline((f.Style() & fsUnderline) != 0);
             q.setStrikeOut((f.Style() & fsStrikeOut) != 0);
-            // Fixed hinting and no antialiasing: the same metrics and pixels on every run.
+            // Fixed hinting and smoothed outlines: the same metrics and pixels on every run.
             q.setHintingPreference(QFont::PreferNoHinting);
-            q.setStyleStrategy(QFont::StyleStrategy(QFont::NoAntialias | QFont::PreferOutline));
+            q.setStyleStrategy(QFont::StyleStrategy(QFont::PreferAntialias | QFont::PreferOutline));
             q.setKerning(false);
             if (owner.FCharExtra != 0) {
                 q.setLetterSpacing(QFont::AbsoluteSpacing, owner.FCharExtra);
@@ -365,29 +379,6 @@ struct TCanvas::Impl {
     bool thinPen() const {
         const TPen& p = owner.FPen;
         return p.Style() != psClear && p.Width() <= 1;
-    }
-
-    static const std::vector<int>& dashPattern(TPenStyle style) {
-        static const std::vector<int> none;
-        static const std::vector<int> dash{18, 6};
-        static const std::vector<int> dot{3, 3};
-        static const std::vector<int> dashDot{9, 6, 3, 6};
-        static const std::vector<int> dashDotDot{9, 3, 3, 3, 3, 3};
-        static const std::vector<int> alternate{1, 1};
-        switch (style) {
-        case psDash:
-            return dash;
-        case psDot:
-            return dot;
-        case psDashDot:
-            return dashDot;
-        case psDashDotDot:
-            return dashDotDot;
-        case psAlternate:
-            return alternate;
-        default:
-            return none;
-        }
     }
 
     // Appends the pixels from (x0, y0) towards (x1, y1), the end pixel left out; step counts
@@ -483,12 +474,9 @@ struct TCanvas::Impl {
             }
             i = j;
         }
-        QColor color = toQColor(owner.FPen.Color());
-        if (owner.FPen.Mode() == pmBlack) color = Qt::black;
-        if (owner.FPen.Mode() == pmWhite) color = Qt::white;
         painter.setCompositionMode(mode());
         painter.setPen(Qt::NoPen);
-        painter.setBrush(color);
+        painter.setBrush(penColor());
         applied.reset();
         painter.drawRects(runs.data(), static_cast<int>(runs.size()));
     }
@@ -899,9 +887,13 @@ void TCanvas::TextOut(int x, int y, const std::string& text) {
     p.setCompositionMode(QPainter::CompositionMode_SourceOver);
     p.translate(x, y);
     if (angle != 0.0) p.rotate(-angle);
+    // The box behind the text is the background mode's at this moment; the painter's
+    // own mode is still that of the last shape drawn.
     if (FBkMode == OPAQUE) {
         p.fillRect(QRect(dx, top, w, h), toQColor(FBkColor));
     }
+    p.setBackgroundMode(Qt::TransparentMode);
+    p.setRenderHint(QPainter::TextAntialiasing, true);
     p.setFont(f);
     p.setPen(toQColor(FFont.Color()));
     p.drawText(QPoint(dx, top + fm.ascent()), s);
