@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -92,7 +93,7 @@ std::vector<long> Points(long Calls) {
 class FaultSweep : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        Dir = new TTempDir;
+        Dir = std::make_unique<TTempDir>();
         Kqm = Dir->File("shot.kqm");
         Idx = Dir->File("shot.idx");
         TRecHeader H;
@@ -136,10 +137,7 @@ protected:
         IndexCreate(Kqm, Dir->File("made.idx"));
         Made = ReadFileBytes(Dir->File("made.idx"));
     }
-    static void TearDownTestSuite() {
-        delete Dir;
-        Dir = nullptr;
-    }
+    static void TearDownTestSuite() { Dir.reset(); }
 
     void SetUp() override {
         ASSERT_GT(Reference.size(), 1200u);
@@ -185,7 +183,7 @@ protected:
 
     static void Tally(const std::string& Outcome) { ++Outcomes[Outcome]; }
 
-    static inline TTempDir* Dir = nullptr;
+    static inline std::unique_ptr<TTempDir> Dir;
     static inline std::string Kqm, Idx;
     static inline TBytes Prior, Rebuilt, Made;
     // Every record read with the index before, and with the one a rebuild writes.
