@@ -12,12 +12,14 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 set(CMAKE_SHARED_LINKER_FLAGS_INIT -static)
 set(CMAKE_EXE_LINKER_FLAGS_INIT -static)
 set(CMAKE_MODULE_LINKER_FLAGS_INIT -static)
-# Test programs run under wine where it is installed (64-bit only; a 32-bit
-# wine needs the i386 architecture and is not set up).
+# Test programs run under wine where it is installed: wine64 for x86_64, and
+# for i686 the 32-bit loader, which needs the i386 architecture and wine32.
+# Debian puts both loaders in /usr/lib/wine; the "wine" package adds a wrapper.
 if(_triple MATCHES "^x86_64")
-  # Debian's wine64 package puts wine64 in /usr/lib/wine; the "wine" package adds a wrapper.
   find_program(NARVI_WINE NAMES wine64 wine PATHS /usr/lib/wine)
-  if(NARVI_WINE)
-    set(CMAKE_CROSSCOMPILING_EMULATOR ${NARVI_WINE})
-  endif()
+else()
+  find_program(NARVI_WINE NAMES wine PATHS /usr/lib/wine NO_DEFAULT_PATH)
+endif()
+if(NARVI_WINE)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${NARVI_WINE})
 endif()

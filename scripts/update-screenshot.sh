@@ -5,7 +5,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh xvfb xauth x11-apps x11-utils imagemagick
-cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+# The main job's configuration, every option named as scripts/run.sh names it.
+cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DNARVI_TESTS=OFF -DNARVI_BENCH=OFF \
+    -DNARVI_SANITIZE=OFF -DNARVI_GUI=ON -DNARVI_FUZZ=OFF >/dev/null
 cmake --build build/release --target Vantora vantora_demo
 # The default window, not the one a previous run left in the settings file.
 rm -f build/release/bin/Vantora.ini

@@ -193,6 +193,11 @@ bool TKQMReader::DecodeNeighbour(TKQMMeasBlock* P, std::int64_t N, bool Samples)
         }
         TakeIndexTimes(P, N);
         return true;
+    } catch (const EInOutError&) {
+        // The file failing is no damage of the neighbour: taking it for none
+        // would hand out the record without the parts it continues into.
+        P->Valid = false;
+        throw;
     } catch (const Exception&) {
         P->Valid = false;
         return false;

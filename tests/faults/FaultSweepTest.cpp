@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -92,23 +93,31 @@ std::vector<long> Points(long Calls) {
 class FaultSweep : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        Dir = new TTempDir;
+        Dir = std::make_unique<TTempDir>();
         Kqm = Dir->File("shot.kqm");
         Idx = Dir->File("shot.idx");
         TRecHeader H;
         H.ProtocolFlags = 3;  // sync words and checksums
         H.MeasMain = 2;       // microsecond stamps, which the standalone builders can index too
         TRecordingWriter W(Kqm, H);
+        // Pairs of shots a microsecond (250 ticks) apart: the second's first
+        // block continues the first's last one, so that a read joins them.
         for (int I = 0; I < 1200; ++I) {
-            if (I % 50 == 10) W.Write(TRecord::House(1000000 + 4000 * std::uint64_t(I), 250000000, 1000 * I));
+            const std::uint64_t Time = 1000000 + 4000 * std::uint64_t(I / 2) + std::uint64_t(I % 2);
+            if (I % 50 == 10) W.Write(TRecord::House(Time, 250000000, 1000 * I));
             TRecord R;
-            R.Time = 1000000 + 4000 * std::uint64_t(I);
+            R.Time = Time;
             R.Descriptor = 0xC0;
             R.Enc0[0] = R.Enc1[0] = 1;
             std::vector<std::uint8_t> S(16 + I % 3 * 8);
             for (std::size_t K = 0; K < S.size(); ++K) S[K] = std::uint8_t(I + 7 * K);
-            R.Blocks.push_back({std::uint16_t(I), 0x00, S, {}});
-            R.Blocks.push_back({std::uint16_t(I + 40), 0x40, S, {}});
+            if (I % 2) {
+                R.Blocks.push_back({54, 0x00, S, {}});  // 250 + 54 = 300 + 16 / 4
+                R.Blocks.push_back({100, 0x40, S, {}});
+            } else {
+                R.Blocks.push_back({0, 0x40, S, {}});
+                R.Blocks.push_back({300, 0x00, std::vector<std::uint8_t>(16, std::uint8_t(I)), {}});
+            }
             W.Write(R);
         }
         W.Close();
@@ -128,10 +137,7 @@ protected:
         IndexCreate(Kqm, Dir->File("made.idx"));
         Made = ReadFileBytes(Dir->File("made.idx"));
     }
-    static void TearDownTestSuite() {
-        delete Dir;
-        Dir = nullptr;
-    }
+    static void TearDownTestSuite() { Dir.reset(); }
 
     void SetUp() override {
         ASSERT_GT(Reference.size(), 1200u);
@@ -177,7 +183,7 @@ protected:
 
     static void Tally(const std::string& Outcome) { ++Outcomes[Outcome]; }
 
-    static inline TTempDir* Dir = nullptr;
+    static inline std::unique_ptr<TTempDir> Dir;
     static inline std::string Kqm, Idx;
     static inline TBytes Prior, Rebuilt, Made;
     // Every record read with the index before, and with the one a rebuild writes.
@@ -191,6 +197,7 @@ TEST_F(FaultSweep, Open) {
     Sweep("open", Restore, [](const std::string& Trace) {
         NARVI_FILE_T H = nullptr;
         const std::int32_t Code = narvi_open(Kqm.c_str(), &H);
+        Faults::Disarm();  // what follows only looks at the result
         if (Trace == "count") {
             narvi_close(H);
             return;
@@ -220,6 +227,7 @@ TEST_F(FaultSweep, ReadWholeRecording) {
         "read", [&] { narvi_close(H), H = nullptr, narvi_open(Kqm.c_str(), &H); },
         [&](const std::string& Trace) {
             const std::vector<TShot> Shots = ReadAll(H);
+            Faults::Disarm();
             if (Trace == "count") return;
             if (Shots == Reference) return Tally("read succeeded in full");
             const TShot& Last = Shots.back();
@@ -243,6 +251,7 @@ TEST_F(FaultSweep, Reindex) {
         },
         [&](const std::string& Trace) {
             const std::int32_t Code = narvi_reindex(H);
+            Faults::Disarm();
             if (Trace == "count") return;
             if (Code != 0) ExpectClearText(LastError());
             SCOPED_TRACE("reindex: " + std::to_string(Code) + " " + LastError());
@@ -279,6 +288,7 @@ TEST_F(FaultSweep, StandaloneIndexBuilders) {
                 } catch (const EIndex& E) {
                     Text = E.Message();
                 }
+                Faults::Disarm();
                 if (Trace == "count") return;
                 if (!Text.empty()) ExpectClearText(Text);
                 SCOPED_TRACE("builder: " + Text);

@@ -52,7 +52,7 @@ void Call(TIndex& I, TFuzzInput& In) {
         if (I.HasInternalTime()) Sink = I.GetTimeInternal();
         break;
     }
-    if (I.FCount > 0 && (I.FBlock < 1 || I.FBlock > I.FCount)) Fail("current entry outside the file", I.FBlock);
+    if (I.Count() > 0 && (I.Block() < 1 || I.Block() > I.Count())) Fail("current entry outside the file", I.Block());
 }
 
 }  // namespace
