@@ -58,7 +58,8 @@ void DrawPointer(TCanvas3D& canvas, TSeriesPointer& pointer, int x, int y, int h
             canvas.DrawBox(l, r, t, b, z, slot.endZ, pointer.Dark3D());
         else
             canvas.DrawRectangleAtDepth(TRect{l, t, r, b}, z);
-        GradientOver(canvas, pointer, color, Projected(canvas, {{l, t}, {r, t}, {r, b}, {l, b}}, z));
+        if (pointer.Gradient().Visible())
+            GradientOver(canvas, pointer, color, Projected(canvas, {{l, t}, {r, t}, {r, b}, {l, b}}, z));
         break;
     case psCircle:
         canvas.DrawEllipse3D(l, t, r, b, z);
