@@ -7,6 +7,7 @@
 #include <numbers>
 #include <set>
 
+#include "GuiApplication.h"
 #include "RecordingCanvas.h"
 #include "Solids.h"
 
@@ -209,6 +210,48 @@ TEST(Solids, BoxOutlineIsTheConvexHullOfTheProjectedCorners) {
     EXPECT_EQ(hull.size(), 6u);
     const std::vector<TPoint> flat = Solid::BoxOutline(canvas, TRect{0, 0, 10, 20}, 0, 0);
     EXPECT_EQ(flat.size(), 4u);
+}
+
+// The chart's usual orthogonal view on a 100 x 100 bitmap: depth z moves a point z to the
+// right and z up. Solids are drawn without outline, in the base colour.
+struct OrthoPixels {
+    TView3DOptions options;
+    TBitmap window{100, 100};
+    TPlotCanvas3D canvas;
+    OrthoPixels() {
+        EnsureGuiApplication();
+        canvas.SetBuffered(false);
+        canvas.BeginDrawing(&window.Canvas(), &options, TRect{0, 0, 100, 100}, true, clWhite);
+        canvas.SetProjectionCenter(0, TRect{0, 0, 100, 100});
+        TCanvas& d = *canvas.GetDeviceHandle();
+        d.Brush().SetColor(clWhite);
+        d.FillRect(TRect{0, 0, 100, 100});
+        d.Pen().SetStyle(psClear);
+        d.Brush().SetColor(Base);
+    }
+    TColor at(int x, int y) const { return window.GetPixel(x, y); }
+};
+
+TEST(Solids, BoxAndCylinderOnRealPixels) {
+    {
+        OrthoPixels p;
+        Solid::Box(p.canvas, 20, 60, 40, 80, 0, 20, true);
+        EXPECT_EQ(p.at(40, 60), Base);                    // front
+        EXPECT_EQ(p.at(70, 50), DarkenColor(Base, 128));  // right side
+        EXPECT_EQ(p.at(45, 30), DarkenColor(Base, 64));   // top
+        EXPECT_EQ(p.at(10, 10), clWhite);
+        EXPECT_EQ(p.at(75, 75), clWhite);  // below the right side
+        EXPECT_EQ(p.at(25, 25), clWhite);  // left of the top
+    }
+    {
+        OrthoPixels p;
+        Solid::Cone(p.canvas, true, 20, 20, 60, 80, 0, 20, true, 100);
+        EXPECT_EQ(p.at(36, 50), DarkenColor(Base, 16));  // the facets in front, lit
+        EXPECT_EQ(p.at(50, 10), DarkenColor(Base, 64));  // the top
+        EXPECT_EQ(p.at(10, 50), clWhite);
+        EXPECT_EQ(p.at(90, 50), clWhite);
+        EXPECT_EQ(p.at(40, 95), clWhite);  // nothing below the base
+    }
 }
 
 }  // namespace
