@@ -11,21 +11,21 @@
 
 TCustomAxisPanel::TCustomAxisPanel(TComponent* owner) : TCustomPlotPanelExtended(owner) {
     SetAutoRepaint(false);
-    FBottomAxis = new TChartAxis(this);
+    FBottomAxis = FAxes.Add(std::make_unique<TChartAxis>(this));
     FBottomAxis->SetHorizontal(true);
-    FTopAxis = new TChartAxis(this);
+    FTopAxis = FAxes.Add(std::make_unique<TChartAxis>(this));
     FTopAxis->SetHorizontal(true);
     FTopAxis->SetOtherSide(true);
     FTopAxis->SetZPosition(100);
     FTopAxis->Grid().SetDefaultZPosition(100);
-    FLeftAxis = new TChartAxis(this);
+    FLeftAxis = FAxes.Add(std::make_unique<TChartAxis>(this));
     FLeftAxis->Title().SetDefaultAngle(90);
-    FRightAxis = new TChartAxis(this);
+    FRightAxis = FAxes.Add(std::make_unique<TChartAxis>(this));
     FRightAxis->Title().SetDefaultAngle(270);
     FRightAxis->SetOtherSide(true);
     FRightAxis->SetZPosition(100);
     FRightAxis->Grid().SetDefaultZPosition(100);
-    FDepthAxis = new TChartDepthAxis(this);
+    FDepthAxis = static_cast<TChartDepthAxis*>(FAxes.Add(std::make_unique<TChartDepthAxis>(this)));
     FDepthAxis->SetVisible(false);
     FDepthAxis->SetIsDepthAxis(true);
     FDepthAxis->SetOtherSide(true);
@@ -179,7 +179,7 @@ void TCustomAxisPanel::RefreshSeriesData(TChartSeries* series) {
     }
 }
 
-TChartAxis* TCustomAxisPanel::AddCustomAxis() { return new TChartAxis(this); }
+TChartAxis* TCustomAxisPanel::AddCustomAxis() { return FAxes.Add(std::make_unique<TChartAxis>(this)); }
 
 bool TCustomAxisPanel::IsAxisShown(const TChartAxis* axis) const {
     if (!axis || !FAxisVisible || !axis->Visible()) return false;
@@ -253,7 +253,7 @@ double TCustomAxisPanel::SeriesExtremeForAxis(const TChartAxis* axis, bool maxim
     return r;
 }
 
-void TCustomAxisPanel::NotifyTools(int stage) {
+void TCustomAxisPanel::NotifyTools(TChartToolStage stage) {
     std::vector<TPlotCustomTool*> tools = FTools.Items();
     for (TPlotCustomTool* t : tools)
         if (t->Active()) t->ChartStageNotify(stage);
@@ -386,17 +386,29 @@ void TCustomAxisPanel::InternalDraw(const TRect& r) {
     const bool repaint = AutoRepaint();
     SetAutoRepaint(false);
     const ScopeExit restoreRepaint([&] { SetAutoRepaint(repaint); });
-    TCanvas3D& canvas = Canvas();
-    TView3DOptions& options = View3DOptions();
-    FReversedView = View3D() && (options.Orthogonal() ? options.OrthoAngle() > 90 : options.Rotation() < 270);
-    PaintBackground(r);
-    NotifyTools(2);
-    if (OnBeforeDrawChart) OnBeforeDrawChart(this);
+    DrawBackgroundStage(r);
+    // the series as they are after the handlers of the first stage
     const std::vector<TChartSeries*> series = FSeriesList;
     for (TChartSeries* s : series)
         if (s->Active()) s->SeriesHook();
-    if (!canvas.IsHardware3D()) DrawTitlesAndLegend(true);
+    if (!Canvas().IsHardware3D()) DrawTitlesAndLegend(true);
+    CalcSeriesZOrder(series);
+    CalcWallsRect();
+    CalcAxesRoom();
+    CalcSeriesDepths(series);
+    for (TChartAxis* a : FAxes.Items()) InflateForSeriesMargins(a, series);
+    DrawPlotStage(series);
+}
 
+void TCustomAxisPanel::DrawBackgroundStage(const TRect& r) {
+    const TView3DOptions& options = View3DOptions();
+    FReversedView = View3D() && (options.Orthogonal() ? options.OrthoAngle() > 90 : options.Rotation() < 270);
+    PaintBackground(r);
+    NotifyTools(ctsBeforeDraw);
+    if (OnBeforeDrawChart) OnBeforeDrawChart(this);
+}
+
+void TCustomAxisPanel::CalcSeriesZOrder(const std::vector<TChartSeries*>& series) {
     FMaxZOrder = 0;
     const bool stacked = StackSeriesInDepth() && View3D();
     if (stacked) {
@@ -407,9 +419,9 @@ void TCustomAxisPanel::InternalDraw(const TRect& r) {
     if (!FDepthAxis->Inverted())
         for (TChartSeries* s : series)
             if (s->Active()) s->SetComputedZOrder(stacked ? FMaxZOrder - s->ZOrder() : 0);
+}
 
-    CalcWallsRect();
-
+void TCustomAxisPanel::CalcAxesRoom() {
     for (TChartAxis* a : FAxes.Items()) {
         a->AdjustAxisRange();
         a->CalcAxisPixels();
@@ -427,40 +439,45 @@ void TCustomAxisPanel::InternalDraw(const TRect& r) {
     SetPlotRect(room);
     RecalcPlotSize();
     for (TChartAxis* a : FAxes.Items()) a->CalcAxisPixels();
+}
 
+void TCustomAxisPanel::CalcSeriesDepths(const std::vector<TChartSeries*>& series) {
     for (TChartSeries* s : series) {
         if (!s->Active()) continue;
         s->SeriesStartZ = FSeriesDepth3D * s->ComputedZOrder();
         s->SeriesEndZ = s->SeriesStartZ + (s->Depth() == -1 ? FSeriesDepth3D : s->Depth());
         s->SeriesMiddleZ = (s->SeriesStartZ + s->SeriesEndZ) / 2;
     }
+}
 
-    for (TChartAxis* a : FAxes.Items()) {
-        TRect m{0, 0, 0, 0};
-        for (TChartSeries* s : series) {
-            if (!s->Active() || !s->UsesAxis(a)) continue;
-            int lo = 0, hi = 0;
-            if (a->Horizontal()) {
-                s->GetHorizMargins(lo, hi);
-                if (a->AutomaticMinimum()) m.Left = std::max(m.Left, lo);
-                if (a->AutomaticMaximum()) m.Right = std::max(m.Right, hi);
-            } else {
-                s->GetVertMargins(lo, hi);
-                if (a->AutomaticMaximum()) m.Top = std::max(m.Top, lo);
-                if (a->AutomaticMinimum()) m.Bottom = std::max(m.Bottom, hi);
-            }
-        }
+void TCustomAxisPanel::InflateForSeriesMargins(TChartAxis* a, const std::vector<TChartSeries*>& series) {
+    TRect m{0, 0, 0, 0};
+    for (TChartSeries* s : series) {
+        if (!s->Active() || !s->UsesAxis(a)) continue;
+        int lo = 0, hi = 0;
         if (a->Horizontal()) {
-            (a->Inverted() ? m.Right : m.Left) += a->MinimumOffset();
-            (a->Inverted() ? m.Left : m.Right) += a->MaximumOffset();
+            s->GetHorizMargins(lo, hi);
+            if (a->AutomaticMinimum()) m.Left = std::max(m.Left, lo);
+            if (a->AutomaticMaximum()) m.Right = std::max(m.Right, hi);
         } else {
-            (a->Inverted() ? m.Top : m.Bottom) += a->MinimumOffset();
-            (a->Inverted() ? m.Bottom : m.Top) += a->MaximumOffset();
+            s->GetVertMargins(lo, hi);
+            if (a->AutomaticMaximum()) m.Top = std::max(m.Top, lo);
+            if (a->AutomaticMinimum()) m.Bottom = std::max(m.Bottom, hi);
         }
-        // zero margins leave the scale as it is; skipping keeps it bit-exact
-        if (m.Left != 0 || m.Top != 0 || m.Right != 0 || m.Bottom != 0) a->InflateAxisRange(m);
     }
+    if (a->Horizontal()) {
+        (a->Inverted() ? m.Right : m.Left) += a->MinimumOffset();
+        (a->Inverted() ? m.Left : m.Right) += a->MaximumOffset();
+    } else {
+        (a->Inverted() ? m.Top : m.Bottom) += a->MinimumOffset();
+        (a->Inverted() ? m.Bottom : m.Top) += a->MaximumOffset();
+    }
+    // zero margins leave the scale as it is; skipping keeps it bit-exact
+    if (m.Left != 0 || m.Top != 0 || m.Right != 0 || m.Bottom != 0) a->InflateAxisRange(m);
+}
 
+void TCustomAxisPanel::DrawPlotStage(const std::vector<TChartSeries*>& series) {
+    TCanvas3D& canvas = Canvas();
     canvas.SetProjectionCenter(FChartDepth3D, PlotRect());
     if (canvas.IsHardware3D()) {
         const TRect saved = PlotRect();
@@ -470,7 +487,7 @@ void TCustomAxisPanel::InternalDraw(const TRect& r) {
     }
     DrawWalls();
     if (FAxisBehind) DrawAxes();
-    NotifyTools(1);
+    NotifyTools(ctsBeforeSeries);
     if (OnBeforeDrawSeries) OnBeforeDrawSeries(this);
     if (FDepthAxis->Inverted()) {
         for (auto it = series.rbegin(); it != series.rend(); ++it)
@@ -482,7 +499,7 @@ void TCustomAxisPanel::InternalDraw(const TRect& r) {
     if (!FAxisBehind) DrawAxes();
     DrawTitlesAndLegend(false);
     DrawZoomRectangle();
-    NotifyTools(0);
+    NotifyTools(ctsAfterDraw);
     canvas.ResetDrawingState();
     if (OnAfterDraw) OnAfterDraw(this);
 }

@@ -42,7 +42,8 @@ public:
     explicit TCustomAxisPanel(TComponent* owner);
     ~TCustomAxisPanel() override;
 
-    // Series list.
+    // Series list; a series' ParentChart setter adds and removes it. The
+    // chart frees the series listed when it goes, and in FreeAllSeries.
     void AddSeries(TChartSeries* series);
     void RemoveSeries(TChartSeries* series);
     void FreeAllSeries();
@@ -85,7 +86,7 @@ public:
 
     // Tools.
     TChartTools& Tools() { return FTools; }
-    void NotifyTools(int stage);
+    void NotifyTools(TChartToolStage stage);
 
     // Paging.
     int MaxPointsPerPage() const { return FMaxPointsPerPage; }
@@ -159,6 +160,20 @@ public:
     TSeriesEventListener OnSeriesEvent;
 
 private:
+    // The phases of InternalDraw, in order.
+    // Background, then the tools and handlers of the first stage.
+    void DrawBackgroundStage(const TRect& r);
+    // Depth slots of the series stacked in depth.
+    void CalcSeriesZOrder(const std::vector<TChartSeries*>& series);
+    // Scales the axes and shrinks the plot box by the room the shown axes take.
+    void CalcAxesRoom();
+    void CalcSeriesDepths(const std::vector<TChartSeries*>& series);
+    // Widens an automatic scale by the pixels the series need beyond their
+    // extreme points, and by the axis' offsets.
+    void InflateForSeriesMargins(TChartAxis* axis, const std::vector<TChartSeries*>& series);
+    // Walls, axes, series, titles and legend, with the tools' later stages.
+    void DrawPlotStage(const std::vector<TChartSeries*>& series);
+
     std::vector<TChartSeries*> FSeriesList;
     TChartAxes FAxes;
     TChartTools FTools;

@@ -163,6 +163,7 @@ void TCustomChart::Assign(const TPersistent* source) {
         FSubTitle->Assign(c->FSubTitle.get());
         FTitle->Assign(c->FTitle.get());
         FWalls->Assign(c->FWalls.get());
+        FZoom.Assign(&c->FZoom);
     }
     TCustomAxisPanel::Assign(source);
 }
@@ -291,15 +292,15 @@ void TCustomChart::DrawSideWall(bool right) {
     const int x = right ? p.Right : p.Left;
     const TRect bounds = right ? TRect{x, p.Top, x + std::max(1, wall.Size()), bottom}
                                : TRect{x - std::max(1, wall.Size()), p.Top, x, bottom};
-    TPlotBlend* blend = wall.Transparency() > 0
-                            ? canvas.BeginTransparency(canvas.RectBoundsAtDepth(bounds, 0), wall.Transparency())
-                            : nullptr;
+    std::unique_ptr<TPlotBlend> blend =
+        wall.Transparency() > 0 ? canvas.BeginTransparency(canvas.RectBoundsAtDepth(bounds, 0), wall.Transparency())
+                                : nullptr;
     DrawWall(wall, bounds);
     if (wall.Size() < 1)
         canvas.DrawSidePlane(x, p.Top, bottom, 0, right ? depth + 1 : depth);
     else
         canvas.DrawBox(bounds, 0, right ? depth + FWalls->Back.Size() : depth, wall.DarkSides());
-    if (blend) canvas.EndTransparency(blend);
+    if (blend) canvas.EndTransparency(std::move(blend));
 }
 
 void TCustomChart::DrawWalls() {
@@ -312,7 +313,7 @@ void TCustomChart::DrawWalls() {
     TChartBackWall& back = FWalls->Back;
     if (back.Visible()) {
         const TRect r{p.Left, p.Top, p.Right + 1, p.Bottom + 1};
-        TPlotBlend* blend =
+        std::unique_ptr<TPlotBlend> blend =
             back.Transparency() > 0
                 ? canvas.BeginTransparency(canvas.RectBoundsAtDepth(r, walls3D ? depth : 0), back.Transparency())
                 : nullptr;
@@ -338,7 +339,7 @@ void TCustomChart::DrawWalls() {
                             p.Bottom + WallSizeForAxis(BottomAxis())};
             canvas.DrawBox(box, depth, depth + size, back.DarkSides());
         }
-        if (blend) canvas.EndTransparency(blend);
+        if (blend) canvas.EndTransparency(std::move(blend));
         if (BackImageInside()) {
             TRect inner = p;
             if (back.Pen().Visible()) {
@@ -354,7 +355,7 @@ void TCustomChart::DrawWalls() {
     if (bottomWall.Visible()) {
         const int y = p.Bottom + (canvas.IsHardware3D() ? 1 : 0);
         const TRect bounds{p.Left, y, p.Right, y + std::max(1, bottomWall.Size())};
-        TPlotBlend* blend =
+        std::unique_ptr<TPlotBlend> blend =
             bottomWall.Transparency() > 0
                 ? canvas.BeginTransparency(canvas.RectBoundsAtDepth(bounds, 0), bottomWall.Transparency())
                 : nullptr;
@@ -363,6 +364,6 @@ void TCustomChart::DrawWalls() {
             canvas.DrawHorizontalPlane(p.Left, y, p.Right, 0, depth);
         else
             canvas.DrawBox(bounds, 0, depth, bottomWall.DarkSides());
-        if (blend) canvas.EndTransparency(blend);
+        if (blend) canvas.EndTransparency(std::move(blend));
     }
 }

@@ -181,6 +181,25 @@ private:
     // Draws (or, drawn again, erases) the rubber band; show asks the control to show it.
     void DrawZoomBand(bool show = true);
     bool StartZoomOrPanning(TMouseButton button, TShiftState shift, int x, int y);
+    // Hands a mouse event to the active tools in list order until one sets
+    // CancelMouse; returns CancelMouse.
+    bool ToolsTakeMouse(TPlotMouseEventKind kind, TMouseButton button, TShiftState shift, int x, int y);
+    // A button press on its way through the chart's parts; Handled once a
+    // click handler or a started zoom or pan took it.
+    struct TClickState {
+        TMouseButton Button;
+        TShiftState Shift;
+        int X, Y;
+        bool Handled = false;
+    };
+    void RaiseClick(TClickState& click, const std::function<void()>& handler);
+    void ZoomOrPanUnlessHandled(TClickState& click);
+    // Each finds whether the press is on its part and, if so, raises that part's click.
+    bool ClickLegend(TClickState& click);
+    bool ClickSeries(TClickState& click);
+    bool ClickAxis(TClickState& click);
+    bool ClickTitle(TClickState& click);
+    bool ClickPlotBackground(TClickState& click);
     void SaveScales();
     bool PanAxes(bool horizontal, int newPixel, int oldPixel);
     TPlotZoom FZoom;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "ChartMessages.h"
+#include "OptionalPart.h"
 #include "PlotCanvas.h"
 
 namespace {
@@ -106,22 +107,15 @@ void TChartBrush::Assign(const TPersistent* source) {
 }
 
 TPicture& TChartBrush::Image() {
-    if (!FImage) {
-        FImage = std::make_unique<TPicture>();
-        FImage->OnChange = [this](TObject*) { Changed(); };
-    }
-    return *FImage;
+    return PartOnDemand(FImage, [this] {
+        auto image = std::make_unique<TPicture>();
+        image->OnChange = [this](TObject*) { Changed(); };
+        return image;
+    });
 }
 
 void TChartBrush::SetImage(const TPicture* value) {
-    if (!value) {
-        if (FImage) {
-            FImage.reset();
-            Changed();
-        }
-        return;
-    }
-    Image().Assign(value);
+    if (AssignOptionalPart(FImage, value, [this]() -> TPicture& { return Image(); })) Changed();
 }
 
 const TBitmap* TChartBrush::ImageGraphic() const {
@@ -181,7 +175,7 @@ void TPlotShadow::Draw(TCanvas3D& canvas, const TRect& r, int z) const {
         device->Brush().SetColor(canvas.GetMonochrome() ? clBlack : FColor);
         device->Pen().SetStyle(psClear);
     }
-    TPlotBlend* blend = nullptr;
+    std::unique_ptr<TPlotBlend> blend;
     if (FTransparency > 0) {
         const TRect moved{r.Left + FHorizSize, r.Top + FVertSize, r.Right + FHorizSize, r.Bottom + FVertSize};
         blend = canvas.BeginTransparency(canvas.RectBoundsAtDepth(moved, z), FTransparency);
@@ -195,7 +189,7 @@ void TPlotShadow::Draw(TCanvas3D& canvas, const TRect& r, int z) const {
         canvas.DrawRectangleAtDepth(below, z);
         canvas.DrawRectangleAtDepth(right, z);
     }
-    if (blend) canvas.EndTransparency(blend);
+    if (blend) canvas.EndTransparency(std::move(blend));
 }
 
 // ---------------------------------------------------------------------------
@@ -398,42 +392,30 @@ void TPlotFont::SetInterCharSize(int value) {
 }
 
 TChartHiddenPen& TPlotFont::OutLine() {
-    if (!FOutLine) FOutLine = std::make_unique<TChartHiddenPen>([this](TObject* s) { SubChanged(s); });
-    return *FOutLine;
+    return PartOnDemand(FOutLine,
+                        [this] { return std::make_unique<TChartHiddenPen>([this](TObject* s) { SubChanged(s); }); });
 }
 
 void TPlotFont::SetOutLine(const TChartPen* value) {
-    if (!value) {
-        FOutLine.reset();
-        return;
-    }
-    OutLine().Assign(value);
+    AssignOptionalPart(FOutLine, value, [this]() -> TChartHiddenPen& { return OutLine(); });
 }
 
 TPlotShadow& TPlotFont::Shadow() {
-    if (!FShadow) FShadow = std::make_unique<TPlotShadow>([this](TObject* s) { SubChanged(s); });
-    return *FShadow;
+    return PartOnDemand(FShadow,
+                        [this] { return std::make_unique<TPlotShadow>([this](TObject* s) { SubChanged(s); }); });
 }
 
 void TPlotFont::SetShadow(const TPlotShadow* value) {
-    if (!value) {
-        FShadow.reset();
-        return;
-    }
-    Shadow().Assign(value);
+    AssignOptionalPart(FShadow, value, [this]() -> TPlotShadow& { return Shadow(); });
 }
 
 TPlotFontGradient& TPlotFont::Gradient() {
-    if (!FGradient) FGradient = std::make_unique<TPlotFontGradient>([this](TObject* s) { SubChanged(s); });
-    return *FGradient;
+    return PartOnDemand(FGradient,
+                        [this] { return std::make_unique<TPlotFontGradient>([this](TObject* s) { SubChanged(s); }); });
 }
 
 void TPlotFont::SetGradient(const TPlotFontGradient* value) {
-    if (!value) {
-        FGradient.reset();
-        return;
-    }
-    Gradient().Assign(value);
+    AssignOptionalPart(FGradient, value, [this]() -> TPlotFontGradient& { return Gradient(); });
 }
 
 bool TPlotFont::IsSizeStored() const { return Size() != PlotDefaultFontSize(); }

@@ -203,7 +203,6 @@ TChartAxis::TChartAxis(TCustomAxisPanel* chart)
       FTitle(ChangeHandler()),
       FItems(this) {
     SelectValueToPixel();
-    if (FChart) FChart->AxesList().Add(this);
 }
 
 TChartAxis::~TChartAxis() {

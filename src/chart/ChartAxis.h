@@ -113,7 +113,8 @@ private:
 
 class TChartAxis : public TPersistent {
 public:
-    // Appends itself to the chart's axes; the chart owns it.
+    // An axis of the chart; the chart's axis list owns it (the chart makes
+    // its axes, see TCustomAxisPanel::AddCustomAxis).
     explicit TChartAxis(TCustomAxisPanel* chart);
     ~TChartAxis() override;
     void Assign(const TPersistent* source) override;

@@ -1,5 +1,5 @@
 #pragma once
-// The framework's component: an owner that frees what it owns, a name, a
+// A component: an owner that frees what it owns, a name, a
 // state (loading, destroying, designing) and free notifications, which let
 // objects that point at a component forget it before it goes.
 

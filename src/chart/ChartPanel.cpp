@@ -5,6 +5,7 @@
 #include "ChartMessages.h"
 #include "Exception.h"
 #include "Format.h"
+#include "OptionalPart.h"
 #include "ScopeExit.h"
 
 void TCustomPanelNoCaption::SetSize(int width, int height) {
@@ -304,42 +305,28 @@ void TCustomPlotPanel::MouseLeave() {}
 TCustomPlotPanelExtended::~TCustomPlotPanelExtended() = default;
 
 TPicture& TCustomPlotPanelExtended::BackImage() {
-    if (!FBackImage) {
-        FBackImage = std::make_unique<TPicture>();
-        FBackImage->OnChange = ChangeHandler();
-    }
-    return *FBackImage;
+    return PartOnDemand(FBackImage, [this] {
+        auto image = std::make_unique<TPicture>();
+        image->OnChange = ChangeHandler();
+        return image;
+    });
 }
 
 void TCustomPlotPanelExtended::SetBackImage(const TPicture* value) {
-    if (!value) {
-        if (FBackImage) {
-            FBackImage.reset();
-            Invalidate();
-        }
-        return;
-    }
-    BackImage().Assign(value);
-    Invalidate();
+    // a stored picture always repaints; a dropped one only when there was one
+    if (AssignOptionalPart(FBackImage, value, [this]() -> TPicture& { return BackImage(); }) || value) Invalidate();
 }
 
 TPlotGradient& TCustomPlotPanelExtended::Gradient() {
-    if (!FGradient) {
-        FGradient = std::make_unique<TPlotGradient>();
-        FGradient->OnChange = ChangeHandler();
-    }
-    return *FGradient;
+    return PartOnDemand(FGradient, [this] {
+        auto gradient = std::make_unique<TPlotGradient>();
+        gradient->OnChange = ChangeHandler();
+        return gradient;
+    });
 }
 
 void TCustomPlotPanelExtended::SetGradient(const TPlotGradient* value) {
-    if (!value) {
-        if (FGradient) {
-            FGradient.reset();
-            Invalidate();
-        }
-        return;
-    }
-    Gradient().Assign(value);
+    if (AssignOptionalPart(FGradient, value, [this]() -> TPlotGradient& { return Gradient(); })) Invalidate();
 }
 
 void TCustomPlotPanelExtended::Assign(const TPersistent* source) {

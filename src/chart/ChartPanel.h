@@ -17,7 +17,7 @@
 
 class TCustomPlotPanel;
 
-// The framework panel: a control with a colour, bevels and a border width.
+// A panel: a control with a colour, bevels and a border width.
 class TCustomPanelNoCaption : public TComponent {
 public:
     explicit TCustomPanelNoCaption(TComponent* owner) : TComponent(owner) {}
@@ -74,7 +74,6 @@ struct TPlotEvent {
     virtual ~TPlotEvent() = default;
     TCustomPlotPanel* Sender = nullptr;
 };
-enum TPlotMouseEventKind { pmeDown = 0, pmeUp = 1, pmeMove = 2 };
 struct TPlotMouseEvent : TPlotEvent {
     TPlotMouseEventKind Event = pmeDown;
     TMouseButton Button = mbLeft;

@@ -30,9 +30,8 @@ constexpr int kGrowStep = 1000;
 }  // namespace
 
 // ---------------------------------------------------------------------------
-TChartValueList::TChartValueList(TChartSeries* owner, std::string name) : FOwner(owner), FName(std::move(name)) {
-    if (FOwner) FOwner->FValueLists.Add(this);
-}
+TChartValueList::TChartValueList(TOwnerKey, TChartSeries* owner, std::string name)
+    : FOwner(owner), FName(std::move(name)) {}
 
 void TChartValueList::CheckIndex(int index) const {
     if (index < 0 || index >= FValueCount) RaiseIndex(index, FValueCount);
@@ -202,13 +201,6 @@ void TChartValueList::SetValueSource(const std::string& value) {
     if (FOwner && FOwner->ParentChart()) FOwner->ParentChart()->RefreshSeriesData(FOwner);
 }
 
-void TChartValueLists::Clear() {
-    while (!FItems.empty()) {
-        delete FItems.back();
-        FItems.pop_back();
-    }
-}
-
 // ---------------------------------------------------------------------------
 const std::string& TLabelsList::Label(int index) const {
     static const std::string empty;
@@ -248,13 +240,10 @@ void TLabelsList::Exchange(int a, int b) {
 // ---------------------------------------------------------------------------
 TCustomChartElement::TCustomChartElement(TComponent* owner)
     : TComponent(owner),
-      FBrush(new TChartBrush([this](TObject*) { RepaintChart(); })),
-      FPen(new TChartPen([this](TObject*) { RepaintChart(); })) {}
+      FBrush(std::make_unique<TChartBrush>([this](TObject*) { RepaintChart(); })),
+      FPen(std::make_unique<TChartPen>([this](TObject*) { RepaintChart(); })) {}
 
-TCustomChartElement::~TCustomChartElement() {
-    delete FPen;
-    delete FBrush;
-}
+TCustomChartElement::~TCustomChartElement() = default;
 
 void TCustomChartElement::SetBrush(const TChartBrush* value) { FBrush->Assign(value); }
 
@@ -271,8 +260,8 @@ void TCustomChartElement::SetPen(const TChartPen* value) { FPen->Assign(value); 
 // ---------------------------------------------------------------------------
 TChartSeries::TChartSeries(TComponent* owner)
     : TCustomChartSeries(owner),
-      FXValues(new TChartValueList(this, PlotConst().NameXValues)),
-      FYValues(new TChartValueList(this, PlotConst().NameYValues)),
+      FXValues(AddValueList(PlotConst().NameXValues)),
+      FYValues(AddValueList(PlotConst().NameYValues)),
       FPercentFormat(PlotConst().FormatPercent),
       FValueFormat(PlotConst().FormatValues) {
     FXValues->SetOrder(loAscending);
@@ -297,10 +286,14 @@ TChartSeries::~TChartSeries() {
         if (d->ParentChart() && !d->IsDestroying()) d->ParentChart()->RefreshSeriesData(d);
     }
     ClearPoints();
-    delete FColorList;
-    FColorList = nullptr;
+    FColorList.reset();
     if (FParent) FParent->RemoveSeries(this);
     FParent = nullptr;
+}
+
+TChartValueList* TChartSeries::AddValueList(std::string name) {
+    FValueLists.Add(std::make_unique<TChartValueList>(TChartValueList::TOwnerKey{}, this, std::move(name)));
+    return FValueLists[FValueLists.Count() - 1];
 }
 
 void TChartSeries::RepaintChart() { TCustomChartSeries::RepaintChart(); }
@@ -344,8 +337,7 @@ void TChartSeries::AddFromSource(TChartSeries* source, int index) {
     // source has no entry for this point.
     if (source->FColorList && index < static_cast<int>(source->FColorList->size())) {
         TColor c = (*source->FColorList)[static_cast<std::size_t>(index)];
-        if (!FColorList)
-            FColorList = new std::vector<TColor>(static_cast<std::size_t>(PointCount() - 1), SeriesDefaultColor);
+        if (!FColorList) FColorList.emplace(static_cast<std::size_t>(PointCount() - 1), SeriesDefaultColor);
         FColorList->insert(FColorList->begin() + at, c);
     } else if (FColorList) {
         FColorList->insert(FColorList->begin() + at, SeriesDefaultColor);
@@ -391,8 +383,7 @@ void TChartSeries::CalcZOrder() {
 
 void TChartSeries::ClearStorage() {
     for (int i = 0; i < FValueLists.Count(); ++i) FValueLists[i]->ClearValues();
-    delete FColorList;
-    FColorList = nullptr;
+    FColorList.reset();
     FPointLabels.Clear();
 }
 
@@ -454,7 +445,7 @@ void TChartSeries::SetPointColor(int index, TColor color) {
     if (index < 0 || index >= PointCount()) RaiseIndex(index, PointCount());
     if (!FColorList) {
         if (color == SeriesDefaultColor) return;
-        FColorList = new std::vector<TColor>(static_cast<std::size_t>(PointCount()), SeriesDefaultColor);
+        FColorList.emplace(static_cast<std::size_t>(PointCount()), SeriesDefaultColor);
     }
     (*FColorList)[static_cast<std::size_t>(index)] = color;
     RepaintChart();
@@ -551,7 +542,7 @@ int TChartSeries::AddPoint(double x, double y, const std::string& label, TColor 
     if (FColorList) {
         FColorList->insert(FColorList->begin() + index, color);
     } else if (color != SeriesDefaultColor) {
-        FColorList = new std::vector<TColor>(static_cast<std::size_t>(PointCount()), SeriesDefaultColor);
+        FColorList.emplace(static_cast<std::size_t>(PointCount()), SeriesDefaultColor);
         (*FColorList)[static_cast<std::size_t>(index)] = color;
     }
     if (!label.empty() || FPointLabels.Count() > 0) FPointLabels.Insert(index, label);
@@ -599,8 +590,7 @@ void TChartSeries::DeletePoints(int start, int count, bool renumber) {
         int n = static_cast<int>(FColorList->size());
         if (start < n) FColorList->erase(FColorList->begin() + start, FColorList->begin() + std::min(n, start + count));
         if (FColorList->empty()) {
-            delete FColorList;
-            FColorList = nullptr;
+            FColorList.reset();
         }
     }
     FPointLabels.DeleteRange(start, count);
@@ -1277,7 +1267,7 @@ void TPlotCustomTool::SetParentChart(TCustomAxisPanel* value) {
     }
     FParent = value;
     if (FParent) {
-        FParent->Tools().Add(this);
+        FParent->Tools().Adopt(this);
         FParent->Invalidate();
     }
 }

@@ -3,8 +3,11 @@
 // colours and labels, data sources and dependent series, and the base
 // classes of chart tools.
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,8 +30,12 @@ enum TChartListOrder { loNone, loAscending, loDescending };
 // One coordinate of all points of a series.
 class TChartValueList : public TPersistent {
 public:
-    // Appends itself to the series' value lists, which own it.
-    TChartValueList(TChartSeries* owner, std::string name);
+    // Only a series makes its value lists (TChartSeries::AddValueList) and owns them.
+    class TOwnerKey {
+        friend class TChartSeries;
+        TOwnerKey() = default;
+    };
+    TChartValueList(TOwnerKey, TChartSeries* owner, std::string name);
     ~TChartValueList() override = default;
 
     virtual int InsertSorted(double value);
@@ -96,14 +103,13 @@ public:
     TChartValueLists() = default;
     TChartValueLists(const TChartValueLists&) = delete;
     TChartValueLists& operator=(const TChartValueLists&) = delete;
-    ~TChartValueLists() { Clear(); }
     int Count() const { return static_cast<int>(FItems.size()); }
-    TChartValueList* operator[](int index) const { return FItems.at(static_cast<std::size_t>(index)); }
-    void Add(TChartValueList* list) { FItems.push_back(list); }
-    void Clear();
+    TChartValueList* operator[](int index) const { return FItems.at(static_cast<std::size_t>(index)).get(); }
+    void Add(std::unique_ptr<TChartValueList> list) { FItems.push_back(std::move(list)); }
+    void Clear() { FItems.clear(); }
 
 private:
-    std::vector<TChartValueList*> FItems;
+    std::vector<std::unique_ptr<TChartValueList>> FItems;
 };
 
 // One optional text per point; shorter than the point count until a label
@@ -131,8 +137,8 @@ public:
     ~TCustomChartElement() override;
 
     bool Active() const { return FActive; }
-    TChartBrush* Brush() const { return FBrush; }
-    TChartPen* Pen() const { return FPen; }
+    TChartBrush* Brush() const { return FBrush.get(); }
+    TChartPen* Pen() const { return FPen.get(); }
     TCustomAxisPanel* ParentChart() const { return FParent; }
     void SetBrush(const TChartBrush* value);
 
@@ -155,8 +161,8 @@ protected:
     TCustomAxisPanel* FParent = nullptr;
 
 private:
-    TChartBrush* FBrush;
-    TChartPen* FPen;
+    std::unique_ptr<TChartBrush> FBrush;
+    std::unique_ptr<TChartPen> FPen;
 };
 
 class TCustomChartSeries : public TCustomChartElement {
@@ -202,6 +208,9 @@ public:
     void RepaintChart() override;
     std::string EditorClassName() const override { return {}; }
     void SetActive(bool value) override;
+    // The chart set here lists the series and frees it with itself (and in
+    // FreeAllSeries); setting none takes it out of the list, and the caller
+    // or the series' owner frees it.
     void SetParentChart(TCustomAxisPanel* value) override;
     void SetPen(const TChartPen* value) override;
     virtual void GetHorizMargins(int& left, int& right);
@@ -258,6 +267,8 @@ public:
     virtual bool DrawsInFront() const;
     virtual void DrawLegendItem(int index, const TRect& rect);
     virtual bool ParticipatesInAxes() const { return true; }
+    // The series takes the function as an owned component and frees the one
+    // it had; a function freed elsewhere is forgotten through its free notification.
     virtual void SetSeriesFunction(TPlotFunction* function);
 
     // Non-virtual operations.
@@ -286,6 +297,9 @@ public:
     // Z order in use: the setting, or the computed one when automatic.
     int ZOrder() const { return FZOrderSetting == -1 ? FComputedZOrder : FZOrderSetting; }
 
+    // Appends a further coordinate of the points, owned by the series; made
+    // before points are added, as the lists stay parallel.
+    TChartValueList* AddValueList(std::string name);
     TChartValueList* XValues() const { return FXValues; }
     TChartValueList* YValues() const { return FYValues; }
     TChartValueList* PrimaryValues() const { return FValuesVertical ? FYValues : FXValues; }
@@ -294,7 +308,7 @@ public:
     TChartValueLists& ValueLists() { return FValueLists; }
     TLabelsList& PointLabels() { return FPointLabels; }
     const TLabelsList& PointLabels() const { return FPointLabels; }
-    bool HasColorList() const { return FColorList != nullptr; }
+    bool HasColorList() const { return FColorList.has_value(); }
     // The stored colour of a point (SeriesDefaultColor without a colour list).
     TColor ColorListEntry(int index) const;
     void SetPointColor(int index, TColor color);
@@ -390,7 +404,8 @@ private:
     TChartValueList* FXValues;
     TChartValueList* FYValues;
     TLabelsList FPointLabels;
-    std::vector<TColor>* FColorList = nullptr;
+    // One colour per point once a point has its own; none before.
+    std::optional<std::vector<TColor>> FColorList;
     std::vector<TComponent*> FSourceList;
     std::vector<TChartSeries*> FDependents;
     bool FValuesVertical = true;
@@ -513,14 +528,22 @@ private:
     TChartSeries* FSeries = nullptr;
 };
 
+// The stages of a chart drawing at which the tools are called, in the order
+// they come: after the background, before the series, after everything else.
+enum TChartToolStage { ctsBeforeDraw = 2, ctsBeforeSeries = 1, ctsAfterDraw = 0 };
+
 // Base of chart tools.
 class TPlotCustomTool : public TCustomChartElement {
 public:
     explicit TPlotCustomTool(TComponent* owner) : TCustomChartElement(owner) {}
     ~TPlotCustomTool() override;
+    // The chart set here owns the tool and frees it with itself; setting
+    // another chart moves it there, setting none hands it back to the caller.
     void SetParentChart(TCustomAxisPanel* value) override;
-    virtual void ChartStageNotify(int stage) { (void)stage; }
-    virtual void ChartMouseNotify(int kind, int button, unsigned shift, int x, int y) {
+    // Called at each stage of every chart drawing.
+    virtual void ChartStageNotify(TChartToolStage stage) { (void)stage; }
+    // Called for every mouse event until a tool sets the chart's CancelMouse.
+    virtual void ChartMouseNotify(TPlotMouseEventKind kind, TMouseButton button, TShiftState shift, int x, int y) {
         (void)kind, (void)button, (void)shift, (void)x, (void)y;
     }
     virtual std::string DisplayText() const { return {}; }
@@ -554,7 +577,10 @@ private:
     TChartAxis* FAxis = nullptr;
 };
 
-// Typed lists of tools and axes; clearing frees the elements from index 0 on.
+// Typed lists of tools and axes that own their elements. An element leaves
+// the list through Remove, which gives up ownership without freeing it: its
+// destructor calls it, and so does a tool's ParentChart setter when the tool
+// moves to another chart. Clearing frees the elements from index 0 on.
 template <class T>
 class TOwnedList {
 public:
@@ -563,32 +589,44 @@ public:
     TOwnedList& operator=(const TOwnedList&) = delete;
     ~TOwnedList() { Clear(); }
     int Count() const { return static_cast<int>(FItems.size()); }
-    T* operator[](int index) const { return FItems.at(static_cast<std::size_t>(index)); }
-    void Add(T* item) { FItems.push_back(item); }
+    T* operator[](int index) const { return FItems.at(static_cast<std::size_t>(index)).get(); }
+    T* Add(std::unique_ptr<T> item) {
+        FItems.push_back(std::move(item));
+        return FItems.back().get();
+    }
+    // Takes ownership of an element that joins the list by itself (a tool
+    // whose ParentChart is set).
+    void Adopt(T* item) { Add(std::unique_ptr<T>(item)); }
     void Remove(T* item) {
-        for (auto it = FItems.begin(); it != FItems.end(); ++it)
-            if (*it == item) {
-                FItems.erase(it);
-                return;
-            }
+        auto it =
+            std::find_if(FItems.begin(), FItems.end(), [&](const std::unique_ptr<T>& p) { return p.get() == item; });
+        if (it == FItems.end()) return;
+        (void)it->release();
+        FItems.erase(it);
     }
     int IndexOf(const T* item) const {
         for (std::size_t i = 0; i < FItems.size(); ++i)
-            if (FItems[i] == item) return static_cast<int>(i);
+            if (FItems[i].get() == item) return static_cast<int>(i);
         return -1;
     }
-    // Each element's destructor may remove itself from the list.
+    // An element is out of the list before its destructor runs.
     void Clear() {
         while (!FItems.empty()) {
-            T* item = FItems.front();
-            delete item;
-            if (!FItems.empty() && FItems.front() == item) FItems.erase(FItems.begin());
+            std::unique_ptr<T> item = std::move(FItems.front());
+            FItems.erase(FItems.begin());
+            item.reset();
         }
     }
-    const std::vector<T*>& Items() const { return FItems; }
+    // A snapshot: elements may come and go while a caller walks it.
+    std::vector<T*> Items() const {
+        std::vector<T*> items;
+        items.reserve(FItems.size());
+        for (const std::unique_ptr<T>& p : FItems) items.push_back(p.get());
+        return items;
+    }
 
 private:
-    std::vector<T*> FItems;
+    std::vector<std::unique_ptr<T>> FItems;
 };
 
 using TChartTools = TOwnedList<TPlotCustomTool>;

@@ -4,6 +4,7 @@
 
 #include "ChartPanel.h"
 #include "ChartUtils.h"
+#include "OptionalPart.h"
 #include "PlotCanvas.h"
 #include "ScopeExit.h"
 
@@ -71,22 +72,15 @@ TPlotCustomShape::~TPlotCustomShape() = default;
 std::unique_ptr<TPlotGradient> TPlotCustomShape::NewGradient() const { return std::make_unique<TPlotGradient>(); }
 
 TPlotGradient& TPlotCustomShape::Gradient() {
-    if (!FGradient) {
-        FGradient = NewGradient();
-        FGradient->OnChange = ChangeHandler();
-    }
-    return *FGradient;
+    return PartOnDemand(FGradient, [this] {
+        std::unique_ptr<TPlotGradient> gradient = NewGradient();
+        gradient->OnChange = ChangeHandler();
+        return gradient;
+    });
 }
 
 void TPlotCustomShape::SetGradient(const TPlotGradient* value) {
-    if (!value) {
-        if (FGradient) {
-            FGradient.reset();
-            Repaint();
-        }
-        return;
-    }
-    Gradient().Assign(value);
+    if (AssignOptionalPart(FGradient, value, [this]() -> TPlotGradient& { return Gradient(); })) Repaint();
 }
 
 void TPlotCustomShape::SetTransparency(int value) { SetValue(FTransparency, std::clamp(value, 0, 100)); }
@@ -134,10 +128,10 @@ void TPlotCustomShape::DrawShape(TCanvas3D& canvas, const TRect& r, int angle, i
     if (FTransparent) return;
     TCanvas* device = canvas.GetDeviceHandle();
     const bool round = FShapeStyle == fosRoundRectangle;
-    TPlotBlend* blend = nullptr;
+    std::unique_ptr<TPlotBlend> blend;
     if (FTransparency > 0) blend = canvas.BeginTransparency(RotatedBounds(r, angle), FTransparency);
     const ScopeExit endBlend([&] {
-        if (blend) canvas.EndTransparency(blend);
+        if (blend) canvas.EndTransparency(std::move(blend));
     });
     if ((FShadow.HorizSize() != 0 || FShadow.VertSize() != 0) && Brush().Style() != bsClear && !canvas.IsHardware3D()) {
         int hs = FShadow.HorizSize(), vs = FShadow.VertSize();
@@ -145,13 +139,13 @@ void TPlotCustomShape::DrawShape(TCanvas3D& canvas, const TRect& r, int angle, i
             hs += Pen().Width();
             vs += Pen().Width();
         }
-        TPlotBlend* shadowBlend = nullptr;
+        std::unique_ptr<TPlotBlend> shadowBlend;
         const TRect moved{r.Left + hs, r.Top + vs, r.Right + hs, r.Bottom + vs};
         if (FShadow.Transparency() > 0)
             shadowBlend = canvas.BeginTransparency(RotatedBounds(moved, angle), FShadow.Transparency());
         // A blend left open would keep redirecting every later drawing into its bitmap.
         const ScopeExit endShadowBlend([&] {
-            if (shadowBlend) canvas.EndTransparency(shadowBlend);
+            if (shadowBlend) canvas.EndTransparency(std::move(shadowBlend));
         });
         if (device) {
             device->Pen().SetStyle(psClear);

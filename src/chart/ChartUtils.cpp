@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <numbers>
 
+#include "DateFormat.h"
 #include "PlotCanvas.h"
 
 const std::array<TColor, ColorPaletteSize> ColorPalette = {
@@ -167,31 +169,6 @@ std::array<TPoint, 4> RotateRectangle(const TRect& r, double angleDegrees) {
 // ---------------------------------------------------------------------------
 namespace {
 
-// Days from 1970-01-01 of a proleptic Gregorian date, and back.
-long long daysFromCivil(long long y, unsigned m, unsigned d) {
-    y -= m <= 2;
-    const long long era = (y >= 0 ? y : y - 399) / 400;
-    const unsigned yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + static_cast<long long>(doe) - 719468;
-}
-
-void civilFromDays(long long z, int& y, int& m, int& d) {
-    z += 719468;
-    const long long era = (z >= 0 ? z : z - 146096) / 146097;
-    const unsigned doe = static_cast<unsigned>(z - era * 146097);
-    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const unsigned mp = (5 * doy + 2) / 153;
-    d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-    m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-    y = static_cast<int>(static_cast<long long>(yoe) + era * 400 + (m <= 2));
-}
-
-// 1899-12-30, day 0 of date-time values.
-const long long DateTimeEpoch = daysFromCivil(1899, 12, 30);
-
 int daysInMonth(int y, int m) {
     static const int days[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
@@ -224,13 +201,10 @@ int monthsOfStep(int step) {
 
 }  // namespace
 
-TDateTime EncodeDate(int year, int month, int day) {
-    return static_cast<TDateTime>(daysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) -
-                                  DateTimeEpoch);
-}
+TDateTime EncodeDate(int year, int month, int day) { return DateFromCivil(year, month, day); }
 
 void DecodeDate(TDateTime value, int& year, int& month, int& day) {
-    civilFromDays(static_cast<long long>(std::floor(value)) + DateTimeEpoch, year, month, day);
+    CivilFromDate(static_cast<std::int64_t>(std::floor(value)), year, month, day);
 }
 
 TDateTime RoundDateDown(TDateTime value, int step) {

@@ -298,15 +298,13 @@ void TPlotCanvas3D::SetBuffered(bool value) {
     }
 }
 
-TPlotBlend* TPlotCanvas3D::BeginTransparency(const TRect& r, int percent) {
+std::unique_ptr<TPlotBlend> TPlotCanvas3D::BeginTransparency(const TRect& r, int percent) {
     FBlendPercent = percent & 0x7F;
-    return new TPlotBlend(*this, r);
+    return std::make_unique<TPlotBlend>(*this, r);
 }
 
-void TPlotCanvas3D::EndTransparency(TPlotBlend* blend) {
-    if (!blend) return;
-    blend->SetPercent(FBlendPercent);
-    delete blend;
+void TPlotCanvas3D::EndTransparency(std::unique_ptr<TPlotBlend> blend) {
+    if (blend) blend->SetPercent(FBlendPercent);
 }
 
 void TPlotCanvas3D::DrawArc(int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4) {
@@ -448,13 +446,13 @@ void TPlotCanvas3D::WriteText(int x, int y, const std::string& text) {
             sy += shadow->VertSize();
         else
             ty -= shadow->VertSize();
-        TPlotBlend* blend = nullptr;
+        std::unique_ptr<TPlotBlend> blend;
         if (shadow->Transparency() > 0) blend = BeginTransparency(textRect(sx, sy), shadow->Transparency());
         const TColor old = c.Font().Color();
         c.Font().SetColor(shadow->Color());
         c.TextOut(sx, sy, text);
         c.Font().SetColor(old);
-        if (blend) EndTransparency(blend);
+        if (blend) EndTransparency(std::move(blend));
     }
     if (font) c.Font().SetColor(GetMonochrome() ? clBlack : font->Color());
 

@@ -67,9 +67,10 @@ public:
     virtual void SetPixelColor(int x, int y, TColor color) = 0;
     virtual void SetTextAlignment(int flags) = 0;
     virtual void SetBuffered(bool value) = 0;
-    // The returned blend is handed back to EndTransparency, which frees it.
-    virtual TPlotBlend* BeginTransparency(const TRect& r, int percent) = 0;
-    virtual void EndTransparency(TPlotBlend* blend) = 0;
+    // The caller owns the returned blend (null when the canvas blends
+    // nothing) and hands it back to EndTransparency, which mixes and frees it.
+    virtual std::unique_ptr<TPlotBlend> BeginTransparency(const TRect& r, int percent) = 0;
+    virtual void EndTransparency(std::unique_ptr<TPlotBlend> blend) = 0;
     virtual void DrawArc(int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4) = 0;
     // Angles in radians; radii in pixels.
     virtual void DrawDonutSlice(int cx, int cy, int holePercent, double startAngle, double endAngle, int vertRadius,
@@ -239,8 +240,8 @@ public:
     void SetPixelColor(int x, int y, TColor color) override;
     void SetTextAlignment(int flags) override;
     void SetBuffered(bool value) override;
-    TPlotBlend* BeginTransparency(const TRect& r, int percent) override;
-    void EndTransparency(TPlotBlend* blend) override;
+    std::unique_ptr<TPlotBlend> BeginTransparency(const TRect& r, int percent) override;
+    void EndTransparency(std::unique_ptr<TPlotBlend> blend) override;
     void DrawArc(int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4) override;
     void DrawDonutSlice(int cx, int cy, int holePercent, double startAngle, double endAngle, int vertRadius,
                         int horizRadius) override;

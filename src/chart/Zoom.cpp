@@ -6,6 +6,7 @@
 
 #include "Chart.h"
 #include "ChartAxis.h"
+#include "OptionalPart.h"
 #include "Zoom.h"
 
 namespace {
@@ -45,27 +46,19 @@ void TPlotZoom::Assign(const TPersistent* source) {
 }
 
 TPlotZoomPen& TPlotZoom::Pen() {
-    if (!FPen) FPen = std::make_unique<TPlotZoomPen>();
-    return *FPen;
+    return PartOnDemand(FPen, [] { return std::make_unique<TPlotZoomPen>(); });
 }
 
 void TPlotZoom::SetPen(const TChartPen* value) {
-    if (!value)
-        FPen.reset();
-    else
-        Pen().Assign(value);
+    AssignOptionalPart(FPen, value, [this]() -> TPlotZoomPen& { return Pen(); });
 }
 
 TPlotZoomBrush& TPlotZoom::Brush() {
-    if (!FBrush) FBrush = std::make_unique<TPlotZoomBrush>();
-    return *FBrush;
+    return PartOnDemand(FBrush, [] { return std::make_unique<TPlotZoomBrush>(); });
 }
 
 void TPlotZoom::SetBrush(const TChartBrush* value) {
-    if (!value)
-        FBrush.reset();
-    else
-        Brush().Assign(value);
+    AssignOptionalPart(FBrush, value, [this]() -> TPlotZoomBrush& { return Brush(); });
 }
 
 // ---------------------------------------------------------------------------
@@ -183,70 +176,89 @@ bool TCustomChart::StartZoomOrPanning(TMouseButton button, TShiftState shift, in
     return started;
 }
 
+bool TCustomChart::ToolsTakeMouse(TPlotMouseEventKind kind, TMouseButton button, TShiftState shift, int x, int y) {
+    for (TPlotCustomTool* tool : Tools().Items()) {
+        if (!tool->Active()) continue;
+        tool->ChartMouseNotify(kind, button, shift, x, y);
+        if (CancelMouse) break;
+    }
+    return CancelMouse;
+}
+
+void TCustomChart::RaiseClick(TClickState& click, const std::function<void()>& handler) {
+    // the handler takes the click unless it clears CancelMouse
+    CancelMouse = true;
+    handler();
+    click.Handled = CancelMouse;
+}
+
+void TCustomChart::ZoomOrPanUnlessHandled(TClickState& click) {
+    if (!click.Handled) click.Handled = StartZoomOrPanning(click.Button, click.Shift, click.X, click.Y);
+}
+
+bool TCustomChart::ClickLegend(TClickState& c) {
+    if (!Legend().Visible() || Legend().Clicked(c.X, c.Y) == -1) return false;
+    if (Legend().CheckBoxesShown() && Legend().ToggleCheckBoxAt(c.X, c.Y)) c.Handled = true;
+    if (OnClickLegend) RaiseClick(c, [&] { OnClickLegend(this, c.Button, c.Shift, c.X, c.Y); });
+    return true;
+}
+
+bool TCustomChart::ClickSeries(TClickState& c) {
+    const auto& series = SeriesList();
+    for (auto it = series.rbegin(); it != series.rend(); ++it) {
+        TChartSeries* s = *it;
+        if (!s->Active() || !(s->OnClick || s->OnDblClick || OnClickSeries)) continue;
+        const int index = s->PointAtPixel(c.X, c.Y);
+        if (index == -1) continue;
+        CancelMouse = false;
+        const TSeriesClick& own = (c.Shift & ssDouble) ? s->OnDblClick : s->OnClick;
+        if (own) own(s, index, c.Button, c.Shift, c.X, c.Y);
+        c.Handled = CancelMouse;
+        if (OnClickSeries) RaiseClick(c, [&] { OnClickSeries(this, s, index, c.Button, c.Shift, c.X, c.Y); });
+        ZoomOrPanUnlessHandled(c);
+        return true;
+    }
+    return false;
+}
+
+bool TCustomChart::ClickAxis(TClickState& c) {
+    for (TChartAxis* a : AxesList().Items()) {
+        if (!a->AxisClicked(c.X, c.Y)) continue;
+        if (OnClickAxis) RaiseClick(c, [&] { OnClickAxis(this, a, c.Button, c.Shift, c.X, c.Y); });
+        ZoomOrPanUnlessHandled(c);
+        return true;
+    }
+    return false;
+}
+
+bool TCustomChart::ClickTitle(TClickState& c) {
+    for (TChartTitle* t :
+         {&Title(), &SubTitle(), static_cast<TChartTitle*>(&Foot()), static_cast<TChartTitle*>(&SubFoot())}) {
+        if (!t->Visible() || t->Text().empty() || !Inside(t->ShapeBounds(), c.X, c.Y)) continue;
+        if (OnClickTitle) RaiseClick(c, [&] { OnClickTitle(this, t, c.Button, c.Shift, c.X, c.Y); });
+        ZoomOrPanUnlessHandled(c);
+        return true;
+    }
+    return false;
+}
+
+bool TCustomChart::ClickPlotBackground(TClickState& c) {
+    if (!Inside(PlotRect(), c.X, c.Y) || ActiveSeriesCount() == 0) return false;
+    if (OnClickBackground) RaiseClick(c, [&] { OnClickBackground(this, c.Button, c.Shift, c.X, c.Y); });
+    ZoomOrPanUnlessHandled(c);
+    return true;
+}
+
 void TCustomChart::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
     TCustomAxisPanel::MouseDown(button, shift, x, y);
     if (CancelMouse || FZoom.Active || FPanning.Active) return;
     CancelMouse = false;
-    for (TPlotCustomTool* tool : std::vector<TPlotCustomTool*>(Tools().Items())) {
-        if (!tool->Active()) continue;
-        tool->ChartMouseNotify(pmeDown, button, shift, x, y);
-        if (CancelMouse) return;
-    }
-
-    // Each click event takes the click unless its handler clears CancelMouse.
-    bool handled = false;
-    auto raise = [&](const std::function<void()>& handler) {
-        CancelMouse = true;
-        handler();
-        handled = CancelMouse;
-    };
-    bool found = false;
-    if (Legend().Visible() && Legend().Clicked(x, y) != -1) {
-        found = true;
-        if (Legend().CheckBoxesShown() && Legend().ToggleCheckBoxAt(x, y)) handled = true;
-        if (OnClickLegend) raise([&] { OnClickLegend(this, button, shift, x, y); });
-    }
-    if (!found) {
-        const auto& series = SeriesList();
-        for (auto it = series.rbegin(); it != series.rend() && !found; ++it) {
-            TChartSeries* s = *it;
-            if (!s->Active() || !(s->OnClick || s->OnDblClick || OnClickSeries)) continue;
-            const int index = s->PointAtPixel(x, y);
-            if (index == -1) continue;
-            found = true;
-            CancelMouse = false;
-            const TSeriesClick& own = (shift & ssDouble) ? s->OnDblClick : s->OnClick;
-            if (own) own(s, index, button, shift, x, y);
-            handled = CancelMouse;
-            if (OnClickSeries) raise([&] { OnClickSeries(this, s, index, button, shift, x, y); });
-            if (!handled) handled = StartZoomOrPanning(button, shift, x, y);
-        }
-    }
-    if (!found) {
-        for (TChartAxis* a : AxesList().Items()) {
-            if (!a->AxisClicked(x, y)) continue;
-            found = true;
-            if (OnClickAxis) raise([&] { OnClickAxis(this, a, button, shift, x, y); });
-            if (!handled) handled = StartZoomOrPanning(button, shift, x, y);
-            break;
-        }
-    }
-    if (!found) {
-        for (TChartTitle* t :
-             {&Title(), &SubTitle(), static_cast<TChartTitle*>(&Foot()), static_cast<TChartTitle*>(&SubFoot())}) {
-            if (!t->Visible() || t->Text().empty() || !Inside(t->ShapeBounds(), x, y)) continue;
-            found = true;
-            if (OnClickTitle) raise([&] { OnClickTitle(this, t, button, shift, x, y); });
-            if (!handled) handled = StartZoomOrPanning(button, shift, x, y);
-            break;
-        }
-    }
-    if (!found && Inside(PlotRect(), x, y) && ActiveSeriesCount() > 0) {
-        found = true;
-        if (OnClickBackground) raise([&] { OnClickBackground(this, button, shift, x, y); });
-        if (!handled) handled = StartZoomOrPanning(button, shift, x, y);
-    }
-    if (!handled && OnClickBackground) raise([&] { OnClickBackground(this, button, shift, x, y); });
+    if (ToolsTakeMouse(pmeDown, button, shift, x, y)) return;
+    // the first part under the pointer gets the click, front to back
+    TClickState click{button, shift, x, y};
+    (void)(ClickLegend(click) || ClickSeries(click) || ClickAxis(click) || ClickTitle(click) ||
+           ClickPlotBackground(click));
+    if (!click.Handled && OnClickBackground) RaiseClick(click, [&] { OnClickBackground(this, button, shift, x, y); });
     CancelMouse = false;
 }
 
@@ -268,13 +280,7 @@ bool TCustomChart::PanAxes(bool horizontal, int newPixel, int oldPixel) {
 
 void TCustomChart::MouseMove(TShiftState shift, int x, int y) {
     TCustomAxisPanel::MouseMove(shift, x, y);
-    if (!IsDesigning()) {
-        for (TPlotCustomTool* tool : std::vector<TPlotCustomTool*>(Tools().Items())) {
-            if (!tool->Active()) continue;
-            tool->ChartMouseNotify(pmeMove, mbLeft, shift, x, y);
-            if (CancelMouse) break;
-        }
-    }
+    if (!IsDesigning()) ToolsTakeMouse(pmeMove, mbLeft, shift, x, y);
     if (CancelMouse) return;
     if (FZoom.Active) {
         if (FZoom.Direction == tzdVertical) x = PlotRect().Right;
@@ -324,11 +330,7 @@ void TCustomChart::MouseUp(TMouseButton button, TShiftState shift, int x, int y)
         }
     }
     FPanning.Active = false;
-    for (TPlotCustomTool* tool : std::vector<TPlotCustomTool*>(Tools().Items())) {
-        if (!tool->Active()) continue;
-        tool->ChartMouseNotify(pmeUp, button, shift, x, y);
-        if (CancelMouse) break;
-    }
+    ToolsTakeMouse(pmeUp, button, shift, x, y);
 }
 
 bool TCustomChart::MouseWheel(TShiftState shift, int delta, int x, int y) {

@@ -29,9 +29,8 @@ QColor toQColor(TColor c) {
 
 TColor fromQRgb(QRgb p) { return RGB(qRed(p), qGreen(p), qBlue(p)); }
 
-// The raster engine works in fixed point; coordinates beyond this are pulled in (a device
-// space far larger than any bitmap, as with the 27-bit space of the platform the engine
-// was designed on) so that no size overflows.
+// The raster engine works in fixed point; coordinates beyond +-2^22 are pulled in (a device
+// space far larger than any bitmap) so that no size overflows.
 constexpr int CoordLimit = 1 << 22;
 
 int clampCoord(int v) { return std::clamp(v, -CoordLimit, CoordLimit); }
@@ -221,11 +220,8 @@ struct TCanvas::Impl {
         if (p.Style() == psClear) {
             return QPen(Qt::NoPen);
         }
-        QColor color = toQColor(p.Color());
-        if (p.Mode() == pmBlack) color = Qt::black;
-        if (p.Mode() == pmWhite) color = Qt::white;
         const int width = std::max(1, p.Width());
-        QPen pen(color);
+        QPen pen(penColor());
         pen.setWidth(width);
         if (width == 1) {
             pen.setCosmetic(true);
@@ -248,26 +244,42 @@ struct TCanvas::Impl {
                 break;
             }
         }
-        switch (p.Style()) {
-        case psDash:
-            pen.setDashPattern({18, 6});
-            break;
-        case psDot:
-            pen.setDashPattern({3, 3});
-            break;
-        case psDashDot:
-            pen.setDashPattern({9, 6, 3, 6});
-            break;
-        case psDashDotDot:
-            pen.setDashPattern({9, 3, 3, 3, 3, 3});
-            break;
-        case psAlternate:
-            pen.setDashPattern({1, 1});
-            break;
-        default:
-            break;
-        }
+        const std::vector<int>& pattern = dashPattern(p.Style());
+        if (!pattern.empty()) pen.setDashPattern(QList<qreal>(pattern.begin(), pattern.end()));
         return pen;
+    }
+
+    // The pen's colour as drawn: the black and white modes override it.
+    QColor penColor() const {
+        const TPen& p = owner.FPen;
+        if (p.Mode() == pmBlack) return Qt::black;
+        if (p.Mode() == pmWhite) return Qt::white;
+        return toQColor(p.Color());
+    }
+
+    // Dash and gap lengths of each pen style, in pen widths; empty for solid
+    // lines. Thin and wide pens draw the same pattern.
+    static const std::vector<int>& dashPattern(TPenStyle style) {
+        static const std::vector<int> none;
+        static const std::vector<int> dash{18, 6};
+        static const std::vector<int> dot{3, 3};
+        static const std::vector<int> dashDot{9, 6, 3, 6};
+        static const std::vector<int> dashDotDot{9, 3, 3, 3, 3, 3};
+        static const std::vector<int> alternate{1, 1};
+        switch (style) {
+        case psDash:
+            return dash;
+        case psDot:
+            return dot;
+        case psDashDot:
+            return dashDot;
+        case psDashDotDot:
+            return dashDotDot;
+        case psAlternate:
+            return alternate;
+        default:
+            return none;
+        }
     }
 
     QBrush qbrush() const {
@@ -367,29 +379,6 @@ struct TCanvas::Impl {
         return p.Style() != psClear && p.Width() <= 1;
     }
 
-    static const std::vector<int>& dashPattern(TPenStyle style) {
-        static const std::vector<int> none;
-        static const std::vector<int> dash{18, 6};
-        static const std::vector<int> dot{3, 3};
-        static const std::vector<int> dashDot{9, 6, 3, 6};
-        static const std::vector<int> dashDotDot{9, 3, 3, 3, 3, 3};
-        static const std::vector<int> alternate{1, 1};
-        switch (style) {
-        case psDash:
-            return dash;
-        case psDot:
-            return dot;
-        case psDashDot:
-            return dashDot;
-        case psDashDotDot:
-            return dashDotDot;
-        case psAlternate:
-            return alternate;
-        default:
-            return none;
-        }
-    }
-
     // Appends the pixels from (x0, y0) towards (x1, y1), the end pixel left out; step counts
     // pattern pixels on from earlier segments. Only the steps that can land on the bitmap
     // are visited, so far-away end points cost nothing.
@@ -483,12 +472,9 @@ struct TCanvas::Impl {
             }
             i = j;
         }
-        QColor color = toQColor(owner.FPen.Color());
-        if (owner.FPen.Mode() == pmBlack) color = Qt::black;
-        if (owner.FPen.Mode() == pmWhite) color = Qt::white;
         painter.setCompositionMode(mode());
         painter.setPen(Qt::NoPen);
-        painter.setBrush(color);
+        painter.setBrush(penColor());
         applied.reset();
         painter.drawRects(runs.data(), static_cast<int>(runs.size()));
     }

@@ -23,6 +23,8 @@ enum TShiftStateFlag : unsigned {
     ssDouble = 64
 };
 using TShiftState = unsigned;
+// What a mouse event reports; the numbers are the kinds chart tools are told.
+enum TPlotMouseEventKind { pmeDown = 0, pmeMove = 1, pmeUp = 2 };
 
 // What a control needs of the element drawn in it.
 class TPaintHost {

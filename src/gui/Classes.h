@@ -1,6 +1,6 @@
 #pragma once
-// Root classes shaped after the GUI framework the chart engine was designed for:
-// a polymorphic object root, a persistent (assignable) object and the change event.
+// Root classes of every chart object: a polymorphic object root, a persistent
+// (assignable) object and the change event.
 
 #include <functional>
 

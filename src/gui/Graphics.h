@@ -1,8 +1,8 @@
 #pragma once
 // Colours, pens, brushes, fonts, bitmaps and the drawing canvas of the GUI layer.
-// The interface follows the framework the chart engine was designed for (GDI-like
-// semantics: end pixels of lines left out, rectangles covering left..right-1, XOR
-// pens undone by drawing twice); the implementation behind it is Qt, which never
+// The rules every drawing keeps: the end pixel of a line is left out; right and
+// bottom are exclusive (a rectangle covers left..right-1, top..bottom-1); a XOR
+// pen drawn twice undoes itself. The implementation behind it is Qt, which never
 // shows in these headers.
 
 #include <cstdint>

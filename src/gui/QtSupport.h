@@ -13,7 +13,7 @@ QImage QtImageOf(const TBitmap& bitmap);
 
 // Makes the toolkit's application object of kind App unless there is one already; it is
 // kept for the life of the process. Headless runs (tests, tools) have no display: they
-// fall back on the offscreen platform rather than aborting.
+// fall back on offscreen drawing rather than aborting.
 template <class App>
 void EnsureApplication() {
     if (QCoreApplication::instance()) return;

@@ -234,3 +234,7 @@ double DateFromCivil(int year, int month, int day) {
     return static_cast<double>(DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) +
                                kUnixOffset);
 }
+
+void CivilFromDate(std::int64_t days, int& year, int& month, int& day) {
+    CivilFromDays(days - kUnixOffset, year, month, day);
+}

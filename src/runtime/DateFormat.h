@@ -1,5 +1,5 @@
 #pragma once
-// Date-time texts from the framework's date-time patterns. A date-time value
+// Date-time texts from date-time patterns. A date-time value
 // counts days since 1899-12-30 00:00; its fraction is the time of day.
 //
 // Pattern elements: d dd ddd dddd (day, short and long day name), ddddd
@@ -9,11 +9,12 @@
 // midnight), am/pm a/p ampm (12-hour clock), / and : (separators), quoted
 // text in '' or "". Other characters are written as they stand.
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
-// The fixed, locale-independent formats that stand for the framework's
-// locale settings (the elements c, t, tt, ddddd and dddddd).
+// The fixed, locale-independent formats of the elements c, t, tt, ddddd and
+// dddddd: texts come out the same whatever the process locale.
 inline constexpr std::string_view LocaleShortDateFormat = "yyyy-mm-dd";
 inline constexpr std::string_view LocaleLongDateFormat = "d mmmm yyyy";
 inline constexpr std::string_view LocaleShortTimeFormat = "hh:nn";
@@ -25,3 +26,5 @@ std::string FormatDateTime(std::string_view pattern, double value);
 
 // Days since 1899-12-30 of a calendar date; no range check.
 double DateFromCivil(int year, int month, int day);
+// The calendar date of a day number counted from 1899-12-30.
+void CivilFromDate(std::int64_t days, int& year, int& month, int& day);

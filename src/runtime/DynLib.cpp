@@ -11,7 +11,7 @@
 
 namespace {
 
-// The platform calls report errors through state that the next call may
+// The loader's calls report errors through state that the next call may
 // overwrite (dlerror clears on read), so the text is captured at the failure.
 thread_local std::string LastError;
 

@@ -1,10 +1,10 @@
 #pragma once
 // Loading a shared library at run time and looking up its functions by name
-// (dlopen/dlsym here, LoadLibraryA/GetProcAddress on Windows).
+// (dlopen/dlsym, or LoadLibraryA/GetProcAddress in the DLL build).
 
 #include <string>
 
-// The system's native library handle (a pointer on both platforms); nullptr
+// The system's native library handle (a pointer in both builds); nullptr
 // when nothing is loaded.
 using TLibHandle = void*;
 

@@ -1,6 +1,6 @@
 #pragma once
 // An owned operating-system file handle with the few operations the streams
-// need. POSIX file descriptors here; Win32 handles when built for Windows.
+// need: POSIX file descriptors, or kernel handles in the DLL build.
 //
 // Failures that a caller cannot otherwise tell apart from a normal result
 // (open, seek, size, a failed read that would look like the end of the file)
@@ -23,8 +23,8 @@ public:
     static const TNative InvalidNative;
 
     enum TAccess { faRead, faWrite, faReadWrite };
-    // What other openers of the same file may do meanwhile. Honoured by
-    // Windows; POSIX has no mandatory sharing modes, so there it only
+    // What other openers of the same file may do meanwhile. Honoured in the
+    // DLL build; POSIX has no mandatory sharing modes, so there it only
     // documents the intent.
     enum TShare { fsExclusive, fsDenyWrite, fsDenyRead, fsDenyNone };
 

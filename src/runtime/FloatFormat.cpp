@@ -14,9 +14,9 @@ struct TDecimal {
     int PointPos = 0;
 };
 
-// 15 significant digits, as the framework converts doubles before any
-// pattern is applied; rounding to the pattern then works on these decimal
-// digits (halves away from zero), so 2.675 with "0.00" gives "2.68".
+// A double becomes 15 significant digits before any pattern is applied;
+// rounding to the pattern then works on these decimal digits (halves away
+// from zero), so 2.675 with "0.00" gives "2.68".
 TDecimal ToDecimal(double v) {
     char buf[64];
     auto res = std::to_chars(buf, buf + sizeof buf, std::fabs(v), std::chars_format::scientific, 14);

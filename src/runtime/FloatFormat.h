@@ -1,5 +1,5 @@
 #pragma once
-// Number texts from the framework's float-format patterns, and the default
+// Number texts from float-format patterns, and the default
 // float-to-text conversion. The decimal separator is always "." and the
 // thousands separator ",", whatever the process locale.
 //

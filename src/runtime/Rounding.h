@@ -1,6 +1,6 @@
 #pragma once
-// Rounding of the framework's Round: to the nearest integer, ties to the even
-// neighbour. Independent of the floating-point environment's rounding mode.
+// Rounding to the nearest integer, ties to the even neighbour, whatever the
+// rounding mode of the floating-point environment.
 
 #include "Exception.h"
 

@@ -8,7 +8,7 @@
 #include <string_view>
 
 // Removes leading and trailing characters up to and including the space
-// (control characters too), as the framework's Trim does.
+// (control characters too).
 std::string Trim(std::string_view s);
 std::string TrimLeft(std::string_view s);
 std::string TrimRight(std::string_view s);

@@ -128,7 +128,7 @@ struct Log {
 class LoggingTool : public TPlotCustomTool {
 public:
     LoggingTool(Log& log) : TPlotCustomTool(nullptr), FLog(log) {}
-    void ChartStageNotify(int stage) override { FLog.Add("tools" + std::to_string(stage)); }
+    void ChartStageNotify(TChartToolStage stage) override { FLog.Add("tools" + std::to_string(stage)); }
 
 private:
     Log& FLog;

@@ -13,6 +13,7 @@
 #include "Chart.h"
 #include "ChartControl.h"
 #include "GuiApplication.h"
+#include "LineSeries.h"
 
 namespace {
 
@@ -123,6 +124,83 @@ TEST(GoldenImages, WholeChartsPixelExact) {
             for (int x = 0; x < 240; ++x) directDiffer += direct->GetPixel(x, y) != image->GetPixel(x, y);
         EXPECT_EQ(directDiffer, 0);
         EXPECT_TRUE(chart.Canvas().GetBuffered());
+    }
+}
+
+// Settings of every kind a chart copies (panel, walls, titles, legend, axes,
+// 3D view, a series with its pointer), so that a field missing from one of
+// the copy lists shows in the picture.
+void SetEverything(TChart& c) {
+    c.Title().SetCaption("Copied");
+    c.Title().SetAlignment(taLeftJustify);
+    c.Foot().SetCaption("foot");
+    c.Legend().SetAlignment(laBottom);
+    c.Legend().SetColorWidth(40);
+    c.Border().SetVisible(true);
+    c.Border().SetColor(clMaroon);
+    c.SetBorderRound(6);
+    c.Shadow().SetHorizSize(3);
+    c.Gradient().SetVisible(true);
+    c.Gradient().SetEndColor(0x80C0FF);
+    c.View3DOptions().SetOrthogonal(false);
+    c.View3DOptions().SetRotation(340);
+    c.View3DOptions().SetElevation(350);
+    c.View3DOptions().SetPerspective(30);
+    c.SetChart3DPercent(25);
+    c.BackWall().SetTransparent(false);
+    c.BackWall().SetColor(0xE0FFE0);
+    c.LeftWall().SetSize(6);
+    c.BottomAxis()->SetInverted(true);
+    c.BottomAxis()->Grid().SetColor(clRed);
+    c.LeftAxis()->MinorGrid().SetVisible(true);
+    c.LeftAxis()->SetLabels(true);
+    c.LeftAxis()->Title().SetCaption("left");
+    c.SetAxisBehind(false);
+    c.Zoom().Direction = tzdHorizontal;
+    c.Zoom().Allow = false;
+}
+
+void AddSeries(TChart& c, const TLineSeries* copyOf) {
+    auto* s = new TLineSeries(&c);
+    s->SetParentChart(&c);
+    if (copyOf) {
+        s->Assign(copyOf);
+        return;
+    }
+    s->SetSeriesColor(clPurple);
+    s->SetStairs(true);
+    s->Pointer().SetStyle(psTriangle);
+    s->Pointer().SetVisible(true);
+    s->LinePen()->SetWidth(2);
+    s->SetTitle("line");
+    for (int i = 0; i <= 10; ++i) s->AddPoint(i, i * i);
+}
+
+TEST(GoldenImages, AnAssignedChartDrawsTheSame) {
+    EnsureGuiApplication();
+    std::vector<GoldenCase> cases(std::begin(Cases), std::end(Cases));
+    cases.push_back({"everything", SetEverything});
+    for (const GoldenCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        TChart original;
+        NoLabels(original);
+        FixRanges(original);
+        c.setUp(original);
+        AddSeries(original, nullptr);
+        TChart copy;
+        copy.Assign(&original);
+        // bevels belong to the control the chart sits in, not to the chart's settings
+        copy.SetBevelInner(original.BevelInner());
+        copy.SetBevelWidth(original.BevelWidth());
+        AddSeries(copy, dynamic_cast<const TLineSeries*>(original.Series(0)));
+        std::unique_ptr<TBitmap> want = RenderToBitmap(original, 240, 160);
+        std::unique_ptr<TBitmap> got = RenderToBitmap(copy, 240, 160);
+        int differ = 0;
+        for (int y = 0; y < 160; ++y)
+            for (int x = 0; x < 240; ++x) differ += want->GetPixel(x, y) != got->GetPixel(x, y);
+        EXPECT_EQ(differ, 0);
+        EXPECT_EQ(copy.Zoom().Direction, original.Zoom().Direction);
+        EXPECT_EQ(copy.Zoom().Allow, original.Zoom().Allow);
     }
 }
 

@@ -279,28 +279,29 @@ TEST(PlotCanvas, BlendMixesSavedAndNewPixels) {
         d.device().Pen().SetStyle(psClear);
         d.device().Brush().SetColor(k.before);
         d.canvas.FillRectangle(TRect{0, 0, 20, 20});
-        TPlotBlend* blend = d.canvas.BeginTransparency(TRect{5, 5, 15, 15}, k.percent);
+        std::unique_ptr<TPlotBlend> blend = d.canvas.BeginTransparency(TRect{5, 5, 15, 15}, k.percent);
         d.device().Brush().SetColor(k.drawn);
         d.canvas.FillRectangle(TRect{0, 0, 20, 20});
-        d.canvas.EndTransparency(blend);
+        d.canvas.EndTransparency(std::move(blend));
         EXPECT_EQ(d.at(10, 10), k.expected) << k.percent;
         EXPECT_EQ(d.at(2, 2), ColorToRGB(k.drawn));  // outside the blend: as drawn
     }
     // Less than 2 x 2 of overlap, or nothing to capture: the drawing stays as it is.
     Direct d(20, 20);
-    TPlotBlend* thin = d.canvas.BeginTransparency(TRect{5, 5, 15, 6}, 100);
+    std::unique_ptr<TPlotBlend> thin = d.canvas.BeginTransparency(TRect{5, 5, 15, 6}, 100);
     d.device().Brush().SetColor(clRed);
     d.canvas.FillRectangle(TRect{0, 0, 20, 20});
-    d.canvas.EndTransparency(thin);
+    d.canvas.EndTransparency(std::move(thin));
     EXPECT_EQ(d.at(8, 5), clRed);
-    TPlotBlend* empty = d.canvas.BeginTransparency(TRect{-10, -10, -2, -2}, 100);
+    std::unique_ptr<TPlotBlend> empty = d.canvas.BeginTransparency(TRect{-10, -10, -2, -2}, 100);
     EXPECT_FALSE(empty->Valid());
-    d.canvas.EndTransparency(empty);
-    TPlotBlend* edge = d.canvas.BeginTransparency(TRect{-5, 15, 5, 40}, 100);  // clamped and cut at the edge
+    d.canvas.EndTransparency(std::move(empty));
+    std::unique_ptr<TPlotBlend> edge =
+        d.canvas.BeginTransparency(TRect{-5, 15, 5, 40}, 100);  // clamped and cut at the edge
     EXPECT_EQ(edge->BlendRect(), (TRect{0, 15, 5, 40}));
     d.device().Brush().SetColor(clBlue);
     d.canvas.FillRectangle(TRect{0, 0, 20, 20});
-    d.canvas.EndTransparency(edge);
+    d.canvas.EndTransparency(std::move(edge));
     EXPECT_EQ(d.at(2, 17), clRed);
     EXPECT_EQ(d.at(8, 17), clBlue);
 }
@@ -676,11 +677,11 @@ TEST(PlotCanvas, HugeGradientsAndBlendsStayBounded) {
         EXPECT_NE(d.at(15, 15), clWhite) << dir;
     }
     Direct e(30, 30);
-    TPlotBlend* blend = e.canvas.BeginTransparency(TRect{0, 0, 2000000000, 2000000000}, 100);
+    std::unique_ptr<TPlotBlend> blend = e.canvas.BeginTransparency(TRect{0, 0, 2000000000, 2000000000}, 100);
     EXPECT_TRUE(blend->Valid());
     e.device().Brush().SetColor(clRed);
     e.canvas.FillRectangle(TRect{0, 0, 30, 30});
-    e.canvas.EndTransparency(blend);
+    e.canvas.EndTransparency(std::move(blend));
     EXPECT_EQ(e.at(29, 29), clWhite);
 }
 

@@ -79,14 +79,14 @@ public:
     void SetPixelColor(int x, int y, TColor c) override { Log("SetPixelColor", {x, y, c}); }
     void SetTextAlignment(int f) override { Log("SetTextAlignment", {f}), FCanvas->SetTextAlign(f); }
     void SetBuffered(bool v) override { FBuffered = v; }
-    TPlotBlend* BeginTransparency(const TRect& r, int percent) override {
+    std::unique_ptr<TPlotBlend> BeginTransparency(const TRect& r, int percent) override {
         Log("BeginTransparency", {r.Left, r.Top, r.Right, r.Bottom, percent});
         FBlendPercent = percent & 0x7F;
-        return new TPlotBlend(*this, r);
+        return std::make_unique<TPlotBlend>(*this, r);
     }
-    void EndTransparency(TPlotBlend* blend) override {
+    void EndTransparency(std::unique_ptr<TPlotBlend> blend) override {
         Log("EndTransparency", {});
-        delete blend;
+        blend.reset();
     }
     void DrawArc(int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4) override {
         Log("DrawArc", {x1, y1, x2, y2, x3, y3, x4, y4});

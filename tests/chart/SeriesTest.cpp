@@ -468,7 +468,7 @@ namespace {
 
 TEST(SeriesPointData, RoundTripsEveryPart) {
     TChartSeries a(nullptr);
-    new TChartValueList(&a, "Z");  // an extra coordinate
+    a.AddValueList("Z");  // an extra coordinate
     a.SetSeriesColor(clBlue);
     for (int i = 0; i < 12000; ++i) {
         a.ValueLists()[2]->SetPendingValue(i * 0.5);
@@ -480,7 +480,7 @@ TEST(SeriesPointData, RoundTripsEveryPart) {
     ASSERT_EQ(data[0], 1 | 2 | 4);
 
     TChartSeries b(nullptr);
-    new TChartValueList(&b, "Z");
+    b.AddValueList("Z");
     b.ReadPointData(data.data(), data.size());
     ASSERT_EQ(b.PointCount(), 12000);
     EXPECT_TRUE(b.ManualData());
@@ -594,7 +594,7 @@ class TStageTool : public TPlotCustomToolSeries {
 public:
     explicit TStageTool(TComponent* owner) : TPlotCustomToolSeries(owner) {}
     std::vector<int> Stages;
-    void ChartStageNotify(int stage) override { Stages.push_back(stage); }
+    void ChartStageNotify(TChartToolStage stage) override { Stages.push_back(stage); }
 };
 
 TEST(ChartTools, JoinTheChartAndForgetFreedSeries) {
@@ -610,9 +610,9 @@ TEST(ChartTools, JoinTheChartAndForgetFreedSeries) {
     EXPECT_EQ(tool->GetHorizAxis(), chart.TopAxis());
     delete s;
     EXPECT_EQ(tool->Series(), nullptr);
-    chart.NotifyTools(2);
+    chart.NotifyTools(ctsBeforeDraw);
     tool->SetActive(false);
-    chart.NotifyTools(1);
+    chart.NotifyTools(ctsBeforeSeries);
     EXPECT_EQ(tool->Stages, (std::vector<int>{2}));
     EXPECT_EQ(tool->EditorClassName(), "TSeriesToolEditor");
     tool->SetParentChart(nullptr);
