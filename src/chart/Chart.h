@@ -164,7 +164,8 @@ public:
     TOnGetLegendRect OnGetLegendRect;
 
 private:
-    void DrawWall(TCustomChartWall& wall, const TRect& r);
+    // Pen and brush of a wall whose box on the screen is r between depths z0 and z1.
+    void DrawWall(TCustomChartWall& wall, const TRect& r, int z0, int z1);
     void DrawSideWall(bool right);
     // Whether a side of the plot box faces away from the viewer.
     bool SideCulled(int x);

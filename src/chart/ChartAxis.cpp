@@ -541,6 +541,8 @@ double TChartAxis::PixelToValue(int pixel) const {
 
 bool TChartAxis::AxisClicked(int x, int y) const {
     if (!FChart || !FChart->IsAxisShown(this)) return false;
+    // On a 3D chart the axis lies at its own depth: the click is taken back to that depth.
+    if (FChart->View3D() && !FIsDepthAxis) FChart->Canvas().ScreenToWorld(x, y, FZPixel);
     int along = FHorizontal ? x : y;
     int across = FHorizontal ? y : x;
     int a0 = std::min(FStartPixel, FEndPixel), a1 = std::max(FStartPixel, FEndPixel);
