@@ -666,10 +666,7 @@ public:
                         w = std::max(w, C.MultiLineTextWidth(MarkText(*s, i), lines));
             return w;
         case talText:
-            for (TChartSeries* s : C.SeriesList())
-                for (int i = 0; i < s->PointLabels().Count(); ++i)
-                    w = std::max(w, C.MultiLineTextWidth(s->PointLabels().Label(i), lines));
-            return w;
+            return C.MaxPointLabelWidth();
         default:
             return 0;
         }

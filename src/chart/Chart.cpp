@@ -206,6 +206,10 @@ void TCustomChart::CalcWallsRect() {
     RecalcPlotSize();
 }
 
+std::string TCustomChart::FormattedLegend(int seriesOrValueIndex) const {
+    return FLegend->ItemText(seriesOrValueIndex);
+}
+
 int TCustomChart::WallSizeForAxis(const TChartAxis* axis) const {
     if (!View3D() || !View3DWalls()) return 0;
     const TCustomChartWall* wall = &FWalls->Back;

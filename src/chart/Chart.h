@@ -122,6 +122,8 @@ public:
 
     TColor BackColor() const override;
     bool IsFreeSeriesColor(TColor color, bool checkBackground) const override;
+    // The legend's text of the item, after OnGetLegendText.
+    std::string FormattedLegend(int seriesOrValueIndex) const override;
     void CalcWallsRect() override;
     int WallSizeForAxis(const TChartAxis* axis) const override;
     void DrawTitlesAndLegend(bool beforeSeries) override;

@@ -127,7 +127,8 @@ void TChartAxisTitle::SetCaption(const std::string& value) {
 }
 
 void TChartAxisTitle::SetAngle(int value) {
-    if (StoreChanged(FAngle, ((value % 360) + 360) % 360)) Changed();
+    // the remainder of 360 keeps the value's sign: -30 stays -30
+    if (StoreChanged(FAngle, value % 360)) Changed();
 }
 
 void TChartAxisTitle::SetVisible(bool value) {
