@@ -328,6 +328,13 @@ int TCustomAxisPanel::PageCount() const {
     return pages;
 }
 
+bool TCustomAxisPanel::MouseOverSeries(int x, int y) {
+    const std::vector<TChartSeries*> list = FSeriesList;
+    for (auto it = list.rbegin(); it != list.rend(); ++it)
+        if ((*it)->Active() && (*it)->CheckMouse(x, y)) return true;
+    return false;
+}
+
 int TCustomAxisPanel::MaxPointLabelWidth() const {
     int width = 0, lines = 0;
     for (TChartSeries* s : FSeriesList)

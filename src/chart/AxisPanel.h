@@ -194,6 +194,9 @@ public:
     }
     // The zoom rubber band, when one is being dragged.
     virtual void DrawZoomRectangle() {}
+    // From the last series to the first, the active ones track the mouse until one claims
+    // the point; reports whether one did.
+    bool MouseOverSeries(int x, int y);
     // Widest point label of all series, measured with the chart's canvas.
     int MaxPointLabelWidth() const;
     // The chart's replacement text of a legend item (empty: none).

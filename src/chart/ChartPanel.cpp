@@ -117,6 +117,12 @@ void TCustomPlotPanel::RecalcPlotSize() {
         r.Bottom = std::max(r.Top + 1, std::min(r.Top + FPanelRect.Height(), FPanelRect.Bottom));
 }
 
+void TCustomPlotPanel::SetMouseCursor(TCursor value) {
+    if (FMouseCursor == value) return;
+    FMouseCursor = value;
+    if (RequestCursor) RequestCursor(value);
+}
+
 void TCustomPlotPanel::Invalidate() {
     if (!FAutoRepaint || IsDestroying()) return;
     ++FInvalidateCount;
@@ -299,7 +305,8 @@ bool TCustomPlotPanel::MouseWheel(TShiftState shift, int delta, int x, int y) {
     return false;
 }
 
-void TCustomPlotPanel::MouseLeave() {}
+// Leaving the chart ends whatever pointer a mouse operation showed.
+void TCustomPlotPanel::MouseLeave() { SetMouseCursor(FSavedCursor); }
 
 // ---------------------------------------------------------------------------
 TCustomPlotPanelExtended::~TCustomPlotPanelExtended() = default;

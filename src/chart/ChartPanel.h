@@ -129,6 +129,12 @@ public:
     bool AutoRepaint() const { return FAutoRepaint; }
     void SetAutoRepaint(bool value) { FAutoRepaint = value; }
     bool CancelMouse = false;
+    // The mouse pointer over the chart; tools and series set it while the mouse moves.
+    TCursor MouseCursor() const { return FMouseCursor; }
+    void SetMouseCursor(TCursor value);
+    // The pointer mouse operations end with (the chart's own, from construction on).
+    TCursor SavedCursor() const { return FSavedCursor; }
+    void SetSavedCursor(TCursor value) { FSavedCursor = value; }
     bool StackSeriesInDepth() const { return FStackSeriesInDepth; }
     void SetStackSeriesInDepth(bool value) { SetValue(FStackSeriesInDepth, value); }
     bool Printing() const { return FPrinting; }
@@ -220,6 +226,8 @@ private:
     std::unique_ptr<TCanvas3D> FCanvas;
     std::vector<TPlotEventListener*> FListeners;
     int FInvalidateCount = 0;
+    TCursor FMouseCursor = crDefault;
+    TCursor FSavedCursor = crDefault;
 };
 
 enum TPlotBackImageMode { pbmStretch, pbmTile, pbmCenter };

@@ -378,6 +378,12 @@ public:
     TSeriesEvent OnClearValues;
     TSeriesClick OnClick;
     TSeriesClick OnDblClick;
+    TSeriesEvent OnMouseEnter;
+    TSeriesEvent OnMouseLeave;
+
+    // Mouse tracking while the mouse moves over the chart: whether the series claims the
+    // point. A series with a Cursor then shows it; entering and leaving fire the events.
+    bool CheckMouse(int x, int y);
 
     // The chart's notifications: the series was added to or removed from it.
     virtual void AddedToChart();
@@ -413,6 +419,7 @@ private:
     TColor FSeriesColor = SeriesDefaultColor;
     std::string FColorSource;
     int FCursor = 0;
+    bool FMouseInside = false;
     int FDepth = -1;
     THorizAxis FHorizAxis = aBottomAxis;
     TVertAxis FVertAxis = aLeftAxis;

@@ -173,6 +173,7 @@ bool TCustomChart::StartZoomOrPanning(TMouseButton button, TShiftState shift, in
         FPanning.Activate(x, y);
         started = true;
     }
+    if (started) SetMouseCursor(SavedCursor());
     return started;
 }
 
@@ -307,6 +308,9 @@ void TCustomChart::MouseMove(TShiftState shift, int x, int y) {
                 Invalidate();
             }
         }
+    } else if (!MouseOverSeries(x, y)) {
+        // no tool or series claims the point: the chart's own pointer shows
+        SetMouseCursor(SavedCursor());
     }
 }
 

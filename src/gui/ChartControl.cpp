@@ -49,6 +49,29 @@ bool ButtonOf(Qt::MouseButton b, TMouseButton& out) {
 
 void EnsureWidgetApplication() { EnsureApplication<QApplication>(); }
 
+namespace {
+
+Qt::CursorShape QtCursorOf(TCursor cursor) {
+    switch (cursor) {
+    case crCross:
+        return Qt::CrossCursor;
+    case crHSplit:
+        return Qt::SplitHCursor;
+    case crVSplit:
+        return Qt::SplitVCursor;
+    case crHandPoint:
+        return Qt::PointingHandCursor;
+    case crSizeAll:
+        return Qt::SizeAllCursor;
+    case crChartHand:
+        return Qt::OpenHandCursor;
+    default:
+        return Qt::ArrowCursor;
+    }
+}
+
+}  // namespace
+
 class ChartWidget : public QWidget {
 public:
     ChartWidget(TChartControl::Impl& impl, QWidget* parent) : QWidget(parent), FImpl(impl) {
@@ -182,10 +205,14 @@ TChartControl::TChartControl(TPaintHost& host, QWidget* parent) : FHost(host), F
     host.RequestRepaint = [widget] {
         if (widget) widget->update();
     };
+    host.RequestCursor = [widget](TCursor cursor) {
+        if (widget) widget->setCursor(QtCursorOf(cursor));
+    };
 }
 
 TChartControl::~TChartControl() {
     FHost.RequestRepaint = nullptr;
+    FHost.RequestCursor = nullptr;
     FHost.HostSetParented(false);
     if (FImpl->ownsWidget && FImpl->widget) delete FImpl->widget.data();
 }

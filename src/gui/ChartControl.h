@@ -26,6 +26,18 @@ using TShiftState = unsigned;
 // What a mouse event reports; the numbers are the kinds chart tools are told.
 enum TPlotMouseEventKind { pmeDown = 0, pmeMove = 1, pmeUp = 2 };
 
+// Mouse pointer shapes a host may ask its control for; crChartHand is the chart's own hand,
+// registered with the control under its number.
+enum TCursor {
+    crDefault = 0,
+    crCross = -3,
+    crHSplit = -14,
+    crVSplit = -15,
+    crHandPoint = -21,
+    crSizeAll = -22,
+    crChartHand = 2020
+};
+
 // What a control needs of the element drawn in it.
 class TPaintHost {
 public:
@@ -46,6 +58,8 @@ public:
 
     // Set by the control: schedules a repaint of the control.
     std::function<void()> RequestRepaint;
+    // Set by the control: shows this mouse pointer over the control.
+    std::function<void(TCursor cursor)> RequestCursor;
 };
 
 // A Qt widget presenting a host. The widget keeps a bitmap of its size that the
