@@ -197,6 +197,9 @@ TChartControl::TChartControl(TPaintHost& host, QWidget* parent) : FHost(host), F
         if (QCoreApplication::instance()) throw Exception("The chart control needs a widget application.");
         EnsureWidgetApplication();
     }
+    // A widget with a parent belongs to the parent, which frees it with itself;
+    // without one the control frees it. The guarded pointer notices a widget
+    // freed first by its parent.
     FImpl->widget = new ChartWidget(*FImpl, parent);
     FImpl->ownsWidget = parent == nullptr;
     host.HostSetParented(true);
