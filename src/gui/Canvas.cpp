@@ -332,12 +332,20 @@ struct TCanvas::Impl {
         if (applied && *applied == now && !b.Bitmap()) {
             return true;
         }
-        painter.setCompositionMode(mode());
-        painter.setPen(withPen ? qpen() : QPen(Qt::NoPen));
-        painter.setBrush(withBrush ? qbrush() : QBrush(Qt::NoBrush));
+        // Only what changed goes to the painter: the faces of a solid, drawn one after the
+        // other, change the brush colour alone.
+        const Applied* was = applied ? &*applied : nullptr;
+        if (!was || was->penMode != now.penMode) painter.setCompositionMode(mode());
+        if (!was || was->penColor != now.penColor || was->penWidth != now.penWidth || was->penStyle != now.penStyle ||
+            was->penMode != now.penMode || was->penCap != now.penCap || was->withPen != now.withPen)
+            painter.setPen(withPen ? qpen() : QPen(Qt::NoPen));
+        if (!was || was->brushColor != now.brushColor || was->brushStyle != now.brushStyle || b.Bitmap() ||
+            was->brushBitmap != now.brushBitmap || was->withBrush != now.withBrush)
+            painter.setBrush(withBrush ? qbrush() : QBrush(Qt::NoBrush));
         // Hatched brushes fill their gaps with the background colour in opaque mode.
-        painter.setBackgroundMode(owner.FBkMode == OPAQUE ? Qt::OpaqueMode : Qt::TransparentMode);
-        painter.setBackground(QBrush(toQColor(owner.FBkColor)));
+        if (!was || was->bkMode != now.bkMode)
+            painter.setBackgroundMode(owner.FBkMode == OPAQUE ? Qt::OpaqueMode : Qt::TransparentMode);
+        if (!was || was->bkColor != now.bkColor) painter.setBackground(QBrush(toQColor(owner.FBkColor)));
         applied = now;
         return true;
     }
