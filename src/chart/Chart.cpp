@@ -191,6 +191,7 @@ bool TCustomChart::IsFreeSeriesColor(TColor color, bool checkBackground) const {
 
 void TCustomChart::CalcWallsRect() {
     CalcDepth3D();
+    if (View3D() && !View3DOptions().Orthogonal()) FitRotatedBox();
     if (!View3D() || !View3DOptions().Orthogonal()) return;
     const int s = SeriesUseAxes() ? FWalls->Back.Size() : 0;
     TRect r = PlotRect();
@@ -202,6 +203,29 @@ void TCustomChart::CalcWallsRect() {
         if (FWalls->Left.Visible()) r.Left += FWalls->Left.Size() + 1;
     }
     r.Top += s + std::abs(ChartHeight3D());
+    SetPlotRect(r);
+    RecalcPlotSize();
+}
+
+// A rotated view turns the plot box about its centre, and its corners would run past the
+// room the titles and margins left: the box shrinks until its projection fits that room.
+void TCustomChart::FitRotatedBox() {
+    TCanvas3D& canvas = Canvas();
+    const TRect room = PlotRect();
+    const int back = ChartDepth3D() + (SeriesUseAxes() ? FWalls->Back.Size() : 0);
+    TRect r = room;
+    for (int round = 0; round < 4; ++round) {
+        canvas.SetProjectionCenter(ChartDepth3D(), r);
+        TRect b = canvas.RectBoundsAtDepth(r, 0);
+        const TRect far = canvas.RectBoundsAtDepth(r, back);
+        b = TRect{std::min(b.Left, far.Left), std::min(b.Top, far.Top), std::max(b.Right, far.Right),
+                  std::max(b.Bottom, far.Bottom)};
+        const TRect next{r.Left + std::max(0, room.Left - b.Left), r.Top + std::max(0, room.Top - b.Top),
+                         r.Right - std::max(0, b.Right - room.Right), r.Bottom - std::max(0, b.Bottom - room.Bottom)};
+        // a box that would vanish keeps its last size
+        if (next == r || next.Right - next.Left < 2 || next.Bottom - next.Top < 2) break;
+        r = next;
+    }
     SetPlotRect(r);
     RecalcPlotSize();
 }

@@ -171,6 +171,7 @@ private:
     void DrawSideWall(bool right);
     // Whether a side of the plot box faces away from the viewer.
     bool SideCulled(int x);
+    void FitRotatedBox();
 
     std::unique_ptr<TChartTitle> FTitle;
     std::unique_ptr<TChartTitle> FSubTitle;

@@ -31,7 +31,7 @@ struct Chart3D {
         chart.LeftAxis()->SetAutomatic(false);
         chart.LeftAxis()->SetAxisRange(0, 100);
     }
-    void Render() { RenderToBitmap(chart, 400, 300); }
+    void Render(int width = 400, int height = 300) { RenderToBitmap(chart, width, height); }
     // The screen pixel of the world point at depth z.
     TPoint Screen(int x, int y, int z) { return chart.Canvas().WorldToScreen(x, y, z); }
 };
@@ -108,6 +108,28 @@ TEST(Chart3D, ViewsAtTheEdgesOfTheSettingsDrawInBoundedTime) {
                     EXPECT_EQ(image->Width(), width);
                 }
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+}
+
+TEST(Chart3D, RotatedViewsKeepTheWholeBoxInsideThePanel) {
+    for (int perspective : {0, 40}) {
+        SCOPED_TRACE(perspective);
+        Chart3D c;
+        c.chart.View3DOptions().SetOrthogonal(false);
+        c.chart.View3DOptions().SetPerspective(perspective);
+        // without labels the axes take little room: the box itself must make way
+        for (TChartAxis* a : c.chart.AxesList().Items()) a->SetLabels(false);
+        c.Render(320, 220);
+        const TRect& plot = c.chart.PlotRect();
+        // inside the panel's margins (3 % and 4 % of its size) and its one-pixel bevel
+        const TRect room{320 * 3 / 100 + 1, 220 * 4 / 100 + 1, 320 - 320 * 3 / 100 - 1, 220 - 220 * 4 / 100 - 1};
+        for (int z : {0, c.chart.ChartDepth3D()})
+            for (TPoint corner : {TPoint{plot.Left, plot.Top}, TPoint{plot.Right, plot.Top},
+                                  TPoint{plot.Right, plot.Bottom}, TPoint{plot.Left, plot.Bottom}}) {
+                const TPoint p = c.Screen(corner.x, corner.y, z);
+                EXPECT_TRUE(p.x >= room.Left && p.x <= room.Right && p.y >= room.Top && p.y <= room.Bottom)
+                    << p.x << "," << p.y << " at " << z;
+            }
+    }
 }
 
 TEST(Chart3D, SwitchingBetweenFlatAnd3DKeepsRangesAndSeries) {
