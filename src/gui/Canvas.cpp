@@ -45,6 +45,21 @@ QRect normalized(int l, int t, int r, int b) {
     return QRect(l, t, r - l, b - t);
 }
 
+// Whether the region holds every pixel of the box. A region's rectangles come in bands from
+// top to bottom, each band's left to right, so one walk down them settles it.
+bool RegionHolds(const QRegion& region, const QRect& box) {
+    int y = box.top();
+    for (const QRect& r : region) {
+        if (r.bottom() < y) continue;
+        if (r.top() > y) return false;
+        if (r.left() <= box.left() && r.right() >= box.right()) {
+            y = r.bottom() + 1;
+            if (y > box.bottom()) return true;
+        }
+    }
+    return false;
+}
+
 bool farOut(const TPoint& p) { return p.x < -CoordLimit || p.x > CoordLimit || p.y < -CoordLimit || p.y > CoordLimit; }
 
 QPolygon toQPolygon(const TPoint* points, int count) {
@@ -488,6 +503,7 @@ struct TCanvas::Impl {
     }
     std::vector<QRect> runs;
     std::vector<QPoint> scratch;
+    std::vector<QPoint> corners;
 
     // Writes a small opaque box (ring and inside) straight into the image. Only for
     // an image of our own (not shared, 32-bit) and a clip that is one rectangle;
@@ -509,6 +525,63 @@ struct TCanvas::Impl {
             const bool edgeRow = y == r.top() || y == r.bottom();
             for (int x = box.left(); x <= box.right(); ++x)
                 line[x] = 0xFF000000u | (edgeRow || x == r.left() || x == r.right() ? ring : inside);
+        }
+        return true;
+    }
+
+    // A small convex polygon (the faces of solids come by the thousand) written straight
+    // into the image: the rows of its inside, then the pixels of its thin outline. Only
+    // where no clip cuts it; false leaves the drawing to the painter.
+    bool writeConvex(const TPoint* p, int n, const QRgb* ring, const QRgb* inside) {
+        QImage& img = bmp.image;
+        if (n < 3 || n > 8 || img.format() != QImage::Format_RGB32 || !img.isDetached()) return false;
+        int minX = p[0].x, maxX = p[0].x, minY = p[0].y, maxY = p[0].y;
+        int turn = 0;
+        for (int i = 0; i < n; ++i) {
+            const TPoint& a = p[i];
+            const TPoint& b = p[(i + 1) % n];
+            const TPoint& c = p[(i + 2) % n];
+            minX = std::min(minX, a.x), maxX = std::max(maxX, a.x);
+            minY = std::min(minY, a.y), maxY = std::max(maxY, a.y);
+            const long long cross =
+                static_cast<long long>(b.x - a.x) * (c.y - b.y) - static_cast<long long>(b.y - a.y) * (c.x - b.x);
+            if (cross == 0) continue;
+            const int s = cross > 0 ? 1 : -1;
+            if (turn != 0 && s != turn) return false;
+            turn = s;
+        }
+        if (maxX - minX > 64 || maxY - minY > 64) return false;
+        if (clip && !RegionHolds(*clip, QRect(minX, minY, maxX - minX + 1, maxY - minY + 1))) return false;
+        const int stride = static_cast<int>(img.bytesPerLine() / 4);
+        auto* base = reinterpret_cast<QRgb*>(img.bits());
+        const int w = img.width(), h = img.height();
+        if (inside) {
+            // a pixel is inside when its centre is
+            for (int y = std::max(minY, 0); y <= std::min(maxY, h - 1); ++y) {
+                const double cy = y + 0.5;
+                double lo = 1e9, hi = -1e9;
+                for (int i = 0; i < n; ++i) {
+                    const TPoint& a = p[i];
+                    const TPoint& b = p[(i + 1) % n];
+                    if ((a.y <= cy) == (b.y <= cy)) continue;
+                    const double x = a.x + (cy - a.y) * (b.x - a.x) / (b.y - a.y);
+                    lo = std::min(lo, x);
+                    hi = std::max(hi, x);
+                }
+                const int x0 = std::max(0, static_cast<int>(std::ceil(lo - 0.5)));
+                const int x1 = std::min(w - 1, static_cast<int>(std::ceil(hi - 0.5)) - 1);
+                QRgb* line = base + static_cast<std::ptrdiff_t>(y) * stride;
+                for (int x = x0; x <= x1; ++x) line[x] = 0xFF000000u | *inside;
+            }
+        }
+        if (ring) {
+            std::vector<QPoint>& pts = scratch;
+            pts.clear();
+            long long step = 0;
+            for (int i = 0; i < n; ++i) thinSegment(pts, p[i].x, p[i].y, p[(i + 1) % n].x, p[(i + 1) % n].y, step);
+            for (const QPoint& q : pts)
+                if (q.x() >= 0 && q.x() < w && q.y() >= 0 && q.y() < h)
+                    base[static_cast<std::ptrdiff_t>(q.y()) * stride + q.x()] = 0xFF000000u | *ring;
         }
         return true;
     }
@@ -693,7 +766,19 @@ void TCanvas::Polygon(const TPoint* points, int count) {
         if (f.size() >= 2) FImpl->painter.drawPolygon(f.toPolygon(), Qt::OddEvenFill);
         return;
     }
-    FImpl->painter.drawPolygon(toQPolygon(points, count), Qt::OddEvenFill);
+    if (FPen.Mode() == pmCopy && FPen.Width() <= 1 && (FPen.Style() == psSolid || FPen.Style() == psClear) &&
+        !FBrush.Bitmap() && (FBrush.Style() == bsSolid || FBrush.Style() == bsClear)) {
+        const QRgb ring = FImpl->painter.pen().color().rgb();
+        const QRgb inside = toQColor(FBrush.Color()).rgb();
+        if (FImpl->writeConvex(points, count, FPen.Style() == psSolid ? &ring : nullptr,
+                               FBrush.Style() == bsSolid ? &inside : nullptr))
+            return;
+    }
+    // the corners go through a buffer kept between calls: faces come by the thousand
+    std::vector<QPoint>& corners = FImpl->corners;
+    corners.resize(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) corners[static_cast<std::size_t>(i)] = QPoint(points[i].x, points[i].y);
+    FImpl->painter.drawPolygon(corners.data(), count, Qt::OddEvenFill);
 }
 
 void TCanvas::Rectangle(int left, int top, int right, int bottom) {
