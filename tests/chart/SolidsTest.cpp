@@ -83,16 +83,6 @@ TEST(Solids, BoxDrawsTheThreeFacesTowardTheViewerInTheirShades) {
     }
 }
 
-TEST(Solids, HatchedBrushDarkensTheBackgroundInstead) {
-    ObliqueCanvas canvas;
-    canvas.GetDeviceHandle()->Brush().SetStyle(bsCross);
-    canvas.GetDeviceHandle()->Brush().SetColor(clRed);
-    canvas.GetDeviceHandle()->SetBackgroundColor(Base);
-    Solid::Box(canvas, 0, 10, 0, 10, 0, 4, true);
-    EXPECT_EQ(canvas.GetDeviceHandle()->Brush().Color(), clRed);
-    EXPECT_EQ(canvas.GetDeviceHandle()->BackgroundColor(), Base);
-}
-
 TEST(Solids, ConeAndCylinderShowTheirFrontFacetsAndTheTopOnly) {
     for (int percent : {100, 50, 0}) {
         SCOPED_TRACE(percent);
@@ -201,15 +191,6 @@ TEST(Solids, DegenerateInputDrawsNothingOrAFlatShapeAndNeverHangs) {
     canvas.Clear();
     Solid::Box(canvas, -2000000000, 2000000000, -2000000000, 2000000000, 0, 100, true);
     EXPECT_EQ(Polygons(canvas).size(), 3u);
-}
-
-TEST(Solids, BoxOutlineIsTheConvexHullOfTheProjectedCorners) {
-    ObliqueCanvas canvas;
-    const std::vector<TPoint> hull = Solid::BoxOutline(canvas, TRect{0, 0, 10, 20}, 0, 5);
-    // six corners: the front's bottom-left and the back's top-right stay inside
-    EXPECT_EQ(hull.size(), 6u);
-    const std::vector<TPoint> flat = Solid::BoxOutline(canvas, TRect{0, 0, 10, 20}, 0, 0);
-    EXPECT_EQ(flat.size(), 4u);
 }
 
 // The chart's usual orthogonal view on a 100 x 100 bitmap: depth z moves a point z to the
