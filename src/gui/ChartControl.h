@@ -27,8 +27,8 @@ using TShiftState = unsigned;
 enum TPlotMouseEventKind { pmeDown = 0, pmeMove = 1, pmeUp = 2 };
 
 // Mouse pointer shapes a host may ask its control for; crChartHand is the chart's own hand,
-// registered with the control under its number.
-enum TCursor {
+// registered with the control under its number. Any other number shows the plain arrow.
+enum TCursor : int {
     crDefault = 0,
     crCross = -3,
     crHSplit = -14,
