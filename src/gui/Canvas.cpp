@@ -46,10 +46,14 @@ QRect normalized(int l, int t, int r, int b) {
 }
 
 // Whether the region holds every pixel of the box. A region's rectangles come in bands from
-// top to bottom, each band's left to right, so one walk down them settles it.
+// top to bottom, each band's left to right, so one walk down from the box's top settles it.
 bool RegionHolds(const QRegion& region, const QRect& box) {
     int y = box.top();
-    for (const QRect& r : region) {
+    // the bands above the box are passed over by halving: a slanted clip has one per row
+    const QRect* it =
+        std::partition_point(region.begin(), region.end(), [&](const QRect& r) { return r.bottom() < y; });
+    for (; it != region.end(); ++it) {
+        const QRect& r = *it;
         if (r.bottom() < y) continue;
         if (r.top() > y) return false;
         if (r.left() <= box.left() && r.right() >= box.right()) {
