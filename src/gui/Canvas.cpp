@@ -560,20 +560,39 @@ struct TCanvas::Impl {
         auto* base = reinterpret_cast<QRgb*>(img.bits());
         const int w = img.width(), h = img.height();
         if (inside) {
-            // a pixel is inside when its centre is
+            // A pixel is inside when its centre is. Each edge that is not level keeps its
+            // upper end and its steps in x per row, so a row costs a multiplication per edge.
+            struct Edge {
+                double top, bottom, x, perRow;
+            } edges[8];
+            int m = 0;
+            for (int i = 0; i < n; ++i) {
+                const TPoint& a = p[i];
+                const TPoint& b = p[(i + 1) % n];
+                if (a.y == b.y) continue;
+                const TPoint& upper = a.y < b.y ? a : b;
+                const TPoint& lower = a.y < b.y ? b : a;
+                edges[m++] = {static_cast<double>(upper.y), static_cast<double>(lower.y), static_cast<double>(upper.x),
+                              static_cast<double>(lower.x - upper.x) / (lower.y - upper.y)};
+            }
+            // the polygon stays within 64 pixels, so a truncation does for the rounding up
+            auto ceilInt = [](double v) {
+                const int i = static_cast<int>(v);
+                return i + (v > i ? 1 : 0);
+            };
             for (int y = std::max(minY, 0); y <= std::min(maxY, h - 1); ++y) {
                 const double cy = y + 0.5;
                 double lo = 1e9, hi = -1e9;
-                for (int i = 0; i < n; ++i) {
-                    const TPoint& a = p[i];
-                    const TPoint& b = p[(i + 1) % n];
-                    if ((a.y <= cy) == (b.y <= cy)) continue;
-                    const double x = a.x + (cy - a.y) * (b.x - a.x) / (b.y - a.y);
+                for (int i = 0; i < m; ++i) {
+                    const Edge& e = edges[i];
+                    if (cy < e.top || cy >= e.bottom) continue;
+                    const double x = e.x + (cy - e.top) * e.perRow;
                     lo = std::min(lo, x);
                     hi = std::max(hi, x);
                 }
-                const int x0 = std::max(0, static_cast<int>(std::ceil(lo - 0.5)));
-                const int x1 = std::min(w - 1, static_cast<int>(std::ceil(hi - 0.5)) - 1);
+                if (lo > hi) continue;
+                const int x0 = std::max(0, ceilInt(lo - 0.5));
+                const int x1 = std::min(w - 1, ceilInt(hi - 0.5) - 1);
                 QRgb* line = base + static_cast<std::ptrdiff_t>(y) * stride;
                 for (int x = x0; x <= x1; ++x) line[x] = 0xFF000000u | *inside;
             }
