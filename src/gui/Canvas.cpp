@@ -64,6 +64,30 @@ bool RegionHolds(const QRegion& region, const QRect& box) {
     return false;
 }
 
+// The bounding box of 3 to 8 corners that turn one way only and span at most 64 pixels;
+// false for any other polygon.
+bool SmallConvexBox(const TPoint* p, int n, QRect& box) {
+    if (n < 3 || n > 8) return false;
+    int minX = p[0].x, maxX = p[0].x, minY = p[0].y, maxY = p[0].y;
+    int turn = 0;
+    for (int i = 0; i < n; ++i) {
+        const TPoint& a = p[i];
+        const TPoint& b = p[(i + 1) % n];
+        const TPoint& c = p[(i + 2) % n];
+        minX = std::min(minX, a.x), maxX = std::max(maxX, a.x);
+        minY = std::min(minY, a.y), maxY = std::max(maxY, a.y);
+        const long long cross =
+            static_cast<long long>(b.x - a.x) * (c.y - b.y) - static_cast<long long>(b.y - a.y) * (c.x - b.x);
+        if (cross == 0) continue;
+        const int s = cross > 0 ? 1 : -1;
+        if (turn != 0 && s != turn) return false;
+        turn = s;
+    }
+    if (maxX - minX > 64 || maxY - minY > 64) return false;
+    box = QRect(minX, minY, maxX - minX + 1, maxY - minY + 1);
+    return true;
+}
+
 bool farOut(const TPoint& p) { return p.x < -CoordLimit || p.x > CoordLimit || p.y < -CoordLimit || p.y > CoordLimit; }
 
 QPolygon toQPolygon(const TPoint* points, int count) {
@@ -538,75 +562,64 @@ struct TCanvas::Impl {
     // where no clip cuts it; false leaves the drawing to the painter.
     bool writeConvex(const TPoint* p, int n, const QRgb* ring, const QRgb* inside) {
         QImage& img = bmp.image;
-        if (n < 3 || n > 8 || img.format() != QImage::Format_RGB32 || !img.isDetached()) return false;
-        int minX = p[0].x, maxX = p[0].x, minY = p[0].y, maxY = p[0].y;
-        int turn = 0;
-        for (int i = 0; i < n; ++i) {
-            const TPoint& a = p[i];
-            const TPoint& b = p[(i + 1) % n];
-            const TPoint& c = p[(i + 2) % n];
-            minX = std::min(minX, a.x), maxX = std::max(maxX, a.x);
-            minY = std::min(minY, a.y), maxY = std::max(maxY, a.y);
-            const long long cross =
-                static_cast<long long>(b.x - a.x) * (c.y - b.y) - static_cast<long long>(b.y - a.y) * (c.x - b.x);
-            if (cross == 0) continue;
-            const int s = cross > 0 ? 1 : -1;
-            if (turn != 0 && s != turn) return false;
-            turn = s;
-        }
-        if (maxX - minX > 64 || maxY - minY > 64) return false;
-        if (clip && !RegionHolds(*clip, QRect(minX, minY, maxX - minX + 1, maxY - minY + 1))) return false;
-        const int stride = static_cast<int>(img.bytesPerLine() / 4);
-        auto* base = reinterpret_cast<QRgb*>(img.bits());
-        const int w = img.width(), h = img.height();
-        if (inside) {
-            // A pixel is inside when its centre is. Each edge that is not level keeps its
-            // upper end and its steps in x per row, so a row costs a multiplication per edge.
-            struct Edge {
-                double top, bottom, x, perRow;
-            } edges[8];
-            int m = 0;
-            for (int i = 0; i < n; ++i) {
-                const TPoint& a = p[i];
-                const TPoint& b = p[(i + 1) % n];
-                if (a.y == b.y) continue;
-                const TPoint& upper = a.y < b.y ? a : b;
-                const TPoint& lower = a.y < b.y ? b : a;
-                edges[m++] = {static_cast<double>(upper.y), static_cast<double>(lower.y), static_cast<double>(upper.x),
-                              static_cast<double>(lower.x - upper.x) / (lower.y - upper.y)};
-            }
-            // the polygon stays within 64 pixels, so a truncation does for the rounding up
-            auto ceilInt = [](double v) {
-                const int i = static_cast<int>(v);
-                return i + (v > i ? 1 : 0);
-            };
-            for (int y = std::max(minY, 0); y <= std::min(maxY, h - 1); ++y) {
-                const double cy = y + 0.5;
-                double lo = 1e9, hi = -1e9;
-                for (int i = 0; i < m; ++i) {
-                    const Edge& e = edges[i];
-                    if (cy < e.top || cy >= e.bottom) continue;
-                    const double x = e.x + (cy - e.top) * e.perRow;
-                    lo = std::min(lo, x);
-                    hi = std::max(hi, x);
-                }
-                if (lo > hi) continue;
-                const int x0 = std::max(0, ceilInt(lo - 0.5));
-                const int x1 = std::min(w - 1, ceilInt(hi - 0.5) - 1);
-                QRgb* line = base + static_cast<std::ptrdiff_t>(y) * stride;
-                for (int x = x0; x <= x1; ++x) line[x] = 0xFF000000u | *inside;
-            }
-        }
+        QRect box;
+        if (img.format() != QImage::Format_RGB32 || !img.isDetached() || !SmallConvexBox(p, n, box)) return false;
+        if (clip && !RegionHolds(*clip, box)) return false;
+        if (inside) fillConvexRows(p, n, box, *inside);
         if (ring) {
             std::vector<QPoint>& pts = scratch;
             pts.clear();
             long long step = 0;
             for (int i = 0; i < n; ++i) thinSegment(pts, p[i].x, p[i].y, p[(i + 1) % n].x, p[(i + 1) % n].y, step);
+            const int stride = static_cast<int>(img.bytesPerLine() / 4);
+            auto* base = reinterpret_cast<QRgb*>(img.bits());
             for (const QPoint& q : pts)
-                if (q.x() >= 0 && q.x() < w && q.y() >= 0 && q.y() < h)
+                if (q.x() >= 0 && q.x() < img.width() && q.y() >= 0 && q.y() < img.height())
                     base[static_cast<std::ptrdiff_t>(q.y()) * stride + q.x()] = 0xFF000000u | *ring;
         }
         return true;
+    }
+
+    // A pixel is inside when its centre is. Each edge that is not level keeps its upper end
+    // and its step in x per row, so a row costs one multiplication per edge.
+    void fillConvexRows(const TPoint* p, int n, const QRect& box, QRgb color) {
+        QImage& img = bmp.image;
+        struct Edge {
+            double top, bottom, x, perRow;
+        } edges[8];
+        int m = 0;
+        for (int i = 0; i < n; ++i) {
+            const TPoint& a = p[i];
+            const TPoint& b = p[(i + 1) % n];
+            if (a.y == b.y) continue;
+            const TPoint& upper = a.y < b.y ? a : b;
+            const TPoint& lower = a.y < b.y ? b : a;
+            edges[m++] = {static_cast<double>(upper.y), static_cast<double>(lower.y), static_cast<double>(upper.x),
+                          static_cast<double>(lower.x - upper.x) / (lower.y - upper.y)};
+        }
+        // the polygon stays within 64 pixels, so a truncation does for the rounding up
+        auto ceilInt = [](double v) {
+            const int i = static_cast<int>(v);
+            return i + (v > i ? 1 : 0);
+        };
+        const int stride = static_cast<int>(img.bytesPerLine() / 4);
+        auto* base = reinterpret_cast<QRgb*>(img.bits());
+        for (int y = std::max(box.top(), 0); y <= std::min(box.bottom(), img.height() - 1); ++y) {
+            const double cy = y + 0.5;
+            double lo = 1e9, hi = -1e9;
+            for (int i = 0; i < m; ++i) {
+                const Edge& e = edges[i];
+                if (cy < e.top || cy >= e.bottom) continue;
+                const double x = e.x + (cy - e.top) * e.perRow;
+                lo = std::min(lo, x);
+                hi = std::max(hi, x);
+            }
+            if (lo > hi) continue;
+            const int x0 = std::max(0, ceilInt(lo - 0.5));
+            const int x1 = std::min(img.width() - 1, ceilInt(hi - 0.5) - 1);
+            QRgb* line = base + static_cast<std::ptrdiff_t>(y) * stride;
+            for (int x = x0; x <= x1; ++x) line[x] = 0xFF000000u | color;
+        }
     }
 };
 
