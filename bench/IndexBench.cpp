@@ -45,7 +45,7 @@ std::int64_t RandomTime(std::mt19937& Rng, std::int64_t Lo, std::int64_t Hi) {
 void BM_FindExternal(benchmark::State& State) {
     TIndex Index(IndexPath());
     std::mt19937 Rng(1);
-    for (auto _ : State) benchmark::DoNotOptimize(Index.Find(RandomTime(Rng, Index.UTCFirst, Index.UTCLast)));
+    for (auto _ : State) benchmark::DoNotOptimize(Index.Find(RandomTime(Rng, Index.FirstTime(), Index.LastTime())));
 }
 BENCHMARK(BM_FindExternal);
 
@@ -64,9 +64,9 @@ void BM_ForwardScanBaseline(benchmark::State& State) {
     const std::int64_t Span = State.range(0);
     std::mt19937 Rng(1);
     for (auto _ : State) {
-        const std::int64_t Target = Index.UTCFirst + 100 * RandomTime(Rng, 0, Span);
+        const std::int64_t Target = Index.FirstTime() + 100 * RandomTime(Rng, 0, Span);
         Index.First();
-        while (Index.GetTimeStamp() < Target && Index.FBlock < Index.FCount) Index.Next(1);
+        while (Index.GetTimeStamp() < Target && Index.Block() < Index.Count()) Index.Next(1);
         benchmark::DoNotOptimize(Index.GetFilePosition());
     }
 }
@@ -99,7 +99,7 @@ void BM_DirectFieldBaseline(benchmark::State& State) {
     TKQMReader Reader(RecordingPath());
     for (auto _ : State) {
         benchmark::DoNotOptimize(&Reader);
-        NARVI_INT32_T Value = Reader.FRawDataModeEnabled ? 1 : 0;
+        NARVI_INT32_T Value = Reader.RawMode() ? 1 : 0;
         benchmark::DoNotOptimize(Value);
     }
 }

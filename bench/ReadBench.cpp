@@ -1,14 +1,23 @@
-// Reading every shot of a recording of about 200 MB through narvi_read, beside
-// a plain sequential read() of the same file; and random seek-and-read pairs.
+// Reading every shot of a recording through narvi_read, beside a plain
+// sequential read() of the same file in the same run, at three record sizes
+// (about 288 bytes, 800 bytes and 2 KB); and random seek-and-read pairs on a
+// recording of 10,000,000 records, with the median and 99th percentile of
+// one pair. Every recording is written once into a temporary folder, which
+// goes when the program ends.
 
 #include <benchmark/benchmark.h>
 
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "IndexWriter.h"
@@ -18,35 +27,41 @@
 
 namespace {
 
-// Shots of a 3.1 recording with sync words and checksums: two channels of 180
-// and 60 samples, every eighth waveform continued in the next record.
+TTempDir& Folder() {
+    static TTempDir Dir;
+    return Dir;
+}
+
+// Shots of a 3.1 recording with sync words and checksums: a low-power and a
+// high-power block, every eighth waveform continued in the next record.
 struct TBenchFile {
-    TTempDir Dir;
-    std::string Path = Dir.File("bench.kqm");
+    std::string Path;
     std::int64_t Size = 0;
     std::uint32_t Shots = 0;
 
-    TBenchFile() {
+    TBenchFile(const std::string& Name, std::size_t LoCount, std::size_t HiCount, std::int64_t Bytes) {
+        Path = Folder().File(Name + ".kqm");
         TRecHeader H;
         H.ProtocolFlags = 0x7;
         TRecordingWriter W(Path, H);
-        std::vector<std::uint8_t> Lo(180), Hi(60);
+        std::vector<std::uint8_t> Lo(LoCount), Hi(HiCount), Tail(60);
         for (std::size_t I = 0; I < Lo.size(); ++I) Lo[I] = std::uint8_t(I * 7);
         for (std::size_t I = 0; I < Hi.size(); ++I) Hi[I] = std::uint8_t(I * 3);
+        for (std::size_t I = 0; I < Tail.size(); ++I) Tail[I] = std::uint8_t(I * 5);
         std::uint64_t Time = 1000000;
-        for (std::uint32_t N = 0; W.Position() < 200LL * 1024 * 1024; ++N) {
+        for (std::uint32_t N = 0; W.Position() < Bytes; ++N) {
             TRecord R;
             R.Time = Time;
             R.Enc0[0] = R.Enc1[0] = 64;
             R.Enc0[2] = R.Enc1[2] = std::uint16_t(N % 1024);
             TRecSampleBlock A, B;
             A.TimeStamp = 100, A.Channel = 0x00, A.Samples = Lo;
-            B.TimeStamp = 120, B.Channel = 0x40, B.Samples = Hi;
+            B.TimeStamp = 2000, B.Channel = 0x40, B.Samples = Hi;
             R.Blocks = {A, B};
             if (N % 8 == 1) {  // continues the LP block of the record before
                 TRecSampleBlock C;
-                C.TimeStamp = std::uint16_t(100 + 45 - 50), C.Channel = 0x00, C.Samples = Hi;
-                R.Blocks.push_back(C);
+                C.TimeStamp = std::uint16_t(100 + LoCount / 4 - 50), C.Channel = 0x00, C.Samples = Tail;
+                R.Blocks.insert(R.Blocks.begin(), C);
             }
             W.Write(R);
             Time += 50;
@@ -54,19 +69,30 @@ struct TBenchFile {
         W.Close();
         TIndexFile F;
         F.Entries = EntriesOf(W);
-        F.Write(Dir.File("bench.idx"));
+        F.Write(Folder().File(Name + ".idx"));
         Size = std::int64_t(std::filesystem::file_size(Path));
         Shots = std::uint32_t(W.Count());
     }
 };
 
-TBenchFile& File() {
-    static TBenchFile F;
-    return F;
+// Arguments 0, 1, 2: records of about 288 bytes, 800 bytes and 2 KB.
+TBenchFile& File(std::int64_t Kind) {
+    static TBenchFile Small("small", 180, 60, 120LL << 20);
+    static TBenchFile Medium("medium", 500, 240, 120LL << 20);
+    static TBenchFile Large("large", 1020, 1020, 120LL << 20);
+    return Kind == 0 ? Small : Kind == 1 ? Medium : Large;
+}
+
+void Report(benchmark::State& State, const TBenchFile& F) {
+    State.SetBytesProcessed(State.iterations() * F.Size);
+    State.SetItemsProcessed(State.iterations() * F.Shots);
+    State.counters["bytes/shot"] = double(F.Size) / F.Shots;
+    State.counters["ns/shot"] = benchmark::Counter(double(State.iterations()) * F.Shots * 1e-9,
+                                                   benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
 void BM_PlainRead(benchmark::State& State) {
-    TBenchFile& F = File();
+    TBenchFile& F = File(State.range(0));
     std::vector<char> Buf(1 << 16);
     for (auto _ : State) {
         const int Fd = ::open(F.Path.c_str(), O_RDONLY);
@@ -75,10 +101,8 @@ void BM_PlainRead(benchmark::State& State) {
         ::close(Fd);
         benchmark::DoNotOptimize(Total);
     }
-    State.SetBytesProcessed(State.iterations() * F.Size);
-    State.SetItemsProcessed(State.iterations() * F.Shots);
+    Report(State, F);
 }
-BENCHMARK(BM_PlainRead)->Unit(benchmark::kMillisecond);
 
 struct TOut {
     double Sorg, Ext;
@@ -92,53 +116,114 @@ NARVI_INT32_T ReadShot(NARVI_FILE_T H, TOut& O) {
     return narvi_read(H, &O.Sorg, &O.Ext, &O.Ori, &O.Dir, &O.Flags, &O.Facet, &O.Count, &O.Size, &O.Sbl);
 }
 
-void BM_NarviReadAll(benchmark::State& State) {
-    TBenchFile& F = File();
+void BM_NarviRead(benchmark::State& State) {
+    TBenchFile& F = File(State.range(0));
     NARVI_FILE_T H = nullptr;
     if (narvi_open(F.Path.c_str(), &H) != 0) {
         State.SkipWithError("open failed");
         return;
     }
-    std::uint64_t Shots = 0;
     for (auto _ : State) {
         narvi_seek(H, 1);
         TOut O;
-        std::uint64_t Samples = 0;
+        double Sum = 0;
         NARVI_INT32_T Code;
-        while ((Code = ReadShot(H, O)) == 0) {
-            ++Shots;
-            Samples += O.Sbl[0].SAMPLE[0];
-        }
+        while ((Code = ReadShot(H, O)) == 0) Sum += O.Sbl[0].SAMPLE[0] + O.Dir.x;
         if (Code != NARVI_END_OF_FILE) State.SkipWithError("read failed");
-        benchmark::DoNotOptimize(Samples);
+        benchmark::DoNotOptimize(Sum);
     }
     narvi_close(H);
-    State.SetBytesProcessed(State.iterations() * F.Size);
-    State.SetItemsProcessed(std::int64_t(Shots));
+    Report(State, F);
 }
-BENCHMARK(BM_NarviReadAll)->Unit(benchmark::kMillisecond);
 
-void BM_RandomSeekAndRead(benchmark::State& State) {
-    TBenchFile& F = File();
+BENCHMARK(BM_PlainRead)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_NarviRead)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+
+// ---------------------------------------------------------------------------
+// 10,000,000 small records; the index is streamed beside them as they go.
+
+constexpr std::uint32_t ManyRecords = 10000000;
+
+void PutLE(std::FILE* F, std::uint64_t V, int Bytes) {
+    std::uint8_t B[8];
+    for (int I = 0; I < Bytes; ++I) B[I] = std::uint8_t(V >> (8 * I));
+    std::fwrite(B, 1, std::size_t(Bytes), F);
+}
+
+const std::string& ManyPath() {
+    static const std::string Path = [] {
+        const std::string Kqm = Folder().File("many.kqm");
+        TRecHeader H;
+        H.ProtocolFlags = 0x7;
+        TRecordingWriter W(Kqm, H, false);
+        std::FILE* Idx = std::fopen(Folder().File("many.idx").c_str(), "wb");
+        PutLE(Idx, 12, 4);
+        PutLE(Idx, 1, 2);
+        PutLE(Idx, 1, 2);
+        PutLE(Idx, 0, 4);
+        TRecord R;
+        R.Enc0[0] = R.Enc1[0] = 64;
+        TRecSampleBlock A;
+        A.TimeStamp = 100, A.Channel = 0x00, A.Samples.assign(32, 9);
+        R.Blocks = {A};
+        for (std::uint32_t N = 0; N < ManyRecords; ++N) {
+            R.Time = 1000000 + std::uint64_t(N) * 50;
+            R.Enc0[2] = R.Enc1[2] = std::uint16_t(N % 1024);
+            const std::int64_t At = W.Write(R);
+            PutLE(Idx, R.Time / 250, 5);
+            PutLE(Idx, std::uint64_t(At + 4), 8);
+            PutLE(Idx, R.Time, 6);
+        }
+        W.Close();
+        std::fclose(Idx);
+        return Kqm;
+    }();
+    return Path;
+}
+
+std::int64_t PeakResidentKiB() {
+    std::ifstream Status("/proc/self/status");
+    for (std::string Line; std::getline(Status, Line);)
+        if (Line.rfind("VmHWM:", 0) == 0) return std::stoll(Line.substr(6));
+    return 0;
+}
+
+void BM_RandomPairs10M(benchmark::State& State) {
     NARVI_FILE_T H = nullptr;
-    if (narvi_open(F.Path.c_str(), &H) != 0) {
+    if (narvi_open(ManyPath().c_str(), &H) != 0) {
         State.SkipWithError("open failed");
         return;
     }
     std::mt19937 Rng(42);
-    std::uniform_int_distribution<std::uint32_t> Pick(1, F.Shots);
+    std::uniform_int_distribution<std::uint32_t> Pick(1, ManyRecords);
+    std::vector<double> Us;
+    const std::int64_t PeakBefore = PeakResidentKiB();
     for (auto _ : State) {
-        for (int I = 0; I < 10000; ++I) {
-            TOut O;
-            if (narvi_seek(H, Pick(Rng)) != 0 || ReadShot(H, O) != 0) State.SkipWithError("seek/read failed");
-            benchmark::DoNotOptimize(O.Count);
-        }
+        const auto T0 = std::chrono::steady_clock::now();
+        TOut O;
+        if (narvi_seek(H, Pick(Rng)) != 0 || ReadShot(H, O) != 0) State.SkipWithError("seek/read failed");
+        const auto T1 = std::chrono::steady_clock::now();
+        benchmark::DoNotOptimize(O.Count);
+        Us.push_back(std::chrono::duration<double, std::micro>(T1 - T0).count());
     }
     narvi_close(H);
-    State.SetItemsProcessed(State.iterations() * 10000);
+    std::sort(Us.begin(), Us.end());
+    State.counters["median_us"] = Us[Us.size() / 2];
+    State.counters["p99_us"] = Us[Us.size() * 99 / 100];
+    State.counters["peak_growth_KiB"] = double(PeakResidentKiB() - PeakBefore);
+    State.SetItemsProcessed(State.iterations());
 }
-BENCHMARK(BM_RandomSeekAndRead)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RandomPairs10M)->Iterations(200000)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+// The recordings are written before anything is timed.
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    for (std::int64_t K = 0; K < 3; ++K) File(K);
+    ManyPath();
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -28,7 +28,8 @@ stop_wine() {
 trap stop_wine EXIT
 
 configure() { # dir toolchain
-    cmake -S . -B "$1" -G Ninja -DCMAKE_BUILD_TYPE=Release -DNARVI_GUI=OFF \
+    cmake -S . -B "$1" -G Ninja -DCMAKE_BUILD_TYPE=Release -DNARVI_TESTS=ON -DNARVI_BENCH=OFF \
+        -DNARVI_SANITIZE=OFF -DNARVI_GUI=OFF -DNARVI_FUZZ=OFF \
         -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$2" >/dev/null
 }
 
@@ -53,7 +54,7 @@ check_dll() { # objdump dll
 echo "== i386"
 configure build/i386 toolchain-linux-i386.cmake
 cmake --build build/i386 -j "$jobs"
-ctest --test-dir build/i386 -j "$jobs" --output-on-failure --timeout 120
+ctest --test-dir build/i386 -j "$jobs" --output-on-failure --timeout 120 --no-tests=error
 
 echo "== win32 (i686)"
 configure build/win32 toolchain-mingw-i686.cmake
@@ -70,4 +71,4 @@ wine_started=1
 # timeout lets it go away by itself should the trap not run.
 wineserver64 -p 30 </dev/null >/dev/null 2>&1
 wine64 wineboot -i </dev/null >/dev/null 2>&1
-ctest --test-dir build/win64 -j "$jobs" --output-on-failure --timeout 60
+ctest --test-dir build/win64 -j "$jobs" --output-on-failure --timeout 60 --no-tests=error

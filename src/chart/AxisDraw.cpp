@@ -7,6 +7,7 @@
 #include <numbers>
 
 #include "AxisPanel.h"
+#include "SeriesMarks.h"
 #include "ChartAxis.h"
 #include "ChartMessages.h"
 #include "ChartSeries.h"
@@ -151,6 +152,8 @@ public:
             StepDateTime(false, v, FStep, true, FStepIndex);
         else
             v -= FStep;
+        // what stepping leaves of zero is zero (it would show as a tiny number)
+        if (std::fabs(v) < FStep * 1e-9) v = 0;
     }
 
     void DrawLinearLabels() {
@@ -279,7 +282,7 @@ public:
             if (!from) continue;
             if (C.OnGetAxisLabel) C.OnGetAxisLabel(&A, from, i, text);
             const double value = A.FHorizontal ? from->XValueAt(i) : from->YValueAt(i);
-            if (value < A.FScaleMinimum || value > A.FScaleMaximum) continue;
+            if (!(value >= A.FScaleMinimum && value <= A.FScaleMaximum)) continue;
             const int p = A.ValueToPixel(value);
             if (!A.FTickOnLabelsOnly) A.TickPositions.push_back(p);
             if (!A.FLabels) continue;
@@ -306,12 +309,8 @@ public:
         }
     }
 
-    // The text a series mark shows by default: the point's label, else its value.
-    static std::string MarkText(const TChartSeries& s, int i) {
-        const std::string& label = s.PointLabels().Label(i);
-        if (!label.empty()) return label;
-        return FormatFloat(s.ValueFormat().empty() ? PlotConst().FormatValues : s.ValueFormat(), s.MarkValue(i));
-    }
+    // The text of a point's mark, as its marks show it.
+    static std::string MarkText(const TChartSeries& s, int i) { return s.Marks().GetMarkText(i); }
 
     void DrawSeriesTitleLabels() {
         if (C.ActiveSeriesCount() == 0) return;
@@ -655,16 +654,11 @@ public:
             return w;
         }
         V.SelectFont(A.FLabelsFont);
-        int w = 0, lines = 0;
         switch (EffectiveStyle()) {
         case talValue:
             return ValueLabelWidth();
         case talMark:
-            for (TChartSeries* s : C.SeriesList())
-                if (s->Active())
-                    for (int i = 0; i < s->PointCount(); ++i)
-                        w = std::max(w, C.MultiLineTextWidth(MarkText(*s, i), lines));
-            return w;
+            return C.MaxMarkWidth();
         case talText:
             return C.MaxPointLabelWidth();
         default:
@@ -689,6 +683,42 @@ public:
         const int a = C.MultiLineTextWidth(A.FormatAxisLabel(hi), lines);
         const int b = C.MultiLineTextWidth(A.FormatAxisLabel(lo), lines);
         return std::max(a, b) + V.MeasureTextWidth(" ");
+    }
+
+    // Pixels the labels may stand out past the axis' ends (the first and last label
+    // are centred on them), toward the lower and the higher coordinates.
+    void LabelOverhang(int& before, int& after) {
+        before = after = 0;
+        if (!A.FLabels || A.FIsDepthAxis || (A.FItems.Count() == 0 && EffectiveStyle() == talNone)) return;
+        const int w = MaxLabelWidth();
+        V.SelectFont(A.FLabelsFont);
+        const int h = V.TextLineHeight();
+        const int a = A.FLabelsAngle;
+        const bool along = A.FHorizontal ? (a == 0 || a == 180) : (a == 90 || a == 270);
+        const bool across = A.FHorizontal ? (a == 90 || a == 270) : (a == 0 || a == 180);
+        if (along) {
+            before = after = (w + 1) / 2;
+        } else if (across) {
+            before = after = (h + 1) / 2;
+        } else if (A.FHorizontal && a == 45) {
+            // the text rises to the right from a start left of and below its point
+            before = Round(w * std::sin(std::numbers::pi / 4));
+            after = Round(h * std::sin(std::numbers::pi / 4));
+        } else {
+            before = after = std::max(w, h);
+        }
+    }
+
+    void KeepLabelsInside(TRect& r, const TRect& bounds) {
+        int before = 0, after = 0;
+        LabelOverhang(before, after);
+        if (A.FHorizontal) {
+            r.Left = std::max(r.Left, bounds.Left + before);
+            r.Right = std::min(r.Right, bounds.Right - after);
+        } else {
+            r.Top = std::max(r.Top, bounds.Top + before);
+            r.Bottom = std::min(r.Bottom, bounds.Bottom - after);
+        }
     }
 
     void Room(TRect& r, bool shrink) {
@@ -736,6 +766,10 @@ void TChartAxis::DrawAxis(bool placeAxisLine) {
 void TChartAxis::CalcAxisRoom(TRect& r, bool shrink) {
     if (!FChart) return;
     TAxisDrawer(*this).Room(r, shrink);
+}
+
+void TChartAxis::KeepLabelsInside(TRect& r, const TRect& bounds) {
+    if (FChart) TAxisDrawer(*this).KeepLabelsInside(r, bounds);
 }
 
 int TChartAxis::MaxLabelWidth() { return FChart ? TAxisDrawer(*this).MaxLabelWidth() : 0; }

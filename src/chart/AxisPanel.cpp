@@ -1,5 +1,7 @@
 #include "AxisPanel.h"
 
+#include "SeriesMarks.h"
+
 #include <algorithm>
 #include <memory>
 
@@ -280,7 +282,9 @@ double TCustomAxisPanel::SeriesExtremeForAxis(const TChartAxis* axis, bool maxim
     bool found = false;
     double r = 0;
     for (TChartSeries* s : FSeriesList) {
-        if ((!s->Active() && anyActive) || s->PointCount() == 0 || !s->UsesAxis(axis)) continue;
+        if ((!s->Active() && anyActive) || !s->UsesAxis(axis)) continue;
+        // a series without one finite value along the axis has no data to show there
+        if (!(axis->Horizontal() ? s->XValues() : s->YValues())->HasFiniteValue()) continue;
         double v =
             axis->Horizontal() ? (maximum ? s->HighestX() : s->LowestX()) : (maximum ? s->HighestY() : s->LowestY());
         if (!found || (maximum ? v > r : v < r)) r = v;
@@ -290,9 +294,30 @@ double TCustomAxisPanel::SeriesExtremeForAxis(const TChartAxis* axis, bool maxim
 }
 
 void TCustomAxisPanel::NotifyTools(TChartToolStage stage) {
-    std::vector<TPlotCustomTool*> tools = FTools.Items();
+    const std::vector<TPlotCustomTool*> tools = FTools.Items();
+    // a tool may free another one (or itself) while it is called
     for (TPlotCustomTool* t : tools)
-        if (t->Active()) t->ChartStageNotify(stage);
+        if (FTools.IndexOf(t) >= 0 && t->Active()) t->ChartStageNotify(stage);
+}
+
+void TCustomAxisPanel::DrawSeriesMarks(TChartSeries* series) {
+    TSeriesMarks& marks = series->Marks();
+    if (!marks.Visible()) return;
+    marks.MarkDepth = series->SeriesMiddleZ;
+    TCanvas3D& canvas = Canvas();
+    const TRect& p = PlotRect();
+    if (marks.Clip()) canvas.ClipToCube(TRect{p.Left, p.Top, p.Right, p.Bottom + 1}, 0, FChartDepth3D);
+    const ScopeExit unclip([&] {
+        if (marks.Clip()) canvas.RemoveClipping();
+    });
+    marks.DrawMarks();
+}
+
+int TCustomAxisPanel::MaxMarkWidth() const {
+    int widest = 0;
+    for (const TChartSeries* s : FSeriesList)
+        if (s->Active()) widest = std::max(widest, s->WidestMarkWidth());
+    return widest;
 }
 
 void TCustomAxisPanel::SetMaxPointsPerPage(int value) {
@@ -491,6 +516,17 @@ void TCustomAxisPanel::CalcAxesRoom() {
         const TRect both = Intersection(room, shrunk);
         // an axis that would need more room than the plot has leaves it as it is
         if (both.Left < both.Right && both.Top < both.Bottom) room = both;
+    }
+    // The first and last labels stand out past the plot's ends: the plot gives way
+    // so that they stay inside the panel's frame.
+    const int frame = FrameWidth();
+    const TRect inner{FPanelRect.Left + frame, FPanelRect.Top + frame, FPanelRect.Right - frame,
+                      FPanelRect.Bottom - frame};
+    for (TChartAxis* a : FAxes.Items()) {
+        if (!IsAxisShown(a)) continue;
+        TRect fitted = room;
+        a->KeepLabelsInside(fitted, inner);
+        if (fitted.Left < fitted.Right && fitted.Top < fitted.Bottom) room = fitted;
     }
     SetPlotRect(room);
     RecalcPlotSize();

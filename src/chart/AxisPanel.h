@@ -182,7 +182,9 @@ public:
     void DrawAxes();
     void DrawSeriesValues(TChartSeries* series);
     // The marks of a series after its points; the series marks fill it in.
-    virtual void DrawSeriesMarks(TChartSeries* series) { (void)series; }
+    virtual void DrawSeriesMarks(TChartSeries* series);
+    // The widest mark text of the active series.
+    int MaxMarkWidth() const;
     // Whether the series are drawn against axes (also when none is active).
     bool SeriesUseAxes() const;
     virtual void DrawTitlesAndLegend(bool beforeSeries) { (void)beforeSeries; }

@@ -212,6 +212,8 @@ TChartAxis::~TChartAxis() {
         if (s->CustomHorizAxis() == this) s->SetCustomHorizAxis(nullptr);
         if (s->CustomVertAxis() == this) s->SetCustomVertAxis(nullptr);
     }
+    for (TPlotCustomTool* t : std::vector<TPlotCustomTool*>(FChart->Tools().Items()))
+        if (auto* a = dynamic_cast<TPlotCustomToolAxis*>(t); a && a->Axis() == this) a->SetAxis(nullptr);
     FChart->AxesList().Remove(this);
 }
 
@@ -286,6 +288,8 @@ TAxisLabelStyle TChartAxis::CalcLabelStyle() const {
     bool used = false;
     for (TChartSeries* s : FChart->SeriesList()) {
         if (!s->Active() || !s->UsesAxis(this)) continue;
+        // points without one finite value along the axis give it nothing to label
+        if (s->PointCount() > 0 && !(FHorizontal ? s->XValues() : s->YValues())->HasFiniteValue()) continue;
         used = true;
         bool alongX = s->ValuesVertical() == FHorizontal;
         if (alongX && s->PointLabels().Count() > 0 && !s->PointLabels().Label(0).empty()) return talText;
@@ -429,9 +433,15 @@ void TChartAxis::CalcAxisPixels() {
 
 void TChartAxis::CalcAxisScales() {
     FScaleRange = FScaleMaximum - FScaleMinimum;
+    // Finite ends more than the largest double apart: the range is taken as the
+    // largest finite one; the scale comes from the half range, and values are
+    // placed in two steps (ScaleOffset).
+    const bool beyond = std::isinf(FScaleRange) && std::isfinite(FScaleMinimum) && std::isfinite(FScaleMaximum);
+    if (beyond) FScaleRange = std::numeric_limits<double>::max();
     // an unbounded range maps like an empty one: no value can be placed on it
     FRangeIsZero = FScaleRange == 0 || !std::isfinite(FScaleRange);
     FPixelsPerUnit = FRangeIsZero ? 0 : FAxisLength / FScaleRange;
+    if (beyond) FPixelsPerUnit = FAxisLength / (FScaleMaximum * 0.5 - FScaleMinimum * 0.5) * 0.5;
     if (FLogarithmic) {
         FLogMinimum = FScaleMinimum > 0 ? std::log(FScaleMinimum) : 0;
         FLogMaximum = FScaleMaximum > 0 ? std::log(FScaleMaximum) : 0;
@@ -479,27 +489,35 @@ int TChartAxis::ValueToPixel(double value) const {
     return (this->*FValueToPixel)(value);
 }
 
+// Pixels from the scale's minimum to a value. A distance beyond the largest double
+// (on a range spanning nearly all doubles) is scaled before it is taken.
+double TChartAxis::ScaleOffset(double value) const {
+    const double d = (value - FScaleMinimum) * FPixelsPerUnit;
+    if (std::isinf(d) && std::isfinite(value)) return value * FPixelsPerUnit - FScaleMinimum * FPixelsPerUnit;
+    return d;
+}
+
 int TChartAxis::LinearHorizontal(double value) const {
     if (FRangeIsZero) return FCenterPixel;
-    double d = (value - FScaleMinimum) * FPixelsPerUnit;
+    double d = ScaleOffset(value);
     return ClampRound(FInverted ? FEndPixel - d : FStartPixel + d);
 }
 
 int TChartAxis::LinearVertical(double value) const {
     if (FRangeIsZero) return FCenterPixel;
-    double d = (value - FScaleMinimum) * FPixelsPerUnit;
+    double d = ScaleOffset(value);
     return ClampRound(FInverted ? FStartPixel + d : FEndPixel - d);
 }
 
 int TChartAxis::LinearHorizontalUnclamped(double value) const {
     if (FRangeIsZero) return FCenterPixel;
-    int d = SaturateRound((value - FScaleMinimum) * FPixelsPerUnit);
+    int d = SaturateRound(ScaleOffset(value));
     return FInverted ? FEndPixel - d : FStartPixel + d;
 }
 
 int TChartAxis::LinearVerticalUnclamped(double value) const {
     if (FRangeIsZero) return FCenterPixel;
-    int d = SaturateRound((value - FScaleMinimum) * FPixelsPerUnit);
+    int d = SaturateRound(ScaleOffset(value));
     return FInverted ? FStartPixel + d : FEndPixel - d;
 }
 
@@ -529,8 +547,14 @@ double TChartAxis::PixelToValue(int pixel) const {
     const bool horizontal = FHorizontal || FIsDepthAxis;
     if (!FLogarithmic) {
         if (FAxisLength < 1) return 0;
-        double c = (FInverted ? FEndPixel - pixel : pixel - FStartPixel) * FScaleRange / FAxisLength;
-        return horizontal ? FScaleMinimum + c : FScaleMaximum - c;
+        const int along = FInverted ? FEndPixel - pixel : pixel - FStartPixel;
+        const double c = along * FScaleRange / FAxisLength;
+        const double v = horizontal ? FScaleMinimum + c : FScaleMaximum - c;
+        if (std::isfinite(v) || !std::isfinite(FScaleMinimum) || !std::isfinite(FScaleMaximum)) return v;
+        // a distance past the largest double: the value is taken between the ends instead
+        const double f = static_cast<double>(along) / FAxisLength;
+        const double g = horizontal ? f : 1 - f;
+        return FScaleMinimum * (1 - g) + FScaleMaximum * g;
     }
     const bool maxAtStart = (horizontal && FInverted) || (!horizontal && !FInverted);
     if (pixel == FStartPixel) return maxAtStart ? FScaleMaximum : FScaleMinimum;
@@ -610,13 +634,19 @@ double TChartAxis::CalcLabelIncrement(int labelCount) const {
 }
 
 double TChartAxis::CalcMaxLabelCount(int labelSize) const {
-    int n = 1;
-    if (labelSize > 0) {
-        int gap = labelSize;
-        if (FLabelsSeparation != 0) gap += ClampRound(FLabelsSeparation * 0.01 * labelSize);
-        n = ClampRound(static_cast<double>(FAxisLength) / gap);
+    if (labelSize <= 0) return CalcLabelIncrement(1);
+    int gap = labelSize;
+    if (FLabelsSeparation != 0) gap += ClampRound(FLabelsSeparation * 0.01 * labelSize);
+    // an axis with data shows at least one label, however wide
+    const int n = std::max(1, ClampRound(static_cast<double>(FAxisLength) / gap));
+    double step = CalcLabelIncrement(n);
+    // The count is rounded, so the step may still bring labels closer than their
+    // width and separation: the next steps are taken until neighbours keep clear.
+    if (!IsDateTime() && !FLogarithmic && !FRangeIsZero && FAxisLength > 0) {
+        const double pixelsPerUnit = std::fabs(FPixelsPerUnit);
+        for (int i = 0; i < 64 && step * pixelsPerUnit < gap && std::isfinite(step); ++i) step = NextNiceStep(step);
     }
-    return CalcLabelIncrement(n);
+    return step;
 }
 
 int TChartAxis::LabelTextSize(double value) const {
@@ -635,7 +665,7 @@ double TChartAxis::CurrentLabelIncrement() const {
 std::string TChartAxis::FormatAxisLabel(double value) const {
     std::string text;
     if (!IsDateTime()) {
-        text = FormatFloat(FAxisValuesFormat, value);
+        text = FormatValueText(FAxisValuesFormat, value);
     } else if (value >= 0) {
         const std::string& pattern =
             !FDateTimeFormat.empty() ? FDateTimeFormat : (FScaleRange > 1 ? ShortDateFormat : ShortTimeFormat);

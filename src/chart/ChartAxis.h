@@ -146,6 +146,8 @@ public:
     // Drawing and room of labels, ticks, grid and title.
     void DrawAxis(bool placeAxisLine);
     void CalcAxisRoom(TRect& r, bool shrink);
+    // Narrows r so that the labels standing out past the axis' ends stay inside bounds.
+    void KeepLabelsInside(TRect& r, const TRect& bounds);
     int MaxLabelWidth();
     int AxisLabelSize(TPlotFont& font, int angle, int fixedSize, const std::string& text);
     int TicksSize();
@@ -354,6 +356,7 @@ private:
     bool FIsDepthAxis = false;
     int (TChartAxis::*FValueToPixel)(double) const = nullptr;
 
+    double ScaleOffset(double value) const;
     int LinearHorizontal(double value) const;
     int LinearVertical(double value) const;
     int LinearHorizontalUnclamped(double value) const;

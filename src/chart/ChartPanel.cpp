@@ -123,6 +123,12 @@ void TCustomPlotPanel::SetMouseCursor(TCursor value) {
     if (RequestCursor) RequestCursor(value);
 }
 
+void TCustomPlotPanel::SetHint(const std::string& text, int x, int y) {
+    FHint = text;
+    FShowHint = FShowHint || !text.empty();
+    if (RequestHint) RequestHint(text, x, y);
+}
+
 void TCustomPlotPanel::Invalidate() {
     if (!FAutoRepaint || IsDestroying()) return;
     ++FInvalidateCount;

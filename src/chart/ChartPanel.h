@@ -135,6 +135,11 @@ public:
     // The pointer mouse operations end with (the chart's own, from construction on).
     TCursor SavedCursor() const { return FSavedCursor; }
     void SetSavedCursor(TCursor value) { FSavedCursor = value; }
+    // The hint shown at the mouse (empty: none).
+    const std::string& Hint() const { return FHint; }
+    bool ShowHint() const { return FShowHint; }
+    // Shows a hint at a point of the panel; an empty text hides it.
+    void SetHint(const std::string& text, int x, int y);
     bool StackSeriesInDepth() const { return FStackSeriesInDepth; }
     void SetStackSeriesInDepth(bool value) { SetValue(FStackSeriesInDepth, value); }
     bool Printing() const { return FPrinting; }
@@ -228,6 +233,8 @@ private:
     int FInvalidateCount = 0;
     TCursor FMouseCursor = crDefault;
     TCursor FSavedCursor = crDefault;
+    std::string FHint;
+    bool FShowHint = false;
 };
 
 enum TPlotBackImageMode { pbmStretch, pbmTile, pbmCenter };

@@ -1,5 +1,7 @@
 #include "ChartSeries.h"
 
+#include "SeriesMarks.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -104,6 +106,7 @@ void TChartValueList::RecalcStats() const {
     // NaN and infinities would poison every later comparison and sum; they
     // are left out, like points that are not there.
     FLowest = FHighest = FSum = FAbsSum = 0;
+    FAnyFinite = false;
     bool first = true;
     for (int i = 0; i < FValueCount; ++i) {
         double v = FValueArray[static_cast<std::size_t>(i)];
@@ -112,6 +115,7 @@ void TChartValueList::RecalcStats() const {
             FLowest = FHighest = FSum = v;
             FAbsSum = std::fabs(v);
             first = false;
+            FAnyFinite = true;
             continue;
         }
         if (v < FLowest)
@@ -122,6 +126,11 @@ void TChartValueList::RecalcStats() const {
         FAbsSum += std::fabs(v);
     }
     FStatsStale = false;
+}
+
+bool TChartValueList::HasFiniteValue() const {
+    if (FStatsStale) RecalcStats();
+    return FAnyFinite;
 }
 
 double TChartValueList::LowestValue() const {
@@ -263,7 +272,8 @@ TChartSeries::TChartSeries(TComponent* owner)
       FXValues(AddValueList(PlotConst().NameXValues)),
       FYValues(AddValueList(PlotConst().NameYValues)),
       FPercentFormat(PlotConst().FormatPercent),
-      FValueFormat(PlotConst().FormatValues) {
+      FValueFormat(PlotConst().FormatValues),
+      FMarks(std::make_unique<TSeriesMarks>(this)) {
     FXValues->SetOrder(loAscending);
 }
 
@@ -277,13 +287,15 @@ TChartSeries::~TChartSeries() {
         if (c->Owner() == this) owned.push_back(c);
     DetachSources();
     for (TComponent* c : owned) delete c;
-    // The dependents keep the points they copied and lose their source.
+    // The dependents lose their source, and the points they copied from it go too.
     std::vector<TChartSeries*> dependents = FDependents;
     FDependents.clear();
     for (TChartSeries* d : dependents) {
         auto& list = d->FSourceList;
         list.erase(std::remove(list.begin(), list.end(), static_cast<TComponent*>(this)), list.end());
-        if (d->ParentChart() && !d->IsDestroying()) d->ParentChart()->RefreshSeriesData(d);
+        if (d->IsDestroying()) continue;
+        if (!d->FManualData) d->ClearPoints();
+        if (d->ParentChart()) d->ParentChart()->RefreshSeriesData(d);
     }
     ClearPoints();
     FColorList.reset();
@@ -310,6 +322,18 @@ void TChartSeries::SetParentChart(TCustomAxisPanel* value) {
     if (FParent) FParent->RemoveSeries(this);
     FParent = value;
     if (FParent) FParent->AddSeries(this);
+}
+
+void TChartSeries::SetMarks(const TSeriesMarks* value) { FMarks->Assign(value); }
+
+int TChartSeries::WidestMarkWidth() const {
+    int widest = 0;
+    for (int i = 0; i < PointCount(); ++i) {
+        const TPlotCustomShape* shape = FMarks->Items().ItemIfAny(i);
+        if (!(shape ? shape : FMarks.get())->Visible()) continue;
+        widest = std::max(widest, FMarks->MarkTextWidth(i));
+    }
+    return widest;
 }
 
 void TChartSeries::SetPen(const TChartPen* value) { TCustomChartSeries::SetPen(value); }
@@ -385,6 +409,7 @@ void TChartSeries::ClearStorage() {
     for (int i = 0; i < FValueLists.Count(); ++i) FValueLists[i]->ClearValues();
     FColorList.reset();
     FPointLabels.Clear();
+    FMarks->ClearMarkPositions();
 }
 
 void TChartSeries::EnumSubStyles(const std::function<void(const std::string&)>& callback) {
@@ -432,7 +457,7 @@ void TChartSeries::DrawLegendShape(int index, const TRect& rect) {
 }
 
 void TChartSeries::DrawMark(int index, const std::string& text, TSeriesMarkPosition* position) {
-    (void)index, (void)text, (void)position;
+    if (position) FMarks->DrawOneMark(index, PointColor(index), *position, text);
 }
 
 TColor TChartSeries::ColorListEntry(int index) const {
@@ -453,6 +478,10 @@ void TChartSeries::SetPointColor(int index, TColor color) {
 
 TColor TChartSeries::PointColor(int index) const {
     TColor c = ColorListEntry(index);
+    // A point whose position or value is no finite number is no data: it is a null
+    // point, so it gets no marker, breaks its line and shows no mark.
+    const auto at = static_cast<std::size_t>(index);
+    if (!std::isfinite(FXValues->Data()[at]) || !std::isfinite(FYValues->Data()[at])) return clNone;
     if (c != SeriesDefaultColor) return c;
     return FColorEachPoint ? PaletteColor(index) : FSeriesColor;
 }
@@ -576,6 +605,7 @@ void TChartSeries::DeletePoint(int index) {
     for (int i = 0; i < FValueLists.Count(); ++i) FValueLists[i]->DeleteAt(index);
     if (FColorList && index < static_cast<int>(FColorList->size())) FColorList->erase(FColorList->begin() + index);
     FPointLabels.Delete(index);
+    FMarks->DeletePoints(index, 1);
     NotifyDependents(snDelete, index);
     if (FActive) RepaintChart();
 }
@@ -594,6 +624,7 @@ void TChartSeries::DeletePoints(int start, int count, bool renumber) {
         }
     }
     FPointLabels.DeleteRange(start, count);
+    FMarks->DeletePoints(start, count);
     NotifyDependents(snDelete, -1);
     if (FActive) RepaintChart();
     if (renumber) SecondaryValues()->FillSequence();
@@ -607,7 +638,7 @@ std::string TChartSeries::LegendItemText(int style, int index) const {
     const double v = PrimaryValueAt(index);
     auto valueText = [&] {
         if (PrimaryValues()->DateTime()) return FormatDateTime(DefaultDateTimeFormat(v), v);
-        return FormatFloat(FValueFormat, v);
+        return FormatValueText(FValueFormat, v);
     };
     auto percentText = [&] {
         const double total = PrimaryValues()->AbsValueSum();
@@ -615,7 +646,7 @@ std::string TChartSeries::LegendItemText(int style, int index) const {
     };
     auto xText = [&] {
         const double x = FXValues->ValueAt(index);
-        return FHorizAxisRef ? FHorizAxisRef->FormatAxisLabel(x) : FormatFloat(FValueFormat, x);
+        return FHorizAxisRef ? FHorizAxisRef->FormatAxisLabel(x) : FormatValueText(FValueFormat, x);
     };
     switch (style) {
     case ltsPlain:
@@ -803,7 +834,10 @@ void TChartSeries::RemoveDependent(TChartSeries* series) {
 void TChartSeries::SetDataSource(TComponent* value) {
     if (!value) {
         if (IsDestroying()) return;
+        // points copied from a source go with it
+        const bool hadSource = !FSourceList.empty();
         DetachSources();
+        if (hadSource && !FManualData) ClearPoints();
         if (FParent) FParent->RefreshSeriesData(this);
         return;
     }
@@ -850,7 +884,9 @@ void TChartSeries::Notification(TComponent* component, TOperation operation) {
     auto it = std::find(FSourceList.begin(), FSourceList.end(), component);
     if (it != FSourceList.end()) {
         FSourceList.erase(it);
-        if (FParent && !IsDestroying()) FParent->RefreshSeriesData(this);
+        if (IsDestroying()) return;
+        if (!FManualData) ClearPoints();
+        if (FParent) FParent->RefreshSeriesData(this);
     }
 }
 
@@ -879,7 +915,7 @@ namespace {
 std::string ValueText(const TChartValueList* list, const std::string& format, int index) {
     double v = list->ValueAt(index);
     if (list->DateTime()) return FormatDateTime(DefaultDateTimeFormat(v), v);
-    return FormatFloat(format, v);
+    return FormatValueText(format, v);
 }
 
 }  // namespace
@@ -915,6 +951,7 @@ void TChartSeries::Assign(const TPersistent* source) {
     RecalcGetAxis();
     FZOrderSetting = s->FZOrderSetting;
     FDepth = s->FDepth;
+    FMarks->Assign(s->FMarks.get());
     FManualData = s->FManualData;
     auto* self = const_cast<TChartSeries*>(s);
     if (s->DataSource()) {
@@ -1010,6 +1047,7 @@ std::vector<std::uint8_t> TChartSeries::WritePointData() const {
             flags |= kDataLabel;
             break;
         }
+    if (FMarks->Positions().ExistCustom()) flags |= kDataMarkPosition;
     std::vector<std::uint8_t> out;
     out.push_back(flags);
     PutBytes(out, static_cast<std::uint32_t>(n), 4);
@@ -1025,6 +1063,10 @@ std::vector<std::uint8_t> TChartSeries::WritePointData() const {
             out.insert(out.end(), label.begin(), label.begin() + static_cast<std::ptrdiff_t>(len));
         }
         for (int k = 2; k < FValueLists.Count(); ++k) PutDouble(out, FValueLists[k]->ValueAt(i));
+        if (flags & kDataMarkPosition) {
+            const TSeriesMarkPosition* p = FMarks->Positions().Position(i);
+            (p ? *p : TSeriesMarkPosition{}).Write(out);
+        }
     }
     return out;
 }
@@ -1035,6 +1077,7 @@ void TChartSeries::ReadPointData(const std::uint8_t* data, std::size_t size) {
         TColor Color;
         std::string Label;
         std::vector<double> Extra;
+        TSeriesMarkPosition Mark;
     };
     TDataReader r(data, size);
     const auto flags = static_cast<std::uint8_t>(r.Bytes(1));
@@ -1053,17 +1096,19 @@ void TChartSeries::ReadPointData(const std::uint8_t* data, std::size_t size) {
         p.Color = (flags & kDataColor) ? static_cast<TColor>(r.Bytes(4)) : SeriesDefaultColor;
         if (flags & kDataLabel) p.Label = r.Text(static_cast<std::size_t>(r.Bytes(1)));
         for (int k = 0; k < extra; ++k) p.Extra.push_back(r.Double());
-        if (flags & kDataMarkPosition) r.Skip(kMarkPositionSize);
+        if (flags & kDataMarkPosition) {
+            const std::string raw = r.Text(kMarkPositionSize);
+            p.Mark.Read(reinterpret_cast<const std::uint8_t*>(raw.data()));
+        }
     }
     ClearPoints();
     SuspendNotify();
     try {
         for (const TStoredPoint& p : points) {
             for (int k = 0; k < extra; ++k) FValueLists[k + 2]->SetPendingValue(p.Extra[static_cast<std::size_t>(k)]);
-            if (FValuesVertical)
-                AddPoint(p.Secondary, p.Primary, p.Label, p.Color);
-            else
-                AddPoint(p.Primary, p.Secondary, p.Label, p.Color);
+            const int at = FValuesVertical ? AddPoint(p.Secondary, p.Primary, p.Label, p.Color)
+                                           : AddPoint(p.Primary, p.Secondary, p.Label, p.Color);
+            if ((flags & kDataMarkPosition) && at >= 0) FMarks->Positions().Set(at, p.Mark);
         }
     } catch (...) {
         ResumeNotify();
@@ -1121,6 +1166,8 @@ void TChartSeries::RecalcGetAxis() {
 }
 
 void TChartSeries::AddedToChart() {
+    // the marks follow the series, however the chart took it
+    FMarks->SetParentChart(FParent);
     if (FSeriesColor == SeriesDefaultColor) FSeriesColor = FParent->FirstFreeSeriesColor(true);
     RecalcGetAxis();
     FParent->RefreshSeriesData(this);
@@ -1148,6 +1195,7 @@ void TChartSeries::RemovedFromChart() {
     if (FParent && FCursor != 0 && FParent->MouseCursor() == static_cast<TCursor>(FCursor))
         FParent->SetMouseCursor(FParent->SavedCursor());
     FMouseInside = false;
+    FMarks->SetParentChart(nullptr);
     DetachSources();
     FHorizAxisRef = FVertAxisRef = nullptr;
 }
@@ -1320,4 +1368,15 @@ void TPlotCustomToolAxis::SetAxis(TChartAxis* value) {
     FAxis = value;
     if (value) SetParentChart(value->ParentChart());
     RepaintChart();
+}
+
+int TPlotCustomToolAxis::AxisID() const {
+    if (!FAxis || !FAxis->ParentChart()) return -1;
+    return FAxis->ParentChart()->AxesList().IndexOf(FAxis);
+}
+
+void TPlotCustomToolAxis::SetAxisID(int value) {
+    TCustomAxisPanel* chart = ParentChart();
+    const bool known = chart && value >= 0 && value < chart->AxesList().Count();
+    SetAxis(known ? chart->AxesList()[value] : nullptr);
 }

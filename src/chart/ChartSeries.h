@@ -59,6 +59,8 @@ public:
     double ValueSum() const;
     double AbsValueSum() const;
     double Spread() const { return HighestValue() - LowestValue(); }
+    // Whether any value is a finite number: a list of NaN and infinities holds no data.
+    bool HasFiniteValue() const;
     void RecalcStats() const;
     bool StatsStale() const { return FStatsStale; }
 
@@ -95,6 +97,7 @@ private:
     int FValueCount = 0;
     mutable bool FStatsStale = true;
     mutable double FLowest = 0, FHighest = 0, FSum = 0, FAbsSum = 0;
+    mutable bool FAnyFinite = false;
 };
 
 // The value lists of one series in creation order; owns them.
@@ -198,6 +201,7 @@ using TSeriesClick =
     std::function<void(TChartSeries* sender, int valueIndex, TMouseButton button, TShiftState shift, int x, int y)>;
 using TSeriesOnBeforeAdd = std::function<bool(TChartSeries* sender)>;
 using TSeriesOnAfterAdd = std::function<void(TChartSeries* sender, int valueIndex)>;
+using TSeriesOnGetMarkText = std::function<void(TChartSeries* sender, int valueIndex, std::string& markText)>;
 
 class TChartSeries : public TCustomChartSeries {
 public:
@@ -384,6 +388,15 @@ public:
     // Mouse tracking while the mouse moves over the chart: whether the series claims the
     // point. A series with a Cursor then shows it; entering and leaving fire the events.
     bool CheckMouse(int x, int y);
+    // May replace the text of a point's mark.
+    TSeriesOnGetMarkText OnGetMarkText;
+
+    // The marks, owned by the series.
+    TSeriesMarks& Marks() { return *FMarks; }
+    const TSeriesMarks& Marks() const { return *FMarks; }
+    void SetMarks(const TSeriesMarks* value);
+    // The widest mark text of the points whose mark is shown.
+    int WidestMarkWidth() const;
 
     // The chart's notifications: the series was added to or removed from it.
     virtual void AddedToChart();
@@ -443,6 +456,7 @@ private:
     bool FDrawBetweenPoints = false;
     bool FSinglePointResult = true;
     bool FStoreXValues = true;
+    std::unique_ptr<TSeriesMarks> FMarks;
 };
 
 enum TFunctionPeriodAlign { paFirst, paCenter, paLast };
@@ -579,6 +593,11 @@ public:
     std::string EditorClassName() const override { return "TAxisToolEditor"; }
     TChartAxis* Axis() const { return FAxis; }
     virtual void SetAxis(TChartAxis* value);
+    // The axis as stored form data keeps it ("AxisID"): its index in the chart's
+    // axes list, -1 without one. Reading finds it again in the tool's chart; an
+    // index the list does not have leaves the tool without an axis.
+    int AxisID() const;
+    void SetAxisID(int value);
 
 private:
     TChartAxis* FAxis = nullptr;

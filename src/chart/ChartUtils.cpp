@@ -7,6 +7,7 @@
 #include <numbers>
 
 #include "DateFormat.h"
+#include "FloatFormat.h"
 #include "PlotCanvas.h"
 
 const std::array<TColor, ColorPaletteSize> ColorPalette = {
@@ -24,6 +25,15 @@ std::string ShortDateFormat = "dd/mm/yyyy";
 std::string ShortTimeFormat = "hh:nn:ss";
 
 std::string DefaultDateTimeFormat(double value) { return value > 1 ? ShortDateFormat : ShortTimeFormat; }
+
+std::string FormatValueText(const std::string& pattern, double value) {
+    std::string text = FormatFloat(pattern, value);
+    if (std::fabs(value) >= 1e15) {
+        std::string scientific = FormatFloat("0.####E+0", value);
+        if (scientific.size() < text.size()) return scientific;
+    }
+    return text;
+}
 
 void DrawCheckBox(int x, int y, TPlotCanvas& canvas, bool checked) {
     TCanvas* device = canvas.GetDeviceHandle();

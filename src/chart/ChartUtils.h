@@ -26,6 +26,10 @@ extern std::string ShortDateFormat;
 extern std::string ShortTimeFormat;
 // Short date format for values of more than one day, else the short time format.
 std::string DefaultDateTimeFormat(double value);
+// A value as text in a number pattern. A double carries 15 significant digits: a fixed
+// pattern would print a huge value with hundreds of noise digits that fit no room, so
+// a value of 1e15 or more goes into scientific notation when that is shorter.
+std::string FormatValueText(const std::string& pattern, double value);
 
 // A check box of 13 x 13 pixels with its top-left corner at (x, y).
 void DrawCheckBox(int x, int y, TPlotCanvas& canvas, bool checked);

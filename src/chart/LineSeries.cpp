@@ -1,5 +1,7 @@
 #include "LineSeries.h"
 
+#include "SeriesMarks.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -194,6 +196,15 @@ void TCustomSeries::GetHorizMargins(int& left, int& right) {
     if (FPointer->Visible() && FPointer->InflateMargins()) left = right = FPointer->HorizSize() + 1;
     if (FStairs) left = right = std::max(left, LinePen()->Width());
     if (FOutLine.Visible()) left = right = std::max(left, FOutLine.Width());
+    // marks of horizontal values sit beyond the far end
+    if (!ValuesVertical() && Marks().Visible())
+        right = std::max(right, Marks().Callout().Length() + Marks().Callout().Distance());
+}
+
+void TCustomSeries::DrawMark(int index, const std::string& text, TSeriesMarkPosition* position) {
+    Marks().MarkDepth = SeriesStartZ;
+    if (ValuesVertical() && position) Marks().ApplyArrowLength(*position);
+    TCustomLineSeries::DrawMark(index, text, position);
 }
 
 void TCustomSeries::GetVertMargins(int& top, int& bottom) {
@@ -208,6 +219,8 @@ void TCustomSeries::GetVertMargins(int& top, int& bottom) {
         bottom = std::max(bottom, FOutLine.Width());
     }
     if (ParentChart() && ParentChart()->View3D() && FLineHeight > 0) bottom = std::max(bottom, FLineHeight);
+    if (ValuesVertical() && Marks().Visible())
+        top = std::max(top, Marks().Callout().Length() + Marks().Callout().Distance());
 }
 
 void TCustomSeries::CalcZOrder() {
@@ -663,7 +676,10 @@ void TLineSeries::PrepareLegendSymbol(int index, TColor& backColor, TBrushStyle&
 }
 
 // ---------------------------------------------------------------------------
-TPointSeries::TPointSeries(TComponent* owner) : TCustomSeries(owner) { ApplyPointSettings(); }
+TPointSeries::TPointSeries(TComponent* owner) : TCustomSeries(owner) {
+    ApplyPointSettings();
+    Marks().Callout().SetLength(0);
+}
 
 void TPointSeries::ApplyPointSettings() {
     Pointer().SetVisible(true);

@@ -98,6 +98,7 @@ public:
     void DrawVisibleValues() override;
     void DrawLegendShape(int index, const TRect& rect) override;
     void DrawPoint(int index) override;
+    void DrawMark(int index, const std::string& text, TSeriesMarkPosition* position) override;
     double HighestX() const override;
     double HighestY() const override;
     double LowestX() const override;

@@ -9,6 +9,8 @@
 #include "OptionalPart.h"
 #include "Zoom.h"
 
+#include "SeriesMarks.h"
+
 namespace {
 
 // Rectangles take their left and top edges, not their right and bottom ones.
@@ -178,8 +180,10 @@ bool TCustomChart::StartZoomOrPanning(TMouseButton button, TShiftState shift, in
 }
 
 bool TCustomChart::ToolsTakeMouse(TPlotMouseEventKind kind, TMouseButton button, TShiftState shift, int x, int y) {
-    for (TPlotCustomTool* tool : Tools().Items()) {
-        if (!tool->Active()) continue;
+    const std::vector<TPlotCustomTool*> tools = Tools().Items();
+    // a tool may free another one (or itself) while it is called
+    for (TPlotCustomTool* tool : tools) {
+        if (Tools().IndexOf(tool) < 0 || !tool->Active()) continue;
         tool->ChartMouseNotify(kind, button, shift, x, y);
         if (CancelMouse) break;
     }
@@ -210,6 +214,8 @@ bool TCustomChart::ClickSeries(TClickState& c) {
         TChartSeries* s = *it;
         if (!s->Active() || !(s->OnClick || s->OnDblClick || OnClickSeries)) continue;
         const int index = s->PointAtPixel(c.X, c.Y);
+        // a click on a mark belongs to the mark, which takes no action
+        if (index == -1 && s->Marks().Visible() && s->Marks().MarkAtPixel(c.X, c.Y) != -1) return true;
         if (index == -1) continue;
         CancelMouse = false;
         const TSeriesClick& own = (c.Shift & ssDouble) ? s->OnDblClick : s->OnClick;

@@ -18,7 +18,7 @@ std::uint64_t LE(const std::uint8_t* p, int n) {
 // from memory and costs a random seek little more than one entry would.
 constexpr std::int32_t INDEX_LOOK_AHEAD = 4096;
 
-std::int32_t RecordSize(std::uint16_t Major, std::uint16_t Minor) {
+std::int32_t EntrySize(std::uint16_t Major, std::uint16_t Minor) {
     if (Major == 1 && Minor == 0) return 13;
     if (Major == 1 && Minor == 1) return 19;
     if (Major == 2 && Minor == 0) return 13;
@@ -66,7 +66,7 @@ void TIndex::Open(const std::string& FileIdx) {
     if (Stream->Read(B, 4) != 4) IndexError("Cannot read IndexHeaderFlags", 1);
     FHeaderFlags = std::uint32_t(LE(B, 4));
 
-    FRecSize = RecordSize(FHeaderMajor, FHeaderMinor);
+    FRecSize = EntrySize(FHeaderMajor, FHeaderMinor);
     if (FRecSize == 0) IndexErrorFmt("Cannot decode version %d.%d", 1, FHeaderMajor, FHeaderMinor);
 
     // The entries follow the 12 bytes just read, whatever the header-size field claims.
@@ -147,7 +147,9 @@ std::int64_t TIndex::Find(std::int64_t UTC) {
     // the forward scan from entry 1 finds the entry.
     const bool Interpolate = TimeA != TimeB;
     while (Interpolate) {
-        const long double Ratio = static_cast<long double>(UTC - TimeA) / static_cast<long double>(TimeB - TimeA);
+        // Differences taken in long double: 8-byte stamps may lie further apart than int64 reaches.
+        const long double Ratio = (static_cast<long double>(UTC) - static_cast<long double>(TimeA)) /
+                                  (static_cast<long double>(TimeB) - static_cast<long double>(TimeA));
         const float Fact = static_cast<float>(Ratio);
         const std::int64_t MeasX = MeasA + static_cast<std::int64_t>(static_cast<long double>(MeasB - MeasA) * Fact);
         Seek(MeasX);

@@ -66,6 +66,35 @@ public:
 
     bool HasInternalTime() const { return FHeaderMajor == 1 && FHeaderMinor >= 1; }
 
+    // The file's header.
+    std::uint32_t HeaderFlags() const { return FHeaderFlags; }
+    std::uint16_t HeaderMajor() const { return FHeaderMajor; }
+    std::uint16_t HeaderMinor() const { return FHeaderMinor; }
+    std::uint32_t HeaderSize() const { return FHeaderSize; }
+    std::int32_t RecordSize() const { return FRecSize; }
+    const std::string& FileName() const { return FFileName; }
+
+    // The cursor: the current entry (1 .. Count, 0 when there is none) and
+    // whether the last positioning asked for an entry past either end.
+    std::int64_t Block() const { return FBlock; }
+    std::int64_t Count() const { return FCount; }
+    bool Eof() const { return FEOF; }
+    bool Bof() const { return FBOF; }
+
+    // External times of the first and last entries (0 for an empty index).
+    std::int64_t FirstTime() const { return UTCFirst; }
+    std::int64_t LastTime() const { return UTCLast; }
+
+    // Added to every file position the entries hold: an index that points at
+    // the size word of records framed with a 4-byte sync word is read with -4.
+    std::int32_t Offset() const { return FOffset; }
+    void SetOffset(std::int32_t Offset) { FOffset = Offset; }
+
+private:
+    // Reads the entry that follows the current one straight from the stream.
+    void ReadFollowing();
+    void ReadEntry();
+
     std::uint32_t FHeaderFlags = 0;
     std::uint16_t FHeaderMajor = 0;
     std::uint16_t FHeaderMinor = 0;
@@ -82,9 +111,4 @@ public:
     std::int32_t FRecSize = 0;
     std::int64_t UTCFirst = 0;
     std::int64_t UTCLast = 0;
-
-private:
-    // Reads the entry that follows the current one straight from the stream.
-    void ReadFollowing();
-    void ReadEntry();
 };

@@ -177,13 +177,13 @@ TWaveFile::~TWaveFile() { Release(); }
 void TWaveFile::Open(const std::string& Path, const std::string& LibraryFolder) {
     const std::string ext = LowerCase(Extension(Path));
     if (ext == ".kqm") {
-        FWaveIntf = new TWaveIntf(kKqmLibrary, LibraryFolder);
+        FWaveIntf = std::make_unique<TWaveIntf>(kKqmLibrary, LibraryFolder);
         FName = Path;
         Exec(FWaveIntf->Open(Path.c_str(), &FHandle));
         if (FWaveIntf->SetTraceCallback) Exec(FWaveIntf->SetTraceCallback(FHandle, &WaveFileTraceCallback, this));
         if (FWaveIntf->SetTrackCallback) Exec(FWaveIntf->SetTrackCallback(FHandle, &WaveFileTrackCallback, this));
     } else if (ext == ".hxt") {
-        FWaveIntf = new TWaveIntf(kHxtLibrary, LibraryFolder);
+        FWaveIntf = std::make_unique<TWaveIntf>(kHxtLibrary, LibraryFolder);
         FName = Path;
         Exec(FWaveIntf->Open(Path.c_str(), &FHandle));
     } else {
@@ -196,8 +196,7 @@ void TWaveFile::Release() noexcept {
     // A backend outside this system need not accept a null handle.
     if (FHandle) FWaveIntf->Close(FHandle);
     FHandle = nullptr;
-    delete FWaveIntf;
-    FWaveIntf = nullptr;
+    FWaveIntf.reset();
 }
 
 void TWaveFile::Exec(std::int32_t ResCode) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <exception>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "Exception.h"
@@ -33,8 +34,8 @@ public:
 using TLibraryHandle = void*;
 
 #if !defined(_WIN32)
-// Handle value meaning that nothing is loaded; the Windows headers define the
-// same name with the same all-bits-set value.
+// Handle value meaning that nothing is loaded: all bits set, on every build
+// (the system headers of Windows builds bring the same name and value).
 inline const TLibraryHandle INVALID_HANDLE_VALUE = reinterpret_cast<TLibraryHandle>(~std::uintptr_t{0});
 #endif
 
@@ -118,7 +119,10 @@ public:
     static void NARVI_CALL WaveFileTrackCallback(NARVI_FILE_T Sender, NARVI_POINTER_T UserData, NARVI_INT32_T Percent,
                                                  NARVI_BOOL_T* Abort);
 
-    TWaveIntf* FWaveIntf = nullptr;
+    // The user's side of an open file: a caller of an optional backend function
+    // uses FWaveIntf and FHandle directly, and assigns the two events. The file
+    // owns the interface; it unloads the library when the file goes.
+    std::unique_ptr<TWaveIntf> FWaveIntf;
     std::string FName;
     TWaveFileTrackEvent FOnTrack;
     TWaveFileTraceEvent FOnTrace;

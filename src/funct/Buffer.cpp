@@ -83,9 +83,12 @@ void TFileStreamBuffered::SetLookAhead(std::int32_t LookAhead) {
     if (LookAhead > 0) {
         buffer = std::make_unique_for_overwrite<std::uint8_t[]>(static_cast<std::size_t>(LookAhead));
     }
+    // The seek comes before the swap: when it fails, the old buffer still
+    // matches the handle, and the stream reads on as if nothing was asked.
+    RealSeek(FPosition);
     FBuffer = std::move(buffer);
     FAhead = LookAhead;
-    RealSeek(FPosition);
+    FAvail = (FMode == bmWrite && FAhead > 0) ? FAhead : 0;
 }
 
 void TFileStreamBuffered::SetSize(std::int64_t NewSize) {

@@ -1,6 +1,7 @@
 #include "ChartControl.h"
 
 #include <QApplication>
+#include <QToolTip>
 #include <QImage>
 #include <QMouseEvent>
 #include <QPainter>
@@ -8,12 +9,14 @@
 #include <QRegion>
 #include <QPointer>
 #include <QResizeEvent>
+#include <QTimer>
 #include <QWheelEvent>
 #include <QWidget>
 #include <algorithm>
 #include <cstdlib>
 
 #include "Exception.h"
+#include "MessagePump.h"
 #include "QtSupport.h"
 
 namespace {
@@ -106,6 +109,9 @@ struct TChartControl::Impl {
     bool ownsWidget = false;
     TBitmap screen;
     int paints = 0;
+    QTimer hintTimer;
+    QString hintText;
+    QPoint hintAt;
     explicit Impl(TPaintHost& h) : host(h) {}
 };
 
@@ -211,11 +217,29 @@ TChartControl::TChartControl(TPaintHost& host, QWidget* parent) : FHost(host), F
     host.RequestCursor = [widget](TCursor cursor) {
         if (widget) widget->setCursor(QtCursorOf(cursor));
     };
+    Impl* impl = FImpl.get();
+    impl->hintTimer.setSingleShot(true);
+    QObject::connect(&impl->hintTimer, &QTimer::timeout, [impl] {
+        if (impl->widget)
+            QToolTip::showText(impl->widget->mapToGlobal(impl->hintAt), impl->hintText, impl->widget.data());
+    });
+    // the mouse rests for the application's hint pause before the hint shows
+    host.RequestHint = [impl](const std::string& text, int x, int y) {
+        impl->hintTimer.stop();
+        if (text.empty()) {
+            QToolTip::hideText();
+            return;
+        }
+        impl->hintText = QString::fromStdString(text);
+        impl->hintAt = QPoint(x, y);
+        impl->hintTimer.start(HintPause());
+    };
 }
 
 TChartControl::~TChartControl() {
     FHost.RequestRepaint = nullptr;
     FHost.RequestCursor = nullptr;
+    FHost.RequestHint = nullptr;
     FHost.HostSetParented(false);
     if (FImpl->ownsWidget && FImpl->widget) delete FImpl->widget.data();
 }

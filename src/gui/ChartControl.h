@@ -60,6 +60,8 @@ public:
     std::function<void()> RequestRepaint;
     // Set by the control: shows this mouse pointer over the control.
     std::function<void(TCursor cursor)> RequestCursor;
+    // Set by the control: shows a hint text at a point of the control; an empty text hides it.
+    std::function<void(const std::string& text, int x, int y)> RequestHint;
 };
 
 // A Qt widget presenting a host. The widget keeps a bitmap of its size that the

@@ -67,50 +67,40 @@ std::uint32_t ChkFinal(std::int64_t Check) {
 
 bool ChkValid(std::int64_t Check, std::int64_t Final) { return static_cast<std::int64_t>(ChkFinal(Check)) == Final; }
 
-std::uint8_t CRC8(std::uint8_t Data, std::uint8_t CRC, std::uint8_t Poly) {
-    std::uint8_t c = CRC ^ Data;
-    for (int i = 0; i < 8; ++i) {
-        c = (c & 0x80) ? static_cast<std::uint8_t>((c << 1) ^ Poly) : static_cast<std::uint8_t>(c << 1);
-    }
+namespace {
+
+// One byte into a most-significant-bit-first CRC register of T's width.
+template <class T>
+T CrcStep(std::uint8_t Data, T CRC, T Poly) {
+    constexpr int Top = 8 * int(sizeof(T)) - 1;
+    T c = T(CRC ^ T(T(Data) << (Top - 7)));
+    for (int i = 0; i < 8; ++i) c = ((c >> Top) & 1) ? T(T(c << 1) ^ Poly) : T(c << 1);
     return c;
 }
+
+template <class T>
+T CrcBlock(const void* Data, std::int32_t Count, T CRC, T Poly) {
+    const auto* p = static_cast<const std::uint8_t*>(Data);
+    for (std::int32_t i = 0; p && i < Count; ++i) CRC = CrcStep(p[i], CRC, Poly);
+    return CRC;
+}
+
+}  // namespace
+
+std::uint8_t CRC8(std::uint8_t Data, std::uint8_t CRC, std::uint8_t Poly) { return CrcStep(Data, CRC, Poly); }
 
 std::uint8_t CRC8(const void* Data, std::int32_t Count, std::uint8_t CRC, std::uint8_t Poly) {
-    const auto* p = static_cast<const std::uint8_t*>(Data);
-    for (std::int32_t i = 0; p && i < Count; ++i) {
-        CRC = CRC8(p[i], CRC, Poly);
-    }
-    return CRC;
+    return CrcBlock(Data, Count, CRC, Poly);
 }
 
-std::uint16_t CRC16(std::uint8_t Data, std::uint16_t CRC, std::uint16_t Poly) {
-    std::uint16_t c = CRC ^ static_cast<std::uint16_t>(Data << 8);
-    for (int i = 0; i < 8; ++i) {
-        c = (c & 0x8000) ? static_cast<std::uint16_t>((c << 1) ^ Poly) : static_cast<std::uint16_t>(c << 1);
-    }
-    return c;
-}
+std::uint16_t CRC16(std::uint8_t Data, std::uint16_t CRC, std::uint16_t Poly) { return CrcStep(Data, CRC, Poly); }
 
 std::uint16_t CRC16(const void* Data, std::int32_t Count, std::uint16_t CRC, std::uint16_t Poly) {
-    const auto* p = static_cast<const std::uint8_t*>(Data);
-    for (std::int32_t i = 0; p && i < Count; ++i) {
-        CRC = CRC16(p[i], CRC, Poly);
-    }
-    return CRC;
+    return CrcBlock(Data, Count, CRC, Poly);
 }
 
-std::uint32_t CRC32(std::uint8_t Data, std::uint32_t CRC, std::uint32_t Poly) {
-    std::uint32_t c = CRC ^ (std::uint32_t{Data} << 24);
-    for (int i = 0; i < 8; ++i) {
-        c = (c & 0x80000000u) ? (c << 1) ^ Poly : c << 1;
-    }
-    return c;
-}
+std::uint32_t CRC32(std::uint8_t Data, std::uint32_t CRC, std::uint32_t Poly) { return CrcStep(Data, CRC, Poly); }
 
 std::uint32_t CRC32(const void* Data, std::int32_t Count, std::uint32_t CRC, std::uint32_t Poly) {
-    const auto* p = static_cast<const std::uint8_t*>(Data);
-    for (std::int32_t i = 0; p && i < Count; ++i) {
-        CRC = CRC32(p[i], CRC, Poly);
-    }
-    return CRC;
+    return CrcBlock(Data, Count, CRC, Poly);
 }

@@ -161,7 +161,7 @@ bool GetTimeFromIdx(const std::string& FileName, std::int64_t& TimeStart, std::i
         if (E.Message() == "Index is invalid") return false;
         throw;
     }
-    if (Index->FCount == 0) return false;
+    if (Index->Count() == 0) return false;
     Index->First();
     TimeStart = Index->GetTimeStamp();
     Index->Last();

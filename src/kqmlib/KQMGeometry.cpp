@@ -50,21 +50,45 @@ std::uint32_t EncoderFacet(const TKQMHeader& H, std::uint16_t LECC, std::uint32_
     return Coarse * std::uint32_t(H.NF) / H.LACC;
 }
 
+// Mirror angle and facet of a 1.x record, from its one line encoder value.
+void Mirror_1(const TKQMHeader& H, const TKQMMeasBlock* P, float& Tm, std::uint32_t& Facet) {
+    const std::uint32_t Pos = P->LEV + H.LAO;
+    Tm = float(Real(Pos % (H.LACC / H.NF)) / H.LACC * 2 * Pi);
+    Facet = std::uint32_t(std::floor(Real(Pos % H.LACC) / H.LACC * H.NF));
+}
+
+// Frame angle (degrees) from the frame encoder; NaN where the header has no frame encoder.
+float FrameAngle(const TKQMHeader& H, const TKQMMeasBlock* P) {
+    if (H.ParameterSubId != 1 || H.FECC == 0) return std::numeric_limits<float>::quiet_NaN();
+    const std::int64_t Sum = std::int64_t(P->FEV) + std::int64_t(H.FEO);
+    return float(Real(Sum % std::int64_t(H.FECC)) / H.FECC * 2 * 180);
+}
+
+void ClearGeometry(TKQMMeasBlock* P) {
+    P->Ori = {NaN, NaN, NaN};
+    P->Dir = {NaN, NaN, NaN};
+}
+
 }  // namespace
+
+// The mirror position of one record: whether the angle is defined at all, the
+// angle (radians, float precision) and the facet the beam meets.
+struct TKQMReader::TMirror {
+    bool AngleDefined = false;
+    float Tm = 0;
+    std::uint32_t Facet = 0;
+};
 
 void TKQMReader::CalculateOutput() {
     TKQMMeasBlock* P = FThis;
     if (!P) return;
-
     if (P->Content & HOUSEKEEPING) {
         P->Theta = P->Phi = std::numeric_limits<float>::quiet_NaN();
         P->Facet = 0;
-        P->Ori = {NaN, NaN, NaN};
-        P->Dir = {NaN, NaN, NaN};
+        ClearGeometry(P);
         return;
     }
 
-    const TKQMHeader& H = FHeader;
     // Formatting costs an allocation per line; without a listener there is nothing to format.
     const bool Tracing = FTraceCallback != nullptr;
     if (Tracing) {
@@ -74,82 +98,92 @@ void TKQMReader::CalculateOutput() {
         Trace("Internal time [s]=%.9f", double(P->Time4ns * 4) / 1e9);
     }
 
-    // A header without a usable facet count or circle count, or a record
-    // without an encoder period, leaves the mirror angle undefined.
-    bool AngleDefined = H.NF != 0 && H.LACC != 0 && H.LACC >= H.NF;
-    float Tm = 0;
-    std::uint32_t Facet = 0;
+    const TMirror M = MirrorAngle(P);
+    // Only four facets are calibrated.
+    const bool FacetCalibrated = M.AngleDefined && M.Facet < 4;
+    if (!FacetCalibrated) WarnGeometry(P, M);
+
+    P->Facet = std::uint8_t(M.Facet);
+    P->Theta = M.AngleDefined ? float((Pi / 4 + M.Tm) * 180 / Pi) : std::numeric_limits<float>::quiet_NaN();
+    P->Phi = FrameAngle(FHeader, P);
+    if (Tracing && !std::isnan(P->Phi)) Trace("Phi [deg]=%.6f", P->Phi);
+
+    if (FacetCalibrated)
+        BeamGeometry(P, M.Tm, Tracing);
+    else
+        ClearGeometry(P);
+}
+
+// A header without a usable facet count or circle count, or a record without
+// an encoder period, leaves the mirror angle undefined.
+TKQMReader::TMirror TKQMReader::MirrorAngle(const TKQMMeasBlock* P) {
+    const TKQMHeader& H = FHeader;
+    TMirror M;
+    M.AngleDefined = H.NF != 0 && H.LACC != 0 && H.LACC >= H.NF;
     switch (H.MeasBlockMainId) {
     case 1:
-        if (AngleDefined) {
-            const std::uint32_t Pos = P->LEV + H.LAO;
-            Tm = float(Real(Pos % (H.LACC / H.NF)) / H.LACC * 2 * Pi);
-            Facet = std::uint32_t(std::floor(Real(Pos % H.LACC) / H.LACC * H.NF));
-        }
-        break;
+        if (M.AngleDefined) Mirror_1(H, P, M.Tm, M.Facet);
+        return M;
     case 2:
-        AngleDefined = AngleDefined && P->LEPC != 0;
-        if (AngleDefined) {
-            Tm = EncoderAngle(H, P->LEFC, H.LEFCO, P->LEPC, P->LECC, H.LAO);
-            Facet = EncoderFacet(H, P->LECC, H.LAO);
+        M.AngleDefined = M.AngleDefined && P->LEPC != 0;
+        if (M.AngleDefined) {
+            M.Tm = EncoderAngle(H, P->LEFC, H.LEFCO, P->LEPC, P->LECC, H.LAO);
+            M.Facet = EncoderFacet(H, P->LECC, H.LAO);
         }
-        break;
+        return M;
     case 3:
-        AngleDefined = AngleDefined && P->LEPC0 != 0 && (FLECC1_Invalid || P->LEPC1 != 0);
-        if (AngleDefined) {
-            float T0 = EncoderAngle(H, P->LEFC0, H.LEFCO0, P->LEPC0, P->LECC0, H.LAO0);
-            if (!FLECC1_Invalid) {
-                float T1 = EncoderAngle(H, P->LEFC1, H.LEFCO1, P->LEPC1, P->LECC1, H.LAO1);
-                // Angles on both sides of the wrap are compared on the far side of it.
-                if (std::fabs(Real(T0) - T1) > Pi) {
-                    if (T0 < Pi) T0 = float(T0 + 2 * Pi);
-                    if (T1 < Pi) T1 = float(T1 + 2 * Pi);
-                }
-                if (std::fabs(Real(T0) - T1) > EncoderTolerance) {
-                    FLECC1_Invalid = true;
-                    Trace("<!> Line encoder 1 invalid -> ignored");
-                } else {
-                    Tm = float((Real(T0) + T1) / 2);
-                }
-            }
-            if (FLECC1_Invalid) Tm = T0;
-            if (Tm >= 2 * Pi) Tm = float(Tm - 2 * Pi);
-            Facet = EncoderFacet(H, P->LECC0, H.LAO0);
-        }
-        break;
+        M.AngleDefined = M.AngleDefined && P->LEPC0 != 0 && (FLECC1_Invalid || P->LEPC1 != 0);
+        return M.AngleDefined ? MirrorAngle_3(P) : M;
     default:
         throw EKQMError(Format("Inknown MeasBlock %d.%d", H.MeasBlockMainId, H.MeasBlockSubId), 1);
     }
+}
 
-    // Only four facets are calibrated. One warning per file is enough: the
-    // cause is in the header or repeats in every record.
-    const bool FacetCalibrated = AngleDefined && Facet < 4;
-    if (!FacetCalibrated && !FGeometryWarned) {
-        FGeometryWarned = true;
-        if (H.NF == 0 || H.LACC < H.NF)
-            Trace("<!> Mirror geometry undefined (NF=%d, LACC=%u) -> beam geometry NaN", int(H.NF), H.LACC);
-        else if (!AngleDefined)
-            Trace("<!> MeasBlock# %8d: Line encoder period count 0 -> beam geometry NaN", P->Number);
-        else
-            Trace("<!> MeasBlock# %8d: Facet %u not calibrated -> beam geometry NaN", P->Number, Facet);
+// Version 3.x has two encoders; their mean is the angle while they agree.
+// Once they disagree by more than the tolerance, encoder 1 is ignored for the
+// rest of the file.
+TKQMReader::TMirror TKQMReader::MirrorAngle_3(const TKQMMeasBlock* P) {
+    const TKQMHeader& H = FHeader;
+    TMirror M;
+    M.AngleDefined = true;
+    float T0 = EncoderAngle(H, P->LEFC0, H.LEFCO0, P->LEPC0, P->LECC0, H.LAO0);
+    if (!FLECC1_Invalid) {
+        float T1 = EncoderAngle(H, P->LEFC1, H.LEFCO1, P->LEPC1, P->LECC1, H.LAO1);
+        // Angles on both sides of the wrap are compared on the far side of it.
+        if (std::fabs(Real(T0) - T1) > Pi) {
+            if (T0 < Pi) T0 = float(T0 + 2 * Pi);
+            if (T1 < Pi) T1 = float(T1 + 2 * Pi);
+        }
+        if (std::fabs(Real(T0) - T1) > EncoderTolerance) {
+            FLECC1_Invalid = true;
+            Trace("<!> Line encoder 1 invalid -> ignored");
+        } else {
+            M.Tm = float((Real(T0) + T1) / 2);
+        }
     }
+    if (FLECC1_Invalid) M.Tm = T0;
+    if (M.Tm >= 2 * Pi) M.Tm = float(M.Tm - 2 * Pi);
+    M.Facet = EncoderFacet(H, P->LECC0, H.LAO0);
+    return M;
+}
 
-    P->Facet = std::uint8_t(Facet);
-    P->Theta = AngleDefined ? float((Pi / 4 + Tm) * 180 / Pi) : std::numeric_limits<float>::quiet_NaN();
+// One warning per file is enough: the cause is in the header or repeats in every record.
+void TKQMReader::WarnGeometry(const TKQMMeasBlock* P, const TMirror& M) {
+    if (FGeometryWarned) return;
+    FGeometryWarned = true;
+    const TKQMHeader& H = FHeader;
+    if (H.NF == 0 || H.LACC < H.NF)
+        Trace("<!> Mirror geometry undefined (NF=%d, LACC=%u) -> beam geometry NaN", int(H.NF), H.LACC);
+    else if (!M.AngleDefined)
+        Trace("<!> MeasBlock# %8d: Line encoder period count 0 -> beam geometry NaN", P->Number);
+    else
+        Trace("<!> MeasBlock# %8d: Facet %u not calibrated -> beam geometry NaN", P->Number, M.Facet);
+}
 
-    P->Phi = std::numeric_limits<float>::quiet_NaN();
-    if (H.ParameterSubId == 1 && H.FECC != 0) {
-        const std::int64_t Sum = std::int64_t(P->FEV) + std::int64_t(H.FEO);
-        P->Phi = float(Real(Sum % std::int64_t(H.FECC)) / H.FECC * 2 * 180);
-        if (Tracing) Trace("Phi [deg]=%.6f", P->Phi);
-    }
-
-    if (!FacetCalibrated) {
-        P->Ori = {NaN, NaN, NaN};
-        P->Dir = {NaN, NaN, NaN};
-        return;
-    }
-
+// The laser beam reflected at the facet in use: the facet normal turned by
+// the mirror angle, the direction and origin mirrored at the facet plane.
+void TKQMReader::BeamGeometry(TKQMMeasBlock* P, float Tm, bool Tracing) {
+    const std::uint32_t Facet = P->Facet;
     const Real Theta = Pi / 4 + Tm;
     const Real S = std::sin(Theta), C = std::cos(Theta);
     const TKQMParams& G = FParams;
@@ -161,18 +195,16 @@ void TKQMReader::CalculateOutput() {
     const Vec3 T2 = Widen(G.O) - S2 * N;  // the laser origin mirrored at the facet plane
     P->Dir = Narrow(T1);
     P->Ori = Narrow(T2);
-
-    if (Tracing) {
-        Trace("Facet=%d", int(P->Facet));
-        Trace("Theta [deg+45\xB0]=%.6f", P->Theta);
-        Trace("theta [rad]=%.9f", Theta);
-        Trace("sin(theta) [rad]=%.9f, cos(theta) [rad]=%.9f", S, C);
-        Trace("n=(%.9f, %.9f, %.9f)", N.x, N.y, N.z);
-        Trace("t=%.9f", T);
-        Trace("s=%.9f", S2);
-        Trace("t1=(%.9f, %.9f, %.9f)", T1.x, T1.y, T1.z);
-        Trace("t2=(%.9f, %.9f, %.9f)", T2.x, T2.y, T2.z);
-        Trace("dir=(%.9f, %.9f, %.9f)", P->Dir[0], P->Dir[1], P->Dir[2]);
-        Trace("ori=(%.9f, %.9f, %.9f)", P->Ori[0], P->Ori[1], P->Ori[2]);
-    }
+    if (!Tracing) return;
+    Trace("Facet=%d", int(P->Facet));
+    Trace("Theta [deg+45\xB0]=%.6f", P->Theta);
+    Trace("theta [rad]=%.9f", Theta);
+    Trace("sin(theta) [rad]=%.9f, cos(theta) [rad]=%.9f", S, C);
+    Trace("n=(%.9f, %.9f, %.9f)", N.x, N.y, N.z);
+    Trace("t=%.9f", T);
+    Trace("s=%.9f", S2);
+    Trace("t1=(%.9f, %.9f, %.9f)", T1.x, T1.y, T1.z);
+    Trace("t2=(%.9f, %.9f, %.9f)", T2.x, T2.y, T2.z);
+    Trace("dir=(%.9f, %.9f, %.9f)", P->Dir[0], P->Dir[1], P->Dir[2]);
+    Trace("ori=(%.9f, %.9f, %.9f)", P->Ori[0], P->Ori[1], P->Ori[2]);
 }

@@ -12,100 +12,8 @@
 
 namespace {
 
-void RequireIndex(const TKQMReader& R) {
-    if (!R.FIndex) throw ENoIndex("No index available");
-}
-
 bool Valid(const TKQMMeasBlock* P) { return P && P->Valid; }
 bool IsHousekeeping(const TKQMMeasBlock* P) { return (P->Content & HOUSEKEEPING) != 0; }
-
-// A file position from the index, refused when it cannot lie in the recording.
-std::int64_t CheckedPosition(TKQMReader& R, std::int64_t N, std::int64_t Pos) {
-    const std::int64_t Size = R.FStream->GetSize();
-    if (Pos < 0 || Pos > Size)
-        throw EKQMError(Format("Index entry %d: file position %d lies outside the recording (%d bytes)", N, Pos, Size),
-                        1);
-    return Pos;
-}
-
-// The current index entry's file position.
-std::int64_t EntryPosition(TKQMReader& R) { return CheckedPosition(R, R.FIndex->FBlock, R.FIndex->GetFilePosition()); }
-
-// Index entry N (1 .. count), from the entries read lately when it is one of
-// them; otherwise the index moves there.
-const TKQMReader::TIndexEntry& Entry(TKQMReader& R, std::int64_t N) {
-    if (R.FEntriesOf == R.FIndex.get()) {
-        for (const TKQMReader::TIndexEntry& E : R.FEntries)
-            if (E.Number == N) return E;
-    } else {
-        R.FEntries = {};
-        R.FEntriesOf = R.FIndex.get();
-    }
-    R.FIndex->Seek(N);
-    TKQMReader::TIndexEntry& E = R.FEntries[R.FEntriesNext];
-    R.FEntriesNext = (R.FEntriesNext + 1) % R.FEntries.size();
-    E.Number = 0;  // until it is complete
-    E.Position = R.FIndex->GetFilePosition();
-    E.TimeUs = R.FIndex->GetTimeStamp();
-    E.Time4ns = R.FIndex->GetTimeInternal();
-    E.Number = R.FIndex->FBlock;
-    return E;
-}
-
-// The stream on record N; returns where the record should begin.
-std::int64_t PositionOn(TKQMReader& R, std::int64_t N) {
-    const std::int64_t Pos = CheckedPosition(R, N, Entry(R, N).Position);
-    R.FStream->Seek(Pos, soBeginning);
-    return Pos;
-}
-
-// Where the index would point for a decoded record (at the sync word, if any).
-std::int64_t IndexedPosition(const TKQMReader& R, const TKQMMeasBlock* P) { return P->Start + R.FIndex->FOffset; }
-
-// The index's time stamps replace the decoded ones: index building may have
-// corrected them by GPS synchronisation.
-void TakeIndexTimes(TKQMReader& R, TKQMMeasBlock* P, std::int64_t N) {
-    const TKQMReader::TIndexEntry& E = Entry(R, N);
-    P->Number = N;
-    P->TimeUs = E.TimeUs;
-    P->Time4ns = E.Time4ns;
-}
-
-// Decodes record N as a neighbour of the current one. A neighbour that is
-// damaged, or whose resynchronisation landed on another record, is no
-// neighbour: false, and nothing is merged with it.
-bool DecodeNeighbour(TKQMReader& R, TKQMMeasBlock* P, std::int64_t N) {
-    try {
-        const std::int64_t Pos = PositionOn(R, N);
-        P->Number = N;
-        R.DecodeRecord(P);
-        if (IndexedPosition(R, P) != Pos) {
-            P->Valid = false;
-            return false;
-        }
-        TakeIndexTimes(R, P, N);
-        return true;
-    } catch (const Exception&) {
-        P->Valid = false;
-        return false;
-    }
-}
-
-// The entry after From whose record begins at Pos.
-std::int64_t FindEntry(TKQMReader& R, std::int64_t From, std::int64_t Pos, std::int64_t& Following) {
-    const std::int64_t Count = R.FIndex->FCount;
-    for (std::int64_t N = From + 1; N <= Count; ++N) {
-        R.FIndex->Seek(N);
-        const std::int64_t At = R.FIndex->GetFilePosition();
-        if (At == Pos) return N;
-        if (At > Pos) {
-            Following = N;
-            throw EKQMError(Format("Position %d: Record found by resynchronization is not in the index", Pos), 1);
-        }
-    }
-    Following = Count + 1;
-    throw EKQMError(Format("Position %d: Record found by resynchronization is not in the index", Pos), 1);
-}
 
 // Whole-block copy that leaves the unused tail of the samples alone.
 void CopySampleBlock(TKQMSampleBlock& Into, const TKQMSampleBlock& From) {
@@ -113,6 +21,30 @@ void CopySampleBlock(TKQMSampleBlock& Into, const TKQMSampleBlock& From) {
     Into.ChannelDescriptor = From.ChannelDescriptor;
     Into.SampleCount = From.SampleCount;
     std::memcpy(Into.Samples.data(), From.Samples.data(), std::size_t(From.SampleCount));
+}
+
+void DeleteSampleBlock(TKQMMeasBlock* P, int SB) {
+    for (int i = SB; i + 1 < int(P->SampleBlockCount); ++i) CopySampleBlock(P->SampleBlocks[i], P->SampleBlocks[i + 1]);
+    --P->SampleBlockCount;
+}
+
+void MoveSampleValues(TKQMMeasBlock* PFrom, int SBFrom, TKQMMeasBlock* PInto, int SBInto) {
+    TKQMSampleBlock& From = PFrom->SampleBlocks[SBFrom];
+    TKQMSampleBlock& Into = PInto->SampleBlocks[SBInto];
+    const std::int32_t Sum = Into.SampleCount + From.SampleCount;
+    if (Sum > MAXSAMPLEVALUES)
+        throw EKQMError(Format("Maximum number of sample values per sample block exceeded (%d)", Sum), 1);
+    std::memcpy(Into.Samples.data() + Into.SampleCount, From.Samples.data(), std::size_t(From.SampleCount));
+    Into.SampleCount = Sum;
+    DeleteSampleBlock(PFrom, SBFrom);
+}
+
+void MoveSampleBlock(TKQMMeasBlock* PFrom, int SBFrom, TKQMMeasBlock* PInto) {
+    const int Count = PInto->SampleBlockCount + 1;
+    if (Count > MAXSAMPLEBLOCKS) throw EKQMError(Format("Maximum number of sample blocks exceeded (%d)", Count), 1);
+    PInto->SampleBlockCount = std::uint8_t(Count);
+    CopySampleBlock(PInto->SampleBlocks[Count - 1], PFrom->SampleBlocks[SBFrom]);
+    DeleteSampleBlock(PFrom, SBFrom);
 }
 
 // Joins the blocks of P that touch in time and share a channel. Going
@@ -123,7 +55,7 @@ void JoinWithinRecord(TKQMMeasBlock* P) {
         const TKQMSampleBlock& B = P->SampleBlocks[i + 1];
         if (A.SampleBlockTimeStamp + A.SampleCount / 4 == B.SampleBlockTimeStamp &&
             A.ChannelDescriptor == B.ChannelDescriptor)
-            TKQMReader::MoveSampleValues(P, i + 1, P, i);
+            MoveSampleValues(P, i + 1, P, i);
     }
 }
 
@@ -140,13 +72,22 @@ int MoveContinuations(TKQMMeasBlock* PThis, TKQMMeasBlock* PNext) {
             if (PThis->Time4ns + A.SampleBlockTimeStamp + A.SampleCount / 4 ==
                     PNext->Time4ns + B.SampleBlockTimeStamp &&
                 A.ChannelDescriptor == B.ChannelDescriptor) {
-                TKQMReader::MoveSampleBlock(PNext, k, PThis);
+                MoveSampleBlock(PNext, k, PThis);
                 PThis->SampleBlocks[PThis->SampleBlockCount - 1].SampleBlockTimeStamp += Shift;
                 ++Moved;
             }
         }
     }
     return Moved;
+}
+
+// Joins the blocks of PThis that continue one another and moves over those
+// of PNext that continue one of them; returns the number moved.
+int CheckSampleBlockConnectivity(TKQMMeasBlock* PThis, TKQMMeasBlock* PNext) {
+    if (!Valid(PThis) || IsHousekeeping(PThis)) return 0;
+    JoinWithinRecord(PThis);
+    if (!Valid(PNext) || IsHousekeeping(PNext)) return 0;
+    return MoveContinuations(PThis, PNext);
 }
 
 // Seconds to whole units (ticks or microseconds), halves to even; a time
@@ -161,6 +102,98 @@ std::int64_t TimeUnits(double Seconds, double Multiplier, double Divisor) {
 }
 
 }  // namespace
+
+// ---------------------------------------------------------------------------
+// Index entries and positions
+
+void TKQMReader::RequireIndex() const {
+    if (!FIndex) throw ENoIndex("No index available");
+}
+
+// A file position from the index, refused when it cannot lie in the recording.
+std::int64_t TKQMReader::CheckedPosition(std::int64_t N, std::int64_t Pos) const {
+    const std::int64_t Size = FStream->GetSize();
+    if (Pos < 0 || Pos > Size)
+        throw EKQMError(Format("Index entry %d: file position %d lies outside the recording (%d bytes)", N, Pos, Size),
+                        1);
+    return Pos;
+}
+
+// Index entry N (1 .. count), from the entries read lately when it is one of
+// them; otherwise the index moves there.
+const TKQMReader::TIndexEntry& TKQMReader::Entry(std::int64_t N) {
+    if (FEntriesOf == FIndex.get()) {
+        for (const TIndexEntry& E : FEntries)
+            if (E.Number == N) return E;
+    } else {
+        FEntries = {};
+        FEntriesOf = FIndex.get();
+    }
+    FIndex->Seek(N);
+    TIndexEntry& E = FEntries[FEntriesNext];
+    FEntriesNext = (FEntriesNext + 1) % FEntries.size();
+    E.Number = 0;  // until it is complete
+    E.Position = FIndex->GetFilePosition();
+    E.TimeUs = FIndex->GetTimeStamp();
+    E.Time4ns = FIndex->GetTimeInternal();
+    E.Number = FIndex->Block();
+    return E;
+}
+
+// The stream on record N; returns where the record should begin.
+std::int64_t TKQMReader::PositionOn(std::int64_t N) {
+    const std::int64_t Pos = CheckedPosition(N, Entry(N).Position);
+    FStream->Seek(Pos, soBeginning);
+    return Pos;
+}
+
+// Where the index would point for a decoded record (at the sync word, if any).
+std::int64_t TKQMReader::IndexedPosition(const TKQMMeasBlock* P) const { return P->Start + FIndex->Offset(); }
+
+// The index's time stamps replace the decoded ones: index building may have
+// corrected them by GPS synchronisation.
+void TKQMReader::TakeIndexTimes(TKQMMeasBlock* P, std::int64_t N) {
+    const TIndexEntry& E = Entry(N);
+    P->Number = N;
+    P->TimeUs = E.TimeUs;
+    P->Time4ns = E.Time4ns;
+}
+
+// Decodes record N as a neighbour of the current one. A neighbour that is
+// damaged, or whose resynchronisation landed on another record, is no
+// neighbour: false, and nothing is merged with it.
+bool TKQMReader::DecodeNeighbour(TKQMMeasBlock* P, std::int64_t N) {
+    try {
+        const std::int64_t Pos = PositionOn(N);
+        P->Number = N;
+        DecodeRecord(P);
+        if (IndexedPosition(P) != Pos) {
+            P->Valid = false;
+            return false;
+        }
+        TakeIndexTimes(P, N);
+        return true;
+    } catch (const Exception&) {
+        P->Valid = false;
+        return false;
+    }
+}
+
+// The entry after From whose record begins at Pos.
+std::int64_t TKQMReader::FindEntry(std::int64_t From, std::int64_t Pos, std::int64_t& Following) {
+    const std::int64_t Count = FIndex->Count();
+    for (std::int64_t N = From + 1; N <= Count; ++N) {
+        FIndex->Seek(N);
+        const std::int64_t At = FIndex->GetFilePosition();
+        if (At == Pos) return N;
+        if (At > Pos) {
+            Following = N;
+            throw EKQMError(Format("Position %d: Record found by resynchronization is not in the index", Pos), 1);
+        }
+    }
+    Following = Count + 1;
+    throw EKQMError(Format("Position %d: Record found by resynchronization is not in the index", Pos), 1);
+}
 
 // ---------------------------------------------------------------------------
 // Slots
@@ -189,45 +222,14 @@ void TKQMReader::SeekBufferBlock(TKQMMeasBlock*& P) {
     throw EKQMError("No free record slot", 1);
 }
 
-void TKQMReader::DeleteSampleBlock(TKQMMeasBlock* P, int SB) {
-    for (int i = SB; i + 1 < int(P->SampleBlockCount); ++i) CopySampleBlock(P->SampleBlocks[i], P->SampleBlocks[i + 1]);
-    --P->SampleBlockCount;
-}
-
-void TKQMReader::MoveSampleValues(TKQMMeasBlock* PFrom, int SBFrom, TKQMMeasBlock* PInto, int SBInto) {
-    TKQMSampleBlock& From = PFrom->SampleBlocks[SBFrom];
-    TKQMSampleBlock& Into = PInto->SampleBlocks[SBInto];
-    const std::int32_t Sum = Into.SampleCount + From.SampleCount;
-    if (Sum > MAXSAMPLEVALUES)
-        throw EKQMError(Format("Maximum number of sample values per sample block exceeded (%d)", Sum), 1);
-    std::memcpy(Into.Samples.data() + Into.SampleCount, From.Samples.data(), std::size_t(From.SampleCount));
-    Into.SampleCount = Sum;
-    DeleteSampleBlock(PFrom, SBFrom);
-}
-
-void TKQMReader::MoveSampleBlock(TKQMMeasBlock* PFrom, int SBFrom, TKQMMeasBlock* PInto) {
-    const int Count = PInto->SampleBlockCount + 1;
-    if (Count > MAXSAMPLEBLOCKS) throw EKQMError(Format("Maximum number of sample blocks exceeded (%d)", Count), 1);
-    PInto->SampleBlockCount = std::uint8_t(Count);
-    CopySampleBlock(PInto->SampleBlocks[Count - 1], PFrom->SampleBlocks[SBFrom]);
-    DeleteSampleBlock(PFrom, SBFrom);
-}
-
-int TKQMReader::CheckSampleBlockConnectivity(TKQMMeasBlock* PThis, TKQMMeasBlock* PNext) {
-    if (!Valid(PThis) || IsHousekeeping(PThis)) return 0;
-    JoinWithinRecord(PThis);
-    if (!Valid(PNext) || IsHousekeeping(PNext)) return 0;
-    return MoveContinuations(PThis, PNext);
-}
-
 // ---------------------------------------------------------------------------
 // Read
 
 void TKQMReader::Fetch() {
-    RequireIndex(*this);
+    RequireIndex();
     FreeBufferBlocksAll();
-    const std::int64_t Count = FIndex->FCount;
-    std::int64_t Block = FIndex->FBlock;
+    const std::int64_t Count = FIndex->Count();
+    std::int64_t Block = FIndex->Block();
     if (FAtEnd || Count == 0 || Block > Count) {
         FAtEnd = true;
         throw EEOF("*** EOF ***", 1);
@@ -239,50 +241,22 @@ void TKQMReader::Fetch() {
     const auto MoveCursor = [&] {
         FAtEnd = Following > Count;
         const std::int64_t Cursor = FAtEnd ? Count : Following;
-        if (FIndex->FBlock != Cursor) FIndex->Seek(Cursor);
+        if (FIndex->Block() != Cursor) FIndex->Seek(Cursor);
     };
 
     try {
         if (Block > 1) {
             SeekBufferBlock(FLast);
-            if (!DecodeNeighbour(*this, FLast, Block - 1)) FreeBufferBlock(FLast);
+            if (!DecodeNeighbour(FLast, Block - 1)) FreeBufferBlock(FLast);
         }
-
-        SeekBufferBlock(FThis);
-        const std::int64_t Pos = PositionOn(*this, Block);
-        FThis->Number = Block;
-        DecodeRecord(FThis);
-        if (IndexedPosition(*this, FThis) != Pos) {
-            // Resynchronisation skipped damage; the record found is the one
-            // whose entry points at it, with that entry's times.
-            Block = FindEntry(*this, Block, IndexedPosition(*this, FThis), Following);
-            Following = Block + 1;
-            FreeBufferBlock(FLast);
-        }
-        TakeIndexTimes(*this, FThis, Block);
-
+        Block = DecodeCurrent(Block, Following);
         if (IsHousekeeping(FThis)) {
             FreeBufferBlock(FLast);
         } else if (Block < Count) {
             SeekBufferBlock(FNext);
-            if (!DecodeNeighbour(*this, FNext, Block + 1)) FreeBufferBlock(FNext);
+            if (!DecodeNeighbour(FNext, Block + 1)) FreeBufferBlock(FNext);
         }
-
-        // The previous record only takes back what continues it; when it
-        // cannot (its own blocks exceed the limits) it is no neighbour, and
-        // this record is still read.
-        try {
-            CheckSampleBlockConnectivity(FLast, FThis);
-        } catch (const EKQMError&) {
-            FreeBufferBlock(FLast);
-        }
-        int Moved = CheckSampleBlockConnectivity(FThis, FNext);
-        // A waveform may go on over several records: follow it as long as
-        // each record continues what the one before it moved over.
-        for (std::int64_t N = Block + 2; Moved > 0 && N <= Count; ++N) {
-            if (!DecodeNeighbour(*this, FNext, N) || IsHousekeeping(FNext)) break;
-            Moved = MoveContinuations(FThis, FNext);
-        }
+        JoinNeighbours(Block);
     } catch (...) {
         MoveCursor();
         throw;
@@ -290,49 +264,80 @@ void TKQMReader::Fetch() {
     MoveCursor();
 }
 
-TKQMMeasBlock* TKQMReader::Read() {
+// Decodes record Block into FThis. When resynchronisation skipped damage, the
+// record found is the one whose entry points at it, with that entry's times;
+// returns that entry's number, and Following becomes the one behind it.
+std::int64_t TKQMReader::DecodeCurrent(std::int64_t Block, std::int64_t& Following) {
+    SeekBufferBlock(FThis);
+    const std::int64_t Pos = PositionOn(Block);
+    FThis->Number = Block;
+    DecodeRecord(FThis);
+    if (IndexedPosition(FThis) != Pos) {
+        Block = FindEntry(Block, IndexedPosition(FThis), Following);
+        Following = Block + 1;
+        FreeBufferBlock(FLast);
+    }
+    TakeIndexTimes(FThis, Block);
+    return Block;
+}
+
+// The previous record only takes back what continues it; when it cannot (its
+// own blocks exceed the limits) it is no neighbour, and this record is still
+// read. A waveform may go on over several records: follow it as long as each
+// record continues what the one before it moved over.
+void TKQMReader::JoinNeighbours(std::int64_t Block) {
+    try {
+        CheckSampleBlockConnectivity(FLast, FThis);
+    } catch (const EKQMError&) {
+        FreeBufferBlock(FLast);
+    }
+    int Moved = CheckSampleBlockConnectivity(FThis, FNext);
+    const std::int64_t Count = FIndex->Count();
+    for (std::int64_t N = Block + 2; Moved > 0 && N <= Count; ++N) {
+        if (!DecodeNeighbour(FNext, N) || IsHousekeeping(FNext)) break;
+        Moved = MoveContinuations(FThis, FNext);
+    }
+}
+
+const TKQMMeasBlock& TKQMReader::Read() {
     Fetch();
     CalculateOutput();
-    return FThis;
+    return *FThis;
 }
 
 // ---------------------------------------------------------------------------
 // Positioning
 
-namespace {
-
 // Common end of every positioning: the stream on the cursor's record, no slot in use.
-void PositionOnCursor(TKQMReader& R) {
-    R.FreeBufferBlocksAll();
-    R.FAtEnd = R.FIndex->FCount == 0;
-    if (!R.FAtEnd) R.FStream->Seek(EntryPosition(R), soBeginning);
+void TKQMReader::PositionOnCursor() {
+    FreeBufferBlocksAll();
+    FAtEnd = FIndex->Count() == 0;
+    if (!FAtEnd) FStream->Seek(CheckedPosition(FIndex->Block(), FIndex->GetFilePosition()), soBeginning);
 }
 
-}  // namespace
-
 void TKQMReader::Seek(std::uint32_t Index) {
-    RequireIndex(*this);
+    RequireIndex();
     FIndex->Seek(std::int64_t(Index));
-    PositionOnCursor(*this);
+    PositionOnCursor();
 }
 
 void TKQMReader::SeekTimeInternal(double Time) {
-    RequireIndex(*this);
+    RequireIndex();
     const std::int64_t Ticks = TimeUnits(Time, 1e9, 4);
-    if (FIndex->FCount > 0) FIndex->FindInternal(Ticks);
-    PositionOnCursor(*this);
+    if (FIndex->Count() > 0) FIndex->FindInternal(Ticks);
+    PositionOnCursor();
 }
 
 void TKQMReader::SeekTimeExternal(double Time) {
-    RequireIndex(*this);
+    RequireIndex();
     const std::int64_t Us = TimeUnits(Time, 1e6, 1);
-    if (FIndex->FCount > 0) FIndex->Find(Us);
-    PositionOnCursor(*this);
+    if (FIndex->Count() > 0) FIndex->Find(Us);
+    PositionOnCursor();
 }
 
 std::uint32_t TKQMReader::Tell() {
-    RequireIndex(*this);
-    return std::uint32_t(FAtEnd ? FIndex->FCount + 1 : FIndex->FBlock);
+    RequireIndex();
+    return std::uint32_t(FAtEnd ? FIndex->Count() + 1 : FIndex->Block());
 }
 
 void TKQMReader::Reset() {

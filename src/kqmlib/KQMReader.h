@@ -18,6 +18,7 @@
 #include "Format.h"
 #include "narvi.h"
 
+class TBlock;
 class TFileStreamBuffered;
 class TIndex;
 class TStream;
@@ -147,50 +148,99 @@ struct TKQMMeasBlock {
 
 class TKQMReader {
 public:
+    // Opens the recording, decodes its header and opens the index beside it
+    // when there is a usable one; raises EKQMError for anything unreadable.
     explicit TKQMReader(const std::string& Path);
     ~TKQMReader();
     TKQMReader(const TKQMReader&) = delete;
     TKQMReader& operator=(const TKQMReader&) = delete;
 
-    bool OpenIndex(const std::string& IndexFile);
+    // Reading and positioning go through the index (ENoIndex without one).
+    // Read returns the record at the cursor with its beam geometry and moves
+    // the cursor behind it; the record stays valid until the next call.
+    const TKQMMeasBlock& Read();
+    void Seek(std::uint32_t Index);
+    void SeekTimeInternal(double Time);
+    void SeekTimeExternal(double Time);
+    std::uint32_t Tell();
+    // Rebuilds the index file and reopens it.
+    void Reindex();
+
+    // What the header and the index told.
+    const std::string& Path() const { return FPath; }
+    const TKQMHeader& Header() const { return FHeader; }
+    const TKQMParams& Params() const { return FParams; }
+    TScanner Scanner() const { return FScanner; }
+    const std::string& Epoch() const { return FEpoch; }
+    std::int64_t MinTimeExternal() const { return FMinTimeExternal; }
+    std::int64_t MaxTimeExternal() const { return FMaxTimeExternal; }
+
+    // Raw mode leaves the channel delays out of the sample blocks' start times.
+    bool RawMode() const { return FRawDataModeEnabled; }
+    void SetRawMode(bool Raw) { FRawDataModeEnabled = Raw; }
+
+    // The host's receivers of diagnostic lines and of progress (null: none).
+    void SetTraceCallback(NARVI_TRACE_CALLBACK_T Callback, void* UserData);
+    void SetTrackCallback(NARVI_TRACK_CALLBACK_T Callback, void* UserData);
+
+private:
+    friend class TKQMReaderTestAccess;  // tests reach the decoding phases through it
+    class TReindexRun;                  // one run of Reindex, in KQMRebuild.cpp
+
+    // Header (KQMReader.cpp).
     void DecodeHeader();
+    void DecodeGeometry(const TBlock& Par);
+    bool OpenIndex(const std::string& IndexFile);
 
     void Trace(const std::string& Text);
     template <class A0, class... A>
     void Trace(std::string_view Fmt, const A0& Arg0, const A&... Args) {
         if (FTraceCallback) Trace(Format(Fmt, Arg0, Args...));
     }
+    // Raises EAborted when the host asks to stop.
     void Track(std::int32_t Percent);
 
-    // Record framing.
-    // Samples false leaves the sample values out, for scans that need only
-    // the record's times and positions; block counts and times still come.
+    // Record framing (KQMDecode.cpp). Samples false leaves the sample values
+    // out, for scans that need only the record's times and positions; block
+    // counts and times still come.
     void DecodeRecord(TKQMMeasBlock* P, bool Samples = true);
+    const std::uint8_t* ReadFrame(TKQMMeasBlock* P, std::int64_t& BlockSize);
+    void ReadSyncWord(std::int64_t Start, std::int64_t& Check);
+    std::int64_t ReadBlockSize(std::int64_t Start);
+    const std::uint8_t* ReadBlock(std::int64_t Start, std::int64_t BlockSize);
+    void ReadChecksum(std::int64_t Start, std::int64_t BlockSize, const std::uint8_t* B, std::int64_t& Check);
+    void DecodeTimes_1_2(TKQMMeasBlock* P);
+    void DecodeHousekeeping(const std::uint8_t* B, std::int64_t BlockSize);
+    void DecodeSampleBlocks(TKQMMeasBlock* P, const std::uint8_t* B, std::int64_t BlockSize, bool Samples);
     bool Handle(TKQMMeasBlock* P, const Exception& E);
     std::int32_t Synchronize();
 
-    // Slots, read and seek.
-    TKQMMeasBlock* Read();
-    void Seek(std::uint32_t Index);
-    void SeekTimeInternal(double Time);
-    void SeekTimeExternal(double Time);
-    std::uint32_t Tell();
-    void Reset();
+    // Slots, read and seek (KQMRead.cpp).
     void Fetch();
+    std::int64_t DecodeCurrent(std::int64_t Block, std::int64_t& Following);
+    void JoinNeighbours(std::int64_t Block);
     void FreeBufferBlock(TKQMMeasBlock*& P);
     void FreeBufferBlocksAll();
     void SeekBufferBlock(TKQMMeasBlock*& P);
-    static void DeleteSampleBlock(TKQMMeasBlock* P, int SB);
-    static void MoveSampleValues(TKQMMeasBlock* PFrom, int SBFrom, TKQMMeasBlock* PInto, int SBInto);
-    static void MoveSampleBlock(TKQMMeasBlock* PFrom, int SBFrom, TKQMMeasBlock* PInto);
-    // Returns the number of blocks moved over from PNext.
-    static int CheckSampleBlockConnectivity(TKQMMeasBlock* PThis, TKQMMeasBlock* PNext);
+    void Reset();
+    void RequireIndex() const;
+    std::int64_t CheckedPosition(std::int64_t N, std::int64_t Pos) const;
+    struct TIndexEntry;
+    const TIndexEntry& Entry(std::int64_t N);
+    std::int64_t PositionOn(std::int64_t N);
+    std::int64_t IndexedPosition(const TKQMMeasBlock* P) const;
+    void TakeIndexTimes(TKQMMeasBlock* P, std::int64_t N);
+    bool DecodeNeighbour(TKQMMeasBlock* P, std::int64_t N);
+    std::int64_t FindEntry(std::int64_t From, std::int64_t Pos, std::int64_t& Following);
+    void PositionOnCursor();
 
-    // Beam geometry of FThis.
+    // Beam geometry of FThis (KQMGeometry.cpp).
     void CalculateOutput();
-
-    // Rebuild the index file and reopen it.
-    void Reindex();
+    struct TMirror;
+    TMirror MirrorAngle(const TKQMMeasBlock* P);
+    TMirror MirrorAngle_3(const TKQMMeasBlock* P);
+    void WarnGeometry(const TKQMMeasBlock* P, const TMirror& M);
+    void BeamGeometry(TKQMMeasBlock* P, float Tm, bool Tracing);
 
     std::string FPath;
     std::unique_ptr<TFileStreamBuffered> FStream;

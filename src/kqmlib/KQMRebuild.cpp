@@ -156,9 +156,11 @@ private:
     const std::int32_t Saved;
 };
 
+}  // namespace
+
 // One run of the rebuild: the working state lives here, not in the reader,
 // so that every run starts from scratch.
-class TReindexRun {
+class TKQMReader::TReindexRun {
 public:
     explicit TReindexRun(TKQMReader& R) : R(R) {}
 
@@ -170,6 +172,10 @@ private:
     void ScanZA26();
     void AddTimeSync();
     void Prepare();
+    void UnwrapPulses();
+    void DropOffPeriodPulses(std::int64_t PPSPeriod);
+    void AlignPulseSeconds();
+    void DropNonIncreasingPulses();
     void UpdateIndex();
     void UpdateTimeSyncFactor();
     std::int64_t TimeSync(std::int64_t TimeStamp);
@@ -193,7 +199,7 @@ private:
     std::int64_t Time4nsLast = 0;
 };
 
-void TReindexRun::Execute() {
+void TKQMReader::TReindexRun::Execute() {
     const std::string IndexName = IndexPathOf(R.FPath);
     // Creating the index would overwrite the recording it is built from.
     if (SameFile(R.FPath, IndexName))
@@ -209,7 +215,16 @@ void TReindexRun::Execute() {
 
     try {
         try {
-            IndexStream = std::make_unique<TFileStreamBuffered>(TempName, fmCreate, INDEX_BUFFER);
+            // The stream creates the file first and may fail after that
+            // (seeking, memory): then the file is ours to remove.
+            try {
+                IndexStream = std::make_unique<TFileStreamBuffered>(TempName, fmCreate, INDEX_BUFFER);
+            } catch (const EFCreateError&) {
+                throw;
+            } catch (...) {
+                TempCreated = true;
+                throw;
+            }
             TempCreated = true;
             R.Trace("(i) Index creation started");
             WriteIndexHeader_1_1(*IndexStream);
@@ -242,10 +257,12 @@ void TReindexRun::Execute() {
         throw;
     }
     R.FreeBufferBlocksAll();
-    R.OpenIndex(IndexName);
+    // A new index the handle cannot use is a failure, not a success.
+    if (!R.OpenIndex(IndexName))
+        throw EKQMError(Format("Index file %s was rebuilt but cannot be opened", IndexName), NARVI_ERR_MISSING_INDEX);
 }
 
-bool TReindexRun::NextRecord() {
+bool TKQMReader::TReindexRun::NextRecord() {
     try {
         R.DecodeRecord(R.FThis, false);
         return true;
@@ -254,7 +271,7 @@ bool TReindexRun::NextRecord() {
     }
 }
 
-void TReindexRun::Scan() {
+void TKQMReader::TReindexRun::Scan() {
     StreamSize = R.FStream->GetSize();
     R.FStream->Seek(R.FStreamDataOffset, soBeginning);
     R.FThis = &R.FMeasBlocks[0];
@@ -268,7 +285,7 @@ void TReindexRun::Scan() {
     UpdateIndex();
 }
 
-void TReindexRun::ScanZA14() {
+void TKQMReader::TReindexRun::ScanZA14() {
     TKQMMeasBlock* const P = R.FThis;
     while (NextRecord()) {
         P->Number = ++MeasCount;
@@ -277,7 +294,7 @@ void TReindexRun::ScanZA14() {
     }
 }
 
-void TReindexRun::ScanZA26() {
+void TKQMReader::TReindexRun::ScanZA26() {
     R.Trace("Step 1) read and decode measurements...");
     PPSTimeStampFirst = 0;
     MillisecondsLast = MillisecondsOffset = MillisecondsRawLast = 0;
@@ -302,7 +319,7 @@ void TReindexRun::ScanZA26() {
     }
 }
 
-void TReindexRun::AddTimeSync() {
+void TKQMReader::TReindexRun::AddTimeSync() {
     const std::uint32_t Raw = R.FHouseBlock.Milliseconds;
     std::uint32_t Corrected = Raw + MillisecondsOffset;
     if (Corrected < MillisecondsLast && Raw < MS_ROLLOVER_WINDOW) {
@@ -322,79 +339,17 @@ void TReindexRun::AddTimeSync() {
     MillisecondsRawLast = Raw;
 }
 
-void TReindexRun::Prepare() {
+void TKQMReader::TReindexRun::Prepare() {
     R.Trace("Step 2) Consistency checks and preparation...");
     std::vector<TTimeSyncRecord>& T = TimeSyncs;
-    const std::size_t Count = T.size();
-
     std::int64_t PPSPeriod = std::numeric_limits<std::int64_t>::max();
-    for (std::size_t I = 0; I + 1 < Count; ++I)
+    for (std::size_t I = 0; I + 1 < T.size(); ++I)
         PPSPeriod = std::min(PPSPeriod, T[I + 1].Milliseconds - T[I].Milliseconds);
 
-    // The pulses carry 40-bit clock values; bring them onto the unwrapped
-    // clock of the records, starting from the first record's time.
-    if (Count >= 1) {
-        const std::int64_t D = T[0].PPSTimeStamp - PPSTimeStampFirst;
-        std::int64_t K = 0;
-        if (std::llabs(D) >= TWO_POW_39) {
-            if (T[0].PPSTimeStamp + TWO_POW_39 < PPSTimeStampFirst) {
-                R.Trace("(i) PPS timestamp overflow detected (1)");
-                K = 1;
-            } else if (PPSTimeStampFirst + TWO_POW_39 < T[0].PPSTimeStamp) {
-                R.Trace("(i) PPS timestamp overflow detected (2)");
-                K = -1;
-            }
-        }
-        T[0].PPSTimeStamp += K * TWO_POW_40;
-        for (std::size_t I = 1; I < Count; ++I) {
-            // As for the records: only a step back by more than half the
-            // clock's range is a wrap. A smaller one is a bad pulse, dropped
-            // below, not a reason to move every later pulse by a wrap.
-            if (T[I].PPSTimeStamp + K * TWO_POW_40 < T[I - 1].PPSTimeStamp - TWO_POW_39) K += 1;
-            T[I].PPSTimeStamp += K * TWO_POW_40;
-        }
-    }
-
-    // A pulse is kept when its distance to one neighbour matches the period.
-    if (Count >= 3) {
-        const std::int64_t Expected = PPSPeriod * TICKS_PER_MS;
-        for (std::size_t I = 1; I + 1 < Count; ++I) {
-            const bool Before = std::llabs(T[I].PPSTimeStamp - T[I - 1].PPSTimeStamp - Expected) <= 1250;
-            const bool After = std::llabs(T[I + 1].PPSTimeStamp - T[I].PPSTimeStamp - Expected) <= 1250;
-            T[I].Valid = Before || After;
-        }
-    }
-    std::erase_if(T, [](const TTimeSyncRecord& S) { return !S.Valid; });
-
-    // A pulse paired with the GPS time of another second goes onto its own second.
-    if (!T.empty()) {
-        auto Offset = [](const TTimeSyncRecord& S) {
-            return double(S.Milliseconds) / 1000.0 - double(S.PPSTimeStamp * 4) / 1e9;
-        };
-        const double PPSOffs1 = Offset(T[0]);
-        for (std::size_t I = 1; I < T.size(); ++I) {
-            const double PPSOffsX = Offset(T[I]);
-            if (std::fabs(PPSOffsX - PPSOffs1) > 0.1) {
-                const double Seconds = double(RoundHalfEven(PPSOffsX - PPSOffs1));
-                T[I].PPSTimeStamp += RoundHalfEven(1e9 * Seconds / 4);
-            }
-        }
-    }
-
-    // Interpolation needs strictly increasing pulses: equal or decreasing
-    // ones would divide by zero or run time backwards.
-    std::size_t Kept = 0;
-    for (std::size_t I = 0; I < T.size(); ++I) {
-        if (Kept > 0 &&
-            (T[I].PPSTimeStamp <= T[Kept - 1].PPSTimeStamp || T[I].Milliseconds <= T[Kept - 1].Milliseconds))
-            continue;
-        T[Kept++] = T[I];
-    }
-    if (Kept < T.size()) {
-        R.Trace("<!> %d time synchronization records dropped (PPS time stamps not increasing)",
-                std::int64_t(T.size() - Kept));
-        T.resize(Kept);
-    }
+    UnwrapPulses();
+    DropOffPeriodPulses(PPSPeriod);
+    AlignPulseSeconds();
+    DropNonIncreasingPulses();
 
     TimeSyncIndexA = 0;
     TimeSyncIndexB = 1;
@@ -411,14 +366,89 @@ void TReindexRun::Prepare() {
     R.Trace("Mean frequency deviation: %.3f [ppm]", ::Mean(TimeSyncStat));
 }
 
-void TReindexRun::UpdateTimeSyncFactor() {
+// The pulses carry 40-bit clock values; bring them onto the unwrapped clock
+// of the records, starting from the first record's time.
+void TKQMReader::TReindexRun::UnwrapPulses() {
+    std::vector<TTimeSyncRecord>& T = TimeSyncs;
+    if (T.empty()) return;
+    const std::int64_t D = T[0].PPSTimeStamp - PPSTimeStampFirst;
+    std::int64_t K = 0;
+    if (std::llabs(D) >= TWO_POW_39) {
+        if (T[0].PPSTimeStamp + TWO_POW_39 < PPSTimeStampFirst) {
+            R.Trace("(i) PPS timestamp overflow detected (1)");
+            K = 1;
+        } else if (PPSTimeStampFirst + TWO_POW_39 < T[0].PPSTimeStamp) {
+            R.Trace("(i) PPS timestamp overflow detected (2)");
+            K = -1;
+        }
+    }
+    T[0].PPSTimeStamp += K * TWO_POW_40;
+    for (std::size_t I = 1; I < T.size(); ++I) {
+        // As for the records: only a step back by more than half the clock's
+        // range is a wrap. A smaller one is a bad pulse, dropped later, not a
+        // reason to move every later pulse by a wrap.
+        if (T[I].PPSTimeStamp + K * TWO_POW_40 < T[I - 1].PPSTimeStamp - TWO_POW_39) K += 1;
+        T[I].PPSTimeStamp += K * TWO_POW_40;
+    }
+}
+
+// A pulse is kept when its distance to one neighbour matches the period.
+void TKQMReader::TReindexRun::DropOffPeriodPulses(std::int64_t PPSPeriod) {
+    std::vector<TTimeSyncRecord>& T = TimeSyncs;
+    if (T.size() >= 3) {
+        const std::int64_t Expected = PPSPeriod * TICKS_PER_MS;
+        for (std::size_t I = 1; I + 1 < T.size(); ++I) {
+            const bool Before = std::llabs(T[I].PPSTimeStamp - T[I - 1].PPSTimeStamp - Expected) <= 1250;
+            const bool After = std::llabs(T[I + 1].PPSTimeStamp - T[I].PPSTimeStamp - Expected) <= 1250;
+            T[I].Valid = Before || After;
+        }
+    }
+    std::erase_if(T, [](const TTimeSyncRecord& S) { return !S.Valid; });
+}
+
+// A pulse paired with the GPS time of another second goes onto its own second.
+void TKQMReader::TReindexRun::AlignPulseSeconds() {
+    std::vector<TTimeSyncRecord>& T = TimeSyncs;
+    if (T.empty()) return;
+    auto Offset = [](const TTimeSyncRecord& S) {
+        return double(S.Milliseconds) / 1000.0 - double(S.PPSTimeStamp * 4) / 1e9;
+    };
+    const double PPSOffs1 = Offset(T[0]);
+    for (std::size_t I = 1; I < T.size(); ++I) {
+        const double PPSOffsX = Offset(T[I]);
+        if (std::fabs(PPSOffsX - PPSOffs1) > 0.1) {
+            const double Seconds = double(RoundHalfEven(PPSOffsX - PPSOffs1));
+            T[I].PPSTimeStamp += RoundHalfEven(1e9 * Seconds / 4);
+        }
+    }
+}
+
+// Interpolation needs strictly increasing pulses: equal or decreasing ones
+// would divide by zero or run time backwards.
+void TKQMReader::TReindexRun::DropNonIncreasingPulses() {
+    std::vector<TTimeSyncRecord>& T = TimeSyncs;
+    std::size_t Kept = 0;
+    for (std::size_t I = 0; I < T.size(); ++I) {
+        if (Kept > 0 &&
+            (T[I].PPSTimeStamp <= T[Kept - 1].PPSTimeStamp || T[I].Milliseconds <= T[Kept - 1].Milliseconds))
+            continue;
+        T[Kept++] = T[I];
+    }
+    if (Kept < T.size()) {
+        R.Trace("<!> %d time synchronization records dropped (PPS time stamps not increasing)",
+                std::int64_t(T.size() - Kept));
+        T.resize(Kept);
+    }
+}
+
+void TKQMReader::TReindexRun::UpdateTimeSyncFactor() {
     const TTimeSyncRecord& A = TimeSyncs[std::size_t(TimeSyncIndexA)];
     const TTimeSyncRecord& B = TimeSyncs[std::size_t(TimeSyncIndexB)];
     TimeSyncFactor = double(static_cast<long double>(B.Milliseconds - A.Milliseconds) /
                             static_cast<long double>(B.PPSTimeStamp - A.PPSTimeStamp));
 }
 
-std::int64_t TReindexRun::TimeSync(std::int64_t TimeStamp) {
+std::int64_t TKQMReader::TReindexRun::TimeSync(std::int64_t TimeStamp) {
     const std::int32_t Count = std::int32_t(TimeSyncs.size());
     auto PPS = [this](std::int32_t I) { return TimeSyncs[std::size_t(I)].PPSTimeStamp; };
     if (TimeStamp < PPS(TimeSyncIndexA)) {
@@ -438,7 +468,7 @@ std::int64_t TReindexRun::TimeSync(std::int64_t TimeStamp) {
     return std::max<std::int64_t>(Us, 0);
 }
 
-void TReindexRun::UpdateIndex() {
+void TKQMReader::TReindexRun::UpdateIndex() {
     R.Trace("Step 3) update index file...");
     TFileStreamBuffered& S = *IndexStream;
     const std::int64_t Size = S.GetSize();
@@ -463,7 +493,5 @@ void TReindexRun::UpdateIndex() {
         R.Track(Percent(double(Position) / double(Size) * 100 * 0.05 + 95));
     }
 }
-
-}  // namespace
 
 void TKQMReader::Reindex() { TReindexRun(*this).Execute(); }

@@ -5,6 +5,7 @@
 #include <cfenv>
 #include <cstdint>
 #include <exception>
+#include <memory>
 #include <new>
 #include <string>
 #include <type_traits>
@@ -171,7 +172,7 @@ void ReadOutput(const TKQMReader& Reader, const TKQMMeasBlock& P, NARVI_FLOAT64_
                 NARVI_FLOAT64_T* TIME_EXTERNAL, NARVI_FLOAT64_VECTOR3_T* ORIGIN, NARVI_FLOAT64_VECTOR3_T* DIRECTION,
                 NARVI_UINT16_T* FLAGS, NARVI_UINT16_T* FACET, NARVI_UINT32_T* SBL_COUNT, NARVI_UINT32_T* SBL_SIZE,
                 NARVI_SBL_PTR_T* SBL) {
-    const TKQMHeader& H = Reader.FHeader;
+    const TKQMHeader& H = Reader.Header();
     const double GroupVelocityHalf = double(H.RangeFactor) * 1e9;
 
     Put(TIME_SORG, double(P.Time4ns * 4) / 1e9);
@@ -207,7 +208,7 @@ void ReadOutput(const TKQMReader& Reader, const TKQMMeasBlock& P, NARVI_FLOAT64_
         S.SAMPLE_COUNT = NARVI_UINT32_T(B.SampleCount);
         S.SAMPLE_SIZE = 2;
         S.SAMPLE = &SampleValues[Total];
-        if (!Reader.FRawDataModeEnabled) {
+        if (!Reader.RawMode()) {
             if (C == CH_LO) S.TIME_SOSBL += double(H.RangeOffsLP) / GroupVelocityHalf;
             if (C == CH_HI) S.TIME_SOSBL += double(H.RangeOffsHP) / GroupVelocityHalf;
             if (H.ParameterMainId == 5 && C != CH_REFPULSE) {
@@ -251,12 +252,13 @@ NARVI_API NARVI_INT32_T NARVI_CALL narvi_open(NARVI_CSZ_T PATH, NARVI_FILE_T* HA
     return Run([&] {
         if (!PATH) throw EKQMError("No file name given", NARVI_ERR_BAD_ARG);
         if (!HANDLE) throw EKQMError("No handle to return the file in", NARVI_ERR_BAD_ARG);
-        *HANDLE = new TKQMReader(std::string(PATH));
+        // The handle owns the reader until narvi_close takes it back.
+        *HANDLE = std::make_unique<TKQMReader>(std::string(PATH)).release();
     });
 }
 
 NARVI_API NARVI_INT32_T NARVI_CALL narvi_close(NARVI_FILE_T HANDLE) {
-    return Run([&] { delete static_cast<TKQMReader*>(HANDLE); });
+    return Run([&] { std::unique_ptr<TKQMReader>(static_cast<TKQMReader*>(HANDLE)).reset(); });
 }
 
 NARVI_API NARVI_INT32_T NARVI_CALL narvi_reindex(NARVI_FILE_T HANDLE) {
@@ -291,13 +293,13 @@ NARVI_API NARVI_INT32_T NARVI_CALL narvi_get_info(NARVI_FILE_T HANDLE, NARVI_CSZ
                                                   NARVI_UINT16_T* NUM_FACETS) {
     return Run([&] {
         const TKQMReader& Reader = ReaderOf(HANDLE);
-        Put(INSTRUMENT, Reader.FHeader.Instrument.c_str());
-        Put(SERIAL, Reader.FHeader.Serial.c_str());
-        Put(EPOCH, Reader.FEpoch.c_str());
-        Put(V_GROUP, 2.0 * double(Reader.FHeader.RangeFactor) * 1e9);
+        Put(INSTRUMENT, Reader.Header().Instrument.c_str());
+        Put(SERIAL, Reader.Header().Serial.c_str());
+        Put(EPOCH, Reader.Epoch().c_str());
+        Put(V_GROUP, 2.0 * double(Reader.Header().RangeFactor) * 1e9);
         Put(SAMPLING_TIME, 1e-9);
         Put(FLAGS, NARVI_UINT16_T(1));
-        Put(NUM_FACETS, NARVI_UINT16_T(Reader.FHeader.NF));
+        Put(NUM_FACETS, NARVI_UINT16_T(Reader.Header().NF));
     });
 }
 
@@ -308,34 +310,26 @@ NARVI_API NARVI_INT32_T NARVI_CALL narvi_read(NARVI_FILE_T HANDLE, NARVI_FLOAT64
                                               NARVI_UINT32_T* SBL_SIZE, NARVI_SBL_PTR_T* SBL) {
     return Run([&] {
         TKQMReader& Reader = ReaderOf(HANDLE);
-        ReadOutput(Reader, *Reader.Read(), TIME_SORG, TIME_EXTERNAL, ORIGIN, DIRECTION, FLAGS, FACET, SBL_COUNT,
+        ReadOutput(Reader, Reader.Read(), TIME_SORG, TIME_EXTERNAL, ORIGIN, DIRECTION, FLAGS, FACET, SBL_COUNT,
                    SBL_SIZE, SBL);
     });
 }
 
 NARVI_API NARVI_INT32_T NARVI_CALL narvi_set_trace_callback(NARVI_FILE_T HANDLE, NARVI_TRACE_CALLBACK_T TRACE_CALLBACK,
                                                             NARVI_POINTER_T USERDATA) {
-    return Run([&] {
-        TKQMReader& Reader = ReaderOf(HANDLE);
-        Reader.FTraceCallback = TRACE_CALLBACK;
-        Reader.FTraceUserData = USERDATA;
-    });
+    return Run([&] { ReaderOf(HANDLE).SetTraceCallback(TRACE_CALLBACK, USERDATA); });
 }
 
 NARVI_API NARVI_INT32_T NARVI_CALL narvi_set_track_callback(NARVI_FILE_T HANDLE, NARVI_TRACK_CALLBACK_T TRACK_CALLBACK,
                                                             NARVI_POINTER_T USERDATA) {
-    return Run([&] {
-        TKQMReader& Reader = ReaderOf(HANDLE);
-        Reader.FTrackCallback = TRACK_CALLBACK;
-        Reader.FTrackUserData = USERDATA;
-    });
+    return Run([&] { ReaderOf(HANDLE).SetTrackCallback(TRACK_CALLBACK, USERDATA); });
 }
 
 NARVI_API NARVI_INT32_T NARVI_CALL narvi_set_mode_int(NARVI_FILE_T HANDLE, NARVI_UINT32_T KEY, NARVI_INT32_T VALUE) {
     return Run([&] {
         TKQMReader& Reader = ReaderOf(HANDLE);
         if (KEY != NARVI_MODE_RAW) throw Exception(Format("Unknown key specified (0x%8.8x)", KEY));
-        Reader.FRawDataModeEnabled = VALUE != 0;
+        Reader.SetRawMode(VALUE != 0);
     });
 }
 
@@ -343,7 +337,7 @@ NARVI_API NARVI_INT32_T NARVI_CALL narvi_get_mode_int(NARVI_FILE_T HANDLE, NARVI
     return Run([&] {
         const TKQMReader& Reader = ReaderOf(HANDLE);
         if (KEY != NARVI_MODE_RAW) throw Exception(Format("Unknown key specified (0x%8.8x)", KEY));
-        Put(VALUE, NARVI_INT32_T(Reader.FRawDataModeEnabled ? 1 : 0));
+        Put(VALUE, NARVI_INT32_T(Reader.RawMode() ? 1 : 0));
     });
 }
 

@@ -203,18 +203,25 @@ std::string TFileHandle::SystemErrorText() { return std::strerror(errno); }
 bool TFileHandle::TryOpen(const std::string& FileName, TAccess Access, TShare /*Share*/, std::string* Reason) {
     Close();
     const int flags = (Access == faRead ? O_RDONLY : Access == faWrite ? O_WRONLY : O_RDWR) | O_CLOEXEC;
+    // Opened without blocking: a pipe without a writer would otherwise hold
+    // the caller until one comes.
     int fd;
     do {
-        fd = ::open(FileName.c_str(), flags);
+        fd = ::open(FileName.c_str(), flags | O_NONBLOCK);
     } while (fd < 0 && errno == EINTR);
     if (fd >= 0) {
         // A directory opens fine read-only on POSIX but cannot be read as a
-        // stream; refuse it here with the reason the reader would have hit.
+        // stream, nor can a pipe or socket be positioned; refuse them here
+        // with the reason the reader would have hit.
         struct stat st;
-        if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+        const bool stated = ::fstat(fd, &st) == 0;
+        const bool stream = stated && (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode));
+        if (stated && (S_ISDIR(st.st_mode) || stream)) {
             ::close(fd);
             fd = -1;
-            errno = EISDIR;
+            errno = stream ? ESPIPE : EISDIR;
+        } else {
+            ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
         }
     }
     return Adopt(fd, FileName, Reason);

@@ -1,23 +1,27 @@
-// Whole charts without text, rendered headless and compared pixel by pixel with
-// the PNGs under tests/chart/golden/. After an intended change of the drawing,
-// regenerate them with NARVI_UPDATE_GOLDEN=1 set while running chart_tests, and
-// review the new pictures before committing them.
+// Whole charts rendered headless and compared pixel by pixel with the PNGs under
+// tests/chart/golden/: framed and 3D charts without text, and the viewer's
+// waveform scene with its labels, legend and title at the widths the viewer's
+// window gives it. After an intended change of the drawing, regenerate them with
+// NARVI_UPDATE_GOLDEN=1 set while running chart_tests, and review the new
+// pictures before committing them.
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <limits>
 #include <string>
 
 #include "Chart.h"
 #include "ChartControl.h"
 #include "GuiApplication.h"
 #include "LineSeries.h"
+#include "ViewerScene.h"
 
 namespace {
 
-const std::filesystem::path GoldenDir = std::filesystem::path(__FILE__).parent_path() / "golden";
+const std::filesystem::path GoldenDir = NARVI_GOLDEN_DIR;
 
 void NoLabels(TChart& chart) {
     // value labels place the ticks and the grid; their texts stay hidden
@@ -76,6 +80,30 @@ const GoldenCase Cases[] = {
      }},
 };
 
+// Compares a picture with its golden file, or writes the file when asked to.
+void CheckGolden(const TBitmap& image, const std::string& name) {
+    const std::string file = (GoldenDir / (name + ".png")).string();
+    if (std::getenv("NARVI_UPDATE_GOLDEN") != nullptr) {
+        std::filesystem::create_directories(GoldenDir);
+        ASSERT_TRUE(SaveBitmapToPng(image, file));
+        return;
+    }
+    TBitmap golden;
+    ASSERT_TRUE(LoadBitmapFromPng(golden, file)) << file << " (run with NARVI_UPDATE_GOLDEN=1 to create it)";
+    ASSERT_EQ(golden.Width(), image.Width());
+    ASSERT_EQ(golden.Height(), image.Height());
+    int differ = 0, fx = -1, fy = -1;
+    for (int y = 0; y < golden.Height(); ++y)
+        for (int x = 0; x < golden.Width(); ++x)
+            if (golden.GetPixel(x, y) != image.GetPixel(x, y) && differ++ == 0) {
+                fx = x;
+                fy = y;
+            }
+    if (differ) SaveBitmapToPng(image, name + ".actual.png");
+    EXPECT_EQ(differ, 0) << "first difference at " << fx << "," << fy << "; picture written to " << name
+                         << ".actual.png";
+}
+
 TEST(GoldenImages, WholeChartsPixelExact) {
     EnsureGuiApplication();
     const bool update = std::getenv("NARVI_UPDATE_GOLDEN") != nullptr;
@@ -87,26 +115,8 @@ TEST(GoldenImages, WholeChartsPixelExact) {
         c.setUp(chart);
         std::unique_ptr<TBitmap> image = RenderToBitmap(chart, 240, 160);
         ASSERT_FALSE(image->Empty());
-        const std::string file = (GoldenDir / (std::string(c.name) + ".png")).string();
-        if (update) {
-            std::filesystem::create_directories(GoldenDir);
-            ASSERT_TRUE(SaveBitmapToPng(*image, file));
-            continue;
-        }
-        TBitmap golden;
-        ASSERT_TRUE(LoadBitmapFromPng(golden, file)) << file << " (run with NARVI_UPDATE_GOLDEN=1 to create it)";
-        ASSERT_EQ(golden.Width(), image->Width());
-        ASSERT_EQ(golden.Height(), image->Height());
-        int differ = 0, fx = -1, fy = -1;
-        for (int y = 0; y < golden.Height(); ++y)
-            for (int x = 0; x < golden.Width(); ++x)
-                if (golden.GetPixel(x, y) != image->GetPixel(x, y) && differ++ == 0) {
-                    fx = x;
-                    fy = y;
-                }
-        if (differ) SaveBitmapToPng(*image, std::string(c.name) + ".actual.png");
-        EXPECT_EQ(differ, 0) << "first difference at " << fx << "," << fy << "; picture written to " << c.name
-                             << ".actual.png";
+        CheckGolden(*image, c.name);
+        if (update) continue;
 
         // The buffered repaint shows the very same picture.
         TBitmap again(240, 160);
@@ -201,6 +211,48 @@ TEST(GoldenImages, AnAssignedChartDrawsTheSame) {
         EXPECT_EQ(differ, 0);
         EXPECT_EQ(copy.Zoom().Direction, original.Zoom().Direction);
         EXPECT_EQ(copy.Zoom().Allow, original.Zoom().Allow);
+    }
+}
+
+// The viewer's scene: time labels to the nanosecond, three blocks with their lines,
+// legend and title, at the widths the window leaves beside its info panel, zoomed
+// into one pulse, and with samples that are no numbers.
+struct SceneCase {
+    const char* name;
+    int width;
+    std::function<void(TChart&, std::vector<viewerscene::Series>&)> change;
+};
+
+const SceneCase SceneCases[] = {
+    {"scene833", 833, nullptr},
+    {"scene600", 600, nullptr},
+    {"scene400", 400, nullptr},
+    {"scene833zoom", 833,
+     [](TChart& c, std::vector<viewerscene::Series>&) {
+         const double t0 = viewerscene::BlockStart(2) + 700e-9, t1 = viewerscene::BlockStart(2) + 950e-9;
+         c.ZoomToValues(0, 0, t0, t1, 0, 220, 0, 0);
+     }},
+    {"scene600gaps", 600,
+     [](TChart&, std::vector<viewerscene::Series>& s) {
+         // samples without a value leave gaps, never marks at mid-height or a line to the edge
+         const double nan = std::numeric_limits<double>::quiet_NaN();
+         for (int i = 760; i < 800; ++i) s[2].points->YValues()->SetValue(i, nan);
+         s[2].points->YValues()->SetValue(880, nan);
+         s[2].points->XValues()->SetValue(840, nan);
+         s[2].line->SetDataSource(nullptr);
+         s[2].line->SetDataSource(s[2].points);
+     }},
+};
+
+TEST(GoldenImages, ViewerScenePixelExact) {
+    EnsureGuiApplication();
+    for (const SceneCase& c : SceneCases) {
+        SCOPED_TRACE(c.name);
+        TChart chart;
+        auto series = viewerscene::Build(chart);
+        if (c.change) c.change(chart, series);
+        std::unique_ptr<TBitmap> image = RenderToBitmap(chart, c.width, 500);
+        CheckGolden(*image, c.name);
     }
 }
 

@@ -39,6 +39,17 @@ struct Direct {
                 }
         return {first, last};
     }
+    // Columns holding any pixel other than the background (smoothed glyphs have few pure ones).
+    std::pair<int, int> inkColumnsOn(TColor background) const {
+        int first = -1, last = -1;
+        for (int x = 0; x < window.Width(); ++x)
+            for (int y = 0; y < window.Height(); ++y)
+                if (window.GetPixel(x, y) != background) {
+                    if (first < 0) first = x;
+                    last = x;
+                }
+        return {first, last};
+    }
 };
 
 TEST(Geometry, SmallHelpers) {
@@ -511,7 +522,7 @@ TEST(PlotCanvas, ZoomedTextScalesThePointSize) {
         d.canvas.SetBackgroundMode(TRANSPARENT);
         d.canvas.WriteText3D(100, 30, "MMMM", 0);
         EXPECT_EQ(d.device().Font().Size(), size);  // restored after
-        const auto ink = d.inkColumns(clBlack);
+        const auto ink = d.inkColumnsOn(clWhite);
         return ink.first < 0 ? 0 : ink.second - ink.first + 1;
     };
     EXPECT_EQ(inkWidth(50, 16), inkWidth(100, 8));

@@ -320,12 +320,12 @@ TEST_F(SourceFixture, SuspendedSourceRefillsOnceAndResumeIsBalanced) {
     line->OnClearValues = nullptr;
 }
 
-TEST_F(SourceFixture, FreeingTheSourceKeepsTheCopy) {
+TEST_F(SourceFixture, FreeingTheSourceTakesItsPoints) {
     line->SetDataSource(points);
     delete points;
     points = nullptr;
     EXPECT_EQ(line->DataSource(), nullptr);
-    EXPECT_EQ(line->PointCount(), 3);
+    EXPECT_EQ(line->PointCount(), 0);
     EXPECT_EQ(chart.SeriesCount(), 1);
 }
 
@@ -351,8 +351,9 @@ TEST_F(SourceFixture, SetDataSourceToNoneDetaches) {
     line->SetDataSource(points);
     line->SetDataSource(nullptr);
     EXPECT_TRUE(points->Dependents().empty());
+    EXPECT_EQ(line->PointCount(), 0);
     points->AddPoint(10, 10);
-    EXPECT_EQ(line->PointCount(), 3);
+    EXPECT_EQ(line->PointCount(), 0);
 }
 
 TEST(SeriesSampleValues, FillsSortedPointsAndRejectsNegativeCounts) {

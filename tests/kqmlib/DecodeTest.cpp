@@ -5,6 +5,7 @@
 #include <cmath>
 #include <random>
 
+#include "ReaderTestAccess.h"
 #include "ReadTestSupport.h"
 
 namespace {
@@ -12,10 +13,10 @@ namespace {
 // Decodes every record of a recording straight from the reader, without index.
 std::vector<std::unique_ptr<TKQMMeasBlock>> DecodeAll(TKQMReader& R, int Count) {
     std::vector<std::unique_ptr<TKQMMeasBlock>> Out;
-    R.Reset();
+    TKQMReaderTestAccess::Reset(R);
     for (int I = 0; I < Count; ++I) {
         Out.push_back(std::make_unique<TKQMMeasBlock>());
-        R.DecodeRecord(Out.back().get());
+        TKQMReaderTestAccess::DecodeRecord(R, Out.back().get());
     }
     return Out;
 }
@@ -84,14 +85,14 @@ TEST(Decode, EveryMeasurementBlockVersion) {
             EXPECT_EQ(M.SampleBlocks[0].Samples[std::size_t(4 * I + 3)], std::uint8_t(I + 4 * I + 3));
         }
         // Versions 1.x and 2.x carry the GPS state in each record; 3.x do not.
-        const TKQMHouseBlock& G = Reader.FHouseBlock;
+        const TKQMHouseBlock& G = TKQMReaderTestAccess::HouseBlock(Reader);
         EXPECT_FALSE(G.GPSSynchronized) << Name;
         EXPECT_EQ(P[1]->GPSSynchronized, V.Main < 3) << Name;
         EXPECT_EQ(P[1]->GPSSyncLastSecond, V.Main < 3) << Name;
         EXPECT_FALSE(P[2]->GPSSynchronized) << Name;
         // The end of the data.
         TKQMMeasBlock Extra;
-        EXPECT_THROW(Reader.DecodeRecord(&Extra), EEOF);
+        EXPECT_THROW(TKQMReaderTestAccess::DecodeRecord(Reader, &Extra), EEOF);
     }
 }
 
@@ -146,9 +147,9 @@ TEST(Decode, HousekeepingRecordsUpdateTheGPSState) {
                   false);
         THandle Handle(Rec.Path());
         TKQMReader& Reader = Handle.Reader();
-        Reader.Reset();
+        TKQMReaderTestAccess::Reset(Reader);
         TKQMMeasBlock M;
-        const TKQMHouseBlock& G = Reader.FHouseBlock;
+        const TKQMHouseBlock& G = TKQMReaderTestAccess::HouseBlock(Reader);
         const struct {
             bool Sync, Last;
             std::int64_t PPS;
@@ -156,7 +157,7 @@ TEST(Decode, HousekeepingRecordsUpdateTheGPSState) {
         } Expected[] = {
             {true, true, 0xAB12345678LL, 123456789}, {true, false, 5, 6}, {false, true, 7, 8}, {false, true, 7, 8}};
         for (const auto& E : Expected) {
-            Reader.DecodeRecord(&M);
+            TKQMReaderTestAccess::DecodeRecord(Reader, &M);
             ASSERT_TRUE(M.Valid);
             EXPECT_EQ(M.Content & 1, 1);
             EXPECT_EQ(M.SampleBlockCount, 0);

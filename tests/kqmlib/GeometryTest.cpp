@@ -9,6 +9,7 @@
 
 #include <cmath>
 
+#include "ReaderTestAccess.h"
 #include "ReadTestSupport.h"
 
 namespace {
@@ -56,18 +57,18 @@ TEST(Geometry, MirrorAngleFacetAndBeamForEveryEncoderLayout) {
         TShot S = H.Read();
         ASSERT_EQ(S.Code, 0) << Name << ": " << LastError();
         EXPECT_EQ(S.Facet, 0u) << Name;
-        EXPECT_FLOAT_EQ(H.Reader().FThis->Theta, 45.0f) << Name;
+        EXPECT_FLOAT_EQ(TKQMReaderTestAccess::Current(H.Reader()).Theta, 45.0f) << Name;
         ExpectNear(S.Dir, 0, 0, 1, Name + " dir at 45");
         ExpectNear(S.Ori, 0, 0, 0, Name + " ori at 45");
 
         S = H.Read();  // 22.5 degrees further: the beam turns by 45
         EXPECT_EQ(S.Facet, 0u) << Name;
-        EXPECT_FLOAT_EQ(H.Reader().FThis->Theta, 67.5f) << Name;
+        EXPECT_FLOAT_EQ(TKQMReaderTestAccess::Current(H.Reader()).Theta, 67.5f) << Name;
         ExpectNear(S.Dir, 0, -R2, R2, Name + " dir at 67.5");
 
         S = H.Read();  // the same angle on the next facet
         EXPECT_EQ(S.Facet, 1u) << Name;
-        EXPECT_FLOAT_EQ(H.Reader().FThis->Theta, 67.5f) << Name;
+        EXPECT_FLOAT_EQ(TKQMReaderTestAccess::Current(H.Reader()).Theta, 67.5f) << Name;
         EXPECT_NEAR(std::hypot(S.Dir.x, S.Dir.y, S.Dir.z), 1.0, 1e-6) << Name;
 
         S = H.Read();
@@ -97,11 +98,11 @@ TEST(Geometry, TwoEncodersAreAveragedUntilTheyDisagree) {
     for (double E : Expected) {
         const TShot S = H.Read();
         ASSERT_EQ(S.Code, 0) << LastError();
-        EXPECT_NEAR(H.Reader().FThis->Theta, E, 2e-4);
+        EXPECT_NEAR(TKQMReaderTestAccess::Current(H.Reader()).Theta, E, 2e-4);
         EXPECT_EQ(S.Facet, 0u);
     }
     EXPECT_EQ(H.Count("<!> Line encoder 1 invalid -> ignored"), 1);
-    EXPECT_TRUE(H.Reader().FLECC1_Invalid);
+    EXPECT_TRUE(TKQMReaderTestAccess::SecondEncoderIgnored(H.Reader()));
 }
 
 TEST(Geometry, FrameAngle) {
@@ -127,7 +128,7 @@ TEST(Geometry, FrameAngle) {
         Rec.Write({R});
         THandle H(Rec.Path());
         ASSERT_EQ(H.Read().Code, 0) << LastError();
-        const float Phi = H.Reader().FThis->Phi;
+        const float Phi = TKQMReaderTestAccess::Current(H.Reader()).Phi;
         if (std::isnan(C.Phi)) {
             EXPECT_TRUE(std::isnan(Phi)) << Phi;
             EXPECT_EQ(H.Count("Phi [deg]="), 0);

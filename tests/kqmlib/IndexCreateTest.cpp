@@ -62,11 +62,11 @@ std::string IndexMessage(const std::function<void()>& F) {
 // Every entry of the index at Idx agrees with what the writer put down.
 void ExpectIndexMatches(const std::string& Idx, const TRecordingWriter& W) {
     TIndex Index(Idx);
-    EXPECT_EQ(Index.FHeaderMajor, 1);
-    EXPECT_EQ(Index.FHeaderMinor, 0);
-    EXPECT_EQ(Index.FHeaderFlags, 0u);
-    EXPECT_EQ(Index.FHeaderSize, 12u);
-    ASSERT_EQ(Index.FCount, std::int64_t(W.Records().size()));
+    EXPECT_EQ(Index.HeaderMajor(), 1);
+    EXPECT_EQ(Index.HeaderMinor(), 0);
+    EXPECT_EQ(Index.HeaderFlags(), 0u);
+    EXPECT_EQ(Index.HeaderSize(), 12u);
+    ASSERT_EQ(Index.Count(), std::int64_t(W.Records().size()));
     for (std::size_t I = 0; I < W.Records().size(); ++I) {
         const TRecordInfo& R = W.Records()[I];
         EXPECT_EQ(Index.Seek(std::int64_t(I) + 1), R.SizeWord) << "record " << I + 1;
@@ -139,7 +139,7 @@ TEST(IndexCreate, HeaderOnlyGivesAnEmptyValidIndex) {
     IndexCreate(Dir.File("empty.kqm"));
     EXPECT_EQ(ReadFileBytes(Dir.File("empty.idx")), (std::vector<std::uint8_t>{12, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0}));
     TIndex Index(Dir.File("empty.idx"));
-    EXPECT_EQ(Index.FCount, 0);
+    EXPECT_EQ(Index.Count(), 0);
 }
 
 // A failed or aborted build keeps the index that was there and leaves no
@@ -334,11 +334,11 @@ TEST(IndexCreateVersusReader, SameRecordsAsTheReadersRebuild) {
             Reader.Reindex();
         }
         TIndex Rebuilt(Dir.File("za14.idx"));
-        ASSERT_EQ(Rebuilt.FHeaderMinor, 1);
+        ASSERT_EQ(Rebuilt.HeaderMinor(), 1);
         IndexCreate(Kqm, Dir.File("standalone.idx"));
         TIndex Own(Dir.File("standalone.idx"));
-        ASSERT_EQ(Own.FCount, Rebuilt.FCount);
-        for (std::int64_t I = 1; I <= Own.FCount; ++I) {
+        ASSERT_EQ(Own.Count(), Rebuilt.Count());
+        for (std::int64_t I = 1; I <= Own.Count(); ++I) {
             ASSERT_EQ(Own.Seek(I), Rebuilt.Seek(I)) << "record " << I;
             ASSERT_EQ(Own.GetTimeStamp(), Rebuilt.GetTimeStamp()) << "record " << I;
             ASSERT_EQ(Own.GetTimeStamp() * 250, Rebuilt.GetTimeInternal()) << "record " << I;

@@ -57,13 +57,13 @@ TEST(IndexFile, OpensEveryKnownVersionWithItsEntrySize) {
         const std::string Path = Dir.File("v.idx");
         F.Write(Path);
         TIndex Index(Path);
-        EXPECT_EQ(Index.FRecSize, C.RecSize);
-        EXPECT_EQ(Index.FCount, 3);
-        EXPECT_EQ(Index.FHeaderSize, 99u);
-        EXPECT_EQ(Index.UTCFirst, 5000);
-        EXPECT_EQ(Index.UTCLast, 5020);
-        EXPECT_EQ(Index.FBlock, 1);
-        EXPECT_TRUE(Index.FBOF);
+        EXPECT_EQ(Index.RecordSize(), C.RecSize);
+        EXPECT_EQ(Index.Count(), 3);
+        EXPECT_EQ(Index.HeaderSize(), 99u);
+        EXPECT_EQ(Index.FirstTime(), 5000);
+        EXPECT_EQ(Index.LastTime(), 5020);
+        EXPECT_EQ(Index.Block(), 1);
+        EXPECT_TRUE(Index.Bof());
         EXPECT_EQ(Index.Seek(2), 200) << C.Major << "." << C.Minor;
         EXPECT_EQ(Index.GetTimeStamp(), 5010);
         EXPECT_EQ(Index.HasInternalTime(), C.Major == 1 && C.Minor == 1);
@@ -74,10 +74,10 @@ TEST(IndexFile, CountIgnoresTrailingPartialEntry) {
     TTempDir Dir;
     TIndexFile F = Linear(2, 0, 1);
     F.Write(Dir.File("a.idx"));
-    EXPECT_EQ(TIndex(Dir.File("a.idx")).FCount, 2);  // 50 bytes
+    EXPECT_EQ(TIndex(Dir.File("a.idx")).Count(), 2);  // 50 bytes
     F.Trailing.assign(18, 0xAB);
     F.Write(Dir.File("b.idx"));
-    EXPECT_EQ(TIndex(Dir.File("b.idx")).FCount, 2);  // 68 bytes
+    EXPECT_EQ(TIndex(Dir.File("b.idx")).Count(), 2);  // 68 bytes
 }
 
 TEST(IndexFile, RefusesDamagedOrForeignFiles) {
@@ -134,28 +134,28 @@ TEST(IndexFile, SeekClampsAndFlagsTheEnds) {
     TIndex Index(Dir.File("s.idx"));
 
     EXPECT_EQ(Index.Seek(0), 100);
-    EXPECT_TRUE(Index.FBOF);
-    EXPECT_FALSE(Index.FEOF);
-    EXPECT_EQ(Index.FBlock, 1);
+    EXPECT_TRUE(Index.Bof());
+    EXPECT_FALSE(Index.Eof());
+    EXPECT_EQ(Index.Block(), 1);
 
     EXPECT_EQ(Index.Seek(10), 500);
-    EXPECT_TRUE(Index.FEOF);
-    EXPECT_FALSE(Index.FBOF);
-    EXPECT_EQ(Index.FBlock, 5);
+    EXPECT_TRUE(Index.Eof());
+    EXPECT_FALSE(Index.Bof());
+    EXPECT_EQ(Index.Block(), 5);
 
     EXPECT_EQ(Index.Seek(3), 300);
-    EXPECT_FALSE(Index.FEOF || Index.FBOF);
+    EXPECT_FALSE(Index.Eof() || Index.Bof());
     EXPECT_EQ(Index.Next(1), 400);
     EXPECT_EQ(Index.Back(3), 100);
-    EXPECT_FALSE(Index.FBOF);
+    EXPECT_FALSE(Index.Bof());
     EXPECT_EQ(Index.Back(1), 100);
-    EXPECT_TRUE(Index.FBOF);  // asked for entry 0
+    EXPECT_TRUE(Index.Bof());  // asked for entry 0
     EXPECT_EQ(Index.Last(), 500);
-    EXPECT_TRUE(Index.FEOF);
+    EXPECT_TRUE(Index.Eof());
     EXPECT_EQ(Index.First(), 100);
 
     // Records that begin with a sync word start four bytes before the stored position.
-    Index.FOffset = -4;
+    Index.SetOffset(-4);
     EXPECT_EQ(Index.Seek(2), 196);
     EXPECT_EQ(Index.GetTimeInternal(), 1004);
 }
@@ -165,12 +165,12 @@ TEST(IndexFile, HeaderOnlyIndexHasNoEntriesAndNoGarbage) {
     TIndexFile F;
     F.Write(Dir.File("e.idx"));
     TIndex Index(Dir.File("e.idx"));
-    EXPECT_EQ(Index.FCount, 0);
-    EXPECT_EQ(Index.UTCFirst, 0);
-    EXPECT_EQ(Index.UTCLast, 0);
+    EXPECT_EQ(Index.Count(), 0);
+    EXPECT_EQ(Index.FirstTime(), 0);
+    EXPECT_EQ(Index.LastTime(), 0);
     EXPECT_EQ(Index.Seek(1), 0);  // no entry: zeros, not stale bytes
     EXPECT_EQ(Index.GetTimeStamp(), 0);
-    EXPECT_EQ(Index.FBlock, 1);
+    EXPECT_EQ(Index.Block(), 1);
     for (std::int64_t T : {-1, 0, 1}) {
         EXPECT_THROW(Index.Find(T), EIndex) << T;
         EXPECT_THROW(Index.FindInternal(T), EIndex) << T;
@@ -184,7 +184,7 @@ TEST(IndexFile, FindByExternalTime) {
 
     // Below the first stamp: entry 1, no error.
     EXPECT_EQ(Index.Find(0), 100);
-    EXPECT_EQ(Index.FBlock, 1);
+    EXPECT_EQ(Index.Block(), 1);
     // Every stamp finds its own entry; a time between two stamps the later one.
     for (int I = 0; I < 1000; ++I) {
         const std::int64_t T = 1000000 + 1000 * std::int64_t(I);
@@ -204,7 +204,7 @@ TEST(IndexFile, FindByExternalTime) {
     } catch (const EIndex& E) {
         EXPECT_EQ(E.Message(), "Time stamp out of range (1999001)");
     }
-    EXPECT_EQ(Index.FBlock, 7);  // the current entry is unchanged
+    EXPECT_EQ(Index.Block(), 7);  // the current entry is unchanged
 }
 
 TEST(IndexFile, FindSurvivesEqualAndIrregularStamps) {
@@ -221,7 +221,7 @@ TEST(IndexFile, FindSurvivesEqualAndIrregularStamps) {
     TIndex Same(Dir.File("same.idx"));
     Same.Seek(15);
     EXPECT_EQ(Same.Find(5), 100);
-    EXPECT_EQ(Same.FBlock, 1);
+    EXPECT_EQ(Same.Block(), 1);
 
     // Stamps that jump back (a damaged index) must not run the scan off the end.
     TIndexFile Odd = Linear(40, 0, 100);
@@ -229,8 +229,8 @@ TEST(IndexFile, FindSurvivesEqualAndIrregularStamps) {
     Odd.Write(Dir.File("odd.idx"));
     TIndex Bad(Dir.File("odd.idx"));
     Bad.Find(3850);
-    EXPECT_GE(Bad.FBlock, 1);
-    EXPECT_LE(Bad.FBlock, 40);
+    EXPECT_GE(Bad.Block(), 1);
+    EXPECT_LE(Bad.Block(), 40);
 
     // Uneven spacing: interpolation probes miss, the scan lands on the later entry.
     TIndexFile Uneven;
@@ -279,7 +279,7 @@ TEST(IndexFile, Version4UsesEightByteTimes) {
     F.Entries = {{0x123456789Aull, 77, 0}, {0x0123456789ABCDull, 88, 0}};
     F.Write(Dir.File("v4.idx"));
     TIndex Index(Dir.File("v4.idx"));
-    EXPECT_EQ(Index.UTCFirst, 0x123456789A);
-    EXPECT_EQ(Index.UTCLast, 0x0123456789ABCD);
+    EXPECT_EQ(Index.FirstTime(), 0x123456789A);
+    EXPECT_EQ(Index.LastTime(), 0x0123456789ABCD);
     EXPECT_EQ(Index.Seek(2), 88);
 }

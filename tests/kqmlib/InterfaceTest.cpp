@@ -4,6 +4,7 @@
 #include <regex>
 #include <string>
 
+#include "ReaderTestAccess.h"
 #include "IndexWriter.h"
 #include "KQMIndex.h"
 #include "KQMReader.h"
@@ -160,12 +161,12 @@ TEST_F(Interface, CallbacksAndHandlesAreChecked) {
     int Calls = 0;
     auto Trace = [](NARVI_FILE_T, NARVI_POINTER_T User, NARVI_CSZ_T) { ++*static_cast<int*>(User); };
     EXPECT_EQ(narvi_set_trace_callback(File, Trace, &Calls), 0);
-    EXPECT_EQ(static_cast<TKQMReader*>(File)->FTraceUserData, &Calls);
+    EXPECT_EQ(TKQMReaderTestAccess::TraceUserData(*static_cast<TKQMReader*>(File)), &Calls);
     EXPECT_EQ(narvi_set_trace_callback(File, nullptr, nullptr), 0);
-    EXPECT_EQ(static_cast<TKQMReader*>(File)->FTraceCallback, nullptr);
+    EXPECT_EQ(TKQMReaderTestAccess::TraceCallback(*static_cast<TKQMReader*>(File)), nullptr);
     auto Track = [](NARVI_FILE_T, NARVI_POINTER_T, NARVI_INT32_T, NARVI_BOOL_T*) {};
     EXPECT_EQ(narvi_set_track_callback(File, Track, &Calls), 0);
-    EXPECT_EQ(static_cast<TKQMReader*>(File)->FTrackUserData, &Calls);
+    EXPECT_EQ(TKQMReaderTestAccess::TrackUserData(*static_cast<TKQMReader*>(File)), &Calls);
 }
 
 #if defined(__GLIBC__) && (defined(__x86_64__) || defined(__i386__))

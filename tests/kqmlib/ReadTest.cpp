@@ -163,7 +163,7 @@ TEST(Read, ChannelsAndBlockTimesWithAndWithoutRawMode) {
     Rec.Write({Shot(T, {Blk(10, 0x00, Ramp(4)), Blk(20, 0x40, Ramp(4)), Blk(30, 0x80, Ramp(4)), Blk(40, 0xC0, Ramp(4)),
                         Blk(50, 0x7F, Ramp(4))})});
     THandle H(Rec.Path());
-    const TKQMHeader& K = H.Reader().FHeader;
+    const TKQMHeader& K = H.Reader().Header();
     ASSERT_EQ(K.PreQuadCount3, 3u);
     const double Half = double(K.RangeFactor) * 1e9;
     const std::int64_t Stamps[] = {10, 20, 30, 40, 50};

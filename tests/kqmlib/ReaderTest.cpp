@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "ReaderTestAccess.h"
 #include "IndexWriter.h"
 #include "KQMIndex.h"
 #include "KQMReader.h"
@@ -140,21 +141,21 @@ TEST(ReaderHeader, TakesIdsAndEncoderConstantsByVersion) {
         H.Numbers["LineAngleOffset"] = {123};
         H.Numbers["PreQuadCount"] = {9, 1, 2, 3};
         TKQMReader R(MakeRecording(Dir, H));
-        EXPECT_EQ(R.FHeader.SampBlockMainId * 10 + R.FHeader.SampBlockSubId, 10);
-        EXPECT_EQ(R.FHeader.HouseKeepMainId * 10 + R.FHeader.HouseKeepSubId, 10);
-        EXPECT_EQ(R.FHeader.Instrument, "ZA14");
-        EXPECT_EQ(R.FHeader.Serial, "4711");
-        EXPECT_EQ(R.FScanner, ZA14);
-        EXPECT_EQ(R.FHeader.LAO, 123u);
-        EXPECT_EQ(R.FHeader.PositionStartPulse, 0u);  // version 2 has none
-        EXPECT_EQ(R.FHeader.FEO, 0u);
-        EXPECT_EQ(R.FHeader.FECC, 0u);
-        EXPECT_EQ(R.FHeader.PreQuadCount1, 1u);
-        EXPECT_EQ(R.FHeader.PreQuadCount2, 2u);
-        EXPECT_EQ(R.FHeader.PreQuadCount3, 3u);
-        EXPECT_EQ(R.FHeader.NF, 4);
-        EXPECT_EQ(R.FHeader.LACC, 65536u);
-        EXPECT_EQ(R.FStreamDataOffset, TRecordingWriter::EncodeHeader(H).size());
+        EXPECT_EQ(R.Header().SampBlockMainId * 10 + R.Header().SampBlockSubId, 10);
+        EXPECT_EQ(R.Header().HouseKeepMainId * 10 + R.Header().HouseKeepSubId, 10);
+        EXPECT_EQ(R.Header().Instrument, "ZA14");
+        EXPECT_EQ(R.Header().Serial, "4711");
+        EXPECT_EQ(R.Scanner(), ZA14);
+        EXPECT_EQ(R.Header().LAO, 123u);
+        EXPECT_EQ(R.Header().PositionStartPulse, 0u);  // version 2 has none
+        EXPECT_EQ(R.Header().FEO, 0u);
+        EXPECT_EQ(R.Header().FECC, 0u);
+        EXPECT_EQ(R.Header().PreQuadCount1, 1u);
+        EXPECT_EQ(R.Header().PreQuadCount2, 2u);
+        EXPECT_EQ(R.Header().PreQuadCount3, 3u);
+        EXPECT_EQ(R.Header().NF, 4);
+        EXPECT_EQ(R.Header().LACC, 65536u);
+        EXPECT_EQ(TKQMReaderTestAccess::DataOffset(R), TRecordingWriter::EncodeHeader(H).size());
     }
     {
         TRecHeader H;
@@ -172,20 +173,20 @@ TEST(ReaderHeader, TakesIdsAndEncoderConstantsByVersion) {
         H.Numbers["SyncField"] = {0xA5A5A5A5u};
         H.ProtocolFlags = 0xE;
         TKQMReader R(MakeRecording(Dir, H));
-        EXPECT_EQ(R.FScanner, ZA26C);
-        EXPECT_EQ(R.FHeader.SampBlockSubId, 1);
-        EXPECT_EQ(R.FHeader.HouseKeepSubId, 1);
-        EXPECT_EQ(R.FHeader.LEFCO, 11u);
-        EXPECT_EQ(R.FHeader.PositionStartPulse, 77u);
-        EXPECT_EQ(R.FHeader.FEO, 4000000000u);
-        EXPECT_EQ(R.FHeader.FECC, 9u);
-        EXPECT_EQ(R.FHeader.LinArray[0], 0x1234);
-        EXPECT_EQ(R.FHeader.LinArray[1], 0xFEDC);
-        EXPECT_EQ(R.FHeader.LogArray[255], 255);
-        EXPECT_FALSE(R.FHeader.Sync_Field_Present);
-        EXPECT_TRUE(R.FHeader.CRC_Field_Present);
-        EXPECT_TRUE(R.FHeader.XOR_Checksum);
-        EXPECT_TRUE(R.FHeader.Data_Compression);
+        EXPECT_EQ(R.Scanner(), ZA26C);
+        EXPECT_EQ(R.Header().SampBlockSubId, 1);
+        EXPECT_EQ(R.Header().HouseKeepSubId, 1);
+        EXPECT_EQ(R.Header().LEFCO, 11u);
+        EXPECT_EQ(R.Header().PositionStartPulse, 77u);
+        EXPECT_EQ(R.Header().FEO, 4000000000u);
+        EXPECT_EQ(R.Header().FECC, 9u);
+        EXPECT_EQ(R.Header().LinArray[0], 0x1234);
+        EXPECT_EQ(R.Header().LinArray[1], 0xFEDC);
+        EXPECT_EQ(R.Header().LogArray[255], 255);
+        EXPECT_FALSE(R.Header().Sync_Field_Present);
+        EXPECT_TRUE(R.Header().CRC_Field_Present);
+        EXPECT_TRUE(R.Header().XOR_Checksum);
+        EXPECT_TRUE(R.Header().Data_Compression);
     }
     {
         TRecHeader H;  // 5.0: two encoders, no frame encoder
@@ -195,11 +196,11 @@ TEST(ReaderHeader, TakesIdsAndEncoderConstantsByVersion) {
         H.Numbers["LineEncoderFineCountOffset0"] = {3};
         H.Numbers["LineEncoderFineCountOffset1"] = {4};
         TKQMReader R(MakeRecording(Dir, H));
-        EXPECT_EQ(R.FScanner, ZA26);
-        EXPECT_EQ(R.FHeader.LAO0 + 10 * R.FHeader.LAO1 + 100 * R.FHeader.LEFCO0 + 1000 * R.FHeader.LEFCO1, 4321u);
-        EXPECT_EQ(R.FHeader.LEFCO, 0u);
-        EXPECT_EQ(R.FHeader.FECC, 0u);
-        EXPECT_TRUE(R.FHeader.Sync_Field_Present == false);
+        EXPECT_EQ(R.Scanner(), ZA26);
+        EXPECT_EQ(R.Header().LAO0 + 10 * R.Header().LAO1 + 100 * R.Header().LEFCO0 + 1000 * R.Header().LEFCO1, 4321u);
+        EXPECT_EQ(R.Header().LEFCO, 0u);
+        EXPECT_EQ(R.Header().FECC, 0u);
+        EXPECT_TRUE(R.Header().Sync_Field_Present == false);
     }
 }
 
@@ -221,9 +222,9 @@ TEST(ReaderHeader, RangeCalibration) {
         H.Numbers["HiChannelRangeOffset"] = {C.Hi};
         const std::string Path = MakeRecording(Dir, H);
         TKQMReader R(Path);
-        EXPECT_FLOAT_EQ(R.FHeader.RangeFactor, C.Factor) << C.Ppm;
-        EXPECT_FLOAT_EQ(R.FHeader.RangeOffsLP, C.OffsLP) << C.Ppm;
-        EXPECT_FLOAT_EQ(R.FHeader.RangeOffsHP, C.OffsHP) << C.Ppm;
+        EXPECT_FLOAT_EQ(R.Header().RangeFactor, C.Factor) << C.Ppm;
+        EXPECT_FLOAT_EQ(R.Header().RangeOffsLP, C.OffsLP) << C.Ppm;
+        EXPECT_FLOAT_EQ(R.Header().RangeOffsHP, C.OffsHP) << C.Ppm;
 
         NARVI_FILE_T F = nullptr;
         ASSERT_EQ(narvi_open(Path.c_str(), &F), 0);
@@ -231,7 +232,7 @@ TEST(ReaderHeader, RangeCalibration) {
         NARVI_UINT16_T Flags = 0, Facets = 0;
         NARVI_CSZ_T Instrument = nullptr, Serial = nullptr, Epoch = nullptr;
         ASSERT_EQ(narvi_get_info(F, &Instrument, &Serial, &Epoch, &VGroup, &Sampling, &Flags, &Facets), 0);
-        EXPECT_DOUBLE_EQ(VGroup, 2.0 * double(R.FHeader.RangeFactor) * 1e9);
+        EXPECT_DOUBLE_EQ(VGroup, 2.0 * double(R.Header().RangeFactor) * 1e9);
         EXPECT_EQ(Sampling, 1e-9);
         EXPECT_EQ(Flags, 1);
         EXPECT_EQ(Facets, 4);
@@ -255,7 +256,7 @@ TEST(ReaderHeader, FacetAndLaserGeometry) {
     H.Numbers["CorrLaserDir"] = {0, 1, 0};
     H.Numbers["CorrOffset"] = {0.5, 0.25, -1};
     TKQMReader R(MakeRecording(Dir, H));
-    const TKQMParams& P = R.FParams;
+    const TKQMParams& P = R.Params();
     using V = TKQMVector3F;
     EXPECT_EQ(P.O, (V{1, 2, 3}));
     EXPECT_EQ(P.L, (V{0, 1, 0}));
@@ -277,12 +278,11 @@ TEST(ReaderHeader, FacetAndLaserGeometry) {
 
     // Decoding again with a receiver set shows the calibration in the trace.
     std::vector<std::string> Lines;
-    R.FTraceUserData = &Lines;
-    R.FTraceCallback = [](NARVI_FILE_T, NARVI_POINTER_T User, NARVI_CSZ_T Text) {
-        static_cast<std::vector<std::string>*>(User)->emplace_back(Text);
-    };
-    R.FStream->Seek(0, soBeginning);
-    R.DecodeHeader();
+    R.SetTraceCallback([](NARVI_FILE_T, NARVI_POINTER_T User,
+                          NARVI_CSZ_T Text) { static_cast<std::vector<std::string>*>(User)->emplace_back(Text); },
+                       &Lines);
+    TKQMReaderTestAccess::Stream(R).Seek(0, soBeginning);
+    TKQMReaderTestAccess::DecodeHeader(R);
     ASSERT_EQ(Lines.size(), 3u + 4u * 6u);
     EXPECT_EQ(Lines[0], "O=(1.000000000, 2.000000000, 3.000000000)");
     EXPECT_EQ(Lines[1], "l=(0.000000000, 1.000000000, 0.000000000)");
@@ -313,13 +313,13 @@ TEST(ReaderIndex, OpensOnlyAUsableIndexBesideTheRecording) {
         Idx.Write(Dir.File("r.idx"));
 
         TKQMReader R(Path);
-        ASSERT_TRUE(R.FIndex) << Flags;
-        EXPECT_EQ(R.FIndex->FOffset, Flags ? -4 : 0);
-        EXPECT_EQ(R.FIndex->FBlock, 1);
-        EXPECT_EQ(R.FIndex->GetFilePosition(), W.Records()[0].Offset);
-        EXPECT_EQ(R.FMinTimeExternal, 1000);
-        EXPECT_EQ(R.FMaxTimeExternal, 86400000000);
-        EXPECT_EQ(R.FEpoch, "DAYSEC");
+        ASSERT_TRUE(TKQMReaderTestAccess::Index(R)) << Flags;
+        EXPECT_EQ(TKQMReaderTestAccess::Index(R)->Offset(), Flags ? -4 : 0);
+        EXPECT_EQ(TKQMReaderTestAccess::Index(R)->Block(), 1);
+        EXPECT_EQ(TKQMReaderTestAccess::Index(R)->GetFilePosition(), W.Records()[0].Offset);
+        EXPECT_EQ(R.MinTimeExternal(), 1000);
+        EXPECT_EQ(R.MaxTimeExternal(), 86400000000);
+        EXPECT_EQ(R.Epoch(), "DAYSEC");
     }
 
     TRecHeader H;
@@ -347,10 +347,10 @@ TEST(ReaderIndex, OpensOnlyAUsableIndexBesideTheRecording) {
         Idx.Entries = {{0, 100, 1}, {C.Last, 200, 2}};
         Idx.Write(Dir.File("e.idx"));
         TKQMReader R(Path);
-        EXPECT_EQ(bool(R.FIndex), C.Opened) << C.Major << "." << C.Minor << " flags " << C.Flags;
-        EXPECT_EQ(R.FEpoch, C.Epoch) << C.Major << "." << C.Minor << " last " << C.Last;
+        EXPECT_EQ(bool(TKQMReaderTestAccess::Index(R)), C.Opened) << C.Major << "." << C.Minor << " flags " << C.Flags;
+        EXPECT_EQ(R.Epoch(), C.Epoch) << C.Major << "." << C.Minor << " last " << C.Last;
         if (!C.Opened) {
-            EXPECT_EQ(R.FMaxTimeExternal, 0);
+            EXPECT_EQ(R.MaxTimeExternal(), 0);
         }
     }
 
@@ -358,19 +358,19 @@ TEST(ReaderIndex, OpensOnlyAUsableIndexBesideTheRecording) {
     TIndexFile Empty;
     Empty.Write(Dir.File("e.idx"));
     TKQMReader R(Path);
-    EXPECT_TRUE(R.FIndex);
-    EXPECT_EQ(R.FEpoch, "UNKNOWN");
-    EXPECT_EQ(R.FMinTimeExternal, 0);
+    EXPECT_TRUE(TKQMReaderTestAccess::Index(R));
+    EXPECT_EQ(R.Epoch(), "UNKNOWN");
+    EXPECT_EQ(R.MinTimeExternal(), 0);
     // Reopening from a file that is not there leaves the reader without index.
-    EXPECT_FALSE(R.OpenIndex(Dir.File("gone.idx")));
-    EXPECT_FALSE(R.FIndex);
+    EXPECT_FALSE(TKQMReaderTestAccess::OpenIndex(R, Dir.File("gone.idx")));
+    EXPECT_FALSE(TKQMReaderTestAccess::Index(R));
 }
 
 TEST(ReaderCallbacks, TraceAndTrackReachTheirReceivers) {
     TTempDir Dir;
     TKQMReader R(MakeRecording(Dir, TRecHeader()));
-    R.Trace("nobody listens %d", 1);  // no receiver: nothing happens
-    R.Track(10);
+    TKQMReaderTestAccess::Trace(R, "nobody listens %d", 1);  // no receiver: nothing happens
+    TKQMReaderTestAccess::Track(R, 10);
 
     struct TLog {
         std::vector<std::string> Lines;
@@ -378,31 +378,33 @@ TEST(ReaderCallbacks, TraceAndTrackReachTheirReceivers) {
         void* Sender = nullptr;
         int AbortAt = 1000;
     } Log;
-    R.FTraceUserData = &Log;
-    R.FTraceCallback = [](NARVI_FILE_T Sender, NARVI_POINTER_T User, NARVI_CSZ_T Text) {
-        auto* L = static_cast<TLog*>(User);
-        L->Sender = Sender;
-        L->Lines.emplace_back(Text);
-    };
-    R.FTrackUserData = &Log;
-    R.FTrackCallback = [](NARVI_FILE_T Sender, NARVI_POINTER_T User, NARVI_INT32_T Percent, NARVI_BOOL_T* Abort) {
-        auto* L = static_cast<TLog*>(User);
-        L->Sender = Sender;
-        L->Percents.push_back(Percent);
-        EXPECT_EQ(*Abort, 0);
-        if (Percent >= L->AbortAt) *Abort = 7;
-    };
+    R.SetTraceCallback(
+        [](NARVI_FILE_T Sender, NARVI_POINTER_T User, NARVI_CSZ_T Text) {
+            auto* L = static_cast<TLog*>(User);
+            L->Sender = Sender;
+            L->Lines.emplace_back(Text);
+        },
+        &Log);
+    R.SetTrackCallback(
+        [](NARVI_FILE_T Sender, NARVI_POINTER_T User, NARVI_INT32_T Percent, NARVI_BOOL_T* Abort) {
+            auto* L = static_cast<TLog*>(User);
+            L->Sender = Sender;
+            L->Percents.push_back(Percent);
+            EXPECT_EQ(*Abort, 0);
+            if (Percent >= L->AbortAt) *Abort = 7;
+        },
+        &Log);
 
-    R.Trace("Facet %d: %.3f", 2, 0.5f);
-    R.Trace(std::string());
+    TKQMReaderTestAccess::Trace(R, "Facet %d: %.3f", 2, 0.5f);
+    TKQMReaderTestAccess::Trace(R, std::string());
     EXPECT_EQ(Log.Lines, (std::vector<std::string>{"Facet 2: 0.500", ""}));
     EXPECT_EQ(Log.Sender, &R);
 
-    R.Track(0);
-    R.Track(99);
+    TKQMReaderTestAccess::Track(R, 0);
+    TKQMReaderTestAccess::Track(R, 99);
     Log.AbortAt = 50;
     try {
-        R.Track(50);
+        TKQMReaderTestAccess::Track(R, 50);
         FAIL() << "no abort";
     } catch (const EAborted& E) {
         EXPECT_EQ(E.Message(), "*** Aborted ***");

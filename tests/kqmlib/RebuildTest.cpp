@@ -156,8 +156,8 @@ TEST(RebuildTest, AgreesWithTheStandaloneBuilderOnPositionsAndTimes) {
 
         const std::vector<TEntry> Ours = IndexEntries(IdxOf(Rec.Path()));
         TIndex Theirs(Idx10);
-        ASSERT_EQ(Theirs.FCount, std::int64_t(Ours.size()));
-        for (std::int64_t N = 1; N <= Theirs.FCount; ++N) {
+        ASSERT_EQ(Theirs.Count(), std::int64_t(Ours.size()));
+        for (std::int64_t N = 1; N <= Theirs.Count(); ++N) {
             Theirs.Seek(N);
             const TEntry& E = Ours[std::size_t(N - 1)];
             EXPECT_EQ(Theirs.GetFilePosition(), E.Pos) << N;

@@ -36,7 +36,7 @@ inline std::ostream& operator<<(std::ostream& S, const TEntry& E) {
 inline std::vector<TEntry> IndexEntries(const std::string& IdxPath) {
     TIndex I(IdxPath);
     std::vector<TEntry> V;
-    for (std::int64_t N = 1; N <= I.FCount; ++N) {
+    for (std::int64_t N = 1; N <= I.Count(); ++N) {
         I.Seek(N);
         V.push_back({I.GetTimeStamp(), I.GetFilePosition(), I.GetTimeInternal()});
     }

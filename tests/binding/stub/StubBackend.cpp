@@ -6,6 +6,7 @@
 //   noimpl       narvi_reindex returns 5
 //   foreign      narvi_reindex calls back with a sender that is not the handle
 //   foreigntrack only the track callback gets the foreign sender
+//   noraw        narvi_set_mode_int refuses the raw mode
 //   anything else: three records; reading past them returns -1
 // narvi_reindex traces one line and reports 0, 50 and 100 percent; it stops
 // with "*** Aborted ***" when the client answers with all bits set, and
@@ -202,6 +203,7 @@ NARVI_API NARVI_INT32_T NARVI_CALL narvi_set_track_callback(NARVI_FILE_T HANDLE,
 
 NARVI_API NARVI_INT32_T NARVI_CALL narvi_set_mode_int(NARVI_FILE_T HANDLE, NARVI_UINT32_T KEY, NARVI_INT32_T VALUE) {
     if (KEY != NARVI_MODE_RAW) return Fail(NARVI_ERR_UNKNOWN_EXCEPTION, "Unknown key specified");
+    if (File(HANDLE)->Scenario == "noraw") return Fail(NARVI_ERR_RUNTIME, "Raw mode not available");
     File(HANDLE)->Raw = VALUE != 0;
     return Ok();
 }

@@ -1,0 +1,88 @@
+// The viewer's scene at 800 x 600 (four sample blocks of 2048 samples as point
+// series, each with its linear line series) redrawn with marks on every 16th
+// point and a cursor tool that follows the mouse, beside the same scene without
+// them; and one move of the cursor, which draws only the cursor lines.
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <memory>
+
+#include "Chart.h"
+#include "ChartControl.h"
+#include "ChartTools.h"
+#include "GuiApplication.h"
+#include "LineSeries.h"
+#include "SeriesMarks.h"
+
+namespace {
+
+constexpr int W = 800;
+constexpr int H = 600;
+constexpr int kBlocks = 4;
+constexpr int kSamples = 2048;
+const TColor kColors[kBlocks] = {clRed, clGreen, clBlue, clFuchsia};
+
+std::unique_ptr<TChart> Scene(bool withMarksAndCursor) {
+    auto chart = std::make_unique<TChart>();
+    chart->SetView3D(false);
+    chart->SetSize(W, H);
+    for (int b = 0; b < kBlocks; ++b) {
+        auto* points = new TPointSeries(chart.get());
+        points->SetParentChart(chart.get());
+        points->SetSeriesColor(kColors[b]);
+        points->Pointer().SetHorizSize(1);
+        points->Pointer().SetVertSize(1);
+        for (int i = 0; i < kSamples; ++i) {
+            const double echo = 90 * std::sin(i * 0.07 + b) * std::exp(-std::abs(i - 600 - 200 * b) / 300.0);
+            points->AddPoint(i + b * 0.25, std::round(120 + echo + ((i * 7919 + b * 31) % 9) - 4));
+        }
+        auto* line = new TLineSeries(chart.get());
+        line->SetParentChart(chart.get());
+        line->SetSeriesColor(kColors[b]);
+        line->SetDataSource(points);
+        if (!withMarksAndCursor) continue;
+        points->Marks().SetVisible(true);
+        points->Marks().SetStyle(smsValue);
+        points->Marks().SetDrawEvery(16);
+    }
+    if (withMarksAndCursor) {
+        auto* cursor = new TCursorTool(chart.get());
+        cursor->SetFollowMouse(true);
+        cursor->SetParentChart(chart.get());
+    }
+    return chart;
+}
+
+void BM_ViewerScene_Redraw(benchmark::State& state) {
+    EnsureGuiApplication();
+    auto chart = Scene(state.range(0) != 0);
+    TBitmap target(W, H);
+    for (auto _ : state) {
+        chart->Invalidate();
+        chart->Paint(target.Canvas(), TRect{0, 0, W, H});
+        benchmark::ClobberMemory();
+    }
+    state.SetLabel(state.range(0) ? "marks every 16th point and a cursor" : "plain");
+}
+BENCHMARK(BM_ViewerScene_Redraw)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+void BM_ViewerScene_CursorMove(benchmark::State& state) {
+    EnsureGuiApplication();
+    auto chart = Scene(true);
+    TBitmap target(W, H);
+    chart->Paint(target.Canvas(), TRect{0, 0, W, H});
+    const TPoint c = chart->PlotCenter();
+    int step = 0;
+    for (auto _ : state) {
+        chart->MouseMove(0, c.x + (step & 63) - 32, c.y + ((step * 7) & 31) - 16);
+        ++step;
+        // the moved lines reach the screen from the kept picture
+        chart->Paint(target.Canvas(), TRect{0, 0, W, H});
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(BM_ViewerScene_CursorMove)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

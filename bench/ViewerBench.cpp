@@ -1,0 +1,231 @@
+// The viewer's two hot paths, each beside its floor in the same run:
+// - Next: take a shot of 4 blocks x 2048 samples, update the info rows,
+//   rebuild the series (Linear and Smooth) and draw the chart at 833 x 590;
+//   against drawing the same, already built series alone. The reader library
+//   hands out at most 4097 samples per shot, so the 4 x 2048 shot comes from a
+//   block table shaped like the library's (the samples are copied as from the
+//   library); "library" runs read real shots of 4 x 1024 through the binding.
+// - An expression search over 1,000,000 records that finds nothing; against
+//   calling the bound narvi_read alone over the same file.
+
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Chart.h"
+#include "FindExpression.h"
+#include "GuiApplication.h"
+#include "IndexWriter.h"
+#include "NarviBinding.h"
+#include "RecordDisplay.h"
+#include "RecordingWriter.h"
+#include "TempDir.h"
+
+namespace {
+
+constexpr int kWidth = 833;
+constexpr int kHeight = 590;
+
+void WriteIndexed(TRecordingWriter& writer, const TTempDir& dir, const std::string& stem) {
+    writer.Close();
+    TIndexFile index;
+    index.Entries = EntriesOf(writer);
+    index.Write(dir.File(stem + ".idx"));
+}
+
+// Shots of four channels, each written as four continued blocks of 256
+// samples that the reader joins into one block of 1024.
+struct TShotFile {
+    TTempDir Dir;
+    std::string Path = Dir.File("shots.kqm");
+    TShotFile() {
+        TRecordingWriter writer(Path, TRecHeader{});
+        for (std::uint32_t n = 0; n < 64; ++n) {
+            TRecord r;
+            r.Time = 1000000 + 50ULL * n;
+            for (std::uint8_t ch = 0; ch < 4; ++ch) {
+                for (int part = 0; part < 4; ++part) {
+                    std::vector<std::uint8_t> samples(256);
+                    for (std::size_t i = 0; i < samples.size(); ++i) {
+                        const double x = (part * 256.0 + i) / 1024.0;
+                        samples[i] = static_cast<std::uint8_t>(120 + 100 * std::sin(x * (12 + ch)) * std::exp(-3 * x));
+                    }
+                    const auto stamp = static_cast<std::uint16_t>(100 + ch * 1000 + part * 64);
+                    r.Blocks.push_back({stamp, static_cast<std::uint8_t>(ch << 6), samples, {}});
+                }
+            }
+            writer.Write(r);
+        }
+        WriteIndexed(writer, Dir, "shots");
+    }
+};
+
+TShotFile& Shots() {
+    static TShotFile f;
+    return f;
+}
+
+// One million short shots.
+struct TLongFile {
+    TTempDir Dir;
+    std::string Path = Dir.File("long.kqm");
+    static constexpr std::uint32_t Count = 1000000;
+    TLongFile() {
+        TRecordingWriter writer(Path, TRecHeader{});
+        const std::vector<std::uint8_t> lo(8, 9), hi(4, 3);
+        for (std::uint32_t n = 0; n < Count; ++n) {
+            TRecord r;
+            r.Time = 1000000 + 50ULL * n;
+            r.Blocks = {{100, 0x00, lo, {}}, {120, 0x40, hi, {}}};
+            writer.Write(r);
+        }
+        WriteIndexed(writer, Dir, "long");
+    }
+};
+
+TLongFile& Long() {
+    static TLongFile f;
+    return f;
+}
+
+// One shot of 4 x 2048 samples as the library's block table would hold it.
+struct TBigShot {
+    std::vector<std::vector<std::uint16_t>> Samples;
+    std::vector<NARVI_SBL_T> Table;
+    TBigShot() {
+        for (std::uint32_t ch = 0; ch < 4; ++ch) {
+            std::vector<std::uint16_t> s(2048);
+            for (std::size_t i = 0; i < s.size(); ++i) {
+                const double x = i / 2048.0;
+                s[i] = static_cast<std::uint16_t>(120 + 100 * std::sin(x * (24 + 2 * ch)) * std::exp(-3 * x));
+            }
+            Samples.push_back(std::move(s));
+        }
+        for (std::uint32_t ch = 0; ch < 4; ++ch) {
+            Table.push_back({4.0 + ch * 1e-6, ch, 2048, 2, Samples[ch].data()});
+        }
+    }
+};
+
+struct TViewer {
+    TWaveFile File{Shots().Path, KQMLIB_DIR};
+    TBigShot Big;
+    bool FromLibrary;
+    TChart Chart;
+    TCurrentRecord Record;
+    TRecordDisplay Display{Record};
+    TBitmap Target{kWidth, kHeight};
+    TViewer(TEnhance mode, bool fromLibrary) : FromLibrary(fromLibrary) {
+        const char *instrument, *serial, *epoch;
+        double vGroup, samplingTime;
+        std::uint16_t flags, facets;
+        File.Info(instrument, serial, epoch, vGroup, samplingTime, flags, facets);
+        Display.OpenFile(TFileKind::Kqm, vGroup, samplingTime);
+        Display.InitInfoList();
+        Display.SetEnhance(mode);
+        SetupViewerChart(Chart);
+        Chart.SetSize(kWidth, kHeight);
+        Display.ApplyAxis(Chart);
+        File.Seek(1);
+    }
+    void Next() {
+        if (!FromLibrary) {
+            AcceptRecord(Record, TFileKind::Kqm, 1, 4.0, 90000.0, {0, 0, 0}, {0.6, 0, 0.8}, 0, 1, 4,
+                         sizeof(NARVI_SBL_T), Big.Table.data());
+            return;
+        }
+        if (File.Tell() >= 64) File.Seek(1);
+        ReadRecordFrom(File, Record, TFileKind::Kqm);
+    }
+    void Draw() {
+        Chart.Invalidate();
+        Chart.Paint(Target.Canvas(), TRect{0, 0, kWidth, kHeight});
+        benchmark::DoNotOptimize(Target.GetPixel(1, 1));
+    }
+};
+
+void BM_ViewerNextShot(benchmark::State& state) {
+    EnsureGuiApplication();
+    TViewer v(static_cast<TEnhance>(state.range(0)), state.range(1) != 0);
+    for (auto _ : state) {
+        v.Next();
+        v.Display.DrawRecord(v.Chart);
+        v.Draw();
+    }
+    state.counters["points"] = v.Chart.Series(0)->PointCount();
+}
+BENCHMARK(BM_ViewerNextShot)
+    ->ArgNames({"enhance", "library"})
+    ->Args({static_cast<int>(TEnhance::Linear), 0})
+    ->Args({static_cast<int>(TEnhance::Smooth), 0})
+    ->Args({static_cast<int>(TEnhance::Linear), 1})
+    ->Args({static_cast<int>(TEnhance::Smooth), 1})
+    ->Unit(benchmark::kMillisecond);
+
+void BM_ChartDrawOfTheSameSeries(benchmark::State& state) {
+    EnsureGuiApplication();
+    TViewer v(static_cast<TEnhance>(state.range(0)), state.range(1) != 0);
+    v.Next();
+    v.Display.DrawRecord(v.Chart);
+    for (auto _ : state) v.Draw();
+}
+BENCHMARK(BM_ChartDrawOfTheSameSeries)
+    ->ArgNames({"enhance", "library"})
+    ->Args({static_cast<int>(TEnhance::Linear), 0})
+    ->Args({static_cast<int>(TEnhance::Smooth), 0})
+    ->Args({static_cast<int>(TEnhance::Linear), 1})
+    ->Args({static_cast<int>(TEnhance::Smooth), 1})
+    ->Unit(benchmark::kMillisecond);
+
+void BM_SearchWithoutMatch(benchmark::State& state) {
+    TWaveFile file(Long().Path, KQMLIB_DIR);
+    TCurrentRecord record;
+    const TFindExpression never(ParseExpression("sbl_count > 5 & flags and 4 = 4"));
+    int reports = 0;
+    TExpressionSearch search(
+        [&] {
+            ReadRecordFrom(file, record, TFileKind::Kqm);
+            return FieldsOf(record);
+        },
+        [&](int) {
+            ++reports;
+            return false;
+        });
+    std::uint64_t records = 0;
+    for (auto _ : state) {
+        file.Seek(1);
+        if (search.Run(never, TLongFile::Count) != TSearchResult::NotFound) state.SkipWithError("matched");
+        records += search.RecordsRead();
+    }
+    state.SetItemsProcessed(static_cast<std::int64_t>(records));
+    state.counters["reports"] = reports / static_cast<double>(state.iterations());
+}
+BENCHMARK(BM_SearchWithoutMatch)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_NarviReadAlone(benchmark::State& state) {
+    TWaveFile file(Long().Path, KQMLIB_DIR);
+    TWaveIntf& lib = *file.FWaveIntf;
+    double sorg, ext;
+    NARVI_FLOAT64_VECTOR3_T origin, direction;
+    std::uint16_t flags, facet;
+    std::uint32_t count, size;
+    NARVI_SBL_PTR_T sbl;
+    std::uint64_t records = 0;
+    for (auto _ : state) {
+        lib.Seek(file.FHandle, 1);
+        for (std::uint32_t n = 0; n < TLongFile::Count; ++n) {
+            lib.Read(file.FHandle, &sorg, &ext, &origin, &direction, &flags, &facet, &count, &size, &sbl);
+            benchmark::DoNotOptimize(sbl);
+        }
+        records += TLongFile::Count;
+    }
+    state.SetItemsProcessed(static_cast<std::int64_t>(records));
+}
+BENCHMARK(BM_NarviReadAlone)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+}  // namespace
+
+BENCHMARK_MAIN();

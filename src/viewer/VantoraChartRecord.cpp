@@ -1,0 +1,175 @@
+// The main window's record display: reading a shot, the info list, the series
+// per sample block, the axis and enhancement actions, the clipboard and the
+// find dialog. The display logic itself is TRecordDisplay's; here it meets
+// the widgets.
+
+#include "FindExpression.h"
+#include "VantoraChart.h"
+
+void TFormVantoraChart::SyncDisplay() {
+    if (FDoc.IsOpen()) {
+        FDisplay.OpenFile(static_cast<TFileKind>(FDoc.FFileKind), FDoc.FVGroup, FDoc.FSamplingTime);
+    } else {
+        FDisplay.CloseFile();
+    }
+    FDisplay.SetAxisX(AxisX());
+    FDisplay.SetEnhance(Enhance());
+    FDisplay.SetSampleBlockMode(ActionViewSampleBlocks.Checked());
+}
+
+void TFormVantoraChart::ReadRecord() { FDoc.ReadRecord(); }
+
+void TFormVantoraChart::InitInfoList() {
+    SyncDisplay();
+    FDisplay.InitInfoList();
+    UpdateInfo();
+}
+
+void TFormVantoraChart::UpdateInfo() {
+    SyncDisplay();
+    FDisplay.UpdateInfo();
+    InfoList->SetItems(FDisplay.Info().Rows());
+    SampleBlockLabel->SetCaption(FDisplay.SampleBlockLabel());
+}
+
+void TFormVantoraChart::ClearSeries() { TRecordDisplay::ClearSeries(Chart1); }
+
+void TFormVantoraChart::DrawRecord() {
+    SyncDisplay();
+    FDisplay.DrawRecord(Chart1);
+    InfoList->SetItems(FDisplay.Info().Rows());
+    SampleBlockLabel->SetCaption(FDisplay.SampleBlockLabel());
+}
+
+void TFormVantoraChart::SeekAndShow(std::int64_t n) {
+    FDoc.SeekRecord(n);
+    ReadRecord();
+    DrawRecord();
+}
+
+void TFormVantoraChart::SeekTimeAndShow(double t) {
+    FDoc.File().SeekTime(t);
+    ReadRecord();
+    DrawRecord();
+}
+
+void TFormVantoraChart::SeekTimeExternalAndShow(double t) {
+    FDoc.File().SeekTimeExternal(t);
+    ReadRecord();
+    DrawRecord();
+}
+
+void TFormVantoraChart::SetPointSize(int size) {
+    FDisplay.SetPointSize(Chart1, size);
+    FPointSize = FDisplay.PointSize();
+}
+
+void TFormVantoraChart::SetSampleBlocks(bool on) {
+    if (ActionViewSampleBlocks.Checked() == on) return;
+    ActionViewSampleBlocks.SetChecked(on);
+    SampleBlockPanel->SetVisible(on);
+    ActionViewPrevSampleBlock.SetVisible(on);
+    ActionViewNextSampleBlock.SetVisible(on);
+    DrawRecord();
+}
+
+void TFormVantoraChart::AxisAction(TAction& action, TAxisX) {
+    action.SetChecked(true);
+    DrawRecord();
+    FDisplay.ApplyAxis(Chart1);
+}
+
+void TFormVantoraChart::EnhanceAction(TAction& action) {
+    action.SetChecked(true);
+    DrawRecord();
+}
+
+// ---------------------------------------------------------------- clipboard
+
+std::string TFormVantoraChart::SelectedValueText() const {
+    const int index = InfoList->ItemIndex();
+    const std::vector<std::string>& rows = InfoList->Items();
+    if (index < 0 || index >= static_cast<int>(rows.size())) return {};
+    return RowValueForCopy(rows[static_cast<std::size_t>(index)]);
+}
+
+std::string TFormVantoraChart::DataText() const { return TRecordDisplay::DataText(Chart1); }
+
+void TFormVantoraChart::CreateRecordActions() {
+    On(ActionCopyToClipboard, [this] {
+        if (FDoc.IsOpen()) ClipboardSetText(SelectedValueText());
+    });
+    On(ActionCopyInfoList, [this] { ClipboardSetText(FDisplay.Info().Text()); });
+    // All blocks go to the clipboard at once: setting it per block would
+    // leave only the last one there.
+    On(ActionDataToClipboard, [this] {
+        if (!FDoc.IsOpen()) return;
+        ClipboardSetText(DataText());
+        Form.SetStatusText("Copied to clipboard");
+    });
+    On(ActionFind, [this] {
+        if (!FDoc.IsOpen()) return;
+        if (!FormFind) {
+            FormFind = std::make_unique<TFindDialog>();
+            // Under the window's own error funnel, like every action.
+            FormFind->OnFind = [this] { Run([this] { FormFindFind(); }); };
+        }
+        FormFind->Show();
+    });
+}
+
+// ---------------------------------------------------------------- find
+
+void TFormVantoraChart::FormFindFind() {
+    if (!FDoc.IsOpen() || FBusy || !FormFind) return;
+    const std::string text = FormFind->Text();
+    const TFindTarget target = ClassifyFindText(text, FDoc.Record.RecordNo, FDoc.FLastRecord);
+    switch (target.Kind) {
+    case TFindKind::Record:
+        SeekAndShow(target.Record);
+        break;
+    case TFindKind::InternalTime:
+        SeekTimeAndShow(target.Time);
+        break;
+    case TFindKind::ExternalTime:
+        SeekTimeExternalAndShow(target.Time);
+        break;
+    case TFindKind::Expression:
+        SearchExpression(text);
+        break;
+    }
+}
+
+void TFormVantoraChart::SearchExpression(const std::string& text) {
+    TrackBar->SetPosition(0);
+    TrackLabel->SetCaption("0%");
+    TrackPanel->SetVisible(true);
+    SetBusy(true);
+    FormFind->SetFindEnabled(false);
+    auto done = [this] {
+        TrackPanel->SetVisible(false);
+        SetBusy(false);
+        FormFind->SetFindEnabled(true);
+    };
+    try {
+        const TFindExpression expression(ParseExpression(text));
+        TExpressionSearch search(
+            [this] {
+                ReadRecord();
+                return FieldsOf(FDoc.Record);
+            },
+            [this](int percent) {
+                bool abort = false;
+                TrackHandler(nullptr, percent, abort);
+                return abort;
+            });
+        const TSearchResult result = search.Run(expression, FDoc.FLastRecord);
+        DrawRecord();
+        Form.SetStatusText(SearchResultText(result));
+    } catch (const std::exception& e) {
+        done();
+        Form.SetStatusText(std::string("Search failed: ") + e.what());
+        throw;
+    }
+    done();
+}

@@ -1,0 +1,37 @@
+#pragma once
+// The window the program runs: the main window with its start on screen
+// (settings, file drop, command line) and the drop handler.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "EditFunct.h"
+#include "VantoraChart.h"
+
+class TFormVantoraChart1 : public TFormVantoraChart {
+public:
+    // parameters: the command line without the program name; settingsPath:
+    // the settings file read when the window is first shown.
+    TFormVantoraChart1(TVantoraDialogs& dialogs, std::vector<std::string> parameters, std::string settingsPath,
+                       std::string libraryFolder = {});
+
+    // Runs the switches in order; the first that fails shows its message and ends the rest.
+    void ExecuteCommandLine();
+    void FilesDropped(TForm* sender, const std::vector<std::string>& names);
+
+    static constexpr const char* DropFilter = "*.kqm;*.hxt";
+
+private:
+    void FormShow();
+    void RunSwitch(const std::string& parameter);
+
+    std::vector<std::string> FParameters;
+    std::string FIniPath;
+    std::unique_ptr<TFileDropControl> FFileDrop;
+    // Calls queued for later find out through this whether the window still exists.
+    std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
+};
+
+// The settings file of a program: its path with the extension replaced by ".ini".
+std::string SettingsPathOf(const std::string& exeName);

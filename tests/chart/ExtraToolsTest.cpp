@@ -1,0 +1,279 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "ChartAxis.h"
+#include "ChartToolsExtra.h"
+#include "ChartUtils.h"
+#include "LineSeries.h"
+#include "RecordingChart.h"
+
+namespace {
+
+// A flat chart with fixed axes over 0..100 both ways.
+class ToolsChart : public RecordingChart {
+public:
+    ToolsChart() {
+        SetView3D(false);
+        Legend().SetVisible(false);
+        SetSize(400, 300);
+        BottomAxis()->SetAxisRange(0, 100);
+        LeftAxis()->SetAxisRange(0, 100);
+    }
+    std::vector<std::vector<long long>> Rectangles() const {
+        std::vector<std::vector<long long>> out;
+        for (const auto& c : Recorder->Calls)
+            if (c.op == "DrawRectangle") out.push_back(c.args);
+        return out;
+    }
+};
+
+TEST(GridBandTool, BandsAlternateBetweenTheTicks) {
+    ToolsChart chart;
+    auto* tool = new TGridBandTool(&chart);
+    tool->SetAxis(chart.BottomAxis());
+    tool->Band1().SetColor(clRed);
+    tool->Band2().SetColor(clBlue);
+    chart.SetPlotRect(TRect{10, 20, 110, 120});
+    chart.BottomAxis()->CalcAxisPixels();
+    ASSERT_EQ(chart.BottomAxis()->StartPixel(), 10);
+    ASSERT_EQ(chart.BottomAxis()->EndPixel(), 110);
+    chart.BottomAxis()->TickPositions = {100, 60, 20};
+    chart.Recorder->Clear();
+    tool->DrawBands(chart.BottomAxis());
+    struct Band {
+        long long from, to;
+        TColor color;
+    } expected[] = {{109, 100, clRed}, {100, 60, clBlue}, {60, 20, clRed}, {20, 10, clBlue}};
+    std::vector<const RecordedCall*> drawn;
+    for (const auto& c : chart.Recorder->Calls)
+        if (c.op == "DrawRectangle") drawn.push_back(&c);
+    ASSERT_EQ(drawn.size(), 4u);
+    for (std::size_t i = 0; i < 4; ++i) {
+        SCOPED_TRACE(i);
+        // oriented, the right edge one pixel further, over the plot's height
+        EXPECT_EQ(drawn[i]->args, (std::vector<long long>{std::min(expected[i].from, expected[i].to), 20,
+                                                          std::max(expected[i].from, expected[i].to) + 1, 120}));
+        EXPECT_EQ(drawn[i]->brushColor, expected[i].color);
+    }
+
+    // no ticks: nothing, and nothing read
+    chart.BottomAxis()->TickPositions.clear();
+    chart.Recorder->Clear();
+    tool->DrawBands(chart.BottomAxis());
+    EXPECT_EQ(chart.Recorder->Count("DrawRectangle"), 0);
+
+    // the axis' grid calls the bands; a freed tool leaves the axis alone
+    chart.BottomAxis()->TickPositions = {20, 60, 100};
+    chart.Recorder->Clear();
+    ASSERT_TRUE(chart.BottomAxis()->GridHook);
+    chart.BottomAxis()->GridHook(chart.BottomAxis());
+    EXPECT_EQ(chart.Recorder->Count("DrawRectangle"), 4);
+    delete tool;
+    EXPECT_FALSE(chart.BottomAxis()->GridHook);
+    chart.DrawNow();
+}
+
+TEST(ChartTools, RegisteredInOrderWithTheirNames) {
+    const std::vector<std::string> names = {
+        "TCursorTool",     "TDragMarksTool",       "TAxisArrowTool", "TDrawLineTool",   "TNearestTool",
+        "TColorBandTool",  "TColorLineTool",       "TRotateTool",    "TChartImageTool", "TMarksTipTool",
+        "TAnnotationTool", "TSeriesAnimationTool", "TGridBandTool"};
+    std::vector<std::string> registered;
+    for (int i = 0; i < PlotToolTypes().Count(); ++i) registered.push_back(PlotToolTypes().Items(i)->Name);
+    EXPECT_EQ(registered, names);
+    TChart chart;
+    TObject* made = FindClass("TAnnotationTool")->Create(&chart);
+    auto* tool = dynamic_cast<TAnnotationTool*>(made);
+    ASSERT_NE(tool, nullptr);
+    EXPECT_EQ(tool->DisplayText(), "Annotation");
+    EXPECT_EQ(tool->EditorClassName(), "TAnnotationToolEdit");
+    EXPECT_EQ(TGridBandTool(nullptr).DisplayText(), "Grid Band");
+}
+
+TEST(AxisTools, StoredByTheirAxisIndex) {
+    ToolsChart chart;
+    TChartAxis* custom = chart.AddCustomAxis();
+    auto* tool = new TColorBandTool(&chart);
+    tool->SetAxis(custom);
+    EXPECT_EQ(tool->AxisID(), 5);  // bottom, top, left, right, depth, then the custom axes
+    TColorLineTool copy(nullptr);
+    copy.SetParentChart(&chart);
+    copy.SetAxisID(tool->AxisID());
+    EXPECT_EQ(copy.Axis(), custom);
+    copy.SetAxisID(99);
+    EXPECT_EQ(copy.Axis(), nullptr);
+    EXPECT_EQ(copy.AxisID(), -1);
+    copy.SetParentChart(nullptr);
+}
+
+TEST(ColorBandTool, OrderedAndClippedToTheAxis) {
+    ToolsChart chart;
+    auto* tool = new TColorBandTool(&chart);
+    tool->SetAxis(chart.BottomAxis());
+    chart.DrawNow();
+    const TChartAxis* a = chart.BottomAxis();
+    struct Case {
+        double start, end;
+        bool drawn;
+        double from, to;
+    } cases[] = {{10, 5, true, 5, 10}, {5, 10, true, 5, 10}, {-20, 50, true, 0, 50}, {120, 150, false, 0, 0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.start) + ".." + std::to_string(c.end));
+        tool->SetStartValue(c.start);
+        tool->SetEndValue(c.end);
+        TRect r;
+        ASSERT_EQ(tool->BandRect(r), c.drawn);
+        if (!c.drawn) continue;
+        EXPECT_EQ(r.Left, std::max(a->StartPixel(), a->ValueToPixel(c.from)));
+        EXPECT_EQ(r.Right, a->ValueToPixel(c.to));
+        EXPECT_EQ(r.Top, chart.PlotRect().Top);
+    }
+}
+
+TEST(ColorLineTool, FollowsItsStyleAndStaysInRange) {
+    ToolsChart chart;
+    auto* tool = new TColorLineTool(&chart);
+    tool->SetAxis(chart.LeftAxis());
+    tool->SetStyle(clMaximum);
+    EXPECT_EQ(tool->LineValue(), 100);
+    tool->SetStyle(clCenter);
+    EXPECT_EQ(tool->LineValue(), 50);
+    tool->SetValue(250);
+    EXPECT_EQ(tool->Style(), clCustom);
+    chart.DrawNow();
+    EXPECT_NEAR(tool->Value(), 100, 1);  // limited to the axis' visible end
+    tool->SetNoLimitDrag(true);
+    tool->SetValue(250);
+    chart.DrawNow();
+    EXPECT_EQ(tool->Value(), 250);
+}
+
+TEST(SeriesAnimationTool, FramesGroupsAndExactEnds) {
+    struct Case {
+        int steps, drawEvery, points;
+        std::vector<int> groupEnds;  // the index of the last point of each group
+    } cases[] = {{100, 0, 7, {6}}, {100, 3, 7, {2, 5, 6}}, {0, 0, 4, {3}}, {3, 2, 4, {1, 3}}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.steps) + "/" + std::to_string(c.drawEvery));
+        ToolsChart chart;
+        auto* s = new TLineSeries(&chart);
+        s->SetParentChart(&chart);
+        for (int i = 0; i < c.points; ++i) s->AddPoint(i, 0.1 * (i + 1) + 3);
+        auto* tool = new TSeriesAnimationTool(&chart);
+        tool->SetSeries(s);
+        tool->SetSteps(c.steps);
+        tool->SetDrawEvery(c.drawEvery);
+        tool->SetStartAtMin(false);
+        int frames = 0;
+        std::vector<int> stepsSeen;
+        tool->ShowFrame = [&](TCustomAxisPanel*) { ++frames; };
+        tool->OnStep = [&](TSeriesAnimationTool*, int step) { stepsSeen.push_back(step); };
+        std::vector<int> groupDone;
+        tool->OnStep = [&](TSeriesAnimationTool*, int step) {
+            stepsSeen.push_back(step);
+            if (step == std::max(1, c.steps)) {
+                // the group's last point has reached its value; the next one still shows the start
+                int last = 0;
+                while (last + 1 < c.points && s->YValues()->ValueAt(last + 1) != 0) ++last;
+                groupDone.push_back(last);
+            }
+        };
+        tool->RunAnimation();
+        const int perGroup = std::max(1, c.steps) + 1;
+        EXPECT_EQ(frames, 1 + perGroup * static_cast<int>(c.groupEnds.size()));
+        EXPECT_EQ(groupDone, c.groupEnds);
+        for (int i = 0; i < c.points; ++i) EXPECT_EQ(s->YValues()->ValueAt(i), 0.1 * (i + 1) + 3);
+        EXPECT_FALSE(tool->Running());
+        EXPECT_EQ(s->UpdateDepth(), 0);
+    }
+}
+
+TEST(SeriesAnimationTool, StopsWhenTheSeriesOrTheToolGoes) {
+    ToolsChart chart;
+    auto* s = new TLineSeries(&chart);
+    s->SetParentChart(&chart);
+    for (int i = 0; i < 5; ++i) s->AddPoint(i, i);
+    auto* tool = new TSeriesAnimationTool(&chart);
+    tool->SetSeries(s);
+    tool->SetSteps(10);
+    int frames = 0;
+    tool->ShowFrame = [&](TCustomAxisPanel*) {
+        if (++frames == 3) delete s;
+    };
+    tool->RunAnimation();
+    EXPECT_EQ(frames, 3);
+    EXPECT_EQ(tool->Series(), nullptr);
+    EXPECT_FALSE(tool->Running());
+
+    auto* t = new TLineSeries(&chart);
+    t->SetParentChart(&chart);
+    t->AddPoint(0, 1);
+    t->AddPoint(1, 2);
+    tool->SetSeries(t);
+    tool->ShowFrame = [&](TCustomAxisPanel*) {};
+    tool->OnStep = [&](TSeriesAnimationTool* sender, int step) {
+        if (step == 2) delete sender;
+    };
+    tool->RunAnimation();
+    EXPECT_EQ(chart.Tools().Count(), 0);
+    // the series gets its own values back and takes notifications again
+    EXPECT_EQ(t->UpdateDepth(), 0);
+    EXPECT_EQ(t->YValues()->ValueAt(1), 2);
+}
+
+TEST(RotateTool, NeverShowsTheBackOfASoftwareView) {
+    struct Case {
+        int rotation, delta, expected;
+    } turns[] = {{350, 5, 355}, {355, 10, 5},   {85, 10, 90}, {80, 100, 90}, {275, -10, 270},
+                 {5, -10, 355}, {270, -1, 270}, {90, 1, 90},  {10, 0, 10}};
+    for (const Case& c : turns) {
+        SCOPED_TRACE(std::to_string(c.rotation) + "+" + std::to_string(c.delta));
+        EXPECT_EQ(TRotateTool::TurnRotation(c.rotation, c.delta), c.expected);
+    }
+    EXPECT_EQ(TRotateTool::TurnElevation(345, 30), 360);
+    EXPECT_EQ(TRotateTool::TurnElevation(280, -30), 270);
+    EXPECT_EQ(TRotateTool::TurnElevation(300, 10), 310);
+}
+
+TEST(AnnotationTool, EmptyTextStillHasABox) {
+    ToolsChart chart;
+    auto* tool = new TAnnotationTool(&chart);
+    tool->SetParentChart(&chart);
+    chart.DrawNow();
+    const int cw = RecordingCanvas::CharWidth, lh = RecordingCanvas::LineHeight;
+    EXPECT_EQ(tool->Bounds(), (TRect{6, 8, 10 + cw + 2, 10 + lh + 2}));
+    tool->SetText("ab\rcde");
+    tool->SetPosition(ppRightBottom);
+    chart.DrawNow();
+    const int w = 3 * cw, h = 2 * lh;
+    EXPECT_EQ(tool->Bounds(), (TRect{400 - w - 8 - 4, 300 - h - 8 - 2, 400 - 8 + 2, 300 - 8 + 2}));
+    // the callout runs from the box side nearest its target
+    tool->Callout().Arrow().SetVisible(true);
+    tool->Callout().SetXPosition(20);
+    tool->Callout().SetYPosition(20);
+    chart.DrawNow();
+    const RecordedCall* line = chart.Recorder->Find("DrawSegment");
+    ASSERT_NE(line, nullptr);
+    EXPECT_EQ(line->args, (std::vector<long long>{tool->Bounds().Left, tool->Bounds().Top, 20, 20}));
+}
+
+TEST(NearestTool, NothingInsideThePlotGivesNoPoint) {
+    ToolsChart chart;
+    auto* s = new TLineSeries(&chart);
+    s->SetParentChart(&chart);
+    s->AddPoint(50, 50);
+    s->AddPoint(500, 50);  // beyond the axis
+    auto* tool = new TNearestTool(&chart);
+    tool->SetSeries(s);
+    chart.DrawNow();
+    const TPoint p{s->PointScreenX(0), s->PointScreenY(0)};
+    EXPECT_EQ(tool->GetNearestPoint(p.x + 3, p.y + 4), 0);
+    EXPECT_EQ(tool->GetNearestPoint(2000000000, -2000000000), -1);  // 10000 pixels or more away
+    s->YValues()->SetValue(0, 500);
+    chart.DrawNow();
+    EXPECT_EQ(tool->GetNearestPoint(p.x, p.y), -1);
+}
+
+}  // namespace

@@ -1,0 +1,358 @@
+// Chart tools in a chart in its control, driven by the toolkit's own mouse events.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCursor>
+#include <QImage>
+#include <QMouseEvent>
+#include <QWidget>
+
+#include "Chart.h"
+#include "ChartAxis.h"
+#include "ChartControl.h"
+#include "ChartTools.h"
+#include "LineSeries.h"
+#include "SeriesMarks.h"
+
+namespace {
+
+const bool kWidgetApplication = (EnsureWidgetApplication(), true);
+
+// A flat chart of a line series through (0, 0) .. (100, 100) with fixed axes.
+struct ToolChart {
+    ToolChart() : control(chart) {
+        chart.SetView3D(false);
+        chart.Legend().SetVisible(false);
+        series = new TLineSeries(&chart);
+        series->SetParentChart(&chart);
+        for (int i = 0; i <= 10; ++i) series->AddPoint(i * 10, i * 10);
+        chart.BottomAxis()->SetAxisRange(0, 100);
+        chart.LeftAxis()->SetAxisRange(0, 100);
+        widget = control.Widget();
+        widget->resize(500, 400);
+        widget->show();
+        Paint();
+    }
+    void Paint() {
+        QApplication::processEvents();
+        widget->grab();
+    }
+    void Send(QEvent::Type type, Qt::MouseButton b, int x, int y) {
+        const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(b);
+        QMouseEvent e(type, QPointF(x, y), QPointF(x, y), type == QEvent::MouseMove ? Qt::NoButton : b, held,
+                      Qt::NoModifier);
+        QApplication::sendEvent(widget, &e);
+    }
+    void Press(int x, int y, Qt::MouseButton b = Qt::LeftButton) { Send(QEvent::MouseButtonPress, b, x, y); }
+    void Move(int x, int y, Qt::MouseButton b = Qt::NoButton) { Send(QEvent::MouseMove, b, x, y); }
+    void Release(int x, int y, Qt::MouseButton b = Qt::LeftButton) { Send(QEvent::MouseButtonRelease, b, x, y); }
+    void Drag(int x0, int y0, int x1, int y1) {
+        Press(x0, y0);
+        Move(x1, y1, Qt::LeftButton);
+        Release(x1, y1);
+    }
+    TPoint Pixel(double x, double y) const {
+        return TPoint{chart.BottomAxis()->ValueToPixel(x), chart.LeftAxis()->ValueToPixel(y)};
+    }
+    TChart chart;
+    TChartControl control;
+    TLineSeries* series = nullptr;
+    QWidget* widget = nullptr;
+};
+
+void ExpectRange(const TChartAxis* a, double minimum, double maximum) {
+    EXPECT_NEAR(a->Minimum(), minimum, 1e-9);
+    EXPECT_NEAR(a->Maximum(), maximum, 1e-9);
+}
+
+TEST(CursorTool, PlacedInTheMiddleAtTheFirstDrawing) {
+    ASSERT_TRUE(kWidgetApplication);
+    ToolChart c;
+    auto* tool = new TCursorTool(&c.chart);
+    int changes = 0;
+    TPoint reported{};
+    tool->OnChange = [&](TCursorTool*, int x, int y, double, double, TChartSeries*, int index) {
+        ++changes;
+        reported = TPoint{x, y};
+        EXPECT_EQ(index, -1);
+    };
+    tool->SetParentChart(&c.chart);
+    c.Paint();
+    const TChartAxis* h = c.chart.BottomAxis();
+    const TChartAxis* v = c.chart.LeftAxis();
+    const TPoint centre{(h->StartPixel() + h->EndPixel()) / 2, (v->StartPixel() + v->EndPixel()) / 2};
+    EXPECT_EQ(changes, 1);
+    EXPECT_EQ(reported, centre);
+    EXPECT_EQ((TPoint{tool->CursorX(), tool->CursorY()}), centre);
+    EXPECT_NEAR(tool->XValue(), h->PixelToValue(centre.x), 1e-9);
+    // later drawings keep the values; the pixels follow the axes
+    const double x = tool->XValue();
+    c.chart.BottomAxis()->SetAxisRange(0, 200);
+    c.Paint();
+    EXPECT_EQ(changes, 1);
+    EXPECT_EQ(tool->XValue(), x);
+    EXPECT_EQ(tool->CursorX(), h->ValueToPixel(x));
+}
+
+TEST(CursorTool, SnapsToTheNearestPointTieToTheLowerIndex) {
+    ToolChart c;
+    auto* tool = new TCursorTool(&c.chart);
+    tool->SetParentChart(&c.chart);
+    c.Paint();
+    tool->SetStyle(cssVertical);
+    tool->SetSnap(true);
+    tool->SetYValue(33);
+    tool->SetXValue(15);  // as far from x = 10 (index 1) as from x = 20 (index 2)
+    tool->SetSeries(c.series);
+    EXPECT_EQ(tool->XValue(), 10);
+    EXPECT_EQ(tool->YValue(), 33);
+    // both directions measure in axis values
+    tool->SetStyle(cssBoth);
+    tool->SetXValue(52);
+    tool->SetYValue(47);
+    EXPECT_EQ(tool->SnapToSeries(), 5);
+    EXPECT_EQ(tool->XValue(), 50);
+    EXPECT_EQ(tool->YValue(), 50);
+    // no points: no snap, values kept
+    c.series->ClearPoints();
+    tool->SetXValue(7);
+    EXPECT_EQ(tool->SnapToSeries(), -1);
+    EXPECT_EQ(tool->XValue(), 7);
+}
+
+TEST(CursorTool, GrabbedTwoPixelsBesideALineButNotThree) {
+    for (int offset : {2, 3}) {
+        SCOPED_TRACE(offset);
+        ToolChart c;
+        auto* tool = new TCursorTool(&c.chart);
+        tool->SetStyle(cssVertical);
+        tool->SetParentChart(&c.chart);
+        c.Paint();
+        const int x = tool->CursorX(), y = tool->CursorY();
+        const double before = tool->XValue();
+        c.Press(x + offset, y);
+        EXPECT_EQ(tool->DraggedPart(), offset == 2 ? cpVertical : cpNone);
+        // a grab takes the press: no zoom band starts
+        EXPECT_EQ(c.chart.Zoom().Active, offset != 2);
+        c.Move(x + 40, y + 10, Qt::LeftButton);
+        c.Release(x + 40, y + 10);
+        EXPECT_EQ(tool->DraggedPart(), cpNone);
+        if (offset == 2) {
+            EXPECT_EQ(tool->CursorX(), x + 40);
+            EXPECT_NEAR(tool->XValue(), c.chart.BottomAxis()->PixelToValue(x + 40), 1e-9);
+        } else {
+            EXPECT_EQ(tool->XValue(), before);
+        }
+    }
+}
+
+TEST(CursorTool, FollowsTheMouseWithoutRedrawingTheChart) {
+    ToolChart c;
+    auto* tool = new TCursorTool(&c.chart);
+    tool->SetFollowMouse(true);
+    tool->SetParentChart(&c.chart);
+    c.Paint();
+    int changes = 0;
+    tool->OnChange = [&](TCursorTool*, int, int, double, double, TChartSeries*, int) { ++changes; };
+    const int invalidates = c.chart.InvalidateCount();
+    const TPoint p = c.Pixel(30, 60);
+    c.Move(p.x, p.y);
+    EXPECT_EQ(changes, 1);
+    EXPECT_EQ((TPoint{tool->CursorX(), tool->CursorY()}), p);
+    EXPECT_EQ(c.chart.InvalidateCount(), invalidates);
+    // the lines are in the picture: the pixel on the vertical line differs from its neighbour's
+    const QImage shown = c.widget->grab().toImage();
+    EXPECT_NE(shown.pixel(p.x, p.y + 20), shown.pixel(p.x + 5, p.y + 20));
+    // outside the axes the cursor stays
+    c.Move(1, 1);
+    EXPECT_EQ(changes, 1);
+}
+
+TEST(CursorTool, HoverShapesAndFreedInItsOwnEvent) {
+    ToolChart c;
+    auto* tool = new TCursorTool(&c.chart);
+    tool->SetParentChart(&c.chart);
+    c.Paint();
+    const int x = tool->CursorX(), y = tool->CursorY();
+    c.Move(x + 50, y + 1);
+    EXPECT_EQ(c.widget->cursor().shape(), Qt::SplitVCursor);
+    c.Move(x, y);
+    EXPECT_EQ(c.widget->cursor().shape(), Qt::SizeAllCursor);
+    c.Move(x + 50, y + 50);
+    EXPECT_EQ(c.widget->cursor().shape(), Qt::ArrowCursor);
+
+    tool->SetFollowMouse(true);
+    tool->OnChange = [&](TCursorTool* sender, int, int, double, double, TChartSeries*, int) { delete sender; };
+    c.Move(x + 10, y + 10);
+    EXPECT_EQ(c.chart.Tools().Count(), 0);
+    c.Move(x + 12, y + 12);
+    c.Paint();
+}
+
+TEST(AxisArrowTool, ClicksScrollTheAxis) {
+    struct Case {
+        bool inverted, refuse;
+        int percent;
+        double minimum, maximum;
+        int scrolls, clicks;
+    } cases[] = {
+        {false, false, 10, 10, 110, 1, 1},
+        {true, false, 10, -10, 90, 1, 1},
+        {false, true, 10, 0, 100, 0, 1},
+        {false, false, 0, 0, 100, 0, 0},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(std::to_string(k.inverted) + std::to_string(k.refuse) + std::to_string(k.percent));
+        ToolChart c;
+        auto* tool = new TAxisArrowTool(&c.chart);
+        tool->SetAxis(c.chart.BottomAxis());
+        tool->SetScrollInverted(k.inverted);
+        tool->SetScrollPercent(k.percent);
+        int scrolls = 0, clicks = 0;
+        bool atStart = false;
+        c.chart.OnScroll = [&](TObject*) { ++scrolls; };
+        c.chart.OnAllowScroll = [&](TChartAxis*, double&, double&, bool& allow) { allow = !k.refuse; };
+        tool->OnClick = [&](TAxisArrowTool*, bool start) {
+            ++clicks;
+            atStart = start;
+        };
+        c.Paint();
+        const TChartAxis* a = c.chart.BottomAxis();
+        c.Press(a->StartPixel() + 5, a->AxisLinePos + 2);
+        c.Release(a->StartPixel() + 5, a->AxisLinePos + 2);
+        ExpectRange(a, k.minimum, k.maximum);
+        EXPECT_EQ(scrolls, k.scrolls);
+        EXPECT_EQ(clicks, k.clicks);
+        EXPECT_EQ(atStart, k.clicks == 1);
+        EXPECT_FALSE(c.chart.Zoom().Active && k.percent != 0);
+    }
+}
+
+TEST(AxisArrowTool, EndArrowHitAndAFreedAxis) {
+    ToolChart c;
+    auto* tool = new TAxisArrowTool(&c.chart);
+    TChartAxis* custom = c.chart.AddCustomAxis();
+    tool->SetAxis(c.chart.LeftAxis());
+    tool->SetPosition(aaEnd);
+    c.Paint();
+    const TChartAxis* a = c.chart.LeftAxis();
+    EXPECT_EQ(tool->ArrowHitTest(a->AxisLinePos, a->StartPixel() + 5), -1);
+    EXPECT_EQ(tool->ArrowHitTest(a->AxisLinePos, a->EndPixel() - 5), 1);
+    EXPECT_EQ(tool->ArrowHitTest(a->AxisLinePos + 3, a->EndPixel() - 5), -1);
+    c.Press(a->AxisLinePos, a->EndPixel() - 5);
+    c.Release(a->AxisLinePos, a->EndPixel() - 5);
+    ExpectRange(a, -10, 90);
+    tool->SetAxis(custom);
+    delete custom;
+    EXPECT_EQ(tool->Axis(), nullptr);
+    c.Paint();
+    c.Press(10, 10);
+    c.Release(10, 10);
+}
+
+TEST(DrawLineTool, DrawSelectMoveAndReshape) {
+    ToolChart c;
+    auto* tool = new TDrawLineTool(&c.chart);
+    tool->SetParentChart(&c.chart);
+    int added = 0, selected = 0, dragged = 0;
+    tool->OnNewLine = [&](TObject*) { ++added; };
+    tool->OnSelect = [&](TObject*) { ++selected; };
+    tool->OnDraggedLine = [&](TObject*) { ++dragged; };
+    c.Paint();
+
+    // a press and release at one pixel draws nothing
+    const TPoint a = c.Pixel(20, 20), b = c.Pixel(60, 40);
+    c.Drag(a.x, a.y, a.x, a.y);
+    EXPECT_EQ(tool->Lines().Count(), 0);
+    EXPECT_EQ(added, 0);
+
+    c.Drag(a.x, a.y, b.x, b.y);
+    ASSERT_EQ(tool->Lines().Count(), 1);
+    EXPECT_EQ(added, 1);
+    TDrawLine* line = tool->Lines()[0];
+    EXPECT_NEAR(line->X0(), c.chart.BottomAxis()->PixelToValue(a.x), 1e-9);
+    EXPECT_NEAR(line->Y1(), c.chart.LeftAxis()->PixelToValue(b.y), 1e-9);
+    EXPECT_FALSE(c.chart.Zoomed());
+    c.Paint();
+
+    // a click on the line selects it
+    const TPoint mid{(a.x + b.x) / 2, (a.y + b.y) / 2};
+    c.Press(mid.x, mid.y);
+    c.Release(mid.x, mid.y);
+    EXPECT_EQ(tool->SelectedLine(), line);
+    EXPECT_EQ(selected, 1);
+    c.Paint();
+
+    // the end handle moves only the end
+    const double x0 = line->X0(), y0 = line->Y0();
+    c.Drag(b.x + 2, b.y - 2, b.x + 40, b.y + 10);
+    EXPECT_EQ(line->X0(), x0);
+    EXPECT_EQ(line->Y0(), y0);
+    EXPECT_NEAR(line->X1(), c.chart.BottomAxis()->PixelToValue(b.x + 40), 1e-9);
+    EXPECT_EQ(dragged, 2);  // the selecting click was a drag that moved nothing
+    c.Paint();
+
+    // between the handles the whole line moves
+    const TPoint s = c.Pixel(line->X0(), line->Y0()), e = c.Pixel(line->X1(), line->Y1());
+    const TPoint m{(s.x + e.x) / 2, (s.y + e.y) / 2};
+    c.Drag(m.x, m.y, m.x - 10, m.y + 20);
+    EXPECT_EQ(c.Pixel(line->X0(), line->Y0()), (TPoint{s.x - 10, s.y + 20}));
+    EXPECT_EQ(c.Pixel(line->X1(), line->Y1()), (TPoint{e.x - 10, e.y + 20}));
+
+    // a click beside every line clears the selection
+    c.Press(5, 5);
+    c.Release(5, 5);
+    EXPECT_EQ(tool->SelectedLine(), nullptr);
+}
+
+TEST(DrawLineTool, ARefusedSelectionStartsNoDrag) {
+    ToolChart c;
+    auto* tool = new TDrawLineTool(&c.chart);
+    tool->SetParentChart(&c.chart);
+    TDrawLine* line = tool->Lines().Add();
+    line->SetX0(10), line->SetY0(10), line->SetX1(90), line->SetY1(90);
+    tool->OnSelecting = [](TDrawLineTool*, TDrawLine*, bool& allow) { allow = false; };
+    c.Paint();
+    const TPoint m = c.Pixel(50, 50);
+    c.Drag(m.x, m.y, m.x + 30, m.y);
+    EXPECT_EQ(tool->SelectedLine(), nullptr);
+    EXPECT_EQ(tool->LineDragPart(), ldNone);
+    EXPECT_EQ(line->X0(), 10);
+    EXPECT_EQ(line->X1(), 90);
+    EXPECT_EQ(tool->Lines().Count(), 1);
+    // deleting the selected line clears the selection
+    tool->OnSelecting = nullptr;
+    c.Press(m.x, m.y);
+    c.Release(m.x, m.y);
+    ASSERT_EQ(tool->SelectedLine(), line);
+    tool->Lines().Delete(0);
+    EXPECT_EQ(tool->SelectedLine(), nullptr);
+    c.Paint();
+}
+
+TEST(DragMarksTool, AMarkDraggedToANewPlaceStaysThere) {
+    ToolChart c;
+    c.series->Marks().SetVisible(true);
+    auto* tool = new TDragMarksTool(&c.chart);
+    tool->SetParentChart(&c.chart);
+    c.Paint();
+    const TSeriesMarkPosition* p = c.series->Marks().Positions().Position(5);
+    ASSERT_NE(p, nullptr);
+    const TPoint box = p->BoxTopLeft;
+    const TPoint grab{box.x + 3, box.y + 3};
+    c.Move(grab.x, grab.y);
+    EXPECT_EQ(c.widget->cursor().shape(), Qt::PointingHandCursor);
+    c.Drag(grab.x, grab.y, grab.x + 25, grab.y - 15);
+    EXPECT_FALSE(c.chart.Zoomed());
+    c.Paint();
+    p = c.series->Marks().Positions().Position(5);
+    EXPECT_TRUE(p->IsCustom);
+    EXPECT_EQ(p->BoxTopLeft, (TPoint{box.x + 25, box.y - 15}));
+    // the point moves; its mark does not
+    c.series->YValues()->SetValue(5, 80);
+    c.Paint();
+    EXPECT_EQ(c.series->Marks().Positions().Position(5)->BoxTopLeft, (TPoint{box.x + 25, box.y - 15}));
+}
+
+}  // namespace

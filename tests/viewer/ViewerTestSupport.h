@@ -1,0 +1,46 @@
+#pragma once
+// Recordings for the viewer's tests: shots with a reference pulse and an echo
+// on the high-power channel, optionally with their index.
+
+#include <cmath>
+#include <filesystem>
+#include <string>
+
+#include "IndexWriter.h"
+#include "RecordingWriter.h"
+
+// count shots from internal time 1 s, step 4-ns ticks apart, with a GPS/PPS
+// housekeeping record after every 100th shot; external time 10 s later.
+// Writes the index beside the recording when index is set.
+inline void WriteViewerRecording(const std::string& path, int count, bool index, std::uint64_t step = 2500000) {
+    TRecHeader h;
+    h.ProtocolFlags = 0x7;
+    TRecordingWriter w(path, h, index);
+    for (int i = 0; i < count; ++i) {
+        const std::uint64_t t = 250000000ull + step * std::uint64_t(i);
+        TRecord r;
+        r.Time = t;
+        r.Enc0[0] = r.Enc1[0] = 1000;
+        r.Enc0[1] = r.Enc1[1] = 250;
+        r.Enc0[2] = r.Enc1[2] = std::uint16_t(100 + i % 500);
+        TRecSampleBlock ref;
+        ref.TimeStamp = 2;
+        ref.Channel = 0xC0;
+        ref.Samples.assign(8, 0);
+        for (int n = 0; n < 8; ++n) ref.Samples[std::size_t(n)] = std::uint8_t(10 + 20 * n);
+        TRecSampleBlock hi;
+        hi.TimeStamp = 60;
+        hi.Channel = 0x00;
+        hi.Samples.assign(16, 0);
+        for (int n = 0; n < 16; ++n) hi.Samples[std::size_t(n)] = std::uint8_t(5 + (i + n) % 200);
+        r.Blocks = {ref, hi};
+        w.Write(r);
+        if (i % 100 == 99) w.Write(TRecord::House(t + 7, t + 7, std::uint32_t(5000 + 10 * i)));
+    }
+    w.Close();
+    if (!index) return;
+    TIndexFile idx;
+    idx.Entries = EntriesOf(w);
+    for (TIndexEntry& e : idx.Entries) e.TimeExt = 10000000 + e.TimeInt / 250;
+    idx.Write(std::filesystem::path(path).replace_extension(".idx").string());
+}

@@ -1,0 +1,495 @@
+// The main window under the offscreen platform, driven through its actions,
+// real key events and drops, with a dialogs double in place of the toolkit's.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDropEvent>
+#include <QLabel>
+#include <QListWidget>
+#include <QMimeData>
+#include <QTest>
+#include <QTimer>
+#include <QUrl>
+#include <QWidget>
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+
+#include "IniFile.h"
+#include "RecordingWriter.h"
+#include "TempDir.h"
+#include "VantoraMainUnit.h"
+#include "VantoraTrace.h"
+#include "ViewerTestSupport.h"
+
+namespace {
+
+const bool kApp = [] {
+    static int argc = 1;
+    static char name[] = "viewer_tests";
+    static char* argv[] = {name, nullptr};
+    TApplication::Initialize(argc, argv);
+    return true;
+}();
+
+class TDialogsDouble : public TVantoraDialogs {
+public:
+    void Message(const std::string& text) override { Messages.push_back(text); }
+    bool Confirm(const std::string& text) override {
+        Confirms.push_back(text);
+        return ConfirmAnswer;
+    }
+    bool OpenFileName(std::string& path, const std::string& title, const std::string& filter) override {
+        OpenTitle = title;
+        OpenFilter = filter;
+        path = OpenPath;
+        return !OpenPath.empty();
+    }
+    void ShowInfo(const std::vector<std::string>& rows) override { Infos.push_back(rows); }
+    void ShowAbout(const std::string& version, const std::string& library) override {
+        Abouts.push_back(version + " / " + library);
+    }
+
+    std::vector<std::string> Messages, Confirms, Abouts;
+    std::vector<std::vector<std::string>> Infos;
+    bool ConfirmAnswer = true;
+    std::string OpenPath, OpenTitle, OpenFilter;
+};
+
+class Window : public ::testing::Test {
+protected:
+    void Make(std::vector<std::string> parameters = {}, std::string libraryFolder = {}) {
+        ASSERT_TRUE(kApp);
+        W = std::make_unique<TFormVantoraChart1>(Dialogs, std::move(parameters), Dir.File("Vantora.ini"),
+                                                 std::move(libraryFolder));
+    }
+    void ShowAndSettle() {
+        W->Form.Show();
+        for (int i = 0; i < 3; ++i) QApplication::processEvents();
+    }
+    void Key(Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) { QTest::keyClick(W->Form.Widget(), key, mods); }
+    std::string Rec(int count = 20, bool index = true, const std::string& name = "rec.kqm") {
+        const std::string path = Dir.File(name);
+        WriteViewerRecording(path, count, index);
+        return path;
+    }
+    const TCurrentRecord& Current() { return W->Document().Record; }
+    void Drop(const std::vector<std::string>& names) {
+        QMimeData mime;
+        QList<QUrl> urls;
+        for (const std::string& n : names) urls << QUrl::fromLocalFile(QString::fromStdString(n));
+        mime.setUrls(urls);
+        // As the toolkit delivers a drag: it enters the window, then drops.
+        QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(W->Form.Widget(), &enter);
+        QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(W->Form.Widget(), &drop);
+    }
+
+    TTempDir Dir;
+    TDialogsDouble Dialogs;
+    std::unique_ptr<TFormVantoraChart1> W;
+};
+
+TEST_F(Window, StartsWithDefaultsAndWritesThemOnClose) {
+    Make();
+    EXPECT_EQ(W->Form.Caption(), "VantoraChart 0.9.7");
+    EXPECT_TRUE(W->ActionViewAxisX_TimeStamp.Checked());
+    EXPECT_TRUE(W->ActionViewEnhanceNone.Checked());
+    ShowAndSettle();
+    EXPECT_EQ(W->Form.Caption(), "Vantora 0.9.7");
+    // No settings file: time-stamp axis, Linear interpolation, info panel, no sample blocks, size 1.
+    EXPECT_TRUE(W->ActionViewAxisX_TimeStamp.Checked());
+    EXPECT_TRUE(W->ActionViewEnhanceLinear.Checked());
+    EXPECT_FALSE(W->ActionViewEnhanceNone.Checked());
+    EXPECT_TRUE(W->InfoPanel->Visible());
+    EXPECT_TRUE(W->ActionViewInfoPanel.Checked());
+    EXPECT_FALSE(W->ActionViewSampleBlocks.Checked());
+    EXPECT_FALSE(W->ActionViewNextSampleBlock.Visible());
+    EXPECT_EQ(W->PointSize(), 1);
+    EXPECT_EQ(W->Chart1.BottomAxis()->Title().Caption(), "Time stamp [sec]");
+    EXPECT_FALSE(W->ClientPanel->Visible());
+    EXPECT_FALSE(W->TrackPanel->Visible());
+    // Idle without a file.
+    EXPECT_TRUE(W->ActionFileOpen.Enabled());
+    EXPECT_TRUE(W->ActionFileQuit.Enabled());
+    for (TAction* a : {&W->ActionFileClose, &W->ActionFileIndex, &W->ActionFileInfo, &W->ActionGotoNext, &W->ActionFind,
+                       &W->ActionCopyToClipboard, &W->ActionCancel})
+        EXPECT_FALSE(a->Enabled()) << a->Name();
+    EXPECT_FALSE(W->ActionModeRawData.Visible());
+    EXPECT_FALSE(W->ActionDataToClipboard.Visible());
+    EXPECT_EQ(W->ActionViewPrevSampleBlock.Caption(), "   &Previous sample block");
+    // Menu items as shown (hidden ones left out), with their shortcuts.
+    ASSERT_EQ(W->Menubar.size(), 4u);
+    EXPECT_EQ(W->Menubar[0]->Captions(), std::vector<std::string>({"&Open...\tCtrl+O", "&Close", "-", "&Index...",
+                                                                   "&Header", "-", "&Quit\tCtrl+Q"}));
+    EXPECT_EQ(W->Menubar[1]->Captions(), std::vector<std::string>({"&Find...\tCtrl+F", "-", "&Previous\tLeft",
+                                                                   "&Next\tRight", "-", "&Copy to clipboard\tCtrl+C"}));
+    EXPECT_EQ(W->Menubar[2]->Captions(),
+              std::vector<std::string>({"Axis X: &Time stamp [sec]", "Axis X: &Raw range [m]",
+                                        "Axis X: Range &gate index", "-", "&Sample blocks", "-", "&No enhancement",
+                                        "&Linear interpolation", "&Smooth", "-", "&Information panel"}));
+    EXPECT_EQ(W->Menubar[3]->Captions(), std::vector<std::string>({"&About"}));
+
+    Key(Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_FALSE(W->Form.Visible());
+    const TSettingsRead r = ReadSettings(TIniFile(Dir.File("Vantora.ini")));
+    EXPECT_EQ(TIniFile(Dir.File("Vantora.ini")).ReadString("WAVECHART", "Enhance", ""), "Linear");
+    EXPECT_EQ(TIniFile(Dir.File("Vantora.ini")).ReadString("WAVECHART", "AxisX", ""), "TimeStamp");
+    EXPECT_TRUE(r.InfoPanel);
+    EXPECT_FALSE(r.SampleBlocks);
+    EXPECT_EQ(r.PointSize, 1);
+    EXPECT_TRUE(Dialogs.Messages.empty());
+}
+
+TEST_F(Window, SeededSettingsAreAppliedAndOtherLinesKept) {
+    std::ofstream(Dir.File("Vantora.ini")) << "[Other]\nKeep=1\n[WAVECHART]\nAxisX=RangeGate\nEnhance=smooth\n"
+                                              "InfoPanel=0\nSampleBlocks=1\nPointSize=3\nWidth=abc\nMine=yes\n";
+    Make();
+    ShowAndSettle();
+    EXPECT_TRUE(W->ActionViewAxisX_RangeGate.Checked());
+    EXPECT_EQ(W->Chart1.BottomAxis()->Title().Caption(), "Range gate index");
+    EXPECT_TRUE(W->ActionViewEnhanceNone.Checked());  // "smooth" is no value: the mode stays
+    EXPECT_FALSE(W->InfoPanel->Visible());
+    EXPECT_TRUE(W->ActionViewSampleBlocks.Checked());
+    EXPECT_TRUE(W->SampleBlockPanel->Visible());
+    EXPECT_TRUE(W->ActionViewNextSampleBlock.Visible());
+    EXPECT_EQ(W->PointSize(), 3);
+    Key(Qt::Key_Minus, Qt::KeypadModifier);
+    Key(Qt::Key_Minus, Qt::KeypadModifier);
+    Key(Qt::Key_Minus, Qt::KeypadModifier);  // below 1: ignored
+    EXPECT_EQ(W->PointSize(), 1);
+    W->Form.Close();
+    TIniFile ini(Dir.File("Vantora.ini"));
+    EXPECT_EQ(ini.ReadString("WAVECHART", "Enhance", ""), "None");
+    EXPECT_EQ(ini.ReadString("WAVECHART", "InfoPanel", ""), "0");
+    EXPECT_EQ(ini.ReadString("WAVECHART", "SampleBlocks", ""), "1");
+    EXPECT_EQ(ini.ReadString("WAVECHART", "PointSize", ""), "1");
+    EXPECT_EQ(ini.ReadString("WAVECHART", "Mine", ""), "yes");
+    EXPECT_EQ(ini.ReadString("Other", "Keep", ""), "1");
+    EXPECT_GE(ini.ReadInteger("WAVECHART", "Width", 0), MinWindowWidth);
+}
+
+TEST_F(Window, UnwritableSettingsStillClose) {
+    std::filesystem::create_directory(Dir.File("Vantora.ini"));  // a folder where the file should go
+    Make();
+    ShowAndSettle();
+    W->Form.Close();
+    EXPECT_FALSE(W->Form.Visible());
+}
+
+TEST_F(Window, OpenStepAndClose) {
+    const std::string path = Rec(20);
+    Make();
+    ShowAndSettle();
+    Dialogs.OpenPath = path;
+    Key(Qt::Key_O, Qt::ControlModifier);
+    EXPECT_EQ(Dialogs.OpenTitle, "Open...");
+    EXPECT_EQ(Dialogs.OpenFilter, TFormVantoraChart::OpenFilter);
+    ASSERT_TRUE(W->Document().IsOpen()) << (Dialogs.Messages.empty() ? "" : Dialogs.Messages.back());
+    EXPECT_EQ(W->Form.StatusText(), "File '" + path + "' opened");
+    EXPECT_TRUE(W->ClientPanel->Visible());
+    EXPECT_EQ(W->Document().FFirstRecord, 1u);
+    EXPECT_EQ(W->Document().FLastRecord, 20u);
+    EXPECT_DOUBLE_EQ(W->Document().FFirstTimeSorg, 1.0);
+    // Nothing is drawn until the user moves to a record.
+    EXPECT_FALSE(Current().Valid);
+    EXPECT_EQ(W->Chart1.SeriesCount(), 0);
+
+    Key(Qt::Key_Right);
+    EXPECT_TRUE(Current().Valid);
+    EXPECT_EQ(Current().RecordNo, 1u);
+    // Without a settings file the window starts in Linear interpolation: a line
+    // and a point series per block.
+    EXPECT_EQ(W->Chart1.SeriesCount(), 4);
+    Key(Qt::Key_Right);
+    Key(Qt::Key_Right);
+    EXPECT_EQ(Current().RecordNo, 3u);
+    Key(Qt::Key_Left);
+    EXPECT_EQ(Current().RecordNo, 2u);
+    Key(Qt::Key_Left);
+    ASSERT_EQ(Current().RecordNo, 1u);
+    // Previous at the first record never wraps to the last one.
+    Key(Qt::Key_Left);
+    ASSERT_EQ(Dialogs.Messages, std::vector<std::string>({"Record 0 is out of range (1 to 20)"}));
+    EXPECT_EQ(Current().RecordNo, 1u);
+    EXPECT_TRUE(Current().Valid);
+    W->SeekAndShow(20);
+    EXPECT_EQ(Current().RecordNo, 20u);
+    // A failed read keeps nothing of the record before it; Previous still counts from where it stopped.
+    Key(Qt::Key_Right);
+    EXPECT_EQ(Dialogs.Messages.size(), 2u);
+    EXPECT_FALSE(Current().Valid);
+    EXPECT_TRUE(Current().Blocks.empty());
+    Key(Qt::Key_Left);
+    EXPECT_EQ(Current().RecordNo, 20u);
+    EXPECT_TRUE(Current().Valid);
+
+    // Up and Down belong to the sample blocks only in sample-block mode.
+    Key(Qt::Key_Down);
+    EXPECT_EQ(Current().SelectedBlock, 0);
+    W->ActionViewSampleBlocks.Execute();
+    Key(Qt::Key_Down);
+    EXPECT_EQ(Current().SelectedBlock, 1);
+    Key(Qt::Key_Down);  // at the last block
+    EXPECT_EQ(Current().SelectedBlock, 1);
+    EXPECT_EQ(W->Chart1.SeriesCount(), 2);
+    Key(Qt::Key_Up);
+    EXPECT_EQ(Current().SelectedBlock, 0);
+    QTest::mouseClick(W->sbtnViewNextSampleBlock->Widget(), Qt::LeftButton);
+    EXPECT_EQ(Current().SelectedBlock, 1);
+    EXPECT_EQ(W->SampleBlockLabel->Caption(), "2 of 2");
+    Key(Qt::Key_Plus, Qt::KeypadModifier);
+    EXPECT_EQ(W->PointSize(), 2);
+
+    // The same file again, by another spelling of its path, changes nothing.
+    W->OpenFile(Dir.File("./rec.kqm"));
+    EXPECT_TRUE(Current().Valid);
+    W->ActionFileClose.Execute();
+    EXPECT_EQ(W->Form.StatusText(), "File '" + path + "' closed");
+    EXPECT_FALSE(W->Document().IsOpen());
+    EXPECT_FALSE(Current().Valid);
+    EXPECT_FALSE(W->ClientPanel->Visible());
+    EXPECT_EQ(W->Chart1.SeriesCount(), 0);
+    EXPECT_FALSE(W->ActionGotoNext.Enabled());
+    Key(Qt::Key_Right);  // disabled: nothing runs, nothing is reported
+    EXPECT_EQ(Dialogs.Messages.size(), 2u);
+}
+
+TEST_F(Window, FailedOpenLeavesNothingOpen) {
+    const std::string path = Rec(5);
+    Make();
+    ShowAndSettle();
+    W->Run([&] { W->OpenFile(path); });
+    W->Run([&] { W->ActionGotoNext.Execute(); });
+    ASSERT_TRUE(Current().Valid);
+    // Another letter case is another file here; it does not exist, and the open fails.
+    W->Run([&] { W->OpenFile(Dir.File("REC.kqm")); });
+    ASSERT_EQ(Dialogs.Messages.size(), 1u);
+    EXPECT_FALSE(W->Document().IsOpen());
+    EXPECT_FALSE(Current().Valid);
+    EXPECT_FALSE(W->ClientPanel->Visible());
+    EXPECT_FALSE(W->ActionFileClose.Enabled());
+    EXPECT_TRUE(W->ActionFileOpen.Enabled());
+    W->Run([&] { W->OpenFile(Dir.File("rec.txt")); });
+    EXPECT_EQ(Dialogs.Messages.back(), "Unsupported format");
+}
+
+TEST_F(Window, HeaderAndAboutTexts) {
+    const std::string noIndex = Rec(7, false, "plain.kqm");
+    const std::string indexed = Rec(12);
+    Make();
+    ShowAndSettle();
+    W->ActionInfoAbout.Execute();
+    EXPECT_EQ(Dialogs.Abouts.back(), "0.9.7 / (no file loaded)");
+    W->OpenFile(noIndex);
+    W->ActionFileInfo.Execute();
+    ASSERT_EQ(Dialogs.Infos.size(), 1u);
+    const std::vector<std::string>& a = Dialogs.Infos[0];
+    ASSERT_EQ(a.size(), 16u);
+    EXPECT_EQ(a[0], "FILE INFORMATION");
+    EXPECT_EQ(a[1], "File:=plain.kqm");
+    EXPECT_EQ(a[4], "Laser shots with waveforms:=0");
+    for (int i : {9, 10, 11, 12}) EXPECT_EQ(a[std::size_t(i)].substr(a[std::size_t(i)].find('=')), "=n/a");
+    // Without index the file is open, and Next says why it cannot read.
+    W->ActionGotoNext.Execute();
+    EXPECT_EQ(Dialogs.Messages.back(), "No Index available");
+
+    W->OpenFile(indexed);
+    W->ActionFileInfo.Execute();
+    const std::vector<std::string>& b = Dialogs.Infos.back();
+    EXPECT_EQ(b[4], "Laser shots with waveforms:=12");
+    EXPECT_EQ(b[11], "Internal time min [s]:=1.000");
+    EXPECT_EQ(b[9], "External time min [s]:=11.000");
+    EXPECT_EQ(b[5].substr(0, 8), "Flags:=0");
+    EXPECT_EQ(b[14].substr(0, 24), "Sampling interval [ns]:=");
+    W->ActionInfoAbout.Execute();
+    EXPECT_EQ(Dialogs.Abouts.back().substr(0, 14), "0.9.7 / 1.0.11");
+}
+
+TEST_F(Window, IndexBuildAndCancel) {
+    const std::string path = Rec(6000);
+    const std::vector<std::uint8_t> oldIndex = ReadFileBytes(Dir.File("rec.idx"));
+    Make();
+    ShowAndSettle();
+    W->OpenFile(path);
+    Dialogs.ConfirmAnswer = false;
+    W->ActionFileIndex.Execute();
+    EXPECT_EQ(Dialogs.Confirms, std::vector<std::string>({"(Re)index file " + path + "?"}));
+    EXPECT_EQ(W->Form.StatusText(), "File '" + path + "' opened");  // No: nothing built
+
+    // While the index is built, the progress reaches the window, and only Cancel works.
+    struct {
+        int reports = 0;
+        std::string label;
+        bool busy = false, cancelEnabled = false, openEnabled = true, closed = false;
+    } seen;
+    const std::string other = Rec(3, true, "other.kqm");
+    TApplication::Post([&] {
+        seen.reports = W->TrackBar->Position() >= 0;
+        seen.label = W->TrackLabel->Caption();
+        seen.busy = W->Busy();
+        seen.cancelEnabled = W->ActionCancel.Enabled();
+        seen.openEnabled = W->ActionFileOpen.Enabled();
+        Drop({other});                                          // ignored while busy
+        Key(Qt::Key_R, Qt::ControlModifier | Qt::AltModifier);  // raw mode: disabled
+        Key(Qt::Key_Right);                                     // disabled
+        W->ActionInfoAbout.Execute();  // disabled: the backend is never asked from inside its own call
+        W->Form.Close();               // refused
+        seen.closed = !W->Form.Visible();
+        QTest::mouseClick(W->sbtnCancel->Widget(), Qt::LeftButton);
+    });
+    Dialogs.ConfirmAnswer = true;
+    W->ActionFileIndex.Execute();
+    EXPECT_EQ(seen.reports, 1);
+    EXPECT_EQ(seen.label.back(), '%');
+    EXPECT_TRUE(seen.busy);
+    EXPECT_TRUE(seen.cancelEnabled);
+    EXPECT_FALSE(seen.openEnabled);
+    EXPECT_FALSE(seen.closed);
+    EXPECT_EQ(Dialogs.Messages, std::vector<std::string>({"*** Aborted ***"}));
+    EXPECT_EQ(W->Form.StatusText(), "Index creation failed");
+    EXPECT_EQ(W->Document().Path(), path);
+    EXPECT_FALSE(W->ActionModeRawData.Visible());
+    EXPECT_TRUE(Dialogs.Abouts.empty());
+    EXPECT_FALSE(W->Busy());
+    EXPECT_FALSE(W->TrackPanel->Visible());
+    EXPECT_TRUE(W->ActionFileOpen.Enabled());
+    EXPECT_FALSE(W->ActionCancel.Enabled());
+    EXPECT_EQ(ReadFileBytes(Dir.File("rec.idx")), oldIndex);
+}
+
+TEST_F(Window, IndexBuiltByTheSwitchRefreshesTheRecordCount) {
+    const std::string path = Rec(250, false);
+    Make({"/file=" + path, "/index", "/seek=10", "/time=1.25i", "/seek=-1", "/close"});
+    ShowAndSettle();
+    EXPECT_TRUE(Dialogs.Confirms.empty());       // the switch asks nothing
+    EXPECT_EQ(W->Document().FLastRecord, 252u);  // 250 shots, 2 housekeeping records
+    EXPECT_TRUE(std::filesystem::exists(Dir.File("rec.idx")));
+    // 1.25 s internal time is shot 26 (10 ms apart from 1 s); then /seek=-1 fails and /close never runs.
+    EXPECT_EQ(Current().RecordNo, 26u);
+    EXPECT_EQ(Dialogs.Messages, std::vector<std::string>({"Record -1 is out of range (1 to 252)"}));
+    EXPECT_TRUE(W->Document().IsOpen());
+    EXPECT_EQ(W->Form.StatusText(), "Index creation successfully finished");
+}
+
+TEST_F(Window, IndexSwitchWithoutFile) {
+    Make({"/index", "/exit"});
+    ShowAndSettle();
+    EXPECT_EQ(Dialogs.Messages, std::vector<std::string>({"No file!"}));
+    EXPECT_TRUE(W->Form.Visible());  // /exit never ran
+}
+
+TEST_F(Window, DroppedFiles) {
+    const std::string rec = Rec(5);
+    const std::string caps = Rec(5, true, "CAPS.KQM");
+    std::ofstream(Dir.File("a.txt")) << "x";
+    Make();
+    ShowAndSettle();
+    Drop({Dir.File("a.txt"), Dir.File("b.txt")});
+    EXPECT_FALSE(W->Document().IsOpen());
+    Drop({Dir.File("a.txt"), rec, caps});  // the first matching name opens
+    EXPECT_EQ(W->Document().Path(), rec);
+    Drop({caps});
+    EXPECT_EQ(W->Document().Path(), caps);
+    Drop({Dir.File("missing.kqm")});
+    EXPECT_EQ(Dialogs.Messages.size(), 1u);
+    EXPECT_FALSE(W->Document().IsOpen());
+}
+
+TEST_F(Window, RawModeAndTrace) {
+    const std::string path = Rec(5);
+    Make();
+    TFormVantoraTrace trace;
+    W->SetTraceWindow(&trace);
+    ShowAndSettle();
+    W->OpenFile(path);
+    Key(Qt::Key_R, Qt::ControlModifier | Qt::AltModifier);
+    EXPECT_TRUE(W->ActionModeRawData.Visible());
+    EXPECT_TRUE(W->ActionModeRawData.Checked());
+    Key(Qt::Key_R, Qt::ControlModifier | Qt::AltModifier);
+    EXPECT_FALSE(W->ActionModeRawData.Checked());
+
+    // Trace lines arrive while the window is hidden; Ctrl+Alt+T shows it.
+    W->ActionGotoNext.Execute();
+    EXPECT_GT(trace.Memo->LineCount(), 0);
+    EXPECT_FALSE(trace.Form.Visible());
+    Key(Qt::Key_T, Qt::ControlModifier | Qt::AltModifier);
+    EXPECT_TRUE(trace.Form.Visible());
+    for (int i = 0; i < MaxTraceLines + 50; ++i) trace.AddLine("line " + std::to_string(i));
+    EXPECT_EQ(trace.Memo->LineCount(), MaxTraceLines);
+    EXPECT_NE(trace.Memo->Text().find("line " + std::to_string(MaxTraceLines + 49)), std::string::npos);
+    trace.Form.Hide();
+    EXPECT_TRUE(Dialogs.Messages.empty()) << Dialogs.Messages.front();
+}
+
+TEST_F(Window, RefusedRawModeRestoresTheMark) {
+    Make({}, VIEWER_STUB_DIR);
+    ShowAndSettle();
+    W->OpenFile(Dir.File("noraw.kqm"));
+    ASSERT_TRUE(W->Document().IsOpen());
+    Key(Qt::Key_R, Qt::ControlModifier | Qt::AltModifier);
+    EXPECT_EQ(Dialogs.Messages, std::vector<std::string>({"Raw mode not available"}));
+    EXPECT_FALSE(W->ActionModeRawData.Checked());
+}
+
+}  // namespace
+
+namespace {
+
+// Runs show (a modal window) and, once the window is up, hands it to inspect and closes it.
+void WithModal(const std::function<void()>& show, const std::function<void(QWidget&)>& inspect) {
+    bool seen = false;
+    QTimer::singleShot(50, [&] {
+        QWidget* w = QApplication::activeModalWidget();
+        if (!w) return;
+        seen = true;
+        inspect(*w);
+        if (const char* dir = std::getenv("VANTORA_SHOTS"))
+            w->grab().save(QString(dir) + "/" + w->windowTitle() + ".png");
+        w->close();
+    });
+    show();
+    EXPECT_TRUE(seen);
+}
+
+std::vector<std::string> LabelTexts(QWidget& w) {
+    std::vector<std::string> texts;
+    for (const QLabel* l : w.findChildren<QLabel*>()) texts.push_back(l->text().toStdString());
+    return texts;
+}
+
+bool Has(const std::vector<std::string>& texts, const std::string& text) {
+    return std::find(texts.begin(), texts.end(), text) != texts.end();
+}
+
+TEST(SideWindows, AboutAndInfoShowTheirTexts) {
+    ASSERT_TRUE(kApp);
+    TToolkitDialogs dialogs;
+    WithModal([&] { dialogs.ShowAbout("0.9.7", "(no file loaded)"); },
+              [](QWidget& w) {
+                  EXPECT_EQ(w.windowTitle().toStdString(), "About");
+                  EXPECT_EQ(w.size(), QSize(401, 220));
+                  const std::vector<std::string> texts = LabelTexts(w);
+                  for (const char* t : {"Van", "tora", "0.9.7", "(no file loaded)", "Waveform extraction library:"})
+                      EXPECT_TRUE(Has(texts, t)) << t;
+                  for (const QLabel* l : w.findChildren<QLabel*>())
+                      if (l->text() == "Van") {
+                          EXPECT_EQ(l->font().pixelSize(), 48);
+                          EXPECT_TRUE(l->font().bold() && l->font().italic());
+                      }
+              });
+    const std::vector<std::string> rows = {"FILE INFORMATION", "File:=rec.kqm", "Epoch:=GPS week"};
+    WithModal([&] { dialogs.ShowInfo(rows); },
+              [](QWidget& w) {
+                  EXPECT_EQ(w.windowTitle().toStdString(), "Info");
+                  const auto lists = w.findChildren<QListWidget*>();
+                  ASSERT_EQ(lists.size(), 1);
+                  EXPECT_EQ(lists[0]->count(), 3);
+                  EXPECT_EQ(lists[0]->item(1)->text().toStdString(), "File:=rec.kqm");
+              });
+}
+
+}  // namespace
