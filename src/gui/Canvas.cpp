@@ -574,9 +574,10 @@ struct TCanvas::Impl {
             long long step = 0;
             for (int i = 0; i < n; ++i) thinSegment(pts, p[i].x, p[i].y, p[(i + 1) % n].x, p[(i + 1) % n].y, step);
             const int stride = static_cast<int>(img.bytesPerLine() / 4);
+            const int w = img.width(), h = img.height();
             auto* base = reinterpret_cast<QRgb*>(img.bits());
             for (const QPoint& q : pts)
-                if (q.x() >= 0 && q.x() < img.width() && q.y() >= 0 && q.y() < img.height())
+                if (q.x() >= 0 && q.x() < w && q.y() >= 0 && q.y() < h)
                     base[static_cast<std::ptrdiff_t>(q.y()) * stride + q.x()] = 0xFF000000u | *ring;
         }
         return true;
@@ -605,8 +606,9 @@ struct TCanvas::Impl {
             return i + (v > i ? 1 : 0);
         };
         const int stride = static_cast<int>(img.bytesPerLine() / 4);
+        const int w = img.width(), h = img.height();
         auto* base = reinterpret_cast<QRgb*>(img.bits());
-        for (int y = std::max(box.top(), 0); y <= std::min(box.bottom(), img.height() - 1); ++y) {
+        for (int y = std::max(box.top(), 0); y <= std::min(box.bottom(), h - 1); ++y) {
             const double cy = y + 0.5;
             double lo = 1e9, hi = -1e9;
             for (int i = 0; i < m; ++i) {
@@ -618,7 +620,7 @@ struct TCanvas::Impl {
             }
             if (lo > hi) continue;
             const int x0 = std::max(0, ceilInt(lo - 0.5));
-            const int x1 = std::min(img.width() - 1, ceilInt(hi - 0.5) - 1);
+            const int x1 = std::min(w - 1, ceilInt(hi - 0.5) - 1);
             QRgb* line = base + static_cast<std::ptrdiff_t>(y) * stride;
             for (int x = x0; x <= x1; ++x) line[x] = 0xFF000000u | color;
         }
