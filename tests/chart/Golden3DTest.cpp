@@ -18,13 +18,7 @@
 
 namespace {
 
-// Found by absolute path where the build names it: a compiler cache may make __FILE__
-// relative to the build folder.
-#ifdef NARVI_GOLDEN_DIR
 const std::filesystem::path GoldenDir = NARVI_GOLDEN_DIR;
-#else
-const std::filesystem::path GoldenDir = std::filesystem::path(__FILE__).parent_path() / "golden";
-#endif
 
 void Prepare(TChart& chart) {
     chart.Legend().SetVisible(false);
