@@ -654,17 +654,13 @@ public:
             return w;
         }
         V.SelectFont(A.FLabelsFont);
-        int w = 0, lines = 0;
         switch (EffectiveStyle()) {
         case talValue:
             return ValueLabelWidth();
         case talMark:
             return C.MaxMarkWidth();
         case talText:
-            for (TChartSeries* s : C.SeriesList())
-                for (int i = 0; i < s->PointLabels().Count(); ++i)
-                    w = std::max(w, C.MultiLineTextWidth(s->PointLabels().Label(i), lines));
-            return w;
+            return C.MaxPointLabelWidth();
         default:
             return 0;
         }

@@ -3,6 +3,7 @@
 #include "SeriesMarks.h"
 
 #include <algorithm>
+#include <memory>
 
 #include "ChartAxis.h"
 #include "ChartMessages.h"
@@ -47,7 +48,7 @@ void TCustomAxisPanel::AddSeries(TChartSeries* series) {
     if (!series || SeriesIndexOf(series) >= 0) return;
     series->FParent = this;
     series->AddedToChart();
-    FSeriesList.push_back(series);
+    FSeriesList.FItems.push_back(series);
     BroadcastSeriesEvent(series, seAdd);
     Invalidate();
 }
@@ -57,28 +58,63 @@ void TCustomAxisPanel::RemoveSeries(TChartSeries* series) {
     if (index < 0) return;
     BroadcastSeriesEvent(series, seRemove);
     series->RemovedFromChart();
-    FSeriesList.erase(FSeriesList.begin() + index);
+    FSeriesList.FItems.erase(FSeriesList.FItems.begin() + index);
     series->FParent = nullptr;
     Invalidate();
 }
 
-void TCustomAxisPanel::FreeAllSeries() {
-    std::vector<TChartSeries*> list = FSeriesList;
+void TCustomAxisPanel::FreeAllSeries(const std::function<bool(const TChartSeries&)>& filter) {
+    const std::vector<TChartSeries*> list = FSeriesList;
     for (TChartSeries* s : list) {
+        if (filter && !filter(*s)) continue;
         s->SetParentChart(nullptr);
         delete s;
     }
 }
 
-TChartSeries* TCustomAxisPanel::Series(int index) const {
-    if (index < 0 || index >= SeriesCount())
-        throw ChartException(Format("Series index %d out of bounds (0 to %d).", index, SeriesCount() - 1));
-    return FSeriesList[static_cast<std::size_t>(index)];
+TChartSeries* TChartSeriesList::SeriesAt(int index) const {
+    if (index < 0 || index >= Count())
+        throw ChartException(Format("Series index %d out of bounds (0 to %d).", index, Count() - 1));
+    return FItems[static_cast<std::size_t>(index)];
 }
 
-int TCustomAxisPanel::SeriesIndexOf(const TChartSeries* series) const {
-    auto it = std::find(FSeriesList.begin(), FSeriesList.end(), series);
-    return it == FSeriesList.end() ? -1 : static_cast<int>(it - FSeriesList.begin());
+int TChartSeriesList::IndexOf(const TChartSeries* series) const {
+    auto it = std::find(FItems.begin(), FItems.end(), series);
+    return it == FItems.end() ? -1 : static_cast<int>(it - FItems.begin());
+}
+
+TChartSeries* TCustomAxisPanel::Series(int index) const { return FSeriesList.SeriesAt(index); }
+
+int TCustomAxisPanel::SeriesIndexOf(const TChartSeries* series) const { return FSeriesList.IndexOf(series); }
+
+// ---------------------------------------------------------------------------
+// The five standard axes come first in the axes list.
+constexpr int StandardAxisCount = 5;
+
+int TChartCustomAxes::Count() const { return std::max(0, FChart.AxesList().Count() - StandardAxisCount); }
+
+TChartAxis* TChartCustomAxes::Items(int index) const {
+    if (index < 0 || index >= Count())
+        throw ChartException(Format("Axis index %d out of bounds (0 to %d).", index, Count() - 1));
+    return FChart.AxesList()[StandardAxisCount + index];
+}
+
+TChartAxis* TChartCustomAxes::Add() { return FChart.AddCustomAxis(); }
+
+void TChartCustomAxes::Clear() {
+    TChartAxes& axes = FChart.AxesList();
+    while (Count() > 0) {
+        // out of the list first, then freed
+        TChartAxis* last = axes[axes.Count() - 1];
+        axes.Remove(last);
+        std::unique_ptr<TChartAxis> gone(last);
+    }
+}
+
+void TChartCustomAxes::Assign(const TChartCustomAxes& source) {
+    if (&source == this) return;
+    Clear();
+    for (int i = 0; i < source.Count(); ++i) Add()->Assign(source.Items(i));
 }
 
 int TCustomAxisPanel::ActiveSeriesCount() const {
@@ -288,6 +324,8 @@ void TCustomAxisPanel::SetMaxPointsPerPage(int value) {
     if (value < 0) throw ChartException(PlotConst().ErrPointsPerPage);
     SetValue(FMaxPointsPerPage, value);
     if (FPage > PageCount()) FPage = PageCount();
+    TChartChangePage changed;
+    BroadcastEvent(changed);
 }
 
 void TCustomAxisPanel::SetPage(int value) {
@@ -295,6 +333,8 @@ void TCustomAxisPanel::SetPage(int value) {
     if (value == FPage) return;
     FPage = value;
     Invalidate();
+    TChartChangePage changed;
+    BroadcastEvent(changed);
     if (OnPageChange) OnPageChange(this);
 }
 
@@ -311,6 +351,21 @@ int TCustomAxisPanel::PageCount() const {
         pages = std::max(pages, count);
     }
     return pages;
+}
+
+bool TCustomAxisPanel::MouseOverSeries(int x, int y) {
+    const std::vector<TChartSeries*> list = FSeriesList;
+    for (auto it = list.rbegin(); it != list.rend(); ++it)
+        if ((*it)->Active() && (*it)->CheckMouse(x, y)) return true;
+    return false;
+}
+
+int TCustomAxisPanel::MaxPointLabelWidth() const {
+    int width = 0, lines = 0;
+    for (TChartSeries* s : FSeriesList)
+        for (int i = 0; i < s->PointLabels().Count(); ++i)
+            width = std::max(width, MultiLineTextWidth(s->PointLabels().Label(i), lines));
+    return width;
 }
 
 int TCustomAxisPanel::MultiLineTextWidth(const std::string& text, int& lines) const {
@@ -348,6 +403,7 @@ void TCustomAxisPanel::Assign(const TPersistent* source) {
         FLeftAxis->Assign(p->FLeftAxis);
         FRightAxis->Assign(p->FRightAxis);
         FDepthAxis->Assign(p->FDepthAxis);
+        FCustomAxes.Assign(p->FCustomAxes);
         SetClipPoints(p->FClipPoints);
         SetMaxPointsPerPage(p->FMaxPointsPerPage);
         SetPage(p->FPage);

@@ -32,6 +32,54 @@ enum TPlotSeriesEventKind {
     seDataChanged = 6
 };
 
+class TCustomAxisPanel;
+
+// The chart's series in drawing order. The list does not own them: the chart frees the
+// series listed when it goes (see TCustomAxisPanel::FreeAllSeries).
+class TChartSeriesList {
+public:
+    using const_iterator = std::vector<TChartSeries*>::const_iterator;
+    using const_reverse_iterator = std::vector<TChartSeries*>::const_reverse_iterator;
+    int Count() const { return static_cast<int>(FItems.size()); }
+    // Bounds-checked: ChartException outside the list.
+    TChartSeries* SeriesAt(int index) const;
+    int IndexOf(const TChartSeries* series) const;
+    const_iterator begin() const { return FItems.begin(); }
+    const_iterator end() const { return FItems.end(); }
+    const_reverse_iterator rbegin() const { return FItems.rbegin(); }
+    const_reverse_iterator rend() const { return FItems.rend(); }
+    std::size_t size() const { return FItems.size(); }
+    bool empty() const { return FItems.empty(); }
+    TChartSeries* front() const { return FItems.front(); }
+    TChartSeries* operator[](std::size_t index) const { return FItems[index]; }
+    operator const std::vector<TChartSeries*>&() const { return FItems; }
+
+private:
+    friend class TCustomAxisPanel;
+    std::vector<TChartSeries*> FItems;
+};
+
+// The chart's extra axes. They follow the five standard axes in the axes list, which owns
+// them; assigning copies every axis of the source into new axes of this chart.
+class TChartCustomAxes {
+public:
+    explicit TChartCustomAxes(TCustomAxisPanel& chart) : FChart(chart) {}
+    TChartCustomAxes(const TChartCustomAxes&) = delete;
+    TChartCustomAxes& operator=(const TChartCustomAxes&) = delete;
+    int Count() const;
+    // Bounds-checked: ChartException outside the collection.
+    TChartAxis* Items(int index) const;
+    TChartAxis* Add();
+    void Clear();
+    void Assign(const TChartCustomAxes& source);
+
+private:
+    TCustomAxisPanel& FChart;
+};
+
+// Broadcast to the chart's listeners when the page or the points per page change.
+struct TChartChangePage : TPlotEvent {};
+
 using TAxisOnGetLabel =
     std::function<void(TChartAxis* sender, TChartSeries* series, int valueIndex, std::string& labelText)>;
 using TAxisOnGetNextLabel = std::function<void(TChartAxis* sender, int labelIndex, double& labelValue, bool& stop)>;
@@ -46,12 +94,18 @@ public:
     // chart frees the series listed when it goes, and in FreeAllSeries.
     void AddSeries(TChartSeries* series);
     void RemoveSeries(TChartSeries* series);
-    void FreeAllSeries();
+    // Frees every series, or only those the filter accepts (see FreeAllSeriesOf).
+    void FreeAllSeries(const std::function<bool(const TChartSeries&)>& filter = {});
+    // Frees the series of kind T and of the kinds derived from it.
+    template <class T>
+    void FreeAllSeriesOf() {
+        FreeAllSeries([](const TChartSeries& s) { return dynamic_cast<const T*>(&s) != nullptr; });
+    }
     int SeriesCount() const { return static_cast<int>(FSeriesList.size()); }
     // Bounds-checked; ChartException outside the list.
     TChartSeries* Series(int index) const;
     int SeriesIndexOf(const TChartSeries* series) const;
-    const std::vector<TChartSeries*>& SeriesList() const { return FSeriesList; }
+    const TChartSeriesList& SeriesList() const { return FSeriesList; }
     int ActiveSeriesCount() const;
     int MaxPointCount() const;
     TChartSeries* FirstSeriesOfAxis(const TChartAxis* axis) const;
@@ -76,6 +130,11 @@ public:
     const TChartAxes& AxesList() const { return FAxes; }
     // Appends a custom axis (owned by the chart).
     TChartAxis* AddCustomAxis();
+    TChartCustomAxes& CustomAxes() { return FCustomAxes; }
+    const TChartCustomAxes& CustomAxes() const { return FCustomAxes; }
+    void SetCustomAxes(const TChartCustomAxes* value) {
+        if (value && value != &FCustomAxes) FCustomAxes.Assign(*value);
+    }
     bool IsAxisShown(const TChartAxis* axis) const;
     bool AxisVisible() const { return FAxisVisible; }
     void SetAxisVisible(bool value) { SetValue(FAxisVisible, value); }
@@ -137,6 +196,11 @@ public:
     }
     // The zoom rubber band, when one is being dragged.
     virtual void DrawZoomRectangle() {}
+    // From the last series to the first, the active ones track the mouse until one claims
+    // the point; reports whether one did.
+    bool MouseOverSeries(int x, int y);
+    // Widest point label of all series, measured with the chart's canvas.
+    int MaxPointLabelWidth() const;
     // The chart's replacement text of a legend item (empty: none).
     virtual std::string FormattedLegend(int seriesOrValueIndex) const {
         (void)seriesOrValueIndex;
@@ -176,7 +240,8 @@ private:
     // Walls, axes, series, titles and legend, with the tools' later stages.
     void DrawPlotStage(const std::vector<TChartSeries*>& series);
 
-    std::vector<TChartSeries*> FSeriesList;
+    TChartSeriesList FSeriesList;
+    TChartCustomAxes FCustomAxes{*this};
     TChartAxes FAxes;
     TChartTools FTools;
     TChartAxis* FBottomAxis = nullptr;

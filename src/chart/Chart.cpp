@@ -5,6 +5,7 @@
 
 #include "PlotCanvas.h"
 #include "ScopeExit.h"
+#include "Solids.h"
 
 namespace {
 
@@ -190,6 +191,7 @@ bool TCustomChart::IsFreeSeriesColor(TColor color, bool checkBackground) const {
 
 void TCustomChart::CalcWallsRect() {
     CalcDepth3D();
+    if (View3D() && !View3DOptions().Orthogonal()) FitRotatedBox();
     if (!View3D() || !View3DOptions().Orthogonal()) return;
     const int s = SeriesUseAxes() ? FWalls->Back.Size() : 0;
     TRect r = PlotRect();
@@ -203,6 +205,33 @@ void TCustomChart::CalcWallsRect() {
     r.Top += s + std::abs(ChartHeight3D());
     SetPlotRect(r);
     RecalcPlotSize();
+}
+
+// A rotated view turns the plot box about its centre, and its corners would run past the
+// room the titles and margins left: the box shrinks until its projection fits that room.
+void TCustomChart::FitRotatedBox() {
+    TCanvas3D& canvas = Canvas();
+    const TRect room = PlotRect();
+    const int back = ChartDepth3D() + (SeriesUseAxes() ? FWalls->Back.Size() : 0);
+    TRect r = room;
+    for (int round = 0; round < 4; ++round) {
+        canvas.SetProjectionCenter(ChartDepth3D(), r);
+        TRect b = canvas.RectBoundsAtDepth(r, 0);
+        const TRect far = canvas.RectBoundsAtDepth(r, back);
+        b = TRect{std::min(b.Left, far.Left), std::min(b.Top, far.Top), std::max(b.Right, far.Right),
+                  std::max(b.Bottom, far.Bottom)};
+        const TRect next{r.Left + std::max(0, room.Left - b.Left), r.Top + std::max(0, room.Top - b.Top),
+                         r.Right - std::max(0, b.Right - room.Right), r.Bottom - std::max(0, b.Bottom - room.Bottom)};
+        // a box that would vanish keeps its last size
+        if (next == r || next.Right - next.Left < 2 || next.Bottom - next.Top < 2) break;
+        r = next;
+    }
+    SetPlotRect(r);
+    RecalcPlotSize();
+}
+
+std::string TCustomChart::FormattedLegend(int seriesOrValueIndex) const {
+    return FLegend->ItemText(seriesOrValueIndex);
 }
 
 int TCustomChart::WallSizeForAxis(const TChartAxis* axis) const {
@@ -266,11 +295,20 @@ bool TCustomChart::SideCulled(int x) {
     return IsBackFacing(a, b, c);
 }
 
-void TCustomChart::DrawWall(TCustomChartWall& wall, const TRect& r) {
+// A visible gradient is painted first, over the wall's outline on the screen (its rectangle
+// on a flat chart); the wall's
+// own brush then stays clear so that its faces show the gradient through their outlines.
+void TCustomChart::DrawWall(TCustomChartWall& wall, const TRect& r, int z0, int z1) {
     TCanvas3D& canvas = Canvas();
-    canvas.SelectPen(wall.Pen());
     TCanvas* device = canvas.GetDeviceHandle();
-    if (wall.Transparent()) {
+    const TPlotGradient* gradient = wall.GradientIfAny();
+    const bool useGradient = gradient && gradient->Visible() && !wall.Transparent();
+    if (useGradient && View3D() && View3DWalls())
+        Solid::GradientOverOutline(canvas, *gradient, Solid::BoxOutline(canvas, r, z0, z1));
+    else if (useGradient)
+        gradient->Draw(canvas, r);
+    canvas.SelectPen(wall.Pen());
+    if (wall.Transparent() || useGradient) {
         if (device) device->Brush().SetStyle(bsClear);
     } else {
         TColor color = wall.Color();
@@ -280,7 +318,6 @@ void TCustomChart::DrawWall(TCustomChartWall& wall, const TRect& r) {
             color = back == clBlack ? clWhite : clBlack;
         canvas.SelectBrush(wall.Brush(), color, clNone);
     }
-    (void)r;
 }
 
 void TCustomChart::DrawSideWall(bool right) {
@@ -295,11 +332,14 @@ void TCustomChart::DrawSideWall(bool right) {
     std::unique_ptr<TPlotBlend> blend =
         wall.Transparency() > 0 ? canvas.BeginTransparency(canvas.RectBoundsAtDepth(bounds, 0), wall.Transparency())
                                 : nullptr;
-    DrawWall(wall, bounds);
-    if (wall.Size() < 1)
-        canvas.DrawSidePlane(x, p.Top, bottom, 0, right ? depth + 1 : depth);
-    else
-        canvas.DrawBox(bounds, 0, right ? depth + FWalls->Back.Size() : depth, wall.DarkSides());
+    const int far = wall.Size() < 1 ? (right ? depth + 1 : depth) : (right ? depth + FWalls->Back.Size() : depth);
+    if (wall.Size() < 1) {
+        DrawWall(wall, TRect{x, p.Top, x, bottom}, 0, far);
+        canvas.DrawSidePlane(x, p.Top, bottom, 0, far);
+    } else {
+        DrawWall(wall, bounds, 0, far);
+        canvas.DrawBox(bounds, 0, far, wall.DarkSides());
+    }
     if (blend) canvas.EndTransparency(std::move(blend));
 }
 
@@ -317,26 +357,17 @@ void TCustomChart::DrawWalls() {
             back.Transparency() > 0
                 ? canvas.BeginTransparency(canvas.RectBoundsAtDepth(r, walls3D ? depth : 0), back.Transparency())
                 : nullptr;
-        TPlotGradient* gradient = back.GradientIfAny();
-        const bool useGradient = gradient && gradient->Visible() && !back.Transparent();
         if (!walls3D) {
-            if (useGradient) gradient->Draw(canvas, r);
-            DrawWall(back, r);
-            if (useGradient && canvas.GetDeviceHandle()) canvas.GetDeviceHandle()->Brush().SetStyle(bsClear);
+            DrawWall(back, r, 0, 0);
             canvas.DrawRectangle(r);
         } else if (back.Size() < 1) {
-            if (useGradient) {
-                const TPoint corners[4] = {{r.Left, r.Top}, {r.Right, r.Top}, {r.Right, r.Bottom}, {r.Left, r.Bottom}};
-                gradient->Draw(canvas, corners, depth);
-            }
-            DrawWall(back, r);
-            if (useGradient && canvas.GetDeviceHandle()) canvas.GetDeviceHandle()->Brush().SetStyle(bsClear);
+            DrawWall(back, p, depth, depth);
             canvas.DrawRectangleAtDepth(p, depth);
         } else {
-            DrawWall(back, r);
             const int size = depth < 0 ? -back.Size() : back.Size();
             const TRect box{p.Left - WallSizeForAxis(LeftAxis()), p.Top, p.Right,
                             p.Bottom + WallSizeForAxis(BottomAxis())};
+            DrawWall(back, box, depth, depth + size);
             canvas.DrawBox(box, depth, depth + size, back.DarkSides());
         }
         if (blend) canvas.EndTransparency(std::move(blend));
@@ -359,11 +390,13 @@ void TCustomChart::DrawWalls() {
             bottomWall.Transparency() > 0
                 ? canvas.BeginTransparency(canvas.RectBoundsAtDepth(bounds, 0), bottomWall.Transparency())
                 : nullptr;
-        DrawWall(bottomWall, bounds);
-        if (bottomWall.Size() < 1)
+        if (bottomWall.Size() < 1) {
+            DrawWall(bottomWall, TRect{p.Left, y, p.Right, y}, 0, depth);
             canvas.DrawHorizontalPlane(p.Left, y, p.Right, 0, depth);
-        else
+        } else {
+            DrawWall(bottomWall, bounds, 0, depth);
             canvas.DrawBox(bounds, 0, depth, bottomWall.DarkSides());
+        }
         if (blend) canvas.EndTransparency(std::move(blend));
     }
 }

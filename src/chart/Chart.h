@@ -122,6 +122,8 @@ public:
 
     TColor BackColor() const override;
     bool IsFreeSeriesColor(TColor color, bool checkBackground) const override;
+    // The legend's text of the item, after OnGetLegendText.
+    std::string FormattedLegend(int seriesOrValueIndex) const override;
     void CalcWallsRect() override;
     int WallSizeForAxis(const TChartAxis* axis) const override;
     void DrawTitlesAndLegend(bool beforeSeries) override;
@@ -164,10 +166,12 @@ public:
     TOnGetLegendRect OnGetLegendRect;
 
 private:
-    void DrawWall(TCustomChartWall& wall, const TRect& r);
+    // Pen and brush of a wall whose box on the screen is r between depths z0 and z1.
+    void DrawWall(TCustomChartWall& wall, const TRect& r, int z0, int z1);
     void DrawSideWall(bool right);
     // Whether a side of the plot box faces away from the viewer.
     bool SideCulled(int x);
+    void FitRotatedBox();
 
     std::unique_ptr<TChartTitle> FTitle;
     std::unique_ptr<TChartTitle> FSubTitle;

@@ -127,7 +127,8 @@ void TChartAxisTitle::SetCaption(const std::string& value) {
 }
 
 void TChartAxisTitle::SetAngle(int value) {
-    if (StoreChanged(FAngle, ((value % 360) + 360) % 360)) Changed();
+    // the remainder of 360 keeps the value's sign: -30 stays -30
+    if (StoreChanged(FAngle, value % 360)) Changed();
 }
 
 void TChartAxisTitle::SetVisible(bool value) {
@@ -565,6 +566,8 @@ double TChartAxis::PixelToValue(int pixel) const {
 
 bool TChartAxis::AxisClicked(int x, int y) const {
     if (!FChart || !FChart->IsAxisShown(this)) return false;
+    // On a 3D chart the axis lies at its own depth: the click is taken back to that depth.
+    if (FChart->View3D() && !FIsDepthAxis) FChart->Canvas().ScreenToWorld(x, y, FZPixel);
     int along = FHorizontal ? x : y;
     int across = FHorizontal ? y : x;
     int a0 = std::min(FStartPixel, FEndPixel), a1 = std::max(FStartPixel, FEndPixel);

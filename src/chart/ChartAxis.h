@@ -187,7 +187,8 @@ public:
     TAxisLabelAlign LabelsAlign() const { return FLabelsAlign; }
     void SetLabelsAlign(TAxisLabelAlign value) { SetValue(FLabelsAlign, value); }
     int LabelsAngle() const { return FLabelsAngle; }
-    void SetLabelsAngle(int value) { SetValue(FLabelsAngle, ((value % 360) + 360) % 360); }
+    // Kept as the remainder of 360, with the sign of the value: -30 stays -30.
+    void SetLabelsAngle(int value) { SetValue(FLabelsAngle, value % 360); }
     bool LabelsExponent() const { return FLabelsExponent; }
     void SetLabelsExponent(bool value) { SetValue(FLabelsExponent, value); }
     TPlotFont& LabelsFont() { return FLabelsFont; }

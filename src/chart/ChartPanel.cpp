@@ -311,7 +311,8 @@ bool TCustomPlotPanel::MouseWheel(TShiftState shift, int delta, int x, int y) {
     return false;
 }
 
-void TCustomPlotPanel::MouseLeave() {}
+// Leaving the chart ends whatever pointer a mouse operation showed.
+void TCustomPlotPanel::MouseLeave() { SetMouseCursor(FSavedCursor); }
 
 // ---------------------------------------------------------------------------
 TCustomPlotPanelExtended::~TCustomPlotPanelExtended() = default;

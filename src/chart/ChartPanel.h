@@ -132,6 +132,9 @@ public:
     // The mouse pointer over the chart; tools and series set it while the mouse moves.
     TCursor MouseCursor() const { return FMouseCursor; }
     void SetMouseCursor(TCursor value);
+    // The pointer mouse operations end with (the chart's own, from construction on).
+    TCursor SavedCursor() const { return FSavedCursor; }
+    void SetSavedCursor(TCursor value) { FSavedCursor = value; }
     // The hint shown at the mouse (empty: none).
     const std::string& Hint() const { return FHint; }
     bool ShowHint() const { return FShowHint; }
@@ -229,6 +232,7 @@ private:
     std::vector<TPlotEventListener*> FListeners;
     int FInvalidateCount = 0;
     TCursor FMouseCursor = crDefault;
+    TCursor FSavedCursor = crDefault;
     std::string FHint;
     bool FShowHint = false;
 };

@@ -1173,7 +1173,28 @@ void TChartSeries::AddedToChart() {
     FParent->RefreshSeriesData(this);
 }
 
+bool TChartSeries::CheckMouse(int x, int y) {
+    if (FCursor == 0 && !OnMouseEnter && !OnMouseLeave) return false;
+    if (PointAtPixel(x, y) == -1) {
+        if (FMouseInside) {
+            FMouseInside = false;
+            if (OnMouseLeave) OnMouseLeave(this);
+        }
+        return false;
+    }
+    if (FCursor != 0 && FParent) FParent->SetMouseCursor(static_cast<TCursor>(FCursor));
+    if (!FMouseInside) {
+        FMouseInside = true;
+        if (OnMouseEnter) OnMouseEnter(this);
+    }
+    return true;
+}
+
 void TChartSeries::RemovedFromChart() {
+    // the chart shows its own pointer again rather than that of a series it no longer has
+    if (FParent && FCursor != 0 && FParent->MouseCursor() == static_cast<TCursor>(FCursor))
+        FParent->SetMouseCursor(FParent->SavedCursor());
+    FMouseInside = false;
     FMarks->SetParentChart(nullptr);
     DetachSources();
     FHorizAxisRef = FVertAxisRef = nullptr;

@@ -382,6 +382,12 @@ public:
     TSeriesEvent OnClearValues;
     TSeriesClick OnClick;
     TSeriesClick OnDblClick;
+    TSeriesEvent OnMouseEnter;
+    TSeriesEvent OnMouseLeave;
+
+    // Mouse tracking while the mouse moves over the chart: whether the series claims the
+    // point. A series with a Cursor then shows it; entering and leaving fire the events.
+    bool CheckMouse(int x, int y);
     // May replace the text of a point's mark.
     TSeriesOnGetMarkText OnGetMarkText;
 
@@ -426,6 +432,7 @@ private:
     TColor FSeriesColor = SeriesDefaultColor;
     std::string FColorSource;
     int FCursor = 0;
+    bool FMouseInside = false;
     int FDepth = -1;
     THorizAxis FHorizAxis = aBottomAxis;
     TVertAxis FVertAxis = aLeftAxis;

@@ -12,6 +12,7 @@
 #include "ChartMessages.h"
 #include "PlotCanvas.h"
 #include "ScopeExit.h"
+#include "Series3D.h"
 
 // ---------------------------------------------------------------------------
 TSeriesPointer::TSeriesPointer(TChartSeries* series)
@@ -359,8 +360,12 @@ void TCustomSeries::DrawPointer(int x, int y, int index, TColor color) {
         FMarkerPrepared = device != nullptr;
         if (device) FMarker = state();
     }
-    FPointer->DrawPointer(canvas, chart->View3D(), x, y, FPointer->HorizSize(), FPointer->VertSize(), color,
-                          PointerStyleOf(index), SeriesStartZ);
+    if (chart->View3D())
+        Series3D::DrawPointer(canvas, *FPointer, x, y, FPointer->HorizSize(), FPointer->VertSize(), color,
+                              PointerStyleOf(index), Series3D::TSlot{SeriesStartZ, SeriesEndZ});
+    else
+        FPointer->DrawPointer(canvas, false, x, y, FPointer->HorizSize(), FPointer->VertSize(), color,
+                              PointerStyleOf(index));
     // a gradient fill changes the brush behind the canvas' back
     if (FPointer->Gradient().Visible()) FMarkerPrepared = false;
 }
@@ -413,19 +418,7 @@ void TCustomSeries::DrawSegment(int index, int x, int y, TColor color, bool with
     TCanvas3D& canvas = chart->Canvas();
     if ((x != PrevX || y != PrevY) && color != clNone && FDrawLine) {
         if (chart->View3D()) {
-            SelectLinePen(canvas, color);
-            const int z = SeriesStartZ;
-            if (FStairs) {
-                if (FInvertedStairs) {
-                    canvas.DrawLineAtDepth(PrevX, PrevY, PrevX, y, z);
-                    canvas.DrawLineAtDepth(PrevX, y, x, y, z);
-                } else {
-                    canvas.DrawLineAtDepth(PrevX, PrevY, x, PrevY, z);
-                    canvas.DrawLineAtDepth(x, PrevY, x, y, z);
-                }
-            } else {
-                canvas.DrawLineAtDepth(PrevX, PrevY, x, y, z);
-            }
+            DrawBands(canvas, x, y, color);
         } else if (!FPointer->Shown() || !withPointers) {
             if (!FRun.empty() && (FRunColor != color || FRun.back().x != PrevX || FRun.back().y != PrevY)) FlushRun();
             if (FRun.empty()) {
@@ -454,6 +447,30 @@ void TCustomSeries::DrawSegment(int index, int x, int y, TColor color, bool with
     if (PrevPointerPending && PrevColor != clNone) DrawPointer(PrevX, PrevY, PrevIndex, PrevColor);
     PrevPointerPending = false;
     if (last && color != clNone) DrawPointer(x, y, index, color);
+}
+
+// A segment on a 3D chart: a band through the series' depth slot (two for a step), outlined
+// with the line pen and filled with the line brush in the point's or the series' colour.
+void TCustomSeries::DrawBands(TCanvas3D& canvas, int x, int y, TColor color) {
+    TColor fill = FColorEachLine ? color : SeriesColor();
+    if (FOutlinePass) {
+        SelectLinePen(canvas, color);
+    } else {
+        canvas.SelectPen(*LinePen());
+        canvas.SelectBrush(*Brush(), fill, clNone);
+        if (canvas.GetMonochrome()) fill = clWhite;
+    }
+    const Series3D::TSlot slot{SeriesStartZ, SeriesEndZ};
+    // The darker underside is for canvases that do not shade faces themselves.
+    const double darkSlope = FDark3D && !canvas.IsHardware3D() ? DarkSlope : 0.0;
+    const TPoint from{PrevX, PrevY}, to{x, y};
+    if (FStairs) {
+        const TPoint corner = FInvertedStairs ? TPoint{PrevX, y} : TPoint{x, PrevY};
+        Series3D::DrawBand(canvas, from, corner, slot, FLineHeight, darkSlope, fill);
+        Series3D::DrawBand(canvas, corner, to, slot, FLineHeight, darkSlope, fill);
+    } else {
+        Series3D::DrawBand(canvas, from, to, slot, FLineHeight, darkSlope, fill);
+    }
 }
 
 // Where the line from the point before the first visible one comes into the plot: on
@@ -493,10 +510,7 @@ void TCustomSeries::DrawPoint(int index) {
     OriginPos = OriginPosition(index);
     const bool isLast = index == last;
     if (index == first) {
-        if (FDark3D) {
-            const TView3DOptions& o = chart->View3DOptions();
-            DarkSlope = o.HorizOffset() == 0 ? 1.0 : std::abs(static_cast<double>(o.VertOffset()) / o.HorizOffset());
-        }
+        if (FDark3D) DarkSlope = Series3D::DarkSlope(chart->SeriesHeight3D(), chart->SeriesDepth3D());
         TChartAxis* h = GetHorizAxis();
         TChartAxis* v = GetVertAxis();
         if (index == FirstVisible() && index > 0 && FDrawLine && h && v) {
@@ -550,7 +564,8 @@ void TCustomSeries::DrawLegendShape(int index, const TRect& rect) {
         FPointer->DrawPointer(canvas, false, midX, midY, h, v, color, PointerStyleOf(index < 0 ? 0 : index));
         return;
     }
-    if (FDrawLine) {
+    // On a 3D chart a line is a band: its symbol is the base rectangle.
+    if (FDrawLine && !chart->View3D()) {
         SelectLinePen(canvas, color);
         canvas.MoveToPoint(rect.Left, midY);
         canvas.LineToPoint(rect.Right, midY);
@@ -575,7 +590,15 @@ bool OnSegment(int x, int y, int ax, int ay, int bx, int by) {
 
 int TCustomSeries::PointAtPixel(int x, int y) const {
     if (FirstVisible() < 0) return -1;
-    if (ParentChart() && ParentChart()->View3D()) ParentChart()->Canvas().ScreenToWorld(x, y, SeriesStartZ);
+    const TPoint screen{x, y};
+    TCanvas3D* canvas3D = ParentChart() && ParentChart()->View3D() ? &ParentChart()->Canvas() : nullptr;
+    if (canvas3D) canvas3D->ScreenToWorld(x, y, SeriesStartZ);
+    // On a 3D chart the line is a band through the depth slot: the click is tested on the screen.
+    auto onLine = [&](int ax, int ay, int bx, int by) {
+        if (!canvas3D) return OnSegment(x, y, ax, ay, bx, by);
+        return Series3D::BandContains(*canvas3D, TPoint{ax, ay}, TPoint{bx, by},
+                                      Series3D::TSlot{SeriesStartZ, SeriesEndZ}, screen);
+    };
     int px = 0, py = 0;
     for (int i = FirstVisible(); i <= LastVisible() && i < PointCount(); ++i) {
         const int cx = PointScreenX(i), cy = PointScreenY(i);
@@ -585,10 +608,9 @@ int TCustomSeries::PointAtPixel(int x, int y) const {
         }
         if (cx == x && cy == y) return i;
         if (i > FirstVisible() && FClickableLine) {
-            const bool hit =
-                FStairs ? (FInvertedStairs ? OnSegment(x, y, px, py, px, cy) || OnSegment(x, y, px, cy, cx, cy)
-                                           : OnSegment(x, y, px, py, cx, py) || OnSegment(x, y, cx, py, cx, cy))
-                        : OnSegment(x, y, px, py, cx, cy);
+            const bool hit = FStairs ? (FInvertedStairs ? onLine(px, py, px, cy) || onLine(px, cy, cx, cy)
+                                                        : onLine(px, py, cx, py) || onLine(cx, py, cx, cy))
+                                     : onLine(px, py, cx, cy);
             if (hit) return i - 1;
         }
         px = cx;

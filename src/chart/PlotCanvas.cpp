@@ -6,6 +6,7 @@
 #include <numbers>
 
 #include "ScopeExit.h"
+#include "Solids.h"
 
 namespace {
 
@@ -910,16 +911,33 @@ void TPlotCanvas3D::ClipToCube(const TRect& r, int z0, int z1) {
     ClipToPolygon(p, 6);
 }
 
-// Projected solids are drawn by a later extension of this canvas; until then they draw nothing.
-void TPlotCanvas3D::DrawCone(bool, int, int, int, int, int, int, bool, int) {}
-void TPlotCanvas3D::DrawBox(int, int, int, int, int, int, bool) {}
+void TPlotCanvas3D::DrawCone(bool vertical, int left, int top, int right, int bottom, int z0, int z1, bool darkSides,
+                             int conePercent) {
+    Solid::Cone(*this, vertical, left, top, right, bottom, z0, z1, darkSides, conePercent);
+}
+
+void TPlotCanvas3D::DrawBox(int left, int right, int top, int bottom, int z0, int z1, bool darkSides) {
+    Solid::Box(*this, left, right, top, bottom, z0, z1, darkSides);
+}
+
 void TPlotCanvas3D::DrawCylinder(bool vertical, int left, int top, int right, int bottom, int z0, int z1,
                                  bool darkSides) {
     DrawCone(vertical, left, top, right, bottom, z0, z1, darkSides, 100);
 }
-void TPlotCanvas3D::DrawPie3D(int, int, int, int, double, double, int, int, int, bool, bool) {}
-void TPlotCanvas3D::DrawPyramid(bool, int, int, int, int, int, int, bool) {}
-void TPlotCanvas3D::DrawPyramidTrunc(const TRect&, int, int, int, int) {}
+
+void TPlotCanvas3D::DrawPie3D(int cx, int cy, int rx, int ry, double startAngle, double endAngle, int z0, int z1,
+                              int holePercent, bool drawEnds, bool darkSides) {
+    Solid::Pie3D(*this, cx, cy, rx, ry, startAngle, endAngle, z0, z1, holePercent, drawEnds, darkSides);
+}
+
+void TPlotCanvas3D::DrawPyramid(bool vertical, int left, int top, int right, int bottom, int z0, int z1,
+                                bool darkSides) {
+    Solid::Pyramid(*this, vertical, left, top, right, bottom, z0, z1, darkSides);
+}
+
+void TPlotCanvas3D::DrawPyramidTrunc(const TRect& r, int z0, int truncX, int truncY, int z1) {
+    Solid::PyramidTrunc(*this, r, z0, truncX, truncY, z1);
+}
 
 void TPlotCanvas3D::DrawHorizontalLine3D(int x0, int x1, int y, int z) {
     TPlotCanvas3D::DrawLineAtDepth(x0, y, x1, y, z);

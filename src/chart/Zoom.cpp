@@ -175,6 +175,7 @@ bool TCustomChart::StartZoomOrPanning(TMouseButton button, TShiftState shift, in
         FPanning.Activate(x, y);
         started = true;
     }
+    if (started) SetMouseCursor(SavedCursor());
     return started;
 }
 
@@ -288,8 +289,6 @@ void TCustomChart::MouseMove(TShiftState shift, int x, int y) {
     TCustomAxisPanel::MouseMove(shift, x, y);
     if (!IsDesigning()) ToolsTakeMouse(pmeMove, mbLeft, shift, x, y);
     if (CancelMouse) return;
-    // no tool claims the point: the pointer is the chart's own again
-    if (!FZoom.Active && !FPanning.Active) SetMouseCursor(crDefault);
     if (FZoom.Active) {
         if (FZoom.Direction == tzdVertical) x = PlotRect().Right;
         if (FZoom.Direction == tzdHorizontal) y = PlotRect().Bottom;
@@ -315,6 +314,9 @@ void TCustomChart::MouseMove(TShiftState shift, int x, int y) {
                 Invalidate();
             }
         }
+    } else if (!MouseOverSeries(x, y)) {
+        // no tool or series claims the point: the chart's own pointer shows
+        SetMouseCursor(SavedCursor());
     }
 }
 

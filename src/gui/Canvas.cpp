@@ -47,6 +47,49 @@ QRect normalized(int l, int t, int r, int b) {
     return QRect(l, t, r - l, b - t);
 }
 
+// Whether the region holds every pixel of the box. A region's rectangles come in bands from
+// top to bottom, each band's left to right, so one walk down from the box's top settles it.
+bool RegionHolds(const QRegion& region, const QRect& box) {
+    int y = box.top();
+    // the bands above the box are passed over by halving: a slanted clip has one per row
+    const QRect* it =
+        std::partition_point(region.begin(), region.end(), [&](const QRect& r) { return r.bottom() < y; });
+    for (; it != region.end(); ++it) {
+        const QRect& r = *it;
+        if (r.bottom() < y) continue;
+        if (r.top() > y) return false;
+        if (r.left() <= box.left() && r.right() >= box.right()) {
+            y = r.bottom() + 1;
+            if (y > box.bottom()) return true;
+        }
+    }
+    return false;
+}
+
+// The bounding box of 3 to 8 corners that turn one way only and span at most 64 pixels;
+// false for any other polygon.
+bool SmallConvexBox(const TPoint* p, int n, QRect& box) {
+    if (n < 3 || n > 8) return false;
+    int minX = p[0].x, maxX = p[0].x, minY = p[0].y, maxY = p[0].y;
+    int turn = 0;
+    for (int i = 0; i < n; ++i) {
+        const TPoint& a = p[i];
+        const TPoint& b = p[(i + 1) % n];
+        const TPoint& c = p[(i + 2) % n];
+        minX = std::min(minX, a.x), maxX = std::max(maxX, a.x);
+        minY = std::min(minY, a.y), maxY = std::max(maxY, a.y);
+        const long long cross =
+            static_cast<long long>(b.x - a.x) * (c.y - b.y) - static_cast<long long>(b.y - a.y) * (c.x - b.x);
+        if (cross == 0) continue;
+        const int s = cross > 0 ? 1 : -1;
+        if (turn != 0 && s != turn) return false;
+        turn = s;
+    }
+    if (maxX - minX > 64 || maxY - minY > 64) return false;
+    box = QRect(minX, minY, maxX - minX + 1, maxY - minY + 1);
+    return true;
+}
+
 bool farOut(const TPoint& p) { return p.x < -CoordLimit || p.x > CoordLimit || p.y < -CoordLimit || p.y > CoordLimit; }
 
 QPolygon toQPolygon(const TPoint* points, int count) {
@@ -334,12 +377,20 @@ struct TCanvas::Impl {
         if (applied && *applied == now && !b.Bitmap()) {
             return true;
         }
-        painter.setCompositionMode(mode());
-        painter.setPen(withPen ? qpen() : QPen(Qt::NoPen));
-        painter.setBrush(withBrush ? qbrush() : QBrush(Qt::NoBrush));
+        // Only what changed goes to the painter: the faces of a solid, drawn one after the
+        // other, change the brush colour alone.
+        const Applied* was = applied ? &*applied : nullptr;
+        if (!was || was->penMode != now.penMode) painter.setCompositionMode(mode());
+        if (!was || was->penColor != now.penColor || was->penWidth != now.penWidth || was->penStyle != now.penStyle ||
+            was->penMode != now.penMode || was->penCap != now.penCap || was->withPen != now.withPen)
+            painter.setPen(withPen ? qpen() : QPen(Qt::NoPen));
+        if (!was || was->brushColor != now.brushColor || was->brushStyle != now.brushStyle || b.Bitmap() ||
+            was->brushBitmap != now.brushBitmap || was->withBrush != now.withBrush)
+            painter.setBrush(withBrush ? qbrush() : QBrush(Qt::NoBrush));
         // Hatched brushes fill their gaps with the background colour in opaque mode.
-        painter.setBackgroundMode(owner.FBkMode == OPAQUE ? Qt::OpaqueMode : Qt::TransparentMode);
-        painter.setBackground(QBrush(toQColor(owner.FBkColor)));
+        if (!was || was->bkMode != now.bkMode)
+            painter.setBackgroundMode(owner.FBkMode == OPAQUE ? Qt::OpaqueMode : Qt::TransparentMode);
+        if (!was || was->bkColor != now.bkColor) painter.setBackground(QBrush(toQColor(owner.FBkColor)));
         applied = now;
         return true;
     }
@@ -482,6 +533,7 @@ struct TCanvas::Impl {
     }
     std::vector<QRect> runs;
     std::vector<QPoint> scratch;
+    std::vector<QPoint> corners;
 
     // Writes a small opaque box (ring and inside) straight into the image. Only for
     // an image of our own (not shared, 32-bit) and a clip that is one rectangle;
@@ -505,6 +557,73 @@ struct TCanvas::Impl {
                 line[x] = 0xFF000000u | (edgeRow || x == r.left() || x == r.right() ? ring : inside);
         }
         return true;
+    }
+
+    // A small convex polygon (the faces of solids come by the thousand) written straight
+    // into the image: the rows of its inside, then the pixels of its thin outline. Only
+    // where no clip cuts it; false leaves the drawing to the painter.
+    bool writeConvex(const TPoint* p, int n, const QRgb* ring, const QRgb* inside) {
+        QImage& img = bmp.image;
+        QRect box;
+        if (img.format() != QImage::Format_RGB32 || !img.isDetached() || !SmallConvexBox(p, n, box)) return false;
+        if (clip && !RegionHolds(*clip, box)) return false;
+        if (inside) fillConvexRows(p, n, box, *inside);
+        if (ring) {
+            std::vector<QPoint>& pts = scratch;
+            pts.clear();
+            long long step = 0;
+            for (int i = 0; i < n; ++i) thinSegment(pts, p[i].x, p[i].y, p[(i + 1) % n].x, p[(i + 1) % n].y, step);
+            const int stride = static_cast<int>(img.bytesPerLine() / 4);
+            const int w = img.width(), h = img.height();
+            auto* base = reinterpret_cast<QRgb*>(img.bits());
+            for (const QPoint& q : pts)
+                if (q.x() >= 0 && q.x() < w && q.y() >= 0 && q.y() < h)
+                    base[static_cast<std::ptrdiff_t>(q.y()) * stride + q.x()] = 0xFF000000u | *ring;
+        }
+        return true;
+    }
+
+    // A pixel is inside when its centre is. Each edge that is not level keeps its upper end
+    // and its step in x per row, so a row costs one multiplication per edge.
+    void fillConvexRows(const TPoint* p, int n, const QRect& box, QRgb color) {
+        QImage& img = bmp.image;
+        struct Edge {
+            double top, bottom, x, perRow;
+        } edges[8];
+        int m = 0;
+        for (int i = 0; i < n; ++i) {
+            const TPoint& a = p[i];
+            const TPoint& b = p[(i + 1) % n];
+            if (a.y == b.y) continue;
+            const TPoint& upper = a.y < b.y ? a : b;
+            const TPoint& lower = a.y < b.y ? b : a;
+            edges[m++] = {static_cast<double>(upper.y), static_cast<double>(lower.y), static_cast<double>(upper.x),
+                          static_cast<double>(lower.x - upper.x) / (lower.y - upper.y)};
+        }
+        // the polygon stays within 64 pixels, so a truncation does for the rounding up
+        auto ceilInt = [](double v) {
+            const int i = static_cast<int>(v);
+            return i + (v > i ? 1 : 0);
+        };
+        const int stride = static_cast<int>(img.bytesPerLine() / 4);
+        const int w = img.width(), h = img.height();
+        auto* base = reinterpret_cast<QRgb*>(img.bits());
+        for (int y = std::max(box.top(), 0); y <= std::min(box.bottom(), h - 1); ++y) {
+            const double cy = y + 0.5;
+            double lo = 1e9, hi = -1e9;
+            for (int i = 0; i < m; ++i) {
+                const Edge& e = edges[i];
+                if (cy < e.top || cy >= e.bottom) continue;
+                const double x = e.x + (cy - e.top) * e.perRow;
+                lo = std::min(lo, x);
+                hi = std::max(hi, x);
+            }
+            if (lo > hi) continue;
+            const int x0 = std::max(0, ceilInt(lo - 0.5));
+            const int x1 = std::min(w - 1, ceilInt(hi - 0.5) - 1);
+            QRgb* line = base + static_cast<std::ptrdiff_t>(y) * stride;
+            for (int x = x0; x <= x1; ++x) line[x] = 0xFF000000u | color;
+        }
     }
 };
 
@@ -687,7 +806,19 @@ void TCanvas::Polygon(const TPoint* points, int count) {
         if (f.size() >= 2) FImpl->painter.drawPolygon(f.toPolygon(), Qt::OddEvenFill);
         return;
     }
-    FImpl->painter.drawPolygon(toQPolygon(points, count), Qt::OddEvenFill);
+    if (FPen.Mode() == pmCopy && FPen.Width() <= 1 && (FPen.Style() == psSolid || FPen.Style() == psClear) &&
+        !FBrush.Bitmap() && (FBrush.Style() == bsSolid || FBrush.Style() == bsClear)) {
+        const QRgb ring = FImpl->painter.pen().color().rgb();
+        const QRgb inside = toQColor(FBrush.Color()).rgb();
+        if (FImpl->writeConvex(points, count, FPen.Style() == psSolid ? &ring : nullptr,
+                               FBrush.Style() == bsSolid ? &inside : nullptr))
+            return;
+    }
+    // the corners go through a buffer kept between calls: faces come by the thousand
+    std::vector<QPoint>& corners = FImpl->corners;
+    corners.resize(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) corners[static_cast<std::size_t>(i)] = QPoint(points[i].x, points[i].y);
+    FImpl->painter.drawPolygon(corners.data(), count, Qt::OddEvenFill);
 }
 
 void TCanvas::Rectangle(int left, int top, int right, int bottom) {

@@ -66,6 +66,8 @@ Qt::CursorShape QtCursorOf(TCursor cursor) {
         return Qt::PointingHandCursor;
     case crSizeAll:
         return Qt::SizeAllCursor;
+    case crChartHand:
+        return Qt::OpenHandCursor;
     default:
         return Qt::ArrowCursor;
     }

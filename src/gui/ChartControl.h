@@ -26,8 +26,17 @@ using TShiftState = unsigned;
 // What a mouse event reports; the numbers are the kinds chart tools are told.
 enum TPlotMouseEventKind { pmeDown = 0, pmeMove = 1, pmeUp = 2 };
 
-// Mouse pointer shapes a host may ask its control for.
-enum TCursor { crDefault = 0, crCross = -3, crHSplit = -14, crVSplit = -15, crHandPoint = -21, crSizeAll = -22 };
+// Mouse pointer shapes a host may ask its control for; crChartHand is the chart's own hand,
+// registered with the control under its number. Any other number shows the plain arrow.
+enum TCursor : int {
+    crDefault = 0,
+    crCross = -3,
+    crHSplit = -14,
+    crVSplit = -15,
+    crHandPoint = -21,
+    crSizeAll = -22,
+    crChartHand = 2020
+};
 
 // What a control needs of the element drawn in it.
 class TPaintHost {

