@@ -6,19 +6,16 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <functional>
 #include <string>
 
 #include "Chart.h"
 #include "ChartControl.h"
+#include "GoldenCompare.h"
 #include "GuiApplication.h"
 #include "LineSeries.h"
 
 namespace {
-
-const std::filesystem::path GoldenDir = NARVI_GOLDEN_DIR;
 
 void Prepare(TChart& chart) {
     chart.Legend().SetVisible(false);
@@ -88,20 +85,8 @@ const GoldenCase Cases[] = {
      }},
 };
 
-int CountDifferences(const TBitmap& a, const TBitmap& b, int& fx, int& fy) {
-    int differ = 0;
-    for (int y = 0; y < a.Height(); ++y)
-        for (int x = 0; x < a.Width(); ++x)
-            if (a.GetPixel(x, y) != b.GetPixel(x, y) && differ++ == 0) {
-                fx = x;
-                fy = y;
-            }
-    return differ;
-}
-
 TEST(Golden3DImages, ChartsInEveryProjectionPixelExact) {
     EnsureGuiApplication();
-    const bool update = std::getenv("NARVI_UPDATE_GOLDEN") != nullptr;
     for (const GoldenCase& c : Cases) {
         SCOPED_TRACE(c.name);
         TChart chart;
@@ -109,21 +94,7 @@ TEST(Golden3DImages, ChartsInEveryProjectionPixelExact) {
         c.setUp(chart);
         std::unique_ptr<TBitmap> image = RenderToBitmap(chart, 320, 220);
         ASSERT_FALSE(image->Empty());
-        const std::string file = (GoldenDir / (std::string(c.name) + ".png")).string();
-        if (update) {
-            std::filesystem::create_directories(GoldenDir);
-            ASSERT_TRUE(SaveBitmapToPng(*image, file));
-            continue;
-        }
-        TBitmap golden;
-        ASSERT_TRUE(LoadBitmapFromPng(golden, file)) << file << " (run with NARVI_UPDATE_GOLDEN=1 to create it)";
-        ASSERT_EQ(golden.Width(), image->Width());
-        ASSERT_EQ(golden.Height(), image->Height());
-        int fx = -1, fy = -1;
-        const int differ = CountDifferences(golden, *image, fx, fy);
-        if (differ) SaveBitmapToPng(*image, std::string(c.name) + ".actual.png");
-        EXPECT_EQ(differ, 0) << "first difference at " << fx << "," << fy << "; picture written to " << c.name
-                             << ".actual.png";
+        golden::Check(*image, c.name);
     }
 }
 

@@ -7,21 +7,18 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <functional>
 #include <limits>
 #include <string>
 
 #include "Chart.h"
 #include "ChartControl.h"
+#include "GoldenCompare.h"
 #include "GuiApplication.h"
 #include "LineSeries.h"
 #include "ViewerScene.h"
 
 namespace {
-
-const std::filesystem::path GoldenDir = NARVI_GOLDEN_DIR;
 
 void NoLabels(TChart& chart) {
     // value labels place the ticks and the grid; their texts stay hidden
@@ -81,32 +78,9 @@ const GoldenCase Cases[] = {
 };
 
 // Compares a picture with its golden file, or writes the file when asked to.
-void CheckGolden(const TBitmap& image, const std::string& name) {
-    const std::string file = (GoldenDir / (name + ".png")).string();
-    if (std::getenv("NARVI_UPDATE_GOLDEN") != nullptr) {
-        std::filesystem::create_directories(GoldenDir);
-        ASSERT_TRUE(SaveBitmapToPng(image, file));
-        return;
-    }
-    TBitmap golden;
-    ASSERT_TRUE(LoadBitmapFromPng(golden, file)) << file << " (run with NARVI_UPDATE_GOLDEN=1 to create it)";
-    ASSERT_EQ(golden.Width(), image.Width());
-    ASSERT_EQ(golden.Height(), image.Height());
-    int differ = 0, fx = -1, fy = -1;
-    for (int y = 0; y < golden.Height(); ++y)
-        for (int x = 0; x < golden.Width(); ++x)
-            if (golden.GetPixel(x, y) != image.GetPixel(x, y) && differ++ == 0) {
-                fx = x;
-                fy = y;
-            }
-    if (differ) SaveBitmapToPng(image, name + ".actual.png");
-    EXPECT_EQ(differ, 0) << "first difference at " << fx << "," << fy << "; picture written to " << name
-                         << ".actual.png";
-}
-
 TEST(GoldenImages, WholeChartsPixelExact) {
     EnsureGuiApplication();
-    const bool update = std::getenv("NARVI_UPDATE_GOLDEN") != nullptr;
+    const bool update = golden::Updating();
     for (const GoldenCase& c : Cases) {
         SCOPED_TRACE(c.name);
         TChart chart;
@@ -115,24 +89,18 @@ TEST(GoldenImages, WholeChartsPixelExact) {
         c.setUp(chart);
         std::unique_ptr<TBitmap> image = RenderToBitmap(chart, 240, 160);
         ASSERT_FALSE(image->Empty());
-        CheckGolden(*image, c.name);
+        golden::Check(*image, c.name);
         if (update) continue;
 
         // The buffered repaint shows the very same picture.
         TBitmap again(240, 160);
         chart.Paint(again.Canvas(), TRect{0, 0, 240, 160});
-        int bufferDiffer = 0;
-        for (int y = 0; y < 160; ++y)
-            for (int x = 0; x < 240; ++x) bufferDiffer += again.GetPixel(x, y) != image->GetPixel(x, y);
-        EXPECT_EQ(bufferDiffer, 0);
+        EXPECT_EQ(golden::CountDifferences(*image, again), 0);
 
         // Drawn straight into a bitmap, without the buffer, the picture is the same too.
         std::unique_ptr<TBitmap> direct = chart.DrawToBitmap();
         ASSERT_EQ(direct->Width(), 240);
-        int directDiffer = 0;
-        for (int y = 0; y < 160; ++y)
-            for (int x = 0; x < 240; ++x) directDiffer += direct->GetPixel(x, y) != image->GetPixel(x, y);
-        EXPECT_EQ(directDiffer, 0);
+        EXPECT_EQ(golden::CountDifferences(*image, *direct), 0);
         EXPECT_TRUE(chart.Canvas().GetBuffered());
     }
 }
@@ -205,10 +173,7 @@ TEST(GoldenImages, AnAssignedChartDrawsTheSame) {
         AddSeries(copy, dynamic_cast<const TLineSeries*>(original.Series(0)));
         std::unique_ptr<TBitmap> want = RenderToBitmap(original, 240, 160);
         std::unique_ptr<TBitmap> got = RenderToBitmap(copy, 240, 160);
-        int differ = 0;
-        for (int y = 0; y < 160; ++y)
-            for (int x = 0; x < 240; ++x) differ += want->GetPixel(x, y) != got->GetPixel(x, y);
-        EXPECT_EQ(differ, 0);
+        EXPECT_EQ(golden::CountDifferences(*want, *got), 0);
         EXPECT_EQ(copy.Zoom().Direction, original.Zoom().Direction);
         EXPECT_EQ(copy.Zoom().Allow, original.Zoom().Allow);
     }
@@ -252,7 +217,7 @@ TEST(GoldenImages, ViewerScenePixelExact) {
         auto series = viewerscene::Build(chart);
         if (c.change) c.change(chart, series);
         std::unique_ptr<TBitmap> image = RenderToBitmap(chart, c.width, 500);
-        CheckGolden(*image, c.name);
+        golden::Check(*image, c.name);
     }
 }
 

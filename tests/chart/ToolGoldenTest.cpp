@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <functional>
 #include <string>
 
@@ -14,13 +12,12 @@
 #include "ChartControl.h"
 #include "ChartTools.h"
 #include "ChartToolsExtra.h"
+#include "GoldenCompare.h"
 #include "GuiApplication.h"
 #include "LineSeries.h"
 #include "SeriesMarks.h"
 
 namespace {
-
-const std::filesystem::path GoldenDir = NARVI_GOLDEN_DIR;
 
 // A flat chart without axis labels over 0..10 and 0..100, with a line series.
 TLineSeries* PlainChart(TChart& chart) {
@@ -164,7 +161,6 @@ const ToolCase Cases[] = {
 
 TEST(GoldenImages, MarksAndToolsPixelExact) {
     EnsureGuiApplication();
-    const bool update = std::getenv("NARVI_UPDATE_GOLDEN") != nullptr;
     for (const ToolCase& c : Cases) {
         SCOPED_TRACE(c.name);
         TChart chart;
@@ -176,20 +172,7 @@ TEST(GoldenImages, MarksAndToolsPixelExact) {
             image = RenderToBitmap(chart, 240, 160);
         }
         ASSERT_FALSE(image->Empty());
-        const std::string file = (GoldenDir / (std::string("tool_") + c.name + ".png")).string();
-        if (update) {
-            ASSERT_TRUE(SaveBitmapToPng(*image, file));
-            continue;
-        }
-        TBitmap golden;
-        ASSERT_TRUE(LoadBitmapFromPng(golden, file)) << file << " (run with NARVI_UPDATE_GOLDEN=1 to create it)";
-        ASSERT_EQ(golden.Width(), image->Width());
-        ASSERT_EQ(golden.Height(), image->Height());
-        int differ = 0;
-        for (int y = 0; y < golden.Height(); ++y)
-            for (int x = 0; x < golden.Width(); ++x) differ += golden.GetPixel(x, y) != image->GetPixel(x, y);
-        if (differ) SaveBitmapToPng(*image, std::string("tool_") + c.name + ".actual.png");
-        EXPECT_EQ(differ, 0) << "picture written to tool_" << c.name << ".actual.png";
+        golden::Check(*image, std::string("tool_") + c.name);
     }
 }
 
