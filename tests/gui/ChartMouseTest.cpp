@@ -11,28 +11,19 @@
 #include "Chart.h"
 #include "ChartAxis.h"
 #include "ChartControl.h"
+#include "ChartWidgetFixture.h"
 #include "LineSeries.h"
 
 namespace {
 
 const bool kWidgetApplication = (EnsureWidgetApplication(), true);
 
-struct ChartInControl {
-    ChartInControl() : control(chart) {
-        chart.SetView3D(false);
-        chart.Legend().SetVisible(false);
+struct ChartInControl : ChartWidgetFixture {
+    ChartInControl() {
         auto* s = new TLineSeries(&chart);
         s->SetParentChart(&chart);
         for (int i = 0; i <= 10; ++i) s->AddPoint(i * 10, i * 10);
-        widget = control.Widget();
-        widget->resize(500, 400);
-        widget->show();
-        Paint();
-    }
-    // Paints the widget, so that the chart lays itself out at the widget's size.
-    QImage Paint() {
-        QApplication::processEvents();
-        return widget->grab().toImage();
+        Show();
     }
     // Sizes the widget so that the bottom axis spans exactly 400 pixels.
     void FitBottomAxis() {
@@ -42,26 +33,11 @@ struct ChartInControl {
         }
         ASSERT_EQ(chart.BottomAxis()->AxisLength(), 400);
     }
-    void Press(Qt::MouseButton b, int x, int y) {
-        QMouseEvent e(QEvent::MouseButtonPress, QPointF(x, y), QPointF(x, y), b, b, Qt::NoModifier);
-        QApplication::sendEvent(widget, &e);
-    }
-    void Move(Qt::MouseButton b, int x, int y) {
-        QMouseEvent e(QEvent::MouseMove, QPointF(x, y), QPointF(x, y), Qt::NoButton, b, Qt::NoModifier);
-        QApplication::sendEvent(widget, &e);
-    }
-    void Release(Qt::MouseButton b, int x, int y) {
-        QMouseEvent e(QEvent::MouseButtonRelease, QPointF(x, y), QPointF(x, y), b, Qt::NoButton, Qt::NoModifier);
-        QApplication::sendEvent(widget, &e);
-    }
     void Wheel(int delta) {
         QWheelEvent e(QPointF(5, 5), QPointF(5, 5), QPoint(), QPoint(0, delta), Qt::NoButton, Qt::NoModifier,
                       Qt::NoScrollPhase, false);
         QApplication::sendEvent(widget, &e);
     }
-    TChart chart;
-    TChartControl control;
-    QWidget* widget = nullptr;
 };
 
 void ExpectRange(const TChartAxis* a, double minimum, double maximum) {
@@ -76,9 +52,9 @@ TEST(ChartMouse, RightDragPansTheAxes) {
     c.chart.LeftAxis()->SetAxisRange(0, 100);
     c.FitBottomAxis();
     const TPoint p = c.chart.PlotCenter();
-    c.Press(Qt::RightButton, p.x, p.y);
-    c.Move(Qt::RightButton, p.x + 10, p.y);
-    c.Release(Qt::RightButton, p.x + 10, p.y);
+    c.Press(p.x, p.y, Qt::RightButton);
+    c.Move(p.x + 10, p.y, Qt::RightButton);
+    c.Release(p.x + 10, p.y, Qt::RightButton);
     ExpectRange(c.chart.BottomAxis(), -2.5, 97.5);
     ExpectRange(c.chart.LeftAxis(), 0, 100);
 }
@@ -105,24 +81,24 @@ TEST(ChartMouse, LeftDragZoomsAndTheBandLeavesNoTrace) {
     c.chart.Zoom().Pen().SetColor(clBlack);
     const TPoint p = c.chart.PlotCenter();
     const QImage before = c.Paint();
-    c.Press(Qt::LeftButton, p.x, p.y);
-    c.Move(Qt::LeftButton, p.x + 16, p.y + 16);
+    c.Press(p.x, p.y, Qt::LeftButton);
+    c.Move(p.x + 16, p.y + 16, Qt::LeftButton);
     const QImage banded = c.Paint();
     EXPECT_NE(banded, before) << "the band shows while dragging";
-    c.Release(Qt::LeftButton, p.x + 16, p.y + 16);
+    c.Release(p.x + 16, p.y + 16, Qt::LeftButton);
     EXPECT_FALSE(c.chart.Zoomed());
     EXPECT_EQ(c.Paint(), before) << "drawn twice, the band is gone";
 
-    c.Press(Qt::LeftButton, p.x, p.y);
-    c.Move(Qt::LeftButton, p.x + 17, p.y + 17);
-    c.Release(Qt::LeftButton, p.x + 17, p.y + 17);
+    c.Press(p.x, p.y, Qt::LeftButton);
+    c.Move(p.x + 17, p.y + 17, Qt::LeftButton);
+    c.Release(p.x + 17, p.y + 17, Qt::LeftButton);
     EXPECT_TRUE(c.chart.Zoomed());
     EXPECT_FALSE(c.chart.BottomAxis()->Automatic());
 
     c.Paint();
-    c.Press(Qt::LeftButton, p.x, p.y);
-    c.Move(Qt::LeftButton, p.x - 40, p.y - 40);
-    c.Release(Qt::LeftButton, p.x - 40, p.y - 40);
+    c.Press(p.x, p.y, Qt::LeftButton);
+    c.Move(p.x - 40, p.y - 40, Qt::LeftButton);
+    c.Release(p.x - 40, p.y - 40, Qt::LeftButton);
     EXPECT_FALSE(c.chart.Zoomed());
     EXPECT_TRUE(c.chart.BottomAxis()->Automatic());
 }

@@ -13,46 +13,23 @@
 #include "ChartAxis.h"
 #include "ChartControl.h"
 #include "ChartToolsExtra.h"
+#include "ChartWidgetFixture.h"
 #include "LineSeries.h"
 
 namespace {
 
 const bool kWidgetApplication = (EnsureWidgetApplication(), true);
 
-struct ExtraChart {
-    ExtraChart() : control(chart) {
-        chart.SetView3D(false);
-        chart.Legend().SetVisible(false);
+struct ExtraChart : ChartWidgetFixture {
+    ExtraChart() {
         series = new TPointSeries(&chart);
         series->SetParentChart(&chart);
         for (int i = 0; i <= 10; ++i) series->AddPoint(i * 10, i * 10, "p" + std::to_string(i));
         chart.BottomAxis()->SetAxisRange(0, 100);
         chart.LeftAxis()->SetAxisRange(0, 100);
-        widget = control.Widget();
-        widget->resize(500, 400);
-        widget->show();
-        Paint();
+        Show();
     }
-    void Paint() {
-        QApplication::processEvents();
-        widget->grab();
-    }
-    void Send(QEvent::Type type, Qt::MouseButton b, int x, int y) {
-        const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(b);
-        QMouseEvent e(type, QPointF(x, y), QPointF(x, y), type == QEvent::MouseMove ? Qt::NoButton : b, held,
-                      Qt::NoModifier);
-        QApplication::sendEvent(widget, &e);
-    }
-    void Press(int x, int y) { Send(QEvent::MouseButtonPress, Qt::LeftButton, x, y); }
-    void Move(int x, int y, Qt::MouseButton b = Qt::NoButton) { Send(QEvent::MouseMove, b, x, y); }
-    void Release(int x, int y) { Send(QEvent::MouseButtonRelease, Qt::LeftButton, x, y); }
-    TPoint Pixel(double x, double y) const {
-        return TPoint{chart.BottomAxis()->ValueToPixel(x), chart.LeftAxis()->ValueToPixel(y)};
-    }
-    TChart chart;
-    TChartControl control;
     TPointSeries* series = nullptr;
-    QWidget* widget = nullptr;
 };
 
 TEST(NearestTool, FollowsTheMouse) {

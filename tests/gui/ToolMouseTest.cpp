@@ -12,6 +12,7 @@
 #include "ChartAxis.h"
 #include "ChartControl.h"
 #include "ChartTools.h"
+#include "ChartWidgetFixture.h"
 #include "LineSeries.h"
 #include "SeriesMarks.h"
 
@@ -20,45 +21,16 @@ namespace {
 const bool kWidgetApplication = (EnsureWidgetApplication(), true);
 
 // A flat chart of a line series through (0, 0) .. (100, 100) with fixed axes.
-struct ToolChart {
-    ToolChart() : control(chart) {
-        chart.SetView3D(false);
-        chart.Legend().SetVisible(false);
+struct ToolChart : ChartWidgetFixture {
+    ToolChart() {
         series = new TLineSeries(&chart);
         series->SetParentChart(&chart);
         for (int i = 0; i <= 10; ++i) series->AddPoint(i * 10, i * 10);
         chart.BottomAxis()->SetAxisRange(0, 100);
         chart.LeftAxis()->SetAxisRange(0, 100);
-        widget = control.Widget();
-        widget->resize(500, 400);
-        widget->show();
-        Paint();
+        Show();
     }
-    void Paint() {
-        QApplication::processEvents();
-        widget->grab();
-    }
-    void Send(QEvent::Type type, Qt::MouseButton b, int x, int y) {
-        const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(b);
-        QMouseEvent e(type, QPointF(x, y), QPointF(x, y), type == QEvent::MouseMove ? Qt::NoButton : b, held,
-                      Qt::NoModifier);
-        QApplication::sendEvent(widget, &e);
-    }
-    void Press(int x, int y, Qt::MouseButton b = Qt::LeftButton) { Send(QEvent::MouseButtonPress, b, x, y); }
-    void Move(int x, int y, Qt::MouseButton b = Qt::NoButton) { Send(QEvent::MouseMove, b, x, y); }
-    void Release(int x, int y, Qt::MouseButton b = Qt::LeftButton) { Send(QEvent::MouseButtonRelease, b, x, y); }
-    void Drag(int x0, int y0, int x1, int y1) {
-        Press(x0, y0);
-        Move(x1, y1, Qt::LeftButton);
-        Release(x1, y1);
-    }
-    TPoint Pixel(double x, double y) const {
-        return TPoint{chart.BottomAxis()->ValueToPixel(x), chart.LeftAxis()->ValueToPixel(y)};
-    }
-    TChart chart;
-    TChartControl control;
     TLineSeries* series = nullptr;
-    QWidget* widget = nullptr;
 };
 
 void ExpectRange(const TChartAxis* a, double minimum, double maximum) {
