@@ -29,38 +29,46 @@ namespace {
 constexpr int kWidth = 833;
 constexpr int kHeight = 590;
 
-void WriteIndexed(TRecordingWriter& writer, const TTempDir& dir, const std::string& stem) {
+// Writes count records, the n-th at 1000000 + 50 n microseconds with the given sample
+// blocks, to "<stem>.kqm" in dir, and their index beside it; returns the recording's path.
+std::string WriteIndexed(const TTempDir& dir, const std::string& stem, std::uint32_t count,
+                         const std::vector<TRecSampleBlock>& blocks) {
+    const std::string path = dir.File(stem + ".kqm");
+    TRecordingWriter writer(path, TRecHeader{});
+    for (std::uint32_t n = 0; n < count; ++n) {
+        TRecord r;
+        r.Time = 1000000 + 50ULL * n;
+        r.Blocks = blocks;
+        writer.Write(r);
+    }
     writer.Close();
     TIndexFile index;
     index.Entries = EntriesOf(writer);
     index.Write(dir.File(stem + ".idx"));
+    return path;
 }
 
 // Shots of four channels, each written as four continued blocks of 256
 // samples that the reader joins into one block of 1024.
+std::vector<TRecSampleBlock> ShotBlocks() {
+    std::vector<TRecSampleBlock> blocks;
+    for (std::uint8_t ch = 0; ch < 4; ++ch) {
+        for (int part = 0; part < 4; ++part) {
+            std::vector<std::uint8_t> samples(256);
+            for (std::size_t i = 0; i < samples.size(); ++i) {
+                const double x = (part * 256.0 + i) / 1024.0;
+                samples[i] = static_cast<std::uint8_t>(120 + 100 * std::sin(x * (12 + ch)) * std::exp(-3 * x));
+            }
+            const auto stamp = static_cast<std::uint16_t>(100 + ch * 1000 + part * 64);
+            blocks.push_back({stamp, static_cast<std::uint8_t>(ch << 6), samples, {}});
+        }
+    }
+    return blocks;
+}
+
 struct TShotFile {
     TTempDir Dir;
-    std::string Path = Dir.File("shots.kqm");
-    TShotFile() {
-        TRecordingWriter writer(Path, TRecHeader{});
-        for (std::uint32_t n = 0; n < 64; ++n) {
-            TRecord r;
-            r.Time = 1000000 + 50ULL * n;
-            for (std::uint8_t ch = 0; ch < 4; ++ch) {
-                for (int part = 0; part < 4; ++part) {
-                    std::vector<std::uint8_t> samples(256);
-                    for (std::size_t i = 0; i < samples.size(); ++i) {
-                        const double x = (part * 256.0 + i) / 1024.0;
-                        samples[i] = static_cast<std::uint8_t>(120 + 100 * std::sin(x * (12 + ch)) * std::exp(-3 * x));
-                    }
-                    const auto stamp = static_cast<std::uint16_t>(100 + ch * 1000 + part * 64);
-                    r.Blocks.push_back({stamp, static_cast<std::uint8_t>(ch << 6), samples, {}});
-                }
-            }
-            writer.Write(r);
-        }
-        WriteIndexed(writer, Dir, "shots");
-    }
+    std::string Path = WriteIndexed(Dir, "shots", 64, ShotBlocks());
 };
 
 TShotFile& Shots() {
@@ -71,19 +79,10 @@ TShotFile& Shots() {
 // One million short shots.
 struct TLongFile {
     TTempDir Dir;
-    std::string Path = Dir.File("long.kqm");
     static constexpr std::uint32_t Count = 1000000;
-    TLongFile() {
-        TRecordingWriter writer(Path, TRecHeader{});
-        const std::vector<std::uint8_t> lo(8, 9), hi(4, 3);
-        for (std::uint32_t n = 0; n < Count; ++n) {
-            TRecord r;
-            r.Time = 1000000 + 50ULL * n;
-            r.Blocks = {{100, 0x00, lo, {}}, {120, 0x40, hi, {}}};
-            writer.Write(r);
-        }
-        WriteIndexed(writer, Dir, "long");
-    }
+    std::string Path = WriteIndexed(
+        Dir, "long", Count,
+        {{100, 0x00, std::vector<std::uint8_t>(8, 9), {}}, {120, 0x40, std::vector<std::uint8_t>(4, 3), {}}});
 };
 
 TLongFile& Long() {
