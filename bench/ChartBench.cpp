@@ -22,36 +22,14 @@
 #include "BSpline.h"
 #include "Chart.h"
 #include "ChartControl.h"
+#include "EchoShot.h"
 #include "LineSeries.h"
 
 namespace {
 
-constexpr int W = 800;
-constexpr int H = 600;
-constexpr int kBlocks = 4;
-constexpr int kSamples = 2048;
-const TColor kColors[kBlocks] = {clRed, clGreen, clBlue, clFuchsia};
+using namespace echoshot;
 
 enum Enhancement { None = 0, Linear = 1, Smooth = 2 };
-
-// An 8-bit echo waveform: a decaying oscillation on a noise floor.
-struct Block {
-    std::vector<double> x, y;
-};
-
-std::vector<Block> Shot() {
-    std::vector<Block> blocks(kBlocks);
-    for (int b = 0; b < kBlocks; ++b) {
-        Block& k = blocks[static_cast<std::size_t>(b)];
-        for (int i = 0; i < kSamples; ++i) {
-            const double t = i + b * 0.25;
-            const double echo = 90 * std::sin(t * 0.07 + b) * std::exp(-std::abs(i - 600 - 200 * b) / 300.0);
-            k.x.push_back(t);
-            k.y.push_back(std::round(120 + echo + ((i * 7919 + b * 31) % 9) - 4));
-        }
-    }
-    return blocks;
-}
 
 // The smooth curve the viewer draws through a block: 4 steps per sample, at most 600.
 Block Spline(const Block& k) {
@@ -82,12 +60,7 @@ void BM_Chart_ShotRedraw(benchmark::State& state) {
     chart.SetSize(W, H);
     for (int b = 0; b < kBlocks; ++b) {
         const Block& k = shot[static_cast<std::size_t>(b)];
-        auto* points = new TPointSeries(&chart);
-        points->SetParentChart(&chart);
-        points->SetSeriesColor(kColors[b]);
-        points->Pointer().SetHorizSize(1);
-        points->Pointer().SetVertSize(1);
-        for (std::size_t i = 0; i < k.x.size(); ++i) points->AddPoint(k.x[i], k.y[i]);
+        TPointSeries* points = AddPoints(chart, k, b);
         if (mode == None) continue;
         auto* line = new TLineSeries(&chart);
         line->SetParentChart(&chart);

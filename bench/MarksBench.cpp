@@ -4,38 +4,28 @@
 // them; and one move of the cursor, which draws only the cursor lines.
 #include <benchmark/benchmark.h>
 
-#include <cmath>
 #include <memory>
+#include <vector>
 
 #include "Chart.h"
 #include "ChartControl.h"
 #include "ChartTools.h"
+#include "EchoShot.h"
 #include "GuiApplication.h"
 #include "LineSeries.h"
 #include "SeriesMarks.h"
 
 namespace {
 
-constexpr int W = 800;
-constexpr int H = 600;
-constexpr int kBlocks = 4;
-constexpr int kSamples = 2048;
-const TColor kColors[kBlocks] = {clRed, clGreen, clBlue, clFuchsia};
+using namespace echoshot;
 
 std::unique_ptr<TChart> Scene(bool withMarksAndCursor) {
     auto chart = std::make_unique<TChart>();
     chart->SetView3D(false);
     chart->SetSize(W, H);
+    const std::vector<Block> shot = Shot();
     for (int b = 0; b < kBlocks; ++b) {
-        auto* points = new TPointSeries(chart.get());
-        points->SetParentChart(chart.get());
-        points->SetSeriesColor(kColors[b]);
-        points->Pointer().SetHorizSize(1);
-        points->Pointer().SetVertSize(1);
-        for (int i = 0; i < kSamples; ++i) {
-            const double echo = 90 * std::sin(i * 0.07 + b) * std::exp(-std::abs(i - 600 - 200 * b) / 300.0);
-            points->AddPoint(i + b * 0.25, std::round(120 + echo + ((i * 7919 + b * 31) % 9) - 4));
-        }
+        TPointSeries* points = AddPoints(*chart, shot[static_cast<std::size_t>(b)], b);
         auto* line = new TLineSeries(chart.get());
         line->SetParentChart(chart.get());
         line->SetSeriesColor(kColors[b]);
