@@ -40,11 +40,6 @@ struct ChartInControl : ChartWidgetFixture {
     }
 };
 
-void ExpectRange(const TChartAxis* a, double minimum, double maximum) {
-    EXPECT_NEAR(a->Minimum(), minimum, 1e-9);
-    EXPECT_NEAR(a->Maximum(), maximum, 1e-9);
-}
-
 TEST(ChartMouse, RightDragPansTheAxes) {
     ASSERT_TRUE(kWidgetApplication);
     ChartInControl c;

@@ -2,6 +2,8 @@
 // A flat chart shown in its control's widget, driven by the toolkit's own mouse events.
 // A test's fixture adds its series and axis ranges, then calls Show().
 
+#include <gtest/gtest.h>
+
 #include <QApplication>
 #include <QImage>
 #include <QMouseEvent>
@@ -50,3 +52,9 @@ struct ChartWidgetFixture {
     TChartControl control;
     QWidget* widget = nullptr;
 };
+
+// The axis shows minimum .. maximum.
+inline void ExpectRange(const TChartAxis* a, double minimum, double maximum) {
+    EXPECT_NEAR(a->Minimum(), minimum, 1e-9);
+    EXPECT_NEAR(a->Maximum(), maximum, 1e-9);
+}

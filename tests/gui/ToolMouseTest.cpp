@@ -33,11 +33,6 @@ struct ToolChart : ChartWidgetFixture {
     TLineSeries* series = nullptr;
 };
 
-void ExpectRange(const TChartAxis* a, double minimum, double maximum) {
-    EXPECT_NEAR(a->Minimum(), minimum, 1e-9);
-    EXPECT_NEAR(a->Maximum(), maximum, 1e-9);
-}
-
 TEST(CursorTool, PlacedInTheMiddleAtTheFirstDrawing) {
     ASSERT_TRUE(kWidgetApplication);
     ToolChart c;
