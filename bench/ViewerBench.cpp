@@ -109,6 +109,14 @@ struct TBigShot {
     }
 };
 
+// Both enhancements, each with the generated 4 x 2048 shot and with shots read through the library.
+void EnhanceAndSource(benchmark::internal::Benchmark* b) {
+    b->ArgNames({"enhance", "library"});
+    for (int library : {0, 1})
+        for (TEnhance e : {TEnhance::Linear, TEnhance::Smooth}) b->Args({static_cast<int>(e), library});
+    b->Unit(benchmark::kMillisecond);
+}
+
 struct TViewer {
     TWaveFile File{Shots().Path, KQMLIB_DIR};
     TBigShot Big;
@@ -156,13 +164,7 @@ void BM_ViewerNextShot(benchmark::State& state) {
     }
     state.counters["points"] = v.Chart.Series(0)->PointCount();
 }
-BENCHMARK(BM_ViewerNextShot)
-    ->ArgNames({"enhance", "library"})
-    ->Args({static_cast<int>(TEnhance::Linear), 0})
-    ->Args({static_cast<int>(TEnhance::Smooth), 0})
-    ->Args({static_cast<int>(TEnhance::Linear), 1})
-    ->Args({static_cast<int>(TEnhance::Smooth), 1})
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ViewerNextShot)->Apply(EnhanceAndSource);
 
 void BM_ChartDrawOfTheSameSeries(benchmark::State& state) {
     EnsureGuiApplication();
@@ -171,13 +173,7 @@ void BM_ChartDrawOfTheSameSeries(benchmark::State& state) {
     v.Display.DrawRecord(v.Chart);
     for (auto _ : state) v.Draw();
 }
-BENCHMARK(BM_ChartDrawOfTheSameSeries)
-    ->ArgNames({"enhance", "library"})
-    ->Args({static_cast<int>(TEnhance::Linear), 0})
-    ->Args({static_cast<int>(TEnhance::Smooth), 0})
-    ->Args({static_cast<int>(TEnhance::Linear), 1})
-    ->Args({static_cast<int>(TEnhance::Smooth), 1})
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ChartDrawOfTheSameSeries)->Apply(EnhanceAndSource);
 
 void BM_SearchWithoutMatch(benchmark::State& state) {
     TWaveFile file(Long().Path, KQMLIB_DIR);
