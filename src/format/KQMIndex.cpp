@@ -14,9 +14,12 @@ std::uint64_t LE(const std::uint8_t* p, int n) {
 }
 
 // Reading a recording visits the entries of a record and its neighbours,
-// one after the other; a window of a couple of hundred entries serves them
-// from memory and costs a random seek little more than one entry would.
-constexpr std::int32_t INDEX_LOOK_AHEAD = 4096;
+// one after the other; a window of a couple of dozen entries serves them
+// from memory and costs a random seek little more than one entry would (a
+// page-sized one costs the kernel's copy of the whole page). Reading on in
+// order widens the window, so a walk through the index stays cheap.
+constexpr std::int32_t INDEX_LOOK_AHEAD = 512;
+constexpr std::int32_t INDEX_GROWTH = 65536;
 constexpr std::int64_t LOOK_BEHIND = 2;  // entries read before the one asked for
 
 std::int32_t EntrySize(std::uint16_t Major, std::uint16_t Minor) {
@@ -53,6 +56,7 @@ void TIndex::Open(const std::string& FileIdx) {
     const std::string Name = IndexFileName(FileIdx);
     try {
         Stream = std::make_unique<TFileStreamBuffered>(Name, fmOpenRead | fmShareDenyWrite, INDEX_LOOK_AHEAD);
+        Stream->SetGrowth(INDEX_GROWTH);
     } catch (const Exception& E) {
         IndexError(E.Message(), 1);
     }
