@@ -472,8 +472,12 @@ void TKQMReader::TReindexRun::UpdateIndex() {
     R.Trace("Step 3) update index file...");
     TFileStreamBuffered& S = *IndexStream;
     const std::int64_t Size = S.GetSize();
-    S.Seek(INDEX_HEADER_SIZE, soBeginning);
     std::vector<std::uint8_t> IndexRecords(std::size_t(INDEX_CHUNK) * INDEX_RECORD_SIZE_1_1);
+    // A buffer of one chunk: each chunk is then read straight into place and
+    // written in one piece, instead of refilling a wider buffer for every
+    // chunk only to drop it at the seek back.
+    S.SetLookAhead(std::int32_t(IndexRecords.size()));
+    S.Seek(INDEX_HEADER_SIZE, soBeginning);
     std::int64_t Position = INDEX_HEADER_SIZE;
     while (Position < Size) {
         const std::int64_t IndexStreamPos1 = Position;
