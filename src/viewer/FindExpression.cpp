@@ -76,26 +76,12 @@ bool FloatEqual(double a, double b) {
     return std::fabs(a - b) <= tolerance;
 }
 
-bool Compare(TFindExpression::TOp op, double a, double b) {
-    using O = TFindExpression::TOp;
-    switch (op) {
-    case O::Greater:
-        return a > b;
-    case O::GreaterEq:
-        return a >= b;
-    case O::LessEq:
-        return a <= b;
-    case O::Less:
-        return a < b;
-    case O::Equal:
-        return FloatEqual(a, b);
-    case O::NotEqual:
-        return !FloatEqual(a, b);
-    }
-    return false;
-}
+bool Equal(double a, double b) { return FloatEqual(a, b); }
+bool Equal(std::int64_t a, std::int64_t b) { return a == b; }
 
-bool Compare(TFindExpression::TOp op, std::int64_t a, std::int64_t b) {
+// Floating-point fields compare equal within a tolerance, integer fields exactly.
+template <class T>
+bool Compare(TFindExpression::TOp op, T a, T b) {
     using O = TFindExpression::TOp;
     switch (op) {
     case O::Greater:
@@ -107,9 +93,9 @@ bool Compare(TFindExpression::TOp op, std::int64_t a, std::int64_t b) {
     case O::Less:
         return a < b;
     case O::Equal:
-        return a == b;
+        return Equal(a, b);
     case O::NotEqual:
-        return a != b;
+        return !Equal(a, b);
     }
     return false;
 }

@@ -297,3 +297,24 @@ private:
     bool FMonochrome = false;
     bool FBuffered = true;
 };
+
+// Line pieces drawn: each MoveToPoint followed by its LineToPoints, and the
+// pieces of each polyline.
+inline std::vector<std::vector<long long>> Segments(const RecordingCanvas& r) {
+    std::vector<std::vector<long long>> out;
+    long long x = 0, y = 0;
+    for (const auto& c : r.Calls) {
+        if (c.op == "DrawPolyline") {
+            for (std::size_t i = 2; i + 1 < c.args.size(); i += 2)
+                out.push_back({c.args[i - 2], c.args[i - 1], c.args[i], c.args[i + 1]});
+        } else if (c.op == "MoveToPoint") {
+            x = c.args[0];
+            y = c.args[1];
+        } else if (c.op == "LineToPoint") {
+            out.push_back({x, y, c.args[0], c.args[1]});
+            x = c.args[0];
+            y = c.args[1];
+        }
+    }
+    return out;
+}
