@@ -2,7 +2,7 @@
 // sequential read() of the same file in the same run, at three record sizes
 // (about 288 bytes, 800 bytes and 2 KB); and random seek-and-read pairs on a
 // recording of 10,000,000 records, with the median and 99th percentile of
-// one pair. Every recording is written once into a temporary folder, which
+// one pair, beside two plain reads at the same places. Every recording is written once into a temporary folder, which
 // goes when the program ends.
 
 #include <benchmark/benchmark.h>
@@ -214,6 +214,37 @@ void BM_RandomPairs10M(benchmark::State& State) {
     State.SetItemsProcessed(State.iterations());
 }
 BENCHMARK(BM_RandomPairs10M)->Iterations(200000)->Unit(benchmark::kMicrosecond);
+
+// The floor under a random pair: the least any reader of the two files does,
+// one read of the record's index entry and, at the position it gives, one
+// read of the record, each a call to the system.
+void BM_PlainPairs10M(benchmark::State& State) {
+    const std::string Idx = Folder().File("many.idx");
+    const int Kqm = ::open(ManyPath().c_str(), O_RDONLY), Index = ::open(Idx.c_str(), O_RDONLY);
+    if (Kqm < 0 || Index < 0) State.SkipWithError("open failed");
+    std::mt19937 Rng(42);
+    std::uniform_int_distribution<std::uint32_t> Pick(1, ManyRecords);
+    std::vector<double> Us;
+    std::uint8_t Entry[19], Record[128];
+    for (auto _ : State) {
+        const auto T0 = std::chrono::steady_clock::now();
+        const off_t At = 12 + off_t(Pick(Rng) - 1) * off_t(sizeof Entry);
+        std::uint64_t Pos = 0;
+        if (::pread(Index, Entry, sizeof Entry, At) != off_t(sizeof Entry)) State.SkipWithError("index read failed");
+        for (int I = 7; I >= 0; --I) Pos = Pos << 8 | Entry[5 + I];
+        if (::pread(Kqm, Record, sizeof Record, off_t(Pos)) <= 0) State.SkipWithError("record read failed");
+        const auto T1 = std::chrono::steady_clock::now();
+        benchmark::DoNotOptimize(Record[0]);
+        Us.push_back(std::chrono::duration<double, std::micro>(T1 - T0).count());
+    }
+    ::close(Kqm);
+    ::close(Index);
+    std::sort(Us.begin(), Us.end());
+    State.counters["median_us"] = Us[Us.size() / 2];
+    State.counters["p99_us"] = Us[Us.size() * 99 / 100];
+    State.SetItemsProcessed(State.iterations());
+}
+BENCHMARK(BM_PlainPairs10M)->Iterations(200000)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

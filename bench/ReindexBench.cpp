@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Buffer.h"
+#include "CpuSplit.h"
 #include "RecordingWriter.h"
 #include "TempDir.h"
 #include "narvi.h"
@@ -75,12 +76,14 @@ void Report(benchmark::State& State) {
 
 void BM_PlainRead(benchmark::State& State) {
     std::vector<std::uint8_t> Buf(65536);
+    const TCpuSplit Cpu;
     for (auto _ : State) {
         TFileStreamBuffered S(Recording(State.range(0) != 0).Path, fmOpenRead | fmShareDenyWrite, 0);
         std::int64_t Total = 0;
         for (std::int32_t N; (N = S.Read(Buf.data(), std::int32_t(Buf.size()))) > 0;) Total += N;
         benchmark::DoNotOptimize(Total);
     }
+    Cpu.Report(State);
     Report(State);
 }
 
@@ -90,6 +93,7 @@ void BM_Reindex(benchmark::State& State) {
         State.SkipWithError("cannot open the recording");
         return;
     }
+    const TCpuSplit Cpu;
     for (auto _ : State) {
         if (narvi_reindex(H) != 0) {
             NARVI_CSZ_T Text = nullptr;
@@ -98,6 +102,7 @@ void BM_Reindex(benchmark::State& State) {
             break;
         }
     }
+    Cpu.Report(State);
     narvi_close(H);
     Report(State);
 }

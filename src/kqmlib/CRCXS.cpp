@@ -1,12 +1,94 @@
 #include "CRCXS.h"
 
 #include <bit>
+#include <algorithm>
 #include <cstring>
 
 bool ChkStart(std::int64_t& Check) {
     Check = 0;
     return true;
 }
+
+namespace {
+
+inline std::uint32_t Be32(const std::uint8_t* p) {
+    return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) | p[3];
+}
+
+// The sum of big-endian words equals the sums of their first, second, third
+// and fourth bytes, each shifted into place. Loaded in the host's
+// little-endian order, a word's bytes 0 and 2 and its bytes 1 and 3 fall into
+// the 16-bit halves of two masked copies, which add up lane by lane in vector
+// registers without reassembling any word. A lane takes one word a step, so
+// 256 steps cannot carry out of a half; then the halves go into the 64-bit sum.
+typedef std::uint32_t TWords4 __attribute__((vector_size(16)));
+typedef std::uint32_t TWords8 __attribute__((vector_size(32)));
+
+// The sum of V's lanes, halving the vector until one lane is left.
+template <class V>
+[[gnu::always_inline]] inline std::uint32_t Lanes(V v) {
+    if constexpr (sizeof(V) == 32) {
+        TWords4 lo, hi;
+        std::memcpy(&lo, &v, 16);
+        std::memcpy(&hi, reinterpret_cast<const char*>(&v) + 16, 16);
+        return Lanes(lo + hi);
+    } else {
+        const TWords4 a = v + TWords4{v[2], v[3], 0, 0};
+        return a[0] + a[1];
+    }
+}
+
+template <class V>
+[[gnu::always_inline]] inline std::uint64_t ColumnSum(const std::uint8_t* p, std::int32_t count) {
+    constexpr std::int32_t Width = sizeof(V);
+    constexpr std::int32_t run = 256 * Width;
+    const V mask = V{} + 0x00FF00FFu;
+    std::uint64_t sum = 0;
+    std::int32_t i = 0;
+    while (count - i >= Width) {
+        const std::int32_t end = i + std::min(run, (count - i) / Width * Width);
+        V even{}, odd{};
+        for (; i < end; i += Width) {
+            V w;
+            std::memcpy(&w, p + i, Width);
+            even += w & mask;
+            odd += (w >> 8) & mask;
+        }
+        // Eight lanes of at most 65280 each still fit 32 bits.
+        const std::uint64_t c0 = Lanes(even & 0xFFFF), c2 = Lanes(even >> 16);
+        const std::uint64_t c1 = Lanes(odd & 0xFFFF), c3 = Lanes(odd >> 16);
+        sum += (c0 << 24) + (c1 << 16) + (c2 << 8) + c3;
+    }
+    for (; i < count; i += 4) sum += Be32(p + i);
+    return sum;
+}
+
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+[[gnu::target("avx2")]] std::uint64_t ColumnSumWide(const std::uint8_t* p, std::int32_t count) {
+    return ColumnSum<TWords8>(p, count);
+}
+
+bool HasWideVectors() {
+    static const bool has = __builtin_cpu_supports("avx2");
+    return has;
+}
+#else
+std::uint64_t ColumnSumWide(const std::uint8_t* p, std::int32_t count) { return ColumnSum<TWords4>(p, count); }
+bool HasWideVectors() { return false; }
+#endif
+
+// A few words (a sync word) are not worth setting up the columns.
+std::uint64_t BigEndianSum(const std::uint8_t* p, std::int32_t count) {
+    if constexpr (std::endian::native != std::endian::little) {
+        std::uint64_t sum = 0;
+        for (std::int32_t i = 0; i < count; i += 4) sum += Be32(p + i);
+        return sum;
+    }
+    if (count < 64) return ColumnSum<TWords4>(p, count);
+    return HasWideVectors() ? ColumnSumWide(p, count) : ColumnSum<TWords4>(p, count);
+}
+
+}  // namespace
 
 bool ChkAdd(const void* Data, std::int32_t Count, std::int64_t& Check, bool BigEnd) {
     if (Count < 0 || Count % 4 != 0 || (Count > 0 && !Data)) {
@@ -15,33 +97,8 @@ bool ChkAdd(const void* Data, std::int32_t Count, std::int64_t& Check, bool BigE
     const auto* p = static_cast<const std::uint8_t*>(Data);
     // Unsigned arithmetic: the sum wraps instead of overflowing on absurd input.
     auto sum = static_cast<std::uint64_t>(Check);
-    if (BigEnd && Count < 64) {
-        // A few words (a sync word) are not worth setting up the columns below.
-        for (std::int32_t i = 0; i < Count; i += 4) {
-            sum += (std::uint32_t{p[i]} << 24) | (std::uint32_t{p[i + 1]} << 16) | (std::uint32_t{p[i + 2]} << 8) |
-                   p[i + 3];
-        }
-    } else if (BigEnd) {
-        // The sum of the words equals the sums of their first, second, third
-        // and fourth bytes, each shifted into place. Loaded in the host's
-        // little-endian order, a word's bytes 0 and 2 and its bytes 1 and 3
-        // fall into the 16-bit halves of two masked copies, which add up in
-        // wide vector registers without reassembling any word; a run of 256
-        // words cannot carry out of a half.
-        constexpr std::int32_t Run = 1024;
-        for (std::int32_t i = 0; i < Count;) {
-            const std::int32_t end = Count - i > Run ? i + Run : Count;
-            std::uint32_t even = 0, odd = 0;
-            for (; i < end; i += 4) {
-                std::uint32_t w;
-                std::memcpy(&w, p + i, 4);
-                if constexpr (std::endian::native != std::endian::little) w = __builtin_bswap32(w);
-                even += w & 0x00FF00FFu;
-                odd += (w >> 8) & 0x00FF00FFu;
-            }
-            const std::uint64_t c0 = even & 0xFFFF, c2 = even >> 16, c1 = odd & 0xFFFF, c3 = odd >> 16;
-            sum += (c0 << 24) + (c1 << 16) + (c2 << 8) + c3;
-        }
+    if (BigEnd) {
+        sum += BigEndianSum(p, Count);
     } else {
         for (std::int32_t i = 0; i < Count; i += 4) {
             std::uint32_t word;

@@ -120,6 +120,7 @@ void TKQMReader::DecodeRecord(TKQMMeasBlock* P, bool Samples) {
 // and checksum, each checked. Returns the block, standing in the stream's
 // buffer or copied into our own; the stream stands behind the frame.
 const std::uint8_t* TKQMReader::ReadFrame(TKQMMeasBlock* P, std::int64_t& BlockSize) {
+    if (const std::uint8_t* B = ReadSoundFrame(P, BlockSize)) return B;
     std::int64_t Start = FStream->Seek(0, soCurrent);
     P->Start = Start;
     std::int64_t Check;
@@ -132,6 +133,36 @@ const std::uint8_t* TKQMReader::ReadFrame(TKQMMeasBlock* P, std::int64_t& BlockS
     BlockSize = ReadBlockSize(Start);
     const std::uint8_t* B = ReadBlock(Start, BlockSize);
     if (FHeader.CRC_Field_Present) ReadChecksum(Start, BlockSize, B, Check);
+    return B;
+}
+
+// A frame that stands whole in the stream's buffer and passes every check,
+// taken without a copy or a call per field; null, with nothing consumed,
+// when anything is missing or wrong, for the checked path to read it again
+// and report what it finds.
+const std::uint8_t* TKQMReader::ReadSoundFrame(TKQMMeasBlock* P, std::int64_t& BlockSize) {
+    const std::int64_t Start = FStream->Seek(0, soCurrent);
+    const std::int32_t Before = FHeader.Sync_Field_Present ? 4 : 0;
+    const std::int32_t Behind = FHeader.CRC_Field_Present ? 4 : 0;
+    const std::uint8_t* F = FStream->Window(Start, Before + 2);
+    if (!F) return nullptr;
+    const std::int64_t Size = std::int64_t(Be16(F + Before)) * 4;
+    if (Size > MaxBlockSize || Size < HeaderLength(FHeader)) return nullptr;
+    const std::int64_t End = Start + Before + Size + Behind;
+    if (End > FStream->GetSize()) return nullptr;
+    F = FStream->Window(Start, std::int32_t(End - Start));
+    if (!F) return nullptr;
+    if (Before != 0 && Be32(F) != FHeader.SyncField) return nullptr;
+    const std::uint8_t* B = F + Before;
+    if (Behind != 0 && FHeader.XOR_Checksum) {
+        std::int64_t Check;
+        ChkStart(Check);
+        ChkAdd(F, std::int32_t(Before + Size), Check, true);
+        if (ChkFinal(Check) != Be32(B + Size)) return nullptr;
+    }
+    FStream->Seek(End, soBeginning);
+    P->Start = Start + Before;
+    BlockSize = Size;
     return B;
 }
 

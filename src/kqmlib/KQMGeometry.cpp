@@ -29,48 +29,33 @@ Vec3 operator*(Real K, const Vec3& V) { return {K * V.x, K * V.y, K * V.z}; }
 Real Dot(const Vec3& A, const Vec3& B) { return A.x * B.x + A.y * B.y + A.z * B.z; }
 TKQMVector3D Narrow(const Vec3& V) { return {double(V.x), double(V.y), double(V.z)}; }
 
-// Whole part of X, rounded towards zero, as std::trunc gives it. Where
-// Magic is set (2^(p-1) for the p bits the arithmetic carries), adding and
-// taking away Magic rounds a non-negative X below it to a whole number in the
-// rounding mode in force, which one step corrects towards zero; std::trunc
-// would change the rounding mode twice for the same result.
-Real Trunc(Real X, Real Magic) {
-    if (Magic == 0 || X == 0 || !(std::fabs(X) < Magic)) return std::trunc(X);
-    const Real A = std::fabs(X);
-    Real N = (A + Magic) - Magic;
-    if (N > A) N -= 1;
-    return X < 0 ? -N : N;
+// Whole part of X, rounded towards zero, as std::trunc gives it. The x87
+// store that truncates ignores the rounding mode, where std::trunc changes
+// the mode twice for the same result (or, rounding in the mode in force,
+// mispredicts a branch on every other angle). The sign goes back on, so that
+// zero keeps its sign.
+Real Trunc(Real X) {
+#if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
+    static const bool Truncating = __builtin_cpu_supports("sse3");
+    if (Truncating && std::fabs(X) < 9223372036854775808.0L) {
+        long long Whole;
+        __asm__("fisttpll %0" : "=m"(Whole) : "t"(X) : "st");
+        return std::copysign(Real(Whole), X);
+    }
+#endif
+    return std::trunc(X);
 }
 
 // Frac keeps the sign of its argument.
-Real Frac(Real X, Real Magic) { return X - Trunc(X, Magic); }
+Real Frac(Real X) { return X - Trunc(X); }
 
 // Mirror angle (radians, float precision) of one encoder of a 2.x or 3.x record.
 float EncoderAngle(const TKQMHeader& H, const TKQMAngleConstants& K, std::uint16_t LEFC, std::uint32_t LEFCO,
                    std::uint16_t LEPC, std::uint16_t LECC, std::uint32_t LAO) {
     float Pos = float((K.StartPulse + LEFC + LEFCO) / LEPC + LECC);
     Pos = float(Real(H.LACR) * Pos + LAO);
-    Pos = float(Frac(Real(Pos) / K.Period, K.Magic) * K.Period);
+    Pos = float(Frac(Real(Pos) / K.Period) * K.Period);
     return float(K.Radians * Pos);
-}
-
-// 2^(p-1) for the p bits of precision the x87 control word sets; 0 where
-// there is no such word.
-Real TruncMagic([[maybe_unused]] std::uint32_t Control) {
-#if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
-    switch ((Control >> 8) & 3) {
-    case 0:
-        return 8388608.0L;  // 2^23
-    case 2:
-        return 4503599627370496.0L;  // 2^52
-    case 3:
-        return 9223372036854775808.0L;  // 2^63
-    default:
-        return 0;
-    }
-#else
-    return 0;
-#endif
 }
 
 // The state of everything the floating-point results depend on: the x87
@@ -123,7 +108,6 @@ const TKQMAngleConstants& TKQMReader::AngleConstants() {
     K.StartPulse = Real(H.PositionStartPulse) / 10;
     K.Period = float(Real(H.LACC) / H.NF);
     K.Radians = 2 * Pi / H.LACC;
-    K.Magic = TruncMagic(Control);
     K.Control = Control;
     K.Ready = true;
     return K;

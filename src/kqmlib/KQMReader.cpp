@@ -1,5 +1,6 @@
 #include "KQMReader.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -242,7 +243,18 @@ bool TKQMReader::OpenIndex(const std::string& IndexFile) {
     // External times count microseconds: anything past one day must be seconds of the week.
     constexpr std::int64_t OneDayUs = 86400000000LL;
     if (FMaxTimeExternal > 0) FEpoch = FMaxTimeExternal > OneDayUs ? "WEEKSEC" : "DAYSEC";
+    FitWindow();
     return true;
+}
+
+// A read after a seek decodes the record before its target, the target and
+// the one behind it. The stream's first read after a jump is sized to hold
+// about four records of this file: one call to the system brings them,
+// without copying much more than they take.
+void TKQMReader::FitWindow() {
+    constexpr std::int64_t Least = 512, Most = 65536;
+    const std::int64_t Average = (FStream->GetSize() - FStreamDataOffset) / std::max<std::int64_t>(FIndex->Count(), 1);
+    FStream->SetLookAhead(std::int32_t(std::clamp((4 * Average + Least - 1) / Least * Least, Least, Most)));
 }
 
 void TKQMReader::SetTraceCallback(NARVI_TRACE_CALLBACK_T Callback, void* UserData) {

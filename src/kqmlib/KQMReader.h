@@ -157,7 +157,6 @@ struct TKQMAngleConstants {
     long double StartPulse = 0;  // position of the start pulse, in fine counts
     float Period = 0;            // coarse counts per facet
     long double Radians = 0;     // radians per coarse count
-    long double Magic = 0;       // rounds to whole numbers in the precision in force (0: none)
 };
 
 // ---------------------------------------------------------------------------
@@ -207,6 +206,7 @@ private:
     void DecodeHeader();
     void DecodeGeometry(const TBlock& Par);
     bool OpenIndex(const std::string& IndexFile);
+    void FitWindow();
 
     void Trace(const std::string& Text);
     template <class A0, class... A>
@@ -221,6 +221,7 @@ private:
     // counts and times still come.
     void DecodeRecord(TKQMMeasBlock* P, bool Samples = true);
     const std::uint8_t* ReadFrame(TKQMMeasBlock* P, std::int64_t& BlockSize);
+    const std::uint8_t* ReadSoundFrame(TKQMMeasBlock* P, std::int64_t& BlockSize);
     void ReadSyncWord(std::int64_t Start, std::int64_t& Check);
     std::int64_t ReadBlockSize(std::int64_t Start);
     const std::uint8_t* ReadBlock(std::int64_t Start, std::int64_t BlockSize);

@@ -110,7 +110,7 @@ constexpr std::int64_t TICKS_PER_MS = 250000;
 constexpr std::size_t TABLEINCREMENT = 300;
 constexpr std::int32_t INDEX_CHUNK = 1000;  // entries per rewrite in the GPS pass
 constexpr std::int32_t INDEX_BUFFER = 65536;
-constexpr std::int32_t SCAN_LOOK_AHEAD = 1 << 16;
+constexpr std::int32_t SCAN_LOOK_AHEAD = 1 << 18;
 
 constexpr std::uint32_t MS_PER_DAY = 86400000;
 constexpr std::uint32_t MS_PER_WEEK = 604800000;
