@@ -43,6 +43,15 @@ public:
         if (FAhead > 0 && Offset == 0 && Origin == soCurrent) {
             return FPosition;
         }
+        // A step to a place inside the buffered window, from one record to the next.
+        if (FAhead > 0 && FMode == bmRead && Origin == soBeginning && Offset >= FPosition - FStart &&
+            Offset <= FPosition + FAvail) {
+            const auto delta = static_cast<std::int32_t>(Offset - FPosition);
+            FStart += delta;
+            FAvail -= delta;
+            FPosition = Offset;
+            return FPosition;
+        }
         return SeekThrough(Offset, Origin);
     }
 

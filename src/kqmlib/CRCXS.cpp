@@ -1,7 +1,7 @@
 #include "CRCXS.h"
 
-#include <bit>
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 bool ChkStart(std::int64_t& Check) {
@@ -77,7 +77,7 @@ std::uint64_t ColumnSumWide(const std::uint8_t* p, std::int32_t count) { return 
 bool HasWideVectors() { return false; }
 #endif
 
-// A few words (a sync word) are not worth setting up the columns.
+// A few words (a sync word) are not worth asking for the wide vectors.
 std::uint64_t BigEndianSum(const std::uint8_t* p, std::int32_t count) {
     if constexpr (std::endian::native != std::endian::little) {
         std::uint64_t sum = 0;

@@ -121,7 +121,10 @@ struct TKQMReader::TMirror {
     std::uint32_t Facet = 0;
 };
 
-void TKQMReader::CalculateOutput() {
+// The mirror angle is worked out for every record, wanted or not: a
+// disagreement of the encoders changes every later angle. The beam is only
+// worked out for a caller that takes it, or for the detail lines.
+void TKQMReader::CalculateOutput(bool Geometry) {
     TKQMMeasBlock* P = FThis;
     if (!P) return;
     if (P->Content & HOUSEKEEPING) {
@@ -154,7 +157,7 @@ void TKQMReader::CalculateOutput() {
         if (!std::isnan(Frame)) Trace("Phi [deg]=%.6f", Frame);
     }
 
-    if (FacetCalibrated)
+    if (FacetCalibrated && (Geometry || Tracing))
         BeamGeometry(P, M.Tm, Tracing);
     else
         ClearGeometry(P);

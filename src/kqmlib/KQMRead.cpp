@@ -351,9 +351,9 @@ int TKQMReader::JoinNeighbours(std::int64_t Block) {
     return FirstMoved;
 }
 
-const TKQMMeasBlock& TKQMReader::Read() {
+const TKQMMeasBlock& TKQMReader::Read(bool Geometry) {
     Fetch();
-    CalculateOutput();
+    CalculateOutput(Geometry);
     return *FThis;
 }
 

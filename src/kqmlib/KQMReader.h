@@ -171,9 +171,10 @@ public:
     TKQMReader& operator=(const TKQMReader&) = delete;
 
     // Reading and positioning go through the index (ENoIndex without one).
-    // Read returns the record at the cursor with its beam geometry and moves
-    // the cursor behind it; the record stays valid until the next call.
-    const TKQMMeasBlock& Read();
+    // Read returns the record at the cursor, with its beam geometry unless
+    // Geometry is false (origin and direction are then NaN), and moves the
+    // cursor behind it; the record stays valid until the next call.
+    const TKQMMeasBlock& Read(bool Geometry = true);
     void Seek(std::uint32_t Index);
     void SeekTimeInternal(double Time);
     void SeekTimeExternal(double Time);
@@ -253,7 +254,7 @@ private:
     void PositionOnCursor();
 
     // Beam geometry of FThis (KQMGeometry.cpp).
-    void CalculateOutput();
+    void CalculateOutput(bool Geometry);
     // The encoder angle's constants for the floating-point control word in force.
     const TKQMAngleConstants& AngleConstants();
     struct TMirror;

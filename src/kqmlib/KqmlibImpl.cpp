@@ -381,8 +381,8 @@ NARVI_API NARVI_INT32_T NARVI_CALL narvi_read(NARVI_FILE_T HANDLE, NARVI_FLOAT64
                                               NARVI_UINT32_T* SBL_SIZE, NARVI_SBL_PTR_T* SBL) {
     return Run([&] {
         TKQMReader& Reader = ReaderOf(HANDLE);
-        ReadOutput(Reader, Reader.Read(), TIME_SORG, TIME_EXTERNAL, ORIGIN, DIRECTION, FLAGS, FACET, SBL_COUNT,
-                   SBL_SIZE, SBL);
+        ReadOutput(Reader, Reader.Read(ORIGIN || DIRECTION), TIME_SORG, TIME_EXTERNAL, ORIGIN, DIRECTION, FLAGS, FACET,
+                   SBL_COUNT, SBL_SIZE, SBL);
     });
 }
 

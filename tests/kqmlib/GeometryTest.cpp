@@ -8,6 +8,7 @@
 // of mirror angle turns the beam by two.
 
 #include <cmath>
+#include <cstring>
 
 #include "ReaderTestAccess.h"
 #include "ReadTestSupport.h"
@@ -103,6 +104,23 @@ TEST(Geometry, TwoEncodersAreAveragedUntilTheyDisagree) {
     }
     EXPECT_EQ(H.Count("<!> Line encoder 1 invalid -> ignored"), 1);
     EXPECT_TRUE(TKQMReaderTestAccess::SecondEncoderIgnored(H.Reader()));
+
+    // A caller that takes no beam still moves the encoders' state on: the
+    // beam it asks for later is the one a caller taking every beam gets.
+    THandle Every(Rec.Path()), Last(Rec.Path());
+    TShot WithBeam;
+    for (int I = 0; I < 4; ++I) WithBeam = Every.Read();
+    for (int I = 0; I < 3; ++I) {
+        NARVI_UINT16_T Facet = 99;
+        NARVI_UINT32_T Count = 0, Size = 0;
+        NARVI_SBL_PTR_T Sbl = nullptr;
+        ASSERT_EQ(narvi_read(Last.Get(), nullptr, nullptr, nullptr, nullptr, nullptr, &Facet, &Count, &Size, &Sbl), 0);
+        EXPECT_EQ(Facet, 0u);
+    }
+    const TShot S = Last.Read();
+    EXPECT_EQ(std::memcmp(&S.Dir, &WithBeam.Dir, sizeof S.Dir), 0);
+    EXPECT_EQ(std::memcmp(&S.Ori, &WithBeam.Ori, sizeof S.Ori), 0);
+    EXPECT_TRUE(TKQMReaderTestAccess::SecondEncoderIgnored(Last.Reader()));
 }
 
 TEST(Geometry, FrameAngle) {
