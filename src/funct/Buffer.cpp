@@ -232,6 +232,21 @@ std::int32_t TFileStreamBuffered::Write(const void* Buffer, std::int32_t Count) 
     return done;
 }
 
+std::uint8_t* TFileStreamBuffered::ReserveThrough(std::int32_t Count) {
+    if (FAhead <= 0 || Count <= 0 || Count > FAhead) {
+        return nullptr;
+    }
+    if (FMode != bmWrite) {
+        FMode = bmWrite;
+        RealSeek(FPosition);
+    }
+    // The bytes go in one piece: what is buffered goes out first when they do not fit behind it.
+    if (FAvail < Count) {
+        Flush();
+    }
+    return Reserve(Count);
+}
+
 std::int64_t TFileStreamBuffered::SeekThrough(std::int64_t Offset, TSeekOrigin Origin) {
     if (FAhead <= 0) {
         FPosition = TFileStream::Seek(Offset, Origin);

@@ -65,6 +65,21 @@ public:
         return FBuffer.get() + (FStart + (From - FPosition));
     }
 
+    // Room for Count bytes at the stream's position in the write buffer, for
+    // writing them in place, without a copy; the stream stands behind them.
+    // Null when the stream has no buffer or Count exceeds it: then Write them.
+    std::uint8_t* Reserve(std::int32_t Count) {
+        if (FMode == bmWrite && Count > 0 && Count <= FAvail) {
+            std::uint8_t* const at = FBuffer.get() + FStart;
+            FStart += Count;
+            FAvail -= Count;
+            FPosition += Count;
+            if (FPosition > FSize) FSize = FPosition;
+            return at;
+        }
+        return ReserveThrough(Count);
+    }
+
     // Another buffer size for what follows, e.g. a wide one for a long
     // sequential scan; buffered writes go to the file first, read-ahead is
     // dropped, the position stays.
@@ -91,6 +106,7 @@ public:
 
 private:
     std::int32_t ReadThrough(void* Buffer, std::int32_t Count);
+    std::uint8_t* ReserveThrough(std::int32_t Count);
     std::int64_t SeekThrough(std::int64_t Offset, TSeekOrigin Origin);
     void RealSeek(std::int64_t Pos);
     // New look-ahead and growth limit; the buffer is made anew when its size changes.

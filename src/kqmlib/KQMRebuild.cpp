@@ -58,11 +58,30 @@ constexpr int INT_OFFS = 13, INT_SIZE = 6;
 void WriteIndexHeader_1_1(TStream& Stream) { WriteIndexHeader(Stream, 1); }
 void WriteIndexHeader_1_0(TStream& Stream) { WriteIndexHeader(Stream, 0); }
 
-void WriteIndexRecord_1_1(TStream& Stream, std::int64_t TimeInt, std::int64_t TimeExt, std::int64_t Position) {
-    std::uint8_t B[INDEX_RECORD_SIZE_1_1];
+namespace {
+
+void PutIndexRecord_1_1(std::uint8_t* B, std::int64_t TimeInt, std::int64_t TimeExt, std::int64_t Position) {
     PutLE(B + EXT_OFFS, std::uint64_t(TimeExt), EXT_SIZE);
     PutLE(B + POS_OFFS, std::uint64_t(Position), POS_SIZE);
     PutLE(B + INT_OFFS, std::uint64_t(TimeInt), INT_SIZE);
+}
+
+// An entry put together in place in the stream's buffer: built in a buffer
+// of its own and copied, its bytes would be read back before the stores
+// that made them are done, a stall on every record of a scan.
+void WriteIndexRecordInPlace(TFileStreamBuffered& Stream, std::int64_t TimeInt, std::int64_t TimeExt,
+                             std::int64_t Position) {
+    if (std::uint8_t* B = Stream.Reserve(INDEX_RECORD_SIZE_1_1))
+        PutIndexRecord_1_1(B, TimeInt, TimeExt, Position);
+    else
+        WriteIndexRecord_1_1(Stream, TimeInt, TimeExt, Position);
+}
+
+}  // namespace
+
+void WriteIndexRecord_1_1(TStream& Stream, std::int64_t TimeInt, std::int64_t TimeExt, std::int64_t Position) {
+    std::uint8_t B[INDEX_RECORD_SIZE_1_1];
+    PutIndexRecord_1_1(B, TimeInt, TimeExt, Position);
     Stream.WriteBuffer(B, sizeof B);
 }
 
@@ -290,7 +309,7 @@ void TKQMReader::TReindexRun::ScanZA14() {
     while (NextRecord()) {
         P->Number = ++MeasCount;
         if (MeasCount % 1000 == 0) R.Track(Percent(double(P->Start) / double(StreamSize) * 100));
-        WriteIndexRecord_1_1(*IndexStream, P->Time4ns, P->TimeUs, P->Start);
+        WriteIndexRecordInPlace(*IndexStream, P->Time4ns, P->TimeUs, P->Start);
     }
 }
 
@@ -315,7 +334,7 @@ void TKQMReader::TReindexRun::ScanZA26() {
         if (P->Number == 1) PPSTimeStampFirst = P->Time4ns;
         if ((P->Content & HOUSEKEEPING) != 0 && R.FHouseBlock.GPSSynchronized) AddTimeSync();
         // The external field holds the internal time until the GPS pass replaces it.
-        WriteIndexRecord_1_1(*IndexStream, P->Time4ns, P->Time4ns, P->Start);
+        WriteIndexRecordInPlace(*IndexStream, P->Time4ns, P->Time4ns, P->Start);
     }
 }
 

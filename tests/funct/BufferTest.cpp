@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -408,7 +409,17 @@ TEST_F(BufferTest, AgreesWithAnUnbufferedModelUnderRandomOperations) {
                     for (auto& x : a) {
                         x = static_cast<std::uint8_t>(rng());
                     }
-                    ASSERT_EQ(s.Write(a.data(), n), model.Write(a.data(), n)) << "step " << step;
+                    // Half the writes go in place, where the buffer has room for them.
+                    std::uint8_t* const at = rng() % 2 ? s.Reserve(n) : nullptr;
+                    if (at) {
+                        std::memcpy(at, a.data(), static_cast<std::size_t>(n));
+                        ASSERT_EQ(model.Write(a.data(), n), n) << "step " << step;
+                    } else {
+                        ASSERT_EQ(s.Write(a.data(), n), model.Write(a.data(), n)) << "step " << step;
+                    }
+                    if (n > ahead) {
+                        ASSERT_EQ(s.Reserve(n), nullptr) << "more than the buffer holds";
+                    }
                 } else if (op == 2) {
                     const auto origin = static_cast<TSeekOrigin>(rng() % 3);
                     std::int64_t off = 0;
