@@ -26,7 +26,7 @@ typedef std::uint32_t TWords8 __attribute__((vector_size(32)));
 
 // The sum of V's lanes, halving the vector until one lane is left.
 template <class V>
-[[gnu::always_inline]] inline std::uint32_t Lanes(V v) {
+[[gnu::always_inline]] inline std::uint32_t Lanes(const V& v) {
     if constexpr (sizeof(V) == 32) {
         TWords4 lo, hi;
         std::memcpy(&lo, &v, 16);

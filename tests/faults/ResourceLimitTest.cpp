@@ -22,10 +22,11 @@
 namespace {
 
 bool Counting = false;
-std::size_t Largest = 0;
+std::size_t Largest = 0, Allocations = 0;
 
 void* Allocate(std::size_t Size) {
     if (Counting && Size > Largest) Largest = Size;
+    if (Counting) ++Allocations;
     if (void* P = std::malloc(Size ? Size : 1)) return P;
     throw std::bad_alloc();
 }
@@ -116,6 +117,52 @@ TEST(ResourceLimits, ClaimsOfGigabytesAllocateNothingNearThat) {
             EXPECT_LT(Largest, Allowed) << "flags " << Flags;
         }
     }
+}
+
+// A host reading shot after shot, or jumping about, must not pay for memory
+// on every call: once a handle has read, reading and seeking allocate nothing.
+TEST(ResourceLimits, ReadsAndSeeksOfAnOpenRecordingAllocateNothing) {
+    TTempDir Dir;
+    const std::string Path = Dir.File("steady.kqm");
+    {
+        TRecHeader H;
+        H.ProtocolFlags = 3;
+        TRecordingWriter W(Path, H);
+        // Pairs of shots 250 ticks apart: the second's first block continues
+        // the first's (300 + 16 / 4 = 250 + 54), so that reads join them.
+        for (int I = 0; I < 400; ++I) {
+            const std::uint64_t Time = 100000 + 4000 * std::uint64_t(I / 2) + 250 * std::uint64_t(I % 2);
+            if (I % 50 == 10) W.Write(TRecord::House(Time - 100, 250000000, 1000 * I));
+            TRecord R = ShotAt(Time);
+            R.Blocks = {{std::uint16_t(I % 2 ? 54 : 300), 0x00, std::vector<std::uint8_t>(16, std::uint8_t(I)), {}}};
+            if (I % 2) R.Blocks.push_back({400, 0x40, std::vector<std::uint8_t>(8, 1), {}});
+            W.Write(R);
+        }
+    }
+    NARVI_FILE_T H = nullptr;
+    ASSERT_EQ(narvi_open(Path.c_str(), &H), 0) << LastError();
+    ASSERT_EQ(narvi_reindex(H), 0) << LastError();
+    auto Read = [H] {
+        return narvi_read(H, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+    };
+    ASSERT_EQ(Read(), 0) << LastError();
+
+    Allocations = 0;
+    Counting = true;
+    int Shots = 0;
+    while (Read() == 0) ++Shots;
+    for (std::uint32_t N = 7; N < 400; N = N * 7 % 401) {
+        narvi_seek(H, N);
+        Read();
+    }
+    narvi_seek_time(H, 0.0005);
+    Read();
+    narvi_seek_time_external(H, 0.0);
+    Read();
+    Counting = false;
+    narvi_close(H);
+    EXPECT_GT(Shots, 350);
+    EXPECT_EQ(Allocations, 0u);
 }
 
 TEST(ResourceLimits, WhatIsNoRecordingIsRefusedWithCodeAndText) {
