@@ -23,11 +23,17 @@ inline std::uint32_t Be32(const std::uint8_t* p) {
 // 256 steps cannot carry out of a half; then the halves go into the 64-bit sum.
 typedef std::uint32_t TWords4 __attribute__((vector_size(16)));
 typedef std::uint32_t TWords8 __attribute__((vector_size(32)));
+typedef std::uint32_t TWords16 __attribute__((vector_size(64)));
 
 // The sum of V's lanes, halving the vector until one lane is left.
 template <class V>
 [[gnu::always_inline]] inline std::uint32_t Lanes(const V& v) {
-    if constexpr (sizeof(V) == 32) {
+    if constexpr (sizeof(V) == 64) {
+        TWords8 lo, hi;
+        std::memcpy(&lo, &v, 32);
+        std::memcpy(&hi, reinterpret_cast<const char*>(&v) + 32, 32);
+        return Lanes(TWords8(lo + hi));
+    } else if constexpr (sizeof(V) == 32) {
         TWords4 lo, hi;
         std::memcpy(&lo, &v, 16);
         std::memcpy(&hi, reinterpret_cast<const char*>(&v) + 16, 16);
@@ -54,7 +60,7 @@ template <class V>
             even += w & mask;
             odd += (w >> 8) & mask;
         }
-        // Eight lanes of at most 65280 each still fit 32 bits.
+        // Sixteen lanes of at most 65280 each still fit 32 bits.
         const std::uint64_t c0 = Lanes(even & 0xFFFF), c2 = Lanes(even >> 16);
         const std::uint64_t c1 = Lanes(odd & 0xFFFF), c3 = Lanes(odd >> 16);
         sum += (c0 << 24) + (c1 << 16) + (c2 << 8) + c3;
@@ -63,19 +69,45 @@ template <class V>
     return sum;
 }
 
+using TColumnSum = std::uint64_t (*)(const std::uint8_t*, std::int32_t);
+
+std::uint64_t ColumnSumNarrow(const std::uint8_t* p, std::int32_t count) { return ColumnSum<TWords4>(p, count); }
+
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
 [[gnu::target("avx2")]] std::uint64_t ColumnSumWide(const std::uint8_t* p, std::int32_t count) {
     return ColumnSum<TWords8>(p, count);
 }
 
-bool HasWideVectors() {
-    static const bool has = __builtin_cpu_supports("avx2");
-    return has;
+[[gnu::target("avx512f")]] std::uint64_t ColumnSumWidest(const std::uint8_t* p, std::int32_t count) {
+    return ColumnSum<TWords16>(p, count);
+}
+
+// The sum in vectors of Width bytes; null where the processor has none.
+TColumnSum ColumnSumOf(int Width) {
+    switch (Width) {
+    case 16:
+        return ColumnSumNarrow;
+    case 32:
+        return __builtin_cpu_supports("avx2") ? ColumnSumWide : nullptr;
+    case 64:
+        return __builtin_cpu_supports("avx512f") ? ColumnSumWidest : nullptr;
+    default:
+        return nullptr;
+    }
 }
 #else
-std::uint64_t ColumnSumWide(const std::uint8_t* p, std::int32_t count) { return ColumnSum<TWords4>(p, count); }
-bool HasWideVectors() { return false; }
+TColumnSum ColumnSumOf(int Width) { return Width == 16 ? ColumnSumNarrow : nullptr; }
 #endif
+
+// The widest vectors the processor has.
+TColumnSum WidestColumnSum() {
+    static const TColumnSum widest = [] {
+        for (const int width : {64, 32})
+            if (const TColumnSum sum = ColumnSumOf(width)) return sum;
+        return TColumnSum(ColumnSumNarrow);
+    }();
+    return widest;
+}
 
 // A few words (a sync word) are not worth asking for the wide vectors.
 std::uint64_t BigEndianSum(const std::uint8_t* p, std::int32_t count) {
@@ -84,8 +116,7 @@ std::uint64_t BigEndianSum(const std::uint8_t* p, std::int32_t count) {
         for (std::int32_t i = 0; i < count; i += 4) sum += Be32(p + i);
         return sum;
     }
-    if (count < 64) return ColumnSum<TWords4>(p, count);
-    return HasWideVectors() ? ColumnSumWide(p, count) : ColumnSum<TWords4>(p, count);
+    return count < 64 ? ColumnSum<TWords4>(p, count) : WidestColumnSum()(p, count);
 }
 
 }  // namespace
@@ -107,6 +138,13 @@ bool ChkAdd(const void* Data, std::int32_t Count, std::int64_t& Check, bool BigE
         }
     }
     Check = static_cast<std::int64_t>(sum);
+    return true;
+}
+
+bool CRCXS::WordSum(int Width, const void* Data, std::int32_t Count, std::uint64_t& Sum) {
+    const TColumnSum sum = ColumnSumOf(Width);
+    if (!sum || std::endian::native != std::endian::little || Count < 0 || Count % 4 != 0) return false;
+    Sum += sum(static_cast<const std::uint8_t*>(Data), Count);
     return true;
 }
 

@@ -29,6 +29,12 @@ bool ChkValid(std::int64_t Check, std::int64_t Final);
 void Split(std::int64_t I64, std::uint32_t& H32, std::uint32_t& L32);
 
 namespace CRCXS {
+// Adds the big-endian words of Data to Sum in vectors of Width bytes: 16, 32
+// (where the processor has AVX2) or 64 (AVX-512). False, with nothing added,
+// for a width this processor lacks. ChkAdd takes the widest there is; this
+// lets the ways be compared with one another.
+bool WordSum(int Width, const void* Data, std::int32_t Count, std::uint64_t& Sum);
+
 // Reverses the bytes of a value. Kept in its own namespace: the global
 // Swap4 reads four big-endian bytes from an address.
 constexpr std::uint32_t Swap4(std::uint32_t X) {

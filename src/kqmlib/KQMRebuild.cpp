@@ -8,8 +8,10 @@
 // aborted leaves the index the recording had before.
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <limits>
 #include <new>
@@ -52,6 +54,9 @@ void WriteIndexHeader(TStream& Stream, std::uint16_t Minor) {
 constexpr int EXT_OFFS = 0, EXT_SIZE = 5;
 constexpr int POS_OFFS = 5, POS_SIZE = 8;
 constexpr int INT_OFFS = 13, INT_SIZE = 6;
+static_assert(POS_OFFS == EXT_OFFS + EXT_SIZE && INT_OFFS == POS_OFFS + POS_SIZE &&
+                  INT_OFFS + INT_SIZE == INDEX_RECORD_SIZE_1_1,
+              "the entry is written as two words and three bytes");
 
 }  // namespace
 
@@ -61,9 +66,20 @@ void WriteIndexHeader_1_0(TStream& Stream) { WriteIndexHeader(Stream, 0); }
 namespace {
 
 void PutIndexRecord_1_1(std::uint8_t* B, std::int64_t TimeInt, std::int64_t TimeExt, std::int64_t Position) {
-    PutLE(B + EXT_OFFS, std::uint64_t(TimeExt), EXT_SIZE);
-    PutLE(B + POS_OFFS, std::uint64_t(Position), POS_SIZE);
-    PutLE(B + INT_OFFS, std::uint64_t(TimeInt), INT_SIZE);
+    const auto Ext = std::uint64_t(TimeExt), Pos = std::uint64_t(Position), Int = std::uint64_t(TimeInt);
+    if constexpr (std::endian::native == std::endian::little) {
+        // Two whole words and three bytes: put together byte by byte, the
+        // compiler gathers the entry on the stack and reads it back in one
+        // piece before the stores that made it are done.
+        const std::uint64_t Low = (Ext & 0xFFFFFFFFFF) | Pos << 40, High = Pos >> 24 | Int << 40;
+        std::memcpy(B, &Low, 8);
+        std::memcpy(B + 8, &High, 8);
+        PutLE(B + 16, Int >> 24, 3);
+    } else {
+        PutLE(B + EXT_OFFS, Ext, EXT_SIZE);
+        PutLE(B + POS_OFFS, Pos, POS_SIZE);
+        PutLE(B + INT_OFFS, Int, INT_SIZE);
+    }
 }
 
 // An entry put together in place in the stream's buffer: built in a buffer

@@ -107,8 +107,15 @@ TEST(CRCXSTest, BigEndianSumMatchesWordByWordAtAnyLengthAndAlignment) {
         const std::uint64_t start = starts[round % 4];
         std::int64_t check = static_cast<std::int64_t>(start);
         ASSERT_TRUE(ChkAdd(bytes.data() + offset, count, check, true));
-        ASSERT_EQ(static_cast<std::uint64_t>(check), WordByWord(bytes.data() + offset, count, start))
-            << "offset " << offset << ", " << count << " bytes";
+        const std::uint64_t expected = WordByWord(bytes.data() + offset, count, start);
+        ASSERT_EQ(static_cast<std::uint64_t>(check), expected) << "offset " << offset << ", " << count << " bytes";
+        // Every vector width the processor has sums alike, not just the one ChkAdd takes here.
+        for (const int width : {16, 32, 64}) {
+            std::uint64_t sum = start;
+            if (CRCXS::WordSum(width, bytes.data() + offset, count, sum)) {
+                ASSERT_EQ(sum, expected) << width << "-byte vectors, offset " << offset << ", " << count << " bytes";
+            }
+        }
     }
 
     // Longer than one column run: the columns must not overflow.
@@ -116,6 +123,15 @@ TEST(CRCXSTest, BigEndianSumMatchesWordByWordAtAnyLengthAndAlignment) {
     std::int64_t check = 0;
     ASSERT_TRUE(ChkAdd(ff.data(), static_cast<std::int32_t>(ff.size()), check, true));
     EXPECT_EQ(check, static_cast<std::int64_t>((ff.size() / 4) * 0xFFFFFFFFull));
+    for (const int width : {16, 32, 64}) {
+        std::uint64_t sum = 0;
+        if (CRCXS::WordSum(width, ff.data(), static_cast<std::int32_t>(ff.size()), sum)) {
+            EXPECT_EQ(sum, (ff.size() / 4) * 0xFFFFFFFFull) << width << "-byte vectors";
+        }
+    }
+    std::uint64_t sum = 0;
+    EXPECT_TRUE(CRCXS::WordSum(16, ff.data(), 64, sum)) << "every processor has the narrow vectors";
+    EXPECT_FALSE(CRCXS::WordSum(24, ff.data(), 64, sum));
 }
 
 TEST(CRCXSTest, SplitAndByteReversal) {
