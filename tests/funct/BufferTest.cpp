@@ -417,9 +417,6 @@ TEST_F(BufferTest, AgreesWithAnUnbufferedModelUnderRandomOperations) {
                     } else {
                         ASSERT_EQ(s.Write(a.data(), n), model.Write(a.data(), n)) << "step " << step;
                     }
-                    if (n > ahead) {
-                        ASSERT_EQ(s.Reserve(n), nullptr) << "more than the buffer holds";
-                    }
                 } else if (op == 2) {
                     const auto origin = static_cast<TSeekOrigin>(rng() % 3);
                     std::int64_t off = 0;
