@@ -52,7 +52,7 @@ template <class V>
     std::uint64_t sum = 0;
     std::int32_t i = 0;
     while (count - i >= Width) {
-        const std::int32_t end = i + std::min(run, (count - i) / Width * Width);
+        const std::int32_t start = i, end = i + std::min(run, (count - i) / Width * Width);
         V even{}, odd{};
         for (; i < end; i += Width) {
             V w;
@@ -60,9 +60,17 @@ template <class V>
             even += w & mask;
             odd += (w >> 8) & mask;
         }
-        // Sixteen lanes of at most 65280 each still fit 32 bits.
-        const std::uint64_t c0 = Lanes(even & 0xFFFF), c2 = Lanes(even >> 16);
-        const std::uint64_t c1 = Lanes(odd & 0xFFFF), c3 = Lanes(odd >> 16);
+        std::uint64_t c0, c1, c2, c3;
+        if ((end - start) / 4 <= 256) {
+            // No more than 256 words in all: the halves cannot carry even
+            // when every lane is added up, so each vector is summed once.
+            const std::uint32_t e = Lanes(even), o = Lanes(odd);
+            c0 = e & 0xFFFF, c2 = e >> 16, c1 = o & 0xFFFF, c3 = o >> 16;
+        } else {
+            // Sixteen lanes of at most 65280 each still fit 32 bits.
+            c0 = Lanes(even & 0xFFFF), c2 = Lanes(even >> 16);
+            c1 = Lanes(odd & 0xFFFF), c3 = Lanes(odd >> 16);
+        }
         sum += (c0 << 24) + (c1 << 16) + (c2 << 8) + c3;
     }
     for (; i < count; i += 4) sum += Be32(p + i);
