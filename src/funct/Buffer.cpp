@@ -268,22 +268,12 @@ std::int64_t TFileStreamBuffered::SeekThrough(std::int64_t Offset, TSeekOrigin O
     if (__builtin_add_overflow(base, Offset, &target) || target < 0) {
         throw EInOutError("Cannot seek in file \"" + FileName() + "\". Invalid position");
     }
-    if (FMode != bmRead) {
-        if (FMode == bmWrite) {
-            Flush();
-        }
+    if (FMode == bmWrite) {
+        Flush();
+    }
+    if (!StepInWindow(target)) {
         RealSeek(target);
-        return FPosition;
     }
-    // Anywhere inside the buffered window, backwards included, costs nothing.
-    if (target >= FPosition - FStart && target <= FPosition + FAvail) {
-        const auto delta = static_cast<std::int32_t>(target - FPosition);
-        FStart += delta;
-        FAvail -= delta;
-        FPosition = target;
-        return FPosition;
-    }
-    RealSeek(target);
     return FPosition;
 }
 
@@ -321,6 +311,21 @@ std::int32_t TFileStreamBuffered::LineRead(std::string& Line, const std::string&
         }
     }
     return consumed;
+}
+
+std::unique_ptr<TFileStreamBuffered> CreateBuffered(const std::string& FileName, std::int32_t LookAhead,
+                                                    bool& Created) {
+    Created = false;
+    try {
+        auto stream = std::make_unique<TFileStreamBuffered>(FileName, fmCreate, LookAhead);
+        Created = true;
+        return stream;
+    } catch (const EFCreateError&) {
+        throw;  // nothing was made
+    } catch (...) {
+        Created = true;
+        throw;
+    }
 }
 
 // ---------------------------------------------------------------- TCopyStream

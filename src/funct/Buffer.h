@@ -44,12 +44,7 @@ public:
             return FPosition;
         }
         // A step to a place inside the buffered window, from one record to the next.
-        if (FAhead > 0 && FMode == bmRead && Origin == soBeginning && Offset >= FPosition - FStart &&
-            Offset <= FPosition + FAvail) {
-            const auto delta = static_cast<std::int32_t>(Offset - FPosition);
-            FStart += delta;
-            FAvail -= delta;
-            FPosition = Offset;
+        if (FAhead > 0 && Origin == soBeginning && StepInWindow(Offset)) {
             return FPosition;
         }
         return SeekThrough(Offset, Origin);
@@ -105,6 +100,17 @@ public:
     TBufferMode Mode() const noexcept { return FMode; }
 
 private:
+    // Moves to Target when it lies in the read window, backwards included: that costs nothing.
+    bool StepInWindow(std::int64_t Target) noexcept {
+        if (FMode != bmRead || Target < FPosition - FStart || Target > FPosition + FAvail) {
+            return false;
+        }
+        const auto delta = static_cast<std::int32_t>(Target - FPosition);
+        FStart += delta;
+        FAvail -= delta;
+        FPosition = Target;
+        return true;
+    }
     std::int32_t ReadThrough(void* Buffer, std::int32_t Count);
     std::uint8_t* ReserveThrough(std::int32_t Count);
     std::int64_t SeekThrough(std::int64_t Offset, TSeekOrigin Origin);
@@ -127,6 +133,12 @@ private:
     TBufferMode FMode = bmUndef;
     std::unique_ptr<std::uint8_t[]> FBuffer;
 };
+
+// Creates FileName for writing through a buffer of LookAhead bytes. The
+// stream creates its file first and may fail after that (seeking, memory):
+// Created tells, also when this throws, whether a file now stands there
+// because of this call and is the caller's to remove.
+std::unique_ptr<TFileStreamBuffered> CreateBuffered(const std::string& FileName, std::int32_t LookAhead, bool& Created);
 
 // Every byte read from Source passes once, in source order, into Target,
 // including bytes the reader skips by seeking forward. Owns neither stream.

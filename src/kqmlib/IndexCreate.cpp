@@ -126,17 +126,7 @@ private:
         }
         FTempName = FFileIdx + ".tmp";
         FStrKQM = std::make_unique<TFileStreamBuffered>(FFileKQM, fmOpenRead | fmShareDenyWrite, LOOK_AHEAD);
-        // The stream creates the file first and may fail after that (seeking,
-        // memory): then the file is ours to remove. A failed create made nothing.
-        try {
-            FStrIdx = std::make_unique<TFileStreamBuffered>(FTempName, fmCreate, LOOK_AHEAD);
-        } catch (const EFCreateError&) {
-            throw;
-        } catch (...) {
-            FTempCreated = true;
-            throw;
-        }
-        FTempCreated = true;
+        FStrIdx = CreateBuffered(FTempName, LOOK_AHEAD, FTempCreated);
     }
 
     void WriteHeader() {

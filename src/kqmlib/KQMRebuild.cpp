@@ -250,17 +250,7 @@ void TKQMReader::TReindexRun::Execute() {
 
     try {
         try {
-            // The stream creates the file first and may fail after that
-            // (seeking, memory): then the file is ours to remove.
-            try {
-                IndexStream = std::make_unique<TFileStreamBuffered>(TempName, fmCreate, INDEX_BUFFER);
-            } catch (const EFCreateError&) {
-                throw;
-            } catch (...) {
-                TempCreated = true;
-                throw;
-            }
-            TempCreated = true;
+            IndexStream = CreateBuffered(TempName, INDEX_BUFFER, TempCreated);
             R.Trace("(i) Index creation started");
             WriteIndexHeader_1_1(*IndexStream);
             {
