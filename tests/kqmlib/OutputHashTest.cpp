@@ -5,7 +5,9 @@
 // taken from a reader known to be right; any change to decoding, merging,
 // geometry or index building that alters a single bit of any output shows
 // here. Geometry is computed in extended precision, whose last bits depend
-// on the platform's mathematical library: each platform keeps its own table.
+// on the C runtime's long-double sine and cosine: Linux and Windows keep a
+// table each, shared by the 32- and the 64-bit build. Nothing hashed may
+// depend on the pointer width: the block record's size counts only as right or wrong.
 
 #include <gtest/gtest.h>
 
@@ -105,13 +107,9 @@ struct TExpected {
 const TExpected Expected[] = {
 #include "OutputHashes.win.inc"
 };
-#elif defined(__i386__)
-const TExpected Expected[] = {
-#include "OutputHashes.i386.inc"
-};
 #else
 const TExpected Expected[] = {
-#include "OutputHashes.x64.inc"
+#include "OutputHashes.linux.inc"
 };
 #endif
 
@@ -254,7 +252,9 @@ NARVI_INT32_T HashRead(NARVI_FILE_T F, THash& H) {
     H.U64(Flags);
     H.U64(Facet);
     H.U64(Count);
-    H.U64(Size);
+    // The block record is 24 bytes with 32-bit pointers and 32 with 64-bit
+    // ones: any other value is hashed as it is.
+    H.U64(Size == sizeof(NARVI_SBL_T) ? 0x5B15B1 : Size);
     H.U64(Sbl != nullptr);
     if (Code != NARVI_NO_ERROR || !Sbl) return Code;
     for (NARVI_UINT32_T I = 0; I < Count; ++I) {
