@@ -9,11 +9,12 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh dpkg-dev file desktop-file-utils shared-mime-info
 export QT_QPA_PLATFORM=offscreen
-export XDG_RUNTIME_DIR=$(mktemp -d)
+XDG_RUNTIME_DIR=$(mktemp -d)
+export XDG_RUNTIME_DIR
 chmod 700 "$XDG_RUNTIME_DIR"
 build=$PWD/build/release
 work=$(mktemp -d)
-trap 'rm -rf "$work" "$XDG_RUNTIME_DIR"' EXIT
+trap 'chmod -R u+w "$work"; rm -rf "$work" "$XDG_RUNTIME_DIR"' EXIT
 # Others (the unprivileged run below) must reach the staged files.
 chmod 755 "$work"
 fail() { echo "test-install: $*" >&2; exit 1; }
@@ -77,7 +78,7 @@ run_vantora() {
   echo "-- $exe exited with $code"
   [ "$code" -eq 0 ] || fail "Vantora failed"
 }
-has_settings() { grep -q '^\[WAVECHART\]' "$1" && grep -q '^AxisX=TimeStamp' "$1"; }
+has_settings() { grep -q '^\[WAVECHART\]' "$1" && grep -q '^AxisX=TimeStamp' "$1" && echo "-- settings in $1"; }
 
 echo "== installed Vantora, program folder writable: settings beside it"
 # Nothing lies beside the program: it finds kqmlib.so in the prefix's library folder.
@@ -119,7 +120,8 @@ diff <(expected_files) <(files_under "$extract/usr") || fail "package files diff
 [ -z "$(find "$extract" -mindepth 1 -maxdepth 1 ! -name usr)" ] || fail "package installs outside /usr"
 update-mime-database "$extract/usr/share/mime" >/dev/null 2>&1
 grep -q 'application/x-kqm:\*\.kqm' "$extract/usr/share/mime/globs2" || fail "no MIME type for .kqm"
+echo "== the package's files, extracted"
 check_clients "$extract/usr"
 run_vantora "$extract/usr/bin/Vantora"
-rm -f "$extract/usr/bin/Vantora.ini"
+has_settings "$extract/usr/bin/Vantora.ini" || fail "no settings beside the extracted program"
 echo "test-install: all checks passed ($(basename "$deb"))"
