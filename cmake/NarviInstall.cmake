@@ -21,6 +21,7 @@ write_basic_package_version_file(${CMAKE_CURRENT_BINARY_DIR}/kqmlibConfigVersion
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/kqmlibConfig.cmake ${CMAKE_CURRENT_BINARY_DIR}/kqmlibConfigVersion.cmake
   DESTINATION ${_cmakedir})
 file(RELATIVE_PATH NARVI_PC_PREFIX ${CMAKE_INSTALL_FULL_LIBDIR}/pkgconfig ${CMAKE_INSTALL_PREFIX})
+string(REGEX REPLACE "/$" "" NARVI_PC_PREFIX "${NARVI_PC_PREFIX}")
 configure_file(${_pkg}/kqmlib.pc.in ${CMAKE_CURRENT_BINARY_DIR}/kqmlib.pc @ONLY)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/kqmlib.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 
