@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cstring>
+#include <filesystem>
 #include <vector>
 
 #include "DynLib.h"
@@ -72,13 +73,35 @@ bool FileExists(const std::string& path) {
 #endif
 }
 
-// Loads name from folder when it lies there, else through the loader's own
-// search. Returns null and the system's reason on failure.
-TLibraryHandle LoadFrom(const std::string& name, const std::string& folder, std::string& reason) {
-    std::string path = name;
-    if (!folder.empty()) {
-        const std::string candidate = folder + kPathSeparator + name;
-        if (FileExists(candidate)) path = candidate;
+#ifndef NARVI_LIBDIR_FROM_BINDIR
+#define NARVI_LIBDIR_FROM_BINDIR "../lib"
+#endif
+
+// Where a backend library is looked for, in order: the program's folder (a
+// build folder, or a program unpacked with its library), the library folder
+// of the installation prefix the program lies in, and last the system
+// loader's own search (an empty entry), which never looks in the working
+// directory on Linux.
+std::vector<std::string> SearchFolders(const std::string& programFolder) {
+    std::vector<std::string> folders;
+    if (!programFolder.empty()) {
+        folders.push_back(programFolder);
+        folders.push_back(std::filesystem::path(programFolder + kPathSeparator + NARVI_LIBDIR_FROM_BINDIR)
+                              .lexically_normal()
+                              .string());
+    }
+    folders.emplace_back();
+    return folders;
+}
+
+// Loads name from folder (through the loader's search when folder is empty).
+// On failure returns null and adds the place and the reason to tried.
+TLibraryHandle LoadFrom(const std::string& name, const std::string& folder, std::string& tried) {
+    const std::string path = folder.empty() ? name : folder + kPathSeparator + name;
+    if (!tried.empty()) tried += "; ";
+    if (!folder.empty() && !FileExists(path)) {
+        tried += path + ": not found";
+        return nullptr;
     }
 #if defined(_WIN32)
     // A damaged library must not stop an unattended program with a dialog box.
@@ -88,14 +111,14 @@ TLibraryHandle LoadFrom(const std::string& name, const std::string& folder, std:
 #if defined(_WIN32)
     SetErrorMode(oldMode);
 #endif
-    if (!h) {
-        reason = DynLibLastError();
+    if (h) return h;
+    if (folder.empty()) tried += "system loader: ";
 #if defined(_WIN32)
-        // The system's text does not name the file that failed.
-        if (path != name) reason = path + ": " + reason;
+    // The system's text does not name the file that failed.
+    tried += path + ": ";
 #endif
-    }
-    return h;
+    tried += DynLibLastError();
+    return nullptr;
 }
 
 template <class F>
@@ -121,9 +144,13 @@ std::string Extension(const std::string& path) {
 // ---------------------------------------------------------------------------
 
 TWaveIntf::TWaveIntf(const std::string& DLL, const std::string& Folder) : hDll(INVALID_HANDLE_VALUE), FDll(DLL) {
-    std::string reason;
-    TLibraryHandle h = LoadFrom(DLL, Folder.empty() ? ExecutableFolder() : Folder, reason);
-    if (!h) throw EWaveError(Format("Cannot load library %s: %s", DLL, reason));
+    std::string tried;
+    TLibraryHandle h = nullptr;
+    for (const std::string& folder : SearchFolders(Folder.empty() ? ExecutableFolder() : Folder)) {
+        h = LoadFrom(DLL, folder, tried);
+        if (h) break;
+    }
+    if (!h) throw EWaveError(Format("Cannot load library %s: %s", DLL, tried));
     hDll = h;
     try {
         const auto require = [&](auto& fn, const char* name) {

@@ -42,9 +42,12 @@ inline const TLibraryHandle INVALID_HANDLE_VALUE = reinterpret_cast<TLibraryHand
 // One loaded backend library with its function table.
 class TWaveIntf {
 public:
-    // Loads DLL from Folder when given, else from the running program's own
-    // folder, else through the system loader's normal search. Throws
-    // EWaveError when the library cannot be loaded or lacks a required function.
+    // Loads DLL from the program's folder (Folder when given, else the running
+    // program's own), else from the library folder of the installation prefix
+    // relative to it ("../lib" beside "bin"), else through the system loader's
+    // normal search; a file that fails to load is passed over for the next
+    // place. Throws EWaveError naming every place tried with its reason when
+    // none gives the library, or when it lacks a required function.
     explicit TWaveIntf(const std::string& DLL, const std::string& Folder = {});
     ~TWaveIntf();
     TWaveIntf(const TWaveIntf&) = delete;

@@ -14,7 +14,7 @@ int main(int argc, char** argv) {
     TToolkitDialogs dialogs;
     TApplication::SetExceptionHandler([&dialogs](const std::string& message) { dialogs.Message(message); });
     std::vector<std::string> parameters(argv + 1, argv + argc);
-    TFormVantoraChart1 form(dialogs, parameters, SettingsPathOf(TApplication::ExeName()));
+    TFormVantoraChart1 form(dialogs, parameters, SettingsLocation(TApplication::ExeName()));
     TFormVantoraTrace trace;
     form.SetTraceWindow(&trace);
     // The program ends with its main window, whatever other window is open.

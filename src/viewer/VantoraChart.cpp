@@ -459,6 +459,9 @@ void TFormVantoraChart::SaveSettings(const std::string& path) {
     v.Height = Form.Height();
     v.Width = Form.Width();
     WriteSettings(ini, v);
+    // The user's configuration folder need not exist yet.
+    std::error_code ec;
+    std::filesystem::create_directories(std::filesystem::path(p).parent_path(), ec);
     ini.UpdateFile();
     FSettingsPath = p;
 }

@@ -1,5 +1,9 @@
 #include "VantoraMainUnit.h"
 
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cstdlib>
 #include <filesystem>
 
 #include "CommandLine.h"
@@ -30,7 +34,9 @@ void TFormVantoraChart1::RunSwitch(const std::string& parameter) {
     const TSwitch s = ParseSwitch(parameter);
     switch (s.Kind) {
     case TSwitchKind::Open:
-        OpenFile(s.Path);
+        // A desktop launcher that starts the program without a file leaves
+        // "/file=" empty: there is nothing to open.
+        if (!s.Path.empty()) OpenFile(s.Path);
         break;
     case TSwitchKind::Index:
         ReindexFile();
@@ -71,4 +77,31 @@ void TFormVantoraChart1::FilesDropped(TForm*, const std::vector<std::string>& na
 
 std::string SettingsPathOf(const std::string& exeName) {
     return std::filesystem::path(exeName).replace_extension(".ini").string();
+}
+
+std::string UserConfigFolder() {
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    if (config && config[0] == '/') return config;
+    const char* home = std::getenv("HOME");
+    if (!home || !*home) {
+        const passwd* pw = getpwuid(geteuid());
+        home = pw ? pw->pw_dir : nullptr;
+    }
+    return home && *home ? std::string(home) + "/.config" : std::string();
+}
+
+bool FolderWritable(const std::string& folder) {
+    std::error_code ec;
+    return std::filesystem::is_directory(folder, ec) && access(folder.c_str(), W_OK) == 0;
+}
+
+std::string SettingsLocation(const std::string& exeName, bool programFolderWritable, const std::string& configFolder) {
+    const std::string beside = SettingsPathOf(exeName);
+    if (programFolderWritable || configFolder.empty()) return beside;
+    return (std::filesystem::path(configFolder) / std::filesystem::path(beside).filename()).string();
+}
+
+std::string SettingsLocation(const std::string& exeName) {
+    const std::filesystem::path folder = std::filesystem::path(exeName).parent_path();
+    return SettingsLocation(exeName, FolderWritable(folder.empty() ? "." : folder.string()), UserConfigFolder());
 }

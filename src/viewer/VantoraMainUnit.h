@@ -35,3 +35,15 @@ private:
 
 // The settings file of a program: its path with the extension replaced by ".ini".
 std::string SettingsPathOf(const std::string& exeName);
+// The user's configuration folder: $XDG_CONFIG_HOME when it is an absolute
+// path, else ~/.config; empty when the user has no home folder.
+std::string UserConfigFolder();
+// True when files can be created in folder by this process.
+bool FolderWritable(const std::string& folder);
+// Where the settings file lives: beside the program when its folder is
+// writable (always so in a build folder), else under the program's own name
+// in configFolder (an installed program in a system folder). Empty
+// configFolder keeps it beside the program.
+std::string SettingsLocation(const std::string& exeName, bool programFolderWritable, const std::string& configFolder);
+// The same with the process's own answers.
+std::string SettingsLocation(const std::string& exeName);

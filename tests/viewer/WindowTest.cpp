@@ -492,4 +492,16 @@ TEST(SideWindows, AboutAndInfoShowTheirTexts) {
               });
 }
 
+TEST_F(Window, LauncherWithoutFileAndSettingsInAFolderYetToBeMade) {
+    // A desktop launcher without a file passes "/file=" empty; a first start
+    // finds no configuration folder.
+    ASSERT_TRUE(kApp);
+    W = std::make_unique<TFormVantoraChart1>(Dialogs, std::vector<std::string>{"/file=", "/exit"},
+                                             Dir.File("config/Vantora.ini"));
+    ShowAndSettle();
+    EXPECT_TRUE(Dialogs.Messages.empty());
+    EXPECT_FALSE(W->Form.Visible());  // /exit ran
+    EXPECT_TRUE(TIniFile(Dir.File("config/Vantora.ini")).ValueExists("WAVECHART", "AxisX"));
+}
+
 }  // namespace
