@@ -458,6 +458,33 @@ TEST_F(Window, TraceWindowCollectsHiddenAndShowsInBatches) {
     EXPECT_TRUE(Dialogs.Messages.empty()) << Dialogs.Messages.front();
 }
 
+// A search reads every record with its trace lines going to the hidden trace
+// window, as in the program: they are kept, the memo is not touched.
+TEST_F(Window, SearchWithTheTraceWindowAttached) {
+    const std::string path = Rec(3000);
+    Make();
+    TFormVantoraTrace trace;
+    W->SetTraceWindow(&trace);
+    ShowAndSettle();
+    W->OpenFile(path);
+    Key(Qt::Key_Right);
+    Key(Qt::Key_F, Qt::ControlModifier);
+    ASSERT_TRUE(W->FormFind && W->FormFind->Visible());
+    QWidget* edit = W->FormFind->Widget()->focusWidget();
+    ASSERT_TRUE(edit);
+    QTest::keyClicks(edit, "index = 2990 & facet < 4");
+    QTest::keyClick(edit, Qt::Key_Return);
+    EXPECT_EQ(W->Form.StatusText(), "Expression found");
+    EXPECT_EQ(Current().RecordNo, 2990u);
+    EXPECT_GT(W->Chart1.SeriesCount(), 0);
+    EXPECT_GE(trace.Lines().Total(), 2990u * 14);  // a dozen and more per shot
+    EXPECT_EQ(trace.Memo->LineCount(), 0);
+    W->FormFind->Hide();
+    QApplication::processEvents();
+    if (const char* dir = std::getenv("VANTORA_SHOTS")) W->Form.Widget()->grab().save(QString(dir) + "/search.png");
+    EXPECT_TRUE(Dialogs.Messages.empty()) << Dialogs.Messages.front();
+}
+
 TEST_F(Window, RefusedRawModeRestoresTheMark) {
     Make({}, VIEWER_STUB_DIR);
     ShowAndSettle();
