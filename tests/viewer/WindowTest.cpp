@@ -458,6 +458,25 @@ TEST_F(Window, TraceWindowCollectsHiddenAndShowsInBatches) {
     EXPECT_TRUE(Dialogs.Messages.empty()) << Dialogs.Messages.front();
 }
 
+// The header's texts reach the header list as the single-byte text they are.
+TEST_F(Window, HeaderTextsDecodedAsSingleByte) {
+    const std::string path = Dir.File("latin.kqm");
+    TRecHeader h;
+    h.Texts["SerialNumber"] = "Fj\xE4ll-01";
+    TRecordingWriter w(path, h);
+    TRecord r;
+    r.Time = 250000000;
+    w.Write(r);
+    w.Close();
+    Make();
+    ShowAndSettle();
+    W->OpenFile(path);
+    W->ActionFileInfo.Execute();
+    ASSERT_EQ(Dialogs.Infos.size(), 1u);
+    EXPECT_EQ(Dialogs.Infos[0][3], "Serial number:=Fj\u00E4ll-01");
+    EXPECT_EQ(W->Document().FSerial, "Fj\u00E4ll-01");
+}
+
 // A search reads every record with its trace lines going to the hidden trace
 // window, as in the program: they are kept, the memo is not touched.
 TEST_F(Window, SearchWithTheTraceWindowAttached) {
