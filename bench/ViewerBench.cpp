@@ -27,6 +27,7 @@
 #include "TempDir.h"
 #include "VantoraMainUnit.h"
 #include "VantoraTrace.h"
+#include "ViewerTestSupport.h"
 
 namespace {
 
@@ -126,16 +127,6 @@ void EnhanceAndSource(benchmark::internal::Benchmark* b) {
     b->Unit(benchmark::kMillisecond);
 }
 
-class TQuietDialogs : public TVantoraDialogs {
-public:
-    void Message(const std::string& text) override { Messages.push_back(text); }
-    bool Confirm(const std::string&) override { return true; }
-    bool OpenFileName(std::string&, const std::string&, const std::string&) override { return false; }
-    void ShowInfo(const std::vector<std::string>&) override {}
-    void ShowAbout(const std::string&, const std::string&) override {}
-    std::vector<std::string> Messages;
-};
-
 struct TViewer {
     TWaveFile File{Shots().Path, KQMLIB_DIR};
     TBigShot Big;
@@ -202,7 +193,7 @@ void BM_SearchInWindow(benchmark::State& state) {
     const int trace = int(state.range(0));
     const std::string path = Long().Path;
     TTempDir dir;
-    TQuietDialogs dialogs;
+    TRecordedDialogs dialogs;
     TFormVantoraChart1 window(dialogs, {}, dir.File("Vantora.ini"), KQMLIB_DIR);
     TFormVantoraTrace traceWindow;
     if (trace > 0) window.SetTraceWindow(&traceWindow);

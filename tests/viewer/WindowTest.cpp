@@ -76,6 +76,14 @@ protected:
         return path;
     }
     const TCurrentRecord& Current() { return W->Document().Record; }
+    // The window shown with the trace window attached, and a recording of count shots open.
+    void OpenWithTrace(TFormVantoraTrace& trace, int count) {
+        const std::string path = Rec(count);
+        Make();
+        W->SetTraceWindow(&trace);
+        ShowAndSettle();
+        W->OpenFile(path);
+    }
     void Drop(const std::vector<std::string>& names) {
         QMimeData mime;
         QList<QUrl> urls;
@@ -413,12 +421,8 @@ TEST_F(Window, RawMode) {
 }
 
 TEST_F(Window, TraceWindowCollectsHiddenAndShowsInBatches) {
-    const std::string path = Rec(5);
-    Make();
     TFormVantoraTrace trace;
-    W->SetTraceWindow(&trace);
-    ShowAndSettle();
-    W->OpenFile(path);
+    OpenWithTrace(trace, 5);
     // Lines arrive while the window is hidden; only its store takes them.
     Key(Qt::Key_Right);
     const std::uint64_t firstShot = trace.Lines().Total();
@@ -480,12 +484,8 @@ TEST_F(Window, HeaderTextsDecodedAsSingleByte) {
 // A search reads every record with its trace lines going to the hidden trace
 // window, as in the program: they are kept, the memo is not touched.
 TEST_F(Window, SearchWithTheTraceWindowAttached) {
-    const std::string path = Rec(3000);
-    Make();
     TFormVantoraTrace trace;
-    W->SetTraceWindow(&trace);
-    ShowAndSettle();
-    W->OpenFile(path);
+    OpenWithTrace(trace, 3000);
     Key(Qt::Key_Right);
     Key(Qt::Key_F, Qt::ControlModifier);
     ASSERT_TRUE(W->FormFind && W->FormFind->Visible());
