@@ -390,9 +390,9 @@ static QString JoinedLines(const std::vector<std::string>& lines) {
     for (const std::string& line : lines) size += line.size() + 1;
     std::string text;
     text.reserve(size);
-    for (const std::string& line : lines) {
-        if (!text.empty()) text += '\n';
-        text += line;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (i > 0) text += '\n';
+        text += lines[i];
     }
     return Q(text);
 }

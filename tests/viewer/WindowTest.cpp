@@ -459,6 +459,15 @@ TEST_F(Window, TraceWindowCollectsHiddenAndShowsInBatches) {
     EXPECT_TRUE(Dialogs.Messages.empty()) << Dialogs.Messages.front();
 }
 
+TEST(Memo, LinesGivenAtOnceKeepTheirEmptyOnes) {
+    ASSERT_TRUE(kApp);
+    TMemo memo(nullptr);
+    memo.SetLines({"", "b"});
+    memo.AddLines({"", "c"});
+    EXPECT_EQ(memo.LineCount(), 4);
+    EXPECT_EQ(memo.Text(), "\nb\n\nc");
+}
+
 // The header's texts reach the header list as the single-byte text they are.
 TEST_F(Window, HeaderTextsDecodedAsSingleByte) {
     const std::string path = Dir.File("latin.kqm");
