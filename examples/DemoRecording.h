@@ -16,6 +16,16 @@ void demo_recording_remove(const char* Path);
 
 #ifdef __cplusplus
 }
+
+#include <string>
+
+/* Writes Count records to Path and their index beside it (extension ".idx"):
+ * shots 20 ms apart, each with a reference pulse and one target's echo on the
+ * high- and the low-power channel; every 50th record is a housekeeping record
+ * with the GPS time of the last pulse per second, so that the reader library
+ * can rebuild the index (it needs two pulses: 100 records or more). The index
+ * written is the one the library builds. Throws on failure. */
+void WriteDemoRecording(const std::string& Path, long Count);
 #endif
 
 #endif

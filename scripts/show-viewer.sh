@@ -8,7 +8,8 @@ set -euo pipefail
 build=$(cd "$1" && pwd)
 shift
 demo=$build/demo/demo.kqm
-if [ ! -f "$demo" ] || [ ! -f "${demo%.kqm}.idx" ]; then
+# Written again when its writer is newer: an old demo may lack what a new one has.
+if [ ! -f "$demo" ] || [ ! -f "${demo%.kqm}.idx" ] || [ "$build/examples/vantora_demo" -nt "$demo" ]; then
   "$build/examples/vantora_demo" "$demo" >/dev/null
 fi
 args=("$@")

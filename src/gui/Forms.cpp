@@ -133,7 +133,11 @@ int TApplication::Run() { return QApplication::exec(); }
 void TApplication::ProcessMessages() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
 void TApplication::Terminate() { QCoreApplication::quit(); }
 
-void TApplication::Post(std::function<void()> call) {
+void TApplication::Post(std::function<void()> call, int delayMs) {
+    if (delayMs > 0) {
+        QTimer::singleShot(delayMs, qApp, [call = std::move(call)] { Guard(call); });
+        return;
+    }
     QMetaObject::invokeMethod(
         qApp, [call = std::move(call)] { Guard(call); }, Qt::QueuedConnection);
 }
@@ -380,6 +384,30 @@ TMemo::TMemo(TControl* parent) : TControl(new QPlainTextEdit(ParentWidget(parent
 }
 void TMemo::SetMaxLines(int count) { static_cast<QPlainTextEdit*>(Widget())->setMaximumBlockCount(count); }
 void TMemo::AddLine(const std::string& text) { static_cast<QPlainTextEdit*>(Widget())->appendPlainText(Q(text)); }
+
+static QString JoinedLines(const std::vector<std::string>& lines) {
+    std::size_t size = 0;
+    for (const std::string& line : lines) size += line.size() + 1;
+    std::string text;
+    text.reserve(size);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (i > 0) text += '\n';
+        text += lines[i];
+    }
+    return Q(text);
+}
+
+void TMemo::AddLines(const std::vector<std::string>& lines) {
+    if (lines.empty()) return;
+    static_cast<QPlainTextEdit*>(Widget())->appendPlainText(JoinedLines(lines));
+}
+
+void TMemo::SetLines(const std::vector<std::string>& lines) {
+    auto* edit = static_cast<QPlainTextEdit*>(Widget());
+    edit->setPlainText(JoinedLines(lines));
+    edit->moveCursor(QTextCursor::End);
+    edit->ensureCursorVisible();
+}
 void TMemo::SetWordWrap(bool value) {
     static_cast<QPlainTextEdit*>(Widget())->setLineWrapMode(value ? QPlainTextEdit::WidgetWidth
                                                                   : QPlainTextEdit::NoWrap);

@@ -34,8 +34,9 @@ public:
     static int Run();
     static void ProcessMessages();
     static void Terminate();
-    // Runs call once the event loop gets to it (after the current handler ends).
-    static void Post(std::function<void()> call);
+    // Runs call once the event loop gets to it (after the current handler
+    // ends), and not before delayMs milliseconds have passed.
+    static void Post(std::function<void()> call, int delayMs = 0);
     // Runs fn; an exception from it goes to the exception handler.
     static void Guard(const std::function<void()>& fn) noexcept;
     // Receives the message of every exception Guard caught; by default the
@@ -135,6 +136,10 @@ public:
     // At most this many lines are kept; older lines go first. 0: no limit.
     void SetMaxLines(int count);
     void AddLine(const std::string& text);
+    // Appends the lines in one step: one layout pass however many they are.
+    void AddLines(const std::vector<std::string>& lines);
+    // Replaces every line and shows the last.
+    void SetLines(const std::vector<std::string>& lines);
     void SetWordWrap(bool value);
     int LineCount() const;
     std::string Text() const;

@@ -6,6 +6,7 @@
 #include "Exception.h"
 #include "Format.h"
 #include "IniFile.h"
+#include "LibraryText.h"
 #include "StrUtils.h"
 #include "VantoraTrace.h"
 
@@ -113,7 +114,7 @@ void TFormVantoraChart::Run(const std::function<void()>& fn) noexcept {
         fn();
     } catch (const std::exception& e) {
         try {
-            FDialogs.Message(e.what());
+            FDialogs.Message(MessageText(e));
         } catch (...) {
             std::fprintf(stderr, "%s\n", e.what());
         }
@@ -523,7 +524,7 @@ void TFormVantoraChart::ShowAbout() {
         std::uint16_t major = 0, minor = 0;
         std::string version, tag;
         FDoc.File().GetVersion(major, minor, version, tag);
-        library = Format("%u.%u.%s (%s)", major, minor, version, tag);
+        library = Format("%u.%u.%s (%s)", major, minor, LibraryText(version), LibraryText(tag));
     }
     FDialogs.ShowAbout(FVersion, library);
 }

@@ -4,6 +4,7 @@
 // the widgets.
 
 #include "FindExpression.h"
+#include "LibraryText.h"
 #include "VantoraChart.h"
 
 void TFormVantoraChart::SyncDisplay() {
@@ -168,7 +169,7 @@ void TFormVantoraChart::SearchExpression(const std::string& text) {
         Form.SetStatusText(SearchResultText(result));
     } catch (const std::exception& e) {
         done();
-        Form.SetStatusText(std::string("Search failed: ") + e.what());
+        Form.SetStatusText("Search failed: " + MessageText(e));
         throw;
     }
     done();

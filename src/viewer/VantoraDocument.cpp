@@ -6,6 +6,7 @@
 
 #include "FloatFormat.h"
 #include "Format.h"
+#include "LibraryText.h"
 #include "RecordDisplay.h"
 #include "StrUtils.h"
 
@@ -57,9 +58,9 @@ void TVantoraDocument::Open(const std::string& path, TWaveFileTrackEvent onTrack
     file->FOnTrace = std::move(onTrace);
     const char *instrument = nullptr, *serial = nullptr, *epoch = nullptr;
     file->Info(instrument, serial, epoch, FVGroup, FSamplingTime, FInfoFlags, FNumFacets);
-    FInstrument = instrument ? instrument : "";
-    FSerial = serial ? serial : "";
-    FEpoch = epoch ? epoch : "";
+    FInstrument = LibraryText(instrument);
+    FSerial = LibraryText(serial);
+    FEpoch = LibraryText(epoch);
     FFileKind = LowerExtension(path) == ".hxt" ? 1 : 0;
     FWaveFile = std::move(file);
     FPath = path;
@@ -117,13 +118,13 @@ std::vector<std::string> TVantoraDocument::HeaderRows() {
     return {
         "FILE INFORMATION",
         "File:=" + std::filesystem::path(FPath).filename().string(),
-        "Instrument:=" + std::string(instrument ? instrument : ""),
-        "Serial number:=" + std::string(serial ? serial : ""),
+        "Instrument:=" + LibraryText(instrument),
+        "Serial number:=" + LibraryText(serial),
         "Laser shots with waveforms:=" + Format("%u", FLastRecord),
         "Flags:=" + Format("0x%4.4x", flags),
         "Number of facets:=" + Format("%d", facets),
         "TIME INTERVAL",
-        "Epoch:=" + std::string(epoch ? epoch : ""),
+        "Epoch:=" + LibraryText(epoch),
         "External time min [s]:=" + FormatOptionalFloat(FFirstTimeExternal),
         "External time max [s]:=" + FormatOptionalFloat(FLastTimeExternal),
         "Internal time min [s]:=" + FormatOptionalFloat(FFirstTimeSorg),

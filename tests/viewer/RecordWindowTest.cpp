@@ -18,18 +18,9 @@
 #include "RecordingWriter.h"
 #include "TempDir.h"
 #include "VantoraChart.h"
+#include "ViewerTestSupport.h"
 
 namespace {
-
-class TRecordedDialogs : public TVantoraDialogs {
-public:
-    void Message(const std::string& text) override { Messages.push_back(text); }
-    bool Confirm(const std::string&) override { return true; }
-    bool OpenFileName(std::string&, const std::string&, const std::string&) override { return false; }
-    void ShowInfo(const std::vector<std::string>&) override {}
-    void ShowAbout(const std::string&, const std::string&) override {}
-    std::vector<std::string> Messages;
-};
 
 // Twelve records: shots of three channels, the first with its high-power
 // block written as two continued blocks, and housekeeping records at 2 and 9.

@@ -1,13 +1,26 @@
 #pragma once
 // Recordings for the viewer's tests: shots with a reference pulse and an echo
-// on the high-power channel, optionally with their index.
+// on the high-power channel, optionally with their index; and dialogs that
+// only record the messages they are given.
 
 #include <cmath>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "IndexWriter.h"
 #include "RecordingWriter.h"
+#include "VantoraDialogs.h"
+
+class TRecordedDialogs : public TVantoraDialogs {
+public:
+    void Message(const std::string& text) override { Messages.push_back(text); }
+    bool Confirm(const std::string&) override { return true; }
+    bool OpenFileName(std::string&, const std::string&, const std::string&) override { return false; }
+    void ShowInfo(const std::vector<std::string>&) override {}
+    void ShowAbout(const std::string&, const std::string&) override {}
+    std::vector<std::string> Messages;
+};
 
 // count shots from internal time 1 s, step 4-ns ticks apart, with a GPS/PPS
 // housekeeping record after every 100th shot; external time 10 s later.

@@ -76,6 +76,14 @@ protected:
         return path;
     }
     const TCurrentRecord& Current() { return W->Document().Record; }
+    // The window shown with the trace window attached, and a recording of count shots open.
+    void OpenWithTrace(TFormVantoraTrace& trace, int count) {
+        const std::string path = Rec(count);
+        Make();
+        W->SetTraceWindow(&trace);
+        ShowAndSettle();
+        W->OpenFile(path);
+    }
     void Drop(const std::vector<std::string>& names) {
         QMimeData mime;
         QList<QUrl> urls;
@@ -399,11 +407,9 @@ TEST_F(Window, DroppedFiles) {
     EXPECT_FALSE(W->Document().IsOpen());
 }
 
-TEST_F(Window, RawModeAndTrace) {
+TEST_F(Window, RawMode) {
     const std::string path = Rec(5);
     Make();
-    TFormVantoraTrace trace;
-    W->SetTraceWindow(&trace);
     ShowAndSettle();
     W->OpenFile(path);
     Key(Qt::Key_R, Qt::ControlModifier | Qt::AltModifier);
@@ -411,17 +417,95 @@ TEST_F(Window, RawModeAndTrace) {
     EXPECT_TRUE(W->ActionModeRawData.Checked());
     Key(Qt::Key_R, Qt::ControlModifier | Qt::AltModifier);
     EXPECT_FALSE(W->ActionModeRawData.Checked());
+    EXPECT_TRUE(Dialogs.Messages.empty()) << Dialogs.Messages.front();
+}
 
-    // Trace lines arrive while the window is hidden; Ctrl+Alt+T shows it.
-    W->ActionGotoNext.Execute();
-    EXPECT_GT(trace.Memo->LineCount(), 0);
-    EXPECT_FALSE(trace.Form.Visible());
+TEST_F(Window, TraceWindowCollectsHiddenAndShowsInBatches) {
+    TFormVantoraTrace trace;
+    OpenWithTrace(trace, 5);
+    // Lines arrive while the window is hidden; only its store takes them.
+    Key(Qt::Key_Right);
+    const std::uint64_t firstShot = trace.Lines().Total();
+    EXPECT_GE(firstShot, 10u);
+    EXPECT_EQ(trace.Memo->LineCount(), 0);
+    // Ctrl+Alt+T shows every kept line at once, the degree sign decoded.
     Key(Qt::Key_T, Qt::ControlModifier | Qt::AltModifier);
-    EXPECT_TRUE(trace.Form.Visible());
+    ASSERT_TRUE(trace.Form.Visible());
+    EXPECT_EQ(trace.Memo->LineCount(), int(firstShot));
+    EXPECT_NE(trace.Memo->Text().find("Theta [deg+45\u00B0]="), std::string::npos);
+    // While shown, a shot's lines reach the memo together, a moment later.
+    Key(Qt::Key_Right);
+    EXPECT_EQ(trace.Memo->LineCount(), int(firstShot));
+    QTest::qWait(3 * TFormVantoraTrace::UpdateDelayMs);
+    EXPECT_EQ(trace.Memo->LineCount(), int(trace.Lines().Total()));
+    EXPECT_NE(trace.Memo->Text().find(" Block: 2\n"), std::string::npos);
+    if (const char* dir = std::getenv("VANTORA_SHOTS")) trace.Form.Widget()->grab().save(QString(dir) + "/trace.png");
+    // More new lines than it keeps: the memo holds the newest.
     for (int i = 0; i < MaxTraceLines + 50; ++i) trace.AddLine("line " + std::to_string(i));
+    QTest::qWait(3 * TFormVantoraTrace::UpdateDelayMs);
     EXPECT_EQ(trace.Memo->LineCount(), MaxTraceLines);
-    EXPECT_NE(trace.Memo->Text().find("line " + std::to_string(MaxTraceLines + 49)), std::string::npos);
+    const std::string text = trace.Memo->Text();
+    EXPECT_EQ(text.find("line 49\n"), std::string::npos);
+    EXPECT_NE(text.find(" line 50\n"), std::string::npos);
+    EXPECT_EQ(text.substr(text.size() - 11), " line 10049");
+    // Hidden again, it takes lines without touching the memo; shown, it catches up.
+    trace.Form.Close();
+    trace.AddLine("while hidden");
+    QTest::qWait(3 * TFormVantoraTrace::UpdateDelayMs);
+    EXPECT_EQ(trace.Memo->Text().find("while hidden"), std::string::npos);
+    Key(Qt::Key_T, Qt::ControlModifier | Qt::AltModifier);
+    EXPECT_EQ(trace.Memo->Text().substr(trace.Memo->Text().size() - 13), " while hidden");
     trace.Form.Hide();
+    EXPECT_TRUE(Dialogs.Messages.empty()) << Dialogs.Messages.front();
+}
+
+TEST(Memo, LinesGivenAtOnceKeepTheirEmptyOnes) {
+    ASSERT_TRUE(kApp);
+    TMemo memo(nullptr);
+    memo.SetLines({"", "b"});
+    memo.AddLines({"", "c"});
+    EXPECT_EQ(memo.LineCount(), 4);
+    EXPECT_EQ(memo.Text(), "\nb\n\nc");
+}
+
+// The header's texts reach the header list as the single-byte text they are.
+TEST_F(Window, HeaderTextsDecodedAsSingleByte) {
+    const std::string path = Dir.File("latin.kqm");
+    TRecHeader h;
+    h.Texts["SerialNumber"] = "Fj\xE4ll-01";
+    TRecordingWriter w(path, h);
+    TRecord r;
+    r.Time = 250000000;
+    w.Write(r);
+    w.Close();
+    Make();
+    ShowAndSettle();
+    W->OpenFile(path);
+    W->ActionFileInfo.Execute();
+    ASSERT_EQ(Dialogs.Infos.size(), 1u);
+    EXPECT_EQ(Dialogs.Infos[0][3], "Serial number:=Fj\u00E4ll-01");
+    EXPECT_EQ(W->Document().FSerial, "Fj\u00E4ll-01");
+}
+
+// A search reads every record with its trace lines going to the hidden trace
+// window, as in the program: they are kept, the memo is not touched.
+TEST_F(Window, SearchWithTheTraceWindowAttached) {
+    TFormVantoraTrace trace;
+    OpenWithTrace(trace, 3000);
+    Key(Qt::Key_Right);
+    Key(Qt::Key_F, Qt::ControlModifier);
+    ASSERT_TRUE(W->FormFind && W->FormFind->Visible());
+    QWidget* edit = W->FormFind->Widget()->focusWidget();
+    ASSERT_TRUE(edit);
+    QTest::keyClicks(edit, "index = 2990 & facet < 4");
+    QTest::keyClick(edit, Qt::Key_Return);
+    EXPECT_EQ(W->Form.StatusText(), "Expression found");
+    EXPECT_EQ(Current().RecordNo, 2990u);
+    EXPECT_GE(trace.Lines().Total(), 2990u * 14);  // a dozen and more per shot
+    EXPECT_EQ(trace.Memo->LineCount(), 0);
+    W->FormFind->Hide();
+    QApplication::processEvents();
+    if (const char* dir = std::getenv("VANTORA_SHOTS")) W->Form.Widget()->grab().save(QString(dir) + "/search.png");
     EXPECT_TRUE(Dialogs.Messages.empty()) << Dialogs.Messages.front();
 }
 
