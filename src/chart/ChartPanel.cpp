@@ -136,6 +136,11 @@ void TCustomPlotPanel::Invalidate() {
     if (RequestRepaint) RequestRepaint();
 }
 
+void TCustomPlotPanel::Repaint() {
+    Invalidate();
+    if (FAutoRepaint && !IsDestroying() && RequestRepaintNow) RequestRepaintNow();
+}
+
 void TCustomPlotPanel::Paint(TCanvas& target, const TRect& client) {
     if (FPrinting) return;
     TCanvas* previous = FCanvas->GetDeviceHandle();

@@ -163,6 +163,8 @@ public:
 
     // Repainting.
     void Invalidate() override;
+    // Invalidates and, in a control, paints at once: each frame of a loop shows.
+    void Repaint();
     int InvalidateCount() const { return FInvalidateCount; }
     // The control's paint: from the buffer when it is valid, else a full draw.
     void Paint(TCanvas& target, const TRect& client);

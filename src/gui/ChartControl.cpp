@@ -214,6 +214,9 @@ TChartControl::TChartControl(TPaintHost& host, QWidget* parent) : FHost(host), F
     host.RequestRepaint = [widget] {
         if (widget) widget->update();
     };
+    host.RequestRepaintNow = [widget] {
+        if (widget) widget->repaint();
+    };
     host.RequestCursor = [widget](TCursor cursor) {
         if (widget) widget->setCursor(QtCursorOf(cursor));
     };
@@ -238,6 +241,7 @@ TChartControl::TChartControl(TPaintHost& host, QWidget* parent) : FHost(host), F
 
 TChartControl::~TChartControl() {
     FHost.RequestRepaint = nullptr;
+    FHost.RequestRepaintNow = nullptr;
     FHost.RequestCursor = nullptr;
     FHost.RequestHint = nullptr;
     FHost.HostSetParented(false);

@@ -58,6 +58,8 @@ public:
 
     // Set by the control: schedules a repaint of the control.
     std::function<void()> RequestRepaint;
+    // Set by the control: paints the control before returning (frames shown in a loop).
+    std::function<void()> RequestRepaintNow;
     // Set by the control: shows this mouse pointer over the control.
     std::function<void(TCursor cursor)> RequestCursor;
     // Set by the control: shows a hint text at a point of the control; an empty text hides it.
