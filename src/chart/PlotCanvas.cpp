@@ -191,7 +191,22 @@ void TPlotCanvas::SelectFont(TPlotFont& font) {
     }
     FFont = &font;
     FFontAlive = font.AliveToken();
+    FFontColor = clNone;
     font.SetCanvas(this);
+}
+
+void TPlotCanvas::SetFontColor(TColor color) {
+    FFontColor = color;
+    ApplyTextColor();
+}
+
+void TPlotCanvas::ApplyTextColor() {
+    const TPlotFont* font = CurrentFont();
+    if (!FCanvas || !font) return;
+    if (GetMonochrome())
+        FCanvas->Font().SetColor(clBlack);
+    else
+        FCanvas->Font().SetColor(FFontColor == clNone ? font->Color() : FFontColor);
 }
 
 void TPlotCanvas::DarkenBrush(TColor color, int quantity) {
@@ -455,7 +470,7 @@ void TPlotCanvas3D::WriteText(int x, int y, const std::string& text) {
         c.Font().SetColor(old);
         if (blend) EndTransparency(std::move(blend));
     }
-    if (font) c.Font().SetColor(GetMonochrome() ? clBlack : font->Color());
+    ApplyTextColor();
 
     TChartHiddenPen* outline = font ? font->OutLineIfAny() : nullptr;
     TPlotFontGradient* gradient = font ? font->GradientIfAny() : nullptr;
