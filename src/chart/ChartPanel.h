@@ -204,6 +204,7 @@ public:
     bool HostMouseWheel(TShiftState s, int delta, int x, int y) override { return MouseWheel(s, delta, x, y); }
     void HostMouseLeave() override { MouseLeave(); }
     int HostCornerRadius() const override { return HasParent() ? BorderRound() : 0; }
+    bool HostTransparent() const override { return Color() == clNone; }
 
 protected:
     TNotifyEvent ChangeHandler() {

@@ -779,7 +779,6 @@ void TPlotCanvas3D::CalcRotation() {
 
 TRect TPlotCanvas3D::BeginDrawing(TCanvas* canvas, TView3DOptions* options, const TRect& bounds, bool threeD,
                                   TColor background) {
-    (void)background;
     FBounds = bounds;
     FView3DOptions = options;
     FThreeDActive = threeD;
@@ -810,6 +809,8 @@ TRect TPlotCanvas3D::BeginDrawing(TCanvas* canvas, TView3DOptions* options, cons
         if (!FBitmap) FBitmap = std::make_unique<TBitmap>();
         FBitmap->SetSize(w, h);
         FCanvas = &FBitmap->Canvas();
+        // A panel without a colour shows what lies behind it, never its previous frame.
+        if (background == clNone && canvas) FCanvas->CopyRect(TRect{0, 0, w, h}, canvas->Target(), bounds);
         return TRect{0, 0, w, h};
     }
     FCanvas = canvas;

@@ -55,6 +55,8 @@ public:
     virtual void HostMouseLeave() = 0;
     // Corner radius of the window's shape; 0 or less: a plain rectangle.
     virtual int HostCornerRadius() const { return 0; }
+    // Whether the host paints only some pixels and the window's background shows elsewhere.
+    virtual bool HostTransparent() const { return false; }
 
     // Set by the control: schedules a repaint of the control.
     std::function<void()> RequestRepaint;
