@@ -74,8 +74,10 @@ struct TPlotEvent {
     virtual ~TPlotEvent() = default;
     TCustomPlotPanel* Sender = nullptr;
 };
+// Listeners number mouse events 0 down, 1 up, 2 move (tools are told other numbers).
+enum TPlotMouseEventType { pmtDown = 0, pmtUp = 1, pmtMove = 2 };
 struct TPlotMouseEvent : TPlotEvent {
-    TPlotMouseEventKind Event = pmeDown;
+    TPlotMouseEventType Event = pmtDown;
     TMouseButton Button = mbLeft;
     TShiftState Shift = 0;
     int X = 0;
