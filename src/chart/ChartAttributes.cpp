@@ -124,8 +124,13 @@ const TBitmap* TChartBrush::ImageGraphic() const {
 }
 
 // ---------------------------------------------------------------------------
-TPlotShadow::TPlotShadow(TNotifyEvent onChange, int defaultSize)
-    : OnChange(std::move(onChange)), FHorizSize(defaultSize), FVertSize(defaultSize), FDefaultSize(defaultSize) {}
+TPlotShadow::TPlotShadow(TNotifyEvent onChange, int defaultSize, TColor defaultColor)
+    : OnChange(std::move(onChange)),
+      FColor(defaultColor),
+      FHorizSize(defaultSize),
+      FVertSize(defaultSize),
+      FDefaultColor(defaultColor),
+      FDefaultSize(defaultSize) {}
 
 void TPlotShadow::Changed() {
     if (OnChange) OnChange(this);
