@@ -346,13 +346,8 @@ void TCustomPlotGradient::Draw(TCanvas3D& canvas, const TPoint (&points)[4], int
     TPoint projected[4];
     for (int i = 0; i < 4; ++i) projected[i] = canvas.WorldToScreen(points[i].x, points[i].y, z);
     canvas.ClipToPolygon(projected, 4);
-    const TRect bounds = PointsBoundingRect(projected, 4);
-    const bool m = canvas.GetMonochrome();
-    if (FDirection == gdRadial) {
-        DrawRadial(canvas, bounds, mono(FStartColor, m), mono(FEndColor, m), FBalance);
-    } else {
-        canvas.FillGradient(bounds, mono(FStartColor, m), FBalance, FDirection, mono(FEndColor, m));
-    }
+    // the quadrilateral's box takes the same fill as a rectangle, mid colour included
+    Draw(canvas, PointsBoundingRect(projected, 4));
     canvas.RemoveClipping();
 }
 
