@@ -75,16 +75,44 @@ TGridBandTool::TGridBandTool(TComponent* owner)
       FBand1([this](TObject*) { RepaintChart(); }),
       FBand2([this](TObject*) { RepaintChart(); }) {}
 
-TGridBandTool::~TGridBandTool() {
-    if (Axis()) Axis()->GridHook = nullptr;
-}
+TGridBandTool::~TGridBandTool() { ReleaseGridHook(); }
 
 std::string TGridBandTool::DisplayText() const { return PlotExtConst().ToolNameGridBand; }
 
+namespace {
+
+// Calls f for each grid-band tool of the axis' chart that stands on the axis, in tool order.
+template <class F>
+void ForGridBandTools(TChartAxis* axis, F f) {
+    TCustomAxisPanel* chart = axis->ParentChart();
+    if (!chart) return;
+    TChartTools& tools = chart->Tools();
+    for (int i = 0; i < tools.Count(); ++i)
+        if (auto* t = dynamic_cast<TGridBandTool*>(tools[i]); t && t->Axis() == axis) f(t);
+}
+
+}  // namespace
+
+// An axis has one grid hook, shared by all grid-band tools on it: each draws its bands
+// through it, and the hook goes only with the last of them.
 void TGridBandTool::SetAxis(TChartAxis* value) {
-    if (Axis()) Axis()->GridHook = nullptr;
+    ReleaseGridHook();
     TPlotCustomToolAxis::SetAxis(value);
-    if (value) value->GridHook = [this](TChartAxis* axis) { DrawBands(axis); };
+    if (!value) return;
+    if (value->ParentChart())
+        value->GridHook = [](TChartAxis* axis) {
+            ForGridBandTools(axis, [axis](TGridBandTool* t) { t->DrawBands(axis); });
+        };
+    else
+        value->GridHook = [this](TChartAxis* axis) { DrawBands(axis); };
+}
+
+void TGridBandTool::ReleaseGridHook() {
+    TChartAxis* axis = Axis();
+    if (!axis) return;
+    bool shared = false;
+    ForGridBandTools(axis, [&](TGridBandTool* t) { shared = shared || t != this; });
+    if (!shared) axis->GridHook = nullptr;
 }
 
 void TGridBandTool::DrawBand(TChartAxis* axis, const TGridBandBrush& band, int p0, int p1) {

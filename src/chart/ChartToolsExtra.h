@@ -49,6 +49,8 @@ public:
 
 private:
     void DrawBand(TChartAxis* axis, const TGridBandBrush& band, int p0, int p1);
+    // Leaves the axis' grid hook to the other grid-band tools on it, if any.
+    void ReleaseGridHook();
 
     TGridBandBrush FBand1;
     TGridBandBrush FBand2;
