@@ -307,10 +307,34 @@ void TColorLineTool::ChartStageNotify(TChartToolStage stage) {
     if (!FNoLimitDrag) FValue = LimitValue(FValue);
     canvas.SelectPen(*Pen());
     canvas.SetBackgroundMode(TRANSPARENT);
-    if (stage == ctsBeforeSeries)
-        DrawColorLine(true);
-    else if (panel->View3D() || !FDragging || FDragRepaint)
+    // A drag without repaints leaves the line out of the picture and draws it over the
+    // finished one, where each move can take it away again without a full draw.
+    const bool dragLine = FDragging && !FDragRepaint;
+    if (stage == ctsBeforeSeries) {
+        if (!dragLine) DrawColorLine(true);
+    } else if (dragLine) {
+        DrawDragLine();
+    } else {
         DrawColorLine(false);
+    }
+}
+
+// Drawn twice at one place, a not-XOR line leaves the pixels under it as they were.
+void TColorLineTool::DrawDragLine() {
+    TCustomAxisPanel* panel = ParentChart();
+    TCanvas* device = panel->Canvas().Canvas();
+    if (!device) return;
+    panel->Canvas().SelectPen(*Pen());
+    device->Pen().SetMode(pmNotXor);
+    // flat, the two passes would fall on the same pixels and cancel out
+    if (panel->View3D()) {
+        DrawColorLine(true);
+        DrawColorLine(false);
+    } else {
+        DrawColorLine(FDrawBehind);
+    }
+    device->Pen().SetMode(pmCopy);
+    FDragLineShown = true;
 }
 
 bool TColorLineTool::Clicked(int x, int y) const {
@@ -336,32 +360,31 @@ void TColorLineTool::ChartMouseNotify(TPlotMouseEventKind kind, TMouseButton but
     if (kind == pmeDown) {
         if (!Clicked(x, y)) return;
         FDragging = true;
+        FDragLineShown = false;
         panel->CancelMouse = true;
     } else if (kind == pmeUp) {
         const bool wasDragging = FDragging;
         FDragging = false;
+        FDragLineShown = false;
         if (wasDragging && !FDragRepaint) RepaintChart();
         DoEndDragLine();
     } else if (FDragging) {
         const double v = LimitValue(axis->PixelToValue(axis->Horizontal() ? x : y));
-        TCanvas* device = panel->Canvas().Canvas();
-        const bool moved = !FDragRepaint && v != LineValue() && device;
+        const bool moved = !FDragRepaint && v != LineValue();
         if (FDragRepaint) {
             SetValue(v);
         } else if (moved) {
-            panel->Canvas().SelectPen(*Pen());
-            device->Pen().SetMode(pmNotXor);
-            DrawColorLine(true);
-            DrawColorLine(false);
+            if (FDragLineShown) DrawDragLine();
             FStyle = clCustom;
             FValue = v;
         }
         panel->CancelMouse = true;
         if (OnDragLine) OnDragLine(this);
         if (alive.expired() || !moved) return;
-        DrawColorLine(true);
-        DrawColorLine(false);
-        device->Pen().SetMode(pmCopy);
+        // The first move draws the picture once without the line (the line in copy mode
+        // cannot be taken away); later ones only move the line over it.
+        if (!FDragLineShown) return RepaintChart();
+        DrawDragLine();
         if (panel->RequestRepaint) panel->RequestRepaint();
     } else if (Clicked(x, y)) {
         panel->SetMouseCursor(axis->Horizontal() ? crHSplit : crVSplit);
