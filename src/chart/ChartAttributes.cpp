@@ -23,15 +23,9 @@ int textToInt(const std::string& s, int fallback) {
 
 }  // namespace
 
-int PlotDefaultFontSize() {
-    static const int size = textToInt(PlotConst().DefaultFontSize, 8);
-    return size;
-}
+int PlotDefaultFontSize() { return textToInt(PlotConst().DefaultFontSize, 8); }
 
-const std::string& PlotDefaultFontName() {
-    static const std::string name = PlotConst().DefaultFontName;
-    return name;
-}
+const std::string& PlotDefaultFontName() { return PlotConst().DefaultFontName; }
 
 // ---------------------------------------------------------------------------
 TChartPen::TChartPen(TNotifyEvent onChange) { OnChange = std::move(onChange); }
