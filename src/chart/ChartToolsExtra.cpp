@@ -208,7 +208,7 @@ void TColorBandTool::PaintBand() {
     const int z = FDrawBehind ? panel->ChartDepth3D() : 0;
     canvas.SelectBrush(*Brush(), FColor, clNone);
     canvas.SelectPen(*Pen());
-    if (FGradient.Visible() && (!is3D || panel->View3DOptions().Orthogonal())) {
+    if (FGradient.Visible() && panel->View3DOptions().Orthogonal()) {
         const TRect inner{r.Left, r.Top, r.Right - 1, r.Bottom - 1};
         FGradient.Draw(canvas, is3D ? canvas.RectBoundsAtDepth(inner, z) : inner);
         if (TCanvas* device = canvas.Canvas()) device->Brush().SetStyle(bsClear);
