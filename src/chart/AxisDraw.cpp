@@ -209,8 +209,9 @@ public:
 
     void DrawEventLabels() {
         double v = A.FScaleMinimum;
+        // set once: a handler that clears it keeps the loop going until it sets it again
+        bool stop = true;
         for (int i = 0; i <= kMaxEventLabels; ++i) {
-            bool stop = true;
             C.OnGetNextAxisLabel(&A, i, v, stop);
             if (stop) {
                 if (i == 0) DrawLinearOrLog();

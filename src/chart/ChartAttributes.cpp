@@ -23,15 +23,9 @@ int textToInt(const std::string& s, int fallback) {
 
 }  // namespace
 
-int PlotDefaultFontSize() {
-    static const int size = textToInt(PlotConst().DefaultFontSize, 8);
-    return size;
-}
+int PlotDefaultFontSize() { return textToInt(PlotConst().DefaultFontSize, 8); }
 
-const std::string& PlotDefaultFontName() {
-    static const std::string name = PlotConst().DefaultFontName;
-    return name;
-}
+const std::string& PlotDefaultFontName() { return PlotConst().DefaultFontName; }
 
 // ---------------------------------------------------------------------------
 TChartPen::TChartPen(TNotifyEvent onChange) { OnChange = std::move(onChange); }
@@ -124,8 +118,13 @@ const TBitmap* TChartBrush::ImageGraphic() const {
 }
 
 // ---------------------------------------------------------------------------
-TPlotShadow::TPlotShadow(TNotifyEvent onChange, int defaultSize)
-    : OnChange(std::move(onChange)), FHorizSize(defaultSize), FVertSize(defaultSize), FDefaultSize(defaultSize) {}
+TPlotShadow::TPlotShadow(TNotifyEvent onChange, int defaultSize, TColor defaultColor)
+    : OnChange(std::move(onChange)),
+      FColor(defaultColor),
+      FHorizSize(defaultSize),
+      FVertSize(defaultSize),
+      FDefaultColor(defaultColor),
+      FDefaultSize(defaultSize) {}
 
 void TPlotShadow::Changed() {
     if (OnChange) OnChange(this);
@@ -341,13 +340,8 @@ void TCustomPlotGradient::Draw(TCanvas3D& canvas, const TPoint (&points)[4], int
     TPoint projected[4];
     for (int i = 0; i < 4; ++i) projected[i] = canvas.WorldToScreen(points[i].x, points[i].y, z);
     canvas.ClipToPolygon(projected, 4);
-    const TRect bounds = PointsBoundingRect(projected, 4);
-    const bool m = canvas.GetMonochrome();
-    if (FDirection == gdRadial) {
-        DrawRadial(canvas, bounds, mono(FStartColor, m), mono(FEndColor, m), FBalance);
-    } else {
-        canvas.FillGradient(bounds, mono(FStartColor, m), FBalance, FDirection, mono(FEndColor, m));
-    }
+    // the quadrilateral's box takes the same fill as a rectangle, mid colour included
+    Draw(canvas, PointsBoundingRect(projected, 4));
     canvas.RemoveClipping();
 }
 

@@ -111,7 +111,8 @@ using TPlotTransparency = std::uint8_t;  // percent, 0..100
 
 class TPlotShadow : public TPersistent {
 public:
-    explicit TPlotShadow(TNotifyEvent onChange = {}, int defaultSize = 0);
+    // The defaults are also the values that are not stored.
+    explicit TPlotShadow(TNotifyEvent onChange = {}, int defaultSize = 0, TColor defaultColor = clSilver);
     void Assign(const TPersistent* source) override;
 
     TColor Color() const { return FColor; }

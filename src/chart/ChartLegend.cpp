@@ -327,7 +327,7 @@ void TChartLegend::DrawItem(int v, int k) {
     if (FFontSeriesColor && series && device) {
         const TColor c =
             FStyle == lsValues ? series->LegendItemColor(series->LegendToValueIndex(v)) : series->SeriesColor();
-        device->Font().SetColor(c);
+        canvas.SetFontColor(c);
     }
     const std::array<std::string, 2>& cols = FTexts[static_cast<std::size_t>(k)];
     const int ty = y + (checks ? 1 : 0);

@@ -136,6 +136,11 @@ void TCustomPlotPanel::Invalidate() {
     if (RequestRepaint) RequestRepaint();
 }
 
+void TCustomPlotPanel::Repaint() {
+    Invalidate();
+    if (FAutoRepaint && !IsDestroying() && RequestRepaintNow) RequestRepaintNow();
+}
+
 void TCustomPlotPanel::Paint(TCanvas& target, const TRect& client) {
     if (FPrinting) return;
     TCanvas* previous = FCanvas->GetDeviceHandle();
@@ -276,7 +281,7 @@ void TCustomPlotPanel::MouseDown(TMouseButton button, TShiftState shift, int x, 
     CancelMouse = false;
     if (FListeners.empty()) return;
     TPlotMouseEvent e;
-    e.Event = pmeDown;
+    e.Event = pmtDown;
     e.Button = button;
     e.Shift = shift;
     e.X = x;
@@ -287,7 +292,7 @@ void TCustomPlotPanel::MouseDown(TMouseButton button, TShiftState shift, int x, 
 void TCustomPlotPanel::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
     if (FListeners.empty()) return;
     TPlotMouseEvent e;
-    e.Event = pmeUp;
+    e.Event = pmtUp;
     e.Button = button;
     e.Shift = shift;
     e.X = x;
@@ -299,7 +304,7 @@ void TCustomPlotPanel::MouseMove(TShiftState shift, int x, int y) {
     CancelMouse = false;
     if (IsDesigning() || FListeners.empty()) return;
     TPlotMouseEvent e;
-    e.Event = pmeMove;
+    e.Event = pmtMove;
     e.Shift = shift;
     e.X = x;
     e.Y = y;

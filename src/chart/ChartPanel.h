@@ -74,8 +74,10 @@ struct TPlotEvent {
     virtual ~TPlotEvent() = default;
     TCustomPlotPanel* Sender = nullptr;
 };
+// Listeners number mouse events 0 down, 1 up, 2 move (tools are told other numbers).
+enum TPlotMouseEventType { pmtDown = 0, pmtUp = 1, pmtMove = 2 };
 struct TPlotMouseEvent : TPlotEvent {
-    TPlotMouseEventKind Event = pmeDown;
+    TPlotMouseEventType Event = pmtDown;
     TMouseButton Button = mbLeft;
     TShiftState Shift = 0;
     int X = 0;
@@ -163,6 +165,8 @@ public:
 
     // Repainting.
     void Invalidate() override;
+    // Invalidates and, in a control, paints at once: each frame of a loop shows.
+    void Repaint();
     int InvalidateCount() const { return FInvalidateCount; }
     // The control's paint: from the buffer when it is valid, else a full draw.
     void Paint(TCanvas& target, const TRect& client);
@@ -202,6 +206,7 @@ public:
     bool HostMouseWheel(TShiftState s, int delta, int x, int y) override { return MouseWheel(s, delta, x, y); }
     void HostMouseLeave() override { MouseLeave(); }
     int HostCornerRadius() const override { return HasParent() ? BorderRound() : 0; }
+    bool HostTransparent() const override { return Color() == clNone; }
 
 protected:
     TNotifyEvent ChangeHandler() {

@@ -60,10 +60,7 @@ void TPlotCustomShapeBrushPen::Assign(const TPersistent* source) {
 
 // ---------------------------------------------------------------------------
 TPlotCustomShape::TPlotCustomShape(TCustomPlotPanel* parent)
-    : TPlotCustomShapeBrushPen(parent), FFont(ChangeHandler()), FShadow({}, 3) {
-    FShadow.SetColor(clBlack);
-    FShadow.SetHorizSize(3);
-    FShadow.SetVertSize(3);
+    : TPlotCustomShapeBrushPen(parent), FFont(ChangeHandler()), FShadow({}, 3, clBlack) {
     FShadow.OnChange = ChangeHandler();
 }
 

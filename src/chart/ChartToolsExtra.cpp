@@ -75,16 +75,44 @@ TGridBandTool::TGridBandTool(TComponent* owner)
       FBand1([this](TObject*) { RepaintChart(); }),
       FBand2([this](TObject*) { RepaintChart(); }) {}
 
-TGridBandTool::~TGridBandTool() {
-    if (Axis()) Axis()->GridHook = nullptr;
-}
+TGridBandTool::~TGridBandTool() { ReleaseGridHook(); }
 
 std::string TGridBandTool::DisplayText() const { return PlotExtConst().ToolNameGridBand; }
 
+namespace {
+
+// Calls f for each grid-band tool of the axis' chart that stands on the axis, in tool order.
+template <class F>
+void ForGridBandTools(TChartAxis* axis, F f) {
+    TCustomAxisPanel* chart = axis->ParentChart();
+    if (!chart) return;
+    TChartTools& tools = chart->Tools();
+    for (int i = 0; i < tools.Count(); ++i)
+        if (auto* t = dynamic_cast<TGridBandTool*>(tools[i]); t && t->Axis() == axis) f(t);
+}
+
+}  // namespace
+
+// An axis has one grid hook, shared by all grid-band tools on it: each draws its bands
+// through it, and the hook goes only with the last of them.
 void TGridBandTool::SetAxis(TChartAxis* value) {
-    if (Axis()) Axis()->GridHook = nullptr;
+    ReleaseGridHook();
     TPlotCustomToolAxis::SetAxis(value);
-    if (value) value->GridHook = [this](TChartAxis* axis) { DrawBands(axis); };
+    if (!value) return;
+    if (value->ParentChart())
+        value->GridHook = [](TChartAxis* axis) {
+            ForGridBandTools(axis, [axis](TGridBandTool* t) { t->DrawBands(axis); });
+        };
+    else
+        value->GridHook = [this](TChartAxis* axis) { DrawBands(axis); };
+}
+
+void TGridBandTool::ReleaseGridHook() {
+    TChartAxis* axis = Axis();
+    if (!axis) return;
+    bool shared = false;
+    ForGridBandTools(axis, [&](TGridBandTool* t) { shared = shared || t != this; });
+    if (!shared) axis->GridHook = nullptr;
 }
 
 void TGridBandTool::DrawBand(TChartAxis* axis, const TGridBandBrush& band, int p0, int p1) {
@@ -180,7 +208,7 @@ void TColorBandTool::PaintBand() {
     const int z = FDrawBehind ? panel->ChartDepth3D() : 0;
     canvas.SelectBrush(*Brush(), FColor, clNone);
     canvas.SelectPen(*Pen());
-    if (FGradient.Visible() && (!is3D || panel->View3DOptions().Orthogonal())) {
+    if (FGradient.Visible() && panel->View3DOptions().Orthogonal()) {
         const TRect inner{r.Left, r.Top, r.Right - 1, r.Bottom - 1};
         FGradient.Draw(canvas, is3D ? canvas.RectBoundsAtDepth(inner, z) : inner);
         if (TCanvas* device = canvas.Canvas()) device->Brush().SetStyle(bsClear);
@@ -279,10 +307,34 @@ void TColorLineTool::ChartStageNotify(TChartToolStage stage) {
     if (!FNoLimitDrag) FValue = LimitValue(FValue);
     canvas.SelectPen(*Pen());
     canvas.SetBackgroundMode(TRANSPARENT);
-    if (stage == ctsBeforeSeries)
-        DrawColorLine(true);
-    else if (panel->View3D() || !FDragging || FDragRepaint)
+    // A drag without repaints leaves the line out of the picture and draws it over the
+    // finished one, where each move can take it away again without a full draw.
+    const bool dragLine = FDragging && !FDragRepaint;
+    if (stage == ctsBeforeSeries) {
+        if (!dragLine) DrawColorLine(true);
+    } else if (dragLine) {
+        DrawDragLine();
+    } else {
         DrawColorLine(false);
+    }
+}
+
+// Drawn twice at one place, a not-XOR line leaves the pixels under it as they were.
+void TColorLineTool::DrawDragLine() {
+    TCustomAxisPanel* panel = ParentChart();
+    TCanvas* device = panel->Canvas().Canvas();
+    if (!device) return;
+    panel->Canvas().SelectPen(*Pen());
+    device->Pen().SetMode(pmNotXor);
+    // flat, the two passes would fall on the same pixels and cancel out
+    if (panel->View3D()) {
+        DrawColorLine(true);
+        DrawColorLine(false);
+    } else {
+        DrawColorLine(FDrawBehind);
+    }
+    device->Pen().SetMode(pmCopy);
+    FDragLineShown = true;
 }
 
 bool TColorLineTool::Clicked(int x, int y) const {
@@ -308,32 +360,31 @@ void TColorLineTool::ChartMouseNotify(TPlotMouseEventKind kind, TMouseButton but
     if (kind == pmeDown) {
         if (!Clicked(x, y)) return;
         FDragging = true;
+        FDragLineShown = false;
         panel->CancelMouse = true;
     } else if (kind == pmeUp) {
         const bool wasDragging = FDragging;
         FDragging = false;
+        FDragLineShown = false;
         if (wasDragging && !FDragRepaint) RepaintChart();
         DoEndDragLine();
     } else if (FDragging) {
         const double v = LimitValue(axis->PixelToValue(axis->Horizontal() ? x : y));
-        TCanvas* device = panel->Canvas().Canvas();
-        const bool moved = !FDragRepaint && v != LineValue() && device;
+        const bool moved = !FDragRepaint && v != LineValue();
         if (FDragRepaint) {
             SetValue(v);
         } else if (moved) {
-            panel->Canvas().SelectPen(*Pen());
-            device->Pen().SetMode(pmNotXor);
-            DrawColorLine(true);
-            DrawColorLine(false);
+            if (FDragLineShown) DrawDragLine();
             FStyle = clCustom;
             FValue = v;
         }
         panel->CancelMouse = true;
         if (OnDragLine) OnDragLine(this);
         if (alive.expired() || !moved) return;
-        DrawColorLine(true);
-        DrawColorLine(false);
-        device->Pen().SetMode(pmCopy);
+        // The first move draws the picture once without the line (the line in copy mode
+        // cannot be taken away); later ones only move the line over it.
+        if (!FDragLineShown) return RepaintChart();
+        DrawDragLine();
         if (panel->RequestRepaint) panel->RequestRepaint();
     } else if (Clicked(x, y)) {
         panel->SetMouseCursor(axis->Horizontal() ? crHSplit : crVSplit);

@@ -49,6 +49,8 @@ public:
 
 private:
     void DrawBand(TChartAxis* axis, const TGridBandBrush& band, int p0, int p1);
+    // Leaves the axis' grid hook to the other grid-band tools on it, if any.
+    void ReleaseGridHook();
 
     TGridBandBrush FBand1;
     TGridBandBrush FBand2;
@@ -132,6 +134,7 @@ private:
     // The value kept inside the axis' visible ends.
     double LimitValue(double value) const;
     void DrawColorLine(bool back);
+    void DrawDragLine();
     using TPlotCustomToolAxis::SetValue;
 
     bool FAllowDrag = true;
@@ -142,6 +145,8 @@ private:
     TColorLineStyle FStyle = clCustom;
     double FValue = 0;
     bool FDragging = false;
+    // The drag's line stands in not-XOR mode over the last full picture.
+    bool FDragLineShown = false;
     TToolLife FLife;
 };
 

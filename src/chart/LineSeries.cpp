@@ -62,7 +62,8 @@ void TSeriesPointer::PrepareCanvas(TCanvas3D& canvas, TColor color) {
 void TSeriesPointer::FillGradient(TCanvas3D& canvas, const TRect& r, TColor color, const TPoint* clip, int count,
                                   bool ellipse) {
     if (!FGradient.Visible()) return;
-    FGradient.SetEndColor(color);
+    // a callout's pointer keeps the colours its own gradient was given
+    if (!dynamic_cast<const TCallout*>(this)) FGradient.SetEndColor(color);
     if (ellipse)
         canvas.ClipToEllipse(r);
     else if (clip)
@@ -289,13 +290,23 @@ double TCustomSeries::StackedHighest() const {
     return m;
 }
 
+namespace {
+
+// A stacked sum beyond the axis is drawn on the axis' end, not outside the plot.
+int StackedPixel(const TChartAxis& axis, double value) {
+    const int a = axis.StartPixel(), b = axis.EndPixel();
+    return std::clamp(axis.ValueToPixel(value), std::min(a, b), std::max(a, b));
+}
+
+}  // namespace
+
 int TCustomSeries::PointScreenX(int index) const {
-    if (!ValuesVertical() && Stacks() && GetHorizAxis()) return GetHorizAxis()->ValueToPixel(StackedValue(index));
+    if (!ValuesVertical() && Stacks() && GetHorizAxis()) return StackedPixel(*GetHorizAxis(), StackedValue(index));
     return TCustomLineSeries::PointScreenX(index);
 }
 
 int TCustomSeries::PointScreenY(int index) const {
-    if (ValuesVertical() && Stacks() && GetVertAxis()) return GetVertAxis()->ValueToPixel(StackedValue(index));
+    if (ValuesVertical() && Stacks() && GetVertAxis()) return StackedPixel(*GetVertAxis(), StackedValue(index));
     return TCustomLineSeries::PointScreenY(index);
 }
 

@@ -191,7 +191,22 @@ void TPlotCanvas::SelectFont(TPlotFont& font) {
     }
     FFont = &font;
     FFontAlive = font.AliveToken();
+    FFontColor = clNone;
     font.SetCanvas(this);
+}
+
+void TPlotCanvas::SetFontColor(TColor color) {
+    FFontColor = color;
+    ApplyTextColor();
+}
+
+void TPlotCanvas::ApplyTextColor() {
+    const TPlotFont* font = CurrentFont();
+    if (!FCanvas || !font) return;
+    if (GetMonochrome())
+        FCanvas->Font().SetColor(clBlack);
+    else
+        FCanvas->Font().SetColor(FFontColor == clNone ? font->Color() : FFontColor);
 }
 
 void TPlotCanvas::DarkenBrush(TColor color, int quantity) {
@@ -455,7 +470,7 @@ void TPlotCanvas3D::WriteText(int x, int y, const std::string& text) {
         c.Font().SetColor(old);
         if (blend) EndTransparency(std::move(blend));
     }
-    if (font) c.Font().SetColor(GetMonochrome() ? clBlack : font->Color());
+    ApplyTextColor();
 
     TChartHiddenPen* outline = font ? font->OutLineIfAny() : nullptr;
     TPlotFontGradient* gradient = font ? font->GradientIfAny() : nullptr;
@@ -764,7 +779,6 @@ void TPlotCanvas3D::CalcRotation() {
 
 TRect TPlotCanvas3D::BeginDrawing(TCanvas* canvas, TView3DOptions* options, const TRect& bounds, bool threeD,
                                   TColor background) {
-    (void)background;
     FBounds = bounds;
     FView3DOptions = options;
     FThreeDActive = threeD;
@@ -795,6 +809,8 @@ TRect TPlotCanvas3D::BeginDrawing(TCanvas* canvas, TView3DOptions* options, cons
         if (!FBitmap) FBitmap = std::make_unique<TBitmap>();
         FBitmap->SetSize(w, h);
         FCanvas = &FBitmap->Canvas();
+        // A panel without a colour shows what lies behind it, never its previous frame.
+        if (background == clNone && canvas) FCanvas->CopyRect(TRect{0, 0, w, h}, canvas->Target(), bounds);
         return TRect{0, 0, w, h};
     }
     FCanvas = canvas;

@@ -117,6 +117,8 @@ public:
     void SelectBrush(const TBrush& brush);
     void SelectBrush(const TBrush& brush, TColor foreground, TColor background);
     void SelectFont(TPlotFont& font);
+    // Text takes this colour instead of the selected font's until the next SelectFont.
+    void SetFontColor(TColor color);
     // The brush (or the background colour when the brush is not solid) gets the colour darkened.
     void DarkenBrush(TColor color, int quantity);
     int TextLineHeight() { return MeasureTextHeight("W"); }
@@ -139,8 +141,12 @@ public:
     int BlendPercent() const { return FBlendPercent; }
 
 protected:
+    // Text is written in the font's colour (or the one SetFontColor gave), whatever an
+    // image brush or a shadow left in the device font since the font was selected.
+    void ApplyTextColor();
     TCanvas* FCanvas = nullptr;
     TPlotFont* FFont = nullptr;
+    TColor FFontColor = clNone;
     std::weak_ptr<void> FFontAlive;
     int FBlendPercent = 0;
     double FTextScalePercent = 100.0;

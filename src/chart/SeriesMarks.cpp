@@ -13,6 +13,7 @@
 #include "ChartSeries.h"
 #include "ChartUtils.h"
 #include "FloatFormat.h"
+#include "Format.h"
 #include "PlotCanvas.h"
 #include "Rounding.h"
 #include "ScopeExit.h"
@@ -230,7 +231,8 @@ std::string TSeriesMarks::PercentText(int index) const {
 
 std::string TSeriesMarks::PercentTotalText(int index) const {
     const std::string total = FormatValueText(FSeries->ValueFormat(), FSeries->PrimaryValues()->AbsValueSum());
-    return PercentText(index) + (FMultiLine ? std::string(1, LineSeparator) : std::string(" ")) + "of " + total;
+    const TPlotConst& texts = PlotConst();
+    return Format(FMultiLine ? texts.TextValueOfTotalMultiLine : texts.TextValueOfTotal, PercentText(index), total);
 }
 
 std::string TSeriesMarks::XText(int index) const {

@@ -124,7 +124,7 @@ void TCustomChart::ZoomToValues(double topMin, double topMax, double bottomMin, 
                 a->SetAxisRange(a->Minimum() + (t.minimum - a->Minimum()) / AnimationDivisor,
                                 a->Maximum() - (a->Maximum() - t.maximum) / AnimationDivisor);
             }
-            Invalidate();
+            Repaint();
         }
     }
     for (const Target& t : targets) t.axis->SetAxisRange(t.minimum, t.maximum);

@@ -140,6 +140,14 @@ void ChartWidget::paintEvent(QPaintEvent*) {
     ++FImpl.paints;
     QPainter painter(this);
     try {
+        // a transparent host draws over the window's background, not over its last frame
+        if (FImpl.host.HostTransparent()) {
+            const QColor back = palette().color(backgroundRole());
+            TCanvas& screen = FImpl.screen.Canvas();
+            screen.Brush().SetStyle(bsSolid);
+            screen.Brush().SetColor(static_cast<TColor>(back.red() | back.green() << 8 | back.blue() << 16));
+            screen.FillRect(TRect{0, 0, w, h});
+        }
         FImpl.host.HostPaint(FImpl.screen.Canvas(), TRect{0, 0, w, h});
         painter.drawImage(0, 0, QtImageOf(FImpl.screen));
     } catch (const std::exception& e) {
@@ -214,6 +222,9 @@ TChartControl::TChartControl(TPaintHost& host, QWidget* parent) : FHost(host), F
     host.RequestRepaint = [widget] {
         if (widget) widget->update();
     };
+    host.RequestRepaintNow = [widget] {
+        if (widget) widget->repaint();
+    };
     host.RequestCursor = [widget](TCursor cursor) {
         if (widget) widget->setCursor(QtCursorOf(cursor));
     };
@@ -238,6 +249,7 @@ TChartControl::TChartControl(TPaintHost& host, QWidget* parent) : FHost(host), F
 
 TChartControl::~TChartControl() {
     FHost.RequestRepaint = nullptr;
+    FHost.RequestRepaintNow = nullptr;
     FHost.RequestCursor = nullptr;
     FHost.RequestHint = nullptr;
     FHost.HostSetParented(false);

@@ -55,9 +55,13 @@ public:
     virtual void HostMouseLeave() = 0;
     // Corner radius of the window's shape; 0 or less: a plain rectangle.
     virtual int HostCornerRadius() const { return 0; }
+    // Whether the host paints only some pixels and the window's background shows elsewhere.
+    virtual bool HostTransparent() const { return false; }
 
     // Set by the control: schedules a repaint of the control.
     std::function<void()> RequestRepaint;
+    // Set by the control: paints the control before returning (frames shown in a loop).
+    std::function<void()> RequestRepaintNow;
     // Set by the control: shows this mouse pointer over the control.
     std::function<void(TCursor cursor)> RequestCursor;
     // Set by the control: shows a hint text at a point of the control; an empty text hides it.

@@ -116,7 +116,10 @@ public:
     void StretchGraphic(const TRect& r, const TGraphic* g) override {
         if (g) Log("StretchGraphic", {r.Left, r.Top, r.Right, r.Bottom});
     }
-    void WriteText(int x, int y, const std::string& text) override { Log("WriteText", {x, y}, text); }
+    void WriteText(int x, int y, const std::string& text) override {
+        ApplyTextColor();
+        Log("WriteText", {x, y}, text);
+    }
     int MeasureTextWidth(const std::string& text) override {
         int w = static_cast<int>(text.size()) * CharWidth;
         if (CurrentFont() && CurrentFont()->ShadowIfAny()) w += std::abs(CurrentFont()->ShadowIfAny()->HorizSize());

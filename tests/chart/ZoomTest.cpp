@@ -234,4 +234,42 @@ TEST(Wheel, ScrollsTheVerticalAxesOnly) {
     EXPECT_TRUE(automatic.RightAxis()->Automatic());
 }
 
+// Each round of an animated zoom is a painted frame: every axis a third nearer its target.
+TEST(Zoom, AnimatedStepsArePaintedOneByOne) {
+    ZoomChart chart;
+    chart.BottomAxis()->SetAxisRange(0, 90);
+    chart.LeftAxis()->SetAxisRange(0, 90);
+    struct Frame {
+        double bottomMin, bottomMax, leftMin, leftMax;
+    };
+    std::vector<Frame> frames;
+    chart.RequestRepaintNow = [&] {
+        const TChartAxis *b = chart.BottomAxis(), *l = chart.LeftAxis();
+        frames.push_back({b->Minimum(), b->Maximum(), l->Minimum(), l->Maximum()});
+    };
+    chart.Zoom().Animated = true;
+    chart.Zoom().AnimatedSteps = 4;
+    chart.ZoomToValues(0, 1, 27, 36, 54, 63, 0, 1);
+    ASSERT_EQ(frames.size(), 3u);
+    double bMin = 0, bMax = 90, lMin = 0, lMax = 90;
+    for (const Frame& f : frames) {
+        bMin += (27 - bMin) / 3, bMax -= (bMax - 36) / 3, lMin += (54 - lMin) / 3, lMax -= (lMax - 63) / 3;
+        EXPECT_NEAR(f.bottomMin, bMin, 1e-9);
+        EXPECT_NEAR(f.bottomMax, bMax, 1e-9);
+        EXPECT_NEAR(f.leftMin, lMin, 1e-9);
+        EXPECT_NEAR(f.leftMax, lMax, 1e-9);
+    }
+    ExpectRange(chart.BottomAxis(), 27, 36);
+    ExpectRange(chart.LeftAxis(), 54, 63);
+
+    // without animation, or with a single step, nothing is painted on the way
+    for (int steps : {1, 8}) {
+        frames.clear();
+        chart.Zoom().Animated = steps == 1;
+        chart.Zoom().AnimatedSteps = steps;
+        chart.ZoomToValues(0, 1, 10, 20, 10, 20, 0, 1);
+        EXPECT_TRUE(frames.empty());
+    }
+}
+
 }  // namespace
