@@ -368,12 +368,14 @@ void TFormVantoraChart::ReindexFile() {
     TrackPanel->SetVisible(true);
     SetBusy(true);
     Form.SetStatusText("Index creation started");
+    const TCurrentRecord shown = FDoc.Record;
     try {
         FDoc.File().Reindex();
     } catch (...) {
         TrackPanel->SetVisible(false);
         SetBusy(false);
         Form.SetStatusText("Index creation failed");
+        ShowAgain(shown);
         throw;
     }
     TrackPanel->SetVisible(false);
@@ -381,7 +383,28 @@ void TFormVantoraChart::ReindexFile() {
     Form.SetStatusText("Index creation successfully finished");
     // The new index may hold another record count and time range.
     FDoc.Probe();
-    InitInfoList();
+    ShowAgain(shown);
+}
+
+// Building the index moves the reader, successful or not. The shot that was
+// shown is read again through the index now in place, so that its values are
+// the index's and Next and Previous go on from it; when it cannot be read,
+// the values it had stay. With nothing shown the reader starts at record 1.
+void TFormVantoraChart::ShowAgain(const TCurrentRecord& shown) noexcept {
+    Run([&] {
+        if (!shown.Valid) {
+            FDoc.Record = shown;
+            UpdateInfo();
+            return;
+        }
+        try {
+            FDoc.SeekRecord(shown.RecordNo);
+            ReadRecord();
+        } catch (...) {
+            FDoc.Record = shown;
+        }
+        DrawRecord();
+    });
 }
 
 void TFormVantoraChart::SetBusy(bool busy) {

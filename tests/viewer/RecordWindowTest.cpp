@@ -255,7 +255,7 @@ TEST(RecordWindow, FindJumpsSearchesAndCancels) {
     findText("+1");
     findText("0");
     ASSERT_EQ(w.Dialogs.Messages.size(), 2u);
-    EXPECT_EQ(w.Dialogs.Messages[0], "Record 13 is out of range (1 to 12)");
+    EXPECT_EQ(w.Dialogs.Messages[0], "Seek beyond end of file");
     EXPECT_EQ(w.Row("Measurement record"), "12");
     w.Form.SeekAndShow(1);
     findText("speed > 3");

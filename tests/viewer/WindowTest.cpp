@@ -6,10 +6,12 @@
 #include <QApplication>
 #include <QDropEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMimeData>
 #include <QTest>
 #include <QTimer>
+#include <QToolBar>
 #include <QUrl>
 #include <QWidget>
 #include <algorithm>
@@ -17,6 +19,7 @@
 #include <fstream>
 #include <functional>
 
+#include "ChartAxis.h"
 #include "IniFile.h"
 #include "RecordingWriter.h"
 #include "TempDir.h"
@@ -490,6 +493,130 @@ TEST(SideWindows, AboutAndInfoShowTheirTexts) {
                   EXPECT_EQ(lists[0]->count(), 3);
                   EXPECT_EQ(lists[0]->item(1)->text().toStdString(), "File:=rec.kqm");
               });
+}
+
+}  // namespace
+
+namespace {
+
+// The shown shot survives what used to lose it: index building, searches and
+// jumps that end nowhere, a view zoomed away from the next shot.
+class ShownShot : public Window {
+protected:
+    void ClickTool(const QString& text) {
+        auto* bar = W->Form.Widget()->findChild<QToolBar*>();
+        ASSERT_NE(bar, nullptr);
+        for (QAction* a : bar->actions())
+            if (QString(a->text()).remove('&') == text)
+                return QTest::mouseClick(bar->widgetForAction(a), Qt::LeftButton);
+        FAIL() << text.toStdString();
+    }
+    // Types text into the find dialog and presses Enter, as a user does.
+    void Find(const std::string& text) {
+        if (!W->FormFind || !W->FormFind->Visible()) Key(Qt::Key_F, Qt::ControlModifier);
+        ASSERT_TRUE(W->FormFind && W->FormFind->Visible());
+        auto* edit = W->FormFind->Widget()->findChild<QLineEdit*>();
+        edit->clear();
+        QTest::keyClicks(edit, QString::fromStdString(text));
+        QTest::keyClick(edit, Qt::Key_Return);
+    }
+    std::string Row(const std::string& name) { return W->Display().Info().ValueOf(name); }
+    // The shot n on screen: the record, its list and its series.
+    void ExpectShown(std::uint32_t n) {
+        EXPECT_TRUE(Current().Valid);
+        EXPECT_EQ(Current().RecordNo, n);
+        EXPECT_EQ(Row("Measurement record"), std::to_string(n));
+        EXPECT_EQ(W->InfoList->Items(), W->Display().Info().Rows());
+        EXPECT_GT(W->Chart1.SeriesCount(), 0);
+    }
+};
+
+TEST_F(ShownShot, StaysThroughIndexBuildsThatSucceedFailOrAreCancelled) {
+    const std::string path = Rec(6000);
+    Make({"/file=" + path, "/seek=7"});
+    ShowAndSettle();
+    ClickTool("Index...");
+    EXPECT_EQ(W->Form.StatusText(), "Index creation successfully finished");
+    ExpectShown(7);
+    Key(Qt::Key_Right);
+    ExpectShown(8);
+    Key(Qt::Key_Left);
+    Key(Qt::Key_Left);
+    ExpectShown(6);
+
+    TApplication::Post([&] { QTest::mouseClick(W->sbtnCancel->Widget(), Qt::LeftButton); });
+    ClickTool("Index...");
+    EXPECT_EQ(Dialogs.Messages, std::vector<std::string>({"*** Aborted ***"}));
+    EXPECT_EQ(W->Form.StatusText(), "Index creation failed");
+    ExpectShown(6);
+    Key(Qt::Key_Right);
+    ExpectShown(7);
+
+    // Fifty shots carry no time synchronisation: the build fails.
+    W->OpenFile(Rec(50, true, "nosync.kqm"));
+    W->SeekAndShow(5);
+    ClickTool("Index...");
+    ASSERT_EQ(Dialogs.Messages.size(), 2u);
+    EXPECT_EQ(W->Form.StatusText(), "Index creation failed");
+    ExpectShown(5);
+    Key(Qt::Key_Left);
+    ExpectShown(4);
+}
+
+TEST_F(ShownShot, StaysWhenASearchOrJumpEndsNowhere) {
+    Make({"/file=" + Rec(20), "/seek=20"});
+    ShowAndSettle();
+    Find("facet = 9");  // from the last record: nothing left to read
+    EXPECT_EQ(W->Form.StatusText(), "Expression not found (end of data)");
+    ExpectShown(20);
+    Find("facet = 9");  // Find Next once more
+    ExpectShown(20);
+    ASSERT_TRUE(Dialogs.Messages.empty()) << Dialogs.Messages[0];
+
+    // A target past the end is the reader's to refuse; 0 and below never reach it.
+    Find("5");
+    Find("+16");
+    EXPECT_EQ(Dialogs.Messages.back(), "Seek beyond end of file");
+    EXPECT_EQ(W->Form.StatusText(), "Search failed: Seek beyond end of file");
+    ExpectShown(5);
+    Key(Qt::Key_Right);
+    ExpectShown(6);
+    Find("-6");
+    EXPECT_EQ(Dialogs.Messages.back(), "Record 0 is out of range (1 to 20)");
+    EXPECT_EQ(W->Form.StatusText(), "Search failed: Record 0 is out of range (1 to 20)");
+    Find("speed > 3");
+    EXPECT_EQ(W->Form.StatusText().rfind("Search failed: Field \"speed\"", 0), 0u);
+    Find("12.5e");
+    EXPECT_EQ(W->Form.StatusText(), "Search failed: '12.5e' is not a valid floating point value");
+    ExpectShown(6);
+}
+
+TEST_F(ShownShot, SeekSwitchPastTheEndGoesToTheReader) {
+    Make({"/file=" + Rec(20), "/seek=3", "/seek=21", "/close"});
+    ShowAndSettle();
+    EXPECT_EQ(Dialogs.Messages, std::vector<std::string>({"Seek beyond end of file"}));
+    ExpectShown(3);
+}
+
+TEST_F(ShownShot, ViewZoomedAwayFromTheNextShotReturnsToAutomaticRanges) {
+    Make({"/file=" + Rec(20), "/seek=1"});
+    ShowAndSettle();
+    QWidget* chart = W->ChartHost->Widget();
+    const int cw = chart->width(), ch = chart->height();
+    // Drawn from top left to bottom right, the rectangle zooms in.
+    QTest::mousePress(chart, Qt::LeftButton, Qt::NoModifier, QPoint(cw / 10, ch / 10));
+    QTest::mouseMove(chart, QPoint(cw / 2, ch / 2));
+    QTest::mouseRelease(chart, Qt::LeftButton, Qt::NoModifier, QPoint(cw * 9 / 10, ch * 9 / 10));
+    ASSERT_TRUE(W->Chart1.Zoomed());
+    ASSERT_FALSE(W->Chart1.BottomAxis()->Automatic());
+    // A redraw of the same shot keeps the view the user chose.
+    W->ActionViewEnhanceNone.Execute();
+    EXPECT_FALSE(W->Chart1.BottomAxis()->Automatic());
+    Key(Qt::Key_Right);  // 10 ms later: wholly outside the zoomed time range
+    ExpectShown(2);
+    EXPECT_TRUE(W->Chart1.BottomAxis()->Automatic());
+    EXPECT_TRUE(W->Chart1.LeftAxis()->Automatic());
+    EXPECT_FALSE(W->Chart1.Zoomed());
 }
 
 }  // namespace
