@@ -35,6 +35,7 @@
 #include <clocale>
 #include <cstdio>
 #include <map>
+#include <optional>
 
 #include "QtSupport.h"
 
@@ -491,6 +492,9 @@ namespace {
 class FormWindow : public QMainWindow {
 public:
     FormWindow(TForm& form, std::function<void(const std::vector<std::string>&)>& drop) : FForm(form), FDrop(drop) {}
+    // Puts the frame's top left corner at p, also where the window manager
+    // frames the window only after it is shown.
+    void PlaceFrame(QPoint p);
 
 protected:
     void showEvent(QShowEvent* e) override;
@@ -503,6 +507,12 @@ private:
     TForm& FForm;
     std::function<void(const std::vector<std::string>&)>& FDrop;
     bool FShown = false;
+    // Where the frame goes; kept for a short while after placing, until the
+    // window manager has framed the window there.
+    void CheckFramePlace();
+    std::optional<QPoint> FFramePlace;
+    QTimer* FFrameTimer = nullptr;
+    int FFrameChecks = 0;
 };
 
 // Sees every key before the control it is meant for (key preview).
@@ -528,6 +538,37 @@ void FormWindow::showEvent(QShowEvent* e) {
     if (FShown) return;
     FShown = true;
     if (FForm.OnShow) TApplication::Guard(FForm.OnShow);
+}
+
+// A window manager places the window itself where the program asked for the
+// frame, or the frame, as it likes, and frames it only once it is shown. The
+// corner is checked again until the frame is known, so that the position
+// saved is the position restored. A user who drags the window later is not
+// fought: the check ends after a short while.
+void FormWindow::PlaceFrame(QPoint p) {
+    move(p);
+    FFramePlace = p;
+    FFrameChecks = 0;
+    if (!FFrameTimer) {
+        FFrameTimer = new QTimer(this);
+        FFrameTimer->setInterval(50);
+        QObject::connect(FFrameTimer, &QTimer::timeout, this, [this] { CheckFramePlace(); });
+    }
+    FFrameTimer->start();
+}
+
+void FormWindow::CheckFramePlace() {
+    if (++FFrameChecks > 40 || !FFramePlace) {
+        FFrameTimer->stop();
+        return;
+    }
+    if (!isVisible() || frameGeometry() == geometry()) return;  // not framed yet
+    if (frameGeometry().topLeft() != *FFramePlace) {
+        move(*FFramePlace);
+        return;
+    }
+    FFramePlace.reset();
+    FFrameTimer->stop();
 }
 
 void FormWindow::closeEvent(QCloseEvent* e) {
@@ -641,8 +682,8 @@ void TForm::SetStatusText(const std::string& value) {
 std::string TForm::StatusText() const { return FImpl->Status ? S(FImpl->Status->text()) : std::string{}; }
 
 void TForm::SetBounds(int left, int top, int width, int height) {
-    FImpl->Window->move(left, top);
     FImpl->Window->resize(width, height);
+    FImpl->Window->PlaceFrame(QPoint(left, top));
 }
 
 int TForm::Left() const { return FImpl->Window->x(); }

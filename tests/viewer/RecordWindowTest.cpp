@@ -297,3 +297,29 @@ TEST(RecordWindow, ScreenshotsOfEachEnhancement) {
         EXPECT_TRUE(w.Window()->grab().save(QString::fromStdString(std::string(folder) + "/viewer-" + name + ".png")));
     }
 }
+
+// At point size 1 without enhancement each marker is a 3 x 3 square: every
+// pixel of it in its channel's colour, so that the legend's colours are found
+// on the plot.
+TEST(RecordWindow, MarkersOfSizeOneShowTheirChannelsColour) {
+    TRecording rec;
+    TWindow w;
+    w.Form.Form.SetBounds(100, 100, 833, 590);
+    w.Form.Form.Show();
+    w.Form.OpenFile(rec.Path);
+    w.Form.ActionViewEnhanceNone.Execute();
+    Key(w.Window(), Qt::Key_Right);
+    ASSERT_EQ(w.Form.PointSize(), 1);
+    QApplication::processEvents();
+    const QImage shot = w.Form.ChartHost->Widget()->grab().toImage();
+    if (const char* folder = std::getenv("VIEWER_SHOTS_DIR"))
+        shot.save(QString::fromStdString(std::string(folder) + "/viewer-none-size1.png"));
+    const std::pair<QRgb, int> channels[] = {{qRgb(255, 0, 0), 16}, {qRgb(0, 128, 0), 8}, {qRgb(0, 0, 128), 4}};
+    for (const auto& [rgb, points] : channels) {
+        int pixels = 0;
+        for (int y = 0; y < shot.height(); ++y)
+            for (int x = 0; x < shot.width(); ++x) pixels += (shot.pixel(x, y) & 0xFFFFFF) == (rgb & 0xFFFFFF);
+        // Neighbouring markers may overlap; a black frame leaves one pixel each.
+        EXPECT_GE(pixels, 5 * points) << std::hex << rgb;
+    }
+}

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QDropEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -617,6 +618,46 @@ TEST_F(ShownShot, ViewZoomedAwayFromTheNextShotReturnsToAutomaticRanges) {
     EXPECT_TRUE(W->Chart1.BottomAxis()->Automatic());
     EXPECT_TRUE(W->Chart1.LeftAxis()->Automatic());
     EXPECT_FALSE(W->Chart1.Zoomed());
+}
+
+}  // namespace
+
+namespace {
+
+bool WaitFor(const std::function<bool()>& done) {
+    for (int i = 0; i < 300 && !done(); ++i) QTest::qWait(10);
+    return done();
+}
+
+// "Left" and "Top" are where the frame's corner is, whatever frame the window
+// manager draws: start after start, the window stays where it was left.
+TEST(WindowManager, FramePositionSavedIsPositionRestored) {
+    ASSERT_TRUE(kApp);
+    if (QGuiApplication::platformName() != "xcb") GTEST_SKIP() << "needs X with a window manager: under-openbox.sh";
+    TTempDir dir;
+    const std::string ini = dir.File("Vantora.ini");
+    std::ofstream(ini) << "[WAVECHART]\nLeft=300\nTop=300\n";
+    TDialogsDouble dialogs;
+    QPoint corner(300, 300);
+    for (int cycle = 1; cycle <= 4; ++cycle) {
+        SCOPED_TRACE(cycle);
+        auto w = std::make_unique<TFormVantoraChart1>(dialogs, std::vector<std::string>{}, ini, std::string{});
+        QWidget* window = w->Form.Widget();
+        w->Form.Show();
+        ASSERT_TRUE(WaitFor([&] { return window->frameGeometry() != window->geometry(); })) << "no frame";
+        EXPECT_TRUE(WaitFor([&] { return window->frameGeometry().topLeft() == corner; }))
+            << window->frameGeometry().x() << "," << window->frameGeometry().y();
+        if (cycle == 2) {
+            corner = QPoint(420, 310);  // the user moves it
+            window->move(corner);
+            EXPECT_TRUE(WaitFor([&] { return window->frameGeometry().topLeft() == corner; }));
+        }
+        w->Form.Close();
+        const TIniFile saved(ini);
+        EXPECT_EQ(saved.ReadInteger("WAVECHART", "Left", 0), corner.x());
+        EXPECT_EQ(saved.ReadInteger("WAVECHART", "Top", 0), corner.y());
+    }
+    EXPECT_TRUE(dialogs.Messages.empty());
 }
 
 }  // namespace
