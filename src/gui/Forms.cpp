@@ -774,14 +774,16 @@ bool ConfirmYesNo(const std::string& text, const std::string& title) {
            QMessageBox::No;
 }
 
-// "Sample data files (*.kqm)|*.kqm|..." as the toolkit's "Sample data files (*.kqm) (*.kqm);;...".
+// "Sample data files (*.kqm)|*.kqm|..." as the toolkit's "Sample data files (*.kqm);;...": the masks are
+// added to a description only when it does not show them already.
 static QString DialogFilter(const std::string& filter) {
     const QStringList fields = Q(filter).split('|');
     QStringList out;
     for (qsizetype i = 0; i + 1 < fields.size(); i += 2) {
         QString masks = fields[i + 1];
         masks.replace(';', ' ');
-        out << fields[i] + " (" + masks.trimmed() + ")";
+        const QString shown = " (" + masks.trimmed() + ")";
+        out << (fields[i].endsWith(shown) ? fields[i] : fields[i] + shown);
     }
     return out.join(";;");
 }

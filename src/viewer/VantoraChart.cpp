@@ -524,12 +524,8 @@ bool TFormVantoraChart::FormCloseQuery() { return !FBusy; }
 
 void TFormVantoraChart::FormClose() {
     CloseFile();
-    try {
-        SaveSettings(FSettingsPath);
-    } catch (const std::exception& e) {
-        // The window closes all the same; the user learns why the settings are not kept.
-        std::fprintf(stderr, "Vantora: %s\n", e.what());
-    }
+    // The window closes all the same; the user learns why the settings are not kept.
+    Run([this] { SaveSettings(FSettingsPath); });
 }
 
 void TFormVantoraChart::ShowHeader() {

@@ -6,10 +6,12 @@
 #include <QApplication>
 #include <QGuiApplication>
 #include <QDropEvent>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMimeData>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
@@ -182,6 +184,8 @@ TEST_F(Window, UnwritableSettingsStillClose) {
     ShowAndSettle();
     W->Form.Close();
     EXPECT_FALSE(W->Form.Visible());
+    ASSERT_EQ(Dialogs.Messages.size(), 1u);
+    EXPECT_EQ(Dialogs.Messages[0], "Cannot write settings file '" + Dir.File("Vantora.ini") + "': Is a directory");
 }
 
 TEST_F(Window, OpenStepAndClose) {
@@ -658,6 +662,58 @@ TEST(WindowManager, FramePositionSavedIsPositionRestored) {
         EXPECT_EQ(saved.ReadInteger("WAVECHART", "Top", 0), corner.y());
     }
     EXPECT_TRUE(dialogs.Messages.empty());
+}
+
+}  // namespace
+
+namespace {
+
+// Every text of the About box is shown whole, the longest build tag included.
+TEST(SideWindows, AboutTextsFit) {
+    ASSERT_TRUE(kApp);
+    TToolkitDialogs dialogs;
+    const std::string library = "1.0.11 (x86_64-windows-clang64-14.0.6)";
+    WithModal([&] { dialogs.ShowAbout("0.9.7", library); },
+              [&](QWidget& w) {
+                  EXPECT_TRUE(Has(LabelTexts(w), library));
+                  for (const QLabel* l : w.findChildren<QLabel*>()) {
+                      SCOPED_TRACE(l->text().toStdString());
+                      const QRect r = l->contentsRect();
+                      if (l->wordWrap())
+                          EXPECT_LE(l->heightForWidth(l->width()), l->height());
+                      else
+                          EXPECT_GE(r.width(), l->sizeHint().width());
+                      EXPECT_TRUE(w.rect().contains(QRect(l->mapTo(&w, QPoint(0, 0)), l->size())));
+                  }
+              });
+}
+
+}  // namespace
+
+namespace {
+
+TEST(SideWindows, OpenDialogTypesAndFindLabel) {
+    ASSERT_TRUE(kApp);
+    TToolkitDialogs dialogs;
+    std::string path;
+    WithModal([&] { dialogs.OpenFileName(path, "Open...", TFormVantoraChart::OpenFilter); },
+              [](QWidget& w) {
+                  auto* d = qobject_cast<QFileDialog*>(&w);
+                  ASSERT_NE(d, nullptr);
+                  EXPECT_EQ(d->nameFilters(),
+                            QStringList({"Supported formats (*.kqm *.hxt)", "Sample data files (*.kqm)",
+                                         "Waveform files (*.hxt)", "All files (*.*)"}));
+              });
+    // Alt+N, the label's accelerator, takes the user to the text field.
+    TFindDialog find;
+    find.Show();
+    QWidget* d = find.Widget();
+    d->activateWindow();
+    QApplication::processEvents();
+    auto* next = d->findChildren<QPushButton*>().front();
+    next->setFocus();
+    QTest::keyClick(next, Qt::Key_N, Qt::AltModifier);
+    EXPECT_EQ(QApplication::focusWidget(), d->findChild<QLineEdit*>());
 }
 
 }  // namespace
