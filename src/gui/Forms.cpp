@@ -196,6 +196,7 @@ void TControl::SetVisible(bool value) {
 bool TControl::Visible() const { return FImpl->BarAction ? FImpl->BarAction->isVisible() : !Widget()->isHidden(); }
 void TControl::SetEnabled(bool value) { Widget()->setEnabled(value); }
 bool TControl::Enabled() const { return Widget()->isEnabled(); }
+void TControl::SetMinimumWidth(int value) { Widget()->setMinimumWidth(value); }
 int TControl::Width() const { return Widget()->width(); }
 int TControl::Height() const { return Widget()->height(); }
 void TControl::Repaint() { Widget()->update(); }

@@ -32,6 +32,15 @@ const TVantoraActionState ActionStates[] = {
     {"ActionCancel", TVantoraActionState::Busy},
 };
 
+// The text, shortened with "..." where it is wider than room, so that a name
+// never runs into the value beside it.
+std::string FitText(TCanvas& canvas, const std::string& text, int room) {
+    if (canvas.TextWidth(text) <= room) return text;
+    std::string cut = text;
+    while (!cut.empty() && canvas.TextWidth(cut + "...") > room) cut.pop_back();
+    return cut.empty() ? std::string() : cut + "...";
+}
+
 }  // namespace
 
 TVantoraActionState::TRule EnableRule(const std::string& actionName) {
@@ -276,6 +285,9 @@ void TFormVantoraChart::CreateClient() {
     ClientPanel = std::make_unique<TPanel>(&Form.Client(), false);
     InfoSplit = std::make_unique<TSplitter>(ClientPanel.get());
     ChartHost = std::make_unique<TChartHost>(InfoSplit.get(), Chart1);
+    // Room for labels on the bottom axis however narrow the window gets: the
+    // info panel gives way first.
+    ChartHost->SetMinimumWidth(ChartMinimumWidth);
     InfoPanel = std::make_unique<TPanel>(InfoSplit.get(), true, 0, 4);
     InfoList = std::make_unique<TListBox>(InfoPanel.get(), 17);
     InfoList->SetColor(clBtnFace);
@@ -564,7 +576,9 @@ void TFormVantoraChart::DrawInfoItem(TCanvas& canvas, int index, const TRect& re
     const std::string name = row.substr(0, eq);
     const std::string value = row.substr(eq + 1);
     canvas.Brush().SetStyle(bsClear);
-    canvas.TextOut(rect.Right - 2 - canvas.TextWidth(value), rect.Top + 1, value);
+    const int valueLeft = rect.Right - 2 - canvas.TextWidth(value);
+    canvas.TextOut(valueLeft, rect.Top + 1, value);
     const bool sameAsAbove = index > 0 && items[std::size_t(index - 1)].substr(0, eq + 1) == name + "=";
-    if (!sameAsAbove) canvas.TextOut(rect.Left + 2, rect.Top + 1, name);
+    if (!sameAsAbove)
+        canvas.TextOut(rect.Left + 2, rect.Top + 1, FitText(canvas, name, valueLeft - 6 - (rect.Left + 2)));
 }

@@ -21,6 +21,9 @@
 
 class TFormVantoraTrace;
 
+// The chart's narrowest width: two time-stamp labels side by side.
+inline constexpr int ChartMinimumWidth = 240;
+
 // The action names in the order of the window's table; the enable table and
 // the tests refer to them.
 struct TVantoraActionState {

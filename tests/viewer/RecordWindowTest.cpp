@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractScrollArea>
 #include <QApplication>
+#include <QSplitterHandle>
+#include <QTest>
 #include <QKeyEvent>
 #include <QWidget>
 #include <cstdlib>
@@ -321,5 +324,58 @@ TEST(RecordWindow, MarkersOfSizeOneShowTheirChannelsColour) {
             for (int x = 0; x < shot.width(); ++x) pixels += (shot.pixel(x, y) & 0xFFFFFF) == (rgb & 0xFFFFFF);
         // Neighbouring markers may overlap; a black frame leaves one pixel each.
         EXPECT_GE(pixels, 5 * points) << std::hex << rgb;
+    }
+}
+
+// Columns of a band of an image that hold dark (text) pixels.
+std::vector<bool> InkColumns(const QImage& image, int top, int bottom) {
+    std::vector<bool> ink(std::size_t(image.width()), false);
+    for (int y = std::max(top, 0); y < std::min(bottom, image.height()); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (qGray(image.pixel(x, y)) < 100) ink[std::size_t(x)] = true;
+    return ink;
+}
+
+// A narrow window: the info list keeps each name apart from its value, and
+// the bottom axis keeps labels.
+TEST(RecordWindow, NarrowWindowKeepsNamesValuesAndAxisLabels) {
+    TRecording rec;
+    TWindow w;
+    w.Form.Form.SetBounds(100, 100, 320, 400);
+    w.Form.Form.Show();
+    w.Form.OpenFile(rec.Path);
+    Key(w.Window(), Qt::Key_Right);
+    // The user drags the splitter to the right as far as it goes.
+    auto* handle = w.Form.InfoSplit->Widget()->findChild<QSplitterHandle*>();
+    ASSERT_NE(handle, nullptr);
+    const QPoint grip = handle->rect().center();
+    QTest::mousePress(handle, Qt::LeftButton, Qt::NoModifier, grip);
+    QTest::mouseMove(handle, grip + QPoint(150, 0));
+    QTest::mouseRelease(handle, Qt::LeftButton, Qt::NoModifier, grip + QPoint(150, 0));
+    QApplication::processEvents();
+    if (const char* folder = std::getenv("VIEWER_SHOTS_DIR"))
+        w.Window()->grab().save(QString::fromStdString(std::string(folder) + "/viewer-narrow.png"));
+
+    // Below the plot, above the axis title: the labels.
+    const QImage chart = w.Form.ChartHost->Widget()->grab().toImage();
+    const TRect plot = w.Form.Chart1.PlotRect();
+    const std::vector<bool> labels = InkColumns(chart, plot.Bottom + 3, plot.Bottom + 15);
+    EXPECT_GE(std::count(labels.begin() + plot.Left, labels.begin() + plot.Right, true), 20);
+
+    // Each row with a name: a clear gap (wider than a space) between the name and its value.
+    QWidget* view = static_cast<QAbstractScrollArea*>(w.Form.InfoList->Widget())->viewport();
+    const QImage list = view->grab().toImage();
+    const std::vector<std::string>& rows = w.Form.InfoList->Items();
+    for (int i = 0; i < 10 && i < int(rows.size()); ++i) {
+        const std::string& row = rows[std::size_t(i)];
+        if (i > 0 && rows[std::size_t(i - 1)].substr(0, row.find('=') + 1) == row.substr(0, row.find('=') + 1))
+            continue;
+        SCOPED_TRACE(row);
+        const std::vector<bool> ink = InkColumns(list, i * 17 + 2, i * 17 + 15);
+        const auto first = std::find(ink.begin(), ink.end(), true);
+        const auto last = std::find(ink.rbegin(), ink.rend(), true).base();
+        int run = 0, widest = 0;
+        for (auto it = first; it < last; ++it) widest = std::max(widest, run = *it ? 0 : run + 1);
+        EXPECT_GE(widest, 6);
     }
 }
