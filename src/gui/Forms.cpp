@@ -32,6 +32,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QUrl>
+#include <QWindow>
 #include <clocale>
 #include <cstdio>
 #include <map>
@@ -544,8 +545,8 @@ void FormWindow::showEvent(QShowEvent* e) {
 // A window manager places the window itself where the program asked for the
 // frame, or the frame, as it likes, and frames it only once it is shown. The
 // corner is checked again until the frame is known, so that the position
-// saved is the position restored. A user who drags the window later is not
-// fought: the check ends after a short while.
+// saved is the position restored. The check ends once the frame is in place
+// (or after ten seconds): a user who drags the window later is not fought.
 void FormWindow::PlaceFrame(QPoint p) {
     move(p);
     FFramePlace = p;
@@ -559,17 +560,28 @@ void FormWindow::PlaceFrame(QPoint p) {
 }
 
 void FormWindow::CheckFramePlace() {
-    if (++FFrameChecks > 40 || !FFramePlace) {
+    if (++FFrameChecks > 200 || !FFramePlace) {
         FFrameTimer->stop();
         return;
     }
-    if (!isVisible() || frameGeometry() == geometry()) return;  // not framed yet
-    if (frameGeometry().topLeft() != *FFramePlace) {
-        move(*FFramePlace);
+    QWindow* handle = windowHandle();
+    if (!isVisible() || !handle || handle->frameMargins().isNull()) return;  // not framed yet
+    if (handle->framePosition() != *FFramePlace) {
+        // The client goes inside the frame at its margins: window managers
+        // differ in where they put a frame asked for as such.
+        const QMargins margins = handle->frameMargins();
+        handle->setPosition(*FFramePlace + QPoint(margins.left(), margins.top()));
         return;
     }
     FFramePlace.reset();
     FFrameTimer->stop();
+}
+
+// The frame's corner as the window system reports it now: the widget's own
+// idea of its frame can lag behind a frame drawn after the window was shown.
+static QPoint FramePosition(const QWidget& w) {
+    const QWindow* handle = w.windowHandle();
+    return handle && w.isVisible() ? handle->framePosition() : w.pos();
 }
 
 void FormWindow::closeEvent(QCloseEvent* e) {
@@ -687,8 +699,8 @@ void TForm::SetBounds(int left, int top, int width, int height) {
     FImpl->Window->PlaceFrame(QPoint(left, top));
 }
 
-int TForm::Left() const { return FImpl->Window->x(); }
-int TForm::Top() const { return FImpl->Window->y(); }
+int TForm::Left() const { return FramePosition(*FImpl->Window).x(); }
+int TForm::Top() const { return FramePosition(*FImpl->Window).y(); }
 int TForm::Width() const { return FImpl->Window->width(); }
 int TForm::Height() const { return FImpl->Window->height(); }
 void TForm::SetMinimumSize(int width, int height) { FImpl->Window->setMinimumSize(width, height); }

@@ -80,6 +80,13 @@ struct TWindow {
     QWidget* Window() const { return Form.Form.Widget(); }
     std::string Row(const std::string& name, int n = 0) const { return Form.Display().Info().ValueOf(name, n); }
     TChartSeries* Series(int i) { return Form.Chart1.Series(i); }
+    // The window on screen at the given size, showing the recording's first shot.
+    void ShowFirstShot(const std::string& path, int width, int height) {
+        Form.Form.SetBounds(100, 100, width, height);
+        Form.Form.Show();
+        Form.OpenFile(path);
+        Key(Window(), Qt::Key_Right);
+    }
     int SeriesCount() const { return Form.Chart1.SeriesCount(); }
 };
 
@@ -307,11 +314,8 @@ TEST(RecordWindow, ScreenshotsOfEachEnhancement) {
 TEST(RecordWindow, MarkersOfSizeOneShowTheirChannelsColour) {
     TRecording rec;
     TWindow w;
-    w.Form.Form.SetBounds(100, 100, 833, 590);
-    w.Form.Form.Show();
-    w.Form.OpenFile(rec.Path);
+    w.ShowFirstShot(rec.Path, 833, 590);
     w.Form.ActionViewEnhanceNone.Execute();
-    Key(w.Window(), Qt::Key_Right);
     ASSERT_EQ(w.Form.PointSize(), 1);
     QApplication::processEvents();
     const QImage shot = w.Form.ChartHost->Widget()->grab().toImage();
@@ -341,10 +345,7 @@ std::vector<bool> InkColumns(const QImage& image, int top, int bottom) {
 TEST(RecordWindow, NarrowWindowKeepsNamesValuesAndAxisLabels) {
     TRecording rec;
     TWindow w;
-    w.Form.Form.SetBounds(100, 100, 320, 400);
-    w.Form.Form.Show();
-    w.Form.OpenFile(rec.Path);
-    Key(w.Window(), Qt::Key_Right);
+    w.ShowFirstShot(rec.Path, 320, 400);
     // The user drags the splitter to the right as far as it goes.
     auto* handle = w.Form.InfoSplit->Widget()->findChild<QSplitterHandle*>();
     ASSERT_NE(handle, nullptr);
