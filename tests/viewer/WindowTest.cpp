@@ -544,8 +544,10 @@ TEST_F(ShownShot, StaysThroughIndexBuildsThatSucceedFailOrAreCancelled) {
     ClickTool("Index...");
     EXPECT_EQ(W->Form.StatusText(), "Index creation successfully finished");
     ExpectShown(7);
-    if (const char* dir = std::getenv("VANTORA_SHOTS"))
+    if (const char* dir = std::getenv("VANTORA_SHOTS")) {
+        QApplication::processEvents();
         W->Form.Widget()->grab().save(QString(dir) + "/after-index.png");
+    }
     Key(Qt::Key_Right);
     ExpectShown(8);
     Key(Qt::Key_Left);
