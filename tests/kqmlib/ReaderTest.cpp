@@ -367,35 +367,28 @@ TEST(ReaderIndex, OpensOnlyAUsableIndexBesideTheRecording) {
 }
 
 // The index is found beside the recording whatever the letter case of its
-// extension; one in the recording's own case comes first.
+// extension; one in the recording's own case comes first. Only the first
+// index of each case has entries.
 TEST(ReaderIndex, FoundWhateverTheCaseOfItsExtension) {
     TTempDir Dir;
-    TRecHeader H;
-    const struct {
-        const char* Recording;
-        std::vector<const char*> Indexes;  // the first has entries, the others are header-only
-        const char* Path;
-    } Cases[] = {
-        {"UP.KQM", {"UP.IDX"}, "UP.IDX"},
-        {"low.kqm", {"low.IDX"}, "low.IDX"},
-        {"Mixed.Kqm", {"Mixed.iDx"}, "Mixed.iDx"},
-        {"BOTH.KQM", {"BOTH.IDX", "BOTH.idx"}, "BOTH.IDX"},
-        {"both.kqm", {"both.idx", "both.IDX"}, "both.idx"},
-        {"NONE.KQM", {}, "NONE.IDX"},
-        {"other.kqm", {"other2.idx", "othe.idx"}, "other.idx"},
-    };
+    const std::vector<std::vector<std::string>> Cases = {
+        {"UP.KQM", "UP.IDX", "UP.IDX"},
+        {"low.kqm", "low.IDX", "low.IDX"},
+        {"Mixed.Kqm", "Mixed.iDx", "Mixed.iDx"},
+        {"BOTH.KQM", "BOTH.IDX", "BOTH.IDX", "BOTH.idx"},
+        {"both.kqm", "both.idx", "both.idx", "both.IDX"},
+        {"NONE.KQM", "NONE.IDX"},
+        {"other.kqm", "other.idx", "other2.idx", "othe.idx"}};  // recording, index taken, indexes written
     for (const auto& C : Cases) {
-        SCOPED_TRACE(C.Recording);
-        const std::string Path = MakeRecording(Dir, H, 2, C.Recording);
-        for (std::size_t I = 0; I < C.Indexes.size(); ++I) {
+        SCOPED_TRACE(C[0]);
+        const std::string Path = MakeRecording(Dir, TRecHeader{}, 2, C[0].c_str());
+        for (std::size_t I = 2; I < C.size(); ++I) {
             TIndexFile Idx;
-            if (I == 0) Idx.Entries = {{0, 100, 1}, {50, 200, 2}};
-            Idx.Write(Dir.File(C.Indexes[I]));
+            if (I == 2) Idx.Entries = {{0, 100, 1}, {50, 200, 2}};
+            Idx.Write(Dir.File(C[I]));
         }
-        EXPECT_EQ(IndexPathOf(Path), Dir.File(C.Path));
-        TKQMReader R(Path);
-        const bool Expected = !C.Indexes.empty() && C.Indexes[0] == std::string_view(C.Path);
-        EXPECT_EQ(R.MaxTimeExternal() == 50, Expected);
+        EXPECT_EQ(IndexPathOf(Path), Dir.File(C[1]));
+        EXPECT_EQ(TKQMReader(Path).MaxTimeExternal() == 50, C.size() > 2 && C[1] == C[2]);
     }
 }
 
