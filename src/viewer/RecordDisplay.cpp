@@ -349,7 +349,10 @@ void TRecordDisplay::DrawRecord(TCustomAxisPanel& chart) {
 
 namespace {
 
-bool Within(double v, const TChartAxis& axis) { return v >= axis.Minimum() && v <= axis.Maximum(); }
+// An automatic axis takes in every value when it is drawn.
+bool Within(double v, const TChartAxis& axis) {
+    return axis.Automatic() || (v >= axis.Minimum() && v <= axis.Maximum());
+}
 
 }  // namespace
 
