@@ -33,8 +33,8 @@ struct TFindTarget {
 // Classifies the dialog's text. Relative jumps count from currentRecord;
 // every target is computed in 64 bits and must lie within 1 .. 0xFFFFFFFE,
 // else an Exception says so (with the range 1 .. lastRecord when that is
-// known); a target past lastRecord is left to the reader to refuse. Numbers that cannot be read fail with the
-// conversion messages above.
+// known); a target past lastRecord is left to the reader to refuse. Numbers
+// that cannot be read fail with the conversion messages above.
 TFindTarget ClassifyFindText(std::string_view text, std::uint32_t currentRecord, std::uint32_t lastRecord);
 
 struct TFindTerm {

@@ -361,13 +361,12 @@ bool Within(double v, const TChartAxis& axis) {
 void TRecordDisplay::KeepShotInView(TCustomAxisPanel& chart) {
     const TChartAxis& bottom = *chart.BottomAxis();
     const TChartAxis& left = *chart.LeftAxis();
-    if (bottom.Automatic() && left.Automatic()) return;
+    if ((bottom.Automatic() && left.Automatic()) || chart.SeriesList().empty()) return;
     for (const TChartSeries* s : chart.SeriesList()) {
         for (int i = 0; i < s->PointCount(); ++i) {
             if (Within(s->XValueAt(i), bottom) && Within(s->YValueAt(i), left)) return;
         }
     }
-    if (chart.SeriesList().empty()) return;
     chart.UndoZoom();
     chart.BottomAxis()->SetAutomatic(true);
     chart.LeftAxis()->SetAutomatic(true);
