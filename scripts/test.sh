@@ -3,7 +3,7 @@
 # and runs every test in both.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh clang-format clang libclang-rt-14-dev
+scripts/install-deps.sh clang-format clang libclang-rt-14-dev xvfb xauth x11-utils openbox
 jobs=$(nproc)
 export QT_QPA_PLATFORM=offscreen
 export XDG_RUNTIME_DIR=$(mktemp -d)

@@ -25,8 +25,10 @@ TFindDialog::TFindDialog() : FImpl(std::make_unique<Impl>()) {
     dialog->setWindowTitle("Find");
     dialog->setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     auto* layout = new QHBoxLayout(dialog);
-    layout->addWidget(new QLabel("Fi&nd what:", dialog));
+    auto* label = new QLabel("Fi&nd what:", dialog);
+    layout->addWidget(label);
     FImpl->Edit = new QLineEdit(dialog);
+    label->setBuddy(FImpl->Edit);
     FImpl->Edit->setMinimumWidth(240);
     layout->addWidget(FImpl->Edit, 1);
     auto* buttons = new QVBoxLayout();

@@ -32,9 +32,11 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QUrl>
+#include <QWindow>
 #include <clocale>
 #include <cstdio>
 #include <map>
+#include <optional>
 
 #include "QtSupport.h"
 
@@ -199,6 +201,7 @@ void TControl::SetVisible(bool value) {
 bool TControl::Visible() const { return FImpl->BarAction ? FImpl->BarAction->isVisible() : !Widget()->isHidden(); }
 void TControl::SetEnabled(bool value) { Widget()->setEnabled(value); }
 bool TControl::Enabled() const { return Widget()->isEnabled(); }
+void TControl::SetMinimumWidth(int value) { Widget()->setMinimumWidth(value); }
 int TControl::Width() const { return Widget()->width(); }
 int TControl::Height() const { return Widget()->height(); }
 void TControl::Repaint() { Widget()->update(); }
@@ -519,6 +522,9 @@ namespace {
 class FormWindow : public QMainWindow {
 public:
     FormWindow(TForm& form, std::function<void(const std::vector<std::string>&)>& drop) : FForm(form), FDrop(drop) {}
+    // Puts the frame's top left corner at p, also where the window manager
+    // frames the window only after it is shown.
+    void PlaceFrame(QPoint p);
 
 protected:
     void showEvent(QShowEvent* e) override;
@@ -531,6 +537,12 @@ private:
     TForm& FForm;
     std::function<void(const std::vector<std::string>&)>& FDrop;
     bool FShown = false;
+    // Where the frame goes; kept for a short while after placing, until the
+    // window manager has framed the window there.
+    void CheckFramePlace();
+    std::optional<QPoint> FFramePlace;
+    QTimer* FFrameTimer = nullptr;
+    int FFrameChecks = 0;
 };
 
 // Sees every key before the control it is meant for (key preview).
@@ -556,6 +568,48 @@ void FormWindow::showEvent(QShowEvent* e) {
     if (FShown) return;
     FShown = true;
     if (FForm.OnShow) TApplication::Guard(FForm.OnShow);
+}
+
+// A window manager places the window itself where the program asked for the
+// frame, or the frame, as it likes, and frames it only once it is shown. The
+// corner is checked again until the frame is known, so that the position
+// saved is the position restored. The check ends once the frame is in place
+// (or after ten seconds): a user who drags the window later is not fought.
+void FormWindow::PlaceFrame(QPoint p) {
+    move(p);
+    FFramePlace = p;
+    FFrameChecks = 0;
+    if (!FFrameTimer) {
+        FFrameTimer = new QTimer(this);
+        FFrameTimer->setInterval(50);
+        QObject::connect(FFrameTimer, &QTimer::timeout, this, [this] { CheckFramePlace(); });
+    }
+    FFrameTimer->start();
+}
+
+void FormWindow::CheckFramePlace() {
+    if (++FFrameChecks > 200 || !FFramePlace) {
+        FFrameTimer->stop();
+        return;
+    }
+    QWindow* handle = windowHandle();
+    if (!isVisible() || !handle || handle->frameMargins().isNull()) return;  // not framed yet
+    if (handle->framePosition() != *FFramePlace) {
+        // The client goes inside the frame at its margins: window managers
+        // differ in where they put a frame asked for as such.
+        const QMargins margins = handle->frameMargins();
+        handle->setPosition(*FFramePlace + QPoint(margins.left(), margins.top()));
+        return;
+    }
+    FFramePlace.reset();
+    FFrameTimer->stop();
+}
+
+// The frame's corner as the window system reports it now: the widget's own
+// idea of its frame can lag behind a frame drawn after the window was shown.
+static QPoint FramePosition(const QWidget& w) {
+    const QWindow* handle = w.windowHandle();
+    return handle && w.isVisible() ? handle->framePosition() : w.pos();
 }
 
 void FormWindow::closeEvent(QCloseEvent* e) {
@@ -669,12 +723,12 @@ void TForm::SetStatusText(const std::string& value) {
 std::string TForm::StatusText() const { return FImpl->Status ? S(FImpl->Status->text()) : std::string{}; }
 
 void TForm::SetBounds(int left, int top, int width, int height) {
-    FImpl->Window->move(left, top);
     FImpl->Window->resize(width, height);
+    FImpl->Window->PlaceFrame(QPoint(left, top));
 }
 
-int TForm::Left() const { return FImpl->Window->x(); }
-int TForm::Top() const { return FImpl->Window->y(); }
+int TForm::Left() const { return FramePosition(*FImpl->Window).x(); }
+int TForm::Top() const { return FramePosition(*FImpl->Window).y(); }
 int TForm::Width() const { return FImpl->Window->width(); }
 int TForm::Height() const { return FImpl->Window->height(); }
 void TForm::SetMinimumSize(int width, int height) { FImpl->Window->setMinimumSize(width, height); }
@@ -761,14 +815,16 @@ bool ConfirmYesNo(const std::string& text, const std::string& title) {
            QMessageBox::No;
 }
 
-// "Sample data files (*.kqm)|*.kqm|..." as the toolkit's "Sample data files (*.kqm) (*.kqm);;...".
+// "Sample data files (*.kqm)|*.kqm|..." as the toolkit's "Sample data files (*.kqm);;...": the masks are
+// added to a description only when it does not show them already.
 static QString DialogFilter(const std::string& filter) {
     const QStringList fields = Q(filter).split('|');
     QStringList out;
     for (qsizetype i = 0; i + 1 < fields.size(); i += 2) {
         QString masks = fields[i + 1];
         masks.replace(';', ' ');
-        out << fields[i] + " (" + masks.trimmed() + ")";
+        const QString shown = " (" + masks.trimmed() + ")";
+        out << (fields[i].endsWith(shown) ? fields[i] : fields[i] + shown);
     }
     return out.join(";;");
 }

@@ -60,6 +60,7 @@ public:
     bool Enabled() const;
     // A fixed width in pixels; 0 or less leaves the width to the layout.
     void SetWidth(int value);
+    void SetMinimumWidth(int value);
     int Width() const;
     int Height() const;
     void SetFixedSize(int width, int height);

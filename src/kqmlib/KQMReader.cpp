@@ -1,8 +1,10 @@
 #include "KQMReader.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 
 #include "Buffer.h"
 #include "KQMIndex.h"
@@ -149,7 +151,27 @@ std::string IndexPathOf(const std::string& Path) {
     const auto Slash = Path.find_last_of("/\\");
     const auto Dot = Path.find_last_of('.');
     if (Dot == std::string::npos || (Slash != std::string::npos && Dot < Slash)) return Path + ".idx";
-    return Path.substr(0, Dot) + ".idx";
+    const std::string Stem = Path.substr(0, Dot);
+    const std::string Ext = Path.substr(Dot + 1);
+    // "REC.KQM" goes with "REC.IDX", "rec.kqm" with "rec.idx".
+    const bool Upper = std::any_of(Ext.begin(), Ext.end(), [](unsigned char C) { return std::isupper(C); }) &&
+                       std::none_of(Ext.begin(), Ext.end(), [](unsigned char C) { return std::islower(C); });
+    const std::string Own = Stem + (Upper ? ".IDX" : ".idx");
+    std::error_code Ec;
+    if (std::filesystem::exists(Own, Ec)) return Own;
+    // Where names differ in case, the index may be spelt in another case
+    // than the recording: any spelling of ".idx" beside it serves.
+    const std::filesystem::path StemPath(Stem);
+    const std::filesystem::path Folder = StemPath.has_parent_path() ? StemPath.parent_path() : ".";
+    const std::string Name = StemPath.filename().string();
+    for (std::filesystem::directory_iterator It(Folder, Ec), End; !Ec && It != End; It.increment(Ec)) {
+        const std::string Found = It->path().filename().string();
+        if (Found.size() == Name.size() + 4 && Found.compare(0, Name.size(), Name) == 0 &&
+            SameText(Found.substr(Name.size()), ".idx")) {
+            return Stem + Found.substr(Name.size());
+        }
+    }
+    return Own;
 }
 
 TKQMReader::TKQMReader(const std::string& Path) : FPath(Path) {

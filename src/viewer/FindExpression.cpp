@@ -166,12 +166,7 @@ double StrToFloatStrict(std::string_view text) {
 namespace {
 
 std::uint32_t CheckedRecord(std::int64_t target, std::uint32_t lastRecord) {
-    // 0xFFFFFFFF asks the reader for its last record; a typed number never does.
-    const std::int64_t last = lastRecord != 0 ? lastRecord : std::int64_t{0xFFFFFFFE};
-    if (target < 1 || target > last) {
-        if (lastRecord != 0) throw Exception(Format("Record %d is out of range (1 to %d)", target, last));
-        throw Exception(Format("Record %d is out of range", target));
-    }
+    CheckRecordTarget(target, lastRecord);
     return static_cast<std::uint32_t>(target);
 }
 

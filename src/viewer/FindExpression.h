@@ -31,10 +31,10 @@ struct TFindTarget {
 };
 
 // Classifies the dialog's text. Relative jumps count from currentRecord;
-// every target is computed in 64 bits and must lie within 1 .. lastRecord
-// (1 .. 0xFFFFFFFE while the record count is unknown, lastRecord = 0), else
-// an Exception says so. Numbers that cannot be read fail with the
-// conversion messages above.
+// every target is computed in 64 bits and must lie within 1 .. 0xFFFFFFFE,
+// else an Exception says so (with the range 1 .. lastRecord when that is
+// known); a target past lastRecord is left to the reader to refuse. Numbers
+// that cannot be read fail with the conversion messages above.
 TFindTarget ClassifyFindText(std::string_view text, std::uint32_t currentRecord, std::uint32_t lastRecord);
 
 struct TFindTerm {

@@ -344,6 +344,32 @@ void TRecordDisplay::DrawRecord(TCustomAxisPanel& chart) {
         if (FSampleBlockMode && static_cast<int>(i) != FRecord.SelectedBlock) continue;
         DrawBlock(chart, FRecord.Blocks[i]);
     }
+    KeepShotInView(chart);
+}
+
+namespace {
+
+// An automatic axis takes in every value when it is drawn.
+bool Within(double v, const TChartAxis& axis) {
+    return axis.Automatic() || (v >= axis.Minimum() && v <= axis.Maximum());
+}
+
+}  // namespace
+
+// A view fixed by zoom or pan that shows no point of the shot would leave an
+// empty plot: the automatic ranges come back instead.
+void TRecordDisplay::KeepShotInView(TCustomAxisPanel& chart) {
+    const TChartAxis& bottom = *chart.BottomAxis();
+    const TChartAxis& left = *chart.LeftAxis();
+    if ((bottom.Automatic() && left.Automatic()) || chart.SeriesList().empty()) return;
+    for (const TChartSeries* s : chart.SeriesList()) {
+        for (int i = 0; i < s->PointCount(); ++i) {
+            if (Within(s->XValueAt(i), bottom) && Within(s->YValueAt(i), left)) return;
+        }
+    }
+    chart.UndoZoom();
+    chart.BottomAxis()->SetAutomatic(true);
+    chart.LeftAxis()->SetAutomatic(true);
 }
 
 void TRecordDisplay::DrawBlock(TCustomAxisPanel& chart, const TShownBlock& block) {
@@ -381,6 +407,9 @@ TPointSeries* TRecordDisplay::CreateBlockSeries(TCustomAxisPanel& chart, std::ui
     auto owned = std::make_unique<TPointSeries>(&chart);
     owned->SetParentChart(&chart);
     owned->SetSeriesColor(color);
+    // The marker's frame takes the point's colour too: at size 1 a black
+    // frame would leave one coloured pixel and the channels look alike.
+    owned->Pointer().Pen().SetColor(SeriesDefaultColor);
     TPointSeries* points = owned.release();
     if (FEnhance == TEnhance::Linear) line->SetDataSource(points);
     SetPointSize(chart, FPointSize);

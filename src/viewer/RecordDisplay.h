@@ -118,6 +118,7 @@ private:
     void UpdateSampleBlockRows();
     void ShowNoRecord();
     void DrawBlock(TCustomAxisPanel& chart, const TShownBlock& block);
+    void KeepShotInView(TCustomAxisPanel& chart);
     TPointSeries* CreateBlockSeries(TCustomAxisPanel& chart, std::uint32_t channel, TLineSeries*& line);
     void SplineFill(const TPointSeries& points, TLineSeries& line) const;
 

@@ -33,11 +33,12 @@ void ShowAbout(const std::string& version, const std::string& libraryInfo) {
     title.AddStretch();
     title.Add(versionLabel);
     TLabel description(&page, "Waveform viewer for \nsample data files (.kqm) and \nwaveform files (.hxt)");
-    TPanel libraryRow(&page, false, 0, 6);
+    // The build tag can be long: the library's text gets a line of its own.
+    TPanel libraryRow(&page, true, 0, 0);
     TLabel libraryCaption(&libraryRow, "Waveform extraction library:");
     TLabel libraryLabel(&libraryRow, libraryInfo);
     libraryRow.Add(libraryCaption);
-    libraryRow.Add(libraryLabel, 1);
+    libraryRow.Add(libraryLabel);
     TMemo terms(&page);
     terms.SetWordWrap(true);
     terms.AddLine(TermsOfUse);

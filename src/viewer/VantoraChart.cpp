@@ -33,6 +33,15 @@ const TVantoraActionState ActionStates[] = {
     {"ActionCancel", TVantoraActionState::Busy},
 };
 
+// The text, shortened with "..." where it is wider than room, so that a name
+// never runs into the value beside it.
+std::string FitText(TCanvas& canvas, const std::string& text, int room) {
+    if (canvas.TextWidth(text) <= room) return text;
+    std::string cut = text;
+    while (!cut.empty() && canvas.TextWidth(cut + "...") > room) cut.pop_back();
+    return cut.empty() ? std::string() : cut + "...";
+}
+
 }  // namespace
 
 TVantoraActionState::TRule EnableRule(const std::string& actionName) {
@@ -277,6 +286,9 @@ void TFormVantoraChart::CreateClient() {
     ClientPanel = std::make_unique<TPanel>(&Form.Client(), false);
     InfoSplit = std::make_unique<TSplitter>(ClientPanel.get());
     ChartHost = std::make_unique<TChartHost>(InfoSplit.get(), Chart1);
+    // Room for labels on the bottom axis however narrow the window gets: the
+    // info panel gives way first.
+    ChartHost->SetMinimumWidth(ChartMinimumWidth);
     InfoPanel = std::make_unique<TPanel>(InfoSplit.get(), true, 0, 4);
     InfoList = std::make_unique<TListBox>(InfoPanel.get(), 17);
     InfoList->SetColor(clBtnFace);
@@ -369,12 +381,14 @@ void TFormVantoraChart::ReindexFile() {
     TrackPanel->SetVisible(true);
     SetBusy(true);
     Form.SetStatusText("Index creation started");
+    const TCurrentRecord shown = FDoc.Record;
     try {
         FDoc.File().Reindex();
     } catch (...) {
         TrackPanel->SetVisible(false);
         SetBusy(false);
         Form.SetStatusText("Index creation failed");
+        ShowAgain(shown);
         throw;
     }
     TrackPanel->SetVisible(false);
@@ -382,7 +396,28 @@ void TFormVantoraChart::ReindexFile() {
     Form.SetStatusText("Index creation successfully finished");
     // The new index may hold another record count and time range.
     FDoc.Probe();
-    InitInfoList();
+    ShowAgain(shown);
+}
+
+// Building the index moves the reader, successful or not. The shot that was
+// shown is read again through the index now in place, so that its values are
+// the index's and Next and Previous go on from it; when it cannot be read,
+// the values it had stay. With nothing shown the reader starts at record 1.
+void TFormVantoraChart::ShowAgain(const TCurrentRecord& shown) noexcept {
+    Run([&] {
+        if (!shown.Valid) {
+            FDoc.Record = shown;
+            UpdateInfo();
+            return;
+        }
+        try {
+            FDoc.SeekRecord(shown.RecordNo);
+            ReadRecord();
+        } catch (...) {
+            FDoc.Record = shown;
+        }
+        DrawRecord();
+    });
 }
 
 void TFormVantoraChart::SetBusy(bool busy) {
@@ -505,12 +540,8 @@ bool TFormVantoraChart::FormCloseQuery() { return !FBusy; }
 
 void TFormVantoraChart::FormClose() {
     CloseFile();
-    try {
-        SaveSettings(FSettingsPath);
-    } catch (const std::exception& e) {
-        // The window closes all the same; the user learns why the settings are not kept.
-        std::fprintf(stderr, "Vantora: %s\n", e.what());
-    }
+    // The window closes all the same; the user learns why the settings are not kept.
+    Run([this] { SaveSettings(FSettingsPath); });
 }
 
 void TFormVantoraChart::ShowHeader() {
@@ -549,7 +580,9 @@ void TFormVantoraChart::DrawInfoItem(TCanvas& canvas, int index, const TRect& re
     const std::string name = row.substr(0, eq);
     const std::string value = row.substr(eq + 1);
     canvas.Brush().SetStyle(bsClear);
-    canvas.TextOut(rect.Right - 2 - canvas.TextWidth(value), rect.Top + 1, value);
+    const int valueLeft = rect.Right - 2 - canvas.TextWidth(value);
+    canvas.TextOut(valueLeft, rect.Top + 1, value);
     const bool sameAsAbove = index > 0 && items[std::size_t(index - 1)].substr(0, eq + 1) == name + "=";
-    if (!sameAsAbove) canvas.TextOut(rect.Left + 2, rect.Top + 1, name);
+    if (!sameAsAbove)
+        canvas.TextOut(rect.Left + 2, rect.Top + 1, FitText(canvas, name, valueLeft - 6 - (rect.Left + 2)));
 }

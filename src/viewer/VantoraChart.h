@@ -21,6 +21,9 @@
 
 class TFormVantoraTrace;
 
+// The chart's narrowest width: two time-stamp labels side by side.
+inline constexpr int ChartMinimumWidth = 240;
+
 // The action names in the order of the window's table; the enable table and
 // the tests refer to them.
 struct TVantoraActionState {
@@ -167,6 +170,7 @@ private:
     // Hands the open file's values to the display.
     void SyncDisplay();
     void SearchExpression(const std::string& text);
+    void ShowAgain(const TCurrentRecord& shown) noexcept;
     // The action's handler runs under the error funnel.
     void On(TAction& action, std::function<void()> fn);
 

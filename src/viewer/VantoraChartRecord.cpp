@@ -124,20 +124,26 @@ void TFormVantoraChart::CreateRecordActions() {
 void TFormVantoraChart::FormFindFind() {
     if (!FDoc.IsOpen() || FBusy || !FormFind) return;
     const std::string text = FormFind->Text();
-    const TFindTarget target = ClassifyFindText(text, FDoc.Record.RecordNo, FDoc.FLastRecord);
-    switch (target.Kind) {
-    case TFindKind::Record:
-        SeekAndShow(target.Record);
-        break;
-    case TFindKind::InternalTime:
-        SeekTimeAndShow(target.Time);
-        break;
-    case TFindKind::ExternalTime:
-        SeekTimeExternalAndShow(target.Time);
-        break;
-    case TFindKind::Expression:
-        SearchExpression(text);
-        break;
+    try {
+        const TFindTarget target = ClassifyFindText(text, FDoc.Record.RecordNo, FDoc.FLastRecord);
+        switch (target.Kind) {
+        case TFindKind::Record:
+            SeekAndShow(target.Record);
+            break;
+        case TFindKind::InternalTime:
+            SeekTimeAndShow(target.Time);
+            break;
+        case TFindKind::ExternalTime:
+            SeekTimeExternalAndShow(target.Time);
+            break;
+        case TFindKind::Expression:
+            SearchExpression(text);
+            break;
+        }
+    } catch (const std::exception& e) {
+        // The status tells of this find, never of an earlier one.
+        Form.SetStatusText("Search failed: " + MessageText(e));
+        throw;
     }
 }
 
@@ -147,10 +153,17 @@ void TFormVantoraChart::SearchExpression(const std::string& text) {
     TrackPanel->SetVisible(true);
     SetBusy(true);
     FormFind->SetFindEnabled(false);
-    auto done = [this] {
+    // A search whose last read fails (the end of the data, a damaged record)
+    // leaves the shot that was on screen there.
+    const TCurrentRecord shown = FDoc.Record;
+    auto done = [this, &shown] {
         TrackPanel->SetVisible(false);
         SetBusy(false);
         FormFind->SetFindEnabled(true);
+        if (!FDoc.Record.Valid && shown.Valid) {
+            FDoc.Record = shown;
+            DrawRecord();
+        }
     };
     try {
         const TFindExpression expression(ParseExpression(text));
@@ -165,11 +178,10 @@ void TFormVantoraChart::SearchExpression(const std::string& text) {
                 return abort;
             });
         const TSearchResult result = search.Run(expression, FDoc.FLastRecord);
-        DrawRecord();
+        if (FDoc.Record.Valid) DrawRecord();
         Form.SetStatusText(SearchResultText(result));
-    } catch (const std::exception& e) {
+    } catch (...) {
         done();
-        Form.SetStatusText("Search failed: " + MessageText(e));
         throw;
     }
     done();

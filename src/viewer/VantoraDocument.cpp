@@ -95,16 +95,33 @@ void TVantoraDocument::Probe() noexcept {
 void TVantoraDocument::ReadRecord() { ReadRecordFrom(File(), Record, static_cast<TFileKind>(FFileKind)); }
 
 void CheckRecordTarget(std::int64_t n, std::uint32_t lastRecord) {
-    const std::int64_t last = lastRecord ? std::int64_t(lastRecord) : std::int64_t(0xFFFFFFFEu);
-    if (n >= 1 && n <= last) return;
-    if (lastRecord) throw Exception(Format("Record %d is out of range (1 to %u)", n, lastRecord));
+    // Past the last record the reader itself answers; 0 and below would wrap
+    // round to a large number, and 0xFFFFFFFF asks the reader for its last
+    // record, which a typed number never does.
+    if (n >= 1 && n <= std::int64_t{0xFFFFFFFE}) return;
+    if (lastRecord && n < 1) throw Exception(Format("Record %d is out of range (1 to %u)", n, lastRecord));
     throw Exception(Format("Record %d is out of range", n));
 }
 
 void TVantoraDocument::SeekRecord(std::int64_t n) {
     TWaveFile& file = File();
     CheckRecordTarget(n, FLastRecord);
-    file.Seek(std::uint32_t(n));
+    std::uint32_t before = 0;
+    try {
+        before = file.Tell();
+    } catch (const std::exception&) {
+    }
+    try {
+        file.Seek(std::uint32_t(n));
+    } catch (...) {
+        // The reader refuses a target past its end only after moving there;
+        // it goes back, so that Next goes on from the shot on screen.
+        try {
+            if (before) file.Seek(before);
+        } catch (const std::exception&) {
+        }
+        throw;
+    }
 }
 
 std::string FormatOptionalFloat(double x) { return std::isnan(x) ? "n/a" : Format("%.3f", x); }

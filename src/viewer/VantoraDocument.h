@@ -62,8 +62,9 @@ public:
 
     // Reads the record at the current position into Record (the reader advances).
     void ReadRecord();
-    // Positions on record n; n outside 1 .. the record count raises a clear
-    // message and moves nothing.
+    // Positions on record n. Below 1 (or beyond 32 bits) raises a clear
+    // message; past the last record the reader's own refusal goes on. Either
+    // way nothing moves.
     void SeekRecord(std::int64_t n);
 
     // The header list rows (name "=" value, headers without "=").
@@ -89,5 +90,6 @@ private:
 
 // "n/a" for NaN, else "%.3f".
 std::string FormatOptionalFloat(double x);
-// "Record %d is out of range (1 to %u)" style check of a record target.
+// Refuses a record target below 1 or beyond 0xFFFFFFFE ("Record %d is out of
+// range", with the range when the record count is known).
 void CheckRecordTarget(std::int64_t n, std::uint32_t lastRecord);

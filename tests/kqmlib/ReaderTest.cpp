@@ -366,6 +366,32 @@ TEST(ReaderIndex, OpensOnlyAUsableIndexBesideTheRecording) {
     EXPECT_FALSE(TKQMReaderTestAccess::Index(R));
 }
 
+// The index is found beside the recording whatever the letter case of its
+// extension; one in the recording's own case comes first. Only the first
+// index of each case has entries.
+TEST(ReaderIndex, FoundWhateverTheCaseOfItsExtension) {
+    TTempDir Dir;
+    const std::vector<std::vector<std::string>> Cases = {
+        {"UP.KQM", "UP.IDX", "UP.IDX"},
+        {"low.kqm", "low.IDX", "low.IDX"},
+        {"Mixed.Kqm", "Mixed.iDx", "Mixed.iDx"},
+        {"BOTH.KQM", "BOTH.IDX", "BOTH.IDX", "BOTH.idx"},
+        {"both.kqm", "both.idx", "both.idx", "both.IDX"},
+        {"NONE.KQM", "NONE.IDX"},
+        {"other.kqm", "other.idx", "other2.idx", "othe.idx"}};  // recording, index taken, indexes written
+    for (const auto& C : Cases) {
+        SCOPED_TRACE(C[0]);
+        const std::string Path = MakeRecording(Dir, TRecHeader{}, 2, C[0].c_str());
+        for (std::size_t I = 2; I < C.size(); ++I) {
+            TIndexFile Idx;
+            if (I == 2) Idx.Entries = {{0, 100, 1}, {50, 200, 2}};
+            Idx.Write(Dir.File(C[I]));
+        }
+        EXPECT_EQ(IndexPathOf(Path), Dir.File(C[1]));
+        EXPECT_EQ(TKQMReader(Path).MaxTimeExternal() == 50, C.size() > 2 && C[1] == C[2]);
+    }
+}
+
 TEST(ReaderCallbacks, TraceAndTrackReachTheirReceivers) {
     TTempDir Dir;
     TKQMReader R(MakeRecording(Dir, TRecHeader()));

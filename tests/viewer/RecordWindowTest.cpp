@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractScrollArea>
 #include <QApplication>
+#include <QSplitterHandle>
+#include <QTest>
 #include <QKeyEvent>
 #include <QWidget>
 #include <cstdlib>
@@ -68,6 +71,13 @@ struct TWindow {
     QWidget* Window() const { return Form.Form.Widget(); }
     std::string Row(const std::string& name, int n = 0) const { return Form.Display().Info().ValueOf(name, n); }
     TChartSeries* Series(int i) { return Form.Chart1.Series(i); }
+    // The window on screen at the given size, showing the recording's first shot.
+    void ShowFirstShot(const std::string& path, int width, int height) {
+        Form.Form.SetBounds(100, 100, width, height);
+        Form.Form.Show();
+        Form.OpenFile(path);
+        Key(Window(), Qt::Key_Right);
+    }
     int SeriesCount() const { return Form.Chart1.SeriesCount(); }
 };
 
@@ -246,7 +256,7 @@ TEST(RecordWindow, FindJumpsSearchesAndCancels) {
     findText("+1");
     findText("0");
     ASSERT_EQ(w.Dialogs.Messages.size(), 2u);
-    EXPECT_EQ(w.Dialogs.Messages[0], "Record 13 is out of range (1 to 12)");
+    EXPECT_EQ(w.Dialogs.Messages[0], "Seek beyond end of file");
     EXPECT_EQ(w.Row("Measurement record"), "12");
     w.Form.SeekAndShow(1);
     findText("speed > 3");
@@ -286,5 +296,75 @@ TEST(RecordWindow, ScreenshotsOfEachEnhancement) {
         action->Execute();
         QApplication::processEvents();
         EXPECT_TRUE(w.Window()->grab().save(QString::fromStdString(std::string(folder) + "/viewer-" + name + ".png")));
+    }
+}
+
+// At point size 1 without enhancement each marker is a 3 x 3 square: every
+// pixel of it in its channel's colour, so that the legend's colours are found
+// on the plot.
+TEST(RecordWindow, MarkersOfSizeOneShowTheirChannelsColour) {
+    TRecording rec;
+    TWindow w;
+    w.ShowFirstShot(rec.Path, 833, 590);
+    w.Form.ActionViewEnhanceNone.Execute();
+    ASSERT_EQ(w.Form.PointSize(), 1);
+    QApplication::processEvents();
+    const QImage shot = w.Form.ChartHost->Widget()->grab().toImage();
+    if (const char* folder = std::getenv("VIEWER_SHOTS_DIR"))
+        shot.save(QString::fromStdString(std::string(folder) + "/viewer-none-size1.png"));
+    // Neighbouring markers may overlap; a black frame would leave one pixel each.
+    for (const auto& [rgb, points] : {std::pair{qRgb(255, 0, 0), 16}, {qRgb(0, 128, 0), 8}, {qRgb(0, 0, 128), 4}}) {
+        int pixels = 0;
+        for (int y = 0; y < shot.height(); ++y)
+            for (int x = 0; x < shot.width(); ++x) pixels += shot.pixel(x, y) == rgb;
+        EXPECT_GE(pixels, 5 * points) << std::hex << rgb;
+    }
+}
+
+// Columns of a band of an image that hold dark (text) pixels.
+std::vector<bool> InkColumns(const QImage& image, int top, int bottom) {
+    std::vector<bool> ink(std::size_t(image.width()), false);
+    for (int y = std::max(top, 0); y < std::min(bottom, image.height()); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (qGray(image.pixel(x, y)) < 100) ink[std::size_t(x)] = true;
+    return ink;
+}
+
+// A narrow window: the info list keeps each name apart from its value, and
+// the bottom axis keeps labels.
+TEST(RecordWindow, NarrowWindowKeepsNamesValuesAndAxisLabels) {
+    TRecording rec;
+    TWindow w;
+    w.ShowFirstShot(rec.Path, 320, 400);
+    // The user drags the splitter to the right as far as it goes.
+    auto* handle = w.Form.InfoSplit->Widget()->findChild<QSplitterHandle*>();
+    const QPoint grip = handle->rect().center();
+    QTest::mousePress(handle, Qt::LeftButton, Qt::NoModifier, grip);
+    QTest::mouseMove(handle, grip + QPoint(150, 0));
+    QTest::mouseRelease(handle, Qt::LeftButton, Qt::NoModifier, grip + QPoint(150, 0));
+    QApplication::processEvents();
+    if (const char* folder = std::getenv("VIEWER_SHOTS_DIR"))
+        w.Window()->grab().save(QString::fromStdString(std::string(folder) + "/viewer-narrow.png"));
+
+    // Below the plot, above the axis title: the labels.
+    const QImage chart = w.Form.ChartHost->Widget()->grab().toImage();
+    const TRect plot = w.Form.Chart1.PlotRect();
+    const std::vector<bool> labels = InkColumns(chart, plot.Bottom + 3, plot.Bottom + 15);
+    EXPECT_GE(std::count(labels.begin() + plot.Left, labels.begin() + plot.Right, true), 20);
+
+    // Each row with a name: a clear gap (wider than a space) between the name and its value.
+    const QImage list = static_cast<QAbstractScrollArea*>(w.Form.InfoList->Widget())->viewport()->grab().toImage();
+    const std::vector<std::string>& rows = w.Form.InfoList->Items();
+    for (int i = 0; i < 10 && i < int(rows.size()); ++i) {
+        const std::string& row = rows[std::size_t(i)];
+        if (i > 0 && rows[std::size_t(i - 1)].substr(0, row.find('=') + 1) == row.substr(0, row.find('=') + 1))
+            continue;
+        SCOPED_TRACE(row);
+        const std::vector<bool> ink = InkColumns(list, i * 17 + 2, i * 17 + 15);
+        const auto first = std::find(ink.begin(), ink.end(), true);
+        const auto last = std::find(ink.rbegin(), ink.rend(), true).base();
+        int run = 0, widest = 0;
+        for (auto it = first; it < last; ++it) widest = std::max(widest, run = *it ? 0 : run + 1);
+        EXPECT_GE(widest, 6);
     }
 }

@@ -4,12 +4,18 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QGuiApplication>
+#include <QWindow>
 #include <QDropEvent>
+#include <QFileDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMimeData>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QToolBar>
 #include <QUrl>
 #include <QWidget>
 #include <algorithm>
@@ -17,6 +23,7 @@
 #include <fstream>
 #include <functional>
 
+#include "ChartAxis.h"
 #include "IniFile.h"
 #include "RecordingWriter.h"
 #include "TempDir.h"
@@ -186,6 +193,8 @@ TEST_F(Window, UnwritableSettingsStillClose) {
     ShowAndSettle();
     W->Form.Close();
     EXPECT_FALSE(W->Form.Visible());
+    ASSERT_EQ(Dialogs.Messages.size(), 1u);
+    EXPECT_EQ(Dialogs.Messages[0], "Cannot write settings file '" + Dir.File("Vantora.ini") + "': Is a directory");
 }
 
 TEST_F(Window, OpenStepAndClose) {
@@ -586,6 +595,190 @@ TEST_F(Window, LauncherWithoutFileAndSettingsInAFolderYetToBeMade) {
     EXPECT_TRUE(Dialogs.Messages.empty());
     EXPECT_FALSE(W->Form.Visible());  // /exit ran
     EXPECT_TRUE(TIniFile(Dir.File("config/Vantora.ini")).ValueExists("WAVECHART", "AxisX"));
+}
+
+}  // namespace
+
+namespace {
+
+// The shown shot survives what used to lose it: index building, searches and
+// jumps that end nowhere, a view zoomed away from the next shot.
+class ShownShot : public Window {
+protected:
+    void ClickTool(const QString& text) {
+        auto* bar = W->Form.Widget()->findChild<QToolBar*>();
+        ASSERT_NE(bar, nullptr);
+        for (QAction* a : bar->actions())
+            if (QString(a->text()).remove('&') == text)
+                return QTest::mouseClick(bar->widgetForAction(a), Qt::LeftButton);
+        FAIL() << text.toStdString();
+    }
+    // Types text into the find dialog and presses Enter, as a user does.
+    void Find(const std::string& text) {
+        if (!W->FormFind || !W->FormFind->Visible()) Key(Qt::Key_F, Qt::ControlModifier);
+        ASSERT_TRUE(W->FormFind && W->FormFind->Visible());
+        auto* edit = W->FormFind->Widget()->findChild<QLineEdit*>();
+        edit->clear();
+        QTest::keyClicks(edit, QString::fromStdString(text));
+        QTest::keyClick(edit, Qt::Key_Return);
+    }
+    // The shot n on screen: the record, its list and its series.
+    void ExpectShown(std::uint32_t n) {
+        EXPECT_TRUE(Current().Valid);
+        EXPECT_EQ(Current().RecordNo, n);
+        EXPECT_EQ(W->Display().Info().ValueOf("Measurement record"), std::to_string(n));
+        EXPECT_EQ(W->InfoList->Items(), W->Display().Info().Rows());
+        EXPECT_GT(W->Chart1.SeriesCount(), 0);
+    }
+};
+
+TEST_F(ShownShot, StaysThroughIndexBuildsThatSucceedFailOrAreCancelled) {
+    const std::string path = Rec(6000);
+    Make({"/file=" + path, "/seek=7"});
+    ShowAndSettle();
+    ClickTool("Index...");
+    EXPECT_EQ(W->Form.StatusText(), "Index creation successfully finished");
+    ExpectShown(7);
+    if (const char* dir = std::getenv("VANTORA_SHOTS")) {
+        QApplication::processEvents();
+        W->Form.Widget()->grab().save(QString(dir) + "/after-index.png");
+    }
+    Key(Qt::Key_Right);
+    ExpectShown(8);
+    Key(Qt::Key_Left);
+    Key(Qt::Key_Left);
+    ExpectShown(6);
+
+    TApplication::Post([&] { QTest::mouseClick(W->sbtnCancel->Widget(), Qt::LeftButton); });
+    ClickTool("Index...");
+    EXPECT_EQ(Dialogs.Messages, std::vector<std::string>({"*** Aborted ***"}));
+    EXPECT_EQ(W->Form.StatusText(), "Index creation failed");
+    ExpectShown(6);
+    Key(Qt::Key_Right);
+    ExpectShown(7);
+
+    // Fifty shots carry no time synchronisation: the build fails.
+    W->OpenFile(Rec(50, true, "nosync.kqm"));
+    W->SeekAndShow(5);
+    ClickTool("Index...");
+    ASSERT_EQ(Dialogs.Messages.size(), 2u);
+    EXPECT_EQ(W->Form.StatusText(), "Index creation failed");
+    ExpectShown(5);
+    Key(Qt::Key_Left);
+    ExpectShown(4);
+}
+
+TEST_F(ShownShot, StaysWhenASearchOrJumpEndsNowhere) {
+    // A target past the end is the reader's to refuse; 0 and below never reach it.
+    Make({"/file=" + Rec(20), "/seek=20", "/seek=21"});
+    ShowAndSettle();
+    EXPECT_EQ(Dialogs.Messages, std::vector<std::string>({"Seek beyond end of file"}));
+    Find("facet = 9");  // from the last record: nothing left to read
+    EXPECT_EQ(W->Form.StatusText(), "Expression not found (end of data)");
+    ExpectShown(20);
+    Find("facet = 9");  // Find Next once more
+    ExpectShown(20);
+    Find("5");
+    Find("+16");
+    EXPECT_EQ(W->Form.StatusText(), "Search failed: Seek beyond end of file");
+    Key(Qt::Key_Right);
+    ExpectShown(6);
+    Find("-6");
+    EXPECT_EQ(W->Form.StatusText(), "Search failed: Record 0 is out of range (1 to 20)");
+    Find("12.5e");
+    EXPECT_EQ(W->Form.StatusText(), "Search failed: '12.5e' is not a valid floating point value");
+    EXPECT_EQ(Dialogs.Messages.size(), 4u);
+    ExpectShown(6);
+}
+
+TEST_F(ShownShot, ViewZoomedAwayFromTheNextShotReturnsToAutomaticRanges) {
+    Make({"/file=" + Rec(20), "/seek=1"});
+    ShowAndSettle();
+    QWidget* chart = W->ChartHost->Widget();
+    const int cw = chart->width(), ch = chart->height();
+    // Drawn from top left to bottom right, the rectangle zooms in.
+    QTest::mousePress(chart, Qt::LeftButton, Qt::NoModifier, QPoint(cw / 10, ch / 10));
+    QTest::mouseMove(chart, QPoint(cw / 2, ch / 2));
+    QTest::mouseRelease(chart, Qt::LeftButton, Qt::NoModifier, QPoint(cw * 9 / 10, ch * 9 / 10));
+    ASSERT_TRUE(W->Chart1.Zoomed());
+    ASSERT_FALSE(W->Chart1.BottomAxis()->Automatic());
+    // A redraw of the same shot keeps the view the user chose.
+    W->ActionViewEnhanceNone.Execute();
+    EXPECT_FALSE(W->Chart1.BottomAxis()->Automatic());
+    Key(Qt::Key_Right);  // 10 ms later: wholly outside the zoomed time range
+    ExpectShown(2);
+    EXPECT_TRUE(W->Chart1.BottomAxis()->Automatic());
+    EXPECT_TRUE(W->Chart1.LeftAxis()->Automatic());
+    EXPECT_FALSE(W->Chart1.Zoomed());
+}
+
+bool WaitFor(const std::function<bool()>& done) {
+    for (int i = 0; i < 1000 && !done(); ++i) QTest::qWait(10);
+    return done();
+}
+
+// "Left" and "Top" are where the frame's corner is, whatever frame the window
+// manager draws: start after start, the window stays where it was left.
+TEST(WindowManager, FramePositionSavedIsPositionRestored) {
+    ASSERT_TRUE(kApp);
+    if (QGuiApplication::platformName() != "xcb") GTEST_SKIP() << "needs X with a window manager: under-openbox.sh";
+    TTempDir dir;
+    const std::string ini = dir.File("Vantora.ini");
+    std::ofstream(ini) << "[WAVECHART]\nLeft=300\nTop=300\n";
+    TDialogsDouble dialogs;
+    QPoint corner(300, 300);
+    for (int cycle = 1; cycle <= 4; ++cycle) {
+        SCOPED_TRACE(cycle);
+        auto w = std::make_unique<TFormVantoraChart1>(dialogs, std::vector<std::string>{}, ini, std::string{});
+        w->Form.Show();
+        QWindow* handle = w->Form.Widget()->windowHandle();
+        ASSERT_TRUE(WaitFor([&] { return !handle->frameMargins().isNull(); })) << "no frame";
+        EXPECT_TRUE(WaitFor([&] { return handle->framePosition() == corner; }))
+            << handle->framePosition().x() << "," << handle->framePosition().y();
+        if (cycle == 2) {
+            corner = QPoint(420, 310);  // the user moves it
+            handle->setPosition(corner + QPoint(handle->frameMargins().left(), handle->frameMargins().top()));
+            EXPECT_TRUE(WaitFor([&] { return handle->framePosition() == corner; }));
+        }
+        w->Form.Close();
+        const TSettingsRead saved = ReadSettings(TIniFile(ini));
+        EXPECT_EQ(QPoint(saved.Left, saved.Top), corner);
+    }
+    EXPECT_TRUE(dialogs.Messages.empty());
+}
+
+// Every text of the About box is shown whole, the longest build tag included.
+TEST(SideWindows, AboutTextsFit) {
+    ASSERT_TRUE(kApp);
+    TToolkitDialogs dialogs;
+    WithModal([&] { dialogs.ShowAbout("0.9.7", "1.0.11 (x86_64-windows-clang64-14.0.6)"); },
+              [&](QWidget& w) {
+                  for (const QLabel* l : w.findChildren<QLabel*>())
+                      EXPECT_GE(l->contentsRect().width(), l->sizeHint().width()) << l->text().toStdString();
+              });
+}
+
+TEST(SideWindows, OpenDialogTypesAndFindLabel) {
+    ASSERT_TRUE(kApp);
+    TToolkitDialogs dialogs;
+    std::string path;
+    WithModal([&] { dialogs.OpenFileName(path, "Open...", TFormVantoraChart::OpenFilter); },
+              [](QWidget& w) {
+                  auto* d = qobject_cast<QFileDialog*>(&w);
+                  ASSERT_NE(d, nullptr);
+                  EXPECT_EQ(d->nameFilters(),
+                            QStringList({"Supported formats (*.kqm *.hxt)", "Sample data files (*.kqm)",
+                                         "Waveform files (*.hxt)", "All files (*.*)"}));
+              });
+    // Alt+N, the label's accelerator, takes the user to the text field.
+    TFindDialog find;
+    find.Show();
+    find.Widget()->activateWindow();
+    QApplication::processEvents();
+    auto* next = find.Widget()->findChildren<QPushButton*>().front();
+    next->setFocus();
+    QTest::keyClick(next, Qt::Key_N, Qt::AltModifier);
+    EXPECT_EQ(QApplication::focusWidget(), find.Widget()->findChild<QLineEdit*>());
 }
 
 }  // namespace

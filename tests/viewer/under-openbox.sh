@@ -1,0 +1,14 @@
+#!/bin/sh
+# Runs a command on a virtual X server with openbox managing its windows, so
+# that windows get a frame as on a desktop.
+exec xvfb-run -a -s "-screen 0 1280x1024x24" sh -c '
+openbox >/dev/null 2>&1 &
+wm=$!
+for i in $(seq 50); do
+  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" && break
+  sleep 0.1
+done
+QT_QPA_PLATFORM=xcb "$@"
+rc=$?
+kill $wm
+exit $rc' sh "$@"
