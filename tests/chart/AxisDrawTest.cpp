@@ -8,6 +8,8 @@
 
 #include "Chart.h"
 #include "ChartMessages.h"
+#include "ChartControl.h"
+#include "GuiApplication.h"
 #include "RecordingChart.h"
 
 namespace {
@@ -153,6 +155,163 @@ TEST(AxisDraw, TicksGridAndMinorMarks) {
     chart.DrawNow();
     EXPECT_EQ(hooked, 1);
     EXPECT_EQ(chart.Recorder->Count("DrawVerticalLine"), 0);
+}
+
+}  // namespace
+
+namespace {
+
+// The recorded call index of the first op with the given text, or -1.
+int IndexOfText(const RecordingCanvas& r, const std::string& text) {
+    for (std::size_t i = 0; i < r.Calls.size(); ++i)
+        if (r.Calls[i].text == text) return static_cast<int>(i);
+    return -1;
+}
+
+// The last rectangle drawn before call index end, or nullptr.
+const RecordedCall* RectangleBefore(const RecordingCanvas& r, int end) {
+    const RecordedCall* found = nullptr;
+    for (int i = 0; i < end; ++i)
+        if (r.Calls[static_cast<std::size_t>(i)].op == "DrawRectangle") found = &r.Calls[static_cast<std::size_t>(i)];
+    return found;
+}
+
+TEST(AxisFramedTexts, LabelsTitleAndItemsDrawTheirBoxBeforeTheText) {
+    AxisChart chart;
+    TChartAxis* bottom = chart.BottomAxis();
+    TChartAxis* left = chart.LeftAxis();
+    // transparent when created: nothing but text, as before any frame is asked for
+    EXPECT_TRUE(bottom->Title().Transparent());
+    EXPECT_TRUE(bottom->Items().Format().Transparent());
+    bottom->Title().SetCaption("time");
+    chart.DrawNow();
+    const int panel = chart.Recorder->Count("DrawRectangle");
+    ASSERT_GE(IndexOfText(*chart.Recorder, "time"), 0);
+    EXPECT_EQ(RectangleBefore(*chart.Recorder, IndexOfText(*chart.Recorder, "time")),
+              RectangleBefore(*chart.Recorder, IndexOfText(*chart.Recorder, "0")));
+
+    // the labels' Format shape frames every value label: text centred, one line
+    // of 12 pixels, widened by half a "W" (3 pixels) on both sides
+    bottom->Items().Format().SetTransparent(false);
+    bottom->Items().Format().SetColor(clYellow);
+    bottom->Items().Format().Shadow().SetHorizSize(0);
+    bottom->Items().Format().Shadow().SetVertSize(0);
+    chart.DrawNow();
+    const int at5 = IndexOfText(*chart.Recorder, "5");
+    ASSERT_GE(at5, 0);
+    const RecordedCall* box = RectangleBefore(*chart.Recorder, at5);
+    ASSERT_NE(box, nullptr);
+    const long long x5 = bottom->ValueToPixel(5), y = bottom->LabelsPos;
+    EXPECT_EQ(box->args, (std::vector<long long>{x5 - 6, y, x5 + 6, y + 12}));
+    EXPECT_EQ(box->brushColor, clYellow);
+    EXPECT_EQ(chart.Recorder->Count("DrawRectangle"), panel + 3);  // one per label, none for the title
+
+    // the title frames itself, as the labels' Format shape does not
+    bottom->Items().Format().SetTransparent(true);
+    bottom->Title().SetTransparent(false);
+    bottom->Title().Shadow().SetHorizSize(0);
+    bottom->Title().Shadow().SetVertSize(0);
+    chart.DrawNow();
+    EXPECT_EQ(chart.Recorder->Count("DrawRectangle"), panel + 1);
+    box = RectangleBefore(*chart.Recorder, IndexOfText(*chart.Recorder, "time"));
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->args[2] - box->args[0], 4 * 6 + 6);
+
+    // a custom item draws with its own frame and font, and not at all when hidden
+    bottom->Title().SetTransparent(true);
+    TAxisItem* a = bottom->Items().Add(2, "a");
+    TAxisItem* b = bottom->Items().Add(8, "b");
+    a->SetTransparent(false);
+    a->Shadow().SetVertSize(0);
+    a->Shadow().SetHorizSize(0);
+    a->Font().SetColor(clRed);
+    b->SetVisible(false);
+    bottom->SetTickOnLabelsOnly(false);
+    left->SetLabels(false);
+    chart.DrawNow();
+    const int atA = IndexOfText(*chart.Recorder, "a");
+    ASSERT_GE(atA, 0);
+    EXPECT_EQ(chart.Recorder->Calls[static_cast<std::size_t>(atA)].fontColor, clRed);
+    EXPECT_EQ(IndexOfText(*chart.Recorder, "b"), -1);
+    EXPECT_EQ(chart.Recorder->Count("DrawRectangle"), panel + 1);
+    // the hidden item still places its tick
+    EXPECT_NE(std::find(bottom->TickPositions.begin(), bottom->TickPositions.end(), bottom->ValueToPixel(8)),
+              bottom->TickPositions.end());
+}
+
+TEST(AxisFramedTexts, ARotatedTitleHasItsBoxTurnedAroundTheText) {
+    AxisChart chart;
+    TChartAxis* left = chart.LeftAxis();
+    left->Title().SetCaption("volts");  // 90 degrees: read upward, centred on the axis
+    left->Title().SetTransparent(false);
+    chart.DrawNow();
+    const int at = IndexOfText(*chart.Recorder, "volts");
+    ASSERT_GE(at, 0);
+    const RecordedCall& text = chart.Recorder->Calls[static_cast<std::size_t>(at)];
+    ASSERT_EQ(text.op, "WriteRotatedText3D");
+    const RecordedCall* polygon = nullptr;
+    for (int i = 0; i < at; ++i)
+        if (chart.Recorder->Calls[static_cast<std::size_t>(i)].op == "DrawPolygon")
+            polygon = &chart.Recorder->Calls[static_cast<std::size_t>(i)];
+    ASSERT_NE(polygon, nullptr);
+    long long minX = 1 << 30, maxX = -(1 << 30), minY = 1 << 30, maxY = -(1 << 30);
+    for (std::size_t i = 0; i + 1 < polygon->args.size(); i += 2) {
+        minX = std::min(minX, polygon->args[i]);
+        maxX = std::max(maxX, polygon->args[i]);
+        minY = std::min(minY, polygon->args[i + 1]);
+        maxY = std::max(maxY, polygon->args[i + 1]);
+    }
+    // bottom-aligned text turned by 90 degrees lies left of its point, one line
+    // high, and runs up and down from the axis centre by half its width plus 3
+    EXPECT_EQ(maxX, text.args[0]);
+    EXPECT_EQ(minX, text.args[0] - 12);
+    EXPECT_EQ(minY, left->CenterPixel() - 15 - 3);
+    EXPECT_EQ(maxY, left->CenterPixel() + 15 + 3);
+}
+
+TEST(AxisFramedTexts, FormatIsTheLabelsVisibilityAndFontAndCopiesWithTheAxis) {
+    AxisChart chart;
+    TChartAxis* bottom = chart.BottomAxis();
+    bottom->Items().Format().SetVisible(false);
+    EXPECT_FALSE(bottom->Labels());
+    bottom->SetLabels(true);
+    EXPECT_TRUE(bottom->Items().Format().Visible());
+    bottom->LabelsFont().SetSize(17);
+    EXPECT_EQ(bottom->Items().Format().Font().Size(), 17);
+
+    bottom->Items().Format().SetTransparent(false);
+    bottom->Title().SetTransparent(false);
+    bottom->Title().SetColor(clAqua);
+    bottom->Title().SetCaption("c");
+    TChartAxis* top = chart.TopAxis();
+    top->Assign(bottom);
+    EXPECT_FALSE(top->Items().Format().Transparent());
+    EXPECT_EQ(top->Items().Format().Font().Size(), 17);
+    EXPECT_FALSE(top->Title().Transparent());
+    EXPECT_EQ(top->Title().Color(), clAqua);
+    EXPECT_EQ(top->Title().Caption(), "c");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(AxisFramedTexts, CustomItemsTakeRoomByTheirOwnFont) {
+    EnsureGuiApplication();
+    TChart chart;
+    chart.SetView3D(false);
+    TChartAxis* left = chart.LeftAxis();
+    left->SetAutomatic(false);
+    left->SetAxisRange(0, 10);
+    left->Items().Add(5, "level");
+    RenderToBitmap(chart, 300, 200);
+    const int narrow = left->MaxLabelWidth();
+    const int plotLeft = chart.PlotRect().Left;
+    ASSERT_GT(narrow, 0);
+    left->Items()[0]->Font().SetSize(30);
+    RenderToBitmap(chart, 300, 200);
+    EXPECT_GT(left->MaxLabelWidth(), 2 * narrow);
+    EXPECT_GT(chart.PlotRect().Left, plotLeft + narrow);
 }
 
 }  // namespace
