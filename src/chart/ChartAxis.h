@@ -222,11 +222,13 @@ public:
     int MinimumOffset() const { return FMinimumOffset; }
     void SetMinimumOffset(int value) { SetValue(FMinimumOffset, value); }
     TChartHiddenPen& MinorGrid() { return FMinorGrid; }
+    void SetMinorGrid(const TChartPen* value) { FMinorGrid.Assign(value); }
     int MinorTickCount() const { return FMinorTickCount; }
     void SetMinorTickCount(int value) { SetValue(FMinorTickCount, value); }
     int MinorTickLength() const { return FMinorTickLength; }
     void SetMinorTickLength(int value) { SetValue(FMinorTickLength, value); }
     TDarkGrayPen& MinorTicks() { return FMinorTicks; }
+    void SetMinorTicks(const TChartPen* value) { FMinorTicks.Assign(value); }
     bool OtherSide() const { return FOtherSide; }
     void SetOtherSide(bool value) { SetValue(FOtherSide, value); }
     double PositionPercent() const { return FPositionPercent; }
@@ -246,7 +248,9 @@ public:
     bool TickOnLabelsOnly() const { return FTickOnLabelsOnly; }
     void SetTickOnLabelsOnly(bool value) { SetValue(FTickOnLabelsOnly, value); }
     TDarkGrayPen& Ticks() { return FTicks; }
+    void SetTicks(const TChartPen* value) { FTicks.Assign(value); }
     TDarkGrayPen& TicksInner() { return FTicksInner; }
+    void SetTicksInner(const TChartPen* value) { FTicksInner.Assign(value); }
     TChartAxisTitle& Title() { return FTitle; }
     void SetTitle(const TChartAxisTitle* value) { FTitle.Assign(value); }
     int TitleSize() const { return FTitleSize; }

@@ -1365,6 +1365,7 @@ void TPlotCustomToolSeries::Notification(TComponent* component, TOperation opera
 }
 
 void TPlotCustomToolAxis::SetAxis(TChartAxis* value) {
+    if (FAxis == value) return;
     FAxis = value;
     if (value) SetParentChart(value->ParentChart());
     RepaintChart();
