@@ -218,7 +218,7 @@ void TCustomAxisPanel::RefreshSeriesData(TChartSeries* series) {
             throw;
         }
         series->ResumeNotify();
-    } else if (!source && !series->ManualData() && (IsDesigning() || series->IsDesigning())) {
+    } else if (!source && !series->ManualData() && (IsDesigning() || series->IsDesigning() || ProcessDesigning())) {
         series->FillSampleValues(series->NumSampleValues());
     }
 }

@@ -127,6 +127,12 @@ public:
     bool IsValidDataSource(TChartSeries* series, TComponent* component) const;
     void CheckDataSource(TChartSeries* series, TComponent* component) const;
     virtual void RefreshSeriesData(TChartSeries* series);
+    // A series let go of its data source; nothing to do here, descendants that
+    // track sources hear of it.
+    virtual void RemovedDataSource(TChartSeries* series, TComponent* source) {
+        (void)series;
+        (void)source;
+    }
 
     // Axes.
     TChartAxis* BottomAxis() const { return FBottomAxis; }

@@ -415,6 +415,11 @@ private:
     friend class TCustomAxisPanel;
     friend class TPlotSeriesSource;
     void DetachSources();
+    // Checks a source to be added (false when it is listed already) and adds it.
+    bool CheckNewSource(TComponent* value) const;
+    void AttachSource(TComponent* value);
+    // Takes every source of a list, the first as DataSource.
+    void AssignSources(const std::vector<TComponent*>& sources);
     void RemoveDependent(TChartSeries* series);
     void AddDependent(TChartSeries* series);
     void CheckPointIndex(int index) const;
@@ -468,6 +473,8 @@ class TPlotFunction : public TComponent {
 public:
     explicit TPlotFunction(TComponent* owner) : TComponent(owner) {}
     void Assign(const TPersistent* source) override;
+    // A new function of this kind with the default settings and no owner.
+    virtual std::unique_ptr<TPlotFunction> NewOfSameKind() const { return std::make_unique<TPlotFunction>(nullptr); }
     TChartSeries* ParentSeries() const { return FParent; }
     void SetParentSeries(TChartSeries* value) { FParent = value; }
     // Whether the function can compute from this source series.
