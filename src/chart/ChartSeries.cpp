@@ -552,6 +552,17 @@ void TChartSeries::SetSeriesColor(TColor value) {
 
 void TChartSeries::ApplySubStyle(TChartSeries* series, int index) { (void)series, (void)index; }
 
+void TChartSeries::PrepareForGallery(bool enabled) {
+    FillSampleValues(4);
+    FMarks->SetVisible(false);
+    FMarks->Font().SetSize(7);
+    FMarks->Callout().SetLength(4);
+    FMarks->SetDrawEvery(2);
+    SetColorEachPoint(false);
+    const bool first = !FParent || FParent->SeriesIndexOf(this) == 0;
+    SetSeriesColor(enabled ? PaletteColor(first ? 0 : 3) : clSilver);
+}
+
 int TChartSeries::AppendValue(double value, const std::string& label, TColor color) {
     if (FValuesVertical) return AddPoint(FXValues->Count(), value, label, color);
     return AddPoint(value, FYValues->Count(), label, color);

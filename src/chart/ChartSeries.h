@@ -243,6 +243,10 @@ public:
     virtual void SetColorEachPoint(bool value);
     virtual void SetSeriesColor(TColor value);
     virtual void ApplySubStyle(TChartSeries* series, int index);
+    // Readies the series for a small gallery preview: four sample points, small
+    // hidden marks, and the palette's first colour for the chart's first series
+    // (its fourth for the others), or silver when the preview is disabled.
+    virtual void PrepareForGallery(bool enabled);
     virtual int AppendValue(double value, const std::string& label = {}, TColor color = SeriesDefaultColor);
     virtual int AppendNull(double value);
     virtual int AddNullPoint(double x, double y, const std::string& label = {});
@@ -483,6 +487,8 @@ public:
     virtual bool NoSourceRequired() const { return false; }
     // Computes the points of the parent series from Source (none: from nothing).
     virtual void AddPoints(TChartSeries* source);
+    // Readies every series of a gallery preview chart.
+    virtual void PrepareGalleryChart(TCustomAxisPanel* chart);
 
     virtual void ComputePeriod(TChartSeries* source, int first, int last, double position);
     virtual void ComputeWhole(TChartSeries* source, TChartValueList* list);

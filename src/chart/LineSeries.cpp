@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <typeinfo>
 
 #include "AxisPanel.h"
+#include "Chart.h"
 #include "ChartAxis.h"
 #include "ChartMessages.h"
 #include "PlotCanvas.h"
@@ -244,8 +244,7 @@ void TCustomSeries::SetStacked(TCustomSeriesStack value) {
         for (TChartSeries* s : chart->SeriesList()) {
             auto* c = dynamic_cast<TCustomSeries*>(s);
             if (!c || c == this) continue;
-            const std::type_info& kind = typeid(*c);
-            if (kind == typeid(*this) || kind == typeid(TCustomSeries)) c->FStacked = value;
+            if (StacksWith(c)) c->FStacked = value;
         }
     }
     RepaintChart();
@@ -253,9 +252,7 @@ void TCustomSeries::SetStacked(TCustomSeriesStack value) {
 
 bool TCustomSeries::StacksWith(const TChartSeries* other) const {
     const auto* o = dynamic_cast<const TCustomSeries*>(other);
-    if (!o) return false;
-    const std::type_info& kind = typeid(*o);
-    return kind == typeid(*this) || kind == typeid(TCustomSeries) || typeid(*this) == typeid(TCustomSeries);
+    return o && (IsOfKind(o) || o->IsOfKind(this));
 }
 
 // Sum of the positive values at index of the active series stacked with this one,
@@ -545,7 +542,10 @@ void TCustomSeries::DrawLegendShape(int index, const TRect& rect) {
     const TColor color = index == -1 ? SeriesColor() : LegendItemColor(index);
     const int midY = (rect.Top + rect.Bottom) / 2;
     const int midX = (rect.Left + rect.Right) / 2;
-    const bool line = FDrawLine && LinePen()->Visible();
+    // the symbol's line shows with the legend's own pen when the legend does not use the series'
+    const auto* legendChart = dynamic_cast<const TCustomChart*>(chart);
+    const TChartPen* symbolPen = legendChart && legendChart->LegendPen ? legendChart->LegendPen : LinePen();
+    const bool line = FDrawLine && symbolPen->Visible();
     if (FPointer->Visible()) {
         if (FDrawLine) {
             SelectLinePen(canvas, color);
@@ -660,7 +660,8 @@ void TLineSeries::ApplySubStyle(TChartSeries* series, int index) {
         s->SetColorEachPoint(true);
         break;
     case 6:
-        break;  // marks are drawn by the marks of the series kind that has them
+        s->Marks().SetVisible(true);
+        break;
     case 7:
         s->Pen()->SetVisible(false);
         break;
@@ -698,6 +699,15 @@ void TPointSeries::SetColorEachPoint(bool value) {
     if (value) Pointer().Brush().SetColor(SeriesDefaultColor);
 }
 
+void TPointSeries::PrepareForGallery(bool enabled) {
+    TCustomSeries::PrepareForGallery(enabled);
+    TCustomAxisPanel* chart = ParentChart();
+    const int size = chart && chart->Width() < 50 ? 4 : 6;
+    Pointer().SetHorizSize(size);
+    Pointer().SetVertSize(size);
+    if (chart && chart->SeriesIndexOf(this) == 1) Pointer().SetStyle(psTriangle);
+}
+
 void TPointSeries::EnumSubStyles(const std::function<void(const std::string&)>& callback) {
     TCustomSeries::EnumSubStyles(callback);
     if (!callback) return;
@@ -717,7 +727,8 @@ void TPointSeries::ApplySubStyle(TChartSeries* series, int index) {
         s->SetColorEachPoint(true);
         break;
     case 2:
-        break;  // marks are drawn by the marks of the series kind that has them
+        s->Marks().SetVisible(true);
+        break;
     case 3:
         p.Brush().SetStyle(bsClear);
         break;

@@ -55,6 +55,9 @@ public:
     virtual void HostMouseLeave() = 0;
     // Corner radius of the window's shape; 0 or less: a plain rectangle.
     virtual int HostCornerRadius() const { return 0; }
+    // Whether the arrow keys stay with the control while it has the focus
+    // rather than going on to the windows around it.
+    virtual bool HostWantsArrowKeys() const { return false; }
 
     // Set by the control: schedules a repaint of the control.
     std::function<void()> RequestRepaint;

@@ -256,6 +256,9 @@ public:
     TCanvas& Canvas();
 
     TColor GetPixel(int x, int y) const;  // clNone outside
+    // A transparent bitmap is drawn without the pixels of its bottom-left pixel's colour.
+    bool Transparent() const { return FTransparent; }
+    void SetTransparent(bool value) { FTransparent = value; }
     void SetPixel(int x, int y, TColor color);
     std::uint32_t* ScanLine(int y);
     const std::uint32_t* ScanLine(int y) const;
@@ -266,6 +269,7 @@ public:
 
 private:
     std::unique_ptr<Impl> FImpl;
+    bool FTransparent = false;
 };
 
 using TGraphic = TBitmap;

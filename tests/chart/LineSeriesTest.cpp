@@ -8,7 +8,11 @@
 #include "Chart.h"
 #include "ChartAxis.h"
 #include "LineSeries.h"
+#include "ChartMessages.h"
+#include "ChartUtils.h"
 #include "RecordingChart.h"
+#include "SeriesFunction.h"
+#include "SeriesMarks.h"
 
 namespace {
 
@@ -353,6 +357,86 @@ TEST(CustomSeries, LegendSymbolOfALineWithMarkers) {
     // the line through the middle, then a marker no larger than a third of the box (4 across, 3 down)
     EXPECT_EQ(chart.Recorder->Trace(),
               (std::vector<std::string>{"MoveToPoint(10,24)", "LineToPoint(22,24)", "DrawRectangle(12,21,21,28)"}));
+}
+
+}  // namespace
+
+namespace {
+
+// A series class of a program's own: it stacks with the class it derives from.
+class TOwnLineSeries : public TLineSeries {
+public:
+    using TLineSeries::TLineSeries;
+};
+
+TEST(CustomSeries, StackingPartnersAreOfOneClassOrDerivedFromIt) {
+    SeriesChart chart;
+    auto* a = AddSeries<TLineSeries>(chart, {0, 1}, {2, 4});
+    auto* own = AddSeries<TOwnLineSeries>(chart, {0, 1}, {3, 1});
+    auto* points = AddSeries<TPointSeries>(chart, {0, 1}, {10, 10});
+    own->SetStacked(cssStack);
+    EXPECT_EQ(a->Stacked(), cssStack);
+    EXPECT_EQ(points->Stacked(), cssNone);
+    EXPECT_DOUBLE_EQ(own->HighestY(), 5);  // on top of the line series, not of the points
+    points->SetStacked(cssStack);
+    EXPECT_DOUBLE_EQ(points->HighestY(), 10);
+}
+
+TEST(CustomSeries, LegendSymbolSizedByTheLegendsOwnPen) {
+    SeriesChart chart;
+    auto* s = AddSeries<TLineSeries>(chart, {0, 1}, {0, 1});
+    s->Pointer().SetVisible(true);
+    chart.Draw(nullptr, chart.GetRectangle());
+    TChartPen hidden;
+    hidden.SetVisible(false);
+    chart.LegendPen = &hidden;  // no line shows through the symbol: the marker takes half the box plus one
+    chart.Recorder->Clear();
+    s->DrawLegendShape(-1, TRect{10, 20, 22, 29});
+    EXPECT_EQ(chart.Recorder->Trace().back(), "DrawRectangle(12,20,21,29)");
+    chart.LegendPen = nullptr;
+}
+
+TEST(CustomSeries, GalleryPreviewSettings) {
+    SeriesChart chart;
+    auto* line = AddSeries<TLineSeries>(chart, {0}, {0});
+    auto* points = AddSeries<TPointSeries>(chart, {0}, {0});
+    auto* third = AddSeries<TPointSeries>(chart, {0}, {0});
+    line->SetColorEachPoint(true);
+    TSmoothingFunction().PrepareGalleryChart(&chart);
+    for (TChartSeries* s : {static_cast<TChartSeries*>(line), static_cast<TChartSeries*>(points)}) {
+        EXPECT_EQ(s->PointCount(), 4);
+        EXPECT_FALSE(s->Marks().Visible());
+        EXPECT_EQ(s->Marks().Font().Size(), 7);
+        EXPECT_EQ(s->Marks().Callout().Length(), 4);
+        EXPECT_EQ(s->Marks().DrawEvery(), 2);
+        EXPECT_FALSE(s->ColorEachPoint());
+    }
+    EXPECT_EQ(line->SeriesColor(), PaletteColor(0));
+    EXPECT_EQ(points->SeriesColor(), PaletteColor(3));
+    EXPECT_EQ(points->Pointer().HorizSize(), 6);
+    EXPECT_EQ(points->Pointer().Style(), psTriangle);  // the chart's second series
+    EXPECT_EQ(third->Pointer().Style(), psRectangle);
+    third->PrepareForGallery(false);
+    EXPECT_EQ(third->SeriesColor(), clSilver);
+    chart.SetSize(40, 40);
+    third->PrepareForGallery(true);
+    EXPECT_EQ(third->Pointer().VertSize(), 4);
+
+    // the "Marks" sub-style of both kinds shows the marks
+    int marks = -1, i = 0;
+    line->EnumSubStyles([&](const std::string& name) {
+        if (name == PlotConst().StyleMarks) marks = i;
+        ++i;
+    });
+    line->ApplySubStyle(line, marks);
+    EXPECT_TRUE(line->Marks().Visible());
+    marks = -1, i = 0;
+    points->EnumSubStyles([&](const std::string& name) {
+        if (name == PlotConst().StyleMarks) marks = i;
+        ++i;
+    });
+    points->ApplySubStyle(points, marks);
+    EXPECT_TRUE(points->Marks().Visible());
 }
 
 }  // namespace

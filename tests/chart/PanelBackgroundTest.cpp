@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "Chart.h"
+#include "ChartControl.h"
+#include "GuiApplication.h"
 #include "RecordingChart.h"
 
 namespace {
@@ -150,6 +152,40 @@ TEST(Walls, RectangleSizesAndColours) {
     chart.BackWall().SetColor(clRed);
     EXPECT_TRUE(chart.BackWall().IsColorStored());
     EXPECT_EQ(chart.BackColor(), chart.Color()) << "a transparent back wall shows the panel";
+}
+
+}  // namespace
+
+namespace {
+
+TEST(PanelBackground, ATransparentBackImageLetsThePanelShowThroughItsKeyColour) {
+    EnsureGuiApplication();
+    TChart chart;
+    chart.SetView3D(false);
+    EXPECT_FALSE(chart.BackImageTransp());  // no image
+    chart.SetBackImageTransp(true);
+    EXPECT_FALSE(chart.BackImageTransp());
+    TBitmap& image = chart.BackImage().Bitmap();
+    image.SetSize(4, 4);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x) image.SetPixel(x, y, x < 2 ? clRed : clBlue);  // bottom-left is red
+    chart.SetColor(clYellow);
+    auto count = [](const TBitmap& b, TColor c) {
+        int n = 0;
+        for (int y = 0; y < b.Height(); ++y)
+            for (int x = 0; x < b.Width(); ++x) n += b.GetPixel(x, y) == c;
+        return n;
+    };
+    std::unique_ptr<TBitmap> opaque = RenderToBitmap(chart, 120, 80);
+    EXPECT_GT(count(*opaque, clRed), 1000);
+    const int repaints = chart.InvalidateCount();
+    chart.SetBackImageTransp(true);
+    EXPECT_TRUE(chart.BackImageTransp());
+    EXPECT_GT(chart.InvalidateCount(), repaints);
+    std::unique_ptr<TBitmap> see = RenderToBitmap(chart, 120, 80);
+    EXPECT_EQ(count(*see, clRed), 0);
+    EXPECT_GT(count(*see, clYellow), 1000);
+    EXPECT_EQ(count(*see, clBlue), count(*opaque, clBlue));
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QEvent>
 #include <QImage>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QRegion>
 #include <QWheelEvent>
@@ -12,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "Chart.h"
 #include "ChartControl.h"
 
 namespace {
@@ -162,6 +164,41 @@ TEST(ChartControl, HeadlessRenderAndPngRoundTrip) {
     EXPECT_FALSE(LoadBitmapFromPng(back, ::testing::TempDir() + "no-such-file.png"));
     EXPECT_FALSE(SaveBitmapToPng(TBitmap(), file)) << "an empty picture is no PNG";
     EXPECT_EQ(RenderToBitmap(host, -5, 0)->Width(), 0);
+}
+
+}  // namespace
+
+namespace {
+
+// A window around the control that counts the keys reaching it.
+class KeyCountingParent : public QWidget {
+public:
+    int Keys = 0;
+
+protected:
+    void keyPressEvent(QKeyEvent* e) override {
+        ++Keys;
+        e->accept();
+    }
+};
+
+TEST(ChartControl, AHostThatWantsArrowKeysKeepsThemFromTheWindow) {
+    auto press = [](QWidget* w, int key) {
+        QKeyEvent e(QEvent::KeyPress, key, Qt::NoModifier);
+        QApplication::sendEvent(w, &e);
+    };
+    KeyCountingParent parent;
+    FakeHost plain;
+    TChartControl plainControl(plain, &parent);
+    press(plainControl.Widget(), Qt::Key_Left);
+    EXPECT_EQ(parent.Keys, 1);
+
+    TChart chart;
+    TChartControl chartControl(chart, &parent);
+    for (int key : {Qt::Key_Left, Qt::Key_Right, Qt::Key_Up, Qt::Key_Down}) press(chartControl.Widget(), key);
+    EXPECT_EQ(parent.Keys, 1);
+    press(chartControl.Widget(), Qt::Key_A);
+    EXPECT_EQ(parent.Keys, 2);
 }
 
 }  // namespace
