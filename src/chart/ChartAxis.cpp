@@ -653,9 +653,7 @@ std::string TChartAxis::FormatAxisLabel(double value) const {
     if (!IsDateTime()) {
         text = FormatValueText(FAxisValuesFormat, value);
     } else if (value >= 0) {
-        const std::string& pattern =
-            !FDateTimeFormat.empty() ? FDateTimeFormat : (FScaleRange > 1 ? ShortDateFormat : ShortTimeFormat);
-        text = FormatDateTime(pattern, value);
+        text = FormatDateTime(!FDateTimeFormat.empty() ? FDateTimeFormat : DefaultDateTimeFormat(FScaleRange), value);
     }
     if (FChart && FChart->OnGetAxisLabel) FChart->OnGetAxisLabel(const_cast<TChartAxis*>(this), nullptr, -1, text);
     if (FLabelsMultiLine) std::replace(text.begin(), text.end(), ' ', LineSeparator);

@@ -9,6 +9,7 @@
 #include "AxisPanel.h"
 #include "Chart.h"
 #include "ChartAxis.h"
+#include "ChartUtils.h"
 #include "ChartMessages.h"
 #include "PlotCanvas.h"
 #include "ScopeExit.h"
@@ -574,20 +575,6 @@ void TCustomSeries::DrawLegendShape(int index, const TRect& rect) {
     TCustomLineSeries::DrawLegendShape(index, rect);
 }
 
-namespace {
-
-// Whether (x, y) lies on the segment from a to b, within one pixel.
-bool OnSegment(int x, int y, int ax, int ay, int bx, int by) {
-    if (x < std::min(ax, bx) - 1 || x > std::max(ax, bx) + 1 || y < std::min(ay, by) - 1 || y > std::max(ay, by) + 1)
-        return false;
-    const double dx = bx - ax, dy = by - ay;
-    const double len = std::hypot(dx, dy);
-    if (len == 0) return x == ax && y == ay;
-    return std::abs(dy * (x - ax) - dx * (y - ay)) / len <= 1.0;
-}
-
-}  // namespace
-
 int TCustomSeries::PointAtPixel(int x, int y) const {
     if (FirstVisible() < 0) return -1;
     const TPoint screen{x, y};
@@ -595,7 +582,7 @@ int TCustomSeries::PointAtPixel(int x, int y) const {
     if (canvas3D) canvas3D->ScreenToWorld(x, y, SeriesStartZ);
     // On a 3D chart the line is a band through the depth slot: the click is tested on the screen.
     auto onLine = [&](int ax, int ay, int bx, int by) {
-        if (!canvas3D) return OnSegment(x, y, ax, ay, bx, by);
+        if (!canvas3D) return PointOnSegment(TPoint{x, y}, TPoint{ax, ay}, TPoint{bx, by});
         return Series3D::BandContains(*canvas3D, TPoint{ax, ay}, TPoint{bx, by},
                                       Series3D::TSlot{SeriesStartZ, SeriesEndZ}, screen);
     };

@@ -396,6 +396,17 @@ TEST(CustomSeries, LegendSymbolSizedByTheLegendsOwnPen) {
     chart.LegendPen = nullptr;
 }
 
+TEST(CustomSeries, ALineIsHitOnItsSegmentOnlyBetweenItsEnds) {
+    SeriesChart chart;
+    auto* s = AddSeries<TLineSeries>(chart, {0, 10}, {5, 5});
+    FixAxes(chart, 0, 10, 0, 10);
+    chart.DrawSeries(*s);
+    const int x0 = s->PointScreenX(0), x1 = s->PointScreenX(1), y = s->PointScreenY(0);
+    EXPECT_EQ(s->PointAtPixel((x0 + x1) / 2, y), 0);
+    EXPECT_EQ(s->PointAtPixel((x0 + x1) / 2, y + 1), -1);
+    EXPECT_EQ(s->PointAtPixel(x1 + 1, y), -1);  // past the last point
+}
+
 TEST(CustomSeries, GalleryPreviewSettings) {
     SeriesChart chart;
     auto* line = AddSeries<TLineSeries>(chart, {0}, {0});

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "ChartUtils.h"
+#include "DateFormat.h"
 #include "RecordingCanvas.h"
 
 namespace {
@@ -227,6 +228,16 @@ TEST(CheckBox, DrawsWithinThirteenPixels) {
     // The canvas's pen and brush come back as they were.
     EXPECT_EQ(canvas.GetDeviceHandle()->Pen().Color(), clBlack);
     EXPECT_EQ(canvas.GetDeviceHandle()->Brush().Color(), clWhite);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Dates, TheChartsDefaultFormatsAreTheFormattersShortDateAndTime) {
+    const double day = DateFromCivil(2024, 3, 6) + 0.75;
+    EXPECT_EQ(FormatDateTime(DefaultDateTimeFormat(day), day), FormatDateTime("ddddd", day));
+    EXPECT_EQ(FormatDateTime(DefaultDateTimeFormat(0.75), 0.75), FormatDateTime("t", 0.75));
 }
 
 }  // namespace
