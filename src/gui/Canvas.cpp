@@ -11,6 +11,9 @@
 #include <QtGui/QPainterPath>
 #include <QtGui/QPainterPathStroker>
 #include <QtGui/QRegion>
+#include <QtCore/QLocale>
+#include <QtGui/QFontDatabase>
+#include <QtGui/QScreen>
 
 #include <algorithm>
 #include <cmath>
@@ -1221,5 +1224,27 @@ void TCanvas::CopyRect(const TRect& dest, const TBitmap& source, const TRect& so
         } else {
             FImpl->painter.drawImage(d, img, s);
         }
+    }
+}
+
+// ---------------------------------------------------------------------------
+bool SystemLanguageIsJapanese() {
+    static const bool japanese = QLocale::system().language() == QLocale::Japanese;
+    return japanese;
+}
+
+void UserInterfaceFont(std::string& name, int& pointSize) {
+    name.clear();
+    pointSize = 0;
+    // the system's fonts are known once the application runs
+    if (!QGuiApplication::instance()) return;
+    const QFont f = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+    name = f.family().toStdString();
+    pointSize = f.pointSize();
+    if (pointSize <= 0) {
+        // a font given in pixels: points at the screen's resolution
+        const QScreen* screen = QGuiApplication::primaryScreen();
+        const double dpi = screen ? screen->logicalDotsPerInchY() : 96.0;
+        pointSize = static_cast<int>(std::lround(f.pixelSize() * 72.0 / dpi));
     }
 }

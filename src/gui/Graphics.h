@@ -139,6 +139,11 @@ inline constexpr int OPAQUE = 2;
 
 inline constexpr int DEFAULT_CHARSET = 1;
 
+// Whether the system's primary language is Japanese (asked once per process).
+bool SystemLanguageIsJapanese();
+// The font the system gives user-interface texts: its family and size in points.
+void UserInterfaceFont(std::string& name, int& pointSize);
+
 class TBitmap;
 
 // Base of pens, brushes and fonts: reports every real change through OnChange.
