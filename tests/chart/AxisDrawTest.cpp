@@ -161,153 +161,61 @@ TEST(AxisDraw, TicksGridAndMinorMarks) {
 
 namespace {
 
-// The recorded call index of the first op with the given text, or -1.
-int IndexOfText(const RecordingCanvas& r, const std::string& text) {
-    for (std::size_t i = 0; i < r.Calls.size(); ++i)
-        if (r.Calls[i].text == text) return static_cast<int>(i);
-    return -1;
+// The rectangle drawn last before the call with the given text.
+std::vector<long long> BoxBefore(const RecordingCanvas& r, const std::string& text, const char* op = "DrawRectangle") {
+    std::vector<long long> box;
+    for (const auto& c : r.Calls) {
+        if (c.text == text) return box;
+        if (c.op == op) box = c.args;
+    }
+    return {};
 }
 
-// The last rectangle drawn before call index end, or nullptr.
-const RecordedCall* RectangleBefore(const RecordingCanvas& r, int end) {
-    const RecordedCall* found = nullptr;
-    for (int i = 0; i < end; ++i)
-        if (r.Calls[static_cast<std::size_t>(i)].op == "DrawRectangle") found = &r.Calls[static_cast<std::size_t>(i)];
-    return found;
-}
-
-TEST(AxisFramedTexts, LabelsTitleAndItemsDrawTheirBoxBeforeTheText) {
+TEST(AxisFramedTexts, BoxesGoUnderLabelsTitlesAndItemsThatAskForThem) {
     AxisChart chart;
     TChartAxis* bottom = chart.BottomAxis();
-    TChartAxis* left = chart.LeftAxis();
-    // transparent when created: nothing but text, as before any frame is asked for
-    EXPECT_TRUE(bottom->Title().Transparent());
-    EXPECT_TRUE(bottom->Items().Format().Transparent());
     bottom->Title().SetCaption("time");
     chart.DrawNow();
-    const int panel = chart.Recorder->Count("DrawRectangle");
-    ASSERT_GE(IndexOfText(*chart.Recorder, "time"), 0);
-    EXPECT_EQ(RectangleBefore(*chart.Recorder, IndexOfText(*chart.Recorder, "time")),
-              RectangleBefore(*chart.Recorder, IndexOfText(*chart.Recorder, "0")));
-
-    // the labels' Format shape frames every value label: text centred, one line
-    // of 12 pixels, widened by half a "W" (3 pixels) on both sides
-    bottom->Items().Format().SetTransparent(false);
-    bottom->Items().Format().SetColor(clYellow);
-    bottom->Items().Format().Shadow().SetHorizSize(0);
-    bottom->Items().Format().Shadow().SetVertSize(0);
+    const int plain = chart.Recorder->Count("DrawRectangle");  // transparent when created
+    TPlotShape& format = bottom->Items().Format();
+    format.SetTransparent(false);
+    format.Shadow().SetShadowExtent(0);
     chart.DrawNow();
-    const int at5 = IndexOfText(*chart.Recorder, "5");
-    ASSERT_GE(at5, 0);
-    const RecordedCall* box = RectangleBefore(*chart.Recorder, at5);
-    ASSERT_NE(box, nullptr);
+    // "5" centred on its pixel, one 12-pixel line, widened by half a "W" (3) each side
     const long long x5 = bottom->ValueToPixel(5), y = bottom->LabelsPos;
-    EXPECT_EQ(box->args, (std::vector<long long>{x5 - 6, y, x5 + 6, y + 12}));
-    EXPECT_EQ(box->brushColor, clYellow);
-    EXPECT_EQ(chart.Recorder->Count("DrawRectangle"), panel + 3);  // one per label, none for the title
+    EXPECT_EQ(BoxBefore(*chart.Recorder, "5"), (std::vector<long long>{x5 - 6, y, x5 + 6, y + 12}));
+    EXPECT_EQ(chart.Recorder->Count("DrawRectangle"), plain + 3);  // the labels', not the title's
 
-    // the title frames itself, as the labels' Format shape does not
-    bottom->Items().Format().SetTransparent(true);
-    bottom->Title().SetTransparent(false);
-    bottom->Title().Shadow().SetHorizSize(0);
-    bottom->Title().Shadow().SetVertSize(0);
-    chart.DrawNow();
-    EXPECT_EQ(chart.Recorder->Count("DrawRectangle"), panel + 1);
-    box = RectangleBefore(*chart.Recorder, IndexOfText(*chart.Recorder, "time"));
-    ASSERT_NE(box, nullptr);
-    EXPECT_EQ(box->args[2] - box->args[0], 4 * 6 + 6);
-
-    // a custom item draws with its own frame and font, and not at all when hidden
-    bottom->Title().SetTransparent(true);
-    TAxisItem* a = bottom->Items().Add(2, "a");
-    TAxisItem* b = bottom->Items().Add(8, "b");
-    a->SetTransparent(false);
-    a->Shadow().SetVertSize(0);
-    a->Shadow().SetHorizSize(0);
-    a->Font().SetColor(clRed);
-    b->SetVisible(false);
-    bottom->SetTickOnLabelsOnly(false);
-    left->SetLabels(false);
-    chart.DrawNow();
-    const int atA = IndexOfText(*chart.Recorder, "a");
-    ASSERT_GE(atA, 0);
-    EXPECT_EQ(chart.Recorder->Calls[static_cast<std::size_t>(atA)].fontColor, clRed);
-    EXPECT_EQ(IndexOfText(*chart.Recorder, "b"), -1);
-    EXPECT_EQ(chart.Recorder->Count("DrawRectangle"), panel + 1);
-    // the hidden item still places its tick
-    EXPECT_NE(std::find(bottom->TickPositions.begin(), bottom->TickPositions.end(), bottom->ValueToPixel(8)),
-              bottom->TickPositions.end());
-}
-
-TEST(AxisFramedTexts, ARotatedTitleHasItsBoxTurnedAroundTheText) {
-    AxisChart chart;
+    // the left title reads upward: its box turns with it, left of its point, around its centre
+    format.SetTransparent(true);
     TChartAxis* left = chart.LeftAxis();
-    left->Title().SetCaption("volts");  // 90 degrees: read upward, centred on the axis
+    left->Title().SetCaption("volts");
     left->Title().SetTransparent(false);
+    TAxisItem* a = bottom->Items().Add(2, "a");
+    bottom->Items().Add(8, "b")->SetVisible(false);
+    a->SetTransparent(false);
+    a->Font().SetColor(clRed);
     chart.DrawNow();
-    const int at = IndexOfText(*chart.Recorder, "volts");
-    ASSERT_GE(at, 0);
-    const RecordedCall& text = chart.Recorder->Calls[static_cast<std::size_t>(at)];
-    ASSERT_EQ(text.op, "WriteRotatedText3D");
-    const RecordedCall* polygon = nullptr;
-    for (int i = 0; i < at; ++i)
-        if (chart.Recorder->Calls[static_cast<std::size_t>(i)].op == "DrawPolygon")
-            polygon = &chart.Recorder->Calls[static_cast<std::size_t>(i)];
-    ASSERT_NE(polygon, nullptr);
-    long long minX = 1 << 30, maxX = -(1 << 30), minY = 1 << 30, maxY = -(1 << 30);
-    for (std::size_t i = 0; i + 1 < polygon->args.size(); i += 2) {
-        minX = std::min(minX, polygon->args[i]);
-        maxX = std::max(maxX, polygon->args[i]);
-        minY = std::min(minY, polygon->args[i + 1]);
-        maxY = std::max(maxY, polygon->args[i + 1]);
+    const std::vector<long long> p = BoxBefore(*chart.Recorder, "volts", "DrawPolygon");
+    ASSERT_EQ(p.size(), 8u);
+    const RecordedCall* title = chart.Recorder->Find("WriteRotatedText3D");
+    ASSERT_NE(title, nullptr);
+    EXPECT_EQ(std::min({p[0], p[2], p[4], p[6]}), title->args[0] - 12);
+    EXPECT_EQ(std::max({p[1], p[3], p[5], p[7]}), left->CenterPixel() + 15 + 3);
+    EXPECT_EQ(BoxBefore(*chart.Recorder, "a").size(), 4u);
+    for (const auto& c : chart.Recorder->Calls) {
+        EXPECT_NE(c.text, "b");
+        EXPECT_TRUE(c.text != "a" || c.fontColor == clRed);
     }
-    // bottom-aligned text turned by 90 degrees lies left of its point, one line
-    // high, and runs up and down from the axis centre by half its width plus 3
-    EXPECT_EQ(maxX, text.args[0]);
-    EXPECT_EQ(minX, text.args[0] - 12);
-    EXPECT_EQ(minY, left->CenterPixel() - 15 - 3);
-    EXPECT_EQ(maxY, left->CenterPixel() + 15 + 3);
 }
 
-TEST(AxisFramedTexts, FormatIsTheLabelsVisibilityAndFontAndCopiesWithTheAxis) {
-    AxisChart chart;
-    TChartAxis* bottom = chart.BottomAxis();
-    bottom->Items().Format().SetVisible(false);
-    EXPECT_FALSE(bottom->Labels());
-    bottom->SetLabels(true);
-    EXPECT_TRUE(bottom->Items().Format().Visible());
-    bottom->LabelsFont().SetSize(17);
-    EXPECT_EQ(bottom->Items().Format().Font().Size(), 17);
-
-    bottom->Items().Format().SetTransparent(false);
-    bottom->Title().SetTransparent(false);
-    bottom->Title().SetColor(clAqua);
-    bottom->Title().SetCaption("c");
-    TChartAxis* top = chart.TopAxis();
-    top->Assign(bottom);
-    EXPECT_FALSE(top->Items().Format().Transparent());
-    EXPECT_EQ(top->Items().Format().Font().Size(), 17);
-    EXPECT_FALSE(top->Title().Transparent());
-    EXPECT_EQ(top->Title().Color(), clAqua);
-    EXPECT_EQ(top->Title().Caption(), "c");
-}
-
-}  // namespace
-
-namespace {
-
-TEST(AxisFramedTexts, CustomItemsTakeRoomByTheirOwnFont) {
+TEST(AxisFramedTexts, ItemsTakeRoomByTheirOwnFont) {
     EnsureGuiApplication();
     TChart chart;
-    chart.SetView3D(false);
     TChartAxis* left = chart.LeftAxis();
-    left->SetAutomatic(false);
-    left->SetAxisRange(0, 10);
     left->Items().Add(5, "level");
     RenderToBitmap(chart, 300, 200);
-    const int narrow = left->MaxLabelWidth();
-    const int plotLeft = chart.PlotRect().Left;
-    ASSERT_GT(narrow, 0);
+    const int narrow = left->MaxLabelWidth(), plotLeft = chart.PlotRect().Left;
     left->Items()[0]->Font().SetSize(30);
     RenderToBitmap(chart, 300, 200);
     EXPECT_GT(left->MaxLabelWidth(), 2 * narrow);

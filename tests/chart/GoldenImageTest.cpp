@@ -222,37 +222,3 @@ TEST(GoldenImages, ViewerScenePixelExact) {
 }
 
 }  // namespace
-
-namespace {
-
-// Framed axis texts: value labels boxed by the labels' Format shape, a title
-// turned by 90 degrees in its own box, a custom item with its own font and frame.
-TEST(GoldenImages, FramedAxisTexts) {
-    EnsureGuiApplication();
-    TChart chart;
-    chart.SetView3D(false);
-    chart.Title().SetVisible(false);
-    chart.Legend().SetVisible(false);
-    FixRanges(chart);
-    TChartAxis* left = chart.LeftAxis();
-    left->Items().Format().SetTransparent(false);
-    left->Items().Format().SetColor(0xE0FFFF);
-    left->Items().Format().Shadow().SetHorizSize(2);
-    left->Items().Format().Shadow().SetVertSize(2);
-    left->Title().SetCaption("volts");
-    left->Title().SetTransparent(false);
-    left->Title().SetColor(0xFFE0E0);
-    left->SetLabelStyle(talValue);
-    TChartAxis* bottom = chart.BottomAxis();
-    bottom->Title().SetCaption("time");
-    bottom->Items().Add(2.5, "start");
-    TAxisItem* end = bottom->Items().Add(7.5, "end");
-    end->SetTransparent(false);
-    end->SetColor(0xC0FFC0);
-    end->Font().SetStyle(fsBold);
-    end->Font().SetColor(clNavy);
-    std::unique_ptr<TBitmap> image = RenderToBitmap(chart, 320, 200);
-    golden::Check(*image, "axis_framed_texts");
-}
-
-}  // namespace

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "Chart.h"
@@ -363,91 +364,59 @@ TEST(CustomSeries, LegendSymbolOfALineWithMarkers) {
 
 namespace {
 
-// A series class of a program's own: it stacks with the class it derives from.
+// A series class of a program's own stacks with the class it derives from.
 class TOwnLineSeries : public TLineSeries {
 public:
     using TLineSeries::TLineSeries;
 };
 
-TEST(CustomSeries, StackingPartnersAreOfOneClassOrDerivedFromIt) {
+TEST(CustomSeries, StackingPartnersSegmentHitsAndTheLegendsOwnPen) {
     SeriesChart chart;
-    auto* a = AddSeries<TLineSeries>(chart, {0, 1}, {2, 4});
-    auto* own = AddSeries<TOwnLineSeries>(chart, {0, 1}, {3, 1});
-    auto* points = AddSeries<TPointSeries>(chart, {0, 1}, {10, 10});
+    auto* a = AddSeries<TLineSeries>(chart, {0, 10}, {2, 4});
+    auto* own = AddSeries<TOwnLineSeries>(chart, {0, 10}, {3, 1});
+    auto* points = AddSeries<TPointSeries>(chart, {0, 10}, {10, 10});
     own->SetStacked(cssStack);
     EXPECT_EQ(a->Stacked(), cssStack);
     EXPECT_EQ(points->Stacked(), cssNone);
-    EXPECT_DOUBLE_EQ(own->HighestY(), 5);  // on top of the line series, not of the points
-    points->SetStacked(cssStack);
-    EXPECT_DOUBLE_EQ(points->HighestY(), 10);
-}
+    EXPECT_DOUBLE_EQ(own->HighestY(), 5);  // on the line series, not on the points
 
-TEST(CustomSeries, LegendSymbolSizedByTheLegendsOwnPen) {
-    SeriesChart chart;
-    auto* s = AddSeries<TLineSeries>(chart, {0, 1}, {0, 1});
-    s->Pointer().SetVisible(true);
-    chart.Draw(nullptr, chart.GetRectangle());
+    // a click hits a segment only between its ends
+    FixAxes(chart, 0, 10, 0, 10);
+    chart.DrawSeries(*a);
+    const int x0 = a->PointScreenX(0), x1 = a->PointScreenX(1), y0 = a->PointScreenY(0), y1 = a->PointScreenY(1);
+    EXPECT_EQ(a->PointAtPixel((x0 + x1) / 2, (y0 + y1) / 2), 0);
+    EXPECT_EQ(a->PointAtPixel(x1 + 1, y1), -1);
+
+    // no line shows through the symbol with a hidden legend pen: the marker takes half the box plus one
+    a->Pointer().SetVisible(true);
     TChartPen hidden;
     hidden.SetVisible(false);
-    chart.LegendPen = &hidden;  // no line shows through the symbol: the marker takes half the box plus one
+    chart.LegendPen = &hidden;
     chart.Recorder->Clear();
-    s->DrawLegendShape(-1, TRect{10, 20, 22, 29});
+    a->DrawLegendShape(-1, TRect{10, 20, 22, 29});
     EXPECT_EQ(chart.Recorder->Trace().back(), "DrawRectangle(12,20,21,29)");
     chart.LegendPen = nullptr;
-}
-
-TEST(CustomSeries, ALineIsHitOnItsSegmentOnlyBetweenItsEnds) {
-    SeriesChart chart;
-    auto* s = AddSeries<TLineSeries>(chart, {0, 10}, {5, 5});
-    FixAxes(chart, 0, 10, 0, 10);
-    chart.DrawSeries(*s);
-    const int x0 = s->PointScreenX(0), x1 = s->PointScreenX(1), y = s->PointScreenY(0);
-    EXPECT_EQ(s->PointAtPixel((x0 + x1) / 2, y), 0);
-    EXPECT_EQ(s->PointAtPixel((x0 + x1) / 2, y + 1), -1);
-    EXPECT_EQ(s->PointAtPixel(x1 + 1, y), -1);  // past the last point
 }
 
 TEST(CustomSeries, GalleryPreviewSettings) {
     SeriesChart chart;
     auto* line = AddSeries<TLineSeries>(chart, {0}, {0});
     auto* points = AddSeries<TPointSeries>(chart, {0}, {0});
-    auto* third = AddSeries<TPointSeries>(chart, {0}, {0});
-    line->SetColorEachPoint(true);
     TSmoothingFunction().PrepareGalleryChart(&chart);
-    for (TChartSeries* s : {static_cast<TChartSeries*>(line), static_cast<TChartSeries*>(points)}) {
-        EXPECT_EQ(s->PointCount(), 4);
-        EXPECT_FALSE(s->Marks().Visible());
-        EXPECT_EQ(s->Marks().Font().Size(), 7);
-        EXPECT_EQ(s->Marks().Callout().Length(), 4);
-        EXPECT_EQ(s->Marks().DrawEvery(), 2);
-        EXPECT_FALSE(s->ColorEachPoint());
-    }
-    EXPECT_EQ(line->SeriesColor(), PaletteColor(0));
-    EXPECT_EQ(points->SeriesColor(), PaletteColor(3));
-    EXPECT_EQ(points->Pointer().HorizSize(), 6);
-    EXPECT_EQ(points->Pointer().Style(), psTriangle);  // the chart's second series
-    EXPECT_EQ(third->Pointer().Style(), psRectangle);
-    third->PrepareForGallery(false);
-    EXPECT_EQ(third->SeriesColor(), clSilver);
+    TSeriesMarks& m = points->Marks();
+    EXPECT_EQ(std::tuple(line->PointCount(), m.Visible(), m.Font().Size(), m.Callout().Length(), m.DrawEvery()),
+              std::tuple(4, false, 7, 4, 2));
+    EXPECT_EQ(std::tuple(line->SeriesColor(), points->SeriesColor()), std::tuple(PaletteColor(0), PaletteColor(3)));
+    EXPECT_EQ(std::tuple(points->Pointer().HorizSize(), points->Pointer().Style()), std::tuple(6, psTriangle));
     chart.SetSize(40, 40);
-    third->PrepareForGallery(true);
-    EXPECT_EQ(third->Pointer().VertSize(), 4);
-
-    // the "Marks" sub-style of both kinds shows the marks
-    int marks = -1, i = 0;
-    line->EnumSubStyles([&](const std::string& name) {
-        if (name == PlotConst().StyleMarks) marks = i;
-        ++i;
-    });
-    line->ApplySubStyle(line, marks);
-    EXPECT_TRUE(line->Marks().Visible());
-    marks = -1, i = 0;
-    points->EnumSubStyles([&](const std::string& name) {
-        if (name == PlotConst().StyleMarks) marks = i;
-        ++i;
-    });
-    points->ApplySubStyle(points, marks);
-    EXPECT_TRUE(points->Marks().Visible());
+    points->PrepareForGallery(false);
+    EXPECT_EQ(std::tuple(points->SeriesColor(), points->Pointer().VertSize()), std::tuple(clSilver, 4));
+    for (TChartSeries* s : {static_cast<TChartSeries*>(line), static_cast<TChartSeries*>(points)}) {
+        int marks = -1, i = 0;
+        s->EnumSubStyles([&](const std::string& name) { marks = name == PlotConst().StyleMarks ? i : marks, ++i; });
+        s->ApplySubStyle(s, marks);
+        EXPECT_TRUE(s->Marks().Visible());
+    }
 }
 
 }  // namespace

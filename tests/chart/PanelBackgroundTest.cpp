@@ -156,36 +156,25 @@ TEST(Walls, RectangleSizesAndColours) {
 
 }  // namespace
 
-namespace {
-
-TEST(PanelBackground, ATransparentBackImageLetsThePanelShowThroughItsKeyColour) {
+TEST(PanelBackground, ATransparentBackImageShowsThePanelThroughItsKeyColour) {
     EnsureGuiApplication();
     TChart chart;
-    chart.SetView3D(false);
-    EXPECT_FALSE(chart.BackImageTransp());  // no image
-    chart.SetBackImageTransp(true);
-    EXPECT_FALSE(chart.BackImageTransp());
     TBitmap& image = chart.BackImage().Bitmap();
     image.SetSize(4, 4);
     for (int y = 0; y < 4; ++y)
-        for (int x = 0; x < 4; ++x) image.SetPixel(x, y, x < 2 ? clRed : clBlue);  // bottom-left is red
+        for (int x = 0; x < 4; ++x) image.SetPixel(x, y, x < 2 ? clRed : clBlue);  // bottom-left: red
     chart.SetColor(clYellow);
-    auto count = [](const TBitmap& b, TColor c) {
+    auto count = [&chart](TColor c) {
+        std::unique_ptr<TBitmap> b = RenderToBitmap(chart, 120, 80);
         int n = 0;
-        for (int y = 0; y < b.Height(); ++y)
-            for (int x = 0; x < b.Width(); ++x) n += b.GetPixel(x, y) == c;
+        for (int y = 0; y < b->Height(); ++y)
+            for (int x = 0; x < b->Width(); ++x) n += b->GetPixel(x, y) == c;
         return n;
     };
-    std::unique_ptr<TBitmap> opaque = RenderToBitmap(chart, 120, 80);
-    EXPECT_GT(count(*opaque, clRed), 1000);
-    const int repaints = chart.InvalidateCount();
+    const int blue = count(clBlue);
+    EXPECT_GT(count(clRed), 1000);
     chart.SetBackImageTransp(true);
-    EXPECT_TRUE(chart.BackImageTransp());
-    EXPECT_GT(chart.InvalidateCount(), repaints);
-    std::unique_ptr<TBitmap> see = RenderToBitmap(chart, 120, 80);
-    EXPECT_EQ(count(*see, clRed), 0);
-    EXPECT_GT(count(*see, clYellow), 1000);
-    EXPECT_EQ(count(*see, clBlue), count(*opaque, clBlue));
+    EXPECT_EQ(count(clRed), 0);
+    EXPECT_GT(count(clYellow), 1000);
+    EXPECT_EQ(count(clBlue), blue);
 }
-
-}  // namespace

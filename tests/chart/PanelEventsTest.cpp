@@ -1,150 +1,82 @@
-// What the chart tells others: series and mouse events to its listeners, the
-// draw hooks, and settings that repaint only when they change.
+// What the chart tells others and copies: events to its listeners, the draw hooks,
+// settings that repaint only when they change, series copied with their sources.
 
 #include <gtest/gtest.h>
 
-#include <functional>
-#include <tuple>
 #include <string>
-#include <utility>
+#include <tuple>
 #include <vector>
 
 #include "ChartTools.h"
 #include "ChartToolsExtra.h"
 #include "LineSeries.h"
 #include "RecordingChart.h"
+#include "ScopeExit.h"
+#include "SeriesFunction.h"
 
 namespace {
 
 struct EventLog : TPlotEventListener {
-    std::vector<std::pair<int, TChartSeries*>> series;
+    std::vector<int> series;
     int mouse = 0, view3D = 0;
-    bool cancel = false;
     void PlotEvent(TPlotEvent& event) override {
-        if (auto* s = dynamic_cast<TPlotSeriesEvent*>(&event)) series.emplace_back(s->Event, s->Series);
-        if (dynamic_cast<TPlotMouseEvent*>(&event)) {
-            ++mouse;
-            if (cancel) event.Sender->CancelMouse = true;
-        }
+        if (auto* s = dynamic_cast<TPlotSeriesEvent*>(&event)) series.push_back(s->Event);
+        if (dynamic_cast<TPlotMouseEvent*>(&event)) event.Sender->CancelMouse = ++mouse > 0;
         view3D += dynamic_cast<TPlotView3DEvent*>(&event) != nullptr;
     }
 };
 
-TEST(PanelEvents, SeriesChangesReachEveryListenerAndTheSeriesListener) {
-    RecordingChart chart;
-    EventLog first, second;
-    first.cancel = true;  // stops mouse events only
+class TestChart : public RecordingChart {
+public:
+    std::string Stages;
+    std::vector<TComponent*> Removed;
+    // a descendant draws at the hook stages; the events fire only when it passes them on
+    void DoBeforeDrawChart() override { Stages += "c"; }
+    void DoBeforeDrawAxes() override { Stages += "a"; }
+    void DoBeforeDrawSeries() override { Stages += "s"; }
+    void DoAfterDraw() override { Stages += "d", RecordingChart::DoAfterDraw(); }
+    void RemovedDataSource(TChartSeries*, TComponent* source) override { Removed.push_back(source); }
+    TLineSeries* Add() {
+        auto* s = new TLineSeries(this);
+        s->SetParentChart(this);
+        return s;
+    }
+};
+
+TEST(PanelEvents, ListenersHearOfSeriesMouseAndViewAndHooksRunInDrawOrder) {
+    TestChart chart;
+    EventLog first, second;  // the first takes every mouse event
     chart.AddListener(&first);
     chart.AddListener(&second);
     std::vector<int> told;
     chart.OnSeriesEvent = [&](TChartSeries*, TPlotSeriesEventKind kind) { told.push_back(kind); };
-
-    auto* s = new TLineSeries(&chart);
-    s->SetParentChart(&chart);
+    TLineSeries* s = chart.Add();
     s->SetSeriesColor(0x123456);
-    s->SetSeriesColor(0x123456);  // unchanged: no event
+    s->SetSeriesColor(0x123456);
     s->SetActive(false);
     s->SuspendNotify();
-    s->AddPoint(1, 1);
     s->ResumeNotify();
     s->SetParentChart(nullptr);
-    const std::vector<std::pair<int, TChartSeries*>> expected = {
-        {seAdd, s}, {seChangeColor, s}, {seChangeActive, s}, {seDataChanged, s}, {seRemove, s}};
-    EXPECT_EQ(first.series, expected);
+    const std::vector<int> expected = {seAdd, seChangeColor, seChangeActive, seDataChanged, seRemove};
     EXPECT_EQ(second.series, expected);
-    EXPECT_EQ(told, (std::vector<int>{seAdd, seChangeColor, seChangeActive, seDataChanged, seRemove}));
-    delete s;
-
-    // a listener that takes the mouse keeps it from the listeners after it
+    EXPECT_EQ(told, expected);
     chart.MouseMove(0, 10, 10);
-    EXPECT_EQ(first.mouse, 1);
-    EXPECT_EQ(second.mouse, 0);
-    first.cancel = false;
-    chart.MouseMove(0, 10, 10);
-    EXPECT_EQ(second.mouse, 1);
-
     chart.SetView3D(!chart.View3D());
     chart.SetView3D(chart.View3D());
-    EXPECT_EQ(second.view3D, 1);
+    EXPECT_EQ(std::tuple(first.mouse, second.mouse, second.view3D), std::tuple(1, 0, 1));
     chart.RemoveListener(&first);
     chart.RemoveListener(&second);
-}
 
-// The draw hooks go through virtual slots: a descendant draws at those stages
-// and still lets the events fire.
-class HookedChart : public RecordingChart {
-public:
-    std::vector<std::string> Stages;
-    void DoBeforeDrawChart() override { Stage("chart"); }
-    void DoBeforeDrawAxes() override { Stage("axes"); }
-    void DoBeforeDrawSeries() override { Stage("series"); }
-    void DoAfterDraw() override { Stage("after"); }
-
-private:
-    void Stage(const std::string& name) {
-        Stages.push_back(name);
-        if (name == "chart") RecordingChart::DoBeforeDrawChart();
-        if (name == "after") RecordingChart::DoAfterDraw();
-    }
-};
-
-TEST(PanelEvents, DrawHooksRunThroughTheirSlotsInDrawOrder) {
-    HookedChart chart;
     int fired = 0;
-    chart.OnBeforeDrawChart = [&](TObject*) { ++fired; };
-    chart.OnAfterDraw = [&](TObject*) { ++fired; };
-    chart.OnBeforeDrawAxes = [&](TObject*) { fired += 100; };  // the override does not pass it on
-    auto* s = new TLineSeries(&chart);
+    chart.OnBeforeDrawChart = chart.OnAfterDraw = [&](TObject*) { ++fired; };
     s->SetParentChart(&chart);
-    s->AddPoint(0, 1);
+    s->SetActive(true);
+    s->AddPoint(1, 1);
     chart.DrawNow();
-    EXPECT_EQ(chart.Stages, (std::vector<std::string>{"chart", "axes", "series", "after"}));
-    EXPECT_EQ(fired, 2);
     chart.SetAxisBehind(false);
-    chart.Stages.clear();
     chart.DrawNow();
-    EXPECT_EQ(chart.Stages, (std::vector<std::string>{"chart", "series", "axes", "after"}));
-}
-
-TEST(PanelEvents, AxesPensAndExtremesAreSetAndReadByTheirNames) {
-    RecordingChart chart, other;
-    other.BottomAxis()->SetAxisRange(3, 7);
-    other.BottomAxis()->Ticks().SetColor(clRed);
-    TChartAxis* own = chart.BottomAxis();
-    chart.SetBottomAxis(other.BottomAxis());
-    EXPECT_EQ(chart.BottomAxis(), own);  // copied into the chart's own axis
-    EXPECT_EQ(own->Maximum(), 7);
-    EXPECT_EQ(own->Ticks().Color(), clRed);
-    chart.SetLeftAxis(other.LeftAxis());
-    EXPECT_FALSE(chart.LeftAxis()->Horizontal());
-
-    TChartPen pen;
-    pen.SetColor(clLime);
-    pen.SetWidth(3);
-    for (auto [name, set, get] :
-         std::vector<std::tuple<const char*, void (TChartAxis::*)(const TChartPen*), std::function<TChartPen&()>>>{
-             {"Ticks", &TChartAxis::SetTicks, [&]() -> TChartPen& { return own->Ticks(); }},
-             {"TicksInner", &TChartAxis::SetTicksInner, [&]() -> TChartPen& { return own->TicksInner(); }},
-             {"MinorTicks", &TChartAxis::SetMinorTicks, [&]() -> TChartPen& { return own->MinorTicks(); }},
-             {"MinorGrid", &TChartAxis::SetMinorGrid, [&]() -> TChartPen& { return own->MinorGrid(); }}}) {
-        SCOPED_TRACE(name);
-        TChartPen* before = &get();
-        const int repaints = chart.InvalidateCount();
-        (own->*set)(&pen);
-        EXPECT_EQ(&get(), before);
-        EXPECT_EQ(get().Color(), clLime);
-        EXPECT_EQ(get().Width(), 3);
-        EXPECT_GT(chart.InvalidateCount(), repaints);
-    }
-
-    auto* s = new TLineSeries(&chart);
-    s->SetParentChart(&chart);
-    s->AddPoint(2, 40);
-    s->AddPoint(5, -10);
-    EXPECT_EQ(chart.MinXValue(chart.BottomAxis()), 2);
-    EXPECT_EQ(chart.MaxXValue(chart.BottomAxis()), 5);
-    EXPECT_EQ(chart.MinYValue(chart.LeftAxis()), -10);
-    EXPECT_EQ(chart.MaxYValue(chart.LeftAxis()), 40);
+    EXPECT_EQ(chart.Stages, "casdcsad");
+    EXPECT_EQ(fired, 2);
 }
 
 TEST(PanelEvents, ToolSettersRepaintOnlyOnAChange) {
@@ -156,31 +88,50 @@ TEST(PanelEvents, ToolSettersRepaintOnlyOnAChange) {
     auto* draw = new TDrawLineTool(&chart);
     for (TPlotCustomTool* t : std::vector<TPlotCustomTool*>{line, rotate, note, cursor, draw})
         t->SetParentChart(&chart);
-    const std::vector<std::pair<const char*, std::function<void()>>> setters = {
-        {"AllowDrag", [&] { line->SetAllowDrag(!line->AllowDrag()); }},
-        {"DragRepaint", [&] { line->SetDragRepaint(!line->DragRepaint()); }},
-        {"RotateButton", [&] { rotate->SetButton(rotate->Button() == mbLeft ? mbRight : mbLeft); }},
-        {"Inverted", [&] { rotate->SetInverted(!rotate->Inverted()); }},
-        {"Style", [&] { rotate->SetStyle(rotate->Style() == rsAll ? rsRotation : rsAll); }},
-        {"Cursor", [&] { note->SetCursor(note->Cursor() + 1); }},
-        {"FollowMouse", [&] { cursor->SetFollowMouse(!cursor->FollowMouse()); }},
-        {"Snap", [&] { cursor->SetSnap(!cursor->Snap()); }},
-        {"DrawButton", [&] { draw->SetButton(draw->Button() == mbLeft ? mbRight : mbLeft); }},
-        {"EnableDraw", [&] { draw->SetEnableDraw(!draw->EnableDraw()); }},
-        {"Axis", [&] { line->SetAxis(line->Axis() == chart.LeftAxis() ? chart.BottomAxis() : chart.LeftAxis()); }},
+    auto setAll = [&](bool v) {
+        line->SetAllowDrag(v), line->SetDragRepaint(v), line->SetAxis(v ? chart.BottomAxis() : chart.LeftAxis());
+        rotate->SetInverted(v), rotate->SetStyle(v ? rsRotation : rsAll), rotate->SetButton(v ? mbRight : mbLeft);
+        note->SetCursor(v), cursor->SetFollowMouse(v), cursor->SetSnap(v);
+        draw->SetButton(v ? mbRight : mbLeft), draw->SetEnableDraw(v);
     };
-    for (const auto& [name, flip] : setters) {
-        SCOPED_TRACE(name);
-        int n = chart.InvalidateCount();
-        flip();
-        EXPECT_GT(chart.InvalidateCount(), n);
-    }
+    setAll(true);
     const int n = chart.InvalidateCount();
-    line->SetAllowDrag(line->AllowDrag());
-    rotate->SetStyle(rotate->Style());
-    cursor->SetSnap(cursor->Snap());
-    line->SetAxis(line->Axis());
+    setAll(true);
     EXPECT_EQ(chart.InvalidateCount(), n);
+    setAll(false);
+    EXPECT_EQ(chart.InvalidateCount(), n + 11);  // one repaint for each change
+}
+
+TEST(PanelEvents, SeriesCopiesTakeTheFunctionAndEverySourceAndDesignTimeFillsSamples) {
+    TestChart chart;
+    TLineSeries *a = chart.Add(), *b = chart.Add(), *from = chart.Add(), *to = chart.Add(), *own = chart.Add();
+    auto* smooth = new TSmoothingFunction();
+    smooth->SetFactor(7);
+    from->SetSeriesFunction(smooth);
+    from->SetLoading(true);  // a stored chart brings several sources at once
+    from->SetDataSource(a);
+    from->SetDataSource(b);
+    from->SetLoading(false);
+    to->Assign(from);
+    EXPECT_EQ(to->SourceList(), (std::vector<TComponent*>{a, b}));
+    EXPECT_EQ(b->Dependents(), (std::vector<TChartSeries*>{from, to}));
+    auto* copy = dynamic_cast<TSmoothingFunction*>(to->SeriesFunction());
+    ASSERT_TRUE(copy && copy != smooth);
+    EXPECT_EQ(copy->Factor(), 7);
+    auto* mine = new TSmoothingFunction();
+    own->SetSeriesFunction(mine);
+    own->Assign(from);
+    EXPECT_EQ(own->SeriesFunction(), mine);  // a function of its own stays
+    to->SetDataSource(nullptr);
+    to->SetDataSource(nullptr);  // none left: nothing to tell
+    EXPECT_EQ(chart.Removed, std::vector<TComponent*>{a});
+
+    EXPECT_EQ(to->PointCount(), 0);
+    SetProcessDesigning(true);
+    const ScopeExit reset([] { SetProcessDesigning(false); });
+    to->SetDataSource(nullptr);
+    EXPECT_EQ(to->PointCount(), to->NumSampleValues());
+    EXPECT_EQ(TChart().Title().Text(), std::vector<std::string>{"TChart"});
 }
 
 }  // namespace

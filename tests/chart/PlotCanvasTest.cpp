@@ -698,13 +698,7 @@ TEST(PlotCanvas, HugeGradientsAndBlendsStayBounded) {
 
 }  // namespace
 
-namespace {
-
 TEST(Geometry, BackFacingIsANegativeCrossProduct) {
-    // (0-10)(10-0) - (10-10)(0-0) = -100: culled; the reverse order is +100: drawn
-    EXPECT_TRUE(IsBackFacing(TPoint{0, 0}, TPoint{10, 0}, TPoint{10, 10}));
-    EXPECT_FALSE(IsBackFacing(TPoint{10, 10}, TPoint{10, 0}, TPoint{0, 0}));
-    EXPECT_FALSE(IsBackFacing(TPoint{0, 0}, TPoint{5, 5}, TPoint{10, 10}));  // on one line: zero
+    EXPECT_TRUE(IsBackFacing(TPoint{0, 0}, TPoint{10, 0}, TPoint{10, 10}));  // -100
+    EXPECT_FALSE(IsBackFacing(TPoint{0, 0}, TPoint{5, 5}, TPoint{10, 10}));  // 0: on one line
 }
-
-}  // namespace

@@ -237,8 +237,6 @@ TEST(Solids, BoxAndCylinderOnRealPixels) {
 
 }  // namespace
 
-namespace {
-
 TEST(Solids, ConeFacetsDarkenStepByStepAndThePieShowsOnlyFacesTowardTheViewer) {
     ObliqueCanvas canvas;
     Prepare(canvas);
@@ -261,5 +259,3 @@ TEST(Solids, ConeFacetsDarkenStepByStepAndThePieShowsOnlyFacesTowardTheViewer) {
     EXPECT_EQ(faces[1]->args.size(), 8u);
     EXPECT_EQ(faces[2]->brushColor, Base);  // the front face, and no side after it
 }
-
-}  // namespace

@@ -232,12 +232,8 @@ TEST(CheckBox, DrawsWithinThirteenPixels) {
 
 }  // namespace
 
-namespace {
-
 TEST(Dates, TheChartsDefaultFormatsAreTheFormattersShortDateAndTime) {
     const double day = DateFromCivil(2024, 3, 6) + 0.75;
     EXPECT_EQ(FormatDateTime(DefaultDateTimeFormat(day), day), FormatDateTime("ddddd", day));
     EXPECT_EQ(FormatDateTime(DefaultDateTimeFormat(0.75), 0.75), FormatDateTime("t", 0.75));
 }
-
-}  // namespace
