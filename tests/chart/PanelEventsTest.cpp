@@ -44,11 +44,11 @@ public:
 };
 
 TEST(PanelEvents, ListenersHearOfSeriesMouseAndViewAndHooksRunInDrawOrder) {
+    std::vector<int> told;  // outlives the chart, which tells it of the series it frees
     TestChart chart;
     EventLog first, second;  // the first takes every mouse event
     chart.AddListener(&first);
     chart.AddListener(&second);
-    std::vector<int> told;
     chart.OnSeriesEvent = [&](TChartSeries*, TPlotSeriesEventKind kind) { told.push_back(kind); };
     TLineSeries* s = chart.Add();
     s->SetSeriesColor(0x123456);
