@@ -206,9 +206,9 @@ private:
 
 class TLineSeries : public TCustomSeries {
 public:
-    bool IsOfKind(const TCustomSeries* other) const override { return dynamic_cast<const TLineSeries*>(other); }
     explicit TLineSeries(TComponent* owner = nullptr);
     void Assign(const TPersistent* source) override;
+    bool IsOfKind(const TCustomSeries* other) const override { return dynamic_cast<const TLineSeries*>(other); }
     void EnumSubStyles(const std::function<void(const std::string&)>& callback) override;
     void ApplySubStyle(TChartSeries* series, int index) override;
     void PrepareLegendSymbol(int index, TColor& backColor, TBrushStyle& brushStyle) override;
