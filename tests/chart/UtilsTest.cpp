@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "ChartUtils.h"
-#include "DateFormat.h"
 #include "RecordingCanvas.h"
 
 namespace {
@@ -231,9 +230,3 @@ TEST(CheckBox, DrawsWithinThirteenPixels) {
 }
 
 }  // namespace
-
-TEST(Dates, TheChartsDefaultFormatsAreTheFormattersShortDateAndTime) {
-    const double day = DateFromCivil(2024, 3, 6) + 0.75;
-    EXPECT_EQ(FormatDateTime(DefaultDateTimeFormat(day), day), FormatDateTime("ddddd", day));
-    EXPECT_EQ(FormatDateTime(DefaultDateTimeFormat(0.75), 0.75), FormatDateTime("t", 0.75));
-}
