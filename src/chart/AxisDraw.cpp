@@ -95,9 +95,9 @@ public:
         }
         FExponent = false;
         if (A.FHorizontal)
-            Label(A.FCenterPixel, A.TitlePos, t.Caption(), t.Angle());
+            Label(A.FCenterPixel, A.TitlePos, &t, t.Caption(), t.Angle());
         else
-            Label(A.TitlePos, A.FCenterPixel, t.Caption(), t.Angle());
+            Label(A.TitlePos, A.FCenterPixel, &t, t.Caption(), t.Angle());
         FExponent = true;
     }
 
@@ -108,7 +108,7 @@ public:
         }
         const TAxisLabelStyle style = EffectiveStyle();
         if (style == talNone) return;
-        V.SelectFont(A.FLabelsFont);
+        V.SelectFont(A.LabelsFont());
         const double s = A.CurrentLabelIncrement();
         int k = dtNone;
         if (A.IsDateTime() && A.FExactDateTime && A.FIncrement != 0) {
@@ -230,12 +230,13 @@ public:
         const int p = A.ValueToPixel(v);
         if (!(A.FLabelsOnAxis || (A.FStartPixel < p && p < A.FEndPixel))) return;
         if (!A.FTickOnLabelsOnly) A.TickPositions.push_back(p);
-        if (A.FLabels) DrawOneLabel(p, A.FormatAxisLabel(v));
+        if (A.Labels()) DrawOneLabel(p, A.FormatAxisLabel(v));
     }
 
-    void DrawOneLabel(int p, const std::string& text, TPlotFont* font = nullptr) {
+    // A custom item brings its own font and frame; other labels use the labels' Format shape.
+    void DrawOneLabel(int p, const std::string& text, TAxisItem* item = nullptr) {
         if (A.FTickOnLabelsOnly) A.TickPositions.push_back(p);
-        V.SelectFont(font ? *font : A.FLabelsFont);
+        V.SelectFont(item ? item->Font() : A.LabelsFont());
         if (A.FIsDepthAxis) {
             int y = C.PlotRect().Bottom;
             const TView3DOptions* o = V.View3DOptions();
@@ -243,9 +244,9 @@ public:
             V.SetTextAlignment(TA_LEFT);
             V.WriteText3D(A.LabelsPos, y, text, p);
         } else if (A.FHorizontal) {
-            Label(p, A.LabelsPos, text, A.FLabelsAngle);
+            Label(p, A.LabelsPos, item, text, A.FLabelsAngle);
         } else {
-            Label(A.LabelsPos, p, text, A.FLabelsAngle);
+            Label(A.LabelsPos, p, item, text, A.FLabelsAngle);
         }
     }
 
@@ -286,8 +287,8 @@ public:
             if (!(value >= A.FScaleMinimum && value <= A.FScaleMaximum)) continue;
             const int p = A.ValueToPixel(value);
             if (!A.FTickOnLabelsOnly) A.TickPositions.push_back(p);
-            if (!A.FLabels) continue;
-            V.SelectFont(A.FLabelsFont);
+            if (!A.Labels()) continue;
+            V.SelectFont(A.LabelsFont());
             int lines = 0;
             int w = C.MultiLineTextWidth(text, lines);
             if (!RunsAlong()) w = V.TextLineHeight() * lines;
@@ -320,7 +321,7 @@ public:
         for (long v = first; v <= last && v - first < kMaxLabelSteps; ++v) {
             const int p = A.ValueToPixel(A.FScaleMaximum - static_cast<double>(v) - 0.5);
             if (!A.FTickOnLabelsOnly) A.TickPositions.push_back(p);
-            if (!A.FLabels) continue;
+            if (!A.Labels()) continue;
             std::string text = C.SeriesTitleForLegend(static_cast<int>(v), true);
             if (C.OnGetAxisLabel) C.OnGetAxisLabel(&A, nullptr, static_cast<int>(v), text);
             DrawOneLabel(p, text);
@@ -329,16 +330,55 @@ public:
 
     void DrawCustomItems() {
         for (int i = 0; i < A.FItems.Count(); ++i) {
-            const TAxisItem* item = A.FItems[i];
+            TAxisItem* item = A.FItems[i];
             if (item->Value() < A.FMinimum || item->Value() > A.FMaximum) continue;
             const int p = A.ValueToPixel(item->Value());
             if (!A.FTickOnLabelsOnly) A.TickPositions.push_back(p);
-            DrawOneLabel(p, item->Text().empty() ? A.FormatAxisLabel(item->Value()) : item->Text());
+            if (item->Visible()) DrawOneLabel(p, ItemText(*item), item);
         }
     }
 
-    // Writes a possibly multi-line text at (x, y) rotated by angle.
-    void Label(int x, int y, const std::string& text, int angle) {
+    std::string ItemText(const TAxisItem& item) const {
+        return item.Text().empty() ? A.FormatAxisLabel(item.Value()) : item.Text();
+    }
+
+    // Frames a label before its text is written. The box spans the lines as
+    // Label places them from (x, y) (each one line height further along the
+    // text's own downward direction), widened by half a "W" on either side, and
+    // turns with rotated text about (x, y) so that it stays around the text.
+    void LabelBox(TPlotCustomShape* shape, int x, int y, const std::string& text, int angle, int align, int n) {
+        TPlotCustomShape& s = shape ? *shape : A.FItems.Format();
+        if (s.Transparent()) return;
+        const int h = V.TextLineHeight();
+        int lines = 0;
+        const int w = C.MultiLineTextWidth(text, lines);
+        const int pad = V.MeasureTextWidth("W") / 2;
+        int left = 0;
+        if ((align & TA_CENTER) == TA_CENTER)
+            left = -w / 2;
+        else if ((align & TA_CENTER) == TA_RIGHT)
+            left = -w;
+        const int top = (align & TA_BOTTOM) ? 0 : h;
+        const double a = angle * std::numbers::pi / 180.0;
+        const double cx = left + w / 2.0, cy = top + h * n / 2.0;
+        // the box centre turned about (x, y) as the text turns (y grows downward)
+        int mx = x + Round(cx * std::cos(a) + cy * std::sin(a));
+        int my = y + Round(-cx * std::sin(a) + cy * std::cos(a));
+        if (!V.IsHardware3D()) {
+            const TPoint at = V.WorldToScreen(x, y, A.FZPixel);
+            mx += at.x - x;
+            my += at.y - y;
+        }
+        const int bw = w + 2 * pad, bh = h * n;
+        const TRect box{mx - bw / 2, my - bh / 2, mx - bw / 2 + bw, my - bh / 2 + bh};
+        s.DrawShape(V, box, angle, A.FZPixel);
+        if (TCanvas* device = V.GetDeviceHandle()) device->Brush().SetStyle(bsClear);
+        V.SetBackgroundMode(TRANSPARENT);
+    }
+
+    // Writes a possibly multi-line text at (x, y) rotated by angle, over the
+    // box of shape (the labels' Format shape when null) unless it is transparent.
+    void Label(int x, int y, TPlotCustomShape* shape, const std::string& text, int angle) {
         const int h = V.TextLineHeight();
         const int n = 1 + static_cast<int>(std::count(text.begin(), text.end(), LineSeparator));
         const bool other = A.FOtherSide;
@@ -416,6 +456,7 @@ public:
             else if (angle == 270)
                 x -= other ? Round(static_cast<double>(d) * n) : d;
         }
+        LabelBox(shape, x, y, text, angle, align, n);
         std::size_t start = 0;
         while (true) {
             const std::size_t end = text.find(LineSeparator, start);
@@ -630,7 +671,7 @@ public:
         return s;
     }
 
-    int AxisLabelSizeOfLabels() { return AxisLabelSize(A.FLabelsFont, A.FLabelsAngle, A.FLabelsSize, {}, true); }
+    int AxisLabelSizeOfLabels() { return AxisLabelSize(A.LabelsFont(), A.FLabelsAngle, A.FLabelsSize, {}, true); }
 
     int AxisLabelSize(TPlotFont& font, int angle, int fixed, const std::string& text, bool labels) {
         if (fixed != 0) return fixed;
@@ -645,16 +686,16 @@ public:
     int MaxLabelWidth() {
         if (A.FItems.Count() > 0) {
             int w = 0;
-            V.SelectFont(A.FLabelsFont);
             for (int i = 0; i < A.FItems.Count(); ++i) {
-                const TAxisItem* item = A.FItems[i];
+                TAxisItem* item = A.FItems[i];
+                V.SelectFont(item->Font());
                 int lines = 0;
-                w = std::max(w, C.MultiLineTextWidth(
-                                    item->Text().empty() ? A.FormatAxisLabel(item->Value()) : item->Text(), lines));
+                w = std::max(w, C.MultiLineTextWidth(ItemText(*item), lines));
             }
+            V.SelectFont(A.LabelsFont());
             return w;
         }
-        V.SelectFont(A.FLabelsFont);
+        V.SelectFont(A.LabelsFont());
         switch (EffectiveStyle()) {
         case talValue:
             return ValueLabelWidth();
@@ -690,9 +731,9 @@ public:
     // are centred on them), toward the lower and the higher coordinates.
     void LabelOverhang(int& before, int& after) {
         before = after = 0;
-        if (!A.FLabels || A.FIsDepthAxis || (A.FItems.Count() == 0 && EffectiveStyle() == talNone)) return;
+        if (!A.Labels() || A.FIsDepthAxis || (A.FItems.Count() == 0 && EffectiveStyle() == talNone)) return;
         const int w = MaxLabelWidth();
-        V.SelectFont(A.FLabelsFont);
+        V.SelectFont(A.LabelsFont());
         const int h = V.TextLineHeight();
         const int a = A.FLabelsAngle;
         const bool along = A.FHorizontal ? (a == 0 || a == 180) : (a == 90 || a == 270);
@@ -741,7 +782,7 @@ public:
             edge += inward * AxisLabelSize(A.FTitle.Font(), A.FTitle.Angle(), A.FTitleSize, A.FTitle.Caption(), false);
             A.TitlePos = edge;
         }
-        if (A.FLabels) {
+        if (A.Labels()) {
             edge += inward * AxisLabelSizeOfLabels();
             A.LabelsPos = edge;
         }
@@ -781,8 +822,8 @@ int TChartAxis::AxisLabelSize(TPlotFont& font, int angle, int fixedSize, const s
 
 int TChartAxis::TicksSize() { return FChart ? TAxisDrawer(*this).TicksSize() : 0; }
 
-void TChartAxis::DrawAxisLabel(int x, int y, const std::string& text, int angle) {
-    if (FChart) TAxisDrawer(*this).Label(x, y, text, angle);
+void TChartAxis::DrawAxisLabel(int x, int y, TPlotCustomShape* shape, const std::string& text, int angle) {
+    if (FChart) TAxisDrawer(*this).Label(x, y, shape, text, angle);
 }
 
 void TChartAxis::DrawLabelExponent(int x, int y, const std::string& text) {

@@ -163,6 +163,12 @@ TColor TCustomAxisPanel::FirstFreeSeriesColor(bool checkAll) const {
 }
 
 void TCustomAxisPanel::BroadcastSeriesEvent(TChartSeries* series, TPlotSeriesEventKind kind) {
+    if (ListenerCount() > 0) {
+        TPlotSeriesEvent event;
+        event.Event = kind;
+        event.Series = series;
+        BroadcastEvent(event);
+    }
     if (OnSeriesEvent) OnSeriesEvent(series, kind);
 }
 
@@ -212,7 +218,7 @@ void TCustomAxisPanel::RefreshSeriesData(TChartSeries* series) {
             throw;
         }
         series->ResumeNotify();
-    } else if (!source && !series->ManualData() && (IsDesigning() || series->IsDesigning())) {
+    } else if (!source && !series->ManualData() && (IsDesigning() || series->IsDesigning() || ProcessDesigning())) {
         series->FillSampleValues(series->NumSampleValues());
     }
 }
@@ -486,7 +492,7 @@ void TCustomAxisPanel::DrawBackgroundStage(const TRect& r) {
     FReversedView = View3D() && (options.Orthogonal() ? options.OrthoAngle() > 90 : options.Rotation() < 270);
     PaintBackground(r);
     NotifyTools(ctsBeforeDraw);
-    if (OnBeforeDrawChart) OnBeforeDrawChart(this);
+    DoBeforeDrawChart();
 }
 
 void TCustomAxisPanel::CalcSeriesZOrder(const std::vector<TChartSeries*>& series) {
@@ -580,7 +586,7 @@ void TCustomAxisPanel::DrawPlotStage(const std::vector<TChartSeries*>& series) {
     DrawWalls();
     if (FAxisBehind) DrawAxes();
     NotifyTools(ctsBeforeSeries);
-    if (OnBeforeDrawSeries) OnBeforeDrawSeries(this);
+    DoBeforeDrawSeries();
     if (FDepthAxis->Inverted()) {
         for (auto it = series.rbegin(); it != series.rend(); ++it)
             if ((*it)->Active()) DrawSeriesValues(*it);
@@ -593,12 +599,12 @@ void TCustomAxisPanel::DrawPlotStage(const std::vector<TChartSeries*>& series) {
     DrawZoomRectangle();
     NotifyTools(ctsAfterDraw);
     canvas.ResetDrawingState();
-    if (OnAfterDraw) OnAfterDraw(this);
+    DoAfterDraw();
 }
 
 void TCustomAxisPanel::DrawAxes() {
     if (!FAxisVisible) return;
-    if (OnBeforeDrawAxes) OnBeforeDrawAxes(this);
+    DoBeforeDrawAxes();
     for (TChartAxis* a : FAxes.Items())
         if (IsAxisShown(a)) a->DrawAxis(true);
 }

@@ -80,6 +80,13 @@ private:
 // Broadcast to the chart's listeners when the page or the points per page change.
 struct TChartChangePage : TPlotEvent {};
 
+// Broadcast to the chart's listeners when a series is added or removed, or its
+// colour, activity or data change.
+struct TPlotSeriesEvent : TPlotEvent {
+    TPlotSeriesEventKind Event = seAdd;
+    TChartSeries* Series = nullptr;
+};
+
 using TAxisOnGetLabel =
     std::function<void(TChartAxis* sender, TChartSeries* series, int valueIndex, std::string& labelText)>;
 using TAxisOnGetNextLabel = std::function<void(TChartAxis* sender, int labelIndex, double& labelValue, bool& stop)>;
@@ -113,18 +120,30 @@ public:
     TColor FirstFreeSeriesColor(bool checkAll = true) const;
     // Whether no series uses the colour (all series, or only the active ones).
     virtual bool IsFreeSeriesColor(TColor color, bool checkAll) const;
+    // Tells the panel's listeners, then the series-change listener OnSeriesEvent.
     void BroadcastSeriesEvent(TChartSeries* series, TPlotSeriesEventKind kind);
 
     // Data sources.
     bool IsValidDataSource(TChartSeries* series, TComponent* component) const;
     void CheckDataSource(TChartSeries* series, TComponent* component) const;
     virtual void RefreshSeriesData(TChartSeries* series);
+    // A series let go of its data source; nothing to do here, descendants that
+    // track sources hear of it.
+    virtual void RemovedDataSource(TChartSeries* series, TComponent* source) {
+        (void)series;
+        (void)source;
+    }
 
     // Axes.
     TChartAxis* BottomAxis() const { return FBottomAxis; }
     TChartAxis* TopAxis() const { return FTopAxis; }
     TChartAxis* LeftAxis() const { return FLeftAxis; }
     TChartAxis* RightAxis() const { return FRightAxis; }
+    // Assigning copies the settings into the chart's own axis, which stays owned here.
+    void SetBottomAxis(const TChartAxis* value) { FBottomAxis->Assign(value); }
+    void SetTopAxis(const TChartAxis* value) { FTopAxis->Assign(value); }
+    void SetLeftAxis(const TChartAxis* value) { FLeftAxis->Assign(value); }
+    void SetRightAxis(const TChartAxis* value) { FRightAxis->Assign(value); }
     TChartDepthAxis* DepthAxis() const { return FDepthAxis; }
     TChartAxes& AxesList() { return FAxes; }
     const TChartAxes& AxesList() const { return FAxes; }
@@ -140,6 +159,11 @@ public:
     void SetAxisVisible(bool value) { SetValue(FAxisVisible, value); }
     // Lowest or highest value of the series along an axis.
     double SeriesExtremeForAxis(const TChartAxis* axis, bool maximum) const;
+    // The same for a horizontal (X) or vertical (Y) axis, by the names callers know.
+    double MinXValue(const TChartAxis* axis) const { return SeriesExtremeForAxis(axis, false); }
+    double MaxXValue(const TChartAxis* axis) const { return SeriesExtremeForAxis(axis, true); }
+    double MinYValue(const TChartAxis* axis) const { return SeriesExtremeForAxis(axis, false); }
+    double MaxYValue(const TChartAxis* axis) const { return SeriesExtremeForAxis(axis, true); }
     // Which axes the series add to: the first page whose X values decide.
     bool AxisRunsAlongX(const TChartAxis* axis) const;
 
@@ -214,6 +238,21 @@ public:
     TNotifyEvent OnBeforeDrawChart;
     TNotifyEvent OnBeforeDrawAxes;
     TNotifyEvent OnBeforeDrawSeries;
+
+    // The draw sequence fires its four events through these, so that a descendant
+    // can draw at those stages without taking the events from the user.
+    virtual void DoAfterDraw() {
+        if (OnAfterDraw) OnAfterDraw(this);
+    }
+    virtual void DoBeforeDrawAxes() {
+        if (OnBeforeDrawAxes) OnBeforeDrawAxes(this);
+    }
+    virtual void DoBeforeDrawChart() {
+        if (OnBeforeDrawChart) OnBeforeDrawChart(this);
+    }
+    virtual void DoBeforeDrawSeries() {
+        if (OnBeforeDrawSeries) OnBeforeDrawSeries(this);
+    }
 
     // Texts measured with the chart's canvas while one is attached; 0 otherwise.
     virtual int TextWidth(const std::string& text) const;

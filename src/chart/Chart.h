@@ -214,5 +214,8 @@ private:
 
 class TChart : public TCustomChart {
 public:
-    explicit TChart(TComponent* owner = nullptr) : TCustomChart(owner) {}
+    // At design time the title names the class, so that a new chart shows what it is.
+    explicit TChart(TComponent* owner = nullptr) : TCustomChart(owner) {
+        if (ProcessDesigning() || (owner && owner->IsDesigning())) Title().SetCaption("TChart");
+    }
 };

@@ -27,6 +27,38 @@ int PlotDefaultFontSize() { return textToInt(PlotConst().DefaultFontSize, 8); }
 
 const std::string& PlotDefaultFontName() { return PlotConst().DefaultFontName; }
 
+void AdjustFontForSystem(std::string& name, int& size, const TSystemFont& system) {
+    if (!system.Japanese) return;
+    if (size == 8 && system.Size > 0) size = system.Size;
+    if (name == "Arial" && !system.Name.empty()) name = system.Name;
+}
+
+namespace {
+
+// What the system offers; the user-interface font is only asked for on a Japanese system.
+TSystemFont SystemFont() {
+    TSystemFont f;
+    f.Japanese = SystemLanguageIsJapanese();
+    if (f.Japanese) UserInterfaceFont(f.Name, f.Size);
+    return f;
+}
+
+}  // namespace
+
+std::string ChartDefaultFontName() {
+    std::string name = PlotDefaultFontName();
+    int size = 0;
+    AdjustFontForSystem(name, size, SystemFont());
+    return name;
+}
+
+int ChartDefaultFontSize() {
+    std::string name;
+    int size = PlotDefaultFontSize();
+    AdjustFontForSystem(name, size, SystemFont());
+    return size;
+}
+
 // ---------------------------------------------------------------------------
 TChartPen::TChartPen(TNotifyEvent onChange) { OnChange = std::move(onChange); }
 
@@ -360,8 +392,8 @@ void TPlotFontGradient::SetOutline(bool value) {
 TPlotFont::TPlotFont(TNotifyEvent onChange) {
     SetColor(clBlack);
     SetCharset(DEFAULT_CHARSET);
-    SetName(PlotDefaultFontName());
-    SetSize(PlotDefaultFontSize());
+    SetName(ChartDefaultFontName());
+    SetSize(ChartDefaultFontSize());
     FDefaultStyle = Style();
     FDefaultColor = Color();
     OnChange = std::move(onChange);
@@ -412,9 +444,9 @@ void TPlotFont::SetGradient(const TPlotFontGradient* value) {
     AssignOptionalPart(FGradient, value, [this]() -> TPlotFontGradient& { return Gradient(); });
 }
 
-bool TPlotFont::IsSizeStored() const { return Size() != PlotDefaultFontSize(); }
+bool TPlotFont::IsSizeStored() const { return Size() != ChartDefaultFontSize(); }
 
-bool TPlotFont::IsNameStored() const { return Name() != PlotDefaultFontName(); }
+bool TPlotFont::IsNameStored() const { return Name() != ChartDefaultFontName(); }
 
 // ---------------------------------------------------------------------------
 TView3DOptions::TView3DOptions(std::function<void()> invalidateParent)

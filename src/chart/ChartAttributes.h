@@ -20,6 +20,19 @@ inline constexpr TColor SeriesDefaultColor = clDefault;
 int PlotDefaultFontSize();
 const std::string& PlotDefaultFontName();
 
+// The font new chart texts start with: the process-wide default, except that on a
+// Japanese system the stock Arial and size 8 give way to the user-interface font
+// and its size, which carry the Japanese glyphs.
+std::string ChartDefaultFontName();
+int ChartDefaultFontSize();
+// The rule itself, for a stock name and size and what the system offers.
+struct TSystemFont {
+    bool Japanese = false;
+    std::string Name;
+    int Size = 0;
+};
+void AdjustFontForSystem(std::string& name, int& size, const TSystemFont& system);
+
 // Stores value when it differs from field; true when it did, so that the caller reports
 // the change.
 template <class T>

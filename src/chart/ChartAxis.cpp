@@ -103,36 +103,15 @@ double NextDateTimeStep(double x) {
 }
 
 // ---------------------------------------------------------------------------
-TChartAxisTitle::TChartAxisTitle(TNotifyEvent onChange)
-    : FOnChange(std::move(onChange)), FFont([this](TObject*) { Changed(); }) {}
-
-void TChartAxisTitle::Changed() {
-    if (FOnChange) FOnChange(this);
-}
+TChartAxisTitle::TChartAxisTitle(TCustomPlotPanel* parent) : TPlotCustomShape(parent) { SetTransparent(true); }
 
 void TChartAxisTitle::Assign(const TPersistent* source) {
     if (auto* s = dynamic_cast<const TChartAxisTitle*>(source)) {
         FAngle = s->FAngle;
         FCaption = s->FCaption;
-        FFont.Assign(&s->FFont);
-        FVisible = s->FVisible;
-        Changed();
-    } else {
-        TPersistent::Assign(source);
     }
-}
-
-void TChartAxisTitle::SetCaption(const std::string& value) {
-    if (StoreChanged(FCaption, value)) Changed();
-}
-
-void TChartAxisTitle::SetAngle(int value) {
-    // the remainder of 360 keeps the value's sign: -30 stays -30
-    if (StoreChanged(FAngle, value % 360)) Changed();
-}
-
-void TChartAxisTitle::SetVisible(bool value) {
-    if (StoreChanged(FVisible, value)) Changed();
+    TPlotCustomShape::Assign(source);
+    Repaint();
 }
 
 // ---------------------------------------------------------------------------
@@ -155,6 +134,11 @@ void TAxisGridPen::SetZPosition(double value) {
 }
 
 // ---------------------------------------------------------------------------
+TAxisItem::TAxisItem(TChartAxis* axis, TCustomPlotPanel* parent, double value, std::string text)
+    : TPlotCustomShape(parent), FAxis(axis), FValue(value), FText(std::move(text)) {
+    SetTransparent(true);
+}
+
 void TAxisItem::SetValue(double value) {
     if (StoreChanged(FValue, value)) FAxis->Repaint();
 }
@@ -163,10 +147,14 @@ void TAxisItem::SetText(const std::string& value) {
     if (StoreChanged(FText, value)) FAxis->Repaint();
 }
 
+TAxisItems::TAxisItems(TChartAxis* axis, TCustomPlotPanel* parent) : FAxis(axis), FParent(parent), FFormat(parent) {
+    FFormat.SetTransparent(true);
+}
+
 TAxisItem* TAxisItems::Add(double value) { return Add(value, {}); }
 
 TAxisItem* TAxisItems::Add(double value, const std::string& text) {
-    FItems.push_back(std::make_unique<TAxisItem>(FAxis, value, text));
+    FItems.push_back(std::make_unique<TAxisItem>(FAxis, FParent, value, text));
     FAxis->Repaint();
     return FItems.back().get();
 }
@@ -178,15 +166,16 @@ void TAxisItems::Clear() {
 
 TAxisItem* TAxisItems::operator[](int index) const {
     if (index < 0 || index >= Count())
-        throw AxisException(Format("Axis item index %d out of bounds (0 to %d).", index, Count() - 1));
+        throw AxisException(::Format("Axis item index %d out of bounds (0 to %d).", index, Count() - 1));
     return FItems[static_cast<std::size_t>(index)].get();
 }
 
 void TAxisItems::Assign(const TAxisItems& source) {
     if (&source == this) return;
+    FFormat.Assign(&source.FFormat);
     FItems.clear();
     for (const auto& item : source.FItems)
-        FItems.push_back(std::make_unique<TAxisItem>(FAxis, item->Value(), item->Text()));
+        FItems.push_back(std::make_unique<TAxisItem>(FAxis, FParent, item->Value(), item->Text()));
     FAxis->Repaint();
 }
 
@@ -196,13 +185,12 @@ TChartAxis::TChartAxis(TCustomAxisPanel* chart)
       FAxisPen(ChangeHandler()),
       FAxisValuesFormat(PlotConst().FormatValues),
       FGrid(ChangeHandler()),
-      FLabelsFont(ChangeHandler()),
       FMinorGrid(ChangeHandler()),
       FMinorTicks(ChangeHandler()),
       FTicks(ChangeHandler()),
       FTicksInner(ChangeHandler()),
-      FTitle(ChangeHandler()),
-      FItems(this) {
+      FTitle(chart),
+      FItems(this, chart) {
     SelectValueToPixel();
 }
 
@@ -235,11 +223,9 @@ void TChartAxis::Assign(const TPersistent* source) {
     }
     FAxisPen.Assign(&s->FAxisPen);
     FItems.Assign(s->FItems);
-    FLabels = s->FLabels;
     FLabelsAlign = s->FLabelsAlign;
     FLabelsAngle = s->FLabelsAngle;
     FLabelsExponent = s->FLabelsExponent;
-    FLabelsFont.Assign(&s->FLabelsFont);
     FLabelsMultiLine = s->FLabelsMultiLine;
     FLabelsOnAxis = s->FLabelsOnAxis;
     FLabelsSeparation = s->FLabelsSeparation;
@@ -667,9 +653,7 @@ std::string TChartAxis::FormatAxisLabel(double value) const {
     if (!IsDateTime()) {
         text = FormatValueText(FAxisValuesFormat, value);
     } else if (value >= 0) {
-        const std::string& pattern =
-            !FDateTimeFormat.empty() ? FDateTimeFormat : (FScaleRange > 1 ? ShortDateFormat : ShortTimeFormat);
-        text = FormatDateTime(pattern, value);
+        text = FormatDateTime(!FDateTimeFormat.empty() ? FDateTimeFormat : DefaultDateTimeFormat(FScaleRange), value);
     }
     if (FChart && FChart->OnGetAxisLabel) FChart->OnGetAxisLabel(const_cast<TChartAxis*>(this), nullptr, -1, text);
     if (FLabelsMultiLine) std::replace(text.begin(), text.end(), ' ', LineSeparator);

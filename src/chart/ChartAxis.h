@@ -9,6 +9,7 @@
 
 #include "ChartAttributes.h"
 #include "ChartError.h"
+#include "ChartShapes.h"
 #include "Graphics.h"
 
 class TCustomAxisPanel;
@@ -37,30 +38,26 @@ double NextDateTimeStep(double x);
 
 class TChartAxis;
 
-class TChartAxisTitle : public TPersistent {
+// The axis title is a framed shape; it is transparent when created, so that
+// a frame appears only when one is asked for.
+class TChartAxisTitle : public TPlotCustomShape {
 public:
-    explicit TChartAxisTitle(TNotifyEvent onChange);
+    explicit TChartAxisTitle(TCustomPlotPanel* parent);
     void Assign(const TPersistent* source) override;
     const std::string& Caption() const { return FCaption; }
-    void SetCaption(const std::string& value);
+    void SetCaption(const std::string& value) { SetValue(FCaption, value); }
     int Angle() const { return FAngle; }
-    void SetAngle(int value);
+    // Kept as the remainder of 360, with the sign of the value: -30 stays -30.
+    void SetAngle(int value) { SetValue(FAngle, value % 360); }
     int DefaultAngle() const { return FDefaultAngle; }
     // Sets the angle and remembers it as the default that is not stored.
     void SetDefaultAngle(int value) { FAngle = FDefaultAngle = ((value % 360) + 360) % 360; }
     bool IsAngleStored() const { return FAngle != FDefaultAngle; }
-    TPlotFont& Font() { return FFont; }
-    bool Visible() const { return FVisible; }
-    void SetVisible(bool value);
 
 private:
-    void Changed();
-    TNotifyEvent FOnChange;
     std::string FCaption;
     int FAngle = 0;
     int FDefaultAngle = 0;
-    TPlotFont FFont;
-    bool FVisible = true;
 };
 
 class TAxisGridPen : public TDottedGrayPen {
@@ -80,9 +77,11 @@ private:
     double FDefaultZPosition = 0;
 };
 
-class TAxisItem {
+// A custom label: a framed shape of its own (transparent when created) with
+// its own font.
+class TAxisItem : public TPlotCustomShape {
 public:
-    TAxisItem(TChartAxis* axis, double value, std::string text) : FAxis(axis), FValue(value), FText(std::move(text)) {}
+    TAxisItem(TChartAxis* axis, TCustomPlotPanel* parent, double value, std::string text);
     double Value() const { return FValue; }
     void SetValue(double value);
     const std::string& Text() const { return FText; }
@@ -94,10 +93,12 @@ private:
     std::string FText;
 };
 
-// Custom labels: when there are any, only they are drawn.
+// Custom labels: when there are any, only they are drawn. The shared Format
+// shape frames every label that has no item of its own; its Visible and Font
+// are the axis' Labels and LabelsFont.
 class TAxisItems {
 public:
-    explicit TAxisItems(TChartAxis* axis) : FAxis(axis) {}
+    TAxisItems(TChartAxis* axis, TCustomPlotPanel* parent);
     TAxisItem* Add(double value);
     TAxisItem* Add(double value, const std::string& text);
     void Clear();
@@ -105,9 +106,13 @@ public:
     // Bounds-checked; AxisException outside the list.
     TAxisItem* operator[](int index) const;
     void Assign(const TAxisItems& source);
+    TPlotShape& Format() { return FFormat; }
+    const TPlotShape& Format() const { return FFormat; }
 
 private:
     TChartAxis* FAxis;
+    TCustomPlotPanel* FParent;
+    TPlotShape FFormat;
     std::vector<std::unique_ptr<TAxisItem>> FItems;
 };
 
@@ -151,7 +156,8 @@ public:
     int MaxLabelWidth();
     int AxisLabelSize(TPlotFont& font, int angle, int fixedSize, const std::string& text);
     int TicksSize();
-    void DrawAxisLabel(int x, int y, const std::string& text, int angle);
+    // Draws the shape's box (the labels' Format shape when shape is null) and then the text.
+    void DrawAxisLabel(int x, int y, TPlotCustomShape* shape, const std::string& text, int angle);
     void DrawLabelExponent(int x, int y, const std::string& text);
     // Runs before the grid is drawn.
     std::function<void(TChartAxis* axis)> GridHook;
@@ -182,8 +188,8 @@ public:
     void SetIncrement(double value);
     bool Inverted() const { return FInverted; }
     void SetInverted(bool value) { SetValue(FInverted, value); }
-    bool Labels() const { return FLabels; }
-    void SetLabels(bool value) { SetValue(FLabels, value); }
+    bool Labels() const { return FItems.Format().Visible(); }
+    void SetLabels(bool value) { FItems.Format().SetVisible(value); }
     TAxisLabelAlign LabelsAlign() const { return FLabelsAlign; }
     void SetLabelsAlign(TAxisLabelAlign value) { SetValue(FLabelsAlign, value); }
     int LabelsAngle() const { return FLabelsAngle; }
@@ -191,8 +197,8 @@ public:
     void SetLabelsAngle(int value) { SetValue(FLabelsAngle, value % 360); }
     bool LabelsExponent() const { return FLabelsExponent; }
     void SetLabelsExponent(bool value) { SetValue(FLabelsExponent, value); }
-    TPlotFont& LabelsFont() { return FLabelsFont; }
-    void SetLabelsFont(const TPlotFont* value) { FLabelsFont.Assign(value); }
+    TPlotFont& LabelsFont() { return FItems.Format().Font(); }
+    void SetLabelsFont(const TPlotFont* value) { LabelsFont().Assign(value); }
     bool LabelsMultiLine() const { return FLabelsMultiLine; }
     void SetLabelsMultiLine(bool value) { SetValue(FLabelsMultiLine, value); }
     bool LabelsOnAxis() const { return FLabelsOnAxis; }
@@ -216,11 +222,13 @@ public:
     int MinimumOffset() const { return FMinimumOffset; }
     void SetMinimumOffset(int value) { SetValue(FMinimumOffset, value); }
     TChartHiddenPen& MinorGrid() { return FMinorGrid; }
+    void SetMinorGrid(const TChartPen* value) { FMinorGrid.Assign(value); }
     int MinorTickCount() const { return FMinorTickCount; }
     void SetMinorTickCount(int value) { SetValue(FMinorTickCount, value); }
     int MinorTickLength() const { return FMinorTickLength; }
     void SetMinorTickLength(int value) { SetValue(FMinorTickLength, value); }
     TDarkGrayPen& MinorTicks() { return FMinorTicks; }
+    void SetMinorTicks(const TChartPen* value) { FMinorTicks.Assign(value); }
     bool OtherSide() const { return FOtherSide; }
     void SetOtherSide(bool value) { SetValue(FOtherSide, value); }
     double PositionPercent() const { return FPositionPercent; }
@@ -240,7 +248,9 @@ public:
     bool TickOnLabelsOnly() const { return FTickOnLabelsOnly; }
     void SetTickOnLabelsOnly(bool value) { SetValue(FTickOnLabelsOnly, value); }
     TDarkGrayPen& Ticks() { return FTicks; }
+    void SetTicks(const TChartPen* value) { FTicks.Assign(value); }
     TDarkGrayPen& TicksInner() { return FTicksInner; }
+    void SetTicksInner(const TChartPen* value) { FTicksInner.Assign(value); }
     TChartAxisTitle& Title() { return FTitle; }
     void SetTitle(const TChartAxisTitle* value) { FTitle.Assign(value); }
     int TitleSize() const { return FTitleSize; }
@@ -302,11 +312,9 @@ private:
     bool FHorizontal = false;
     double FIncrement = 0;
     bool FInverted = false;
-    bool FLabels = true;
     TAxisLabelAlign FLabelsAlign = alDefault;
     int FLabelsAngle = 0;
     bool FLabelsExponent = false;
-    TPlotFont FLabelsFont;
     bool FLabelsMultiLine = false;
     bool FLabelsOnAxis = true;
     int FLabelsSeparation = 10;

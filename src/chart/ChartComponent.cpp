@@ -2,6 +2,13 @@
 
 #include <algorithm>
 
+namespace {
+bool processDesigning = false;
+}
+
+bool ProcessDesigning() { return processDesigning; }
+void SetProcessDesigning(bool value) { processDesigning = value; }
+
 TComponent::TComponent(TComponent* owner) {
     if (owner) owner->InsertComponent(this);
 }

@@ -12,6 +12,11 @@ enum TOperation { opInsert, opRemove };
 
 enum TComponentStateFlag : unsigned { csLoading = 1, csDestroying = 2, csDesigning = 4 };
 
+// Process-wide: set by a design environment that hosts charts, which then
+// behave as at design time wherever a component's own flag is not yet known.
+bool ProcessDesigning();
+void SetProcessDesigning(bool value);
+
 class TComponent : public TPersistent {
 public:
     explicit TComponent(TComponent* owner);

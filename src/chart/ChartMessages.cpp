@@ -5,8 +5,9 @@ namespace {
 struct Tables {
     TPlotConst core;
     TPlotExtConst ext;
-    bool coreFilled = false;
-    bool extFilled = false;
+    // Initialisations not yet finalised.
+    int coreUsers = 0;
+    int extUsers = 0;
     // Set by the first initialisation, so that first use fills a table but use after a
     // release does not quietly refill it.
     bool coreStarted = false;
@@ -85,33 +86,37 @@ void fillExt(TPlotExtConst& e) {
 void InitPlotConst() {
     Tables& t = tables();
     t.coreStarted = true;
-    if (!t.coreFilled) {
-        fillCore(t.core);
-        t.coreFilled = true;
-    }
+    if (t.coreUsers++ == 0) fillCore(t.core);
 }
 
 void InitPlotExtConst() {
     Tables& t = tables();
     t.extStarted = true;
-    if (!t.extFilled) {
-        fillExt(t.ext);
-        t.extFilled = true;
-    }
+    if (t.extUsers++ == 0) fillExt(t.ext);
 }
 
 void ReleasePlotConst() {
     Tables& t = tables();
     t.core = TPlotConst{};
-    t.coreFilled = false;
+    t.coreUsers = 0;
     t.coreStarted = true;
 }
 
 void ReleasePlotExtConst() {
     Tables& t = tables();
     t.ext = TPlotExtConst{};
-    t.extFilled = false;
+    t.extUsers = 0;
     t.extStarted = true;
+}
+
+void FinalizePlotConst() {
+    Tables& t = tables();
+    if (t.coreUsers > 0 && --t.coreUsers == 0) ReleasePlotConst();
+}
+
+void FinalizePlotExtConst() {
+    Tables& t = tables();
+    if (t.extUsers > 0 && --t.extUsers == 0) ReleasePlotExtConst();
 }
 
 TPlotConst& PlotConst() {
@@ -123,3 +128,21 @@ TPlotExtConst& PlotExtConst() {
     if (!tables().extStarted) InitPlotExtConst();
     return tables().ext;
 }
+
+namespace {
+
+// The engine's own use of the tables: started at load (or at an earlier first
+// use), finalised when the process ends, which releases them unless another
+// user still holds one.
+struct EngineUse {
+    EngineUse() {
+        PlotConst();
+        PlotExtConst();
+    }
+    ~EngineUse() {
+        FinalizePlotConst();
+        FinalizePlotExtConst();
+    }
+} engineUse;
+
+}  // namespace

@@ -76,9 +76,15 @@ TPlotExtConst& PlotExtConst();
 // Line separator inside texts.
 inline constexpr char LineSeparator = '\r';
 
-// Fills a table again after release; a second fill of a filled table does nothing.
+// Each user of a table initialises it once and finalises it once: the first
+// initialisation fills it (again, after a release), later ones only count; the
+// last finalisation releases it. The engine itself is the first user, from its
+// first use of a table until the process ends.
 void InitPlotConst();
 void InitPlotExtConst();
-// Release every text of a table (set to empty); the next Init... fills it again.
+void FinalizePlotConst();
+void FinalizePlotExtConst();
+// Releases every text of a table (set to empty) whoever still uses it; the next
+// Init... fills it again.
 void ReleasePlotConst();
 void ReleasePlotExtConst();

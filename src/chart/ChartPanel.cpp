@@ -385,6 +385,18 @@ void TCustomPlotPanelExtended::PaintBackground(const TRect& rect) {
     if (!canvas.IsHardware3D()) DrawPanelBevels(r);
 }
 
+bool TCustomPlotPanelExtended::BackImageTransp() const {
+    const TBitmap* g = FBackImage ? FBackImage->Graphic() : nullptr;
+    return g && g->Transparent();
+}
+
+void TCustomPlotPanelExtended::SetBackImageTransp(bool value) {
+    TBitmap* g = FBackImage ? FBackImage->Graphic() : nullptr;
+    if (!g || g->Transparent() == value) return;
+    g->SetTransparent(value);
+    Invalidate();
+}
+
 void TCustomPlotPanelExtended::DrawBackImage(const TRect& rect, int z) {
     const TBitmap* g = FBackImage ? FBackImage->Graphic() : nullptr;
     if (!g || g->Empty()) return;

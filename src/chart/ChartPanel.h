@@ -207,6 +207,7 @@ public:
     void HostMouseLeave() override { MouseLeave(); }
     int HostCornerRadius() const override { return HasParent() ? BorderRound() : 0; }
     bool HostTransparent() const override { return Color() == clNone; }
+    bool HostWantsArrowKeys() const override { return true; }
 
 protected:
     TNotifyEvent ChangeHandler() {
@@ -259,6 +260,9 @@ public:
     void SetBackImageInside(bool value) { SetValue(FBackImageInside, value); }
     TPlotBackImageMode BackImageMode() const { return FBackImageMode; }
     void SetBackImageMode(TPlotBackImageMode value) { SetValue(FBackImageMode, value); }
+    // The Transparent flag of the back image's bitmap; false, and not settable, without one.
+    bool BackImageTransp() const;
+    void SetBackImageTransp(bool value);
     // Created on first access; SetGradient(nullptr) frees it.
     TPlotGradient& Gradient();
     TPlotGradient* GradientIfAny() const { return FGradient.get(); }

@@ -552,6 +552,17 @@ void TChartSeries::SetSeriesColor(TColor value) {
 
 void TChartSeries::ApplySubStyle(TChartSeries* series, int index) { (void)series, (void)index; }
 
+void TChartSeries::PrepareForGallery(bool enabled) {
+    FillSampleValues(4);
+    FMarks->SetVisible(false);
+    FMarks->Font().SetSize(7);
+    FMarks->Callout().SetLength(4);
+    FMarks->SetDrawEvery(2);
+    SetColorEachPoint(false);
+    const bool first = !FParent || FParent->SeriesIndexOf(this) == 0;
+    SetSeriesColor(enabled ? PaletteColor(first ? 0 : 3) : clSilver);
+}
+
 int TChartSeries::AppendValue(double value, const std::string& label, TColor color) {
     if (FValuesVertical) return AddPoint(FXValues->Count(), value, label, color);
     return AddPoint(value, FYValues->Count(), label, color);
@@ -834,6 +845,7 @@ void TChartSeries::RemoveDependent(TChartSeries* series) {
 void TChartSeries::SetDataSource(TComponent* value) {
     if (!value) {
         if (IsDestroying()) return;
+        if (FParent && DataSource()) FParent->RemovedDataSource(this, DataSource());
         // points copied from a source go with it
         const bool hadSource = !FSourceList.empty();
         DetachSources();
@@ -841,16 +853,36 @@ void TChartSeries::SetDataSource(TComponent* value) {
         if (FParent) FParent->RefreshSeriesData(this);
         return;
     }
-    if (!FParent) throw ChartException(PlotConst().ErrNoParentChartForSource);
-    if (!FParent->IsValidDataSource(this, value))
-        throw ChartException(Format(PlotConst().ErrInvalidDataSource, value->Name()));
-    if (std::find(FSourceList.begin(), FSourceList.end(), value) != FSourceList.end()) return;
-    auto* series = dynamic_cast<TChartSeries*>(value);
-    if (series) FParent->CheckDataSource(series, this);
+    if (!CheckNewSource(value)) return;
     if (!IsLoading()) {
         DetachSources();
         if (!FManualData) ClearPoints();
     }
+    AttachSource(value);
+    FParent->RefreshSeriesData(this);
+}
+
+void TChartSeries::AssignSources(const std::vector<TComponent*>& sources) {
+    // a copy: taking over a series source changes the list it came from
+    const std::vector<TComponent*> list = sources;
+    SetDataSource(list.front());
+    for (std::size_t i = 1; i < list.size(); ++i)
+        if (CheckNewSource(list[i])) AttachSource(list[i]);
+    if (list.size() > 1) FParent->RefreshSeriesData(this);
+}
+
+bool TChartSeries::CheckNewSource(TComponent* value) const {
+    if (!FParent) throw ChartException(PlotConst().ErrNoParentChartForSource);
+    if (!FParent->IsValidDataSource(const_cast<TChartSeries*>(this), value))
+        throw ChartException(Format(PlotConst().ErrInvalidDataSource, value->Name()));
+    if (std::find(FSourceList.begin(), FSourceList.end(), value) != FSourceList.end()) return false;
+    if (auto* series = dynamic_cast<TChartSeries*>(value))
+        FParent->CheckDataSource(series, const_cast<TChartSeries*>(this));
+    return true;
+}
+
+void TChartSeries::AttachSource(TComponent* value) {
+    auto* series = dynamic_cast<TChartSeries*>(value);
     FSourceList.push_back(value);
     FManualData = false;
     if (series) {
@@ -874,7 +906,6 @@ void TChartSeries::SetDataSource(TComponent* value) {
             }
         }
     }
-    FParent->RefreshSeriesData(this);
 }
 
 void TChartSeries::Notification(TComponent* component, TOperation operation) {
@@ -952,10 +983,15 @@ void TChartSeries::Assign(const TPersistent* source) {
     FZOrderSetting = s->FZOrderSetting;
     FDepth = s->FDepth;
     FMarks->Assign(s->FMarks.get());
+    if (!FSeriesFunction && s->FSeriesFunction) {
+        std::unique_ptr<TPlotFunction> copy = s->FSeriesFunction->NewOfSameKind();
+        copy->Assign(s->FSeriesFunction);
+        SetSeriesFunction(copy.release());
+    }
     FManualData = s->FManualData;
     auto* self = const_cast<TChartSeries*>(s);
     if (s->DataSource()) {
-        if (FParent) SetDataSource(s->DataSource());
+        if (FParent && s != this) AssignSources(s->FSourceList);
     } else if (!IsDesigning() && s != this) {
         SuspendNotify();
         try {
@@ -1365,6 +1401,7 @@ void TPlotCustomToolSeries::Notification(TComponent* component, TOperation opera
 }
 
 void TPlotCustomToolAxis::SetAxis(TChartAxis* value) {
+    if (FAxis == value) return;
     FAxis = value;
     if (value) SetParentChart(value->ParentChart());
     RepaintChart();

@@ -243,6 +243,10 @@ public:
     virtual void SetColorEachPoint(bool value);
     virtual void SetSeriesColor(TColor value);
     virtual void ApplySubStyle(TChartSeries* series, int index);
+    // Readies the series for a small gallery preview: four sample points, small
+    // hidden marks, and the palette's first colour for the chart's first series
+    // (its fourth for the others), or silver when the preview is disabled.
+    virtual void PrepareForGallery(bool enabled);
     virtual int AppendValue(double value, const std::string& label = {}, TColor color = SeriesDefaultColor);
     virtual int AppendNull(double value);
     virtual int AddNullPoint(double x, double y, const std::string& label = {});
@@ -415,6 +419,11 @@ private:
     friend class TCustomAxisPanel;
     friend class TPlotSeriesSource;
     void DetachSources();
+    // Checks a source to be added (false when it is listed already) and adds it.
+    bool CheckNewSource(TComponent* value) const;
+    void AttachSource(TComponent* value);
+    // Takes every source of a list, the first as DataSource.
+    void AssignSources(const std::vector<TComponent*>& sources);
     void RemoveDependent(TChartSeries* series);
     void AddDependent(TChartSeries* series);
     void CheckPointIndex(int index) const;
@@ -468,6 +477,8 @@ class TPlotFunction : public TComponent {
 public:
     explicit TPlotFunction(TComponent* owner) : TComponent(owner) {}
     void Assign(const TPersistent* source) override;
+    // A new function of this kind with the default settings and no owner.
+    virtual std::unique_ptr<TPlotFunction> NewOfSameKind() const { return std::make_unique<TPlotFunction>(nullptr); }
     TChartSeries* ParentSeries() const { return FParent; }
     void SetParentSeries(TChartSeries* value) { FParent = value; }
     // Whether the function can compute from this source series.
@@ -476,6 +487,8 @@ public:
     virtual bool NoSourceRequired() const { return false; }
     // Computes the points of the parent series from Source (none: from nothing).
     virtual void AddPoints(TChartSeries* source);
+    // Readies every series of a gallery preview chart.
+    virtual void PrepareGalleryChart(TCustomAxisPanel* chart);
 
     virtual void ComputePeriod(TChartSeries* source, int first, int last, double position);
     virtual void ComputeWhole(TChartSeries* source, TChartValueList* list);

@@ -8,21 +8,12 @@
 #include "AxisPanel.h"
 #include "Chart.h"
 #include "ChartAxis.h"
+#include "ChartUtils.h"
 #include "ChartMessages.h"
 #include "PlotCanvas.h"
 #include "SeriesMarks.h"
 
 namespace {
-
-// Distance of p from the segment a-b, in pixels.
-double SegmentDistance(const TPoint& p, const TPoint& a, const TPoint& b) {
-    const double dx = double(b.x) - a.x, dy = double(b.y) - a.y;
-    const double px = double(p.x) - a.x, py = double(p.y) - a.y;
-    const double length2 = dx * dx + dy * dy;
-    double t = length2 == 0 ? 0 : (px * dx + py * dy) / length2;
-    t = std::clamp(t, 0.0, 1.0);
-    return std::hypot(px - t * dx, py - t * dy);
-}
 
 // The segments a line of the given style is drawn with.
 int LineSegments(const TPoint& s, const TPoint& e, TDrawLineStyle style, TPoint (&out)[4]) {

@@ -49,9 +49,9 @@ public:
     TCursorToolStyle Style() const { return FStyle; }
     void SetStyle(TCursorToolStyle value);
     bool FollowMouse() const { return FFollowMouse; }
-    void SetFollowMouse(bool value) { FFollowMouse = value; }
+    void SetFollowMouse(bool value) { SetValue(FFollowMouse, value); }
     bool Snap() const { return FSnap; }
-    void SetSnap(bool value) { FSnap = value; }
+    void SetSnap(bool value) { SetValue(FSnap, value); }
     double XValue() const { return FXValue; }
     void SetXValue(double value) { SetValue(FXValue, value); }
     double YValue() const { return FYValue; }
@@ -220,9 +220,9 @@ public:
     void ChartMouseNotify(TPlotMouseEventKind kind, TMouseButton button, TShiftState shift, int x, int y) override;
 
     TMouseButton Button() const { return FButton; }
-    void SetButton(TMouseButton value) { FButton = value; }
+    void SetButton(TMouseButton value) { SetValue(FButton, value); }
     bool EnableDraw() const { return FEnableDraw; }
-    void SetEnableDraw(bool value) { FEnableDraw = value; }
+    void SetEnableDraw(bool value) { SetValue(FEnableDraw, value); }
     bool EnableSelect() const { return FEnableSelect; }
     void SetEnableSelect(bool value);
     TDrawLines& Lines() { return FLines; }

@@ -109,9 +109,9 @@ public:
     virtual void DoEndDragLine();
 
     bool AllowDrag() const { return FAllowDrag; }
-    void SetAllowDrag(bool value) { FAllowDrag = value; }
+    void SetAllowDrag(bool value) { SetValue(FAllowDrag, value); }
     bool DragRepaint() const { return FDragRepaint; }
-    void SetDragRepaint(bool value) { FDragRepaint = value; }
+    void SetDragRepaint(bool value) { SetValue(FDragRepaint, value); }
     bool Draw3D() const { return FDraw3D; }
     void SetDraw3D(bool value) { SetValue(FDraw3D, value); }
     bool DrawBehind() const { return FDrawBehind; }
@@ -235,7 +235,7 @@ public:
     TPlotCustomShapePosition& Shape() { return FShape; }
     TAnnotationCallout& Callout() { return FCallout; }
     int Cursor() const { return FCursor; }
-    void SetCursor(int value) { FCursor = value; }
+    void SetCursor(int value) { SetValue(FCursor, value); }
     TAnnotationClick OnClick;
 
     // The box drawn last.
@@ -309,11 +309,11 @@ public:
     void ChartMouseNotify(TPlotMouseEventKind kind, TMouseButton button, TShiftState shift, int x, int y) override;
 
     TMouseButton Button() const { return FButton; }
-    void SetButton(TMouseButton value) { FButton = value; }
+    void SetButton(TMouseButton value) { SetValue(FButton, value); }
     bool Inverted() const { return FInverted; }
-    void SetInverted(bool value) { FInverted = value; }
+    void SetInverted(bool value) { SetValue(FInverted, value); }
     TRotateToolStyles Style() const { return FStyle; }
-    void SetStyle(TRotateToolStyles value) { FStyle = value; }
+    void SetStyle(TRotateToolStyles value) { SetValue(FStyle, value); }
     bool Dragging() const { return FDragging; }
     TRotateEvent OnRotate;
 

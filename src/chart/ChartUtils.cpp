@@ -21,8 +21,8 @@ TColor PaletteColor(int index) {
     return ColorPalette[static_cast<std::size_t>(i)];
 }
 
-std::string ShortDateFormat = "dd/mm/yyyy";
-std::string ShortTimeFormat = "hh:nn:ss";
+const std::string ShortDateFormat{LocaleShortDateFormat};
+const std::string ShortTimeFormat{LocaleShortTimeFormat};
 
 std::string DefaultDateTimeFormat(double value) { return value > 1 ? ShortDateFormat : ShortTimeFormat; }
 
@@ -81,6 +81,14 @@ bool PointOnSegmentTolerance(const TPoint& p, const TPoint& a, const TPoint& b, 
 }
 
 bool PointOnSegment(const TPoint& p, const TPoint& a, const TPoint& b) { return PointOnSegmentTolerance(p, a, b, 0); }
+
+double SegmentDistance(const TPoint& p, const TPoint& a, const TPoint& b) {
+    const double dx = double(b.x) - a.x, dy = double(b.y) - a.y;
+    const double px = double(p.x) - a.x, py = double(p.y) - a.y;
+    const double length2 = dx * dx + dy * dy;
+    const double t = length2 == 0 ? 0 : std::clamp((px * dx + py * dy) / length2, 0.0, 1.0);
+    return std::hypot(px - t * dx, py - t * dy);
+}
 
 bool PointInsidePolygon(const TPoint& p, const TPoint* points, int count) {
     if (!points || count <= 0) return false;

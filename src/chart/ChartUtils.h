@@ -21,9 +21,10 @@ TColor PaletteColor(int index);
 
 // Date-time values count days since 30 December 1899; the fraction is the time of day.
 using TDateTime = double;
-// Patterns of the number/date formatter, "." as decimal separator.
-extern std::string ShortDateFormat;
-extern std::string ShortTimeFormat;
+// The system's short date and time patterns: the date formatter's own, so that
+// the chart's labels and the formatter's short date and time elements agree.
+extern const std::string ShortDateFormat;
+extern const std::string ShortTimeFormat;
 // Short date format for values of more than one day, else the short time format.
 std::string DefaultDateTimeFormat(double value);
 // A value as text in a number pattern. A double carries 15 significant digits: a fixed
@@ -36,6 +37,8 @@ void DrawCheckBox(int x, int y, TPlotCanvas& canvas, bool checked);
 
 bool PointOnSegmentTolerance(const TPoint& p, const TPoint& a, const TPoint& b, int tolerance);
 bool PointOnSegment(const TPoint& p, const TPoint& a, const TPoint& b);
+// Distance of p from the nearest point of the segment a-b, in pixels.
+double SegmentDistance(const TPoint& p, const TPoint& a, const TPoint& b);
 // Even-odd crossing test; no points: false.
 bool PointInsidePolygon(const TPoint& p, const TPoint* points, int count);
 bool PointInsidePolygon(const TPoint& p, const std::vector<TPoint>& points);

@@ -5,10 +5,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <typeinfo>
 
 #include "AxisPanel.h"
+#include "Chart.h"
 #include "ChartAxis.h"
+#include "ChartUtils.h"
 #include "ChartMessages.h"
 #include "PlotCanvas.h"
 #include "ScopeExit.h"
@@ -245,8 +246,7 @@ void TCustomSeries::SetStacked(TCustomSeriesStack value) {
         for (TChartSeries* s : chart->SeriesList()) {
             auto* c = dynamic_cast<TCustomSeries*>(s);
             if (!c || c == this) continue;
-            const std::type_info& kind = typeid(*c);
-            if (kind == typeid(*this) || kind == typeid(TCustomSeries)) c->FStacked = value;
+            if (StacksWith(c)) c->FStacked = value;
         }
     }
     RepaintChart();
@@ -254,9 +254,7 @@ void TCustomSeries::SetStacked(TCustomSeriesStack value) {
 
 bool TCustomSeries::StacksWith(const TChartSeries* other) const {
     const auto* o = dynamic_cast<const TCustomSeries*>(other);
-    if (!o) return false;
-    const std::type_info& kind = typeid(*o);
-    return kind == typeid(*this) || kind == typeid(TCustomSeries) || typeid(*this) == typeid(TCustomSeries);
+    return o && (IsOfKind(o) || o->IsOfKind(this));
 }
 
 // Sum of the positive values at index of the active series stacked with this one,
@@ -556,7 +554,10 @@ void TCustomSeries::DrawLegendShape(int index, const TRect& rect) {
     const TColor color = index == -1 ? SeriesColor() : LegendItemColor(index);
     const int midY = (rect.Top + rect.Bottom) / 2;
     const int midX = (rect.Left + rect.Right) / 2;
-    const bool line = FDrawLine && LinePen()->Visible();
+    // the symbol's line shows with the legend's own pen when the legend does not use the series'
+    const auto* legendChart = dynamic_cast<const TCustomChart*>(chart);
+    const TChartPen* symbolPen = legendChart && legendChart->LegendPen ? legendChart->LegendPen : LinePen();
+    const bool line = FDrawLine && symbolPen->Visible();
     if (FPointer->Visible()) {
         if (FDrawLine) {
             SelectLinePen(canvas, color);
@@ -585,20 +586,6 @@ void TCustomSeries::DrawLegendShape(int index, const TRect& rect) {
     TCustomLineSeries::DrawLegendShape(index, rect);
 }
 
-namespace {
-
-// Whether (x, y) lies on the segment from a to b, within one pixel.
-bool OnSegment(int x, int y, int ax, int ay, int bx, int by) {
-    if (x < std::min(ax, bx) - 1 || x > std::max(ax, bx) + 1 || y < std::min(ay, by) - 1 || y > std::max(ay, by) + 1)
-        return false;
-    const double dx = bx - ax, dy = by - ay;
-    const double len = std::hypot(dx, dy);
-    if (len == 0) return x == ax && y == ay;
-    return std::abs(dy * (x - ax) - dx * (y - ay)) / len <= 1.0;
-}
-
-}  // namespace
-
 int TCustomSeries::PointAtPixel(int x, int y) const {
     if (FirstVisible() < 0) return -1;
     const TPoint screen{x, y};
@@ -606,7 +593,7 @@ int TCustomSeries::PointAtPixel(int x, int y) const {
     if (canvas3D) canvas3D->ScreenToWorld(x, y, SeriesStartZ);
     // On a 3D chart the line is a band through the depth slot: the click is tested on the screen.
     auto onLine = [&](int ax, int ay, int bx, int by) {
-        if (!canvas3D) return OnSegment(x, y, ax, ay, bx, by);
+        if (!canvas3D) return PointOnSegment(TPoint{x, y}, TPoint{ax, ay}, TPoint{bx, by});
         return Series3D::BandContains(*canvas3D, TPoint{ax, ay}, TPoint{bx, by},
                                       Series3D::TSlot{SeriesStartZ, SeriesEndZ}, screen);
     };
@@ -671,7 +658,8 @@ void TLineSeries::ApplySubStyle(TChartSeries* series, int index) {
         s->SetColorEachPoint(true);
         break;
     case 6:
-        break;  // marks are drawn by the marks of the series kind that has them
+        s->Marks().SetVisible(true);
+        break;
     case 7:
         s->Pen()->SetVisible(false);
         break;
@@ -709,6 +697,15 @@ void TPointSeries::SetColorEachPoint(bool value) {
     if (value) Pointer().Brush().SetColor(SeriesDefaultColor);
 }
 
+void TPointSeries::PrepareForGallery(bool enabled) {
+    TCustomSeries::PrepareForGallery(enabled);
+    TCustomAxisPanel* chart = ParentChart();
+    const int size = chart && chart->Width() < 50 ? 4 : 6;
+    Pointer().SetHorizSize(size);
+    Pointer().SetVertSize(size);
+    if (chart && chart->SeriesIndexOf(this) == 1) Pointer().SetStyle(psTriangle);
+}
+
 void TPointSeries::EnumSubStyles(const std::function<void(const std::string&)>& callback) {
     TCustomSeries::EnumSubStyles(callback);
     if (!callback) return;
@@ -728,7 +725,8 @@ void TPointSeries::ApplySubStyle(TChartSeries* series, int index) {
         s->SetColorEachPoint(true);
         break;
     case 2:
-        break;  // marks are drawn by the marks of the series kind that has them
+        s->Marks().SetVisible(true);
+        break;
     case 3:
         p.Brush().SetStyle(bsClear);
         break;

@@ -157,6 +157,10 @@ private:
     void FlushRun();
     // Series of the chart stacked with this one, this one included.
     bool StacksWith(const TChartSeries* other) const;
+    // Whether other is of this series' class or of a class derived from it; each
+    // series class answers for its own, so that series of one class, or of a class
+    // and one derived from it, stack together.
+    virtual bool IsOfKind(const TCustomSeries* other) const { return other != nullptr; }
     double StackTotal(int index, bool upToThis) const;
     bool Stacks() const { return FStacked == cssStack || FStacked == cssStack100; }
     // The top of the stack along the value axis: 100 for a stack in percent.
@@ -204,6 +208,7 @@ class TLineSeries : public TCustomSeries {
 public:
     explicit TLineSeries(TComponent* owner = nullptr);
     void Assign(const TPersistent* source) override;
+    bool IsOfKind(const TCustomSeries* other) const override { return dynamic_cast<const TLineSeries*>(other); }
     void EnumSubStyles(const std::function<void(const std::string&)>& callback) override;
     void ApplySubStyle(TChartSeries* series, int index) override;
     void PrepareLegendSymbol(int index, TColor& backColor, TBrushStyle& brushStyle) override;
@@ -218,6 +223,9 @@ public:
     void ApplySubStyle(TChartSeries* series, int index) override;
     void SetColorEachPoint(bool value) override;
     bool PointStylesInGallery() const override { return true; }
+    bool IsOfKind(const TCustomSeries* other) const override { return dynamic_cast<const TPointSeries*>(other); }
+    // Markers of 6 pixels (4 on a chart narrower than 50), triangles for the chart's second series.
+    void PrepareForGallery(bool enabled) override;
 
 private:
     void ApplyPointSettings();

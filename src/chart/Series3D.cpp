@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "ChartUtils.h"
 #include "Solids.h"
 
 namespace Series3D {
@@ -146,18 +147,6 @@ void DrawBand(TCanvas3D& canvas, const TPoint& a, const TPoint& b, const TSlot& 
     }
 }
 
-namespace {
-
-double DistanceToSegment(const TPoint& x, const TPoint& p, const TPoint& q) {
-    const double dx = static_cast<double>(q.x) - p.x, dy = static_cast<double>(q.y) - p.y;
-    const double len2 = dx * dx + dy * dy;
-    double t = len2 > 0 ? ((static_cast<double>(x.x) - p.x) * dx + (static_cast<double>(x.y) - p.y) * dy) / len2 : 0.0;
-    t = std::clamp(t, 0.0, 1.0);
-    return std::hypot(x.x - (p.x + t * dx), x.y - (p.y + t * dy));
-}
-
-}  // namespace
-
 bool BandContains(TCanvas3D& canvas, const TPoint& a, const TPoint& b, const TSlot& slot, const TPoint& pixel) {
     const TPoint q[4] = {canvas.WorldToScreen(a.x, a.y, slot.startZ), canvas.WorldToScreen(b.x, b.y, slot.startZ),
                          canvas.WorldToScreen(b.x, b.y, slot.endZ), canvas.WorldToScreen(a.x, a.y, slot.endZ)};
@@ -179,7 +168,7 @@ bool BandContains(TCanvas3D& canvas, const TPoint& a, const TPoint& b, const TSl
     if (inside && sign != 0) return true;
     // A band seen edge-on (or a thin one) is hit within a pixel of its outline.
     for (int i = 0; i < 4; ++i)
-        if (DistanceToSegment(pixel, q[i], q[(i + 1) % 4]) <= 1.0) return true;
+        if (SegmentDistance(pixel, q[i], q[(i + 1) % 4]) <= 1.0) return true;
     return false;
 }
 

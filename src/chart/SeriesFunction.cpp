@@ -155,6 +155,11 @@ void TPlotFunction::Calculate(TChartSeries* source, TChartValueList* list) {
         ComputeWhole(source, list);
 }
 
+void TPlotFunction::PrepareGalleryChart(TCustomAxisPanel* chart) {
+    if (!chart) return;
+    for (TChartSeries* s : std::vector<TChartSeries*>(chart->SeriesList())) s->PrepareForGallery(true);
+}
+
 void TPlotFunction::AddPoints(TChartSeries* source) {
     if (FSuspended || !source || !FParent) return;
     std::vector<TChartSeries*> sources;

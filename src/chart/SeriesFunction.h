@@ -12,6 +12,7 @@ public:
     void Assign(const TPersistent* source) override;
     void AddPoints(TChartSeries* source) override;
     std::string EditorClassName() const override { return "TSmoothFuncEditor"; }
+    std::unique_ptr<TPlotFunction> NewOfSameKind() const override { return std::make_unique<TSmoothingFunction>(); }
 
     // Curve points per source point; values below 1 are taken as 1.
     int Factor() const { return FFactor; }

@@ -90,12 +90,6 @@ bool Face(TCanvas3D& canvas, const TCorner (&c)[N], bool flip = false) {
 
 constexpr int ConeSides = 16;
 
-// The facet i of a cone is darker the further it lies from the lit front-left facet.
-int ConeFacetShade(int i) {
-    const int d = std::abs(i - 10);
-    return 16 * std::min(std::min(d, ConeSides - d), 8);
-}
-
 }  // namespace
 
 namespace Solid {
@@ -137,12 +131,14 @@ void Cone(TCanvas3D& canvas, bool vertical, int left, int top, int right, int bo
         tipRing[i] = vertical ? canvas.WorldToScreen(b1, tip, zt) : canvas.WorldToScreen(tip, b1, zt);
     }
     TShade shade(canvas, darkSides);
+    // The visible facets darken one step of 16 each, from the plain first to 128.
+    int shown = 0;
     for (int i = 0; i < ConeSides; ++i) {
         const int j = (i + 1) % ConeSides;
         const TPoint facet[4] = {baseRing[i], baseRing[j], tipRing[j], tipRing[i]};
         const double area = TwiceArea(facet, 4);
         if (area == 0 || (area > 0) != flip) continue;
-        shade.Dark(ConeFacetShade(i));
+        shade.Dark(16 * std::min(shown++, 8));
         canvas.DrawPolygon(facet, 3);
     }
     shade.Dark(64);

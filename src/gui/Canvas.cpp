@@ -11,6 +11,9 @@
 #include <QtGui/QPainterPath>
 #include <QtGui/QPainterPathStroker>
 #include <QtGui/QRegion>
+#include <QtCore/QLocale>
+#include <QtGui/QFontDatabase>
+#include <QtGui/QScreen>
 
 #include <algorithm>
 #include <cmath>
@@ -639,6 +642,29 @@ QImage QtImageOf(const TBitmap& bitmap) {
     return impl.image;
 }
 
+namespace {
+
+// The image to draw for a bitmap: a transparent one loses the pixels of its
+// bottom-left pixel's colour, which are then blended away instead of copied.
+QImage DrawnImageOf(const TBitmap& bitmap, QPainter& painter) {
+    QImage img = QtImageOf(bitmap);
+    if (!bitmap.Transparent()) {
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        return img;
+    }
+    img = img.convertToFormat(QImage::Format_ARGB32);
+    const QRgb key = img.pixel(0, img.height() - 1) | 0xFF000000u;
+    for (int y = 0; y < img.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(img.scanLine(y));
+        for (int x = 0; x < img.width(); ++x)
+            if ((line[x] | 0xFF000000u) == key) line[x] = 0;
+    }
+    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    return img;
+}
+
+}  // namespace
+
 // ---------------------------------------------------------------------------
 TBitmap::TBitmap() : FImpl(std::make_unique<Impl>()) {}
 
@@ -655,6 +681,7 @@ void TBitmap::Assign(const TPersistent* source) {
         FImpl->releasePainter();
         const_cast<TBitmap*>(b)->FImpl->releasePainter();
         FImpl->image = b->FImpl->image.copy();
+        FTransparent = b->FTransparent;
     } else if (!source) {
         FImpl->releasePainter();
         FImpl->image = QImage();
@@ -1164,11 +1191,10 @@ void TCanvas::PopClip() {
 void TCanvas::Draw(int x, int y, const TBitmap& source) {
     if (source.Empty()) return;
     if (&source == &FTarget) return;
-    // Shares the pixels: a source still being painted on would otherwise be copied whole.
-    const QImage img = QtImageOf(source);
     if (FImpl->begin()) {
         FImpl->applied.reset();
-        FImpl->painter.setCompositionMode(QPainter::CompositionMode_Source);
+        // Shares the pixels: a source still being painted on would otherwise be copied whole.
+        const QImage img = DrawnImageOf(source, FImpl->painter);
         FImpl->painter.drawImage(QPoint(x, y), img);
     }
 }
@@ -1177,10 +1203,9 @@ void TCanvas::StretchDraw(const TRect& rc, const TBitmap& source) {
     if (source.Empty() || &source == &FTarget) return;
     const QRect r = normalized(rc.Left, rc.Top, rc.Right, rc.Bottom);
     if (r.isEmpty()) return;
-    const QImage img = QtImageOf(source);
     if (FImpl->begin()) {
         FImpl->applied.reset();
-        FImpl->painter.setCompositionMode(QPainter::CompositionMode_Source);
+        const QImage img = DrawnImageOf(source, FImpl->painter);
         FImpl->painter.drawImage(r, img);
     }
 }
@@ -1199,5 +1224,27 @@ void TCanvas::CopyRect(const TRect& dest, const TBitmap& source, const TRect& so
         } else {
             FImpl->painter.drawImage(d, img, s);
         }
+    }
+}
+
+// ---------------------------------------------------------------------------
+bool SystemLanguageIsJapanese() {
+    static const bool japanese = QLocale::system().language() == QLocale::Japanese;
+    return japanese;
+}
+
+void UserInterfaceFont(std::string& name, int& pointSize) {
+    name.clear();
+    pointSize = 0;
+    // the system's fonts are known once the application runs
+    if (!QGuiApplication::instance()) return;
+    const QFont f = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+    name = f.family().toStdString();
+    pointSize = f.pointSize();
+    if (pointSize <= 0) {
+        // a font given in pixels: points at the screen's resolution
+        const QScreen* screen = QGuiApplication::primaryScreen();
+        const double dpi = screen ? screen->logicalDotsPerInchY() : 96.0;
+        pointSize = static_cast<int>(std::lround(f.pixelSize() * 72.0 / dpi));
     }
 }

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QToolTip>
 #include <QImage>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -92,6 +93,7 @@ protected:
     void mouseMoveEvent(QMouseEvent* e) override { Mouse(e, 2); }
     void wheelEvent(QWheelEvent* e) override;
     void leaveEvent(QEvent*) override;
+    void keyPressEvent(QKeyEvent* e) override;
 
 private:
     void Mouse(QMouseEvent* e, int kind);
@@ -197,6 +199,15 @@ void ChartWidget::wheelEvent(QWheelEvent* e) {
         e->accept();
     else
         e->ignore();
+}
+
+void ChartWidget::keyPressEvent(QKeyEvent* e) {
+    const int k = e->key();
+    const bool arrow = k == Qt::Key_Left || k == Qt::Key_Right || k == Qt::Key_Up || k == Qt::Key_Down;
+    if (arrow && FImpl.host.HostWantsArrowKeys())
+        e->accept();
+    else
+        QWidget::keyPressEvent(e);
 }
 
 void ChartWidget::leaveEvent(QEvent*) {

@@ -57,6 +57,9 @@ public:
     virtual int HostCornerRadius() const { return 0; }
     // Whether the host paints only some pixels and the window's background shows elsewhere.
     virtual bool HostTransparent() const { return false; }
+    // Whether the arrow keys stay with the control while it has the focus
+    // rather than going on to the windows around it.
+    virtual bool HostWantsArrowKeys() const { return false; }
 
     // Set by the control: schedules a repaint of the control.
     std::function<void()> RequestRepaint;

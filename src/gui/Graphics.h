@@ -139,6 +139,11 @@ inline constexpr int OPAQUE = 2;
 
 inline constexpr int DEFAULT_CHARSET = 1;
 
+// Whether the system's primary language is Japanese (asked once per process).
+bool SystemLanguageIsJapanese();
+// The font the system gives user-interface texts: its family and size in points.
+void UserInterfaceFont(std::string& name, int& pointSize);
+
 class TBitmap;
 
 // Base of pens, brushes and fonts: reports every real change through OnChange.
@@ -256,6 +261,9 @@ public:
     TCanvas& Canvas();
 
     TColor GetPixel(int x, int y) const;  // clNone outside
+    // A transparent bitmap is drawn without the pixels of its bottom-left pixel's colour.
+    bool Transparent() const { return FTransparent; }
+    void SetTransparent(bool value) { FTransparent = value; }
     void SetPixel(int x, int y, TColor color);
     std::uint32_t* ScanLine(int y);
     const std::uint32_t* ScanLine(int y) const;
@@ -266,6 +274,7 @@ public:
 
 private:
     std::unique_ptr<Impl> FImpl;
+    bool FTransparent = false;
 };
 
 using TGraphic = TBitmap;

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
+#include <tuple>
 #include <vector>
 
 #include "ChartAttributes.h"
@@ -365,3 +367,16 @@ TEST(View3DOptions, OrthoSlope) {
 }
 
 }  // namespace
+
+TEST(PlotFont, AJapaneseSystemReplacesTheStockFontByItsOwn) {
+    // the stock name and size give way; other names, and other languages, keep theirs
+    for (auto [name, size, system, wantName, wantSize] :
+         {std::tuple{"Arial", 8, TSystemFont{true, "Noto Sans CJK JP", 9}, "Noto Sans CJK JP", 9},
+          {"Verdana", 10, TSystemFont{true, "Noto Sans CJK JP", 9}, "Verdana", 10},
+          {"Arial", 8, TSystemFont{}, "Arial", 8}}) {
+        std::string n = name;
+        int s = size;
+        AdjustFontForSystem(n, s, system);
+        EXPECT_EQ(std::tuple(n, s), std::tuple(wantName, wantSize));
+    }
+}

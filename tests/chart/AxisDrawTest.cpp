@@ -8,6 +8,8 @@
 
 #include "Chart.h"
 #include "ChartMessages.h"
+#include "ChartControl.h"
+#include "GuiApplication.h"
 #include "RecordingChart.h"
 
 namespace {
@@ -153,6 +155,71 @@ TEST(AxisDraw, TicksGridAndMinorMarks) {
     chart.DrawNow();
     EXPECT_EQ(hooked, 1);
     EXPECT_EQ(chart.Recorder->Count("DrawVerticalLine"), 0);
+}
+
+}  // namespace
+
+namespace {
+
+// The rectangle drawn last before the call with the given text.
+std::vector<long long> BoxBefore(const RecordingCanvas& r, const std::string& text, const char* op = "DrawRectangle") {
+    std::vector<long long> box;
+    for (const auto& c : r.Calls) {
+        if (c.text == text) return box;
+        if (c.op == op) box = c.args;
+    }
+    return {};
+}
+
+TEST(AxisFramedTexts, BoxesGoUnderLabelsTitlesAndItemsThatAskForThem) {
+    AxisChart chart;
+    TChartAxis* bottom = chart.BottomAxis();
+    bottom->Title().SetCaption("time");
+    chart.DrawNow();
+    const int plain = chart.Recorder->Count("DrawRectangle");  // transparent when created
+    TPlotShape& format = bottom->Items().Format();
+    format.SetTransparent(false);
+    format.Shadow().SetShadowExtent(0);
+    chart.DrawNow();
+    // "5" centred on its pixel, one 12-pixel line, widened by half a "W" (3) each side
+    const long long x5 = bottom->ValueToPixel(5), y = bottom->LabelsPos;
+    EXPECT_EQ(BoxBefore(*chart.Recorder, "5"), (std::vector<long long>{x5 - 6, y, x5 + 6, y + 12}));
+    EXPECT_EQ(chart.Recorder->Count("DrawRectangle"), plain + 3);  // the labels', not the title's
+
+    // the left title reads upward: its box turns with it, left of its point, around its centre
+    format.SetTransparent(true);
+    TChartAxis* left = chart.LeftAxis();
+    left->Title().SetCaption("volts");
+    left->Title().SetTransparent(false);
+    TAxisItem* a = bottom->Items().Add(2, "a");
+    bottom->Items().Add(8, "b")->SetVisible(false);
+    a->SetTransparent(false);
+    a->Font().SetColor(clRed);
+    chart.DrawNow();
+    const std::vector<long long> p = BoxBefore(*chart.Recorder, "volts", "DrawPolygon");
+    ASSERT_EQ(p.size(), 8u);
+    const RecordedCall* title = chart.Recorder->Find("WriteRotatedText3D");
+    ASSERT_NE(title, nullptr);
+    EXPECT_EQ(std::min({p[0], p[2], p[4], p[6]}), title->args[0] - 12);
+    EXPECT_EQ(std::max({p[1], p[3], p[5], p[7]}), left->CenterPixel() + 15 + 3);
+    EXPECT_EQ(BoxBefore(*chart.Recorder, "a").size(), 4u);
+    for (const auto& c : chart.Recorder->Calls) {
+        EXPECT_NE(c.text, "b");
+        EXPECT_TRUE(c.text != "a" || c.fontColor == clRed);
+    }
+}
+
+TEST(AxisFramedTexts, ItemsTakeRoomByTheirOwnFont) {
+    EnsureGuiApplication();
+    TChart chart;
+    TChartAxis* left = chart.LeftAxis();
+    left->Items().Add(5, "level");
+    RenderToBitmap(chart, 300, 200);
+    const int narrow = left->MaxLabelWidth(), plotLeft = chart.PlotRect().Left;
+    left->Items()[0]->Font().SetSize(30);
+    RenderToBitmap(chart, 300, 200);
+    EXPECT_GT(left->MaxLabelWidth(), 2 * narrow);
+    EXPECT_GT(chart.PlotRect().Left, plotLeft + narrow);
 }
 
 }  // namespace

@@ -3,12 +3,17 @@
 #include <cmath>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "Chart.h"
 #include "ChartAxis.h"
 #include "LineSeries.h"
+#include "ChartMessages.h"
+#include "ChartUtils.h"
 #include "RecordingChart.h"
+#include "SeriesFunction.h"
+#include "SeriesMarks.h"
 
 namespace {
 
@@ -353,6 +358,65 @@ TEST(CustomSeries, LegendSymbolOfALineWithMarkers) {
     // the line through the middle, then a marker no larger than a third of the box (4 across, 3 down)
     EXPECT_EQ(chart.Recorder->Trace(),
               (std::vector<std::string>{"MoveToPoint(10,24)", "LineToPoint(22,24)", "DrawRectangle(12,21,21,28)"}));
+}
+
+}  // namespace
+
+namespace {
+
+// A series class of a program's own stacks with the class it derives from.
+class TOwnLineSeries : public TLineSeries {
+public:
+    using TLineSeries::TLineSeries;
+};
+
+TEST(CustomSeries, StackingPartnersSegmentHitsAndTheLegendsOwnPen) {
+    SeriesChart chart;
+    auto* a = AddSeries<TLineSeries>(chart, {0, 10}, {2, 4});
+    auto* own = AddSeries<TOwnLineSeries>(chart, {0, 10}, {3, 1});
+    auto* points = AddSeries<TPointSeries>(chart, {0, 10}, {10, 10});
+    own->SetStacked(cssStack);
+    EXPECT_EQ(a->Stacked(), cssStack);
+    EXPECT_EQ(points->Stacked(), cssNone);
+    EXPECT_DOUBLE_EQ(own->HighestY(), 5);  // on the line series, not on the points
+
+    // a click hits a segment only between its ends
+    FixAxes(chart, 0, 10, 0, 10);
+    chart.DrawSeries(*a);
+    const int x0 = a->PointScreenX(0), x1 = a->PointScreenX(1), y0 = a->PointScreenY(0), y1 = a->PointScreenY(1);
+    EXPECT_EQ(a->PointAtPixel((x0 + x1) / 2, (y0 + y1) / 2), 0);
+    EXPECT_EQ(a->PointAtPixel(x1 + 1, y1), -1);
+
+    // no line shows through the symbol with a hidden legend pen: the marker takes half the box plus one
+    a->Pointer().SetVisible(true);
+    TChartPen hidden;
+    hidden.SetVisible(false);
+    chart.LegendPen = &hidden;
+    chart.Recorder->Clear();
+    a->DrawLegendShape(-1, TRect{10, 20, 22, 29});
+    EXPECT_EQ(chart.Recorder->Trace().back(), "DrawRectangle(12,20,21,29)");
+    chart.LegendPen = nullptr;
+}
+
+TEST(CustomSeries, GalleryPreviewSettings) {
+    SeriesChart chart;
+    auto* line = AddSeries<TLineSeries>(chart, {0}, {0});
+    auto* points = AddSeries<TPointSeries>(chart, {0}, {0});
+    TSmoothingFunction().PrepareGalleryChart(&chart);
+    TSeriesMarks& m = points->Marks();
+    EXPECT_EQ(std::tuple(line->PointCount(), m.Visible(), m.Font().Size(), m.Callout().Length(), m.DrawEvery()),
+              std::tuple(4, false, 7, 4, 2));
+    EXPECT_EQ(std::tuple(line->SeriesColor(), points->SeriesColor()), std::tuple(PaletteColor(0), PaletteColor(3)));
+    EXPECT_EQ(std::tuple(points->Pointer().HorizSize(), points->Pointer().Style()), std::tuple(6, psTriangle));
+    chart.SetSize(40, 40);
+    points->PrepareForGallery(false);
+    EXPECT_EQ(std::tuple(points->SeriesColor(), points->Pointer().VertSize()), std::tuple(clSilver, 4));
+    for (TChartSeries* s : {static_cast<TChartSeries*>(line), static_cast<TChartSeries*>(points)}) {
+        int marks = -1, i = 0;
+        s->EnumSubStyles([&](const std::string& name) { marks = name == PlotConst().StyleMarks ? i : marks, ++i; });
+        s->ApplySubStyle(s, marks);
+        EXPECT_TRUE(s->Marks().Visible());
+    }
 }
 
 }  // namespace

@@ -97,3 +97,14 @@ TEST(Messages, ReleaseEmptiesAndInitRefillsOnce) {
 }
 
 }  // namespace
+
+TEST(Messages, TheLastUserToFinaliseReleasesTheTable) {
+    PlotConst();
+    InitPlotConst();  // a user besides the engine
+    FinalizePlotConst();
+    EXPECT_FALSE(PlotConst().FormatValues.empty());
+    FinalizePlotConst();  // the engine's own, as when the process ends
+    EXPECT_TRUE(PlotConst().FormatValues.empty());
+    InitPlotConst();
+    EXPECT_FALSE(PlotConst().FormatValues.empty());
+}

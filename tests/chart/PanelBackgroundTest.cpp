@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "Chart.h"
+#include "ChartControl.h"
+#include "GuiApplication.h"
 #include "RecordingChart.h"
 
 namespace {
@@ -153,3 +155,26 @@ TEST(Walls, RectangleSizesAndColours) {
 }
 
 }  // namespace
+
+TEST(PanelBackground, ATransparentBackImageShowsThePanelThroughItsKeyColour) {
+    EnsureGuiApplication();
+    TChart chart;
+    TBitmap& image = chart.BackImage().Bitmap();
+    image.SetSize(4, 4);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x) image.SetPixel(x, y, x < 2 ? clRed : clBlue);  // bottom-left: red
+    chart.SetColor(clYellow);
+    auto count = [&chart](TColor c) {
+        std::unique_ptr<TBitmap> b = RenderToBitmap(chart, 120, 80);
+        int n = 0;
+        for (int y = 0; y < b->Height(); ++y)
+            for (int x = 0; x < b->Width(); ++x) n += b->GetPixel(x, y) == c;
+        return n;
+    };
+    const int blue = count(clBlue);
+    EXPECT_GT(count(clRed), 1000);
+    chart.SetBackImageTransp(true);
+    EXPECT_EQ(count(clRed), 0);
+    EXPECT_GT(count(clYellow), 1000);
+    EXPECT_EQ(count(clBlue), blue);
+}

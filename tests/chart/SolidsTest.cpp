@@ -227,7 +227,7 @@ TEST(Solids, BoxAndCylinderOnRealPixels) {
     {
         OrthoPixels p;
         Solid::Cone(p.canvas, true, 20, 20, 60, 80, 0, 20, true, 100);
-        EXPECT_EQ(p.at(36, 50), DarkenColor(Base, 16));  // the facets in front, lit
+        EXPECT_EQ(p.at(36, 50), DarkenColor(Base, 48));  // the fourth facet seen, from the left
         EXPECT_EQ(p.at(50, 10), DarkenColor(Base, 64));  // the top
         EXPECT_EQ(p.at(10, 50), clWhite);
         EXPECT_EQ(p.at(90, 50), clWhite);
@@ -236,3 +236,26 @@ TEST(Solids, BoxAndCylinderOnRealPixels) {
 }
 
 }  // namespace
+
+TEST(Solids, ConeFacetsDarkenStepByStepAndThePieShowsOnlyFacesTowardTheViewer) {
+    ObliqueCanvas canvas;
+    Prepare(canvas);
+    Solid::Cone(canvas, true, 0, 0, 40, 60, 0, 40, true, 100);
+    int step = 0;
+    for (const RecordedCall* f : Polygons(canvas))
+        if (f->args.size() == 8) {
+            EXPECT_EQ(f->brushColor, DarkenColor(Base, 16 * std::min(step, 8))) << step;
+            ++step;
+        }
+    EXPECT_GE(step, 7);
+
+    // The lower left quarter of a slice: its arc runs to growing x, yet with the depth
+    // going up and to the right its curved side faces away; both flat ends face the viewer.
+    canvas.Clear();
+    Solid::Pie3D(canvas, 100, 100, 50, 40, std::numbers::pi, 1.5 * std::numbers::pi, 0, 10, 0, true, true);
+    const auto faces = Polygons(canvas);
+    ASSERT_EQ(faces.size(), 3u);
+    EXPECT_EQ(faces[0]->args.size(), 8u);
+    EXPECT_EQ(faces[1]->args.size(), 8u);
+    EXPECT_EQ(faces[2]->brushColor, Base);  // the front face, and no side after it
+}

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QEvent>
 #include <QImage>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QRegion>
 #include <QWheelEvent>
@@ -12,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "Chart.h"
 #include "ChartControl.h"
 
 namespace {
@@ -162,6 +164,33 @@ TEST(ChartControl, HeadlessRenderAndPngRoundTrip) {
     EXPECT_FALSE(LoadBitmapFromPng(back, ::testing::TempDir() + "no-such-file.png"));
     EXPECT_FALSE(SaveBitmapToPng(TBitmap(), file)) << "an empty picture is no PNG";
     EXPECT_EQ(RenderToBitmap(host, -5, 0)->Width(), 0);
+}
+
+}  // namespace
+
+namespace {
+
+class KeyCountingParent : public QWidget {
+public:
+    int Keys = 0;
+
+protected:
+    void keyPressEvent(QKeyEvent*) override { ++Keys; }
+};
+
+TEST(ChartControl, AChartKeepsTheArrowKeysFromTheWindowAroundIt) {
+    KeyCountingParent parent;
+    FakeHost plain;
+    TChart chart;
+    TChartControl plainControl(plain, &parent), chartControl(chart, &parent);
+    for (auto [w, key] : {std::pair{plainControl.Widget(), Qt::Key_Left},
+                          {chartControl.Widget(), Qt::Key_Left},
+                          {chartControl.Widget(), Qt::Key_Down},
+                          {chartControl.Widget(), Qt::Key_A}}) {
+        QKeyEvent e(QEvent::KeyPress, key, Qt::NoModifier);
+        QApplication::sendEvent(w, &e);
+    }
+    EXPECT_EQ(parent.Keys, 2);  // the plain host's arrow and the chart's letter
 }
 
 }  // namespace
