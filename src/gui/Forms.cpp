@@ -415,6 +415,11 @@ void TMemo::SetWordWrap(bool value) {
     static_cast<QPlainTextEdit*>(Widget())->setLineWrapMode(value ? QPlainTextEdit::WidgetWidth
                                                                   : QPlainTextEdit::NoWrap);
 }
+void TMemo::ShowFirstLine() {
+    auto* edit = static_cast<QPlainTextEdit*>(Widget());
+    edit->moveCursor(QTextCursor::Start);
+    edit->ensureCursorVisible();
+}
 int TMemo::LineCount() const {
     const auto* edit = static_cast<QPlainTextEdit*>(Widget());
     return edit->document()->isEmpty() ? 0 : edit->blockCount();

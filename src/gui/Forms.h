@@ -142,6 +142,8 @@ public:
     // Replaces every line and shows the last.
     void SetLines(const std::vector<std::string>& lines);
     void SetWordWrap(bool value);
+    // Shows the first line, as a text to be read from its start wants.
+    void ShowFirstLine();
     int LineCount() const;
     std::string Text() const;
 };

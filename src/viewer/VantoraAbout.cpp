@@ -42,6 +42,7 @@ void ShowAbout(const std::string& version, const std::string& libraryInfo) {
     TMemo terms(&page);
     terms.SetWordWrap(true);
     terms.AddLine(TermsOfUse);
+    terms.ShowFirstLine();
     page.Add(title);
     page.Add(description);
     page.Add(libraryRow);

@@ -12,7 +12,9 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMimeData>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
@@ -755,6 +757,10 @@ TEST(SideWindows, AboutTextsFit) {
               [&](QWidget& w) {
                   for (const QLabel* l : w.findChildren<QLabel*>())
                       EXPECT_GE(l->contentsRect().width(), l->sizeHint().width()) << l->text().toStdString();
+                  // The terms are read from their first line.
+                  const auto* terms = w.findChild<QPlainTextEdit*>();
+                  ASSERT_NE(terms, nullptr);
+                  EXPECT_EQ(terms->verticalScrollBar()->value(), 0);
               });
 }
 
