@@ -6,6 +6,7 @@
 #include <QAbstractScrollArea>
 #include <QApplication>
 #include <QSplitterHandle>
+#include <QScrollBar>
 #include <QTest>
 #include <QKeyEvent>
 #include <QWidget>
@@ -366,5 +367,15 @@ TEST(RecordWindow, NarrowWindowKeepsNamesValuesAndAxisLabels) {
         int run = 0, widest = 0;
         for (auto it = first; it < last; ++it) widest = std::max(widest, run = *it ? 0 : run + 1);
         EXPECT_GE(widest, 6);
+    }
+
+    // Every row can be reached: the list lies inside the window, and rows
+    // that do not fit give it a scroll bar.
+    auto* area = static_cast<QAbstractScrollArea*>(w.Form.InfoList->Widget());
+    const QRect inWindow(area->mapTo(w.Window(), QPoint(0, 0)), area->size());
+    EXPECT_TRUE(w.Window()->rect().contains(inWindow))
+        << inWindow.x() << "," << inWindow.y() << " " << inWindow.width() << "x" << inWindow.height();
+    if (int(rows.size()) * 17 > area->viewport()->height()) {
+        EXPECT_TRUE(area->verticalScrollBar()->isVisible());
     }
 }
