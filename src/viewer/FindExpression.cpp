@@ -163,6 +163,15 @@ double StrToFloatStrict(std::string_view text) {
 
 // ---------------------------------------------------------------- jumps
 
+void CheckRecordTarget(std::int64_t n, std::uint32_t lastRecord) {
+    // Past the last record the reader itself answers; 0 and below would wrap
+    // round to a large number, and 0xFFFFFFFF asks the reader for its last
+    // record, which a typed number never does.
+    if (n >= 1 && n <= std::int64_t{0xFFFFFFFE}) return;
+    if (lastRecord && n < 1) throw Exception(Format("Record %d is out of range (1 to %u)", n, lastRecord));
+    throw Exception(Format("Record %d is out of range", n));
+}
+
 namespace {
 
 std::uint32_t CheckedRecord(std::int64_t target, std::uint32_t lastRecord) {

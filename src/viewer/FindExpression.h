@@ -35,6 +35,9 @@ struct TFindTarget {
 // else an Exception says so (with the range 1 .. lastRecord when that is
 // known); a target past lastRecord is left to the reader to refuse. Numbers
 // that cannot be read fail with the conversion messages above.
+// Refuses a record target below 1 or beyond 0xFFFFFFFE ("Record %d is out of
+// range", with the range when the record count is known).
+void CheckRecordTarget(std::int64_t n, std::uint32_t lastRecord);
 TFindTarget ClassifyFindText(std::string_view text, std::uint32_t currentRecord, std::uint32_t lastRecord);
 
 struct TFindTerm {

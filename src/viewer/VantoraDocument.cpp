@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <limits>
 
+#include "FindExpression.h"
 #include "FloatFormat.h"
 #include "Format.h"
 #include "LibraryText.h"
@@ -93,15 +94,6 @@ void TVantoraDocument::Probe() noexcept {
 }
 
 void TVantoraDocument::ReadRecord() { ReadRecordFrom(File(), Record, static_cast<TFileKind>(FFileKind)); }
-
-void CheckRecordTarget(std::int64_t n, std::uint32_t lastRecord) {
-    // Past the last record the reader itself answers; 0 and below would wrap
-    // round to a large number, and 0xFFFFFFFF asks the reader for its last
-    // record, which a typed number never does.
-    if (n >= 1 && n <= std::int64_t{0xFFFFFFFE}) return;
-    if (lastRecord && n < 1) throw Exception(Format("Record %d is out of range (1 to %u)", n, lastRecord));
-    throw Exception(Format("Record %d is out of range", n));
-}
 
 void TVantoraDocument::SeekRecord(std::int64_t n) {
     TWaveFile& file = File();

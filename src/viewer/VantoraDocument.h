@@ -90,6 +90,3 @@ private:
 
 // "n/a" for NaN, else "%.3f".
 std::string FormatOptionalFloat(double x);
-// Refuses a record target below 1 or beyond 0xFFFFFFFE ("Record %d is out of
-// range", with the range when the record count is known).
-void CheckRecordTarget(std::int64_t n, std::uint32_t lastRecord);

@@ -37,7 +37,8 @@ void FindText(std::uint8_t pick, std::string_view text) {
     const std::uint32_t last = (pick & 2) ? 0u : 0xFFFFFFFEu - pick;
     Try([&] {
         const TFindTarget t = ClassifyFindText(text, current, last);
-        if (t.Kind == TFindKind::Record && (t.Record < 1 || (last != 0 && t.Record > last))) __builtin_trap();
+        // Targets past the last record are the reader's to refuse.
+        if (t.Kind == TFindKind::Record && (t.Record < 1 || t.Record > 0xFFFFFFFEu)) __builtin_trap();
         if (t.Kind != TFindKind::Record && t.Kind != TFindKind::Expression && !std::isfinite(t.Time)) __builtin_trap();
     });
     Try([&] { StrToInt64Strict(text); });

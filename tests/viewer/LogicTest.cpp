@@ -14,6 +14,7 @@
 #include "CommandLine.h"
 #include "EditFunct.h"
 #include "ErrorOf.h"
+#include "FindExpression.h"
 #include "IniFile.h"
 #include "TempDir.h"
 #include "VantoraChart.h"
