@@ -7,6 +7,7 @@
 #include <numbers>
 
 #include "KQMReader.h"
+#include "SinCos.h"
 
 namespace {
 
@@ -235,7 +236,8 @@ void TKQMReader::WarnGeometry(const TKQMMeasBlock* P, const TMirror& M) {
 void TKQMReader::BeamGeometry(TKQMMeasBlock* P, float Tm, bool Tracing) {
     const std::uint32_t Facet = P->Facet;
     const Real Theta = Pi / 4 + Tm;
-    const Real S = std::sin(Theta), C = std::cos(Theta);
+    Real S, C;
+    SinCosExtended(Theta, S, C);
     const TKQMParams& G = FParams;
     const Vec3 N = Widen(G.A[Facet]) + C * Widen(G.B[Facet]) + S * Widen(G.C[Facet]);
     const Vec3 L = Widen(G.L);

@@ -569,6 +569,5 @@ TEST(OutputHash, EveryOutputOfEveryLayoutAsRecorded) {
     EXPECT_LE(B.Adjusted * 1000, B.Count);
     EXPECT_LE(B.MaxUlps, 1);
     std::printf("Beams: %" PRIu64 ", equal to the recorded reader's: %" PRIu64 " (%.4f %%), largest distance %d ulp\n",
-                B.Count, B.Count - B.Adjusted, 100.0 * double(B.Count - B.Adjusted) / double(B.Count),
-                int(B.MaxUlps));
+                B.Count, B.Count - B.Adjusted, 100.0 * double(B.Count - B.Adjusted) / double(B.Count), int(B.MaxUlps));
 }

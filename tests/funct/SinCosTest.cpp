@@ -1,0 +1,83 @@
+#include "SinCos.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <numbers>
+#include <vector>
+
+namespace {
+
+using Real = long double;
+constexpr Real Pi = std::numbers::pi_v<long double>;
+
+// Distance of A from B in units of the last place of B.
+Real Ulps(Real A, Real B) {
+    const Real Unit = std::nextafter(std::fabs(B), Real(INFINITY)) - std::fabs(B);
+    return std::fabs(A - B) / Unit;
+}
+
+Real Step(Real X, int Steps) {
+    for (; Steps > 0; --Steps) X = std::nextafter(X, Real(INFINITY));
+    for (; Steps < 0; ++Steps) X = std::nextafter(X, -Real(INFINITY));
+    return X;
+}
+
+// The arguments the beam takes: pi/4 plus a mirror angle in float precision
+// anywhere on the circle, and, a few units in the last place around them,
+// the edges of the reduction: odd multiples of pi/4 (where the quarter turn
+// taken off changes) and the points halfway between multiples of 1/64 on
+// both sides of every multiple of pi/2 (where the table entry changes).
+std::vector<Real> Arguments() {
+    std::vector<Real> X;
+    for (int I = 0; I <= 200000; ++I) X.push_back(Pi / 4 + float(2 * Pi * I / 200000));
+    for (float Tm = 0; Tm < 1e-6f; Tm = std::nextafter(Tm, 1.0f) * 1.5f) X.push_back(Pi / 4 + Tm);
+    std::vector<Real> Edges;
+    for (int M = 1; M <= 10; M += 2) Edges.push_back(M * Pi / 4);
+    for (int K = 0; K <= 5; ++K)
+        for (int J = 0; J <= 50; ++J) {
+            Edges.push_back(K * Pi / 2 + (J + 0.5L) / 64);
+            if (K > 0) Edges.push_back(K * Pi / 2 - (J + 0.5L) / 64);
+        }
+    for (int K = 1; K <= 5; ++K) Edges.push_back(K * Pi / 2);
+    for (Real E : Edges)
+        for (int S = -3; S <= 3; ++S) X.push_back(Step(E, S));
+    return X;
+}
+
+TEST(SinCosExtended, AgreesWithTheCRuntimeOverTheMirrorAngles) {
+    Real WorstSin = 0, WorstCos = 0;
+    std::size_t Equal = 0, Count = 0;
+    for (Real X : Arguments()) {
+        Real S, C;
+        SinCosExtended(X, S, C);
+        const Real Ws = Ulps(S, std::sin(X)), Wc = Ulps(C, std::cos(X));
+        WorstSin = std::max(WorstSin, Ws);
+        WorstCos = std::max(WorstCos, Wc);
+        Equal += (Ws == 0) + (Wc == 0);
+        Count += 2;
+        ASSERT_LE(std::max(Ws, Wc), 1) << "at " << double(X);
+    }
+    std::printf("%zu of %zu values equal to the C runtime's, largest distance %.3Lg and %.3Lg ulp\n", Equal, Count,
+                WorstSin, WorstCos);
+}
+
+TEST(SinCosExtended, LeavesWhatItDoesNotReduceToTheCRuntime) {
+    for (Real X : {Real(64), Real(-1e6), Real(INFINITY), Real(NAN)}) {
+        Real S, C;
+        SinCosExtended(X, S, C);
+        EXPECT_TRUE(S == std::sin(X) || (std::isnan(S) && std::isnan(std::sin(X))));
+        EXPECT_TRUE(C == std::cos(X) || (std::isnan(C) && std::isnan(std::cos(X))));
+    }
+    // Negative arguments and zero take the same way as positive ones.
+    Real S, C;
+    SinCosExtended(-2.5L, S, C);
+    EXPECT_LE(Ulps(S, std::sin(-2.5L)), 1);
+    SinCosExtended(0, S, C);
+    EXPECT_EQ(S, 0);
+    EXPECT_EQ(C, 1);
+}
+
+}  // namespace
