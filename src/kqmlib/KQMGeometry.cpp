@@ -136,7 +136,7 @@ void TKQMReader::CalculateOutput(bool Geometry) {
         return;
     }
 
-    // Formatting costs an allocation per line; without a listener there is nothing to format.
+    // Without a listener there is nothing to format.
     const bool Tracing = FTraceCallback != nullptr;
     if (Tracing) {
         Trace("----------------------------------------");

@@ -209,11 +209,17 @@ private:
     bool OpenIndex(const std::string& IndexFile);
     void FitWindow();
 
-    void Trace(const std::string& Text);
+    void Trace(const char* Text);
+    void Trace(const std::string& Text) { Trace(Text.c_str()); }
+    // Without a listener nothing is formatted; with one, a line is formatted
+    // on the stack (a record's detail lines are 16 of them).
     template <class A0, class... A>
     void Trace(std::string_view Fmt, const A0& Arg0, const A&... Args) {
-        if (FTraceCallback) Trace(Format(Fmt, Arg0, Args...));
+        if (!FTraceCallback) return;
+        const FormatArg List[] = {FormatArg(Arg0), FormatArg(Args)...};
+        TraceV(Fmt, List);
     }
+    void TraceV(std::string_view Fmt, std::span<const FormatArg> Args);
     // Raises EAborted when the host asks to stop.
     void Track(std::int32_t Percent);
 

@@ -47,25 +47,38 @@ std::vector<Real> Arguments() {
     return X;
 }
 
+// glibc's sine and cosine are within a unit in the last place of the true
+// value; other C runtimes reduce with a shorter pi and lose relative
+// precision near the zeros, where only the absolute error stays small (the
+// beam adds sine and cosine to values near 1, so that is what it sees).
 TEST(SinCosExtended, AgreesWithTheCRuntimeOverTheMirrorAngles) {
-    Real WorstSin = 0, WorstCos = 0;
+    Real WorstSin = 0, WorstCos = 0, WorstAbsolute = 0;
     std::size_t Equal = 0, Count = 0;
     for (Real X : Arguments()) {
         Real S, C;
         SinCosExtended(X, S, C);
         const Real Ws = Ulps(S, std::sin(X)), Wc = Ulps(C, std::cos(X));
+        const Real Absolute = std::max(std::fabs(S - std::sin(X)), std::fabs(C - std::cos(X))) / 0x1p-64L;
         WorstSin = std::max(WorstSin, Ws);
         WorstCos = std::max(WorstCos, Wc);
+        WorstAbsolute = std::max(WorstAbsolute, Absolute);
         Equal += (Ws == 0) + (Wc == 0);
         Count += 2;
+#if defined(__GLIBC__)
         ASSERT_LE(std::max(Ws, Wc), 1) << "at " << double(X);
+#endif
+        ASSERT_LE(Absolute, 2) << "at " << double(X);
     }
-    std::printf("%zu of %zu values equal to the C runtime's, largest distance %.3Lg and %.3Lg ulp\n", Equal, Count,
-                WorstSin, WorstCos);
+    std::printf(
+        "%zu of %zu values equal to the C runtime's; largest distance %.3Lg ulp (sine), %.3Lg ulp (cosine), "
+        "%.3Lg units of 2^-64\n",
+        Equal, Count, WorstSin, WorstCos, WorstAbsolute);
 }
 
 TEST(SinCosExtended, LeavesWhatItDoesNotReduceToTheCRuntime) {
-    for (Real X : {Real(64), Real(-1e6), Real(INFINITY), Real(NAN)}) {
+    for (Real Arg : {Real(64), Real(-1e6), Real(INFINITY), Real(NAN)}) {
+        volatile Real Unfolded = Arg;  // the C runtime's, not the compiler's
+        const Real X = Unfolded;
         Real S, C;
         SinCosExtended(X, S, C);
         EXPECT_TRUE(S == std::sin(X) || (std::isnan(S) && std::isnan(std::sin(X))));
