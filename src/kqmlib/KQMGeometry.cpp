@@ -50,12 +50,28 @@ Real Trunc(Real X) {
 // Frac keeps the sign of its argument.
 Real Frac(Real X) { return X - Trunc(X); }
 
+// The same as Frac for 0 <= X < 2^63: the addition of 2^63 rounds X to a
+// whole number (in any rounding mode); the difference to it is exact, and so
+// is the step up by one where it rounded up. It stays in the floating-point
+// registers, where the truncating store goes through memory, and takes no
+// branch, which the angles would take at random; it needs the full 64-bit
+// significand.
+Real FracOfPositive(Real X) {
+    static constexpr Real Wrap[2] = {0, 1};
+    constexpr Real Two63 = 0x8000000000000000p0L;
+    const Real Near = (X + Two63) - Two63;
+    const Real Rest = X - Near;
+    return Rest + Wrap[Rest < 0];
+}
+
 // Mirror angle (radians, float precision) of one encoder of a 2.x or 3.x record.
 float EncoderAngle(const TKQMHeader& H, const TKQMAngleConstants& K, std::uint16_t LEFC, std::uint32_t LEFCO,
                    std::uint16_t LEPC, std::uint16_t LECC, std::uint32_t LAO) {
     float Pos = float((K.StartPulse + LEFC + LEFCO) / LEPC + LECC);
     Pos = float(Real(H.LACR) * Pos + LAO);
-    Pos = float(Frac(Real(Pos) / K.Period) * K.Period);
+    const Real Turns = Real(Pos) / K.Period;
+    const bool Quick = K.FullSignificand && Turns >= 0 && Turns < 0x8000000000000000p0L;
+    Pos = float((Quick ? FracOfPositive(Turns) : Frac(Turns)) * K.Period);
     return float(K.Radians * Pos);
 }
 
@@ -110,6 +126,9 @@ const TKQMAngleConstants& TKQMReader::AngleConstants() {
     K.Period = float(Real(H.LACC) / H.NF);
     K.Radians = 2 * Pi / H.LACC;
     K.Control = Control;
+#if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
+    K.FullSignificand = (Control & 0x300) == 0x300;
+#endif
     K.Ready = true;
     return K;
 }
