@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 
 namespace {
 
@@ -26,6 +27,18 @@ constexpr TPoint Points[] = {
 #include "SinCosTable.inc"
 };
 
+// The reduction below rounds to whole numbers by adding 1.5 * 2^63, which
+// needs the full 64-bit significand; a host may have cut the x87 precision.
+bool FullSignificand() {
+#if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
+    std::uint16_t Control;
+    __asm__ volatile("fnstcw %0" : "=m"(Control));
+    return (Control & 0x300) == 0x300;
+#else
+    return sizeof(Real) > 8 && std::numeric_limits<Real>::digits == 64;
+#endif
+}
+
 // A + B exactly as Hi + Lo.
 void TwoSum(Real A, Real B, Real& Hi, Real& Lo) {
     Hi = A + B;
@@ -43,7 +56,7 @@ void TwoSum(Real A, Real B, Real& Hi, Real& Lo) {
 // correction far below it, so one rounding at the end is nearly always the
 // correct one.
 void SinCosExtended(Real X, Real& S, Real& C) {
-    if (!(std::fabs(X) < Limit)) {
+    if (!(std::fabs(X) < Limit) || !FullSignificand()) {
         S = std::sin(X);
         C = std::cos(X);
         return;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <numbers>
 #include <vector>
@@ -84,6 +85,21 @@ TEST(SinCosExtended, LeavesWhatItDoesNotReduceToTheCRuntime) {
         EXPECT_TRUE(S == std::sin(X) || (std::isnan(S) && std::isnan(std::sin(X))));
         EXPECT_TRUE(C == std::cos(X) || (std::isnan(C) && std::isnan(std::cos(X))));
     }
+#if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
+    // A host that cut the x87 precision to that of a double.
+    std::uint16_t Saved, Cut;
+    __asm__ volatile("fnstcw %0" : "=m"(Saved));
+    Cut = std::uint16_t((Saved & ~0x300) | 0x200);
+    __asm__ volatile("fldcw %0" : : "m"(Cut));
+    volatile Real Unfolded = 2.5L;
+    const Real X = Unfolded;
+    Real S53, C53;
+    SinCosExtended(X, S53, C53);
+    const Real SinX = std::sin(X), CosX = std::cos(X);
+    __asm__ volatile("fldcw %0" : : "m"(Saved));
+    EXPECT_EQ(S53, SinX);
+    EXPECT_EQ(C53, CosX);
+#endif
     // Negative arguments and zero take the same way as positive ones.
     Real S, C;
     SinCosExtended(-2.5L, S, C);
