@@ -6,6 +6,7 @@
 #include <limits>
 #include <numbers>
 
+#include "Fraction.h"
 #include "KQMReader.h"
 #include "SinCos.h"
 
@@ -30,47 +31,13 @@ Vec3 operator*(Real K, const Vec3& V) { return {K * V.x, K * V.y, K * V.z}; }
 Real Dot(const Vec3& A, const Vec3& B) { return A.x * B.x + A.y * B.y + A.z * B.z; }
 TKQMVector3D Narrow(const Vec3& V) { return {double(V.x), double(V.y), double(V.z)}; }
 
-// Whole part of X, rounded towards zero, as std::trunc gives it. The x87
-// store that truncates ignores the rounding mode, where std::trunc changes
-// the mode twice for the same result (or, rounding in the mode in force,
-// mispredicts a branch on every other angle). The sign goes back on, so that
-// zero keeps its sign.
-Real Trunc(Real X) {
-#if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
-    static const bool Truncating = __builtin_cpu_supports("sse3");
-    if (Truncating && std::fabs(X) < 9223372036854775808.0L) {
-        long long Whole;
-        __asm__("fisttpll %0" : "=m"(Whole) : "t"(X) : "st");
-        return std::copysign(Real(Whole), X);
-    }
-#endif
-    return std::trunc(X);
-}
-
-// Frac keeps the sign of its argument.
-Real Frac(Real X) { return X - Trunc(X); }
-
-// The same as Frac for 0 <= X < 2^63: the addition of 2^63 rounds X to a
-// whole number (in any rounding mode); the difference to it is exact, and so
-// is the step up by one where it rounded up. It stays in the floating-point
-// registers, where the truncating store goes through memory, and takes no
-// branch, which the angles would take at random; it needs the full 64-bit
-// significand.
-Real FracOfPositive(Real X) {
-    static constexpr Real Wrap[2] = {0, 1};
-    constexpr Real Two63 = 0x8000000000000000p0L;
-    const Real Near = (X + Two63) - Two63;
-    const Real Rest = X - Near;
-    return Rest + Wrap[Rest < 0];
-}
-
 // Mirror angle (radians, float precision) of one encoder of a 2.x or 3.x record.
 float EncoderAngle(const TKQMHeader& H, const TKQMAngleConstants& K, std::uint16_t LEFC, std::uint32_t LEFCO,
                    std::uint16_t LEPC, std::uint16_t LECC, std::uint32_t LAO) {
     float Pos = float((K.StartPulse + LEFC + LEFCO) / LEPC + LECC);
     Pos = float(Real(H.LACR) * Pos + LAO);
     const Real Turns = Real(Pos) / K.Period;
-    const bool Quick = K.FullSignificand && Turns >= 0 && Turns < 0x8000000000000000p0L;
+    const bool Quick = K.QuickFrac && Turns >= 0 && Turns < 0x8000000000000000p0L;
     Pos = float((Quick ? FracOfPositive(Turns) : Frac(Turns)) * K.Period);
     return float(K.Radians * Pos);
 }
@@ -127,7 +94,7 @@ const TKQMAngleConstants& TKQMReader::AngleConstants() {
     K.Radians = 2 * Pi / H.LACC;
     K.Control = Control;
 #if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
-    K.FullSignificand = (Control & 0x300) == 0x300;
+    K.QuickFrac = (Control & 0xF00) == 0x300;
 #endif
     K.Ready = true;
     return K;

@@ -154,10 +154,10 @@ struct TKQMMeasBlock {
 struct TKQMAngleConstants {
     bool Ready = false;
     std::uint32_t Control = 0;
-    bool FullSignificand = false;  // long double keeps all 64 bits (x87 precision control)
-    long double StartPulse = 0;    // position of the start pulse, in fine counts
-    float Period = 0;              // coarse counts per facet
-    long double Radians = 0;       // radians per coarse count
+    bool QuickFrac = false;      // x87 rounding to nearest with the full significand: FracOfPositive holds
+    long double StartPulse = 0;  // position of the start pulse, in fine counts
+    float Period = 0;            // coarse counts per facet
+    long double Radians = 0;     // radians per coarse count
 };
 
 // ---------------------------------------------------------------------------
