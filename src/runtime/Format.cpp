@@ -415,7 +415,13 @@ char* FixedDecimals(char* Out, char* End, double V, int Digits) {
     if (Digits == 0) return Out;
     if (End - Out < Digits + 1) return nullptr;
     *Out++ = '.';
-    for (int I = Digits - 1; I >= 0; --I, Scaled /= 10) Out[I] = char('0' + Scaled % 10);
+    // Two digits at a time, from the last.
+    static constexpr char Pairs[] =
+        "0001020304050607080910111213141516171819202122232425262728293031323334353637383940414243444546474849"
+        "5051525354555657585960616263646566676869707172737475767778798081828384858687888990919293949596979899";
+    int At = Digits;
+    for (; At >= 2; At -= 2, Scaled /= 100) std::memcpy(Out + At - 2, Pairs + 2 * (Scaled % 100), 2);
+    if (At == 1) Out[0] = char('0' + Scaled);
     return Out + Digits;
 }
 
