@@ -2,7 +2,6 @@
 
 #include "Exception.h"
 
-#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstddef>
@@ -409,9 +408,13 @@ char* FixedDecimals(char* Out, char* End, double V, int Digits) {
             }
         }
     }
-    auto R = std::to_chars(Out, End, Whole);
-    if (R.ec != std::errc()) return nullptr;
-    Out = R.ptr;
+    if (Whole < 10 && Out < End) {
+        *Out++ = char('0' + Whole);
+    } else {
+        const auto R = std::to_chars(Out, End, Whole);
+        if (R.ec != std::errc()) return nullptr;
+        Out = R.ptr;
+    }
     if (Digits == 0) return Out;
     if (End - Out < Digits + 1) return nullptr;
     *Out++ = '.';
@@ -435,11 +438,11 @@ std::size_t FormatTo(char* Out, std::size_t Size, std::string_view fmt, std::spa
     const std::size_t N = fmt.size();
     for (std::size_t I = 0; I < N;) {
         if (fmt[I] != '%') {
-            const std::size_t Pct = std::min(fmt.find('%', I), N);
-            if (std::size_t(End - P) < Pct - I) return FormatNoRoom;
-            std::memcpy(P, fmt.data() + I, Pct - I);
-            P += Pct - I;
-            I = Pct;
+            // Runs of text between directives are short: copied as they are scanned.
+            for (; I < N && fmt[I] != '%'; ++I) {
+                if (P == End) return FormatNoRoom;
+                *P++ = fmt[I];
+            }
             continue;
         }
         if (++I >= N) return FormatNoRoom;
