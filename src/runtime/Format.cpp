@@ -422,9 +422,19 @@ char* FixedDecimals(char* Out, char* End, double V, int Digits) {
     static constexpr char Pairs[] =
         "0001020304050607080910111213141516171819202122232425262728293031323334353637383940414243444546474849"
         "5051525354555657585960616263646566676869707172737475767778798081828384858687888990919293949596979899";
+    // Below 10^9: the last four digits apart from the others, so that the two
+    // chains of divisions run side by side.
+    std::uint32_t Rest = std::uint32_t(Scaled);
     int At = Digits;
-    for (; At >= 2; At -= 2, Scaled /= 100) std::memcpy(Out + At - 2, Pairs + 2 * (Scaled % 100), 2);
-    if (At == 1) Out[0] = char('0' + Scaled);
+    if (At > 4) {
+        const std::uint32_t Low = Rest % 10000;
+        Rest /= 10000;
+        std::memcpy(Out + At - 2, Pairs + 2 * (Low % 100), 2);
+        std::memcpy(Out + At - 4, Pairs + 2 * (Low / 100), 2);
+        At -= 4;
+    }
+    for (; At >= 2; At -= 2, Rest /= 100) std::memcpy(Out + At - 2, Pairs + 2 * (Rest % 100), 2);
+    if (At == 1) Out[0] = char('0' + Rest);
     return Out + Digits;
 }
 
