@@ -164,11 +164,10 @@ public:
             FAllowed[Key] = To;
         }
         if (const char* Name = std::getenv("NARVI_GEOMETRY_FILE")) {
-            FRecording = !std::filesystem::exists(Name);
-            if (FRecording)
-                FOut.open(Name, std::ios::binary);
-            else
+            if (std::filesystem::exists(Name))
                 FIn.open(Name, std::ios::binary);
+            else
+                FOut.open(Name, std::ios::binary);
         }
     }
 
@@ -206,20 +205,21 @@ private:
         if (!FIn || Then == Bits) return;
         char Line[400];
         int N = std::snprintf(Line, sizeof Line, "    {{");
-        for (int I = 0; I < 6; ++I)
-            N += std::snprintf(Line + N, sizeof Line - N, "0x%016" PRIX64 "ULL%s", Bits[I], I < 5 ? ", " : "}, {");
-        for (int I = 0; I < 6; ++I) {
+        for (int I = 0; I < 12; ++I) {
+            const std::int64_t Ulps = std::int64_t(Then[I % 6] - Bits[I % 6]);
+            const char* Sep = I == 5 ? "}, {" : I == 11 ? "}},\n" : ", ";
+            if (I < 6)
+                N += std::snprintf(Line + N, sizeof Line - N, "0x%016" PRIX64 "ULL%s", Bits[I], Sep);
+            else
+                N += std::snprintf(Line + N, sizeof Line - N, "%d%s", int(Ulps), Sep);
             double Was;
-            std::memcpy(&Was, &Then[I], 8);
-            const std::int64_t D = std::int64_t(Then[I] - Bits[I]);
-            N += std::snprintf(Line + N, sizeof Line - N, "%d%s", int(D), I < 5 ? ", " : "}},\n");
-            if (UlpDistance(Was, V[I]) > 1) N += std::snprintf(Line + N, sizeof Line - N, "    // more than 1 ulp\n");
+            std::memcpy(&Was, &Then[I % 6], 8);
+            MaxUlps = std::max(MaxUlps, UlpDistance(Was, V[I % 6]));
         }
         Missing += Line;
     }
 
     std::map<TBeamBits, TBeamBits> FAllowed;
-    bool FRecording = false;
     std::ofstream FOut;
     std::ifstream FIn;
 };
