@@ -6,7 +6,9 @@
 #include <limits>
 #include <numbers>
 
+#include "Fraction.h"
 #include "KQMReader.h"
+#include "SinCos.h"
 
 namespace {
 
@@ -29,32 +31,14 @@ Vec3 operator*(Real K, const Vec3& V) { return {K * V.x, K * V.y, K * V.z}; }
 Real Dot(const Vec3& A, const Vec3& B) { return A.x * B.x + A.y * B.y + A.z * B.z; }
 TKQMVector3D Narrow(const Vec3& V) { return {double(V.x), double(V.y), double(V.z)}; }
 
-// Whole part of X, rounded towards zero, as std::trunc gives it. The x87
-// store that truncates ignores the rounding mode, where std::trunc changes
-// the mode twice for the same result (or, rounding in the mode in force,
-// mispredicts a branch on every other angle). The sign goes back on, so that
-// zero keeps its sign.
-Real Trunc(Real X) {
-#if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
-    static const bool Truncating = __builtin_cpu_supports("sse3");
-    if (Truncating && std::fabs(X) < 9223372036854775808.0L) {
-        long long Whole;
-        __asm__("fisttpll %0" : "=m"(Whole) : "t"(X) : "st");
-        return std::copysign(Real(Whole), X);
-    }
-#endif
-    return std::trunc(X);
-}
-
-// Frac keeps the sign of its argument.
-Real Frac(Real X) { return X - Trunc(X); }
-
 // Mirror angle (radians, float precision) of one encoder of a 2.x or 3.x record.
 float EncoderAngle(const TKQMHeader& H, const TKQMAngleConstants& K, std::uint16_t LEFC, std::uint32_t LEFCO,
                    std::uint16_t LEPC, std::uint16_t LECC, std::uint32_t LAO) {
     float Pos = float((K.StartPulse + LEFC + LEFCO) / LEPC + LECC);
     Pos = float(Real(H.LACR) * Pos + LAO);
-    Pos = float(Frac(Real(Pos) / K.Period) * K.Period);
+    const Real Turns = Real(Pos) / K.Period;
+    const bool Quick = K.QuickFrac && Turns >= 0 && Turns < 0x8000000000000000p0L;
+    Pos = float((Quick ? FracOfPositive(Turns) : Frac(Turns)) * K.Period);
     return float(K.Radians * Pos);
 }
 
@@ -109,6 +93,9 @@ const TKQMAngleConstants& TKQMReader::AngleConstants() {
     K.Period = float(Real(H.LACC) / H.NF);
     K.Radians = 2 * Pi / H.LACC;
     K.Control = Control;
+#if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
+    K.QuickFrac = (Control & 0xF00) == 0x300;
+#endif
     K.Ready = true;
     return K;
 }
@@ -135,7 +122,7 @@ void TKQMReader::CalculateOutput(bool Geometry) {
         return;
     }
 
-    // Formatting costs an allocation per line; without a listener there is nothing to format.
+    // Without a listener there is nothing to format.
     const bool Tracing = FTraceCallback != nullptr;
     if (Tracing) {
         Trace("----------------------------------------");
@@ -235,7 +222,8 @@ void TKQMReader::WarnGeometry(const TKQMMeasBlock* P, const TMirror& M) {
 void TKQMReader::BeamGeometry(TKQMMeasBlock* P, float Tm, bool Tracing) {
     const std::uint32_t Facet = P->Facet;
     const Real Theta = Pi / 4 + Tm;
-    const Real S = std::sin(Theta), C = std::cos(Theta);
+    Real S, C;
+    SinCosExtended(Theta, S, C);
     const TKQMParams& G = FParams;
     const Vec3 N = Widen(G.A[Facet]) + C * Widen(G.B[Facet]) + S * Widen(G.C[Facet]);
     const Vec3 L = Widen(G.L);

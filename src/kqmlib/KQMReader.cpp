@@ -292,12 +292,20 @@ void TKQMReader::SetTrackCallback(NARVI_TRACK_CALLBACK_T Callback, void* UserDat
 // Callbacks are client code behind a C interface: an exception thrown there must
 // never unwind through our frames. A failing trace callback loses its line; a
 // failing track callback counts as a request to abort.
-void TKQMReader::Trace(const std::string& Text) {
+void TKQMReader::Trace(const char* Text) {
     if (!FTraceCallback) return;
     try {
-        FTraceCallback(this, FTraceUserData, Text.c_str());
+        FTraceCallback(this, FTraceUserData, Text);
     } catch (...) {
     }
+}
+
+void TKQMReader::TraceV(std::string_view Fmt, std::span<const FormatArg> Args) {
+    char Line[256];
+    if (FormatTo(Line, sizeof Line, Fmt, Args) != FormatNoRoom)
+        Trace(Line);
+    else
+        Trace(FormatV(Fmt, Args));
 }
 
 void TKQMReader::Track(std::int32_t Percent) {

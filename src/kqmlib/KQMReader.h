@@ -154,6 +154,7 @@ struct TKQMMeasBlock {
 struct TKQMAngleConstants {
     bool Ready = false;
     std::uint32_t Control = 0;
+    bool QuickFrac = false;      // x87 rounding to nearest with the full significand: FracOfPositive holds
     long double StartPulse = 0;  // position of the start pulse, in fine counts
     float Period = 0;            // coarse counts per facet
     long double Radians = 0;     // radians per coarse count
@@ -209,11 +210,17 @@ private:
     bool OpenIndex(const std::string& IndexFile);
     void FitWindow();
 
-    void Trace(const std::string& Text);
+    void Trace(const char* Text);
+    void Trace(const std::string& Text) { Trace(Text.c_str()); }
+    // Without a listener nothing is formatted; with one, a line is formatted
+    // on the stack (a record's detail lines are 16 of them).
     template <class A0, class... A>
     void Trace(std::string_view Fmt, const A0& Arg0, const A&... Args) {
-        if (FTraceCallback) Trace(Format(Fmt, Arg0, Args...));
+        if (!FTraceCallback) return;
+        const FormatArg List[] = {FormatArg(Arg0), FormatArg(Args)...};
+        TraceV(Fmt, List);
     }
+    void TraceV(std::string_view Fmt, std::span<const FormatArg> Args);
     // Raises EAborted when the host asks to stop.
     void Track(std::int32_t Percent);
 

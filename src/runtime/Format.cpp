@@ -5,6 +5,8 @@
 #include <charconv>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <limits>
 #include <system_error>
 
@@ -341,4 +343,181 @@ std::string FormatV(std::string_view fmt, std::span<const FormatArg> args) {
         }
     }
     return out;
+}
+
+// ---------------------------------------------------------------------------
+// The quick way for the directives of log lines, into the caller's buffer.
+
+namespace {
+
+// Writes the value with Digits decimals (at most 9), rounded exactly as
+// std::to_chars rounds: to the nearest, a tie to even. Returns the end, or
+// null where the value is too large for this way.
+char* FixedDecimals(char* Out, char* End, double V, int Digits) {
+    static constexpr std::uint32_t Pow5[] = {1, 5, 25, 125, 625, 3125, 15625, 78125, 390625, 1953125};
+    static constexpr std::uint32_t Pow10[] = {1,      10,      100,      1000,      10000,
+                                              100000, 1000000, 10000000, 100000000, 1000000000};
+    if (!(V < 9007199254740992.0)) return nullptr;  // 2^53 and beyond, NaN
+    std::uint64_t Whole = std::uint64_t(V);
+    const double Fraction = V - double(Whole);  // exact
+    std::uint64_t Scaled = 0;
+    if (Fraction != 0) {
+        // Fraction = M * 2^-Shift with a 53-bit M; Fraction * 10^Digits =
+        // M * 5^Digits * 2^(Digits - Shift), formed exactly in 96 bits.
+        std::uint64_t Bits;
+        std::memcpy(&Bits, &Fraction, sizeof Bits);
+        const int Exponent = int(Bits >> 52);
+        std::uint64_t M = Bits & ((std::uint64_t{1} << 52) - 1);
+        int Shift = 1074;
+        if (Exponent != 0) {
+            M |= std::uint64_t{1} << 52;
+            Shift = 1075 - Exponent;
+        }
+        Shift -= Digits;  // at least 44: the fraction lies below 1
+        if (Shift < 96) {
+            const std::uint64_t Low = (M & 0xFFFFFFFFu) * Pow5[Digits];
+            const std::uint64_t High = (M >> 32) * Pow5[Digits];  // below 2^42
+            const std::uint64_t Mid = (High & 0xFFFFFFFFu) << 32;
+            std::uint64_t Lo = Mid + Low;
+            std::uint64_t Hi = (High >> 32) + (Lo < Mid);
+            // Hi:Lo >> Shift, and the bits shifted out against one half.
+            bool Above = false, Tie = false;
+            if (Shift > 64) {
+                Scaled = Hi >> (Shift - 64);
+                const std::uint64_t Rest = Hi & ((std::uint64_t{1} << (Shift - 64)) - 1);
+                const std::uint64_t Half = std::uint64_t{1} << (Shift - 65);
+                Above = Rest > Half || (Rest == Half && Lo != 0);
+                Tie = Rest == Half && Lo == 0;
+            } else if (Shift == 64) {
+                Scaled = Hi;
+                Above = Lo > std::uint64_t{1} << 63;
+                Tie = Lo == std::uint64_t{1} << 63;
+            } else {
+                Scaled = (Lo >> Shift) | (Hi << (64 - Shift));
+                const std::uint64_t Rest = Lo & ((std::uint64_t{1} << Shift) - 1);
+                const std::uint64_t Half = std::uint64_t{1} << (Shift - 1);
+                Above = Rest > Half;
+                Tie = Rest == Half;
+            }
+            // Without decimals the whole part holds the last digit.
+            const std::uint64_t Last = Digits ? Scaled : Whole;
+            if (Above || (Tie && (Last & 1))) ++Scaled;
+            if (Scaled == Pow10[Digits]) {
+                Scaled = 0;
+                ++Whole;
+            }
+        }
+    }
+    if (Whole < 10 && Out < End) {
+        *Out++ = char('0' + Whole);
+    } else {
+        const auto R = std::to_chars(Out, End, Whole);
+        if (R.ec != std::errc()) return nullptr;
+        Out = R.ptr;
+    }
+    if (Digits == 0) return Out;
+    if (End - Out < Digits + 1) return nullptr;
+    *Out++ = '.';
+    // Two digits at a time, from the last.
+    static constexpr char Pairs[] =
+        "0001020304050607080910111213141516171819202122232425262728293031323334353637383940414243444546474849"
+        "5051525354555657585960616263646566676869707172737475767778798081828384858687888990919293949596979899";
+    // Below 10^9: the last four digits apart from the others, so that the two
+    // chains of divisions run side by side.
+    std::uint32_t Rest = std::uint32_t(Scaled);
+    int At = Digits;
+    if (At > 4) {
+        const std::uint32_t Low = Rest % 10000;
+        Rest /= 10000;
+        std::memcpy(Out + At - 2, Pairs + 2 * (Low % 100), 2);
+        std::memcpy(Out + At - 4, Pairs + 2 * (Low / 100), 2);
+        At -= 4;
+    }
+    for (; At >= 2; At -= 2, Rest /= 100) std::memcpy(Out + At - 2, Pairs + 2 * (Rest % 100), 2);
+    if (At == 1) Out[0] = char('0' + Rest);
+    return Out + Digits;
+}
+
+}  // namespace
+
+std::size_t FormatTo(char* Out, std::size_t Size, std::string_view fmt, std::span<const FormatArg> args) {
+    if (Size == 0) return FormatNoRoom;
+    char* P = Out;
+    char* const End = Out + Size - 1;  // room for the terminating zero
+    std::size_t Next = 0;
+    const std::size_t N = fmt.size();
+    for (std::size_t I = 0; I < N;) {
+        if (fmt[I] != '%') {
+            // Runs of text between directives are short: copied as they are scanned.
+            for (; I < N && fmt[I] != '%'; ++I) {
+                if (P == End) return FormatNoRoom;
+                *P++ = fmt[I];
+            }
+            continue;
+        }
+        if (++I >= N) return FormatNoRoom;
+        if (fmt[I] == '%') {
+            if (P == End) return FormatNoRoom;
+            *P++ = '%';
+            ++I;
+            continue;
+        }
+        // Flags and counts taken from the arguments are left to the full way.
+        if (std::string_view("-+ #0*").find(fmt[I]) != std::string_view::npos) return FormatNoRoom;
+        int Width = 0, Precision = -1;
+        while (I < N && fmt[I] >= '0' && fmt[I] <= '9' && Width < 100) Width = Width * 10 + (fmt[I++] - '0');
+        if (I < N && fmt[I] == '.') {
+            Precision = 0;
+            while (++I < N && fmt[I] >= '0' && fmt[I] <= '9' && Precision < 100)
+                Precision = Precision * 10 + (fmt[I] - '0');
+        }
+        if (I >= N || Next >= args.size()) return FormatNoRoom;
+        const FormatArg& A = args[Next++];
+        char* Start = P;
+        switch (fmt[I++]) {
+        case 'd':
+            if (Precision >= 0 || A.kind == FormatArg::Kind::Float || A.kind == FormatArg::Kind::Str ||
+                A.kind == FormatArg::Kind::Ptr)
+                return FormatNoRoom;
+            {
+                const auto R = A.kind == FormatArg::Kind::Int ? std::to_chars(P, End, A.i) : std::to_chars(P, End, A.u);
+                if (R.ec != std::errc()) return FormatNoRoom;
+                P = R.ptr;
+            }
+            break;
+        case 'f':
+            if (A.kind != FormatArg::Kind::Float || Precision > 9 || Width > 0) return FormatNoRoom;
+            {
+                double V = A.f;
+                if (std::signbit(V)) {
+                    if (P == End) return FormatNoRoom;
+                    *P++ = '-';
+                    V = -V;
+                }
+                P = FixedDecimals(P, End, V, Precision < 0 ? 6 : Precision);
+                if (!P) return FormatNoRoom;
+            }
+            break;
+        case 's':
+            if (A.kind != FormatArg::Kind::Str || Precision >= 0 || Width > 0) return FormatNoRoom;
+            if (std::size_t(End - P) < A.s.size()) return FormatNoRoom;
+            if (!A.s.empty()) std::memcpy(P, A.s.data(), A.s.size());
+            P += A.s.size();
+            break;
+        default:
+            return FormatNoRoom;
+        }
+        // Right-aligned in the field width.
+        const std::size_t Len = std::size_t(P - Start);
+        if (std::size_t(Width) > Len) {
+            const std::size_t Pad = std::size_t(Width) - Len;
+            if (std::size_t(End - P) < Pad) return FormatNoRoom;
+            std::memmove(Start + Pad, Start, Len);
+            std::memset(Start, ' ', Pad);
+            P += Pad;
+        }
+    }
+    if (Next != args.size()) return FormatNoRoom;
+    *P = 0;
+    return std::size_t(P - Out);
 }

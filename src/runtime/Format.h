@@ -40,6 +40,14 @@ struct FormatArg {
 // Throws Exception on a malformed format or a missing/mismatched argument.
 std::string FormatV(std::string_view fmt, std::span<const FormatArg> args);
 
+// The same text written into Out (Size bytes, a terminating zero included),
+// without allocating: for the directives %d, %s and %.Nf (N up to 9, values
+// below 2^53), with a field width on %d and no flags. Returns the
+// length, or FormatNoRoom where the text does not fit or the format needs
+// more; the caller then takes FormatV, which also raises for a malformed format.
+constexpr std::size_t FormatNoRoom = std::size_t(-1);
+std::size_t FormatTo(char* Out, std::size_t Size, std::string_view fmt, std::span<const FormatArg> args);
+
 template <class... A>
 std::string Format(std::string_view fmt, const A&... args) {
     if constexpr (sizeof...(A) == 0) {

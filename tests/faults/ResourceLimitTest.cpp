@@ -160,8 +160,20 @@ TEST(ResourceLimits, ReadsAndSeeksOfAnOpenRecordingAllocateNothing) {
     narvi_seek_time_external(H, 0.0);
     Read();
     Counting = false;
-    narvi_close(H);
     EXPECT_GT(Shots, 350);
+    EXPECT_EQ(Allocations, 0u);
+
+    // Nor with a listener for the detail lines of every record.
+    static std::size_t Lines = 0;
+    narvi_set_trace_callback(
+        H, [](NARVI_FILE_T, NARVI_POINTER_T, NARVI_CSZ_T) { ++Lines; }, nullptr);
+    narvi_seek(H, 1);
+    Counting = true;
+    while (Read() == 0) {
+    }
+    Counting = false;
+    narvi_close(H);
+    EXPECT_GT(Lines, 15u * 350);
     EXPECT_EQ(Allocations, 0u);
 }
 

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
@@ -93,6 +94,53 @@ TEST(FormatTest, DirectivesFlagsWidthAndPrecision) {
     int checked = 0;
     EXPECT_EQ(Cases(checked), "");
     EXPECT_GT(checked, 40);
+}
+
+// The quick way into a buffer gives the full way's text, or declines.
+template <class... A>
+void ExpectSameOrDeclined(bool MustTakeQuickWay, std::string_view Fmt, const A&... Args) {
+    const FormatArg List[] = {FormatArg(Args)...};
+    char Buf[96];
+    const std::size_t N = FormatTo(Buf, sizeof Buf, Fmt, List);
+    SCOPED_TRACE(std::string(Fmt));
+    if (N == FormatNoRoom) {
+        EXPECT_FALSE(MustTakeQuickWay);
+        return;
+    }
+    EXPECT_EQ(std::string(Buf, N), FormatV(Fmt, List));
+    EXPECT_EQ(Buf[N], '\0');
+}
+
+TEST(FormatTest, IntoABufferAsTheFullWayFormats) {
+    // Ties of the decimal rounding go to even, as in the full way.
+    for (double V : {0.5, 1.5, 2.5, 0.0009765625, 0.0029296875, 1.0 / 1024 / 1024, 999999.9999999995, 0.9999999996,
+                     -0.0, 1e-320, 4503599627370495.5, 9007199254740991.0}) {
+        for (const char* F : {"%.0f", "%.1f", "%.6f", "%.9f", "x=%f!"}) ExpectSameOrDeclined(true, F, V);
+        ExpectSameOrDeclined(true, "%.9f", -V);
+    }
+    // Random doubles of every size the log lines see, and around them.
+    std::uint64_t State = 42;
+    for (int I = 0; I < 20000; ++I) {
+        State = State * 6364136223846793005ULL + 1442695040888963407ULL;
+        const double M = double(State >> 11) / 9007199254740992.0;
+        const double V = std::ldexp(M, int(State % 80) - 40) * ((State & 2) ? -1 : 1);
+        ExpectSameOrDeclined(std::fabs(V) < 1e15, "t1=(%.9f, %.6f, %.3f)", V, V, V);
+    }
+    // Beyond its reach (NaN, infinities, 2^53 and up, flags, other
+    // directives) it declines, or agrees.
+    for (double V : {double(NAN), -double(INFINITY), 9007199254740992.0, 1e300}) ExpectSameOrDeclined(false, "%.9f", V);
+    ExpectSameOrDeclined(true, "Block: %d, %8d|%d", std::int64_t(-9000000000LL), 42, std::uint32_t(4000000000u));
+    ExpectSameOrDeclined(true, "100%% %s", "done");
+    ExpectSameOrDeclined(false, "%-8d|%08d|%x|%u|%5.2f|%e", 1, 2, 3, 4, 5.0, 6.0);
+    ExpectSameOrDeclined(false, "%.12f", 0.1);
+
+    // Too little room, or arguments left over, is declined too.
+    char Small[8];
+    const FormatArg Two[] = {FormatArg(1.0), FormatArg(2)};
+    EXPECT_EQ(FormatTo(Small, sizeof Small, "%.9f", std::span(Two, 1)), FormatNoRoom);
+    EXPECT_EQ(FormatTo(Small, sizeof Small, "%.0f", Two), FormatNoRoom);
+    EXPECT_EQ(FormatTo(Small, sizeof Small, "1234567", {}), 7u);
+    EXPECT_EQ(FormatTo(Small, sizeof Small, "12345678", {}), FormatNoRoom);
 }
 
 TEST(FormatTest, MalformedFormatsAndMismatchedArgumentsRaise) {
