@@ -368,7 +368,10 @@ TEST(ReaderIndex, OpensOnlyAUsableIndexBesideTheRecording) {
 
 // The index is found beside the recording whatever the letter case of its
 // extension; one in the recording's own case comes first. Only the first
-// index of each case has entries.
+// index of each case has entries. Windows names are blind to case: there the
+// recording's own spelling finds any index beside it, and two spellings are
+// one file.
+#if !defined(_WIN32)
 TEST(ReaderIndex, FoundWhateverTheCaseOfItsExtension) {
     TTempDir Dir;
     const std::vector<std::vector<std::string>> Cases = {
@@ -391,6 +394,7 @@ TEST(ReaderIndex, FoundWhateverTheCaseOfItsExtension) {
         EXPECT_EQ(TKQMReader(Path).MaxTimeExternal() == 50, C.size() > 2 && C[1] == C[2]);
     }
 }
+#endif
 
 TEST(ReaderCallbacks, TraceAndTrackReachTheirReceivers) {
     TTempDir Dir;
