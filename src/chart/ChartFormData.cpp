@@ -196,9 +196,8 @@ struct TAttributeProps {
         FontGradient.P_BOOL(TPlotFontGradient, Outline);
 
         Font.P_INT(TPlotFont, Charset);
-        Font.Color<TPlotFont>(
-            "Color", [](TPlotFont& o) { return o.Color(); }, [](TPlotFont& o, std::uint32_t v) { o.SetColor(v); },
-            [](TPlotFont& o) { return o.IsColorStored(); });
+        // colour and style against the values the font was made with
+        Font.P_COLOR(TPlotFont, Color);
         Font.Int<TPlotFont>(
             "Height", [](TPlotFont& o) { return o.Height(); },
             [](TPlotFont& o, std::int64_t v) { o.SetHeight(static_cast<int>(v)); },
@@ -209,8 +208,7 @@ struct TAttributeProps {
             [](TPlotFont& o) { return o.IsNameStored(); });
         Font.Set<TPlotFont>(
             "Style", FontStyleNames, [](TPlotFont& o) { return o.Style(); },
-            [](TPlotFont& o, std::int64_t v) { o.SetStyle(static_cast<TFontStyles>(v)); },
-            [](TPlotFont& o) { return o.IsStyleStored(); });
+            [](TPlotFont& o, std::int64_t v) { o.SetStyle(static_cast<TFontStyles>(v)); });
         Font.Object<TPlotFont>("OutLine", Pen, [](TPlotFont& o, bool create) -> TObject* {
             return create ? &o.OutLine() : o.OutLineIfAny();
         });
