@@ -945,6 +945,8 @@ void TFormReader::SetProperty(TObject& obj, const TFormProps& props, const TForm
     TObject* target = &obj;
     const TFormProps* list = &props;
     std::string_view rest = prop.Name;
+    if (std::count(rest.begin(), rest.end(), '.') > MaxFormDepth)
+        Fail(Format("Property name nested deeper than %d levels", MaxFormDepth));
     // a dotted name walks down the nested objects
     for (std::size_t dot; (dot = rest.find('.')) != std::string_view::npos; rest.remove_prefix(dot + 1)) {
         const TFormProp* p = list->Find(rest.substr(0, dot));
