@@ -84,7 +84,8 @@ struct TFormProperty {
     std::string Name;
     TFormValue Value;
     int Line = 0;
-    bool operator==(const TFormProperty& other) const = default;
+    // The line is where it was read, not part of the value.
+    bool operator==(const TFormProperty& other) const { return Name == other.Name && Value == other.Value; }
 };
 
 struct TFormNode {
