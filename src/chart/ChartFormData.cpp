@@ -154,6 +154,22 @@ void SetPictureBytes(TPicture& picture, const TBytes& data, TFormReader& reader)
     picture.SetGraphic(&bitmap);
 }
 
+// A picture property; get(obj, create) gives the picture, or nil when there is none.
+template <class T>
+TFormProp PictureProp(const char* name, TPicture* (*get)(T& obj, bool create)) {
+    TFormProp p;
+    p.Name = name;
+    p.Write = [get](TObject& obj, TObject&) -> std::optional<TFormValue> {
+        TBytes bytes = PictureBytes(get(dynamic_cast<T&>(obj), false));
+        if (bytes.empty()) return std::nullopt;
+        return TFormValue::OfBytes(std::move(bytes));
+    };
+    p.Read = [get](TObject& obj, const TFormValue& value, TFormReader& reader) {
+        SetPictureBytes(*get(dynamic_cast<T&>(obj), true), ExpectKind(value, TFormKind::Binary, reader).Bytes, reader);
+    };
+    return p;
+}
+
 // A component reference written by name and resolved when the form is read.
 std::optional<TFormValue> ReferenceValue(const TComponent* c) {
     if (!c) return std::nullopt;
@@ -178,7 +194,8 @@ struct TAttributeProps {
             [](TChartPen& o) { return o.IsVisibleStored(); });
 
         Brush.P_COLOR(TChartBrush, Color).P_ENUM(TChartBrush, Style, BrushStyleNames);
-        AddImage(Brush);
+        Brush.Add(PictureProp<TChartBrush>(
+            "Image", [](TChartBrush& o, bool create) -> TPicture* { return create ? &o.Image() : o.ImageIfAny(); }));
 
         Shadow.P_COLOR(TPlotShadow, Color).P_INT(TPlotShadow, HorizSize).P_INT(TPlotShadow, VertSize);
         Shadow.P_INT(TPlotShadow, Transparency);
@@ -223,24 +240,6 @@ struct TAttributeProps {
         View3D.P_BOOL(TView3DOptions, Orthogonal).P_INT(TView3DOptions, OrthoAngle);
         View3D.P_INT(TView3DOptions, Perspective).P_INT(TView3DOptions, Rotation).P_INT(TView3DOptions, Tilt);
         View3D.P_INT(TView3DOptions, VertOffset).P_INT(TView3DOptions, Zoom).P_BOOL(TView3DOptions, ZoomText);
-    }
-
-    static void AddImage(TFormProps& brush) {
-        TFormProp p;
-        p.Name = "Image";
-        p.Write = [](TObject& obj, TObject&) -> std::optional<TFormValue> {
-            TBytes bytes = PictureBytes(dynamic_cast<TChartBrush&>(obj).ImageIfAny());
-            if (bytes.empty()) return std::nullopt;
-            TFormValue v;
-            v.Kind = TFormKind::Binary;
-            v.Bytes = std::move(bytes);
-            return v;
-        };
-        p.Read = [](TObject& obj, const TFormValue& value, TFormReader& reader) {
-            SetPictureBytes(dynamic_cast<TChartBrush&>(obj).Image(), ExpectKind(value, TFormKind::Binary, reader).Bytes,
-                            reader);
-        };
-        brush.Add(std::move(p));
     }
 };
 
@@ -454,20 +453,8 @@ void TChartProps::BuildPanel() {
     Chart.Add(std::move(margins));
     Chart.P_BOOL(C, PrintProportional).P_OBJ(C, Shadow, A.Shadow).P_BOOL(C, View3D);
     Chart.P_OBJ(C, View3DOptions, A.View3D).P_BOOL(C, Monochrome);
-    TFormProp image;
-    image.Name = "BackImage";
-    image.Write = [](TObject& obj, TObject&) -> std::optional<TFormValue> {
-        TBytes bytes = PictureBytes(dynamic_cast<C&>(obj).BackImageIfAny());
-        if (bytes.empty()) return std::nullopt;
-        TFormValue v;
-        v.Kind = TFormKind::Binary;
-        v.Bytes = std::move(bytes);
-        return v;
-    };
-    image.Read = [](TObject& obj, const TFormValue& value, TFormReader& reader) {
-        SetPictureBytes(dynamic_cast<C&>(obj).BackImage(), ExpectKind(value, TFormKind::Binary, reader).Bytes, reader);
-    };
-    Chart.Add(std::move(image));
+    Chart.Add(PictureProp<C>(
+        "BackImage", [](C& o, bool create) -> TPicture* { return create ? &o.BackImage() : o.BackImageIfAny(); }));
     Chart.P_BOOL(C, BackImageInside).P_ENUM(C, BackImageMode, BackImageModeNames);
     Chart.Object<C>("Gradient", A.Gradient,
                     [](C& o, bool create) -> TObject* { return create ? &o.Gradient() : o.GradientIfAny(); });
@@ -771,21 +758,8 @@ void TChartProps::BuildTools() {
     Rotate.P_ENUM(TRotateTool, Button, MouseButtonNames).P_BOOL(TRotateTool, Inverted);
     Rotate.P_ENUM(TRotateTool, Style, RotateStyleNames);
     Image = SeriesTool;
-    TFormProp picture;
-    picture.Name = "Picture";
-    picture.Write = [](TObject& obj, TObject&) -> std::optional<TFormValue> {
-        TBytes bytes = PictureBytes(&dynamic_cast<TChartImageTool&>(obj).Picture());
-        if (bytes.empty()) return std::nullopt;
-        TFormValue v;
-        v.Kind = TFormKind::Binary;
-        v.Bytes = std::move(bytes);
-        return v;
-    };
-    picture.Read = [](TObject& obj, const TFormValue& value, TFormReader& reader) {
-        SetPictureBytes(dynamic_cast<TChartImageTool&>(obj).Picture(),
-                        ExpectKind(value, TFormKind::Binary, reader).Bytes, reader);
-    };
-    Image.Add(std::move(picture));
+    Image.Add(
+        PictureProp<TChartImageTool>("Picture", [](TChartImageTool& o, bool) -> TPicture* { return &o.Picture(); }));
     MarksTip = SeriesTool;
     MarksTip.P_ENUM(TMarksTipTool, MouseAction, MouseActionNames).P_INT(TMarksTipTool, MouseDelay);
     MarksTip.P_ENUM(TMarksTipTool, Style, MarksStyleNames);

@@ -51,6 +51,13 @@ TFormValue TFormValue::OfIdent(std::string v) {
     return f;
 }
 
+TFormValue TFormValue::OfBytes(std::vector<std::uint8_t> v) {
+    TFormValue f;
+    f.Kind = TFormKind::Binary;
+    f.Bytes = std::move(v);
+    return f;
+}
+
 bool TFormValue::operator==(const TFormValue& o) const {
     if (Kind != o.Kind) return false;
     switch (Kind) {

@@ -77,6 +77,7 @@ struct TFormValue {
     static TFormValue OfFloat(double v);
     static TFormValue OfString(std::string v);
     static TFormValue OfIdent(std::string v);
+    static TFormValue OfBytes(std::vector<std::uint8_t> v);
     bool operator==(const TFormValue& other) const;
 };
 

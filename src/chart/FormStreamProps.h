@@ -107,13 +107,7 @@ template <class T, class G, class S>
 TFormProps& TFormProps::Binary(const char* name, G get, S set, std::function<bool(T&)> stored) {
     using TBytes = std::vector<std::uint8_t>;
     return Typed<T, TBytes>(
-        name, get, set, std::move(stored),
-        [](const TBytes& v) {
-            TFormValue f;
-            f.Kind = TFormKind::Binary;
-            f.Bytes = v;
-            return f;
-        },
+        name, get, set, std::move(stored), [](const TBytes& v) { return TFormValue::OfBytes(v); },
         [](const TFormValue& v, TFormReader& r) { return ExpectKind(v, TFormKind::Binary, r).Bytes; });
 }
 

@@ -68,6 +68,11 @@ void SetLooks(TChart& c) {
     c.Zoom().Animated = true;
     c.Zoom().KeyShift = ssShift | ssCtrl;
     c.Zoom().Pen().SetColor(clRed);
+    TBitmap tile(4, 4);
+    for (int i = 0; i < 16; ++i) tile.SetPixel(i % 4, i / 4, i % 3 ? 0xFFE0C0 : 0x80A0FF);
+    c.BackImage().SetGraphic(&tile);
+    c.SetBackImageMode(pbmTile);
+    c.LeftWall().Brush().Image().SetGraphic(&tile);
 }
 
 void SetAxes(TChart& c) {
