@@ -11,7 +11,9 @@
 #include "Chart.h"
 #include "FormStream.h"
 
-// The form text of the chart and everything it owns.
+// The form text of the chart and everything it owns. Components that others
+// refer to (data sources, a tool's or the legend's series) need names made of
+// letters, digits and "_"; EFormError says which does not have one.
 std::string WriteChartForm(TCustomChart& chart);
 
 // A new chart from form text. Bad text raises EFormError naming what and the

@@ -901,9 +901,17 @@ void WriteCollectionItems(TObject& obj, const TFormProps& itemProps, const TForm
 
 namespace {
 
+bool IsFormName(const std::string& name) {
+    return !name.empty() && IsIdentStart(name[0]) &&
+           std::all_of(name.begin(), name.end(), [](char c) { return IsIdentChar(c) && c != '.'; });
+}
+
 TFormNode WriteNode(TComponent& obj) {
     const TFormClassDesc* desc = FormClassOf(obj);
     if (!desc) throw EFormError("An object of this class cannot be stored in form data", 0);
+    // a name the reader could not take back is refused here rather than written
+    if (!obj.Name().empty() && !IsFormName(obj.Name()))
+        throw EFormError("The name '" + obj.Name() + "' cannot be stored in form data", 0);
     TFormNode node;
     node.Name = obj.Name();
     node.ClassName = desc->Name;

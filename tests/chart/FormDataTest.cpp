@@ -476,3 +476,31 @@ TEST(FormData, BadFormsAreRefusedWithWhatAndWhere) {
     std::string list = "object C: TChart\n  Title.Text = " + std::string(100000, '(');
     EXPECT_NE(ExceptionText([&] { ReadChartForm(list); }).find("nested deeper than 64"), std::string::npos);
 }
+
+// Every cut of a full form and every form with one line left out either reads
+// or is refused with a form error; none crashes or leaves anything behind.
+TEST(FormData, CutAndShortenedFormsReadOrAreRefused) {
+    TChart chart;
+    SetLooks(chart);
+    SetAxes(chart);
+    SetSeries(chart);
+    SetTools(chart);
+    const std::string text = WriteChartForm(chart);
+    auto readOrRefused = [](const std::string& form) {
+        try {
+            ReadChartForm(form);
+        } catch (const EFormError& e) {
+            EXPECT_FALSE(e.Message().empty());
+        }
+    };
+    for (std::size_t cut = 0; cut < text.size(); cut += 3) readOrRefused(text.substr(0, cut));
+    for (std::size_t start = 0; start < text.size();) {
+        const std::size_t end = text.find('\n', start) + 1;
+        readOrRefused(text.substr(0, start) + text.substr(end));
+        start = end;
+    }
+    auto* unnamed = new TLineSeries(&chart);
+    unnamed->SetName("two words");
+    unnamed->SetParentChart(&chart);
+    EXPECT_EQ(ExceptionText([&] { WriteChartForm(chart); }), "The name 'two words' cannot be stored in form data");
+}
