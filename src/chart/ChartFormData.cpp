@@ -420,19 +420,9 @@ void TChartProps::BuildChart() {
     BuildLegacy();
 }
 
-void TChartProps::BuildPanel() {
+// The four print margins as one list, stored when any differs from 15.
+TFormProp PrintMarginsProp() {
     using C = TCustomChart;
-    Chart.Int<C>(
-        "Width", [](C& o) { return o.Width(); },
-        [](C& o, std::int64_t v) { o.SetSize(static_cast<int>(v), o.Height()); });
-    Chart.Int<C>(
-        "Height", [](C& o) { return o.Height(); },
-        [](C& o, std::int64_t v) { o.SetSize(o.Width(), static_cast<int>(v)); });
-    Chart.P_COLOR(C, Color).P_ENUM(C, BevelInner, BevelNames).P_ENUM(C, BevelOuter, BevelNames);
-    Chart.P_INT(C, BevelWidth).P_INT(C, BorderWidth);
-    Chart.P_OBJ(C, Border, A.Pen).P_INT(C, BorderRound).P_INT(C, Chart3DPercent);
-    Chart.P_INT(C, MarginLeft).P_INT(C, MarginTop).P_INT(C, MarginRight).P_INT(C, MarginBottom);
-    Chart.P_ENUM(C, MarginUnits, UnitsNames);
     TFormProp margins;
     margins.Name = "PrintMargins";
     margins.Write = [](TObject& obj, TObject&) -> std::optional<TFormValue> {
@@ -450,7 +440,28 @@ void TChartProps::BuildPanel() {
         for (std::size_t i = 0; i < 4; ++i) m[i] = static_cast<int>(ExpectInt(list[i], -100000, 100000, reader));
         dynamic_cast<C&>(obj).SetPrintMargins(m);
     };
-    Chart.Add(std::move(margins));
+    return margins;
+}
+
+void TChartProps::BuildPanel() {
+    using C = TCustomChart;
+    // a size no screen has would only make the first paint fail
+    auto checkSize = [](std::int64_t v) {
+        if (v < 0 || v > 32767) throw ChartException(Format("Size %d out of range (0 to 32767)", v));
+        return static_cast<int>(v);
+    };
+    Chart.Int<C>(
+        "Width", [](C& o) { return o.Width(); },
+        [checkSize](C& o, std::int64_t v) { o.SetSize(checkSize(v), o.Height()); });
+    Chart.Int<C>(
+        "Height", [](C& o) { return o.Height(); },
+        [checkSize](C& o, std::int64_t v) { o.SetSize(o.Width(), checkSize(v)); });
+    Chart.P_COLOR(C, Color).P_ENUM(C, BevelInner, BevelNames).P_ENUM(C, BevelOuter, BevelNames);
+    Chart.P_INT(C, BevelWidth).P_INT(C, BorderWidth);
+    Chart.P_OBJ(C, Border, A.Pen).P_INT(C, BorderRound).P_INT(C, Chart3DPercent);
+    Chart.P_INT(C, MarginLeft).P_INT(C, MarginTop).P_INT(C, MarginRight).P_INT(C, MarginBottom);
+    Chart.P_ENUM(C, MarginUnits, UnitsNames);
+    Chart.Add(PrintMarginsProp());
     Chart.P_BOOL(C, PrintProportional).P_OBJ(C, Shadow, A.Shadow).P_BOOL(C, View3D);
     Chart.P_OBJ(C, View3DOptions, A.View3D).P_BOOL(C, Monochrome);
     Chart.Add(PictureProp<C>(
@@ -510,32 +521,10 @@ void TChartProps::BuildLegacy() {
 
 // ---------------------------------------------------------------------------
 // Series.
-void TChartProps::BuildSeries() {
-    ValueList.P_BOOL(TChartValueList, DateTime).P_STR(TChartValueList, Name);
-    ValueList.P_ENUM(TChartValueList, Order, ListOrderNames).P_STR(TChartValueList, ValueSource);
-    ValueList.ReadOnly<TChartValueList>("Multiplier", [](TChartValueList&, const TFormValue& v, TFormReader& r) {
-        if (FormFloat(v, r) != 1)
-            ObsoletePropertyBox()(
-                "Error: Multiplier property is obsolete.\rModify PlotDefs (enable Multiplier) and "
-                "recompile.");
-    });
-
-    Pointer = S.BrushPen;
-    Pointer.P_BOOL(TSeriesPointer, Dark3D).P_BOOL(TSeriesPointer, Draw3D).P_OBJ(TSeriesPointer, Gradient, A.Gradient);
-    Pointer.P_INT(TSeriesPointer, HorizSize).P_INT(TSeriesPointer, VertSize).P_BOOL(TSeriesPointer, InflateMargins);
-    Pointer.P_ENUM(TSeriesPointer, Style, PointerStyleNames);
-    Callout = Pointer;
-    Callout.P_OBJ(TCallout, Arrow, A.Pen).P_ENUM(TCallout, ArrowHead, ArrowHeadNames).P_INT(TCallout, ArrowHeadSize);
-    Callout.P_INT(TCallout, Distance);
-    MarksCallout = Callout;
-    MarksCallout.P_INT(TMarksCallout, Length);
-    MarksItem = S.Shape;
-
+// The marks' per-point shapes: a count, then one binary property list per
+// point (an empty list for a point without its own shape).
+TFormProp MarksItemsProp() {
     using M = TSeriesMarks;
-    Marks = S.Shape;
-    Marks.P_INT(M, Angle).P_OBJ(M, Callout, MarksCallout).P_BOOL(M, Clip).P_INT(M, DrawEvery);
-    Marks.P_BOOL(M, MultiLine).P_ENUM(M, Style, MarksStyleNames);
-    // per-point shapes, as a count and one binary property list per point
     TFormProp items;
     items.Name = "Items";
     items.Write = [](TObject& obj, TObject&) -> std::optional<TFormValue> {
@@ -571,7 +560,35 @@ void TChartProps::BuildSeries() {
             reader.ReadProperties(marks.Items().Item(static_cast<int>(i)), Props().MarksItem, lists[i]);
         if (n > 0) marks.Items().ItemsLoaded = true;
     };
-    Marks.Add(std::move(items));
+    return items;
+}
+
+void TChartProps::BuildSeries() {
+    ValueList.P_BOOL(TChartValueList, DateTime).P_STR(TChartValueList, Name);
+    ValueList.P_ENUM(TChartValueList, Order, ListOrderNames).P_STR(TChartValueList, ValueSource);
+    ValueList.ReadOnly<TChartValueList>("Multiplier", [](TChartValueList&, const TFormValue& v, TFormReader& r) {
+        if (FormFloat(v, r) != 1)
+            ObsoletePropertyBox()(
+                "Error: Multiplier property is obsolete.\rModify PlotDefs (enable Multiplier) and "
+                "recompile.");
+    });
+
+    Pointer = S.BrushPen;
+    Pointer.P_BOOL(TSeriesPointer, Dark3D).P_BOOL(TSeriesPointer, Draw3D).P_OBJ(TSeriesPointer, Gradient, A.Gradient);
+    Pointer.P_INT(TSeriesPointer, HorizSize).P_INT(TSeriesPointer, VertSize).P_BOOL(TSeriesPointer, InflateMargins);
+    Pointer.P_ENUM(TSeriesPointer, Style, PointerStyleNames);
+    Callout = Pointer;
+    Callout.P_OBJ(TCallout, Arrow, A.Pen).P_ENUM(TCallout, ArrowHead, ArrowHeadNames).P_INT(TCallout, ArrowHeadSize);
+    Callout.P_INT(TCallout, Distance);
+    MarksCallout = Callout;
+    MarksCallout.P_INT(TMarksCallout, Length);
+    MarksItem = S.Shape;
+
+    using M = TSeriesMarks;
+    Marks = S.Shape;
+    Marks.P_INT(M, Angle).P_OBJ(M, Callout, MarksCallout).P_BOOL(M, Clip).P_INT(M, DrawEvery);
+    Marks.P_BOOL(M, MultiLine).P_ENUM(M, Style, MarksStyleNames);
+    Marks.Add(MarksItemsProp());
 
     using T = TChartSeries;
     Series.P_BOOL(T, Active).P_BOOL(T, ColorEachPoint).P_STR(T, ColorSource).P_INT(T, Cursor).P_INT(T, Depth);
@@ -597,10 +614,9 @@ void TChartProps::BuildSeries() {
     Smoothing.P_INT(TSmoothingFunction, Factor).P_BOOL(TSmoothingFunction, Interpolate);
 }
 
-// The properties that only the series' own code stores: its sources by name,
-// custom axes by index, and the points; last, so that the points find their
-// lists set up.
-void TChartProps::BuildSeriesReferences() {
+// The series' sources: one by name, several as a list of names; both are
+// looked up once every component of the form exists.
+TFormProp DataSourceProp() {
     using T = TChartSeries;
     TFormProp source;
     source.Name = "DataSource";
@@ -617,7 +633,11 @@ void TChartProps::BuildSeriesReferences() {
             AtLine(line, [&] { s->SetDataSource(c); });
         });
     };
-    CustomSeries.Add(source);
+    return source;
+}
+
+TFormProp DataSourcesProp() {
+    using T = TChartSeries;
     TFormProp sources;
     sources.Name = "DataSources";
     sources.Write = [](TObject& obj, TObject&) -> std::optional<TFormValue> {
@@ -642,51 +662,40 @@ void TChartProps::BuildSeriesReferences() {
             });
         });
     };
-    CustomSeries.Add(sources);
-    for (const bool horizontal : {true, false}) {
-        TFormProp axis;
-        axis.Name = horizontal ? "CustomHorizAxis" : "CustomVertAxis";
-        axis.Write = [horizontal](TObject& obj, TObject&) -> std::optional<TFormValue> {
-            auto& s = dynamic_cast<T&>(obj);
-            TChartAxis* a = horizontal ? s.CustomHorizAxis() : s.CustomVertAxis();
-            if (!a || !s.ParentChart()) return std::nullopt;
-            const TChartCustomAxes& custom = s.ParentChart()->CustomAxes();
-            for (int i = 0; i < custom.Count(); ++i)
-                if (custom.Items(i) == a) return TFormValue::OfInt(i);
-            return std::nullopt;
-        };
-        axis.Read = [horizontal](TObject& obj, const TFormValue& value, TFormReader& reader) {
-            const auto index = static_cast<int>(ExpectInt(value, 0, std::numeric_limits<int>::max(), reader));
-            const int line = reader.Line();
-            auto* s = &dynamic_cast<T&>(obj);
-            reader.AfterLoad([s, index, line, horizontal] {
-                TCustomAxisPanel* chart = s->ParentChart();
-                if (!chart || index >= chart->CustomAxes().Count())
-                    throw EFormError(Format("No custom axis %d", index), line);
-                TChartAxis* a = chart->CustomAxes().Items(index);
-                horizontal ? s->SetCustomHorizAxis(a) : s->SetCustomVertAxis(a);
-            });
-        };
-        CustomSeries.Add(axis);
-    }
-    CustomSeries.String<T>(
-        "Identifier", [](T& o) { return o.Identifier(); }, [](T& o, const std::string& v) { o.SetIdentifier(v); });
-    // six flags, read back bit by bit: other bits are dropped
-    CustomSeries.Int<T>(
-        "Style", [](T& o) { return o.Style(); }, [](T& o, std::int64_t v) { o.SetStyle(static_cast<int>(v & 0x3F)); });
-    CustomSeries.Binary<T>(
-        "Data", [](T& o) { return o.WritePointData(); },
-        [](T& o, const TBytes& v) { o.ReadPointData(v.data(), v.size()); }, [](T& o) { return o.ManualData(); });
+    return sources;
 }
 
-// ---------------------------------------------------------------------------
-// Tools.
-void TChartProps::BuildTools() {
-    Tool.P_BOOL(TPlotCustomTool, Active);
-    Tool.Object<TPlotCustomTool>("Brush", A.Brush, [](TPlotCustomTool& o, bool) -> TObject* { return o.Brush(); });
-    Tool.Object<TPlotCustomTool>("Pen", A.Pen, [](TPlotCustomTool& o, bool) -> TObject* { return o.Pen(); });
+// A custom axis kept as its index among the chart's custom axes.
+TFormProp CustomAxisProp(bool horizontal) {
+    using T = TChartSeries;
+    TFormProp axis;
+    axis.Name = horizontal ? "CustomHorizAxis" : "CustomVertAxis";
+    axis.Write = [horizontal](TObject& obj, TObject&) -> std::optional<TFormValue> {
+        auto& s = dynamic_cast<T&>(obj);
+        TChartAxis* a = horizontal ? s.CustomHorizAxis() : s.CustomVertAxis();
+        if (!a || !s.ParentChart()) return std::nullopt;
+        const TChartCustomAxes& custom = s.ParentChart()->CustomAxes();
+        for (int i = 0; i < custom.Count(); ++i)
+            if (custom.Items(i) == a) return TFormValue::OfInt(i);
+        return std::nullopt;
+    };
+    axis.Read = [horizontal](TObject& obj, const TFormValue& value, TFormReader& reader) {
+        const auto index = static_cast<int>(ExpectInt(value, 0, std::numeric_limits<int>::max(), reader));
+        const int line = reader.Line();
+        auto* s = &dynamic_cast<T&>(obj);
+        reader.AfterLoad([s, index, line, horizontal] {
+            TCustomAxisPanel* chart = s->ParentChart();
+            if (!chart || index >= chart->CustomAxes().Count())
+                throw EFormError(Format("No custom axis %d", index), line);
+            TChartAxis* a = chart->CustomAxes().Items(index);
+            horizontal ? s->SetCustomHorizAxis(a) : s->SetCustomVertAxis(a);
+        });
+    };
+    return axis;
+}
 
-    SeriesTool = Tool;
+// A tool's series by name, and an axis tool's axis by its index in the chart.
+TFormProp ToolSeriesProp() {
     TFormProp series;
     series.Name = "Series";
     series.Write = [](TObject& obj, TObject&) {
@@ -702,9 +711,10 @@ void TChartProps::BuildTools() {
             AtLine(line, [&] { tool->SetSeries(s); });
         });
     };
-    SeriesTool.Add(std::move(series));
+    return series;
+}
 
-    AxisTool = Tool;
+TFormProp AxisIdProp() {
     TFormProp axis;
     axis.Name = "AxisID";
     axis.Write = [](TObject& obj, TObject&) -> std::optional<TFormValue> {
@@ -723,7 +733,39 @@ void TChartProps::BuildTools() {
             tool->SetAxisID(id);
         });
     };
-    AxisTool.Add(std::move(axis));
+    return axis;
+}
+
+// The properties that only the series' own code stores: its sources by name,
+// custom axes by index, and the points; last, so that the points find their
+// lists set up.
+void TChartProps::BuildSeriesReferences() {
+    using T = TChartSeries;
+    CustomSeries.Add(DataSourceProp());
+    CustomSeries.Add(DataSourcesProp());
+    for (const bool horizontal : {true, false}) CustomSeries.Add(CustomAxisProp(horizontal));
+    CustomSeries.String<T>(
+        "Identifier", [](T& o) { return o.Identifier(); }, [](T& o, const std::string& v) { o.SetIdentifier(v); });
+    // six flags, read back bit by bit: other bits are dropped
+    CustomSeries.Int<T>(
+        "Style", [](T& o) { return o.Style(); }, [](T& o, std::int64_t v) { o.SetStyle(static_cast<int>(v & 0x3F)); });
+    CustomSeries.Binary<T>(
+        "Data", [](T& o) { return o.WritePointData(); },
+        [](T& o, const TBytes& v) { o.ReadPointData(v.data(), v.size()); }, [](T& o) { return o.ManualData(); });
+}
+
+// ---------------------------------------------------------------------------
+// Tools.
+void TChartProps::BuildTools() {
+    Tool.P_BOOL(TPlotCustomTool, Active);
+    Tool.Object<TPlotCustomTool>("Brush", A.Brush, [](TPlotCustomTool& o, bool) -> TObject* { return o.Brush(); });
+    Tool.Object<TPlotCustomTool>("Pen", A.Pen, [](TPlotCustomTool& o, bool) -> TObject* { return o.Pen(); });
+
+    SeriesTool = Tool;
+    SeriesTool.Add(ToolSeriesProp());
+
+    AxisTool = Tool;
+    AxisTool.Add(AxisIdProp());
 
     Cursor = SeriesTool;
     Cursor.P_BOOL(TCursorTool, FollowMouse).P_BOOL(TCursorTool, Snap).P_ENUM(TCursorTool, Style, CursorStyleNames);

@@ -917,7 +917,6 @@ TFormNode WriteNode(TComponent& obj) {
     node.ClassName = desc->Name;
     std::unique_ptr<TObject> ref = desc->MakeReference();
     if (desc->Props) WriteProperties(obj, *ref, *desc->Props, node.Properties);
-    if (desc->WriteExtra) desc->WriteExtra(obj, node.Properties);
     if (desc->Children)
         for (TComponent* child : desc->Children(obj)) node.Children.push_back(WriteNode(*child));
     return node;

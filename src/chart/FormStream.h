@@ -186,9 +186,6 @@ struct TFormClassDesc {
     std::string Name;
     std::function<bool(const TObject&)> Is;
     const TFormProps* Props = nullptr;
-    // Extra properties that only this class's own code can write (binary
-    // data, references kept by index), appended after Props.
-    std::function<void(TObject& obj, std::vector<TFormProperty>& out)> WriteExtra;
     // Children to store, in order.
     std::function<std::vector<TComponent*>(TObject& obj)> Children;
     // Takes a child read from the form; throws EFormError when this class
