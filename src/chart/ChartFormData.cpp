@@ -840,12 +840,14 @@ const TClassInfo PointSeriesClass{"TPointSeries", CreateComponent<TPointSeries>}
 
 void AddChartChild(TObject& parent, TObject& child, TFormReader& reader) {
     auto& chart = dynamic_cast<TCustomChart&>(parent);
-    if (auto* s = dynamic_cast<TChartSeries*>(&child)) {
+    if (dynamic_cast<TPlotSeriesSource*>(&child)) {
+        // owned by the chart already; its series finds it by name
+    } else if (auto* s = dynamic_cast<TChartSeries*>(&child)) {
         AtLine(reader.Line(), [&] { s->SetParentChart(&chart); });
     } else if (auto* t = dynamic_cast<TPlotCustomTool*>(&child)) {
         AtLine(reader.Line(), [&] { t->SetParentChart(&chart); });
     } else {
-        reader.Fail("A chart holds only series and tools");
+        reader.Fail("A chart holds only series sources, series and tools");
     }
 }
 
@@ -889,7 +891,11 @@ void RegisterChartForms() {
         chart.AddChild = AddChartChild;
         chart.Children = [](TObject& o) {
             auto& c = dynamic_cast<TCustomChart&>(o);
-            std::vector<TComponent*> out(c.SeriesList().begin(), c.SeriesList().end());
+            // the components the chart owns come first, then its series and tools
+            std::vector<TComponent*> out;
+            for (int i = 0; i < c.ComponentCount(); ++i)
+                if (dynamic_cast<TPlotSeriesSource*>(c.Components(i))) out.push_back(c.Components(i));
+            out.insert(out.end(), c.SeriesList().begin(), c.SeriesList().end());
             for (int i = 0; i < c.Tools().Count(); ++i) out.push_back(c.Tools()[i]);
             return out;
         };
@@ -923,6 +929,25 @@ TObject* CreateByName(const std::string& className, TObject* owner) {
 
 }  // namespace
 
+void RegisterChartFormSource(const TClassInfo& cls, std::function<bool(const TObject&)> is,
+                             std::function<std::unique_ptr<TObject>()> makeReference) {
+    static const TFormProps props = [] {
+        TFormProps p;
+        p.Bool<TPlotSeriesSource>(
+            "Active", [](TPlotSeriesSource& o) { return o.Active(); },
+            [](TPlotSeriesSource& o, bool v) { o.SetSourceActive(v); });
+        return p;
+    }();
+    RegisterChartForms();
+    RegisterClass(&cls);
+    TFormClassDesc d;
+    d.Name = cls.Name;
+    d.Is = std::move(is);
+    d.Props = &props;
+    d.MakeReference = std::move(makeReference);
+    RegisterFormClass(std::move(d));
+}
+
 std::function<void(const std::string& text)>& ObsoletePropertyBox() {
     static std::function<void(const std::string&)> box = [](const std::string& text) { ShowMessageBox(text, ""); };
     return box;
@@ -941,7 +966,8 @@ std::unique_ptr<TCustomChart> ReadChartForm(std::string_view text) {
     if (!chart) throw EFormError("The form holds no chart", 1);
     root.release();
     std::unique_ptr<TCustomChart> result(chart);
-    // points of sources and functions are made once everything is in place
+    // points of sources and functions are made once everything is in place;
+    // an active series source fills its series here
     for (TChartSeries* s : result->SeriesList()) result->RefreshSeriesData(s);
     result->Invalidate();
     return result;

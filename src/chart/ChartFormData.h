@@ -20,6 +20,13 @@ std::string WriteChartForm(TCustomChart& chart);
 // line; nothing of a half-read chart is left behind.
 std::unique_ptr<TCustomChart> ReadChartForm(std::string_view text);
 
+// Makes a series source class (a component that fills a series from outside
+// the chart, which the engine itself has none of) readable and writable as a
+// child of the chart: its "Active" is stored, and an active source fills its
+// series once the form is read. cls creates the class by name.
+void RegisterChartFormSource(const TClassInfo& cls, std::function<bool(const TObject&)> is,
+                             std::function<std::unique_ptr<TObject>()> makeReference);
+
 // Shown when a form sets the obsolete "Multiplier" of a value list to
 // anything but 1; a message box unless replaced (tests record the text).
 std::function<void(const std::string& text)>& ObsoletePropertyBox();

@@ -448,7 +448,7 @@ TEST(FormData, BadFormsAreRefusedWithWhatAndWhere) {
         {"object C: TChart\n  object S: TPointSeries\n    object T: TCursorTool\n    end\n  end\nend",
          "A series holds only a function (line 3)"},
         {"object C: TChart\n  object F: TSmoothingFunction\n  end\nend",
-         "A chart holds only series and tools (line 2)"},
+         "A chart holds only series sources, series and tools (line 2)"},
         {"object C: TChart\n  object S: TPointSeries\n    Data = {00FFFFFF7F}\n  end\nend",
          "Property 'Data': Invalid point count 2147483647 in point data (line 3)"},
         {"object C: TChart\n  object S: TPointSeries\n    Marks.Items = {FFFFFF7F0100}\n  end\nend",
@@ -503,4 +503,45 @@ TEST(FormData, CutAndShortenedFormsReadOrAreRefused) {
     unnamed->SetName("two words");
     unnamed->SetParentChart(&chart);
     EXPECT_EQ(ExceptionText([&] { WriteChartForm(chart); }), "The name 'two words' cannot be stored in form data");
+}
+
+namespace {
+
+// A source that fills its series with three points, counting its fills.
+class CountingSource : public TPlotSeriesSource {
+public:
+    explicit CountingSource(TComponent* owner) : TPlotSeriesSource(owner) {}
+    void FillSeries() override {
+        ++Fills;
+        for (int i = 0; i < 3; ++i) Series()->AddPoint(i, 10 * i);
+    }
+    static inline int Fills = 0;
+    static const TClassInfo ClassInfo;
+};
+
+const TClassInfo CountingSource::ClassInfo{
+    "CountingSource", [](TObject* owner) -> TObject* { return new CountingSource(dynamic_cast<TComponent*>(owner)); }};
+
+}  // namespace
+
+TEST(FormData, AnActiveSourceFillsItsSeriesOnceTheFormIsRead) {
+    RegisterChartFormSource(
+        CountingSource::ClassInfo, [](const TObject& o) { return dynamic_cast<const CountingSource*>(&o) != nullptr; },
+        [] { return std::unique_ptr<TObject>(new CountingSource(nullptr)); });
+    TChart chart;
+    auto* source = new CountingSource(&chart);
+    source->SetName("Feed");
+    TPointSeries* series = AddPoints(chart, "Fed");
+    source->SetSeries(series);
+    source->SetSourceActive(true);
+    const std::string text = WriteChartForm(chart);
+    EXPECT_NE(text.find("object Feed: CountingSource\n    Active = True\n  end\n  object Fed: TPointSeries"),
+              std::string::npos)
+        << text;
+
+    CountingSource::Fills = 0;
+    auto copy = ReadChartForm(text);
+    EXPECT_EQ(CountingSource::Fills, 1);
+    EXPECT_EQ(copy->Series(0)->PointCount(), 3);
+    EXPECT_EQ(WriteChartForm(*copy), text);
 }
