@@ -53,8 +53,9 @@ TFormProps& TFormProps::Int(const char* name, G get, S set, std::function<bool(T
 
 template <class T, class G, class S>
 TFormProps& TFormProps::Float(const char* name, G get, S set, std::function<bool(T&)> stored) {
+    // -0 is written as 0: setters take the two for the same value, so a -0 would not come back
     return Typed<T, double>(
-        name, get, set, std::move(stored), [](const double& v) { return TFormValue::OfFloat(v); }, FormFloat);
+        name, get, set, std::move(stored), [](const double& v) { return TFormValue::OfFloat(v + 0.0); }, FormFloat);
 }
 
 template <class T, class G, class S>
