@@ -550,7 +550,8 @@ TEST(FormData, AnActiveSourceFillsItsSeriesOnceTheFormIsRead) {
 // text took a value the setters hold for equal to another (-0 and 0).
 TEST(FormData, WhatAReadFormWritesReadsBackTheSame) {
     auto first = ReadChartForm(
-        "object C: TChart\n  LeftAxis.Automatic = False\n  LeftAxis.Minimum = -5\n  LeftAxis.Minimum = -0.0\nend\n");
+        "object C: TChart\n  LeftAxis.AutomaticMinimum = False\n  LeftAxis.Minimum = -5\n  LeftAxis.Minimum = "
+        "-0.0\nend\n");
     const std::string written = WriteChartForm(*first);
     EXPECT_NE(written.find("LeftAxis.Minimum = 0.0\n"), std::string::npos) << written;
     EXPECT_EQ(WriteChartForm(*ReadChartForm(written)), written);
