@@ -366,6 +366,25 @@ struct TChartProps {
     void BuildTools();
 };
 
+// A series by name (a tool's or the legend's), set once every series is read.
+template <class T>
+TFormProp SeriesRefProp() {
+    TFormProp series;
+    series.Name = "Series";
+    series.Write = [](TObject& obj, TObject&) { return ReferenceValue(dynamic_cast<T&>(obj).Series()); };
+    series.Read = [](TObject& obj, const TFormValue& value, TFormReader& reader) {
+        const std::string name = ExpectKind(value, TFormKind::Ident, reader).Text;
+        const int line = reader.Line();
+        auto* owner = &dynamic_cast<T&>(obj);
+        reader.AfterLoad([owner, name, line, &reader] {
+            auto* s = dynamic_cast<TChartSeries*>(reader.FindComponent(name, line));
+            if (!s) throw EFormError("'" + name + "' is not a series", line);
+            AtLine(line, [&] { owner->SetSeries(s); });
+        });
+    };
+    return series;
+}
+
 const TChartProps& Props();
 
 void TChartProps::BuildChart() {
@@ -401,20 +420,7 @@ void TChartProps::BuildChart() {
     Legend.P_ENUM(L, LegendStyle, LegendStyleNames).P_INT(L, MaxNumRows).P_BOOL(L, ResizeChart);
     Legend.P_OBJ(L, Symbol, Symbol).P_ENUM(L, TextStyle, LegendTextStyleNames).P_INT(L, TopPos);
     Legend.P_INT(L, VertSpacing);
-    TFormProp series;
-    series.Name = "Series";
-    series.Write = [](TObject& obj, TObject&) { return ReferenceValue(dynamic_cast<L&>(obj).Series()); };
-    series.Read = [](TObject& obj, const TFormValue& value, TFormReader& reader) {
-        const std::string name = ExpectKind(value, TFormKind::Ident, reader).Text;
-        const int line = reader.Line();
-        auto* legend = &dynamic_cast<L&>(obj);
-        reader.AfterLoad([legend, name, line, &reader] {
-            auto* s = dynamic_cast<TChartSeries*>(reader.FindComponent(name, line));
-            if (!s) throw EFormError("'" + name + "' is not a series", line);
-            legend->SetSeries(s);
-        });
-    };
-    Legend.Add(std::move(series));
+    Legend.Add(SeriesRefProp<L>());
 
     BuildPanel();
     BuildLegacy();
@@ -694,25 +700,7 @@ TFormProp CustomAxisProp(bool horizontal) {
     return axis;
 }
 
-// A tool's series by name, and an axis tool's axis by its index in the chart.
-TFormProp ToolSeriesProp() {
-    TFormProp series;
-    series.Name = "Series";
-    series.Write = [](TObject& obj, TObject&) {
-        return ReferenceValue(dynamic_cast<TPlotCustomToolSeries&>(obj).Series());
-    };
-    series.Read = [](TObject& obj, const TFormValue& value, TFormReader& reader) {
-        const std::string name = ExpectKind(value, TFormKind::Ident, reader).Text;
-        const int line = reader.Line();
-        auto* tool = &dynamic_cast<TPlotCustomToolSeries&>(obj);
-        reader.AfterLoad([tool, name, line, &reader] {
-            auto* s = dynamic_cast<TChartSeries*>(reader.FindComponent(name, line));
-            if (!s) throw EFormError("'" + name + "' is not a series", line);
-            AtLine(line, [&] { tool->SetSeries(s); });
-        });
-    };
-    return series;
-}
+// An axis tool's axis by its index in the chart.
 
 TFormProp AxisIdProp() {
     TFormProp axis;
@@ -762,7 +750,7 @@ void TChartProps::BuildTools() {
     Tool.Object<TPlotCustomTool>("Pen", A.Pen, [](TPlotCustomTool& o, bool) -> TObject* { return o.Pen(); });
 
     SeriesTool = Tool;
-    SeriesTool.Add(ToolSeriesProp());
+    SeriesTool.Add(SeriesRefProp<TPlotCustomToolSeries>());
 
     AxisTool = Tool;
     AxisTool.Add(AxisIdProp());

@@ -207,6 +207,13 @@ void SetTools(TChart& c) {
     grid->Band2().SetTransparency(40);
 }
 
+void SetEverything(TChart& c) {
+    SetLooks(c);
+    SetAxes(c);
+    SetSeries(c);
+    SetTools(c);
+}
+
 std::unique_ptr<TBitmap> Render(TCustomChart& chart) { return RenderToBitmap(chart, 420, 300); }
 
 }  // namespace
@@ -214,10 +221,7 @@ std::unique_ptr<TBitmap> Render(TCustomChart& chart) { return RenderToBitmap(cha
 TEST(FormData, EveryKindOfElementComesBackAndDrawsTheSame) {
     EnsureGuiApplication();
     TChart chart;
-    SetLooks(chart);
-    SetAxes(chart);
-    SetSeries(chart);
-    SetTools(chart);
+    SetEverything(chart);
     const std::string text = WriteChartForm(chart);
 
     std::unique_ptr<TCustomChart> copy = ReadChartForm(text);
@@ -481,10 +485,7 @@ TEST(FormData, BadFormsAreRefusedWithWhatAndWhere) {
 // or is refused with a form error; none crashes or leaves anything behind.
 TEST(FormData, CutAndShortenedFormsReadOrAreRefused) {
     TChart chart;
-    SetLooks(chart);
-    SetAxes(chart);
-    SetSeries(chart);
-    SetTools(chart);
+    SetEverything(chart);
     const std::string text = WriteChartForm(chart);
     auto readOrRefused = [](const std::string& form) {
         try {
