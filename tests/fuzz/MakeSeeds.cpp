@@ -1,11 +1,12 @@
 // Writes the seed corpora of the fuzz harnesses, made by the test-data
 // writers rather than kept as binary files:
-//   fuzz_seeds <folder>   fills <folder>/FuzzInterface, FuzzIndex and FuzzViewerText
+//   fuzz_seeds <folder>   fills <folder>/FuzzInterface, FuzzIndex, FuzzViewerText and FuzzFormStream
 // Interface seeds: every header version with every framing flag, a couple
 // of shots and a housekeeping record each, some with an index beside them,
 // and damaged recordings (cut, bad sync word or checksum, wrong counts).
 // Index seeds: every index version, invalid and cut files, odd time orders.
 // Viewer text seeds: find texts of every kind.
+// Form seeds: trees written by the form layer, and hand-written texts.
 
 #include <cstdint>
 #include <cstdio>
@@ -14,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "FormFuzzModel.h"
 #include "FuzzInput.h"
 #include "IndexWriter.h"
 #include "KQMIndex.h"
@@ -245,6 +247,20 @@ void ViewerTextSeeds(TSeeds& Seeds) {
     AddText(Seeds, 0x80, "[OTHER]\nAxisX=RangeGate\n[WAVECHART]\nAxisX = RangeGate\nTop=9223372036854775808\n");
 }
 
+// Form texts: trees of the harness's model written by the form layer's own
+// writer, and hand-written ones with every kind of value and some faults.
+void FormSeeds(TSeeds& Seeds) {
+    auto add = [&Seeds](const std::string& Text) { Seeds.Add(TBytes(Text.begin(), Text.end())); };
+    for (const std::string& Text : formfuzz::SeedForms()) add(Text);
+    add("object R: TNode\n  Items = <\n    item\n      X = 1e300\n    end\n    item\n    end>\n"
+        "  Shape.Inner.Inner.Flags = [fA, fD]\n  Shape.Color = $FF00FF\n  Shape.Lines = ('a'#13'b' '')\n"
+        "  object N: TNode\n    Index = 1\n    Peer = R\n    Blob = {00 FF\n 10}\n  end\nend\n");
+    add("object R: TNode\n  Value = 99999999999\nend\n");
+    add("object R: TNode\n  Shape.Ratio = -inf\n  Shape.Kind = kNowhere\n  Peer = Nobody\nend\n");
+    add("object C: TChart\n  BorderStyle = bsSingle\n  Title.Text = ('x')\n  object S: TPointSeries\n"
+        "    Data = {0001000000000000000000F03F}\n  end\nend\n");
+}
+
 int main(int Argc, char** Argv) {
     if (Argc != 2) {
         std::fprintf(stderr, "usage: fuzz_seeds <folder>\n");
@@ -255,12 +271,15 @@ int main(int Argc, char** Argv) {
     std::filesystem::create_directories(Interface.Folder);
     std::filesystem::create_directories(Index.Folder);
     std::filesystem::create_directories(ViewerText.Folder);
+    TSeeds Form{Root / "FuzzFormStream"};
+    std::filesystem::create_directories(Form.Folder);
+    FormSeeds(Form);
     const TTempDir Dir;
     InterfaceVersions(Interface, Dir);
     InterfaceDamage(Interface, Dir);
     IndexSeeds(Index);
     ViewerTextSeeds(ViewerText);
-    std::printf("%d interface seeds, %d index seeds, %d viewer text seeds in %s\n", Interface.Count, Index.Count,
-                ViewerText.Count, Root.c_str());
+    std::printf("%d interface seeds, %d index seeds, %d viewer text seeds, %d form seeds in %s\n", Interface.Count,
+                Index.Count, ViewerText.Count, Form.Count, Root.c_str());
     return 0;
 }
