@@ -62,9 +62,8 @@ public:
     // Whether the form data would store the property (it differs from this pen's default).
     bool IsVisibleStored() const { return FVisible != FDefaultVisible; }
     bool IsEndStyleStored() const { return FEndStyle != FDefaultEndStyle; }
-
-protected:
-    // Presets set their own defaults.
+    // Presets and owners whose pen starts other than the plain one set the
+    // values the pen starts with, which are then not stored.
     void SetDefaults(bool visible, TPenEndStyle endStyle);
 
 private:

@@ -937,7 +937,7 @@ void RegisterChartFormSource(const TClassInfo& cls, std::function<bool(const TOb
 }
 
 std::function<void(const std::string& text)>& ObsoletePropertyBox() {
-    static std::function<void(const std::string&)> box = [](const std::string& text) { ShowMessageBox(text, ""); };
+    static std::function<void(const std::string&)> box = [](const std::string& text) { ShowErrorBox(text, ""); };
     return box;
 }
 

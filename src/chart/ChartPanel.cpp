@@ -21,7 +21,7 @@ TCustomPlotPanel::TCustomPlotPanel(TComponent* owner)
     : TCustomPanelNoCaption(owner),
       FView3DOptions([this] { Invalidate(); }),
       FCanvas(std::make_unique<TPlotCanvas3D>()) {
-    FBorder.SetEndStyle(esFlat);
+    FBorder.SetDefaults(false, esFlat);
     FBorder.OnChange = ChangeHandler();
     FShadow.OnChange = ChangeHandler();
 }

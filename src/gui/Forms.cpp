@@ -814,6 +814,13 @@ void ShowMessageBox(const std::string& text, const std::string& title) {
     QMessageBox::information(QApplication::activeWindow(), Q(title), Q(text));
 }
 
+void ShowErrorBox(const std::string& text, const std::string& title) {
+    EnsureWidgetApplication();
+    QString lines = Q(text);
+    lines.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QChar('\r'), QChar('\n'));
+    QMessageBox::critical(QApplication::activeWindow(), Q(title), lines);
+}
+
 bool ConfirmYesNo(const std::string& text, const std::string& title) {
     EnsureWidgetApplication();
     return QMessageBox::question(QApplication::activeWindow(), Q(title), Q(text), QMessageBox::Yes | QMessageBox::No) !=

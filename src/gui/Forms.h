@@ -275,6 +275,8 @@ private:
 
 // Message box, Yes/No confirmation and the open dialog of the toolkit.
 void ShowMessageBox(const std::string& text, const std::string& title);
+// The same with the error icon; a carriage return in text breaks the line.
+void ShowErrorBox(const std::string& text, const std::string& title);
 bool ConfirmYesNo(const std::string& text, const std::string& title);
 // filter: "description|masks|description|masks", masks separated by ";".
 bool PromptForOpenFile(std::string& path, const std::string& title, const std::string& filter);
