@@ -158,17 +158,21 @@ if ((native32)); then
     run_ctest build/win32 "win32 (wine32)" --timeout 60
 elif ! register_qemu; then
     summary+=("win32: NOT RUN: wine32 needs every 32-bit program it starts to go through qemu-i386, and binfmt_misc could not be set up here")
-elif ( # wine32 under the emulator must come up within a bounded time before any test is tried.
-    wine_prefix build/win32 wine win32 >/dev/null
-    WINEDEBUG=err+all timeout 300 wine build/win32/tests/runtime/runtime_tests.exe --gtest_list_tests \
-        </dev/null >/dev/null 2>build/win32/qemu-probe.log
-); then
-    wine_prefix build/win32 wine win32
-    run_ctest build/win32 "win32 (wine32 through qemu-i386)" --timeout 600
 else
-    why=$(grep -v '^[[:space:]]*$' build/win32/qemu-probe.log | tail -1 || true)
-    summary+=("win32: NOT RUN: wine32 does not start under qemu-i386 here (${why:-no answer within 300 s})")
+    # wine32 under the emulator must come up in bounded time before any test
+    # is tried; the prefix it brought up then serves the tests.
     prefixes+=("$root/build/win32/wineprefix")
+    if (
+        wine_prefix build/win32 wine win32 >/dev/null
+        WINEDEBUG=err+all timeout 300 wine build/win32/tests/runtime/runtime_tests.exe --gtest_list_tests \
+            </dev/null >/dev/null 2>build/win32/qemu-probe.log
+    ); then
+        export WINEPREFIX=$root/build/win32/wineprefix WINEARCH=win32
+        run_ctest build/win32 "win32 (wine32 through qemu-i386)" --timeout 600
+    else
+        why=$(grep -v '^[[:space:]]*$' build/win32/qemu-probe.log | tail -1 || true)
+        summary+=("win32: NOT RUN: wine32 does not start under qemu-i386 here (${why:-no answer within 300 s})")
+    fi
 fi
 # wine64 starts 32-bit helpers of its own, which must not meet the emulator.
 cleanup
