@@ -701,7 +701,6 @@ TFormProp CustomAxisProp(bool horizontal) {
 }
 
 // An axis tool's axis by its index in the chart.
-
 TFormProp AxisIdProp() {
     TFormProp axis;
     axis.Name = "AxisID";

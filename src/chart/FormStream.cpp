@@ -887,12 +887,14 @@ void WriteProperties(TObject& obj, TObject& ref, const TFormProps& props, std::v
 void WriteCollectionItems(TObject& obj, const TFormProps& itemProps, const TFormCollection& collection,
                           TFormValue& out) {
     out.Kind = TFormKind::Collection;
-    // each item is compared with a fresh item of a fresh owner
-    for (int i = 0; i < collection.Count(obj); ++i) {
-        const TFormClassDesc* desc = FormClassOf(obj);
-        std::unique_ptr<TObject> refOwner = desc && desc->MakeReference ? desc->MakeReference() : nullptr;
-        TObject* refItem = refOwner ? collection.Add(*refOwner) : nullptr;
-        if (!refItem) throw EFormError("No fresh item to compare a collection item with", 0);
+    const int count = collection.Count(obj);
+    if (count == 0) return;
+    // every item is compared with the one fresh item of a fresh owner
+    const TFormClassDesc* desc = FormClassOf(obj);
+    std::unique_ptr<TObject> refOwner = desc && desc->MakeReference ? desc->MakeReference() : nullptr;
+    TObject* refItem = refOwner ? collection.Add(*refOwner) : nullptr;
+    if (!refItem) throw EFormError("No fresh item to compare a collection item with", 0);
+    for (int i = 0; i < count; ++i) {
         std::vector<TFormProperty> props;
         WriteProperties(*collection.Item(obj, i), *refItem, itemProps, props);
         out.Items.push_back(std::move(props));
@@ -1012,8 +1014,8 @@ TComponent* TFormReader::ReadNode(const TFormNode& node, TComponent* parent) {
     }
     component->SetLoading(true);
     if (!node.Name.empty()) {
-        if (FRoot && FindIn(FRoot, node.Name) && FindIn(FRoot, node.Name) != component)
-            Fail("Duplicate component name '" + node.Name + "'");
+        const TComponent* same = FRoot ? FindIn(FRoot, node.Name) : nullptr;
+        if (same && same != component) Fail("Duplicate component name '" + node.Name + "'");
         component->SetName(node.Name);
     }
     if (!parent) FRoot = component;

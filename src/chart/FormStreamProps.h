@@ -75,7 +75,7 @@ TFormProps& TFormProps::Bool(const char* name, G get, S set, std::function<bool(
 template <class T, class G, class S>
 TFormProps& TFormProps::Enum(const char* name, const TFormNames& names, G get, S set, std::function<bool(T&)> stored) {
     return Typed<T, std::int64_t>(
-        name, get, [set](T& o, std::int64_t v) { set(o, v); }, std::move(stored),
+        name, get, set, std::move(stored),
         [names](const std::int64_t& v) {
             return TFormValue::OfIdent(
                 v >= 0 && v < static_cast<std::int64_t>(names.size()) ? names[static_cast<std::size_t>(v)] : "?");
@@ -86,8 +86,7 @@ TFormProps& TFormProps::Enum(const char* name, const TFormNames& names, G get, S
 template <class T, class G, class S>
 TFormProps& TFormProps::Set(const char* name, const TFormNames& names, G get, S set, std::function<bool(T&)> stored) {
     return Typed<T, std::int64_t>(
-        name, get, [set](T& o, std::int64_t v) { set(o, v); }, std::move(stored),
-        [names](const std::int64_t& v) { return FormSetValue(v, names); },
+        name, get, set, std::move(stored), [names](const std::int64_t& v) { return FormSetValue(v, names); },
         [names](const TFormValue& v, TFormReader& r) { return FormSet(v, names, r); });
 }
 
