@@ -174,8 +174,11 @@ void TAxisItems::Assign(const TAxisItems& source) {
     if (&source == this) return;
     FFormat.Assign(&source.FFormat);
     FItems.clear();
-    for (const auto& item : source.FItems)
+    for (const auto& item : source.FItems) {
         FItems.push_back(std::make_unique<TAxisItem>(FAxis, FParent, item->Value(), item->Text()));
+        // the item's own font, frame and visibility go with it
+        FItems.back()->Assign(item.get());
+    }
     FAxis->Repaint();
 }
 

@@ -853,22 +853,24 @@ void TChartSeries::SetDataSource(TComponent* value) {
         if (FParent) FParent->RefreshSeriesData(this);
         return;
     }
-    if (!CheckNewSource(value)) return;
-    if (!IsLoading()) {
-        DetachSources();
-        if (!FManualData) ClearPoints();
-    }
-    AttachSource(value);
-    FParent->RefreshSeriesData(this);
+    AssignSources({value});
 }
 
 void TChartSeries::AssignSources(const std::vector<TComponent*>& sources) {
     // a copy: taking over a series source changes the list it came from
     const std::vector<TComponent*> list = sources;
-    SetDataSource(list.front());
-    for (std::size_t i = 1; i < list.size(); ++i)
-        if (CheckNewSource(list[i])) AttachSource(list[i]);
-    if (list.size() > 1) FParent->RefreshSeriesData(this);
+    bool attached = false;
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        if (!CheckNewSource(list[i])) continue;
+        // a new first source replaces what the series had
+        if (i == 0 && !IsLoading()) {
+            DetachSources();
+            if (!FManualData) ClearPoints();
+        }
+        AttachSource(list[i]);
+        attached = true;
+    }
+    if (attached) FParent->RefreshSeriesData(this);
 }
 
 bool TChartSeries::CheckNewSource(TComponent* value) const {

@@ -422,7 +422,8 @@ private:
     // Checks a source to be added (false when it is listed already) and adds it.
     bool CheckNewSource(TComponent* value) const;
     void AttachSource(TComponent* value);
-    // Takes every source of a list, the first as DataSource.
+    // Takes every source of a list that is not taken yet, the first as DataSource
+    // (a new one replaces the sources the series had), and refreshes once.
     void AssignSources(const std::vector<TComponent*>& sources);
     void RemoveDependent(TChartSeries* series);
     void AddDependent(TChartSeries* series);

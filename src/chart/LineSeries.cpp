@@ -63,8 +63,7 @@ void TSeriesPointer::PrepareCanvas(TCanvas3D& canvas, TColor color) {
 void TSeriesPointer::FillGradient(TCanvas3D& canvas, const TRect& r, TColor color, const TPoint* clip, int count,
                                   bool ellipse) {
     if (!FGradient.Visible()) return;
-    // a callout's pointer keeps the colours its own gradient was given
-    if (!dynamic_cast<const TCallout*>(this)) FGradient.SetEndColor(color);
+    if (GradientTakesPointColor()) FGradient.SetEndColor(color);
     if (ellipse)
         canvas.ClipToEllipse(r);
     else if (clip)

@@ -58,6 +58,11 @@ public:
     void DrawPointer(TCanvas3D& canvas, bool is3D, int x, int y, int h, int v, TColor color, TSeriesPointerStyle style,
                      int z = 0);
 
+protected:
+    // Whether the gradient ends in the point's colour; a marker with colours of
+    // its own keeps its gradient as given.
+    virtual bool GradientTakesPointColor() const { return true; }
+
 private:
     void FillGradient(TCanvas3D& canvas, const TRect& r, TColor color, const TPoint* clip, int count, bool ellipse);
 

@@ -117,6 +117,10 @@ public:
     // the start; z is the depth on a 3D chart.
     void Draw(TCanvas3D& canvas, bool is3D, TColor color, const TPoint& start, const TPoint& end, int z);
 
+protected:
+    // A callout's pointer keeps the colours its own gradient was given.
+    bool GradientTakesPointColor() const override { return false; }
+
 private:
     TWhitePen FArrow;
     TArrowHeadStyle FArrowHead = ahNone;

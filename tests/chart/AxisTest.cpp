@@ -368,13 +368,17 @@ TEST_F(AxisFixture, AxisShownAndCustomAxes) {
 
 TEST_F(AxisFixture, CustomItems) {
     bottom->Items().Add(1.5, "a");
-    bottom->Items().Add(2);
+    TAxisItem* hidden = bottom->Items().Add(2);
+    hidden->SetVisible(false);
+    hidden->Font().SetSize(20);
     EXPECT_EQ(bottom->Items().Count(), 2);
     EXPECT_EQ(bottom->Items()[0]->Text(), "a");
     EXPECT_THROW(bottom->Items()[2], AxisException);
     left->Assign(bottom);
     EXPECT_EQ(left->Items().Count(), 2);
     EXPECT_EQ(left->Items()[1]->Value(), 2);
+    EXPECT_FALSE(left->Items()[1]->Visible());
+    EXPECT_EQ(left->Items()[1]->Font().Size(), 20);
     bottom->Items().Clear();
     EXPECT_EQ(left->Items().Count(), 2);
 }

@@ -387,7 +387,7 @@ TEST(CustomSeries, StackingPartnersSegmentHitsAndTheLegendsOwnPen) {
     EXPECT_EQ(a->PointAtPixel((x0 + x1) / 2, (y0 + y1) / 2), 0);
     EXPECT_EQ(a->PointAtPixel(x1 + 1, y1), -1);
 
-    // no line shows through the symbol with a hidden legend pen: the marker takes half the box plus one
+    // a hidden legend pen sizes the marker as if no line ran through it: half the box plus one
     a->Pointer().SetVisible(true);
     TChartPen hidden;
     hidden.SetVisible(false);

@@ -697,8 +697,3 @@ TEST(PlotCanvas, HugeGradientsAndBlendsStayBounded) {
 }
 
 }  // namespace
-
-TEST(Geometry, BackFacingIsANegativeCrossProduct) {
-    EXPECT_TRUE(IsBackFacing(TPoint{0, 0}, TPoint{10, 0}, TPoint{10, 10}));  // -100
-    EXPECT_FALSE(IsBackFacing(TPoint{0, 0}, TPoint{5, 5}, TPoint{10, 10}));  // 0: on one line
-}
