@@ -151,25 +151,21 @@ std::string IndexPathOf(const std::string& Path) {
     const auto Slash = Path.find_last_of("/\\");
     const auto Dot = Path.find_last_of('.');
     if (Dot == std::string::npos || (Slash != std::string::npos && Dot < Slash)) return Path + ".idx";
-    const std::string Stem = Path.substr(0, Dot);
-    const std::string Ext = Path.substr(Dot + 1);
+    const std::string_view Ext = std::string_view(Path).substr(Dot + 1);
     // "REC.KQM" goes with "REC.IDX", "rec.kqm" with "rec.idx".
     const bool Upper = std::any_of(Ext.begin(), Ext.end(), [](unsigned char C) { return std::isupper(C); }) &&
                        std::none_of(Ext.begin(), Ext.end(), [](unsigned char C) { return std::islower(C); });
-    const std::string Own = Stem + (Upper ? ".IDX" : ".idx");
+    const std::string Own = Path.substr(0, Dot) + (Upper ? ".IDX" : ".idx");
+    // Where names differ in case, the index may be spelt in another case than
+    // the recording. Its eight spellings are asked for in a fixed order, the
+    // recording's own first: a few look-ups on every open of a recording
+    // without an index, where reading the folder would cost as much as the
+    // folder holds.
+    std::string Name = Own;
     std::error_code Ec;
-    if (std::filesystem::exists(Own, Ec)) return Own;
-    // Where names differ in case, the index may be spelt in another case
-    // than the recording: any spelling of ".idx" beside it serves.
-    const std::filesystem::path StemPath(Stem);
-    const std::filesystem::path Folder = StemPath.has_parent_path() ? StemPath.parent_path() : ".";
-    const std::string Name = StemPath.filename().string();
-    for (std::filesystem::directory_iterator It(Folder, Ec), End; !Ec && It != End; It.increment(Ec)) {
-        const std::string Found = It->path().filename().string();
-        if (Found.size() == Name.size() + 4 && Found.compare(0, Name.size(), Name) == 0 &&
-            SameText(Found.substr(Name.size()), ".idx")) {
-            return Stem + Found.substr(Name.size());
-        }
+    for (unsigned Spelling = 0; Spelling < 8; ++Spelling) {
+        for (unsigned I = 0; I < 3; ++I) Name[Dot + 1 + I] = char(Own[Dot + 1 + I] ^ ((Spelling >> I & 1) << 5));
+        if (std::filesystem::exists(Name, Ec)) return Name;
     }
     return Own;
 }
