@@ -172,15 +172,6 @@ void CheckRecordTarget(std::int64_t n, std::uint32_t lastRecord) {
     throw Exception(Format("Record %d is out of range", n));
 }
 
-namespace {
-
-std::uint32_t CheckedRecord(std::int64_t target, std::uint32_t lastRecord) {
-    CheckRecordTarget(target, lastRecord);
-    return static_cast<std::uint32_t>(target);
-}
-
-}  // namespace
-
 TFindTarget ClassifyFindText(std::string_view text, std::uint32_t currentRecord, std::uint32_t lastRecord) {
     const std::string t = Trim(text);
     TFindTarget target;
@@ -193,8 +184,10 @@ TFindTarget ClassifyFindText(std::string_view text, std::uint32_t currentRecord,
             throw Exception(Format("Record %s is out of range", t));
         }
         const std::int64_t magnitude = n < 0 ? -n : n;
+        const std::int64_t record = sign != 0 ? currentRecord + sign * magnitude : magnitude;
+        CheckRecordTarget(record, lastRecord);
         target.Kind = TFindKind::Record;
-        target.Record = CheckedRecord(sign != 0 ? currentRecord + sign * magnitude : magnitude, lastRecord);
+        target.Record = static_cast<std::uint32_t>(record);
         return target;
     }
     if (t.back() == 'i') {

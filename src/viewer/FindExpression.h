@@ -30,14 +30,13 @@ struct TFindTarget {
     double Time = 0;           // the time kinds: seconds
 };
 
-// Classifies the dialog's text. Relative jumps count from currentRecord;
-// every target is computed in 64 bits and must lie within 1 .. 0xFFFFFFFE,
-// else an Exception says so (with the range 1 .. lastRecord when that is
-// known); a target past lastRecord is left to the reader to refuse. Numbers
-// that cannot be read fail with the conversion messages above.
 // Refuses a record target below 1 or beyond 0xFFFFFFFE ("Record %d is out of
-// range", with the range when the record count is known).
+// range", with the range 1 .. lastRecord when the record count is known); a
+// target past lastRecord is left to the reader to refuse.
 void CheckRecordTarget(std::int64_t n, std::uint32_t lastRecord);
+// Classifies the dialog's text. Relative jumps count from currentRecord;
+// every target is computed in 64 bits and checked as above. Numbers that
+// cannot be read fail with the conversion messages above.
 TFindTarget ClassifyFindText(std::string_view text, std::uint32_t currentRecord, std::uint32_t lastRecord);
 
 struct TFindTerm {

@@ -714,11 +714,6 @@ TEST_F(ShownShot, ViewZoomedAwayFromTheNextShotReturnsToAutomaticRanges) {
     EXPECT_FALSE(W->Chart1.Zoomed());
 }
 
-bool WaitFor(const std::function<bool()>& done) {
-    for (int i = 0; i < 1000 && !done(); ++i) QTest::qWait(10);
-    return done();
-}
-
 // "Left" and "Top" are where the frame's corner is, whatever frame the window
 // manager draws: start after start, the window stays where it was left.
 TEST(WindowManager, FramePositionSavedIsPositionRestored) {
@@ -734,13 +729,13 @@ TEST(WindowManager, FramePositionSavedIsPositionRestored) {
         auto w = std::make_unique<TFormVantoraChart1>(dialogs, std::vector<std::string>{}, ini, std::string{});
         w->Form.Show();
         QWindow* handle = w->Form.Widget()->windowHandle();
-        ASSERT_TRUE(WaitFor([&] { return !handle->frameMargins().isNull(); })) << "no frame";
-        EXPECT_TRUE(WaitFor([&] { return handle->framePosition() == corner; }))
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !handle->frameMargins().isNull(); }, 10000)) << "no frame";
+        EXPECT_TRUE(QTest::qWaitFor([&] { return handle->framePosition() == corner; }, 10000))
             << handle->framePosition().x() << "," << handle->framePosition().y();
         if (cycle == 2) {
             corner = QPoint(420, 310);  // the user moves it
             handle->setPosition(corner + QPoint(handle->frameMargins().left(), handle->frameMargins().top()));
-            EXPECT_TRUE(WaitFor([&] { return handle->framePosition() == corner; }));
+            EXPECT_TRUE(QTest::qWaitFor([&] { return handle->framePosition() == corner; }, 10000));
         }
         w->Form.Close();
         const TSettingsRead saved = ReadSettings(TIniFile(ini));
