@@ -6,7 +6,7 @@
 #include <limits>
 #include <numbers>
 
-#include "Fraction.h"
+#include "EncoderAngle.h"
 #include "KQMReader.h"
 #include "SinCos.h"
 
@@ -30,29 +30,6 @@ Vec3 operator-(const Vec3& A, const Vec3& B) { return {A.x - B.x, A.y - B.y, A.z
 Vec3 operator*(Real K, const Vec3& V) { return {K * V.x, K * V.y, K * V.z}; }
 Real Dot(const Vec3& A, const Vec3& B) { return A.x * B.x + A.y * B.y + A.z * B.z; }
 TKQMVector3D Narrow(const Vec3& V) { return {double(V.x), double(V.y), double(V.z)}; }
-
-// Mirror angle (radians, float precision) of one encoder of a 2.x or 3.x record.
-float EncoderAngle(const TKQMHeader& H, const TKQMAngleConstants& K, std::uint16_t LEFC, std::uint32_t LEFCO,
-                   std::uint16_t LEPC, std::uint16_t LECC, std::uint32_t LAO) {
-    float Pos = float((K.StartPulse + LEFC + LEFCO) / LEPC + LECC);
-    Pos = float(Real(H.LACR) * Pos + LAO);
-    const Real Turns = Real(Pos) / K.Period;
-    const bool Quick = K.QuickFrac && Turns >= 0 && Turns < 0x8000000000000000p0L;
-    Pos = float((Quick ? FracOfPositive(Turns) : Frac(Turns)) * K.Period);
-    return float(K.Radians * Pos);
-}
-
-// The state of everything the floating-point results depend on: the x87
-// control word (rounding and precision) where there is one.
-std::uint32_t FloatControl() {
-#if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
-    std::uint16_t W;
-    __asm__ volatile("fnstcw %0" : "=m"(W));
-    return W;
-#else
-    return std::uint32_t(std::fegetround());
-#endif
-}
 
 // Facet of a 2.x or 3.x record from the coarse count of its (first) encoder.
 std::uint32_t EncoderFacet(const TKQMHeader& H, std::uint16_t LECC, std::uint32_t LAO) {
@@ -84,21 +61,7 @@ void ClearGeometry(TKQMMeasBlock* P) {
 
 }  // namespace
 
-const TKQMAngleConstants& TKQMReader::AngleConstants() {
-    const std::uint32_t Control = FloatControl();
-    TKQMAngleConstants& K = FAngleConstants;
-    if (K.Ready && K.Control == Control) return K;
-    const TKQMHeader& H = FHeader;
-    K.StartPulse = Real(H.PositionStartPulse) / 10;
-    K.Period = float(Real(H.LACC) / H.NF);
-    K.Radians = 2 * Pi / H.LACC;
-    K.Control = Control;
-#if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
-    K.QuickFrac = (Control & 0xF00) == 0x300;
-#endif
-    K.Ready = true;
-    return K;
-}
+const TKQMAngleConstants& TKQMReader::AngleConstants() { return UpdateAngleConstants(FHeader, FAngleConstants); }
 
 // The mirror position of one record: whether the angle is defined at all, the
 // angle (radians, float precision) and the facet the beam meets.
