@@ -182,30 +182,49 @@ void TKQMReader::WarnGeometry(const TKQMMeasBlock* P, const TMirror& M) {
 
 // The laser beam reflected at the facet in use: the facet normal turned by
 // the mirror angle, the direction and origin mirrored at the facet plane.
-void TKQMReader::BeamGeometry(TKQMMeasBlock* P, float Tm, bool Tracing) {
-    const std::uint32_t Facet = P->Facet;
-    const Real Theta = Pi / 4 + Tm;
-    Real S, C;
-    SinCosExtended(Theta, S, C);
-    const TKQMParams& G = FParams;
-    const Vec3 N = Widen(G.A[Facet]) + C * Widen(G.B[Facet]) + S * Widen(G.C[Facet]);
+struct TBeam {
+    Real Theta, S, C;
+    Vec3 N;
+    Real T, S2;
+    Vec3 T1, T2;
+};
+
+inline TBeam Beam(const TKQMParams& G, std::uint32_t Facet, float Tm) {
+    TBeam B;
+    B.Theta = Pi / 4 + Tm;
+    SinCosExtended(B.Theta, B.S, B.C);
+    B.N = Widen(G.A[Facet]) + B.C * Widen(G.B[Facet]) + B.S * Widen(G.C[Facet]);
     const Vec3 L = Widen(G.L);
-    const Real T = 2 * Dot(L, N);
-    const Real S2 = 2 * (Dot(Widen(G.F), N) - G.D[Facet]);
-    const Vec3 T1 = L - T * N;            // the laser direction mirrored at the facet
-    const Vec3 T2 = Widen(G.O) - S2 * N;  // the laser origin mirrored at the facet plane
-    P->Dir = Narrow(T1);
-    P->Ori = Narrow(T2);
-    if (!Tracing) return;
+    B.T = 2 * Dot(L, B.N);
+    B.S2 = 2 * (Dot(Widen(G.F), B.N) - G.D[Facet]);
+    B.T1 = L - B.T * B.N;            // the laser direction mirrored at the facet
+    B.T2 = Widen(G.O) - B.S2 * B.N;  // the laser origin mirrored at the facet plane
+    return B;
+}
+
+// Without the detail lines only the beam is kept: the x87 registers then
+// hold every value in between, where keeping them all for the lines would
+// store and load them as 80-bit values.
+void TKQMReader::BeamGeometry(TKQMMeasBlock* P, float Tm, bool Tracing) {
+    if (Tracing) return TraceBeamGeometry(P, Tm);
+    const TBeam B = Beam(FParams, P->Facet, Tm);
+    P->Dir = Narrow(B.T1);
+    P->Ori = Narrow(B.T2);
+}
+
+void TKQMReader::TraceBeamGeometry(TKQMMeasBlock* P, float Tm) {
+    const TBeam B = Beam(FParams, P->Facet, Tm);
+    P->Dir = Narrow(B.T1);
+    P->Ori = Narrow(B.T2);
     Trace("Facet=%d", int(P->Facet));
     Trace("Theta [deg+45\xB0]=%.6f", this->Theta(*P));
-    Trace("theta [rad]=%.9f", Theta);
-    Trace("sin(theta) [rad]=%.9f, cos(theta) [rad]=%.9f", S, C);
-    Trace("n=(%.9f, %.9f, %.9f)", N.x, N.y, N.z);
-    Trace("t=%.9f", T);
-    Trace("s=%.9f", S2);
-    Trace("t1=(%.9f, %.9f, %.9f)", T1.x, T1.y, T1.z);
-    Trace("t2=(%.9f, %.9f, %.9f)", T2.x, T2.y, T2.z);
+    Trace("theta [rad]=%.9f", B.Theta);
+    Trace("sin(theta) [rad]=%.9f, cos(theta) [rad]=%.9f", B.S, B.C);
+    Trace("n=(%.9f, %.9f, %.9f)", B.N.x, B.N.y, B.N.z);
+    Trace("t=%.9f", B.T);
+    Trace("s=%.9f", B.S2);
+    Trace("t1=(%.9f, %.9f, %.9f)", B.T1.x, B.T1.y, B.T1.z);
+    Trace("t2=(%.9f, %.9f, %.9f)", B.T2.x, B.T2.y, B.T2.z);
     Trace("dir=(%.9f, %.9f, %.9f)", P->Dir[0], P->Dir[1], P->Dir[2]);
     Trace("ori=(%.9f, %.9f, %.9f)", P->Ori[0], P->Ori[1], P->Ori[2]);
 }

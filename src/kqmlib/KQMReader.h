@@ -270,6 +270,7 @@ private:
     TMirror MirrorAngle_3(const TKQMMeasBlock* P);
     void WarnGeometry(const TKQMMeasBlock* P, const TMirror& M);
     void BeamGeometry(TKQMMeasBlock* P, float Tm, bool Tracing);
+    void TraceBeamGeometry(TKQMMeasBlock* P, float Tm);
     // Scan angles in degrees: the mirror's (45 degrees at angle 0) and the
     // frame's; NaN where the record or the header does not define them.
     float Theta(const TKQMMeasBlock& P) const;
