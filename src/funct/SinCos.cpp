@@ -5,9 +5,20 @@
 #include <cstring>
 #include <limits>
 
+namespace SinCosDetail {
+
+const TPoint Points[] = {
+#include "SinCosTable.inc"
+};
+static_assert(sizeof Points / sizeof Points[0] > int(Limit * 64 + 0.5));
+
+}  // namespace SinCosDetail
+
 namespace {
 
 using Real = long double;
+using SinCosDetail::Points;
+using SinCosDetail::TPoint;
 
 // pi/2 in three parts: the first two with 58 significant bits, so that an
 // integer below 64 times either is exact; the third rounded.
@@ -16,16 +27,6 @@ constexpr Real HalfPi2 = -0xB3B399D747F23E40p-123L;
 constexpr Real HalfPi3 = 0xD129024E088A67CCp-183L;
 constexpr Real TwoOverPi = 0xA2F9836E4E44152Ap-64L;
 constexpr Real Limit = 64;
-
-// sin and cos of j/64 for j = 0..101 (up to just beyond pi/2, so that a
-// reduction rounded in any direction stays inside), each as a rounded value
-// and the rounded rest.
-struct TPoint {
-    Real SinHi, SinLo, CosHi, CosLo;
-};
-constexpr TPoint Points[] = {
-#include "SinCosTable.inc"
-};
 
 // The reduction below rounds to whole numbers by adding 1.5 * 2^63, which
 // needs the full 64-bit significand; a host may have cut the x87 precision.
@@ -54,8 +55,9 @@ void TwoSum(Real A, Real B, Real& Hi, Real& Lo) {
 // in twice the precision and the series of sin D and cos D - 1 short enough
 // for |D| <= 1/128. Everything beside the leading table value is a
 // correction far below it, so one rounding at the end is nearly always the
-// correct one.
-void SinCosExtended(Real X, Real& S, Real& C) {
+// correct one. A reduction rounded in any direction stays below j = 101, well
+// inside the table.
+void SinCosDetail::Reduced(Real X, Real& S, Real& C) {
     if (!(std::fabs(X) < Limit) || !FullSignificand()) {
         S = std::sin(X);
         C = std::cos(X);
