@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 # Writes src/funct/SinCosTable.inc: sin(j/64) and cos(j/64) for j = 0..LAST,
-# each as the value rounded to a long double (64-bit significand) and the rest
-# rounded to a double. The build does not run this; the table is committed.
+# each as the value rounded to a double and the rest rounded to a double. The
+# build does not run this; the table is committed.
 #   scripts/sincos-table.py > src/funct/SinCosTable.inc
 import mpmath
 
@@ -22,14 +22,6 @@ def rounded(v, bits):
     return n, e - bits
 
 
-def long_double(v):
-    n, e = rounded(v, 64)
-    if n == 0:
-        return "0.0L", mpmath.mpf(0)
-    sign = "-" if n < 0 else ""
-    return f"{sign}0x{abs(n):016X}p{e}L", mpmath.ldexp(n, e)
-
-
 def double(v):
     n, e = rounded(v, 53)
     if n == 0:
@@ -40,12 +32,12 @@ def double(v):
 
 
 print(f"// sin(j/64) and cos(j/64), j = 0..{LAST}: the rounded sine and cosine, then the")
-print("// rounded rest of each. Written by scripts/sincos-table.py.")
+print("// rest of each, all rounded to double. Written by scripts/sincos-table.py.")
 for j in range(LAST + 1):
     a = mpmath.mpf(j) / 64
     s, c = mpmath.sin(a), mpmath.cos(a)
-    s_hi, s_hi_v = long_double(s)
-    c_hi, c_hi_v = long_double(c)
+    s_hi, s_hi_v = double(s)
+    c_hi, c_hi_v = double(c)
     s_lo, _ = double(s - s_hi_v)
     c_lo, _ = double(c - c_hi_v)
     print(f"    {{{s_hi}, {c_hi}, {s_lo}, {c_lo}}},")

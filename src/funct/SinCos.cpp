@@ -18,7 +18,6 @@ namespace {
 
 using Real = long double;
 using SinCosDetail::Points;
-using SinCosDetail::TPoint;
 
 // pi/2 in three parts: the first two with 58 significant bits, so that an
 // integer below 64 times either is exact; the third rounded.
@@ -46,6 +45,12 @@ void TwoSum(Real A, Real B, Real& Hi, Real& Lo) {
     const Real Bv = Hi - A;
     Lo = (A - (Hi - Bv)) + (B - Bv);
 }
+
+// A table value as the long double nearest to it and the rest.
+struct TSplit {
+    Real Hi, Lo;
+    TSplit(double Value, double Rest) : Hi(Real(Value) + Rest), Lo(Rest - (Hi - Value)) {}
+};
 
 }  // namespace
 
@@ -86,14 +91,15 @@ void SinCosDetail::Reduced(Real X, Real& S, Real& C) {
     const Real Big64 = Rabs * 64 + Shift;
     std::memcpy(&Significand, &Big64, sizeof Significand);
     const unsigned J = unsigned(Significand & 127);
-    const TPoint& P = Points[J > 101 ? 101 : J];
+    const SinCosDetail::TPoint& Entry = Points[J > 101 ? 101 : J];
+    const TSplit Sine(Entry.SinHi, Entry.SinLo), Cosine(Entry.CosHi, Entry.CosLo);
     const Real D = Rabs - (Big64 - Shift) / 64;  // exact
     const Real Z = D * D;
     const Real SinTail = D * Z * (-1 / 6.0L + Z * (1 / 120.0L + Z * (-1 / 5040.0L)));  // sin D - D
     const Real CosM1 = Z * (-1 / 2.0L + Z * (1 / 24.0L + Z * (-1 / 720.0L + Z * (1 / 40320.0L))));
     const Real Tail = SinTail + RLo;  // sin(D + RLo) - D, to the precision that matters
-    Real Sin = P.SinHi + ((((P.SinLo + P.CosLo * D) + P.CosHi * Tail) + P.SinHi * CosM1) + P.CosHi * D);
-    const Real Cos = P.CosHi + ((((P.CosLo - P.SinLo * D) - P.SinHi * Tail) + P.CosHi * CosM1) - P.SinHi * D);
+    Real Sin = Sine.Hi + ((((Sine.Lo + Cosine.Lo * D) + Cosine.Hi * Tail) + Sine.Hi * CosM1) + Cosine.Hi * D);
+    const Real Cos = Cosine.Hi + ((((Cosine.Lo - Sine.Lo * D) - Sine.Hi * Tail) + Cosine.Hi * CosM1) - Sine.Hi * D);
     if (Negative) Sin = -Sin;
 
     switch (Quadrant) {
