@@ -3,7 +3,6 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <limits>
 
 namespace SinCosDetail {
 
@@ -26,18 +25,6 @@ constexpr Real HalfPi2 = -0xB3B399D747F23E40p-123L;
 constexpr Real HalfPi3 = 0xD129024E088A67CCp-183L;
 constexpr Real TwoOverPi = 0xA2F9836E4E44152Ap-64L;
 constexpr Real Limit = 64;
-
-// The reduction below rounds to whole numbers by adding 1.5 * 2^63, which
-// needs the full 64-bit significand; a host may have cut the x87 precision.
-bool FullSignificand() {
-#if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
-    std::uint16_t Control;
-    __asm__ volatile("fnstcw %0" : "=m"(Control));
-    return (Control & 0x300) == 0x300;
-#else
-    return sizeof(Real) > 8 && std::numeric_limits<Real>::digits == 64;
-#endif
-}
 
 // A + B exactly as Hi + Lo.
 void TwoSum(Real A, Real B, Real& Hi, Real& Lo) {
@@ -63,7 +50,7 @@ struct TSplit {
 // correct one. A reduction rounded in any direction stays below j = 101, well
 // inside the table.
 void SinCosDetail::Reduced(Real X, Real& S, Real& C) {
-    if (!(std::fabs(X) < Limit) || !FullSignificand()) {
+    if (!(std::fabs(X) < Limit) || !ExtendedNearest()) {
         S = std::sin(X);
         C = std::cos(X);
         return;

@@ -24,14 +24,15 @@ constexpr double AxisMargin = 2.0 / 64;
 constexpr double HalfPi = 1.5707963267948966;
 constexpr double TwoOverPi = 0.6366197723675814;
 
-// The general path: any argument and any x87 control setting.
+// The general path: any argument and any x87 setting, the C runtime's
+// sine and cosine beyond |X| < 64 and under a changed x87 setting.
 void Reduced(long double X, long double& S, long double& C);
 
-// The table path needs the x87 at its full 64-bit significand and rounding
-// to nearest, which a host may have changed, and double arithmetic in double,
-// which a 32-bit build without SSE math does not have.
+// Both paths take exact steps that need the x87 at its full 64-bit
+// significand, and the general path exact sums that need rounding to nearest,
+// as does the same result on every target; a host may have changed either.
 inline bool ExtendedNearest() {
-#if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__) && FLT_EVAL_METHOD == 0
+#if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
     std::uint16_t Control;
     __asm__("fnstcw %0" : "=m"(Control));
     return (Control & 0xF00) == 0x300;
@@ -44,7 +45,8 @@ inline bool ExtendedNearest() {
 
 // S := sin(X), C := cos(X), accurate to about half a unit in the last place
 // of a long double for |X| below 64; larger or non-finite arguments, and a
-// host that lowered the x87 precision, are left to the C runtime.
+// host that lowered the x87 precision or rounds another way, are left to the
+// C runtime.
 //
 // Inline for the arguments the beam geometry passes, pi/4 plus a mirror angle
 // (0.785 to 7.07). With j/64 the multiple of 1/64 nearest to double(X),
@@ -65,7 +67,10 @@ inline void SinCosExtended(long double X, long double& S, long double& C) {
     using namespace SinCosDetail;
     const double Xd = double(X);
     const double Axis = double(int(Xd * TwoOverPi + 0.5)) * HalfPi;
-    if (!(Xd >= 0 && Xd < Limit) || std::fabs(Xd - Axis) < AxisMargin || !ExtendedNearest()) {
+    // Double arithmetic done in long double (a 32-bit build without SSE math)
+    // would not round to multiples of 1/64 below.
+    constexpr bool DoubleInDouble = FLT_EVAL_METHOD == 0;
+    if (!DoubleInDouble || !(Xd >= 0 && Xd < Limit) || std::fabs(Xd - Axis) < AxisMargin || !ExtendedNearest()) {
         Reduced(X, S, C);
         return;
     }
