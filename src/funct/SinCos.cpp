@@ -23,8 +23,8 @@ using SinCosDetail::Points;
 constexpr Real HalfPi1 = 0xC90FDAA22168C240p-63L;
 constexpr Real HalfPi2 = -0xB3B399D747F23E40p-123L;
 constexpr Real HalfPi3 = 0xD129024E088A67CCp-183L;
-constexpr Real TwoOverPi = 0xA2F9836E4E44152Ap-64L;
-constexpr Real Limit = 64;
+constexpr Real TwoOverPiExtended = 0xA2F9836E4E44152Ap-64L;
+constexpr Real ReducedLimit = 64;
 
 // A + B exactly as Hi + Lo.
 void TwoSum(Real A, Real B, Real& Hi, Real& Lo) {
@@ -50,7 +50,7 @@ struct TSplit {
 // correct one. A reduction rounded in any direction stays below j = 101, well
 // inside the table.
 void SinCosDetail::Reduced(Real X, Real& S, Real& C) {
-    if (!(std::fabs(X) < Limit) || !ExtendedNearest()) {
+    if (!(std::fabs(X) < ReducedLimit) || !ExtendedNearest()) {
         S = std::sin(X);
         C = std::cos(X);
         return;
@@ -58,7 +58,7 @@ void SinCosDetail::Reduced(Real X, Real& S, Real& C) {
     // Nearest integer to X * 2/pi by the addition of 1.5 * 2^63: the
     // significand's low bits then hold it, as two's complement.
     const Real Shift = 0xC000000000000000p0L;
-    const Real Big = X * TwoOverPi + Shift;
+    const Real Big = X * TwoOverPiExtended + Shift;
     std::uint64_t Significand;
     std::memcpy(&Significand, &Big, sizeof Significand);
     const unsigned Quadrant = unsigned(Significand & 3);
