@@ -61,8 +61,9 @@ inline bool ExtendedNearest() {
 // 2^-81. Sl and Cl are below 2^-53, so their products go in double too. All
 // else is summed in long double, smallest first; the largest rounding error
 // before the last addition, some 2^-70, is a quarter unit in the last place
-// of a result of 2^-5 or more. Within AxisMargin of a multiple of pi/2 the
-// sine or cosine falls below that, and the general path takes over.
+// of a result of about 2^-5 or more (0.62 units at worst measured, the last
+// rounding included). Within AxisMargin of a multiple of pi/2 the sine or
+// cosine falls below that, and the general path takes over.
 inline void SinCosExtended(long double X, long double& S, long double& C) {
     using namespace SinCosDetail;
     const double Xd = double(X);
