@@ -3,41 +3,28 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <limits>
+
+namespace SinCosDetail {
+
+const TPoint Points[] = {
+#include "SinCosTable.inc"
+};
+static_assert(sizeof Points / sizeof Points[0] > int(Limit * 64 + 0.5));
+
+}  // namespace SinCosDetail
 
 namespace {
 
 using Real = long double;
+using SinCosDetail::Points;
 
 // pi/2 in three parts: the first two with 58 significant bits, so that an
 // integer below 64 times either is exact; the third rounded.
 constexpr Real HalfPi1 = 0xC90FDAA22168C240p-63L;
 constexpr Real HalfPi2 = -0xB3B399D747F23E40p-123L;
 constexpr Real HalfPi3 = 0xD129024E088A67CCp-183L;
-constexpr Real TwoOverPi = 0xA2F9836E4E44152Ap-64L;
-constexpr Real Limit = 64;
-
-// sin and cos of j/64 for j = 0..101 (up to just beyond pi/2, so that a
-// reduction rounded in any direction stays inside), each as a rounded value
-// and the rounded rest.
-struct TPoint {
-    Real SinHi, SinLo, CosHi, CosLo;
-};
-constexpr TPoint Points[] = {
-#include "SinCosTable.inc"
-};
-
-// The reduction below rounds to whole numbers by adding 1.5 * 2^63, which
-// needs the full 64-bit significand; a host may have cut the x87 precision.
-bool FullSignificand() {
-#if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
-    std::uint16_t Control;
-    __asm__ volatile("fnstcw %0" : "=m"(Control));
-    return (Control & 0x300) == 0x300;
-#else
-    return sizeof(Real) > 8 && std::numeric_limits<Real>::digits == 64;
-#endif
-}
+constexpr Real TwoOverPiExtended = 0xA2F9836E4E44152Ap-64L;
+constexpr Real ReducedLimit = 64;
 
 // A + B exactly as Hi + Lo.
 void TwoSum(Real A, Real B, Real& Hi, Real& Lo) {
@@ -45,6 +32,12 @@ void TwoSum(Real A, Real B, Real& Hi, Real& Lo) {
     const Real Bv = Hi - A;
     Lo = (A - (Hi - Bv)) + (B - Bv);
 }
+
+// A table value as the long double nearest to it and the rest.
+struct TSplit {
+    Real Hi, Lo;
+    TSplit(double Value, double Rest) : Hi(Real(Value) + Rest), Lo(Rest - (Hi - Value)) {}
+};
 
 }  // namespace
 
@@ -54,9 +47,10 @@ void TwoSum(Real A, Real B, Real& Hi, Real& Lo) {
 // in twice the precision and the series of sin D and cos D - 1 short enough
 // for |D| <= 1/128. Everything beside the leading table value is a
 // correction far below it, so one rounding at the end is nearly always the
-// correct one.
-void SinCosExtended(Real X, Real& S, Real& C) {
-    if (!(std::fabs(X) < Limit) || !FullSignificand()) {
+// correct one. A reduction rounded in any direction stays below j = 101, well
+// inside the table.
+void SinCosDetail::Reduced(Real X, Real& S, Real& C) {
+    if (!(std::fabs(X) < ReducedLimit) || !ExtendedNearest()) {
         S = std::sin(X);
         C = std::cos(X);
         return;
@@ -64,7 +58,7 @@ void SinCosExtended(Real X, Real& S, Real& C) {
     // Nearest integer to X * 2/pi by the addition of 1.5 * 2^63: the
     // significand's low bits then hold it, as two's complement.
     const Real Shift = 0xC000000000000000p0L;
-    const Real Big = X * TwoOverPi + Shift;
+    const Real Big = X * TwoOverPiExtended + Shift;
     std::uint64_t Significand;
     std::memcpy(&Significand, &Big, sizeof Significand);
     const unsigned Quadrant = unsigned(Significand & 3);
@@ -84,14 +78,15 @@ void SinCosExtended(Real X, Real& S, Real& C) {
     const Real Big64 = Rabs * 64 + Shift;
     std::memcpy(&Significand, &Big64, sizeof Significand);
     const unsigned J = unsigned(Significand & 127);
-    const TPoint& P = Points[J > 101 ? 101 : J];
+    const SinCosDetail::TPoint& Entry = Points[J > 101 ? 101 : J];
+    const TSplit Sine(Entry.SinHi, Entry.SinLo), Cosine(Entry.CosHi, Entry.CosLo);
     const Real D = Rabs - (Big64 - Shift) / 64;  // exact
     const Real Z = D * D;
     const Real SinTail = D * Z * (-1 / 6.0L + Z * (1 / 120.0L + Z * (-1 / 5040.0L)));  // sin D - D
     const Real CosM1 = Z * (-1 / 2.0L + Z * (1 / 24.0L + Z * (-1 / 720.0L + Z * (1 / 40320.0L))));
     const Real Tail = SinTail + RLo;  // sin(D + RLo) - D, to the precision that matters
-    Real Sin = P.SinHi + ((((P.SinLo + P.CosLo * D) + P.CosHi * Tail) + P.SinHi * CosM1) + P.CosHi * D);
-    const Real Cos = P.CosHi + ((((P.CosLo - P.SinLo * D) - P.SinHi * Tail) + P.CosHi * CosM1) - P.SinHi * D);
+    Real Sin = Sine.Hi + ((((Sine.Lo + Cosine.Lo * D) + Cosine.Hi * Tail) + Sine.Hi * CosM1) + Cosine.Hi * D);
+    const Real Cos = Cosine.Hi + ((((Cosine.Lo - Sine.Lo * D) - Sine.Hi * Tail) + Cosine.Hi * CosM1) - Sine.Hi * D);
     if (Negative) Sin = -Sin;
 
     switch (Quadrant) {

@@ -26,25 +26,42 @@ Real Step(Real X, int Steps) {
     return X;
 }
 
+Real StepDouble(Real X, int Steps) {
+    double D = double(X);
+    for (; Steps > 0; --Steps) D = std::nextafter(D, INFINITY);
+    for (; Steps < 0; ++Steps) D = std::nextafter(D, -INFINITY);
+    return D;
+}
+
 // The arguments the beam takes: pi/4 plus a mirror angle in float precision
-// anywhere on the circle, and, a few units in the last place around them,
-// the edges of the reduction: odd multiples of pi/4 (where the quarter turn
-// taken off changes) and the points halfway between multiples of 1/64 on
-// both sides of every multiple of pi/2 (where the table entry changes).
+// anywhere on the circle, and, a few units in the last place around them, the
+// edges. Those of the general path's reduction, taken in long double: the odd
+// multiples of pi/4 and the points halfway between multiples of 1/64 on both
+// sides of every multiple of pi/2. And those taken from the argument rounded
+// to double, so stepped in both precisions: the table points j/64 and the
+// points halfway between them over the whole range, the ends of the stretches
+// around the multiples of pi/2 left to the general path, and the end of the
+// table.
 std::vector<Real> Arguments() {
     std::vector<Real> X;
     for (int I = 0; I <= 200000; ++I) X.push_back(Pi / 4 + float(2 * Pi * I / 200000));
     for (float Tm = 0; Tm < 1e-6f; Tm = std::nextafter(Tm, 1.0f) * 1.5f) X.push_back(Pi / 4 + Tm);
-    std::vector<Real> Edges;
-    for (int M = 1; M <= 10; M += 2) Edges.push_back(M * Pi / 4);
+    std::vector<Real> Reduction, Table;
+    for (int M = 1; M <= 10; M += 2) Reduction.push_back(M * Pi / 4);
     for (int K = 0; K <= 5; ++K)
         for (int J = 0; J <= 50; ++J) {
-            Edges.push_back(K * Pi / 2 + (J + 0.5L) / 64);
-            if (K > 0) Edges.push_back(K * Pi / 2 - (J + 0.5L) / 64);
+            Reduction.push_back(K * Pi / 2 + (J + 0.5L) / 64);
+            if (K > 0) Reduction.push_back(K * Pi / 2 - (J + 0.5L) / 64);
         }
-    for (int K = 1; K <= 5; ++K) Edges.push_back(K * Pi / 2);
-    for (Real E : Edges)
-        for (int S = -3; S <= 3; ++S) X.push_back(Step(E, S));
+    for (int K = 1; K <= 5; ++K) Reduction.push_back(K * Pi / 2);
+    for (int J = 50; J <= 454; ++J) Table.insert(Table.end(), {J / 64.0L, (J + 0.5L) / 64});
+    for (int K = 1; K <= 4; ++K)
+        Table.insert(Table.end(), {K * Pi / 2 - SinCosDetail::AxisMargin, K * Pi / 2 + SinCosDetail::AxisMargin});
+    Table.push_back(SinCosDetail::Limit);
+    for (int S = -3; S <= 3; ++S) {
+        for (Real E : Reduction) X.push_back(Step(E, S));
+        for (Real E : Table) X.insert(X.end(), {Step(E, S), StepDouble(E, S)});
+    }
     return X;
 }
 
@@ -76,21 +93,50 @@ TEST(SinCosExtended, AgreesWithTheCRuntimeOverTheMirrorAngles) {
         Equal, Count, WorstSin, WorstCos, WorstAbsolute);
 }
 
+// Whatever the beam never passes still gets the sine and cosine: negative,
+// beyond the table, beyond the general path's reduction, not finite.
+TEST(SinCosExtended, AgreesWithTheCRuntimeBeyondTheBeamsArguments) {
+    std::vector<Real> X = {-0.0L, -1e-30L, 7.1L, 30, 63.99L, 64, 1e6L, 1e300L, -1e300L};
+    for (int I = 1; I <= 2000; ++I) X.insert(X.end(), {-I / 283.0L, 7 + I / 31.0L});
+    for (Real A : X) {
+        SCOPED_TRACE(double(A));
+        Real S, C;
+        SinCosExtended(A, S, C);
+#if defined(__GLIBC__)
+        EXPECT_LE(Ulps(S, std::sin(A)), 1);
+        EXPECT_LE(Ulps(C, std::cos(A)), 1);
+#endif
+        EXPECT_LE(std::fabs(S - std::sin(A)), 0x1p-63L);
+        EXPECT_LE(std::fabs(C - std::cos(A)), 0x1p-63L);
+    }
+    for (Real A : {Real(INFINITY), -Real(INFINITY), Real(NAN)}) {
+        Real S, C;
+        SinCosExtended(A, S, C);
+        EXPECT_TRUE(std::isnan(S) && std::isnan(C)) << double(A);
+    }
+}
+
 #if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
-// A host that cut the x87 precision to that of a double gets the C runtime's.
-TEST(SinCosExtended, LeavesALoweredPrecisionToTheCRuntime) {
-    std::uint16_t Saved, Cut;
+// A host that cut the x87 precision to that of a double, or rounds another
+// way, gets the C runtime's sine and cosine: the reduction's exact steps and
+// the cancellation near the zeros rely on both.
+TEST(SinCosExtended, LeavesAnotherX87SettingToTheCRuntime) {
+    std::uint16_t Saved;
     __asm__ volatile("fnstcw %0" : "=m"(Saved));
-    Cut = std::uint16_t((Saved & ~0x300) | 0x200);
-    __asm__ volatile("fldcw %0" : : "m"(Cut));
-    volatile Real Unfolded = 2.5L;  // the C runtime's sine, not the compiler's
-    const Real X = Unfolded;
-    Real S, C;
-    SinCosExtended(X, S, C);
-    const Real SinX = std::sin(X), CosX = std::cos(X);
-    __asm__ volatile("fldcw %0" : : "m"(Saved));
-    EXPECT_EQ(S, SinX);
-    EXPECT_EQ(C, CosX);
+    const std::uint16_t Double = 0x200, Down = 0x700, Up = 0xB00, Zero = 0xF00;
+    for (std::uint16_t Setting : {Double, Down, Up, Zero})
+        for (Real Unfolded : {2.5L, 3 * Pi / 2 + 0x1p-40L, 6.28L}) {
+            volatile Real Kept = Unfolded;  // the C runtime's sine, not the compiler's
+            const Real X = Kept;
+            const std::uint16_t Changed = std::uint16_t((Saved & ~0xF00) | Setting);
+            __asm__ volatile("fldcw %0" : : "m"(Changed));
+            Real S, C;
+            SinCosExtended(X, S, C);
+            const Real SinX = std::sin(X), CosX = std::cos(X);
+            __asm__ volatile("fldcw %0" : : "m"(Saved));
+            EXPECT_EQ(S, SinX) << Setting << " at " << double(X);
+            EXPECT_EQ(C, CosX) << Setting << " at " << double(X);
+        }
 }
 #endif
 
