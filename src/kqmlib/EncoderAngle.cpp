@@ -2,6 +2,7 @@
 
 #include <cfenv>
 #include <cmath>
+#include <cstring>
 #include <numbers>
 
 #include "Fraction.h"
@@ -32,6 +33,12 @@ const TKQMAngleConstants& UpdateAngleConstants(const TKQMHeader& H, TKQMAngleCon
     K.StartPulse = Real(H.PositionStartPulse) / 10;
     K.Period = float(Real(H.LACC) / H.NF);
     K.Radians = 2 * Pi / H.LACC;
+    // Every part times a float is exact in a double; whatever way the parts
+    // were rounded, their sum is Radians exactly.
+    const Real Radians1 = float(K.Radians), Rest = K.Radians - Radians1, Radians2 = float(Rest);
+    K.RadiansParts[0] = double(Radians1);
+    K.RadiansParts[1] = double(Radians2);
+    K.RadiansParts[2] = double(Rest - Radians2);
     K.Control = Control;
 #if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
     K.QuickFrac = (Control & 0xF00) == 0x300;
@@ -86,11 +93,34 @@ bool EncoderPosition(const TKQMHeader& H, float Period, std::uint16_t LEFC, std:
     return true;
 }
 
+// float(Radians * Pos) as the x87 gives it, through a 64-bit product, where
+// doubles can promise the same bits. The exact product is the sum of the
+// three parts' exact products; the double sum lies within 2^-52 of it, the
+// x87's within 2^-64. Unless a point halfway between two floats lies that
+// close, the float nearest to either is the float nearest to the product.
+bool AngleOfPosition(const double (&Radians)[3], float Pos, float& Angle) {
+    const double P = Pos;
+    const double Sum = (P * Radians[0] + P * Radians[1]) + P * Radians[2];
+    const float F = float(Sum);
+    std::uint32_t Bits;
+    std::memcpy(&Bits, &F, sizeof Bits);
+    const std::uint32_t PowerBits = Bits & 0x7F800000;
+    float Power;
+    std::memcpy(&Power, &PowerBits, sizeof Power);
+    // Half the gaps to the floats above and below F; at a power of two the
+    // one below is half as wide.
+    const double Up = double(Power) * 0x1p-24, Down = (Bits & 0x7FFFFF) != 0 ? Up : Up / 2;
+    const double Off = Sum - double(F);
+    if (!(std::fmin(Up - Off, Down + Off) > Sum * 0x1p-50)) return false;
+    Angle = F;
+    return true;
+}
+
 float EncoderAngle(const TKQMHeader& H, const TKQMAngleConstants& K, std::uint16_t LEFC, std::uint32_t LEFCO,
                    std::uint16_t LEPC, std::uint16_t LECC, std::uint32_t LAO) {
-    float Pos;
+    float Pos, Angle;
     if (K.ExactDoubles && EncoderPosition(H, K.Period, LEFC, LEFCO, LEPC, LECC, LAO, Pos))
-        return float(K.Radians * Pos);
+        return AngleOfPosition(K.RadiansParts, Pos, Angle) ? Angle : float(K.Radians * Pos);
     return EncoderAngleExtended(H, K, LEFC, LEFCO, LEPC, LECC, LAO);
 }
 

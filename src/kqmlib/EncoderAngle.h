@@ -22,6 +22,11 @@ float EncoderAngle(const TKQMHeader& H, const TKQMAngleConstants& K, std::uint16
 bool EncoderPosition(const TKQMHeader& H, float Period, std::uint16_t LEFC, std::uint32_t LEFCO, std::uint16_t LEPC,
                      std::uint16_t LECC, std::uint32_t LAO, float& Pos);
 
+// float(Radians * Pos) as the extended-precision product rounds it, from
+// Radians split into three doubles of 24, 24 and at most 18 bits; false
+// where doubles cannot promise the same bits.
+bool AngleOfPosition(const double (&Radians)[3], float Pos, float& Angle);
+
 // The same, worked out step by step in extended precision: what
 // EncoderAngle's quicker ways must give bit for bit.
 float EncoderAngleExtended(const TKQMHeader& H, const TKQMAngleConstants& K, std::uint16_t LEFC, std::uint32_t LEFCO,

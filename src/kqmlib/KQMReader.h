@@ -154,11 +154,12 @@ struct TKQMMeasBlock {
 struct TKQMAngleConstants {
     bool Ready = false;
     std::uint32_t Control = 0;
-    bool QuickFrac = false;      // x87 rounding to nearest with the full significand: FracOfPositive holds
-    bool ExactDoubles = false;   // and doubles round to nearest too: EncoderPosition holds
-    long double StartPulse = 0;  // position of the start pulse, in fine counts
-    float Period = 0;            // coarse counts per facet
-    long double Radians = 0;     // radians per coarse count
+    bool QuickFrac = false;       // x87 rounding to nearest with the full significand: FracOfPositive holds
+    bool ExactDoubles = false;    // and doubles round to nearest too: EncoderPosition holds
+    long double StartPulse = 0;   // position of the start pulse, in fine counts
+    float Period = 0;             // coarse counts per facet
+    long double Radians = 0;      // radians per coarse count
+    double RadiansParts[3] = {};  // the same as doubles of 24, 24 and at most 18 bits
 };
 
 // ---------------------------------------------------------------------------

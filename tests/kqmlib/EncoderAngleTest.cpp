@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -191,5 +192,33 @@ TEST(EncoderAngle, HalfwayPointsAndEdgesRoundAsTheExtendedWay) {
         }
         EXPECT_EQ(Check.Differ + Far.Differ, 0);
     }
+}
+
+// Products just off a point halfway between two floats, where a double sum
+// of the parts lands on that point and would round it to even: 2^-60 above
+// 1 + 2^-24 (the x87 rounds up), and 2^-60 below 1 - 2^-25, halfway to the
+// float below 1, where the gap is half as wide (the x87 rounds down). And
+// any other product the same as the x87's.
+TEST(EncoderAngle, ProductsBesideHalfwayPointsGoTheExtendedWay) {
+    auto Extended = [](const double(&R)[3], float Pos) {
+        return float((static_cast<long double>(R[0]) + R[1] + R[2]) * Pos);
+    };
+    float Angle = 0;
+    const double Above[3] = {1, 0x1p-24, 0x1p-60}, Below[3] = {1, -0x1p-25, -0x1p-60};
+    EXPECT_FALSE(AngleOfPosition(Above, 1, Angle)) << Angle << " for " << Extended(Above, 1);
+    EXPECT_FALSE(AngleOfPosition(Below, 1, Angle)) << Angle << " for " << Extended(Below, 1);
+    TRandom Rnd;
+    int Taken = 0;
+    for (int I = 0; I < 200000; ++I) {
+        const long double Radians = std::ldexp(
+            static_cast<long double>(Rnd.Next() | 0x80000000u) * 0x1p32L + Rnd.Next(), -63 - int(Rnd.Next() % 32));
+        const long double R1 = float(Radians), R2 = float(Radians - R1);
+        const double R[3] = {double(R1), double(R2), double(Radians - R1 - R2)};
+        const float Pos = float(Rnd.Next() % 100000) / float(Rnd.Next() % 1000 + 1);
+        if (!AngleOfPosition(R, Pos, Angle)) continue;
+        ++Taken;
+        ASSERT_EQ(Bits(Angle), Bits(float(Radians * Pos))) << double(Radians) << " * " << Pos;
+    }
+    EXPECT_GT(Taken, 199000);
 }
 #endif
