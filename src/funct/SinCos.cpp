@@ -50,7 +50,7 @@ struct TSplit {
 // correct one. A reduction rounded in any direction stays below j = 101, well
 // inside the table.
 void SinCosDetail::Reduced(Real X, Real& S, Real& C) {
-    if (!(std::fabs(X) < ReducedLimit) || !ExtendedNearest()) {
+    if (!(std::fabs(X) < ReducedLimit) || !ExtendedNearestNow()) {
         S = std::sin(X);
         C = std::cos(X);
         return;

@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstdint>
 
+#include "FloatControl.h"
+
 namespace SinCosDetail {
 
 // sin and cos of j/64 for j = 0..455, straight over [0, 7.1]: the value
@@ -31,11 +33,9 @@ void Reduced(long double X, long double& S, long double& C);
 // Both paths take exact steps that need the x87 at its full 64-bit
 // significand, and the general path exact sums that need rounding to nearest,
 // as does the same result on every target; a host may have changed either.
-inline bool ExtendedNearest() {
-#if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
-    std::uint16_t Control;
-    __asm__("fnstcw %0" : "=m"(Control));
-    return (Control & 0xF00) == 0x300;
+inline bool ExtendedNearestNow() {
+#if NARVI_HAS_X87
+    return ExtendedNearest(X87Control());
 #else
     return false;
 #endif
@@ -71,7 +71,7 @@ inline void SinCosExtended(long double X, long double& S, long double& C) {
     // Double arithmetic done in long double (a 32-bit build without SSE math)
     // would not round to multiples of 1/64 below.
     constexpr bool DoubleInDouble = FLT_EVAL_METHOD == 0;
-    if (!DoubleInDouble || !(Xd >= 0 && Xd < Limit) || std::fabs(Xd - Axis) < AxisMargin || !ExtendedNearest()) {
+    if (!DoubleInDouble || !(Xd >= 0 && Xd < Limit) || std::fabs(Xd - Axis) < AxisMargin || !ExtendedNearestNow()) {
         Reduced(X, S, C);
         return;
     }

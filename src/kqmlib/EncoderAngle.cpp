@@ -5,6 +5,7 @@
 #include <cstring>
 #include <numbers>
 
+#include "FloatControl.h"
 #include "Fraction.h"
 
 namespace {
@@ -16,10 +17,8 @@ constexpr Real Pi = std::numbers::pi_v<long double>;
 // control word (rounding and precision) and, above it, the SSE rounding
 // mode and flush-to-zero bits, where there are such.
 std::uint32_t FloatControl() {
-#if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
-    std::uint16_t W;
-    __asm__ volatile("fnstcw %0" : "=m"(W));
-    return W | std::uint32_t(__builtin_ia32_stmxcsr() & 0xFFC0) << 16;
+#if NARVI_HAS_X87
+    return X87Control() | std::uint32_t(__builtin_ia32_stmxcsr() & 0xFFC0) << 16;
 #else
     return std::uint32_t(std::fegetround());
 #endif
@@ -40,8 +39,8 @@ const TKQMAngleConstants& UpdateAngleConstants(const TKQMHeader& H, TKQMAngleCon
     K.RadiansParts[1] = double(Radians2);
     K.RadiansParts[2] = double(Rest - Radians2);
     K.Control = Control;
-#if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
-    K.QuickFrac = (Control & 0xF00) == 0x300;
+#if NARVI_HAS_X87
+    K.QuickFrac = ExtendedNearest(std::uint16_t(Control));
     // Round to nearest, neither flushing nor taking denormals as zero.
     K.ExactDoubles = K.QuickFrac && (Control >> 16 & 0xE040) == 0;
 #endif

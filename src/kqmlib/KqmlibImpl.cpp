@@ -10,17 +10,10 @@
 #include <string>
 #include <type_traits>
 
+#include "FloatControl.h"
 #include "KQMReader.h"
 #include "KqmlibImpl.h"
 #include "narvi.h"
-
-// The floating-point guard reads and writes the x87 and SSE control words
-// itself where both exist.
-#if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
-#define NARVI_X86_FLOAT 1
-#else
-#define NARVI_X86_FLOAT 0
-#endif
 
 namespace {
 
@@ -87,7 +80,7 @@ constexpr const char KQMLIB_BUILD_SYSTEM[] = NARVI_CPU "-" NARVI_OS "-" NARVI_CC
 class TFloatGuard {
 public:
     TFloatGuard() {
-#if NARVI_X86_FLOAT
+#if NARVI_HAS_X87
         FX87 = X87Status();
         FSse = SseStatus();
         FFast = (X87Control() & X87Masks) == X87Masks && (FSse & SseMasks) == SseMasks;
@@ -96,7 +89,7 @@ public:
         FHeld = feholdexcept(&FEnv) == 0;
     }
     ~TFloatGuard() {
-#if NARVI_X86_FLOAT
+#if NARVI_HAS_X87
         if (FFast) {
             if ((X87Status() & X87Flags) != (FX87 & X87Flags)) {
                 // A host computing in SSE registers only never sees an x87
@@ -117,7 +110,7 @@ public:
     TFloatGuard& operator=(const TFloatGuard&) = delete;
 
 private:
-#if NARVI_X86_FLOAT
+#if NARVI_HAS_X87
     // x87 control word: exception masks in bits 0-5; status word: exception
     // flags in bits 0-5, stack fault and error summary in bits 6-7. The SSE
     // control and status register: flags in bits 0-5, masks in bits 7-12.
@@ -125,11 +118,6 @@ private:
     static constexpr std::uint16_t X87Flags = 0xFF;
     static constexpr std::uint32_t SseMasks = 0x1F80;
 
-    static std::uint16_t X87Control() {
-        std::uint16_t W;
-        __asm__ volatile("fnstcw %0" : "=m"(W));
-        return W;
-    }
     static std::uint16_t X87Status() {
         std::uint16_t W;
         __asm__ volatile("fnstsw %0" : "=m"(W));
