@@ -1,6 +1,7 @@
 // Mouse handling of a chart: clicks on its parts, the zoom rubber band, undo
 // zoom, panning with the scroll button and the mouse wheel.
 
+#include <cmath>
 #include <cstdlib>
 #include <utility>
 
@@ -118,12 +119,20 @@ void TCustomChart::ZoomToValues(double topMin, double topMax, double bottomMin, 
                    {TopAxis(), topMin, topMax},
                    {BottomAxis(), bottomMin, bottomMax}};
     if (FZoom.Animated) {
+        // Once a round moves no axis by a millionth of its range, which no
+        // screen shows, further rounds would paint the same picture: a stored
+        // step count in the millions must not hang the chart.
         for (int step = 1; step < FZoom.AnimatedSteps; ++step) {
+            bool moved = false;
             for (const Target& t : targets) {
                 TChartAxis* a = t.axis;
-                a->SetAxisRange(a->Minimum() + (t.minimum - a->Minimum()) / AnimationDivisor,
-                                a->Maximum() - (a->Maximum() - t.maximum) / AnimationDivisor);
+                const double minimum = a->Minimum(), maximum = a->Maximum();
+                a->SetAxisRange(minimum + (t.minimum - minimum) / AnimationDivisor,
+                                maximum - (maximum - t.maximum) / AnimationDivisor);
+                const double seen = std::fabs(a->Maximum() - a->Minimum()) * 1e-6;
+                moved = moved || std::fabs(a->Minimum() - minimum) > seen || std::fabs(a->Maximum() - maximum) > seen;
             }
+            if (!moved) break;
             Repaint();
         }
     }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -261,6 +262,14 @@ TEST(Zoom, AnimatedStepsArePaintedOneByOne) {
     }
     ExpectRange(chart.BottomAxis(), 27, 36);
     ExpectRange(chart.LeftAxis(), 54, 63);
+
+    // a step count beyond reason stops painting once the axes stand still
+    frames.clear();
+    chart.Zoom().AnimatedSteps = std::numeric_limits<int>::max();
+    chart.ZoomToValues(0, 1, 0, 90, 0, 90, 0, 1);
+    EXPECT_GT(frames.size(), 20u);
+    EXPECT_LT(frames.size(), 100u);
+    ExpectRange(chart.BottomAxis(), 0, 90);
 
     // without animation, or with a single step, nothing is painted on the way
     for (int steps : {1, 8}) {
