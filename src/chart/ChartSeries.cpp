@@ -873,13 +873,12 @@ void TChartSeries::AssignSources(const std::vector<TComponent*>& sources) {
     if (attached) FParent->RefreshSeriesData(this);
 }
 
-bool TChartSeries::CheckNewSource(TComponent* value) const {
+bool TChartSeries::CheckNewSource(TComponent* value) {
     if (!FParent) throw ChartException(PlotConst().ErrNoParentChartForSource);
-    if (!FParent->IsValidDataSource(const_cast<TChartSeries*>(this), value))
+    if (!FParent->IsValidDataSource(this, value))
         throw ChartException(Format(PlotConst().ErrInvalidDataSource, value->Name()));
     if (std::find(FSourceList.begin(), FSourceList.end(), value) != FSourceList.end()) return false;
-    if (auto* series = dynamic_cast<TChartSeries*>(value))
-        FParent->CheckDataSource(series, const_cast<TChartSeries*>(this));
+    if (auto* series = dynamic_cast<TChartSeries*>(value)) FParent->CheckDataSource(series, this);
     return true;
 }
 

@@ -420,7 +420,7 @@ private:
     friend class TPlotSeriesSource;
     void DetachSources();
     // Checks a source to be added (false when it is listed already) and adds it.
-    bool CheckNewSource(TComponent* value) const;
+    bool CheckNewSource(TComponent* value);
     void AttachSource(TComponent* value);
     // Takes every source of a list that is not taken yet, the first as DataSource
     // (a new one replaces the sources the series had), and refreshes once.

@@ -98,13 +98,10 @@ void ForGridBandTools(TChartAxis* axis, F f) {
 void TGridBandTool::SetAxis(TChartAxis* value) {
     ReleaseGridHook();
     TPlotCustomToolAxis::SetAxis(value);
-    if (!value) return;
-    if (value->ParentChart())
+    if (value)
         value->GridHook = [](TChartAxis* axis) {
             ForGridBandTools(axis, [axis](TGridBandTool* t) { t->DrawBands(axis); });
         };
-    else
-        value->GridHook = [this](TChartAxis* axis) { DrawBands(axis); };
 }
 
 void TGridBandTool::ReleaseGridHook() {

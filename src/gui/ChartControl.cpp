@@ -147,7 +147,7 @@ void ChartWidget::paintEvent(QPaintEvent*) {
             const QColor back = palette().color(backgroundRole());
             TCanvas& screen = FImpl.screen.Canvas();
             screen.Brush().SetStyle(bsSolid);
-            screen.Brush().SetColor(static_cast<TColor>(back.red() | back.green() << 8 | back.blue() << 16));
+            screen.Brush().SetColor(RGB(back.red(), back.green(), back.blue()));
             screen.FillRect(TRect{0, 0, w, h});
         }
         FImpl.host.HostPaint(FImpl.screen.Canvas(), TRect{0, 0, w, h});

@@ -1,6 +1,6 @@
 // Behaviour a user sees across the chart's parts: stacked points, pointer and callout
-// gradients, legend text colours, listener events, shape defaults, axis label events,
-// grid and colour bands, and the texts of the tables.
+// gradients, legend text colours, shape defaults, axis label events, grid and colour
+// bands, and the texts of the tables.
 
 #include <gtest/gtest.h>
 
@@ -87,42 +87,6 @@ TEST(Legend, FontSeriesColorWritesEachItemInItsSeriesColour) {
         return n;
     };
     EXPECT_GT(redPixels(true), redPixels(false) + 20);
-
-    // the recording canvas writes in the colour a real one would
-    RecordingChart chart;
-    chart.SetView3D(false);
-    chart.Legend().SetVisible(true);
-    chart.Legend().SetFontSeriesColor(true);
-    chart.Legend().SetLegendStyle(lsSeries);
-    auto* s = new TLineSeries(&chart);
-    s->SetParentChart(&chart);
-    s->SetTitle("first");
-    s->SetSeriesColor(Red);
-    s->AddPoint(0, 1);
-    chart.DrawNow();
-    bool written = false;
-    for (const RecordedCall& c : chart.Recorder->Calls)
-        if (c.op == "WriteText" && c.text == "first") {
-            written = true;
-            EXPECT_EQ(c.fontColor, Red);
-        }
-    EXPECT_TRUE(written);
-}
-
-TEST(Panel, ListenersAreToldDownUpAndMoveAsZeroOneAndTwo) {
-    struct Listener : TPlotEventListener {
-        void PlotEvent(TPlotEvent& e) override {
-            if (auto* m = dynamic_cast<TPlotMouseEvent*>(&e)) kinds.push_back(static_cast<int>(m->Event));
-        }
-        std::vector<int> kinds;
-    } listener;
-    RecordingChart chart;
-    chart.AddListener(&listener);
-    chart.TCustomPlotPanel::MouseDown(mbLeft, 0, 10, 10);
-    chart.TCustomPlotPanel::MouseMove(0, 12, 10);
-    chart.TCustomPlotPanel::MouseUp(mbLeft, 0, 12, 10);
-    EXPECT_EQ(listener.kinds, (std::vector<int>{0, 2, 1}));
-    chart.RemoveListener(&listener);
 }
 
 TEST(Shapes, TheShadowsDefaultsAreBlackAndThreeAndNotStored) {
@@ -257,15 +221,6 @@ TEST(Tables, MarksAndFontsReadTheTextsAtTheTimeOfUse) {
     EXPECT_EQ(font.Name(), "Courier New");
     EXPECT_EQ(font.Size(), 11);
     EXPECT_FALSE(font.IsNameStored());
-}
-
-TEST(Geometry, BackFacingFollowsTheSignOfTheCrossProduct) {
-    // (p0 - p1) x (p2 - p1) < 0: clockwise on the screen, whose y grows downward
-    EXPECT_TRUE(IsBackFacing(TPoint{0, 0}, TPoint{10, 0}, TPoint{10, 10}));
-    EXPECT_FALSE(IsBackFacing(TPoint{10, 10}, TPoint{10, 0}, TPoint{0, 0}));
-    EXPECT_FALSE(IsBackFacing(TPoint{0, 0}, TPoint{5, 5}, TPoint{10, 10}));  // a line faces no way
-    const TPoint p[3] = {{0, 0}, {10, 0}, {10, 10}};
-    EXPECT_TRUE(IsBackFacing(p));
 }
 
 }  // namespace

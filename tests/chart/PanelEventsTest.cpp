@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "ChartTools.h"
@@ -17,11 +16,14 @@
 namespace {
 
 struct EventLog : TPlotEventListener {
-    std::vector<int> series;
-    int mouse = 0, view3D = 0;
+    std::vector<int> series, mouse;
+    int view3D = 0;
     void PlotEvent(TPlotEvent& event) override {
         if (auto* s = dynamic_cast<TPlotSeriesEvent*>(&event)) series.push_back(s->Event);
-        if (dynamic_cast<TPlotMouseEvent*>(&event)) event.Sender->CancelMouse = ++mouse > 0;
+        if (auto* m = dynamic_cast<TPlotMouseEvent*>(&event)) {
+            mouse.push_back(m->Event);
+            event.Sender->CancelMouse = true;
+        }
         view3D += dynamic_cast<TPlotView3DEvent*>(&event) != nullptr;
     }
 };
@@ -60,10 +62,15 @@ TEST(PanelEvents, ListenersHearOfSeriesMouseAndViewAndHooksRunInDrawOrder) {
     const std::vector<int> expected = {seAdd, seChangeColor, seChangeActive, seDataChanged, seRemove};
     EXPECT_EQ(second.series, expected);
     EXPECT_EQ(told, expected);
-    chart.MouseMove(0, 10, 10);
+    // listeners number the mouse events 0 down, 1 up, 2 move
+    chart.MouseDown(mbLeft, 0, 10, 10);
+    chart.MouseMove(0, 12, 10);
+    chart.MouseUp(mbLeft, 0, 12, 10);
     chart.SetView3D(!chart.View3D());
     chart.SetView3D(chart.View3D());
-    EXPECT_EQ(std::tuple(first.mouse, second.mouse, second.view3D), std::tuple(1, 0, 1));
+    EXPECT_EQ(first.mouse, (std::vector<int>{0, 2, 1}));
+    EXPECT_TRUE(second.mouse.empty());
+    EXPECT_EQ(second.view3D, 1);
     chart.RemoveListener(&first);
     chart.RemoveListener(&second);
 

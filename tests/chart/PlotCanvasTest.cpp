@@ -53,9 +53,11 @@ struct Direct {
 };
 
 TEST(Geometry, SmallHelpers) {
-    EXPECT_TRUE(IsBackFacing(TPoint{0, 0}, TPoint{10, 0}, TPoint{10, 10}) !=
-                IsBackFacing(TPoint{10, 10}, TPoint{10, 0}, TPoint{0, 0}));
-    EXPECT_EQ(RectMidpoint(TRect{-3, -3, 0, 0}), (TPoint{-1, -1}));  // truncated toward zero
+    // (p0 - p1) x (p2 - p1) < 0: clockwise on the screen, whose y grows downward
+    EXPECT_TRUE(IsBackFacing(TPoint{0, 0}, TPoint{10, 0}, TPoint{10, 10}));
+    EXPECT_FALSE(IsBackFacing(TPoint{10, 10}, TPoint{10, 0}, TPoint{0, 0}));
+    EXPECT_FALSE(IsBackFacing(TPoint{0, 0}, TPoint{5, 5}, TPoint{10, 10}));  // a line faces no way
+    EXPECT_EQ(RectMidpoint(TRect{-3, -3, 0, 0}), (TPoint{-1, -1}));          // truncated toward zero
     EXPECT_EQ(OrientRect(TRect{10, 8, 2, 4}), (TRect{2, 4, 10, 8}));
     EXPECT_TRUE(RectContainsPoint(TRect{0, 0, 5, 5}, TPoint{0, 4}));
     EXPECT_FALSE(RectContainsPoint(TRect{0, 0, 5, 5}, TPoint{5, 0}));
