@@ -98,6 +98,11 @@ struct TToken {
 bool IsIdentStart(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; }
 bool IsIdentChar(char c) { return IsIdentStart(c) || (c >= '0' && c <= '9') || c == '.'; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+// A component name: an identifier without the dots of nested property names.
+bool IsFormName(const std::string& name) {
+    return !name.empty() && IsIdentStart(name[0]) &&
+           std::all_of(name.begin(), name.end(), [](char c) { return IsIdentChar(c) && c != '.'; });
+}
 
 class TLexer {
 public:
@@ -335,6 +340,8 @@ private:
         std::string first = ExpectIdent("a class name");
         if (FLex.Peek().Kind == TTok::Symbol && FLex.Peek().Symbol == ':') {
             FLex.Take();
+            // refused here, or the component would read but could not be written again
+            if (!IsFormName(first)) Fail("Invalid component name '" + first + "'", head.Line);
             node.Name = std::move(first);
             node.ClassName = ExpectIdent("a class name");
         } else {
@@ -903,11 +910,6 @@ void WriteCollectionItems(TObject& obj, const TFormProps& itemProps, const TForm
 
 namespace {
 
-bool IsFormName(const std::string& name) {
-    return !name.empty() && IsIdentStart(name[0]) &&
-           std::all_of(name.begin(), name.end(), [](char c) { return IsIdentChar(c) && c != '.'; });
-}
-
 TFormNode WriteNode(TComponent& obj) {
     const TFormClassDesc* desc = FormClassOf(obj);
     if (!desc) throw EFormError("An object of this class cannot be stored in form data", 0);
@@ -1018,8 +1020,9 @@ TComponent* TFormReader::ReadNode(const TFormNode& node, TComponent* parent) {
         if (same && same != component) Fail("Duplicate component name '" + node.Name + "'");
         component->SetName(node.Name);
     }
-    if (!parent) FRoot = component;
-    if (parent) {
+    if (!parent) {
+        FRoot = component;
+    } else {
         const TFormClassDesc* parentDesc = FormClassOf(*parent);
         if (!parentDesc || !parentDesc->AddChild)
             Fail("A " + node.ClassName + " cannot be a child of a " + (parentDesc ? parentDesc->Name : "component"));
