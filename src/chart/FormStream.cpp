@@ -750,12 +750,6 @@ void RegisterFormClass(TFormClassDesc desc) {
         list.push_back(std::move(desc));
 }
 
-const TFormClassDesc* FindFormClass(std::string_view name) {
-    for (const TFormClassDesc& d : FormClasses())
-        if (d.Name == name) return &d;
-    return nullptr;
-}
-
 const TFormClassDesc* FormClassOf(const TObject& obj) {
     const auto& list = FormClasses();
     for (auto it = list.rbegin(); it != list.rend(); ++it)
@@ -836,26 +830,16 @@ constexpr TColorName ColorNames[] = {
     {"clInfoBk", 0xFF000018},     {"clDkGray", 0x808080},      {"clLtGray", 0xC0C0C0}};
 }  // namespace
 
-std::string ColorToIdent(std::uint32_t color) {
-    for (const TColorName& c : ColorNames)
-        if (c.Color == color) return c.Name;
-    return {};
-}
-
-std::optional<std::uint32_t> IdentToColor(std::string_view name) {
-    for (const TColorName& c : ColorNames)
-        if (name == c.Name) return c.Color;
-    return std::nullopt;
-}
-
 TFormValue FormColorValue(std::uint32_t color) {
-    const std::string name = ColorToIdent(color);
-    return name.empty() ? TFormValue::OfInt(color) : TFormValue::OfIdent(name);
+    for (const TColorName& c : ColorNames)
+        if (c.Color == color) return TFormValue::OfIdent(c.Name);
+    return TFormValue::OfInt(color);
 }
 
 std::uint32_t FormColor(const TFormValue& value, TFormReader& reader) {
     if (value.Kind == TFormKind::Ident) {
-        if (auto c = IdentToColor(value.Text)) return *c;
+        for (const TColorName& c : ColorNames)
+            if (value.Text == c.Name) return c.Color;
         reader.Fail("Unknown colour '" + value.Text + "'");
     }
     // negative values are the system colours as the integer form writes them
@@ -928,9 +912,7 @@ TFormNode WriteNode(TComponent& obj) {
 
 }  // namespace
 
-TFormNode WriteFormTree(TComponent& root) { return WriteNode(root); }
-
-std::string WriteForm(TComponent& root) { return PrintForm(WriteFormTree(root)); }
+std::string WriteForm(TComponent& root) { return PrintForm(WriteNode(root)); }
 
 // ---------------------------------------------------------------------------
 // Reading.
