@@ -5,7 +5,6 @@
 
 #include "ChartFormData.h"
 
-#include <cstring>
 #include <limits>
 
 #include "ChartTools.h"
@@ -144,7 +143,7 @@ void SetPictureBytes(TPicture& picture, const TBytes& data, TFormReader& reader)
     };
     if (data.size() < 8) reader.Fail("Picture data cut short");
     const std::uint32_t w = get(0), h = get(4);
-    if (w == 0 || h == 0 || w > 0x8000 || h > 0x8000 || (data.size() - 8) / 4 / w < h || (data.size() - 8) / 4 != w * h)
+    if (w == 0 || h == 0 || w > 0x8000 || h > 0x8000 || (data.size() - 8) / 4 != w * h)
         reader.Fail("Picture data does not match its size");
     TBitmap bitmap(static_cast<int>(w), static_cast<int>(h));
     std::size_t at = 8;
@@ -269,15 +268,13 @@ struct TShapeProps {
             });
         }
         Position.P_BOOL(TPlotCustomShapePosition, CustomPosition);
-        for (const char* name : {"Left", "Top"}) {
-            const bool left = std::strcmp(name, "Left") == 0;
-            Position.Int<TPlotCustomShapePosition>(
-                name, [left](TPlotCustomShapePosition& o) { return left ? o.Left() : o.Top(); },
-                [left](TPlotCustomShapePosition& o, std::int64_t v) {
-                    left ? o.SetLeft(static_cast<int>(v)) : o.SetTop(static_cast<int>(v));
-                },
-                [](TPlotCustomShapePosition& o) { return o.CustomPosition(); });
-        }
+        using SP = TPlotCustomShapePosition;
+        const auto custom = [](SP& o) { return o.CustomPosition(); };
+        Position.Int<SP>(
+            "Left", [](SP& o) { return o.Left(); }, [](SP& o, std::int64_t v) { o.SetLeft(static_cast<int>(v)); },
+            custom);
+        Position.Int<SP>(
+            "Top", [](SP& o) { return o.Top(); }, [](SP& o, std::int64_t v) { o.SetTop(static_cast<int>(v)); }, custom);
     }
 };
 
@@ -539,12 +536,10 @@ TFormProp MarksItemsProp() {
         TFormValue v;
         v.Kind = TFormKind::Binary;
         for (int i = 0; i < 4; ++i) v.Bytes.push_back(static_cast<std::uint8_t>(list.Count() >> (8 * i)));
+        TMarksItem fresh(nullptr);
         for (int i = 0; i < list.Count(); ++i) {
             std::vector<TFormProperty> props;
-            if (TMarksItem* item = list.ItemIfAny(i)) {
-                TMarksItem fresh(nullptr);
-                WriteProperties(*item, fresh, Props().MarksItem, props);
-            }
+            if (TMarksItem* item = list.ItemIfAny(i)) WriteProperties(*item, fresh, Props().MarksItem, props);
             WriteBinaryProperties(v.Bytes, props);
         }
         return v;

@@ -98,6 +98,11 @@ struct TToken {
 bool IsIdentStart(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; }
 bool IsIdentChar(char c) { return IsIdentStart(c) || (c >= '0' && c <= '9') || c == '.'; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+// A component name: an identifier without the dots of nested property names.
+bool IsFormName(const std::string& name) {
+    return !name.empty() && IsIdentStart(name[0]) &&
+           std::all_of(name.begin(), name.end(), [](char c) { return IsIdentChar(c) && c != '.'; });
+}
 
 class TLexer {
 public:
@@ -335,6 +340,8 @@ private:
         std::string first = ExpectIdent("a class name");
         if (FLex.Peek().Kind == TTok::Symbol && FLex.Peek().Symbol == ':') {
             FLex.Take();
+            // refused here, or the component would read but could not be written again
+            if (!IsFormName(first)) Fail("Invalid component name '" + first + "'", head.Line);
             node.Name = std::move(first);
             node.ClassName = ExpectIdent("a class name");
         } else {
@@ -743,12 +750,6 @@ void RegisterFormClass(TFormClassDesc desc) {
         list.push_back(std::move(desc));
 }
 
-const TFormClassDesc* FindFormClass(std::string_view name) {
-    for (const TFormClassDesc& d : FormClasses())
-        if (d.Name == name) return &d;
-    return nullptr;
-}
-
 const TFormClassDesc* FormClassOf(const TObject& obj) {
     const auto& list = FormClasses();
     for (auto it = list.rbegin(); it != list.rend(); ++it)
@@ -829,26 +830,16 @@ constexpr TColorName ColorNames[] = {
     {"clInfoBk", 0xFF000018},     {"clDkGray", 0x808080},      {"clLtGray", 0xC0C0C0}};
 }  // namespace
 
-std::string ColorToIdent(std::uint32_t color) {
-    for (const TColorName& c : ColorNames)
-        if (c.Color == color) return c.Name;
-    return {};
-}
-
-std::optional<std::uint32_t> IdentToColor(std::string_view name) {
-    for (const TColorName& c : ColorNames)
-        if (name == c.Name) return c.Color;
-    return std::nullopt;
-}
-
 TFormValue FormColorValue(std::uint32_t color) {
-    const std::string name = ColorToIdent(color);
-    return name.empty() ? TFormValue::OfInt(color) : TFormValue::OfIdent(name);
+    for (const TColorName& c : ColorNames)
+        if (c.Color == color) return TFormValue::OfIdent(c.Name);
+    return TFormValue::OfInt(color);
 }
 
 std::uint32_t FormColor(const TFormValue& value, TFormReader& reader) {
     if (value.Kind == TFormKind::Ident) {
-        if (auto c = IdentToColor(value.Text)) return *c;
+        for (const TColorName& c : ColorNames)
+            if (value.Text == c.Name) return c.Color;
         reader.Fail("Unknown colour '" + value.Text + "'");
     }
     // negative values are the system colours as the integer form writes them
@@ -903,11 +894,6 @@ void WriteCollectionItems(TObject& obj, const TFormProps& itemProps, const TForm
 
 namespace {
 
-bool IsFormName(const std::string& name) {
-    return !name.empty() && IsIdentStart(name[0]) &&
-           std::all_of(name.begin(), name.end(), [](char c) { return IsIdentChar(c) && c != '.'; });
-}
-
 TFormNode WriteNode(TComponent& obj) {
     const TFormClassDesc* desc = FormClassOf(obj);
     if (!desc) throw EFormError("An object of this class cannot be stored in form data", 0);
@@ -926,9 +912,7 @@ TFormNode WriteNode(TComponent& obj) {
 
 }  // namespace
 
-TFormNode WriteFormTree(TComponent& root) { return WriteNode(root); }
-
-std::string WriteForm(TComponent& root) { return PrintForm(WriteFormTree(root)); }
+std::string WriteForm(TComponent& root) { return PrintForm(WriteNode(root)); }
 
 // ---------------------------------------------------------------------------
 // Reading.
@@ -1018,8 +1002,9 @@ TComponent* TFormReader::ReadNode(const TFormNode& node, TComponent* parent) {
         if (same && same != component) Fail("Duplicate component name '" + node.Name + "'");
         component->SetName(node.Name);
     }
-    if (!parent) FRoot = component;
-    if (parent) {
+    if (!parent) {
+        FRoot = component;
+    } else {
         const TFormClassDesc* parentDesc = FormClassOf(*parent);
         if (!parentDesc || !parentDesc->AddChild)
             Fail("A " + node.ClassName + " cannot be a child of a " + (parentDesc ? parentDesc->Name : "component"));

@@ -198,7 +198,6 @@ struct TFormClassDesc {
 // The classes the layer knows. Register base classes before the classes
 // derived from them: an object is described by the last class it matches.
 void RegisterFormClass(TFormClassDesc desc);
-const TFormClassDesc* FindFormClass(std::string_view name);
 const TFormClassDesc* FormClassOf(const TObject& obj);
 
 // Creates an object by class name with its owner, nil when the name is unknown.
@@ -206,7 +205,6 @@ using TFormFactory = std::function<TObject*(const std::string& className, TObjec
 
 // ---------------------------------------------------------------------------
 // Writing.
-TFormNode WriteFormTree(TComponent& root);
 std::string WriteForm(TComponent& root);
 // The stored properties of a persistent object (dotted names for nested ones).
 void WriteProperties(TObject& obj, TObject& ref, const TFormProps& props, std::vector<TFormProperty>& out,
@@ -246,9 +244,5 @@ private:
 // Checks a value's kind (the message names the property and the line).
 const TFormValue& ExpectKind(const TFormValue& value, TFormKind kind, TFormReader& reader);
 std::int64_t ExpectInt(const TFormValue& value, std::int64_t low, std::int64_t high, TFormReader& reader);
-
-// Colour names of the form (clRed, clNone, ...): the name of a colour, or empty.
-std::string ColorToIdent(std::uint32_t color);
-std::optional<std::uint32_t> IdentToColor(std::string_view name);
 
 #include "FormStreamProps.h"

@@ -27,12 +27,10 @@ TFormProps& TFormProps::Typed(const char* name, G get, S set, std::function<bool
     p.Name = name;
     p.Write = [get, stored, toForm](TObject& obj, TObject& ref) -> std::optional<TFormValue> {
         T& o = FormCast<T>(obj);
+        // the predicate first: a value left out is not worth getting (point data)
+        if (stored && !stored(o)) return std::nullopt;
         const V value = static_cast<V>(get(o));
-        if (stored) {
-            if (!stored(o)) return std::nullopt;
-        } else if (value == static_cast<V>(get(FormCast<T>(ref)))) {
-            return std::nullopt;
-        }
+        if (!stored && value == static_cast<V>(get(FormCast<T>(ref)))) return std::nullopt;
         return toForm(value);
     };
     p.Read = [set, fromForm](TObject& obj, const TFormValue& value, TFormReader& reader) {

@@ -99,6 +99,8 @@ TEST(FormStream, FaultsNameTheirLine) {
         {"object X: TY\n  P = <item A = 1>\nend", "Expected a property name but found '>' (line 2)"},
         {"object X: TY\n  P = @\nend", "Unexpected character 0x40 (line 2)"},
         {"object X: TY\n  P. = 1\nend", "Invalid name 'P.' (line 2)"},
+        // a dotted name would read but could not be written again
+        {"object X: TY\n  object A.B: TY\n  end\nend", "Invalid component name 'A.B' (line 2)"},
     };
     for (const auto& c : cases) EXPECT_EQ(Refusal(c.text), c.message);
 }
