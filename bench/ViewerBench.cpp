@@ -193,7 +193,7 @@ void BM_SearchInWindow(benchmark::State& state) {
     const int trace = int(state.range(0));
     const std::string path = Long().Path;
     TTempDir dir;
-    TRecordedDialogs dialogs;
+    TDialogsDouble dialogs;
     TFormVantoraChart1 window(dialogs, {}, dir.File("Vantora.ini"), KQMLIB_DIR);
     TFormVantoraTrace traceWindow;
     if (trace > 0) window.SetTraceWindow(&traceWindow);

@@ -14,7 +14,6 @@
 #include "CommandLine.h"
 #include "EditFunct.h"
 #include "ErrorOf.h"
-#include "FindExpression.h"
 #include "IniFile.h"
 #include "TempDir.h"
 #include "VantoraChart.h"
@@ -307,15 +306,6 @@ TEST(Texts, HeaderAndTraceFormats) {
     EXPECT_EQ(TraceLine(t, ""), "00:03:07 ");
     EXPECT_EQ(SettingsPathOf("/opt/narvi/Vantora"), "/opt/narvi/Vantora.ini");
     EXPECT_EQ(SettingsPathOf("/opt/narvi/Vantora.exe"), "/opt/narvi/Vantora.ini");
-}
-
-TEST(Texts, RecordTargetsNeverWrap) {
-    CheckRecordTarget(1, 100);
-    CheckRecordTarget(100, 100);
-    EXPECT_EQ(ErrorOf([] { CheckRecordTarget(0, 100); }), "Record 0 is out of range (1 to 100)");
-    EXPECT_EQ(ErrorOf([] { CheckRecordTarget(-1, 100); }), "Record -1 is out of range (1 to 100)");
-    CheckRecordTarget(101, 100);  // past the end: the reader refuses it
-    EXPECT_EQ(ErrorOf([] { CheckRecordTarget(4294967297LL, 0); }), "Record 4294967297 is out of range");
 }
 
 }  // namespace

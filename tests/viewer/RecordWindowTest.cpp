@@ -66,7 +66,7 @@ void Key(QWidget* target, int key, Qt::KeyboardModifiers modifiers = Qt::NoModif
 }
 
 struct TWindow {
-    TRecordedDialogs Dialogs;
+    TDialogsDouble Dialogs;
     TFormVantoraChart Form;
     explicit TWindow(const std::string& libraryFolder = KQMLIB_DIR) : Form(Dialogs, libraryFolder) {}
     QWidget* Window() const { return Form.Form.Widget(); }

@@ -1,7 +1,7 @@
 #pragma once
 // Recordings for the viewer's tests: shots with a reference pulse and an echo
-// on the high-power channel, optionally with their index; and dialogs that
-// only record the messages they are given.
+// on the high-power channel, optionally with their index; and the dialogs the
+// windows are given.
 
 #include <cmath>
 #include <filesystem>
@@ -12,14 +12,29 @@
 #include "RecordingWriter.h"
 #include "VantoraDialogs.h"
 
-class TRecordedDialogs : public TVantoraDialogs {
+// Dialogs that record what they are given and answer as told.
+class TDialogsDouble : public TVantoraDialogs {
 public:
     void Message(const std::string& text) override { Messages.push_back(text); }
-    bool Confirm(const std::string&) override { return true; }
-    bool OpenFileName(std::string&, const std::string&, const std::string&) override { return false; }
-    void ShowInfo(const std::vector<std::string>&) override {}
-    void ShowAbout(const std::string&, const std::string&) override {}
-    std::vector<std::string> Messages;
+    bool Confirm(const std::string& text) override {
+        Confirms.push_back(text);
+        return ConfirmAnswer;
+    }
+    bool OpenFileName(std::string& path, const std::string& title, const std::string& filter) override {
+        OpenTitle = title;
+        OpenFilter = filter;
+        path = OpenPath;
+        return !OpenPath.empty();
+    }
+    void ShowInfo(const std::vector<std::string>& rows) override { Infos.push_back(rows); }
+    void ShowAbout(const std::string& version, const std::string& library) override {
+        Abouts.push_back(version + " / " + library);
+    }
+
+    std::vector<std::string> Messages, Confirms, Abouts;
+    std::vector<std::vector<std::string>> Infos;
+    bool ConfirmAnswer = true;
+    std::string OpenPath, OpenTitle, OpenFilter;
 };
 
 // count shots from internal time 1 s, step 4-ns ticks apart, with a GPS/PPS

@@ -43,30 +43,6 @@ const bool kApp = [] {
     return true;
 }();
 
-class TDialogsDouble : public TVantoraDialogs {
-public:
-    void Message(const std::string& text) override { Messages.push_back(text); }
-    bool Confirm(const std::string& text) override {
-        Confirms.push_back(text);
-        return ConfirmAnswer;
-    }
-    bool OpenFileName(std::string& path, const std::string& title, const std::string& filter) override {
-        OpenTitle = title;
-        OpenFilter = filter;
-        path = OpenPath;
-        return !OpenPath.empty();
-    }
-    void ShowInfo(const std::vector<std::string>& rows) override { Infos.push_back(rows); }
-    void ShowAbout(const std::string& version, const std::string& library) override {
-        Abouts.push_back(version + " / " + library);
-    }
-
-    std::vector<std::string> Messages, Confirms, Abouts;
-    std::vector<std::vector<std::string>> Infos;
-    bool ConfirmAnswer = true;
-    std::string OpenPath, OpenTitle, OpenFilter;
-};
-
 class Window : public ::testing::Test {
 protected:
     void Make(std::vector<std::string> parameters = {}, std::string libraryFolder = {}) {
@@ -85,6 +61,15 @@ protected:
         return path;
     }
     const TCurrentRecord& Current() { return W->Document().Record; }
+    // Types text into the find dialog and presses Enter, as a user does.
+    void Find(const std::string& text) {
+        if (!W->FormFind || !W->FormFind->Visible()) Key(Qt::Key_F, Qt::ControlModifier);
+        ASSERT_TRUE(W->FormFind && W->FormFind->Visible());
+        auto* edit = W->FormFind->Widget()->findChild<QLineEdit*>();
+        edit->clear();
+        QTest::keyClicks(edit, QString::fromStdString(text));
+        QTest::keyClick(edit, Qt::Key_Return);
+    }
     // The window shown with the trace window attached, and a recording of count shots open.
     void OpenWithTrace(TFormVantoraTrace& trace, int count) {
         const std::string path = Rec(count);
@@ -504,12 +489,7 @@ TEST_F(Window, SearchWithTheTraceWindowAttached) {
     TFormVantoraTrace trace;
     OpenWithTrace(trace, 3000);
     Key(Qt::Key_Right);
-    Key(Qt::Key_F, Qt::ControlModifier);
-    ASSERT_TRUE(W->FormFind && W->FormFind->Visible());
-    QWidget* edit = W->FormFind->Widget()->focusWidget();
-    ASSERT_TRUE(edit);
-    QTest::keyClicks(edit, "index = 2990 & facet < 4");
-    QTest::keyClick(edit, Qt::Key_Return);
+    Find("index = 2990 & facet < 4");
     EXPECT_EQ(W->Form.StatusText(), "Expression found");
     EXPECT_EQ(Current().RecordNo, 2990u);
     EXPECT_GE(trace.Lines().Total(), 2990u * 14);  // a dozen and more per shot
@@ -599,10 +579,6 @@ TEST_F(Window, LauncherWithoutFileAndSettingsInAFolderYetToBeMade) {
     EXPECT_TRUE(TIniFile(Dir.File("config/Vantora.ini")).ValueExists("WAVECHART", "AxisX"));
 }
 
-}  // namespace
-
-namespace {
-
 // The shown shot survives what used to lose it: index building, searches and
 // jumps that end nowhere, a view zoomed away from the next shot.
 class ShownShot : public Window {
@@ -614,15 +590,6 @@ protected:
             if (QString(a->text()).remove('&') == text)
                 return QTest::mouseClick(bar->widgetForAction(a), Qt::LeftButton);
         FAIL() << text.toStdString();
-    }
-    // Types text into the find dialog and presses Enter, as a user does.
-    void Find(const std::string& text) {
-        if (!W->FormFind || !W->FormFind->Visible()) Key(Qt::Key_F, Qt::ControlModifier);
-        ASSERT_TRUE(W->FormFind && W->FormFind->Visible());
-        auto* edit = W->FormFind->Widget()->findChild<QLineEdit*>();
-        edit->clear();
-        QTest::keyClicks(edit, QString::fromStdString(text));
-        QTest::keyClick(edit, Qt::Key_Return);
     }
     // The shot n on screen: the record, its list and its series.
     void ExpectShown(std::uint32_t n) {
