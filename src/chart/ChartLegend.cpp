@@ -385,13 +385,16 @@ void TChartLegend::ReducePlot() {
     TCustomChart& chart = *FChart;
     TRect p = chart.PlotRect();
     const TRect& r = FShapeBounds;
+    // the margin is a share of the plot as it was before the legend's cut
+    const int horizMargin = FHorizMargin ? FHorizMargin : 3 * chart.PlotWidth() / 100;
+    const int vertMargin = FVertMargin ? FVertMargin : 4 * chart.PlotHeight() / 100;
     if (FResizeChart && !CustomPosition()) {
         switch (FAlignment) {
         case laLeft:
             p.Left = r.Right;
             break;
         case laRight:
-            p.Left = p.Left, p.Right = r.Left;
+            p.Right = r.Left;
             break;
         case laTop:
             p.Top = r.Bottom + chart.Shadow().VertSize();
@@ -403,16 +406,16 @@ void TChartLegend::ReducePlot() {
     }
     switch (FAlignment) {
     case laLeft:
-        p.Left += FHorizMargin ? FHorizMargin : 3 * p.Width() / 100;
+        p.Left += horizMargin;
         break;
     case laRight:
-        p.Right -= FHorizMargin ? FHorizMargin : 3 * p.Width() / 100;
+        p.Right -= horizMargin;
         break;
     case laTop:
-        p.Top += FVertMargin ? FVertMargin : 4 * p.Height() / 100;
+        p.Top += vertMargin;
         break;
     case laBottom:
-        p.Bottom -= FVertMargin ? FVertMargin : 4 * p.Height() / 100;
+        p.Bottom -= vertMargin;
         break;
     }
     chart.SetPlotRect(p);

@@ -144,9 +144,10 @@ TEST(LegendLayout, PlacementAndPlotReduction) {
     EXPECT_EQ(r.Bottom - r.Top, 3 * 12 + 2);
     // the right edge leaves the legend's shadow and its frame inside the plot
     EXPECT_EQ(r.Right, 387 - 3 - 2);
-    // the plot gives way to the legend plus 3 % of what is left
-    const int plotRight = r.Left;
-    EXPECT_EQ(chart.AfterLegend.Right, plotRight - 3 * (plotRight - 13) / 100);
+    // the plot gives way to the legend plus 3 % of the plot's width before the legend's cut
+    EXPECT_EQ(chart.BeforeLegend.Width(), 387 - 13);
+    EXPECT_EQ(chart.AfterLegend.Right, r.Left - 3 * 374 / 100);
+    EXPECT_NE(3 * 374 / 100, 3 * (r.Left - 13) / 100) << "the two readings must differ here";
 
     legend.SetTopPos(0);
     chart.DrawNow();
