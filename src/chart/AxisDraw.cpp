@@ -77,6 +77,7 @@ public:
         if (place) {
             TRect r = plot;
             A.AxisLinePos = PositionShift(SideEdge(r), plot);
+            if (A.FIsDepthAxis) PlaceDepthTexts(A.AxisLinePos);
         }
         DrawTitle();
         A.TickPositions.clear();
@@ -89,16 +90,37 @@ public:
         if (!t.Visible() || t.Caption().empty()) return;
         V.SelectFont(t.Font());
         if (A.FIsDepthAxis) {
+            TransparentText();
             V.SetTextAlignment(TA_LEFT);
             V.WriteText3D(A.TitlePos, C.PlotRect().Bottom, t.Caption(), C.ChartDepth3D() / 2);
             return;
         }
         FExponent = false;
-        if (A.FHorizontal)
+        if (t.Angle() % 90 != 0)
+            AngledTitle();
+        else if (A.FHorizontal)
             Label(A.FCenterPixel, A.TitlePos, &t, t.Caption(), t.Angle());
         else
             Label(A.TitlePos, A.FCenterPixel, &t, t.Caption(), t.Angle());
         FExponent = true;
+    }
+
+    // A title at a slant lies wholly inside its room (TitlePos is the room's edge
+    // toward the plot), centred along the axis.
+    void AngledTitle() {
+        TChartAxisTitle& t = A.FTitle;
+        int n = 0;
+        const int w = C.MultiLineTextWidth(t.Caption(), n);
+        const Extent e = TurnedExtent(w, V.TextLineHeight() * n, t.Angle());
+        int x, y;
+        if (A.FHorizontal) {
+            x = A.FCenterPixel - Round((e.minX + e.maxX) / 2);
+            y = A.TitlePos - Round(A.FOtherSide ? e.maxY : e.minY);
+        } else {
+            y = A.FCenterPixel - Round((e.minY + e.maxY) / 2);
+            x = A.TitlePos - Round(A.FOtherSide ? e.minX : e.maxX);
+        }
+        Lines(x, y, &t, t.Caption(), t.Angle(), TA_LEFT, n);
     }
 
     void DrawLabels() {
@@ -241,6 +263,7 @@ public:
             int y = C.PlotRect().Bottom;
             const TView3DOptions* o = V.View3DOptions();
             if (!o || o->Orthogonal() || o->Rotation() == 360) y += V.TextLineHeight() / 2;
+            TransparentText();
             V.SetTextAlignment(TA_LEFT);
             V.WriteText3D(A.LabelsPos, y, text, p);
         } else if (A.FHorizontal) {
@@ -342,10 +365,37 @@ public:
         return item.Text().empty() ? A.FormatAxisLabel(item.Value()) : item.Text();
     }
 
-    // Frames a label before its text is written. The box spans the lines as
-    // Label places them from (x, y) (each one line height further along the
-    // text's own downward direction), widened by half a "W" on either side, and
-    // turns with rotated text about (x, y) so that it stays around the text.
+    // Text is written over whatever lies beneath it: an element drawn before (a
+    // legend symbol, a framed box) may have left a solid brush and an opaque text
+    // background in the canvas, which would paint a box behind every letter.
+    void TransparentText() {
+        if (TCanvas* device = V.GetDeviceHandle()) device->Brush().SetStyle(bsClear);
+        V.SetBackgroundMode(TRANSPARENT);
+    }
+
+    // The box of a text of w x height pixels written left-aligned at the origin and
+    // turned by angle about it (y grows downward): its extent on either screen axis.
+    struct Extent {
+        double minX, maxX, minY, maxY;
+    };
+    static Extent TurnedExtent(int w, int height, int angle) {
+        const double a = angle * std::numbers::pi / 180.0;
+        const double c = std::cos(a), s = std::sin(a);
+        Extent e{0, 0, 0, 0};
+        for (const auto& [px, py] : {std::pair{w, 0}, std::pair{0, height}, std::pair{w, height}}) {
+            const double x = px * c + py * s, y = -px * s + py * c;
+            e.minX = std::min(e.minX, x);
+            e.maxX = std::max(e.maxX, x);
+            e.minY = std::min(e.minY, y);
+            e.maxY = std::max(e.maxY, y);
+        }
+        return e;
+    }
+
+    // Frames a text before it is written. (x, y) is where its first line goes; the
+    // box spans the n lines (each one line height further along the text's own
+    // downward direction), widened by half a "W" on either side, and turns with
+    // rotated text about (x, y) so that it stays around the text.
     void LabelBox(TPlotCustomShape* shape, int x, int y, const std::string& text, int angle, int align, int n) {
         TPlotCustomShape& s = shape ? *shape : A.FItems.Format();
         if (s.Transparent()) return;
@@ -358,7 +408,7 @@ public:
             left = -w / 2;
         else if ((align & TA_CENTER) == TA_RIGHT)
             left = -w;
-        const int top = (align & TA_BOTTOM) ? 0 : h;
+        const int top = (align & TA_BOTTOM) ? -h : 0;
         const double a = angle * std::numbers::pi / 180.0;
         const double cx = left + w / 2.0, cy = top + h * n / 2.0;
         // the box centre turned about (x, y) as the text turns (y grows downward)
@@ -372,13 +422,12 @@ public:
         const int bw = w + 2 * pad, bh = h * n;
         const TRect box{mx - bw / 2, my - bh / 2, mx - bw / 2 + bw, my - bh / 2 + bh};
         s.DrawShape(V, box, angle, A.FZPixel);
-        if (TCanvas* device = V.GetDeviceHandle()) device->Brush().SetStyle(bsClear);
-        V.SetBackgroundMode(TRANSPARENT);
     }
 
     // Writes a possibly multi-line text at (x, y) rotated by angle, over the
     // box of shape (the labels' Format shape when null) unless it is transparent.
     void Label(int x, int y, TPlotCustomShape* shape, const std::string& text, int angle) {
+        angle = NormalAngle(angle);
         const int h = V.TextLineHeight();
         const int n = 1 + static_cast<int>(std::count(text.begin(), text.end(), LineSeparator));
         const bool other = A.FOtherSide;
@@ -439,7 +488,8 @@ public:
                 break;
             }
         }
-        V.SetTextAlignment(align);
+        // Upright and quarter-turned texts step one line before each line, so their
+        // start is set back here; at other angles the first line stays at (x, y).
         const int d = (angle == 180 || angle == 270) ? -h : h;
         if (A.FHorizontal) {
             if (angle == 0)
@@ -456,15 +506,35 @@ public:
             else if (angle == 270)
                 x -= other ? Round(static_cast<double>(d) * n) : d;
         }
+        if (angle % 90 == 0) {
+            const TPoint step = LineStep(angle);
+            x += step.x;
+            y += step.y;
+        }
+        Lines(x, y, shape, text, angle, align, n);
+    }
+
+    // Angles as the switch above knows them: -90 is 270.
+    static int NormalAngle(int angle) { return angle < 0 ? angle % 360 + 360 : angle % 360; }
+
+    // One line height along the text's own downward direction.
+    TPoint LineStep(int angle) {
+        const int h = V.TextLineHeight();
+        const double a = angle * std::numbers::pi / 180.0;
+        return TPoint{Round(h * std::sin(a)), Round(h * std::cos(a))};
+    }
+
+    // Writes the n lines of text from (x, y), the first line's place, each next
+    // line one line height further along the text's downward direction.
+    void Lines(int x, int y, TPlotCustomShape* shape, const std::string& text, int angle, int align, int n) {
+        V.SetTextAlignment(align);
         LabelBox(shape, x, y, text, angle, align, n);
+        TransparentText();
+        const TPoint step = LineStep(angle);
         std::size_t start = 0;
         while (true) {
             const std::size_t end = text.find(LineSeparator, start);
             const std::string line = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
-            if (angle == 90 || angle == 270)
-                x += d;
-            else
-                y += d;
             if (angle == 0) {
                 if (A.FLabelsExponent && FExponent)
                     Exponent(x, y, line);
@@ -475,11 +545,14 @@ public:
             }
             if (end == std::string::npos) break;
             start = end + 1;
+            x += step.x;
+            y += step.y;
         }
         V.SetTextAlignment(TA_LEFT);
     }
 
     void Exponent(int x, int y, const std::string& text) {
+        TransparentText();
         const std::size_t e = text.find_first_of("Ee");
         if (e == std::string::npos) {
             V.WriteText3D(x, y, text, A.FZPixel);
@@ -673,14 +746,65 @@ public:
 
     int AxisLabelSizeOfLabels() { return AxisLabelSize(A.LabelsFont(), A.FLabelsAngle, A.FLabelsSize, {}, true); }
 
+    // Room across the axis: every line of a text that runs along it; the width of
+    // one that stands across it; for a title at a slant, its turned box.
     int AxisLabelSize(TPlotFont& font, int angle, int fixed, const std::string& text, bool labels) {
         if (fixed != 0) return fixed;
-        V.SelectFont(font);
+        angle = NormalAngle(angle);
         const bool along = A.FHorizontal ? (angle == 0 || angle == 180) : (angle == 90 || angle == 270);
-        if (along) return V.TextLineHeight();
-        if (labels) return MaxLabelWidth();
+        if (labels) {
+            if (along) {
+                const int lines = MaxLabelLines();
+                V.SelectFont(font);
+                return V.TextLineHeight() * lines;
+            }
+            return MaxLabelWidth();
+        }
+        V.SelectFont(font);
         int lines = 0;
-        return C.MultiLineTextWidth(text, lines);
+        const int w = C.MultiLineTextWidth(text, lines);
+        const int h = V.TextLineHeight();
+        if (along) return h * std::max(lines, 1);
+        if (angle % 90 == 0) return w;
+        const Extent e = TurnedExtent(w, h * lines, angle);
+        return static_cast<int>(std::ceil(A.FHorizontal ? e.maxY - e.minY : e.maxX - e.minX));
+    }
+
+    // The most lines of any label the axis can draw, measured as the widths are.
+    int MaxLabelLines() {
+        int most = 1;
+        auto count = [&most](const std::string& text) {
+            most = std::max(most, 1 + static_cast<int>(std::count(text.begin(), text.end(), LineSeparator)));
+        };
+        if (A.FItems.Count() > 0) {
+            for (int i = 0; i < A.FItems.Count(); ++i) count(ItemText(*A.FItems[i]));
+            return most;
+        }
+        switch (EffectiveStyle()) {
+        case talValue: {
+            TAxisOnGetLabel saved = std::move(C.OnGetAxisLabel);
+            C.OnGetAxisLabel = nullptr;
+            const ScopeExit restore([&] { C.OnGetAxisLabel = std::move(saved); });
+            double lo = 0, hi = 0;
+            ValueLabelEnds(lo, hi);
+            count(A.FormatAxisLabel(hi));
+            count(A.FormatAxisLabel(lo));
+            break;
+        }
+        case talMark:
+            for (TChartSeries* s : C.SeriesList())
+                if (s->Active())
+                    for (int i = 0; i < s->PointCount(); ++i) count(s->Marks().GetMarkText(i));
+            break;
+        case talText:
+            if (A.FIsDepthAxis) break;
+            for (TChartSeries* s : C.SeriesList())
+                for (int i = 0; i < s->PointLabels().Count(); ++i) count(s->PointLabels().Label(i));
+            break;
+        default:
+            break;
+        }
+        return most;
     }
 
     int MaxLabelWidth() {
@@ -702,9 +826,30 @@ public:
         case talMark:
             return C.MaxMarkWidth();
         case talText:
-            return C.MaxPointLabelWidth();
+            return A.FIsDepthAxis ? SeriesTitleWidth() : C.MaxPointLabelWidth();
         default:
             return 0;
+        }
+    }
+
+    // The depth axis labels its rows with the titles of the active series.
+    int SeriesTitleWidth() {
+        int widest = 0, lines = 0;
+        for (int v = 0; v < C.ActiveSeriesCount(); ++v)
+            widest = std::max(widest, C.MultiLineTextWidth(C.SeriesTitleForLegend(v, true), lines));
+        return widest;
+    }
+
+    // The values whose texts are the widest labels' candidates.
+    void ValueLabelEnds(double& lo, double& hi) const {
+        lo = A.FScaleMinimum;
+        hi = A.FScaleMaximum;
+        if ((A.IsDateTime() && A.FExactDateTime) || A.FRoundFirstLabel) {
+            const double s = A.CurrentLabelIncrement();
+            if (s > 0) {
+                lo = std::trunc(lo / s) * s;
+                hi = std::trunc(hi / s) * s;
+            }
         }
     }
 
@@ -713,14 +858,8 @@ public:
         TAxisOnGetLabel saved = std::move(C.OnGetAxisLabel);
         C.OnGetAxisLabel = nullptr;
         const ScopeExit restore([&] { C.OnGetAxisLabel = std::move(saved); });
-        double lo = A.FScaleMinimum, hi = A.FScaleMaximum;
-        if ((A.IsDateTime() && A.FExactDateTime) || A.FRoundFirstLabel) {
-            const double s = A.CurrentLabelIncrement();
-            if (s > 0) {
-                lo = std::trunc(lo / s) * s;
-                hi = std::trunc(hi / s) * s;
-            }
-        }
+        double lo = 0, hi = 0;
+        ValueLabelEnds(lo, hi);
         int lines = 0;
         const int a = C.MultiLineTextWidth(A.FormatAxisLabel(hi), lines);
         const int b = C.MultiLineTextWidth(A.FormatAxisLabel(lo), lines);
@@ -763,6 +902,13 @@ public:
         }
     }
 
+    // The depth axis takes no room: its labels stand beside its ticks, its title
+    // beyond the labels, both to the right of its line.
+    void PlaceDepthTexts(int line) {
+        A.LabelsPos = line + TicksSize();
+        A.TitlePos = A.LabelsPos + (A.Labels() ? AxisLabelSizeOfLabels() : 0);
+    }
+
     void Room(TRect& r, bool shrink) {
         const TRect original = r;
         if (!shrink) {
@@ -773,19 +919,18 @@ public:
             return;
         }
         if (A.FIsDepthAxis) {
-            A.TitlePos = r.Right;
+            PlaceDepthTexts(PositionShift(r.Right, original));
             return;
         }
+        // Every draw places the title and the labels afresh; a hidden one sits where
+        // its room would begin, so nothing an earlier draw left counts.
         int& edge = SideEdge(r);
         const int inward = -Outward();
-        if (A.FTitle.Visible() && !A.FTitle.Caption().empty()) {
+        if (A.FTitle.Visible() && !A.FTitle.Caption().empty())
             edge += inward * AxisLabelSize(A.FTitle.Font(), A.FTitle.Angle(), A.FTitleSize, A.FTitle.Caption(), false);
-            A.TitlePos = edge;
-        }
-        if (A.Labels()) {
-            edge += inward * AxisLabelSizeOfLabels();
-            A.LabelsPos = edge;
-        }
+        A.TitlePos = edge;
+        if (A.Labels()) edge += inward * AxisLabelSizeOfLabels();
+        A.LabelsPos = edge;
         const int t = C.WallSizeForAxis(&A) + TicksSize();
         if (t > 0) edge += inward * t;
         A.TitlePos = PositionShift(A.TitlePos, original);

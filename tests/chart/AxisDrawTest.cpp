@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "Chart.h"
+#include "ChartSeries.h"
 #include "ChartMessages.h"
 #include "ChartControl.h"
 #include "GuiApplication.h"
@@ -115,6 +116,8 @@ TEST(AxisDraw, MultiLineRotatedAndExponentLabels) {
         const int shift =
             static_cast<int>(std::lround(6.0 * static_cast<double>(t.text.size()) * std::sin(std::acos(-1.0) / 4)));
         EXPECT_EQ(t.x, bottom->ValueToPixel(std::stod(t.text)) - shift) << t.text;
+        // moved down by as much as left, and no line further: the text ends at its tick
+        EXPECT_EQ(t.y, bottom->LabelsPos + shift) << t.text;
     }
     EXPECT_EQ(rotated, 3);
 }
@@ -220,6 +223,120 @@ TEST(AxisFramedTexts, ItemsTakeRoomByTheirOwnFont) {
     RenderToBitmap(chart, 300, 200);
     EXPECT_GT(left->MaxLabelWidth(), 2 * narrow);
     EXPECT_GT(chart.PlotRect().Left, plotLeft + narrow);
+}
+
+}  // namespace
+
+namespace {
+
+// Where the axis texts go: beside the depth axis' ticks, inside the room taken for
+// every line and for a slanted title, and placed afresh at every draw.
+TEST(AxisPlacement, DepthAxisLabelsStandBesideItsTicks) {
+    RecordingChart chart;
+    chart.DepthAxis()->SetVisible(true);
+    for (int k = 0; k < 3; ++k) {
+        auto* s = new TChartSeries(nullptr);
+        s->SetTitle("Series " + std::to_string(k));
+        for (int i = 0; i <= 10; ++i) s->AddPoint(i, i * (k + 1));
+        s->SetParentChart(&chart);
+    }
+    chart.DepthAxis()->Title().SetCaption("depth");
+    chart.DrawNow();
+    TChartAxis* depth = chart.DepthAxis();
+    EXPECT_EQ(depth->AxisLinePos, chart.PlotRect().Right);
+    EXPECT_EQ(depth->LabelsPos, depth->AxisLinePos + depth->TicksSize());
+    // the title beyond the widest series title
+    EXPECT_EQ(depth->TitlePos, depth->LabelsPos + 8 * 6);
+    int labels = 0;
+    for (const auto& c : chart.Recorder->Calls) {
+        if (c.op != "WriteText3D") continue;
+        if (c.text.rfind("Series ", 0) == 0) {
+            ++labels;
+            EXPECT_EQ(c.args[0], depth->LabelsPos) << c.text;
+        }
+        if (c.text == "depth") {
+            EXPECT_EQ(c.args[0], depth->TitlePos);
+        }
+    }
+    EXPECT_EQ(labels, 3);
+}
+
+TEST(AxisPlacement, PositionsOfHiddenOrShiftedTextsAreFreshAtEveryDraw) {
+    AxisChart chart;
+    TChartAxis* left = chart.LeftAxis();
+    left->SetPositionPercent(10);
+    chart.DrawNow();
+    const int title = left->TitlePos, labels = left->LabelsPos;
+    chart.DrawNow();
+    chart.DrawNow();
+    EXPECT_EQ(left->TitlePos, title);
+    EXPECT_EQ(left->LabelsPos, labels);
+    // without a title, its place is the outer edge of the labels' column
+    EXPECT_EQ(labels - title, 3 * 6);
+
+    // Hidden labels: the axis spans its line and ticks only, and a click in the plot is no axis click.
+    AxisChart hidden;
+    TChartAxis* bottom = hidden.BottomAxis();
+    bottom->SetLabels(false);
+    int axisClicks = 0;
+    hidden.OnClickAxis = [&](TCustomChart*, TChartAxis*, TMouseButton, TShiftState, int, int) { ++axisClicks; };
+    hidden.DrawNow();
+    const TRect plot = hidden.PlotRect();
+    EXPECT_EQ(bottom->LabelsPos, plot.Bottom + bottom->TicksSize());
+    const int cx = (plot.Left + plot.Right) / 2, cy = (plot.Top + plot.Bottom) / 2;
+    EXPECT_FALSE(bottom->AxisClicked(cx, cy));
+    hidden.MouseDown(mbLeft, 0, cx, cy);
+    hidden.MouseUp(mbLeft, 0, cx, cy);
+    EXPECT_EQ(axisClicks, 0);
+    EXPECT_TRUE(bottom->AxisClicked(cx, plot.Bottom + 2));
+    hidden.MouseDown(mbLeft, 0, cx, plot.Bottom + 2);
+    hidden.MouseUp(mbLeft, 0, cx, plot.Bottom + 2);
+    EXPECT_EQ(axisClicks, 1);
+}
+
+TEST(AxisPlacement, EveryLineAndASlantedTitleStayInTheirRoom) {
+    AxisChart chart;
+    TChartAxis* bottom = chart.BottomAxis();
+    bottom->SetLabelStyle(talText);
+    auto* s = new TChartSeries(nullptr);
+    s->AddPoint(2, 1, std::string("two") + LineSeparator + "lines");
+    s->AddPoint(8, 1, "one");
+    s->SetParentChart(&chart);
+    bottom->Title().SetCaption("time");
+    chart.DrawNow();
+    // two lines of 12 pixels between the labels and the title
+    EXPECT_EQ(bottom->TitlePos - bottom->LabelsPos, 2 * 12);
+    for (const auto& t : chart.Texts()) {
+        if (t.text == "lines") {
+            EXPECT_EQ(t.y, bottom->LabelsPos + 12);
+        }
+        if (t.text == "time") {
+            EXPECT_EQ(t.y, bottom->TitlePos);
+        }
+    }
+
+    // A title at -30 degrees: its turned box lies left of its edge, clear of the labels.
+    TChartAxis* left = chart.LeftAxis();
+    left->Title().SetCaption("volts");
+    left->Title().SetAngle(-30);
+    chart.DrawNow();
+    const AxisChart::Text* title = nullptr;
+    const std::vector<AxisChart::Text> texts = chart.Texts();
+    for (const auto& t : texts)
+        if (t.text == "volts") title = &t;
+    ASSERT_NE(title, nullptr);
+    EXPECT_EQ(title->align, TA_LEFT);
+    const double a = -30 * std::acos(-1.0) / 180, w = 5 * 6, h = 12;
+    double lo = 1e9, hi = -1e9;
+    for (const auto& [px, py] : {std::pair{0.0, 0.0}, {w, 0.0}, {0.0, h}, {w, h}}) {
+        const double x = title->x + px * std::cos(a) + py * std::sin(a);
+        lo = std::min(lo, x);
+        hi = std::max(hi, x);
+    }
+    EXPECT_LE(hi, left->TitlePos + 0.5);
+    EXPECT_GE(lo, left->TitlePos - (hi - lo) - 1.5);
+    EXPECT_GE(lo, chart.PanelRect().Left);
+    EXPECT_LT(left->TitlePos, left->LabelsPos);
 }
 
 }  // namespace

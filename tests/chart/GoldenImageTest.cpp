@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <limits>
 #include <string>
@@ -219,6 +220,55 @@ TEST(GoldenImages, ViewerScenePixelExact) {
         std::unique_ptr<TBitmap> image = RenderToBitmap(chart, c.width, 500);
         golden::Check(*image, c.name);
     }
+}
+
+}  // namespace
+
+namespace {
+
+int PixelsOf(const TBitmap& image, TColor colour, int fromY) {
+    int n = 0;
+    for (int y = std::max(fromY, 0); y < image.Height(); ++y)
+        for (int x = 0; x < image.Width(); ++x) n += image.GetPixel(x, y) == colour;
+    return n;
+}
+
+// Axis texts are only their letters, whatever an element drawn before them left
+// in the canvas: a legend of point symbols leaves a solid brush and an opaque
+// text background behind.
+TEST(GoldenImages, AxisTextsAfterALegendOfPoints) {
+    EnsureGuiApplication();
+    TChart chart;
+    chart.SetView3D(false);
+    auto* s = new TPointSeries(&chart);
+    s->SetParentChart(&chart);
+    for (int i = 0; i <= 10; ++i) s->AddPoint(i, (i * 3) % 7);
+    chart.BottomAxis()->Title().SetCaption("Time stamp");
+    std::unique_ptr<TBitmap> image = RenderToBitmap(chart, 400, 250);
+    golden::Check(*image, "pointlegend");
+    EXPECT_EQ(PixelsOf(*image, ColorToRGB(s->SeriesColor()), chart.BottomAxis()->LabelsPos), 0);
+}
+
+TEST(GoldenImages, EveryAxisTextPathSetsItsOwnBackground) {
+    EnsureGuiApplication();
+    TChart chart;
+    chart.DepthAxis()->SetVisible(true);
+    auto* s = new TLineSeries(&chart);
+    s->SetParentChart(&chart);
+    for (int i = 0; i <= 10; ++i) s->AddPoint(i, i);
+    chart.BottomAxis()->Title().SetCaption("bottom");
+    chart.LeftAxis()->Title().SetCaption("left");
+    chart.LeftAxis()->Title().SetAngle(-30);
+    chart.DepthAxis()->Title().SetCaption("depth");
+    chart.OnBeforeDrawAxes = [&](TObject*) {
+        TCanvas* device = chart.Canvas().GetDeviceHandle();
+        device->Brush().SetStyle(bsSolid);
+        device->Brush().SetColor(clLime);
+        device->SetBackgroundColor(clLime);
+        device->SetBackgroundMode(OPAQUE);
+    };
+    std::unique_ptr<TBitmap> image = RenderToBitmap(chart, 400, 250);
+    EXPECT_EQ(PixelsOf(*image, clLime, 0), 0);
 }
 
 }  // namespace
