@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -49,7 +50,7 @@ TEST(SeriesMarks, TextsOfEveryStyle) {
         {smsLabelPercent, false, 2, "three 50 %"},
         {smsLabelValue, false, 0, "one 1"},
         {smsLabelValue, true, 0, "one\r1"},
-        {smsLegend, false, 0, "1\x06one"},
+        {smsLegend, false, 0, "1 one"},  // the legend's columns, never its separator
         {smsPercentTotal, false, 1, "33.33 % of 6"},
         {smsPercentTotal, true, 1, "33.33 %\rof 6"},
         {smsLabelPercentTotal, false, 0, "one 16.67 % of 6"},
@@ -63,6 +64,14 @@ TEST(SeriesMarks, TextsOfEveryStyle) {
         s->Marks().SetMultiLine(c.multiLine);
         EXPECT_EQ(s->Marks().GetMarkText(c.index), c.text);
     }
+
+    // whatever columns the legend shows, the mark separates them with a blank
+    s->Marks().SetStyle(smsLegend);
+    s->Marks().SetMultiLine(false);
+    chart.Legend().SetTextStyle(ltsRightPercent);
+    EXPECT_EQ(s->Marks().GetMarkText(2), "three 50 %");
+    chart.Legend().SetTextStyle(ltsXAndValue);
+    EXPECT_EQ(s->Marks().GetMarkText(1), "1 2");
 
     // all values zero: every point is the whole, nothing is divided by zero
     TLineSeries zeros(nullptr);
@@ -122,6 +131,19 @@ TEST(SeriesMarks, DrawEverySkipsNullPointsAndBoxesFitTheText) {
     EXPECT_EQ(texts, 4);  // two lines of the marks of points 0 and 4
     EXPECT_EQ(s->Marks().MarkAtPixel(p->BoxTopLeft.x + 1, p->BoxTopLeft.y + 1), 0);
     EXPECT_EQ(s->Marks().MarkAtPixel(p->BoxTopLeft.x - 1, p->BoxTopLeft.y), -1);
+}
+
+TEST(SeriesMarks, LegendStyleDrawsTheColumnsAsWords) {
+    MarksChart chart;
+    chart.Series->AddPoint(5, 2, "L1");
+    chart.Series->Marks().SetStyle(smsLegend);
+    chart.DrawNow();
+    std::vector<std::string> texts;
+    for (const auto& c : chart.Recorder->Calls)
+        if (c.op == "WriteText") texts.push_back(c.text);
+    EXPECT_NE(std::find(texts.begin(), texts.end(), "2 L1"), texts.end());
+    for (const std::string& t : texts)
+        EXPECT_EQ(std::count_if(t.begin(), t.end(), [](char ch) { return ch > 0 && ch < ' '; }), 0) << t;
 }
 
 TEST(SeriesMarks, LongLinesAreKeptWhole) {
