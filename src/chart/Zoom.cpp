@@ -222,8 +222,8 @@ bool TCustomChart::ClickSeries(TClickState& c) {
     const auto& series = SeriesList();
     for (auto it = series.rbegin(); it != series.rend(); ++it) {
         TChartSeries* s = *it;
-        if (!s->Active() || !(s->OnClick || s->OnDblClick || OnClickSeries)) continue;
-        const int index = s->PointAtPixel(c.X, c.Y);
+        if (!s->Active() || !(s->TakesClicks() || OnClickSeries)) continue;
+        const int index = s->PointClicked(c.X, c.Y);
         // a click on a mark belongs to the mark, which takes no action
         if (index == -1 && s->Marks().Visible() && s->Marks().MarkAtPixel(c.X, c.Y) != -1) return true;
         if (index == -1) continue;
