@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -70,8 +69,6 @@ TEST(SeriesMarks, TextsOfEveryStyle) {
     s->Marks().SetMultiLine(false);
     chart.Legend().SetTextStyle(ltsRightPercent);
     EXPECT_EQ(s->Marks().GetMarkText(2), "three 50 %");
-    chart.Legend().SetTextStyle(ltsXAndValue);
-    EXPECT_EQ(s->Marks().GetMarkText(1), "1 2");
 
     // all values zero: every point is the whole, nothing is divided by zero
     TLineSeries zeros(nullptr);
@@ -131,19 +128,6 @@ TEST(SeriesMarks, DrawEverySkipsNullPointsAndBoxesFitTheText) {
     EXPECT_EQ(texts, 4);  // two lines of the marks of points 0 and 4
     EXPECT_EQ(s->Marks().MarkAtPixel(p->BoxTopLeft.x + 1, p->BoxTopLeft.y + 1), 0);
     EXPECT_EQ(s->Marks().MarkAtPixel(p->BoxTopLeft.x - 1, p->BoxTopLeft.y), -1);
-}
-
-TEST(SeriesMarks, LegendStyleDrawsTheColumnsAsWords) {
-    MarksChart chart;
-    chart.Series->AddPoint(5, 2, "L1");
-    chart.Series->Marks().SetStyle(smsLegend);
-    chart.DrawNow();
-    std::vector<std::string> texts;
-    for (const auto& c : chart.Recorder->Calls)
-        if (c.op == "WriteText") texts.push_back(c.text);
-    EXPECT_NE(std::find(texts.begin(), texts.end(), "2 L1"), texts.end());
-    for (const std::string& t : texts)
-        EXPECT_EQ(std::count_if(t.begin(), t.end(), [](char ch) { return ch > 0 && ch < ' '; }), 0) << t;
 }
 
 TEST(SeriesMarks, LongLinesAreKeptWhole) {
