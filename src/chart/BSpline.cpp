@@ -168,6 +168,8 @@ void TBSpline::SolveThrough() {
 }
 
 TSplinePoint TBSpline::PointAt(double t) {
+    // a single point has no vertices to weigh: the curve is that point
+    if (FPointCount == 1) return FPoints[0];
     if (FPointCount < 2) return {};
     if (!FBuilt) BuildVertices();
     // outside [0, 1] the weights would reach past the phantom vertices

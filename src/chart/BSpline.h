@@ -41,7 +41,7 @@ public:
     // Control vertex 0 .. VertexCount + 1 (0 and VertexCount + 1 are the
     // phantom ends); ChartException outside.
     TSplinePoint Vertex(int index);
-    // Curve point at t, clamped to [0, 1]; (0, 0) with fewer than two points.
+    // Curve point at t, clamped to [0, 1]; the point itself when there is one, (0, 0) when none.
     TSplinePoint PointAt(double t);
     void ClearSpline();
 

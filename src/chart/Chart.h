@@ -209,6 +209,7 @@ private:
     TPlotZoom FZoom;
     TZoomPanning FPanning;
     bool FScalesSaved = false;
+    long long FWheelRemainder = 0;  // wheel units short of a whole notch, signed
     TAllAxisSavedScales FSavedScales;
 };
 

@@ -268,7 +268,14 @@ public:
     virtual int PointScreenX(int index) const;
     virtual int PointScreenY(int index) const;
     virtual TChartValueList* ValueListByName(const std::string& name) const;
+    // The point under the pixel, or -1; a hit test only, raising nothing, so
+    // that hovering, tips and tools may ask it freely.
     virtual int PointAtPixel(int x, int y) const;
+    // The point a mouse press lands on: the hit test, plus what a press on a
+    // point means to the series itself.
+    virtual int PointClicked(int x, int y) { return PointAtPixel(x, y); }
+    // The series has handlers of its own for a press on its points.
+    virtual bool TakesClicks() const { return OnClick || OnDblClick; }
     virtual double MarkValue(int index) const { return PrimaryValueAt(index); }
     virtual double PrimaryValueAt(int index) const;
     virtual bool DrawsForward() const;

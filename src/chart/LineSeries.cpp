@@ -586,6 +586,19 @@ void TCustomSeries::DrawLegendShape(int index, const TRect& rect) {
 }
 
 int TCustomSeries::PointAtPixel(int x, int y) const {
+    bool onMarker = false;
+    return HitPoint(x, y, onMarker);
+}
+
+int TCustomSeries::PointClicked(int x, int y) {
+    bool onMarker = false;
+    const int index = HitPoint(x, y, onMarker);
+    if (onMarker && OnClickPointer) OnClickPointer(this, index, x, y);
+    return index;
+}
+
+int TCustomSeries::HitPoint(int x, int y, bool& onMarker) const {
+    onMarker = false;
     if (FirstVisible() < 0) return -1;
     const TPoint screen{x, y};
     TCanvas3D* canvas3D = ParentChart() && ParentChart()->View3D() ? &ParentChart()->Canvas() : nullptr;
@@ -600,7 +613,7 @@ int TCustomSeries::PointAtPixel(int x, int y) const {
     for (int i = FirstVisible(); i <= LastVisible() && i < PointCount(); ++i) {
         const int cx = PointScreenX(i), cy = PointScreenY(i);
         if (FPointer->Visible() && PointerHit(i, cx, cy, x, y)) {
-            if (OnClickPointer) OnClickPointer(const_cast<TCustomSeries*>(this), i, x, y);
+            onMarker = true;
             return i;
         }
         if (cx == x && cy == y) return i;

@@ -111,6 +111,9 @@ public:
     int PointScreenX(int index) const override;
     int PointScreenY(int index) const override;
     int PointAtPixel(int x, int y) const override;
+    // A press on a marker raises OnClickPointer.
+    int PointClicked(int x, int y) override;
+    bool TakesClicks() const override { return TCustomLineSeries::TakesClicks() || OnClickPointer; }
     virtual bool PointerHit(int index, int px, int py, int x, int y) const;
     virtual void DrawPointer(int x, int y, int index, TColor color);
     virtual int OriginPosition(int index) const;
@@ -148,6 +151,8 @@ public:
 
 protected:
     TSeriesPointerStyle PointerStyleOf(int index) const;
+    // The hit test; onMarker tells whether the point was hit on its marker.
+    int HitPoint(int x, int y, bool& onMarker) const;
     // The stacked value coordinate of a point.
     double StackedValue(int index) const;
     bool FDrawLine = false;

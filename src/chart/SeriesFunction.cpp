@@ -227,10 +227,11 @@ void TSmoothingFunction::AddPoints(TChartSeries* source) {
     TChartSeries* series = ParentSeries();
     if (!series || Suspended()) return;
     series->ClearPoints();
-    if (!source || source->PointCount() == 0) return;
+    if (!source) return;
     TBSpline spline;
     TChartValueList* values = ValueListOf(source);
     const int n = std::min(source->PointCount(), values->Count());
+    if (n == 0) return;
     for (int i = 0; i < n; ++i) {
         spline.AddSplinePoint(source->XValues()->ValueAt(i), values->ValueAt(i));
         spline.SetCorner(i + 1, false);
@@ -238,10 +239,11 @@ void TSmoothingFunction::AddPoints(TChartSeries* source) {
     spline.SetPassThroughPoints(FInterpolate);
     const long long steps = static_cast<long long>(n) * FFactor;
     spline.SetStepCount(static_cast<int>(std::min<long long>(steps, TBSpline::MaxStepCount)));
-    const int count = spline.StepCount();
+    // the curve through one point has no length: it is sampled once
+    const int count = n == 1 ? 0 : spline.StepCount();
     const bool vertical = series->ValuesVertical();
     for (int k = 0; k <= count; ++k) {
-        const TSplinePoint p = spline.PointAt(static_cast<double>(k) / count);
+        const TSplinePoint p = spline.PointAt(count == 0 ? 0.0 : static_cast<double>(k) / count);
         if (vertical)
             series->AddPoint(p.X, p.Y);
         else

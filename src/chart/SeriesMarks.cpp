@@ -244,7 +244,10 @@ std::string TSeriesMarks::XText(int index) const {
 std::string TSeriesMarks::LegendText(int index) const {
     const auto* chart = dynamic_cast<const TCustomChart*>(FSeries->ParentChart());
     const int style = chart ? const_cast<TCustomChart*>(chart)->Legend().TextStyle() : ltsLeftValue;
-    return FSeries->LegendItemText(style, index);
+    // the legend splits its columns at the separator; a mark shows them as words
+    std::string text = FSeries->LegendItemText(style, index);
+    std::replace(text.begin(), text.end(), LegendColumnSeparator, ' ');
+    return text;
 }
 
 std::string TSeriesMarks::GetMarkText(int index) const {

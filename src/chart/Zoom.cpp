@@ -19,6 +19,7 @@ bool Inside(const TRect& r, int x, int y) { return x >= r.Left && x < r.Right &&
 
 constexpr double AnimationDivisor = 3.0;
 constexpr double WheelStepPercent = 3.0;
+constexpr long long WheelNotch = 120;
 
 }  // namespace
 
@@ -221,8 +222,8 @@ bool TCustomChart::ClickSeries(TClickState& c) {
     const auto& series = SeriesList();
     for (auto it = series.rbegin(); it != series.rend(); ++it) {
         TChartSeries* s = *it;
-        if (!s->Active() || !(s->OnClick || s->OnDblClick || OnClickSeries)) continue;
-        const int index = s->PointAtPixel(c.X, c.Y);
+        if (!s->Active() || !(s->TakesClicks() || OnClickSeries)) continue;
+        const int index = s->PointClicked(c.X, c.Y);
         // a click on a mark belongs to the mark, which takes no action
         if (index == -1 && s->Marks().Visible() && s->Marks().MarkAtPixel(c.X, c.Y) != -1) return true;
         if (index == -1) continue;
@@ -354,14 +355,21 @@ void TCustomChart::MouseUp(TMouseButton button, TShiftState shift, int x, int y)
 
 bool TCustomChart::MouseWheel(TShiftState shift, int delta, int x, int y) {
     const bool result = TCustomAxisPanel::MouseWheel(shift, delta, x, y);
-    if (delta == 0) return result;
+    // A notch is WheelNotch units. Fine wheels and touch pads send parts of a
+    // notch and fast turns several notches in one event: the step is per notch,
+    // and what is left of a notch waits for the next event (the other way
+    // takes it back).
+    FWheelRemainder += delta;
+    const long long notches = FWheelRemainder / WheelNotch;
+    FWheelRemainder -= notches * WheelNotch;
+    if (notches == 0) return result;
     // saved as before a pan, so that undo zoom brings the automatic ranges back
     if (!FScalesSaved) SaveScales();
     // a positive delta turns the wheel up, away from the user
-    const double direction = delta < 0 ? 1.0 : -1.0;
+    const double steps = -static_cast<double>(notches);
     for (TChartAxis* a : std::vector<TChartAxis*>(AxesList().Items())) {
         if (a->Horizontal() || a == DepthAxis() || a->IsDepthAxis()) continue;
-        a->ScrollAxis(direction * (a->Maximum() - a->Minimum()) * WheelStepPercent * 0.01, false);
+        a->ScrollAxis(steps * (a->Maximum() - a->Minimum()) * WheelStepPercent * 0.01, false);
     }
     return result;
 }

@@ -88,6 +88,21 @@ TEST(BSpline, ApproximatingCurveIsTheWeightedMean) {
     EXPECT_EQ(s.PointAt(std::numeric_limits<double>::quiet_NaN()), s.PointAt(0));
 }
 
+// Too few points for a cubic piece: one point is the whole curve, two a straight line.
+TEST(BSpline, OneAndTwoPointsStayOnThePoints) {
+    for (const bool through : {false, true}) {
+        SCOPED_TRACE(through ? "through the points" : "approximating");
+        TBSpline s;
+        s.SetPassThroughPoints(through);
+        s.AddSplinePoint(5, 7);
+        for (const double t : {0.0, 0.5, 1.0}) EXPECT_EQ(s.PointAt(t), (TSplinePoint{5, 7}));
+        s.AddSplinePoint(9, -1);
+        ExpectNear(s.PointAt(0), {5, 7});
+        ExpectNear(s.PointAt(0.25), {6, 5});
+        ExpectNear(s.PointAt(1), {9, -1});
+    }
+}
+
 TEST(BSpline, PassThroughHitsEveryPoint) {
     TBSpline s;
     const std::vector<TSplinePoint> pts = {{0, 0}, {1, 3}, {2, -1}, {4, 2}, {5, 5}, {7, 0}};

@@ -5,9 +5,11 @@
 #include <vector>
 
 #include "AxisPanel.h"
+#include "ChartAxis.h"
 #include "ChartMessages.h"
 #include "ChartUtils.h"
 #include "LineSeries.h"
+#include "RecordingChart.h"
 #include "SeriesFunction.h"
 
 namespace {
@@ -161,6 +163,31 @@ TEST(SmoothingFunction, CurveThroughTheSourcePoints) {
     source->ClearPoints();
     smooth->RefillFromSource(source);
     EXPECT_EQ(smooth->PointCount(), 0);
+}
+
+// A curve needs two points; one must still show the data, never the origin.
+TEST(SmoothingFunction, OneOrTwoSourcePoints) {
+    RecordingChart chart;
+    auto* source = new TPointSeries(&chart);
+    source->SetParentChart(&chart);
+    source->AddPoint(5, 7);
+    auto* smooth = new TLineSeries(&chart);
+    smooth->SetParentChart(&chart);
+    smooth->SetSeriesFunction(new TSmoothingFunction());
+    smooth->SetDataSource(source);
+    ASSERT_EQ(smooth->PointCount(), 1);
+    EXPECT_EQ(smooth->XValueAt(0), 5);
+    EXPECT_EQ(smooth->YValueAt(0), 7);
+    chart.SetSize(400, 300);
+    chart.DrawNow();
+    EXPECT_GT(chart.LeftAxis()->Minimum(), 0);  // the axes stay around the point
+
+    // two points: a straight line of 2 x Factor steps
+    source->AddPoint(9, -1);
+    smooth->RefillFromSource(source);
+    ASSERT_EQ(smooth->PointCount(), 9);
+    EXPECT_NEAR(smooth->XValueAt(2), 6, 1e-12);
+    EXPECT_NEAR(smooth->YValueAt(2), 5, 1e-12);
 }
 
 TEST(SmoothingFunction, ListedInTheGallery) {

@@ -306,6 +306,8 @@ TEST(CustomSeries, HitTestOnMarkersAndLines) {
     s->OnClickPointer = [&](TChartSeries*, int index, int, int) { clicked = index; };
     const int x1 = s->PointScreenX(1), y1 = s->PointScreenY(1);
     EXPECT_EQ(s->PointAtPixel(x1 + 3, y1 - 3), 1);
+    EXPECT_EQ(clicked, -1);  // a hit test is no click
+    EXPECT_EQ(s->PointClicked(x1 + 3, y1 - 3), 1);
     EXPECT_EQ(clicked, 1);
     EXPECT_EQ(s->PointAtPixel(x1 + 4, y1), -1);  // strictly inside the half size
     const int mx = (s->PointScreenX(0) + x1) / 2, my = (s->PointScreenY(0) + y1) / 2;
@@ -314,8 +316,8 @@ TEST(CustomSeries, HitTestOnMarkersAndLines) {
     s->Pointer().SetStyle(psNothing);
     clicked = -1;
     EXPECT_EQ(s->PointAtPixel(x1, y1 + 3), -1);  // beside the line, inside the old marker
-    EXPECT_EQ(s->PointAtPixel(x1, y1), 1);
-    EXPECT_EQ(clicked, -1);
+    EXPECT_EQ(s->PointClicked(x1, y1), 1);
+    EXPECT_EQ(clicked, -1);  // the exact pixel, but no marker to click
 }
 
 TEST(CustomSeries, StackedValuesAddUp) {

@@ -49,7 +49,7 @@ TEST(SeriesMarks, TextsOfEveryStyle) {
         {smsLabelPercent, false, 2, "three 50 %"},
         {smsLabelValue, false, 0, "one 1"},
         {smsLabelValue, true, 0, "one\r1"},
-        {smsLegend, false, 0, "1\x06one"},
+        {smsLegend, false, 0, "1 one"},  // the legend's columns, never its separator
         {smsPercentTotal, false, 1, "33.33 % of 6"},
         {smsPercentTotal, true, 1, "33.33 %\rof 6"},
         {smsLabelPercentTotal, false, 0, "one 16.67 % of 6"},
@@ -63,6 +63,12 @@ TEST(SeriesMarks, TextsOfEveryStyle) {
         s->Marks().SetMultiLine(c.multiLine);
         EXPECT_EQ(s->Marks().GetMarkText(c.index), c.text);
     }
+
+    // whatever columns the legend shows, the mark separates them with a blank
+    s->Marks().SetStyle(smsLegend);
+    s->Marks().SetMultiLine(false);
+    chart.Legend().SetTextStyle(ltsRightPercent);
+    EXPECT_EQ(s->Marks().GetMarkText(2), "three 50 %");
 
     // all values zero: every point is the whole, nothing is divided by zero
     TLineSeries zeros(nullptr);

@@ -71,6 +71,31 @@ TEST(ChartMouse, WheelScrollsVerticalAxesAndUndoBringsBackAutomaticRanges) {
     EXPECT_TRUE(automatic.chart.LeftAxis()->Automatic());
 }
 
+// The 3 % step belongs to a notch of 120 units, however the wheel or touch pad
+// cuts the notches into events.
+TEST(ChartMouse, WheelStepsOncePerNotch) {
+    ChartInControl c;
+    c.chart.LeftAxis()->SetAxisRange(0, 100);
+    for (int i = 0; i < 7; ++i) c.Wheel(-15);
+    ExpectRange(c.chart.LeftAxis(), 0, 100);  // seven eighths of a notch
+    c.Wheel(-15);
+    ExpectRange(c.chart.LeftAxis(), 3, 103);
+    c.Wheel(-240);  // two notches in one event
+    ExpectRange(c.chart.LeftAxis(), 9, 109);
+
+    // turning back takes back what is left of a notch
+    c.Wheel(-60);
+    c.Wheel(60);
+    c.Wheel(-90);
+    ExpectRange(c.chart.LeftAxis(), 9, 109);
+    c.Wheel(-30);
+    ExpectRange(c.chart.LeftAxis(), 12, 112);
+    c.Wheel(300);  // two and a half notches up: the half waits
+    ExpectRange(c.chart.LeftAxis(), 6, 106);
+    c.Wheel(60);
+    ExpectRange(c.chart.LeftAxis(), 3, 103);
+}
+
 TEST(ChartMouse, LeftDragZoomsAndTheBandLeavesNoTrace) {
     ChartInControl c;
     c.chart.Zoom().Pen().SetColor(clBlack);

@@ -1,0 +1,50 @@
+// Presses on the markers of a series in a chart in its control, driven by the
+// toolkit's own pointer moves and clicks.
+
+#include <gtest/gtest.h>
+
+#include <QTest>
+#include <vector>
+
+#include "ChartWidgetFixture.h"
+#include "LineSeries.h"
+
+namespace {
+
+const bool kWidgetApplication = (EnsureWidgetApplication(), true);
+
+TEST(PointerClick, OnePerClickOnAMarkerNoneOnMoves) {
+    ASSERT_TRUE(kWidgetApplication);
+    ChartWidgetFixture c;
+    auto* series = new TLineSeries(&c.chart);
+    series->SetParentChart(&c.chart);
+    series->Pointer().SetVisible(true);
+    for (int i = 0; i <= 10; ++i) series->AddPoint(i * 10, i * 10);
+    c.chart.BottomAxis()->SetAxisRange(0, 100);
+    c.chart.LeftAxis()->SetAxisRange(0, 100);
+    std::vector<int> clicks;
+    series->OnClickPointer = [&](TChartSeries*, int index, int, int) { clicks.push_back(index); };
+    // enter/leave handlers make the chart test the series on every move
+    int entered = 0;
+    series->OnMouseEnter = [&](TChartSeries*) { ++entered; };
+    c.Show();
+    auto at = [&](double x, double y) { return QPoint(c.Pixel(x, y).x, c.Pixel(x, y).y); };
+
+    for (const QPoint d : {QPoint(0, 0), QPoint(2, 0), QPoint(0, 2)}) QTest::mouseMove(c.widget, at(50, 50) + d);
+    EXPECT_EQ(entered, 1) << "the moves reached the series";
+    EXPECT_TRUE(clicks.empty());
+
+    // OnClickPointer alone makes the series take clicks; the line and the empty plot are no marker
+    for (const QPoint p : {at(30, 30) + QPoint(2, -2), at(55, 55), at(80, 20)})
+        QTest::mouseClick(c.widget, Qt::LeftButton, Qt::NoModifier, p);
+    EXPECT_EQ(clicks, (std::vector<int>{3}));
+
+    // with OnClick too, each handler hears the click once
+    int own = 0;
+    series->OnClick = [&](TChartSeries*, int, TMouseButton, TShiftState, int, int) { ++own; };
+    QTest::mouseClick(c.widget, Qt::LeftButton, Qt::NoModifier, at(70, 70));
+    EXPECT_EQ(clicks, (std::vector<int>{3, 7}));
+    EXPECT_EQ(own, 1);
+}
+
+}  // namespace
