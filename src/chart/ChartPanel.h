@@ -208,6 +208,7 @@ public:
     int HostCornerRadius() const override { return HasParent() ? BorderRound() : 0; }
     bool HostTransparent() const override { return Color() == clNone; }
     bool HostWantsArrowKeys() const override { return true; }
+    void HostSystemColorsChanged() override { Invalidate(); }
 
 protected:
     TNotifyEvent ChangeHandler() {

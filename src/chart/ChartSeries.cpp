@@ -287,15 +287,14 @@ TChartSeries::~TChartSeries() {
         if (c->Owner() == this) owned.push_back(c);
     DetachSources();
     for (TComponent* c : owned) delete c;
-    // The dependents lose their source, and the points they copied from it go too.
+    // The dependents lose their source but keep the points they copied from it:
+    // only a source that is taken away (set to none) takes its points along.
     std::vector<TChartSeries*> dependents = FDependents;
     FDependents.clear();
     for (TChartSeries* d : dependents) {
         auto& list = d->FSourceList;
         list.erase(std::remove(list.begin(), list.end(), static_cast<TComponent*>(this)), list.end());
-        if (d->IsDestroying()) continue;
-        if (!d->FManualData) d->ClearPoints();
-        if (d->ParentChart()) d->ParentChart()->RefreshSeriesData(d);
+        if (d->ParentChart() && !d->IsDestroying()) d->ParentChart()->RefreshSeriesData(d);
     }
     ClearPoints();
     FColorList.reset();

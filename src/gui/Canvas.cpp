@@ -242,11 +242,14 @@ struct TCanvas::Impl {
         if (!painter.isActive()) {
             return;
         }
+        // A clip that is only switched off stays with the painter, and a region set
+        // after it is then ignored: the gradient of an outlined text filled its whole
+        // box once any clip had come and gone. So a clip is dropped, not switched off.
         if (clip) {
             painter.setClipRegion(*clip, Qt::ReplaceClip);
             painter.setClipping(true);
         } else {
-            painter.setClipping(false);
+            painter.setClipRegion(QRegion(), Qt::NoClip);
         }
     }
 

@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPalette>
 #include <QPainter>
 #include <QPainterPath>
 #include <QRegion>
@@ -74,6 +75,40 @@ Qt::CursorShape QtCursorOf(TCursor cursor) {
     }
 }
 
+// The system colours that have a palette role: those the application sets in its
+// palette take its colour, the others keep their classic value.
+void FollowApplicationPalette() {
+    struct Role {
+        TColor color;
+        QPalette::ColorGroup group;
+        QPalette::ColorRole role;
+    };
+    static constexpr Role Roles[] = {
+        {clBtnFace, QPalette::Active, QPalette::Button},
+        {clBtnText, QPalette::Active, QPalette::ButtonText},
+        {clBtnHighlight, QPalette::Active, QPalette::Light},
+        {cl3DLight, QPalette::Active, QPalette::Midlight},
+        {clBtnShadow, QPalette::Active, QPalette::Dark},
+        {cl3DDkShadow, QPalette::Active, QPalette::Shadow},
+        {clWindow, QPalette::Active, QPalette::Base},
+        {clWindowText, QPalette::Active, QPalette::Text},
+        {clHighlight, QPalette::Active, QPalette::Highlight},
+        {clHighlightText, QPalette::Active, QPalette::HighlightedText},
+        {clGrayText, QPalette::Disabled, QPalette::Text},
+        {clInfoBk, QPalette::Active, QPalette::ToolTipBase},
+        {clInfoText, QPalette::Active, QPalette::ToolTipText},
+    };
+    const QPalette palette = QGuiApplication::palette();
+    for (const Role& r : Roles) {
+        if (palette.isBrushSet(r.group, r.role)) {
+            const QColor c = palette.color(r.group, r.role);
+            SetSystemColor(r.color, RGB(c.red(), c.green(), c.blue()));
+        } else {
+            ResetSystemColor(r.color);
+        }
+    }
+}
+
 }  // namespace
 
 class ChartWidget : public QWidget {
@@ -85,6 +120,7 @@ public:
     }
 
 protected:
+    bool event(QEvent* e) override;
     void paintEvent(QPaintEvent*) override;
     void resizeEvent(QResizeEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override { Mouse(e, 0); }
@@ -133,6 +169,15 @@ void ChartWidget::ApplyShape() {
         FShapeSize = size();
     }
     FShaping = false;
+}
+
+bool ChartWidget::event(QEvent* e) {
+    // A new palette may change the system colours the picture was drawn in.
+    if (e->type() == QEvent::ApplicationPaletteChange || e->type() == QEvent::PaletteChange) {
+        FollowApplicationPalette();
+        FImpl.host.HostSystemColorsChanged();
+    }
+    return QWidget::event(e);
 }
 
 void ChartWidget::paintEvent(QPaintEvent*) {
@@ -227,6 +272,7 @@ TChartControl::TChartControl(TPaintHost& host, QWidget* parent) : FHost(host), F
     // freed first by its parent.
     FImpl->widget = new ChartWidget(*FImpl, parent);
     FImpl->ownsWidget = parent == nullptr;
+    FollowApplicationPalette();
     host.HostSetParented(true);
     host.HostResize(FImpl->widget->width(), FImpl->widget->height());
     QPointer<ChartWidget> widget = FImpl->widget;

@@ -60,6 +60,8 @@ public:
     // Whether the arrow keys stay with the control while it has the focus
     // rather than going on to the windows around it.
     virtual bool HostWantsArrowKeys() const { return false; }
+    // The system's colours changed: whatever the host keeps of its picture is stale.
+    virtual void HostSystemColorsChanged() {}
 
     // Set by the control: schedules a repaint of the control.
     std::function<void()> RequestRepaint;

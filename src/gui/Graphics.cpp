@@ -7,7 +7,7 @@
 namespace {
 
 // Classic desktop defaults of the system colours, fixed so that pictures are the same everywhere.
-constexpr std::array<TColor, 31> SystemColors = {
+constexpr std::array<TColor, 31> ClassicSystemColors = {
     RGB(200, 200, 200),  // scroll bar
     RGB(0, 0, 0),        // background
     RGB(153, 180, 209),  // active caption
@@ -41,14 +41,34 @@ constexpr std::array<TColor, 31> SystemColors = {
     RGB(240, 240, 240),  // menu bar
 };
 
+std::array<TColor, 31> SystemColors = ClassicSystemColors;
+
+// Index of a system colour in the tables, or -1.
+int SystemColorIndex(TColor color) {
+    if ((color & 0xFF000000u) != clSystemColor) return -1;
+    const std::uint32_t index = color & 0xFFu;
+    return index < SystemColors.size() ? static_cast<int>(index) : -1;
+}
+
 }  // namespace
 
 TColor ColorToRGB(TColor color) {
     if ((color & 0xFF000000u) == clSystemColor) {
-        const std::uint32_t index = color & 0xFFu;
-        return index < SystemColors.size() ? SystemColors[index] : clBlack;
+        const int index = SystemColorIndex(color);
+        return index >= 0 ? SystemColors[static_cast<std::size_t>(index)] : clBlack;
     }
     return color;
+}
+
+void SetSystemColor(TColor systemColor, TColor rgb) {
+    const int index = SystemColorIndex(systemColor);
+    if (index >= 0) SystemColors[static_cast<std::size_t>(index)] = rgb & 0xFFFFFFu;
+}
+
+void ResetSystemColor(TColor systemColor) {
+    const int index = SystemColorIndex(systemColor);
+    if (index >= 0)
+        SystemColors[static_cast<std::size_t>(index)] = ClassicSystemColors[static_cast<std::size_t>(index)];
 }
 
 int MulDiv(int a, int b, int c) {

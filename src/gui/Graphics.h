@@ -76,9 +76,16 @@ inline constexpr TColor clGradientInactiveCaption = clSystemColor | 28;
 inline constexpr TColor clMenuHighlight = clSystemColor | 29;
 inline constexpr TColor clMenuBar = clSystemColor | 30;
 
-// Resolves system colours through the fixed table; other values pass unchanged
+// Resolves system colours through the table below; other values pass unchanged
 // (special values keep their low 24 bits when painted).
 TColor ColorToRGB(TColor color);
+
+// The table of system colours starts with fixed classic values, so that pictures
+// are the same everywhere; the control layer replaces entries with the colours an
+// application sets in its palette. Values other than system colours are ignored.
+void SetSystemColor(TColor systemColor, TColor rgb);
+// Back to the classic value.
+void ResetSystemColor(TColor systemColor);
 
 inline constexpr std::uint8_t GetRValue(TColor c) { return static_cast<std::uint8_t>(c & 0xFF); }
 inline constexpr std::uint8_t GetGValue(TColor c) { return static_cast<std::uint8_t>((c >> 8) & 0xFF); }

@@ -320,13 +320,24 @@ TEST_F(SourceFixture, SuspendedSourceRefillsOnceAndResumeIsBalanced) {
     line->OnClearValues = nullptr;
 }
 
-TEST_F(SourceFixture, FreeingTheSourceTakesItsPoints) {
+TEST_F(SourceFixture, FreeingTheSourceKeepsTheCopiedPoints) {
     line->SetDataSource(points);
     delete points;
     points = nullptr;
     EXPECT_EQ(line->DataSource(), nullptr);
-    EXPECT_EQ(line->PointCount(), 0);
+    EXPECT_EQ(Values(line->XValues()), (std::vector<double>{0, 1, 2}));
+    EXPECT_EQ(Values(line->YValues()), (std::vector<double>{0, 1, 4}));
+    EXPECT_EQ(line->PointLabels().Label(1), "one");
+    EXPECT_EQ(line->PointColor(2), clRed);
     EXPECT_EQ(chart.SeriesCount(), 1);
+    // the copy is the series' own now: it grows and a later source replaces it
+    line->AddPoint(3, 9);
+    EXPECT_EQ(line->PointCount(), 4);
+    auto* other = new TChartSeries(&chart);
+    other->SetParentChart(&chart);
+    other->AddPoint(5, 5);
+    line->SetDataSource(other);
+    EXPECT_EQ(Values(line->XValues()), (std::vector<double>{5}));
 }
 
 TEST_F(SourceFixture, DataSourceErrors) {
