@@ -151,8 +151,9 @@ TEST(FormDataKeep, HintDelayIsStoredAndOnlyAWholeFormSetsIt) {
     EXPECT_EQ(WriteChartForm(*copy), text);
 }
 
-// A point's own colour is kept even when it is the series colour, so that a
-// series fed from it draws the same; a long label is kept whole.
+// A point's own colour is kept even when it is the series colour (here the only
+// colour of its own), so that a series fed from it draws the same; a long label
+// is kept whole.
 TEST(FormDataKeep, PointColoursAndLongLabelsAreKept) {
     EnsureGuiApplication();
     TChart chart;
@@ -164,7 +165,7 @@ TEST(FormDataKeep, PointColoursAndLongLabelsAreKept) {
     const std::string longLabel = std::string(300, 'x') + "end";
     points->AddPoint(1, 10, "", clRed);
     points->AddPoint(2, 30, longLabel);
-    points->AddPoint(3, 20, "", clBlue);
+    points->AddPoint(3, 20, "");
     points->AddPoint(4, 25, "short");
     points->SetManualData(true);
     auto* line = new TLineSeries(&chart);
