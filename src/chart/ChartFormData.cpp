@@ -13,8 +13,10 @@
 #include "Format.h"
 #include "Forms.h"
 #include "LineSeries.h"
+#include "MessagePump.h"
 #include "SeriesFunction.h"
 #include "SeriesMarks.h"
+#include "StrUtils.h"
 
 namespace {
 
@@ -116,7 +118,9 @@ void AtLine(int line, F&& f) {
 
 // ---------------------------------------------------------------------------
 // Pictures as binary data: int32 width and height, then the pixels row by row
-// as 32-bit colours.
+// as 32-bit colours, then, only for a transparent picture, a flags byte 1.
+constexpr std::uint8_t PictureTransparent = 1;
+
 TBytes PictureBytes(const TPicture* picture) {
     TBytes out;
     const TBitmap* b = picture ? picture->Graphic() : nullptr;
@@ -128,6 +132,7 @@ TBytes PictureBytes(const TPicture* picture) {
     put(static_cast<std::uint32_t>(b->Height()));
     for (int y = 0; y < b->Height(); ++y)
         for (int x = 0; x < b->Width(); ++x) put(b->GetPixel(x, y));
+    if (b->Transparent()) out.push_back(PictureTransparent);
     return out;
 }
 
@@ -143,9 +148,14 @@ void SetPictureBytes(TPicture& picture, const TBytes& data, TFormReader& reader)
     };
     if (data.size() < 8) reader.Fail("Picture data cut short");
     const std::uint32_t w = get(0), h = get(4);
-    if (w == 0 || h == 0 || w > 0x8000 || h > 0x8000 || (data.size() - 8) / 4 != w * h)
+    const std::uint64_t pixels = 8 + std::uint64_t{4} * w * h, size = data.size();
+    if (w == 0 || h == 0 || w > 0x8000 || h > 0x8000 || size < pixels || size > pixels + 1)
         reader.Fail("Picture data does not match its size");
+    const bool transparent = size > pixels;
+    if (transparent && data.back() != PictureTransparent)
+        reader.Fail(Format("Unknown picture flags %d", static_cast<int>(data.back())));
     TBitmap bitmap(static_cast<int>(w), static_cast<int>(h));
+    bitmap.SetTransparent(transparent);
     std::size_t at = 8;
     for (std::uint32_t y = 0; y < h; ++y)
         for (std::uint32_t x = 0; x < w; ++x, at += 4)
@@ -182,15 +192,13 @@ struct TAttributeProps {
     TFormProps Pen, Brush, Shadow, Gradient, FontGradient, Font, View3D;
 
     TAttributeProps() {
+        // What a sub-object starts as is its owner's doing (a callout hides its arrow, a
+        // tool its pen): every value that is only left out when it is the default is
+        // compared with the same sub-object of a freshly made owner, never with a
+        // default the sub-object keeps for itself.
         Pen.P_COLOR(TChartPen, Color).P_INT(TChartPen, Width).P_ENUM(TChartPen, Style, PenStyleNames);
         Pen.P_ENUM(TChartPen, Mode, PenModeNames).P_BOOL(TChartPen, SmallDots);
-        Pen.Enum<TChartPen>(
-            "EndStyle", EndStyleNames, [](TChartPen& o) { return o.EndStyle(); },
-            [](TChartPen& o, std::int64_t v) { o.SetEndStyle(static_cast<TPenEndStyle>(v)); },
-            [](TChartPen& o) { return o.IsEndStyleStored(); });
-        Pen.Bool<TChartPen>(
-            "Visible", [](TChartPen& o) { return o.Visible(); }, [](TChartPen& o, bool v) { o.SetVisible(v); },
-            [](TChartPen& o) { return o.IsVisibleStored(); });
+        Pen.P_ENUM(TChartPen, EndStyle, EndStyleNames).P_BOOL(TChartPen, Visible);
 
         Brush.P_COLOR(TChartBrush, Color).P_ENUM(TChartBrush, Style, BrushStyleNames);
         Brush.Add(PictureProp<TChartBrush>(
@@ -201,11 +209,8 @@ struct TAttributeProps {
 
         for (TFormProps* g : {&Gradient, &FontGradient}) {
             g->P_INT(TCustomPlotGradient, Balance).P_ENUM(TCustomPlotGradient, Direction, GradientDirectionNames);
-            g->P_COLOR(TCustomPlotGradient, EndColor);
-            g->Color<TCustomPlotGradient>(
-                "MidColor", [](TCustomPlotGradient& o) { return o.MidColor(); },
-                [](TCustomPlotGradient& o, std::uint32_t v) { o.SetMidColor(v); },
-                [](TCustomPlotGradient& o) { return o.UseMiddleColor(); });
+            // MidColor reads clNone while there is none, so that comparing it says whether it is set
+            g->P_COLOR(TCustomPlotGradient, EndColor).P_COLOR(TCustomPlotGradient, MidColor);
             g->P_INT(TCustomPlotGradient, RadialX).P_INT(TCustomPlotGradient, RadialY);
             g->P_COLOR(TCustomPlotGradient, StartColor).P_BOOL(TCustomPlotGradient, Visible);
         }
@@ -214,14 +219,7 @@ struct TAttributeProps {
         Font.P_INT(TPlotFont, Charset);
         // colour and style against the values the font was made with
         Font.P_COLOR(TPlotFont, Color);
-        Font.Int<TPlotFont>(
-            "Height", [](TPlotFont& o) { return o.Height(); },
-            [](TPlotFont& o, std::int64_t v) { o.SetHeight(static_cast<int>(v)); },
-            [](TPlotFont& o) { return o.IsSizeStored(); });
-        Font.P_INT(TPlotFont, InterCharSize);
-        Font.String<TPlotFont>(
-            "Name", [](TPlotFont& o) { return o.Name(); }, [](TPlotFont& o, const std::string& v) { o.SetName(v); },
-            [](TPlotFont& o) { return o.IsNameStored(); });
+        Font.P_INT(TPlotFont, Height).P_INT(TPlotFont, InterCharSize).P_STR(TPlotFont, Name);
         Font.Set<TPlotFont>(
             "Style", FontStyleNames, [](TPlotFont& o) { return o.Style(); },
             [](TPlotFont& o, std::int64_t v) { o.SetStyle(static_cast<TFontStyles>(v)); });
@@ -259,6 +257,8 @@ struct TShapeProps {
             s->P_OBJ(TPlotCustomShape, Shadow, a.Shadow);
             s->P_ENUM(TPlotCustomShape, ShapeStyle, ShapeStyleNames).P_INT(TPlotCustomShape, Transparency);
             s->P_BOOL(TPlotCustomShape, Transparent);
+            s->ObjectAlias<TPlotCustomShape>("Frame", a.Pen,
+                                             [](TPlotCustomShape& o, bool) -> TObject* { return &o.Pen(); });
             // older forms kept the shadow as a colour and one size
             s->ReadOnly<TPlotCustomShape>("ShadowColor", [](TPlotCustomShape& o, const TFormValue& v, TFormReader& r) {
                 o.SetShadowColor(FormColor(v, r));
@@ -285,26 +285,19 @@ struct TAxisProps {
 
     TAxisProps(const TAttributeProps& a) {
         Title.P_STR(TChartAxisTitle, Caption);
-        Title.Int<TChartAxisTitle>(
-            "Angle", [](TChartAxisTitle& o) { return o.Angle(); },
-            [](TChartAxisTitle& o, std::int64_t v) { o.SetAngle(static_cast<int>(v)); },
-            [](TChartAxisTitle& o) { return o.IsAngleStored(); });
-        Title.P_OBJ(TChartAxisTitle, Font, a.Font).P_BOOL(TChartAxisTitle, Visible);
+        Title.P_INT(TChartAxisTitle, Angle).P_OBJ(TChartAxisTitle, Font, a.Font).P_BOOL(TChartAxisTitle, Visible);
 
         Grid = a.Pen;
-        Grid.Float<TAxisGridPen>(
-            "ZPosition", [](TAxisGridPen& o) { return o.ZPosition(); },
-            [](TAxisGridPen& o, double v) { o.SetZPosition(v); },
-            [](TAxisGridPen& o) { return o.IsZPositionStored(); });
+        Grid.P_FLOAT(TAxisGridPen, ZPosition);
 
         using A = TChartAxis;
         Axis.P_BOOL(A, Automatic).P_BOOL(A, AutomaticMaximum).P_BOOL(A, AutomaticMinimum);
         Axis.P_OBJ(A, Axis, a.Pen);
-        Axis.String<A>(
-            "AxisValuesFormat", [](A& o) { return o.AxisValuesFormat(); },
-            [](A& o, const std::string& v) { o.SetAxisValuesFormat(v); },
-            [](A& o) { return o.IsAxisValuesFormatStored(); });
-        Axis.P_STR(A, DateTimeFormat).P_BOOL(A, ExactDateTime).P_OBJ(A, Grid, Grid).P_BOOL(A, GridCentered);
+        Axis.P_STR(A, AxisValuesFormat)
+            .P_STR(A, DateTimeFormat)
+            .P_BOOL(A, ExactDateTime)
+            .P_OBJ(A, Grid, Grid)
+            .P_BOOL(A, GridCentered);
         Axis.Bool<A>(
             "Horizontal", [](A& o) { return o.Horizontal(); }, [](A& o, bool v) { o.SetHorizontal(v); },
             [](A& o) { return IsCustomAxis(o); });
@@ -418,6 +411,7 @@ void TChartProps::BuildChart() {
     Legend.P_OBJ(L, Symbol, Symbol).P_ENUM(L, TextStyle, LegendTextStyleNames).P_INT(L, TopPos);
     Legend.P_INT(L, VertSpacing);
     Legend.Add(SeriesRefProp<L>());
+    Legend.Alias<L>("ColorWidth", Symbol, "Width", [](L& o) -> TObject* { return &o.Symbol(); });
 
     BuildPanel();
     BuildLegacy();
@@ -470,6 +464,12 @@ void TChartProps::BuildPanel() {
     Chart.Add(PictureProp<C>(
         "BackImage", [](C& o, bool create) -> TPicture* { return create ? &o.BackImage() : o.BackImageIfAny(); }));
     Chart.P_BOOL(C, BackImageInside).P_ENUM(C, BackImageMode, BackImageModeNames);
+    // the picture's own data carries the flag; a form that names it reaches the
+    // picture wherever the two stand in the form
+    Chart.ReadOnly<C>("BackImageTransp", [](C& o, const TFormValue& v, TFormReader& r) {
+        const bool transparent = FormBool(v, r);
+        r.AfterLoad([chart = &o, transparent] { chart->SetBackImageTransp(transparent); });
+    });
     Chart.Object<C>("Gradient", A.Gradient,
                     [](C& o, bool create) -> TObject* { return create ? &o.Gradient() : o.GradientIfAny(); });
     Chart.P_ENUM(C, AllowPanning, PanningNames).P_OBJ(C, Zoom, Zoom);
@@ -505,13 +505,14 @@ void TChartProps::BuildPanel() {
     Chart.P_OBJ(C, Legend, Legend);
     Chart.P_OBJ(C, BackWall, Wall).P_OBJ(C, LeftWall, Wall).P_OBJ(C, BottomWall, Wall).P_OBJ(C, RightWall, Wall);
     Chart.P_ENUM(C, ScrollMouseButton, MouseButtonNames);
+    Chart.ObjectAlias<C>("Frame", A.Pen, [](C& o, bool) -> TObject* { return &o.Frame(); });
 }
 
 // Names older forms used; read, never written.
 void TChartProps::BuildLegacy() {
     using C = TCustomChart;
     Chart.ReadOnly<C>("BorderStyle", [](C& o, const TFormValue& v, TFormReader& r) {
-        o.Border().SetVisible(ExpectKind(v, TFormKind::Ident, r).Text == "bsSingle");
+        o.Border().SetVisible(SameText(ExpectKind(v, TFormKind::Ident, r).Text, "bsSingle"));
     });
     Chart.ReadOnly<C>("AllowZoom", [](C& o, const TFormValue& v, TFormReader& r) { o.Zoom().Allow = FormBool(v, r); });
     Chart.ReadOnly<C>("AnimatedZoom",
@@ -590,6 +591,9 @@ void TChartProps::BuildSeries() {
     Marks.P_INT(M, Angle).P_OBJ(M, Callout, MarksCallout).P_BOOL(M, Clip).P_INT(M, DrawEvery);
     Marks.P_BOOL(M, MultiLine).P_ENUM(M, Style, MarksStyleNames);
     Marks.Add(MarksItemsProp());
+    Marks.ObjectAlias<M>("Arrow", A.Pen, [](M& o, bool) -> TObject* { return &o.Callout().Arrow(); });
+    Marks.Alias<M>("ArrowLength", MarksCallout, "Length", [](M& o) -> TObject* { return &o.Callout(); });
+    Marks.Alias<M>("BackColor", S.Shape, "Color", [](M& o) -> TObject* { return &o; });
 
     using T = TChartSeries;
     Series.P_BOOL(T, Active).P_BOOL(T, ColorEachPoint).P_STR(T, ColorSource).P_INT(T, Cursor).P_INT(T, Depth);
@@ -607,6 +611,7 @@ void TChartProps::BuildSeries() {
     CustomSeries.Object<CS>("LinePen", A.Pen, [](CS& o, bool) -> TObject* { return o.Pen(); });
     CustomSeries.P_OBJ(CS, OutLine, A.Pen).P_OBJ(CS, Pointer, Pointer).P_ENUM(CS, Stacked, StackNames);
     CustomSeries.P_BOOL(CS, Stairs);
+    CustomSeries.Alias<CS>("LineBrush", A.Brush, "Style", [](CS& o) -> TObject* { return o.Brush(); });
     BuildSeriesReferences();
 
     Function.P_FLOAT(TPlotFunction, Period).P_ENUM(TPlotFunction, PeriodAlign, PeriodAlignNames);
@@ -738,6 +743,24 @@ void TChartProps::BuildSeriesReferences() {
 
 // ---------------------------------------------------------------------------
 // Tools.
+// The marks-tip delay is the application's hint pause: a fresh tool reads the
+// same value, so it is stored when it differs from the application's default,
+// and a form sets it only once the whole form has been read.
+TFormProp MouseDelayProp() {
+    TFormProp delay;
+    delay.Name = "MouseDelay";
+    delay.Write = [](TObject& obj, TObject&) -> std::optional<TFormValue> {
+        const int value = dynamic_cast<TMarksTipTool&>(obj).MouseDelay();
+        if (value == DefaultHintPause) return std::nullopt;
+        return TFormValue::OfInt(value);
+    };
+    delay.Read = [](TObject& obj, const TFormValue& value, TFormReader& reader) {
+        const auto v = static_cast<int>(ExpectInt(value, 0, std::numeric_limits<int>::max(), reader));
+        reader.OnSuccess([tool = &dynamic_cast<TMarksTipTool&>(obj), v] { tool->SetMouseDelay(v); });
+    };
+    return delay;
+}
+
 void TChartProps::BuildTools() {
     Tool.P_BOOL(TPlotCustomTool, Active);
     Tool.Object<TPlotCustomTool>("Brush", A.Brush, [](TPlotCustomTool& o, bool) -> TObject* { return o.Brush(); });
@@ -785,7 +808,8 @@ void TChartProps::BuildTools() {
     Image.Add(
         PictureProp<TChartImageTool>("Picture", [](TChartImageTool& o, bool) -> TPicture* { return &o.Picture(); }));
     MarksTip = SeriesTool;
-    MarksTip.P_ENUM(TMarksTipTool, MouseAction, MouseActionNames).P_INT(TMarksTipTool, MouseDelay);
+    MarksTip.P_ENUM(TMarksTipTool, MouseAction, MouseActionNames);
+    MarksTip.Add(MouseDelayProp());
     MarksTip.P_ENUM(TMarksTipTool, Style, MarksStyleNames);
     AnnotationCallout = Callout;
     AnnotationCallout.P_INT(TAnnotationCallout, XPosition).P_INT(TAnnotationCallout, YPosition);
@@ -943,14 +967,13 @@ std::string WriteChartForm(TCustomChart& chart) {
 std::unique_ptr<TCustomChart> ReadChartForm(std::string_view text) {
     RegisterChartForms();
     TFormReader reader(CreateByName);
-    std::unique_ptr<TComponent> root = reader.Read(text);
-    auto* chart = dynamic_cast<TCustomChart*>(root.get());
-    if (!chart) throw EFormError("The form holds no chart", 1);
-    root.release();
-    std::unique_ptr<TCustomChart> result(chart);
-    // points of sources and functions are made once everything is in place;
-    // an active series source fills its series here
-    for (TChartSeries* s : result->SeriesList()) result->RefreshSeriesData(s);
-    result->Invalidate();
-    return result;
+    std::unique_ptr<TComponent> root = reader.Read(text, [](TComponent& root) {
+        auto* chart = dynamic_cast<TCustomChart*>(&root);
+        if (!chart) throw EFormError("The form holds no chart", 1);
+        // points of sources and functions are made once everything is in place;
+        // an active series source fills its series here
+        for (TChartSeries* s : chart->SeriesList()) chart->RefreshSeriesData(s);
+        chart->Invalidate();
+    });
+    return std::unique_ptr<TCustomChart>(dynamic_cast<TCustomChart*>(root.release()));
 }

@@ -1008,7 +1008,8 @@ void TChartSeries::Assign(const TPersistent* source) {
 
 namespace {
 
-constexpr std::uint8_t kDataSecondary = 1, kDataColor = 2, kDataLabel = 4, kDataMarkPosition = 8;
+// kDataLongLabels: each label has a 4-byte length, for labels the length byte cannot hold.
+constexpr std::uint8_t kDataSecondary = 1, kDataColor = 2, kDataLabel = 4, kDataMarkPosition = 8, kDataLongLabels = 16;
 constexpr std::size_t kMarkPositionSize = 34;
 
 void PutBytes(std::vector<std::uint8_t>& out, std::uint64_t v, int count) {
@@ -1071,18 +1072,18 @@ std::vector<std::uint8_t> TChartSeries::WritePointData() const {
             flags |= kDataSecondary;
             break;
         }
-    for (int i = 0; i < n && FColorList; ++i) {
-        TColor c = ColorListEntry(i);
-        if (c != SeriesDefaultColor && c != FSeriesColor) {
+    // A colour equal to the series colour is kept too: the point has it as its
+    // own, and keeps it when the series colour changes or another series copies it.
+    for (int i = 0; i < n && FColorList; ++i)
+        if (ColorListEntry(i) != SeriesDefaultColor) {
             flags |= kDataColor;
             break;
         }
+    for (int i = 0; i < FPointLabels.Count(); ++i) {
+        const std::size_t length = FPointLabels.Label(i).size();
+        if (length > 0) flags |= kDataLabel;
+        if (length > 255) flags |= kDataLongLabels;
     }
-    for (int i = 0; i < FPointLabels.Count(); ++i)
-        if (!FPointLabels.Label(i).empty()) {
-            flags |= kDataLabel;
-            break;
-        }
     if (FMarks->Positions().ExistCustom()) flags |= kDataMarkPosition;
     std::vector<std::uint8_t> out;
     out.push_back(flags);
@@ -1092,16 +1093,15 @@ std::vector<std::uint8_t> TChartSeries::WritePointData() const {
         PutDouble(out, prim->ValueAt(i));
         if (flags & kDataColor) PutBytes(out, ColorListEntry(i), 4);
         if (flags & kDataLabel) {
-            // the length byte limits a label to 255 characters
             const std::string& label = FPointLabels.Label(i);
-            std::size_t len = std::min<std::size_t>(label.size(), 255);
-            out.push_back(static_cast<std::uint8_t>(len));
-            out.insert(out.end(), label.begin(), label.begin() + static_cast<std::ptrdiff_t>(len));
+            PutBytes(out, label.size(), (flags & kDataLongLabels) ? 4 : 1);
+            out.insert(out.end(), label.begin(), label.end());
         }
         for (int k = 2; k < FValueLists.Count(); ++k) PutDouble(out, FValueLists[k]->ValueAt(i));
         if (flags & kDataMarkPosition) {
+            // a box drawing placed is not the series' data: only custom places are kept
             const TSeriesMarkPosition* p = FMarks->Positions().Position(i);
-            (p ? *p : TSeriesMarkPosition{}).Write(out);
+            (p && p->IsCustom ? *p : TSeriesMarkPosition{}).Write(out);
         }
     }
     return out;
@@ -1130,7 +1130,7 @@ void TChartSeries::ReadPointData(const std::uint8_t* data, std::size_t size) {
         p.Secondary = (flags & kDataSecondary) ? r.Double() : i;
         p.Primary = r.Double();
         p.Color = (flags & kDataColor) ? static_cast<TColor>(r.Bytes(4)) : SeriesDefaultColor;
-        if (flags & kDataLabel) p.Label = r.Text(static_cast<std::size_t>(r.Bytes(1)));
+        if (flags & kDataLabel) p.Label = r.Text(static_cast<std::size_t>(r.Bytes((flags & kDataLongLabels) ? 4 : 1)));
         for (int k = 0; k < extra; ++k) p.Extra.push_back(r.Double());
         if (flags & kDataMarkPosition) {
             const std::string raw = r.Text(kMarkPositionSize);
@@ -1144,7 +1144,7 @@ void TChartSeries::ReadPointData(const std::uint8_t* data, std::size_t size) {
             for (int k = 0; k < extra; ++k) FValueLists[k + 2]->SetPendingValue(p.Extra[static_cast<std::size_t>(k)]);
             const int at = FValuesVertical ? AddPoint(p.Secondary, p.Primary, p.Label, p.Color)
                                            : AddPoint(p.Primary, p.Secondary, p.Label, p.Color);
-            if ((flags & kDataMarkPosition) && at >= 0) FMarks->Positions().Set(at, p.Mark);
+            if ((flags & kDataMarkPosition) && at >= 0 && p.Mark.IsCustom) FMarks->Positions().Set(at, p.Mark);
         }
     } catch (...) {
         ResumeNotify();

@@ -488,7 +488,8 @@ void TNearestTool::ChartMouseNotify(TPlotMouseEventKind kind, TMouseButton butto
 // ---------------------------------------------------------------------------
 TAnnotationCallout::TAnnotationCallout(TChartSeries* series) : TCallout(series) {
     Hide();
-    Arrow().SetVisible(false);
+    // hidden is where this arrow starts, so hidden is its default
+    Arrow().SetDefaults(false, Arrow().EndStyle());
 }
 
 void TAnnotationCallout::Assign(const TPersistent* source) {
@@ -646,7 +647,8 @@ void TSeriesAnimationTool::RunAnimation() {
 
 // ---------------------------------------------------------------------------
 TRotateTool::TRotateTool(TComponent* owner) : TPlotCustomTool(owner) {
-    Pen()->SetVisible(false);
+    // the outline is off until asked for, and off is its default
+    Pen()->SetDefaults(false, Pen()->EndStyle());
     Pen()->SetMode(pmXor);
     Pen()->SetColor(clWhite);
 }

@@ -6,9 +6,12 @@
 #include <cmath>
 #include <cstring>
 #include <set>
+#include <utility>
 
 #include "ChartComponent.h"
 #include "Format.h"
+#include "ScopeExit.h"
+#include "StrUtils.h"
 
 namespace {
 
@@ -327,12 +330,12 @@ private:
 
     bool AtIdent(const char* word) {
         const TToken& t = FLex.Peek();
-        return t.Kind == TTok::Ident && t.Text == word;
+        return t.Kind == TTok::Ident && SameText(t.Text, word);
     }
 
     TFormNode Object(int depth) {
         TToken head = FLex.Take();
-        if (head.Kind != TTok::Ident || head.Text != "object")
+        if (head.Kind != TTok::Ident || !SameText(head.Text, "object"))
             Fail("Expected 'object' but found " + Describe(head), head.Line);
         CheckDepth(depth, head.Line);
         TFormNode node;
@@ -456,6 +459,8 @@ private:
 
 TFormNode ParseForm(std::string_view text) {
     if (text.size() > MaxFormText) throw EFormError("Form text too long", 0);
+    // editors may start a UTF-8 text with a byte-order mark
+    if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
     return TParser(text).Root();
 }
 
@@ -737,7 +742,7 @@ std::vector<TFormClassDesc>& FormClasses() {
 
 const TFormProp* TFormProps::Find(std::string_view name) const {
     for (const TFormProp& p : FItems)
-        if (p.Name == name) return &p;
+        if (SameText(p.Name, name)) return &p;
     return nullptr;
 }
 
@@ -776,29 +781,29 @@ std::int64_t ExpectInt(const TFormValue& value, std::int64_t low, std::int64_t h
 
 double FormFloat(const TFormValue& value, TFormReader& reader) {
     if (value.Kind == TFormKind::Integer) return static_cast<double>(value.Int);
-    if (value.Kind == TFormKind::Ident && value.Text == "nan") return NAN;
-    if (value.Kind == TFormKind::Ident && value.Text == "inf") return HUGE_VAL;
+    if (value.Kind == TFormKind::Ident && SameText(value.Text, "nan")) return NAN;
+    if (value.Kind == TFormKind::Ident && SameText(value.Text, "inf")) return HUGE_VAL;
     return ExpectKind(value, TFormKind::Float, reader).Float;
 }
 
 bool FormBool(const TFormValue& value, TFormReader& reader) {
     const std::string& s = ExpectKind(value, TFormKind::Ident, reader).Text;
-    if (s == "True") return true;
-    if (s == "False") return false;
+    if (SameText(s, "True")) return true;
+    if (SameText(s, "False")) return false;
     reader.Fail("Expected True or False, found '" + s + "'");
 }
 
 std::int64_t FormEnum(const TFormValue& value, const TFormNames& names, TFormReader& reader) {
     const std::string& s = ExpectKind(value, TFormKind::Ident, reader).Text;
     for (std::size_t i = 0; i < names.size(); ++i)
-        if (s == names[i]) return static_cast<std::int64_t>(i);
+        if (SameText(s, names[i])) return static_cast<std::int64_t>(i);
     reader.Fail("Unknown value '" + s + "'");
 }
 
 std::int64_t FormSet(const TFormValue& value, const TFormNames& names, TFormReader& reader) {
     std::int64_t bits = 0;
     for (const std::string& s : ExpectKind(value, TFormKind::Set, reader).Names) {
-        auto it = std::find_if(names.begin(), names.end(), [&](const char* n) { return s == n; });
+        auto it = std::find_if(names.begin(), names.end(), [&](const char* n) { return SameText(s, n); });
         if (it == names.end()) reader.Fail("Unknown set element '" + s + "'");
         bits |= std::int64_t(1) << (it - names.begin());
     }
@@ -839,7 +844,7 @@ TFormValue FormColorValue(std::uint32_t color) {
 std::uint32_t FormColor(const TFormValue& value, TFormReader& reader) {
     if (value.Kind == TFormKind::Ident) {
         for (const TColorName& c : ColorNames)
-            if (value.Text == c.Name) return c.Color;
+            if (SameText(value.Text, c.Name)) return c.Color;
         reader.Fail("Unknown colour '" + value.Text + "'");
     }
     // negative values are the system colours as the integer form writes them
@@ -865,6 +870,7 @@ TFormValue FormStringsValue(const std::vector<std::string>& value) {
 void WriteProperties(TObject& obj, TObject& ref, const TFormProps& props, std::vector<TFormProperty>& out,
                      const std::string& prefix) {
     for (const TFormProp& p : props.Items()) {
+        if (p.Alias) continue;
         if (p.Nested) {
             TObject* sub = p.Get(obj, false);
             TObject* subRef = sub ? p.Get(ref, true) : nullptr;
@@ -920,10 +926,10 @@ void TFormReader::Fail(const std::string& message) const { throw EFormError(mess
 
 namespace {
 
-TComponent* FindIn(TComponent* c, const std::string& name) {
-    if (c->Name() == name) return c;
+TComponent* FindIn(TComponent* c, const std::string& name, bool anyCase = false) {
+    if (c->Name() == name || (anyCase && SameText(c->Name(), name))) return c;
     for (int i = 0; i < c->ComponentCount(); ++i)
-        if (TComponent* found = FindIn(c->Components(i), name)) return found;
+        if (TComponent* found = FindIn(c->Components(i), name, anyCase)) return found;
     return nullptr;
 }
 
@@ -936,6 +942,8 @@ void SetLoadingAll(TComponent* c, bool value) {
 
 TComponent* TFormReader::FindComponent(const std::string& name, int line) const {
     TComponent* found = name.empty() || !FRoot ? nullptr : FindIn(FRoot, name);
+    // component names are identifiers too; the exact spelling wins over another case
+    if (!found && !name.empty() && FRoot) found = FindIn(FRoot, name, true);
     if (!found) throw EFormError("No component named '" + name + "' in the form", line);
     return found;
 }
@@ -957,6 +965,9 @@ void TFormReader::SetProperty(TObject& obj, const TFormProps& props, const TForm
     }
     const TFormProp* p = list->Find(rest);
     if (!p || !p->Read) Fail("Unknown property '" + prop.Name + "'");
+    // the steps the property leaves for later carry its name
+    std::string outer = std::exchange(FProperty, prop.Name);
+    const ScopeExit restore([&] { FProperty.swap(outer); });
     try {
         p->Read(*target, prop.Value, *this);
     } catch (const EFormError& e) {
@@ -983,6 +994,32 @@ void ReadCollectionItems(TObject& obj, const TFormProps& itemProps, const TFormC
         if (!added) reader.Fail("No more items can be added");
         reader.ReadProperties(*added, itemProps, item);
     }
+}
+
+void TFormReader::AfterLoad(std::function<void()> step) { FFixups.push_back(TStep{FProperty, std::move(step)}); }
+
+void TFormReader::WhenLoaded(std::function<void()> step) { FLoaded.push_back(TStep{FProperty, std::move(step)}); }
+
+// A refusal names the property whose step it was, as a refusal while the
+// property itself is read does.
+void TFormReader::RunSteps(const std::vector<TStep>& steps) {
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        const TStep& step = steps[i];
+        try {
+            step.Run();
+        } catch (const EFormError& e) {
+            if (step.Property.empty() || e.What().starts_with("Property '")) throw;
+            throw EFormError("Property '" + step.Property + "': " + e.What(), e.Line());
+        }
+    }
+}
+
+void TFormReader::Clear() {
+    FRoot = nullptr;
+    FFixups.clear();
+    FLoaded.clear();
+    FSucceeded.clear();
+    FProperty.clear();
 }
 
 TComponent* TFormReader::ReadNode(const TFormNode& node, TComponent* parent) {
@@ -1015,28 +1052,25 @@ TComponent* TFormReader::ReadNode(const TFormNode& node, TComponent* parent) {
     return component;
 }
 
-std::unique_ptr<TComponent> TFormReader::Read(std::string_view text) {
+std::unique_ptr<TComponent> TFormReader::Read(std::string_view text, const std::function<void(TComponent&)>& finish) {
     const TFormNode tree = ParseForm(text);
-    FRoot = nullptr;
-    FFixups.clear();
-    FLoaded.clear();
+    Clear();
     std::unique_ptr<TComponent> root;
     try {
         ReadNode(tree, nullptr);
         root.reset(FRoot);
-        for (std::size_t i = 0; i < FFixups.size(); ++i) FFixups[i]();
+        RunSteps(FFixups);
         SetLoadingAll(FRoot, false);
-        for (std::size_t i = 0; i < FLoaded.size(); ++i) FLoaded[i]();
-        FFixups.clear();
-        FLoaded.clear();
+        RunSteps(FLoaded);
+        if (finish) finish(*root);
     } catch (...) {
         // a root made before the failure goes with everything it owns
         if (!root) root.reset(FRoot);
-        FRoot = nullptr;
-        FFixups.clear();
-        FLoaded.clear();
+        Clear();
         throw;
     }
-    FRoot = nullptr;
+    const std::vector<std::function<void()>> succeeded = std::move(FSucceeded);
+    Clear();
+    for (const auto& step : succeeded) step();
     return root;
 }

@@ -19,7 +19,9 @@
 // ('' for a quote, #13 for a control character), identifiers (booleans,
 // enumerations, colour names, component names), sets [a, b], lists ( ... ),
 // binary data {hex} and collections < item ... end >. A dotted name reaches
-// a property of a nested persistent object.
+// a property of a nested persistent object. Keywords, class, property and
+// identifier names are case-blind, as the framework's identifiers are; a
+// UTF-8 byte-order mark before the text is skipped.
 //
 // Classes describe their properties once (TFormProps); the writer stores a
 // property only when its predicate holds or, without one, when it differs
@@ -126,11 +128,14 @@ struct TFormProp {
     // (create: make it when it is made on first use).
     const TFormProps* Nested = nullptr;
     std::function<TObject*(TObject& obj, bool create)> Get;
+    // Another name of a nested object: read, never written (the main name is).
+    bool Alias = false;
 };
 
 class TFormProps {
 public:
     const std::vector<TFormProp>& Items() const { return FItems; }
+    // By name in any letter case.
     const TFormProp* Find(std::string_view name) const;
     void Add(TFormProp prop) { FItems.push_back(std::move(prop)); }
 
@@ -157,6 +162,13 @@ public:
     // get(T&, bool create) -> the nested object or nullptr.
     template <class T, class G>
     TFormProps& Object(const char* name, const TFormProps& props, G get);
+    // Another name for a nested object, only read.
+    template <class T, class G>
+    TFormProps& ObjectAlias(const char* name, const TFormProps& props, G get);
+    // Another name for property targetName of target, which get(T&) reaches:
+    // read through that property (its checks included), never written.
+    template <class T, class G>
+    TFormProps& Alias(const char* name, const TFormProps& target, const char* targetName, G get);
     // A property that is only read (legacy names): read(T&, value, reader).
     template <class T, class R>
     TFormProps& ReadOnly(const char* name, R read);
@@ -214,17 +226,24 @@ void WriteProperties(TObject& obj, TObject& ref, const TFormProps& props, std::v
 class TFormReader {
 public:
     explicit TFormReader(TFormFactory factory) : FFactory(std::move(factory)) {}
-    // Reads a whole form into a new root object; nothing is left behind when it throws.
-    std::unique_ptr<TComponent> Read(std::string_view text);
+    // Reads a whole form into a new root object; nothing is left behind when it
+    // throws. finish, when given, runs last on the loaded root, still under the
+    // rule that a failure undoes the read.
+    std::unique_ptr<TComponent> Read(std::string_view text, const std::function<void(TComponent&)>& finish = {});
 
     // Sets the properties of obj from the list.
     void ReadProperties(TObject& obj, const TFormProps& props, const std::vector<TFormProperty>& properties);
 
     // Work for the loaded step, run once the whole tree is read, in order.
     // Steps run while the components still count as loading (names resolved).
-    void AfterLoad(std::function<void()> step) { FFixups.push_back(std::move(step)); }
+    void AfterLoad(std::function<void()> step);
     // Steps run once nothing counts as loading any more (refills, reloads).
-    void WhenLoaded(std::function<void()> step) { FLoaded.push_back(std::move(step)); }
+    void WhenLoaded(std::function<void()> step);
+    // A refusal in either kind of step names the property that registered it.
+    // Changes outside the form's own components (process-wide settings) are
+    // made only once the whole read has succeeded, so that a refused form
+    // changes nothing outside the half-built tree that goes with it.
+    void OnSuccess(std::function<void()> step) { FSucceeded.push_back(std::move(step)); }
     TComponent* Root() const { return FRoot; }
     // A component of the form by name (the root included); throws when none has it.
     TComponent* FindComponent(const std::string& name, int line) const;
@@ -234,10 +253,18 @@ public:
 private:
     TComponent* ReadNode(const TFormNode& node, TComponent* parent);
     void SetProperty(TObject& obj, const TFormProps& props, const TFormProperty& prop);
+    struct TStep {
+        std::string Property;  // the property being read when the step was made
+        std::function<void()> Run;
+    };
+    static void RunSteps(const std::vector<TStep>& steps);
+    void Clear();
     TFormFactory FFactory;
     TComponent* FRoot = nullptr;
-    std::vector<std::function<void()>> FFixups;
-    std::vector<std::function<void()>> FLoaded;
+    std::vector<TStep> FFixups;
+    std::vector<TStep> FLoaded;
+    std::vector<std::function<void()>> FSucceeded;
+    std::string FProperty;
     int FLine = 0;
 };
 

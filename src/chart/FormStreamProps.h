@@ -119,6 +119,30 @@ TFormProps& TFormProps::Object(const char* name, const TFormProps& props, G get)
     return *this;
 }
 
+template <class T, class G>
+TFormProps& TFormProps::ObjectAlias(const char* name, const TFormProps& props, G get) {
+    Object<T>(name, props, get);
+    FItems.back().Alias = true;
+    return *this;
+}
+
+template <class T, class G>
+TFormProps& TFormProps::Alias(const char* name, const TFormProps& target, const char* targetName, G get) {
+    TFormProp p;
+    p.Name = name;
+    p.Write = [](TObject&, TObject&) -> std::optional<TFormValue> { return std::nullopt; };
+    // looked up when read: the target may still be growing while this list is built
+    p.Read = [&target, targetName, get](TObject& obj, const TFormValue& value, TFormReader& reader) {
+        const TFormProp* main = target.Find(targetName);
+        TObject* sub = get(FormCast<T>(obj));
+        if (!main || !main->Read || !sub)
+            reader.Fail(std::string("Property '") + targetName + "' has no object to set");
+        main->Read(*sub, value, reader);
+    };
+    FItems.push_back(std::move(p));
+    return *this;
+}
+
 template <class T, class R>
 TFormProps& TFormProps::ReadOnly(const char* name, R read) {
     TFormProp p;

@@ -63,7 +63,8 @@ void TSeriesPointer::PrepareCanvas(TCanvas3D& canvas, TColor color) {
 void TSeriesPointer::FillGradient(TCanvas3D& canvas, const TRect& r, TColor color, const TPoint* clip, int count,
                                   bool ellipse) {
     if (!FGradient.Visible()) return;
-    if (GradientTakesPointColor()) FGradient.SetEndColor(color);
+    TPlotGradient gradient;
+    PointGradient(color, gradient);
     if (ellipse)
         canvas.ClipToEllipse(r);
     else if (clip)
@@ -71,7 +72,12 @@ void TSeriesPointer::FillGradient(TCanvas3D& canvas, const TRect& r, TColor colo
     const ScopeExit unclip([&] {
         if (ellipse || clip) canvas.RemoveClipping();
     });
-    FGradient.Draw(canvas, r);
+    gradient.Draw(canvas, r);
+}
+
+void TSeriesPointer::PointGradient(TColor color, TPlotGradient& out) const {
+    out.Assign(&FGradient);
+    if (GradientTakesPointColor()) out.SetEndColor(color);
 }
 
 void TSeriesPointer::DrawPointer(TCanvas3D& canvas, bool is3D, int x, int y, int h, int v, TColor color,

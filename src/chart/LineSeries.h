@@ -57,6 +57,9 @@ public:
     // The marker centred on (x, y) with half sizes h and v; z is the depth on a 3D chart.
     void DrawPointer(TCanvas3D& canvas, bool is3D, int x, int y, int h, int v, TColor color, TSeriesPointerStyle style,
                      int z = 0);
+    // The gradient one point is drawn with: a copy, so that drawing leaves the
+    // stored gradient as it was.
+    void PointGradient(TColor color, TPlotGradient& out) const;
 
 protected:
     // Whether the gradient ends in the point's colour; a marker with colours of

@@ -14,8 +14,9 @@ namespace {
 // The pointer's gradient, ending in the point's colour, over the screen polygon.
 void GradientOver(TCanvas3D& canvas, TSeriesPointer& pointer, TColor color, const std::vector<TPoint>& outline) {
     if (!pointer.Gradient().Visible()) return;
-    pointer.Gradient().SetEndColor(color);
-    Solid::GradientOverOutline(canvas, pointer.Gradient(), outline);
+    TPlotGradient gradient;
+    pointer.PointGradient(color, gradient);
+    Solid::GradientOverOutline(canvas, gradient, outline);
 }
 
 std::vector<TPoint> Projected(TCanvas3D& canvas, std::initializer_list<TPoint> points, int z) {
@@ -65,10 +66,11 @@ void DrawPointer(TCanvas3D& canvas, TSeriesPointer& pointer, int x, int y, int h
     case psCircle:
         canvas.DrawEllipse3D(l, t, r, b, z);
         if (pointer.Gradient().Visible()) {
-            pointer.Gradient().SetEndColor(color);
+            TPlotGradient gradient;
+            pointer.PointGradient(color, gradient);
             const TRect box = canvas.RectBoundsAtDepth(TRect{l, t, r, b}, z);
             canvas.ClipToEllipse(box);
-            pointer.Gradient().Draw(canvas, box);
+            gradient.Draw(canvas, box);
             canvas.RemoveClipping();
         }
         break;

@@ -29,7 +29,7 @@ struct TClassInfo {
 using TClass = const TClassInfo*;
 
 // Process-wide registry of classes that can be created by name (form data, registries).
-// Registering a name twice keeps the first entry.
+// Registering a name twice keeps the first entry; names compare in any letter case.
 void RegisterClass(TClass cls);
 void UnRegisterClass(TClass cls);
 TClass FindClass(const char* name);  // nil when unknown

@@ -1,8 +1,9 @@
 #include "Graphics.h"
 
 #include <array>
-#include <cstring>
 #include <vector>
+
+#include "StrUtils.h"
 
 namespace {
 
@@ -248,8 +249,9 @@ TClass FindClass(const char* name) {
     if (!name) {
         return nullptr;
     }
+    // class names are identifiers, which the framework compares in any letter case
     for (TClass c : classRegistry()) {
-        if (std::strcmp(c->Name, name) == 0) {
+        if (SameText(c->Name, name)) {
             return c;
         }
     }

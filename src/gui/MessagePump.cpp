@@ -4,7 +4,7 @@
 #include <algorithm>
 
 namespace {
-int hintPause = 500;
+int hintPause = DefaultHintPause;
 }  // namespace
 
 void ProcessMessages() {

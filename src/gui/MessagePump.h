@@ -7,5 +7,6 @@
 void ProcessMessages();
 
 // Milliseconds the mouse rests before a hint shows; the same for every control.
+inline constexpr int DefaultHintPause = 500;
 int HintPause();
 void SetHintPause(int milliseconds);
