@@ -312,7 +312,9 @@ void TAxisArrowTool::PaintAxisArrow() {
     TCustomAxisPanel* chart = ParentChart();
     if (!axis || !chart) return;
     TCanvas3D& canvas = chart->Canvas();
-    canvas.SelectBrush(*Brush());
+    // arrows without a colour of their own take the colour of the axis line they sit on
+    const TColor fill = Brush()->Color() == clDefault ? axis->Axis().Color() : Brush()->Color();
+    canvas.SelectBrush(*Brush(), fill, clNone);
     canvas.SelectPen(*Pen());
     const int z = chart->View3D() && axis->OtherSide() ? chart->ChartDepth3D() : 0;
     auto at = [&](int along) {

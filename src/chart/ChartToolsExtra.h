@@ -48,6 +48,7 @@ public:
     void DrawBands(TChartAxis* axis);
 
 private:
+    static bool Paints(const TGridBandBrush& band);
     void DrawBand(TChartAxis* axis, const TGridBandBrush& band, int p0, int p1);
     // Leaves the axis' grid hook to the other grid-band tools on it, if any.
     void ReleaseGridHook();
