@@ -60,10 +60,10 @@ void TCursorTool::SetSeries(TChartSeries* value) {
     TPlotCustomToolSeries::SetSeries(value);
     if (!Series() || IsLoading()) return;
     // lines not drawn yet are not erased
-    if (Active() && FCursorX != -1 && FCursorY != -1) DrawCursor(true);
+    if (Active() && Placed()) DrawCursor(true);
     SnapToSeries();
     PlaceCursor();
-    if (Active()) DrawCursor(true);
+    if (Active() && Placed()) DrawCursor(true);
 }
 
 TRect TCursorTool::CursorRect() const {
@@ -84,7 +84,10 @@ void TCursorTool::PlaceCursor() {
     const TChartAxis* h = GetHorizAxis();
     const TChartAxis* v = GetVertAxis();
     if (!h || !v) return;
-    if (FCursorX == -1 || FCursorY == -1) {
+    if (!Placed()) {
+        // before the chart's first layout the axes have no length: the centre would be
+        // the chart's corner, so the cursor waits for a drawing that gives them one
+        if (h->StartPixel() == h->EndPixel() || v->StartPixel() == v->EndPixel()) return;
         FCursorX = (h->StartPixel() + h->EndPixel()) / 2;
         FCursorY = (v->StartPixel() + v->EndPixel()) / 2;
         ValuesFromPixels(FCursorX, FCursorY);
@@ -195,7 +198,7 @@ void TCursorTool::ChartStageNotify(TChartToolStage stage) {
     if (stage != ctsAfterDraw) return;
     const auto alive = FLife.Token();
     PlaceCursor();
-    if (alive.expired()) return;
+    if (alive.expired() || !Placed()) return;
     DrawCursor();
 }
 
@@ -205,13 +208,12 @@ void TCursorTool::MouseMove(int x, int y) {
     const bool inside = x >= r.Left && x <= r.Right && y >= r.Top && y <= r.Bottom;
     if ((FDraggedPart != cpNone || FFollowMouse) && inside) {
         // before the first drawing there are no lines to erase
-        const bool placed = FCursorX != -1 && FCursorY != -1;
-        if (placed) DrawCursor();
+        if (Placed()) DrawCursor();
         ValuesFromPixels(x, y);
         const int index = SnapToSeries();
         const auto alive = FLife.Token();
         PlaceCursor();
-        if (alive.expired()) return;
+        if (alive.expired() || !Placed()) return;
         DrawCursor(true);
         CursorChanged(index);
         return;

@@ -77,6 +77,7 @@ public:
 
 private:
     void MouseMove(int x, int y);
+    bool Placed() const { return FCursorX != -1 && FCursorY != -1; }
 
     TCursorToolStyle FStyle = cssBoth;
     bool FFollowMouse = false;

@@ -66,6 +66,10 @@ const ToolCase Cases[] = {
          tool->SetSnap(true);
          tool->SetSeries(s);
          tool->SetParentChart(&c);
+     },
+     // the first drawing places the cursor in the middle; then it is moved by its values
+     [](TChart& c, TLineSeries*) {
+         auto* tool = dynamic_cast<TCursorTool*>(c.Tools()[0]);
          tool->SetXValue(4.2);
          tool->SetYValue(30);
      }},

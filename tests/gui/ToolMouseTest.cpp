@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include <QApplication>
 #include <QCursor>
 #include <QImage>
@@ -60,6 +62,31 @@ TEST(CursorTool, PlacedInTheMiddleAtTheFirstDrawing) {
     EXPECT_EQ(changes, 1);
     EXPECT_EQ(tool->XValue(), x);
     EXPECT_EQ(tool->CursorX(), h->ValueToPixel(x));
+}
+
+// Given its series before the chart was ever laid out, a cursor waits for the first
+// drawing with axis pixels and is placed in the middle of the plot then, reported once.
+TEST(CursorTool, GivenItsSeriesBeforeTheFirstLayout) {
+    ChartWidgetFixture c;
+    auto* series = new TLineSeries(&c.chart);
+    series->SetParentChart(&c.chart);
+    series->AddPoint(0, 0), series->AddPoint(100, 100);
+    auto* tool = new TCursorTool(&c.chart);
+    std::vector<TPoint> reported;
+    tool->OnChange = [&](TCursorTool*, int x, int y, double, double, TChartSeries*, int) {
+        reported.push_back(TPoint{x, y});
+    };
+    tool->SetParentChart(&c.chart);
+    tool->SetSeries(series);
+    EXPECT_TRUE(reported.empty());
+    EXPECT_EQ(tool->CursorX(), -1);
+    c.Show();
+    const TChartAxis* h = c.chart.BottomAxis();
+    const TChartAxis* v = c.chart.LeftAxis();
+    ASSERT_LT(h->StartPixel(), h->EndPixel());
+    const TPoint centre{(h->StartPixel() + h->EndPixel()) / 2, (v->StartPixel() + v->EndPixel()) / 2};
+    EXPECT_EQ(reported, std::vector<TPoint>{centre});
+    EXPECT_EQ((TPoint{tool->CursorX(), tool->CursorY()}), centre);
 }
 
 TEST(CursorTool, SnapsToTheNearestPointTieToTheLowerIndex) {
