@@ -228,8 +228,8 @@ public:
 
     const std::string& Text() const { return FText; }
     void SetText(const std::string& value) { SetValue(FText, value); }
-    TTitleAlignment TextAlignment() const { return FTextAlignment; }
-    void SetTextAlignment(TTitleAlignment value) { SetValue(FTextAlignment, value); }
+    TAlignment TextAlignment() const { return FTextAlignment; }
+    void SetTextAlignment(TAlignment value) { SetValue(FTextAlignment, value); }
     TAnnotationPosition Position() const { return FPosition; }
     // Also gives up the shape's own position.
     void SetPosition(TAnnotationPosition value);
@@ -246,7 +246,7 @@ private:
     void DrawText();
 
     std::string FText;
-    TTitleAlignment FTextAlignment = taLeftJustify;
+    TAlignment FTextAlignment = taLeftJustify;
     TAnnotationPosition FPosition = ppLeftTop;
     TPlotCustomShapePosition FShape;
     TAnnotationCallout FCallout;
