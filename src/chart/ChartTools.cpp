@@ -455,8 +455,11 @@ int TDrawLines::IndexOf(const TDrawLine* line) const {
 
 void TDrawLines::Assign(const TDrawLines& other) {
     if (&other == this) return;
+    const bool hadLines = !FItems.empty();
     FItems.clear();
     for (const auto& line : other.FItems) Add()->Assign(line.get());
+    // the chart still shows the lines that went
+    if (FTool && hadLines) FTool->RepaintChart();
 }
 
 // ---------------------------------------------------------------------------
@@ -593,6 +596,7 @@ void TDrawLineTool::MouseDown(int x, int y) {
     FRubberStart = LinePointToPixel(line->X0(), line->Y0());
     FRubberEnd = LinePointToPixel(line->X1(), line->Y1());
     FLastMouse = TPoint{x, y};
+    FDragMoved = false;
     if (line == FSelected) {
         FLineDragPart = ldWhole;
         if (LineAt(x, y, 1) == line)
@@ -622,6 +626,7 @@ void TDrawLineTool::MouseDown(int x, int y) {
 void TDrawLineTool::MouseMove(int x, int y) {
     TCustomAxisPanel* chart = ParentChart();
     if (FIsDrawing || FLineDragPart != ldNone) {
+        if (FLineDragPart != ldNone && TPoint{x, y} != FLastMouse) FDragMoved = true;
         DrawRubberLine();
         if (FIsDrawing || FLineDragPart == ldEnd) {
             FRubberEnd = TPoint{x, y};
@@ -652,14 +657,20 @@ void TDrawLineTool::MouseUp() {
     if (FLineDragPart != ldNone) {
         const TLineDragPart part = FLineDragPart;
         FLineDragPart = ldNone;
+        // a click only selects: the line keeps the values it was given, which its pixels
+        // could only approximate
+        if (!FDragMoved) return;
         if (FSelected) {
             double x = 0, y = 0;
-            if (part == ldStart || part == ldWhole) {
+            // a point the drag left where it was keeps its values too
+            if ((part == ldStart || part == ldWhole) &&
+                FRubberStart != LinePointToPixel(FSelected->X0(), FSelected->Y0())) {
                 PixelToLinePoint(FRubberStart, x, y);
                 FSelected->SetX0(x);
                 FSelected->SetY0(y);
             }
-            if (part == ldEnd || part == ldWhole) {
+            if ((part == ldEnd || part == ldWhole) &&
+                FRubberEnd != LinePointToPixel(FSelected->X1(), FSelected->Y1())) {
                 PixelToLinePoint(FRubberEnd, x, y);
                 FSelected->SetX1(x);
                 FSelected->SetY1(y);

@@ -265,5 +265,7 @@ private:
     TPoint FRubberStart{};
     TPoint FRubberEnd{};
     TPoint FLastMouse{};
+    // the pointer left the point where the line was grabbed
+    bool FDragMoved = false;
     TToolLife FLife;
 };

@@ -237,8 +237,9 @@ TColorLineTool::TColorLineTool(TComponent* owner) : TPlotCustomToolAxis(owner) {
 std::string TColorLineTool::DisplayText() const { return PlotExtConst().ToolNameColorLine; }
 
 void TColorLineTool::SetValue(double value) {
+    // a line that stood at the axis' end or centre moves even when the value was stored already
+    if (FValue == value && FStyle == clCustom) return;
     FStyle = clCustom;
-    if (FValue == value) return;
     FValue = value;
     if (!FDragging || FDragRepaint) RepaintChart();
 }
