@@ -12,8 +12,6 @@
 #include "ChartShapes.h"
 #include "Zoom.h"
 
-enum TTitleAlignment { taLeftJustify, taRightJustify, taCenter };
-
 class TChartTitle : public TPlotCustomShapePosition {
 public:
     explicit TChartTitle(TCustomPlotPanel* parent, bool top = true);
@@ -26,8 +24,8 @@ public:
     void SetCaption(const std::string& value) {
         SetText(value.empty() ? std::vector<std::string>{} : std::vector<std::string>{value});
     }
-    TTitleAlignment Alignment() const { return FAlignment; }
-    void SetAlignment(TTitleAlignment value) { SetValue(FAlignment, value); }
+    TAlignment Alignment() const { return FAlignment; }
+    void SetAlignment(TAlignment value) { SetValue(FAlignment, value); }
     bool AdjustFrame() const { return FAdjustFrame; }
     void SetAdjustFrame(bool value) { SetValue(FAdjustFrame, value); }
     bool IsTop() const { return FTop; }
@@ -38,7 +36,7 @@ public:
 
 private:
     std::vector<std::string> FText;
-    TTitleAlignment FAlignment = taCenter;
+    TAlignment FAlignment = taCenter;
     bool FAdjustFrame = true;
     bool FTop;
 };

@@ -60,10 +60,10 @@ void TCursorTool::SetSeries(TChartSeries* value) {
     TPlotCustomToolSeries::SetSeries(value);
     if (!Series() || IsLoading()) return;
     // lines not drawn yet are not erased
-    if (Active() && FCursorX != -1 && FCursorY != -1) DrawCursor(true);
+    if (Active() && Placed()) DrawCursor(true);
     SnapToSeries();
     PlaceCursor();
-    if (Active()) DrawCursor(true);
+    if (Active() && Placed()) DrawCursor(true);
 }
 
 TRect TCursorTool::CursorRect() const {
@@ -84,7 +84,10 @@ void TCursorTool::PlaceCursor() {
     const TChartAxis* h = GetHorizAxis();
     const TChartAxis* v = GetVertAxis();
     if (!h || !v) return;
-    if (FCursorX == -1 || FCursorY == -1) {
+    if (!Placed()) {
+        // before the chart's first layout the axes have no length: the centre would be
+        // the chart's corner, so the cursor waits for a drawing that gives them one
+        if (h->StartPixel() == h->EndPixel() || v->StartPixel() == v->EndPixel()) return;
         FCursorX = (h->StartPixel() + h->EndPixel()) / 2;
         FCursorY = (v->StartPixel() + v->EndPixel()) / 2;
         ValuesFromPixels(FCursorX, FCursorY);
@@ -195,7 +198,7 @@ void TCursorTool::ChartStageNotify(TChartToolStage stage) {
     if (stage != ctsAfterDraw) return;
     const auto alive = FLife.Token();
     PlaceCursor();
-    if (alive.expired()) return;
+    if (alive.expired() || !Placed()) return;
     DrawCursor();
 }
 
@@ -205,13 +208,12 @@ void TCursorTool::MouseMove(int x, int y) {
     const bool inside = x >= r.Left && x <= r.Right && y >= r.Top && y <= r.Bottom;
     if ((FDraggedPart != cpNone || FFollowMouse) && inside) {
         // before the first drawing there are no lines to erase
-        const bool placed = FCursorX != -1 && FCursorY != -1;
-        if (placed) DrawCursor();
+        if (Placed()) DrawCursor();
         ValuesFromPixels(x, y);
         const int index = SnapToSeries();
         const auto alive = FLife.Token();
         PlaceCursor();
-        if (alive.expired()) return;
+        if (alive.expired() || !Placed()) return;
         DrawCursor(true);
         CursorChanged(index);
         return;
@@ -312,7 +314,9 @@ void TAxisArrowTool::PaintAxisArrow() {
     TCustomAxisPanel* chart = ParentChart();
     if (!axis || !chart) return;
     TCanvas3D& canvas = chart->Canvas();
-    canvas.SelectBrush(*Brush());
+    // arrows without a colour of their own take the colour of the axis line they sit on
+    const TColor fill = Brush()->Color() == clDefault ? axis->Axis().Color() : Brush()->Color();
+    canvas.SelectBrush(*Brush(), fill, clNone);
     canvas.SelectPen(*Pen());
     const int z = chart->View3D() && axis->OtherSide() ? chart->ChartDepth3D() : 0;
     auto at = [&](int along) {
@@ -451,8 +455,11 @@ int TDrawLines::IndexOf(const TDrawLine* line) const {
 
 void TDrawLines::Assign(const TDrawLines& other) {
     if (&other == this) return;
+    const bool hadLines = !FItems.empty();
     FItems.clear();
     for (const auto& line : other.FItems) Add()->Assign(line.get());
+    // the chart still shows the lines that went
+    if (FTool && hadLines) FTool->RepaintChart();
 }
 
 // ---------------------------------------------------------------------------
@@ -589,6 +596,7 @@ void TDrawLineTool::MouseDown(int x, int y) {
     FRubberStart = LinePointToPixel(line->X0(), line->Y0());
     FRubberEnd = LinePointToPixel(line->X1(), line->Y1());
     FLastMouse = TPoint{x, y};
+    FDragMoved = false;
     if (line == FSelected) {
         FLineDragPart = ldWhole;
         if (LineAt(x, y, 1) == line)
@@ -618,6 +626,7 @@ void TDrawLineTool::MouseDown(int x, int y) {
 void TDrawLineTool::MouseMove(int x, int y) {
     TCustomAxisPanel* chart = ParentChart();
     if (FIsDrawing || FLineDragPart != ldNone) {
+        if (FLineDragPart != ldNone && TPoint{x, y} != FLastMouse) FDragMoved = true;
         DrawRubberLine();
         if (FIsDrawing || FLineDragPart == ldEnd) {
             FRubberEnd = TPoint{x, y};
@@ -648,14 +657,20 @@ void TDrawLineTool::MouseUp() {
     if (FLineDragPart != ldNone) {
         const TLineDragPart part = FLineDragPart;
         FLineDragPart = ldNone;
+        // a click only selects: the line keeps the values it was given, which its pixels
+        // could only approximate
+        if (!FDragMoved) return;
         if (FSelected) {
             double x = 0, y = 0;
-            if (part == ldStart || part == ldWhole) {
+            // a point the drag left where it was keeps its values too
+            if ((part == ldStart || part == ldWhole) &&
+                FRubberStart != LinePointToPixel(FSelected->X0(), FSelected->Y0())) {
                 PixelToLinePoint(FRubberStart, x, y);
                 FSelected->SetX0(x);
                 FSelected->SetY0(y);
             }
-            if (part == ldEnd || part == ldWhole) {
+            if ((part == ldEnd || part == ldWhole) &&
+                FRubberEnd != LinePointToPixel(FSelected->X1(), FSelected->Y1())) {
                 PixelToLinePoint(FRubberEnd, x, y);
                 FSelected->SetX1(x);
                 FSelected->SetY1(y);

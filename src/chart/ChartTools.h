@@ -77,6 +77,7 @@ public:
 
 private:
     void MouseMove(int x, int y);
+    bool Placed() const { return FCursorX != -1 && FCursorY != -1; }
 
     TCursorToolStyle FStyle = cssBoth;
     bool FFollowMouse = false;
@@ -264,5 +265,7 @@ private:
     TPoint FRubberStart{};
     TPoint FRubberEnd{};
     TPoint FLastMouse{};
+    // the pointer left the point where the line was grabbed
+    bool FDragMoved = false;
     TToolLife FLife;
 };

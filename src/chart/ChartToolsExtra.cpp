@@ -112,8 +112,14 @@ void TGridBandTool::ReleaseGridHook() {
     if (!shared) axis->GridHook = nullptr;
 }
 
+// A band without a colour of its own leaves the plot as it is: painted in any colour it
+// would cover the back wall and the grids drawn before it.
+bool TGridBandTool::Paints(const TGridBandBrush& band) {
+    return band.Style() != bsClear && (band.Color() != clDefault || band.ImageGraphic());
+}
+
 void TGridBandTool::DrawBand(TChartAxis* axis, const TGridBandBrush& band, int p0, int p1) {
-    if (band.Style() == bsClear) return;
+    if (!Paints(band)) return;
     TCustomAxisPanel* panel = ParentChart();
     TCanvas3D& canvas = panel->Canvas();
     TColor back = band.BackColor();
@@ -149,7 +155,7 @@ void TGridBandTool::DrawBands(TChartAxis* axis) {
     else
         std::sort(t.begin(), t.end());
     const std::size_t n = t.size() - 1;
-    if (!((n > 0 && FBand1.Style() != bsClear) || FBand2.Style() != bsClear)) return;
+    if (!((n > 0 && Paints(FBand1)) || Paints(FBand2))) return;
     if (TCanvas* device = panel->Canvas().Canvas()) device->Pen().SetStyle(psClear);
     const TGridBandBrush* band = &FBand1;
     auto next = [&] { band = band == &FBand1 ? &FBand2 : &FBand1; };
@@ -231,8 +237,9 @@ TColorLineTool::TColorLineTool(TComponent* owner) : TPlotCustomToolAxis(owner) {
 std::string TColorLineTool::DisplayText() const { return PlotExtConst().ToolNameColorLine; }
 
 void TColorLineTool::SetValue(double value) {
+    // a line that stood at the axis' end or centre moves even when the value was stored already
+    if (FValue == value && FStyle == clCustom) return;
     FStyle = clCustom;
-    if (FValue == value) return;
     FValue = value;
     if (!FDragging || FDragRepaint) RepaintChart();
 }

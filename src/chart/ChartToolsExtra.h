@@ -48,6 +48,7 @@ public:
     void DrawBands(TChartAxis* axis);
 
 private:
+    static bool Paints(const TGridBandBrush& band);
     void DrawBand(TChartAxis* axis, const TGridBandBrush& band, int p0, int p1);
     // Leaves the axis' grid hook to the other grid-band tools on it, if any.
     void ReleaseGridHook();
@@ -227,8 +228,8 @@ public:
 
     const std::string& Text() const { return FText; }
     void SetText(const std::string& value) { SetValue(FText, value); }
-    TTitleAlignment TextAlignment() const { return FTextAlignment; }
-    void SetTextAlignment(TTitleAlignment value) { SetValue(FTextAlignment, value); }
+    TAlignment TextAlignment() const { return FTextAlignment; }
+    void SetTextAlignment(TAlignment value) { SetValue(FTextAlignment, value); }
     TAnnotationPosition Position() const { return FPosition; }
     // Also gives up the shape's own position.
     void SetPosition(TAnnotationPosition value);
@@ -245,7 +246,7 @@ private:
     void DrawText();
 
     std::string FText;
-    TTitleAlignment FTextAlignment = taLeftJustify;
+    TAlignment FTextAlignment = taLeftJustify;
     TAnnotationPosition FPosition = ppLeftTop;
     TPlotCustomShapePosition FShape;
     TAnnotationCallout FCallout;

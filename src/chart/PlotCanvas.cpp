@@ -96,6 +96,14 @@ TColor DarkenColor(TColor color, int quantity) {
     return RGB(dark(GetRValue(c)), dark(GetGValue(c)), dark(GetBValue(c)));
 }
 
+namespace {
+
+// "None" and "the owner's colour" are for the owner to resolve; one that reaches the
+// canvas unresolved paints nothing rather than the black its low bytes would give.
+bool NamesNoColour(TColor color) { return ColorToRGB(color) > 0xFFFFFF; }
+
+}  // namespace
+
 // ---------------------------------------------------------------------------
 TPlotCanvas::TPlotCanvas() = default;
 TPlotCanvas::~TPlotCanvas() {
@@ -135,6 +143,10 @@ void TPlotCanvas::SelectPen(const TPen& pen, TColor color) {
         return;
     }
     device.Assign(&pen);
+    if (NamesNoColour(color)) {
+        device.SetStyle(psClear);
+        return;
+    }
     device.SetColor(color);
     device.SetCap(pcRound);
     if (chartPen) {
@@ -168,7 +180,7 @@ void TPlotCanvas::SelectBrush(const TBrush& brush, TColor foreground, TColor bac
     }
     device.SetBitmap(nullptr);
     device.SetColor(foreground);
-    device.SetStyle(brush.Style());
+    device.SetStyle(NamesNoColour(foreground) ? bsClear : brush.Style());
     if (background == clNone) {
         FCanvas->SetBackgroundMode(TRANSPARENT);
     } else {

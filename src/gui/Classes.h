@@ -12,6 +12,9 @@ public:
     virtual ~TObject() = default;
 };
 
+// How lines of text stand against the box they are written in.
+enum TAlignment { taLeftJustify, taRightJustify, taCenter };
+
 // Event handler with the sender that changed; an empty handler means "none".
 using TNotifyEvent = std::function<void(TObject* sender)>;
 

@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "ChartAxis.h"
+#include "ChartFormData.h"
 #include "ChartToolsExtra.h"
 #include "ChartUtils.h"
 #include "LineSeries.h"
@@ -257,6 +260,27 @@ TEST(AnnotationTool, EmptyTextStillHasABox) {
     const RecordedCall* line = chart.Recorder->Find("DrawSegment");
     ASSERT_NE(line, nullptr);
     EXPECT_EQ(line->args, (std::vector<long long>{tool->Bounds().Left, tool->Bounds().Top, 20, 20}));
+}
+
+// The annotation's text alignment is the runtime's own alignment type, and the form
+// data keeps each of its values.
+TEST(AnnotationTool, TextAlignmentIsTheRuntimesAlignment) {
+    static_assert(std::is_same_v<decltype(TAnnotationTool(nullptr).TextAlignment()), TAlignment>);
+    for (TAlignment alignment : {taRightJustify, taCenter, taLeftJustify}) {
+        SCOPED_TRACE(alignment);
+        TChart chart;
+        auto* tool = new TAnnotationTool(&chart);
+        tool->SetParentChart(&chart);
+        tool->SetText("note");
+        tool->SetTextAlignment(alignment);
+        const std::string form = WriteChartForm(chart);
+        EXPECT_EQ(form.find("TextAlignment") != std::string::npos, alignment != taLeftJustify);
+        std::unique_ptr<TCustomChart> copy = ReadChartForm(form);
+        ASSERT_EQ(copy->Tools().Count(), 1);
+        auto* read = dynamic_cast<TAnnotationTool*>(copy->Tools()[0]);
+        ASSERT_NE(read, nullptr);
+        EXPECT_EQ(read->TextAlignment(), alignment);
+    }
 }
 
 TEST(NearestTool, NothingInsideThePlotGivesNoPoint) {

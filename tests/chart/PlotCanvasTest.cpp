@@ -398,6 +398,33 @@ TEST(PlotCanvas, SelectBrushAndFont) {
     EXPECT_EQ(font.Size(), 10);  // the font itself is untouched
 }
 
+// A colour that names none ("none", "the owner's colour") paints nothing; it must not
+// reach the window as the black of its low bytes.
+TEST(PlotCanvas, ColoursThatNameNoColourPaintNothing) {
+    for (TColor special : {clDefault, clNone}) {
+        SCOPED_TRACE(special);
+        Direct d;
+        TChartBrush brush;
+        brush.SetColor(special);
+        TChartPen pen;
+        pen.SetColor(special);
+        d.canvas.SelectBrush(brush);
+        d.canvas.SelectPen(pen);
+        d.canvas.DrawRectangle(TRect{10, 10, 40, 40});
+        d.canvas.DrawHorizontalLine(0, 90, 60);
+        for (TPoint p : {TPoint{10, 10}, TPoint{25, 25}, TPoint{39, 39}, TPoint{45, 60}})
+            EXPECT_EQ(d.at(p.x, p.y), clWhite);
+        // a real colour afterwards paints again
+        brush.SetColor(clRed);
+        pen.SetColor(clBlue);
+        d.canvas.SelectBrush(brush);
+        d.canvas.SelectPen(pen);
+        d.canvas.DrawRectangle(TRect{10, 10, 40, 40});
+        EXPECT_EQ(d.at(25, 25), clRed);
+        EXPECT_EQ(d.at(10, 25), clBlue);
+    }
+}
+
 TEST(PlotCanvas, NestedClipsUnwindOneAtATime) {
     Direct d(40, 40);
     d.canvas.ClipToRectangle(TRect{0, 0, 20, 20});

@@ -66,6 +66,10 @@ const ToolCase Cases[] = {
          tool->SetSnap(true);
          tool->SetSeries(s);
          tool->SetParentChart(&c);
+     },
+     // the first drawing places the cursor in the middle; then it is moved by its values
+     [](TChart& c, TLineSeries*) {
+         auto* tool = dynamic_cast<TCursorTool*>(c.Tools()[0]);
          tool->SetXValue(4.2);
          tool->SetYValue(30);
      }},
@@ -174,6 +178,53 @@ TEST(GoldenImages, MarksAndToolsPixelExact) {
         ASSERT_FALSE(image->Empty());
         golden::Check(*image, std::string("tool_") + c.name);
     }
+}
+
+// Whether two pictures hold the same pixels.
+bool SamePicture(const TBitmap& a, const TBitmap& b) {
+    if (a.Width() != b.Width() || a.Height() != b.Height()) return false;
+    for (int y = 0; y < a.Height(); ++y)
+        for (int x = 0; x < a.Width(); ++x)
+            if (a.GetPixel(x, y) != b.GetPixel(x, y)) return false;
+    return true;
+}
+
+// Grid bands whose brushes keep "the owner's colour" leave the chart as it is: the back
+// wall and both grids show as without the tool (bands given colours are in the goldens).
+TEST(GridBandTool, ABandWithoutAColourLeavesThePlotAsItIs) {
+    EnsureGuiApplication();
+    auto render = [](const std::function<void(TChart&)>& setUp) {
+        TChart chart;
+        PlainChart(chart);
+        chart.BackWall().SetTransparent(false);
+        chart.BackWall().SetColor(0xF0FFF0);
+        setUp(chart);
+        return RenderToBitmap(chart, 240, 160);
+    };
+    const std::unique_ptr<TBitmap> plain = render([](TChart&) {});
+    for (bool horizontal : {false, true}) {
+        SCOPED_TRACE(horizontal ? "bottom axis" : "left axis");
+        const std::unique_ptr<TBitmap> banded = render([&](TChart& c) {
+            auto* tool = new TGridBandTool(&c);
+            tool->SetAxis(horizontal ? c.BottomAxis() : c.LeftAxis());
+        });
+        EXPECT_TRUE(SamePicture(*banded, *plain));
+    }
+}
+
+// Axis arrows without a colour of their own are filled in the colour of their axis line.
+TEST(AxisArrowTool, ArrowsWithoutAColourTakeTheAxisColour) {
+    EnsureGuiApplication();
+    TChart chart;
+    PlainChart(chart);
+    chart.LeftAxis()->Axis().SetColor(clRed);
+    auto* tool = new TAxisArrowTool(&chart);
+    tool->SetAxis(chart.LeftAxis());
+    tool->SetLength(30);
+    std::unique_ptr<TBitmap> image = RenderToBitmap(chart, 240, 160);
+    const TChartAxis* a = chart.LeftAxis();
+    // inside the arrow head at the axis' top end, beside the axis line itself
+    EXPECT_EQ(image->GetPixel(a->AxisLinePos + 2, a->StartPixel() + 6), clRed);
 }
 
 }  // namespace

@@ -81,6 +81,36 @@ TEST(ColorLineTool, DraggedWithinTheAxis) {
     EXPECT_FALSE(c.chart.Zoomed());
 }
 
+// The column of the plot's middle row that holds the colour, -1 when none.
+int ColumnOf(const QImage& image, const TChart& chart, QRgb colour) {
+    const TRect& plot = chart.PlotRect();
+    const int y = (plot.Top + plot.Bottom) / 2;
+    for (int x = plot.Left + 2; x < plot.Right - 1; ++x)
+        if ((image.pixel(x, y) & 0xFFFFFF) == (colour & 0xFFFFFF)) return x;
+    return -1;
+}
+
+// A line standing at the axis' end, given the value it had stored, moves to that value.
+TEST(ColorLineTool, SettingTheStoredValueMovesALineOffTheAxisEnd) {
+    ExtraChart c;
+    auto* tool = new TColorLineTool(&c.chart);
+    tool->SetAxis(c.chart.BottomAxis());
+    tool->Pen()->SetColor(RGB(0x12, 0x34, 0x56));
+    tool->SetValue(30);
+    tool->SetStyle(clCenter);
+    const QRgb ink = qRgb(0x12, 0x34, 0x56);
+    EXPECT_EQ(ColumnOf(c.Paint(), c.chart, ink), c.Pixel(50, 50).x);
+    const int invalidates = c.chart.InvalidateCount();
+    tool->SetValue(30);
+    EXPECT_EQ(tool->Style(), clCustom);
+    EXPECT_GT(c.chart.InvalidateCount(), invalidates);
+    EXPECT_EQ(ColumnOf(c.Paint(), c.chart, ink), c.Pixel(30, 50).x);
+    // the same value in the same style changes nothing
+    const int settled = c.chart.InvalidateCount();
+    tool->SetValue(30);
+    EXPECT_EQ(c.chart.InvalidateCount(), settled);
+}
+
 TEST(RotateTool, DragTurnsTheView) {
     ExtraChart c;
     auto* tool = new TRotateTool(&c.chart);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include <QApplication>
 #include <QCursor>
 #include <QImage>
@@ -60,6 +62,31 @@ TEST(CursorTool, PlacedInTheMiddleAtTheFirstDrawing) {
     EXPECT_EQ(changes, 1);
     EXPECT_EQ(tool->XValue(), x);
     EXPECT_EQ(tool->CursorX(), h->ValueToPixel(x));
+}
+
+// Given its series before the chart was ever laid out, a cursor waits for the first
+// drawing with axis pixels and is placed in the middle of the plot then, reported once.
+TEST(CursorTool, GivenItsSeriesBeforeTheFirstLayout) {
+    ChartWidgetFixture c;
+    auto* series = new TLineSeries(&c.chart);
+    series->SetParentChart(&c.chart);
+    series->AddPoint(0, 0), series->AddPoint(100, 100);
+    auto* tool = new TCursorTool(&c.chart);
+    std::vector<TPoint> reported;
+    tool->OnChange = [&](TCursorTool*, int x, int y, double, double, TChartSeries*, int) {
+        reported.push_back(TPoint{x, y});
+    };
+    tool->SetParentChart(&c.chart);
+    tool->SetSeries(series);
+    EXPECT_TRUE(reported.empty());
+    EXPECT_EQ(tool->CursorX(), -1);
+    c.Show();
+    const TChartAxis* h = c.chart.BottomAxis();
+    const TChartAxis* v = c.chart.LeftAxis();
+    ASSERT_LT(h->StartPixel(), h->EndPixel());
+    const TPoint centre{(h->StartPixel() + h->EndPixel()) / 2, (v->StartPixel() + v->EndPixel()) / 2};
+    EXPECT_EQ(reported, std::vector<TPoint>{centre});
+    EXPECT_EQ((TPoint{tool->CursorX(), tool->CursorY()}), centre);
 }
 
 TEST(CursorTool, SnapsToTheNearestPointTieToTheLowerIndex) {
@@ -257,7 +284,7 @@ TEST(DrawLineTool, DrawSelectMoveAndReshape) {
     EXPECT_EQ(line->X0(), x0);
     EXPECT_EQ(line->Y0(), y0);
     EXPECT_NEAR(line->X1(), c.chart.BottomAxis()->PixelToValue(b.x + 40), 1e-9);
-    EXPECT_EQ(dragged, 2);  // the selecting click was a drag that moved nothing
+    EXPECT_EQ(dragged, 1);  // the selecting click dragged nothing
     c.Paint();
 
     // between the handles the whole line moves
@@ -271,6 +298,71 @@ TEST(DrawLineTool, DrawSelectMoveAndReshape) {
     c.Press(5, 5);
     c.Release(5, 5);
     EXPECT_EQ(tool->SelectedLine(), nullptr);
+}
+
+// A line keeps the values it was given, which its pixels only approximate, until the
+// user really drags it.
+TEST(DrawLineTool, AClickLeavesTheLineAsItWas) {
+    ToolChart c;
+    auto* tool = new TDrawLineTool(&c.chart);
+    tool->SetParentChart(&c.chart);
+    TDrawLine* line = tool->Lines().Add();
+    line->SetX0(10.123), line->SetY0(20.456), line->SetX1(60.789), line->SetY1(80.321);
+    int dragged = 0, selected = 0;
+    tool->OnDraggedLine = [&](TObject*) { ++dragged; };
+    tool->OnSelect = [&](TObject*) { ++selected; };
+    c.Paint();
+    auto unchanged = [&] {
+        EXPECT_EQ(line->X0(), 10.123);
+        EXPECT_EQ(line->Y0(), 20.456);
+        EXPECT_EQ(line->X1(), 60.789);
+        EXPECT_EQ(line->Y1(), 80.321);
+    };
+    const TPoint s = c.Pixel(10.123, 20.456), e = c.Pixel(60.789, 80.321);
+    const TPoint m{(s.x + e.x) / 2, (s.y + e.y) / 2};
+    // selecting, clicking the selected line, clicking either handle
+    for (TPoint p : {m, m, s, e}) {
+        c.Press(p.x, p.y);
+        c.Release(p.x, p.y);
+        EXPECT_EQ(tool->SelectedLine(), line);
+        EXPECT_EQ(tool->LineDragPart(), ldNone);
+        unchanged();
+    }
+    // a move that comes back to where it started leaves the values too
+    c.Press(m.x, m.y);
+    c.Move(m.x + 15, m.y, Qt::LeftButton);
+    c.Move(m.x, m.y, Qt::LeftButton);
+    c.Release(m.x, m.y);
+    unchanged();
+    EXPECT_EQ(selected, 1);
+    EXPECT_EQ(dragged, 1);
+    // dragging the end moves only the end
+    c.Drag(e.x, e.y, e.x + 20, e.y);
+    EXPECT_EQ(line->X0(), 10.123);
+    EXPECT_EQ(line->Y0(), 20.456);
+    EXPECT_NEAR(line->X1(), c.chart.BottomAxis()->PixelToValue(e.x + 20), 1e-9);
+    EXPECT_EQ(dragged, 2);
+}
+
+// Emptying the lines takes them off the screen at the next paint.
+TEST(DrawLineTool, LinesReplacedByNoneLeaveTheScreen) {
+    ToolChart c;
+    auto* tool = new TDrawLineTool(&c.chart);
+    tool->SetParentChart(&c.chart);
+    tool->Pen()->SetColor(RGB(0x12, 0x34, 0x56));
+    TDrawLine* line = tool->Lines().Add();
+    line->SetX0(20), line->SetY0(80), line->SetX1(80), line->SetY1(80);
+    tool->SetSelectedLine(line);
+    auto inked = [&](const QImage& image) {
+        const TPoint p = c.Pixel(50, 80);
+        return (image.pixel(p.x, p.y) & 0xFFFFFF) == 0x123456u;
+    };
+    EXPECT_TRUE(inked(c.Paint()));
+    const TDrawLines none(nullptr);
+    tool->SetLines(none);
+    EXPECT_EQ(tool->Lines().Count(), 0);
+    EXPECT_EQ(tool->SelectedLine(), nullptr);
+    EXPECT_FALSE(inked(c.Paint()));
 }
 
 TEST(DrawLineTool, ARefusedSelectionStartsNoDrag) {
