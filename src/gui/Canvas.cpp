@@ -242,14 +242,18 @@ struct TCanvas::Impl {
         if (!painter.isActive()) {
             return;
         }
-        // A clip that is only switched off stays with the painter, and a region set
-        // after it is then ignored: the gradient of an outlined text filled its whole
-        // box once any clip had come and gone. So a clip is dropped, not switched off.
+        // A region set over a clip that was switched off can stay switched off in the
+        // paint engine while the painter reports clipping on, so switching it on is a
+        // no-op: the gradient of an outlined text then filled its whole box once any
+        // clip had come and gone. Toggling makes the engine take the state again.
+        // Switching off, rather than dropping the clip, keeps the engine's clipping to
+        // the device for coordinates far outside it.
         if (clip) {
             painter.setClipRegion(*clip, Qt::ReplaceClip);
+            painter.setClipping(false);
             painter.setClipping(true);
         } else {
-            painter.setClipRegion(QRegion(), Qt::NoClip);
+            painter.setClipping(false);
         }
     }
 
