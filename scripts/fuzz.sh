@@ -22,7 +22,7 @@ shift
 jobs=${JOBS:-$(nproc)}
 
 CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNARVI_FUZZ=ON \
-    -DNARVI_TESTS=OFF -DNARVI_BENCH=OFF -DNARVI_GUI=OFF >/dev/null
+    -DNARVI_TESTS=OFF -DNARVI_BENCH=OFF -DNARVI_GUI=ON >/dev/null
 mapfile -t harnesses < <(if (($#)); then printf '%s\n' "$@"; else cat build/fuzz/fuzzers.txt; fi)
 cmake --build build/fuzz -j "$jobs" --target fuzz_seeds "${harnesses[@]}"
 

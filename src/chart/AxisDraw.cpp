@@ -670,17 +670,20 @@ public:
     std::vector<int> MinorPositions() {
         std::vector<int> out;
         const std::vector<int>& t = A.TickPositions;
-        const int count = A.FMinorTickCount;
-        if (t.empty() || count <= 0) return out;
-        const double f = 1.0 / (count + 1);
+        if (t.empty() || A.FMinorTickCount <= 0) return out;
+        // no more minor ticks between two major ones than pixels: closer ones would not show
+        auto countBetween = [this](int a, int b) { return std::min(A.FMinorTickCount, std::abs(b - a)); };
         if (!A.FLogarithmic && t.size() >= 2) {
-            const double c = (t[1] - t[0]) * f;
+            const int count = countBetween(t[0], t[1]);
+            const double c = (t[1] - t[0]) / (count + 1.0);
             for (int j = 1; j <= count; ++j) {
                 out.push_back(t.front() - Round(c * j));
                 out.push_back(t.back() + Round(c * j));
             }
         }
         for (std::size_t i = 1; i < t.size(); ++i) {
+            const int count = countBetween(t[i - 1], t[i]);
+            const double f = 1.0 / (count + 1.0);
             if (A.FLogarithmic) {
                 double v = A.PixelToValue(t[i - 1]);
                 const double step = f * (v * A.FLogarithmicBase - v);

@@ -26,6 +26,10 @@ using TBytes = std::vector<std::uint8_t>;
 #define P_INT(T, N) \
     Int<T>(         \
         #N, [](T& o) { return o.N(); }, [](T& o, std::int64_t v) { o.Set##N(static_cast<int>(v)); })
+// An integer refused outside low .. high (the ranges below).
+#define P_INT_IN(T, N, low, high) \
+    IntIn<T>(                     \
+        #N, low, high, [](T& o) { return o.N(); }, [](T& o, std::int64_t v) { o.Set##N(static_cast<int>(v)); })
 #define P_FLOAT(T, N) \
     Float<T>(         \
         #N, [](T& o) { return o.N(); }, [](T& o, double v) { o.Set##N(v); })
@@ -101,6 +105,18 @@ const TFormNames ColorLineStyleNames{"clCustom", "clMaximum", "clCenter", "clMin
 const TFormNames AnnotationPositionNames{"ppLeftTop", "ppLeftBottom", "ppRightTop", "ppRightBottom"};
 const TFormNames RotateStyleNames{"rsAll", "rsRotation", "rsElevation"};
 const TFormNames MouseActionNames{"mtmMove", "mtmClick"};
+
+// What a drawable chart allows. A chart is at most MaxChartSide pixels a side
+// (its bitmap stays at 256 MB); what is drawn inside it (pens, bevels, walls,
+// ticks, pointers, depths) is at most that large, and positions and offsets
+// reach at most MaxOffset beyond an edge. With every term that small, the
+// sums and products drawing makes of them stay far inside an int.
+constexpr int MaxChartSide = 8192;
+constexpr int MaxOffset = 4 * MaxChartSide;
+constexpr int MaxFontHeight = 2048;
+constexpr int MaxDegrees = 360;
+// As many marks as a form can hold points.
+constexpr std::uint32_t MaxMarksItems = 1u << 20;
 
 // Runs f with any refusal of the chart classes turned into a form error at line.
 template <class F>
@@ -196,7 +212,8 @@ struct TAttributeProps {
         // tool its pen): every value that is only left out when it is the default is
         // compared with the same sub-object of a freshly made owner, never with a
         // default the sub-object keeps for itself.
-        Pen.P_COLOR(TChartPen, Color).P_INT(TChartPen, Width).P_ENUM(TChartPen, Style, PenStyleNames);
+        Pen.P_COLOR(TChartPen, Color).P_INT_IN(TChartPen, Width, 0, MaxChartSide);
+        Pen.P_ENUM(TChartPen, Style, PenStyleNames);
         Pen.P_ENUM(TChartPen, Mode, PenModeNames).P_BOOL(TChartPen, SmallDots);
         Pen.P_ENUM(TChartPen, EndStyle, EndStyleNames).P_BOOL(TChartPen, Visible);
 
@@ -204,14 +221,16 @@ struct TAttributeProps {
         Brush.Add(PictureProp<TChartBrush>(
             "Image", [](TChartBrush& o, bool create) -> TPicture* { return create ? &o.Image() : o.ImageIfAny(); }));
 
-        Shadow.P_COLOR(TPlotShadow, Color).P_INT(TPlotShadow, HorizSize).P_INT(TPlotShadow, VertSize);
+        Shadow.P_COLOR(TPlotShadow, Color).P_INT_IN(TPlotShadow, HorizSize, -MaxChartSide, MaxChartSide);
+        Shadow.P_INT_IN(TPlotShadow, VertSize, -MaxChartSide, MaxChartSide);
         Shadow.P_INT(TPlotShadow, Transparency);
 
         for (TFormProps* g : {&Gradient, &FontGradient}) {
             g->P_INT(TCustomPlotGradient, Balance).P_ENUM(TCustomPlotGradient, Direction, GradientDirectionNames);
             // MidColor reads clNone while there is none, so that comparing it says whether it is set
             g->P_COLOR(TCustomPlotGradient, EndColor).P_COLOR(TCustomPlotGradient, MidColor);
-            g->P_INT(TCustomPlotGradient, RadialX).P_INT(TCustomPlotGradient, RadialY);
+            g->P_INT_IN(TCustomPlotGradient, RadialX, -MaxOffset, MaxOffset);
+            g->P_INT_IN(TCustomPlotGradient, RadialY, -MaxOffset, MaxOffset);
             g->P_COLOR(TCustomPlotGradient, StartColor).P_BOOL(TCustomPlotGradient, Visible);
         }
         FontGradient.P_BOOL(TPlotFontGradient, Outline);
@@ -219,7 +238,8 @@ struct TAttributeProps {
         Font.P_INT(TPlotFont, Charset);
         // colour and style against the values the font was made with
         Font.P_COLOR(TPlotFont, Color);
-        Font.P_INT(TPlotFont, Height).P_INT(TPlotFont, InterCharSize).P_STR(TPlotFont, Name);
+        Font.P_INT_IN(TPlotFont, Height, -MaxFontHeight, MaxFontHeight);
+        Font.P_INT_IN(TPlotFont, InterCharSize, -MaxChartSide, MaxChartSide).P_STR(TPlotFont, Name);
         Font.Set<TPlotFont>(
             "Style", FontStyleNames, [](TPlotFont& o) { return o.Style(); },
             [](TPlotFont& o, std::int64_t v) { o.SetStyle(static_cast<TFontStyles>(v)); });
@@ -233,10 +253,13 @@ struct TAttributeProps {
             return create ? &o.Gradient() : o.GradientIfAny();
         });
 
-        View3D.P_INT(TView3DOptions, Elevation).P_INT(TView3DOptions, HorizOffset);
-        View3D.P_BOOL(TView3DOptions, Orthogonal).P_INT(TView3DOptions, OrthoAngle);
-        View3D.P_INT(TView3DOptions, Perspective).P_INT(TView3DOptions, Rotation).P_INT(TView3DOptions, Tilt);
-        View3D.P_INT(TView3DOptions, VertOffset).P_INT(TView3DOptions, Zoom).P_BOOL(TView3DOptions, ZoomText);
+        using V = TView3DOptions;
+        View3D.P_INT_IN(V, Elevation, -MaxDegrees, MaxDegrees).P_INT_IN(V, HorizOffset, -MaxOffset, MaxOffset);
+        View3D.P_BOOL(V, Orthogonal).P_INT_IN(V, OrthoAngle, 0, 180);
+        // perspective and zoom in percent
+        View3D.P_INT_IN(V, Perspective, 0, 100).P_INT_IN(V, Rotation, -MaxDegrees, MaxDegrees);
+        View3D.P_INT_IN(V, Tilt, -MaxDegrees, MaxDegrees).P_INT_IN(V, VertOffset, -MaxOffset, MaxOffset);
+        View3D.P_INT_IN(V, Zoom, 0, 10000).P_BOOL(V, ZoomText);
     }
 };
 
@@ -249,7 +272,7 @@ struct TShapeProps {
         BrushPen.P_BOOL(TPlotCustomShapeBrushPen, Visible);
         for (TFormProps* s : {&Shape, &Position}) {
             *s = BrushPen;
-            s->P_ENUM(TPlotCustomShape, Bevel, BevelNames).P_INT(TPlotCustomShape, BevelWidth);
+            s->P_ENUM(TPlotCustomShape, Bevel, BevelNames).P_INT_IN(TPlotCustomShape, BevelWidth, 0, MaxChartSide);
             s->P_COLOR(TPlotCustomShape, Color).P_OBJ(TPlotCustomShape, Font, a.Font);
             s->Object<TPlotCustomShape>("Gradient", a.Gradient, [](TPlotCustomShape& o, bool create) -> TObject* {
                 return create ? &o.Gradient() : o.GradientIfAny();
@@ -270,11 +293,12 @@ struct TShapeProps {
         Position.P_BOOL(TPlotCustomShapePosition, CustomPosition);
         using SP = TPlotCustomShapePosition;
         const auto custom = [](SP& o) { return o.CustomPosition(); };
-        Position.Int<SP>(
-            "Left", [](SP& o) { return o.Left(); }, [](SP& o, std::int64_t v) { o.SetLeft(static_cast<int>(v)); },
-            custom);
-        Position.Int<SP>(
-            "Top", [](SP& o) { return o.Top(); }, [](SP& o, std::int64_t v) { o.SetTop(static_cast<int>(v)); }, custom);
+        Position.IntIn<SP>(
+            "Left", -MaxOffset, MaxOffset, [](SP& o) { return o.Left(); },
+            [](SP& o, std::int64_t v) { o.SetLeft(static_cast<int>(v)); }, custom);
+        Position.IntIn<SP>(
+            "Top", -MaxOffset, MaxOffset, [](SP& o) { return o.Top(); },
+            [](SP& o, std::int64_t v) { o.SetTop(static_cast<int>(v)); }, custom);
     }
 };
 
@@ -304,22 +328,27 @@ struct TAxisProps {
         Axis.P_FLOAT(A, Increment).P_BOOL(A, Inverted).P_BOOL(A, Labels);
         Axis.P_ENUM(A, LabelsAlign, LabelAlignNames).P_INT(A, LabelsAngle).P_BOOL(A, LabelsExponent);
         Axis.P_OBJ(A, LabelsFont, a.Font).P_BOOL(A, LabelsMultiLine).P_BOOL(A, LabelsOnAxis);
-        Axis.P_INT(A, LabelsSeparation).P_INT(A, LabelsSize).P_ENUM(A, LabelStyle, LabelStyleNames);
+        Axis.P_INT_IN(A, LabelsSeparation, 0, MaxOffset).P_INT_IN(A, LabelsSize, 0, MaxChartSide);
+        Axis.P_ENUM(A, LabelStyle, LabelStyleNames);
         Axis.P_FLOAT(A, LogarithmicBase);
         // an automatic end is recomputed at every draw: only a fixed one is stored
         Axis.Float<A>(
             "Maximum", [](A& o) { return o.Maximum(); }, [](A& o, double v) { o.SetMaximum(v); },
             [](A& o) { return !o.Automatic() && !o.AutomaticMaximum(); });
-        Axis.P_INT(A, MaximumOffset);
+        Axis.P_INT_IN(A, MaximumOffset, -MaxOffset, MaxOffset);
         Axis.Float<A>(
             "Minimum", [](A& o) { return o.Minimum(); }, [](A& o, double v) { o.SetMinimum(v); },
             [](A& o) { return !o.Automatic() && !o.AutomaticMinimum(); });
-        Axis.P_INT(A, MinimumOffset).P_OBJ(A, MinorGrid, a.Pen).P_INT(A, MinorTickCount);
-        Axis.P_INT(A, MinorTickLength).P_OBJ(A, MinorTicks, a.Pen).P_BOOL(A, OtherSide);
+        // more minor ticks than pixels between two labels would not show
+        Axis.P_INT_IN(A, MinimumOffset, -MaxOffset, MaxOffset).P_OBJ(A, MinorGrid, a.Pen);
+        Axis.P_INT_IN(A, MinorTickCount, 0, MaxChartSide).P_INT_IN(A, MinorTickLength, -MaxChartSide, MaxChartSide);
+        Axis.P_OBJ(A, MinorTicks, a.Pen).P_BOOL(A, OtherSide);
         Axis.P_FLOAT(A, PositionPercent).P_ENUM(A, PositionUnits, UnitsNames).P_BOOL(A, RoundFirstLabel);
-        Axis.P_FLOAT(A, StartPosition).P_FLOAT(A, EndPosition).P_INT(A, TickInnerLength).P_INT(A, TickLength);
+        Axis.P_FLOAT(A, StartPosition).P_FLOAT(A, EndPosition);
+        Axis.P_INT_IN(A, TickInnerLength, -MaxChartSide, MaxChartSide);
+        Axis.P_INT_IN(A, TickLength, -MaxChartSide, MaxChartSide);
         Axis.P_BOOL(A, TickOnLabelsOnly).P_OBJ(A, Ticks, a.Pen).P_OBJ(A, TicksInner, a.Pen);
-        Axis.P_OBJ(A, Title, Title).P_INT(A, TitleSize).P_BOOL(A, Visible).P_FLOAT(A, ZPosition);
+        Axis.P_OBJ(A, Title, Title).P_INT_IN(A, TitleSize, 0, MaxChartSide).P_BOOL(A, Visible).P_FLOAT(A, ZPosition);
         // after the range, which a logarithmic scale checks
         Axis.P_BOOL(A, Logarithmic);
     }
@@ -390,7 +419,7 @@ void TChartProps::BuildChart() {
                            [](TPlotZoom& o, bool create) -> TObject* { return create ? &o.Brush() : o.BrushIfAny(); });
 
     Wall = S.Shape;
-    Wall.P_INT(TCustomChartWall, Size).P_BOOL(TCustomChartWall, Dark3D);
+    Wall.P_INT_IN(TCustomChartWall, Size, 0, MaxChartSide).P_BOOL(TCustomChartWall, Dark3D);
 
     Title = S.Position;
     Title.Strings<TChartTitle>(
@@ -399,17 +428,18 @@ void TChartProps::BuildChart() {
     Title.P_ENUM(TChartTitle, Alignment, AlignmentNames).P_BOOL(TChartTitle, AdjustFrame);
 
     using L = TChartLegend;
-    Symbol.P_BOOL(TLegendSymbol, Visible).P_INT(TLegendSymbol, Width);
+    Symbol.P_BOOL(TLegendSymbol, Visible).P_INT_IN(TLegendSymbol, Width, 0, MaxChartSide);
     Symbol.P_ENUM(TLegendSymbol, WidthUnits, SymbolSizeNames).P_ENUM(TLegendSymbol, Position, SymbolPositionNames);
     Symbol.P_BOOL(TLegendSymbol, Squared).P_BOOL(TLegendSymbol, Continuous).P_BOOL(TLegendSymbol, DefaultPen);
     Symbol.P_OBJ(TLegendSymbol, Pen, A.Pen);
     Legend = S.Position;
     Legend.P_ENUM(L, Alignment, LegendAlignmentNames).P_BOOL(L, CheckBoxes).P_BOOL(L, CurrentPage);
     Legend.P_OBJ(L, DividingLines, A.Pen).P_INT(L, FirstValue).P_BOOL(L, FontSeriesColor);
-    Legend.P_INT(L, HorizMargin).P_INT(L, VertMargin).P_BOOL(L, Inverted);
+    Legend.P_INT_IN(L, HorizMargin, -MaxChartSide, MaxChartSide);
+    Legend.P_INT_IN(L, VertMargin, -MaxChartSide, MaxChartSide).P_BOOL(L, Inverted);
     Legend.P_ENUM(L, LegendStyle, LegendStyleNames).P_INT(L, MaxNumRows).P_BOOL(L, ResizeChart);
-    Legend.P_OBJ(L, Symbol, Symbol).P_ENUM(L, TextStyle, LegendTextStyleNames).P_INT(L, TopPos);
-    Legend.P_INT(L, VertSpacing);
+    Legend.P_OBJ(L, Symbol, Symbol).P_ENUM(L, TextStyle, LegendTextStyleNames);
+    Legend.P_INT_IN(L, TopPos, -MaxOffset, MaxOffset).P_INT_IN(L, VertSpacing, -MaxChartSide, MaxChartSide);
     Legend.Add(SeriesRefProp<L>());
     Legend.Alias<L>("ColorWidth", Symbol, "Width", [](L& o) -> TObject* { return &o.Symbol(); });
 
@@ -442,21 +472,18 @@ TFormProp PrintMarginsProp() {
 
 void TChartProps::BuildPanel() {
     using C = TCustomChart;
-    // a size no screen has would only make the first paint fail
-    auto checkSize = [](std::int64_t v) {
-        if (v < 0 || v > 32767) throw ChartException(Format("Size %d out of range (0 to 32767)", v));
-        return static_cast<int>(v);
-    };
-    Chart.Int<C>(
-        "Width", [](C& o) { return o.Width(); },
-        [checkSize](C& o, std::int64_t v) { o.SetSize(checkSize(v), o.Height()); });
-    Chart.Int<C>(
-        "Height", [](C& o) { return o.Height(); },
-        [checkSize](C& o, std::int64_t v) { o.SetSize(o.Width(), checkSize(v)); });
+    Chart.IntIn<C>(
+        "Width", 0, MaxChartSide, [](C& o) { return o.Width(); },
+        [](C& o, std::int64_t v) { o.SetSize(static_cast<int>(v), o.Height()); });
+    Chart.IntIn<C>(
+        "Height", 0, MaxChartSide, [](C& o) { return o.Height(); },
+        [](C& o, std::int64_t v) { o.SetSize(o.Width(), static_cast<int>(v)); });
     Chart.P_COLOR(C, Color).P_ENUM(C, BevelInner, BevelNames).P_ENUM(C, BevelOuter, BevelNames);
-    Chart.P_INT(C, BevelWidth).P_INT(C, BorderWidth);
-    Chart.P_OBJ(C, Border, A.Pen).P_INT(C, BorderRound).P_INT(C, Chart3DPercent);
-    Chart.P_INT(C, MarginLeft).P_INT(C, MarginTop).P_INT(C, MarginRight).P_INT(C, MarginBottom);
+    Chart.P_INT_IN(C, BevelWidth, 0, MaxChartSide).P_INT_IN(C, BorderWidth, 0, MaxChartSide);
+    Chart.P_OBJ(C, Border, A.Pen).P_INT_IN(C, BorderRound, 0, MaxChartSide).P_INT(C, Chart3DPercent);
+    // margins in pixels or percent
+    Chart.P_INT_IN(C, MarginLeft, -MaxOffset, MaxOffset).P_INT_IN(C, MarginTop, -MaxOffset, MaxOffset);
+    Chart.P_INT_IN(C, MarginRight, -MaxOffset, MaxOffset).P_INT_IN(C, MarginBottom, -MaxOffset, MaxOffset);
     Chart.P_ENUM(C, MarginUnits, UnitsNames);
     Chart.Add(PrintMarginsProp());
     Chart.P_BOOL(C, PrintProportional).P_OBJ(C, Shadow, A.Shadow).P_BOOL(C, View3D);
@@ -553,13 +580,18 @@ TFormProp MarksItemsProp() {
         const std::uint32_t n = bytes[0] | (bytes[1] << 8) | (bytes[2] << 16) | (std::uint32_t(bytes[3]) << 24);
         at += 4;
         // every item takes at least its two list bytes
-        if (n > static_cast<std::size_t>(end - at) / 2) reader.Fail(Format("Invalid marks item count %u", n));
-        std::vector<std::vector<TFormProperty>> lists;
-        for (std::uint32_t i = 0; i < n; ++i) lists.push_back(ReadBinaryProperties(at, end, reader.Line()));
-        if (at != end) reader.Fail("Data after the marks items");
+        if (n > static_cast<std::size_t>(end - at) / 2 || n > MaxMarksItems)
+            reader.Fail(Format("Invalid marks item count %u", n));
+        // only a point with properties of its own gets a shape (they cost a
+        // kilobyte each), and each one counts against the form's bound
         auto& marks = dynamic_cast<M&>(obj);
-        for (std::uint32_t i = 0; i < n; ++i)
-            reader.ReadProperties(marks.Items().Item(static_cast<int>(i)), Props().MarksItem, lists[i]);
+        for (std::uint32_t i = 0; i < n; ++i) {
+            const std::vector<TFormProperty> list = ReadBinaryProperties(at, end, reader.Line());
+            if (list.empty()) continue;
+            reader.CountObject();
+            reader.ReadProperties(marks.Items().Item(static_cast<int>(i)), Props().MarksItem, list);
+        }
+        if (at != end) reader.Fail("Data after the marks items");
         if (n > 0) marks.Items().ItemsLoaded = true;
     };
     return items;
@@ -577,18 +609,24 @@ void TChartProps::BuildSeries() {
 
     Pointer = S.BrushPen;
     Pointer.P_BOOL(TSeriesPointer, Dark3D).P_BOOL(TSeriesPointer, Draw3D).P_OBJ(TSeriesPointer, Gradient, A.Gradient);
-    Pointer.P_INT(TSeriesPointer, HorizSize).P_INT(TSeriesPointer, VertSize).P_BOOL(TSeriesPointer, InflateMargins);
+    // a size of 0 or less is the pointer's own refusal
+    Pointer.P_INT_IN(TSeriesPointer, HorizSize, -MaxChartSide, MaxChartSide);
+    Pointer.P_INT_IN(TSeriesPointer, VertSize, -MaxChartSide, MaxChartSide).P_BOOL(TSeriesPointer, InflateMargins);
     Pointer.P_ENUM(TSeriesPointer, Style, PointerStyleNames);
     Callout = Pointer;
-    Callout.P_OBJ(TCallout, Arrow, A.Pen).P_ENUM(TCallout, ArrowHead, ArrowHeadNames).P_INT(TCallout, ArrowHeadSize);
-    Callout.P_INT(TCallout, Distance);
+    Callout.P_OBJ(TCallout, Arrow, A.Pen).P_ENUM(TCallout, ArrowHead, ArrowHeadNames);
+    Callout.P_INT_IN(TCallout, ArrowHeadSize, 0, MaxChartSide)
+        .P_INT_IN(TCallout, Distance, -MaxChartSide, MaxChartSide);
     MarksCallout = Callout;
-    MarksCallout.P_INT(TMarksCallout, Length);
+    MarksCallout.P_INT_IN(TMarksCallout, Length, -MaxChartSide, MaxChartSide);
     MarksItem = S.Shape;
 
     using M = TSeriesMarks;
     Marks = S.Shape;
-    Marks.P_INT(M, Angle).P_OBJ(M, Callout, MarksCallout).P_BOOL(M, Clip).P_INT(M, DrawEvery);
+    Marks.P_INT_IN(M, Angle, -MaxDegrees, MaxDegrees)
+        .P_OBJ(M, Callout, MarksCallout)
+        .P_BOOL(M, Clip)
+        .P_INT(M, DrawEvery);
     Marks.P_BOOL(M, MultiLine).P_ENUM(M, Style, MarksStyleNames);
     Marks.Add(MarksItemsProp());
     Marks.ObjectAlias<M>("Arrow", A.Pen, [](M& o, bool) -> TObject* { return &o.Callout().Arrow(); });
@@ -596,7 +634,9 @@ void TChartProps::BuildSeries() {
     Marks.Alias<M>("BackColor", S.Shape, "Color", [](M& o) -> TObject* { return &o; });
 
     using T = TChartSeries;
-    Series.P_BOOL(T, Active).P_BOOL(T, ColorEachPoint).P_STR(T, ColorSource).P_INT(T, Cursor).P_INT(T, Depth);
+    Series.P_BOOL(T, Active).P_BOOL(T, ColorEachPoint).P_STR(T, ColorSource).P_INT(T, Cursor);
+    // -1: the chart's depth
+    Series.P_INT_IN(T, Depth, -1, MaxChartSide);
     Series.P_ENUM(T, HorizAxis, HorizAxisNames).P_OBJ(T, Marks, Marks).P_STR(T, PercentFormat);
     Series.P_COLOR(T, SeriesColor).P_BOOL(T, ShowInLegend).P_STR(T, Title).P_STR(T, ValueFormat);
     Series.P_ENUM(T, VertAxis, VertAxisNames).P_STR(T, XLabelsSource);
@@ -607,7 +647,7 @@ void TChartProps::BuildSeries() {
     CustomSeries = Series;
     CustomSeries.Object<CS>("Brush", A.Brush, [](CS& o, bool) -> TObject* { return o.Brush(); });
     CustomSeries.P_BOOL(CS, ClickableLine).P_BOOL(CS, ColorEachLine).P_BOOL(CS, Dark3D).P_BOOL(CS, InvertedStairs);
-    CustomSeries.P_INT(CS, LineHeight);
+    CustomSeries.P_INT_IN(CS, LineHeight, -MaxChartSide, MaxChartSide);
     CustomSeries.Object<CS>("LinePen", A.Pen, [](CS& o, bool) -> TObject* { return o.Pen(); });
     CustomSeries.P_OBJ(CS, OutLine, A.Pen).P_OBJ(CS, Pointer, Pointer).P_ENUM(CS, Stacked, StackNames);
     CustomSeries.P_BOOL(CS, Stairs);
@@ -775,7 +815,8 @@ void TChartProps::BuildTools() {
     Cursor = SeriesTool;
     Cursor.P_BOOL(TCursorTool, FollowMouse).P_BOOL(TCursorTool, Snap).P_ENUM(TCursorTool, Style, CursorStyleNames);
     AxisArrow = AxisTool;
-    AxisArrow.P_INT(TAxisArrowTool, Length).P_ENUM(TAxisArrowTool, Position, ArrowPositionNames);
+    AxisArrow.P_INT_IN(TAxisArrowTool, Length, -MaxChartSide, MaxChartSide)
+        .P_ENUM(TAxisArrowTool, Position, ArrowPositionNames);
     AxisArrow.P_BOOL(TAxisArrowTool, ScrollInverted).P_INT(TAxisArrowTool, ScrollPercent);
     DrawLine.P_ENUM(TDrawLine, Style, DrawLineStyleNames).P_FLOAT(TDrawLine, X0).P_FLOAT(TDrawLine, Y0);
     DrawLine.P_FLOAT(TDrawLine, X1).P_FLOAT(TDrawLine, Y1);
@@ -790,7 +831,9 @@ void TChartProps::BuildTools() {
                           [](TObject& o) { dynamic_cast<DT&>(o).Lines().Clear(); },
                       });
     Nearest = SeriesTool;
-    Nearest.P_BOOL(TNearestTool, DrawLine).P_BOOL(TNearestTool, FullRepaint).P_INT(TNearestTool, Size);
+    Nearest.P_BOOL(TNearestTool, DrawLine)
+        .P_BOOL(TNearestTool, FullRepaint)
+        .P_INT_IN(TNearestTool, Size, 0, MaxChartSide);
     Nearest.P_ENUM(TNearestTool, Style, NearestStyleNames);
     ColorBand = AxisTool;
     ColorBand.P_COLOR(TColorBandTool, Color).P_BOOL(TColorBandTool, DrawBehind);
@@ -812,8 +855,9 @@ void TChartProps::BuildTools() {
     MarksTip.Add(MouseDelayProp());
     MarksTip.P_ENUM(TMarksTipTool, Style, MarksStyleNames);
     AnnotationCallout = Callout;
-    AnnotationCallout.P_INT(TAnnotationCallout, XPosition).P_INT(TAnnotationCallout, YPosition);
-    AnnotationCallout.P_INT(TAnnotationCallout, ZPosition);
+    AnnotationCallout.P_INT_IN(TAnnotationCallout, XPosition, -MaxOffset, MaxOffset);
+    AnnotationCallout.P_INT_IN(TAnnotationCallout, YPosition, -MaxOffset, MaxOffset);
+    AnnotationCallout.P_INT_IN(TAnnotationCallout, ZPosition, -MaxOffset, MaxOffset);
     using AT = TAnnotationTool;
     Annotation = Tool;
     Annotation.P_STR(AT, Text).P_ENUM(AT, TextAlignment, AlignmentNames);

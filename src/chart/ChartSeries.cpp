@@ -1135,6 +1135,7 @@ void TChartSeries::ReadPointData(const std::uint8_t* data, std::size_t size) {
         if (flags & kDataMarkPosition) {
             const std::string raw = r.Text(kMarkPositionSize);
             p.Mark.Read(reinterpret_cast<const std::uint8_t*>(raw.data()));
+            if (!p.Mark.InRange()) throw ChartException(Format("Invalid mark position of point %d in point data", i));
         }
     }
     ClearPoints();

@@ -22,7 +22,7 @@ class TCustomAxisPanel;
 class TChartAxis;
 class TPlotFunction;
 class TSeriesMarks;
-class TSeriesMarkPosition;
+struct TSeriesMarkPosition;
 class TCanvas;
 
 enum TChartListOrder { loNone, loAscending, loDescending };

@@ -277,10 +277,16 @@ private:
                 break;
             }
         }
+        // every string a chart shows is measured and drawn on each paint
+        if (t.Text.size() > MaxFormString) Fail(Format("String longer than %d characters", MaxFormString));
+        FStrings += t.Text.size();
+        if (FStrings > MaxFormStrings)
+            Fail(Format("Form too large: more than %d characters in strings", MaxFormStrings));
     }
 
     std::string_view FText;
     std::size_t FPos = 0;
+    std::size_t FStrings = 0;
     int FLine = 1;
     TToken FNext;
     bool FPeeked = false;
@@ -328,6 +334,11 @@ private:
         if (depth > MaxFormDepth) Fail(Format("Form nested deeper than %d levels", MaxFormDepth), line);
     }
 
+    // Every value, property and item parsed, against the form's bound.
+    void CountValue(int line) {
+        if (++FValues > MaxFormValues) Fail(Format("Form too large: more than %d values", MaxFormValues), line);
+    }
+
     bool AtIdent(const char* word) {
         const TToken& t = FLex.Peek();
         return t.Kind == TTok::Ident && SameText(t.Text, word);
@@ -363,6 +374,7 @@ private:
     TFormProperty Property(int depth) {
         TFormProperty p;
         p.Line = FLex.Peek().Line;
+        CountValue(p.Line);
         p.Name = ExpectIdent("a property name");
         ExpectSymbol('=');
         p.Value = Value(depth + 1);
@@ -372,6 +384,7 @@ private:
     TFormValue Value(int depth) {
         TToken t = FLex.Take();
         CheckDepth(depth, t.Line);
+        CountValue(t.Line);
         TFormValue v;
         v.Line = t.Line;
         switch (t.Kind) {
@@ -444,6 +457,7 @@ private:
         while (AtIdent("item")) {
             const int line = FLex.Take().Line;
             if (v.Items.size() >= MaxFormItems) Fail("Too many collection items", line);
+            CountValue(line);
             std::vector<TFormProperty> item;
             while (!AtIdent("end")) item.push_back(Property(depth + 1));
             FLex.Take();
@@ -453,6 +467,7 @@ private:
     }
 
     TLexer FLex;
+    std::size_t FValues = 0;
 };
 
 }  // namespace
@@ -924,6 +939,10 @@ std::string WriteForm(TComponent& root) { return PrintForm(WriteNode(root)); }
 // Reading.
 void TFormReader::Fail(const std::string& message) const { throw EFormError(message, FLine); }
 
+void TFormReader::CountObject() {
+    if (++FObjects > MaxFormObjects) Fail(Format("Form too large: more than %d objects", MaxFormObjects));
+}
+
 namespace {
 
 TComponent* FindIn(TComponent* c, const std::string& name, bool anyCase = false) {
@@ -990,6 +1009,7 @@ void ReadCollectionItems(TObject& obj, const TFormProps& itemProps, const TFormC
     ExpectKind(value, TFormKind::Collection, reader);
     collection.Clear(obj);
     for (const auto& item : value.Items) {
+        reader.CountObject();
         TObject* added = collection.Add(obj);
         if (!added) reader.Fail("No more items can be added");
         reader.ReadProperties(*added, itemProps, item);
@@ -1020,10 +1040,12 @@ void TFormReader::Clear() {
     FLoaded.clear();
     FSucceeded.clear();
     FProperty.clear();
+    FObjects = 0;
 }
 
 TComponent* TFormReader::ReadNode(const TFormNode& node, TComponent* parent) {
     FLine = node.Line;
+    CountObject();
     TObject* made = FFactory(node.ClassName, parent);
     if (!made) Fail("Unknown class '" + node.ClassName + "'");
     auto* component = dynamic_cast<TComponent*>(made);

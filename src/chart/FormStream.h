@@ -54,9 +54,18 @@ private:
     int FLine;
 };
 
-// Bounds on what a form may hold; deeper or longer input is refused.
+// Bounds on what a form may hold; deeper, longer or larger input is refused.
+// A value, property or collection item parsed costs some hundred bytes, an
+// object made from the form (a component, an item, a mark's own shape) up to
+// a few kilobytes: the counts keep a form of any text within some hundred MB.
+// Strings are measured and drawn on every paint: a megabyte of them costs a
+// fifth of a second each time.
 inline constexpr int MaxFormDepth = 64;
 inline constexpr std::size_t MaxFormText = 16u << 20;
+inline constexpr std::size_t MaxFormString = 65536;
+inline constexpr std::size_t MaxFormStrings = 1u << 20;
+inline constexpr std::size_t MaxFormValues = 200000;
+inline constexpr std::size_t MaxFormObjects = 50000;
 
 // ---------------------------------------------------------------------------
 // The parsed tree.
@@ -143,6 +152,10 @@ public:
     // stored(T&), when given, replaces the comparison with the fresh object.
     template <class T, class G, class S>
     TFormProps& Int(const char* name, G get, S set, std::function<bool(T&)> stored = {});
+    // An integer the reader refuses outside low .. high.
+    template <class T, class G, class S>
+    TFormProps& IntIn(const char* name, std::int64_t low, std::int64_t high, G get, S set,
+                      std::function<bool(T&)> stored = {});
     template <class T, class G, class S>
     TFormProps& Float(const char* name, G get, S set, std::function<bool(T&)> stored = {});
     template <class T, class G, class S>
@@ -249,6 +262,8 @@ public:
     TComponent* FindComponent(const std::string& name, int line) const;
     int Line() const { return FLine; }
     [[noreturn]] void Fail(const std::string& message) const;
+    // Counts an object made from the form; refuses the form past MaxFormObjects.
+    void CountObject();
 
 private:
     TComponent* ReadNode(const TFormNode& node, TComponent* parent);
@@ -266,6 +281,7 @@ private:
     std::vector<std::function<void()>> FSucceeded;
     std::string FProperty;
     int FLine = 0;
+    std::size_t FObjects = 0;
 };
 
 // Checks a value's kind (the message names the property and the line).

@@ -42,11 +42,16 @@ TFormProps& TFormProps::Typed(const char* name, G get, S set, std::function<bool
 
 template <class T, class G, class S>
 TFormProps& TFormProps::Int(const char* name, G get, S set, std::function<bool(T&)> stored) {
+    return IntIn<T>(name, std::numeric_limits<int>::min(), std::numeric_limits<int>::max(), get, set,
+                    std::move(stored));
+}
+
+template <class T, class G, class S>
+TFormProps& TFormProps::IntIn(const char* name, std::int64_t low, std::int64_t high, G get, S set,
+                              std::function<bool(T&)> stored) {
     return Typed<T, std::int64_t>(
         name, get, set, std::move(stored), [](const std::int64_t& v) { return TFormValue::OfInt(v); },
-        [](const TFormValue& v, TFormReader& r) {
-            return ExpectInt(v, std::numeric_limits<int>::min(), std::numeric_limits<int>::max(), r);
-        });
+        [low, high](const TFormValue& v, TFormReader& r) { return ExpectInt(v, low, high, r); });
 }
 
 template <class T, class G, class S>

@@ -12,10 +12,12 @@ namespace {
 
 constexpr double DegToRad = std::numbers::pi / 180.0;
 
-// Doubles to pixels: nearest, halves to even; out-of-range values saturate (NaN gives 0).
+// Doubles to pixels: nearest, halves to even; values beyond any device saturate at
+// +-2^28 (NaN gives 0), which leaves room for the offsets added after.
 int roundInt(double v) {
     if (!(v == v)) return 0;
-    return static_cast<int>(std::clamp(std::nearbyint(v), -2147483648.0, 2147483647.0));
+    constexpr double limit = 1 << 28;
+    return static_cast<int>(std::clamp(std::nearbyint(v), -limit, limit));
 }
 
 }  // namespace

@@ -61,6 +61,12 @@ void TSeriesMarkPosition::Read(const std::uint8_t* p) {
     BoxWidth = GetInt(p);
 }
 
+bool TSeriesMarkPosition::InRange() const {
+    for (int v : {ArrowStart.x, ArrowStart.y, ArrowEnd.x, ArrowEnd.y, BoxHeight, BoxTopLeft.x, BoxTopLeft.y, BoxWidth})
+        if (v < -MaxStoredOffset || v > MaxStoredOffset) return false;
+    return true;
+}
+
 // ---------------------------------------------------------------------------
 TSeriesMarkPosition* TSeriesMarksPositions::Position(int index) const {
     if (index < 0 || index >= Count()) return nullptr;

@@ -49,6 +49,11 @@ struct TSeriesMarkPosition {
     void Write(std::vector<std::uint8_t>& out) const;
     // Reads StoredSize bytes from data.
     void Read(const std::uint8_t* data);
+    // Whether every coordinate and size lies within MaxStoredOffset pixels of
+    // the chart's corner, as a drawable mark's do; others would overflow
+    // the sums drawing makes of them.
+    static constexpr int MaxStoredOffset = 32768;
+    bool InRange() const;
 };
 
 // One entry or none per point index; owns its entries.

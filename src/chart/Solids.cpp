@@ -6,10 +6,12 @@
 
 namespace {
 
-// Doubles to pixels: nearest; out-of-range values saturate (NaN gives 0).
+// Doubles to pixels: nearest; values beyond any device saturate at
+// +-2^28 (NaN gives 0), which leaves room for the offsets added after.
 int roundInt(double v) {
     if (!(v == v)) return 0;
-    return static_cast<int>(std::clamp(std::nearbyint(v), -2147483648.0, 2147483647.0));
+    constexpr double limit = 1 << 28;
+    return static_cast<int>(std::clamp(std::nearbyint(v), -limit, limit));
 }
 
 // Twice the signed screen area of a polygon. A face whose corners, seen from outside,

@@ -174,7 +174,7 @@ TEST(SeriesMarks, PositionsFollowDeletionsClearingAndTheStoredForm) {
     TSeriesMarkPosition* p = s->Marks().Positions().Position(2);
     ASSERT_NE(p, nullptr);
     p->IsCustom = true;
-    p->BoxTopLeft = TPoint{-7, 123456};
+    p->BoxTopLeft = TPoint{-7, 23456};
     p->BoxWidth = 33;
     s->DeletePoint(0);
     ASSERT_NE(s->Marks().Positions().Position(1), nullptr);
@@ -189,7 +189,7 @@ TEST(SeriesMarks, PositionsFollowDeletionsClearingAndTheStoredForm) {
     const TSeriesMarkPosition* q = copy.Marks().Positions().Position(1);
     ASSERT_NE(q, nullptr);
     EXPECT_TRUE(q->IsCustom);
-    EXPECT_EQ(q->BoxTopLeft, (TPoint{-7, 123456}));
+    EXPECT_EQ(q->BoxTopLeft, (TPoint{-7, 23456}));
     EXPECT_EQ(q->BoxWidth, 33);
 
     s->Marks().Items().Item(1).SetColor(clRed);

@@ -1,12 +1,14 @@
 // Writes the seed corpora of the fuzz harnesses, made by the test-data
 // writers rather than kept as binary files:
-//   fuzz_seeds <folder>   fills <folder>/FuzzInterface, FuzzIndex, FuzzViewerText and FuzzFormStream
+//   fuzz_seeds <folder>   fills <folder>/FuzzInterface, FuzzIndex, FuzzViewerText, FuzzFormStream
+//                         and (in builds with the chart) FuzzChartForm
 // Interface seeds: every header version with every framing flag, a couple
 // of shots and a housekeeping record each, some with an index beside them,
 // and damaged recordings (cut, bad sync word or checksum, wrong counts).
 // Index seeds: every index version, invalid and cut files, odd time orders.
 // Viewer text seeds: find texts of every kind.
 // Form seeds: trees written by the form layer, and hand-written texts.
+// Chart form seeds: the round-trip tests' charts written by the chart.
 
 #include <cstdint>
 #include <cstdio>
@@ -21,6 +23,14 @@
 #include "KQMIndex.h"
 #include "RecordingWriter.h"
 #include "TempDir.h"
+
+#ifdef NARVI_CHART_SEEDS
+#include <cstdlib>
+
+#include "ChartFormData.h"
+#include "FormSamples.h"
+#include "GuiApplication.h"
+#endif
 
 namespace {
 
@@ -261,6 +271,31 @@ void FormSeeds(TSeeds& Seeds) {
         "    Data = {0001000000000000000000F03F}\n  end\nend\n");
 }
 
+#ifdef NARVI_CHART_SEEDS
+// The charts of the round-trip tests, whole and a part at a time, and forms
+// with legacy names and values a setter folds.
+void ChartFormSeeds(TSeeds& Seeds) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    EnsureGuiApplication();
+    auto add = [&Seeds](const std::string& Text) { Seeds.Add(TBytes(Text.begin(), Text.end())); };
+    using namespace formsamples;
+    // the series refer to the custom axis, the tools to the series
+    const std::vector<std::vector<void (*)(TChart&)>> Parts = {
+        {SetEverything}, {SetLooks}, {SetAxes}, {SetAxes, SetSeries}, {SetAxes, SetSeries, SetTools}};
+    for (const auto& Part : Parts) {
+        TChart Chart;
+        for (void (*Set)(TChart&) : Part) Set(Chart);
+        add(WriteChartForm(Chart));
+    }
+    add("object Chart1: TChart\n  BorderStyle = bsSingle\n  AllowZoom = False\n  AnimatedZoom = True\n"
+        "  AnimatedZoomSteps = 4\n  BackColor = clYellow\n  Title.ShadowColor = clRed\n  Title.ShadowSize = 5\n"
+        "  Legend.ShadowColor = 255\n  object S: TPointSeries\n    XValues.Multiplier = 1.0\n"
+        "    Style = 255\n    Identifier = 'old'\n  end\nend\n");
+    add("object C: TChart\n  LeftAxis.AutomaticMinimum = False\n  LeftAxis.Minimum = -5\n"
+        "  LeftAxis.Minimum = -0.0\nend\n");
+}
+#endif
+
 int main(int Argc, char** Argv) {
     if (Argc != 2) {
         std::fprintf(stderr, "usage: fuzz_seeds <folder>\n");
@@ -274,6 +309,12 @@ int main(int Argc, char** Argv) {
     TSeeds Form{Root / "FuzzFormStream"};
     std::filesystem::create_directories(Form.Folder);
     FormSeeds(Form);
+#ifdef NARVI_CHART_SEEDS
+    TSeeds Chart{Root / "FuzzChartForm"};
+    std::filesystem::create_directories(Chart.Folder);
+    ChartFormSeeds(Chart);
+    std::printf("%d chart form seeds\n", Chart.Count);
+#endif
     const TTempDir Dir;
     InterfaceVersions(Interface, Dir);
     InterfaceDamage(Interface, Dir);
