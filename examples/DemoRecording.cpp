@@ -9,6 +9,7 @@
 #include <string>
 
 #include "IndexWriter.h"
+#include "KQMIndex.h"
 #include "RecordingWriter.h"
 
 namespace {
@@ -91,7 +92,7 @@ void WriteDemoRecording(const std::string& Path, long Count) {
     TIndexFile idx;
     idx.Entries = EntriesOf(w);
     for (TIndexEntry& e : idx.Entries) e.TimeExt = ExternalUs(e.TimeInt);
-    idx.Write(std::filesystem::path(Path).replace_extension(".idx").string());
+    idx.Write(IndexNameBeside(Path, TOtherExtension::Replaced));
 }
 
 extern "C" int demo_recording_write(char* Path, int Size) {

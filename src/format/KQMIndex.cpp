@@ -41,15 +41,34 @@ TIndex::TIndex(const std::string& FileIdx) { Open(FileIdx); }
 
 TIndex::~TIndex() { Close(); }
 
-std::string TIndex::IndexFileName(const std::string& FileIdx) {
-    const auto Slash = FileIdx.find_last_of("/\\");
-    const auto Dot = FileIdx.find_last_of('.');
-    if (Dot == std::string::npos || (Slash != std::string::npos && Dot < Slash)) return FileIdx + ".idx";
-    std::string Ext = FileIdx.substr(Dot);
+namespace {
+
+// The position of the name's last dot when it belongs to the file name, not
+// to a folder, else npos; and the extension from there, lower-cased.
+std::string::size_type ExtensionDot(const std::string& Name) {
+    const auto Slash = Name.find_last_of("/\\");
+    const auto Dot = Name.find_last_of('.');
+    return Dot == std::string::npos || (Slash != std::string::npos && Dot < Slash) ? std::string::npos : Dot;
+}
+
+std::string LowerExtension(const std::string& Name, std::string::size_type Dot) {
+    std::string Ext = Dot == std::string::npos ? std::string() : Name.substr(Dot);
     std::transform(Ext.begin(), Ext.end(), Ext.begin(), [](unsigned char c) { return char(std::tolower(c)); });
-    if (Ext == ".idx") return FileIdx;
-    if (Ext == ".kqm") return FileIdx.substr(0, Dot) + ".idx";
-    return FileIdx + ".idx";
+    return Ext;
+}
+
+}  // namespace
+
+std::string IndexNameBeside(const std::string& Recording, TOtherExtension Other) {
+    const auto Dot = ExtensionDot(Recording);
+    if (Dot == std::string::npos) return Recording + ".idx";
+    if (Other == TOtherExtension::Kept && LowerExtension(Recording, Dot) != ".kqm") return Recording + ".idx";
+    return Recording.substr(0, Dot) + ".idx";
+}
+
+std::string TIndex::IndexFileName(const std::string& FileIdx) {
+    if (LowerExtension(FileIdx, ExtensionDot(FileIdx)) == ".idx") return FileIdx;
+    return IndexNameBeside(FileIdx, TOtherExtension::Kept);
 }
 
 void TIndex::Open(const std::string& FileIdx) {

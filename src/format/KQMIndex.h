@@ -27,6 +27,14 @@ public:
     std::string TEXT;
 };
 
+// The index file that every writer puts beside a recording: its extension
+// replaced by ".idx", always in lower case whatever the recording's case.
+// Where other extensions are kept (the standalone builders, and the name
+// rule of TIndex::IndexFileName), only ".kqm" is replaced and any other name
+// gets ".idx" appended.
+enum class TOtherExtension { Replaced, Kept };
+std::string IndexNameBeside(const std::string& Recording, TOtherExtension Other);
+
 // Raise EIndex with a plain or a formatted text.
 [[noreturn]] void IndexError(const std::string& Text, std::int32_t Code = 1);
 template <class... A>

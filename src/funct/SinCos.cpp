@@ -46,9 +46,12 @@ struct TSplit {
 // sin(A + D) = sin A cos D + cos A sin D, with sin A and cos A from the table
 // in twice the precision and the series of sin D and cos D - 1 short enough
 // for |D| <= 1/128. Everything beside the leading table value is a
-// correction far below it, so one rounding at the end is nearly always the
-// correct one. A reduction rounded in any direction stays below j = 101, well
-// inside the table.
+// correction far below it, so the result stays within one unit in the last
+// place. Away from the zeros of sine and cosine the last rounding is all but
+// always the nearest; near them the reduction's error of some 2^-70 is a
+// sizeable part of a unit of the small result, and about one result in twelve
+// there is the neighbour of the nearest. A reduction rounded in any direction
+// stays below j = 101, well inside the table.
 void SinCosDetail::Reduced(Real X, Real& S, Real& C) {
     if (!(std::fabs(X) < ReducedLimit) || !ExtendedNearestNow()) {
         S = std::sin(X);

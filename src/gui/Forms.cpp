@@ -692,6 +692,10 @@ TForm::TForm(bool mainForm) : FImpl(std::make_unique<Impl>(*this)) {
         auto* bar = FImpl->Window->addToolBar("Toolbar");
         bar->setMovable(false);
         bar->setToolButtonStyle(Qt::ToolButtonTextOnly);
+        // Text buttons with the style's own padding take half as much again
+        // as their text; snug ones leave room on the bar for the panels a
+        // form puts between them.
+        bar->setStyleSheet("QToolButton { padding: 0px; }");
         FImpl->ToolBar.reset(new TToolBar(bar));
         FImpl->Status = new QLabel(FImpl->Window);
         FImpl->Window->statusBar()->addWidget(FImpl->Status, 1);

@@ -29,13 +29,6 @@ struct TFraming {
     std::int64_t MeasHeaderLen = 0;  // smallest plausible measurement block
 };
 
-std::string DefaultIndexName(const std::string& FileKQM) {
-    if (FileKQM.size() >= 4 && LowerCase(FileKQM.substr(FileKQM.size() - 4)) == ".kqm") {
-        return FileKQM.substr(0, FileKQM.size() - 4) + ".idx";
-    }
-    return FileKQM + ".idx";
-}
-
 bool SameFile(const std::string& A, const std::string& B) {
     std::error_code Ec;
     return std::filesystem::equivalent(A, B, Ec) && !Ec;
@@ -79,7 +72,9 @@ void CheckIdentifiers(const std::uint8_t* H, std::uint16_t& MeasMain, std::uint1
 class TIndexBuild {
 public:
     TIndexBuild(const std::string& FileKQM, const std::string& FileIdx, bool FieldWise)
-        : FFileKQM(FileKQM), FFileIdx(FileIdx.empty() ? DefaultIndexName(FileKQM) : FileIdx), FFieldWise(FieldWise) {}
+        : FFileKQM(FileKQM),
+          FFileIdx(FileIdx.empty() ? IndexNameBeside(FileKQM, TOtherExtension::Kept) : FileIdx),
+          FFieldWise(FieldWise) {}
 
     ~TIndexBuild() {
         if (FTempCreated) {

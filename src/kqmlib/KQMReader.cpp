@@ -148,23 +148,17 @@ void DecodeRanging(TKQMHeader& H, const TBlock& Par) {
 }  // namespace
 
 std::string IndexPathOf(const std::string& Path) {
-    const auto Slash = Path.find_last_of("/\\");
-    const auto Dot = Path.find_last_of('.');
-    if (Dot == std::string::npos || (Slash != std::string::npos && Dot < Slash)) return Path + ".idx";
-    const std::string_view Ext = std::string_view(Path).substr(Dot + 1);
-    // "REC.KQM" goes with "REC.IDX", "rec.kqm" with "rec.idx".
-    const bool Upper = std::any_of(Ext.begin(), Ext.end(), [](unsigned char C) { return std::isupper(C); }) &&
-                       std::none_of(Ext.begin(), Ext.end(), [](unsigned char C) { return std::islower(C); });
-    const std::string Own = Path.substr(0, Dot) + (Upper ? ".IDX" : ".idx");
-    // Where names differ in case, the index may be spelt in another case than
-    // the recording. Its eight spellings are asked for in a fixed order, the
-    // recording's own first: a few look-ups on every open of a recording
-    // without an index, where reading the folder would cost as much as the
-    // folder holds.
+    const std::string Own = IndexNameBeside(Path, TOtherExtension::Replaced);
+    // Where names differ in case, an index written elsewhere may be spelt
+    // "REC.IDX" or otherwise. Its eight spellings are asked for in a fixed
+    // order, the one the library writes first: a few look-ups on every open
+    // of a recording without an index, where reading the folder would cost as
+    // much as the folder holds.
+    const std::size_t Ext = Own.size() - 3;
     std::string Name = Own;
     std::error_code Ec;
     for (unsigned Spelling = 0; Spelling < 8; ++Spelling) {
-        for (unsigned I = 0; I < 3; ++I) Name[Dot + 1 + I] = char(Own[Dot + 1 + I] ^ ((Spelling >> I & 1) << 5));
+        for (unsigned I = 0; I < 3; ++I) Name[Ext + I] = char(Own[Ext + I] ^ ((Spelling >> I & 1) << 5));
         if (std::filesystem::exists(Name, Ec)) return Name;
     }
     return Own;

@@ -320,10 +320,9 @@ private:
     std::size_t FEntriesNext = 0;
 };
 
-// The recording's index file: the path with its extension replaced by ".idx",
-// in capitals when the recording's extension is; an index that exists beside
-// the recording with ".idx" in another letter case is taken when that one
-// does not exist.
+// The recording's index file: the path with its extension replaced by ".idx"
+// (IndexNameBeside); an index that exists beside the recording with ".idx" in
+// another letter case is taken when that one does not exist.
 std::string IndexPathOf(const std::string& Path);
 
 // Index file writing, little-endian, all or nothing per call. Headers are

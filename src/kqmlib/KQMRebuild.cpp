@@ -235,7 +235,9 @@ private:
 };
 
 void TKQMReader::TReindexRun::Execute() {
-    const std::string IndexName = IndexPathOf(R.FPath);
+    // Written under the one name every writer uses, whatever spelling of an
+    // older index the reader found; that one is found after this.
+    const std::string IndexName = IndexNameBeside(R.FPath, TOtherExtension::Replaced);
     // Creating the index would overwrite the recording it is built from.
     if (SameFile(R.FPath, IndexName))
         throw EKQMError(Format("Index file and sample data file are the same: %s", IndexName), 1);

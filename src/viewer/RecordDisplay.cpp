@@ -177,18 +177,19 @@ void AcceptRecord(TCurrentRecord& r, TFileKind kind, std::uint32_t recordNo, dou
 }
 
 void ReadRecordFrom(TWaveFile& file, TCurrentRecord& record, TFileKind kind) {
-    record.Clear();
-    // The number stays when the read fails, so that Previous still counts from it.
-    record.RecordNo = file.Tell();
-    const std::uint32_t recordNo = record.RecordNo;
+    // Read into a record of its own: a read that fails (after the last shot,
+    // a damaged record) leaves the one held, which is the one on screen, so
+    // that the keys step on from what the user sees.
+    const std::uint32_t recordNo = file.Tell();
     double timeSorg = 0, timeExternal = 0;
     NARVI_FLOAT64_VECTOR3_T origin{}, direction{};
     std::uint16_t flags = 0, facet = 0;
     std::uint32_t sblCount = 0, sblSize = 0;
     NARVI_SBL_PTR_T sbl = nullptr;
     file.Read(timeSorg, timeExternal, origin, direction, flags, facet, sblCount, sblSize, sbl);
-    AcceptRecord(record, kind, recordNo, timeSorg, timeExternal, origin, direction, flags, facet, sblCount, sblSize,
-                 sbl);
+    TCurrentRecord read;
+    AcceptRecord(read, kind, recordNo, timeSorg, timeExternal, origin, direction, flags, facet, sblCount, sblSize, sbl);
+    record = std::move(read);
 }
 
 void TRecordDisplay::OpenFile(TFileKind kind, double vGroup, double samplingTime) {

@@ -275,7 +275,10 @@ void TFormVantoraChart::CreateToolBar() {
     SampleBlockPanel->Add(*SampleBlockLabel, 1);
     SampleBlockPanel->Add(*sbtnViewPrevSampleBlock);
     SampleBlockPanel->Add(*sbtnViewNextSampleBlock);
-    SampleBlockPanel->SetWidth(120);
+    // Narrow arrows leave the label of the panel's 83 pixels room for "32 of 32".
+    sbtnViewPrevSampleBlock->SetWidth(16);
+    sbtnViewNextSampleBlock->SetWidth(16);
+    SampleBlockPanel->SetWidth(83);
     bar.AddControl(*SampleBlockPanel);
     SampleBlockPanel->SetVisible(false);
     bar.AddSeparator();

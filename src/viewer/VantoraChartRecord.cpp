@@ -124,26 +124,26 @@ void TFormVantoraChart::CreateRecordActions() {
 void TFormVantoraChart::FormFindFind() {
     if (!FDoc.IsOpen() || FBusy || !FormFind) return;
     const std::string text = FormFind->Text();
-    try {
-        const TFindTarget target = ClassifyFindText(text, FDoc.Record.RecordNo, FDoc.FLastRecord);
-        switch (target.Kind) {
-        case TFindKind::Record:
-            SeekAndShow(target.Record);
-            break;
-        case TFindKind::InternalTime:
-            SeekTimeAndShow(target.Time);
-            break;
-        case TFindKind::ExternalTime:
-            SeekTimeExternalAndShow(target.Time);
-            break;
-        case TFindKind::Expression:
+    // A jump that fails says so in the message box only; the status tells of searches.
+    const TFindTarget target = ClassifyFindText(text, FDoc.Record.RecordNo, FDoc.FLastRecord);
+    switch (target.Kind) {
+    case TFindKind::Record:
+        SeekAndShow(target.Record);
+        break;
+    case TFindKind::InternalTime:
+        SeekTimeAndShow(target.Time);
+        break;
+    case TFindKind::ExternalTime:
+        SeekTimeExternalAndShow(target.Time);
+        break;
+    case TFindKind::Expression:
+        try {
             SearchExpression(text);
-            break;
+        } catch (const std::exception& e) {
+            Form.SetStatusText("Search failed: " + MessageText(e));
+            throw;
         }
-    } catch (const std::exception& e) {
-        // The status tells of this find, never of an earlier one.
-        Form.SetStatusText("Search failed: " + MessageText(e));
-        throw;
+        break;
     }
 }
 
@@ -153,17 +153,11 @@ void TFormVantoraChart::SearchExpression(const std::string& text) {
     TrackPanel->SetVisible(true);
     SetBusy(true);
     FormFind->SetFindEnabled(false);
-    // A search whose last read fails (the end of the data, a damaged record)
-    // leaves the shot that was on screen there.
     const TCurrentRecord shown = FDoc.Record;
-    auto done = [this, &shown] {
+    auto done = [this] {
         TrackPanel->SetVisible(false);
         SetBusy(false);
         FormFind->SetFindEnabled(true);
-        if (!FDoc.Record.Valid && shown.Valid) {
-            FDoc.Record = shown;
-            DrawRecord();
-        }
     };
     try {
         const TFindExpression expression(ParseExpression(text));
@@ -182,6 +176,12 @@ void TFormVantoraChart::SearchExpression(const std::string& text) {
         Form.SetStatusText(SearchResultText(result));
     } catch (...) {
         done();
+        // A search that fails (a damaged record, an unknown field) leaves the
+        // shot that was on screen there, not one it read without showing it.
+        if (FDoc.Record.Valid != shown.Valid || FDoc.Record.RecordNo != shown.RecordNo) {
+            FDoc.Record = shown;
+            DrawRecord();
+        }
         throw;
     }
     done();

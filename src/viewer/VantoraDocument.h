@@ -18,8 +18,8 @@ struct TShownBlock {
     std::vector<NARVI_SAMPLE_T> Samples;
 };
 
-// The record last read. Cleared before every read and on open and close, so
-// nothing of a failed read or of another file is ever shown.
+// The record last read. Replaced only by a read that succeeds, and cleared on
+// open and close, so nothing of a failed read or of another file is shown.
 struct TCurrentRecord {
     std::uint32_t RecordNo = 0;
     bool Valid = false;

@@ -367,9 +367,9 @@ TEST(ReaderIndex, OpensOnlyAUsableIndexBesideTheRecording) {
 }
 
 // The index is found beside the recording whatever the letter case of its
-// extension; one in the recording's own case comes first. Only the first
-// index of each case has entries. Windows names are blind to case: there the
-// recording's own spelling finds any index beside it, and two spellings are
+// extension; ".idx" in lower case, the name every writer uses, comes first.
+// Only the first index of each case has entries. Windows names are blind to
+// case: there any spelling finds any index beside it, and two spellings are
 // one file.
 #if !defined(_WIN32)
 TEST(ReaderIndex, FoundWhateverTheCaseOfItsExtension) {
@@ -378,9 +378,9 @@ TEST(ReaderIndex, FoundWhateverTheCaseOfItsExtension) {
         {"UP.KQM", "UP.IDX", "UP.IDX"},
         {"low.kqm", "low.IDX", "low.IDX"},
         {"Mixed.Kqm", "Mixed.iDx", "Mixed.iDx"},
-        {"BOTH.KQM", "BOTH.IDX", "BOTH.IDX", "BOTH.idx"},
+        {"BOTH.KQM", "BOTH.idx", "BOTH.idx", "BOTH.IDX"},
         {"both.kqm", "both.idx", "both.idx", "both.IDX"},
-        {"NONE.KQM", "NONE.IDX"},
+        {"NONE.KQM", "NONE.idx"},
         {"other.kqm", "other.idx", "other2.idx", "othe.idx"}};  // recording, index taken, indexes written
     for (const auto& C : Cases) {
         SCOPED_TRACE(C[0]);
@@ -392,6 +392,35 @@ TEST(ReaderIndex, FoundWhateverTheCaseOfItsExtension) {
         }
         EXPECT_EQ(IndexPathOf(Path), Dir.File(C[1]));
         EXPECT_EQ(TKQMReader(Path).MaxTimeExternal() == 50, C.size() > 2 && C[1] == C[2]);
+    }
+}
+
+// A rebuild writes "NAME.idx" whatever the case of the recording's extension,
+// like the standalone builders; an older index spelt otherwise is left as it
+// was, and the new one is what the reader uses then and on the next open.
+TEST(ReaderIndex, RebuildWritesIdxInLowerCase) {
+    TTempDir Dir;
+    TRecHeader Za14;  // a recording without time synchronisation to wait for
+    Za14.Texts["InstrumentType"] = "ZA14";
+    Za14.MeasMain = 3;
+    for (const char* Name : {"UPPER.KQM", "Mixed.kQm", "lower.kqm"}) {
+        SCOPED_TRACE(Name);
+        const std::string Path = MakeRecording(Dir, Za14, 3, Name);
+        const std::string Stem = Path.substr(0, Path.size() - 4);
+        TIndexFile Old;
+        Old.Entries = {{0, 100, 1}, {77, 200, 2}};
+        const bool Lower = Path.ends_with(".kqm");
+        if (!Lower) Old.Write(Stem + ".IDX");
+        TKQMReader R(Path);
+        EXPECT_EQ(R.MaxTimeExternal(), Lower ? 0 : 77);
+        R.Reindex();
+        EXPECT_TRUE(std::filesystem::exists(Stem + ".idx"));
+        EXPECT_NE(R.MaxTimeExternal(), 77);
+        if (!Lower) {
+            EXPECT_EQ(TIndex(Stem + ".IDX").Count(), 2);
+        }
+        EXPECT_EQ(IndexPathOf(Path), Stem + ".idx");
+        EXPECT_EQ(TKQMReader(Path).MaxTimeExternal(), R.MaxTimeExternal());
     }
 }
 #endif

@@ -222,13 +222,14 @@ TEST_F(Window, OpenStepAndClose) {
     EXPECT_TRUE(Current().Valid);
     W->SeekAndShow(20);
     EXPECT_EQ(Current().RecordNo, 20u);
-    // A failed read keeps nothing of the record before it; Previous still counts from where it stopped.
+    // A failed read keeps the record on screen; Previous counts from it.
     Key(Qt::Key_Right);
     EXPECT_EQ(Dialogs.Messages.size(), 2u);
-    EXPECT_FALSE(Current().Valid);
-    EXPECT_TRUE(Current().Blocks.empty());
-    Key(Qt::Key_Left);
+    EXPECT_TRUE(Current().Valid);
     EXPECT_EQ(Current().RecordNo, 20u);
+    EXPECT_FALSE(Current().Blocks.empty());
+    Key(Qt::Key_Left);
+    EXPECT_EQ(Current().RecordNo, 19u);
     EXPECT_TRUE(Current().Valid);
 
     // Up and Down belong to the sample blocks only in sample-block mode.
@@ -647,17 +648,98 @@ TEST_F(ShownShot, StaysWhenASearchOrJumpEndsNowhere) {
     ExpectShown(20);
     Find("facet = 9");  // Find Next once more
     ExpectShown(20);
+    // A jump that fails tells so in the message box; the status still tells
+    // of the last search.
     Find("5");
     Find("+16");
-    EXPECT_EQ(W->Form.StatusText(), "Search failed: Seek beyond end of file");
+    EXPECT_EQ(Dialogs.Messages.back(), "Seek beyond end of file");
     Key(Qt::Key_Right);
     ExpectShown(6);
     Find("-6");
-    EXPECT_EQ(W->Form.StatusText(), "Search failed: Record 0 is out of range (1 to 20)");
+    EXPECT_EQ(Dialogs.Messages.back(), "Record 0 is out of range (1 to 20)");
     Find("12.5e");
-    EXPECT_EQ(W->Form.StatusText(), "Search failed: '12.5e' is not a valid floating point value");
-    EXPECT_EQ(Dialogs.Messages.size(), 4u);
+    EXPECT_EQ(Dialogs.Messages.back(), "'12.5e' is not a valid floating point value");
+    Find("abc");
+    EXPECT_EQ(Dialogs.Messages.size(), 5u);
+    EXPECT_EQ(W->Form.StatusText(), "Expression not found (end of data)");
     ExpectShown(6);
+}
+
+// A read past the last shot fails: the window keeps showing the shot it
+// holds, and Previous, Next and the sample-block keys go on from it.
+TEST_F(ShownShot, StaysAfterAReadPastTheLastShot) {
+    Make({"/file=" + Rec(20), "/seek=20"});
+    ShowAndSettle();
+    W->ActionViewSampleBlocks.Execute();
+    Key(Qt::Key_Right);
+    ASSERT_EQ(Dialogs.Messages.size(), 1u);
+    EXPECT_EQ(Dialogs.Messages[0], "*** EOF ***");
+    ExpectShown(20);
+    Key(Qt::Key_Down);
+    EXPECT_EQ(W->SampleBlockLabel->Caption(), "2 of 2");
+    Key(Qt::Key_Up);
+    EXPECT_EQ(Current().SelectedBlock, 0);
+    Key(Qt::Key_Left);
+    ExpectShown(19);
+    Key(Qt::Key_Right);
+    ExpectShown(20);
+    Key(Qt::Key_Right);
+    EXPECT_EQ(Dialogs.Messages.size(), 2u);
+    ExpectShown(20);
+}
+
+// At the default width every button and panel of the tool bar stays on it
+// while an index build or a search shows its progress, in sample-block mode
+// too: none is pushed into the overflow menu.
+TEST_F(ShownShot, ToolBarKeepsEverythingWhileBusyAtTheDefaultWidth) {
+    Make({"/file=" + Rec(6000), "/seek=7"});
+    ShowAndSettle();
+    // The offscreen screen is narrower than the default; the width is set as saved.
+    W->Form.SetBounds(100, 100, 833, 590);
+    QApplication::processEvents();
+    ASSERT_EQ(W->Form.Widget()->width(), 833);
+    W->ActionViewSampleBlocks.Execute();
+    auto* bar = W->Form.Widget()->findChild<QToolBar*>();
+    ASSERT_NE(bar, nullptr);
+    // The texts of the visible items the bar has no room for.
+    auto overflow = [bar] {
+        std::vector<std::string> off;
+        for (QAction* a : bar->actions()) {
+            QWidget* item = bar->widgetForAction(a);
+            if (a->isVisible() && !a->isSeparator() && item && !item->isVisible())
+                off.push_back(item->objectName().toStdString() + QString(a->text()).remove('&').toStdString());
+        }
+        return off;
+    };
+    QApplication::processEvents();
+    EXPECT_EQ(overflow(), std::vector<std::string>{});
+    struct TSeen {
+        bool busy = false;
+        std::vector<std::string> overflow;
+        int trackWidth = 0, sampleBlockWidth = 0;
+    };
+    auto look = [&](TSeen& seen, const char* shot) {
+        TApplication::Post([&, shot] {
+            QApplication::processEvents();
+            seen = {W->Busy(), overflow(), W->TrackPanel->Widget()->width(), W->SampleBlockPanel->Widget()->width()};
+            if (const char* dir = std::getenv("VANTORA_SHOTS"))
+                W->Form.Widget()->grab().save(QString(dir) + "/" + shot);
+            QTest::mouseClick(W->sbtnCancel->Widget(), Qt::LeftButton);
+        });
+    };
+    TSeen building, searching;
+    look(building, "busy-index.png");
+    ClickTool("Index...");
+    look(searching, "busy-search.png");
+    Find("facet = 9");
+    EXPECT_EQ(W->Form.StatusText(), "Search aborted");
+    for (const TSeen* seen : {&building, &searching}) {
+        EXPECT_TRUE(seen->busy);
+        EXPECT_EQ(seen->overflow, std::vector<std::string>{});
+        EXPECT_EQ(seen->trackWidth, 235);
+        EXPECT_EQ(seen->sampleBlockWidth, 83);
+    }
+    EXPECT_EQ(overflow(), std::vector<std::string>{});
 }
 
 TEST_F(ShownShot, ViewZoomedAwayFromTheNextShotReturnsToAutomaticRanges) {
