@@ -14,6 +14,10 @@ if ((${#missing[@]})); then
   sudo_cmd=()
   [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
   echo "installing: ${missing[*]}"
-  "${sudo_cmd[@]}" apt-get update -qq
+  # A mirror in the middle of a sync fails one list while the others are fresh;
+  # the install below then decides whether what it needs was found.
+  if ! "${sudo_cmd[@]}" apt-get update -qq; then
+    echo "apt-get update failed for some lists; installing from the lists there are" >&2
+  fi
   DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
