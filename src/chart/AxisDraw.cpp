@@ -507,7 +507,7 @@ public:
                 x -= other ? Round(static_cast<double>(d) * n) : d;
         }
         if (angle % 90 == 0) {
-            const TPoint step = LineStep(angle);
+            const TPoint step = LineStep(angle, h);
             x += step.x;
             y += step.y;
         }
@@ -517,9 +517,8 @@ public:
     // Angles as the switch above knows them: -90 is 270.
     static int NormalAngle(int angle) { return angle < 0 ? angle % 360 + 360 : angle % 360; }
 
-    // One line height along the text's own downward direction.
-    TPoint LineStep(int angle) {
-        const int h = V.TextLineHeight();
+    // One line height h along the text's own downward direction.
+    static TPoint LineStep(int angle, int h) {
         const double a = angle * std::numbers::pi / 180.0;
         return TPoint{Round(h * std::sin(a)), Round(h * std::cos(a))};
     }
@@ -530,7 +529,9 @@ public:
         V.SetTextAlignment(align);
         LabelBox(shape, x, y, text, angle, align, n);
         TransparentText();
-        const TPoint step = LineStep(angle);
+        // measured only for a second line: most labels have one
+        const TPoint step =
+            text.find(LineSeparator) == std::string::npos ? TPoint{} : LineStep(angle, V.TextLineHeight());
         std::size_t start = 0;
         while (true) {
             const std::size_t end = text.find(LineSeparator, start);
@@ -764,10 +765,11 @@ public:
             return MaxLabelWidth();
         }
         V.SelectFont(font);
+        const int h = V.TextLineHeight();
+        // a title along the axis needs its lines, not its width
+        if (along) return h * (1 + static_cast<int>(std::count(text.begin(), text.end(), LineSeparator)));
         int lines = 0;
         const int w = C.MultiLineTextWidth(text, lines);
-        const int h = V.TextLineHeight();
-        if (along) return h * std::max(lines, 1);
         if (angle % 90 == 0) return w;
         const Extent e = TurnedExtent(w, h * lines, angle);
         return static_cast<int>(std::ceil(A.FHorizontal ? e.maxY - e.minY : e.maxX - e.minX));
