@@ -1021,10 +1021,11 @@ void TFormReader::AfterLoad(std::function<void()> step) { FFixups.push_back(TSte
 void TFormReader::WhenLoaded(std::function<void()> step) { FLoaded.push_back(TStep{FProperty, std::move(step)}); }
 
 // A refusal names the property whose step it was, as a refusal while the
-// property itself is read does.
+// property itself is read does. A step may leave further steps, which can move
+// the list: each runs from a copy of its own.
 void TFormReader::RunSteps(const std::vector<TStep>& steps) {
     for (std::size_t i = 0; i < steps.size(); ++i) {
-        const TStep& step = steps[i];
+        const TStep step = steps[i];
         try {
             step.Run();
         } catch (const EFormError& e) {

@@ -11,6 +11,7 @@
 #include "GuiApplication.h"
 #include "LineSeries.h"
 #include "MessagePump.h"
+#include "RecordingChart.h"
 #include "ScopeExit.h"
 #include "SeriesMarks.h"
 
@@ -36,12 +37,7 @@ int PixelsDiffering(TCustomChart& a, TCustomChart& b) {
 }
 
 std::string RefusalOf(const std::string& form) {
-    try {
-        ReadChartForm(form);
-    } catch (const EFormError& e) {
-        return e.Message();
-    }
-    return "(accepted)";
+    return ExceptionText([&] { ReadChartForm(form); });
 }
 
 }  // namespace
