@@ -21,6 +21,7 @@
 #include <cstdlib>
 #include <numbers>
 #include <optional>
+#include <unordered_map>
 
 #include "Graphics.h"
 #include "GuiApplication.h"
@@ -438,9 +439,28 @@ struct TCanvas::Impl {
             }
             qfont = q;
             fontKey = std::move(key);
+            const QFontMetrics fm(qfont);
+            fontHeight = fm.height();
+            fontAscent = fm.ascent();
+            widths.clear();
         }
         return qfont;
     }
+
+    // The width of a text in the current font. A chart measures the same labels at every
+    // redraw, and each measuring shapes the text anew: thousands of instructions a label.
+    int textWidth(const std::string& text) {
+        font();
+        if (const auto it = widths.find(text); it != widths.end()) return it->second;
+        const int w =
+            QFontMetrics(qfont).horizontalAdvance(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+        // texts that change at every redraw (a running value) must not pile up
+        if (widths.size() >= 4096) widths.clear();
+        widths.emplace(text, w);
+        return w;
+    }
+    std::unordered_map<std::string, int> widths;
+    int fontHeight = 0, fontAscent = 0;
 
     // One-pixel pens are rasterised here rather than by the toolkit, so that every line
     // leaves out exactly its end pixel whatever its direction, and dashes run on across
@@ -641,13 +661,13 @@ struct TCanvas::Impl {
         auto* base = reinterpret_cast<QRgb*>(img.bits());
         ring |= 0xFF000000u;
         inside |= 0xFF000000u;
+        // the boxes are a few pixels wide: plain loops, the ring's sides set after the row
         for (int y = t; y <= b; ++y) {
             QRgb* line = base + static_cast<std::ptrdiff_t>(y) * stride;
-            if (y == r.top() || y == r.bottom()) {
-                std::fill(line + l, line + rt + 1, ring);
-                continue;
-            }
-            for (int x = l; x <= rt; ++x) line[x] = x == r.left() || x == r.right() ? ring : inside;
+            const QRgb fill = y == r.top() || y == r.bottom() ? ring : inside;
+            for (int x = l; x <= rt; ++x) line[x] = fill;
+            if (l == r.left()) line[l] = ring;
+            if (rt == r.right()) line[rt] = ring;
         }
         return true;
     }
@@ -1075,19 +1095,18 @@ void TCanvas::SetPixel(int x, int y, TColor color) {
 
 // ---------------------------------------------------------------------------
 TSize TCanvas::TextExtent(const std::string& text) {
-    const QFontMetrics fm(FImpl->font());
-    return TSize{fm.horizontalAdvance(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()))),
-                 fm.height()};
+    const int w = FImpl->textWidth(text);
+    return TSize{w, FImpl->fontHeight};
 }
 
 void TCanvas::TextOut(int x, int y, const std::string& text) {
     x = clampCoord(x);
     y = clampCoord(y);
     const QFont& f = FImpl->font();
-    const QFontMetrics fm(f);
     const QString s = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-    const int w = fm.horizontalAdvance(s);
-    const int h = fm.height();
+    const int w = FImpl->textWidth(text);
+    const int h = FImpl->fontHeight;
+    const int ascent = FImpl->fontAscent;
     int dx = 0;
     switch (FTextAlign & 6) {
     case TA_RIGHT:
@@ -1105,7 +1124,7 @@ void TCanvas::TextOut(int x, int y, const std::string& text) {
         top = -h;
         break;
     case TA_BASELINE:
-        top = -fm.ascent();
+        top = -ascent;
         break;
     default:
         break;
@@ -1113,7 +1132,7 @@ void TCanvas::TextOut(int x, int y, const std::string& text) {
     const double angle = FFont.Orientation() / 10.0;
     if (FImpl->inPath) {
         QPainterPath p;
-        p.addText(QPointF(dx, top + fm.ascent()), f, s);
+        p.addText(QPointF(dx, top + ascent), f, s);
         QTransform t;
         t.translate(x, y);
         t.rotate(-angle);
@@ -1135,7 +1154,7 @@ void TCanvas::TextOut(int x, int y, const std::string& text) {
     p.setRenderHint(QPainter::TextAntialiasing, true);
     p.setFont(f);
     p.setPen(toQColor(FFont.Color()));
-    p.drawText(QPoint(dx, top + fm.ascent()), s);
+    p.drawText(QPoint(dx, top + ascent), s);
     p.restore();
 }
 

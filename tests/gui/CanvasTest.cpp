@@ -242,6 +242,20 @@ TEST(Canvas, DefaultFontMeasuresLikeArial) {
     // Extra character spacing adds to every character.
     s.c.SetTextCharacterExtra(2);
     EXPECT_EQ(s.c.TextWidth("0123456789"), 81);
+    // Widths are kept per font: a change of size or style measures anew, and going back
+    // gives the first width again.
+    s.c.SetTextCharacterExtra(0);
+    const int small = s.c.TextWidth("Wide text");
+    s.c.Font().SetSize(16);
+    const int big = s.c.TextWidth("Wide text");
+    EXPECT_GT(big, small * 3 / 2);
+    s.c.Font().SetStyle(fsBold);
+    EXPECT_GT(s.c.TextWidth("Wide text"), big);
+    s.c.Font().SetStyle(0);
+    EXPECT_EQ(s.c.TextWidth("Wide text"), big);
+    s.c.Font().SetSize(8);
+    EXPECT_EQ(s.c.TextWidth("Wide text"), small);
+    EXPECT_EQ(s.c.TextHeight("W"), h);
 }
 
 TEST(Canvas, TextAlignmentPlacesTheTextAroundThePoint) {
