@@ -21,6 +21,7 @@
 #include <cstdlib>
 #include <numbers>
 #include <optional>
+#include <type_traits>
 #include <unordered_map>
 
 #include "Graphics.h"
@@ -548,26 +549,50 @@ struct TCanvas::Impl {
         // floor((2 k aMinor + n) / 2n), carried on from step to step as quotient and
         // remainder (all terms below 2^53). aMinor <= n, so the remainder wraps at most once.
         const long long twoN = 2 * n, twoA = 2 * aMinor;
+        // Most segments start on the bitmap: no division then (a polyline has thousands).
         const long long first = 2 * kMin * aMinor + n;
-        long long q = first / twoN, r = first % twoN;
-        long long pos = pattern.period > 0 ? (step + kMin) % pattern.period : 0;
-        for (long long k = kMin; k <= kMax; ++k) {
-            const long long minor = minor0 + sMinor * q;
-            if (minor >= minorLo && minor <= minorHi &&
-                (pattern.period == 0 || pattern.on[static_cast<std::size_t>(pos)])) {
-                const long long major = major0 + sMajor * k;
-                if (xMajor)
-                    plot(static_cast<int>(major), static_cast<int>(minor));
-                else
-                    plot(static_cast<int>(minor), static_cast<int>(major));
+        long long r = kMin == 0 ? n : first % twoN;
+        long long minor = minor0 + sMinor * (kMin == 0 ? 0 : first / twoN);
+        long long major = major0 + sMajor * kMin;
+        // A line whose pixels stay between its first one and its end point, both in the box,
+        // needs no test per pixel.
+        const long long endMinor = minor0 + dMinor;
+        const bool inside = std::min(minor, endMinor) >= minorLo && std::max(minor, endMinor) <= minorHi;
+        const bool dashed = pattern.period > 0;
+        int pos = dashed ? static_cast<int>((step + kMin) % pattern.period) : 0;
+        const long long count = kMax - kMin + 1;
+        auto run = [&](auto xMajorRun, auto checked, auto dashedRun) {
+            for (long long i = 0; i < count; ++i) {
+                if ((!checked || (minor >= minorLo && minor <= minorHi)) &&
+                    (!dashedRun || pattern.on[static_cast<std::size_t>(pos)])) {
+                    if constexpr (xMajorRun)
+                        plot(static_cast<int>(major), static_cast<int>(minor));
+                    else
+                        plot(static_cast<int>(minor), static_cast<int>(major));
+                }
+                major += sMajor;
+                r += twoA;
+                if (r >= twoN) {
+                    r -= twoN;
+                    minor += sMinor;
+                }
+                if constexpr (dashedRun) {
+                    if (++pos == pattern.period) pos = 0;
+                }
             }
-            r += twoA;
-            if (r >= twoN) {
-                r -= twoN;
-                ++q;
-            }
-            if (pattern.period > 0 && ++pos == pattern.period) pos = 0;
-        }
+        };
+        auto byKind = [&](auto xMajorRun) {
+            using Yes = std::true_type;
+            using No = std::false_type;
+            if (inside)
+                dashed ? run(xMajorRun, No{}, Yes{}) : run(xMajorRun, No{}, No{});
+            else
+                dashed ? run(xMajorRun, Yes{}, Yes{}) : run(xMajorRun, Yes{}, No{});
+        };
+        if (xMajor)
+            byKind(std::true_type{});
+        else
+            byKind(std::false_type{});
     }
 
     // A one-pixel polyline with the pen: written straight into the image where the painter
