@@ -719,6 +719,34 @@ struct TCanvas::Impl {
         return true;
     }
 
+    // Takes a source as wide and high as the image, drawn at its top left, by sharing its
+    // pixels instead of copying them: either side copies them only when it is next drawn
+    // on, and not at all where that drawing covers the whole bitmap (a chart's frame
+    // buffer, cleared at every redraw). False where the painter has to draw it.
+    bool shareWhole(const TBitmap& source) {
+        QImage& img = bmp.image;
+        const QImage& from = source.impl().image;
+        if (source.Transparent() || img.format() != QImage::Format_RGB32 || from.format() != img.format() ||
+            from.size() != img.size())
+            return false;
+        if (clip && !RegionHolds(*clip, img.rect())) return false;
+        bmp.releasePainter();
+        img = QtImageOf(source);
+        return true;
+    }
+
+    // Before an opaque fill of the whole bitmap: pixels still shared with another bitmap
+    // are let go rather than copied, since none of them would be seen.
+    void dropCovered(const QRect& r) {
+        QImage& img = bmp.image;
+        if (img.isNull() || img.isDetached() || img.format() != QImage::Format_RGB32 || !r.contains(img.rect())) return;
+        if (clip && !RegionHolds(*clip, img.rect())) return;
+        QImage fresh(img.width(), img.height(), img.format());
+        if (fresh.isNull()) return;
+        bmp.releasePainter();
+        img = std::move(fresh);
+    }
+
     // A pixel is inside when its centre is. Each edge that is not level keeps its upper end
     // and its step in x per row, so a row costs one multiplication per edge.
     void fillConvexRows(const TPoint* p, int n, const QRect& box, QRgb color) {
@@ -1040,6 +1068,7 @@ void TCanvas::FillRect(const TRect& rc) {
     const QRect r = normalized(rc.Left, rc.Top, rc.Right, rc.Bottom);
     if (r.width() <= 0 || r.height() <= 0) return;
     if (FBrush.Style() == bsClear && !FBrush.Bitmap()) return;
+    if (FBrush.Style() == bsSolid && !FBrush.Bitmap() && FPen.Mode() == pmCopy) FImpl->dropCovered(r);
     if (FImpl->prepare(false, true)) FImpl->painter.drawRect(r);
 }
 
@@ -1316,6 +1345,7 @@ void TCanvas::PopClip() {
 void TCanvas::Draw(int x, int y, const TBitmap& source) {
     if (source.Empty()) return;
     if (&source == &FTarget) return;
+    if (x == 0 && y == 0 && FImpl->shareWhole(source)) return;
     if (FImpl->begin()) {
         FImpl->applied.reset();
         // Shares the pixels: a source still being painted on would otherwise be copied whole.

@@ -327,6 +327,53 @@ TEST(Bitmap, SizePixelsAndCopies) {
     EXPECT_EQ(target.GetPixel(2, 2), 0x123456u);
 }
 
+TEST(Bitmap, WholeBitmapDrawnStaysApartFromItsSource) {
+    // A bitmap drawn whole onto another of its size; afterwards each is drawn on by every
+    // route (direct lines and boxes, the painter, a fill of the whole, pixel access), and
+    // neither may show what was done to the other.
+    EnsureGuiApplication();
+    TBitmap frame(20, 20), window(20, 20);
+    frame.Canvas().Brush().SetColor(clYellow);
+    frame.Canvas().FillRect(TRect{0, 0, 20, 20});
+    auto present = [&] { window.Canvas().Draw(0, 0, frame); };
+    present();
+    EXPECT_EQ(window.GetPixel(3, 3), clYellow);
+
+    frame.Canvas().MoveTo(0, 3);
+    frame.Canvas().LineTo(20, 3);
+    frame.Canvas().Brush().SetColor(clRed);
+    frame.Canvas().Rectangle(10, 10, 13, 13);
+    EXPECT_EQ(frame.GetPixel(3, 3), clBlack);
+    EXPECT_EQ(window.GetPixel(3, 3), clYellow);
+    EXPECT_EQ(window.GetPixel(11, 11), clYellow);
+
+    present();
+    window.Canvas().Pen().SetStyle(psDot);
+    window.Canvas().MoveTo(0, 15);
+    window.Canvas().LineTo(20, 15);
+    window.ScanLine(16)[0] = 0xFF0000FFu;
+    EXPECT_EQ(window.GetPixel(0, 15), clBlack);
+    EXPECT_EQ(frame.GetPixel(0, 15), clYellow);
+    EXPECT_EQ(frame.GetPixel(0, 16), clYellow);
+
+    // the next frame starts with a fill of the whole bitmap
+    present();
+    frame.Canvas().Brush().SetColor(clLime);
+    frame.Canvas().FillRect(TRect{0, 0, 20, 20});
+    EXPECT_EQ(frame.GetPixel(3, 3), clLime);
+    EXPECT_EQ(window.GetPixel(3, 3), clBlack);
+    EXPECT_EQ(window.GetPixel(11, 11), clRed);
+
+    // a clip that leaves pixels out keeps the old ones under it
+    present();
+    frame.Canvas().IntersectClipRect(TRect{0, 0, 10, 20});
+    frame.Canvas().Brush().SetColor(clBlue);
+    frame.Canvas().FillRect(TRect{0, 0, 20, 20});
+    EXPECT_EQ(frame.GetPixel(5, 5), clBlue);
+    EXPECT_EQ(frame.GetPixel(15, 5), clLime);
+    EXPECT_EQ(window.GetPixel(5, 5), clLime);
+}
+
 TEST(Canvas, ShapesStayInsideTheirBox) {
     Surface s;
     s.c.Pen().SetColor(clRed);
