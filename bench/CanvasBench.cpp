@@ -147,12 +147,104 @@ void BM_Baseline_QtMeasureText(benchmark::State& state) {
     }
 }
 
+// The one-pixel line path alone: a 2,048-point trace and a dotted grid of 30 by 40 lines
+// on the canvas's bitmap, beside the painter's own drawPolyline and dotted lines on an
+// image of the same size. Arg 1 gives the canvas a clip with a second rectangle off the
+// bitmap, which sends the same pixels through the paint engine instead.
+std::vector<TPoint> thinTrace() {
+    std::vector<TPoint> p(2048);
+    for (int i = 0; i < 2048; ++i)
+        p[static_cast<std::size_t>(i)] =
+            TPoint{i * (W - 1) / 2047, H / 2 + static_cast<int>(250 * std::sin(i * 0.031) * std::cos(i * 0.0047))};
+    return p;
+}
+
+void thinCanvasClip(TCanvas& c, bool throughEngine) {
+    if (!throughEngine) return;
+    c.BeginPath();
+    c.Rectangle(0, 0, W, H);
+    c.Rectangle(-100, -100, -90, -90);
+    c.EndPath();
+    c.ClipToPath();
+}
+
+void BM_Canvas_ThinPolyline(benchmark::State& state) {
+    EnsureGuiApplication();
+    TBitmap bmp(W, H);
+    TCanvas& c = bmp.Canvas();
+    thinCanvasClip(c, state.range(0) != 0);
+    const auto pts = thinTrace();
+    for (auto _ : state) {
+        c.Polyline(pts.data(), static_cast<int>(pts.size()));
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * 2047);
+}
+
+void BM_Baseline_QtThinPolyline(benchmark::State& state) {
+    EnsureGuiApplication();
+    QImage img(W, H, QImage::Format_RGB32);
+    img.fill(Qt::white);
+    QPainter p(&img);
+    p.setPen(QPen(Qt::black, 1));
+    QPolygon poly;
+    for (const TPoint& q : thinTrace()) poly << QPoint(q.x, q.y);
+    for (auto _ : state) {
+        p.drawPolyline(poly);
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * 2047);
+}
+
+void BM_Canvas_DottedGrid(benchmark::State& state) {
+    EnsureGuiApplication();
+    TBitmap bmp(W, H);
+    TCanvas& c = bmp.Canvas();
+    thinCanvasClip(c, state.range(0) != 0);
+    c.Pen().SetStyle(psDot);
+    c.Pen().SetColor(clGray);
+    for (auto _ : state) {
+        for (int y = 10; y < H; y += 20) {
+            c.MoveTo(0, y);
+            c.LineTo(W, y);
+        }
+        for (int x = 10; x < W; x += 20) {
+            c.MoveTo(x, 0);
+            c.LineTo(x, H);
+        }
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * (H / 20 + W / 20));
+}
+
+void BM_Baseline_QtDottedGrid(benchmark::State& state) {
+    EnsureGuiApplication();
+    QImage img(W, H, QImage::Format_RGB32);
+    img.fill(Qt::white);
+    QPainter p(&img);
+    QPen pen(Qt::gray, 1);
+    pen.setCosmetic(true);
+    pen.setCapStyle(Qt::FlatCap);
+    pen.setDashPattern({3, 3});
+    p.setPen(pen);
+    for (auto _ : state) {
+        for (int y = 10; y < H; y += 20) p.drawLine(0, y, W, y);
+        for (int x = 10; x < W; x += 20) p.drawLine(x, 0, x, H);
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * (H / 20 + W / 20));
+}
+
 }  // namespace
 
 BENCHMARK(BM_Canvas_Polyline);
 BENCHMARK(BM_Baseline_QtPolyline);
 BENCHMARK(BM_Canvas_LineToSegments);
 BENCHMARK(BM_Baseline_QtLineSegments);
+BENCHMARK(BM_Canvas_ThinPolyline)->Arg(0)->Arg(1);
+BENCHMARK(BM_Baseline_QtThinPolyline);
+BENCHMARK(BM_Canvas_DottedGrid)->Arg(0)->Arg(1);
+BENCHMARK(BM_Baseline_QtDottedGrid);
 BENCHMARK(BM_Canvas_GradientFill);
 BENCHMARK(BM_Baseline_QtGradientFill);
 BENCHMARK(BM_Canvas_RepaintFromBuffer);

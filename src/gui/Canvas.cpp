@@ -16,10 +16,13 @@
 #include <QtGui/QScreen>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <numbers>
 #include <optional>
+#include <type_traits>
+#include <unordered_map>
 
 #include "Graphics.h"
 #include "GuiApplication.h"
@@ -33,6 +36,11 @@ QColor toQColor(TColor c) {
 }
 
 TColor fromQRgb(QRgb p) { return RGB(qRed(p), qGreen(p), qBlue(p)); }
+
+QRgb toQRgb(TColor c) {
+    const TColor rgb = ColorToRGB(c);
+    return qRgb(GetRValue(rgb), GetGValue(rgb), GetBValue(rgb));
+}
 
 // The raster engine works in fixed point; coordinates beyond +-2^22 are pulled in (a device
 // space far larger than any bitmap) so that no size overflows.
@@ -239,6 +247,8 @@ struct TCanvas::Impl {
     }
 
     void applyClip() {
+        clipBox.reset();
+        if (clip && clip->rectCount() == 1) clipBox = clip->boundingRect();
         if (!painter.isActive()) {
             return;
         }
@@ -430,9 +440,28 @@ struct TCanvas::Impl {
             }
             qfont = q;
             fontKey = std::move(key);
+            const QFontMetrics fm(qfont);
+            fontHeight = fm.height();
+            fontAscent = fm.ascent();
+            widths.clear();
         }
         return qfont;
     }
+
+    // The width of a text in the current font. A chart measures the same labels at every
+    // redraw, and each measuring shapes the text anew: thousands of instructions a label.
+    int textWidth(const std::string& text) {
+        font();
+        if (const auto it = widths.find(text); it != widths.end()) return it->second;
+        const int w =
+            QFontMetrics(qfont).horizontalAdvance(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+        // texts that change at every redraw (a running value) must not pile up
+        if (widths.size() >= 4096) widths.clear();
+        widths.emplace(text, w);
+        return w;
+    }
+    std::unordered_map<std::string, int> widths;
+    int fontHeight = 0, fontAscent = 0;
 
     // One-pixel pens are rasterised here rather than by the toolkit, so that every line
     // leaves out exactly its end pixel whatever its direction, and dashes run on across
@@ -442,10 +471,33 @@ struct TCanvas::Impl {
         return p.Style() != psClear && p.Width() <= 1;
     }
 
-    // Appends the pixels from (x0, y0) towards (x1, y1), the end pixel left out; step counts
-    // pattern pixels on from earlier segments. Only the steps that can land on the bitmap
-    // are visited, so far-away end points cost nothing.
-    void thinSegment(std::vector<QPoint>& out, int x0, int y0, int x1, int y1, long long& step) const {
+    // The on and off pixels of a pen style's pattern, one entry per pixel of its period.
+    struct ThinPattern {
+        int period = 0;  // 0 for solid lines
+        std::array<bool, 64> on{};
+    };
+    static const ThinPattern& thinPattern(TPenStyle style) {
+        static const std::array<ThinPattern, psAlternate + 1> patterns = [] {
+            std::array<ThinPattern, psAlternate + 1> all{};
+            for (int s = 0; s <= psAlternate; ++s) {
+                ThinPattern& t = all[static_cast<std::size_t>(s)];
+                const std::vector<int>& pattern = dashPattern(static_cast<TPenStyle>(s));
+                for (std::size_t i = 0; i < pattern.size(); ++i)
+                    for (int j = 0; j < pattern[i]; ++j) t.on[static_cast<std::size_t>(t.period++)] = i % 2 == 0;
+            }
+            return all;
+        }();
+        const auto i = static_cast<std::size_t>(style);
+        return i < patterns.size() ? patterns[i] : patterns[psSolid];
+    }
+
+    // Visits the pixels from (x0, y0) towards (x1, y1) that fall in box, the end pixel left
+    // out; step counts pattern pixels on from earlier segments. Only the steps that can land
+    // in the box are visited, so far-away end points cost nothing. The box is the bitmap's
+    // or a part of it: the pixels in it do not depend on it.
+    template <class Plot>
+    void thinSegment(int x0, int y0, int x1, int y1, long long& step, const ThinPattern& pattern, const QRect& box,
+                     Plot&& plot) const {
         const long long n =
             std::max(std::llabs(static_cast<long long>(x1) - x0), std::llabs(static_cast<long long>(y1) - y0));
         constexpr int far = 1 << 24;
@@ -454,63 +506,118 @@ struct TCanvas::Impl {
             // Cut to a box far beyond the bitmap first, so that the integer steps below stay
             // small; the slope changes by well under a pixel where it can be seen.
             QPointF a(x0, y0), b(x1, y1);
-            const QRectF box(-far, -far, 2.0 * far + bmp.image.width(), 2.0 * far + bmp.image.height());
-            if (clipSegment(a, b, box)) {
+            const QRectF cut(-far, -far, 2.0 * far + bmp.image.width(), 2.0 * far + bmp.image.height());
+            if (clipSegment(a, b, cut)) {
                 const int ax = qRound(a.x()), ay = qRound(a.y());
                 const bool xMajor =
                     std::llabs(static_cast<long long>(x1) - x0) >= std::llabs(static_cast<long long>(y1) - y0);
                 const long long skipped =
                     xMajor ? std::llabs(static_cast<long long>(ax) - x0) : std::llabs(static_cast<long long>(ay) - y0);
-                rasterize(out, ax, ay, qRound(b.x()), qRound(b.y()), step + skipped);
+                rasterize(ax, ay, qRound(b.x()), qRound(b.y()), step + skipped, pattern, box, plot);
             }
         } else {
-            rasterize(out, x0, y0, x1, y1, step);
+            rasterize(x0, y0, x1, y1, step, pattern, box, plot);
         }
         step += n;
     }
 
-    void rasterize(std::vector<QPoint>& out, int x0, int y0, int x1, int y1, long long step) const {
-        const std::vector<int>& pattern = dashPattern(owner.FPen.Style());
-        long long period = 0;
-        for (int v : pattern) period += v;
+    template <class Plot>
+    static void rasterize(int x0, int y0, int x1, int y1, long long step, const ThinPattern& pattern, const QRect& box,
+                          Plot& plot) {
         const long long dx = static_cast<long long>(x1) - x0;
         const long long dy = static_cast<long long>(y1) - y0;
         const bool xMajor = std::llabs(dx) >= std::llabs(dy);
         const long long major0 = xMajor ? x0 : y0, minor0 = xMajor ? y0 : x0;
         const long long dMajor = xMajor ? dx : dy, dMinor = xMajor ? dy : dx;
         const long long n = std::llabs(dMajor);
-        const long long limitMajor = xMajor ? bmp.image.width() : bmp.image.height();
-        const long long limitMinor = xMajor ? bmp.image.height() : bmp.image.width();
+        if (n == 0 || box.isEmpty()) return;
+        const long long majorLo = xMajor ? box.left() : box.top(), majorHi = xMajor ? box.right() : box.bottom();
+        const long long minorLo = xMajor ? box.top() : box.left(), minorHi = xMajor ? box.bottom() : box.right();
         const long long sMajor = dMajor > 0 ? 1 : -1;
         const long long sMinor = dMinor >= 0 ? 1 : -1;
         const long long aMinor = std::llabs(dMinor);
         long long kMin = 0, kMax = n - 1;
         if (sMajor > 0) {
-            kMin = std::max(kMin, -major0);
-            kMax = std::min(kMax, limitMajor - 1 - major0);
+            kMin = std::max(kMin, majorLo - major0);
+            kMax = std::min(kMax, majorHi - major0);
         } else {
-            kMin = std::max(kMin, major0 - (limitMajor - 1));
-            kMax = std::min(kMax, major0);
+            kMin = std::max(kMin, major0 - majorHi);
+            kMax = std::min(kMax, major0 - majorLo);
         }
-        for (long long k = kMin; k <= kMax; ++k) {
-            // Nearest minor coordinate, halves rounded up (all terms below 2^52).
-            const long long minor = minor0 + sMinor * ((2 * k * aMinor + n) / (2 * n));
-            if (minor < 0 || minor >= limitMinor) continue;
-            if (period > 0) {
-                long long pos = (step + k) % period;
-                bool on = true;
-                for (std::size_t i = 0; i < pattern.size(); ++i) {
-                    if (pos < pattern[i]) {
-                        on = (i % 2) == 0;
-                        break;
-                    }
-                    pos -= pattern[i];
+        if (kMin > kMax) return;
+        // The minor coordinate is the nearest one, halves rounded up: minor0 + sMinor *
+        // floor((2 k aMinor + n) / 2n), carried on from step to step as quotient and
+        // remainder (all terms below 2^53). aMinor <= n, so the remainder wraps at most once.
+        const long long twoN = 2 * n, twoA = 2 * aMinor;
+        // Most segments start on the bitmap: no division then (a polyline has thousands).
+        const long long first = 2 * kMin * aMinor + n;
+        long long r = kMin == 0 ? n : first % twoN;
+        long long minor = minor0 + sMinor * (kMin == 0 ? 0 : first / twoN);
+        long long major = major0 + sMajor * kMin;
+        // A line whose pixels stay between its first one and its end point, both in the box,
+        // needs no test per pixel.
+        const long long endMinor = minor0 + dMinor;
+        const bool inside = std::min(minor, endMinor) >= minorLo && std::max(minor, endMinor) <= minorHi;
+        const bool dashed = pattern.period > 0;
+        int pos = dashed ? static_cast<int>((step + kMin) % pattern.period) : 0;
+        const long long count = kMax - kMin + 1;
+        auto run = [&](auto xMajorRun, auto checked, auto dashedRun) {
+            for (long long i = 0; i < count; ++i) {
+                if ((!checked || (minor >= minorLo && minor <= minorHi)) &&
+                    (!dashedRun || pattern.on[static_cast<std::size_t>(pos)])) {
+                    if constexpr (xMajorRun)
+                        plot(static_cast<int>(major), static_cast<int>(minor));
+                    else
+                        plot(static_cast<int>(minor), static_cast<int>(major));
                 }
-                if (!on) continue;
+                major += sMajor;
+                r += twoA;
+                if (r >= twoN) {
+                    r -= twoN;
+                    minor += sMinor;
+                }
+                if constexpr (dashedRun) {
+                    if (++pos == pattern.period) pos = 0;
+                }
             }
-            const long long major = major0 + sMajor * k;
-            out.emplace_back(static_cast<int>(xMajor ? major : minor), static_cast<int>(xMajor ? minor : major));
+        };
+        auto byKind = [&](auto xMajorRun) {
+            using Yes = std::true_type;
+            using No = std::false_type;
+            if (inside)
+                dashed ? run(xMajorRun, No{}, Yes{}) : run(xMajorRun, No{}, No{});
+            else
+                dashed ? run(xMajorRun, Yes{}, Yes{}) : run(xMajorRun, Yes{}, No{});
+        };
+        if (xMajor)
+            byKind(std::true_type{});
+        else
+            byKind(std::false_type{});
+    }
+
+    // A one-pixel polyline with the pen: written straight into the image where the painter
+    // would only copy the pen's colour onto it, else collected and painted as runs.
+    void thinLine(const TPoint* p, int count) {
+        if (count < 2 || bmp.image.isNull()) return;
+        const ThinPattern& pattern = thinPattern(owner.FPen.Style());
+        long long step = 0;
+        QRect box;
+        if (owner.FPen.Mode() == pmCopy && directBounds(box)) {
+            const QRgb colour = 0xFF000000u | toQRgb(owner.FPen.Color());
+            QImage& img = bmp.image;
+            const std::ptrdiff_t stride = img.bytesPerLine() / 4;
+            auto* base = reinterpret_cast<QRgb*>(img.bits());
+            auto plot = [&](int x, int y) { base[static_cast<std::ptrdiff_t>(y) * stride + x] = colour; };
+            for (int i = 1; i < count; ++i)
+                thinSegment(p[i - 1].x, p[i - 1].y, p[i].x, p[i].y, step, pattern, box, plot);
+            return;
         }
+        std::vector<QPoint>& pts = scratch;
+        pts.clear();
+        auto collect = [&](int x, int y) { pts.emplace_back(x, y); };
+        for (int i = 1; i < count; ++i)
+            thinSegment(p[i - 1].x, p[i - 1].y, p[i].x, p[i].y, step, pattern, bmp.image.rect(), collect);
+        drawThin(pts);
     }
 
     // Paints the pixels as horizontal or vertical runs, one rectangle each, in one call.
@@ -545,26 +652,47 @@ struct TCanvas::Impl {
     std::vector<QPoint> scratch;
     std::vector<QPoint> corners;
 
-    // Writes a small opaque box (ring and inside) straight into the image. Only for
-    // an image of our own (not shared, 32-bit) and a clip that is one rectangle;
-    // false leaves the box to the painter.
-    bool writeBox(const QRect& r, QRgb ring, QRgb inside) {
-        QImage& img = bmp.image;
-        if (img.format() != QImage::Format_RGB32 || !img.isDetached()) return false;
-        QRect bounds = img.rect();
-        if (clip) {
-            if (clip->rectCount() != 1) return false;
-            bounds &= clip->boundingRect();
+    // The part of the image that may be written straight into, the painter left out: an
+    // image of our own (not shared, 32-bit) and no clip or one that is a rectangle; false
+    // leaves the drawing to the painter. The box may be empty: nothing is to be drawn.
+    bool directBounds(QRect& box) const {
+        const QImage& img = bmp.image;
+        if (img.isNull() || img.format() != QImage::Format_RGB32 || !img.isDetached()) return false;
+        if (clip && !clipBox) return false;
+        const int w = img.width(), h = img.height();
+        if (!clip) {
+            box = QRect(0, 0, w, h);
+            return true;
         }
-        const QRect box = r & bounds;
-        if (box.isEmpty()) return true;
-        const int stride = static_cast<int>(img.bytesPerLine() / 4);
+        const int l = std::max(0, clipBox->left()), t = std::max(0, clipBox->top());
+        const int r = std::min(w - 1, clipBox->right()), b = std::min(h - 1, clipBox->bottom());
+        box = QRect(QPoint(l, t), QPoint(r, b));
+        return true;
+    }
+    // The clip's one rectangle, kept when the clip changes: the direct writes ask for it
+    // at every call.
+    std::optional<QRect> clipBox;
+
+    // Writes a small opaque box (ring and inside) straight into the image where
+    // directBounds allows; false leaves the box to the painter.
+    bool writeBox(const QRect& r, QRgb ring, QRgb inside) {
+        QRect bounds;
+        if (!directBounds(bounds)) return false;
+        const int l = std::max(r.left(), bounds.left()), t = std::max(r.top(), bounds.top());
+        const int rt = std::min(r.right(), bounds.right()), b = std::min(r.bottom(), bounds.bottom());
+        if (l > rt || t > b) return true;
+        QImage& img = bmp.image;
+        const std::ptrdiff_t stride = img.bytesPerLine() / 4;
         auto* base = reinterpret_cast<QRgb*>(img.bits());
-        for (int y = box.top(); y <= box.bottom(); ++y) {
+        ring |= 0xFF000000u;
+        inside |= 0xFF000000u;
+        // the boxes are a few pixels wide: plain loops, the ring's sides set after the row
+        for (int y = t; y <= b; ++y) {
             QRgb* line = base + static_cast<std::ptrdiff_t>(y) * stride;
-            const bool edgeRow = y == r.top() || y == r.bottom();
-            for (int x = box.left(); x <= box.right(); ++x)
-                line[x] = 0xFF000000u | (edgeRow || x == r.left() || x == r.right() ? ring : inside);
+            const QRgb fill = y == r.top() || y == r.bottom() ? ring : inside;
+            for (int x = l; x <= rt; ++x) line[x] = fill;
+            if (l == r.left()) line[l] = ring;
+            if (rt == r.right()) line[rt] = ring;
         }
         return true;
     }
@@ -579,18 +707,44 @@ struct TCanvas::Impl {
         if (clip && !RegionHolds(*clip, box)) return false;
         if (inside) fillConvexRows(p, n, box, *inside);
         if (ring) {
-            std::vector<QPoint>& pts = scratch;
-            pts.clear();
-            long long step = 0;
-            for (int i = 0; i < n; ++i) thinSegment(pts, p[i].x, p[i].y, p[(i + 1) % n].x, p[(i + 1) % n].y, step);
-            const int stride = static_cast<int>(img.bytesPerLine() / 4);
-            const int w = img.width(), h = img.height();
+            const ThinPattern& solid = thinPattern(psSolid);
+            const QRgb colour = 0xFF000000u | *ring;
+            const std::ptrdiff_t stride = img.bytesPerLine() / 4;
             auto* base = reinterpret_cast<QRgb*>(img.bits());
-            for (const QPoint& q : pts)
-                if (q.x() >= 0 && q.x() < w && q.y() >= 0 && q.y() < h)
-                    base[static_cast<std::ptrdiff_t>(q.y()) * stride + q.x()] = 0xFF000000u | *ring;
+            auto plot = [&](int x, int y) { base[static_cast<std::ptrdiff_t>(y) * stride + x] = colour; };
+            long long step = 0;
+            for (int i = 0; i < n; ++i)
+                thinSegment(p[i].x, p[i].y, p[(i + 1) % n].x, p[(i + 1) % n].y, step, solid, img.rect(), plot);
         }
         return true;
+    }
+
+    // Takes a source as wide and high as the image, drawn at its top left, by sharing its
+    // pixels instead of copying them: either side copies them only when it is next drawn
+    // on, and not at all where that drawing covers the whole bitmap (a chart's frame
+    // buffer, cleared at every redraw). False where the painter has to draw it.
+    bool shareWhole(const TBitmap& source) {
+        QImage& img = bmp.image;
+        const QImage& from = source.impl().image;
+        if (source.Transparent() || img.format() != QImage::Format_RGB32 || from.format() != img.format() ||
+            from.size() != img.size())
+            return false;
+        if (clip && !RegionHolds(*clip, img.rect())) return false;
+        bmp.releasePainter();
+        img = QtImageOf(source);
+        return true;
+    }
+
+    // Before an opaque fill of the whole bitmap: pixels still shared with another bitmap
+    // are let go rather than copied, since none of them would be seen.
+    void dropCovered(const QRect& r) {
+        QImage& img = bmp.image;
+        if (img.isNull() || img.isDetached() || img.format() != QImage::Format_RGB32 || !r.contains(img.rect())) return;
+        if (clip && !RegionHolds(*clip, img.rect())) return;
+        QImage fresh(img.width(), img.height(), img.format());
+        if (fresh.isNull()) return;
+        bmp.releasePainter();
+        img = std::move(fresh);
     }
 
     // A pixel is inside when its centre is. Each edge that is not level keeps its upper end
@@ -780,11 +934,8 @@ void TCanvas::LineTo(int x, int y) {
         if (FImpl->path.elementCount() == 0) FImpl->path.moveTo(FPenPos.x, FPenPos.y);
         FImpl->path.lineTo(x, y);
     } else if (FImpl->thinPen()) {
-        std::vector<QPoint>& pts = FImpl->scratch;
-        pts.clear();
-        long long step = 0;
-        FImpl->thinSegment(pts, FPenPos.x, FPenPos.y, x, y, step);
-        FImpl->drawThin(pts);
+        const TPoint ends[2] = {FPenPos, TPoint{x, y}};
+        FImpl->thinLine(ends, 2);
     } else if (FImpl->prepare(true, false)) {
         QPointF a(FPenPos.x, FPenPos.y), b(x, y);
         const double margin = FPen.Width() + 2.0;
@@ -801,13 +952,7 @@ void TCanvas::Polyline(const TPoint* points, int count) {
         return;
     }
     if (FImpl->thinPen()) {
-        std::vector<QPoint>& pts = FImpl->scratch;
-        pts.clear();
-        long long step = 0;
-        for (int i = 1; i < count; ++i) {
-            FImpl->thinSegment(pts, points[i - 1].x, points[i - 1].y, points[i].x, points[i].y, step);
-        }
-        FImpl->drawThin(pts);
+        FImpl->thinLine(points, count);
         return;
     }
     if (!FImpl->prepare(true, false)) return;
@@ -842,8 +987,8 @@ void TCanvas::Polygon(const TPoint* points, int count) {
     }
     if (FPen.Mode() == pmCopy && FPen.Width() <= 1 && (FPen.Style() == psSolid || FPen.Style() == psClear) &&
         !FBrush.Bitmap() && (FBrush.Style() == bsSolid || FBrush.Style() == bsClear)) {
-        const QRgb ring = FImpl->painter.pen().color().rgb();
-        const QRgb inside = toQColor(FBrush.Color()).rgb();
+        const QRgb ring = toQRgb(FPen.Color());
+        const QRgb inside = toQRgb(FBrush.Color());
         if (FImpl->writeConvex(points, count, FPen.Style() == psSolid ? &ring : nullptr,
                                FBrush.Style() == bsSolid ? &inside : nullptr))
             return;
@@ -862,6 +1007,13 @@ void TCanvas::Rectangle(int left, int top, int right, int bottom) {
         FImpl->path.addRect(r);
         return;
     }
+    const bool plainBox = FPen.Style() == psSolid && FPen.Width() <= 1 && FPen.Mode() == pmCopy && !FBrush.Bitmap() &&
+                          (FBrush.Style() == bsSolid || FBrush.Style() == bsClear);
+    // Small boxes in their thousands (point markers) go straight into the image, without
+    // the painter's state being set for them.
+    if (plainBox && FBrush.Style() == bsSolid && r.width() <= 16 && r.height() <= 16 &&
+        FImpl->writeBox(r, toQRgb(FPen.Color()), toQRgb(FBrush.Color())))
+        return;
     if (!FImpl->prepare()) return;
     if (FPen.Style() == psClear) {
         FImpl->painter.setPen(Qt::NoPen);
@@ -869,15 +1021,10 @@ void TCanvas::Rectangle(int left, int top, int right, int bottom) {
     } else if (r.width() == 1 || r.height() == 1) {
         // The outline alone covers a one-pixel-wide box.
         FImpl->painter.fillRect(r, FImpl->painter.pen().color());
-    } else if (FPen.Style() == psSolid && FPen.Width() <= 1 && FPen.Mode() == pmCopy && !FBrush.Bitmap() &&
-               (FBrush.Style() == bsSolid || FBrush.Style() == bsClear)) {
-        // Small boxes in their thousands (point markers): filling the ring and the
-        // inside sets the same pixels as stroking, at a fraction of the cost.
+    } else if (plainBox) {
+        // Filling the ring and the inside sets the same pixels as stroking, at a fraction
+        // of the cost.
         const QColor pen = FImpl->painter.pen().color();
-        if (FBrush.Style() == bsSolid && r.width() <= 16 && r.height() <= 16 &&
-            FImpl->writeBox(r, pen.rgb(), toQColor(FBrush.Color()).rgb())) {
-            return;
-        }
         if (FBrush.Style() == bsSolid) {
             FImpl->painter.fillRect(r, pen);
             if (r.width() > 2 && r.height() > 2)
@@ -921,6 +1068,7 @@ void TCanvas::FillRect(const TRect& rc) {
     const QRect r = normalized(rc.Left, rc.Top, rc.Right, rc.Bottom);
     if (r.width() <= 0 || r.height() <= 0) return;
     if (FBrush.Style() == bsClear && !FBrush.Bitmap()) return;
+    if (FBrush.Style() == bsSolid && !FBrush.Bitmap() && FPen.Mode() == pmCopy) FImpl->dropCovered(r);
     if (FImpl->prepare(false, true)) FImpl->painter.drawRect(r);
 }
 
@@ -1001,19 +1149,18 @@ void TCanvas::SetPixel(int x, int y, TColor color) {
 
 // ---------------------------------------------------------------------------
 TSize TCanvas::TextExtent(const std::string& text) {
-    const QFontMetrics fm(FImpl->font());
-    return TSize{fm.horizontalAdvance(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()))),
-                 fm.height()};
+    const int w = FImpl->textWidth(text);
+    return TSize{w, FImpl->fontHeight};
 }
 
 void TCanvas::TextOut(int x, int y, const std::string& text) {
     x = clampCoord(x);
     y = clampCoord(y);
     const QFont& f = FImpl->font();
-    const QFontMetrics fm(f);
     const QString s = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-    const int w = fm.horizontalAdvance(s);
-    const int h = fm.height();
+    const int w = FImpl->textWidth(text);
+    const int h = FImpl->fontHeight;
+    const int ascent = FImpl->fontAscent;
     int dx = 0;
     switch (FTextAlign & 6) {
     case TA_RIGHT:
@@ -1031,7 +1178,7 @@ void TCanvas::TextOut(int x, int y, const std::string& text) {
         top = -h;
         break;
     case TA_BASELINE:
-        top = -fm.ascent();
+        top = -ascent;
         break;
     default:
         break;
@@ -1039,7 +1186,7 @@ void TCanvas::TextOut(int x, int y, const std::string& text) {
     const double angle = FFont.Orientation() / 10.0;
     if (FImpl->inPath) {
         QPainterPath p;
-        p.addText(QPointF(dx, top + fm.ascent()), f, s);
+        p.addText(QPointF(dx, top + ascent), f, s);
         QTransform t;
         t.translate(x, y);
         t.rotate(-angle);
@@ -1061,7 +1208,7 @@ void TCanvas::TextOut(int x, int y, const std::string& text) {
     p.setRenderHint(QPainter::TextAntialiasing, true);
     p.setFont(f);
     p.setPen(toQColor(FFont.Color()));
-    p.drawText(QPoint(dx, top + fm.ascent()), s);
+    p.drawText(QPoint(dx, top + ascent), s);
     p.restore();
 }
 
@@ -1198,6 +1345,7 @@ void TCanvas::PopClip() {
 void TCanvas::Draw(int x, int y, const TBitmap& source) {
     if (source.Empty()) return;
     if (&source == &FTarget) return;
+    if (x == 0 && y == 0 && FImpl->shareWhole(source)) return;
     if (FImpl->begin()) {
         FImpl->applied.reset();
         // Shares the pixels: a source still being painted on would otherwise be copied whole.

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -240,6 +242,20 @@ TEST(Canvas, DefaultFontMeasuresLikeArial) {
     // Extra character spacing adds to every character.
     s.c.SetTextCharacterExtra(2);
     EXPECT_EQ(s.c.TextWidth("0123456789"), 81);
+    // Widths are kept per font: a change of size or style measures anew, and going back
+    // gives the first width again.
+    s.c.SetTextCharacterExtra(0);
+    const int small = s.c.TextWidth("Wide text");
+    s.c.Font().SetSize(16);
+    const int big = s.c.TextWidth("Wide text");
+    EXPECT_GT(big, small * 3 / 2);
+    s.c.Font().SetStyle(fsBold);
+    EXPECT_GT(s.c.TextWidth("Wide text"), big);
+    s.c.Font().SetStyle(0);
+    EXPECT_EQ(s.c.TextWidth("Wide text"), big);
+    s.c.Font().SetSize(8);
+    EXPECT_EQ(s.c.TextWidth("Wide text"), small);
+    EXPECT_EQ(s.c.TextHeight("W"), h);
 }
 
 TEST(Canvas, TextAlignmentPlacesTheTextAroundThePoint) {
@@ -309,6 +325,53 @@ TEST(Bitmap, SizePixelsAndCopies) {
     EXPECT_EQ(copy.GetPixel(1, 1), 0x123456u);
     target.Canvas().StretchDraw(TRect{0, 0, 10, 10}, copy);
     EXPECT_EQ(target.GetPixel(2, 2), 0x123456u);
+}
+
+TEST(Bitmap, WholeBitmapDrawnStaysApartFromItsSource) {
+    // A bitmap drawn whole onto another of its size; afterwards each is drawn on by every
+    // route (direct lines and boxes, the painter, a fill of the whole, pixel access), and
+    // neither may show what was done to the other.
+    EnsureGuiApplication();
+    TBitmap frame(20, 20), window(20, 20);
+    frame.Canvas().Brush().SetColor(clYellow);
+    frame.Canvas().FillRect(TRect{0, 0, 20, 20});
+    auto present = [&] { window.Canvas().Draw(0, 0, frame); };
+    present();
+    EXPECT_EQ(window.GetPixel(3, 3), clYellow);
+
+    frame.Canvas().MoveTo(0, 3);
+    frame.Canvas().LineTo(20, 3);
+    frame.Canvas().Brush().SetColor(clRed);
+    frame.Canvas().Rectangle(10, 10, 13, 13);
+    EXPECT_EQ(frame.GetPixel(3, 3), clBlack);
+    EXPECT_EQ(window.GetPixel(3, 3), clYellow);
+    EXPECT_EQ(window.GetPixel(11, 11), clYellow);
+
+    present();
+    window.Canvas().Pen().SetStyle(psDot);
+    window.Canvas().MoveTo(0, 15);
+    window.Canvas().LineTo(20, 15);
+    window.ScanLine(16)[0] = 0xFF0000FFu;
+    EXPECT_EQ(window.GetPixel(0, 15), clBlack);
+    EXPECT_EQ(frame.GetPixel(0, 15), clYellow);
+    EXPECT_EQ(frame.GetPixel(0, 16), clYellow);
+
+    // the next frame starts with a fill of the whole bitmap
+    present();
+    frame.Canvas().Brush().SetColor(clLime);
+    frame.Canvas().FillRect(TRect{0, 0, 20, 20});
+    EXPECT_EQ(frame.GetPixel(3, 3), clLime);
+    EXPECT_EQ(window.GetPixel(3, 3), clBlack);
+    EXPECT_EQ(window.GetPixel(11, 11), clRed);
+
+    // a clip that leaves pixels out keeps the old ones under it
+    present();
+    frame.Canvas().IntersectClipRect(TRect{0, 0, 10, 20});
+    frame.Canvas().Brush().SetColor(clBlue);
+    frame.Canvas().FillRect(TRect{0, 0, 20, 20});
+    EXPECT_EQ(frame.GetPixel(5, 5), clBlue);
+    EXPECT_EQ(frame.GetPixel(15, 5), clLime);
+    EXPECT_EQ(window.GetPixel(5, 5), clLime);
 }
 
 TEST(Canvas, ShapesStayInsideTheirBox) {
@@ -409,6 +472,71 @@ TEST(Canvas, DashedLinesRunOnAcrossPolylineCorners) {
     EXPECT_EQ(s.Rows(clBlack, 2, 3, 0, 6), "###...\n");
     // The second segment goes on with pattern pixel 4: two off, three on, three off.
     EXPECT_EQ(s.Rows(clBlack, 2, 10, 4, 5), ".\n.\n#\n#\n#\n.\n.\n.\n");
+}
+
+// One-pixel lines are written straight into a bitmap of our own where the clip is one
+// rectangle, and are left to the paint engine otherwise. Both must set the same pixels:
+// each case is drawn twice, once under a clip with a second rectangle far off the bitmap,
+// which leaves it to the engine.
+TEST(Canvas, LinesWrittenDirectlyMatchThePaintEngine) {
+    EnsureGuiApplication();
+    std::mt19937 rng(45);
+    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    const int farAway[] = {INT_MIN, INT_MIN + 1, -2000000000, -(1 << 24) - 1, 1 << 24, 1000000000, INT_MAX};
+    const TPenStyle styles[] = {psSolid, psDash, psDot, psDashDot, psDashDotDot, psAlternate};
+    long long pixels = 0;
+    for (int round = 0; round < 400; ++round) {
+        const int w = pick(1, 64), h = pick(1, 64);
+        TBitmap direct(w, h), engine(w, h);
+        TCanvas& d = direct.Canvas();
+        TCanvas& e = engine.Canvas();
+        const bool clipped = round % 3 != 0;
+        const TRect r{pick(-10, w), pick(-10, h), pick(-10, w + 10), pick(-10, h + 10)};
+        const TRect whole{0, 0, w, h};
+        for (TCanvas* c : {&d, &e}) {
+            c->BeginPath();
+            c->Rectangle(clipped ? r.Left : whole.Left, clipped ? r.Top : whole.Top, clipped ? r.Right : whole.Right,
+                         clipped ? r.Bottom : whole.Bottom);
+            if (c == &e) c->Rectangle(-1000, -1000, -990, -990);
+            c->EndPath();
+            if (c == &d && !clipped) continue;
+            c->ClipToPath();
+        }
+        if (clipped && round % 2 == 0) {
+            // the same rectangle set the usual way
+            const TRect box = d.ClipRegion().BoundingRect();
+            d.SelectClipRegion(nullptr);
+            d.IntersectClipRect(box);
+        }
+        for (int item = 0; item < 6; ++item) {
+            const TColor colour = static_cast<TColor>(pick(0, 0xFFFFFF));
+            const TPenStyle style = styles[pick(0, 5)];
+            const int width = pick(0, 1);
+            std::vector<TPoint> pts(static_cast<std::size_t>(pick(2, 12)));
+            for (TPoint& q : pts) {
+                q = TPoint{pick(-20, w + 20), pick(-20, h + 20)};
+                if (pick(0, 9) == 0) q.x = farAway[pick(0, 6)];
+                if (pick(0, 9) == 0) q.y = farAway[pick(0, 6)];
+            }
+            const bool segments = pick(0, 2) == 0;
+            for (TCanvas* c : {&d, &e}) {
+                c->Pen().SetColor(colour);
+                c->Pen().SetStyle(style);
+                c->Pen().SetWidth(width);
+                if (segments) {
+                    c->MoveTo(pts[0].x, pts[0].y);
+                    for (std::size_t i = 1; i < pts.size(); ++i) c->LineTo(pts[i].x, pts[i].y);
+                } else {
+                    c->Polyline(pts.data(), static_cast<int>(pts.size()));
+                }
+            }
+        }
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                ASSERT_EQ(direct.GetPixel(x, y), engine.GetPixel(x, y)) << round << ": " << x << "," << y;
+        pixels += static_cast<long long>(w) * h;
+    }
+    EXPECT_GT(pixels, 100000);
 }
 
 }  // namespace
