@@ -1,0 +1,98 @@
+// The room the layout gives a text must hold what is drawn there: marks stay inside the
+// widget, walls stay off the axis labels, depth labels keep apart. Which pixels belong to a
+// text or a shape is found from the pictures alone: the chart is painted twice with only
+// that element's colours changed, and the pixels that differ are its own.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Chart.h"
+#include "ChartAxis.h"
+#include "ChartControl.h"
+#include "GuiApplication.h"
+#include "LineSeries.h"
+#include "SeriesMarks.h"
+
+namespace {
+
+struct Pixels {
+    int width = 0, height = 0;
+    std::vector<bool> on;
+    bool At(int x, int y) const { return on[static_cast<std::size_t>(y * width + x)]; }
+    int Count() const { return static_cast<int>(std::count(on.begin(), on.end(), true)); }
+};
+
+// The pixels that differ between two paintings of the chart, the second after paint(second).
+Pixels Differing(TChart& chart, int width, int height, const std::function<void(bool second)>& paint) {
+    paint(false);
+    const std::unique_ptr<TBitmap> a = RenderToBitmap(chart, width, height);
+    paint(true);
+    const std::unique_ptr<TBitmap> b = RenderToBitmap(chart, width, height);
+    paint(false);
+    Pixels p{width, height, std::vector<bool>(static_cast<std::size_t>(width * height))};
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            p.on[static_cast<std::size_t>(y * width + x)] = a->GetPixel(x, y) != b->GetPixel(x, y);
+    return p;
+}
+
+[[maybe_unused]] int Shared(const Pixels& a, const Pixels& b) {
+    int n = 0;
+    for (std::size_t i = 0; i < a.on.size(); ++i) n += a.on[i] && b.on[i];
+    return n;
+}
+
+void SaveFailure(TChart& chart, int width, int height, const std::string& name) {
+    SaveBitmapToPng(*RenderToBitmap(chart, width, height), name + ".png");
+}
+
+TEST(MarksRoom, EveryBoxStaysInsideTheWidget) {
+    EnsureGuiApplication();
+    constexpr int W = 400, H = 250;
+    struct Case {
+        bool view3D;
+        int angle, length;
+    };
+    const Case cases[] = {{true, 0, 15},    {true, 90, 15},  {false, 45, 15}, {false, 180, 30},
+                          {false, 270, 15}, {false, 0, -30}, {true, 135, -20}};
+    for (const Case& k : cases) {
+        const std::string name =
+            "marks_" + std::to_string(k.view3D) + "_" + std::to_string(k.angle) + "_" + std::to_string(k.length);
+        SCOPED_TRACE(name);
+        TChart chart(nullptr);
+        chart.Legend().SetVisible(false);
+        chart.SetView3D(k.view3D);
+        auto* s = new TPointSeries(&chart);
+        s->SetParentChart(&chart);
+        // the widest texts at both ends, the highest and the lowest values among them
+        for (int i = 0; i < 12; ++i) s->AddPoint(1 + i * 1.5, 12 + (i % 5) * 0.5);
+        s->AddPoint(1000.25, 14);
+        s->AddPoint(-1000.25, 12);
+        TSeriesMarks& marks = s->Marks();
+        marks.SetVisible(true);
+        marks.SetStyle(smsXY);
+        marks.SetMultiLine(true);
+        marks.Callout().SetLength(k.length);
+        marks.SetAngle(k.angle);
+        marks.Shadow().SetVertSize(k.length < 0 ? 4 : -4);
+        const Pixels drawn = Differing(chart, W, H, [&](bool second) {
+            marks.SetColor(second ? clAqua : clInfoBk);
+            marks.Font().SetColor(second ? clRed : clBlack);
+            marks.Pen().SetColor(second ? clBlue : clBlack);
+            marks.Shadow().SetColor(second ? clLime : 0x808080);
+        });
+        ASSERT_GT(drawn.Count(), 1000);
+        int cut = 0;
+        for (int x = 0; x < W; ++x) cut += drawn.At(x, 0) + drawn.At(x, H - 1);
+        for (int y = 0; y < H; ++y) cut += drawn.At(0, y) + drawn.At(W - 1, y);
+        EXPECT_EQ(cut, 0) << "mark pixels on the widget's edge";
+        if (cut) SaveFailure(chart, W, H, name);
+    }
+}
+
+}  // namespace
