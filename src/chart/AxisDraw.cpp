@@ -931,12 +931,20 @@ public:
         // its room would begin, so nothing an earlier draw left counts.
         int& edge = SideEdge(r);
         const int inward = -Outward();
+        const int t = C.WallSizeForAxis(&A) + TicksSize();
+        // Walls seen at a slant may reach past the ticks: the texts then stand beyond them,
+        // in the room the walls took on this side as far as it goes, else in room of their own.
+        int beyond = 0;
+        if (A.FPositionPercent == 0) {
+            const TCustomAxisPanel::TWallReach walls = C.WallReachForAxis(&A);
+            beyond = std::max(0, walls.Reach - std::max(0, t));
+            edge += inward * std::max(0, beyond - walls.Taken);
+        }
         if (A.FTitle.Visible() && !A.FTitle.Caption().empty())
             edge += inward * AxisLabelSize(A.FTitle.Font(), A.FTitle.Angle(), A.FTitleSize, A.FTitle.Caption(), false);
-        A.TitlePos = edge;
+        A.TitlePos = edge - inward * beyond;
         if (A.Labels()) edge += inward * AxisLabelSizeOfLabels();
-        A.LabelsPos = edge;
-        const int t = C.WallSizeForAxis(&A) + TicksSize();
+        A.LabelsPos = edge - inward * beyond;
         if (t > 0) edge += inward * t;
         A.TitlePos = PositionShift(A.TitlePos, original);
         A.LabelsPos = PositionShift(A.LabelsPos, original);

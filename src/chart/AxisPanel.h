@@ -218,6 +218,13 @@ public:
         (void)axis;
         return 0;
     }
+    // How far the walls as drawn reach past the plot's edge on an axis' side, seen at the
+    // axis' depth, and how much room the walls' reduction of the plot took on that side.
+    struct TWallReach {
+        int Reach = 0;
+        int Taken = 0;
+    };
+    virtual TWallReach WallReachForAxis(const TChartAxis* axis) { return TWallReach{WallSizeForAxis(axis), 0}; }
     // The zoom rubber band, when one is being dragged.
     virtual void DrawZoomRectangle() {}
     // From the last series to the first, the active ones track the mouse until one claims

@@ -41,7 +41,7 @@ Pixels Differing(TChart& chart, int width, int height, const std::function<void(
     return p;
 }
 
-[[maybe_unused]] int Shared(const Pixels& a, const Pixels& b) {
+int Shared(const Pixels& a, const Pixels& b) {
     int n = 0;
     for (std::size_t i = 0; i < a.on.size(); ++i) n += a.on[i] && b.on[i];
     return n;
@@ -92,6 +92,71 @@ TEST(MarksRoom, EveryBoxStaysInsideTheWidget) {
         for (int y = 0; y < H; ++y) cut += drawn.At(0, y) + drawn.At(W - 1, y);
         EXPECT_EQ(cut, 0) << "mark pixels on the widget's edge";
         if (cut) SaveFailure(chart, W, H, name);
+    }
+}
+
+TEST(WallsRoom, NoWallCoversTheAxisLabels) {
+    EnsureGuiApplication();
+    constexpr int W = 400, H = 250;
+    struct View {
+        bool orthogonal;
+        int angle;  // the orthogonal view's angle, or the rotation and elevation of another
+    };
+    const View views[] = {{true, 45},  {true, 60},  {true, 80},   {true, 100},
+                          {true, 135}, {true, 160}, {false, 345}, {false, 330}};
+    for (const View& v : views) {
+        const std::string name = "walls_" + std::to_string(v.orthogonal) + "_" + std::to_string(v.angle);
+        SCOPED_TRACE(name);
+        TChart chart(nullptr);
+        chart.Legend().SetVisible(false);
+        chart.View3DOptions().SetOrthogonal(v.orthogonal);
+        if (v.orthogonal) {
+            chart.View3DOptions().SetOrthoAngle(v.angle);
+        } else {
+            chart.View3DOptions().SetRotation(v.angle);
+            chart.View3DOptions().SetElevation(v.angle);
+        }
+        chart.BackWall().SetTransparent(false);
+        chart.BackWall().SetSize(6);
+        chart.LeftWall().SetSize(6);
+        chart.BottomWall().SetSize(6);
+        chart.RightWall().SetVisible(true);
+        chart.RightWall().SetSize(4);
+        auto* left = new TLineSeries(&chart);
+        left->SetParentChart(&chart);
+        auto* right = new TLineSeries(&chart);
+        right->SetParentChart(&chart);
+        right->SetVertAxis(aRightAxis);
+        right->SetHorizAxis(aTopAxis);
+        for (int i = 0; i <= 10; ++i) {
+            left->AddPoint(i, i * 0.5);
+            right->AddPoint(i * 100, 1000 - i * 75);
+        }
+        TChartWall* walls[] = {&chart.BackWall(), &chart.LeftWall(), &chart.BottomWall(), &chart.RightWall()};
+        TChartAxis* axes[] = {chart.LeftAxis(), chart.RightAxis(), chart.TopAxis(), chart.BottomAxis()};
+        // the letters where they stand, with the walls drawn as nothing (the layout stays)
+        for (TChartWall* w : walls) {
+            w->SetTransparent(true);
+            w->Pen().SetVisible(false);
+        }
+        const Pixels letters = Differing(chart, W, H, [&](bool second) {
+            for (TChartAxis* a : axes) a->LabelsFont().SetColor(second ? clRed : clBlack);
+        });
+        for (TChartWall* w : walls) {
+            w->SetTransparent(false);
+            w->Pen().SetVisible(true);
+        }
+        const Pixels wallPixels = Differing(chart, W, H, [&](bool second) {
+            for (TChartWall* w : walls) {
+                w->SetColor(second ? clFuchsia : clYellow);
+                w->Pen().SetColor(second ? clLime : clBlack);
+            }
+        });
+        ASSERT_GT(letters.Count(), 200);
+        ASSERT_GT(wallPixels.Count(), 2000);
+        const int shared = Shared(letters, wallPixels);
+        EXPECT_EQ(shared, 0) << "wall pixels over label letters";
+        if (shared) SaveFailure(chart, W, H, name);
     }
 }
 
