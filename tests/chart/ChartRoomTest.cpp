@@ -160,4 +160,68 @@ TEST(WallsRoom, NoWallCoversTheAxisLabels) {
     }
 }
 
+TEST(DepthAxisRoom, LabelsKeepApartAndTheTitleStandsBeyondThem) {
+    EnsureGuiApplication();
+    struct Case {
+        int width, height, percent;
+        bool orthogonal;
+        int angle;
+    };
+    const Case cases[] = {{400, 250, 15, true, 45},
+                          {600, 400, 80, true, 45},
+                          {600, 400, 60, true, 60},
+                          {600, 400, 80, false, 345},
+                          {500, 300, 40, true, 30}};
+    constexpr int kSeries = 3;
+    for (const Case& k : cases) {
+        const std::string name = "depth_" + std::to_string(k.width) + "_" + std::to_string(k.percent) + "_" +
+                                 std::to_string(k.orthogonal) + "_" + std::to_string(k.angle);
+        SCOPED_TRACE(name);
+        TChart chart(nullptr);
+        chart.SetChart3DPercent(k.percent);
+        chart.View3DOptions().SetOrthogonal(k.orthogonal);
+        if (k.orthogonal)
+            chart.View3DOptions().SetOrthoAngle(k.angle);
+        else
+            chart.View3DOptions().SetRotation(k.angle);
+        TChartAxis* depth = chart.DepthAxis();
+        depth->SetVisible(true);
+        depth->Title().SetCaption("Depth");
+        for (int s = 0; s < kSeries; ++s) {
+            auto* line = new TLineSeries(&chart);
+            line->SetParentChart(&chart);
+            for (int i = 0; i < 10; ++i) line->AddPoint(i, (i * 7 + s * 3) % 10);
+        }
+        auto labelPixels = [&] {
+            return Differing(chart, k.width, k.height,
+                             [&](bool second) { depth->LabelsFont().SetColor(second ? clRed : clBlack); });
+        };
+        const Pixels all = labelPixels();
+        const Pixels title = Differing(chart, k.width, k.height,
+                                       [&](bool second) { depth->Title().Font().SetColor(second ? clRed : clBlack); });
+        ASSERT_GT(title.Count(), 20);
+        EXPECT_EQ(Shared(all, title), 0) << "a label runs into the title";
+        // each label alone, the others' texts emptied: where it stands, and whether it was kept
+        std::vector<Pixels> drawn;
+        for (int only = 0; only < kSeries; ++only) {
+            chart.OnGetAxisLabel = [only](TChartAxis*, TChartSeries*, int index, std::string& text) {
+                if (index != only) text.clear();
+            };
+            const Pixels alone = labelPixels();
+            // a label kept has all its letters in the full picture, one left out only some
+            if (Shared(alone, all) * 10 >= alone.Count() * 9) drawn.push_back(alone);
+        }
+        chart.OnGetAxisLabel = nullptr;
+        ASSERT_FALSE(drawn.empty());
+        // where the depth has room for them, none is left out
+        if (k.percent >= 60) {
+            EXPECT_EQ(drawn.size(), std::size_t{kSeries});
+        }
+        for (std::size_t i = 0; i < drawn.size(); ++i)
+            for (std::size_t j = i + 1; j < drawn.size(); ++j)
+                EXPECT_EQ(Shared(drawn[i], drawn[j]), 0) << "labels " << i << " and " << j << " overlap";
+        if (HasFailure()) SaveFailure(chart, k.width, k.height, name);
+    }
+}
+
 }  // namespace
