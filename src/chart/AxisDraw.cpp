@@ -964,13 +964,14 @@ public:
         const int t = C.WallSizeForAxis(&A) + TicksSize();
         // Walls seen at a slant may reach past the ticks: the texts then stand beyond them,
         // in the room the walls took on this side as far as it goes, else in room of their own.
+        const bool titled = A.FTitle.Visible() && !A.FTitle.Caption().empty();
         int beyond = 0;
-        if (A.FPositionPercent == 0) {
+        if (A.FPositionPercent == 0 && (titled || A.Labels())) {
             const TCustomAxisPanel::TWallReach walls = C.WallReachForAxis(&A);
             beyond = std::max(0, walls.Reach - std::max(0, t));
             edge += inward * std::max(0, beyond - walls.Taken);
         }
-        if (A.FTitle.Visible() && !A.FTitle.Caption().empty())
+        if (titled)
             edge += inward * AxisLabelSize(A.FTitle.Font(), A.FTitle.Angle(), A.FTitleSize, A.FTitle.Caption(), false);
         A.TitlePos = edge - inward * beyond;
         if (A.Labels()) edge += inward * AxisLabelSizeOfLabels();
