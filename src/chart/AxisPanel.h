@@ -211,6 +211,9 @@ public:
     int MaxMarkWidth() const;
     // Whether the series are drawn against axes (also when none is active).
     bool SeriesUseAxes() const;
+    // Non-zero, and new at every draw, while the series report their margins: what they
+    // measure for one axis holds for the others in the same pass.
+    unsigned MarginsPass() const { return FMarginsPass; }
     virtual void DrawTitlesAndLegend(bool beforeSeries) { (void)beforeSeries; }
     virtual void DrawWalls() {}
     virtual void CalcWallsRect() { CalcDepth3D(); }
@@ -308,4 +311,6 @@ private:
     bool FAxisBehind = true;
     bool FClipPoints = true;
     bool FView3DWalls = true;
+    unsigned FMarginsPass = 0;
+    unsigned FMarginsPasses = 0;
 };

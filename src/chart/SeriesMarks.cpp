@@ -394,6 +394,8 @@ TSeriesMarks::TBoxReach TSeriesMarks::BoxReach() {
     TBoxReach reach;
     TCustomAxisPanel* chart = FSeries->ParentChart();
     if (!chart || !Visible()) return reach;
+    const unsigned pass = chart->MarginsPass();
+    if (pass != 0 && pass == FReachPass) return FReach;
     TCanvas3D& canvas = chart->Canvas();
     const TPlotCustomShape* selected = nullptr;
     const ScopeExit forget([this] { FFontMetrics = TFontMetrics{}; });
@@ -428,6 +430,8 @@ TSeriesMarks::TBoxReach TSeriesMarks::BoxReach() {
         reach.Left = std::max(reach.Left, pen - covered.Left);
         reach.Right = std::max(reach.Right, covered.Right + pen);
     }
+    FReachPass = pass;
+    FReach = reach;
     return reach;
 }
 

@@ -245,6 +245,9 @@ private:
         int LineHeight = -1;
     };
     TFontMetrics FFontMetrics;
+    // BoxReach of the chart's margins pass it was measured in.
+    unsigned FReachPass = 0;
+    TBoxReach FReach;
 };
 
 // The lines of a text split at the line separator, each kept whole.
