@@ -284,8 +284,10 @@ public:
         const int w = C.MultiLineTextWidth(text, lines);
         const int h = V.TextLineHeight() * std::max(1, lines);
         const TPoint at = V.WorldToScreen(x, y, z);
-        const int gx = static_cast<int>(std::trunc(w * 0.01 * A.FLabelsSeparation));
-        const int gy = static_cast<int>(std::trunc(h * 0.01 * A.FLabelsSeparation));
+        // a separation past any screen keeps every label but the first out, without overflow
+        const double grow = std::min(0.01 * A.FLabelsSeparation, 1e4);
+        const int gx = static_cast<int>(std::trunc(w * grow));
+        const int gy = static_cast<int>(std::trunc(h * grow));
         const TRect box{at.x - gx, at.y - gy, at.x + w + gx, at.y + h + gy};
         const TRect& last = FLastDepthLabel;
         if (FDepthLabelDrawn && box.Left < last.Right && last.Left < box.Right && box.Top < last.Bottom &&
