@@ -20,24 +20,24 @@
 
 namespace {
 
+// One flag per pixel: whether it differs between two paintings.
 struct Pixels {
-    int width = 0, height = 0;
-    std::vector<bool> on;
+    int width = 0;
+    std::vector<char> on;
     bool At(int x, int y) const { return on[static_cast<std::size_t>(y * width + x)]; }
-    int Count() const { return static_cast<int>(std::count(on.begin(), on.end(), true)); }
+    int Count() const { return static_cast<int>(std::count(on.begin(), on.end(), 1)); }
 };
 
-// The pixels that differ between two paintings of the chart, the second after paint(second).
+// The pixels that differ between two paintings of the chart, the second after paint(true).
 Pixels Differing(TChart& chart, int width, int height, const std::function<void(bool second)>& paint) {
     paint(false);
     const std::unique_ptr<TBitmap> a = RenderToBitmap(chart, width, height);
     paint(true);
     const std::unique_ptr<TBitmap> b = RenderToBitmap(chart, width, height);
     paint(false);
-    Pixels p{width, height, std::vector<bool>(static_cast<std::size_t>(width * height))};
+    Pixels p{width, {}};
     for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            p.on[static_cast<std::size_t>(y * width + x)] = a->GetPixel(x, y) != b->GetPixel(x, y);
+        for (int x = 0; x < width; ++x) p.on.push_back(a->GetPixel(x, y) != b->GetPixel(x, y));
     return p;
 }
 
@@ -47,8 +47,9 @@ int Shared(const Pixels& a, const Pixels& b) {
     return n;
 }
 
-void SaveFailure(TChart& chart, int width, int height, const std::string& name) {
-    SaveBitmapToPng(*RenderToBitmap(chart, width, height), name + ".png");
+// A failing case leaves its picture beside the test run.
+void SaveIfFailed(TChart& chart, int width, int height, const std::string& name) {
+    if (::testing::Test::HasFailure()) SaveBitmapToPng(*RenderToBitmap(chart, width, height), name + ".png");
 }
 
 TEST(MarksRoom, EveryBoxStaysInsideTheWidget) {
@@ -91,7 +92,7 @@ TEST(MarksRoom, EveryBoxStaysInsideTheWidget) {
         for (int x = 0; x < W; ++x) cut += drawn.At(x, 0) + drawn.At(x, H - 1);
         for (int y = 0; y < H; ++y) cut += drawn.At(0, y) + drawn.At(W - 1, y);
         EXPECT_EQ(cut, 0) << "mark pixels on the widget's edge";
-        if (cut) SaveFailure(chart, W, H, name);
+        SaveIfFailed(chart, W, H, name);
     }
 }
 
@@ -122,30 +123,29 @@ TEST(WallsRoom, NoWallCoversTheAxisLabels) {
         chart.BottomWall().SetSize(6);
         chart.RightWall().SetVisible(true);
         chart.RightWall().SetSize(4);
-        auto* left = new TLineSeries(&chart);
-        left->SetParentChart(&chart);
-        auto* right = new TLineSeries(&chart);
-        right->SetParentChart(&chart);
-        right->SetVertAxis(aRightAxis);
-        right->SetHorizAxis(aTopAxis);
+        // labels on all four sides
+        TLineSeries* series[2] = {new TLineSeries(&chart), new TLineSeries(&chart)};
         for (int i = 0; i <= 10; ++i) {
-            left->AddPoint(i, i * 0.5);
-            right->AddPoint(i * 100, 1000 - i * 75);
+            series[0]->AddPoint(i, i * 0.5);
+            series[1]->AddPoint(i * 100, 1000 - i * 75);
         }
+        series[1]->SetVertAxis(aRightAxis);
+        series[1]->SetHorizAxis(aTopAxis);
+        for (TLineSeries* l : series) l->SetParentChart(&chart);
         TChartWall* walls[] = {&chart.BackWall(), &chart.LeftWall(), &chart.BottomWall(), &chart.RightWall()};
         TChartAxis* axes[] = {chart.LeftAxis(), chart.RightAxis(), chart.TopAxis(), chart.BottomAxis()};
+        auto drawWalls = [&](bool drawn) {
+            for (TChartWall* w : walls) {
+                w->SetTransparent(!drawn);
+                w->Pen().SetVisible(drawn);
+            }
+        };
         // the letters where they stand, with the walls drawn as nothing (the layout stays)
-        for (TChartWall* w : walls) {
-            w->SetTransparent(true);
-            w->Pen().SetVisible(false);
-        }
+        drawWalls(false);
         const Pixels letters = Differing(chart, W, H, [&](bool second) {
             for (TChartAxis* a : axes) a->LabelsFont().SetColor(second ? clRed : clBlack);
         });
-        for (TChartWall* w : walls) {
-            w->SetTransparent(false);
-            w->Pen().SetVisible(true);
-        }
+        drawWalls(true);
         const Pixels wallPixels = Differing(chart, W, H, [&](bool second) {
             for (TChartWall* w : walls) {
                 w->SetColor(second ? clFuchsia : clYellow);
@@ -154,9 +154,8 @@ TEST(WallsRoom, NoWallCoversTheAxisLabels) {
         });
         ASSERT_GT(letters.Count(), 200);
         ASSERT_GT(wallPixels.Count(), 2000);
-        const int shared = Shared(letters, wallPixels);
-        EXPECT_EQ(shared, 0) << "wall pixels over label letters";
-        if (shared) SaveFailure(chart, W, H, name);
+        EXPECT_EQ(Shared(letters, wallPixels), 0) << "wall pixels over label letters";
+        SaveIfFailed(chart, W, H, name);
     }
 }
 
@@ -220,7 +219,7 @@ TEST(DepthAxisRoom, LabelsKeepApartAndTheTitleStandsBeyondThem) {
         for (std::size_t i = 0; i < drawn.size(); ++i)
             for (std::size_t j = i + 1; j < drawn.size(); ++j)
                 EXPECT_EQ(Shared(drawn[i], drawn[j]), 0) << "labels " << i << " and " << j << " overlap";
-        if (HasFailure()) SaveFailure(chart, k.width, k.height, name);
+        SaveIfFailed(chart, k.width, k.height, name);
     }
 }
 
