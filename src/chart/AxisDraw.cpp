@@ -263,6 +263,7 @@ public:
             int y = C.PlotRect().Bottom;
             const TView3DOptions* o = V.View3DOptions();
             if (!o || o->Orthogonal() || o->Rotation() == 360) y += V.TextLineHeight() / 2;
+            if (!DepthLabelKeepsClear(A.LabelsPos, y, p, text)) return;
             TransparentText();
             V.SetTextAlignment(TA_LEFT);
             V.WriteText3D(A.LabelsPos, y, text, p);
@@ -271,6 +272,30 @@ public:
         } else {
             Label(A.LabelsPos, p, item, text, A.FLabelsAngle);
         }
+    }
+
+    // Depth labels stand one behind the other, shifted by the projection: one that would
+    // overlap the last one drawn (grown by LabelsSeparation, as the other labels are) is
+    // left out.
+    bool DepthLabelKeepsClear(int x, int y, int z, const std::string& text) {
+        // an empty text shows nothing and takes no room
+        if (A.FLabelsSeparation == 0 || text.empty()) return true;
+        int lines = 0;
+        const int w = C.MultiLineTextWidth(text, lines);
+        const int h = V.TextLineHeight() * std::max(1, lines);
+        const TPoint at = V.WorldToScreen(x, y, z);
+        // a separation past any screen keeps every label but the first out, without overflow
+        const double grow = std::min(0.01 * A.FLabelsSeparation, 1e4);
+        const int gx = static_cast<int>(std::trunc(w * grow));
+        const int gy = static_cast<int>(std::trunc(h * grow));
+        const TRect box{at.x - gx, at.y - gy, at.x + w + gx, at.y + h + gy};
+        const TRect& last = FLastDepthLabel;
+        if (FDepthLabelDrawn && box.Left < last.Right && last.Left < box.Right && box.Top < last.Bottom &&
+            last.Top < box.Bottom)
+            return false;
+        FLastDepthLabel = box;
+        FDepthLabelDrawn = true;
+        return true;
     }
 
     // Whether label text runs along the axis (its width counts along it).
@@ -912,6 +937,13 @@ public:
     void PlaceDepthTexts(int line) {
         A.LabelsPos = line + TicksSize();
         A.TitlePos = A.LabelsPos + (A.Labels() ? AxisLabelSizeOfLabels() : 0);
+        if (!A.Labels()) return;
+        // The labels run through the whole depth and the title stands at half of it: it
+        // moves out past the labels' ends as the projection shifts them.
+        const int bottom = C.PlotRect().Bottom, depth = C.ChartDepth3D();
+        const int ends =
+            std::max(V.WorldToScreen(A.TitlePos, bottom, 0).x, V.WorldToScreen(A.TitlePos, bottom, depth).x);
+        A.TitlePos += std::max(0, ends - V.WorldToScreen(A.TitlePos, bottom, depth / 2).x);
     }
 
     void Room(TRect& r, bool shrink) {
@@ -931,12 +963,21 @@ public:
         // its room would begin, so nothing an earlier draw left counts.
         int& edge = SideEdge(r);
         const int inward = -Outward();
-        if (A.FTitle.Visible() && !A.FTitle.Caption().empty())
-            edge += inward * AxisLabelSize(A.FTitle.Font(), A.FTitle.Angle(), A.FTitleSize, A.FTitle.Caption(), false);
-        A.TitlePos = edge;
-        if (A.Labels()) edge += inward * AxisLabelSizeOfLabels();
-        A.LabelsPos = edge;
         const int t = C.WallSizeForAxis(&A) + TicksSize();
+        // Walls seen at a slant may reach past the ticks: the texts then stand beyond them,
+        // in the room the walls took on this side as far as it goes, else in room of their own.
+        const bool titled = A.FTitle.Visible() && !A.FTitle.Caption().empty();
+        int beyond = 0;
+        if (A.FPositionPercent == 0 && (titled || A.Labels())) {
+            const TCustomAxisPanel::TWallReach walls = C.WallReachForAxis(&A);
+            beyond = std::max(0, walls.Reach - std::max(0, t));
+            edge += inward * std::max(0, beyond - walls.Taken);
+        }
+        if (titled)
+            edge += inward * AxisLabelSize(A.FTitle.Font(), A.FTitle.Angle(), A.FTitleSize, A.FTitle.Caption(), false);
+        A.TitlePos = edge - inward * beyond;
+        if (A.Labels()) edge += inward * AxisLabelSizeOfLabels();
+        A.LabelsPos = edge - inward * beyond;
         if (t > 0) edge += inward * t;
         A.TitlePos = PositionShift(A.TitlePos, original);
         A.LabelsPos = PositionShift(A.LabelsPos, original);
@@ -947,6 +988,8 @@ public:
     TCanvas3D& V;
     double FStep = 0;
     int FStepIndex = dtNone;
+    bool FDepthLabelDrawn = false;
+    TRect FLastDepthLabel{};
     bool FExponent = true;
 };
 

@@ -483,7 +483,11 @@ void TCustomAxisPanel::InternalDraw(const TRect& r) {
     CalcWallsRect();
     CalcAxesRoom();
     CalcSeriesDepths(series);
-    for (TChartAxis* a : FAxes.Items()) InflateForSeriesMargins(a, series);
+    {
+        FMarginsPass = ++FMarginsPasses == 0 ? ++FMarginsPasses : FMarginsPasses;
+        const ScopeExit endPass([this] { FMarginsPass = 0; });
+        for (TChartAxis* a : FAxes.Items()) InflateForSeriesMargins(a, series);
+    }
     DrawPlotStage(series);
 }
 

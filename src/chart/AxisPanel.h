@@ -211,6 +211,9 @@ public:
     int MaxMarkWidth() const;
     // Whether the series are drawn against axes (also when none is active).
     bool SeriesUseAxes() const;
+    // Non-zero, and new at every draw, while the series report their margins: what they
+    // measure for one axis holds for the others in the same pass.
+    unsigned MarginsPass() const { return FMarginsPass; }
     virtual void DrawTitlesAndLegend(bool beforeSeries) { (void)beforeSeries; }
     virtual void DrawWalls() {}
     virtual void CalcWallsRect() { CalcDepth3D(); }
@@ -218,6 +221,13 @@ public:
         (void)axis;
         return 0;
     }
+    // How far the walls as drawn reach past the plot's edge on an axis' side, seen at the
+    // axis' depth, and how much room the walls' reduction of the plot took on that side.
+    struct TWallReach {
+        int Reach = 0;
+        int Taken = 0;
+    };
+    virtual TWallReach WallReachForAxis(const TChartAxis* axis) { return TWallReach{WallSizeForAxis(axis), 0}; }
     // The zoom rubber band, when one is being dragged.
     virtual void DrawZoomRectangle() {}
     // From the last series to the first, the active ones track the mouse until one claims
@@ -301,4 +311,6 @@ private:
     bool FAxisBehind = true;
     bool FClipPoints = true;
     bool FView3DWalls = true;
+    unsigned FMarginsPass = 0;
+    unsigned FMarginsPasses = 0;
 };

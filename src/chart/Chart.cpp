@@ -1,6 +1,7 @@
 #include "Chart.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 #include "PlotCanvas.h"
@@ -190,11 +191,13 @@ bool TCustomChart::IsFreeSeriesColor(TColor color, bool checkBackground) const {
 }
 
 void TCustomChart::CalcWallsRect() {
+    FWallsTaken = TRect{0, 0, 0, 0};
     CalcDepth3D();
     if (View3D() && !View3DOptions().Orthogonal()) FitRotatedBox();
     if (!View3D() || !View3DOptions().Orthogonal()) return;
     const int s = SeriesUseAxes() ? FWalls->Back.Size() : 0;
-    TRect r = PlotRect();
+    const TRect before = PlotRect();
+    TRect r = before;
     if (View3DOptions().OrthoAngle() <= 90) {
         r.Right -= std::abs(ChartDepth3D()) + s;
         if (FWalls->Right.Visible()) r.Right -= FWalls->Right.Size() + 1;
@@ -203,6 +206,7 @@ void TCustomChart::CalcWallsRect() {
         if (FWalls->Left.Visible()) r.Left += FWalls->Left.Size() + 1;
     }
     r.Top += s + std::abs(ChartHeight3D());
+    FWallsTaken = TRect{r.Left - before.Left, r.Top - before.Top, before.Right - r.Right, before.Bottom - r.Bottom};
     SetPlotRect(r);
     RecalcPlotSize();
 }
@@ -244,6 +248,68 @@ int TCustomChart::WallSizeForAxis(const TChartAxis* axis) const {
     else if (axis == RightAxis())
         wall = &FWalls->Right;
     return wall->Visible() ? wall->Size() : 0;
+}
+
+// The blocks DrawWalls draws, projected: how far past the plot's edge on the axis' side their
+// corners lie, measured from where the axis' own depth puts that edge.
+TCustomAxisPanel::TWallReach TCustomChart::WallReachForAxis(const TChartAxis* axis) {
+    TWallReach result{WallSizeForAxis(axis), 0};
+    if (!View3D() || !View3DWalls() || !View3DOptions().Orthogonal() || !SeriesUseAxes() || axis->IsDepthAxis())
+        return result;
+    struct Block {
+        TRect r;
+        int z0, z1;
+    };
+    const TRect& p = PlotRect();
+    const int depth = ChartDepth3D();
+    const int bottom = p.Bottom + WallSizeForAxis(BottomAxis());
+    const TChartBackWall& back = FWalls->Back;
+    Block blocks[4];
+    int n = 0;
+    if (back.Visible()) {
+        if (back.Size() < 1)
+            blocks[n++] = Block{p, depth, depth};
+        else
+            blocks[n++] = Block{TRect{p.Left - WallSizeForAxis(LeftAxis()), p.Top, p.Right, bottom}, depth,
+                                depth + (depth < 0 ? -back.Size() : back.Size())};
+    }
+    if (const TChartWall& w = FWalls->Left; w.Visible())
+        blocks[n++] = Block{TRect{p.Left - std::max(1, w.Size()), p.Top, p.Left, bottom}, 0, depth};
+    if (const TChartRightWall& w = FWalls->Right; w.Visible())
+        blocks[n++] = Block{TRect{p.Right, p.Top, p.Right + std::max(1, w.Size()), bottom}, 0,
+                            w.Size() < 1 ? depth + 1 : depth + back.Size()};
+    if (const TChartWall& w = FWalls->Bottom; w.Visible())
+        blocks[n++] = Block{TRect{p.Left, p.Bottom, p.Right, p.Bottom + std::max(1, w.Size())}, 0, depth};
+    // the projection's shift of a depth, without the zoom that scales the whole picture alike
+    TCanvas3D& canvas = Canvas();
+    const TPoint origin = canvas.WorldToScreen(0, 0, 0);
+    const double zoom = View3DOptions().Zoom() > 0 ? View3DOptions().Zoom() * 0.01 : 1.0;
+    auto shift = [&](int z) {
+        const TPoint q = canvas.WorldToScreen(0, 0, z);
+        return std::pair<double, double>{(q.x - origin.x) / zoom, (q.y - origin.y) / zoom};
+    };
+    const auto [ax, ay] = shift(axis->ZPixel());
+    const bool horizontal = axis->Horizontal(), far = axis->OtherSide();
+    double reach = 0;
+    bool any = false;
+    for (int i = 0; i < n; ++i) {
+        const Block& b = blocks[i];
+        for (int z : {b.z0, b.z1}) {
+            const auto [dx, dy] = shift(z);
+            double past;
+            if (horizontal)
+                past = far ? (p.Top + ay) - (b.r.Top + dy) : (b.r.Bottom + dy) - (p.Bottom + ay);
+            else
+                past = far ? (b.r.Right + dx) - (p.Right + ax) : (p.Left + ax) - (b.r.Left + dx);
+            reach = any ? std::max(reach, past) : past;
+            any = true;
+        }
+    }
+    // one pixel more for the outline drawn on the blocks' edges
+    if (any) result.Reach = std::max(result.Reach, static_cast<int>(std::ceil(reach)) + 1);
+    result.Taken =
+        horizontal ? (far ? FWallsTaken.Top : FWallsTaken.Bottom) : (far ? FWallsTaken.Right : FWallsTaken.Left);
+    return result;
 }
 
 void TCustomChart::DrawTitlesAndLegend(bool beforeSeries) {

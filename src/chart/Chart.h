@@ -124,6 +124,7 @@ public:
     std::string FormattedLegend(int seriesOrValueIndex) const override;
     void CalcWallsRect() override;
     int WallSizeForAxis(const TChartAxis* axis) const override;
+    TWallReach WallReachForAxis(const TChartAxis* axis) override;
     void DrawTitlesAndLegend(bool beforeSeries) override;
     void DrawWalls() override;
 
@@ -178,6 +179,8 @@ private:
     std::unique_ptr<TChartWalls> FWalls;
     std::unique_ptr<TChartLegend> FLegend;
     TMouseButton FScrollMouseButton = mbRight;
+    // What CalcWallsRect took from each side of the plot (left, top, right, bottom).
+    TRect FWallsTaken{0, 0, 0, 0};
 
     // Zoom.cpp
     // Draws (or, drawn again, erases) the rubber band; show asks the control to show it.

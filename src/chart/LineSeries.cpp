@@ -203,9 +203,14 @@ void TCustomSeries::GetHorizMargins(int& left, int& right) {
     if (FPointer->Visible() && FPointer->InflateMargins()) left = right = FPointer->HorizSize() + 1;
     if (FStairs) left = right = std::max(left, LinePen()->Width());
     if (FOutLine.Visible()) left = right = std::max(left, FOutLine.Width());
-    // marks of horizontal values sit beyond the far end
-    if (!ValuesVertical() && Marks().Visible())
-        right = std::max(right, Marks().Callout().Length() + Marks().Callout().Distance());
+    if (Marks().Visible()) {
+        // a box is centred on its point: half of it stands out beside the outermost points
+        const TSeriesMarks::TBoxReach box = Marks().BoxReach();
+        left = std::max(left, box.Left);
+        right = std::max(right, box.Right);
+        // marks of horizontal values sit beyond the far end
+        if (!ValuesVertical()) right = std::max(right, Marks().Callout().Length() + Marks().Callout().Distance());
+    }
 }
 
 void TCustomSeries::DrawMark(int index, const std::string& text, TSeriesMarkPosition* position) {
@@ -226,8 +231,14 @@ void TCustomSeries::GetVertMargins(int& top, int& bottom) {
         bottom = std::max(bottom, FOutLine.Width());
     }
     if (ParentChart() && ParentChart()->View3D() && FLineHeight > 0) bottom = std::max(bottom, FLineHeight);
-    if (ValuesVertical() && Marks().Visible())
-        top = std::max(top, Marks().Callout().Length() + Marks().Callout().Distance());
+    if (Marks().Visible()) {
+        // the boxes stand above their points, moved by the callout for vertical values (a
+        // negative length puts them below)
+        const TSeriesMarks::TBoxReach box = Marks().BoxReach();
+        const int up = ValuesVertical() ? Marks().Callout().Length() + Marks().Callout().Distance() : 0;
+        top = std::max(top, up + box.Above);
+        bottom = std::max(bottom, box.Below - up);
+    }
 }
 
 void TCustomSeries::CalcZOrder() {

@@ -33,6 +33,13 @@ std::int32_t GetInt(const std::uint8_t*& p) {
     return static_cast<std::int32_t>(u);
 }
 
+// The rectangle a box covers when it is drawn turned about its centre.
+TRect TurnedBounds(const TRect& r, int angle) {
+    if (angle == 0) return r;
+    const auto c = RotateRectangle(r, angle);
+    return PointsBoundingRect(c.data(), 4);
+}
+
 }  // namespace
 
 void TSeriesMarkPosition::Write(std::vector<std::uint8_t>& out) const {
@@ -333,38 +340,99 @@ void TSeriesMarks::BoxSize(TCanvas3D& canvas, const TPlotCustomShape& shape, con
     }
 }
 
+TPlotCustomShape* TSeriesMarks::DrawnShape(int index, std::string& text) {
+    if (index % FDrawEvery != 0 || FSeries->PointColor(index) == clNone) return nullptr;
+    text = GetMarkText(index);
+    if (text.empty()) return nullptr;
+    TPlotCustomShape* shape = FItems.ItemIfAny(index);
+    if (!shape) shape = this;
+    return shape->Visible() ? shape : nullptr;
+}
+
+void TSeriesMarks::SelectMarkFont(TCanvas3D& canvas, TPlotCustomShape& shape) {
+    TCustomAxisPanel* chart = FSeries->ParentChart();
+    const TView3DOptions& view = chart->View3DOptions();
+    canvas.SelectFont(shape.Font());
+    if (chart->View3D() && !canvas.IsHardware3D() && view.ZoomText() && view.Zoom() != 100)
+        if (TCanvas* device = canvas.Canvas())
+            device->Font().SetSize(std::max(1, RoundHalfEven32(shape.Font().Size() * view.Zoom() * 0.01)));
+    FFontMetrics = TFontMetrics{canvas.MeasureTextWidth("W"), canvas.TextLineHeight()};
+}
+
+TSeriesMarkPosition TSeriesMarks::PlaceBox(TCanvas3D& canvas, const TPlotCustomShape& shape, const std::string& text,
+                                           const TPoint& point) const {
+    TSeriesMarkPosition position;
+    BoxSize(canvas, shape, text, position.BoxWidth, position.BoxHeight);
+    position.ArrowStart = position.ArrowEnd = point;
+    position.BoxTopLeft = TPoint{point.x - position.BoxWidth / 2, point.y - position.BoxHeight + 1};
+    return position;
+}
+
 void TSeriesMarks::DrawMarks() {
     TCustomAxisPanel* chart = FSeries->ParentChart();
     if (!chart || FSeries->FirstVisible() < 0) return;
     TCanvas3D& canvas = chart->Canvas();
-    const TView3DOptions& view = chart->View3DOptions();
-    const bool zoomFont = chart->View3D() && !canvas.IsHardware3D() && view.ZoomText() && view.Zoom() != 100;
     const TPlotCustomShape* selected = nullptr;
     // measured again by whoever draws a single mark outside this pass
     const ScopeExit forget([this] { FFontMetrics = TFontMetrics{}; });
     for (int i = FSeries->FirstVisible(); i <= FSeries->LastVisible() && i < FSeries->PointCount(); ++i) {
-        if (i % FDrawEvery != 0 || FSeries->PointColor(i) == clNone) continue;
-        const std::string text = GetMarkText(i);
-        if (text.empty()) continue;
-        TPlotCustomShape* shape = FItems.ItemIfAny(i);
-        if (!shape) shape = this;
-        if (!shape->Visible()) continue;
+        std::string text;
+        TPlotCustomShape* shape = DrawnShape(i, text);
+        if (!shape) continue;
         // drawing a mark leaves the font as it is: points of one shape share one selection
         if (shape != selected) {
             selected = shape;
-            canvas.SelectFont(shape->Font());
-            if (zoomFont)
-                if (TCanvas* device = canvas.Canvas())
-                    device->Font().SetSize(std::max(1, RoundHalfEven32(shape->Font().Size() * view.Zoom() * 0.01)));
-            FFontMetrics = TFontMetrics{canvas.MeasureTextWidth("W"), canvas.TextLineHeight()};
+            SelectMarkFont(canvas, *shape);
         }
-        TSeriesMarkPosition position;
-        BoxSize(canvas, *shape, text, position.BoxWidth, position.BoxHeight);
-        position.ArrowStart = position.ArrowEnd = TPoint{FSeries->PointScreenX(i), FSeries->PointScreenY(i)};
-        position.BoxTopLeft =
-            TPoint{position.ArrowEnd.x - position.BoxWidth / 2, position.ArrowEnd.y - position.BoxHeight + 1};
+        TSeriesMarkPosition position =
+            PlaceBox(canvas, *shape, text, TPoint{FSeries->PointScreenX(i), FSeries->PointScreenY(i)});
         FSeries->DrawMark(i, text, &position);
     }
+}
+
+TSeriesMarks::TBoxReach TSeriesMarks::BoxReach() {
+    TBoxReach reach;
+    TCustomAxisPanel* chart = FSeries->ParentChart();
+    if (!chart || !Visible()) return reach;
+    const unsigned pass = chart->MarginsPass();
+    if (pass != 0 && pass == FReachPass) return FReach;
+    TCanvas3D& canvas = chart->Canvas();
+    const TPlotCustomShape* selected = nullptr;
+    const ScopeExit forget([this] { FFontMetrics = TFontMetrics{}; });
+    const int angle = FAngle % 360;
+    // The ranges are not known before the axes are scaled: every point whose mark could be drawn counts.
+    for (int i = 0; i < FSeries->PointCount(); ++i) {
+        std::string text;
+        TPlotCustomShape* shape = DrawnShape(i, text);
+        if (!shape) continue;
+        if (shape != selected) {
+            selected = shape;
+            SelectMarkFont(canvas, *shape);
+        }
+        const TRect box = PlaceBox(canvas, *shape, text, TPoint{0, 0}).Bounds();
+        // what DrawShape covers: the turned box, its shadow beside it and the frame's width around
+        TRect covered = TurnedBounds(box, angle);
+        const TPlotShadow& shadow = shape->Shadow();
+        if (!shape->Transparent() && (shadow.HorizSize() != 0 || shadow.VertSize() != 0)) {
+            int hs = shadow.HorizSize(), vs = shadow.VertSize();
+            if (std::max(hs, vs) > 0 && shape->Pen().Visible()) {
+                hs += shape->Pen().Width();
+                vs += shape->Pen().Width();
+            }
+            const TRect moved =
+                TurnedBounds(TRect{box.Left + hs, box.Top + vs, box.Right + hs, box.Bottom + vs}, angle);
+            covered = TRect{std::min(covered.Left, moved.Left), std::min(covered.Top, moved.Top),
+                            std::max(covered.Right, moved.Right), std::max(covered.Bottom, moved.Bottom)};
+        }
+        const int pen = shape->Pen().Visible() ? shape->Pen().Width() : 0;
+        reach.Above = std::max(reach.Above, pen - covered.Top);
+        reach.Below = std::max(reach.Below, covered.Bottom + pen);
+        reach.Left = std::max(reach.Left, pen - covered.Left);
+        reach.Right = std::max(reach.Right, covered.Right + pen);
+    }
+    FReachPass = pass;
+    FReach = reach;
+    return reach;
 }
 
 void TSeriesMarks::DrawOneMark(int index, TColor color, TSeriesMarkPosition& position, const std::string& text) {

@@ -194,6 +194,13 @@ public:
     int MarkAtPixel(int x, int y) const;
     // Width of the widest line of the point's mark text in the chart's current font.
     int MarkTextWidth(int index) const;
+    // How far the drawn boxes of the marks DrawMarks would draw stand out from the point
+    // their box is put on (before the callout's length moves it): above, below, to the left
+    // and to the right, with frame and shadow, turned by Angle. All 0 without such marks.
+    struct TBoxReach {
+        int Above = 0, Below = 0, Left = 0, Right = 0;
+    };
+    TBoxReach BoxReach();
     // Moves the box and the arrow's end up by Length + Distance and its start by Distance.
     void ApplyArrowLength(TSeriesMarkPosition& position) const;
     // Forgets the positions, and the shapes unless they came from stored data.
@@ -214,6 +221,13 @@ private:
     void BoxSize(TCanvas3D& canvas, const TPlotCustomShape& shape, const std::string& text, int& width,
                  int& height) const;
     void DrawText(TCanvas3D& canvas, const TPlotCustomShape& shape, const TRect& box, const std::string& text);
+    // The shape of point i's mark when DrawMarks draws one for it, else none.
+    TPlotCustomShape* DrawnShape(int index, std::string& text);
+    // Selects the shape's font as the marks are drawn with it and measures it.
+    void SelectMarkFont(TCanvas3D& canvas, TPlotCustomShape& shape);
+    // The box of a text as DrawMarks places it on a point at (0, 0).
+    TSeriesMarkPosition PlaceBox(TCanvas3D& canvas, const TPlotCustomShape& shape, const std::string& text,
+                                 const TPoint& point) const;
 
     TChartSeries* FSeries;
     int FAngle = 0;
@@ -231,6 +245,9 @@ private:
         int LineHeight = -1;
     };
     TFontMetrics FFontMetrics;
+    // BoxReach of the chart's margins pass it was measured in.
+    unsigned FReachPass = 0;
+    TBoxReach FReach;
 };
 
 // The lines of a text split at the line separator, each kept whole.

@@ -241,24 +241,29 @@ TEST(AxisPlacement, DepthAxisLabelsStandBesideItsTicks) {
         s->SetParentChart(&chart);
     }
     chart.DepthAxis()->Title().SetCaption("depth");
-    chart.DrawNow();
     TChartAxis* depth = chart.DepthAxis();
-    EXPECT_EQ(depth->AxisLinePos, chart.PlotRect().Right);
-    EXPECT_EQ(depth->LabelsPos, depth->AxisLinePos + depth->TicksSize());
-    // the title beyond the widest series title
-    EXPECT_EQ(depth->TitlePos, depth->LabelsPos + 8 * 6);
-    int labels = 0;
-    for (const auto& c : chart.Recorder->Calls) {
-        if (c.op != "WriteText3D") continue;
-        if (c.text.rfind("Series ", 0) == 0) {
-            ++labels;
-            EXPECT_EQ(c.args[0], depth->LabelsPos) << c.text;
+    // this canvas does not project the depth: the three labels fall on one spot, and only
+    // the first is kept unless the separation is switched off
+    for (int separation : {10, 0}) {
+        depth->SetLabelsSeparation(separation);
+        chart.DrawNow();
+        EXPECT_EQ(depth->AxisLinePos, chart.PlotRect().Right);
+        EXPECT_EQ(depth->LabelsPos, depth->AxisLinePos + depth->TicksSize());
+        // the title beyond the widest series title
+        EXPECT_EQ(depth->TitlePos, depth->LabelsPos + 8 * 6);
+        int labels = 0;
+        for (const auto& c : chart.Recorder->Calls) {
+            if (c.op != "WriteText3D") continue;
+            if (c.text.rfind("Series ", 0) == 0) {
+                ++labels;
+                EXPECT_EQ(c.args[0], depth->LabelsPos) << c.text;
+            }
+            if (c.text == "depth") {
+                EXPECT_EQ(c.args[0], depth->TitlePos);
+            }
         }
-        if (c.text == "depth") {
-            EXPECT_EQ(c.args[0], depth->TitlePos);
-        }
+        EXPECT_EQ(labels, separation ? 1 : 3);
     }
-    EXPECT_EQ(labels, 3);
 }
 
 TEST(AxisPlacement, PositionsOfHiddenOrShiftedTextsAreFreshAtEveryDraw) {

@@ -1,0 +1,226 @@
+// The room the layout gives a text must hold what is drawn there: marks stay inside the
+// widget, walls stay off the axis labels, depth labels keep apart. Which pixels belong to a
+// text or a shape is found from the pictures alone: the chart is painted twice with only
+// that element's colours changed, and the pixels that differ are its own.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Chart.h"
+#include "ChartAxis.h"
+#include "ChartControl.h"
+#include "GuiApplication.h"
+#include "LineSeries.h"
+#include "SeriesMarks.h"
+
+namespace {
+
+// One flag per pixel: whether it differs between two paintings.
+struct Pixels {
+    int width = 0;
+    std::vector<char> on;
+    bool At(int x, int y) const { return on[static_cast<std::size_t>(y * width + x)]; }
+    int Count() const { return static_cast<int>(std::count(on.begin(), on.end(), 1)); }
+};
+
+// The pixels that differ between two paintings of the chart, the second after paint(true).
+Pixels Differing(TChart& chart, int width, int height, const std::function<void(bool second)>& paint) {
+    paint(false);
+    const std::unique_ptr<TBitmap> a = RenderToBitmap(chart, width, height);
+    paint(true);
+    const std::unique_ptr<TBitmap> b = RenderToBitmap(chart, width, height);
+    paint(false);
+    Pixels p{width, {}};
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) p.on.push_back(a->GetPixel(x, y) != b->GetPixel(x, y));
+    return p;
+}
+
+int Shared(const Pixels& a, const Pixels& b) {
+    int n = 0;
+    for (std::size_t i = 0; i < a.on.size(); ++i) n += a.on[i] && b.on[i];
+    return n;
+}
+
+// A failing case leaves its picture beside the test run.
+void SaveIfFailed(TChart& chart, int width, int height, const std::string& name) {
+    if (::testing::Test::HasFailure()) SaveBitmapToPng(*RenderToBitmap(chart, width, height), name + ".png");
+}
+
+TEST(MarksRoom, EveryBoxStaysInsideTheWidget) {
+    EnsureGuiApplication();
+    constexpr int W = 400, H = 250;
+    struct Case {
+        bool view3D;
+        int angle, length;
+    };
+    const Case cases[] = {{true, 0, 15},    {true, 90, 15},  {false, 45, 15}, {false, 180, 30},
+                          {false, 270, 15}, {false, 0, -30}, {true, 135, -20}};
+    for (const Case& k : cases) {
+        const std::string name =
+            "marks_" + std::to_string(k.view3D) + "_" + std::to_string(k.angle) + "_" + std::to_string(k.length);
+        SCOPED_TRACE(name);
+        TChart chart(nullptr);
+        chart.Legend().SetVisible(false);
+        chart.SetView3D(k.view3D);
+        auto* s = new TPointSeries(&chart);
+        s->SetParentChart(&chart);
+        // the widest texts at both ends, the highest and the lowest values among them
+        for (int i = 0; i < 12; ++i) s->AddPoint(1 + i * 1.5, 12 + (i % 5) * 0.5);
+        s->AddPoint(1000.25, 14);
+        s->AddPoint(-1000.25, 12);
+        TSeriesMarks& marks = s->Marks();
+        marks.SetVisible(true);
+        marks.SetStyle(smsXY);
+        marks.SetMultiLine(true);
+        marks.Callout().SetLength(k.length);
+        marks.SetAngle(k.angle);
+        marks.Shadow().SetVertSize(k.length < 0 ? 4 : -4);
+        const Pixels drawn = Differing(chart, W, H, [&](bool second) {
+            marks.SetColor(second ? clAqua : clInfoBk);
+            marks.Font().SetColor(second ? clRed : clBlack);
+            marks.Pen().SetColor(second ? clBlue : clBlack);
+            marks.Shadow().SetColor(second ? clLime : 0x808080);
+        });
+        ASSERT_GT(drawn.Count(), 1000);
+        int cut = 0;
+        for (int x = 0; x < W; ++x) cut += drawn.At(x, 0) + drawn.At(x, H - 1);
+        for (int y = 0; y < H; ++y) cut += drawn.At(0, y) + drawn.At(W - 1, y);
+        EXPECT_EQ(cut, 0) << "mark pixels on the widget's edge";
+        SaveIfFailed(chart, W, H, name);
+    }
+}
+
+TEST(WallsRoom, NoWallCoversTheAxisLabels) {
+    EnsureGuiApplication();
+    constexpr int W = 400, H = 250;
+    struct View {
+        bool orthogonal;
+        int angle;  // the orthogonal view's angle, or the rotation and elevation of another
+    };
+    const View views[] = {{true, 45},  {true, 60},  {true, 80},   {true, 100},
+                          {true, 135}, {true, 160}, {false, 345}, {false, 330}};
+    for (const View& v : views) {
+        const std::string name = "walls_" + std::to_string(v.orthogonal) + "_" + std::to_string(v.angle);
+        SCOPED_TRACE(name);
+        TChart chart(nullptr);
+        chart.Legend().SetVisible(false);
+        chart.View3DOptions().SetOrthogonal(v.orthogonal);
+        if (v.orthogonal) {
+            chart.View3DOptions().SetOrthoAngle(v.angle);
+        } else {
+            chart.View3DOptions().SetRotation(v.angle);
+            chart.View3DOptions().SetElevation(v.angle);
+        }
+        chart.BackWall().SetTransparent(false);
+        chart.BackWall().SetSize(6);
+        chart.LeftWall().SetSize(6);
+        chart.BottomWall().SetSize(6);
+        chart.RightWall().SetVisible(true);
+        chart.RightWall().SetSize(4);
+        // labels on all four sides
+        TLineSeries* series[2] = {new TLineSeries(&chart), new TLineSeries(&chart)};
+        for (int i = 0; i <= 10; ++i) {
+            series[0]->AddPoint(i, i * 0.5);
+            series[1]->AddPoint(i * 100, 1000 - i * 75);
+        }
+        series[1]->SetVertAxis(aRightAxis);
+        series[1]->SetHorizAxis(aTopAxis);
+        for (TLineSeries* l : series) l->SetParentChart(&chart);
+        TChartWall* walls[] = {&chart.BackWall(), &chart.LeftWall(), &chart.BottomWall(), &chart.RightWall()};
+        TChartAxis* axes[] = {chart.LeftAxis(), chart.RightAxis(), chart.TopAxis(), chart.BottomAxis()};
+        auto drawWalls = [&](bool drawn) {
+            for (TChartWall* w : walls) {
+                w->SetTransparent(!drawn);
+                w->Pen().SetVisible(drawn);
+            }
+        };
+        // the letters where they stand, with the walls drawn as nothing (the layout stays)
+        drawWalls(false);
+        const Pixels letters = Differing(chart, W, H, [&](bool second) {
+            for (TChartAxis* a : axes) a->LabelsFont().SetColor(second ? clRed : clBlack);
+        });
+        drawWalls(true);
+        const Pixels wallPixels = Differing(chart, W, H, [&](bool second) {
+            for (TChartWall* w : walls) {
+                w->SetColor(second ? clFuchsia : clYellow);
+                w->Pen().SetColor(second ? clLime : clBlack);
+            }
+        });
+        ASSERT_GT(letters.Count(), 200);
+        ASSERT_GT(wallPixels.Count(), 2000);
+        EXPECT_EQ(Shared(letters, wallPixels), 0) << "wall pixels over label letters";
+        SaveIfFailed(chart, W, H, name);
+    }
+}
+
+TEST(DepthAxisRoom, LabelsKeepApartAndTheTitleStandsBeyondThem) {
+    EnsureGuiApplication();
+    struct Case {
+        int width, height, percent;
+        bool orthogonal;
+        int angle;
+    };
+    const Case cases[] = {{400, 250, 15, true, 45},
+                          {600, 400, 80, true, 45},
+                          {600, 400, 60, true, 60},
+                          {600, 400, 80, false, 345},
+                          {500, 300, 40, true, 30}};
+    constexpr int kSeries = 3;
+    for (const Case& k : cases) {
+        const std::string name = "depth_" + std::to_string(k.width) + "_" + std::to_string(k.percent) + "_" +
+                                 std::to_string(k.orthogonal) + "_" + std::to_string(k.angle);
+        SCOPED_TRACE(name);
+        TChart chart(nullptr);
+        chart.SetChart3DPercent(k.percent);
+        chart.View3DOptions().SetOrthogonal(k.orthogonal);
+        if (k.orthogonal)
+            chart.View3DOptions().SetOrthoAngle(k.angle);
+        else
+            chart.View3DOptions().SetRotation(k.angle);
+        TChartAxis* depth = chart.DepthAxis();
+        depth->SetVisible(true);
+        depth->Title().SetCaption("Depth");
+        for (int s = 0; s < kSeries; ++s) {
+            auto* line = new TLineSeries(&chart);
+            line->SetParentChart(&chart);
+            for (int i = 0; i < 10; ++i) line->AddPoint(i, (i * 7 + s * 3) % 10);
+        }
+        auto labelPixels = [&] {
+            return Differing(chart, k.width, k.height,
+                             [&](bool second) { depth->LabelsFont().SetColor(second ? clRed : clBlack); });
+        };
+        const Pixels all = labelPixels();
+        const Pixels title = Differing(chart, k.width, k.height,
+                                       [&](bool second) { depth->Title().Font().SetColor(second ? clRed : clBlack); });
+        ASSERT_GT(title.Count(), 20);
+        EXPECT_EQ(Shared(all, title), 0) << "a label runs into the title";
+        // each label alone, the others' texts emptied: where it stands, and whether it was kept
+        std::vector<Pixels> drawn;
+        for (int only = 0; only < kSeries; ++only) {
+            chart.OnGetAxisLabel = [only](TChartAxis*, TChartSeries*, int index, std::string& text) {
+                if (index != only) text.clear();
+            };
+            const Pixels alone = labelPixels();
+            // a label kept has all its letters in the full picture, one left out only some
+            if (Shared(alone, all) * 10 >= alone.Count() * 9) drawn.push_back(alone);
+        }
+        chart.OnGetAxisLabel = nullptr;
+        ASSERT_FALSE(drawn.empty());
+        // where the depth has room for them, none is left out
+        if (k.percent >= 60) {
+            EXPECT_EQ(drawn.size(), std::size_t{kSeries});
+        }
+        for (std::size_t i = 0; i < drawn.size(); ++i)
+            for (std::size_t j = i + 1; j < drawn.size(); ++j)
+                EXPECT_EQ(Shared(drawn[i], drawn[j]), 0) << "labels " << i << " and " << j << " overlap";
+        SaveIfFailed(chart, k.width, k.height, name);
+    }
+}
+
+}  // namespace
