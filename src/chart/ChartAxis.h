@@ -362,6 +362,14 @@ private:
     int FCenterPixel = 0;
     int FZPixel = 0;
     bool FIsDepthAxis = false;
+    // What the room measured of the labels, kept for the fit inside the panel
+    // that follows it in the same layout (measuring every label twice would
+    // cost the redraw).
+    struct LabelsFit {
+        int across = 0, before = 0, after = 0;
+    };
+    LabelsFit FKeptFit;
+    bool FFitKept = false;
     int (TChartAxis::*FValueToPixel)(double) const = nullptr;
 
     double ScaleOffset(double value) const;

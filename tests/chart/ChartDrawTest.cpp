@@ -4,6 +4,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "Chart.h"
@@ -332,12 +333,15 @@ TEST(AxisLabels, BoundedLoops) {
     log.DrawNow();
     EXPECT_EQ(TextsOf(BottomLabels(log)), (std::vector<std::string>{"0.1", "1", "10", "100", "1,000"}));
 
-    // Between decades the labels still fall on the decades.
-    ProbeChart decades;
-    FixBottom(decades, 3, 5000, 0);
-    decades.BottomAxis()->SetLogarithmic(true);
-    decades.DrawNow();
-    EXPECT_EQ(TextsOf(BottomLabels(decades)), (std::vector<std::string>{"10", "100", "1,000"}));
+    // Between decades the labels climb from the minimum by powers of the base.
+    for (const auto& [lo, hi, texts] : {std::tuple{3.0, 5000.0, std::vector<std::string>{"3", "30", "300", "3,000"}},
+                                        {2.0, 2000.0, {"2", "20", "200", "2,000"}}}) {
+        ProbeChart decades;
+        FixBottom(decades, lo, hi, 0);
+        decades.BottomAxis()->SetLogarithmic(true);
+        decades.DrawNow();
+        EXPECT_EQ(TextsOf(BottomLabels(decades)), texts) << lo;
+    }
 
     // A base of 1 or less would never climb: no labels, and no hang.
     for (double base : {1.0, 0.5, 0.0, -10.0}) {
