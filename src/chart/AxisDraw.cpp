@@ -435,6 +435,11 @@ public:
         // a pen of one pixel lies on the box's edge; a wider one half outside it
         const int pen = shape.Pen().Visible() ? shape.Pen().Width() / 2 : 0;
         Extent e = TurnedRect(-pad - pen, -pen, w + pad + pen, height + pen, angle);
+        // a turned box is a polygon, whose outline also paints the pixels of its far edges
+        if (angle % 360 != 0 && shape.Pen().Visible()) {
+            e.maxX += 1;
+            e.maxY += 1;
+        }
         int hs = shape.Shadow().HorizSize(), vs = shape.Shadow().VertSize();
         if ((hs != 0 || vs != 0) && shape.Brush().Style() != bsClear) {
             if (std::max(hs, vs) > 0 && shape.Pen().Visible()) {
