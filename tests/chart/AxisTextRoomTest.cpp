@@ -90,11 +90,11 @@ TEST(AxisTextRoom, TitlesStandBeyondEveryLabelOfTheStep) {
         }
     }
     // bottom labels read upward over -5..5: "-2.5" is longer than either end
-    for (int width : {120, 160, 250, 400}) {
+    for (int width : {200, 300, 400, 600}) {
         SCOPED_TRACE(width);
         TChart chart;
-        TLineSeries* s = Line(chart, 1, 1);
-        for (int i = 0; i < s->PointCount(); ++i) s->XValues()->SetValue(i, i - 5.0);
+        TLineSeries* s = Line(chart, 0.1, 1, 101);
+        for (int i = 0; i < s->PointCount(); ++i) s->XValues()->SetValue(i, i * 0.1 - 5.0);
         chart.BottomAxis()->SetLabelsAngle(90);
         chart.BottomAxis()->Title().SetCaption("Time");
         const Pixels labels = Letters(chart, width, 250, chart.BottomAxis()->LabelsFont());

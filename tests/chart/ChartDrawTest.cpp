@@ -314,6 +314,8 @@ TEST(AxisLabels, LinearStepsAndPositions) {
         {0, 10.7, 2, false, {"10.7", "8.7", "6.7", "4.7", "2.7", "0.7"}},
         {-5, 5, 2.5, true, {"5", "2.5", "0", "-2.5", "-5"}},
         {3, 3, 1, true, {"3"}},
+        // 0.3 / 0.1 comes out just below 3: the top label is still the maximum
+        {0, 0.3, 0.1, true, {"0.3", "0.2", "0.1", "0"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.hi);
@@ -322,6 +324,31 @@ TEST(AxisLabels, LinearStepsAndPositions) {
         probe.BottomAxis()->SetRoundFirstLabel(c.round);
         probe.DrawNow();
         EXPECT_EQ(TextsOf(BottomLabels(probe)), c.texts);
+    }
+}
+
+TEST(AxisLabels, NoLabelBeyondTheRangeAtLargeValues) {
+    // Far from zero the rounding of the values is many label steps of a fine scale wide.
+    for (const double base : {150060.1500028, -150060.1500031, 4.2e9, 12.3456789}) {
+        for (const double range : {3e-7, 2.5e-6}) {
+            SCOPED_TRACE(std::to_string(base) + " + " + std::to_string(range));
+            ProbeChart chart;
+            FixBottom(chart, base, base + range, 1e-9);
+            chart.BottomAxis()->SetAxisValuesFormat("0.000 000 000");
+            std::vector<double> values;
+            chart.OnGetAxisLabel = [&](TChartAxis*, TChartSeries*, int, std::string& text) {
+                std::string digits;
+                for (char c : text)
+                    if (c != ' ') digits += c;
+                values.push_back(std::stod(digits));
+            };
+            chart.DrawNow();
+            ASSERT_GE(values.size(), 2u);
+            for (double v : values) {
+                EXPECT_GE(v, base - 1e-9) << std::to_string(v);
+                EXPECT_LE(v, base + range + 1e-9) << std::to_string(v);
+            }
+        }
     }
 }
 
