@@ -1021,19 +1021,35 @@ public:
         TAxisOnGetLabel saved = std::move(C.OnGetAxisLabel);
         C.OnGetAxisLabel = nullptr;
         const ScopeExit restore([&] { C.OnGetAxisLabel = std::move(saved); });
-        V.SelectFont(A.LabelsFont());
+        TPlotFont& font = A.LabelsFont();
+        V.SelectFont(font);
+        std::vector<std::string> texts;
         if (ChooseStep()) {
             ForEachValueLabel(
                 [&](double v) {
                     const int p = A.ValueToPixel(v);
-                    if (!(A.FLabelsOnAxis || (A.FStartPixel < p && p < A.FEndPixel))) return;
-                    int n = 0;
-                    width = std::max(width, C.MultiLineTextWidth(A.FormatAxisLabel(v), n));
-                    lines = std::max(lines, n);
+                    if (A.FLabelsOnAxis || (A.FStartPixel < p && p < A.FEndPixel))
+                        texts.push_back(A.FormatAxisLabel(v));
                 },
                 false);
         }
+        const TPlotShadow* shadow = font.ShadowIfAny();
+        std::string key = font.Name() + '\n' + std::to_string(font.Height()) + ' ' + std::to_string(font.Style()) +
+                          ' ' + std::to_string(font.PixelsPerInch()) + ' ' +
+                          std::to_string(shadow ? shadow->HorizSize() : 0);
+        TChartAxis::LabelsMeasure& m = A.FLabelsMeasure;
+        if (m.device == V.GetDeviceHandle() && m.font == key && m.texts == texts) {
+            width = m.width;
+            lines = m.lines;
+            return;
+        }
+        for (const std::string& text : texts) {
+            int n = 0;
+            width = std::max(width, C.MultiLineTextWidth(text, n));
+            lines = std::max(lines, n);
+        }
         width += V.MeasureTextWidth(" ");
+        m = {std::move(texts), std::move(key), V.GetDeviceHandle(), width, lines};
     }
 
     void KeepLabelsInside(TRect& r, const TRect& bounds) {

@@ -370,6 +370,15 @@ private:
     };
     LabelsFit FKeptFit;
     bool FFitKept = false;
+    // The widths of the last value labels measured, for the same texts in the same
+    // font on the same device: a redraw of an unchanged chart measures none again.
+    struct LabelsMeasure {
+        std::vector<std::string> texts;
+        std::string font;
+        const void* device = nullptr;
+        int width = 0, lines = 1;
+    };
+    LabelsMeasure FLabelsMeasure;
     int (TChartAxis::*FValueToPixel)(double) const = nullptr;
 
     double ScaleOffset(double value) const;
