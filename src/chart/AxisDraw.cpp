@@ -1023,33 +1023,37 @@ public:
         const ScopeExit restore([&] { C.OnGetAxisLabel = std::move(saved); });
         TPlotFont& font = A.LabelsFont();
         V.SelectFont(font);
-        std::vector<std::string> texts;
+        std::vector<double> values;
         if (ChooseStep()) {
             ForEachValueLabel(
                 [&](double v) {
                     const int p = A.ValueToPixel(v);
-                    if (A.FLabelsOnAxis || (A.FStartPixel < p && p < A.FEndPixel))
-                        texts.push_back(A.FormatAxisLabel(v));
+                    if (A.FLabelsOnAxis || (A.FStartPixel < p && p < A.FEndPixel)) values.push_back(v);
                 },
                 false);
         }
+        // what the texts and their widths depend on, besides the values
         const TPlotShadow* shadow = font.ShadowIfAny();
         std::string key = font.Name() + '\n' + std::to_string(font.Height()) + ' ' + std::to_string(font.Style()) +
                           ' ' + std::to_string(font.PixelsPerInch()) + ' ' +
-                          std::to_string(shadow ? shadow->HorizSize() : 0);
+                          std::to_string(shadow ? shadow->HorizSize() : 0) + (A.FLabelsMultiLine ? " m\n" : " s\n");
+        if (!A.IsDateTime())
+            key += A.FAxisValuesFormat;
+        else
+            key += '\t' + (!A.FDateTimeFormat.empty() ? A.FDateTimeFormat : DefaultDateTimeFormat(A.FScaleRange));
         TChartAxis::LabelsMeasure& m = A.FLabelsMeasure;
-        if (m.device == V.GetDeviceHandle() && m.font == key && m.texts == texts) {
+        if (m.device == V.GetDeviceHandle() && m.font == key && m.values == values) {
             width = m.width;
             lines = m.lines;
             return;
         }
-        for (const std::string& text : texts) {
+        for (double v : values) {
             int n = 0;
-            width = std::max(width, C.MultiLineTextWidth(text, n));
+            width = std::max(width, C.MultiLineTextWidth(A.FormatAxisLabel(v), n));
             lines = std::max(lines, n);
         }
         width += V.MeasureTextWidth(" ");
-        m = {std::move(texts), std::move(key), V.GetDeviceHandle(), width, lines};
+        m = {std::move(values), std::move(key), V.GetDeviceHandle(), width, lines};
     }
 
     void KeepLabelsInside(TRect& r, const TRect& bounds) {

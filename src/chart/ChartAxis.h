@@ -370,10 +370,11 @@ private:
     };
     LabelsFit FKeptFit;
     bool FFitKept = false;
-    // The widths of the last value labels measured, for the same texts in the same
-    // font on the same device: a redraw of an unchanged chart measures none again.
+    // The widths of the last value labels measured, for the same values in the same
+    // format and font on the same device: a redraw of an unchanged chart formats
+    // and measures none again.
     struct LabelsMeasure {
-        std::vector<std::string> texts;
+        std::vector<double> values;
         std::string font;
         const void* device = nullptr;
         int width = 0, lines = 1;

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <climits>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <string>
 
@@ -88,6 +89,19 @@ TEST(AxisTextRoom, TitlesStandBeyondEveryLabelOfTheStep) {
             ASSERT_GT(labels.count, 0);
             EXPECT_LT(title.maxX, labels.minX);
         }
+    }
+    // the labels' room follows a change of their font or format at the next draw
+    TChart chart;
+    Line(chart, 1, 0.5);
+    chart.LeftAxis()->Title().SetCaption("Volts");
+    RenderToBitmap(chart, 400, 250);
+    for (const auto& change : std::initializer_list<std::function<void(TChartAxis&)>>{
+             [](TChartAxis& a) { a.LabelsFont().SetSize(16); },
+             [](TChartAxis& a) { a.SetAxisValuesFormat("0.000"); }}) {
+        change(*chart.LeftAxis());
+        const Pixels labels = Letters(chart, 400, 250, chart.LeftAxis()->LabelsFont());
+        const Pixels title = Letters(chart, 400, 250, chart.LeftAxis()->Title().Font());
+        EXPECT_LT(title.maxX, labels.minX);
     }
     // bottom labels read upward over -5..5: "-2.5" is longer than either end
     for (int width : {200, 300, 400, 600}) {
