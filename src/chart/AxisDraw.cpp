@@ -196,7 +196,9 @@ public:
     // so that no label of the step before or after is admitted.
     double EndTolerance() const {
         const double pixel = A.FAxisLength > 0 ? std::fabs(A.FScaleRange) / A.FAxisLength : 0;
-        return std::min(0.5 * FStep, 0.5 * pixel);
+        const double t = std::min(0.5 * FStep, 0.5 * pixel);
+        // a range beyond the largest double would admit every step down to minus infinity
+        return std::isfinite(t) ? t : 0;
     }
 
     template <class F>
