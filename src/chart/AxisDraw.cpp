@@ -111,7 +111,7 @@ public:
         TChartAxisTitle& t = A.FTitle;
         int n = 0;
         const int w = C.MultiLineTextWidth(t.Caption(), n);
-        const Extent e = TurnedExtent(w, V.TextLineHeight() * n, t.Angle());
+        const Extent e = InkExtent(t, w, V.TextLineHeight() * n, t.Angle());
         int x, y;
         if (A.FHorizontal) {
             x = A.FCenterPixel - Round((e.minX + e.maxX) / 2);
@@ -131,16 +131,7 @@ public:
         const TAxisLabelStyle style = EffectiveStyle();
         if (style == talNone) return;
         V.SelectFont(A.LabelsFont());
-        const double s = A.CurrentLabelIncrement();
-        int k = dtNone;
-        if (A.IsDateTime() && A.FExactDateTime && A.FIncrement != 0) {
-            k = FindDateTimeStep(A.FIncrement);
-            if (k != dtNone)
-                while (k < dtOneYear && s > DateTimeStepTable[k]) ++k;
-        }
-        FStep = s;
-        FStepIndex = k;
-        if (!((s > 0 || (k >= dtHalfMonth && k <= dtOneYear)) && A.FScaleMaximum >= A.FScaleMinimum)) return;
+        if (!ChooseStep()) return;
         switch (style) {
         case talValue:
             if (C.OnGetNextAxisLabel)
@@ -162,11 +153,32 @@ public:
         }
     }
 
+    // The label step for the labels font in the canvas; false when no labels can be drawn.
+    bool ChooseStep() {
+        const double s = A.CurrentLabelIncrement();
+        int k = dtNone;
+        if (A.IsDateTime() && A.FExactDateTime && A.FIncrement != 0) {
+            k = FindDateTimeStep(A.FIncrement);
+            if (k != dtNone)
+                while (k < dtOneYear && s > DateTimeStepTable[k]) ++k;
+        }
+        FStep = s;
+        FStepIndex = k;
+        return (s > 0 || (k >= dtHalfMonth && k <= dtOneYear)) && A.FScaleMaximum >= A.FScaleMinimum;
+    }
+
     void DrawValueLabels() {
+        ForEachValueLabel([this](double v) { LabelAt(v); }, true);
+    }
+
+    // Calls at(v) for every value label of the chosen step, as drawn. Only drawing
+    // moves a logarithmic scale's end off zero and adds the minor grid's outer ticks.
+    template <class F>
+    void ForEachValueLabel(F&& at, bool drawing) {
         if (A.FLogarithmic && A.FIncrement == 0)
-            DrawLogLabels();
+            LogLabels(at, drawing);
         else
-            DrawLinearLabels();
+            LinearLabels(at);
     }
 
     void StepDown(double& v) const {
@@ -178,52 +190,68 @@ public:
         if (std::fabs(v) < FStep * 1e-9) v = 0;
     }
 
-    void DrawLinearLabels() {
+    // How far past an end of the range a label may lie and still count as on it:
+    // what the stepping's rounding leaves, which at large values is many times
+    // the 1e-12 of the values' own size. Half a pixel, and never half a step,
+    // so that no label of the step before or after is admitted.
+    double EndTolerance() const {
+        const double pixel = A.FAxisLength > 0 ? std::fabs(A.FScaleRange) / A.FAxisLength : 0;
+        const double t = std::min(0.5 * FStep, 0.5 * pixel);
+        // a range beyond the largest double would admit every step down to minus infinity
+        return std::isfinite(t) ? t : 0;
+    }
+
+    template <class F>
+    void LinearLabels(F&& at) {
         const double s = FStep;
         const double lo = A.FScaleMinimum, hi = A.FScaleMaximum;
         if (!(s > 0) || std::fabs(A.FScaleRange / s) >= kMaxLabelSteps) return;
+        const double tolerance = EndTolerance();
         double v;
-        if (A.IsDateTime() && A.FExactDateTime && FStepIndex != dtNone && FStepIndex >= 16)
+        if (A.IsDateTime() && A.FExactDateTime && FStepIndex != dtNone && FStepIndex >= 16) {
             v = RoundDateDown(hi, FStepIndex);
-        else if (DefaultText(lo) == DefaultText(hi) || !A.FRoundFirstLabel)
+        } else if (DefaultText(lo) == DefaultText(hi) || !A.FRoundFirstLabel) {
             v = hi;
-        else
-            v = std::trunc(hi / s) * s;
-        for (int n = 0; v > hi && n < kMaxLabelSteps; ++n) StepDown(v);
+        } else {
+            // a maximum on a multiple of the step may come out of the division just below it
+            const double k = std::trunc(hi / s);
+            v = (k + 1) * s <= hi + tolerance ? (k + 1) * s : k * s;
+        }
+        for (int n = 0; v > hi + tolerance && n < kMaxLabelSteps; ++n) StepDown(v);
         if (A.FRangeIsZero || std::fabs(hi - lo) < MinAxisRange || DefaultText(v) == DefaultText(v - s)) {
-            LabelAt(v);
+            at(v);
             return;
         }
-        // A relative tolerance, so that the lowest label of a negative range
-        // is admitted just as that of a positive one.
-        const double limit = lo - 1e-12 * std::max(1.0, std::fabs(lo));
+        const double limit = lo - tolerance;
         for (int n = 0; v >= limit && n < kMaxLabelSteps; ++n) {
-            LabelAt(v);
+            at(v);
             StepDown(v);
         }
     }
 
-    void DrawLogLabels() {
+    template <class F>
+    void LogLabels(F&& at, bool drawing) {
         const double b = A.FLogarithmicBase;
         // a base of 1 or less never climbs through the range
         if (!(b > 1) || !std::isfinite(b)) return;
         if (A.FScaleMinimum == A.FScaleMaximum) return;
-        double v;
-        if (A.FScaleMinimum <= 0) {
-            A.FScaleMinimum = A.FScaleMinimum == 0 ? 0.1 : 1e-10;
-            A.CalcAxisScales();
-            v = A.FScaleMinimum;
-        } else {
-            // a whole power of the base, so that labels fall on the decades
-            v = std::pow(b, std::trunc(std::log(A.FScaleMinimum) / std::log(b)));
+        double lo = A.FScaleMinimum;
+        if (lo <= 0) {
+            lo = lo == 0 ? 0.1 : 1e-10;
+            if (drawing) {
+                A.FScaleMinimum = lo;
+                A.CalcAxisScales();
+            }
         }
-        const bool minorGrid = A.FMinorGrid.Visible();
+        // the labels climb from the minimum by whole powers of the base
+        double v = lo;
+        const bool minorGrid = drawing && A.FMinorGrid.Visible();
         if (minorGrid) {
-            const double w = v >= A.FScaleMinimum ? std::pow(b, std::log(A.FScaleMinimum) / std::log(b) - 1) : v;
-            if (w < A.FScaleMinimum) A.TickPositions.push_back(A.ValueToPixel(w));
+            const double w = std::pow(b, std::log(lo) / std::log(b) - 1);
+            if (w < lo) A.TickPositions.push_back(A.ValueToPixel(w));
         }
         for (int n = 0; v <= A.FScaleMaximum && n < kMaxLabelSteps && std::isfinite(v); ++n) {
-            if (v >= A.FScaleMinimum) LabelAt(v);
+            if (v >= lo) at(v);
             v *= b;
         }
         if (minorGrid && v > A.FScaleMaximum) A.TickPositions.push_back(A.ValueToPixel(v));
@@ -403,18 +431,78 @@ public:
     struct Extent {
         double minX, maxX, minY, maxY;
     };
-    static Extent TurnedExtent(int w, int height, int angle) {
+    static Extent TurnedExtent(int w, int height, int angle) { return TurnedRect(0, 0, w, height, angle); }
+
+    // A point of the text's own plane turned by angle about its origin.
+    static std::pair<double, double> Turned(double px, double py, int angle) {
         const double a = angle * std::numbers::pi / 180.0;
         const double c = std::cos(a), s = std::sin(a);
-        Extent e{0, 0, 0, 0};
-        for (const auto& [px, py] : {std::pair{w, 0}, std::pair{0, height}, std::pair{w, height}}) {
-            const double x = px * c + py * s, y = -px * s + py * c;
+        return {px * c + py * s, -px * s + py * c};
+    }
+
+    static Extent TurnedRect(double left, double top, double right, double bottom, int angle) {
+        Extent e{1e300, -1e300, 1e300, -1e300};
+        for (const auto& [px, py] : {std::pair{left, top}, {right, top}, {left, bottom}, {right, bottom}}) {
+            const auto [x, y] = Turned(px, py, angle);
             e.minX = std::min(e.minX, x);
             e.maxX = std::max(e.maxX, x);
             e.minY = std::min(e.minY, y);
             e.maxY = std::max(e.maxY, y);
         }
         return e;
+    }
+
+    // What a text of w x height written at the origin and turned by angle covers:
+    // the text, and when the shape is framed its box (half a "W" wider on either
+    // side), the box's pen and its shadow, as LabelBox draws them. The current
+    // font is the text's.
+    Extent InkExtent(TPlotCustomShape& shape, int w, int height, int angle) {
+        if (shape.Transparent()) return TurnedExtent(w, height, angle);
+        const int pad = V.MeasureTextWidth("W") / 2;
+        // a pen of one pixel lies on the box's edge; a wider one half outside it
+        const int pen = shape.Pen().Visible() ? shape.Pen().Width() / 2 : 0;
+        Extent e = TurnedRect(-pad - pen, -pen, w + pad + pen, height + pen, angle);
+        // a turned box is a polygon, whose outline also paints the pixels of its far edges
+        if (angle % 360 != 0 && shape.Pen().Visible()) {
+            e.maxX += 1;
+            e.maxY += 1;
+        }
+        int hs = shape.Shadow().HorizSize(), vs = shape.Shadow().VertSize();
+        if ((hs != 0 || vs != 0) && shape.Brush().Style() != bsClear) {
+            if (std::max(hs, vs) > 0 && shape.Pen().Visible()) {
+                hs += shape.Pen().Width();
+                vs += shape.Pen().Width();
+            }
+            // the shadow is the box moved on the screen, not along the text
+            e.minX = std::min(e.minX, e.minX + hs);
+            e.maxX = std::max(e.maxX, e.maxX + hs);
+            e.minY = std::min(e.minY, e.minY + vs);
+            e.maxY = std::max(e.maxY, e.maxY + vs);
+        }
+        return e;
+    }
+
+    // The corner of a slanted text's box nearest the plot: a slanted label points
+    // at its value with it.
+    std::pair<double, double> InnerCorner(int w, int height, int angle) const {
+        std::pair<double, double> best{0, 0};
+        double most = -1e300;
+        for (const auto& [px, py] : {std::pair{0, 0}, {w, 0}, {0, height}, {w, height}}) {
+            const auto c = Turned(px, py, angle);
+            const double inward = -Outward() * (A.FHorizontal ? c.second : c.first);
+            if (inward > most + 1e-9) {
+                most = inward;
+                best = c;
+            }
+        }
+        return best;
+    }
+
+    // How far the ink of e reaches from the origin toward the plot (a negative
+    // value lies outward) and outward from it, across the axis.
+    double InkInward(const Extent& e) const {
+        if (A.FHorizontal) return Outward() > 0 ? -e.minY : e.maxY;
+        return Outward() > 0 ? -e.minX : e.maxX;
     }
 
     // Frames a text before it is written. (x, y) is where its first line goes; the
@@ -455,6 +543,10 @@ public:
         angle = NormalAngle(angle);
         const int h = V.TextLineHeight();
         const int n = 1 + static_cast<int>(std::count(text.begin(), text.end(), LineSeparator));
+        if (angle % 90 != 0) {
+            SlantedLabel(x, y, shape, text, angle, n);
+            return;
+        }
         const bool other = A.FOtherSide;
         int align = TA_LEFT;
         if (A.FHorizontal) {
@@ -462,17 +554,6 @@ public:
             case 0:
                 align = other ? TA_CENTER | TA_BOTTOM : TA_CENTER;
                 break;
-            case 45: {
-                const int d = Round(V.MeasureTextWidth(text) * std::sin(std::numbers::pi / 4));
-                x -= d;
-                y += d;
-                if (other) {
-                    const int wj = V.MeasureTextWidth("Wj");
-                    x -= wj;
-                    y -= wj;
-                }
-                break;
-            }
             case 90:
                 align = other ? TA_LEFT : TA_RIGHT;
                 x -= h / 2;
@@ -493,7 +574,8 @@ public:
                 if (A.FLabelsAlign == alDefault) {
                     align = other ? TA_LEFT : TA_RIGHT;
                 } else {
-                    const int room = AxisLabelSizeOfLabels();
+                    if (FLabelsRoom < 0) FLabelsRoom = AxisLabelSizeOfLabels();
+                    const int room = FLabelsRoom;
                     align = other ? TA_RIGHT : TA_LEFT;
                     x += other ? room : -room;
                 }
@@ -531,12 +613,39 @@ public:
             else if (angle == 270)
                 x -= other ? Round(static_cast<double>(d) * n) : d;
         }
-        if (angle % 90 == 0) {
-            const TPoint step = LineStep(angle, h);
-            x += step.x;
-            y += step.y;
+        const TPoint step = LineStep(angle, h);
+        x += step.x;
+        y += step.y;
+        // A framed text's box, pen and shadow stand out past its letters: the text
+        // moves outward by what would reach toward the plot, as its room counts it.
+        TPlotCustomShape& s = shape ? *shape : A.FItems.Format();
+        if (!s.Transparent()) {
+            int lines = 0;
+            const int w = C.MultiLineTextWidth(text, lines);
+            const int shift = static_cast<int>(
+                std::ceil(InkInward(InkExtent(s, w, h * n, angle)) - InkInward(TurnedExtent(w, h * n, angle))));
+            if (shift > 0) (A.FHorizontal ? y : x) += Outward() * shift;
         }
         Lines(x, y, shape, text, angle, align, n);
+    }
+
+    // A slanted text points at its value with the corner of its box nearest the
+    // plot, all of it (box and shadow too) outside (x, y)'s edge of the room.
+    void SlantedLabel(int x, int y, TPlotCustomShape* shape, const std::string& text, int angle, int n) {
+        int lines = 0;
+        const int w = C.MultiLineTextWidth(text, lines);
+        const int height = V.TextLineHeight() * n;
+        const Extent ink = InkExtent(shape ? *shape : A.FItems.Format(), w, height, angle);
+        const auto [cx, cy] = InnerCorner(w, height, angle);
+        const int clear = static_cast<int>(std::ceil(InkInward(ink)));
+        if (A.FHorizontal) {
+            x -= Round(cx);
+            y += Outward() * clear;
+        } else {
+            y -= Round(cy);
+            x += Outward() * clear;
+        }
+        Lines(x, y, shape, text, angle, TA_LEFT, n);
     }
 
     // Angles as the switch above knows them: -90 is 270.
@@ -773,54 +882,109 @@ public:
         return s;
     }
 
-    int AxisLabelSizeOfLabels() { return AxisLabelSize(A.LabelsFont(), A.FLabelsAngle, A.FLabelsSize, {}, true); }
+    int AxisLabelSizeOfLabels() {
+        if (A.FLabelsSize != 0) return A.FLabelsSize;
+        return FitLabels().across;
+    }
 
-    // Room across the axis: every line of a text that runs along it; the width of
-    // one that stands across it; for a title at a slant, its turned box.
-    int AxisLabelSize(TPlotFont& font, int angle, int fixed, const std::string& text, bool labels) {
-        if (fixed != 0) return fixed;
-        angle = NormalAngle(angle);
-        const bool along = A.FHorizontal ? (angle == 0 || angle == 180) : (angle == 90 || angle == 270);
-        if (labels) {
-            if (along) {
-                const int lines = MaxLabelLines();
-                V.SelectFont(font);
-                return V.TextLineHeight() * lines;
-            }
-            return MaxLabelWidth();
-        }
-        V.SelectFont(font);
-        const int h = V.TextLineHeight();
-        // a title along the axis needs its lines, not its width
-        if (along) return h * (1 + static_cast<int>(std::count(text.begin(), text.end(), LineSeparator)));
-        int lines = 0;
-        const int w = C.MultiLineTextWidth(text, lines);
-        if (angle % 90 == 0) return w;
-        const Extent e = TurnedExtent(w, h * lines, angle);
+    // The labels' room, its measure kept for KeepLabelsInside.
+    int KeptLabelsRoom() {
+        A.FKeptFit = FitLabels();
+        A.FFitKept = true;
+        return A.FLabelsSize != 0 ? A.FLabelsSize : A.FKeptFit.across;
+    }
+
+    // Room across the axis that a text of w x (n lines) needs at angle with the
+    // shape's frame: the extent across of all it covers.
+    int AcrossOf(TPlotCustomShape& shape, int w, int n, int angle) {
+        const Extent e = InkExtent(shape, w, V.TextLineHeight() * n, angle);
         return static_cast<int>(std::ceil(A.FHorizontal ? e.maxY - e.minY : e.maxX - e.minX));
     }
 
-    // The most lines of any label the axis can draw, measured as the widths are.
+    // Room across the axis: every line of a text that runs along it; the width of
+    // one that stands across it; at a slant, its turned box; a framed text's box
+    // and shadow too.
+    int AxisLabelSize(TPlotFont& font, int angle, int fixed, const std::string& text, bool labels) {
+        if (fixed != 0) return fixed;
+        if (labels) return FitLabels().across;
+        angle = NormalAngle(angle);
+        const bool along = A.FHorizontal ? (angle == 0 || angle == 180) : (angle == 90 || angle == 270);
+        V.SelectFont(font);
+        const int lines = 1 + static_cast<int>(std::count(text.begin(), text.end(), LineSeparator));
+        // a plain title along the axis needs its lines, not its width
+        if (along && A.FTitle.Transparent()) return V.TextLineHeight() * lines;
+        int n = 0;
+        return AcrossOf(A.FTitle, C.MultiLineTextWidth(text, n), lines, angle);
+    }
+
+    // What the labels the axis will draw need: room across the axis, and how far
+    // they stand out past its ends toward the lower and the higher coordinates.
+    // The widest and tallest of them stand for all: a box's extent grows with both.
+    TChartAxis::LabelsFit FitLabels() {
+        TChartAxis::LabelsFit f;
+        if (A.FItems.Count() > 0) {
+            for (int i = 0; i < A.FItems.Count(); ++i) {
+                TAxisItem* item = A.FItems[i];
+                V.SelectFont(item->Font());
+                int lines = 0;
+                const int w = C.MultiLineTextWidth(ItemText(*item), lines);
+                Fit(*item, w, std::max(lines, 1), f);
+            }
+            V.SelectFont(A.LabelsFont());
+            return f;
+        }
+        V.SelectFont(A.LabelsFont());
+        int w = 0, lines = 1;
+        switch (EffectiveStyle()) {
+        case talValue:
+            ValueLabelsSize(w, lines);
+            break;
+        case talMark:
+            w = C.MaxMarkWidth();
+            lines = MaxLabelLines();
+            break;
+        case talText:
+            w = A.FIsDepthAxis ? SeriesTitleWidth() : C.MaxPointLabelWidth();
+            lines = MaxLabelLines();
+            break;
+        default:
+            // no labels: a line's height along the axis all the same, as ever
+            break;
+        }
+        Fit(A.FItems.Format(), w, lines, f);
+        return f;
+    }
+
+    // Widens f to a label of w x (n lines) drawn with the shape's frame.
+    void Fit(TPlotCustomShape& shape, int w, int n, TChartAxis::LabelsFit& f) {
+        const int angle = NormalAngle(A.FLabelsAngle);
+        const int height = V.TextLineHeight() * n;
+        const Extent ink = InkExtent(shape, w, height, angle);
+        const Extent text = TurnedExtent(w, height, angle);
+        f.across =
+            std::max(f.across, static_cast<int>(std::ceil(A.FHorizontal ? ink.maxY - ink.minY : ink.maxX - ink.minX)));
+        // along the axis a slanted label's inner corner stands at its value, any other its middle
+        double at = 0, lo = 0, hi = 0;
+        if (A.FHorizontal) {
+            at = angle % 90 != 0 ? InnerCorner(w, height, angle).first : (text.minX + text.maxX) / 2;
+            lo = ink.minX;
+            hi = ink.maxX;
+        } else {
+            at = angle % 90 != 0 ? InnerCorner(w, height, angle).second : (text.minY + text.maxY) / 2;
+            lo = ink.minY;
+            hi = ink.maxY;
+        }
+        f.before = std::max(f.before, static_cast<int>(std::ceil(at - lo)));
+        f.after = std::max(f.after, static_cast<int>(std::ceil(hi - at)));
+    }
+
+    // The most lines of any mark or point label the axis can draw.
     int MaxLabelLines() {
         int most = 1;
         auto count = [&most](const std::string& text) {
             most = std::max(most, 1 + static_cast<int>(std::count(text.begin(), text.end(), LineSeparator)));
         };
-        if (A.FItems.Count() > 0) {
-            for (int i = 0; i < A.FItems.Count(); ++i) count(ItemText(*A.FItems[i]));
-            return most;
-        }
         switch (EffectiveStyle()) {
-        case talValue: {
-            TAxisOnGetLabel saved = std::move(C.OnGetAxisLabel);
-            C.OnGetAxisLabel = nullptr;
-            const ScopeExit restore([&] { C.OnGetAxisLabel = std::move(saved); });
-            double lo = 0, hi = 0;
-            ValueLabelEnds(lo, hi);
-            count(A.FormatAxisLabel(hi));
-            count(A.FormatAxisLabel(lo));
-            break;
-        }
         case talMark:
             for (TChartSeries* s : C.SeriesList())
                 if (s->Active())
@@ -851,8 +1015,11 @@ public:
         }
         V.SelectFont(A.LabelsFont());
         switch (EffectiveStyle()) {
-        case talValue:
-            return ValueLabelWidth();
+        case talValue: {
+            int w = 0, lines = 1;
+            ValueLabelsSize(w, lines);
+            return w;
+        }
         case talMark:
             return C.MaxMarkWidth();
         case talText:
@@ -870,65 +1037,64 @@ public:
         return widest;
     }
 
-    // The values whose texts are the widest labels' candidates.
-    void ValueLabelEnds(double& lo, double& hi) const {
-        lo = A.FScaleMinimum;
-        hi = A.FScaleMaximum;
-        if ((A.IsDateTime() && A.FExactDateTime) || A.FRoundFirstLabel) {
-            const double s = A.CurrentLabelIncrement();
-            if (s > 0) {
-                lo = std::trunc(lo / s) * s;
-                hi = std::trunc(hi / s) * s;
-            }
-        }
-    }
-
-    int ValueLabelWidth() {
+    // The widest value label the chosen step draws (plus a blank, that labels
+    // across the axis keep clear of their ticks) and the most lines of any.
+    // The two ends serve choosing the step; the room is that of every label,
+    // as "2.5" between "0" and "5" needs more than either.
+    void ValueLabelsSize(int& width, int& lines) {
+        width = 0;
+        lines = 1;
         // measuring must not run the chart's label event
         TAxisOnGetLabel saved = std::move(C.OnGetAxisLabel);
         C.OnGetAxisLabel = nullptr;
         const ScopeExit restore([&] { C.OnGetAxisLabel = std::move(saved); });
-        double lo = 0, hi = 0;
-        ValueLabelEnds(lo, hi);
-        int lines = 0;
-        const int a = C.MultiLineTextWidth(A.FormatAxisLabel(hi), lines);
-        const int b = C.MultiLineTextWidth(A.FormatAxisLabel(lo), lines);
-        return std::max(a, b) + V.MeasureTextWidth(" ");
-    }
-
-    // Pixels the labels may stand out past the axis' ends (the first and last label
-    // are centred on them), toward the lower and the higher coordinates.
-    void LabelOverhang(int& before, int& after) {
-        before = after = 0;
-        if (!A.Labels() || A.FIsDepthAxis || (A.FItems.Count() == 0 && EffectiveStyle() == talNone)) return;
-        const int w = MaxLabelWidth();
-        V.SelectFont(A.LabelsFont());
-        const int h = V.TextLineHeight();
-        const int a = A.FLabelsAngle;
-        const bool along = A.FHorizontal ? (a == 0 || a == 180) : (a == 90 || a == 270);
-        const bool across = A.FHorizontal ? (a == 90 || a == 270) : (a == 0 || a == 180);
-        if (along) {
-            before = after = (w + 1) / 2;
-        } else if (across) {
-            before = after = (h + 1) / 2;
-        } else if (A.FHorizontal && a == 45) {
-            // the text rises to the right from a start left of and below its point
-            before = Round(w * std::sin(std::numbers::pi / 4));
-            after = Round(h * std::sin(std::numbers::pi / 4));
-        } else {
-            before = after = std::max(w, h);
+        TPlotFont& font = A.LabelsFont();
+        V.SelectFont(font);
+        std::vector<double> values;
+        if (ChooseStep()) {
+            ForEachValueLabel(
+                [&](double v) {
+                    const int p = A.ValueToPixel(v);
+                    if (A.FLabelsOnAxis || (A.FStartPixel < p && p < A.FEndPixel)) values.push_back(v);
+                },
+                false);
         }
+        // what the texts and their widths depend on, besides the values
+        const TPlotShadow* shadow = font.ShadowIfAny();
+        std::string key = font.Name() + '\n' + std::to_string(font.Height()) + ' ' + std::to_string(font.Style()) +
+                          ' ' + std::to_string(font.PixelsPerInch()) + ' ' +
+                          std::to_string(shadow ? shadow->HorizSize() : 0) + (A.FLabelsMultiLine ? " m\n" : " s\n");
+        if (!A.IsDateTime())
+            key += A.FAxisValuesFormat;
+        else
+            key += '\t' + (!A.FDateTimeFormat.empty() ? A.FDateTimeFormat : DefaultDateTimeFormat(A.FScaleRange));
+        TChartAxis::LabelsMeasure& m = A.FLabelsMeasure;
+        if (m.device == V.GetDeviceHandle() && m.font == key && m.values == values) {
+            width = m.width;
+            lines = m.lines;
+            return;
+        }
+        for (double v : values) {
+            int n = 0;
+            width = std::max(width, C.MultiLineTextWidth(A.FormatAxisLabel(v), n));
+            lines = std::max(lines, n);
+        }
+        width += V.MeasureTextWidth(" ");
+        m = {std::move(values), std::move(key), V.GetDeviceHandle(), width, lines};
     }
 
     void KeepLabelsInside(TRect& r, const TRect& bounds) {
-        int before = 0, after = 0;
-        LabelOverhang(before, after);
+        // the room measured them a moment ago, in this very layout
+        const bool kept = A.FFitKept;
+        A.FFitKept = false;
+        if (!A.Labels() || A.FIsDepthAxis || (A.FItems.Count() == 0 && EffectiveStyle() == talNone)) return;
+        const TChartAxis::LabelsFit f = kept ? A.FKeptFit : FitLabels();
         if (A.FHorizontal) {
-            r.Left = std::max(r.Left, bounds.Left + before);
-            r.Right = std::min(r.Right, bounds.Right - after);
+            r.Left = std::max(r.Left, bounds.Left + f.before);
+            r.Right = std::min(r.Right, bounds.Right - f.after);
         } else {
-            r.Top = std::max(r.Top, bounds.Top + before);
-            r.Bottom = std::min(r.Bottom, bounds.Bottom - after);
+            r.Top = std::max(r.Top, bounds.Top + f.before);
+            r.Bottom = std::min(r.Bottom, bounds.Bottom - f.after);
         }
     }
 
@@ -952,7 +1118,7 @@ public:
             TRect copy = r;
             A.AxisLinePos = PositionShift(SideEdge(copy), original);
             A.LabelsPos = A.AxisLinePos + Outward() * TicksSize();
-            A.TitlePos = A.LabelsPos + Outward() * AxisLabelSizeOfLabels();
+            A.TitlePos = A.LabelsPos + Outward() * KeptLabelsRoom();
             return;
         }
         if (A.FIsDepthAxis) {
@@ -976,7 +1142,7 @@ public:
         if (titled)
             edge += inward * AxisLabelSize(A.FTitle.Font(), A.FTitle.Angle(), A.FTitleSize, A.FTitle.Caption(), false);
         A.TitlePos = edge - inward * beyond;
-        if (A.Labels()) edge += inward * AxisLabelSizeOfLabels();
+        if (A.Labels()) edge += inward * KeptLabelsRoom();
         A.LabelsPos = edge - inward * beyond;
         if (t > 0) edge += inward * t;
         A.TitlePos = PositionShift(A.TitlePos, original);
@@ -991,6 +1157,7 @@ public:
     bool FDepthLabelDrawn = false;
     TRect FLastDepthLabel{};
     bool FExponent = true;
+    int FLabelsRoom = -1;
 };
 
 void TChartAxis::DrawAxis(bool placeAxisLine) {

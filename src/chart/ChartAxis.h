@@ -362,6 +362,24 @@ private:
     int FCenterPixel = 0;
     int FZPixel = 0;
     bool FIsDepthAxis = false;
+    // What the room measured of the labels, kept for the fit inside the panel
+    // that follows it in the same layout (measuring every label twice would
+    // cost the redraw).
+    struct LabelsFit {
+        int across = 0, before = 0, after = 0;
+    };
+    LabelsFit FKeptFit;
+    bool FFitKept = false;
+    // The widths of the last value labels measured, for the same values in the same
+    // format and font on the same device: a redraw of an unchanged chart formats
+    // and measures none again.
+    struct LabelsMeasure {
+        std::vector<double> values;
+        std::string font;
+        const void* device = nullptr;
+        int width = 0, lines = 1;
+    };
+    LabelsMeasure FLabelsMeasure;
     int (TChartAxis::*FValueToPixel)(double) const = nullptr;
 
     double ScaleOffset(double value) const;

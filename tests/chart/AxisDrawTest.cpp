@@ -113,11 +113,11 @@ TEST(AxisDraw, MultiLineRotatedAndExponentLabels) {
         if (t.op != "WriteRotatedText3D") continue;
         ++rotated;
         EXPECT_EQ(t.align, TA_LEFT);
-        const int shift =
-            static_cast<int>(std::lround(6.0 * static_cast<double>(t.text.size()) * std::sin(std::acos(-1.0) / 4)));
-        EXPECT_EQ(t.x, bottom->ValueToPixel(std::stod(t.text)) - shift) << t.text;
-        // moved down by as much as left, and no line further: the text ends at its tick
-        EXPECT_EQ(t.y, bottom->LabelsPos + shift) << t.text;
+        const double shift = 6.0 * static_cast<double>(t.text.size()) * std::sin(std::acos(-1.0) / 4);
+        EXPECT_EQ(t.x, bottom->ValueToPixel(std::stod(t.text)) - std::lround(shift)) << t.text;
+        // moved down by as much as left, and no line further: the text ends at its tick,
+        // its top corner not above the labels' edge
+        EXPECT_EQ(t.y, bottom->LabelsPos + static_cast<int>(std::ceil(shift))) << t.text;
     }
     EXPECT_EQ(rotated, 3);
 }

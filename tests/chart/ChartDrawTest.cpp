@@ -4,6 +4,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "Chart.h"
@@ -313,6 +314,8 @@ TEST(AxisLabels, LinearStepsAndPositions) {
         {0, 10.7, 2, false, {"10.7", "8.7", "6.7", "4.7", "2.7", "0.7"}},
         {-5, 5, 2.5, true, {"5", "2.5", "0", "-2.5", "-5"}},
         {3, 3, 1, true, {"3"}},
+        // 0.3 / 0.1 comes out just below 3: the top label is still the maximum
+        {0, 0.3, 0.1, true, {"0.3", "0.2", "0.1", "0"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.hi);
@@ -324,6 +327,31 @@ TEST(AxisLabels, LinearStepsAndPositions) {
     }
 }
 
+TEST(AxisLabels, NoLabelBeyondTheRangeAtLargeValues) {
+    // Far from zero the rounding of the values is many label steps of a fine scale wide.
+    for (const double base : {150060.1500028, -150060.1500031, 4.2e9, 12.3456789}) {
+        for (const double range : {3e-7, 2.5e-6}) {
+            SCOPED_TRACE(std::to_string(base) + " + " + std::to_string(range));
+            ProbeChart chart;
+            FixBottom(chart, base, base + range, 1e-9);
+            chart.BottomAxis()->SetAxisValuesFormat("0.000 000 000");
+            std::vector<double> values;
+            chart.OnGetAxisLabel = [&](TChartAxis*, TChartSeries*, int, std::string& text) {
+                std::string digits;
+                for (char c : text)
+                    if (c != ' ') digits += c;
+                values.push_back(std::stod(digits));
+            };
+            chart.DrawNow();
+            ASSERT_GE(values.size(), 2u);
+            for (double v : values) {
+                EXPECT_GE(v, base - 1e-9) << std::to_string(v);
+                EXPECT_LE(v, base + range + 1e-9) << std::to_string(v);
+            }
+        }
+    }
+}
+
 TEST(AxisLabels, BoundedLoops) {
     // Logarithmic 0..1000: the minimum counts as 0.1, labels climb by decades.
     ProbeChart log;
@@ -332,12 +360,15 @@ TEST(AxisLabels, BoundedLoops) {
     log.DrawNow();
     EXPECT_EQ(TextsOf(BottomLabels(log)), (std::vector<std::string>{"0.1", "1", "10", "100", "1,000"}));
 
-    // Between decades the labels still fall on the decades.
-    ProbeChart decades;
-    FixBottom(decades, 3, 5000, 0);
-    decades.BottomAxis()->SetLogarithmic(true);
-    decades.DrawNow();
-    EXPECT_EQ(TextsOf(BottomLabels(decades)), (std::vector<std::string>{"10", "100", "1,000"}));
+    // Between decades the labels climb from the minimum by powers of the base.
+    for (const auto& [lo, hi, texts] : {std::tuple{3.0, 5000.0, std::vector<std::string>{"3", "30", "300", "3,000"}},
+                                        {2.0, 2000.0, {"2", "20", "200", "2,000"}}}) {
+        ProbeChart decades;
+        FixBottom(decades, lo, hi, 0);
+        decades.BottomAxis()->SetLogarithmic(true);
+        decades.DrawNow();
+        EXPECT_EQ(TextsOf(BottomLabels(decades)), texts) << lo;
+    }
 
     // A base of 1 or less would never climb: no labels, and no hang.
     for (double base : {1.0, 0.5, 0.0, -10.0}) {
