@@ -665,6 +665,34 @@ TEST_F(ShownShot, StaysWhenASearchOrJumpEndsNowhere) {
     ExpectShown(6);
 }
 
+// A search that fails part-way, on a damaged shot, leaves the shot it began
+// from on screen and the reader with it: the keys and the next search step on
+// from that shot, not from the damage.
+TEST_F(ShownShot, KeysStepOnFromTheShotAfterASearchThatFails) {
+    const std::string path = Dir.File("damaged.kqm");
+    WriteViewerRecording(path, 20, true, 2500000, 9);
+    Make({"/file=" + path, "/seek=5"});
+    ShowAndSettle();
+    Find("index = 15");
+    EXPECT_EQ(Dialogs.Messages, std::vector<std::string>({"Cannot synchronize - no sync field present!"}));
+    EXPECT_EQ(W->Form.StatusText(), "Search failed: Cannot synchronize - no sync field present!");
+    ExpectShown(5);
+    Key(Qt::Key_Right);
+    ExpectShown(6);
+    Find("index = 7");
+    EXPECT_EQ(W->Form.StatusText(), "Expression found");
+    ExpectShown(7);
+    // From the shot before the damage the search fails on its first read.
+    Key(Qt::Key_Right);
+    Find("index = 15");
+    EXPECT_EQ(Dialogs.Messages.size(), 2u);
+    ExpectShown(8);
+    Key(Qt::Key_Left);
+    ExpectShown(7);
+    Key(Qt::Key_Right);
+    ExpectShown(8);
+}
+
 // A read past the last shot fails: the window keeps showing the shot it
 // holds, and Previous, Next and the sample-block keys go on from it.
 TEST_F(ShownShot, StaysAfterAReadPastTheLastShot) {
