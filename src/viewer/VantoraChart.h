@@ -170,9 +170,7 @@ private:
     // Hands the open file's values to the display.
     void SyncDisplay();
     void SearchExpression(const std::string& text);
-    // The record the next read returns; 0 when the reader cannot tell.
-    std::uint32_t ReaderPosition() noexcept;
-    void PutReaderBack(const TCurrentRecord& shown, std::uint32_t start) noexcept;
+    void PutReaderBack(const TCurrentRecord& shown) noexcept;
     void ShowAgain(const TCurrentRecord& shown) noexcept;
     // The action's handler runs under the error funnel.
     void On(TAction& action, std::function<void()> fn);

@@ -154,7 +154,6 @@ void TFormVantoraChart::SearchExpression(const std::string& text) {
     SetBusy(true);
     FormFind->SetFindEnabled(false);
     const TCurrentRecord shown = FDoc.Record;
-    const std::uint32_t start = ReaderPosition();
     auto done = [this] {
         TrackPanel->SetVisible(false);
         SetBusy(false);
@@ -181,31 +180,21 @@ void TFormVantoraChart::SearchExpression(const std::string& text) {
         // screen there, not one it read without showing it, and the reader
         // with it, so that the keys step on from that shot.
         const bool moved = FDoc.Record.Valid != shown.Valid || FDoc.Record.RecordNo != shown.RecordNo;
-        PutReaderBack(shown, start);
+        PutReaderBack(shown);
         if (moved) DrawRecord();
         throw;
     }
     done();
 }
 
-std::uint32_t TFormVantoraChart::ReaderPosition() noexcept {
-    try {
-        return FDoc.File().Tell();
-    } catch (const std::exception&) {
-        return 0;  // without an index the reader cannot be put back anyway
-    }
-}
-
 // The shot is read once more, so that the reader stands behind it as after
-// any read; with no shot, the reader goes back to the record it was at. The
-// failure that brought us here is the one to report, not one of these.
-void TFormVantoraChart::PutReaderBack(const TCurrentRecord& shown, std::uint32_t start) noexcept {
+// any read. The failure that brought us here is the one to report; one in
+// putting the reader back leaves the shot on screen all the same.
+void TFormVantoraChart::PutReaderBack(const TCurrentRecord& shown) noexcept {
     try {
         if (shown.Valid) {
             FDoc.SeekRecord(shown.RecordNo);
             ReadRecord();
-        } else if (start != 0) {
-            FDoc.SeekRecord(start);
         }
     } catch (...) {
     }
