@@ -67,14 +67,19 @@ void SinCosDetail::Reduced(Real X, Real& S, Real& C) {
     const unsigned Quadrant = unsigned(Significand & 3);
     const Real K = Big - Shift;
 
-    // X - K * pi/2: the first two steps are exact.
-    Real Hi, Lo;
-    TwoSum(X - K * HalfPi1, -(K * HalfPi2), Hi, Lo);
-    Lo -= K * HalfPi3;
-    const Real R = Hi + Lo;
-    Real RLo = Lo - (R - Hi);
+    // X - K * pi/2: the first two steps are exact. Below pi/4 nothing is taken
+    // away, and taking away a zero multiple would turn -0 into +0 (-0 + +0 is
+    // +0), where the sine of -0 is -0.
+    Real R = X, RLo = 0;
+    if (K != 0) {
+        Real Hi, Lo;
+        TwoSum(X - K * HalfPi1, -(K * HalfPi2), Hi, Lo);
+        Lo -= K * HalfPi3;
+        R = Hi + Lo;
+        RLo = Lo - (R - Hi);
+    }
 
-    const bool Negative = R < 0;
+    const bool Negative = std::signbit(R);
     const Real Rabs = Negative ? -R : R;
     if (Negative) RLo = -RLo;
     // The nearest multiple of 1/64, by the same addition.

@@ -524,12 +524,66 @@ void TToolBar::AddSeparator() { static_cast<QToolBar*>(FBar)->addSeparator(); }
 
 namespace {
 
+// A window manager places the window itself where the program asked for the
+// frame, or the frame, as it likes, and frames it only once it is shown. The
+// corner is checked again until the frame is known, so that the frame ends
+// where it was asked for: the position saved is the position restored, a
+// window centred has its frame centred. The check ends once the frame is in
+// place (or after ten seconds): a user who drags the window later is not
+// fought.
+class FramePlacer : public QObject {
+public:
+    // Where the frame's top left corner goes for a frame of a size.
+    using TTarget = std::function<QPoint(QSize frame)>;
+    explicit FramePlacer(QWidget& window) : FWindow(window) {
+        FTimer.setInterval(50);
+        QObject::connect(&FTimer, &QTimer::timeout, this, [this] { Check(); });
+    }
+    // Until the window is framed, its frame is taken to have the margins
+    // given.
+    void Place(TTarget target, QMargins expected = {}) {
+        FTarget = std::move(target);
+        const QWindow* handle = FWindow.windowHandle();
+        if (handle && FWindow.isVisible() && !handle->frameMargins().isNull()) expected = handle->frameMargins();
+        FWindow.move(FTarget(FWindow.size().grownBy(expected)));
+        FChecks = 0;
+        FTimer.start();
+    }
+    void Cancel() {
+        FTarget = nullptr;
+        FTimer.stop();
+    }
+
+private:
+    void Check() {
+        if (++FChecks > 200 || !FTarget) return Cancel();
+        QWindow* handle = FWindow.windowHandle();
+        if (!FWindow.isVisible() || !handle || handle->frameMargins().isNull()) return;  // not framed yet
+        const QPoint want = FTarget(handle->frameGeometry().size());
+        if (handle->framePosition() != want) {
+            // The client goes inside the frame at its margins: window managers
+            // differ in where they put a frame asked for as such.
+            const QMargins margins = handle->frameMargins();
+            handle->setPosition(want + QPoint(margins.left(), margins.top()));
+            return;
+        }
+        Cancel();
+    }
+
+    QWidget& FWindow;
+    TTarget FTarget;
+    QTimer FTimer;
+    int FChecks = 0;
+};
+
 class FormWindow : public QMainWindow {
 public:
-    FormWindow(TForm& form, std::function<void(const std::vector<std::string>&)>& drop) : FForm(form), FDrop(drop) {}
-    // Puts the frame's top left corner at p, also where the window manager
-    // frames the window only after it is shown.
-    void PlaceFrame(QPoint p);
+    FormWindow(TForm& form, std::function<void(const std::vector<std::string>&)>& drop)
+        : FForm(form), FDrop(drop), FPlacer(*this) {}
+    // Puts the frame's top left corner at p.
+    void PlaceFrame(QPoint p) {
+        FPlacer.Place([p](QSize) { return p; });
+    }
 
 protected:
     void showEvent(QShowEvent* e) override;
@@ -542,12 +596,7 @@ private:
     TForm& FForm;
     std::function<void(const std::vector<std::string>&)>& FDrop;
     bool FShown = false;
-    // Where the frame goes; kept for a short while after placing, until the
-    // window manager has framed the window there.
-    void CheckFramePlace();
-    std::optional<QPoint> FFramePlace;
-    QTimer* FFrameTimer = nullptr;
-    int FFrameChecks = 0;
+    FramePlacer FPlacer;
 };
 
 // Sees every key before the control it is meant for (key preview).
@@ -573,41 +622,6 @@ void FormWindow::showEvent(QShowEvent* e) {
     if (FShown) return;
     FShown = true;
     if (FForm.OnShow) TApplication::Guard(FForm.OnShow);
-}
-
-// A window manager places the window itself where the program asked for the
-// frame, or the frame, as it likes, and frames it only once it is shown. The
-// corner is checked again until the frame is known, so that the position
-// saved is the position restored. The check ends once the frame is in place
-// (or after ten seconds): a user who drags the window later is not fought.
-void FormWindow::PlaceFrame(QPoint p) {
-    move(p);
-    FFramePlace = p;
-    FFrameChecks = 0;
-    if (!FFrameTimer) {
-        FFrameTimer = new QTimer(this);
-        FFrameTimer->setInterval(50);
-        QObject::connect(FFrameTimer, &QTimer::timeout, this, [this] { CheckFramePlace(); });
-    }
-    FFrameTimer->start();
-}
-
-void FormWindow::CheckFramePlace() {
-    if (++FFrameChecks > 200 || !FFramePlace) {
-        FFrameTimer->stop();
-        return;
-    }
-    QWindow* handle = windowHandle();
-    if (!isVisible() || !handle || handle->frameMargins().isNull()) return;  // not framed yet
-    if (handle->framePosition() != *FFramePlace) {
-        // The client goes inside the frame at its margins: window managers
-        // differ in where they put a frame asked for as such.
-        const QMargins margins = handle->frameMargins();
-        handle->setPosition(*FFramePlace + QPoint(margins.left(), margins.top()));
-        return;
-    }
-    FFramePlace.reset();
-    FFrameTimer->stop();
 }
 
 // The frame's corner as the window system reports it now: the widget's own
@@ -767,12 +781,16 @@ void TForm::SetOnDropFiles(std::function<void(const std::vector<std::string>&)> 
 struct TDialog::Impl {
     QPointer<QDialog> Dialog;
     std::unique_ptr<TControl> Client;
+    TDialogPosition Position = TDialogPosition::OwnerCentre;
+    std::unique_ptr<FramePlacer> Placer;
 };
 
-TDialog::TDialog(const std::string& caption, bool okButton) : FImpl(std::make_unique<Impl>()) {
+TDialog::TDialog(const std::string& caption, bool okButton, TDialogPosition position)
+    : FImpl(std::make_unique<Impl>()) {
     EnsureWidgetApplication();
     auto* dialog = new QDialog(QApplication::activeWindow());
     FImpl->Dialog = dialog;
+    FImpl->Position = position;
     dialog->setWindowTitle(Q(caption));
     dialog->setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     auto* layout = new QVBoxLayout(dialog);
@@ -796,6 +814,7 @@ TDialog::TDialog(const std::string& caption, bool okButton) : FImpl(std::make_un
 }
 
 TDialog::~TDialog() {
+    FImpl->Placer.reset();
     FImpl->Client.reset();
     delete FImpl->Dialog.data();
 }
@@ -811,7 +830,25 @@ void TDialog::SetClientSize(int width, int height, bool fixed) {
         FImpl->Dialog->resize(width, height);
 }
 
-void TDialog::ShowModal() { FImpl->Dialog->exec(); }
+void TDialog::ShowModal() {
+    QDialog& dialog = *FImpl->Dialog;
+    if (FImpl->Position == TDialogPosition::ScreenCentre) {
+        const QRect screen = dialog.screen()->geometry();
+        // Until the dialog is framed, its frame is taken to be like its owner's.
+        const QWidget* owner = dialog.parentWidget();
+        const QWindow* ownerHandle = owner ? owner->windowHandle() : nullptr;
+        const QMargins expected = ownerHandle && owner->isVisible() ? ownerHandle->frameMargins() : QMargins();
+        FImpl->Placer = std::make_unique<FramePlacer>(dialog);
+        FImpl->Placer->Place(
+            [screen](QSize frame) {
+                return screen.topLeft() +
+                       QPoint((screen.width() - frame.width()) / 2, (screen.height() - frame.height()) / 2);
+            },
+            expected);
+    }
+    // Otherwise the toolkit centres it on its owner.
+    dialog.exec();
+}
 
 void ShowMessageBox(const std::string& text, const std::string& title) {
     EnsureWidgetApplication();

@@ -255,15 +255,23 @@ private:
     std::unique_ptr<Impl> FImpl;
 };
 
-// A modal window with one client control and an "Ok" button below it.
+// Where a dialog opens: centred on the window it belongs to, or with its
+// frame centred on the screen.
+enum class TDialogPosition { OwnerCentre, ScreenCentre };
+
+// A modal window with one client control and an "Ok" button below it. It
+// asks the window manager for a close box and no minimise or maximise
+// button (some add those of their own: openbox, to any window that can be
+// resized, a maximise button, and a minimise button to every window).
 class TDialog {
 public:
-    TDialog(const std::string& caption, bool okButton);
+    TDialog(const std::string& caption, bool okButton, TDialogPosition position = TDialogPosition::OwnerCentre);
     ~TDialog();
     TDialog(const TDialog&) = delete;
     TDialog& operator=(const TDialog&) = delete;
     TControl& Client();
     void AddToClient(TControl& control);
+    // A fixed size is the only one the dialog has: a dialog border.
     void SetClientSize(int width, int height, bool fixed);
     QWidget* Widget() const;
     void ShowModal();

@@ -147,21 +147,28 @@ void DecodeRanging(TKQMHeader& H, const TBlock& Par) {
 
 }  // namespace
 
-std::string IndexPathOf(const std::string& Path) {
-    const std::string Own = IndexNameBeside(Path, TOtherExtension::Replaced);
+std::array<std::string, 8> IndexSpellingsOf(const std::string& Path) {
     // Where names differ in case, an index written elsewhere may be spelt
     // "REC.IDX" or otherwise. Its eight spellings are asked for in a fixed
     // order, the one the library writes first: a few look-ups on every open
     // of a recording without an index, where reading the folder would cost as
     // much as the folder holds.
+    const std::string Own = IndexNameBeside(Path, TOtherExtension::Replaced);
     const std::size_t Ext = Own.size() - 3;
-    std::string Name = Own;
-    std::error_code Ec;
+    std::array<std::string, 8> Names;
     for (unsigned Spelling = 0; Spelling < 8; ++Spelling) {
-        for (unsigned I = 0; I < 3; ++I) Name[Ext + I] = char(Own[Ext + I] ^ ((Spelling >> I & 1) << 5));
-        if (std::filesystem::exists(Name, Ec)) return Name;
+        Names[Spelling] = Own;
+        for (unsigned I = 0; I < 3; ++I) Names[Spelling][Ext + I] ^= char((Spelling >> I & 1) << 5);
     }
-    return Own;
+    return Names;
+}
+
+std::string IndexPathOf(const std::string& Path) {
+    const std::array<std::string, 8> Names = IndexSpellingsOf(Path);
+    std::error_code Ec;
+    for (const std::string& Name : Names)
+        if (std::filesystem::exists(Name, Ec)) return Name;
+    return Names[0];
 }
 
 TKQMReader::TKQMReader(const std::string& Path) : FPath(Path) {

@@ -324,6 +324,9 @@ private:
 // (IndexNameBeside); an index that exists beside the recording with ".idx" in
 // another letter case is taken when that one does not exist.
 std::string IndexPathOf(const std::string& Path);
+// The names IndexPathOf asks for, in its order: the one every writer uses
+// first, then the other spellings of ".idx" in letter case.
+std::array<std::string, 8> IndexSpellingsOf(const std::string& Path);
 
 // Index file writing, little-endian, all or nothing per call. Headers are
 // written with the invalid flag set; FinalizeIndexFile clears it.

@@ -212,6 +212,7 @@ private:
     void AlignPulseSeconds();
     void DropNonIncreasingPulses();
     void UpdateIndex();
+    void RemoveReplaced(const std::string& IndexName);
     void UpdateTimeSyncFactor();
     std::int64_t TimeSync(std::int64_t TimeStamp);
     // Decodes the next record into FThis; false at the end of the data.
@@ -268,6 +269,7 @@ void TKQMReader::TReindexRun::Execute() {
         IndexStream->Flush();
         IndexStream.reset();
         TFileHandle::RenameReplace(TempName, IndexName);
+        RemoveReplaced(IndexName);
         R.Trace("(i) Index successfully created");
     } catch (...) {
         IndexStream.reset();
@@ -287,6 +289,40 @@ void TKQMReader::TReindexRun::Execute() {
     // A new index the handle cannot use is a failure, not a success.
     if (!R.OpenIndex(IndexName))
         throw EKQMError(Format("Index file %s was rebuilt but cannot be opened", IndexName), NARVI_ERR_MISSING_INDEX);
+}
+
+namespace {
+
+// Two names of files that exist and are known to be two files.
+bool TwoFiles(const std::string& A, const std::string& B) {
+    std::error_code Ec;
+    const bool Same = std::filesystem::equivalent(A, B, Ec);
+    return !Same && !Ec;
+}
+
+}  // namespace
+
+// Once the new index is in place, the indexes beside it spelt in another
+// letter case go: the reader's look-up would take one of them again as soon
+// as the new one is gone, with entries of an older rebuild. In a folder blind
+// to case every spelling names the new index itself, and a recording may
+// itself be spelt like an index; neither is touched. What cannot be removed
+// stays behind a good index, so the rebuild has still succeeded.
+void TKQMReader::TReindexRun::RemoveReplaced(const std::string& IndexName) {
+    for (const std::string& Name : IndexSpellingsOf(R.FPath)) {
+        try {
+            std::error_code Ec;
+            if (Name == IndexName || !std::filesystem::is_regular_file(Name, Ec)) continue;
+            if (!TwoFiles(Name, IndexName) || !TwoFiles(Name, R.FPath)) continue;
+            TFileHandle::Delete(Name);
+        } catch (const std::exception& E) {
+            try {
+                R.Trace("(i) Older index left in place: %s", E.what());
+            } catch (const std::exception&) {
+                // Not even the note can be made; the index itself is good.
+            }
+        }
+    }
 }
 
 bool TKQMReader::TReindexRun::NextRecord() {

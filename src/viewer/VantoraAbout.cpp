@@ -16,7 +16,7 @@ const char* const TermsOfUse =
 }  // namespace
 
 void ShowAbout(const std::string& version, const std::string& libraryInfo) {
-    TDialog dialog("About", false);
+    TDialog dialog("About", false, TDialogPosition::ScreenCentre);
     dialog.SetClientSize(401, 220, true);
     TPanel page(&dialog.Client(), true, 8, 4);
     TPanel title(&page, false, 0, 0);

@@ -170,6 +170,7 @@ private:
     // Hands the open file's values to the display.
     void SyncDisplay();
     void SearchExpression(const std::string& text);
+    void PutReaderBack(const TCurrentRecord& shown) noexcept;
     void ShowAgain(const TCurrentRecord& shown) noexcept;
     // The action's handler runs under the error funnel.
     void On(TAction& action, std::function<void()> fn);

@@ -176,13 +176,27 @@ void TFormVantoraChart::SearchExpression(const std::string& text) {
         Form.SetStatusText(SearchResultText(result));
     } catch (...) {
         done();
-        // A search that fails (a damaged record, an unknown field) leaves the
-        // shot that was on screen there, not one it read without showing it.
-        if (FDoc.Record.Valid != shown.Valid || FDoc.Record.RecordNo != shown.RecordNo) {
-            FDoc.Record = shown;
-            DrawRecord();
-        }
+        // A search that fails (a damaged record) leaves the shot that was on
+        // screen there, not one it read without showing it, and the reader
+        // with it, so that the keys step on from that shot.
+        const bool moved = FDoc.Record.Valid != shown.Valid || FDoc.Record.RecordNo != shown.RecordNo;
+        PutReaderBack(shown);
+        if (moved) DrawRecord();
         throw;
     }
     done();
+}
+
+// The shot is read once more, so that the reader stands behind it as after
+// any read. The failure that brought us here is the one to report; one in
+// putting the reader back leaves the shot on screen all the same.
+void TFormVantoraChart::PutReaderBack(const TCurrentRecord& shown) noexcept {
+    try {
+        if (shown.Valid) {
+            FDoc.SeekRecord(shown.RecordNo);
+            ReadRecord();
+        }
+    } catch (...) {
+    }
+    FDoc.Record = shown;
 }

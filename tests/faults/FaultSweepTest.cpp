@@ -272,6 +272,52 @@ TEST_F(FaultSweep, Reindex) {
     narvi_close(H);
 }
 
+// Only "shot.IDX" before the rebuild: the new "shot.idx" replaces it, and the
+// old one goes once the new one is in place. A fault before then keeps the
+// old one as it was; a fault in its removal leaves it behind the new one, and
+// the rebuild has still succeeded.
+TEST_F(FaultSweep, ReindexReplacingAnIndexSpeltOtherwise) {
+    const std::string Upper = Dir->File("shot.IDX");
+    NARVI_FILE_T H = nullptr;
+    Sweep(
+        "reindex over shot.IDX",
+        [&] {
+            narvi_close(H), H = nullptr;
+            Restore();
+            std::filesystem::remove(Idx);
+            WriteFileBytes(Upper, Prior);
+            narvi_open(Kqm.c_str(), &H);
+        },
+        [&](const std::string& Trace) {
+            const std::int32_t Code = narvi_reindex(H);
+            Faults::Disarm();
+            if (Trace == "count") return;
+            if (Code != 0) ExpectClearText(LastError());
+            SCOPED_TRACE("reindex: " + std::to_string(Code) + " " + LastError());
+            EXPECT_FALSE(std::filesystem::exists(Idx + ".tmp"));
+            const bool New = std::filesystem::exists(Idx), Old = std::filesystem::exists(Upper);
+            EXPECT_TRUE(!New || ReadFileBytes(Idx) == Rebuilt) << "new index";
+            EXPECT_TRUE(!Old || ReadFileBytes(Upper) == Prior) << "previous index";
+            EXPECT_TRUE(New || Old);
+            EXPECT_TRUE(Code != 0 || New);
+            // A success keeps the old one only where the fault hit its removal.
+            const std::string Fired = Faults::Fired();
+            EXPECT_TRUE(Code != 0 || !Old || Fired == "unlink" || Fired == "stat" || Fired == "lstat") << Fired;
+            const std::vector<TShot>& Expected = New ? ReferenceRebuilt : Reference;
+            const std::vector<TShot> Same = ReadAll(H);
+            EXPECT_TRUE(Same == Expected || (Code != 0 && Same.size() == 1 && Same[0].Code == NARVI_ERR_MISSING_INDEX))
+                << "the same handle after the rebuild";
+            EXPECT_TRUE(ReadFile(Kqm) == Expected) << "a new handle after the rebuild";
+            Tally(Code == 0
+                      ? (Old ? "reindex succeeded, shot.IDX left in place" : "reindex succeeded, shot.IDX removed")
+                  : New ? "reindex wrote the index, reopening it failed with a text"
+                        : "reindex failed with a text, shot.IDX kept");
+        });
+    narvi_close(H);
+    std::filesystem::remove(Upper);
+    Restore();
+}
+
 TEST_F(FaultSweep, StandaloneIndexBuilders) {
     const std::string Out = Dir->File("made.idx");
     for (bool Ex : {false, true}) {

@@ -94,16 +94,27 @@ TEST(SinCosExtended, AgreesWithTheCRuntimeOverTheMirrorAngles) {
 }
 
 // Whatever the beam never passes still gets the sine and cosine: negative,
-// beyond the table, beyond the general path's reduction, not finite.
+// beyond the table, beyond the general path's reduction, not finite; zeros
+// and tiny arguments of either sign, whose sine is the argument itself, so
+// that the sign, which a distance in units cannot see, is compared as well.
 TEST(SinCosExtended, AgreesWithTheCRuntimeBeyondTheBeamsArguments) {
     // Around 3.4e9 the nearest multiple of pi/2 no longer fits an int.
-    std::vector<Real> X = {-0.0L,  -1e-30L, 7.1L,   30,      63.99L, 64,     1e6L,
-                           3.3e9L, 3.4e9L,  3.5e9L, -3.5e9L, 1e19L,  1e300L, -1e300L};
+    std::vector<Real> X = {0.0L,   -0.0L,  -1e-30L, 7.1L,    30,    63.99L, 64,     1e6L,
+                           3.3e9L, 3.4e9L, 3.5e9L,  -3.5e9L, 1e19L, 1e300L, -1e300L};
     for (int I = 1; I <= 2000; ++I) X.insert(X.end(), {-I / 283.0L, 7 + I / 31.0L});
+    // Down through the subnormals to the smallest long double.
+    for (int E = -16445; E <= -2; E += 87) X.insert(X.end(), {std::ldexp(1.3L, E), -std::ldexp(1.7L, E)});
     for (Real A : X) {
         SCOPED_TRACE(double(A));
         Real S, C;
         SinCosExtended(A, S, C);
+        EXPECT_EQ(std::signbit(S), std::signbit(std::sin(A)));
+        if (std::fabs(A) < 0x1p-33L) {
+            // sin A = A (1 - A^2/6 ...) rounds to A, cos A to 1.
+            EXPECT_EQ(S, A);
+            EXPECT_EQ(std::signbit(S), std::signbit(A));
+            EXPECT_EQ(C, 1);
+        }
 #if defined(__GLIBC__)
         EXPECT_LE(Ulps(S, std::sin(A)), 1);
         EXPECT_LE(Ulps(C, std::cos(A)), 1);

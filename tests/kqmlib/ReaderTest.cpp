@@ -396,31 +396,41 @@ TEST(ReaderIndex, FoundWhateverTheCaseOfItsExtension) {
 }
 
 // A rebuild writes "NAME.idx" whatever the case of the recording's extension,
-// like the standalone builders; an older index spelt otherwise is left as it
-// was, and the new one is what the reader uses then and on the next open.
-TEST(ReaderIndex, RebuildWritesIdxInLowerCase) {
+// like the standalone builders, and the new one is what the reader uses then
+// and on the next open. The indexes it replaced, spelt otherwise, are gone:
+// with the new one removed the recording has no index, rather than an older
+// one coming back. A recording spelt like an index stays.
+TEST(ReaderIndex, RebuildWritesIdxInLowerCaseAndRemovesTheOthers) {
     TTempDir Dir;
     TRecHeader Za14;  // a recording without time synchronisation to wait for
     Za14.Texts["InstrumentType"] = "ZA14";
     Za14.MeasMain = 3;
-    for (const char* Name : {"UPPER.KQM", "Mixed.kQm", "lower.kqm"}) {
-        SCOPED_TRACE(Name);
-        const std::string Path = MakeRecording(Dir, Za14, 3, Name);
+    // The recording, then the indexes beside it; the look-up takes the first.
+    const std::vector<std::vector<std::string>> Cases = {{"UPPER.KQM", "UPPER.IDX"},
+                                                         {"Mixed.kQm", "Mixed.iDx", "Mixed.IDX", "Mixed.IdX"},
+                                                         {"lower.kqm"},
+                                                         {"both.kqm", "both.idx", "both.IDX"},
+                                                         {"data.IDX", "data.Idx"}};
+    for (const auto& C : Cases) {
+        SCOPED_TRACE(C[0]);
+        const std::string Path = MakeRecording(Dir, Za14, 3, C[0].c_str());
         const std::string Stem = Path.substr(0, Path.size() - 4);
-        TIndexFile Old;
-        Old.Entries = {{0, 100, 1}, {77, 200, 2}};
-        const bool Lower = Path.ends_with(".kqm");
-        if (!Lower) Old.Write(Stem + ".IDX");
-        TKQMReader R(Path);
-        EXPECT_EQ(R.MaxTimeExternal(), Lower ? 0 : 77);
-        R.Reindex();
-        EXPECT_TRUE(std::filesystem::exists(Stem + ".idx"));
-        EXPECT_NE(R.MaxTimeExternal(), 77);
-        if (!Lower) {
-            EXPECT_EQ(TIndex(Stem + ".IDX").Count(), 2);
+        for (std::size_t I = 1; I < C.size(); ++I) {
+            TIndexFile Old;
+            Old.Entries = {{0, 100, 1}, {I == 1 ? 77u : 66u, 200, 2}};
+            Old.Write(Dir.File(C[I]));
         }
+        TKQMReader R(Path);
+        EXPECT_EQ(R.MaxTimeExternal(), C.size() > 1 ? 77 : 0);
+        R.Reindex();
+        EXPECT_NE(R.MaxTimeExternal(), 77);
         EXPECT_EQ(IndexPathOf(Path), Stem + ".idx");
         EXPECT_EQ(TKQMReader(Path).MaxTimeExternal(), R.MaxTimeExternal());
+        for (const std::string& Name : IndexSpellingsOf(Path))
+            EXPECT_EQ(std::filesystem::exists(Name), Name == Stem + ".idx" || Name == Path) << Name;
+
+        std::filesystem::remove(Stem + ".idx");
+        EXPECT_FALSE(TKQMReaderTestAccess::Index(TKQMReader(Path)));
     }
 }
 #endif

@@ -39,10 +39,13 @@ public:
 
 // count shots from internal time 1 s, step 4-ns ticks apart, with a GPS/PPS
 // housekeeping record after every 100th shot; external time 10 s later.
-// Writes the index beside the recording when index is set.
-inline void WriteViewerRecording(const std::string& path, int count, bool index, std::uint64_t step = 2500000) {
+// Writes the index beside the recording when index is set. Shot damaged
+// (1-based) gets a wrong checksum; the recording then has no sync words, so
+// that a read of it fails instead of stepping over it.
+inline void WriteViewerRecording(const std::string& path, int count, bool index, std::uint64_t step = 2500000,
+                                 int damaged = 0) {
     TRecHeader h;
-    h.ProtocolFlags = 0x7;
+    h.ProtocolFlags = damaged ? 0x6 : 0x7;
     TRecordingWriter w(path, h, index);
     for (int i = 0; i < count; ++i) {
         const std::uint64_t t = 250000000ull + step * std::uint64_t(i);
@@ -62,6 +65,7 @@ inline void WriteViewerRecording(const std::string& path, int count, bool index,
         hi.Samples.assign(16, 0);
         for (int n = 0; n < 16; ++n) hi.Samples[std::size_t(n)] = std::uint8_t(5 + (i + n) % 200);
         r.Blocks = {ref, hi};
+        if (i + 1 == damaged) r.Checksum = 0;
         w.Write(r);
         if (i % 100 == 99) w.Write(TRecord::House(t + 7, t + 7, std::uint32_t(5000 + 10 * i)));
     }

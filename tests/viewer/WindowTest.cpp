@@ -13,6 +13,8 @@
 #include <QListWidget>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QProcess>
+#include <QScreen>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
@@ -665,6 +667,34 @@ TEST_F(ShownShot, StaysWhenASearchOrJumpEndsNowhere) {
     ExpectShown(6);
 }
 
+// A search that fails part-way, on a damaged shot, leaves the shot it began
+// from on screen and the reader with it: the keys and the next search step on
+// from that shot, not from the damage.
+TEST_F(ShownShot, KeysStepOnFromTheShotAfterASearchThatFails) {
+    const std::string path = Dir.File("damaged.kqm");
+    WriteViewerRecording(path, 20, true, 2500000, 9);
+    Make({"/file=" + path, "/seek=5"});
+    ShowAndSettle();
+    Find("index = 15");
+    EXPECT_EQ(Dialogs.Messages, std::vector<std::string>({"Cannot synchronize - no sync field present!"}));
+    EXPECT_EQ(W->Form.StatusText(), "Search failed: Cannot synchronize - no sync field present!");
+    ExpectShown(5);
+    Key(Qt::Key_Right);
+    ExpectShown(6);
+    Find("index = 7");
+    EXPECT_EQ(W->Form.StatusText(), "Expression found");
+    ExpectShown(7);
+    // From the shot before the damage the search fails on its first read.
+    Key(Qt::Key_Right);
+    Find("index = 15");
+    EXPECT_EQ(Dialogs.Messages.size(), 2u);
+    ExpectShown(8);
+    Key(Qt::Key_Left);
+    ExpectShown(7);
+    Key(Qt::Key_Right);
+    ExpectShown(8);
+}
+
 // A read past the last shot fails: the window keeps showing the shot it
 // holds, and Previous, Next and the sample-block keys go on from it.
 TEST_F(ShownShot, StaysAfterAReadPastTheLastShot) {
@@ -794,6 +824,49 @@ TEST(WindowManager, FramePositionSavedIsPositionRestored) {
 }
 
 // Every text of the About box is shown whole, the longest build tag included.
+// A property of a window as xprop shows it ("NAME(TYPE) = value").
+std::string WindowProperty(const QWidget& w, const char* name) {
+    QProcess xprop;
+    xprop.start("xprop", {"-id", QString::number(w.winId()), name});
+    xprop.waitForFinished(5000);
+    return xprop.readAllStandardOutput().trimmed().toStdString();
+}
+
+// About opens with its frame centred on the screen wherever the main window
+// is, in a fixed border, which the window manager lets nobody resize or
+// maximise.
+TEST(WindowManager, AboutFrameCentredOnTheScreenInAFixedBorder) {
+    ASSERT_TRUE(kApp);
+    if (QGuiApplication::platformName() != "xcb") GTEST_SKIP() << "needs X with a window manager: under-openbox.sh";
+    TTempDir dir;
+    const std::string ini = dir.File("Vantora.ini");
+    std::ofstream(ini) << "[WAVECHART]\nLeft=40\nTop=60\n";
+    TDialogsDouble doubles;
+    TFormVantoraChart1 w(doubles, std::vector<std::string>{}, ini, std::string{});
+    w.Form.Show();
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return w.Form.Widget()->windowHandle()->framePosition() == QPoint(40, 60); }, 10000));
+    w.Form.Widget()->activateWindow();  // the dialogs' owner, as when the user opens them
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w.Form.Widget()));
+    TToolkitDialogs dialogs;
+    WithModal([&] { dialogs.ShowAbout("0.9.7", "(no file loaded)"); },
+              [&](QWidget& about) {
+                  QWindow* handle = about.windowHandle();
+                  ASSERT_TRUE(QTest::qWaitFor([&] { return !handle->frameMargins().isNull(); }, 10000));
+                  const QPoint centre = handle->screen()->geometry().center();
+                  const auto offset = [&] { return handle->frameGeometry().center() - centre; };
+                  const auto centred = [&] { return std::abs(offset().x()) <= 1 && std::abs(offset().y()) <= 1; };
+                  EXPECT_TRUE(QTest::qWaitFor(centred, 5000)) << offset().x() << "," << offset().y();
+                  const std::string actions = WindowProperty(about, "_NET_WM_ALLOWED_ACTIONS");
+                  for (const char* absent : {"MAXIMIZE", "RESIZE"})
+                      EXPECT_EQ(actions.find(absent), std::string::npos) << actions;
+                  if (const char* shots = std::getenv("VANTORA_SHOTS")) {
+                      QTest::qWait(300);  // the frame drawn where it went
+                      QGuiApplication::primaryScreen()->grabWindow(0).save(QString(shots) + "/About-framed.png");
+                  }
+              });
+}
+
 TEST(SideWindows, AboutTextsFit) {
     ASSERT_TRUE(kApp);
     TToolkitDialogs dialogs;
