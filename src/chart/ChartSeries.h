@@ -72,7 +72,8 @@ public:
     void Assign(const TPersistent* source) override;
 
     bool DateTime() const { return FDateTime; }
-    void SetDateTime(bool value) { FDateTime = value; }
+    // The flag changes how the values read in labels and marks: repaints on a change.
+    void SetDateTime(bool value);
     const std::string& Name() const { return FName; }
     void SetName(std::string value) { FName = std::move(value); }
     TChartListOrder Order() const { return FOrder; }
