@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "ChartAxis.h"
@@ -239,6 +240,9 @@ TEST(RotateTool, NeverShowsTheBackOfASoftwareView) {
     EXPECT_EQ(TRotateTool::TurnElevation(280, -30), 270);
     EXPECT_EQ(TRotateTool::TurnElevation(300, 10), 310);
 }
+
+// the box is published under the positioned shape's own name
+static_assert(std::is_same_v<decltype(std::declval<TAnnotationTool&>().Shape()), TPlotShapePosition&>);
 
 TEST(AnnotationTool, EmptyTextStillHasABox) {
     ToolsChart chart;
