@@ -210,6 +210,12 @@ void TChartValueList::SetDateTime(bool value) {
     if (FOwner) FOwner->RepaintChart();
 }
 
+void TChartValueList::SetOrder(TChartListOrder value) {
+    if (FOrder == value) return;
+    FOrder = value;
+    if (FOwner) FOwner->RepaintChart();
+}
+
 void TChartValueList::SetValueSource(const std::string& value) {
     if (FValueSource == value) return;
     FValueSource = value;

@@ -77,7 +77,8 @@ public:
     const std::string& Name() const { return FName; }
     void SetName(std::string value) { FName = std::move(value); }
     TChartListOrder Order() const { return FOrder; }
-    void SetOrder(TChartListOrder value) { FOrder = value; }
+    // The order also says which points the drawing may skip: repaints on a change.
+    void SetOrder(TChartListOrder value);
     TChartSeries* OwnerSeries() const { return FOwner; }
     const std::string& ValueSource() const { return FValueSource; }
     void SetValueSource(const std::string& value);

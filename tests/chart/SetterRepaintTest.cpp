@@ -21,10 +21,9 @@ namespace {
 
 // Properties that do not change the picture: names and links to data, flags kept only
 // for the form, the mouse cursor over a series and what only clicks use, the chart's
-// mouse buttons, the printer's proportions, and a value list's order, which rules
-// where new points go.
+// mouse buttons and the printer's proportions.
 const std::set<std::string> NoPicture{
-    "Name",          "ValueSource",   "ColorSource",  "XLabelsSource",     "Identifier",  "Style@Series",      "Order",
+    "Name",          "ValueSource",   "ColorSource",  "XLabelsSource",     "Identifier",  "Style@Series",
     "Cursor@Series", "ClickableLine", "AllowPanning", "ScrollMouseButton", "MouseAction", "PrintProportional",
 };
 
