@@ -223,6 +223,12 @@ TEST(SetterRepaint, DroppedPartsAndEmptiedListsRepaint) {
     before = chart.InvalidateCount();
     chart.SetBackImage(&picture);
     EXPECT_GT(chart.InvalidateCount(), before);
+    for (int i = 0; i < chart.Tools().Count(); ++i)
+        if (auto* image = dynamic_cast<TChartImageTool*>(chart.Tools()[i])) {
+            before = chart.InvalidateCount();
+            image->SetPicture(&picture);
+            EXPECT_GT(chart.InvalidateCount(), before);
+        }
 }
 
 }  // namespace
