@@ -423,7 +423,7 @@ TChartHiddenPen& TPlotFont::OutLine() {
 }
 
 void TPlotFont::SetOutLine(const TChartPen* value) {
-    AssignOptionalPart(FOutLine, value, [this]() -> TChartHiddenPen& { return OutLine(); });
+    if (AssignOptionalPart(FOutLine, value, [this]() -> TChartHiddenPen& { return OutLine(); })) Changed();
 }
 
 TPlotShadow& TPlotFont::Shadow() {
@@ -432,7 +432,7 @@ TPlotShadow& TPlotFont::Shadow() {
 }
 
 void TPlotFont::SetShadow(const TPlotShadow* value) {
-    AssignOptionalPart(FShadow, value, [this]() -> TPlotShadow& { return Shadow(); });
+    if (AssignOptionalPart(FShadow, value, [this]() -> TPlotShadow& { return Shadow(); })) Changed();
 }
 
 TPlotFontGradient& TPlotFont::Gradient() {
@@ -441,7 +441,7 @@ TPlotFontGradient& TPlotFont::Gradient() {
 }
 
 void TPlotFont::SetGradient(const TPlotFontGradient* value) {
-    AssignOptionalPart(FGradient, value, [this]() -> TPlotFontGradient& { return Gradient(); });
+    if (AssignOptionalPart(FGradient, value, [this]() -> TPlotFontGradient& { return Gradient(); })) Changed();
 }
 
 bool TPlotFont::IsSizeStored() const { return Size() != ChartDefaultFontSize(); }

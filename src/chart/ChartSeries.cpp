@@ -204,6 +204,18 @@ void TChartValueList::Assign(const TPersistent* source) {
     }
 }
 
+void TChartValueList::SetDateTime(bool value) {
+    if (FDateTime == value) return;
+    FDateTime = value;
+    if (FOwner) FOwner->RepaintChart();
+}
+
+void TChartValueList::SetOrder(TChartListOrder value) {
+    if (FOrder == value) return;
+    FOrder = value;
+    if (FOwner) FOwner->RepaintChart();
+}
+
 void TChartValueList::SetValueSource(const std::string& value) {
     if (FValueSource == value) return;
     FValueSource = value;

@@ -72,11 +72,13 @@ public:
     void Assign(const TPersistent* source) override;
 
     bool DateTime() const { return FDateTime; }
-    void SetDateTime(bool value) { FDateTime = value; }
+    // The flag changes how the values read in labels and marks: repaints on a change.
+    void SetDateTime(bool value);
     const std::string& Name() const { return FName; }
     void SetName(std::string value) { FName = std::move(value); }
     TChartListOrder Order() const { return FOrder; }
-    void SetOrder(TChartListOrder value) { FOrder = value; }
+    // The order also says which points the drawing may skip: repaints on a change.
+    void SetOrder(TChartListOrder value);
     TChartSeries* OwnerSeries() const { return FOwner; }
     const std::string& ValueSource() const { return FValueSource; }
     void SetValueSource(const std::string& value);

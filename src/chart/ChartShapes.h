@@ -133,3 +133,9 @@ public:
 private:
     bool FCustomPosition = false;
 };
+
+// The positioned shape as published (the annotation tool's box).
+class TPlotShapePosition : public TPlotCustomShapePosition {
+public:
+    using TPlotCustomShapePosition::TPlotCustomShapePosition;
+};

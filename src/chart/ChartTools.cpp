@@ -481,6 +481,13 @@ void TDrawLineTool::SetEnableSelect(bool value) {
     }
 }
 
+// the handles show the selection: they come and go with a repaint
+void TDrawLineTool::SetSelectedLine(TDrawLine* value) {
+    if (FSelected == value) return;
+    FSelected = value;
+    RepaintChart();
+}
+
 TPoint TDrawLineTool::LinePointToPixel(double x, double y) const {
     const TChartAxis* h = GetHorizAxis();
     const TChartAxis* v = GetVertAxis();
@@ -584,7 +591,11 @@ void TDrawLineTool::MouseDown(int x, int y) {
     TCustomAxisPanel* chart = ParentChart();
     TDrawLine* line = FEnableSelect ? LineUnderPoint(x, y) : nullptr;
     if (!line) {
-        FSelected = nullptr;
+        if (FSelected) {
+            FSelected = nullptr;
+            // now, so that the rubber line below is drawn on the picture without the handles
+            chart->Repaint();
+        }
         if (!FEnableDraw) return;
         FIsDrawing = true;
         FRubberStart = FRubberEnd = TPoint{x, y};

@@ -229,7 +229,7 @@ public:
     TDrawLines& Lines() { return FLines; }
     void SetLines(const TDrawLines& value) { FLines.Assign(value); }
     TDrawLine* SelectedLine() const { return FSelected; }
-    void SetSelectedLine(TDrawLine* value) { FSelected = value; }
+    void SetSelectedLine(TDrawLine* value);
     bool IsDrawing() const { return FIsDrawing; }
     TLineDragPart LineDragPart() const { return FLineDragPart; }
 

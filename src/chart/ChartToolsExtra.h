@@ -233,7 +233,7 @@ public:
     TAnnotationPosition Position() const { return FPosition; }
     // Also gives up the shape's own position.
     void SetPosition(TAnnotationPosition value);
-    TPlotCustomShapePosition& Shape() { return FShape; }
+    TPlotShapePosition& Shape() { return FShape; }
     TAnnotationCallout& Callout() { return FCallout; }
     int Cursor() const { return FCursor; }
     void SetCursor(int value) { SetValue(FCursor, value); }
@@ -248,7 +248,7 @@ private:
     std::string FText;
     TAlignment FTextAlignment = taLeftJustify;
     TAnnotationPosition FPosition = ppLeftTop;
-    TPlotCustomShapePosition FShape;
+    TPlotShapePosition FShape;
     TAnnotationCallout FCallout;
     int FCursor = 0;
 };

@@ -139,6 +139,11 @@ struct TFormProp {
     std::function<TObject*(TObject& obj, bool create)> Get;
     // Another name of a nested object: read, never written (the main name is).
     bool Alias = false;
+    // A typed property's value whether stored or not, for code that walks the
+    // properties (empty for the hand-made ones); an enumeration's or a set's
+    // identifiers in value or bit order.
+    std::function<TFormValue(TObject& obj)> Value;
+    const TFormNames* Names = nullptr;
 };
 
 class TFormProps {

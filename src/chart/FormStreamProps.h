@@ -36,6 +36,7 @@ TFormProps& TFormProps::Typed(const char* name, G get, S set, std::function<bool
     p.Read = [set, fromForm](TObject& obj, const TFormValue& value, TFormReader& reader) {
         set(FormCast<T>(obj), fromForm(value, reader));
     };
+    p.Value = [get, toForm](TObject& obj) { return toForm(static_cast<V>(get(FormCast<T>(obj)))); };
     FItems.push_back(std::move(p));
     return *this;
 }
@@ -77,20 +78,24 @@ TFormProps& TFormProps::Bool(const char* name, G get, S set, std::function<bool(
 
 template <class T, class G, class S>
 TFormProps& TFormProps::Enum(const char* name, const TFormNames& names, G get, S set, std::function<bool(T&)> stored) {
-    return Typed<T, std::int64_t>(
+    Typed<T, std::int64_t>(
         name, get, set, std::move(stored),
         [names](const std::int64_t& v) {
             return TFormValue::OfIdent(
                 v >= 0 && v < static_cast<std::int64_t>(names.size()) ? names[static_cast<std::size_t>(v)] : "?");
         },
         [names](const TFormValue& v, TFormReader& r) { return FormEnum(v, names, r); });
+    FItems.back().Names = &names;
+    return *this;
 }
 
 template <class T, class G, class S>
 TFormProps& TFormProps::Set(const char* name, const TFormNames& names, G get, S set, std::function<bool(T&)> stored) {
-    return Typed<T, std::int64_t>(
+    Typed<T, std::int64_t>(
         name, get, set, std::move(stored), [names](const std::int64_t& v) { return FormSetValue(v, names); },
         [names](const TFormValue& v, TFormReader& r) { return FormSet(v, names, r); });
+    FItems.back().Names = &names;
+    return *this;
 }
 
 template <class T, class G, class S>

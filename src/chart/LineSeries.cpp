@@ -499,17 +499,34 @@ void TCustomSeries::DrawBands(TCanvas3D& canvas, int x, int y, TColor color) {
 }
 
 // Where the line from the point before the first visible one comes into the plot: on
-// the plot's near edge, at the height the segment has there.
-TPoint TCustomSeries::LineEntryPoint(int index, const TChartAxis& h, const TChartAxis& v) const {
+// the plot's near edge, at the height the segment has there. Drawn backward the line
+// leaves toward that point instead, and a step then meets the edge at the height its
+// first part runs at.
+TPoint TCustomSeries::LineEntryPoint(int index, const TChartAxis& h, const TChartAxis& v, bool leaving) const {
     const int before = index - 1;
     if (v.Logarithmic()) return TPoint{PointScreenX(before), PointScreenY(before)};
     const TRect& r = ParentChart()->PlotRect();
     const int x = h.Inverted() ? r.Right : r.Left;
-    if (FStairs) return TPoint{x, PointScreenY(before)};
+    if (FStairs) return TPoint{x, PointScreenY(leaving && !FInvertedStairs ? index : before)};
     const double x0 = XValueAt(before), x1 = XValueAt(index);
     if (x0 == x1) return TPoint{x, PointScreenY(before)};
     const double y0 = YValueAt(before), y1 = YValueAt(index);
     return TPoint{x, v.ValueToPixel(y0 + (y1 - y0) * (h.PixelToValue(x) - x0) / (x1 - x0))};
+}
+
+// The first visible point, reached last when drawing backward: the line goes on to the
+// plot's edge toward the point before the range, under this point's marker.
+void TCustomSeries::DrawLineExit(int index, int x, int y, TColor color) {
+    TChartAxis* h = GetHorizAxis();
+    TChartAxis* v = GetVertAxis();
+    if (h && v && PointColor(index - 1) != clNone) {
+        const TPoint exit = LineEntryPoint(index, *h, *v, true);
+        PrevX = x;
+        PrevY = y;
+        DrawSegment(index, exit.x, exit.y, color, false, false);
+        FlushRun();
+    }
+    if (FPointer->Shown() && color != clNone) DrawPointer(x, y, index, color);
 }
 
 void TCustomSeries::DrawPoint(int index) {
@@ -552,8 +569,10 @@ void TCustomSeries::DrawPoint(int index) {
             }
         }
     } else {
-        DrawSegment(index, x, y, color, true, isLast);
+        const bool exit = isLast && !forward && index == FirstVisible() && index > 0 && FDrawLine;
+        DrawSegment(index, x, y, color, true, isLast && !exit);
         PrevPointerPending = !isLast && color != clNone;
+        if (exit) DrawLineExit(index, x, y, color);
     }
     PrevX = x;
     PrevY = y;
@@ -626,15 +645,20 @@ int TCustomSeries::HitPoint(int x, int y, bool& onMarker) const {
         return Series3D::BandContains(*canvas3D, TPoint{ax, ay}, TPoint{bx, by},
                                       Series3D::TSlot{SeriesStartZ, SeriesEndZ}, screen);
     };
+    // Nothing is drawn for a null point nor for a segment with a null end, so nothing is hit there.
     int px = 0, py = 0;
+    bool prevShown = false;
     for (int i = FirstVisible(); i <= LastVisible() && i < PointCount(); ++i) {
         const int cx = PointScreenX(i), cy = PointScreenY(i);
-        if (FPointer->Visible() && PointerHit(i, cx, cy, x, y)) {
-            onMarker = true;
-            return i;
+        const bool shown = PointColor(i) != clNone;
+        if (shown) {
+            if (FPointer->Visible() && PointerHit(i, cx, cy, x, y)) {
+                onMarker = true;
+                return i;
+            }
+            if (cx == x && cy == y) return i;
         }
-        if (cx == x && cy == y) return i;
-        if (i > FirstVisible() && FClickableLine) {
+        if (shown && prevShown && FClickableLine) {
             const bool hit = FStairs ? (FInvertedStairs ? onLine(px, py, px, cy) || onLine(px, cy, cx, cy)
                                                         : onLine(px, py, cx, py) || onLine(cx, py, cx, cy))
                                      : onLine(px, py, cx, cy);
@@ -642,6 +666,7 @@ int TCustomSeries::HitPoint(int x, int y, bool& onMarker) const {
         }
         px = cx;
         py = cy;
+        prevShown = shown;
     }
     return -1;
 }

@@ -128,6 +128,7 @@ void TMarksItems::DeleteRange(int index, int count) {
 }
 
 void TMarksItems::Clear() {
+    if (FItems.empty()) return;
     FItems.clear();
     if (FParent) FParent->Invalidate();
 }

@@ -91,7 +91,7 @@ public:
     TMarksItem* ItemIfAny(int index) const;
     void Delete(int index);
     void DeleteRange(int index, int count);
-    // Frees the shapes and repaints.
+    // Frees the shapes and repaints when there were any.
     void Clear();
     void SetParentChart(TCustomPlotPanel* parent);
     // The shapes came from stored form data and survive a clearing of the points.

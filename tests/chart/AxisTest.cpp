@@ -85,11 +85,18 @@ TEST_F(AxisFixture, LabelIncrements) {
     Layout();
     EXPECT_GT(bottom->CalcLabelIncrement(5), 0);
 
-    // an unbounded range ends instead of looping
-    bottom->SetAxisRange(0, std::numeric_limits<double>::max());
+    // the widest ranges end instead of looping, with no more labels than fit
+    const double widest = std::numeric_limits<double>::max();
+    bottom->SetAxisRange(0, widest);
+    Layout();
+    const double step = bottom->CalcLabelIncrement(10);
+    EXPECT_TRUE(std::isfinite(step));
+    EXPECT_LE(widest / step, 10);
+    EXPECT_GT(widest / step, 5);
+    // an unbounded one has a single step across it
     bottom->SetMaximum(std::numeric_limits<double>::infinity());
     Layout();
-    bottom->CalcLabelIncrement(10);
+    EXPECT_EQ(bottom->CalcLabelIncrement(10), std::numeric_limits<double>::infinity());
 }
 
 TEST_F(AxisFixture, DateTimeLabelIncrement) {

@@ -71,8 +71,13 @@ void ExpectNear(const TSplinePoint& a, const TSplinePoint& b, double tol = 1e-12
 TEST(BSpline, ApproximatingCurveIsTheWeightedMean) {
     TBSpline s;
     EXPECT_EQ(s.PointAt(0.5), (TSplinePoint{0, 0}));
+    // between the pieces the curve is (first + 4 x middle + last) / 6, in x as in y:
+    // an uneven middle point shows it where the curve through the points would pass it
+    TBSpline uneven;
+    for (const TSplinePoint& p : {TSplinePoint{0, 0}, TSplinePoint{1, 3}, TSplinePoint{3, 0}})
+        uneven.AddSplinePoint(p.X, p.Y);
+    ExpectNear(uneven.PointAt(0.5), {7.0 / 6, 2});
     s.AddSplinePoint(0, 0);
-    EXPECT_EQ(s.PointAt(0.5), (TSplinePoint{0, 0}));
     s.AddSplinePoint(1, 1);
     s.AddSplinePoint(2, 0);
     ExpectNear(s.PointAt(0.5), {1, 2.0 / 3});

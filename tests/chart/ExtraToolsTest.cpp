@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "ChartAxis.h"
@@ -169,24 +170,31 @@ TEST(SeriesAnimationTool, FramesGroupsAndExactEnds) {
         tool->SetSteps(c.steps);
         tool->SetDrawEvery(c.drawEvery);
         tool->SetStartAtMin(false);
+        // a start that rounds on the way, so that only the last frame's own values end exact
+        const double start = 0.7;
+        tool->SetStartValue(start);
         int frames = 0;
-        std::vector<int> stepsSeen;
         tool->ShowFrame = [&](TCustomAxisPanel*) { ++frames; };
-        tool->OnStep = [&](TSeriesAnimationTool*, int step) { stepsSeen.push_back(step); };
-        std::vector<int> groupDone;
+        std::vector<int> stepsSeen, groupDone;
         tool->OnStep = [&](TSeriesAnimationTool*, int step) {
             stepsSeen.push_back(step);
             if (step == std::max(1, c.steps)) {
                 // the group's last point has reached its value; the next one still shows the start
                 int last = 0;
-                while (last + 1 < c.points && s->YValues()->ValueAt(last + 1) != 0) ++last;
+                while (last + 1 < c.points && s->YValues()->ValueAt(last + 1) != start) ++last;
                 groupDone.push_back(last);
+                for (int i = 0; i <= last; ++i) EXPECT_EQ(s->YValues()->ValueAt(i), 0.1 * (i + 1) + 3) << i;
             }
         };
         tool->RunAnimation();
         const int perGroup = std::max(1, c.steps) + 1;
         EXPECT_EQ(frames, 1 + perGroup * static_cast<int>(c.groupEnds.size()));
         EXPECT_EQ(groupDone, c.groupEnds);
+        // every group runs its steps from the start (0) to the values (Steps, at least 1)
+        std::vector<int> wantSteps;
+        for (std::size_t g = 0; g < c.groupEnds.size(); ++g)
+            for (int d = 0; d <= std::max(1, c.steps); ++d) wantSteps.push_back(d);
+        EXPECT_EQ(stepsSeen, wantSteps);
         for (int i = 0; i < c.points; ++i) EXPECT_EQ(s->YValues()->ValueAt(i), 0.1 * (i + 1) + 3);
         EXPECT_FALSE(tool->Running());
         EXPECT_EQ(s->UpdateDepth(), 0);
@@ -239,6 +247,9 @@ TEST(RotateTool, NeverShowsTheBackOfASoftwareView) {
     EXPECT_EQ(TRotateTool::TurnElevation(280, -30), 270);
     EXPECT_EQ(TRotateTool::TurnElevation(300, 10), 310);
 }
+
+// the box is published under the positioned shape's own name
+static_assert(std::is_same_v<decltype(std::declval<TAnnotationTool&>().Shape()), TPlotShapePosition&>);
 
 TEST(AnnotationTool, EmptyTextStillHasABox) {
     ToolsChart chart;

@@ -157,8 +157,13 @@ TEST(SmoothingFunction, CurveThroughTheSourcePoints) {
     f->SetInterpolate(false);
     smooth->RefillFromSource(source);
     ASSERT_EQ(smooth->PointCount(), 4);  // three steps
-    // the approximating curve at its middle is the weighted mean of the points
-    EXPECT_NEAR(smooth->XValueAt(1) + smooth->XValueAt(2), 2.0, 1e-12);
+    // The approximating curve is a weighted mean of the points: a third of the way along
+    // (at 2/3 of the first cubic piece, ends mirrored) it lies at (2/3, 46/81), below the
+    // middle point it would pass through otherwise; the other step mirrors it.
+    EXPECT_NEAR(smooth->XValueAt(1), 2.0 / 3, 1e-12);
+    EXPECT_NEAR(smooth->YValueAt(1), 46.0 / 81, 1e-12);
+    EXPECT_NEAR(smooth->XValueAt(2), 4.0 / 3, 1e-12);
+    EXPECT_NEAR(smooth->YValueAt(2), 46.0 / 81, 1e-12);
 
     source->ClearPoints();
     smooth->RefillFromSource(source);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <string>
@@ -158,6 +159,51 @@ TEST(LineSeries, LineEntersFromThePlotEdge) {
     s->SetPointColor(3, clNone);
     chart.DrawSeries(*s);
     EXPECT_EQ(Segments(*chart.Recorder)[0][0], s->PointScreenX(4));
+}
+
+TEST(LineSeries, BothEndsReachThePlotEdgesInEveryDirection) {
+    std::vector<double> xs, ys;
+    for (int i = 0; i <= 10; ++i) {
+        xs.push_back(10.0 * i);
+        ys.push_back((i * 37) % 100);
+    }
+    for (int k = 0; k < 16; ++k) {
+        const bool hInv = k & 1, vInv = k & 2, stairs = k & 4, pointer = k & 8;
+        SCOPED_TRACE(testing::Message() << "h inverted " << hInv << ", v inverted " << vInv << ", stairs " << stairs
+                                        << ", pointer " << pointer);
+        SeriesChart chart;
+        auto* s = AddSeries<TLineSeries>(chart, xs, ys);
+        s->SetStairs(stairs);
+        s->Pointer().SetVisible(pointer);
+        FixAxes(chart, 25, 75, 0, 100);
+        chart.BottomAxis()->SetInverted(hInv);
+        chart.LeftAxis()->SetInverted(vInv);
+        chart.DrawSeries(*s);
+        const TRect& r = chart.PlotRect();
+        const auto segs = Segments(*chart.Recorder);
+        ASSERT_FALSE(segs.empty());
+        long long lo = segs[0][0], hi = lo;
+        bool atEntry = false;
+        // x = 25 lies between (20, 74) and (30, 11): the straight line crosses it at y = 42.5
+        const int edgeX = hInv ? r.Right : r.Left;
+        const int edgeY = chart.LeftAxis()->ValueToPixel(42.5);
+        for (const auto& g : segs) {
+            lo = std::min({lo, g[0], g[2]});
+            hi = std::max({hi, g[0], g[2]});
+            for (int e : {0, 2})
+                if (g[e] == edgeX && (stairs || g[e + 1] == edgeY)) atEntry = true;
+        }
+        EXPECT_LE(lo, r.Left);
+        EXPECT_GE(hi, r.Right);
+        EXPECT_TRUE(atEntry);
+        // the markers still come after every line
+        std::string lastDrawn;
+        for (const auto& c : chart.Recorder->Calls)
+            if (c.op == "LineToPoint" || c.op == "DrawPolyline" || c.op == "DrawRectangle") lastDrawn = c.op;
+        if (pointer) {
+            EXPECT_EQ(lastDrawn, "DrawRectangle");
+        }
+    }
 }
 
 TEST(LineSeries, SingleVisiblePointDrawsOnlyItsMarker) {

@@ -47,4 +47,48 @@ TEST(PointerClick, OnePerClickOnAMarkerNoneOnMoves) {
     EXPECT_EQ(own, 1);
 }
 
+// Nothing is drawn for a null point nor for the segments that end on it: clicks there
+// reach the chart, which starts its zoom.
+TEST(PointerClick, NoneOnANullPointNorOnTheSegmentsItBreaks) {
+    ASSERT_TRUE(kWidgetApplication);
+    ChartWidgetFixture c;
+    auto* series = new TLineSeries(&c.chart);
+    series->SetParentChart(&c.chart);
+    series->Pointer().SetVisible(true);
+    for (int i = 0; i <= 4; ++i) {
+        if (i == 2)
+            series->AddNullPoint(i * 25, 50);
+        else
+            series->AddPoint(i * 25, 50);
+    }
+    c.chart.BottomAxis()->SetAxisRange(0, 100);
+    c.chart.LeftAxis()->SetAxisRange(0, 100);
+    std::vector<int> clicks;
+    int own = 0;
+    series->OnClickPointer = [&](TChartSeries*, int index, int, int) { clicks.push_back(index); };
+    // the series' handler takes every click it hears, so no zoom starts there
+    series->OnClick = [&](TChartSeries*, int index, TMouseButton, TShiftState, int, int) {
+        own += 10 + index;
+        c.chart.CancelMouse = true;
+    };
+    c.Show();
+    auto at = [&](double x, double y) { return QPoint(c.Pixel(x, y).x, c.Pixel(x, y).y); };
+
+    for (const QPoint p : {at(50, 50), at(37.5, 50), at(62.5, 50)})
+        QTest::mouseClick(c.widget, Qt::LeftButton, Qt::NoModifier, p);
+    EXPECT_TRUE(clicks.empty());
+    EXPECT_EQ(own, 0);
+    // the drawn segment and markers beside it still take clicks
+    QTest::mouseClick(c.widget, Qt::LeftButton, Qt::NoModifier, at(12.5, 50));
+    QTest::mouseClick(c.widget, Qt::LeftButton, Qt::NoModifier, at(75, 50));
+    EXPECT_EQ(clicks, (std::vector<int>{3}));
+    EXPECT_EQ(own, 10 + 0 + 10 + 3);
+
+    const QPoint from = at(50, 50);
+    QTest::mousePress(c.widget, Qt::LeftButton, Qt::NoModifier, from);
+    QTest::mouseMove(c.widget, from + QPoint(40, 40));
+    QTest::mouseRelease(c.widget, Qt::LeftButton, Qt::NoModifier, from + QPoint(40, 40));
+    EXPECT_TRUE(c.chart.Zoomed());
+}
+
 }  // namespace

@@ -365,6 +365,38 @@ TEST(DrawLineTool, LinesReplacedByNoneLeaveTheScreen) {
     EXPECT_FALSE(inked(c.Paint()));
 }
 
+// The handles show the selection: a click beside every line takes them off the screen,
+// and so does clearing the selection in code.
+TEST(DrawLineTool, ClearingTheSelectionTakesTheHandlesAway) {
+    ToolChart c;
+    auto* tool = new TDrawLineTool(&c.chart);
+    tool->SetParentChart(&c.chart);
+    TDrawLine* line = tool->Lines().Add();
+    line->SetX0(20), line->SetY0(20), line->SetX1(80), line->SetY1(60);
+    const TPoint s = c.Pixel(20, 20), e = c.Pixel(80, 60), m{(s.x + e.x) / 2, (s.y + e.y) / 2};
+    // below and right of each end lies inside its handle and off the line
+    auto handles = [&](const QImage& image) {
+        return (image.pixel(s.x + 2, s.y + 2) & 0xFFFFFF) == 0 && (image.pixel(e.x + 2, e.y + 2) & 0xFFFFFF) == 0;
+    };
+    EXPECT_FALSE(handles(c.Paint()));
+    for (const bool byMouse : {true, false}) {
+        SCOPED_TRACE(byMouse ? "a click beside the line" : "SetSelectedLine(nullptr)");
+        c.Press(m.x, m.y);
+        c.Release(m.x, m.y);
+        ASSERT_EQ(tool->SelectedLine(), line);
+        EXPECT_TRUE(handles(c.Paint()));
+        if (byMouse) {
+            const TPoint empty = c.Pixel(30, 30);
+            c.Press(empty.x, empty.y);
+            c.Release(empty.x, empty.y);
+        } else {
+            tool->SetSelectedLine(nullptr);
+        }
+        EXPECT_EQ(tool->SelectedLine(), nullptr);
+        EXPECT_FALSE(handles(c.Paint()));
+    }
+}
+
 TEST(DrawLineTool, ARefusedSelectionStartsNoDrag) {
     ToolChart c;
     auto* tool = new TDrawLineTool(&c.chart);
