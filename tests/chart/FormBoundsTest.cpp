@@ -210,7 +210,8 @@ TEST(FormBounds, LargeFormsAreRefusedBeforeTheyCostMuch) {
     std::string lines = "object C: TChart\n  Title.Text = (";
     for (int i = 0; i < 750000; ++i) lines += "'ab' ";
     lines += ")\nend\n";
-    EXPECT_EQ(ExceptionText([&] { ReadChartForm(lines); }), "Form too large: more than 200000 values (line 2)");
+    EXPECT_EQ(ExceptionText([&] { ReadChartForm(lines); }),
+              "Property 'Title.Text': Form too large: more than 200000 values (line 2)");
 
     // a million marks items without properties of their own in 4 MB
     std::string items = "object C: TChart\n  object S: TPointSeries\n    Marks.Items = {40420F00";
@@ -233,14 +234,14 @@ TEST(FormBounds, LargeFormsAreRefusedBeforeTheyCostMuch) {
     EXPECT_EQ(ExceptionText([] {
                   ReadChartForm("object C: TChart\n  Title.Text = ('" + std::string(3 << 20, 'x') + "')\nend\n");
               }),
-              "String longer than 65536 characters (line 2)");
+              "Property 'Title.Text': String longer than 65536 characters (line 2)");
     auto title = [](int lines) {
         std::string form = "object C: TChart\n  Title.Text = (\n";
         for (int i = 0; i < lines; ++i) form += "'" + std::string(65536, 'x') + "'\n";
         return form + ")\nend\n";
     };
     EXPECT_EQ(ExceptionText([&] { ReadChartForm(title(48)); }),
-              "Form too large: more than 1048576 characters in strings (line 19)");
+              "Property 'Title.Text': Form too large: more than 1048576 characters in strings (line 19)");
     ReadAndDraw("16 title lines of 64 KB", title(16));
 }
 
