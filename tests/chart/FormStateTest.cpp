@@ -65,6 +65,11 @@ std::vector<std::string> GuardForms() {
     s->Marks().SetColor(clYellow);
     s->Marks().Items().Item(1);
     forms.push_back(WriteChartForm(paged));
+    // fixed axis ends no range setter gives: equal, and the wrong way round
+    forms.emplace_back("object C: TChart\n  LeftAxis.Automatic = False\nend\n");
+    forms.emplace_back(
+        "object C: TChart\n  BottomAxis.Automatic = False\n  BottomAxis.Maximum = 1.0\n"
+        "  BottomAxis.Minimum = 5.0\nend\n");
     return forms;
 }
 
