@@ -376,6 +376,16 @@ void TChartAxis::SetAxisRange(double minimum, double maximum) {
     Repaint();
 }
 
+void TChartAxis::RestoreScale(bool automatic, bool automaticMinimum, bool automaticMaximum, double minimum,
+                              double maximum) {
+    FAutomatic = automatic;
+    FAutomaticMinimum = automaticMinimum;
+    FAutomaticMaximum = automaticMaximum;
+    FMinimum = minimum;
+    FMaximum = maximum;
+    Repaint();
+}
+
 void TChartAxis::ScrollAxis(double offset, bool checkLimits) {
     bool scroll = !checkLimits;
     if (checkLimits && FChart) {

@@ -129,6 +129,10 @@ public:
 
     // Ranges.
     void AdjustAxisRange();
+    // Puts back a saved scale as it was, also one the setters would change:
+    // ends the range setter would widen or turn round, and automatic flags
+    // that disagree (as a form may hold them).
+    void RestoreScale(bool automatic, bool automaticMinimum, bool automaticMaximum, double minimum, double maximum);
     void SetAxisRange(double minimum, double maximum);
     void ScrollAxis(double offset, bool checkLimits);
     void CalcAxisPixels();

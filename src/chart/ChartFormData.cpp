@@ -115,6 +115,9 @@ constexpr int MaxChartSide = 8192;
 constexpr int MaxOffset = 4 * MaxChartSide;
 constexpr int MaxFontHeight = 2048;
 constexpr int MaxDegrees = 360;
+// Cursor ids are 16-bit.
+constexpr int MinCursor = -32768;
+constexpr int MaxCursor = 32767;
 // As many marks as a form can hold points.
 constexpr std::uint32_t MaxMarksItems = 1u << 20;
 
@@ -312,16 +315,15 @@ struct TAxisProps {
         Title.P_INT(TChartAxisTitle, Angle).P_OBJ(TChartAxisTitle, Font, a.Font).P_BOOL(TChartAxisTitle, Visible);
 
         Grid = a.Pen;
-        Grid.P_FLOAT(TAxisGridPen, ZPosition);
+        Grid.P_BOOL(TAxisGridPen, Centered).P_FLOAT(TAxisGridPen, ZPosition);
 
         using A = TChartAxis;
         Axis.P_BOOL(A, Automatic).P_BOOL(A, AutomaticMaximum).P_BOOL(A, AutomaticMinimum);
         Axis.P_OBJ(A, Axis, a.Pen);
-        Axis.P_STR(A, AxisValuesFormat)
-            .P_STR(A, DateTimeFormat)
-            .P_BOOL(A, ExactDateTime)
-            .P_OBJ(A, Grid, Grid)
-            .P_BOOL(A, GridCentered);
+        Axis.P_STR(A, AxisValuesFormat).P_STR(A, DateTimeFormat).P_BOOL(A, ExactDateTime).P_OBJ(A, Grid, Grid);
+        // the grid pen keeps it and stores it; the axis' name is only read
+        Axis.ReadOnly<A>("GridCentered",
+                         [](A& o, const TFormValue& v, TFormReader& r) { o.SetGridCentered(FormBool(v, r)); });
         Axis.Bool<A>(
             "Horizontal", [](A& o) { return o.Horizontal(); }, [](A& o, bool v) { o.SetHorizontal(v); },
             [](A& o) { return IsCustomAxis(o); });
@@ -567,7 +569,14 @@ TFormProp MarksItemsProp() {
         TMarksItem fresh(nullptr);
         for (int i = 0; i < list.Count(); ++i) {
             std::vector<TFormProperty> props;
-            if (TMarksItem* item = list.ItemIfAny(i)) WriteProperties(*item, fresh, Props().MarksItem, props);
+            if (TMarksItem* item = list.ItemIfAny(i)) {
+                WriteProperties(*item, fresh, Props().MarksItem, props);
+                // an empty list stands for a point without a shape: a shape at its
+                // defaults still draws in its own colours, not the marks', so it
+                // says that it is there
+                if (props.empty())
+                    props.push_back({"Visible", TFormValue::OfIdent(item->Visible() ? "True" : "False"), 0});
+            }
             WriteBinaryProperties(v.Bytes, props);
         }
         return v;
@@ -626,7 +635,7 @@ void TChartProps::BuildSeries() {
     Marks.P_INT_IN(M, Angle, -MaxDegrees, MaxDegrees)
         .P_OBJ(M, Callout, MarksCallout)
         .P_BOOL(M, Clip)
-        .P_INT(M, DrawEvery);
+        .P_INT_IN(M, DrawEvery, 1, std::numeric_limits<int>::max());
     Marks.P_BOOL(M, MultiLine).P_ENUM(M, Style, MarksStyleNames);
     Marks.Add(MarksItemsProp());
     Marks.ObjectAlias<M>("Arrow", A.Pen, [](M& o, bool) -> TObject* { return &o.Callout().Arrow(); });
@@ -634,7 +643,8 @@ void TChartProps::BuildSeries() {
     Marks.Alias<M>("BackColor", S.Shape, "Color", [](M& o) -> TObject* { return &o; });
 
     using T = TChartSeries;
-    Series.P_BOOL(T, Active).P_BOOL(T, ColorEachPoint).P_STR(T, ColorSource).P_INT(T, Cursor);
+    Series.P_BOOL(T, Active).P_BOOL(T, ColorEachPoint).P_STR(T, ColorSource);
+    Series.P_INT_IN(T, Cursor, MinCursor, MaxCursor);
     // -1: the chart's depth
     Series.P_INT_IN(T, Depth, -1, MaxChartSide);
     Series.P_ENUM(T, HorizAxis, HorizAxisNames).P_OBJ(T, Marks, Marks).P_STR(T, PercentFormat);
@@ -862,7 +872,7 @@ void TChartProps::BuildTools() {
     Annotation = Tool;
     Annotation.P_STR(AT, Text).P_ENUM(AT, TextAlignment, AlignmentNames);
     Annotation.P_ENUM(AT, Position, AnnotationPositionNames).P_OBJ(AT, Shape, S.Position);
-    Annotation.P_OBJ(AT, Callout, AnnotationCallout).P_INT(AT, Cursor);
+    Annotation.P_OBJ(AT, Callout, AnnotationCallout).P_INT_IN(AT, Cursor, MinCursor, MaxCursor);
     using AN = TSeriesAnimationTool;
     Animation = SeriesTool;
     Animation.P_INT(AN, DrawEvery).P_BOOL(AN, StartAtMin).P_FLOAT(AN, StartValue).P_INT(AN, Steps);

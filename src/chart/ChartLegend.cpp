@@ -97,7 +97,9 @@ TChartSeries* TChartLegend::SeriesAt(int index) const {
     return FChart ? FChart->SeriesForLegend(index, !FCheckBoxes) : nullptr;
 }
 
-int TChartLegend::ItemCount() const {
+int TChartLegend::ItemCount() const { return ItemCountFrom(FFirstValue); }
+
+int TChartLegend::ItemCountFrom(int first) const {
     if (!FChart) return 0;
     int n = 0;
     if (ResolvedStyle() == lsValues) {
@@ -107,7 +109,7 @@ int TChartLegend::ItemCount() const {
         for (TChartSeries* s : FChart->SeriesList())
             if (s->ShowInLegend() && (FCheckBoxes || s->Active())) ++n;
     }
-    return std::max(0, n - FFirstValue);
+    return std::max(0, n - first);
 }
 
 int TChartLegend::ItemHeight() {
@@ -156,9 +158,9 @@ void TChartLegend::MakeTexts(bool measure) {
         FTexts.push_back(cols);
     };
     if (FInverted)
-        for (int v = FLastValue; v >= FFirstValue; --v) add(v);
+        for (int v = FLastValue; v >= FDrawFirst; --v) add(v);
     else
-        for (int v = FFirstValue; v <= FLastValue; ++v) add(v);
+        for (int v = FDrawFirst; v <= FLastValue; ++v) add(v);
     if (measure) FTextWidth = 2 * FBlankWidth - 1 + FColumnWidth[0] + FColumnWidth[1];
 }
 
@@ -175,11 +177,11 @@ void TChartLegend::DrawLegend() {
     TCustomChart& chart = *FChart;
     TCanvas3D& canvas = chart.Canvas();
     FStyle = ResolvedStyle();
-    if (FStyle == lsValues && FCurrentPage && chart.MaxPointsPerPage() > 0)
-        FFirstValue = (chart.Page() - 1) * chart.MaxPointsPerPage();
-    FItemCount = ItemCount();
-    if (FStyle == lsValues && FCurrentPage && chart.MaxPointsPerPage() > 0)
-        FItemCount = std::min(FItemCount, chart.MaxPointsPerPage());
+    // the page picks the first value of this draw only: FirstValue stays the user's
+    const bool paged = FStyle == lsValues && FCurrentPage && chart.MaxPointsPerPage() > 0;
+    FDrawFirst = paged ? (chart.Page() - 1) * chart.MaxPointsPerPage() : FFirstValue;
+    FItemCount = ItemCountFrom(FDrawFirst);
+    if (paged) FItemCount = std::min(FItemCount, chart.MaxPointsPerPage());
     chart.LegendColor = Color();
     chart.LegendPen = FSymbol.DefaultPen() ? nullptr : &FSymbol.Pen();
     canvas.SelectFont(Font());
@@ -202,10 +204,10 @@ void TChartLegend::DrawLegend() {
                     ? 0
                     : std::min((plot.Bottom - 2 * penWidth - r.Top) / FItemHeight, FItemCount);
         FRows = std::max(FRows, 0);
-        FLastValue = std::min(FItemCount, FRows) + FFirstValue - 1;
+        FLastValue = std::min(FItemCount, FRows) + FDrawFirst - 1;
         MakeTexts(true);
     } else {
-        FLastValue = FFirstValue + FItemCount - 1;
+        FLastValue = FDrawFirst + FItemCount - 1;
         MakeTexts(true);
         FSymbolWidth = CalcSymbolWidth(FTextWidth);
         if (!custom) {
@@ -220,11 +222,11 @@ void TChartLegend::DrawLegend() {
                        : std::min((chart.PlotWidth() - 2 * penWidth - 8) / itemWidth, FItemCount);
         FColumns = std::max(FColumns, 0);
         FRows = FColumns == 0 ? 0 : std::min((FItemCount + FColumns - 1) / FColumns, FMaxNumRows);
-        FLastValue = std::min(FItemCount, FColumns * FRows) + FFirstValue - 1;
+        FLastValue = std::min(FItemCount, FColumns * FRows) + FDrawFirst - 1;
     }
-    if (FLastValue < FFirstValue) return;
+    if (FLastValue < FDrawFirst) return;
     // the widths stay those of every item; the list holds only the items shown
-    if (!Vertical() && static_cast<int>(FTexts.size()) != FLastValue - FFirstValue + 1) MakeTexts(false);
+    if (!Vertical() && static_cast<int>(FTexts.size()) != FLastValue - FDrawFirst + 1) MakeTexts(false);
     const int height = FItemHeight * FRows + 2;
     if (FAlignment == laBottom && !custom)
         r.Top = r.Bottom - height;
@@ -272,9 +274,9 @@ void TChartLegend::DrawLegend() {
     FShapeBounds = r;
     DrawShape(canvas, r);
     if (FInverted)
-        for (int v = FLastValue; v >= FFirstValue; --v) DrawItem(v, FLastValue - v);
+        for (int v = FLastValue; v >= FDrawFirst; --v) DrawItem(v, FLastValue - v);
     else
-        for (int v = FFirstValue; v <= FLastValue; ++v) DrawItem(v, v - FFirstValue);
+        for (int v = FDrawFirst; v <= FLastValue; ++v) DrawItem(v, v - FDrawFirst);
     ReducePlot();
 }
 
@@ -459,7 +461,7 @@ bool TChartLegend::ToggleCheckBoxAt(int x, int y) {
     if (!CheckBoxesShown()) return false;
     const int item = Clicked(x, y);
     if (item < 0) return false;
-    TChartSeries* s = FChart->SeriesForLegend(item + FFirstValue, false);
+    TChartSeries* s = FChart->SeriesForLegend(item + FDrawFirst, false);
     if (!s) return false;
     s->SetActive(!s->Active());
     return true;

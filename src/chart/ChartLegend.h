@@ -164,6 +164,8 @@ private:
     // Item texts from FirstValue to the last value; with measure, also the column widths.
     void MakeTexts(bool measure);
     int CalcSymbolWidth(int textWidth) const;
+    // Items from value index first on.
+    int ItemCountFrom(int first) const;
     void DrawItem(int valueIndex, int position);
     void ReducePlot();
 
@@ -188,6 +190,8 @@ private:
 
     // Working state of a draw.
     TLegendStyle FStyle = lsSeries;
+    // The first value drawn: FirstValue, or the page's first.
+    int FDrawFirst = 0;
     int FItemCount = 0;
     int FLastValue = -1;
     int FColumns = 0;

@@ -557,6 +557,9 @@ void TChartSeries::SetColorEachPoint(bool value) { SetValue(FColorEachPoint, val
 void TChartSeries::SetSeriesColor(TColor value) {
     if (FSeriesColor == value) return;
     FSeriesColor = value;
+    // In a chart "no colour" means the chart's next free one, as when the series
+    // joins it: kept as is, it would draw nothing and be written as no colour at all.
+    if (FSeriesColor == SeriesDefaultColor && FParent) FSeriesColor = FParent->FirstFreeSeriesColor(true);
     RepaintChart();
     if (FParent) FParent->BroadcastSeriesEvent(this, seChangeColor);
 }

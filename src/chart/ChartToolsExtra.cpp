@@ -65,6 +65,7 @@ void TGridBandBrush::SetBackColor(TColor value) {
 }
 
 void TGridBandBrush::SetTransparency(int value) {
+    value = std::clamp(value, 0, 100);
     if (FTransparency == value) return;
     FTransparency = value;
     if (OnChange) OnChange(this);
@@ -266,12 +267,16 @@ double TColorLineTool::LimitValue(double value) const {
     return std::clamp(value, std::min(a, b), std::max(a, b));
 }
 
+// Only where the line is drawn is kept inside the axis: the stored value stays
+// what the user set, so that a zoom and its undo find the line where it was.
+double TColorLineTool::DrawnValue() const { return LimitValue(LineValue()); }
+
 void TColorLineTool::DrawColorLine(bool back) {
     TChartAxis* axis = Axis();
     TCustomAxisPanel* panel = ParentChart();
     TCanvas3D& canvas = panel->Canvas();
     const TRect& plot = panel->PlotRect();
-    const int p = axis->ValueToPixel(LineValue());
+    const int p = axis->ValueToPixel(DrawnValue());
     const int depth = panel->ChartDepth3D();
     const bool is3D = panel->View3D();
     const bool h = axis->Horizontal();
@@ -308,7 +313,6 @@ void TColorLineTool::ChartStageNotify(TChartToolStage stage) {
     TCustomAxisPanel* panel = ParentChart();
     if (!Axis() || !panel || stage == ctsBeforeDraw) return;
     TCanvas3D& canvas = panel->Canvas();
-    if (!FNoLimitDrag) FValue = LimitValue(FValue);
     canvas.SelectPen(*Pen());
     canvas.SetBackgroundMode(TRANSPARENT);
     // A drag without repaints leaves the line out of the picture and draws it over the
@@ -345,7 +349,7 @@ bool TColorLineTool::Clicked(int x, int y) const {
     const TChartAxis* axis = Axis();
     const TCustomAxisPanel* panel = ParentChart();
     if (!axis || !panel) return false;
-    const int p = axis->ValueToPixel(LineValue());
+    const int p = axis->ValueToPixel(DrawnValue());
     const TRect& plot = panel->PlotRect();
     if (axis->Horizontal()) return std::abs(x - p) <= 2 && y >= plot.Top && y <= plot.Bottom;
     return std::abs(y - p) <= 2 && x >= plot.Left && x <= plot.Right;
@@ -622,11 +626,18 @@ void TSeriesAnimationTool::RunAnimation() {
     series->SuspendNotify();
     // a series or tool freed by a handler or while a frame was shown is left alone
     auto gone = [&] { return alive.expired() || Series() != series; };
+    bool finished = false;
     const ScopeExit finish([&] {
         if (alive.expired()) return;
+        if (Series() == series) {
+            // a handler that threw half-way leaves the series its own values, not a frame
+            TChartValueList* own = series->PrimaryValues();
+            if (!finished && own->Count() == static_cast<int>(FTarget.size()))
+                for (int i = 0; i < own->Count(); ++i) own->SetValue(i, FTarget[static_cast<std::size_t>(i)]);
+            series->ResumeNotify();
+        }
         FIdle = true;
         FTarget.clear();
-        if (Series() == series) series->ResumeNotify();
     });
     const double start = FStartAtMin ? values->LowestValue() : FStartValue;
     for (int i = 0; i < count; ++i) values->SetValue(i, start);
@@ -650,6 +661,7 @@ void TSeriesAnimationTool::RunAnimation() {
             values = series->PrimaryValues();
         }
     }
+    finished = true;
 }
 
 // ---------------------------------------------------------------------------

@@ -4,6 +4,7 @@
 // texts as hints, text annotations, animated series values and bands between
 // the grid lines.
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <string>
@@ -25,6 +26,7 @@ public:
     TColor BackColor() const { return FBackColor; }
     void SetBackColor(TColor value);
     int Transparency() const { return FTransparency; }
+    // A percent: held to 0 .. 100 as the shapes' is.
     void SetTransparency(int value);
 
 private:
@@ -77,7 +79,8 @@ public:
     void SetEndValue(double value) { SetValue(FEndValue, value); }
     TPlotGradient& Gradient() { return FGradient; }
     int Transparency() const { return FTransparency; }
-    void SetTransparency(int value) { SetValue(FTransparency, value); }
+    // A percent: held to 0 .. 100 as the shapes' is.
+    void SetTransparency(int value) { SetValue(FTransparency, std::clamp(value, 0, 100)); }
     // The band's rectangle on the screen; false when the band lies outside the axis range.
     bool BandRect(TRect& r) const;
 
@@ -134,6 +137,7 @@ public:
 private:
     // The value kept inside the axis' visible ends.
     double LimitValue(double value) const;
+    double DrawnValue() const;
     void DrawColorLine(bool back);
     void DrawDragLine();
     using TPlotCustomToolAxis::SetValue;

@@ -377,7 +377,13 @@ private:
         CountValue(p.Line);
         p.Name = ExpectIdent("a property name");
         ExpectSymbol('=');
-        p.Value = Value(depth + 1);
+        try {
+            p.Value = Value(depth + 1);
+        } catch (const EFormError& e) {
+            // a value refused while parsing names its property, as a value refused while read does
+            if (e.What().starts_with("Property '")) throw;
+            throw EFormError("Property '" + p.Name + "': " + e.What(), e.Line());
+        }
         return p;
     }
 

@@ -88,12 +88,9 @@ void TCustomChart::UndoZoom() {
         for (const TAxisSavedScales& s : FSavedScales) {
             // an axis freed since the scales were saved is simply gone
             if (AxesList().IndexOf(s.Axis) < 0) continue;
-            // The range goes first: setting it switches every automatic flag off,
-            // which would lose a partly automatic axis' flags.
-            if (!s.Automatic) s.Axis->SetAxisRange(s.Minimum, s.Maximum);
-            s.Axis->SetAutomatic(s.Automatic);
-            s.Axis->SetAutomaticMinimum(s.AutomaticMinimum);
-            s.Axis->SetAutomaticMaximum(s.AutomaticMaximum);
+            // as saved, not as the setters would make it: they widen equal
+            // ends, turn reversed ones round and tie the automatic flags together
+            s.Axis->RestoreScale(s.Automatic, s.AutomaticMinimum, s.AutomaticMaximum, s.Minimum, s.Maximum);
         }
         FSavedScales.clear();
         FScalesSaved = false;

@@ -2,7 +2,8 @@
 // whole input is the text:
 //   - it is read into a chart or refused with an EFormError that has a message;
 //   - a chart it gave writes a form that reads back and writes the same;
-//   - that chart paints at a small size.
+//   - that chart paints at a small size, zooms and undoes, scrolls and
+//     undoes, paints again, and still writes the same form.
 // Anything else (a crash, a hang, a leak, undefined behaviour, another
 // exception, a round trip that changes) is a finding.
 
@@ -15,6 +16,7 @@
 
 #include "ChartControl.h"
 #include "ChartFormData.h"
+#include "FormUse.h"
 #include "GuiApplication.h"
 
 namespace {
@@ -50,6 +52,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string written = WriteChartForm(*chart);
     std::unique_ptr<TCustomChart> copy = ReadChartForm(written);
     Check(WriteChartForm(*copy) == written);
+    // what a paint, a zoom or a scroll writes into the chart would be lost or
+    // changed on the next save
+    Check(formuse::UseAndWrite(*chart) == written);
     Check(RenderToBitmap(*chart, 160, 120) != nullptr);
     return 0;
 }
