@@ -87,7 +87,7 @@ public:
 
     void DrawTitle() {
         TChartAxisTitle& t = A.FTitle;
-        if (!t.Visible() || t.Caption().empty()) return;
+        if (!t.Visible() || t.Caption().empty() || A.TitleLeftOut) return;
         V.SelectFont(t.Font());
         if (A.FIsDepthAxis) {
             TransparentText();
@@ -258,6 +258,7 @@ public:
     // A custom item brings its own font and frame; other labels use the labels' Format shape.
     void DrawOneLabel(int p, const std::string& text, TAxisItem* item = nullptr) {
         if (A.FTickOnLabelsOnly) A.TickPositions.push_back(p);
+        if (A.LabelsLeftOut) return;
         V.SelectFont(item ? item->Font() : A.LabelsFont());
         if (A.FIsDepthAxis) {
             int y = C.PlotRect().Bottom;
@@ -875,7 +876,8 @@ public:
     // are centred on them), toward the lower and the higher coordinates.
     void LabelOverhang(int& before, int& after) {
         before = after = 0;
-        if (!A.Labels() || A.FIsDepthAxis || (A.FItems.Count() == 0 && EffectiveStyle() == talNone)) return;
+        if (!A.Labels() || A.LabelsLeftOut || A.FIsDepthAxis || (A.FItems.Count() == 0 && EffectiveStyle() == talNone))
+            return;
         const int w = MaxLabelWidth();
         V.SelectFont(A.LabelsFont());
         const int h = V.TextLineHeight();
@@ -931,10 +933,10 @@ public:
         // its room would begin, so nothing an earlier draw left counts.
         int& edge = SideEdge(r);
         const int inward = -Outward();
-        if (A.FTitle.Visible() && !A.FTitle.Caption().empty())
+        if (A.FTitle.Visible() && !A.FTitle.Caption().empty() && !A.TitleLeftOut)
             edge += inward * AxisLabelSize(A.FTitle.Font(), A.FTitle.Angle(), A.FTitleSize, A.FTitle.Caption(), false);
         A.TitlePos = edge;
-        if (A.Labels()) edge += inward * AxisLabelSizeOfLabels();
+        if (A.Labels() && !A.LabelsLeftOut) edge += inward * AxisLabelSizeOfLabels();
         A.LabelsPos = edge;
         const int t = C.WallSizeForAxis(&A) + TicksSize();
         if (t > 0) edge += inward * t;
