@@ -87,7 +87,7 @@ public:
 
     void DrawTitle() {
         TChartAxisTitle& t = A.FTitle;
-        if (!t.Visible() || t.Caption().empty()) return;
+        if (!t.Visible() || t.Caption().empty() || A.TitleLeftOut) return;
         V.SelectFont(t.Font());
         if (A.FIsDepthAxis) {
             TransparentText();
@@ -286,6 +286,7 @@ public:
     // A custom item brings its own font and frame; other labels use the labels' Format shape.
     void DrawOneLabel(int p, const std::string& text, TAxisItem* item = nullptr) {
         if (A.FTickOnLabelsOnly) A.TickPositions.push_back(p);
+        if (A.LabelsLeftOut) return;
         V.SelectFont(item ? item->Font() : A.LabelsFont());
         if (A.FIsDepthAxis) {
             int y = C.PlotRect().Bottom;
@@ -1087,7 +1088,8 @@ public:
         // the room measured them a moment ago, in this very layout
         const bool kept = A.FFitKept;
         A.FFitKept = false;
-        if (!A.Labels() || A.FIsDepthAxis || (A.FItems.Count() == 0 && EffectiveStyle() == talNone)) return;
+        if (!A.Labels() || A.LabelsLeftOut || A.FIsDepthAxis || (A.FItems.Count() == 0 && EffectiveStyle() == talNone))
+            return;
         const TChartAxis::LabelsFit f = kept ? A.FKeptFit : FitLabels();
         if (A.FHorizontal) {
             r.Left = std::max(r.Left, bounds.Left + f.before);
@@ -1132,9 +1134,10 @@ public:
         const int t = C.WallSizeForAxis(&A) + TicksSize();
         // Walls seen at a slant may reach past the ticks: the texts then stand beyond them,
         // in the room the walls took on this side as far as it goes, else in room of their own.
-        const bool titled = A.FTitle.Visible() && !A.FTitle.Caption().empty();
+        const bool titled = A.FTitle.Visible() && !A.FTitle.Caption().empty() && !A.TitleLeftOut;
+        const bool labelled = A.Labels() && !A.LabelsLeftOut;
         int beyond = 0;
-        if (A.FPositionPercent == 0 && (titled || A.Labels())) {
+        if (A.FPositionPercent == 0 && (titled || labelled)) {
             const TCustomAxisPanel::TWallReach walls = C.WallReachForAxis(&A);
             beyond = std::max(0, walls.Reach - std::max(0, t));
             edge += inward * std::max(0, beyond - walls.Taken);
@@ -1142,7 +1145,7 @@ public:
         if (titled)
             edge += inward * AxisLabelSize(A.FTitle.Font(), A.FTitle.Angle(), A.FTitleSize, A.FTitle.Caption(), false);
         A.TitlePos = edge - inward * beyond;
-        if (A.Labels()) edge += inward * KeptLabelsRoom();
+        if (labelled) edge += inward * KeptLabelsRoom();
         A.LabelsPos = edge - inward * beyond;
         if (t > 0) edge += inward * t;
         A.TitlePos = PositionShift(A.TitlePos, original);

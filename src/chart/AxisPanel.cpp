@@ -520,12 +520,22 @@ void TCustomAxisPanel::CalcAxesRoom() {
     TRect room = PlotRect();
     for (int i = 0; i < FAxes.Count(); ++i) {
         TChartAxis* a = FAxes[i];
+        a->TitleLeftOut = a->LabelsLeftOut = false;
         if (!IsAxisShown(a)) continue;
-        TRect shrunk = room;
-        a->CalcAxisRoom(shrunk, i < 5);
-        const TRect both = Intersection(room, shrunk);
-        // an axis that would need more room than the plot has leaves it as it is
-        if (both.Left < both.Right && both.Top < both.Bottom) room = both;
+        // Texts the plot has no room for are left out, the title first: placed where
+        // their room would have been, they would stand over the plot and the other
+        // axes' texts. An axis that has no room even for its ticks leaves it as it is.
+        for (int leaveOut = 0; leaveOut < 3; ++leaveOut) {
+            a->TitleLeftOut = leaveOut >= 1;
+            a->LabelsLeftOut = leaveOut >= 2;
+            TRect shrunk = room;
+            a->CalcAxisRoom(shrunk, i < 5);
+            const TRect both = Intersection(room, shrunk);
+            if (both.Left < both.Right && both.Top < both.Bottom) {
+                room = both;
+                break;
+            }
+        }
     }
     // The first and last labels stand out past the plot's ends: the plot gives way
     // so that they stay inside the panel's frame.

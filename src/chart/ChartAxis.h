@@ -285,6 +285,10 @@ public:
     int LabelsPos = 0;
     int TitlePos = 0;
     bool OverWalls = false;
+    // Set by the layout of each draw when the plot has no room for the title, or for
+    // the labels and the title: those are left out rather than drawn over the plot.
+    bool TitleLeftOut = false;
+    bool LabelsLeftOut = false;
     std::vector<int> TickPositions;
 
     void Repaint();

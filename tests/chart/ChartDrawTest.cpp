@@ -419,12 +419,30 @@ TEST(AxisRoom, LabelsTitleAndTicksTakeRoom) {
     const TRect plainPlot = custom.PlotRect();
     EXPECT_EQ(extra->AxisLinePos, plainPlot.Bottom);
 
-    // An axis that needs more room than there is leaves the plot as it is.
+    // Texts that need more room than the plot has are left out, the title first; the
+    // ticks keep theirs. Drawn where their room would have been, they would stand
+    // over the plot.
     ProbeChart tight;
     FixBottom(tight, 0, 10, 1);
+    tight.BottomAxis()->Title().SetCaption("Time");
+    tight.BottomAxis()->SetTitleSize(1000);
+    tight.DrawNow();
+    EXPECT_TRUE(tight.BottomAxis()->TitleLeftOut);
+    EXPECT_FALSE(tight.BottomAxis()->LabelsLeftOut);
+    EXPECT_EQ(tight.AfterTitles.Bottom - tight.PlotRect().Bottom, 12 + 7);
+    EXPECT_EQ(tight.Texts().size(), 11u) << "the labels without the title";
     tight.BottomAxis()->SetLabelsSize(1000);
     tight.DrawNow();
-    EXPECT_EQ(tight.PlotRect().Bottom, tight.AfterTitles.Bottom);
+    EXPECT_TRUE(tight.BottomAxis()->LabelsLeftOut);
+    EXPECT_EQ(tight.AfterTitles.Bottom - tight.PlotRect().Bottom, 7);
+    EXPECT_TRUE(tight.Texts().empty());
+    EXPECT_EQ(tight.BottomAxis()->TickPositions.size(), 11u) << "the ticks stay";
+    // with room again, a later draw shows them
+    tight.BottomAxis()->SetLabelsSize(0);
+    tight.BottomAxis()->SetTitleSize(0);
+    tight.DrawNow();
+    EXPECT_FALSE(tight.BottomAxis()->TitleLeftOut || tight.BottomAxis()->LabelsLeftOut);
+    EXPECT_EQ(tight.Texts().size(), 12u);
 }
 
 }  // namespace

@@ -133,6 +133,31 @@ TEST(LegendLayout, RowLimitCutsABottomLegend) {
     EXPECT_EQ(written.back(), "#0");
 }
 
+// A top or bottom legend lists only the rows that fit in the plot's height, as a side
+// legend does: more would run past the panel's edge and push the plot out of it.
+TEST(LegendLayout, TopAndBottomLegendsKeepToThePlotsHeight) {
+    for (TLegendAlignment align : {laTop, laBottom}) {
+        SCOPED_TRACE(align == laTop ? "top" : "bottom");
+        LegendChart chart;
+        chart.AddSeries(25);
+        TChartLegend& legend = chart.Legend();
+        legend.SetAlignment(align);
+        legend.SetVertSpacing(50);  // rows of 62 pixels: the 5 rows of 5 columns would need 312 of 228
+        chart.DrawNow();
+        EXPECT_EQ(legend.Rows(), 3);
+        const TRect r = legend.ShapeBounds();
+        EXPECT_GE(r.Top, chart.BeforeLegend.Top);
+        EXPECT_LE(r.Bottom, chart.BeforeLegend.Bottom);
+        EXPECT_GT(chart.AfterLegend.Height(), 0);
+
+        // no room for one row: no legend, and the plot keeps its room
+        legend.SetVertSpacing(300);
+        chart.DrawNow();
+        EXPECT_EQ(legend.Rows(), 0);
+        EXPECT_EQ(chart.AfterLegend, chart.BeforeLegend);
+    }
+}
+
 TEST(LegendLayout, PlacementAndPlotReduction) {
     LegendChart chart;
     chart.AddSeries(3);

@@ -1,0 +1,100 @@
+#pragma once
+// Finding the pixels of one text in a chart's picture without knowing how the chart
+// lays it out: the chart is painted again with only that text's colour changed, and
+// the pixels that differ are its letters. A colour change moves nothing, so both
+// pictures have the same layout.
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <iterator>
+#include <vector>
+
+#include "ChartControl.h"
+#include "Graphics.h"
+
+namespace textpixels {
+
+// A set of pixels of a picture, kept as their sorted indices (y * width + x): the
+// pixels of one text are few, and sets of them meet and join quickly so.
+struct Mask {
+    int width = 0, height = 0;
+    std::vector<int> pixels;
+
+    Mask() = default;
+    Mask(int w, int h) : width(w), height(h) {}
+    int X(int pixel) const { return pixel % width; }
+    int Y(int pixel) const { return pixel / width; }
+    bool Empty() const { return pixels.empty(); }
+    int Count() const { return static_cast<int>(pixels.size()); }
+    bool At(int x, int y) const {
+        return x >= 0 && y >= 0 && x < width && y < height &&
+               std::binary_search(pixels.begin(), pixels.end(), y * width + x);
+    }
+    Mask& operator|=(const Mask& other) {
+        if (width == 0) width = other.width, height = other.height;
+        std::vector<int> joined;
+        std::set_union(pixels.begin(), pixels.end(), other.pixels.begin(), other.pixels.end(),
+                       std::back_inserter(joined));
+        pixels = std::move(joined);
+        return *this;
+    }
+    Mask operator&(const Mask& other) const {
+        Mask out(width, height);
+        std::set_intersection(pixels.begin(), pixels.end(), other.pixels.begin(), other.pixels.end(),
+                              std::back_inserter(out.pixels));
+        return out;
+    }
+    // The mask grown by one pixel in the eight directions.
+    Mask Grown() const {
+        Mask out(width, height);
+        for (int p : pixels)
+            for (int dy = -1; dy <= 1; ++dy)
+                for (int dx = -1; dx <= 1; ++dx) {
+                    const int x = X(p) + dx, y = Y(p) + dy;
+                    if (x >= 0 && y >= 0 && x < width && y < height) out.pixels.push_back(y * width + x);
+                }
+        std::sort(out.pixels.begin(), out.pixels.end());
+        out.pixels.erase(std::unique(out.pixels.begin(), out.pixels.end()), out.pixels.end());
+        return out;
+    }
+};
+
+// Pixels of a and b (pictures of one size) whose channels differ by at least
+// threshold in one of them, for each of the thresholds in one pass. With a colour
+// swapped for one far from it in every channel (Contrast), a threshold of t keeps
+// the pixels a text covers by more than t / 255 of what lies over it.
+inline std::vector<Mask> Differing(const TBitmap& a, const TBitmap& b, const std::vector<int>& thresholds) {
+    const int w = a.Width(), h = a.Height();
+    std::vector<Mask> out(thresholds.size(), Mask(w, h));
+    for (int y = 0; y < h; ++y) {
+        const std::uint32_t* p = a.ScanLine(y);
+        const std::uint32_t* q = b.ScanLine(y);
+        for (int x = 0; x < w; ++x) {
+            if (p[x] == q[x]) continue;
+            int most = 0;
+            for (int shift = 0; shift < 24; shift += 8)
+                most = std::max(most, std::abs(static_cast<int>((p[x] >> shift) & 0xFF) -
+                                               static_cast<int>((q[x] >> shift) & 0xFF)));
+            for (std::size_t i = 0; i < thresholds.size(); ++i)
+                if (most >= thresholds[i]) out[i].pixels.push_back(y * w + x);
+        }
+    }
+    return out;
+}
+
+inline Mask Differing(const TBitmap& a, const TBitmap& b, int threshold) {
+    return std::move(Differing(a, b, std::vector<int>{threshold})[0]);
+}
+
+// A colour each channel of which lies at the far end from c's: a text in it differs
+// from the same text in c by the full range wherever it covers a pixel wholly.
+inline TColor Contrast(TColor c) {
+    const TColor rgb = ColorToRGB(c);
+    TColor out = 0;
+    for (int shift = 0; shift < 24; shift += 8)
+        if (((rgb >> shift) & 0xFF) < 128) out |= static_cast<TColor>(0xFF) << shift;
+    return out;
+}
+
+}  // namespace textpixels
