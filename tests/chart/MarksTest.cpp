@@ -150,6 +150,26 @@ TEST(SeriesMarks, LongLinesAreKeptWhole) {
     EXPECT_TRUE(whole);
 }
 
+TEST(SeriesMarks, CalloutsLongerThanTheAxisKeepBoxesInThePlot) {
+    for (int length : {100, 290, 100000}) {
+        SCOPED_TRACE("callout length " + std::to_string(length));
+        MarksChart chart;
+        chart.LeftAxis()->SetAutomatic(true);
+        TLineSeries* s = chart.Series;
+        for (int i = 1; i < 10; i += 4) s->AddPoint(i, i);
+        s->Marks().Callout().SetLength(length);
+        chart.DrawNow();
+        const TRect& plot = chart.PlotRect();
+        for (int i = 0; i < s->PointCount(); ++i) {
+            const int y = s->PointScreenY(i);
+            EXPECT_TRUE(y >= plot.Top && y <= plot.Bottom) << "point " << i << " at " << y;
+            if (const TSeriesMarkPosition* p = s->Marks().Positions().Position(i)) {
+                EXPECT_TRUE(p->BoxTopLeft.y >= plot.Top && p->BoxTopLeft.y + p->BoxHeight <= plot.Bottom);
+            }
+        }
+    }
+}
+
 TEST(SeriesMarks, CustomPositionsStayWhileThePointMoves) {
     for (bool fixedStart : {false, true}) {
         SCOPED_TRACE(fixedStart ? "arrow start follows the point" : "arrow start stays");
