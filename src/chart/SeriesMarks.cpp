@@ -391,6 +391,25 @@ void TSeriesMarks::DrawMarks() {
     }
 }
 
+TRect TSeriesMarks::CoveredBounds(TPlotCustomShape& shape, const TRect& box) const {
+    // what DrawShape covers: the turned box, its shadow beside it and the frame's width around
+    const int angle = FAngle % 360;
+    TRect covered = TurnedBounds(box, angle);
+    const TPlotShadow& shadow = shape.Shadow();
+    if (!shape.Transparent() && (shadow.HorizSize() != 0 || shadow.VertSize() != 0)) {
+        int hs = shadow.HorizSize(), vs = shadow.VertSize();
+        if (std::max(hs, vs) > 0 && shape.Pen().Visible()) {
+            hs += shape.Pen().Width();
+            vs += shape.Pen().Width();
+        }
+        const TRect moved = TurnedBounds(TRect{box.Left + hs, box.Top + vs, box.Right + hs, box.Bottom + vs}, angle);
+        covered = TRect{std::min(covered.Left, moved.Left), std::min(covered.Top, moved.Top),
+                        std::max(covered.Right, moved.Right), std::max(covered.Bottom, moved.Bottom)};
+    }
+    const int pen = shape.Pen().Visible() ? shape.Pen().Width() : 0;
+    return TRect{covered.Left - pen, covered.Top - pen, covered.Right + pen, covered.Bottom + pen};
+}
+
 TSeriesMarks::TBoxReach TSeriesMarks::BoxReach() {
     TBoxReach reach;
     TCustomAxisPanel* chart = FSeries->ParentChart();
@@ -400,7 +419,6 @@ TSeriesMarks::TBoxReach TSeriesMarks::BoxReach() {
     TCanvas3D& canvas = chart->Canvas();
     const TPlotCustomShape* selected = nullptr;
     const ScopeExit forget([this] { FFontMetrics = TFontMetrics{}; });
-    const int angle = FAngle % 360;
     // The ranges are not known before the axes are scaled: every point whose mark could be drawn counts.
     for (int i = 0; i < FSeries->PointCount(); ++i) {
         std::string text;
@@ -410,35 +428,59 @@ TSeriesMarks::TBoxReach TSeriesMarks::BoxReach() {
             selected = shape;
             SelectMarkFont(canvas, *shape);
         }
-        const TRect box = PlaceBox(canvas, *shape, text, TPoint{0, 0}).Bounds();
-        // what DrawShape covers: the turned box, its shadow beside it and the frame's width around
-        TRect covered = TurnedBounds(box, angle);
-        const TPlotShadow& shadow = shape->Shadow();
-        if (!shape->Transparent() && (shadow.HorizSize() != 0 || shadow.VertSize() != 0)) {
-            int hs = shadow.HorizSize(), vs = shadow.VertSize();
-            if (std::max(hs, vs) > 0 && shape->Pen().Visible()) {
-                hs += shape->Pen().Width();
-                vs += shape->Pen().Width();
-            }
-            const TRect moved =
-                TurnedBounds(TRect{box.Left + hs, box.Top + vs, box.Right + hs, box.Bottom + vs}, angle);
-            covered = TRect{std::min(covered.Left, moved.Left), std::min(covered.Top, moved.Top),
-                            std::max(covered.Right, moved.Right), std::max(covered.Bottom, moved.Bottom)};
-        }
-        const int pen = shape->Pen().Visible() ? shape->Pen().Width() : 0;
-        reach.Above = std::max(reach.Above, pen - covered.Top);
-        reach.Below = std::max(reach.Below, covered.Bottom + pen);
-        reach.Left = std::max(reach.Left, pen - covered.Left);
-        reach.Right = std::max(reach.Right, covered.Right + pen);
+        const TRect covered = CoveredBounds(*shape, PlaceBox(canvas, *shape, text, TPoint{0, 0}).Bounds());
+        reach.Above = std::max(reach.Above, -covered.Top);
+        reach.Below = std::max(reach.Below, covered.Bottom);
+        reach.Left = std::max(reach.Left, -covered.Left);
+        reach.Right = std::max(reach.Right, covered.Right);
     }
     FReachPass = pass;
     FReach = reach;
     return reach;
 }
 
+bool TSeriesMarks::KeepInsidePlot(int index, TPlotCustomShape& shape, TSeriesMarkPosition& position) const {
+    TCustomAxisPanel* chart = FSeries->ParentChart();
+    if (!FSeries->ParticipatesInAxes()) return true;
+    // The series' margins make room for the boxes at automatic axis ends only: at a fixed
+    // end, or on a plot too small for its margins, a box would stand over the axis texts,
+    // the legend or the titles, so it is moved into the plot, or left out where the plot
+    // cannot hold it.
+    TCanvas3D& canvas = chart->Canvas();
+    const bool projected = chart->View3D() && !canvas.IsHardware3D();
+    const auto screen = [&](const TPoint& p) { return projected ? canvas.WorldToScreen(p, MarkDepth) : p; };
+    const TRect& plot = chart->PlotRect();
+    const TPoint tl = screen(TPoint{plot.Left, plot.Top}), tr = screen(TPoint{plot.Right, plot.Top});
+    const TPoint bl = screen(TPoint{plot.Left, plot.Bottom}), br = screen(TPoint{plot.Right, plot.Bottom});
+    const TRect room{std::max(tl.x, bl.x), std::max(tl.y, tr.y), std::min(tr.x, br.x), std::min(bl.y, br.y)};
+    if (chart->ClipPoints()) {
+        // the point itself is clipped away: a mark pulled into the plot would name a point not shown
+        const TPoint point = screen(TPoint{FSeries->PointScreenX(index), FSeries->PointScreenY(index)});
+        if (point.x < room.Left || point.x > room.Right || point.y < room.Top || point.y > room.Bottom) return false;
+    }
+    const TPoint end = screen(position.ArrowEnd);
+    const TRect box = position.Bounds();
+    const int sx = end.x - position.ArrowEnd.x, sy = end.y - position.ArrowEnd.y;
+    const TRect c = CoveredBounds(shape, TRect{box.Left + sx, box.Top + sy, box.Right + sx, box.Bottom + sy});
+    if (c.Right - c.Left > room.Right - room.Left || c.Bottom - c.Top > room.Bottom - room.Top) return false;
+    const int dx = c.Left < room.Left ? room.Left - c.Left : c.Right > room.Right ? room.Right - c.Right : 0;
+    const int dy = c.Top < room.Top ? room.Top - c.Top : c.Bottom > room.Bottom ? room.Bottom - c.Bottom : 0;
+    position.BoxTopLeft = TPoint{position.BoxTopLeft.x + dx, position.BoxTopLeft.y + dy};
+    position.ArrowEnd = TPoint{position.ArrowEnd.x + dx, position.ArrowEnd.y + dy};
+    return true;
+}
+
 void TSeriesMarks::DrawOneMark(int index, TColor color, TSeriesMarkPosition& position, const std::string& text) {
     TCustomAxisPanel* chart = FSeries->ParentChart();
     if (!chart) return;
+    TPlotCustomShape* shape = FItems.ItemIfAny(index);
+    if (!shape) shape = this;
+    TSeriesMarkPosition* previous = FPositions.Position(index);
+    if ((!previous || !previous->IsCustom) && !KeepInsidePlot(index, *shape, position)) {
+        // a stale box of an earlier draw must not answer clicks for a mark not drawn now
+        if (previous) previous->BoxWidth = previous->BoxHeight = 0;
+        return;
+    }
     TSeriesMarkPosition& stored = FPositions.Ensure(index);
     if (!stored.IsCustom) {
         stored = position;
@@ -452,8 +494,6 @@ void TSeriesMarks::DrawOneMark(int index, TColor color, TSeriesMarkPosition& pos
     if (FCallout.Visible() || FCallout.Arrow().Visible())
         FCallout.Draw(canvas, is3D, color, position.ArrowStart, position.ArrowEnd, MarkDepth);
 
-    TPlotCustomShape* shape = FItems.ItemIfAny(index);
-    if (!shape) shape = this;
     TCanvas* device = canvas.Canvas();
     if (shape->Transparent()) {
         if (device) device->Brush().SetStyle(bsClear);

@@ -225,6 +225,11 @@ private:
     TPlotCustomShape* DrawnShape(int index, std::string& text);
     // Selects the shape's font as the marks are drawn with it and measures it.
     void SelectMarkFont(TCanvas3D& canvas, TPlotCustomShape& shape);
+    // What the shape covers when drawn in the box: turned, with its shadow and frame.
+    TRect CoveredBounds(TPlotCustomShape& shape, const TRect& box) const;
+    // Moves a computed box into the plot as drawn at MarkDepth; false when the mark is
+    // left out (no room, or its point is clipped away).
+    bool KeepInsidePlot(int index, TPlotCustomShape& shape, TSeriesMarkPosition& position) const;
     // The box of a text as DrawMarks places it on a point at (0, 0).
     TSeriesMarkPosition PlaceBox(TCanvas3D& canvas, const TPlotCustomShape& shape, const std::string& text,
                                  const TPoint& point) const;

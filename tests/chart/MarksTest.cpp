@@ -109,15 +109,16 @@ TEST(SeriesMarks, DrawEverySkipsNullPointsAndBoxesFitTheText) {
 
     // two lines "ab" and "5": widest line + "W", two line heights, both plus the frame on each side
     s->PointLabels().SetLabel(0, "ab");
+    s->PointLabels().SetLabel(4, "ab");
     s->Marks().SetStyle(smsLabelValue);
     s->Marks().SetMultiLine(true);
     chart.DrawNow();
-    const TSeriesMarkPosition* p = s->Marks().Positions().Position(0);
+    const TSeriesMarkPosition* p = s->Marks().Positions().Position(4);
     ASSERT_NE(p, nullptr);
     const int cw = RecordingCanvas::CharWidth, lh = RecordingCanvas::LineHeight;
     EXPECT_EQ(p->BoxWidth, 2 * cw + cw + 2);
     EXPECT_EQ(p->BoxHeight, 2 * lh + 2);
-    const TPoint at{s->PointScreenX(0), s->PointScreenY(0)};
+    const TPoint at{s->PointScreenX(4), s->PointScreenY(4)};
     // the callout's length lifts the box and the arrow's end above the point
     EXPECT_EQ(p->ArrowStart, at);
     EXPECT_EQ(p->ArrowEnd, (TPoint{at.x, at.y - 8}));
@@ -126,17 +127,47 @@ TEST(SeriesMarks, DrawEverySkipsNullPointsAndBoxesFitTheText) {
     for (const auto& c : chart.Recorder->Calls)
         if (c.op == "WriteText" && (c.text == "ab" || c.text == "5")) ++texts;
     EXPECT_EQ(texts, 4);  // two lines of the marks of points 0 and 4
-    EXPECT_EQ(s->Marks().MarkAtPixel(p->BoxTopLeft.x + 1, p->BoxTopLeft.y + 1), 0);
+    EXPECT_EQ(s->Marks().MarkAtPixel(p->BoxTopLeft.x + 1, p->BoxTopLeft.y + 1), 4);
     EXPECT_EQ(s->Marks().MarkAtPixel(p->BoxTopLeft.x - 1, p->BoxTopLeft.y), -1);
+    // point 0 stands on the fixed range's left end: its box is moved into the plot, not
+    // over the left labels, and keeps its height above the point
+    const TSeriesMarkPosition* first = s->Marks().Positions().Position(0);
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first->BoxTopLeft.x - 1, chart.PlotRect().Left);
+    EXPECT_EQ(first->BoxTopLeft.y, p->BoxTopLeft.y);
 }
 
 TEST(SeriesMarks, LongLinesAreKeptWhole) {
     MarksChart chart;
-    chart.Series->AddPoint(5, 5, "first\r" + std::string(300, 'x'));
+    chart.SetSize(2400, 300);  // room for the long line's box
+    chart.Series->AddPoint(5, 5);
+    chart.Series->OnGetMarkText = [](TChartSeries*, int, std::string& text) {
+        text = "first\r" + std::string(300, 'x');
+    };
     chart.DrawNow();
     bool whole = false;
     for (const auto& c : chart.Recorder->Calls) whole |= c.op == "WriteText" && c.text.size() == 300;
     EXPECT_TRUE(whole);
+}
+
+TEST(SeriesMarks, CalloutsLongerThanTheAxisKeepBoxesInThePlot) {
+    for (int length : {100, 290, 100000}) {
+        SCOPED_TRACE("callout length " + std::to_string(length));
+        MarksChart chart;
+        chart.LeftAxis()->SetAutomatic(true);
+        TLineSeries* s = chart.Series;
+        for (int i = 1; i < 10; i += 4) s->AddPoint(i, i);
+        s->Marks().Callout().SetLength(length);
+        chart.DrawNow();
+        const TRect& plot = chart.PlotRect();
+        for (int i = 0; i < s->PointCount(); ++i) {
+            const int y = s->PointScreenY(i);
+            EXPECT_TRUE(y >= plot.Top && y <= plot.Bottom) << "point " << i << " at " << y;
+            if (const TSeriesMarkPosition* p = s->Marks().Positions().Position(i)) {
+                EXPECT_TRUE(p->BoxTopLeft.y >= plot.Top && p->BoxTopLeft.y + p->BoxHeight <= plot.Bottom);
+            }
+        }
+    }
 }
 
 TEST(SeriesMarks, CustomPositionsStayWhileThePointMoves) {

@@ -9,14 +9,15 @@
 // again with that text's colour changed. Labels of one axis are told apart as even
 // and odd neighbours, through the label event, so that neighbours on one another
 // show too. A failing chart prints its settings (its seed rebuilds it: block N of
-// the test runs seeds 40 N to 40 N + 39) and leaves its picture in
-// $NARVI_SWEEP_DIR (or the test's temporary folder).
+// the test runs seeds 40 N to 40 N + 39, unless NARVI_SWEEP_SEEDS=first,count picks
+// others) and leaves its picture in $NARVI_SWEEP_DIR (or the test's temporary folder).
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -732,7 +733,6 @@ const KnownFamily KnownFamilies[] = {
      [](const Settings& s, const Finding& f) {
          return (f.kind == tkLabels && s.axes[f.axis].boxed) || (f.other == tkLabels && s.axes[f.otherAxis].boxed);
      }},
-    {"marks beyond the series' margins", [](const Settings&, const Finding& f) { return Either(f, tkMarks); }},
     {"walls over axis texts", [](const Settings&, const Finding& f) { return f.other == tkWalls; }},
     {"labels beyond the axis' range far from zero",
      [](const Settings& s, const Finding& f) {
@@ -765,13 +765,31 @@ const char* KnownFamilyOf(const Settings& s, const Finding& f) {
 class TextRoomSweep : public ::testing::TestWithParam<int> {};
 
 constexpr int ChartsPerBlock = 40;
+constexpr int Blocks = 8;
+
+// NARVI_SWEEP_SEEDS=first,count sweeps other seeds, shared out over the blocks, to see
+// that a fix holds beyond the fixed set.
+struct SeedRange {
+    int first = 0, count = Blocks * ChartsPerBlock;
+};
+SeedRange SweepSeeds() {
+    SeedRange r;
+    if (const char* env = std::getenv("NARVI_SWEEP_SEEDS")) {
+        int first = 0, count = 0;
+        if (std::sscanf(env, "%d,%d", &first, &count) == 2 && first >= 0 && count > 0) r = SeedRange{first, count};
+    }
+    return r;
+}
 
 TEST_P(TextRoomSweep, EveryTextHasItsRoom) {
     EnsureGuiApplication();
     Tally tally;
     std::map<std::string, int> checks, known;
-    const int first = GetParam() * ChartsPerBlock;
-    for (int seed = first; seed < first + ChartsPerBlock; ++seed) {
+    const SeedRange range = SweepSeeds();
+    const int per = (range.count + Blocks - 1) / Blocks;
+    const int first = range.first + GetParam() * per;
+    const int end = std::min(range.first + range.count, first + per);
+    for (int seed = first; seed < end; ++seed) {
         const Settings s = Generate(seed);
         ++tally.charts;
         ChartSweep sweep(s, tally);
@@ -796,6 +814,6 @@ TEST_P(TextRoomSweep, EveryTextHasItsRoom) {
     for (const auto& [family, n] : known) std::printf("  known: %s: %d\n", family.c_str(), n);
 }
 
-INSTANTIATE_TEST_SUITE_P(Seeds, TextRoomSweep, ::testing::Range(0, 8));
+INSTANTIATE_TEST_SUITE_P(Seeds, TextRoomSweep, ::testing::Range(0, Blocks));
 
 }  // namespace
