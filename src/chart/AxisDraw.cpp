@@ -1114,6 +1114,58 @@ public:
         A.TitlePos += std::max(0, ends - V.WorldToScreen(A.TitlePos, bottom, depth / 2).x);
     }
 
+    // The screen box of the depth texts as drawn with the axis line at x = line: the
+    // labels run along the whole depth, the title stands at half of it.
+    TRect DepthTextsBox(int line) {
+        PlaceDepthTexts(line);
+        const int bottom = C.PlotRect().Bottom;
+        TRect box{0, 0, 0, 0};
+        bool any = false;
+        auto add = [&](int x, int y, int z, int w, int h) {
+            if (w <= 0 || h <= 0) return;
+            const TPoint at = V.WorldToScreen(x, y, z);
+            const TRect b{at.x, at.y, at.x + w, at.y + h};
+            box = any ? TRect{std::min(box.Left, b.Left), std::min(box.Top, b.Top), std::max(box.Right, b.Right),
+                              std::max(box.Bottom, b.Bottom)}
+                      : b;
+            any = true;
+        };
+        if (A.Labels() && !A.LabelsLeftOut) {
+            const int w = AxisLabelSizeOfLabels();
+            V.SelectFont(A.LabelsFont());
+            const int h = V.TextLineHeight() * MaxLabelLines();
+            int y = bottom;
+            const TView3DOptions* o = V.View3DOptions();
+            if (!o || o->Orthogonal() || o->Rotation() == 360) y += V.TextLineHeight() / 2;
+            for (int z : {A.FStartPixel, A.FEndPixel}) add(A.LabelsPos, y, z, w, h);
+        }
+        const TChartAxisTitle& t = A.FTitle;
+        if (t.Visible() && !t.Caption().empty() && !A.TitleLeftOut) {
+            V.SelectFont(const_cast<TChartAxisTitle&>(t).Font());
+            int n = 0;
+            const int w = C.MultiLineTextWidth(t.Caption(), n);
+            add(A.TitlePos, bottom, C.ChartDepth3D() / 2, w, V.TextLineHeight() * std::max(1, n));
+        }
+        return box;
+    }
+
+    // Nothing else keeps room for the depth texts beside the plot: they would stand on
+    // the right axis' texts, the legend or past the panel. The plot gives way on the
+    // right by as far as they reach past its line (the texts further out keep their
+    // places beyond them) and at the bottom by what would pass the panel's edge.
+    void DepthRoom(TRect& r, const TRect& original) {
+        const int line = PositionShift(r.Right, original);
+        const TRect box = DepthTextsBox(line);
+        if (box.Right <= box.Left) return;
+        const TView3DOptions* o = V.View3DOptions();
+        const double zoom = o && o->Zoom() > 0 ? o->Zoom() * 0.01 : 1.0;
+        const int from = V.WorldToScreen(line, r.Bottom, 0).x;
+        r.Right -= std::max(0, static_cast<int>(std::ceil((box.Right - from) / zoom)));
+        const int below = box.Bottom - C.PanelRect().Bottom;
+        if (below > 0) r.Bottom -= static_cast<int>(std::ceil(below / zoom));
+        PlaceDepthTexts(PositionShift(r.Right, original));
+    }
+
     void Room(TRect& r, bool shrink) {
         const TRect original = r;
         if (!shrink) {
@@ -1124,7 +1176,7 @@ public:
             return;
         }
         if (A.FIsDepthAxis) {
-            PlaceDepthTexts(PositionShift(r.Right, original));
+            DepthRoom(r, original);
             return;
         }
         // Every draw places the title and the labels afresh; a hidden one sits where
