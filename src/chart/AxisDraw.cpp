@@ -77,7 +77,7 @@ public:
         if (place) {
             TRect r = plot;
             A.AxisLinePos = PositionShift(SideEdge(r), plot);
-            if (A.FIsDepthAxis) PlaceDepthTexts(A.AxisLinePos);
+            if (A.FIsDepthAxis) PlaceDepthTexts(A.AxisLinePos, plot);
         }
         DrawTitle();
         A.TickPositions.clear();
@@ -289,9 +289,7 @@ public:
         if (A.LabelsLeftOut) return;
         V.SelectFont(item ? item->Font() : A.LabelsFont());
         if (A.FIsDepthAxis) {
-            int y = C.PlotRect().Bottom;
-            const TView3DOptions* o = V.View3DOptions();
-            if (!o || o->Orthogonal() || o->Rotation() == 360) y += V.TextLineHeight() / 2;
+            const int y = DepthLabelsY(C.PlotRect().Bottom);
             if (!DepthLabelKeepsClear(A.LabelsPos, y, p, text)) return;
             TransparentText();
             V.SetTextAlignment(TA_LEFT);
@@ -1100,25 +1098,87 @@ public:
         }
     }
 
-    // The depth axis takes no room: its labels stand beside its ticks, its title
+    // The depth axis' labels stand beside its ticks, out from under the walls, its title
     // beyond the labels, both to the right of its line.
-    void PlaceDepthTexts(int line) {
+    void PlaceDepthTexts(int line, const TRect& plot) {
+        const int bottom = plot.Bottom;
         A.LabelsPos = line + TicksSize();
         A.TitlePos = A.LabelsPos + (A.Labels() ? AxisLabelSizeOfLabels() : 0);
         if (!A.Labels()) return;
+        const int clear = DepthLabelsWallShift(plot);
+        A.LabelsPos += clear;
+        A.TitlePos += clear;
         // The labels run through the whole depth and the title stands at half of it: it
         // moves out past the labels' ends as the projection shifts them.
-        const int bottom = C.PlotRect().Bottom, depth = C.ChartDepth3D();
+        const int depth = C.ChartDepth3D();
         const int ends =
             std::max(V.WorldToScreen(A.TitlePos, bottom, 0).x, V.WorldToScreen(A.TitlePos, bottom, depth).x);
         A.TitlePos += std::max(0, ends - V.WorldToScreen(A.TitlePos, bottom, depth / 2).x);
     }
 
+    // The labels' top y as drawn (before projection).
+    int DepthLabelsY(int bottom) {
+        const TView3DOptions* o = V.View3DOptions();
+        return !o || o->Orthogonal() || o->Rotation() == 360 ? bottom + V.TextLineHeight() / 2 : bottom;
+    }
+
+    // How far right the depth labels move so that none lies on a wall block as projected:
+    // seen at a slant the floor and the right wall reach past the axis line into the
+    // labels' rows. Labels along the depth are checked at a few depths between its ends.
+    int DepthLabelsWallShift(const TRect& plot) {
+        const std::vector<TCustomAxisPanel::TWallBlock> blocks = C.WallBlocks();
+        if (blocks.empty()) return 0;
+        // the walls stand where the chart's plot is now; the room asks for a plot yet to be
+        const int ox = plot.Right - C.PlotRect().Right, oy = plot.Bottom - C.PlotRect().Bottom;
+        const int bottom = plot.Bottom;
+        const int w = AxisLabelSizeOfLabels();
+        V.SelectFont(A.LabelsFont());
+        const int h = V.TextLineHeight() * MaxLabelLines();
+        const int y = DepthLabelsY(bottom);
+        double shift = 0;
+        constexpr int samples = 8;
+        for (const TCustomAxisPanel::TWallBlock& b : blocks) {
+            TPoint c[8];
+            int n = 0;
+            for (int z : {b.z0, b.z1})
+                for (int cx : {b.r.Left, b.r.Right})
+                    for (int cy : {b.r.Top, b.r.Bottom}) c[n++] = V.WorldToScreen(cx + ox, cy + oy, z);
+            for (int k = 0; k <= samples; ++k) {
+                const int z = A.FStartPixel + (A.FEndPixel - A.FStartPixel) * k / samples;
+                const TPoint at = V.WorldToScreen(A.LabelsPos, y, z);
+                // the block's extent across the label's rows: its hull's edges are among
+                // the segments between its corners, clipped to the rows
+                double lo = 0, hi = 0;
+                bool met = false;
+                const double top = at.y, low = at.y + h;
+                for (int i = 0; i < 8; ++i)
+                    for (int j = i; j < 8; ++j) {
+                        const double y0 = c[i].y, y1 = c[j].y, x0 = c[i].x, x1 = c[j].x;
+                        const double a = std::max(top, std::min(y0, y1)), e = std::min(low, std::max(y0, y1));
+                        if (a > e) continue;
+                        for (double yy : {a, e}) {
+                            const double x = y1 == y0 ? std::max(x0, x1) : x0 + (x1 - x0) * (yy - y0) / (y1 - y0);
+                            const double xm = y1 == y0 ? std::min(x0, x1) : x;
+                            lo = met ? std::min(lo, xm) : xm;
+                            hi = met ? std::max(hi, x) : x;
+                            met = true;
+                        }
+                    }
+                // a block wholly beside the label leaves it where it is
+                if (!met || hi < at.x || lo > at.x + w) continue;
+                shift = std::max(shift, hi + 2 - at.x);
+            }
+        }
+        const TView3DOptions* o = V.View3DOptions();
+        const double zoom = o && o->Zoom() > 0 ? o->Zoom() * 0.01 : 1.0;
+        return static_cast<int>(std::ceil(std::min(shift / zoom, 1e6)));
+    }
+
     // The screen box of the depth texts as drawn with the axis line at x = line: the
     // labels run along the whole depth, the title stands at half of it.
-    TRect DepthTextsBox(int line) {
-        PlaceDepthTexts(line);
-        const int bottom = C.PlotRect().Bottom;
+    TRect DepthTextsBox(int line, const TRect& plot) {
+        PlaceDepthTexts(line, plot);
+        const int bottom = plot.Bottom;
         TRect box{0, 0, 0, 0};
         bool any = false;
         auto add = [&](int x, int y, int z, int w, int h) {
@@ -1134,9 +1194,7 @@ public:
             const int w = AxisLabelSizeOfLabels();
             V.SelectFont(A.LabelsFont());
             const int h = V.TextLineHeight() * MaxLabelLines();
-            int y = bottom;
-            const TView3DOptions* o = V.View3DOptions();
-            if (!o || o->Orthogonal() || o->Rotation() == 360) y += V.TextLineHeight() / 2;
+            const int y = DepthLabelsY(bottom);
             for (int z : {A.FStartPixel, A.FEndPixel}) add(A.LabelsPos, y, z, w, h);
         }
         const TChartAxisTitle& t = A.FTitle;
@@ -1155,7 +1213,7 @@ public:
     // places beyond them) and at the bottom by what would pass the panel's edge.
     void DepthRoom(TRect& r, const TRect& original) {
         const int line = PositionShift(r.Right, original);
-        const TRect box = DepthTextsBox(line);
+        const TRect box = DepthTextsBox(line, r);
         if (box.Right <= box.Left) return;
         const TView3DOptions* o = V.View3DOptions();
         const double zoom = o && o->Zoom() > 0 ? o->Zoom() * 0.01 : 1.0;
@@ -1163,7 +1221,7 @@ public:
         r.Right -= std::max(0, static_cast<int>(std::ceil((box.Right - from) / zoom)));
         const int below = box.Bottom - C.PanelRect().Bottom;
         if (below > 0) r.Bottom -= static_cast<int>(std::ceil(below / zoom));
-        PlaceDepthTexts(PositionShift(r.Right, original));
+        PlaceDepthTexts(PositionShift(r.Right, original), r);
     }
 
     void Room(TRect& r, bool shrink) {
