@@ -1105,7 +1105,12 @@ public:
         A.LabelsPos = line + TicksSize();
         A.TitlePos = A.LabelsPos + (A.Labels() ? AxisLabelSizeOfLabels() : 0);
         if (!A.Labels()) return;
-        const int clear = DepthLabelsWallShift(plot);
+        // the bottom axis' last label may stand out past the plot's corner into the
+        // front label's row
+        int clear = DepthLabelsWallShift(plot);
+        const TChartAxis* b = C.BottomAxis();
+        if (b && C.IsAxisShown(b) && b->Labels() && !b->LabelsLeftOut && b->FPositionPercent == 0)
+            clear = std::max(clear, b->FKeptFit.after + 1 - TicksSize());
         A.LabelsPos += clear;
         A.TitlePos += clear;
         // The labels run through the whole depth and the title stands at half of it: it
@@ -1210,7 +1215,7 @@ public:
     // Nothing else keeps room for the depth texts beside the plot: they would stand on
     // the right axis' texts, the legend or past the panel. The plot gives way on the
     // right by as far as they reach past its line (the texts further out keep their
-    // places beyond them) and at the bottom by what would pass the panel's edge.
+    // places beyond them) and at the bottom by what would pass its lower edge.
     void DepthRoom(TRect& r, const TRect& original) {
         const int line = PositionShift(r.Right, original);
         const TRect box = DepthTextsBox(line, r);
@@ -1219,7 +1224,9 @@ public:
         const double zoom = o && o->Zoom() > 0 ? o->Zoom() * 0.01 : 1.0;
         const int from = V.WorldToScreen(line, r.Bottom, 0).x;
         r.Right -= std::max(0, static_cast<int>(std::ceil((box.Right - from) / zoom)));
-        const int below = box.Bottom - C.PanelRect().Bottom;
+        // below the plot as it was before the axes took their room stand the foot, the
+        // legend and the panel's edge
+        const int below = box.Bottom - C.PlotRect().Bottom;
         if (below > 0) r.Bottom -= static_cast<int>(std::ceil(below / zoom));
         PlaceDepthTexts(PositionShift(r.Right, original), r);
     }

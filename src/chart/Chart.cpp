@@ -250,9 +250,9 @@ int TCustomChart::WallSizeForAxis(const TChartAxis* axis) const {
     return wall->Visible() ? wall->Size() : 0;
 }
 
-// The blocks DrawWalls draws; none unless the view is orthogonal and the series use axes.
+// The blocks DrawWalls draws; none unless the series use axes.
 std::vector<TCustomAxisPanel::TWallBlock> TCustomChart::WallBlocks() {
-    if (!View3D() || !View3DWalls() || !View3DOptions().Orthogonal() || !SeriesUseAxes()) return {};
+    if (!View3D() || !View3DWalls() || !SeriesUseAxes()) return {};
     const TRect& p = PlotRect();
     const int depth = ChartDepth3D();
     const int bottom = p.Bottom + WallSizeForAxis(BottomAxis());
