@@ -1114,11 +1114,13 @@ public:
         A.LabelsPos += clear;
         A.TitlePos += clear;
         // The labels run through the whole depth and the title stands at half of it: it
-        // moves out past the labels' ends as the projection shifts them.
-        const int depth = C.ChartDepth3D();
+        // moves out past the labels' ends as the projection shifts them (a text keeps its
+        // width on the screen, whatever the perspective does to the depth).
+        const int w = A.TitlePos - A.LabelsPos, y = DepthLabelsY(bottom);
         const int ends =
-            std::max(V.WorldToScreen(A.TitlePos, bottom, 0).x, V.WorldToScreen(A.TitlePos, bottom, depth).x);
-        A.TitlePos += std::max(0, ends - V.WorldToScreen(A.TitlePos, bottom, depth / 2).x);
+            std::max(V.WorldToScreen(A.LabelsPos, y, A.FStartPixel).x, V.WorldToScreen(A.LabelsPos, y, A.FEndPixel).x) +
+            w;
+        A.TitlePos += std::max(0, ends - V.WorldToScreen(A.TitlePos, bottom, C.ChartDepth3D() / 2).x);
     }
 
     // The labels' top y as drawn (before projection).
@@ -1214,19 +1216,31 @@ public:
 
     // Nothing else keeps room for the depth texts beside the plot: they would stand on
     // the right axis' texts, the legend or past the panel. The plot gives way on the
-    // right by as far as they reach past its line (the texts further out keep their
-    // places beyond them) and at the bottom by what would pass its lower edge.
+    // right as far as they would reach past the room the walls took there, or onto the
+    // right axis' texts where those stand in the same rows (the texts further out keep
+    // their places beyond them), and at the bottom by what would pass its lower edge.
     void DepthRoom(TRect& r, const TRect& original) {
         const int line = PositionShift(r.Right, original);
         const TRect box = DepthTextsBox(line, r);
         if (box.Right <= box.Left) return;
+        const TRect& before = C.PlotRect();
+        TChartAxis* right = C.RightAxis();
+        const int walls = right ? C.WallReachForAxis(right).Taken : 0;
+        int limit = V.WorldToScreen(before.Right + walls, r.Bottom, 0).x;
+        if (right && C.IsAxisShown(right) &&
+            ((right->Labels() && !right->LabelsLeftOut) || (right->FTitle.Visible() && !right->TitleLeftOut))) {
+            const int x = right->Labels() && !right->LabelsLeftOut ? right->LabelsPos : right->TitlePos;
+            const int z = right->ZPixel();
+            const TPoint top = V.WorldToScreen(x, before.Top - right->FKeptFit.before, z);
+            const TPoint low = V.WorldToScreen(x, r.Bottom + right->FKeptFit.after, z);
+            if (box.Top < low.y && top.y < box.Bottom) limit = std::min(limit, std::min(top.x, low.x) - 1);
+        }
         const TView3DOptions* o = V.View3DOptions();
         const double zoom = o && o->Zoom() > 0 ? o->Zoom() * 0.01 : 1.0;
-        const int from = V.WorldToScreen(line, r.Bottom, 0).x;
-        r.Right -= std::max(0, static_cast<int>(std::ceil((box.Right - from) / zoom)));
+        r.Right -= std::max(0, static_cast<int>(std::ceil((box.Right - limit) / zoom)));
         // below the plot as it was before the axes took their room stand the foot, the
         // legend and the panel's edge
-        const int below = box.Bottom - C.PlotRect().Bottom;
+        const int below = box.Bottom - before.Bottom;
         if (below > 0) r.Bottom -= static_cast<int>(std::ceil(below / zoom));
         PlaceDepthTexts(PositionShift(r.Right, original), r);
     }
