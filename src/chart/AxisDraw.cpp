@@ -1151,7 +1151,8 @@ public:
                 for (int cx : {b.r.Left, b.r.Right})
                     for (int cy : {b.r.Top, b.r.Bottom}) c[n++] = V.WorldToScreen(cx + ox, cy + oy, z);
             for (int k = 0; k <= samples; ++k) {
-                const int z = A.FStartPixel + (A.FEndPixel - A.FStartPixel) * k / samples;
+                const int z = static_cast<int>(A.FStartPixel +
+                                               (static_cast<long long>(A.FEndPixel) - A.FStartPixel) * k / samples);
                 const TPoint at = V.WorldToScreen(A.LabelsPos, y, z);
                 // the block's extent across the label's rows: its hull's edges are among
                 // the segments between its corners, clipped to the rows
@@ -1228,7 +1229,8 @@ public:
         const int walls = right ? C.WallReachForAxis(right).Taken : 0;
         int limit = V.WorldToScreen(before.Right + walls, r.Bottom, 0).x;
         if (right && C.IsAxisShown(right) &&
-            ((right->Labels() && !right->LabelsLeftOut) || (right->FTitle.Visible() && !right->TitleLeftOut))) {
+            ((right->Labels() && !right->LabelsLeftOut) ||
+             (right->FTitle.Visible() && !right->FTitle.Caption().empty() && !right->TitleLeftOut))) {
             const int x = right->Labels() && !right->LabelsLeftOut ? right->LabelsPos : right->TitlePos;
             const int z = right->ZPixel();
             const TPoint top = V.WorldToScreen(x, before.Top - right->FKeptFit.before, z);
@@ -1237,11 +1239,13 @@ public:
         }
         const TView3DOptions* o = V.View3DOptions();
         const double zoom = o && o->Zoom() > 0 ? o->Zoom() * 0.01 : 1.0;
-        r.Right -= std::max(0, static_cast<int>(std::ceil((box.Right - limit) / zoom)));
+        // a shrink past the plot's width leaves it empty: the texts are then left out
+        const int most = std::max(0, r.Right - r.Left) + 1;
+        r.Right -= std::clamp(Round(std::ceil((static_cast<double>(box.Right) - limit) / zoom)), 0, most);
         // below the plot as it was before the axes took their room stand the foot, the
         // legend and the panel's edge
-        const int below = box.Bottom - before.Bottom;
-        if (below > 0) r.Bottom -= static_cast<int>(std::ceil(below / zoom));
+        const double below = static_cast<double>(box.Bottom) - before.Bottom;
+        r.Bottom -= std::clamp(Round(std::ceil(below / zoom)), 0, std::max(0, r.Bottom - r.Top) + 1);
         PlaceDepthTexts(PositionShift(r.Right, original), r);
     }
 
