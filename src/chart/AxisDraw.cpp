@@ -77,7 +77,7 @@ public:
         if (place) {
             TRect r = plot;
             A.AxisLinePos = PositionShift(SideEdge(r), plot);
-            if (A.FIsDepthAxis) PlaceDepthTexts(A.AxisLinePos);
+            if (A.FIsDepthAxis) PlaceDepthTexts(A.AxisLinePos, plot);
         }
         DrawTitle();
         A.TickPositions.clear();
@@ -289,9 +289,7 @@ public:
         if (A.LabelsLeftOut) return;
         V.SelectFont(item ? item->Font() : A.LabelsFont());
         if (A.FIsDepthAxis) {
-            int y = C.PlotRect().Bottom;
-            const TView3DOptions* o = V.View3DOptions();
-            if (!o || o->Orthogonal() || o->Rotation() == 360) y += V.TextLineHeight() / 2;
+            const int y = DepthLabelsY(C.PlotRect().Bottom);
             if (!DepthLabelKeepsClear(A.LabelsPos, y, p, text)) return;
             TransparentText();
             V.SetTextAlignment(TA_LEFT);
@@ -1100,18 +1098,155 @@ public:
         }
     }
 
-    // The depth axis takes no room: its labels stand beside its ticks, its title
+    // The depth axis' labels stand beside its ticks, out from under the walls, its title
     // beyond the labels, both to the right of its line.
-    void PlaceDepthTexts(int line) {
+    void PlaceDepthTexts(int line, const TRect& plot) {
+        const int bottom = plot.Bottom;
         A.LabelsPos = line + TicksSize();
         A.TitlePos = A.LabelsPos + (A.Labels() ? AxisLabelSizeOfLabels() : 0);
         if (!A.Labels()) return;
+        // the bottom axis' last label may stand out past the plot's corner into the
+        // front label's row
+        int clear = DepthLabelsWallShift(plot);
+        const TChartAxis* b = C.BottomAxis();
+        if (b && C.IsAxisShown(b) && b->Labels() && !b->LabelsLeftOut && b->FPositionPercent == 0)
+            clear = std::max(clear, b->FKeptFit.after + 1 - TicksSize());
+        A.LabelsPos += clear;
+        A.TitlePos += clear;
         // The labels run through the whole depth and the title stands at half of it: it
-        // moves out past the labels' ends as the projection shifts them.
-        const int bottom = C.PlotRect().Bottom, depth = C.ChartDepth3D();
+        // moves out past the labels' ends as the projection shifts them (a text keeps its
+        // width on the screen, whatever the perspective does to the depth).
+        const int w = A.TitlePos - A.LabelsPos, y = DepthLabelsY(bottom);
         const int ends =
-            std::max(V.WorldToScreen(A.TitlePos, bottom, 0).x, V.WorldToScreen(A.TitlePos, bottom, depth).x);
-        A.TitlePos += std::max(0, ends - V.WorldToScreen(A.TitlePos, bottom, depth / 2).x);
+            std::max(V.WorldToScreen(A.LabelsPos, y, A.FStartPixel).x, V.WorldToScreen(A.LabelsPos, y, A.FEndPixel).x) +
+            w;
+        A.TitlePos += std::max(0, ends - V.WorldToScreen(A.TitlePos, bottom, C.ChartDepth3D() / 2).x);
+    }
+
+    // The labels' top y as drawn (before projection).
+    int DepthLabelsY(int bottom) {
+        const TView3DOptions* o = V.View3DOptions();
+        return !o || o->Orthogonal() || o->Rotation() == 360 ? bottom + V.TextLineHeight() / 2 : bottom;
+    }
+
+    // How far right the depth labels move so that none lies on a wall block as projected:
+    // seen at a slant the floor and the right wall reach past the axis line into the
+    // labels' rows. Labels along the depth are checked at a few depths between its ends.
+    int DepthLabelsWallShift(const TRect& plot) {
+        const std::vector<TCustomAxisPanel::TWallBlock> blocks = C.WallBlocks();
+        if (blocks.empty()) return 0;
+        // the walls stand where the chart's plot is now; the room asks for a plot yet to be
+        const int ox = plot.Right - C.PlotRect().Right, oy = plot.Bottom - C.PlotRect().Bottom;
+        const int bottom = plot.Bottom;
+        const int w = AxisLabelSizeOfLabels();
+        V.SelectFont(A.LabelsFont());
+        const int h = V.TextLineHeight() * MaxLabelLines();
+        const int y = DepthLabelsY(bottom);
+        double shift = 0;
+        constexpr int samples = 8;
+        for (const TCustomAxisPanel::TWallBlock& b : blocks) {
+            TPoint c[8];
+            int n = 0;
+            for (int z : {b.z0, b.z1})
+                for (int cx : {b.r.Left, b.r.Right})
+                    for (int cy : {b.r.Top, b.r.Bottom}) c[n++] = V.WorldToScreen(cx + ox, cy + oy, z);
+            for (int k = 0; k <= samples; ++k) {
+                const int z = static_cast<int>(A.FStartPixel +
+                                               (static_cast<long long>(A.FEndPixel) - A.FStartPixel) * k / samples);
+                const TPoint at = V.WorldToScreen(A.LabelsPos, y, z);
+                // the block's extent across the label's rows: its hull's edges are among
+                // the segments between its corners, clipped to the rows
+                double lo = 0, hi = 0;
+                bool met = false;
+                const double top = at.y, low = at.y + h;
+                for (int i = 0; i < 8; ++i)
+                    for (int j = i; j < 8; ++j) {
+                        const double y0 = c[i].y, y1 = c[j].y, x0 = c[i].x, x1 = c[j].x;
+                        const double a = std::max(top, std::min(y0, y1)), e = std::min(low, std::max(y0, y1));
+                        if (a > e) continue;
+                        for (double yy : {a, e}) {
+                            const double x = y1 == y0 ? std::max(x0, x1) : x0 + (x1 - x0) * (yy - y0) / (y1 - y0);
+                            const double xm = y1 == y0 ? std::min(x0, x1) : x;
+                            lo = met ? std::min(lo, xm) : xm;
+                            hi = met ? std::max(hi, x) : x;
+                            met = true;
+                        }
+                    }
+                // a block wholly beside the label leaves it where it is
+                if (!met || hi < at.x || lo > at.x + w) continue;
+                shift = std::max(shift, hi + 2 - at.x);
+            }
+        }
+        const TView3DOptions* o = V.View3DOptions();
+        const double zoom = o && o->Zoom() > 0 ? o->Zoom() * 0.01 : 1.0;
+        return static_cast<int>(std::ceil(std::min(shift / zoom, 1e6)));
+    }
+
+    // The screen box of the depth texts as drawn with the axis line at x = line: the
+    // labels run along the whole depth, the title stands at half of it.
+    TRect DepthTextsBox(int line, const TRect& plot) {
+        PlaceDepthTexts(line, plot);
+        const int bottom = plot.Bottom;
+        TRect box{0, 0, 0, 0};
+        bool any = false;
+        auto add = [&](int x, int y, int z, int w, int h) {
+            if (w <= 0 || h <= 0) return;
+            const TPoint at = V.WorldToScreen(x, y, z);
+            const TRect b{at.x, at.y, at.x + w, at.y + h};
+            box = any ? TRect{std::min(box.Left, b.Left), std::min(box.Top, b.Top), std::max(box.Right, b.Right),
+                              std::max(box.Bottom, b.Bottom)}
+                      : b;
+            any = true;
+        };
+        if (A.Labels() && !A.LabelsLeftOut) {
+            const int w = AxisLabelSizeOfLabels();
+            V.SelectFont(A.LabelsFont());
+            const int h = V.TextLineHeight() * MaxLabelLines();
+            const int y = DepthLabelsY(bottom);
+            for (int z : {A.FStartPixel, A.FEndPixel}) add(A.LabelsPos, y, z, w, h);
+        }
+        const TChartAxisTitle& t = A.FTitle;
+        if (t.Visible() && !t.Caption().empty() && !A.TitleLeftOut) {
+            V.SelectFont(const_cast<TChartAxisTitle&>(t).Font());
+            int n = 0;
+            const int w = C.MultiLineTextWidth(t.Caption(), n);
+            add(A.TitlePos, bottom, C.ChartDepth3D() / 2, w, V.TextLineHeight() * std::max(1, n));
+        }
+        return box;
+    }
+
+    // Nothing else keeps room for the depth texts beside the plot: they would stand on
+    // the right axis' texts, the legend or past the panel. The plot gives way on the
+    // right as far as they would reach past the room the walls took there, or onto the
+    // right axis' texts where those stand in the same rows (the texts further out keep
+    // their places beyond them), and at the bottom by what would pass its lower edge.
+    void DepthRoom(TRect& r, const TRect& original) {
+        const int line = PositionShift(r.Right, original);
+        const TRect box = DepthTextsBox(line, r);
+        if (box.Right <= box.Left) return;
+        const TRect& before = C.PlotRect();
+        TChartAxis* right = C.RightAxis();
+        const int walls = right ? C.WallReachForAxis(right).Taken : 0;
+        int limit = V.WorldToScreen(before.Right + walls, r.Bottom, 0).x;
+        if (right && C.IsAxisShown(right) &&
+            ((right->Labels() && !right->LabelsLeftOut) ||
+             (right->FTitle.Visible() && !right->FTitle.Caption().empty() && !right->TitleLeftOut))) {
+            const int x = right->Labels() && !right->LabelsLeftOut ? right->LabelsPos : right->TitlePos;
+            const int z = right->ZPixel();
+            const TPoint top = V.WorldToScreen(x, before.Top - right->FKeptFit.before, z);
+            const TPoint low = V.WorldToScreen(x, r.Bottom + right->FKeptFit.after, z);
+            if (box.Top < low.y && top.y < box.Bottom) limit = std::min(limit, std::min(top.x, low.x) - 1);
+        }
+        const TView3DOptions* o = V.View3DOptions();
+        const double zoom = o && o->Zoom() > 0 ? o->Zoom() * 0.01 : 1.0;
+        // a shrink past the plot's width leaves it empty: the texts are then left out
+        const int most = std::max(0, r.Right - r.Left) + 1;
+        r.Right -= std::clamp(Round(std::ceil((static_cast<double>(box.Right) - limit) / zoom)), 0, most);
+        // below the plot as it was before the axes took their room stand the foot, the
+        // legend and the panel's edge
+        const double below = static_cast<double>(box.Bottom) - before.Bottom;
+        r.Bottom -= std::clamp(Round(std::ceil(below / zoom)), 0, std::max(0, r.Bottom - r.Top) + 1);
+        PlaceDepthTexts(PositionShift(r.Right, original), r);
     }
 
     void Room(TRect& r, bool shrink) {
@@ -1124,7 +1259,7 @@ public:
             return;
         }
         if (A.FIsDepthAxis) {
-            PlaceDepthTexts(PositionShift(r.Right, original));
+            DepthRoom(r, original);
             return;
         }
         // Every draw places the title and the labels afresh; a hidden one sits where

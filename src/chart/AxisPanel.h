@@ -228,6 +228,12 @@ public:
         int Taken = 0;
     };
     virtual TWallReach WallReachForAxis(const TChartAxis* axis) { return TWallReach{WallSizeForAxis(axis), 0}; }
+    // The blocks the walls are drawn as, in plot coordinates with their depths.
+    struct TWallBlock {
+        TRect r;
+        int z0, z1;
+    };
+    virtual std::vector<TWallBlock> WallBlocks() { return {}; }
     // The zoom rubber band, when one is being dragged.
     virtual void DrawZoomRectangle() {}
     // From the last series to the first, the active ones track the mouse until one claims

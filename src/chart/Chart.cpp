@@ -250,36 +250,40 @@ int TCustomChart::WallSizeForAxis(const TChartAxis* axis) const {
     return wall->Visible() ? wall->Size() : 0;
 }
 
+// The blocks DrawWalls draws; none unless the series use axes.
+std::vector<TCustomAxisPanel::TWallBlock> TCustomChart::WallBlocks() {
+    if (!View3D() || !View3DWalls() || !SeriesUseAxes()) return {};
+    const TRect& p = PlotRect();
+    const int depth = ChartDepth3D();
+    const int bottom = p.Bottom + WallSizeForAxis(BottomAxis());
+    const TChartBackWall& back = FWalls->Back;
+    std::vector<TWallBlock> blocks;
+    if (back.Visible()) {
+        if (back.Size() < 1)
+            blocks.push_back(TWallBlock{p, depth, depth});
+        else
+            blocks.push_back(TWallBlock{TRect{p.Left - WallSizeForAxis(LeftAxis()), p.Top, p.Right, bottom}, depth,
+                                        depth + (depth < 0 ? -back.Size() : back.Size())});
+    }
+    if (const TChartWall& w = FWalls->Left; w.Visible())
+        blocks.push_back(TWallBlock{TRect{p.Left - std::max(1, w.Size()), p.Top, p.Left, bottom}, 0, depth});
+    if (const TChartRightWall& w = FWalls->Right; w.Visible())
+        blocks.push_back(TWallBlock{TRect{p.Right, p.Top, p.Right + std::max(1, w.Size()), bottom}, 0,
+                                    w.Size() < 1 ? depth + 1 : depth + back.Size()});
+    if (const TChartWall& w = FWalls->Bottom; w.Visible())
+        blocks.push_back(TWallBlock{TRect{p.Left, p.Bottom, p.Right, p.Bottom + std::max(1, w.Size())}, 0, depth});
+    return blocks;
+}
+
 // The blocks DrawWalls draws, projected: how far past the plot's edge on the axis' side their
 // corners lie, measured from where the axis' own depth puts that edge.
 TCustomAxisPanel::TWallReach TCustomChart::WallReachForAxis(const TChartAxis* axis) {
     TWallReach result{WallSizeForAxis(axis), 0};
     if (!View3D() || !View3DWalls() || !View3DOptions().Orthogonal() || !SeriesUseAxes() || axis->IsDepthAxis())
         return result;
-    struct Block {
-        TRect r;
-        int z0, z1;
-    };
+    const std::vector<TWallBlock> blocks = WallBlocks();
+    if (blocks.empty()) return result;
     const TRect& p = PlotRect();
-    const int depth = ChartDepth3D();
-    const int bottom = p.Bottom + WallSizeForAxis(BottomAxis());
-    const TChartBackWall& back = FWalls->Back;
-    Block blocks[4];
-    int n = 0;
-    if (back.Visible()) {
-        if (back.Size() < 1)
-            blocks[n++] = Block{p, depth, depth};
-        else
-            blocks[n++] = Block{TRect{p.Left - WallSizeForAxis(LeftAxis()), p.Top, p.Right, bottom}, depth,
-                                depth + (depth < 0 ? -back.Size() : back.Size())};
-    }
-    if (const TChartWall& w = FWalls->Left; w.Visible())
-        blocks[n++] = Block{TRect{p.Left - std::max(1, w.Size()), p.Top, p.Left, bottom}, 0, depth};
-    if (const TChartRightWall& w = FWalls->Right; w.Visible())
-        blocks[n++] = Block{TRect{p.Right, p.Top, p.Right + std::max(1, w.Size()), bottom}, 0,
-                            w.Size() < 1 ? depth + 1 : depth + back.Size()};
-    if (const TChartWall& w = FWalls->Bottom; w.Visible())
-        blocks[n++] = Block{TRect{p.Left, p.Bottom, p.Right, p.Bottom + std::max(1, w.Size())}, 0, depth};
     // the projection's shift of a depth, without the zoom that scales the whole picture alike
     TCanvas3D& canvas = Canvas();
     const TPoint origin = canvas.WorldToScreen(0, 0, 0);
@@ -292,8 +296,7 @@ TCustomAxisPanel::TWallReach TCustomChart::WallReachForAxis(const TChartAxis* ax
     const bool horizontal = axis->Horizontal(), far = axis->OtherSide();
     double reach = 0;
     bool any = false;
-    for (int i = 0; i < n; ++i) {
-        const Block& b = blocks[i];
+    for (const TWallBlock& b : blocks) {
         for (int z : {b.z0, b.z1}) {
             const auto [dx, dy] = shift(z);
             double past;

@@ -125,6 +125,7 @@ public:
     void CalcWallsRect() override;
     int WallSizeForAxis(const TChartAxis* axis) const override;
     TWallReach WallReachForAxis(const TChartAxis* axis) override;
+    std::vector<TWallBlock> WallBlocks() override;
     void DrawTitlesAndLegend(bool beforeSeries) override;
     void DrawWalls() override;
 

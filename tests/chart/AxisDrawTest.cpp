@@ -248,7 +248,10 @@ TEST(AxisPlacement, DepthAxisLabelsStandBesideItsTicks) {
         depth->SetLabelsSeparation(separation);
         chart.DrawNow();
         EXPECT_EQ(depth->AxisLinePos, chart.PlotRect().Right);
-        EXPECT_EQ(depth->LabelsPos, depth->AxisLinePos + depth->TicksSize());
+        // beside the ticks, or past the bottom axis' last label ("10" and a blank, centred
+        // on the plot's corner) that would stand in the front label's row
+        const int pastBottomLabel = (2 + 1) * 6 / 2 + 1;
+        EXPECT_EQ(depth->LabelsPos, depth->AxisLinePos + std::max(depth->TicksSize(), pastBottomLabel));
         // the title beyond the widest series title
         EXPECT_EQ(depth->TitlePos, depth->LabelsPos + 8 * 6);
         int labels = 0;

@@ -63,6 +63,26 @@ TEST(ChartRobustness, DegenerateSizesAndContents) {
              c.TopAxis()->SetLabelsAngle(45);
              c.TopAxis()->Title().SetCaption("Top\rtwo lines");
          }},
+        {"wild depth axis", 300, 200,
+         [](TChart& c) {
+             c.SetView3D(true);
+             c.View3DOptions().SetOrthoAngle(135);
+             c.View3DOptions().SetZoom(1);
+             for (int k = 0; k < 3; ++k) {
+                 auto* s = new TChartSeries(nullptr);
+                 s->AddPoint(k, k);
+                 s->SetParentChart(&c);
+             }
+             c.BottomWall().SetSize(1000000);
+             c.RightWall().SetVisible(true);
+             c.RightWall().SetSize(2000000000);
+             TChartAxis* d = c.DepthAxis();
+             d->SetVisible(true);
+             d->SetStartPosition(-1e9);
+             d->SetEndPosition(1e9);
+             d->SetLabelsSeparation(0);
+             d->Title().SetCaption(std::string(5000, 'd'));
+         }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

@@ -26,6 +26,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "Chart.h"
@@ -707,7 +708,6 @@ bool SlantedText(const Settings& s, TextKind kind, int axis) {
     return kind == tkAxisTitle && a.titleAngle >= 0 && a.titleAngle % 90 != 0;
 }
 bool AxisText(TextKind k) { return k == tkLabels || k == tkAxisTitle; }
-bool Either(const Finding& f, TextKind k) { return f.kind == k || f.other == k; }
 
 // Families of faults this sweep finds that are being fixed on other branches, or
 // are reported and not fixed yet: their findings are counted, not failed. Delete an
@@ -727,13 +727,14 @@ const KnownFamily KnownFamilies[] = {
                  f.kind != f.other) ||
                 (f.check == 'c' && f.kind == tkLabels);
      }},
-    {"depth axis texts on each other, on other texts, cut",
-     [](const Settings&, const Finding& f) { return Either(f, tkDepthLabels) || Either(f, tkDepthTitle); }},
     {"boxed labels: boxes and shadows beyond their room",
      [](const Settings& s, const Finding& f) {
          return (f.kind == tkLabels && s.axes[f.axis].boxed) || (f.other == tkLabels && s.axes[f.otherAxis].boxed);
      }},
-    {"walls over axis texts", [](const Settings&, const Finding& f) { return f.other == tkWalls; }},
+    {"walls over value labels and titles",
+     [](const Settings&, const Finding& f) {
+         return f.other == tkWalls && f.kind != tkDepthLabels && f.kind != tkDepthTitle;
+     }},
     {"labels beyond the axis' range far from zero",
      [](const Settings& s, const Finding& f) {
          return (f.axis >= 0 && s.axes[f.axis].range == rkClock) ||
