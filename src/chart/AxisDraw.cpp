@@ -296,11 +296,59 @@ public:
             TransparentText();
             V.SetTextAlignment(TA_LEFT);
             V.WriteText3D(A.LabelsPos, y, text, p);
+        } else if (!LabelKeepsClear(p, text, item)) {
+            return;
         } else if (A.FHorizontal) {
             Label(p, A.LabelsPos, item, text, A.FLabelsAngle);
         } else {
             Label(A.LabelsPos, p, item, text, A.FLabelsAngle);
         }
+    }
+
+    // A label that would overlap the last one drawn along the axis is left out, in
+    // every label loop: the step is chosen from the two end labels, and those between
+    // may be wider. What a label takes along the axis is what it draws there: its
+    // turned box, the frame around it and the frame's shadow. A later label is grown
+    // on either side by LabelsSeparation percent of that length (the first stands as
+    // drawn); with a separation of 0 every label is drawn.
+    bool LabelKeepsClear(int p, const std::string& text, TAxisItem* item) {
+        // an empty text shows nothing and takes no room
+        if (A.FLabelsSeparation == 0 || text.empty()) return true;
+        TPlotCustomShape& shape = item ? static_cast<TPlotCustomShape&>(*item) : A.FItems.Format();
+        const int angle = NormalAngle(A.FLabelsAngle);
+        int lines = 0;
+        const int w = C.MultiLineTextWidth(text, lines);
+        const int height = V.TextLineHeight() * std::max(1, lines);
+        const Extent ink = InkExtent(shape, w, height, angle);
+        const Extent box = TurnedExtent(w, height, angle);
+        // along the axis a slanted label's inner corner stands at its value, any other its middle
+        double at, lo, hi;
+        if (A.FHorizontal) {
+            at = angle % 90 != 0 ? InnerCorner(w, height, angle).first : (box.minX + box.maxX) / 2;
+            lo = ink.minX;
+            hi = ink.maxX;
+        } else {
+            at = angle % 90 != 0 ? InnerCorner(w, height, angle).second : (box.minY + box.maxY) / 2;
+            lo = ink.minY;
+            hi = ink.maxY;
+        }
+        // the labels stand where the projection puts them, nearer each other in perspective
+        const TPoint on =
+            A.FHorizontal ? V.WorldToScreen(p, A.LabelsPos, A.FZPixel) : V.WorldToScreen(A.LabelsPos, p, A.FZPixel);
+        const int q = A.FHorizontal ? on.x : on.y;
+        const double from = q + lo - at, to = q + hi - at;
+        if (!FLabelDrawn) {
+            FLabelDrawn = true;
+            FLastLabelFrom = from;
+            FLastLabelTo = to;
+            return true;
+        }
+        // a separation past any screen keeps every label but the first out, without overflow
+        const double grow = std::trunc((to - from) * std::min(0.02 * std::max(A.FLabelsSeparation, 0), 1e4)) / 2;
+        if (to + grow > FLastLabelFrom && from - grow < FLastLabelTo) return false;
+        FLastLabelFrom = from - grow;
+        FLastLabelTo = to + grow;
+        return true;
     }
 
     // Depth labels stand one behind the other, shifted by the projection: one that would
@@ -327,12 +375,6 @@ public:
         return true;
     }
 
-    // Whether label text runs along the axis (its width counts along it).
-    bool RunsAlong() const {
-        const int a = A.FLabelsAngle;
-        return A.FHorizontal ? (a != 90 && a != 270) : (a == 90 || a == 270);
-    }
-
     void DrawSeriesLabels(bool marks) {
         std::vector<TChartSeries*> series;
         for (TChartSeries* s : C.SeriesList())
@@ -345,8 +387,6 @@ public:
             hi = std::max(hi, s->LastVisible());
         }
         if (lo == -1) return;
-        bool first = true;
-        int last = 0, lastHalf = 0;
         for (int i = lo; i <= hi; ++i) {
             TChartSeries* from = nullptr;
             std::string text;
@@ -365,26 +405,7 @@ public:
             const int p = A.ValueToPixel(value);
             if (!A.FTickOnLabelsOnly) A.TickPositions.push_back(p);
             if (!A.Labels()) continue;
-            V.SelectFont(A.LabelsFont());
-            int lines = 0;
-            int w = C.MultiLineTextWidth(text, lines);
-            if (!RunsAlong()) w = V.TextLineHeight() * lines;
-            if (first) {
-                DrawOneLabel(p, text);
-                last = p;
-                lastHalf = w / 2;
-                first = false;
-            } else if (A.FLabelsSeparation != 0) {
-                const int h = (w + static_cast<int>(std::trunc(w * 0.02 * A.FLabelsSeparation))) / 2;
-                const bool clear = p < last ? last - lastHalf >= p + h : p - h >= last + lastHalf;
-                if (clear) {
-                    DrawOneLabel(p, text);
-                    last = p;
-                    lastHalf = h;
-                }
-            } else {
-                DrawOneLabel(p, text);
-            }
+            DrawOneLabel(p, text);
         }
     }
 
@@ -1158,6 +1179,9 @@ public:
     double FStep = 0;
     int FStepIndex = dtNone;
     bool FDepthLabelDrawn = false;
+    // what the last label drawn covers along the axis, its separation included
+    bool FLabelDrawn = false;
+    double FLastLabelFrom = 0, FLastLabelTo = 0;
     TRect FLastDepthLabel{};
     bool FExponent = true;
     int FLabelsRoom = -1;

@@ -9,8 +9,9 @@
 // again with that text's colour changed. Labels of one axis are told apart as even
 // and odd neighbours, through the label event, so that neighbours on one another
 // show too. A failing chart prints its settings (its seed rebuilds it: block N of
-// the test runs seeds 40 N to 40 N + 39) and leaves its picture in
-// $NARVI_SWEEP_DIR (or the test's temporary folder).
+// the test runs seeds 40 N to 40 N + 39, or its share of $NARVI_SWEEP_SEEDS
+// "first,count") and leaves its picture in $NARVI_SWEEP_DIR (or the test's
+// temporary folder).
 
 #include <gtest/gtest.h>
 
@@ -715,10 +716,16 @@ struct KnownFamily {
     const char* name;
     bool (*matches)(const Settings&, const Finding&);
 };
+// Labels of one axis on each other: the separation keeps them apart, so no entry
+// below may count them.
+bool SameAxisLabels(const Finding& f) {
+    return f.check == 'a' && f.kind == tkLabels && f.other == tkLabels && f.axis == f.otherAxis;
+}
+
 const KnownFamily KnownFamilies[] = {
-    {"slanted axis texts across their line and on others",
+    {"slanted axis texts on other axes' texts, the legend and titles",
      [](const Settings& s, const Finding& f) {
-         return f.check == 'b' || SlantedText(s, f.kind, f.axis) || SlantedText(s, f.other, f.otherAxis);
+         return !SameAxisLabels(f) && (SlantedText(s, f.kind, f.axis) || SlantedText(s, f.other, f.otherAxis));
      }},
     {"axis title on its labels, labels cut at the panel: room of the end labels only",
      [](const Settings&, const Finding& f) {
@@ -728,9 +735,10 @@ const KnownFamily KnownFamilies[] = {
      }},
     {"depth axis texts on each other, on other texts, cut",
      [](const Settings&, const Finding& f) { return Either(f, tkDepthLabels) || Either(f, tkDepthTitle); }},
-    {"boxed labels: boxes and shadows beyond their room",
+    {"boxed labels: boxes and shadows beyond their room across the axis",
      [](const Settings& s, const Finding& f) {
-         return (f.kind == tkLabels && s.axes[f.axis].boxed) || (f.other == tkLabels && s.axes[f.otherAxis].boxed);
+         return !SameAxisLabels(f) &&
+                ((f.kind == tkLabels && s.axes[f.axis].boxed) || (f.other == tkLabels && s.axes[f.otherAxis].boxed));
      }},
     {"marks beyond the series' margins", [](const Settings&, const Finding& f) { return Either(f, tkMarks); }},
     {"walls over axis texts", [](const Settings&, const Finding& f) { return f.other == tkWalls; }},
@@ -738,11 +746,6 @@ const KnownFamily KnownFamilies[] = {
      [](const Settings& s, const Finding& f) {
          return (f.axis >= 0 && s.axes[f.axis].range == rkClock) ||
                 (f.otherAxis >= 0 && s.axes[f.otherAxis].range == rkClock);
-     }},
-    {"logarithmic labels on each other",
-     [](const Settings& s, const Finding& f) {
-         return f.check == 'a' && f.kind == tkLabels && f.other == tkLabels && f.axis == f.otherAxis &&
-                s.axes[f.axis].range == rkLog;
      }},
     {"end labels standing out past the axis onto the legend, a title or another axis' texts",
      [](const Settings&, const Finding& f) {
@@ -764,14 +767,32 @@ const char* KnownFamilyOf(const Settings& s, const Finding& f) {
 
 class TextRoomSweep : public ::testing::TestWithParam<int> {};
 
-constexpr int ChartsPerBlock = 40;
+constexpr int Blocks = 8;
+
+// The seeds the blocks share out: $NARVI_SWEEP_SEEDS "first,count" (0,320 when
+// unset), so that a fix can be tried on charts it was not made on.
+std::pair<int, int> SweepSeeds() {
+    int first = 0, count = 320;
+    if (const char* e = std::getenv("NARVI_SWEEP_SEEDS")) {
+        std::istringstream in(e);
+        char comma = 0;
+        int f = 0, n = 0;
+        if (in >> f >> comma >> n && comma == ',' && f >= 0 && n > 0) {
+            first = f;
+            count = n;
+        }
+    }
+    return {first, count};
+}
 
 TEST_P(TextRoomSweep, EveryTextHasItsRoom) {
     EnsureGuiApplication();
     Tally tally;
     std::map<std::string, int> checks, known;
-    const int first = GetParam() * ChartsPerBlock;
-    for (int seed = first; seed < first + ChartsPerBlock; ++seed) {
+    const auto [from, count] = SweepSeeds();
+    const int per = (count + Blocks - 1) / Blocks;
+    const int first = from + GetParam() * per, end = std::min(from + count, first + per);
+    for (int seed = first; seed < end; ++seed) {
         const Settings s = Generate(seed);
         ++tally.charts;
         ChartSweep sweep(s, tally);
@@ -796,6 +817,6 @@ TEST_P(TextRoomSweep, EveryTextHasItsRoom) {
     for (const auto& [family, n] : known) std::printf("  known: %s: %d\n", family.c_str(), n);
 }
 
-INSTANTIATE_TEST_SUITE_P(Seeds, TextRoomSweep, ::testing::Range(0, 8));
+INSTANTIATE_TEST_SUITE_P(Seeds, TextRoomSweep, ::testing::Range(0, Blocks));
 
 }  // namespace
