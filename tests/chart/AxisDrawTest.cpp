@@ -212,6 +212,39 @@ TEST(AxisFramedTexts, BoxesGoUnderLabelsTitlesAndItemsThatAskForThem) {
     }
 }
 
+// Custom items crowded on their axis: one that would overlap the last one drawn
+// is left out, measured by what it draws along the axis (its box too); with a
+// separation of 0 every item is drawn.
+TEST(AxisFramedTexts, ItemsThatWouldOverlapAlongTheAxisAreLeftOut) {
+    for (const bool boxed : {false, true}) {
+        for (const int separation : {10, 0}) {
+            AxisChart chart;
+            TChartAxis* bottom = chart.BottomAxis();
+            bottom->SetLabelsSeparation(separation);
+            for (int i = 0; i <= 20; ++i) {
+                TAxisItem* item = bottom->Items().Add(i * 0.5, "item " + std::to_string(i % 10));
+                item->SetTransparent(!boxed);
+                item->Shadow().SetShadowExtent(0);
+            }
+            chart.DrawNow();
+            std::vector<long long> xs;
+            for (const auto& c : chart.Recorder->Calls)
+                if (c.op == "WriteText3D" && c.text.rfind("item ", 0) == 0) xs.push_back(c.args[0]);
+            std::sort(xs.begin(), xs.end());
+            SCOPED_TRACE(std::string(boxed ? "boxed" : "plain") + " separation " + std::to_string(separation));
+            if (separation == 0) {
+                EXPECT_EQ(xs.size(), 21u);
+                continue;
+            }
+            // six letters of 6 pixels, the box half a "W" (3) wider on either side
+            const long long width = 36 + (boxed ? 6 : 0);
+            ASSERT_GT(xs.size(), 1u);
+            EXPECT_LT(xs.size(), 21u);
+            for (std::size_t i = 1; i < xs.size(); ++i) EXPECT_GE(xs[i] - xs[i - 1], width) << xs[i];
+        }
+    }
+}
+
 TEST(AxisFramedTexts, ItemsTakeRoomByTheirOwnFont) {
     EnsureGuiApplication();
     TChart chart;
