@@ -285,6 +285,8 @@ public:
 
     // A custom item brings its own font and frame; other labels use the labels' Format shape.
     void DrawOneLabel(int p, const std::string& text, TAxisItem* item = nullptr) {
+        // a label left out for its neighbour has no tick of its own either
+        if (!A.FIsDepthAxis && !A.LabelsLeftOut && !LabelKeepsClear(p, text, item)) return;
         if (A.FTickOnLabelsOnly) A.TickPositions.push_back(p);
         if (A.LabelsLeftOut) return;
         V.SelectFont(item ? item->Font() : A.LabelsFont());
@@ -296,8 +298,6 @@ public:
             TransparentText();
             V.SetTextAlignment(TA_LEFT);
             V.WriteText3D(A.LabelsPos, y, text, p);
-        } else if (!LabelKeepsClear(p, text, item)) {
-            return;
         } else if (A.FHorizontal) {
             Label(p, A.LabelsPos, item, text, A.FLabelsAngle);
         } else {
@@ -314,6 +314,7 @@ public:
     bool LabelKeepsClear(int p, const std::string& text, TAxisItem* item) {
         // an empty text shows nothing and takes no room
         if (A.FLabelsSeparation == 0 || text.empty()) return true;
+        V.SelectFont(item ? item->Font() : A.LabelsFont());
         TPlotCustomShape& shape = item ? static_cast<TPlotCustomShape&>(*item) : A.FItems.Format();
         const int angle = NormalAngle(A.FLabelsAngle);
         int lines = 0;

@@ -213,14 +213,15 @@ TEST(AxisFramedTexts, BoxesGoUnderLabelsTitlesAndItemsThatAskForThem) {
 }
 
 // Custom items crowded on their axis: one that would overlap the last one drawn
-// is left out, measured by what it draws along the axis (its box too); with a
-// separation of 0 every item is drawn.
+// is left out, measured by what it draws along the axis (its box too), and with
+// ticks on labels only it gets no tick; with a separation of 0 every item is drawn.
 TEST(AxisFramedTexts, ItemsThatWouldOverlapAlongTheAxisAreLeftOut) {
     for (const bool boxed : {false, true}) {
         for (const int separation : {10, 0}) {
             AxisChart chart;
             TChartAxis* bottom = chart.BottomAxis();
             bottom->SetLabelsSeparation(separation);
+            bottom->SetTickOnLabelsOnly(true);
             for (int i = 0; i <= 20; ++i) {
                 TAxisItem* item = bottom->Items().Add(i * 0.5, "item " + std::to_string(i % 10));
                 item->SetTransparent(!boxed);
@@ -231,6 +232,7 @@ TEST(AxisFramedTexts, ItemsThatWouldOverlapAlongTheAxisAreLeftOut) {
             for (const auto& c : chart.Recorder->Calls)
                 if (c.op == "WriteText3D" && c.text.rfind("item ", 0) == 0) xs.push_back(c.args[0]);
             std::sort(xs.begin(), xs.end());
+            EXPECT_EQ(bottom->TickPositions.size(), xs.size());
             SCOPED_TRACE(std::string(boxed ? "boxed" : "plain") + " separation " + std::to_string(separation));
             if (separation == 0) {
                 EXPECT_EQ(xs.size(), 21u);
