@@ -164,7 +164,75 @@ public:
         }
         FStep = s;
         FStepIndex = k;
-        return (s > 0 || (k >= dtHalfMonth && k <= dtOneYear)) && A.FScaleMaximum >= A.FScaleMinimum;
+        const bool any = (s > 0 || (k >= dtHalfMonth && k <= dtOneYear)) && A.FScaleMaximum >= A.FScaleMinimum;
+        if (any) WidenStepForLabels();
+        return any;
+    }
+
+    // The step comes from the two end labels, measured by their width or their line
+    // height. A slanted, framed or multi-line label takes more along the axis than
+    // that: many would be left out and those left would stand at uneven values, so
+    // the number step grows to the next nice one until every label of it keeps clear
+    // of its neighbours. Plain labels keep the step of their ends (a wider one between
+    // them is left out), and a redraw does not measure them twice.
+    void WidenStepForLabels() {
+        TPlotCustomShape& box = A.FItems.Format();
+        const bool plain = NormalAngle(A.FLabelsAngle) % 90 == 0 && box.Transparent() && !A.FLabelsMultiLine;
+        if (plain || A.IsDateTime() || (A.FLogarithmic && A.FIncrement == 0) || A.FLabelsSeparation == 0 ||
+            !A.Labels() || A.LabelsLeftOut || C.OnGetNextAxisLabel || EffectiveStyle() != talValue)
+            return;
+        // The step found is kept for the labels' values and places: the layout asks
+        // for its room and then draws, each redraw alike.
+        std::vector<double> inputs{FStep,
+                                   static_cast<double>(A.FLabelsAngle),
+                                   static_cast<double>(A.FLabelsSeparation),
+                                   static_cast<double>(box.Transparent()),
+                                   static_cast<double>(box.Shadow().HorizSize()),
+                                   static_cast<double>(box.Shadow().VertSize()),
+                                   static_cast<double>(box.Pen().Visible() ? box.Pen().Width() : -1),
+                                   static_cast<double>(box.Brush().Style())};
+        LinearLabels([&](double v) {
+            const int p = A.ValueToPixel(v);
+            if (!(A.FLabelsOnAxis || (A.FStartPixel < p && p < A.FEndPixel))) return;
+            const TPoint on = WorldAt(p);
+            inputs.push_back(v);
+            inputs.push_back(A.FHorizontal ? on.x : on.y);
+        });
+        std::string key = LabelsKey();
+        TChartAxis::StepWidening* kept = A.FStepWidening;
+        for (int i = 0; i < 2; ++i)
+            if (kept[i].device == V.GetDeviceHandle() && kept[i].inputs == inputs && kept[i].font == key) {
+                FStep = kept[i].step;
+                return;
+            }
+        // measuring must not run the chart's label event
+        TAxisOnGetLabel saved = std::move(C.OnGetAxisLabel);
+        C.OnGetAxisLabel = nullptr;
+        const ScopeExit restore([&] { C.OnGetAxisLabel = std::move(saved); });
+        WidenStep();
+        kept[1] = std::move(kept[0]);
+        kept[0] = {std::move(inputs), std::move(key), V.GetDeviceHandle(), FStep};
+    }
+
+    // Where the labels stand on the screen for a pixel along the axis.
+    TPoint WorldAt(int p) const {
+        return A.FHorizontal ? V.WorldToScreen(p, A.LabelsPos, A.FZPixel) : V.WorldToScreen(A.LabelsPos, p, A.FZPixel);
+    }
+
+    void WidenStep() {
+        for (int i = 0; i < 64 && std::isfinite(FStep); ++i) {
+            bool crowded = false;
+            FLabelDrawn = false;
+            LinearLabels([&](double v) {
+                if (crowded) return;
+                const int p = A.ValueToPixel(v);
+                if (A.FLabelsOnAxis || (A.FStartPixel < p && p < A.FEndPixel))
+                    crowded = !LabelKeepsClear(p, A.FormatAxisLabel(v), nullptr);
+            });
+            FLabelDrawn = false;
+            if (!crowded) return;
+            FStep = NextNiceStep(FStep);
+        }
     }
 
     void DrawValueLabels() {
@@ -334,8 +402,7 @@ public:
             hi = ink.maxY;
         }
         // the labels stand where the projection puts them, nearer each other in perspective
-        const TPoint on =
-            A.FHorizontal ? V.WorldToScreen(p, A.LabelsPos, A.FZPixel) : V.WorldToScreen(A.LabelsPos, p, A.FZPixel);
+        const TPoint on = WorldAt(p);
         const int q = A.FHorizontal ? on.x : on.y;
         const double from = q + lo - at, to = q + hi - at;
         if (!FLabelDrawn) {
@@ -1064,6 +1131,20 @@ public:
     // across the axis keep clear of their ticks) and the most lines of any.
     // The two ends serve choosing the step; the room is that of every label,
     // as "2.5" between "0" and "5" needs more than either.
+    // What the labels' texts and their widths depend on, besides the values.
+    std::string LabelsKey() {
+        TPlotFont& font = A.LabelsFont();
+        const TPlotShadow* shadow = font.ShadowIfAny();
+        std::string key = font.Name() + '\n' + std::to_string(font.Height()) + ' ' + std::to_string(font.Style()) +
+                          ' ' + std::to_string(font.PixelsPerInch()) + ' ' +
+                          std::to_string(shadow ? shadow->HorizSize() : 0) + (A.FLabelsMultiLine ? " m\n" : " s\n");
+        if (!A.IsDateTime())
+            key += A.FAxisValuesFormat;
+        else
+            key += '\t' + (!A.FDateTimeFormat.empty() ? A.FDateTimeFormat : DefaultDateTimeFormat(A.FScaleRange));
+        return key;
+    }
+
     void ValueLabelsSize(int& width, int& lines) {
         width = 0;
         lines = 1;
@@ -1082,15 +1163,7 @@ public:
                 },
                 false);
         }
-        // what the texts and their widths depend on, besides the values
-        const TPlotShadow* shadow = font.ShadowIfAny();
-        std::string key = font.Name() + '\n' + std::to_string(font.Height()) + ' ' + std::to_string(font.Style()) +
-                          ' ' + std::to_string(font.PixelsPerInch()) + ' ' +
-                          std::to_string(shadow ? shadow->HorizSize() : 0) + (A.FLabelsMultiLine ? " m\n" : " s\n");
-        if (!A.IsDateTime())
-            key += A.FAxisValuesFormat;
-        else
-            key += '\t' + (!A.FDateTimeFormat.empty() ? A.FDateTimeFormat : DefaultDateTimeFormat(A.FScaleRange));
+        std::string key = LabelsKey();
         TChartAxis::LabelsMeasure& m = A.FLabelsMeasure;
         if (m.device == V.GetDeviceHandle() && m.font == key && m.values == values) {
             width = m.width;

@@ -247,6 +247,34 @@ TEST(AxisFramedTexts, ItemsThatWouldOverlapAlongTheAxisAreLeftOut) {
     }
 }
 
+// Slanted or framed value labels take more along the axis than the end labels'
+// width that chose the step: the step grows until every label of it keeps clear,
+// so no label of the step is left out and each one has its tick.
+TEST(AxisFramedTexts, SlantedOrFramedLabelsWidenTheStepUntilAllKeepClear) {
+    for (const int angle : {45, 0}) {
+        AxisChart chart;
+        chart.LeftAxis()->SetLabels(false);
+        TChartAxis* bottom = chart.BottomAxis();
+        // the ends "0" and "2" are narrower than "0.1" and every label between
+        bottom->SetAxisRange(0, 2);
+        bottom->SetIncrement(0.1);
+        bottom->SetAxisValuesFormat("0.#");
+        bottom->SetLabelsAngle(angle);
+        bottom->Items().Format().SetTransparent(angle != 0);
+        chart.DrawNow();
+        std::vector<double> values;
+        for (const auto& c : chart.Recorder->Calls)
+            if (c.op == "WriteText3D" || c.op == "WriteRotatedText3D") values.push_back(std::stod(c.text));
+        std::sort(values.begin(), values.end());
+        SCOPED_TRACE("angle " + std::to_string(angle));
+        ASSERT_GT(values.size(), 2u);
+        EXPECT_EQ(bottom->TickPositions.size(), values.size());
+        for (std::size_t i = 2; i < values.size(); ++i)
+            EXPECT_DOUBLE_EQ(values[i] - values[i - 1], values[1] - values[0]) << values[i];
+        EXPECT_GT(values[1] - values[0], 0.1 + 1e-9);
+    }
+}
+
 TEST(AxisFramedTexts, ItemsTakeRoomByTheirOwnFont) {
     EnsureGuiApplication();
     TChart chart;
