@@ -270,7 +270,7 @@ TEST(AxisFramedTexts, SlantedOrFramedLabelsWidenTheStepUntilAllKeepClear) {
         ASSERT_GT(values.size(), 2u);
         EXPECT_EQ(bottom->TickPositions.size(), values.size());
         for (std::size_t i = 2; i < values.size(); ++i)
-            EXPECT_DOUBLE_EQ(values[i] - values[i - 1], values[1] - values[0]) << values[i];
+            EXPECT_NEAR(values[i] - values[i - 1], values[1] - values[0], 1e-9) << values[i];
         EXPECT_GT(values[1] - values[0], 0.1 + 1e-9);
     }
 }
