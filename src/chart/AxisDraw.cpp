@@ -164,7 +164,75 @@ public:
         }
         FStep = s;
         FStepIndex = k;
-        return (s > 0 || (k >= dtHalfMonth && k <= dtOneYear)) && A.FScaleMaximum >= A.FScaleMinimum;
+        const bool any = (s > 0 || (k >= dtHalfMonth && k <= dtOneYear)) && A.FScaleMaximum >= A.FScaleMinimum;
+        if (any) WidenStepForLabels();
+        return any;
+    }
+
+    // The step comes from the two end labels, measured by their width or their line
+    // height. A slanted, framed or multi-line label takes more along the axis than
+    // that: many would be left out and those left would stand at uneven values, so
+    // the number step grows to the next nice one until every label of it keeps clear
+    // of its neighbours. Plain labels keep the step of their ends (a wider one between
+    // them is left out), and a redraw does not measure them twice.
+    void WidenStepForLabels() {
+        TPlotCustomShape& box = A.FItems.Format();
+        const bool plain = NormalAngle(A.FLabelsAngle) % 90 == 0 && box.Transparent() && !A.FLabelsMultiLine;
+        if (plain || A.IsDateTime() || (A.FLogarithmic && A.FIncrement == 0) || A.FLabelsSeparation == 0 ||
+            !A.Labels() || A.LabelsLeftOut || C.OnGetNextAxisLabel || EffectiveStyle() != talValue)
+            return;
+        // The step found is kept for the labels' values and places: the layout asks
+        // for its room and then draws, each redraw alike.
+        std::vector<double> inputs{FStep,
+                                   static_cast<double>(A.FLabelsAngle),
+                                   static_cast<double>(A.FLabelsSeparation),
+                                   static_cast<double>(box.Transparent()),
+                                   static_cast<double>(box.Shadow().HorizSize()),
+                                   static_cast<double>(box.Shadow().VertSize()),
+                                   static_cast<double>(box.Pen().Visible() ? box.Pen().Width() : -1),
+                                   static_cast<double>(box.Brush().Style())};
+        LinearLabels([&](double v) {
+            const int p = A.ValueToPixel(v);
+            if (!(A.FLabelsOnAxis || (A.FStartPixel < p && p < A.FEndPixel))) return;
+            const TPoint on = WorldAt(p);
+            inputs.push_back(v);
+            inputs.push_back(A.FHorizontal ? on.x : on.y);
+        });
+        std::string key = LabelsKey();
+        TChartAxis::StepWidening* kept = A.FStepWidening;
+        for (int i = 0; i < 2; ++i)
+            if (kept[i].device == V.GetDeviceHandle() && kept[i].inputs == inputs && kept[i].font == key) {
+                FStep = kept[i].step;
+                return;
+            }
+        // measuring must not run the chart's label event
+        TAxisOnGetLabel saved = std::move(C.OnGetAxisLabel);
+        C.OnGetAxisLabel = nullptr;
+        const ScopeExit restore([&] { C.OnGetAxisLabel = std::move(saved); });
+        WidenStep();
+        kept[1] = std::move(kept[0]);
+        kept[0] = {std::move(inputs), std::move(key), V.GetDeviceHandle(), FStep};
+    }
+
+    // Where the labels stand on the screen for a pixel along the axis.
+    TPoint WorldAt(int p) const {
+        return A.FHorizontal ? V.WorldToScreen(p, A.LabelsPos, A.FZPixel) : V.WorldToScreen(A.LabelsPos, p, A.FZPixel);
+    }
+
+    void WidenStep() {
+        for (int i = 0; i < 64 && std::isfinite(FStep); ++i) {
+            bool crowded = false;
+            FLabelDrawn = false;
+            LinearLabels([&](double v) {
+                if (crowded) return;
+                const int p = A.ValueToPixel(v);
+                if (A.FLabelsOnAxis || (A.FStartPixel < p && p < A.FEndPixel))
+                    crowded = !LabelKeepsClear(p, A.FormatAxisLabel(v), nullptr);
+            });
+            FLabelDrawn = false;
+            if (!crowded) return;
+            FStep = NextNiceStep(FStep);
+        }
     }
 
     void DrawValueLabels() {
@@ -285,6 +353,8 @@ public:
 
     // A custom item brings its own font and frame; other labels use the labels' Format shape.
     void DrawOneLabel(int p, const std::string& text, TAxisItem* item = nullptr) {
+        // a label left out for its neighbour has no tick of its own either
+        if (!A.FIsDepthAxis && !A.LabelsLeftOut && !LabelKeepsClear(p, text, item)) return;
         if (A.FTickOnLabelsOnly) A.TickPositions.push_back(p);
         if (A.LabelsLeftOut) return;
         V.SelectFont(item ? item->Font() : A.LabelsFont());
@@ -299,6 +369,52 @@ public:
         } else {
             Label(A.LabelsPos, p, item, text, A.FLabelsAngle);
         }
+    }
+
+    // A label that would overlap the last one drawn along the axis is left out, in
+    // every label loop: the step is chosen from the two end labels, and those between
+    // may be wider. What a label takes along the axis is what it draws there: its
+    // turned box, the frame around it and the frame's shadow. A later label is grown
+    // on either side by LabelsSeparation percent of that length (the first stands as
+    // drawn); with a separation of 0 every label is drawn.
+    bool LabelKeepsClear(int p, const std::string& text, TAxisItem* item) {
+        // an empty text shows nothing and takes no room
+        if (A.FLabelsSeparation == 0 || text.empty()) return true;
+        V.SelectFont(item ? item->Font() : A.LabelsFont());
+        TPlotCustomShape& shape = item ? static_cast<TPlotCustomShape&>(*item) : A.FItems.Format();
+        const int angle = NormalAngle(A.FLabelsAngle);
+        int lines = 0;
+        const int w = C.MultiLineTextWidth(text, lines);
+        const int height = V.TextLineHeight() * std::max(1, lines);
+        const Extent ink = InkExtent(shape, w, height, angle);
+        const Extent box = TurnedExtent(w, height, angle);
+        // along the axis a slanted label's inner corner stands at its value, any other its middle
+        double at, lo, hi;
+        if (A.FHorizontal) {
+            at = angle % 90 != 0 ? InnerCorner(w, height, angle).first : (box.minX + box.maxX) / 2;
+            lo = ink.minX;
+            hi = ink.maxX;
+        } else {
+            at = angle % 90 != 0 ? InnerCorner(w, height, angle).second : (box.minY + box.maxY) / 2;
+            lo = ink.minY;
+            hi = ink.maxY;
+        }
+        // the labels stand where the projection puts them, nearer each other in perspective
+        const TPoint on = WorldAt(p);
+        const int q = A.FHorizontal ? on.x : on.y;
+        const double from = q + lo - at, to = q + hi - at;
+        if (!FLabelDrawn) {
+            FLabelDrawn = true;
+            FLastLabelFrom = from;
+            FLastLabelTo = to;
+            return true;
+        }
+        // a separation past any screen keeps every label but the first out, without overflow
+        const double grow = std::trunc((to - from) * std::min(0.02 * std::max(A.FLabelsSeparation, 0), 1e4)) / 2;
+        if (to + grow > FLastLabelFrom && from - grow < FLastLabelTo) return false;
+        FLastLabelFrom = from - grow;
+        FLastLabelTo = to + grow;
+        return true;
     }
 
     // Depth labels stand one behind the other, shifted by the projection: one that would
@@ -325,12 +441,6 @@ public:
         return true;
     }
 
-    // Whether label text runs along the axis (its width counts along it).
-    bool RunsAlong() const {
-        const int a = A.FLabelsAngle;
-        return A.FHorizontal ? (a != 90 && a != 270) : (a == 90 || a == 270);
-    }
-
     void DrawSeriesLabels(bool marks) {
         std::vector<TChartSeries*> series;
         for (TChartSeries* s : C.SeriesList())
@@ -343,8 +453,6 @@ public:
             hi = std::max(hi, s->LastVisible());
         }
         if (lo == -1) return;
-        bool first = true;
-        int last = 0, lastHalf = 0;
         for (int i = lo; i <= hi; ++i) {
             TChartSeries* from = nullptr;
             std::string text;
@@ -363,26 +471,7 @@ public:
             const int p = A.ValueToPixel(value);
             if (!A.FTickOnLabelsOnly) A.TickPositions.push_back(p);
             if (!A.Labels()) continue;
-            V.SelectFont(A.LabelsFont());
-            int lines = 0;
-            int w = C.MultiLineTextWidth(text, lines);
-            if (!RunsAlong()) w = V.TextLineHeight() * lines;
-            if (first) {
-                DrawOneLabel(p, text);
-                last = p;
-                lastHalf = w / 2;
-                first = false;
-            } else if (A.FLabelsSeparation != 0) {
-                const int h = (w + static_cast<int>(std::trunc(w * 0.02 * A.FLabelsSeparation))) / 2;
-                const bool clear = p < last ? last - lastHalf >= p + h : p - h >= last + lastHalf;
-                if (clear) {
-                    DrawOneLabel(p, text);
-                    last = p;
-                    lastHalf = h;
-                }
-            } else {
-                DrawOneLabel(p, text);
-            }
+            DrawOneLabel(p, text);
         }
     }
 
@@ -1040,6 +1129,20 @@ public:
     // across the axis keep clear of their ticks) and the most lines of any.
     // The two ends serve choosing the step; the room is that of every label,
     // as "2.5" between "0" and "5" needs more than either.
+    // What the labels' texts and their widths depend on, besides the values.
+    std::string LabelsKey() {
+        TPlotFont& font = A.LabelsFont();
+        const TPlotShadow* shadow = font.ShadowIfAny();
+        std::string key = font.Name() + '\n' + std::to_string(font.Height()) + ' ' + std::to_string(font.Style()) +
+                          ' ' + std::to_string(font.PixelsPerInch()) + ' ' +
+                          std::to_string(shadow ? shadow->HorizSize() : 0) + (A.FLabelsMultiLine ? " m\n" : " s\n");
+        if (!A.IsDateTime())
+            key += A.FAxisValuesFormat;
+        else
+            key += '\t' + (!A.FDateTimeFormat.empty() ? A.FDateTimeFormat : DefaultDateTimeFormat(A.FScaleRange));
+        return key;
+    }
+
     void ValueLabelsSize(int& width, int& lines) {
         width = 0;
         lines = 1;
@@ -1058,15 +1161,7 @@ public:
                 },
                 false);
         }
-        // what the texts and their widths depend on, besides the values
-        const TPlotShadow* shadow = font.ShadowIfAny();
-        std::string key = font.Name() + '\n' + std::to_string(font.Height()) + ' ' + std::to_string(font.Style()) +
-                          ' ' + std::to_string(font.PixelsPerInch()) + ' ' +
-                          std::to_string(shadow ? shadow->HorizSize() : 0) + (A.FLabelsMultiLine ? " m\n" : " s\n");
-        if (!A.IsDateTime())
-            key += A.FAxisValuesFormat;
-        else
-            key += '\t' + (!A.FDateTimeFormat.empty() ? A.FDateTimeFormat : DefaultDateTimeFormat(A.FScaleRange));
+        std::string key = LabelsKey();
         TChartAxis::LabelsMeasure& m = A.FLabelsMeasure;
         if (m.device == V.GetDeviceHandle() && m.font == key && m.values == values) {
             width = m.width;
@@ -1293,6 +1388,9 @@ public:
     double FStep = 0;
     int FStepIndex = dtNone;
     bool FDepthLabelDrawn = false;
+    // what the last label drawn covers along the axis, its separation included
+    bool FLabelDrawn = false;
+    double FLastLabelFrom = 0, FLastLabelTo = 0;
     TRect FLastDepthLabel{};
     bool FExponent = true;
     int FLabelsRoom = -1;

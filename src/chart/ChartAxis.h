@@ -388,6 +388,14 @@ private:
         int width = 0, lines = 1;
     };
     LabelsMeasure FLabelsMeasure;
+    // the label steps as the labels between the ends widened them, and what they were found for
+    struct StepWidening {
+        std::vector<double> inputs;
+        std::string font;
+        const void* device = nullptr;
+        double step = 0;
+    };
+    StepWidening FStepWidening[2];
     int (TChartAxis::*FValueToPixel)(double) const = nullptr;
 
     double ScaleOffset(double value) const;

@@ -212,6 +212,69 @@ TEST(AxisFramedTexts, BoxesGoUnderLabelsTitlesAndItemsThatAskForThem) {
     }
 }
 
+// Custom items crowded on their axis: one that would overlap the last one drawn
+// is left out, measured by what it draws along the axis (its box too), and with
+// ticks on labels only it gets no tick; with a separation of 0 every item is drawn.
+TEST(AxisFramedTexts, ItemsThatWouldOverlapAlongTheAxisAreLeftOut) {
+    for (const bool boxed : {false, true}) {
+        for (const int separation : {10, 0}) {
+            AxisChart chart;
+            TChartAxis* bottom = chart.BottomAxis();
+            bottom->SetLabelsSeparation(separation);
+            bottom->SetTickOnLabelsOnly(true);
+            for (int i = 0; i <= 20; ++i) {
+                TAxisItem* item = bottom->Items().Add(i * 0.5, "item " + std::to_string(i % 10));
+                item->SetTransparent(!boxed);
+                item->Shadow().SetShadowExtent(0);
+            }
+            chart.DrawNow();
+            std::vector<long long> xs;
+            for (const auto& c : chart.Recorder->Calls)
+                if (c.op == "WriteText3D" && c.text.rfind("item ", 0) == 0) xs.push_back(c.args[0]);
+            std::sort(xs.begin(), xs.end());
+            EXPECT_EQ(bottom->TickPositions.size(), xs.size());
+            SCOPED_TRACE(std::string(boxed ? "boxed" : "plain") + " separation " + std::to_string(separation));
+            if (separation == 0) {
+                EXPECT_EQ(xs.size(), 21u);
+                continue;
+            }
+            // six letters of 6 pixels, the box half a "W" (3) wider on either side
+            const long long width = 36 + (boxed ? 6 : 0);
+            ASSERT_GT(xs.size(), 1u);
+            EXPECT_LT(xs.size(), 21u);
+            for (std::size_t i = 1; i < xs.size(); ++i) EXPECT_GE(xs[i] - xs[i - 1], width) << xs[i];
+        }
+    }
+}
+
+// Slanted or framed value labels take more along the axis than the end labels'
+// width that chose the step: the step grows until every label of it keeps clear,
+// so no label of the step is left out and each one has its tick.
+TEST(AxisFramedTexts, SlantedOrFramedLabelsWidenTheStepUntilAllKeepClear) {
+    for (const int angle : {45, 0}) {
+        AxisChart chart;
+        chart.LeftAxis()->SetLabels(false);
+        TChartAxis* bottom = chart.BottomAxis();
+        // the ends "0" and "2" are narrower than "0.1" and every label between
+        bottom->SetAxisRange(0, 2);
+        bottom->SetIncrement(0.1);
+        bottom->SetAxisValuesFormat("0.#");
+        bottom->SetLabelsAngle(angle);
+        bottom->Items().Format().SetTransparent(angle != 0);
+        chart.DrawNow();
+        std::vector<double> values;
+        for (const auto& c : chart.Recorder->Calls)
+            if (c.op == "WriteText3D" || c.op == "WriteRotatedText3D") values.push_back(std::stod(c.text));
+        std::sort(values.begin(), values.end());
+        SCOPED_TRACE("angle " + std::to_string(angle));
+        ASSERT_GT(values.size(), 2u);
+        EXPECT_EQ(bottom->TickPositions.size(), values.size());
+        for (std::size_t i = 2; i < values.size(); ++i)
+            EXPECT_NEAR(values[i] - values[i - 1], values[1] - values[0], 1e-9) << values[i];
+        EXPECT_GT(values[1] - values[0], 0.1 + 1e-9);
+    }
+}
+
 TEST(AxisFramedTexts, ItemsTakeRoomByTheirOwnFont) {
     EnsureGuiApplication();
     TChart chart;

@@ -716,10 +716,16 @@ struct KnownFamily {
     const char* name;
     bool (*matches)(const Settings&, const Finding&);
 };
+// Labels of one axis on each other: the separation keeps them apart, so no entry
+// below may count them.
+bool SameAxisLabels(const Finding& f) {
+    return f.check == 'a' && f.kind == tkLabels && f.other == tkLabels && f.axis == f.otherAxis;
+}
+
 const KnownFamily KnownFamilies[] = {
-    {"slanted axis texts across their line and on others",
+    {"slanted axis texts on other axes' texts, the legend and titles",
      [](const Settings& s, const Finding& f) {
-         return f.check == 'b' || SlantedText(s, f.kind, f.axis) || SlantedText(s, f.other, f.otherAxis);
+         return !SameAxisLabels(f) && (SlantedText(s, f.kind, f.axis) || SlantedText(s, f.other, f.otherAxis));
      }},
     {"axis title on its labels, labels cut at the panel: room of the end labels only",
      [](const Settings&, const Finding& f) {
@@ -727,9 +733,10 @@ const KnownFamily KnownFamilies[] = {
                  f.kind != f.other) ||
                 (f.check == 'c' && f.kind == tkLabels);
      }},
-    {"boxed labels: boxes and shadows beyond their room",
+    {"boxed labels: boxes and shadows beyond their room across the axis",
      [](const Settings& s, const Finding& f) {
-         return (f.kind == tkLabels && s.axes[f.axis].boxed) || (f.other == tkLabels && s.axes[f.otherAxis].boxed);
+         return !SameAxisLabels(f) &&
+                ((f.kind == tkLabels && s.axes[f.axis].boxed) || (f.other == tkLabels && s.axes[f.otherAxis].boxed));
      }},
     {"walls over value labels and titles",
      [](const Settings&, const Finding& f) {
@@ -739,11 +746,6 @@ const KnownFamily KnownFamilies[] = {
      [](const Settings& s, const Finding& f) {
          return (f.axis >= 0 && s.axes[f.axis].range == rkClock) ||
                 (f.otherAxis >= 0 && s.axes[f.otherAxis].range == rkClock);
-     }},
-    {"logarithmic labels on each other",
-     [](const Settings& s, const Finding& f) {
-         return f.check == 'a' && f.kind == tkLabels && f.other == tkLabels && f.axis == f.otherAxis &&
-                s.axes[f.axis].range == rkLog;
      }},
     {"end labels standing out past the axis onto the legend, a title or another axis' texts",
      [](const Settings&, const Finding& f) {
