@@ -126,6 +126,7 @@ public:
     int WallSizeForAxis(const TChartAxis* axis) const override;
     TWallReach WallReachForAxis(const TChartAxis* axis) override;
     void DrawTitlesAndLegend(bool beforeSeries) override;
+    void PlacedTexts(std::vector<TRect>& boxes) override;
     void DrawWalls() override;
 
     // Hands the names of the value lists of a series' source series to the callback.
