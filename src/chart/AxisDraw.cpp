@@ -1097,18 +1097,28 @@ public:
         after = f.after;
         // Value labels need not fall on the ends: what lies between an end and the
         // label nearest it, as a share of the axis, is room the label has already.
+        // Not so when the label a step further out lies so close past the end (within
+        // its own overhang and half a step) that the series' margins, added later,
+        // or another step for the final length may bring one onto the end.
         const std::vector<double>& values = A.FLabelsMeasure.values;
-        const int length = A.FEndPixel - A.FStartPixel;
+        const int length = std::abs(A.FEndPixel - A.FStartPixel);
         if (A.FItems.Count() > 0 || EffectiveStyle() != talValue || values.empty() || length == 0) return;
-        int lo = A.ValueToPixel(values.front()), hi = lo;
-        for (double v : values) {
-            const int p = A.ValueToPixel(v);
-            lo = std::min(lo, p);
-            hi = std::max(hi, p);
+        std::vector<int> at;
+        at.reserve(values.size());
+        for (double v : values) at.push_back(A.ValueToPixel(v));
+        std::sort(at.begin(), at.end());
+        int stepLo = 0, stepHi = 0;
+        if (at.size() > 1) {
+            stepLo = at[1] - at[0];
+            stepHi = at.back() - at[at.size() - 2];
+        } else if (!A.FLogarithmic && !A.IsDateTime() && ChooseStep()) {
+            stepLo = stepHi = std::abs(A.ValueToPixel(values.front() + FStep) - at.front());
         }
-        const int start = std::min(A.FStartPixel, A.FEndPixel), end = std::max(A.FStartPixel, A.FEndPixel);
-        beforeShare = std::clamp(static_cast<double>(lo - start) / std::abs(length), 0.0, 1.0);
-        afterShare = std::clamp(static_cast<double>(end - hi) / std::abs(length), 0.0, 1.0);
+        const int start = std::min(A.FStartPixel, A.FEndPixel), end = start + length;
+        const int gapLo = at.front() - start, gapHi = end - at.back();
+        if (stepLo - gapLo > before + stepLo / 2)
+            beforeShare = std::clamp(static_cast<double>(gapLo) / length, 0.0, 1.0);
+        if (stepHi - gapHi > after + stepHi / 2) afterShare = std::clamp(static_cast<double>(gapHi) / length, 0.0, 1.0);
     }
 
     int TitleLength() {

@@ -537,7 +537,7 @@ void TCustomAxisPanel::CalcAxesRoom() {
         a->TitleShift = 0;
         if (!IsAxisShown(a)) continue;
         const int along = a->Horizontal() ? outer.Width() : outer.Height();
-        const int first = a->TitleLength() > along ? 1 : 0;
+        const int first = a->TitleLength() + 1 > along ? 1 : 0;
         // Texts the plot has no room for are left out, the title first: placed where
         // their room would have been, they would stand over the plot and the other
         // axes' texts. An axis that has no room even for its ticks leaves it as it is.
@@ -553,16 +553,21 @@ void TCustomAxisPanel::CalcAxesRoom() {
             }
         }
     }
-    FitEndLabels(inner, placed, room);
-    SetPlotRect(room);
-    RecalcPlotSize();
-    for (TChartAxis* a : FAxes.Items()) a->CalcAxisPixels();
+    // Twice: the plot's new length may choose another step, whose labels stand elsewhere.
+    for (int pass = 0; pass < 2; ++pass) {
+        FitEndLabels(inner, placed, room);
+        SetPlotRect(room);
+        RecalcPlotSize();
+        for (TChartAxis* a : FAxes.Items()) a->CalcAxisPixels();
+        room = PlotRect();
+    }
     // A title longer than its axis but not than the room beside it moves off the
     // axis' middle as far as it must to be read whole.
     for (TChartAxis* a : FAxes.Items()) {
         if (!IsAxisShown(a) || a->TitleLeftOut) continue;
-        const int length = a->TitleLength();
-        if (length == 0) continue;
+        // a pixel more for the rounding of the title's middle
+        const int length = a->TitleLength() + 1;
+        if (length == 1) continue;
         const int lo = a->Horizontal() ? outer.Left : outer.Top;
         const int hi = a->Horizontal() ? outer.Right : outer.Bottom;
         const int start = a->CenterPixel() - length / 2;
@@ -581,6 +586,7 @@ void TCustomAxisPanel::FitEndLabels(const TRect& inner, const std::vector<TRect>
         TChartAxis* axis;
         int before = 0, after = 0;
         double beforeShare = 0, afterShare = 0;
+        int title = 0;        // its length along the axis
         bool placed = false;  // texts in the room beside the plot
     };
     std::vector<Ends> ends;
@@ -591,16 +597,27 @@ void TCustomAxisPanel::FitEndLabels(const TRect& inner, const std::vector<TRect>
         const int length = a->Horizontal() ? room.Width() : room.Height();
         e.before = std::max(0, e.before - static_cast<int>(e.beforeShare * length));
         e.after = std::max(0, e.after - static_cast<int>(e.afterShare * length));
-        e.placed = a->PositionPercent() == 0 && (e.before > 0 || e.after > 0);
+        e.title = a->TitleLeftOut ? 0 : a->TitleLength();
+        e.placed = a->PositionPercent() == 0;
         ends.push_back(e);
     }
-    // Whether the labels of p, an axis across x, reach past its end on x's side into
-    // the row or column where x's labels begin.
-    auto reaches = [&room](const Ends& p, const TChartAxis& x) {
+    // Whether the texts of p, an axis across x, reach past its end on x's side into
+    // the row or column where x's labels begin; at is then where they begin.
+    auto reaches = [&room](const Ends& p, const TChartAxis& x, int& at) {
         if (!p.placed) return false;
-        if (x.Horizontal())
-            return x.OtherSide() ? room.Top - p.before < x.LabelsPos : room.Bottom + p.after > x.LabelsPos;
-        return x.OtherSide() ? room.Right + p.after > x.LabelsPos : room.Left - p.before < x.LabelsPos;
+        const bool labels =
+            x.Horizontal() ? (x.OtherSide() ? room.Top - p.before < x.LabelsPos : room.Bottom + p.after > x.LabelsPos)
+                           : (x.OtherSide() ? room.Right + p.after > x.LabelsPos : room.Left - p.before < x.LabelsPos);
+        if (labels && (p.before > 0 || p.after > 0)) {
+            at = p.axis->LabelsPos;
+            return true;
+        }
+        if (p.title == 0) return false;
+        // the title stands at the middle of p
+        const int lo = (x.Horizontal() ? room.Top + room.Bottom : room.Left + room.Right) / 2 - p.title / 2;
+        const int hi = lo + p.title;
+        at = p.axis->TitlePos;
+        return x.OtherSide() == x.Horizontal() ? lo < x.LabelsPos : hi > x.LabelsPos;
     };
     for (const Ends& e : ends) {
         if (e.before == 0 && e.after == 0) continue;
@@ -621,9 +638,8 @@ void TCustomAxisPanel::FitEndLabels(const TRect& inner, const std::vector<TRect>
             }
         }
         for (const Ends& p : ends) {
-            if (p.axis->Horizontal() == x.Horizontal() || !reaches(p, x)) continue;
-            // p's labels stand at p.LabelsPos; x's labels must end before them
-            const int at = p.axis->LabelsPos;
+            int at = 0;
+            if (p.axis->Horizontal() == x.Horizontal() || !reaches(p, x, at)) continue;
             if (x.Horizontal()) {
                 if (p.axis->OtherSide())
                     bounds.Right = std::min(bounds.Right, std::max(at, room.Right));
@@ -643,7 +659,11 @@ void TCustomAxisPanel::FitEndLabels(const TRect& inner, const std::vector<TRect>
             fitted.Top = std::max(fitted.Top, bounds.Top + e.before);
             fitted.Bottom = std::min(fitted.Bottom, bounds.Bottom - e.after);
         }
-        if (fitted.Left < fitted.Right && fitted.Top < fitted.Bottom) room = fitted;
+        // labels that would still stand out, over the legend or cut, are left out
+        if (fitted.Left < fitted.Right && fitted.Top < fitted.Bottom)
+            room = fitted;
+        else
+            e.axis->LabelsLeftOut = true;
     }
 }
 
