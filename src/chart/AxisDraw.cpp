@@ -99,9 +99,9 @@ public:
         if (t.Angle() % 90 != 0)
             AngledTitle();
         else if (A.FHorizontal)
-            Label(A.FCenterPixel, A.TitlePos, &t, t.Caption(), t.Angle());
+            Label(A.FCenterPixel + A.TitleShift, A.TitlePos, &t, t.Caption(), t.Angle());
         else
-            Label(A.TitlePos, A.FCenterPixel, &t, t.Caption(), t.Angle());
+            Label(A.TitlePos, A.FCenterPixel + A.TitleShift, &t, t.Caption(), t.Angle());
         FExponent = true;
     }
 
@@ -114,10 +114,10 @@ public:
         const Extent e = InkExtent(t, w, V.TextLineHeight() * n, t.Angle());
         int x, y;
         if (A.FHorizontal) {
-            x = A.FCenterPixel - Round((e.minX + e.maxX) / 2);
+            x = A.FCenterPixel + A.TitleShift - Round((e.minX + e.maxX) / 2);
             y = A.TitlePos - Round(A.FOtherSide ? e.maxY : e.minY);
         } else {
-            y = A.FCenterPixel - Round((e.minY + e.maxY) / 2);
+            y = A.FCenterPixel + A.TitleShift - Round((e.minY + e.maxY) / 2);
             x = A.TitlePos - Round(A.FOtherSide ? e.minX : e.maxX);
         }
         Lines(x, y, &t, t.Caption(), t.Angle(), TA_LEFT, n);
@@ -975,7 +975,7 @@ public:
         return FitLabels().across;
     }
 
-    // The labels' room, its measure kept for KeepLabelsInside.
+    // The labels' room, its measure kept for LabelsPastEnds.
     int KeptLabelsRoom() {
         A.FKeptFit = FitLabels();
         A.FFitKept = true;
@@ -1177,20 +1177,51 @@ public:
         m = {std::move(values), std::move(key), V.GetDeviceHandle(), width, lines};
     }
 
-    void KeepLabelsInside(TRect& r, const TRect& bounds) {
+    void LabelsPastEnds(int& before, int& after, double& beforeShare, double& afterShare) {
         // the room measured them a moment ago, in this very layout
         const bool kept = A.FFitKept;
         A.FFitKept = false;
+        before = after = 0;
+        beforeShare = afterShare = 0;
         if (!A.Labels() || A.LabelsLeftOut || A.FIsDepthAxis || (A.FItems.Count() == 0 && EffectiveStyle() == talNone))
             return;
         const TChartAxis::LabelsFit f = kept ? A.FKeptFit : FitLabels();
-        if (A.FHorizontal) {
-            r.Left = std::max(r.Left, bounds.Left + f.before);
-            r.Right = std::min(r.Right, bounds.Right - f.after);
-        } else {
-            r.Top = std::max(r.Top, bounds.Top + f.before);
-            r.Bottom = std::min(r.Bottom, bounds.Bottom - f.after);
+        before = f.before;
+        after = f.after;
+        // Value labels need not fall on the ends: what lies between an end and the
+        // label nearest it, as a share of the axis, is room the label has already.
+        // Not so when the label a step further out lies so close past the end (within
+        // its own overhang and half a step) that the series' margins, added later,
+        // or another step for the final length may bring one onto the end.
+        const std::vector<double>& values = A.FLabelsMeasure.values;
+        const int length = std::abs(A.FEndPixel - A.FStartPixel);
+        if (A.FItems.Count() > 0 || EffectiveStyle() != talValue || values.empty() || length == 0) return;
+        std::vector<int> at;
+        at.reserve(values.size());
+        for (double v : values) at.push_back(A.ValueToPixel(v));
+        std::sort(at.begin(), at.end());
+        int stepLo = 0, stepHi = 0;
+        if (at.size() > 1) {
+            stepLo = at[1] - at[0];
+            stepHi = at.back() - at[at.size() - 2];
+        } else if (!A.FLogarithmic && !A.IsDateTime() && ChooseStep()) {
+            stepLo = stepHi = std::abs(A.ValueToPixel(values.front() + FStep) - at.front());
         }
+        const int start = std::min(A.FStartPixel, A.FEndPixel), end = start + length;
+        const int gapLo = at.front() - start, gapHi = end - at.back();
+        if (stepLo - gapLo > before + stepLo / 2)
+            beforeShare = std::clamp(static_cast<double>(gapLo) / length, 0.0, 1.0);
+        if (stepHi - gapHi > after + stepHi / 2) afterShare = std::clamp(static_cast<double>(gapHi) / length, 0.0, 1.0);
+    }
+
+    int TitleLength() {
+        TChartAxisTitle& t = A.FTitle;
+        if (A.FIsDepthAxis || !t.Visible() || t.Caption().empty()) return 0;
+        V.SelectFont(t.Font());
+        int n = 0;
+        const int w = C.MultiLineTextWidth(t.Caption(), n);
+        const Extent e = InkExtent(t, w, V.TextLineHeight() * std::max(n, 1), NormalAngle(t.Angle()));
+        return static_cast<int>(std::ceil(A.FHorizontal ? e.maxX - e.minX : e.maxY - e.minY));
     }
 
     // The depth axis' labels stand beside its ticks, out from under the walls, its title
@@ -1406,9 +1437,13 @@ void TChartAxis::CalcAxisRoom(TRect& r, bool shrink) {
     TAxisDrawer(*this).Room(r, shrink);
 }
 
-void TChartAxis::KeepLabelsInside(TRect& r, const TRect& bounds) {
-    if (FChart) TAxisDrawer(*this).KeepLabelsInside(r, bounds);
+void TChartAxis::LabelsPastEnds(int& before, int& after, double& beforeShare, double& afterShare) {
+    before = after = 0;
+    beforeShare = afterShare = 0;
+    if (FChart) TAxisDrawer(*this).LabelsPastEnds(before, after, beforeShare, afterShare);
 }
+
+int TChartAxis::TitleLength() { return FChart ? TAxisDrawer(*this).TitleLength() : 0; }
 
 int TChartAxis::MaxLabelWidth() { return FChart ? TAxisDrawer(*this).MaxLabelWidth() : 0; }
 

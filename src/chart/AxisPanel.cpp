@@ -518,14 +518,30 @@ void TCustomAxisPanel::CalcAxesRoom() {
         a->CalcAxisPixels();
     }
     TRect room = PlotRect();
+    const int frame = FrameWidth();
+    const TRect inner{FPanelRect.Left + frame, FPanelRect.Top + frame, FPanelRect.Right - frame,
+                      FPanelRect.Bottom - frame};
+    std::vector<TRect> placed;
+    PlacedTexts(placed);
+    // a title longer than what the legend and the titles leave could only be cut
+    TRect outer = inner;
+    for (const TRect& b : placed) {
+        if (b.Bottom <= room.Top) outer.Top = std::max(outer.Top, b.Bottom);
+        if (b.Top >= room.Bottom) outer.Bottom = std::min(outer.Bottom, b.Top);
+        if (b.Right <= room.Left) outer.Left = std::max(outer.Left, b.Right);
+        if (b.Left >= room.Right) outer.Right = std::min(outer.Right, b.Left);
+    }
     for (int i = 0; i < FAxes.Count(); ++i) {
         TChartAxis* a = FAxes[i];
         a->TitleLeftOut = a->LabelsLeftOut = false;
+        a->TitleShift = 0;
         if (!IsAxisShown(a)) continue;
+        const int along = a->Horizontal() ? outer.Width() : outer.Height();
+        const int first = a->TitleLength() + 1 > along ? 1 : 0;
         // Texts the plot has no room for are left out, the title first: placed where
         // their room would have been, they would stand over the plot and the other
         // axes' texts. An axis that has no room even for its ticks leaves it as it is.
-        for (int leaveOut = 0; leaveOut < 3; ++leaveOut) {
+        for (int leaveOut = first; leaveOut < 3; ++leaveOut) {
             a->TitleLeftOut = leaveOut >= 1;
             a->LabelsLeftOut = leaveOut >= 2;
             TRect shrunk = room;
@@ -537,20 +553,118 @@ void TCustomAxisPanel::CalcAxesRoom() {
             }
         }
     }
-    // The first and last labels stand out past the plot's ends: the plot gives way
-    // so that they stay inside the panel's frame.
-    const int frame = FrameWidth();
-    const TRect inner{FPanelRect.Left + frame, FPanelRect.Top + frame, FPanelRect.Right - frame,
-                      FPanelRect.Bottom - frame};
-    for (TChartAxis* a : FAxes.Items()) {
-        if (!IsAxisShown(a)) continue;
-        TRect fitted = room;
-        a->KeepLabelsInside(fitted, inner);
-        if (fitted.Left < fitted.Right && fitted.Top < fitted.Bottom) room = fitted;
+    // Twice: the plot's new length may choose another step, whose labels stand elsewhere.
+    for (int pass = 0; pass < 2; ++pass) {
+        FitEndLabels(inner, placed, room);
+        SetPlotRect(room);
+        RecalcPlotSize();
+        for (TChartAxis* a : FAxes.Items()) a->CalcAxisPixels();
+        room = PlotRect();
     }
-    SetPlotRect(room);
-    RecalcPlotSize();
-    for (TChartAxis* a : FAxes.Items()) a->CalcAxisPixels();
+    // A title longer than its axis but not than the room beside it moves off the
+    // axis' middle as far as it must to be read whole.
+    for (TChartAxis* a : FAxes.Items()) {
+        if (!IsAxisShown(a) || a->TitleLeftOut) continue;
+        // a pixel more for the rounding of the title's middle
+        const int length = a->TitleLength() + 1;
+        if (length == 1) continue;
+        const int lo = a->Horizontal() ? outer.Left : outer.Top;
+        const int hi = a->Horizontal() ? outer.Right : outer.Bottom;
+        const int start = a->CenterPixel() - length / 2;
+        if (start < lo)
+            a->TitleShift = lo - start;
+        else if (start + length > hi)
+            a->TitleShift = hi - start - length;
+    }
+}
+
+void TCustomAxisPanel::FitEndLabels(const TRect& inner, const std::vector<TRect>& placed, TRect& room) {
+    // The first and last labels stand out past the plot's ends: the plot gives way
+    // so that they stay inside the frame, clear of the legend and the titles beside
+    // the ends and of the texts of the axes across, which stand where the room put them.
+    struct Ends {
+        TChartAxis* axis;
+        int before = 0, after = 0;
+        double beforeShare = 0, afterShare = 0;
+        int title = 0;        // its length along the axis
+        bool placed = false;  // texts in the room beside the plot
+    };
+    std::vector<Ends> ends;
+    for (TChartAxis* a : FAxes.Items()) {
+        if (!IsAxisShown(a) || a->IsDepthAxis()) continue;
+        Ends e{a};
+        a->LabelsPastEnds(e.before, e.after, e.beforeShare, e.afterShare);
+        const int length = a->Horizontal() ? room.Width() : room.Height();
+        e.before = std::max(0, e.before - static_cast<int>(e.beforeShare * length));
+        e.after = std::max(0, e.after - static_cast<int>(e.afterShare * length));
+        e.title = a->TitleLeftOut ? 0 : a->TitleLength();
+        e.placed = a->PositionPercent() == 0;
+        ends.push_back(e);
+    }
+    // Whether the texts of p, an axis across x, reach past its end on x's side into
+    // the row or column where x's labels begin; at is then where they begin.
+    auto reaches = [&room](const Ends& p, const TChartAxis& x, int& at) {
+        if (!p.placed) return false;
+        const bool labels =
+            x.Horizontal() ? (x.OtherSide() ? room.Top - p.before < x.LabelsPos : room.Bottom + p.after > x.LabelsPos)
+                           : (x.OtherSide() ? room.Right + p.after > x.LabelsPos : room.Left - p.before < x.LabelsPos);
+        if (labels && (p.before > 0 || p.after > 0)) {
+            at = p.axis->LabelsPos;
+            return true;
+        }
+        if (p.title == 0) return false;
+        // the title stands at the middle of p
+        const int lo = (x.Horizontal() ? room.Top + room.Bottom : room.Left + room.Right) / 2 - p.title / 2;
+        const int hi = lo + p.title;
+        at = p.axis->TitlePos;
+        return x.OtherSide() == x.Horizontal() ? lo < x.LabelsPos : hi > x.LabelsPos;
+    };
+    for (const Ends& e : ends) {
+        if (e.before == 0 && e.after == 0) continue;
+        const TChartAxis& x = *e.axis;
+        TRect bounds = inner;
+        // what stands beside an end, across from where the labels begin outward
+        const int from = x.LabelsPos;
+        for (const TRect& b : placed) {
+            const bool beyond = x.Horizontal() ? (x.OtherSide() ? b.Top < from : b.Bottom > from)
+                                               : (x.OtherSide() ? b.Right > from : b.Left < from);
+            if (!beyond) continue;
+            if (x.Horizontal()) {
+                if (b.Right <= room.Left) bounds.Left = std::max(bounds.Left, b.Right);
+                if (b.Left >= room.Right) bounds.Right = std::min(bounds.Right, b.Left);
+            } else {
+                if (b.Bottom <= room.Top) bounds.Top = std::max(bounds.Top, b.Bottom);
+                if (b.Top >= room.Bottom) bounds.Bottom = std::min(bounds.Bottom, b.Top);
+            }
+        }
+        for (const Ends& p : ends) {
+            int at = 0;
+            if (p.axis->Horizontal() == x.Horizontal() || !reaches(p, x, at)) continue;
+            if (x.Horizontal()) {
+                if (p.axis->OtherSide())
+                    bounds.Right = std::min(bounds.Right, std::max(at, room.Right));
+                else
+                    bounds.Left = std::max(bounds.Left, std::min(at, room.Left));
+            } else if (p.axis->OtherSide()) {
+                bounds.Top = std::max(bounds.Top, std::min(at, room.Top));
+            } else {
+                bounds.Bottom = std::min(bounds.Bottom, std::max(at, room.Bottom));
+            }
+        }
+        TRect fitted = room;
+        if (x.Horizontal()) {
+            fitted.Left = std::max(fitted.Left, bounds.Left + e.before);
+            fitted.Right = std::min(fitted.Right, bounds.Right - e.after);
+        } else {
+            fitted.Top = std::max(fitted.Top, bounds.Top + e.before);
+            fitted.Bottom = std::min(fitted.Bottom, bounds.Bottom - e.after);
+        }
+        // labels that would still stand out, over the legend or cut, are left out
+        if (fitted.Left < fitted.Right && fitted.Top < fitted.Bottom)
+            room = fitted;
+        else
+            e.axis->LabelsLeftOut = true;
+    }
 }
 
 void TCustomAxisPanel::CalcSeriesDepths(const std::vector<TChartSeries*>& series) {

@@ -215,6 +215,9 @@ public:
     // measure for one axis holds for the others in the same pass.
     unsigned MarginsPass() const { return FMarginsPass; }
     virtual void DrawTitlesAndLegend(bool beforeSeries) { (void)beforeSeries; }
+    // The boxes of what was placed before the axes (titles, legend), that the
+    // axes' texts keep clear of.
+    virtual void PlacedTexts(std::vector<TRect>& boxes) { (void)boxes; }
     virtual void DrawWalls() {}
     virtual void CalcWallsRect() { CalcDepth3D(); }
     virtual int WallSizeForAxis(const TChartAxis* axis) const {
@@ -288,6 +291,7 @@ private:
     void CalcSeriesZOrder(const std::vector<TChartSeries*>& series);
     // Scales the axes and shrinks the plot box by the room the shown axes take.
     void CalcAxesRoom();
+    void FitEndLabels(const TRect& outer, const std::vector<TRect>& placed, TRect& room);
     void CalcSeriesDepths(const std::vector<TChartSeries*>& series);
     // Widens an automatic scale by the pixels the series need beyond their
     // extreme points, and by the axis' offsets.

@@ -315,6 +315,22 @@ TCustomAxisPanel::TWallReach TCustomChart::WallReachForAxis(const TChartAxis* ax
     return result;
 }
 
+void TCustomChart::PlacedTexts(std::vector<TRect>& boxes) {
+    TChartTitle* titles[4] = {FTitle.get(), FSubTitle.get(), FFoot.get(), FSubFoot.get()};
+    for (TChartTitle* t : titles) {
+        if (!t->Visible() || t->Text().empty() || t->CustomPosition()) continue;
+        TRect r = t->ShapeBounds();
+        if (!t->Transparent()) r.Bottom += std::max(0, t->Shadow().VertSize());
+        boxes.push_back(r);
+    }
+    if (!FLegend->CustomPosition() && FLegend->ResizeChart() && FLegend->ShowsSomething()) {
+        TRect r = FLegend->ShapeBounds();
+        r.Right += std::max(0, FLegend->Shadow().HorizSize());
+        r.Bottom += std::max(0, FLegend->Shadow().VertSize());
+        boxes.push_back(r);
+    }
+}
+
 void TCustomChart::DrawTitlesAndLegend(bool beforeSeries) {
     TCanvas3D& canvas = Canvas();
     TChartTitle* titles[4] = {FTitle.get(), FSubTitle.get(), FFoot.get(), FSubFoot.get()};

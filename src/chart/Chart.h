@@ -127,6 +127,7 @@ public:
     TWallReach WallReachForAxis(const TChartAxis* axis) override;
     std::vector<TWallBlock> WallBlocks() override;
     void DrawTitlesAndLegend(bool beforeSeries) override;
+    void PlacedTexts(std::vector<TRect>& boxes) override;
     void DrawWalls() override;
 
     // Hands the names of the value lists of a series' source series to the callback.

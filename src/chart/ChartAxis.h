@@ -155,8 +155,12 @@ public:
     // Drawing and room of labels, ticks, grid and title.
     void DrawAxis(bool placeAxisLine);
     void CalcAxisRoom(TRect& r, bool shrink);
-    // Narrows r so that the labels standing out past the axis' ends stay inside bounds.
-    void KeepLabelsInside(TRect& r, const TRect& bounds);
+    // How far a label at either end would stand out past it toward the lower and
+    // the higher coordinates (0 and 0 when it draws none), and the shares of the
+    // axis between each end and the label nearest it.
+    void LabelsPastEnds(int& before, int& after, double& beforeShare, double& afterShare);
+    // The title's length along the axis as drawn (its box too); 0 when it has none.
+    int TitleLength();
     int MaxLabelWidth();
     int AxisLabelSize(TPlotFont& font, int angle, int fixedSize, const std::string& text);
     int TicksSize();
@@ -289,6 +293,8 @@ public:
     // the labels and the title: those are left out rather than drawn over the plot.
     bool TitleLeftOut = false;
     bool LabelsLeftOut = false;
+    // How far the layout moved the title off the axis' middle to keep it in the panel.
+    int TitleShift = 0;
     std::vector<int> TickPositions;
 
     void Repaint();

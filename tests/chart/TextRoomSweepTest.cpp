@@ -723,16 +723,14 @@ bool SameAxisLabels(const Finding& f) {
 }
 
 const KnownFamily KnownFamilies[] = {
-    {"slanted axis texts on other axes' texts, the legend and titles",
+    {"slanted axis texts on their own title, the legend and titles",
      [](const Settings& s, const Finding& f) {
-         return !SameAxisLabels(f) && (SlantedText(s, f.kind, f.axis) || SlantedText(s, f.other, f.otherAxis));
+         const bool otherAxis = f.check == 'a' && AxisText(f.kind) && AxisText(f.other) && f.axis != f.otherAxis;
+         return f.check != 'b' && !SameAxisLabels(f) && !otherAxis &&
+                (SlantedText(s, f.kind, f.axis) || SlantedText(s, f.other, f.otherAxis));
      }},
-    {"axis title on its labels, labels cut at the panel: room of the end labels only",
-     [](const Settings&, const Finding& f) {
-         return (f.check == 'a' && AxisText(f.kind) && AxisText(f.other) && f.axis == f.otherAxis &&
-                 f.kind != f.other) ||
-                (f.check == 'c' && f.kind == tkLabels);
-     }},
+    {"axis texts of a 3D view cut at the panel: their room is taken before the projection moves them",
+     [](const Settings& s, const Finding& f) { return f.check == 'c' && AxisText(f.kind) && s.view3D; }},
     {"boxed labels: boxes and shadows beyond their room across the axis",
      [](const Settings& s, const Finding& f) {
          return !SameAxisLabels(f) &&
@@ -742,19 +740,6 @@ const KnownFamily KnownFamilies[] = {
      [](const Settings&, const Finding& f) {
          return f.other == tkWalls && f.kind != tkDepthLabels && f.kind != tkDepthTitle;
      }},
-    {"labels beyond the axis' range far from zero",
-     [](const Settings& s, const Finding& f) {
-         return (f.axis >= 0 && s.axes[f.axis].range == rkClock) ||
-                (f.otherAxis >= 0 && s.axes[f.otherAxis].range == rkClock);
-     }},
-    {"end labels standing out past the axis onto the legend, a title or another axis' texts",
-     [](const Settings&, const Finding& f) {
-         return f.check == 'a' && AxisText(f.kind) != AxisText(f.other)
-                    ? true
-                    : f.check == 'a' && AxisText(f.kind) && AxisText(f.other) && f.axis != f.otherAxis;
-     }},
-    {"axis title longer than its axis, cut at the panel",
-     [](const Settings&, const Finding& f) { return f.check == 'c' && f.kind == tkAxisTitle; }},
 };
 
 const char* KnownFamilyOf(const Settings& s, const Finding& f) {
