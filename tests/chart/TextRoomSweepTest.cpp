@@ -738,10 +738,6 @@ const KnownFamily KnownFamilies[] = {
          return !SameAxisLabels(f) &&
                 ((f.kind == tkLabels && s.axes[f.axis].boxed) || (f.other == tkLabels && s.axes[f.otherAxis].boxed));
      }},
-    {"walls over value labels and titles",
-     [](const Settings&, const Finding& f) {
-         return f.other == tkWalls && f.kind != tkDepthLabels && f.kind != tkDepthTitle;
-     }},
     {"labels beyond the axis' range far from zero",
      [](const Settings& s, const Finding& f) {
          return (f.axis >= 0 && s.axes[f.axis].range == rkClock) ||
