@@ -205,7 +205,10 @@ void TCustomChart::CalcWallsRect() {
         r.Left += std::abs(ChartDepth3D()) + s;
         if (FWalls->Left.Visible()) r.Left += FWalls->Left.Size() + 1;
     }
-    r.Top += s + std::abs(ChartHeight3D());
+    // the back wall's thickness rises by the view's slope, as the depth does: steeper than
+    // 45 degrees it stands higher than it is thick (straight up, the projection rises by one)
+    const double slope = View3DOptions().OrthoSlope() < 100 ? View3DOptions().OrthoSlope() : 1.0;
+    r.Top += std::max(s, static_cast<int>(std::ceil(s * slope))) + std::abs(ChartHeight3D());
     FWallsTaken = TRect{r.Left - before.Left, r.Top - before.Top, before.Right - r.Right, before.Bottom - r.Bottom};
     SetPlotRect(r);
     RecalcPlotSize();
@@ -279,10 +282,13 @@ std::vector<TCustomAxisPanel::TWallBlock> TCustomChart::WallBlocks() {
 // corners lie, measured from where the axis' own depth puts that edge.
 TCustomAxisPanel::TWallReach TCustomChart::WallReachForAxis(const TChartAxis* axis) {
     TWallReach result{WallSizeForAxis(axis), 0};
-    if (!View3D() || !View3DWalls() || !View3DOptions().Orthogonal() || !SeriesUseAxes() || axis->IsDepthAxis())
-        return result;
+    if (!View3D() || !View3DWalls() || !SeriesUseAxes() || axis->IsDepthAxis()) return result;
     const std::vector<TWallBlock> blocks = WallBlocks();
     if (blocks.empty()) return result;
+    if (!View3DOptions().Orthogonal()) {
+        result.Reach = std::max(result.Reach, RotatedWallReach(axis, blocks));
+        return result;
+    }
     const TRect& p = PlotRect();
     // the projection's shift of a depth, without the zoom that scales the whole picture alike
     TCanvas3D& canvas = Canvas();
@@ -329,6 +335,48 @@ void TCustomChart::PlacedTexts(std::vector<TRect>& boxes) {
         r.Bottom += std::max(0, FLegend->Shadow().VertSize());
         boxes.push_back(r);
     }
+}
+
+// Seen turned, the blocks' corners stand at every depth past the plot's edge as the axis'
+// depth puts it on the screen, and the edge's own slant varies along the axis: each corner
+// is measured against the edge where it crosses the corner's row (or column), and the
+// screen distance is turned back into the plot's pixels by how far one of them moves the
+// axis' texts on the screen there.
+int TCustomChart::RotatedWallReach(const TChartAxis* axis, const std::vector<TWallBlock>& blocks) {
+    TCanvas3D& canvas = Canvas();
+    const TRect& p = PlotRect();
+    const bool horizontal = axis->Horizontal(), far = axis->OtherSide();
+    const int z = axis->ZPixel();
+    // the edge's ends and the outward direction, in the plot's pixels
+    const int ex = horizontal ? p.Left : (far ? p.Right : p.Left), ey = horizontal ? (far ? p.Top : p.Bottom) : p.Top;
+    const int fx = horizontal ? p.Right : ex, fy = horizontal ? ey : p.Bottom;
+    const int out = far ? 1 : -1, unit = 100;
+    const TPoint e0 = canvas.WorldToScreen(ex, ey, z), e1 = canvas.WorldToScreen(fx, fy, z);
+    const TPoint mid = canvas.WorldToScreen((ex + fx) / 2, (ey + fy) / 2, z);
+    const TPoint moved = horizontal ? canvas.WorldToScreen((ex + fx) / 2, (ey + fy) / 2 - out * unit, z)
+                                    : canvas.WorldToScreen((ex + fx) / 2 + out * unit, (ey + fy) / 2, z);
+    // how far outward on the screen one pixel outward moves a text; seen nearly edge on
+    // it hardly moves, and no room would clear the walls then
+    const double scale =
+        std::max(0.05, static_cast<double>(horizontal ? (mid.y - moved.y) * out : (moved.x - mid.x) * out) / unit);
+    double reach = 0;
+    for (const TWallBlock& b : blocks)
+        for (int cz : {b.z0, b.z1})
+            for (int cx : {b.r.Left, b.r.Right})
+                for (int cy : {b.r.Top, b.r.Bottom}) {
+                    const TPoint c = canvas.WorldToScreen(cx, cy, cz);
+                    // the edge's point across from the corner, its ends where the corner lies beyond them
+                    const double along0 = horizontal ? e0.x : e0.y, along1 = horizontal ? e1.x : e1.y;
+                    const double at = horizontal ? c.x : c.y;
+                    const double t = along1 == along0 ? 0.0 : std::clamp((at - along0) / (along1 - along0), 0.0, 1.0);
+                    const double edge = horizontal ? e0.y + (e1.y - e0.y) * t : e0.x + (e1.x - e0.x) * t;
+                    const double past = horizontal ? (far ? edge - c.y : c.y - edge) : (far ? c.x - edge : edge - c.x);
+                    reach = std::max(reach, past / scale);
+                }
+    // one pixel more for the outline drawn on the blocks' edges; never more than the plot
+    // could give way
+    const int most = horizontal ? p.Bottom - p.Top : p.Right - p.Left;
+    return reach > 0 ? std::min(static_cast<int>(std::ceil(reach)) + 1, std::max(0, most)) : 0;
 }
 
 void TCustomChart::DrawTitlesAndLegend(bool beforeSeries) {

@@ -173,6 +173,7 @@ private:
     // Whether a side of the plot box faces away from the viewer.
     bool SideCulled(int x);
     void FitRotatedBox();
+    int RotatedWallReach(const TChartAxis* axis, const std::vector<TWallBlock>& blocks);
 
     std::unique_ptr<TChartTitle> FTitle;
     std::unique_ptr<TChartTitle> FSubTitle;

@@ -736,10 +736,6 @@ const KnownFamily KnownFamilies[] = {
          return !SameAxisLabels(f) &&
                 ((f.kind == tkLabels && s.axes[f.axis].boxed) || (f.other == tkLabels && s.axes[f.otherAxis].boxed));
      }},
-    {"walls over value labels and titles",
-     [](const Settings&, const Finding& f) {
-         return f.other == tkWalls && f.kind != tkDepthLabels && f.kind != tkDepthTitle;
-     }},
 };
 
 const char* KnownFamilyOf(const Settings& s, const Finding& f) {
