@@ -386,19 +386,7 @@ public:
         int lines = 0;
         const int w = C.MultiLineTextWidth(text, lines);
         const int height = V.TextLineHeight() * std::max(1, lines);
-        const Extent ink = InkExtent(shape, w, height, angle);
-        const Extent box = TurnedExtent(w, height, angle);
-        // along the axis a slanted label's inner corner stands at its value, any other its middle
-        double at, lo, hi;
-        if (A.FHorizontal) {
-            at = angle % 90 != 0 ? InnerCorner(w, height, angle).first : (box.minX + box.maxX) / 2;
-            lo = ink.minX;
-            hi = ink.maxX;
-        } else {
-            at = angle % 90 != 0 ? InnerCorner(w, height, angle).second : (box.minY + box.maxY) / 2;
-            lo = ink.minY;
-            hi = ink.maxY;
-        }
+        const auto [at, lo, hi] = AlongTheAxis(InkExtent(shape, w, height, angle), w, height, angle);
         // the labels stand where the projection puts them, nearer each other in perspective
         const TPoint on = WorldAt(p);
         const int q = A.FHorizontal ? on.x : on.y;
@@ -1043,25 +1031,28 @@ public:
         return f;
     }
 
+    // Where a label of w x height at angle, covering ink, stands along the axis from
+    // the pixel of its value: a slanted label's inner corner stands at its value, any
+    // other its middle.
+    struct Along {
+        double at, lo, hi;
+    };
+    Along AlongTheAxis(const Extent& ink, int w, int height, int angle) {
+        const Extent box = TurnedExtent(w, height, angle);
+        if (A.FHorizontal)
+            return {angle % 90 != 0 ? InnerCorner(w, height, angle).first : (box.minX + box.maxX) / 2, ink.minX,
+                    ink.maxX};
+        return {angle % 90 != 0 ? InnerCorner(w, height, angle).second : (box.minY + box.maxY) / 2, ink.minY, ink.maxY};
+    }
+
     // Widens f to a label of w x (n lines) drawn with the shape's frame.
     void Fit(TPlotCustomShape& shape, int w, int n, TChartAxis::LabelsFit& f) {
         const int angle = NormalAngle(A.FLabelsAngle);
         const int height = V.TextLineHeight() * n;
         const Extent ink = InkExtent(shape, w, height, angle);
-        const Extent text = TurnedExtent(w, height, angle);
         f.across =
             std::max(f.across, static_cast<int>(std::ceil(A.FHorizontal ? ink.maxY - ink.minY : ink.maxX - ink.minX)));
-        // along the axis a slanted label's inner corner stands at its value, any other its middle
-        double at = 0, lo = 0, hi = 0;
-        if (A.FHorizontal) {
-            at = angle % 90 != 0 ? InnerCorner(w, height, angle).first : (text.minX + text.maxX) / 2;
-            lo = ink.minX;
-            hi = ink.maxX;
-        } else {
-            at = angle % 90 != 0 ? InnerCorner(w, height, angle).second : (text.minY + text.maxY) / 2;
-            lo = ink.minY;
-            hi = ink.maxY;
-        }
+        const auto [at, lo, hi] = AlongTheAxis(ink, w, height, angle);
         f.before = std::max(f.before, static_cast<int>(std::ceil(at - lo)));
         f.after = std::max(f.after, static_cast<int>(std::ceil(hi - at)));
     }
