@@ -369,14 +369,12 @@ TSeriesMarkPosition TSeriesMarks::PlaceBox(TCanvas3D& canvas, const TPlotCustomS
     return position;
 }
 
-void TSeriesMarks::DrawMarks() {
-    TCustomAxisPanel* chart = FSeries->ParentChart();
-    if (!chart || FSeries->FirstVisible() < 0) return;
-    TCanvas3D& canvas = chart->Canvas();
+template <typename Visit>
+void TSeriesMarks::ForEachDrawnMark(TCanvas3D& canvas, int first, int last, Visit visit) {
     const TPlotCustomShape* selected = nullptr;
     // measured again by whoever draws a single mark outside this pass
     const ScopeExit forget([this] { FFontMetrics = TFontMetrics{}; });
-    for (int i = FSeries->FirstVisible(); i <= FSeries->LastVisible() && i < FSeries->PointCount(); ++i) {
+    for (int i = first; i <= last && i < FSeries->PointCount(); ++i) {
         std::string text;
         TPlotCustomShape* shape = DrawnShape(i, text);
         if (!shape) continue;
@@ -385,10 +383,20 @@ void TSeriesMarks::DrawMarks() {
             selected = shape;
             SelectMarkFont(canvas, *shape);
         }
-        TSeriesMarkPosition position =
-            PlaceBox(canvas, *shape, text, TPoint{FSeries->PointScreenX(i), FSeries->PointScreenY(i)});
-        FSeries->DrawMark(i, text, &position);
+        visit(i, *shape, text);
     }
+}
+
+void TSeriesMarks::DrawMarks() {
+    TCustomAxisPanel* chart = FSeries->ParentChart();
+    if (!chart || FSeries->FirstVisible() < 0) return;
+    TCanvas3D& canvas = chart->Canvas();
+    ForEachDrawnMark(canvas, FSeries->FirstVisible(), FSeries->LastVisible(),
+                     [&](int i, TPlotCustomShape& shape, const std::string& text) {
+                         TSeriesMarkPosition position =
+                             PlaceBox(canvas, shape, text, TPoint{FSeries->PointScreenX(i), FSeries->PointScreenY(i)});
+                         FSeries->DrawMark(i, text, &position);
+                     });
 }
 
 TRect TSeriesMarks::CoveredBounds(TPlotCustomShape& shape, const TRect& box) const {
@@ -417,23 +425,14 @@ TSeriesMarks::TBoxReach TSeriesMarks::BoxReach() {
     const unsigned pass = chart->MarginsPass();
     if (pass != 0 && pass == FReachPass) return FReach;
     TCanvas3D& canvas = chart->Canvas();
-    const TPlotCustomShape* selected = nullptr;
-    const ScopeExit forget([this] { FFontMetrics = TFontMetrics{}; });
     // The ranges are not known before the axes are scaled: every point whose mark could be drawn counts.
-    for (int i = 0; i < FSeries->PointCount(); ++i) {
-        std::string text;
-        TPlotCustomShape* shape = DrawnShape(i, text);
-        if (!shape) continue;
-        if (shape != selected) {
-            selected = shape;
-            SelectMarkFont(canvas, *shape);
-        }
-        const TRect covered = CoveredBounds(*shape, PlaceBox(canvas, *shape, text, TPoint{0, 0}).Bounds());
+    ForEachDrawnMark(canvas, 0, FSeries->PointCount() - 1, [&](int, TPlotCustomShape& shape, const std::string& text) {
+        const TRect covered = CoveredBounds(shape, PlaceBox(canvas, shape, text, TPoint{0, 0}).Bounds());
         reach.Above = std::max(reach.Above, -covered.Top);
         reach.Below = std::max(reach.Below, covered.Bottom);
         reach.Left = std::max(reach.Left, -covered.Left);
         reach.Right = std::max(reach.Right, covered.Right);
-    }
+    });
     FReachPass = pass;
     FReach = reach;
     return reach;

@@ -225,6 +225,10 @@ private:
     TPlotCustomShape* DrawnShape(int index, std::string& text);
     // Selects the shape's font as the marks are drawn with it and measures it.
     void SelectMarkFont(TCanvas3D& canvas, TPlotCustomShape& shape);
+    // Calls visit(index, shape, text) for each point of first..last whose mark is drawn,
+    // with the mark's font selected (points of one shape share one selection).
+    template <typename Visit>
+    void ForEachDrawnMark(TCanvas3D& canvas, int first, int last, Visit visit);
     // What the shape covers when drawn in the box: turned, with its shadow and frame.
     TRect CoveredBounds(TPlotCustomShape& shape, const TRect& box) const;
     // Moves a computed box into the plot as drawn at MarkDepth; false when the mark is
