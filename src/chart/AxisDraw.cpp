@@ -533,11 +533,16 @@ public:
     // side), the box's pen and its shadow, as LabelBox draws them. The current
     // font is the text's.
     Extent InkExtent(TPlotCustomShape& shape, int w, int height, int angle) {
-        if (shape.Transparent()) return TurnedExtent(w, height, angle);
+        return InkExtentAt(shape, 0, 0, w, height, angle);
+    }
+
+    // The same for a text whose box begins at (left, top) of its own plane.
+    Extent InkExtentAt(TPlotCustomShape& shape, int left, int top, int w, int height, int angle) {
+        if (shape.Transparent()) return TurnedRect(left, top, left + w, top + height, angle);
         const int pad = V.MeasureTextWidth("W") / 2;
         // a pen of one pixel lies on the box's edge; a wider one half outside it
         const int pen = shape.Pen().Visible() ? shape.Pen().Width() / 2 : 0;
-        Extent e = TurnedRect(-pad - pen, -pen, w + pad + pen, height + pen, angle);
+        Extent e = TurnedRect(left - pad - pen, top - pen, left + w + pad + pen, top + height + pen, angle);
         // a turned box is a polygon, whose outline also paints the pixels of its far edges
         if (angle % 360 != 0 && shape.Pen().Visible()) {
             e.maxX += 1;
@@ -736,6 +741,10 @@ public:
     // Writes the n lines of text from (x, y), the first line's place, each next
     // line one line height further along the text's downward direction.
     void Lines(int x, int y, TPlotCustomShape* shape, const std::string& text, int angle, int align, int n) {
+        if (FMeasured) {
+            Measure(x, y, shape ? *shape : A.FItems.Format(), text, angle, align, n);
+            return;
+        }
         V.SetTextAlignment(align);
         LabelBox(shape, x, y, text, angle, align, n);
         TransparentText();
@@ -760,6 +769,47 @@ public:
             y += step.y;
         }
         V.SetTextAlignment(TA_LEFT);
+    }
+
+    // The screen box of what Lines would draw: letters, frame and shadow, placed
+    // as LabelBox places the frame.
+    void Measure(int x, int y, TPlotCustomShape& shape, const std::string& text, int angle, int align, int n) {
+        const int h = V.TextLineHeight();
+        int lines = 0;
+        const int w = C.MultiLineTextWidth(text, lines);
+        int left = 0;
+        if ((align & TA_CENTER) == TA_CENTER)
+            left = -w / 2;
+        else if ((align & TA_CENTER) == TA_RIGHT)
+            left = -w;
+        const int top = (align & TA_BOTTOM) ? -h : 0;
+        const Extent e = InkExtentAt(shape, left, top, w, h * n, angle);
+        const TPoint at = V.IsHardware3D() ? TPoint{x, y} : V.WorldToScreen(x, y, A.FZPixel);
+        FMeasured->push_back(
+            TRect{at.x + static_cast<int>(std::floor(e.minX)), at.y + static_cast<int>(std::floor(e.minY)),
+                  at.x + static_cast<int>(std::ceil(e.maxX)), at.y + static_cast<int>(std::ceil(e.maxY))});
+    }
+
+    // The screen boxes of the title and the labels as the axis draws them now, one
+    // per text. Measuring runs no label event and leaves the ticks as they were;
+    // labels a handler chooses are not measured (it would run twice).
+    std::vector<TRect> TextBoxes(std::size_t& titles) {
+        std::vector<TRect> boxes;
+        if (A.FIsDepthAxis) return boxes;
+        TAxisOnGetLabel saved = std::move(C.OnGetAxisLabel);
+        C.OnGetAxisLabel = nullptr;
+        std::vector<int> ticks = std::move(A.TickPositions);
+        const ScopeExit restore([&] {
+            C.OnGetAxisLabel = std::move(saved);
+            A.TickPositions = std::move(ticks);
+            FMeasured = nullptr;
+        });
+        FMeasured = &boxes;
+        A.TickPositions.clear();
+        DrawTitle();
+        titles = boxes.size();
+        if (!C.OnGetNextAxisLabel) DrawLabels();
+        return boxes;
     }
 
     void Exponent(int x, int y, const std::string& text) {
@@ -966,8 +1016,27 @@ public:
     // The labels' room, its measure kept for LabelsPastEnds.
     int KeptLabelsRoom() {
         A.FKeptFit = FitLabels();
+        A.FKeptFit.across = std::max(A.FKeptFit.across, A.LabelsRoomFloor);
         A.FFitKept = true;
         return A.FLabelsSize != 0 ? A.FLabelsSize : A.FKeptFit.across;
+    }
+
+    // The room's measure came before the plot's final length chose the step, whose
+    // labels may be wider: they would reach into the title's room or past the panel.
+    bool WidenLabelsRoom() {
+        if (A.FLabelsSize != 0 || A.FIsDepthAxis || !A.Labels() || A.LabelsLeftOut) return false;
+        const int need = FitLabels().across;
+        if (need <= A.FKeptFit.across) return false;
+        A.LabelsRoomFloor = need;
+        return true;
+    }
+
+    // A box drawn after a text hides what it covers, and one drawn before it runs
+    // up to its letters: a framed title or framed labels keep two pixels between them (one for the letters' rims).
+    int TitleGap() const {
+        const bool titled = A.FTitle.Visible() && !A.FTitle.Caption().empty() && !A.TitleLeftOut;
+        if (!titled || !A.Labels() || A.LabelsLeftOut) return 0;
+        return A.FTitle.Transparent() && A.FItems.Format().Transparent() ? 0 : 2;
     }
 
     // Room across the axis that a text of w x (n lines) needs at angle with the
@@ -1372,7 +1441,7 @@ public:
             TRect copy = r;
             A.AxisLinePos = PositionShift(SideEdge(copy), original);
             A.LabelsPos = A.AxisLinePos + Outward() * TicksSize();
-            A.TitlePos = A.LabelsPos + Outward() * KeptLabelsRoom();
+            A.TitlePos = A.LabelsPos + Outward() * (KeptLabelsRoom() + TitleGap());
             return;
         }
         if (A.FIsDepthAxis) {
@@ -1397,7 +1466,7 @@ public:
         if (titled)
             edge += inward * AxisLabelSize(A.FTitle.Font(), A.FTitle.Angle(), A.FTitleSize, A.FTitle.Caption(), false);
         A.TitlePos = edge - inward * beyond;
-        if (labelled) edge += inward * KeptLabelsRoom();
+        if (labelled) edge += inward * (KeptLabelsRoom() + TitleGap());
         A.LabelsPos = edge - inward * beyond;
         if (t > 0) edge += inward * t;
         A.TitlePos = PositionShift(A.TitlePos, original);
@@ -1416,6 +1485,8 @@ public:
     TRect FLastDepthLabel{};
     bool FExponent = true;
     int FLabelsRoom = -1;
+    // where Lines records what it would draw instead of drawing it
+    std::vector<TRect>* FMeasured = nullptr;
 };
 
 void TChartAxis::DrawAxis(bool placeAxisLine) {
@@ -1433,6 +1504,13 @@ void TChartAxis::LabelsPastEnds(int& before, int& after, double& beforeShare, do
     beforeShare = afterShare = 0;
     if (FChart) TAxisDrawer(*this).LabelsPastEnds(before, after, beforeShare, afterShare);
 }
+
+std::vector<TRect> TChartAxis::TextBoxes(std::size_t& titles) {
+    titles = 0;
+    return FChart ? TAxisDrawer(*this).TextBoxes(titles) : std::vector<TRect>{};
+}
+
+bool TChartAxis::WidenLabelsRoom() { return FChart && TAxisDrawer(*this).WidenLabelsRoom(); }
 
 int TChartAxis::TitleLength() { return FChart ? TAxisDrawer(*this).TitleLength() : 0; }
 

@@ -155,6 +155,12 @@ public:
     // Drawing and room of labels, ticks, grid and title.
     void DrawAxis(bool placeAxisLine);
     void CalcAxisRoom(TRect& r, bool shrink);
+    // Whether the labels as the final layout draws them need more room across than
+    // the room gave them; the next room then gives them that much.
+    bool WidenLabelsRoom();
+    // The screen boxes of the title and the labels as drawn in the current layout,
+    // the title's (titles of them) first.
+    std::vector<TRect> TextBoxes(std::size_t& titles);
     // How far a label at either end would stand out past it toward the lower and
     // the higher coordinates (0 and 0 when it draws none), and the shares of the
     // axis between each end and the label nearest it.
@@ -293,6 +299,9 @@ public:
     // the labels and the title: those are left out rather than drawn over the plot.
     bool TitleLeftOut = false;
     bool LabelsLeftOut = false;
+    // the least room across the labels get in this layout: what they needed when the
+    // plot's final length chose their step
+    int LabelsRoomFloor = 0;
     // How far the layout moved the title off the axis' middle to keep it in the panel.
     int TitleShift = 0;
     std::vector<int> TickPositions;
