@@ -478,8 +478,9 @@ void TCustomAxisPanel::InternalDraw(const TRect& r) {
     const std::vector<TChartSeries*> series = FSeriesList;
     for (TChartSeries* s : series)
         if (s->Active()) s->SeriesHook();
-    if (!Canvas().IsHardware3D()) DrawTitlesAndLegend(true);
+    // the legend leaves room for the depth the series take, stacked in their order
     CalcSeriesZOrder(series);
+    if (!Canvas().IsHardware3D()) DrawTitlesAndLegend(true);
     CalcWallsRect();
     CalcAxesRoom();
     CalcSeriesDepths(series);
