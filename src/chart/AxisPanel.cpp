@@ -589,10 +589,17 @@ void TCustomAxisPanel::CalcAxesRoom() {
         // the projection's zoom scales every distance of the plot alike
         const double zoom = View3D() && View3DOptions().Zoom() > 0 ? View3DOptions().Zoom() * 0.01 : 1.0;
         auto grow = [zoom](int& side, int by) { side += static_cast<int>(std::ceil(by / zoom)); };
-        grow(inset.Left, need.Left);
-        grow(inset.Top, need.Top);
-        grow(inset.Right, need.Right);
-        grow(inset.Bottom, need.Bottom);
+        TRect next = inset;
+        grow(next.Left, need.Left);
+        grow(next.Top, need.Top);
+        grow(next.Right, need.Right);
+        grow(next.Bottom, need.Bottom);
+        // the plot is what the chart is for: texts take no more than two thirds of it
+        if (3 * (next.Left + next.Right) > 2 * start.Width() || 3 * (next.Top + next.Bottom) > 2 * start.Height()) {
+            TextsOverrun(start, inner, placed, true);
+            break;
+        }
+        inset = next;
     }
 }
 
