@@ -543,10 +543,15 @@ public:
         // a pen of one pixel lies on the box's edge; a wider one half outside it
         const int pen = shape.Pen().Visible() ? shape.Pen().Width() / 2 : 0;
         Extent e = TurnedRect(left - pad - pen, top - pen, left + w + pad + pen, top + height + pen, angle);
-        // a turned box is a polygon, whose outline also paints the pixels of its far edges
+        // a turned box is a polygon, whose outline also paints the pixels of its far edges,
+        // and whose smoothing reaches a pixel past its near ones
         if (angle % 360 != 0 && shape.Pen().Visible()) {
             e.maxX += 1;
             e.maxY += 1;
+            if (angle % 90 != 0) {
+                e.minX -= 1;
+                e.minY -= 1;
+            }
         }
         int hs = shape.Shadow().HorizSize(), vs = shape.Shadow().VertSize();
         if ((hs != 0 || vs != 0) && shape.Brush().Style() != bsClear) {
@@ -810,6 +815,42 @@ public:
         titles = boxes.size();
         if (!C.OnGetNextAxisLabel) DrawLabels();
         return boxes;
+    }
+
+    // In a turned view the projection draws the room between the labels and the title
+    // shorter than the texts' own size on the screen, which stays as it is: the title
+    // moves outward until its box is clear of every label's.
+    void ClearTitleOfLabels() {
+        if (A.FIsDepthAxis || A.TitleLeftOut || A.LabelsLeftOut || !A.Labels()) return;
+        std::size_t titles = 0;
+        const std::vector<TRect> boxes = TextBoxes(titles);
+        if (titles == 0 || titles == boxes.size()) return;
+        // how far one pixel outward moves the title on the screen
+        const int c = A.FCenterPixel, unit = 100;
+        const TPoint p0 =
+            A.FHorizontal ? V.WorldToScreen(c, A.TitlePos, A.FZPixel) : V.WorldToScreen(A.TitlePos, c, A.FZPixel);
+        const TPoint p1 = A.FHorizontal ? V.WorldToScreen(c, A.TitlePos + Outward() * unit, A.FZPixel)
+                                        : V.WorldToScreen(A.TitlePos + Outward() * unit, c, A.FZPixel);
+        const double dx = static_cast<double>(p1.x - p0.x) / unit, dy = static_cast<double>(p1.y - p0.y) / unit;
+        // seen nearly edge on, no move would clear the labels
+        if (std::hypot(dx, dy) < 0.05) return;
+        auto meets = [&](int t) {
+            const int mx = Round(dx * t), my = Round(dy * t);
+            for (std::size_t i = 0; i < titles; ++i)
+                for (std::size_t j = titles; j < boxes.size(); ++j) {
+                    const TRect& a = boxes[i];
+                    const TRect& b = boxes[j];
+                    // a pixel apart, for the letters' rims
+                    if (a.Left + mx < b.Right + 1 && b.Left - 1 < a.Right + mx && a.Top + my < b.Bottom + 1 &&
+                        b.Top - 1 < a.Bottom + my)
+                        return true;
+                }
+            return false;
+        };
+        int t = 0;
+        const int most = C.PanelRect().Width() + C.PanelRect().Height();
+        while (t < most && meets(t)) t += 1;
+        if (t < most) A.TitlePos += Outward() * t;
     }
 
     void Exponent(int x, int y, const std::string& text) {
@@ -1508,6 +1549,10 @@ void TChartAxis::LabelsPastEnds(int& before, int& after, double& beforeShare, do
 std::vector<TRect> TChartAxis::TextBoxes(std::size_t& titles) {
     titles = 0;
     return FChart ? TAxisDrawer(*this).TextBoxes(titles) : std::vector<TRect>{};
+}
+
+void TChartAxis::ClearTitleOfLabels() {
+    if (FChart) TAxisDrawer(*this).ClearTitleOfLabels();
 }
 
 bool TChartAxis::WidenLabelsRoom() { return FChart && TAxisDrawer(*this).WidenLabelsRoom(); }

@@ -557,6 +557,11 @@ void TCustomAxisPanel::CalcAxesRoom() {
             room = PlotRect();
         }
         ShiftTitles(outer);
+        if (View3D() && !View3DOptions().Orthogonal()) {
+            Canvas().SetProjectionCenter(FChartDepth3D, PlotRect());
+            for (TChartAxis* a : FAxes.Items())
+                if (IsAxisShown(a)) a->ClearTitleOfLabels();
+        }
     };
     FTextsStart = start;
     FTextsInner = inner;

@@ -161,6 +161,8 @@ public:
     // The screen boxes of the title and the labels as drawn in the current layout,
     // the title's (titles of them) first.
     std::vector<TRect> TextBoxes(std::size_t& titles);
+    // Moves the title outward until it stands clear of the labels as projected.
+    void ClearTitleOfLabels();
     // How far a label at either end would stand out past it toward the lower and
     // the higher coordinates (0 and 0 when it draws none), and the shares of the
     // axis between each end and the label nearest it.

@@ -129,6 +129,42 @@ TEST(AxisTextRoom, LabelsAtEveryAngleStayOutsideTheirAxisAndThePanel) {
     }
 }
 
+// A turned 3D view draws the axes' texts where the projection puts them: the title
+// stays off its labels, the labels off the walls, and nothing is cut by the panel.
+TEST(AxisTextRoom, TurnedViewKeepsTitlesOffTheirLabels) {
+    EnsureGuiApplication();
+    for (const int walls : {0, 6}) {
+        for (const int rotation : {300, 330, 20}) {
+            SCOPED_TRACE("rotation " + std::to_string(rotation) + " walls " + std::to_string(walls));
+            TChart chart;
+            Line(chart, 1, 5, 12);
+            Line(chart, 1, -5, 12)->YValues()->SetValue(0, 1070);
+            chart.SetView3D(true);
+            chart.View3DOptions().SetOrthogonal(false);
+            chart.View3DOptions().SetRotation(rotation);
+            chart.View3DOptions().SetElevation(340);
+            chart.LeftAxis()->Title().SetCaption("Left title");
+            chart.BottomAxis()->Title().SetCaption("Bottom title");
+            if (walls) {
+                chart.BackWall().SetTransparent(false);
+                for (TCustomChartWall* w : {static_cast<TCustomChartWall*>(&chart.LeftWall()),
+                                            static_cast<TCustomChartWall*>(&chart.BottomWall())})
+                    w->SetSize(walls);
+            }
+            for (TChartAxis* a : {chart.LeftAxis(), chart.BottomAxis()}) {
+                const Mask labels = Letters(chart, 500, 400, a->LabelsFont());
+                const Mask title = Letters(chart, 500, 400, a->Title().Font());
+                EXPECT_EQ((labels.Grown() & title).Count(), 0);
+                EXPECT_FALSE(CutAtEdge(labels, 500, 400));
+                EXPECT_FALSE(CutAtEdge(title, 500, 400));
+                // a text left out for want of room is no fault, but these have room
+                EXPECT_GT(labels.Count(), 0);
+                EXPECT_GT(title.Count(), 0);
+            }
+        }
+    }
+}
+
 TEST(AxisTextRoom, FramedLabelsTakeTheirBoxAndShadow) {
     EnsureGuiApplication();
     for (int side = 0; side < 4; ++side) {
