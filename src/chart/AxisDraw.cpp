@@ -817,6 +817,32 @@ public:
         return boxes;
     }
 
+    // A box around every text of the axis in a flat view, from the measures of the
+    // final layout: the labels' turned boxes past the ends and across their room,
+    // the title across its own. False where no such measure is at hand.
+    bool FlatTextsBound(TRect& r) {
+        if (A.FIsDepthAxis || A.FLabelsSize != 0 || A.FTitleSize != 0 || A.FItems.Count() > 0) return false;
+        const bool titled = A.FTitle.Visible() && !A.FTitle.Caption().empty() && !A.TitleLeftOut;
+        const bool labelled = A.Labels() && !A.LabelsLeftOut;
+        int lo = std::min(A.FStartPixel, A.FEndPixel), hi = std::max(A.FStartPixel, A.FEndPixel);
+        int from = A.LabelsPos, to = A.LabelsPos;
+        if (labelled) {
+            lo -= A.FFinalFit.before;
+            hi += A.FFinalFit.after;
+            to = A.LabelsPos + Outward() * std::max(A.FFinalFit.across, A.FKeptFit.across);
+        }
+        if (titled) {
+            const int length = TitleLength() + 1, start = A.FCenterPixel + A.TitleShift - length / 2;
+            lo = std::min(lo, start);
+            hi = std::max(hi, start + length);
+            to =
+                A.TitlePos + Outward() * AxisLabelSize(A.FTitle.Font(), A.FTitle.Angle(), 0, A.FTitle.Caption(), false);
+        }
+        const int a = std::min(from, to), b = std::max(from, to);
+        r = A.FHorizontal ? TRect{lo, a, hi, b} : TRect{a, lo, b, hi};
+        return true;
+    }
+
     // In a turned view the projection draws the room between the labels and the title
     // shorter than the texts' own size on the screen, which stays as it is: the title
     // moves outward until its box is clear of every label's.
@@ -1066,7 +1092,8 @@ public:
     // labels may be wider: they would reach into the title's room or past the panel.
     bool WidenLabelsRoom() {
         if (A.FLabelsSize != 0 || A.FIsDepthAxis || !A.Labels() || A.LabelsLeftOut) return false;
-        const int need = FitLabels().across;
+        A.FFinalFit = FitLabels();
+        const int need = A.FFinalFit.across;
         if (need <= A.FKeptFit.across) return false;
         A.LabelsRoomFloor = need;
         return true;
@@ -1550,6 +1577,8 @@ std::vector<TRect> TChartAxis::TextBoxes(std::size_t& titles) {
     titles = 0;
     return FChart ? TAxisDrawer(*this).TextBoxes(titles) : std::vector<TRect>{};
 }
+
+bool TChartAxis::FlatTextsBound(TRect& r) { return FChart && TAxisDrawer(*this).FlatTextsBound(r); }
 
 void TChartAxis::ClearTitleOfLabels() {
     if (FChart) TAxisDrawer(*this).ClearTitleOfLabels();

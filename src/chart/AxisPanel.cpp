@@ -638,6 +638,15 @@ TRect TCustomAxisPanel::TextsOverrun(const TRect& start, const TRect& inner, con
     for (int i = 0; i < std::min(FAxes.Count(), 5); ++i) {
         TChartAxis* a = FAxes[i];
         if (!IsAxisShown(a) || a->IsDepthAxis()) continue;
+        // in a flat view the layout's measures bound the texts: where that box stands
+        // clear of all, measuring each text is not needed
+        TRect bound{};
+        if (!View3D() && !leaveOut && a->FlatTextsBound(bound) && inner.Left <= bound.Left && inner.Top <= bound.Top &&
+            bound.Right <= inner.Right && bound.Bottom <= inner.Bottom &&
+            std::none_of(placed.begin(), placed.end(), [&bound](const TRect& p) {
+                return bound.Left < p.Right && p.Left < bound.Right && bound.Top < p.Bottom && p.Top < bound.Bottom;
+            }))
+            continue;
         std::size_t titles = 0;
         const std::vector<TRect> boxes = a->TextBoxes(titles);
         for (std::size_t k = 0; k < boxes.size(); ++k) {

@@ -161,6 +161,9 @@ public:
     // The screen boxes of the title and the labels as drawn in the current layout,
     // the title's (titles of them) first.
     std::vector<TRect> TextBoxes(std::size_t& titles);
+    // A box around the title and the labels in a flat view, from the layout's
+    // measures; false where it has none.
+    bool FlatTextsBound(TRect& r);
     // Moves the title outward until it stands clear of the labels as projected.
     void ClearTitleOfLabels();
     // How far a label at either end would stand out past it toward the lower and
@@ -394,6 +397,8 @@ private:
         int across = 0, before = 0, after = 0;
     };
     LabelsFit FKeptFit;
+    // what the labels of the final step need, as the layout's last check measured them
+    LabelsFit FFinalFit;
     bool FFitKept = false;
     // The widths of the last value labels measured, for the same values in the same
     // format and font on the same device: a redraw of an unchanged chart formats
