@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 
 #include "AxisPanel.h"
@@ -198,18 +199,42 @@ void TCustomSeries::RemovedFromChart() {
     FPointer->SetParentChart(nullptr);
 }
 
+namespace {
+
+// The marks' room beside the data takes at most half of its axis: the data keeps the larger
+// part, and a box that then stands out is moved into the plot or left out when it is drawn,
+// as at a fixed axis end. Both sides give up room in proportion.
+void BoundMarksRoom(int& low, int& high, const TChartAxis* axis, const TCustomAxisPanel& chart) {
+    low = std::max(0, low);
+    high = std::max(0, high);
+    if (!axis) return;
+    // the axis' share of the plot, as it stands before any series widens its range
+    const TRect& plot = chart.PlotRect();
+    const double share = std::abs(axis->EndPosition() - axis->StartPosition()) * 0.01;
+    const double length = (axis->Horizontal() ? plot.Width() : plot.Height()) * std::min(1.0, share);
+    const std::int64_t room = std::max<std::int64_t>(0, static_cast<std::int64_t>(length) / 2);
+    const std::int64_t total = static_cast<std::int64_t>(low) + high;
+    if (total <= room) return;
+    low = static_cast<int>(low * room / total);
+    high = static_cast<int>(room - low);
+}
+
+}  // namespace
+
 void TCustomSeries::GetHorizMargins(int& left, int& right) {
     left = right = 0;
     if (FPointer->Visible() && FPointer->InflateMargins()) left = right = FPointer->HorizSize() + 1;
     if (FStairs) left = right = std::max(left, LinePen()->Width());
     if (FOutLine.Visible()) left = right = std::max(left, FOutLine.Width());
-    if (Marks().Visible()) {
+    if (Marks().Visible() && ParentChart()) {
         // a box is centred on its point: half of it stands out beside the outermost points
         const TSeriesMarks::TBoxReach box = Marks().BoxReach();
-        left = std::max(left, box.Left);
-        right = std::max(right, box.Right);
+        int low = box.Left, high = box.Right;
         // marks of horizontal values sit beyond the far end
-        if (!ValuesVertical()) right = std::max(right, Marks().Callout().Length() + Marks().Callout().Distance());
+        if (!ValuesVertical()) high = std::max(high, Marks().Callout().Length() + Marks().Callout().Distance());
+        BoundMarksRoom(low, high, GetHorizAxis(), *ParentChart());
+        left = std::max(left, low);
+        right = std::max(right, high);
     }
 }
 
@@ -231,13 +256,15 @@ void TCustomSeries::GetVertMargins(int& top, int& bottom) {
         bottom = std::max(bottom, FOutLine.Width());
     }
     if (ParentChart() && ParentChart()->View3D() && FLineHeight > 0) bottom = std::max(bottom, FLineHeight);
-    if (Marks().Visible()) {
+    if (Marks().Visible() && ParentChart()) {
         // the boxes stand above their points, moved by the callout for vertical values (a
         // negative length puts them below)
         const TSeriesMarks::TBoxReach box = Marks().BoxReach();
         const int up = ValuesVertical() ? Marks().Callout().Length() + Marks().Callout().Distance() : 0;
-        top = std::max(top, up + box.Above);
-        bottom = std::max(bottom, box.Below - up);
+        int above = up + box.Above, below = box.Below - up;
+        BoundMarksRoom(above, below, GetVertAxis(), *ParentChart());
+        top = std::max(top, above);
+        bottom = std::max(bottom, below);
     }
 }
 

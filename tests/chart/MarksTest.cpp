@@ -1,11 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
+#include <cmath>
 #include <string>
 #include <vector>
 
 #include "ChartAxis.h"
+#include "ChartControl.h"
 #include "ChartMessages.h"
+#include "GuiApplication.h"
 #include "LineSeries.h"
+#include "PlotCanvas.h"
 #include "RecordingChart.h"
 #include "SeriesMarks.h"
 
@@ -235,6 +241,8 @@ TEST(SeriesMarks, MarginsCalloutsAndItems) {
     s->AddPoint(1, 1);
     s->AddPoint(2, 2);
     s->Pointer().SetVisible(false);
+    // the margins are measured against the laid-out axes
+    chart.DrawNow();
     int top = 0, bottom = 0;
     // above the callout's length the box itself: one line of 12 in a frame of 1, which
     // stands a pixel out of the box's bounds
@@ -249,6 +257,7 @@ TEST(SeriesMarks, MarginsCalloutsAndItems) {
     EXPECT_EQ(points.Marks().Callout().Length(), 0);
 
     // one point with a hidden shape of its own gets no mark; an arrow head draws an arrow
+    s->Marks().ClearMarkPositions();
     s->Marks().Items().Item(1).SetVisible(false);
     s->Marks().Callout().SetArrowHead(ahSolid);
     chart.DrawNow();
@@ -270,6 +279,68 @@ TEST(SeriesMarks, MarginsCalloutsAndItems) {
     EXPECT_EQ(other.Marks().Callout().ArrowHead(), ahSolid);
     ASSERT_NE(other.Marks().Items().ItemIfAny(1), nullptr);
     EXPECT_FALSE(other.Marks().Items().ItemIfAny(1)->Visible());
+}
+
+// The room the marks take beside the data is the data's loss: whatever the chart's size and
+// the marks' texts, the points spread over at least half of each axis, and every mark drawn
+// stands inside the plot, moved there when its room was cut short.
+TEST(SeriesMarks, MarksLeaveTheDataTheLargerPartOfEachAxis) {
+    EnsureGuiApplication();
+    struct Style {
+        TSeriesMarksStyle style;
+        bool multiLine;
+        int angle;
+    };
+    for (const Style st : {Style{smsLabelValue, false, 0}, Style{smsLabelValue, true, 0}, Style{smsXY, false, 90},
+                           Style{smsLabel, false, 0}})
+        for (const bool view3D : {true, false})
+            for (const int width : {200, 260, 400})
+                for (const int height : {200, 110}) {
+                    SCOPED_TRACE("style " + std::to_string(st.style) + (st.multiLine ? " on lines" : "") + " at " +
+                                 std::to_string(st.angle) + (view3D ? ", 3D " : ", 2D ") + std::to_string(width) +
+                                 " x " + std::to_string(height));
+                    TChart chart;
+                    chart.SetView3D(view3D);
+                    auto* s = new TLineSeries(&chart);
+                    s->SetParentChart(&chart);
+                    for (int i = 0; i < 8; ++i) s->AddPoint(i, 100 + 30 * std::sin(i), "lbl" + std::to_string(i));
+                    s->Marks().SetVisible(true);
+                    s->Marks().SetStyle(st.style);
+                    s->Marks().SetMultiLine(st.multiLine);
+                    s->Marks().SetAngle(st.angle);
+                    RenderToBitmap(chart, width, height);
+                    const TRect plot = chart.PlotRect();
+                    int left = INT_MAX, right = INT_MIN, top = INT_MAX, bottom = INT_MIN;
+                    for (int i = 0; i < s->PointCount(); ++i) {
+                        left = std::min(left, s->PointScreenX(i));
+                        right = std::max(right, s->PointScreenX(i));
+                        top = std::min(top, s->PointScreenY(i));
+                        bottom = std::max(bottom, s->PointScreenY(i));
+                    }
+                    // the values fill their automatic ranges, less what the marks may take
+                    EXPECT_GE(2 * (right - left) + 2, plot.Width());
+                    EXPECT_GE(2 * (bottom - top) + 2, plot.Height());
+                    for (int i = 0; i < s->PointCount(); ++i) {
+                        const TSeriesMarkPosition* p = s->Marks().Positions().Position(i);
+                        // (a turned box covers another rectangle than the one stored)
+                        if (!p || st.angle != 0) continue;
+                        TRect box = p->Bounds();
+                        if (view3D) {
+                            // drawn moved by the projection of its arrow's end
+                            const TPoint end = chart.Canvas().WorldToScreen(p->ArrowEnd, s->Marks().MarkDepth);
+                            const int dx = end.x - p->ArrowEnd.x, dy = end.y - p->ArrowEnd.y;
+                            box = TRect{box.Left + dx, box.Top + dy, box.Right + dx, box.Bottom + dy};
+                        }
+                        EXPECT_TRUE(box.Left >= 0 && box.Top >= 0 && box.Right <= width && box.Bottom <= height)
+                            << "mark " << i << " at " << box.Left << ", " << box.Top << " .. " << box.Right << ", "
+                            << box.Bottom;
+                        if (!view3D) {
+                            EXPECT_TRUE(box.Left >= plot.Left && box.Top >= plot.Top && box.Right <= plot.Right &&
+                                        box.Bottom <= plot.Bottom)
+                                << "mark " << i << " outside the plot";
+                        }
+                    }
+                }
 }
 
 }  // namespace

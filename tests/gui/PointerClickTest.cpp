@@ -8,6 +8,7 @@
 
 #include "ChartWidgetFixture.h"
 #include "LineSeries.h"
+#include "SeriesMarks.h"
 
 namespace {
 
@@ -89,6 +90,48 @@ TEST(PointerClick, NoneOnANullPointNorOnTheSegmentsItBreaks) {
     QTest::mouseMove(c.widget, from + QPoint(40, 40));
     QTest::mouseRelease(c.widget, Qt::LeftButton, Qt::NoModifier, from + QPoint(40, 40));
     EXPECT_TRUE(c.chart.Zoomed());
+}
+
+// A mark takes the clicks on its box while it is drawn there: once the axis has moved its
+// point away, or the whole series out of sight, a drag from the old box zooms.
+TEST(PointerClick, OnlyTheMarksOfTheLastPaintTakeClicks) {
+    ASSERT_TRUE(kWidgetApplication);
+    ChartWidgetFixture c;
+    auto* series = new TLineSeries(&c.chart);
+    series->SetParentChart(&c.chart);
+    for (int i = 0; i <= 10; ++i) series->AddPoint(i, 5 + i % 3);
+    series->Marks().SetVisible(true);
+    int clicks = 0;
+    c.chart.OnClickSeries = [&](TCustomChart*, TChartSeries*, int, TMouseButton, TShiftState, int, int) { ++clicks; };
+    c.chart.BottomAxis()->SetAxisRange(0, 10);
+    c.chart.LeftAxis()->SetAxisRange(0, 10);
+    c.Show();
+    c.widget->resize(400, 300);
+    c.Paint();
+    auto boxMiddle = [&](int index) {
+        const TSeriesMarkPosition* p = series->Marks().Positions().Position(index);
+        EXPECT_NE(p, nullptr);
+        return p ? TPoint{p->BoxTopLeft.x + p->BoxWidth / 2, p->BoxTopLeft.y + p->BoxHeight / 2} : TPoint{0, 0};
+    };
+    const TPoint one = boxMiddle(1);
+    ASSERT_EQ(series->Marks().MarkAtPixel(one.x, one.y), 1);
+    // the drawn mark holds the press: no zoom
+    c.Drag(one.x, one.y, one.x + 60, one.y + 60);
+    EXPECT_FALSE(c.chart.Zoomed());
+
+    c.chart.BottomAxis()->SetAxisRange(5, 10);
+    c.Paint();
+    EXPECT_EQ(series->Marks().MarkAtPixel(one.x, one.y), -1);
+    const TPoint six = boxMiddle(6);
+    EXPECT_EQ(series->Marks().MarkAtPixel(six.x, six.y), 6) << "a drawn mark still answers";
+    c.Drag(one.x, one.y, one.x + 60, one.y + 60);
+    EXPECT_TRUE(c.chart.Zoomed());
+
+    // no point in sight: no mark drawn, none answers
+    c.chart.BottomAxis()->SetAxisRange(20, 30);
+    c.Paint();
+    EXPECT_EQ(series->Marks().MarkAtPixel(six.x, six.y), -1);
+    EXPECT_EQ(clicks, 0);
 }
 
 }  // namespace
