@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <type_traits>
@@ -7,6 +8,7 @@
 #include <vector>
 
 #include "ChartAxis.h"
+#include "ChartError.h"
 #include "ChartFormData.h"
 #include "ChartToolsExtra.h"
 #include "ChartUtils.h"
@@ -234,6 +236,60 @@ TEST(SeriesAnimationTool, StopsWhenTheSeriesOrTheToolGoes) {
     // the series gets its own values back and takes notifications again
     EXPECT_EQ(t->UpdateDepth(), 0);
     EXPECT_EQ(t->YValues()->ValueAt(1), 2);
+}
+
+// Whatever a handler does half-way, the series is left with its own values, never a frame:
+// points it deleted or added end the run, and every point keeps the value it has.
+TEST(SeriesAnimationTool, TheSeriesKeepsItsOwnValuesWhateverAHandlerDoes) {
+    struct Case {
+        const char* name;
+        std::function<void(TSeriesAnimationTool&, TLineSeries&, TLineSeries&)> act;
+        std::vector<double> values;  // the animated series' values afterwards
+    } cases[] = {
+        {"delete the last point", [](auto&, TLineSeries& s, auto&) { s.DeletePoint(6); }, {10, 20, 30, 40, 50, 60}},
+        {"delete the first point", [](auto&, TLineSeries& s, auto&) { s.DeletePoint(0); }, {20, 30, 40, 50, 60, 70}},
+        {"delete two between", [](auto&, TLineSeries& s, auto&) { s.DeletePoints(2, 2); }, {10, 20, 50, 60, 70}},
+        {"add a point", [](auto&, TLineSeries& s, auto&) { s.AddPoint(2.5, 99); }, {10, 20, 30, 99, 40, 50, 60, 70}},
+        {"clear the points", [](auto&, TLineSeries& s, auto&) { s.ClearPoints(); }, {}},
+        {"throw", [](auto&, auto&, auto&) -> void { throw ChartException("stop"); }, {10, 20, 30, 40, 50, 60, 70}},
+        {"animate another series",
+         [](TSeriesAnimationTool& t, auto&, TLineSeries& other) { t.SetSeries(&other); },
+         {10, 20, 30, 40, 50, 60, 70}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ToolsChart chart;
+        auto* s = new TLineSeries(&chart);
+        s->SetParentChart(&chart);
+        auto* other = new TLineSeries(&chart);
+        other->SetParentChart(&chart);
+        other->AddPoint(0, 5);
+        for (int i = 0; i < 7; ++i) s->AddPoint(i, 10 * (i + 1));
+        auto* tool = new TSeriesAnimationTool(&chart);
+        tool->SetSeries(s);
+        tool->SetSteps(7);
+        tool->ShowFrame = [](TCustomAxisPanel*) {};
+        int last = -1;
+        tool->OnStep = [&](TSeriesAnimationTool* sender, int step) {
+            last = step;
+            if (step == 2) c.act(*sender, *s, *other);
+        };
+        try {
+            tool->RunAnimation();
+        } catch (const ChartException&) {
+        }
+        EXPECT_EQ(last, 2) << "the run ends with the handler's change";
+        std::vector<double> values;
+        for (int i = 0; i < s->PointCount(); ++i) values.push_back(s->YValues()->ValueAt(i));
+        EXPECT_EQ(values, c.values);
+        EXPECT_FALSE(tool->Running());
+        EXPECT_EQ(s->UpdateDepth(), 0);
+        EXPECT_EQ(other->YValues()->ValueAt(0), 5);
+        // and the tool runs again from the series as it is
+        tool->OnStep = nullptr;
+        tool->RunAnimation();
+        EXPECT_EQ(other->UpdateDepth(), 0);
+    }
 }
 
 TEST(RotateTool, NeverShowsTheBackOfASoftwareView) {
