@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 #include <QApplication>
@@ -12,6 +13,7 @@
 
 #include "Chart.h"
 #include "ChartAxis.h"
+#include "ChartError.h"
 #include "ChartControl.h"
 #include "ChartTools.h"
 #include "ChartWidgetFixture.h"
@@ -419,6 +421,38 @@ TEST(DrawLineTool, ARefusedSelectionStartsNoDrag) {
     ASSERT_EQ(tool->SelectedLine(), line);
     tool->Lines().Delete(0);
     EXPECT_EQ(tool->SelectedLine(), nullptr);
+    c.Paint();
+}
+
+// A tool selects only its own lines: another tool's line is refused, so that freeing it
+// there leaves nothing behind here, and the painting goes on as before.
+TEST(DrawLineTool, RefusesALineOfAnotherTool) {
+    ToolChart c;
+    auto* tool = new TDrawLineTool(&c.chart);
+    tool->SetParentChart(&c.chart);
+    auto* other = new TDrawLineTool(&c.chart);
+    other->SetParentChart(&c.chart);
+    TDrawLine* own = tool->Lines().Add();
+    own->SetX0(10), own->SetY0(10), own->SetX1(90), own->SetY1(20);
+    TDrawLine* foreign = other->Lines().Add();
+    foreign->SetX0(10), foreign->SetY0(80), foreign->SetX1(90), foreign->SetY1(80);
+    tool->SetSelectedLine(own);
+    std::string refusal;
+    try {
+        tool->SetSelectedLine(foreign);
+    } catch (const ChartException& e) {
+        refusal = e.Message();
+    }
+    EXPECT_EQ(refusal, "The selected line must be one of the tool's Lines");
+    EXPECT_EQ(tool->SelectedLine(), own);
+    other->Lines().Clear();
+    c.Paint();
+    // a press on the freed line's place selects nothing of either tool
+    const TPoint m = c.Pixel(50, 80);
+    c.Press(m.x, m.y);
+    c.Release(m.x, m.y);
+    EXPECT_EQ(tool->SelectedLine(), nullptr);
+    EXPECT_EQ(other->SelectedLine(), nullptr);
     c.Paint();
 }
 
