@@ -477,7 +477,7 @@ void TCustomSeries::DrawSegment(int index, int x, int y, TColor color, bool with
                 FRun.push_back(TPoint{PrevX, PrevY});
                 FRunColor = color;
             }
-            if (FStairs) FRun.push_back(FInvertedStairs ? TPoint{PrevX, y} : TPoint{x, PrevY});
+            if (FStairs) FRun.push_back(StepCorner(x, y));
             FRun.push_back(TPoint{x, y});
         } else {
             // markers go between the lines, each after the line leaving it
@@ -485,10 +485,8 @@ void TCustomSeries::DrawSegment(int index, int x, int y, TColor color, bool with
             SelectLinePen(canvas, color);
             canvas.MoveToPoint(PrevX, PrevY);
             if (FStairs) {
-                if (FInvertedStairs)
-                    canvas.LineToPoint(PrevX, y);
-                else
-                    canvas.LineToPoint(x, PrevY);
+                const TPoint corner = StepCorner(x, y);
+                canvas.LineToPoint(corner.x, corner.y);
             }
             canvas.LineToPoint(x, y);
         }
@@ -517,7 +515,7 @@ void TCustomSeries::DrawBands(TCanvas3D& canvas, int x, int y, TColor color) {
     const double darkSlope = FDark3D && !canvas.IsHardware3D() ? DarkSlope : 0.0;
     const TPoint from{PrevX, PrevY}, to{x, y};
     if (FStairs) {
-        const TPoint corner = FInvertedStairs ? TPoint{PrevX, y} : TPoint{x, PrevY};
+        const TPoint corner = StepCorner(x, y);
         Series3D::DrawBand(canvas, from, corner, slot, FLineHeight, darkSlope, fill);
         Series3D::DrawBand(canvas, corner, to, slot, FLineHeight, darkSlope, fill);
     } else {
@@ -525,16 +523,25 @@ void TCustomSeries::DrawBands(TCanvas3D& canvas, int x, int y, TColor color) {
     }
 }
 
+// A step's corner belongs to the data, not to the way it is drawn: the step holds the
+// lower index' value up to the higher index' X (the other way round with InvertedStairs).
+// Drawn backward (an inverted horizontal axis) the previous point is the higher index,
+// so the same steps show as the mirror image.
+TPoint TCustomSeries::StepCorner(int x, int y) const {
+    const bool verticalFirst = FInvertedStairs == DrawsForward();
+    return verticalFirst ? TPoint{PrevX, y} : TPoint{x, PrevY};
+}
+
 // Where the line from the point before the first visible one comes into the plot: on
-// the plot's near edge, at the height the segment has there. Drawn backward the line
-// leaves toward that point instead, and a step then meets the edge at the height its
-// first part runs at.
-TPoint TCustomSeries::LineEntryPoint(int index, const TChartAxis& h, const TChartAxis& v, bool leaving) const {
+// the plot's near edge, at the height the segment has there (a step's, at the earlier
+// point's value, whichever way it is drawn). Drawn backward the line leaves toward that
+// point instead.
+TPoint TCustomSeries::LineEntryPoint(int index, const TChartAxis& h, const TChartAxis& v) const {
     const int before = index - 1;
     if (v.Logarithmic()) return TPoint{PointScreenX(before), PointScreenY(before)};
     const TRect& r = ParentChart()->PlotRect();
     const int x = h.Inverted() ? r.Right : r.Left;
-    if (FStairs) return TPoint{x, PointScreenY(leaving && !FInvertedStairs ? index : before)};
+    if (FStairs) return TPoint{x, PointScreenY(before)};
     const double x0 = XValueAt(before), x1 = XValueAt(index);
     if (x0 == x1) return TPoint{x, PointScreenY(before)};
     const double y0 = YValueAt(before), y1 = YValueAt(index);
@@ -547,7 +554,7 @@ void TCustomSeries::DrawLineExit(int index, int x, int y, TColor color) {
     TChartAxis* h = GetHorizAxis();
     TChartAxis* v = GetVertAxis();
     if (h && v && PointColor(index - 1) != clNone) {
-        const TPoint exit = LineEntryPoint(index, *h, *v, true);
+        const TPoint exit = LineEntryPoint(index, *h, *v);
         PrevX = x;
         PrevY = y;
         DrawSegment(index, exit.x, exit.y, color, false, false);
