@@ -525,8 +525,8 @@ void TCustomSeries::DrawBands(TCanvas3D& canvas, int x, int y, TColor color) {
 
 // A step's corner belongs to the data, not to the way it is drawn: the step holds the
 // lower index' value up to the higher index' X (the other way round with InvertedStairs).
-// Drawn backward (an inverted horizontal axis) the previous point is the higher index,
-// so the same steps show as the mirror image.
+// Drawn backward (an inverted horizontal axis, a 3D view turned round) the previous point
+// is the higher index, so the same steps show as the mirror image.
 TPoint TCustomSeries::StepCorner(int x, int y) const {
     const bool verticalFirst = FInvertedStairs == DrawsForward();
     return verticalFirst ? TPoint{PrevX, y} : TPoint{x, PrevY};
