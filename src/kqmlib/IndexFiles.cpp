@@ -30,21 +30,25 @@ bool SpeltAlike(const std::string& Recording, const std::string& IndexName) {
 
 // The same file under two names. Where the system keeps file identities
 // (device and inode, volume and file index) they decide; a FUSE or network
-// file system may give every name a number of its own, so a file of the
-// recording's size that begins with the recording's bytes counts as the
-// recording too: no index looks like that, so nothing is lost by refusing it.
-bool SameAsRecording(const std::string& Recording, const std::string& Name) {
+// file system may give every name a number of its own, so two files of one
+// size that begin and end with the same bytes count as one too. Taken for
+// one, neither is written over nor removed: nothing is lost by the mistake.
+bool SameFileOrBytes(const std::string& A, const std::string& B) {
     std::error_code Ec;
-    if (std::filesystem::equivalent(Recording, Name, Ec) && !Ec) return true;
-    TFileHandle A, B;
-    if (!A.TryOpen(Recording, TFileHandle::faRead, TFileHandle::fsDenyNone) ||
-        !B.TryOpen(Name, TFileHandle::faRead, TFileHandle::fsDenyNone))
+    if (std::filesystem::equivalent(A, B, Ec) && !Ec) return true;
+    TFileHandle Fa, Fb;
+    if (!Fa.TryOpen(A, TFileHandle::faRead, TFileHandle::fsDenyNone) ||
+        !Fb.TryOpen(B, TFileHandle::faRead, TFileHandle::fsDenyNone))
         return false;
-    if (A.Size() != B.Size()) return false;
+    const std::int64_t Size = Fa.Size();
+    if (Size != Fb.Size()) return false;
     constexpr std::int32_t Span = 4096;
     std::uint8_t X[Span], Y[Span];
-    const std::int32_t N = A.Read(X, Span);
-    return N == B.Read(Y, Span) && std::equal(X, X + N, Y);
+    for (const std::int64_t At : {std::int64_t(0), std::max<std::int64_t>(Size - Span, 0)}) {
+        const std::int32_t N = Fa.ReadAt(X, Span, At);
+        if (N != Fb.ReadAt(Y, Span, At) || !std::equal(X, X + N, Y)) return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -69,7 +73,7 @@ std::string IndexPlaceRefusal(const std::string& Recording, const std::string& I
         case TFileHandle::ekFile:
             break;
         }
-        if (SameAsRecording(Recording, IndexName))
+        if (SameFileOrBytes(Recording, IndexName))
             return Format("Index file and sample data file are the same: %s", IndexName);
     } catch (const std::exception& E) {
         return Format("Cannot tell what %s is: %s", IndexName, E.what());
@@ -123,7 +127,7 @@ bool FolderTellsCaseApart(const std::string& FreshFile) {
     return Letters && TFileHandle::EntryKind(Other) == TFileHandle::ekNone;
 }
 
-std::string KeepReason(const std::string& Name) {
+std::string KeepReason(const std::string& Name, const std::string& NewIndex) {
     switch (TFileHandle::EntryKind(Name)) {
     case TFileHandle::ekNone:
         return "no longer there";
@@ -141,5 +145,8 @@ std::string KeepReason(const std::string& Name) {
     if (!L.Header) return "not an index";
     if (!L.Finished) return "an index whose build did not finish";
     if (!L.Whole) return "not whole index entries";
+    // Should the folder have been blind to case after all, the other
+    // spelling is the new index itself.
+    if (SameFileOrBytes(Name, NewIndex)) return "the same as the new index";
     return {};
 }

@@ -29,5 +29,6 @@ bool FolderTellsCaseApart(const std::string& FreshFile);
 
 // Why the file Name, spelt like an index of the recording, stays where it
 // is; empty when it is a complete index that may be removed. Only meant for
-// a folder that tells letter case apart, where Name is not the new index.
-std::string KeepReason(const std::string& Name);
+// a folder that tells letter case apart, where Name is not NewIndex; one
+// that holds NewIndex's bytes stays all the same.
+std::string KeepReason(const std::string& Name, const std::string& NewIndex);

@@ -304,7 +304,7 @@ void TKQMReader::TReindexRun::RemoveReplaced(const std::string& IndexName) {
         if (Name == IndexName || Name == R.FPath) continue;
         try {
             if (TFileHandle::EntryKind(Name) == TFileHandle::ekNone) continue;
-            const std::string Keep = KeepReason(Name);
+            const std::string Keep = KeepReason(Name, IndexName);
             if (!Keep.empty()) {
                 R.Trace("(i) %s left in place: %s", Name, Keep);
                 continue;
