@@ -36,7 +36,7 @@ if ! fusefat -o rw+ "$work/fat.img" "$mnt" >"$work/fusefat.log" 2>&1; then
 fi
 mounted=1
 for _ in $(seq 50); do mountpoint -q "$mnt" && break; sleep 0.1; done
-mountpoint -q "$mnt" || skip "fusefat did not mount $mnt"
+mountpoint -q "$mnt" || skip "fusefat did not mount $mnt: $(grep -v "^$" "$work/fusefat.log" | tail -1)"
 touch "$mnt/case-probe"
 [ -e "$mnt/CASE-PROBE" ] || { echo "casefold: $mnt tells letter case apart; no test can run there" >&2; exit 1; }
 rm "$mnt/case-probe"
