@@ -64,10 +64,12 @@ std::string IndexPlaceRefusal(const std::string& Recording, const std::string& I
         case TFileHandle::ekNone:
             return {};
         case TFileHandle::ekLink:
-            return Format("Index file %s is a symbolic link: it is left as it is, move it away to rebuild the index",
+            return Format("Index file %s is a symbolic link, left as it is: move it away to build the index",
                           IndexName);
         case TFileHandle::ekOther:
-            return Format("%s is in the place of the index file and is no file: it is left as it is", IndexName);
+            return Format(
+                "%s stands where the index goes and is no file, left as it is: move it away to build the index",
+                IndexName);
         case TFileHandle::ekUnknown:
             return Format("Cannot tell what %s is: %s", IndexName, TFileHandle::SystemErrorText());
         case TFileHandle::ekFile:
@@ -81,7 +83,8 @@ std::string IndexPlaceRefusal(const std::string& Recording, const std::string& I
     const TIndexFileLook L = LookAtIndexFile(IndexName);
     if (!L.Readable) return Format("Cannot read %s to tell whether it is an index: %s", IndexName, L.Reason);
     if (L.Size == 0 || L.Header) return {};
-    return Format("%s is in the place of the index file and is no index: it is left as it is", IndexName);
+    return Format("%s stands where the index goes and is no index, left as it is: move it away to build the index",
+                  IndexName);
 }
 
 std::string ClearIndexTemp(const std::string& TempName, std::string& Removed) {
@@ -89,7 +92,8 @@ std::string ClearIndexTemp(const std::string& TempName, std::string& Removed) {
     const TFileHandle::TEntryKind Kind = TFileHandle::EntryKind(TempName);
     if (Kind == TFileHandle::ekNone) return {};
     const std::string InTheWay = Format(
-        "%s is in the way of the new index and is no index left unfinished by an earlier build: it is left as it is",
+        "%s is in the way of the new index and is no index an earlier build left "
+        "unfinished, left as it is: move it away to build the index",
         TempName);
     if (Kind != TFileHandle::ekFile) return InTheWay;
     const TIndexFileLook L = LookAtIndexFile(TempName);
