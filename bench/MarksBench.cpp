@@ -1,13 +1,15 @@
 // The viewer's scene at 800 x 600 (four sample blocks of 2048 samples as point
 // series, each with its linear line series) redrawn with marks on every 16th
 // point and a cursor tool that follows the mouse, beside the same scene without
-// them; and one move of the cursor, which draws only the cursor lines.
+// them; and one move of the cursor, which draws only the cursor lines. Then a long line
+// series of which the bottom axis shows 21 points, redrawn with and without its marks.
 #include <benchmark/benchmark.h>
 
 #include <memory>
 #include <vector>
 
 #include "Chart.h"
+#include "ChartAxis.h"
 #include "ChartControl.h"
 #include "ChartTools.h"
 #include "EchoShot.h"
@@ -72,6 +74,35 @@ void BM_ViewerScene_CursorMove(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_ViewerScene_CursorMove)->Unit(benchmark::kMicrosecond);
+
+// A redraw costs what it can show: 21 marks of 1,000 points or of 200,000.
+void BM_LongSeries_Redraw(benchmark::State& state) {
+    EnsureGuiApplication();
+    const int count = static_cast<int>(state.range(0));
+    const bool marks = state.range(1) != 0;
+    TChart chart;
+    chart.SetView3D(false);
+    chart.SetSize(W, H);
+    auto* line = new TLineSeries(&chart);
+    line->SetParentChart(&chart);
+    for (int i = 0; i < count; ++i) line->AddPoint(i, 100 + (i * 37) % 101);
+    line->Marks().SetVisible(marks);
+    const double middle = count / 2;
+    chart.BottomAxis()->SetAxisRange(middle - 10, middle + 10);
+    TBitmap target(W, H);
+    for (auto _ : state) {
+        chart.Invalidate();
+        chart.Paint(target.Canvas(), TRect{0, 0, W, H});
+        benchmark::ClobberMemory();
+    }
+    state.SetLabel(marks ? "21 marks shown" : "marks hidden");
+}
+BENCHMARK(BM_LongSeries_Redraw)
+    ->Args({1000, 0})
+    ->Args({1000, 1})
+    ->Args({200000, 0})
+    ->Args({200000, 1})
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -214,6 +214,8 @@ public:
     // Non-zero, and new at every draw, while the series report their margins: what they
     // measure for one axis holds for the others in the same pass.
     unsigned MarginsPass() const { return FMarginsPass; }
+    // Changes at every draw (never 0 once drawn): what was drawn belongs to the draw it names.
+    unsigned DrawCount() const { return FMarginsPasses; }
     virtual void DrawTitlesAndLegend(bool beforeSeries) { (void)beforeSeries; }
     // The boxes of what was placed before the axes (titles, legend), that the
     // axes' texts keep clear of.

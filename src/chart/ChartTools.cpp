@@ -481,8 +481,11 @@ void TDrawLineTool::SetEnableSelect(bool value) {
     }
 }
 
-// the handles show the selection: they come and go with a repaint
+// The handles show the selection: they come and go with a repaint. Only a line of the
+// tool's own Lines can be selected: a line of another tool is freed without this one
+// knowing, and its handles would be drawn from freed memory.
 void TDrawLineTool::SetSelectedLine(TDrawLine* value) {
+    if (value && FLines.IndexOf(value) < 0) throw ChartException("The selected line must be one of the tool's Lines");
     if (FSelected == value) return;
     FSelected = value;
     RepaintChart();

@@ -229,6 +229,7 @@ public:
     TDrawLines& Lines() { return FLines; }
     void SetLines(const TDrawLines& value) { FLines.Assign(value); }
     TDrawLine* SelectedLine() const { return FSelected; }
+    // None or one of Lines; ChartException for any other line (the selection stays).
     void SetSelectedLine(TDrawLine* value);
     bool IsDrawing() const { return FIsDrawing; }
     TLineDragPart LineDragPart() const { return FLineDragPart; }

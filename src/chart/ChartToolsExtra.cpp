@@ -1,6 +1,8 @@
 #include "ChartToolsExtra.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <functional>
 #include <cmath>
 #include <limits>
@@ -600,16 +602,51 @@ TSeriesAnimationTool::TSeriesAnimationTool(TComponent* owner) : TPlotCustomToolS
 }
 
 // Freed while running: the series keeps its own values and its notifications.
-TSeriesAnimationTool::~TSeriesAnimationTool() {
-    TChartSeries* series = Series();
-    if (FIdle || !series) return;
-    TChartValueList* values = series->PrimaryValues();
-    if (values->Count() == static_cast<int>(FTarget.size()))
-        for (int i = 0; i < values->Count(); ++i) values->SetValue(i, FTarget[static_cast<std::size_t>(i)]);
-    series->ResumeNotify();
-}
+TSeriesAnimationTool::~TSeriesAnimationTool() { EndRun(true); }
 
 std::string TSeriesAnimationTool::DisplayText() const { return PlotExtConst().ToolNameSeriesAnimation; }
+
+// Another series (or none) while running: the one being animated gets its values back.
+void TSeriesAnimationTool::SetSeries(TChartSeries* value) {
+    if (value != FAnimated) EndRun(true);
+    TPlotCustomToolSeries::SetSeries(value);
+}
+
+void TSeriesAnimationTool::Notification(TComponent* component, TOperation operation) {
+    if (operation == opRemove && component == FAnimated) FAnimated = nullptr;
+    TPlotCustomToolSeries::Notification(component, operation);
+}
+
+void TSeriesAnimationTool::EndRun(bool restore) {
+    TChartSeries* series = FAnimated;
+    FAnimated = nullptr;
+    if (series) {
+        if (restore) RestoreValues(*series);
+        series->ResumeNotify();
+    }
+    FTarget.clear();
+    FKeys.clear();
+}
+
+// The points are known by their other values, which the run leaves alone. A handler may add
+// or delete points: those matching from either end, before and after its change, get their
+// own values back, and points it added keep the values it gave them.
+void TSeriesAnimationTool::RestoreValues(TChartSeries& series) const {
+    TChartValueList* values = series.PrimaryValues();
+    const TChartValueList* keys = series.SecondaryValues();
+    const int count = values->Count(), held = static_cast<int>(FTarget.size());
+    const int most = std::min({count, held, keys->Count(), static_cast<int>(FKeys.size())});
+    const auto same = [&](int now, int then) {
+        return std::bit_cast<std::uint64_t>(keys->Data()[now]) ==
+               std::bit_cast<std::uint64_t>(FKeys[static_cast<std::size_t>(then)]);
+    };
+    int head = 0;
+    while (head < most && same(head, head)) ++head;
+    int tail = 0;
+    while (tail < most - head && same(count - 1 - tail, held - 1 - tail)) ++tail;
+    for (int i = 0; i < head; ++i) values->SetValue(i, FTarget[static_cast<std::size_t>(i)]);
+    for (int k = 1; k <= tail; ++k) values->SetValue(count - k, FTarget[static_cast<std::size_t>(held - k)]);
+}
 
 void TSeriesAnimationTool::RunAnimation() {
     TChartSeries* series = Series();
@@ -620,24 +657,25 @@ void TSeriesAnimationTool::RunAnimation() {
     const int count = values->Count();
     // the values to reach, kept aside while the series shows the frames
     FTarget.assign(values->Data(), values->Data() + count);
+    const TChartValueList* keys = series->SecondaryValues();
+    FKeys.assign(keys->Data(), keys->Data() + keys->Count());
     const std::vector<double>& target = FTarget;
     const auto alive = FLife.Token();
     FIdle = false;
+    FAnimated = series;
     series->SuspendNotify();
-    // a series or tool freed by a handler or while a frame was shown is left alone
-    auto gone = [&] { return alive.expired() || Series() != series; };
+    // a series or tool freed by a handler or while a frame was shown is left alone; points
+    // added or deleted there end the run
+    auto gone = [&] {
+        return alive.expired() || FAnimated != series || Series() != series ||
+               series->PrimaryValues()->Count() != count;
+    };
     bool finished = false;
     const ScopeExit finish([&] {
         if (alive.expired()) return;
-        if (Series() == series) {
-            // a handler that threw half-way leaves the series its own values, not a frame
-            TChartValueList* own = series->PrimaryValues();
-            if (!finished && own->Count() == static_cast<int>(FTarget.size()))
-                for (int i = 0; i < own->Count(); ++i) own->SetValue(i, FTarget[static_cast<std::size_t>(i)]);
-            series->ResumeNotify();
-        }
+        // a run cut short leaves the series its own values, not a frame
+        EndRun(!finished);
         FIdle = true;
-        FTarget.clear();
     });
     const double start = FStartAtMin ? values->LowestValue() : FStartValue;
     for (int i = 0; i < count; ++i) values->SetValue(i, start);

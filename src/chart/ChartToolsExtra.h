@@ -286,11 +286,24 @@ public:
 
     // Runs the animation once; nothing while it runs already.
     virtual void RunAnimation();
+    void SetSeries(TChartSeries* value) override;
+
+protected:
+    void Notification(TComponent* component, TOperation operation) override;
 
 private:
+    // Lets go of the series being animated: its notifications resume, and with restore
+    // its points take their own values again.
+    void EndRun(bool restore);
+    void RestoreValues(TChartSeries& series) const;
+
     bool FIdle = true;
-    // The values being reached while running.
+    // The series being animated, until the run ends or it is freed.
+    TChartSeries* FAnimated = nullptr;
+    // The values being reached while running, and the points' other values that tell
+    // the points apart.
     std::vector<double> FTarget;
+    std::vector<double> FKeys;
     int FDrawEvery = 0;
     bool FStartAtMin = true;
     double FStartValue = 0;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 
 #include "AxisPanel.h"
@@ -198,18 +199,42 @@ void TCustomSeries::RemovedFromChart() {
     FPointer->SetParentChart(nullptr);
 }
 
+namespace {
+
+// The marks' room beside the data takes at most half of its axis: the data keeps the larger
+// part, and a box that then stands out is moved into the plot or left out when it is drawn,
+// as at a fixed axis end. Both sides give up room in proportion.
+void BoundMarksRoom(int& low, int& high, const TChartAxis* axis, const TCustomAxisPanel& chart) {
+    low = std::max(0, low);
+    high = std::max(0, high);
+    if (!axis) return;
+    // the axis' share of the plot, as it stands before any series widens its range
+    const TRect& plot = chart.PlotRect();
+    const double share = std::abs(axis->EndPosition() - axis->StartPosition()) * 0.01;
+    const double length = (axis->Horizontal() ? plot.Width() : plot.Height()) * std::min(1.0, share);
+    const std::int64_t room = std::max<std::int64_t>(0, static_cast<std::int64_t>(length) / 2);
+    const std::int64_t total = static_cast<std::int64_t>(low) + high;
+    if (total <= room) return;
+    low = static_cast<int>(low * room / total);
+    high = static_cast<int>(room - low);
+}
+
+}  // namespace
+
 void TCustomSeries::GetHorizMargins(int& left, int& right) {
     left = right = 0;
     if (FPointer->Visible() && FPointer->InflateMargins()) left = right = FPointer->HorizSize() + 1;
     if (FStairs) left = right = std::max(left, LinePen()->Width());
     if (FOutLine.Visible()) left = right = std::max(left, FOutLine.Width());
-    if (Marks().Visible()) {
+    if (Marks().Visible() && ParentChart()) {
         // a box is centred on its point: half of it stands out beside the outermost points
         const TSeriesMarks::TBoxReach box = Marks().BoxReach();
-        left = std::max(left, box.Left);
-        right = std::max(right, box.Right);
+        int low = box.Left, high = box.Right;
         // marks of horizontal values sit beyond the far end
-        if (!ValuesVertical()) right = std::max(right, Marks().Callout().Length() + Marks().Callout().Distance());
+        if (!ValuesVertical()) high = std::max(high, Marks().Callout().Length() + Marks().Callout().Distance());
+        BoundMarksRoom(low, high, GetHorizAxis(), *ParentChart());
+        left = std::max(left, low);
+        right = std::max(right, high);
     }
 }
 
@@ -231,13 +256,15 @@ void TCustomSeries::GetVertMargins(int& top, int& bottom) {
         bottom = std::max(bottom, FOutLine.Width());
     }
     if (ParentChart() && ParentChart()->View3D() && FLineHeight > 0) bottom = std::max(bottom, FLineHeight);
-    if (Marks().Visible()) {
+    if (Marks().Visible() && ParentChart()) {
         // the boxes stand above their points, moved by the callout for vertical values (a
         // negative length puts them below)
         const TSeriesMarks::TBoxReach box = Marks().BoxReach();
         const int up = ValuesVertical() ? Marks().Callout().Length() + Marks().Callout().Distance() : 0;
-        top = std::max(top, up + box.Above);
-        bottom = std::max(bottom, box.Below - up);
+        int above = up + box.Above, below = box.Below - up;
+        BoundMarksRoom(above, below, GetVertAxis(), *ParentChart());
+        top = std::max(top, above);
+        bottom = std::max(bottom, below);
     }
 }
 
@@ -450,7 +477,7 @@ void TCustomSeries::DrawSegment(int index, int x, int y, TColor color, bool with
                 FRun.push_back(TPoint{PrevX, PrevY});
                 FRunColor = color;
             }
-            if (FStairs) FRun.push_back(FInvertedStairs ? TPoint{PrevX, y} : TPoint{x, PrevY});
+            if (FStairs) FRun.push_back(StepCorner(x, y));
             FRun.push_back(TPoint{x, y});
         } else {
             // markers go between the lines, each after the line leaving it
@@ -458,10 +485,8 @@ void TCustomSeries::DrawSegment(int index, int x, int y, TColor color, bool with
             SelectLinePen(canvas, color);
             canvas.MoveToPoint(PrevX, PrevY);
             if (FStairs) {
-                if (FInvertedStairs)
-                    canvas.LineToPoint(PrevX, y);
-                else
-                    canvas.LineToPoint(x, PrevY);
+                const TPoint corner = StepCorner(x, y);
+                canvas.LineToPoint(corner.x, corner.y);
             }
             canvas.LineToPoint(x, y);
         }
@@ -490,7 +515,7 @@ void TCustomSeries::DrawBands(TCanvas3D& canvas, int x, int y, TColor color) {
     const double darkSlope = FDark3D && !canvas.IsHardware3D() ? DarkSlope : 0.0;
     const TPoint from{PrevX, PrevY}, to{x, y};
     if (FStairs) {
-        const TPoint corner = FInvertedStairs ? TPoint{PrevX, y} : TPoint{x, PrevY};
+        const TPoint corner = StepCorner(x, y);
         Series3D::DrawBand(canvas, from, corner, slot, FLineHeight, darkSlope, fill);
         Series3D::DrawBand(canvas, corner, to, slot, FLineHeight, darkSlope, fill);
     } else {
@@ -498,16 +523,25 @@ void TCustomSeries::DrawBands(TCanvas3D& canvas, int x, int y, TColor color) {
     }
 }
 
+// A step's corner belongs to the data, not to the way it is drawn: the step holds the
+// lower index' value up to the higher index' X (the other way round with InvertedStairs).
+// Drawn backward (an inverted horizontal axis, a 3D view turned round) the previous point
+// is the higher index, so the same steps show as the mirror image.
+TPoint TCustomSeries::StepCorner(int x, int y) const {
+    const bool verticalFirst = FInvertedStairs == DrawsForward();
+    return verticalFirst ? TPoint{PrevX, y} : TPoint{x, PrevY};
+}
+
 // Where the line from the point before the first visible one comes into the plot: on
-// the plot's near edge, at the height the segment has there. Drawn backward the line
-// leaves toward that point instead, and a step then meets the edge at the height its
-// first part runs at.
-TPoint TCustomSeries::LineEntryPoint(int index, const TChartAxis& h, const TChartAxis& v, bool leaving) const {
+// the plot's near edge, at the height the segment has there (a step's, at the earlier
+// point's value, whichever way it is drawn). Drawn backward the line leaves toward that
+// point instead.
+TPoint TCustomSeries::LineEntryPoint(int index, const TChartAxis& h, const TChartAxis& v) const {
     const int before = index - 1;
     if (v.Logarithmic()) return TPoint{PointScreenX(before), PointScreenY(before)};
     const TRect& r = ParentChart()->PlotRect();
     const int x = h.Inverted() ? r.Right : r.Left;
-    if (FStairs) return TPoint{x, PointScreenY(leaving && !FInvertedStairs ? index : before)};
+    if (FStairs) return TPoint{x, PointScreenY(before)};
     const double x0 = XValueAt(before), x1 = XValueAt(index);
     if (x0 == x1) return TPoint{x, PointScreenY(before)};
     const double y0 = YValueAt(before), y1 = YValueAt(index);
@@ -520,7 +554,7 @@ void TCustomSeries::DrawLineExit(int index, int x, int y, TColor color) {
     TChartAxis* h = GetHorizAxis();
     TChartAxis* v = GetVertAxis();
     if (h && v && PointColor(index - 1) != clNone) {
-        const TPoint exit = LineEntryPoint(index, *h, *v, true);
+        const TPoint exit = LineEntryPoint(index, *h, *v);
         PrevX = x;
         PrevY = y;
         DrawSegment(index, exit.x, exit.y, color, false, false);

@@ -164,7 +164,9 @@ protected:
 private:
     void DrawSegment(int index, int x, int y, TColor color, bool withPointers, bool last);
     void DrawBands(TCanvas3D& canvas, int x, int y, TColor color);
-    TPoint LineEntryPoint(int index, const TChartAxis& h, const TChartAxis& v, bool leaving = false) const;
+    TPoint LineEntryPoint(int index, const TChartAxis& h, const TChartAxis& v) const;
+    // The corner of the step from (PrevX, PrevY) to (x, y).
+    TPoint StepCorner(int x, int y) const;
     void DrawLineExit(int index, int x, int y, TColor color);
     void SelectLinePen(TCanvas3D& canvas, TColor color);
     // Draws the connected segments gathered so far as one polyline.

@@ -389,7 +389,10 @@ void TSeriesMarks::ForEachDrawnMark(TCanvas3D& canvas, int first, int last, Visi
 
 void TSeriesMarks::DrawMarks() {
     TCustomAxisPanel* chart = FSeries->ParentChart();
-    if (!chart || FSeries->FirstVisible() < 0) return;
+    if (!chart) return;
+    FDrawn.clear();
+    FDrawnIn = chart->DrawCount();
+    if (FSeries->FirstVisible() < 0) return;
     TCanvas3D& canvas = chart->Canvas();
     ForEachDrawnMark(canvas, FSeries->FirstVisible(), FSeries->LastVisible(),
                      [&](int i, TPlotCustomShape& shape, const std::string& text) {
@@ -425,14 +428,20 @@ TSeriesMarks::TBoxReach TSeriesMarks::BoxReach() {
     const unsigned pass = chart->MarginsPass();
     if (pass != 0 && pass == FReachPass) return FReach;
     TCanvas3D& canvas = chart->Canvas();
-    // The ranges are not known before the axes are scaled: every point whose mark could be drawn counts.
-    ForEachDrawnMark(canvas, 0, FSeries->PointCount() - 1, [&](int, TPlotCustomShape& shape, const std::string& text) {
-        const TRect covered = CoveredBounds(shape, PlaceBox(canvas, shape, text, TPoint{0, 0}).Bounds());
-        reach.Above = std::max(reach.Above, -covered.Top);
-        reach.Below = std::max(reach.Below, covered.Bottom);
-        reach.Left = std::max(reach.Left, -covered.Left);
-        reach.Right = std::max(reach.Right, covered.Right);
-    });
+    // The axes are scaled before their margins: the points DrawMarks will walk are known, and
+    // a redraw measures the marks it can show, not every point the series holds. Widening an
+    // automatic end takes in no further points, so the walk stays the same.
+    FSeries->CalcVisibleRange();
+    if (FSeries->FirstVisible() >= 0)
+        ForEachDrawnMark(
+            canvas, FSeries->FirstVisible(), FSeries->LastVisible(),
+            [&](int, TPlotCustomShape& shape, const std::string& text) {
+                const TRect covered = CoveredBounds(shape, PlaceBox(canvas, shape, text, TPoint{0, 0}).Bounds());
+                reach.Above = std::max(reach.Above, -covered.Top);
+                reach.Below = std::max(reach.Below, covered.Bottom);
+                reach.Left = std::max(reach.Left, -covered.Left);
+                reach.Right = std::max(reach.Right, covered.Right);
+            });
     FReachPass = pass;
     FReach = reach;
     return reach;
@@ -475,11 +484,7 @@ void TSeriesMarks::DrawOneMark(int index, TColor color, TSeriesMarkPosition& pos
     TPlotCustomShape* shape = FItems.ItemIfAny(index);
     if (!shape) shape = this;
     TSeriesMarkPosition* previous = FPositions.Position(index);
-    if ((!previous || !previous->IsCustom) && !KeepInsidePlot(index, *shape, position)) {
-        // a stale box of an earlier draw must not answer clicks for a mark not drawn now
-        if (previous) previous->BoxWidth = previous->BoxHeight = 0;
-        return;
-    }
+    if ((!previous || !previous->IsCustom) && !KeepInsidePlot(index, *shape, position)) return;
     TSeriesMarkPosition& stored = FPositions.Ensure(index);
     if (!stored.IsCustom) {
         stored = position;
@@ -509,6 +514,11 @@ void TSeriesMarks::DrawOneMark(int index, TColor color, TSeriesMarkPosition& pos
     }
     shape->DrawShape(canvas, box, FAngle % 360, MarkDepth + 1);
     DrawText(canvas, *shape, box, text);
+    if (FDrawnIn != chart->DrawCount()) {
+        FDrawn.clear();
+        FDrawnIn = chart->DrawCount();
+    }
+    FDrawn.push_back(index);
 }
 
 void TSeriesMarks::DrawText(TCanvas3D& canvas, const TPlotCustomShape& shape, const TRect& box,
@@ -544,15 +554,19 @@ void TSeriesMarks::DrawText(TCanvas3D& canvas, const TPlotCustomShape& shape, co
     }
 }
 
+// Only the boxes of the chart's last draw answer: a box kept from an earlier one (its point
+// scrolled away, its mark left out for want of room, the marks hidden) shows nothing there.
 int TSeriesMarks::MarkAtPixel(int x, int y) const {
     TCustomAxisPanel* chart = FSeries->ParentChart();
-    if (chart && chart->View3D()) chart->Canvas().ScreenToWorld(x, y, MarkDepth);
-    for (int i = 0; i < FPositions.Count(); ++i) {
-        if (i % FDrawEvery != 0) continue;
+    if (!chart || FDrawnIn != chart->DrawCount()) return -1;
+    if (chart->View3D()) chart->Canvas().ScreenToWorld(x, y, MarkDepth);
+    int found = -1;
+    for (const int i : FDrawn) {
+        if (i % FDrawEvery != 0 || (found != -1 && i > found)) continue;
         const TSeriesMarkPosition* p = FPositions.Position(i);
-        if (p && RectContainsPoint(p->Bounds(), TPoint{x, y})) return i;
+        if (p && RectContainsPoint(p->Bounds(), TPoint{x, y})) found = i;
     }
-    return -1;
+    return found;
 }
 
 void TSeriesMarks::ApplyArrowLength(TSeriesMarkPosition& position) const {
@@ -565,10 +579,15 @@ void TSeriesMarks::ApplyArrowLength(TSeriesMarkPosition& position) const {
 
 void TSeriesMarks::ClearMarkPositions() {
     FPositions.Clear();
+    FDrawn.clear();
     if (!FItems.ItemsLoaded) FItems.Clear();
 }
 
 void TSeriesMarks::DeletePoints(int index, int count) {
     FPositions.DeleteRange(index, count);
     FItems.DeleteRange(index, count);
+    // the boxes drawn stay where they are, under the points' new numbers
+    std::erase_if(FDrawn, [&](int i) { return i >= index && i < index + count; });
+    for (int& i : FDrawn)
+        if (i >= index + count) i -= count;
 }

@@ -190,7 +190,7 @@ public:
     // The marks of the visible points, every DrawEvery-th, skipping null points.
     void DrawMarks();
     void DrawOneMark(int index, TColor color, TSeriesMarkPosition& position, const std::string& text);
-    // The first drawn mark whose box holds the pixel, or -1.
+    // The first mark drawn by the chart's last draw whose box holds the pixel, or -1.
     int MarkAtPixel(int x, int y) const;
     // Width of the widest line of the point's mark text in the chart's current font.
     int MarkTextWidth(int index) const;
@@ -254,6 +254,9 @@ private:
         int LineHeight = -1;
     };
     TFontMetrics FFontMetrics;
+    // The points whose marks the chart's draw FDrawnIn drew, in drawing order.
+    std::vector<int> FDrawn;
+    unsigned FDrawnIn = 0;
     // BoxReach of the chart's margins pass it was measured in.
     unsigned FReachPass = 0;
     TBoxReach FReach;

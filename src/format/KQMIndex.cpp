@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "Buffer.h"
+#include "FileHandle.h"
 
 namespace {
 
@@ -34,6 +35,32 @@ std::int32_t EntrySize(std::uint16_t Major, std::uint16_t Minor) {
 }  // namespace
 
 void IndexError(const std::string& Text, std::int32_t Code) { throw EIndex(Text, Code); }
+
+TIndexFileLook LookAtIndexFile(const std::string& FileName) {
+    TIndexFileLook L;
+    try {
+        TFileHandle F;
+        if (!F.TryOpen(FileName, TFileHandle::faRead, TFileHandle::fsDenyNone, &L.Reason)) return L;
+        L.Size = F.Size();
+        std::uint8_t B[INDEX_HEADER_SIZE];
+        std::int32_t Got = 0;
+        while (Got < INDEX_HEADER_SIZE) {
+            const std::int32_t N = F.Read(B + Got, INDEX_HEADER_SIZE - Got);
+            if (N <= 0) break;
+            Got += N;
+        }
+        L.Readable = true;
+        if (Got < INDEX_HEADER_SIZE) return L;
+        const std::int32_t RecSize = EntrySize(std::uint16_t(LE(B + 4, 2)), std::uint16_t(LE(B + 6, 2)));
+        L.Header = LE(B, 4) == std::uint64_t(INDEX_HEADER_SIZE) && RecSize > 0;
+        L.Finished = L.Header && (LE(B + 8, 4) & INDEX_FLAG_INVALID) == 0;
+        L.Whole = L.Header && L.Size >= INDEX_HEADER_SIZE && (L.Size - INDEX_HEADER_SIZE) % RecSize == 0;
+    } catch (const std::exception& E) {
+        L.Readable = false;
+        L.Reason = E.what();
+    }
+    return L;
+}
 
 TIndex::TIndex() = default;
 

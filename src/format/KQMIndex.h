@@ -35,6 +35,24 @@ public:
 enum class TOtherExtension { Replaced, Kept };
 std::string IndexNameBeside(const std::string& Recording, TOtherExtension Other);
 
+// What the first bytes of a file say of it as an index, read without
+// raising anything. Header: the header size and a version this reader
+// knows; Finished: its build completed (the invalid flag is clear); Whole:
+// nothing after the header but whole entries. A file that cannot be read
+// says nothing (Readable false, Reason the system's text).
+struct TIndexFileLook {
+    bool Readable = false;
+    std::int64_t Size = 0;
+    bool Header = false;
+    bool Finished = false;
+    bool Whole = false;
+    std::string Reason;
+
+    // An index that a build finished and nothing else: one to remove or replace.
+    bool CompleteIndex() const { return Header && Finished && Whole; }
+};
+TIndexFileLook LookAtIndexFile(const std::string& FileName);
+
 // Raise EIndex with a plain or a formatted text.
 [[noreturn]] void IndexError(const std::string& Text, std::int32_t Code = 1);
 template <class... A>

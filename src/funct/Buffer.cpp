@@ -317,7 +317,7 @@ std::unique_ptr<TFileStreamBuffered> CreateBuffered(const std::string& FileName,
                                                     bool& Created) {
     Created = false;
     try {
-        auto stream = std::make_unique<TFileStreamBuffered>(FileName, fmCreate, LookAhead);
+        auto stream = std::make_unique<TFileStreamBuffered>(FileName, fmCreate | fmCreateNew, LookAhead);
         Created = true;
         return stream;
     } catch (const EFCreateError&) {

@@ -134,10 +134,12 @@ private:
     std::unique_ptr<std::uint8_t[]> FBuffer;
 };
 
-// Creates FileName for writing through a buffer of LookAhead bytes. The
-// stream creates its file first and may fail after that (seeking, memory):
-// Created tells, also when this throws, whether a file now stands there
-// because of this call and is the caller's to remove.
+// Creates FileName, which must not exist yet (nor a link by its name), for
+// writing through a buffer of LookAhead bytes: what stands there already is
+// never truncated nor written through. The stream creates its file first and
+// may fail after that (seeking, memory): Created tells, also when this
+// throws, whether a file now stands there because of this call and is the
+// caller's to remove.
 std::unique_ptr<TFileStreamBuffered> CreateBuffered(const std::string& FileName, std::int32_t LookAhead, bool& Created);
 
 // Every byte read from Source passes once, in source order, into Target,

@@ -1,13 +1,12 @@
 #include "IndexCreate.h"
 
 #include <cstdint>
-#include <filesystem>
 #include <memory>
-#include <system_error>
 
 #include "Buffer.h"
 #include "EndianFunct.h"
 #include "FileHandle.h"
+#include "IndexFiles.h"
 #include "KQMIndex.h"
 #include "KQMTypes.h"
 #include "StrUtils.h"
@@ -28,11 +27,6 @@ struct TFraming {
     std::uint32_t SyncWord = 0;
     std::int64_t MeasHeaderLen = 0;  // smallest plausible measurement block
 };
-
-bool SameFile(const std::string& A, const std::string& B) {
-    std::error_code Ec;
-    return std::filesystem::equivalent(A, B, Ec) && !Ec;
-}
 
 void PutLE(std::uint8_t* P, std::uint64_t V, int N) {
     for (int I = 0; I < N; ++I) P[I] = std::uint8_t(V >> (8 * I));
@@ -116,10 +110,11 @@ private:
     }
 
     void Open() {
-        if (SameFile(FFileKQM, FFileIdx)) {
-            IndexError("Index file and sample data file are the same: " + FFileIdx, 1);
-        }
+        // Nothing is written where the rename would replace what is not an index.
+        if (const std::string Refusal = IndexPlaceRefusal(FFileKQM, FFileIdx); !Refusal.empty()) IndexError(Refusal, 1);
         FTempName = FFileIdx + ".tmp";
+        std::string Leftover;
+        if (const std::string Refusal = ClearIndexTemp(FTempName, Leftover); !Refusal.empty()) IndexError(Refusal, 1);
         FStrKQM = std::make_unique<TFileStreamBuffered>(FFileKQM, fmOpenRead | fmShareDenyWrite, LOOK_AHEAD);
         FStrIdx = CreateBuffered(FTempName, LOOK_AHEAD, FTempCreated);
     }

@@ -14,7 +14,9 @@ using TIndexCreateEvent = std::function<void(TStream& Stream, bool& Abort)>;
 
 // Builds the index of FileKQM into FileIdx; an empty FileIdx names the file
 // beside the recording (".kqm" replaced, any other name extended by ".idx").
-// An existing index is replaced only when the build succeeds. Fails with EIndex.
+// An existing index is replaced only when the build succeeds; a file there
+// that is no index (or is the recording, or a symbolic link) is never
+// replaced, and the build fails before it writes anything. Fails with EIndex.
 void IndexCreate(const std::string& FileKQM, const std::string& FileIdx = std::string());
 
 // As IndexCreate, calling Event (may be empty) before each record; false when

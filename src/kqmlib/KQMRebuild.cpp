@@ -12,15 +12,14 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <limits>
 #include <new>
-#include <system_error>
 #include <utility>
 #include <vector>
 
 #include "Buffer.h"
 #include "FileHandle.h"
+#include "IndexFiles.h"
 #include "KQMIndex.h"
 #include "KQMReader.h"
 #include "Rounding.h"
@@ -157,12 +156,6 @@ struct TTimeSyncRecord {
     std::int64_t Milliseconds = 0;  // GPS milliseconds, continuous across rollovers
 };
 
-bool SameFile(const std::string& A, const std::string& B) {
-    if (A == B) return true;
-    std::error_code Ec;
-    return std::filesystem::equivalent(A, B, Ec) && !Ec;
-}
-
 std::int32_t Percent(double Value) { return RoundHalfEven32(Value); }
 
 // The reader's stream has a small window, sized for the few records around a
@@ -239,10 +232,13 @@ void TKQMReader::TReindexRun::Execute() {
     // Written under the one name every writer uses, whatever spelling of an
     // older index the reader found; that one is found after this.
     const std::string IndexName = IndexNameBeside(R.FPath, TOtherExtension::Replaced);
-    // Creating the index would overwrite the recording it is built from.
-    if (SameFile(R.FPath, IndexName))
-        throw EKQMError(Format("Index file and sample data file are the same: %s", IndexName), 1);
+    // Nothing is written where the rename would replace what is not an index.
+    if (const std::string Refusal = IndexPlaceRefusal(R.FPath, IndexName); !Refusal.empty())
+        throw EKQMError(Refusal, 1);
     const std::string TempName = IndexName + ".tmp";
+    std::string Leftover;
+    if (const std::string Refusal = ClearIndexTemp(TempName, Leftover); !Refusal.empty()) throw EKQMError(Refusal, 1);
+    if (!Leftover.empty()) R.Trace("(i) Unfinished index of an earlier build removed: %s", Leftover);
 
     // GPS state of earlier reads must not leak into this scan's pairs.
     R.FHouseBlock = TKQMHouseBlock{};
@@ -252,8 +248,11 @@ void TKQMReader::TReindexRun::Execute() {
     bool TempCreated = false;
 
     try {
+        bool TellsCaseApart = false;
         try {
             IndexStream = CreateBuffered(TempName, INDEX_BUFFER, TempCreated);
+            // Asked while the temporary file is new and only this run's.
+            TellsCaseApart = FolderTellsCaseApart(TempName);
             R.Trace("(i) Index creation started");
             WriteIndexHeader_1_1(*IndexStream);
             {
@@ -269,7 +268,8 @@ void TKQMReader::TReindexRun::Execute() {
         IndexStream->Flush();
         IndexStream.reset();
         TFileHandle::RenameReplace(TempName, IndexName);
-        RemoveReplaced(IndexName);
+        TempCreated = false;
+        if (TellsCaseApart) RemoveReplaced(IndexName);
         R.Trace("(i) Index successfully created");
     } catch (...) {
         IndexStream.reset();
@@ -291,30 +291,26 @@ void TKQMReader::TReindexRun::Execute() {
         throw EKQMError(Format("Index file %s was rebuilt but cannot be opened", IndexName), NARVI_ERR_MISSING_INDEX);
 }
 
-namespace {
-
-// Two names of files that exist and are known to be two files.
-bool TwoFiles(const std::string& A, const std::string& B) {
-    std::error_code Ec;
-    const bool Same = std::filesystem::equivalent(A, B, Ec);
-    return !Same && !Ec;
-}
-
-}  // namespace
-
 // Once the new index is in place, the indexes beside it spelt in another
 // letter case go: the reader's look-up would take one of them again as soon
-// as the new one is gone, with entries of an older rebuild. In a folder blind
-// to case every spelling names the new index itself, and a recording may
-// itself be spelt like an index; neither is touched. What cannot be removed
-// stays behind a good index, so the rebuild has still succeeded.
+// as the new one is gone, with entries of an older rebuild. Only called for
+// a folder that tells case apart, where no other spelling can name the new
+// index, which this run created under a free name. Of the other spellings
+// only complete indexes go; a link, a recording or any other file stays, and
+// the trace says which went and which stayed. What cannot be removed stays
+// behind a good index, so the rebuild has still succeeded.
 void TKQMReader::TReindexRun::RemoveReplaced(const std::string& IndexName) {
     for (const std::string& Name : IndexSpellingsOf(R.FPath)) {
+        if (Name == IndexName || Name == R.FPath) continue;
         try {
-            std::error_code Ec;
-            if (Name == IndexName || !std::filesystem::is_regular_file(Name, Ec)) continue;
-            if (!TwoFiles(Name, IndexName) || !TwoFiles(Name, R.FPath)) continue;
+            if (TFileHandle::EntryKind(Name) == TFileHandle::ekNone) continue;
+            const std::string Keep = KeepReason(Name, IndexName);
+            if (!Keep.empty()) {
+                R.Trace("(i) %s left in place: %s", Name, Keep);
+                continue;
+            }
             TFileHandle::Delete(Name);
+            R.Trace("(i) Older index removed: %s", Name);
         } catch (const std::exception& E) {
             try {
                 R.Trace("(i) Older index left in place: %s", E.what());

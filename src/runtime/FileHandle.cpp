@@ -111,10 +111,10 @@ bool TFileHandle::TryOpen(const std::string& FileName, TAccess Access, TShare Sh
                  FileName, Reason);
 }
 
-bool TFileHandle::TryCreate(const std::string& FileName, TShare Share, std::string* Reason) {
+bool TFileHandle::TryCreate(const std::string& FileName, TShare Share, std::string* Reason, bool New) {
     Close();
-    return Adopt(CreateFileA(FileName.c_str(), GENERIC_READ | GENERIC_WRITE, ShareFlags(Share), nullptr, CREATE_ALWAYS,
-                             FILE_ATTRIBUTE_NORMAL, nullptr),
+    return Adopt(CreateFileA(FileName.c_str(), GENERIC_READ | GENERIC_WRITE, ShareFlags(Share), nullptr,
+                             New ? CREATE_NEW : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr),
                  FileName, Reason);
 }
 
@@ -199,6 +199,19 @@ bool TFileHandle::Exists(const std::string& FileName) {
     return attr != INVALID_FILE_ATTRIBUTES && !(attr & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+TFileHandle::TEntryKind TFileHandle::EntryKind(const std::string& FileName) {
+    const DWORD attr = GetFileAttributesA(FileName.c_str());
+    if (attr == INVALID_FILE_ATTRIBUTES) {
+        const DWORD code = GetLastError();
+        return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND ? ekNone : ekUnknown;
+    }
+    // Symbolic links and junctions are reparse points; the attributes are the link's own.
+    if (attr & FILE_ATTRIBUTE_REPARSE_POINT) {
+        return ekLink;
+    }
+    return attr & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE) ? ekOther : ekFile;
+}
+
 void TFileHandle::RenameReplace(const std::string& OldName, const std::string& NewName) {
     if (!MoveFileExA(OldName.c_str(), NewName.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         const std::string reason = SystemErrorText();
@@ -244,11 +257,13 @@ bool TFileHandle::TryOpen(const std::string& FileName, TAccess Access, TShare /*
     return Adopt(fd, FileName, Reason);
 }
 
-bool TFileHandle::TryCreate(const std::string& FileName, TShare /*Share*/, std::string* Reason) {
+bool TFileHandle::TryCreate(const std::string& FileName, TShare /*Share*/, std::string* Reason, bool New) {
     Close();
+    // O_EXCL also refuses a symbolic link, whether or not it leads anywhere.
+    const int flags = O_RDWR | O_CREAT | O_CLOEXEC | (New ? O_EXCL : O_TRUNC);
     int fd;
     do {
-        fd = ::open(FileName.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        fd = ::open(FileName.c_str(), flags, 0666);
     } while (fd < 0 && errno == EINTR);
     return Adopt(fd, FileName, Reason);
 }
@@ -336,6 +351,17 @@ void TFileHandle::Truncate(std::int64_t NewSize) {
 bool TFileHandle::Exists(const std::string& FileName) {
     struct stat st;
     return ::stat(FileName.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+TFileHandle::TEntryKind TFileHandle::EntryKind(const std::string& FileName) {
+    struct stat st;
+    if (::lstat(FileName.c_str(), &st) != 0) {
+        return errno == ENOENT || errno == ENOTDIR ? ekNone : ekUnknown;
+    }
+    if (S_ISLNK(st.st_mode)) {
+        return ekLink;
+    }
+    return S_ISREG(st.st_mode) ? ekFile : ekOther;
 }
 
 void TFileHandle::RenameReplace(const std::string& OldName, const std::string& NewName) {

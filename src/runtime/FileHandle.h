@@ -39,7 +39,9 @@ public:
     // given, stores the system's explanation there. Directories are refused.
     bool TryOpen(const std::string& FileName, TAccess Access, TShare Share, std::string* Reason = nullptr);
     // Creates the file, or truncates it to zero bytes, for reading and writing.
-    bool TryCreate(const std::string& FileName, TShare Share, std::string* Reason = nullptr);
+    // New: only a file that is not there yet; a name in use, even by a
+    // symbolic link to nowhere, fails and is left as it is.
+    bool TryCreate(const std::string& FileName, TShare Share, std::string* Reason = nullptr, bool New = false);
 
     // Throwing forms: EInOutError "Cannot open file \"name\". reason" and
     // "Cannot create file \"name\". reason".
@@ -65,6 +67,11 @@ public:
     void Truncate(std::int64_t NewSize);
 
     static bool Exists(const std::string& FileName);
+    // What a name stands for in its folder, a symbolic link (or any other
+    // redirection) taken as itself, not as what it leads to. Unknown: the
+    // system could not say, which is no answer either way.
+    enum TEntryKind { ekNone, ekFile, ekLink, ekOther, ekUnknown };
+    static TEntryKind EntryKind(const std::string& FileName);
     // Replaces NewName by OldName in one step where the system allows it.
     static void RenameReplace(const std::string& OldName, const std::string& NewName);
     static void Delete(const std::string& FileName);

@@ -106,8 +106,9 @@ TFileStream::TFileStream(const std::string& FileName, std::uint16_t Mode) : FFil
     std::string reason;
     if ((Mode & fmCreate) == fmCreate) {
         // Creating with a sharing flag in the low byte keeps that flag.
-        const std::uint16_t low = Mode & 0x00FF;
-        if (!FHandle.TryCreate(FileName, low ? ShareOf(low) : TFileHandle::fsExclusive, &reason)) {
+        const std::uint16_t low = Mode & 0x007F;
+        const bool fresh = (Mode & fmCreateNew) != 0;
+        if (!FHandle.TryCreate(FileName, low ? ShareOf(low) : TFileHandle::fsExclusive, &reason, fresh)) {
             throw EFCreateError("Cannot create file \"" + FileName + "\". " + reason);
         }
         return;

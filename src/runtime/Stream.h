@@ -22,6 +22,8 @@ constexpr std::uint16_t fmShareExclusive = 0x0010;
 constexpr std::uint16_t fmShareDenyWrite = 0x0020;
 constexpr std::uint16_t fmShareDenyRead = 0x0030;
 constexpr std::uint16_t fmShareDenyNone = 0x0040;
+// With fmCreate: only a file that does not exist yet; any name in use fails.
+constexpr std::uint16_t fmCreateNew = 0x0080;
 
 // Stream failures. They derive from the input/output error class; the name
 // EStreamError is left to the reader's own exception family.

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <type_traits>
@@ -7,6 +8,7 @@
 #include <vector>
 
 #include "ChartAxis.h"
+#include "ChartError.h"
 #include "ChartFormData.h"
 #include "ChartToolsExtra.h"
 #include "ChartUtils.h"
@@ -234,6 +236,47 @@ TEST(SeriesAnimationTool, StopsWhenTheSeriesOrTheToolGoes) {
     // the series gets its own values back and takes notifications again
     EXPECT_EQ(t->UpdateDepth(), 0);
     EXPECT_EQ(t->YValues()->ValueAt(1), 2);
+}
+
+// Whatever a handler does half-way, the series is left with its own values, never a frame:
+// points it deleted or added end the run, and every point keeps the value it has.
+TEST(SeriesAnimationTool, TheSeriesKeepsItsOwnValuesWhateverAHandlerDoes) {
+    using Act = std::function<void(TSeriesAnimationTool&, TLineSeries&, TLineSeries&)>;
+    const std::vector<double> own{10, 20, 30, 40, 50, 60, 70};
+    const std::vector<std::pair<Act, std::vector<double>>> cases{
+        {[](auto&, TLineSeries& s, auto&) { s.DeletePoint(6); }, {10, 20, 30, 40, 50, 60}},
+        {[](auto&, TLineSeries& s, auto&) { s.DeletePoint(0); }, {20, 30, 40, 50, 60, 70}},
+        {[](auto&, TLineSeries& s, auto&) { s.DeletePoints(2, 2); }, {10, 20, 50, 60, 70}},
+        {[](auto&, TLineSeries& s, auto&) { s.AddPoint(2.5, 99); }, {10, 20, 30, 99, 40, 50, 60, 70}},
+        {[](auto&, TLineSeries& s, auto&) { s.ClearPoints(); }, {}},
+        {[](auto&, auto&, auto&) -> void { throw ChartException("stop"); }, own},
+        {[](TSeriesAnimationTool& t, auto&, TLineSeries& other) { t.SetSeries(&other); }, own},
+    };
+    for (const auto& [act, values] : cases) {
+        SCOPED_TRACE(&act - &cases[0].first);
+        ToolsChart chart;
+        TLineSeries* s[2];
+        for (TLineSeries*& t : s) {
+            t = new TLineSeries(&chart);
+            t->SetParentChart(&chart);
+        }
+        for (int i = 0; i < 7; ++i) s[0]->AddPoint(i, own[static_cast<std::size_t>(i)]);
+        auto* tool = new TSeriesAnimationTool(&chart);
+        tool->SetSeries(s[0]);
+        tool->SetSteps(7);
+        tool->ShowFrame = [](TCustomAxisPanel*) {};
+        int last = -1;
+        tool->OnStep = [&](TSeriesAnimationTool* sender, int step) {
+            if ((last = step) == 2) act(*sender, *s[0], *s[1]);
+        };
+        ExceptionText([&] { tool->RunAnimation(); });  // the handler's own exception goes on
+        EXPECT_EQ(last, 2);
+        std::vector<double> now;
+        for (int i = 0; i < s[0]->PointCount(); ++i) now.push_back(s[0]->YValues()->ValueAt(i));
+        EXPECT_EQ(now, values);
+        EXPECT_FALSE(tool->Running());
+        EXPECT_EQ(s[0]->UpdateDepth(), 0);
+    }
 }
 
 TEST(RotateTool, NeverShowsTheBackOfASoftwareView) {

@@ -9,6 +9,8 @@
 
 #include "Chart.h"
 #include "ChartAxis.h"
+#include "ChartControl.h"
+#include "GuiApplication.h"
 #include "LineSeries.h"
 #include "ChartMessages.h"
 #include "ChartUtils.h"
@@ -204,6 +206,44 @@ TEST(LineSeries, BothEndsReachThePlotEdgesInEveryDirection) {
             EXPECT_EQ(lastDrawn, "DrawRectangle");
         }
     }
+}
+
+// Steps belong to the data: an inverted horizontal axis shows the mirror image of the steps
+// the same data draws on an axis that is not, also where the line enters at the plot's edges.
+TEST(LineSeries, StairsOnAnInvertedAxisAreTheMirrorImage) {
+    EnsureGuiApplication();
+    const TColor ink = RGB(0xD0, 0x10, 0x20);
+    for (const bool invertedStairs : {false, true})
+        for (const double from : {-0.5, 1.5}) {
+            SCOPED_TRACE(std::to_string(invertedStairs) + " from " + std::to_string(from));
+            TChart chart;
+            chart.SetView3D(false);
+            auto* s = new TLineSeries(&chart);
+            s->SetParentChart(&chart);
+            s->SetSeriesColor(ink);
+            s->SetStairs(true);
+            s->SetInvertedStairs(invertedStairs);
+            for (int i = 0; i <= 8; ++i) s->AddPoint(i, (i * 7) % 5 + 0.5 * i);
+            chart.BottomAxis()->SetAxisRange(from, 8 - from);
+            const auto plain = RenderToBitmap(chart, 400, 300);
+            chart.BottomAxis()->SetInverted(true);
+            const auto mirrored = RenderToBitmap(chart, 400, 300);
+            const TRect r = chart.PlotRect();
+            // within a pixel across, as the two round their pixels from opposite ends
+            auto inked = [&](const TBitmap& b, int x, int y) {
+                return b.GetPixel(x - 1, y) == ink || b.GetPixel(x, y) == ink || b.GetPixel(x + 1, y) == ink;
+            };
+            int drawn = 0, unmatched = 0;
+            for (int y = r.Top; y <= r.Bottom; ++y)
+                for (int x = r.Left, m = r.Right; x <= r.Right; ++x, --m) {
+                    drawn += plain->GetPixel(x, y) == ink;
+                    unmatched += (plain->GetPixel(x, y) == ink && !inked(*mirrored, m, y)) +
+                                 (mirrored->GetPixel(m, y) == ink && !inked(*plain, x, y));
+                }
+            EXPECT_GT(drawn, 400);
+            // a line leaves out its last pixel, and the two are drawn toward opposite ends
+            EXPECT_LE(unmatched, 2);
+        }
 }
 
 TEST(LineSeries, SingleVisiblePointDrawsOnlyItsMarker) {

@@ -1,10 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
+#include <cmath>
 #include <string>
 #include <vector>
 
 #include "ChartAxis.h"
+#include "ChartControl.h"
 #include "ChartMessages.h"
+#include "GuiApplication.h"
 #include "LineSeries.h"
 #include "RecordingChart.h"
 #include "SeriesMarks.h"
@@ -235,6 +240,8 @@ TEST(SeriesMarks, MarginsCalloutsAndItems) {
     s->AddPoint(1, 1);
     s->AddPoint(2, 2);
     s->Pointer().SetVisible(false);
+    // the margins are measured against the laid-out axes
+    chart.DrawNow();
     int top = 0, bottom = 0;
     // above the callout's length the box itself: one line of 12 in a frame of 1, which
     // stands a pixel out of the box's bounds
@@ -249,6 +256,7 @@ TEST(SeriesMarks, MarginsCalloutsAndItems) {
     EXPECT_EQ(points.Marks().Callout().Length(), 0);
 
     // one point with a hidden shape of its own gets no mark; an arrow head draws an arrow
+    s->Marks().ClearMarkPositions();
     s->Marks().Items().Item(1).SetVisible(false);
     s->Marks().Callout().SetArrowHead(ahSolid);
     chart.DrawNow();
@@ -270,6 +278,40 @@ TEST(SeriesMarks, MarginsCalloutsAndItems) {
     EXPECT_EQ(other.Marks().Callout().ArrowHead(), ahSolid);
     ASSERT_NE(other.Marks().Items().ItemIfAny(1), nullptr);
     EXPECT_FALSE(other.Marks().Items().ItemIfAny(1)->Visible());
+}
+
+// Marks take room beside the data, never the data's own: at any size the points spread over
+// at least half of each axis, and every mark drawn stands inside the plot.
+TEST(SeriesMarks, MarksLeaveTheDataTheLargerPartOfEachAxis) {
+    EnsureGuiApplication();
+    for (const int width : {200, 260, 400})
+        for (const int k : {0, 1, 2, 3}) {  // flat or 3D, one line on 200 px or two on 110 px
+            SCOPED_TRACE(std::to_string(width) + " wide, case " + std::to_string(k));
+            TChart chart;
+            chart.SetView3D(k & 1);
+            auto* s = new TLineSeries(&chart);
+            s->SetParentChart(&chart);
+            for (int i = 0; i < 8; ++i) s->AddPoint(i, 100 + 30 * std::sin(i), "lbl" + std::to_string(i));
+            s->Marks().SetVisible(true);
+            s->Marks().SetStyle(smsLabelValue);
+            s->Marks().SetMultiLine(k & 2);
+            RenderToBitmap(chart, width, k & 2 ? 110 : 200);
+            const TRect plot = chart.PlotRect();
+            const auto spread = [&](int (TChartSeries::*at)(int) const) {
+                int lo = INT_MAX, hi = INT_MIN;
+                for (int i = 0; i < 8; ++i) lo = std::min(lo, (s->*at)(i)), hi = std::max(hi, (s->*at)(i));
+                return hi - lo;
+            };
+            EXPECT_GE(2 * spread(&TChartSeries::PointScreenX) + 2, plot.Width());
+            EXPECT_GE(2 * spread(&TChartSeries::PointScreenY) + 2, plot.Height());
+            for (int i = 0; i < 8 && !(k & 1); ++i) {
+                const TSeriesMarkPosition* p = s->Marks().Positions().Position(i);
+                const TRect b = p ? p->Bounds() : plot;
+                EXPECT_TRUE(b.Left >= plot.Left && b.Top >= plot.Top && b.Right <= plot.Right &&
+                            b.Bottom <= plot.Bottom)
+                    << i;
+            }
+        }
 }
 
 }  // namespace

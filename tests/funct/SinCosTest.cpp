@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -92,6 +93,56 @@ TEST(SinCosExtended, AgreesWithTheCRuntimeOverTheMirrorAngles) {
         "%.3Lg units of 2^-64\n",
         Equal, Count, WorstSin, WorstCos, WorstAbsolute);
 }
+
+#if defined(__SIZEOF_FLOAT128__) && !defined(__clang__)
+// The table path against sine and cosine summed from their series in 113-bit
+// arithmetic: below 7.1 no term exceeds some 2^8, so the sums hold some 2^-104
+// absolutely, far finer than the 2^-69 of a unit of a result near 2^-5. Its
+// worst lies at the ends of the stretches next to the multiples of pi/2,
+// where sine or cosine falls just below 2^-5 and a unit halves: there, around
+// the worst point the header states, and at random along the path.
+TEST(SinCosExtended, TablePathStaysWithinItsStatedUnits) {
+    if (FLT_EVAL_METHOD != 0 || !SinCosDetail::ExtendedNearestNow())
+        GTEST_SKIP() << "this target leaves every argument to the general path";
+    using Quad = __float128;
+    auto Reference = [](Real X, Quad& S, Quad& C) {
+        const Quad Q = X;
+        Quad T = 1;
+        S = C = 0;
+        for (int N = 0; N < 80; ++N) {
+            (N % 2 ? S : C) += N % 4 < 2 ? T : -T;
+            T = T * Q / Quad(N + 1);
+        }
+    };
+    auto UlpsOf = [](Real A, Quad B) {
+        const Real Near = Real(B), Unit = std::nextafter(std::fabs(Near), Real(INFINITY)) - std::fabs(Near);
+        const Quad D = Quad(A) - B;
+        return Real((D < 0 ? -D : D) / Quad(Unit));
+    };
+    const Real Stated = 0.76L, WorstPoint = 0xc.50fdaa22167b641p-3L;
+    std::vector<Real> X = {WorstPoint, 1.5395463267948966L};
+    for (int S = -300; S <= 300; ++S) X.push_back(Step(WorstPoint, S));
+    std::uint64_t Seed = 12345;
+    auto Next = [&] { return (Seed = Seed * 6364136223846793005ULL + 1442695040888963407ULL) >> 11; };
+    for (int K = 1; K <= 4; ++K)
+        for (int Side : {-1, 1})
+            for (int I = 0; I < 500; ++I)
+                X.push_back(K * Pi / 2 + Side * (SinCosDetail::AxisMargin + Real(Next()) * 0x1p-53L * 2e-4L));
+    for (int I = 0; I < 4000; ++I) X.push_back(Real(Next()) * 0x1p-53L * SinCosDetail::Limit);
+    Real Worst = 0, At = 0;
+    for (Real A : X) {
+        Real S, C;
+        Quad Sq, Cq;
+        SinCosExtended(A, S, C);
+        Reference(A, Sq, Cq);
+        for (Real U : {UlpsOf(S, Sq), UlpsOf(C, Cq)})
+            if (U > Worst) Worst = U, At = A;
+    }
+    EXPECT_LE(Worst, Stated) << "at " << double(At);
+    EXPECT_GT(Worst, 0.75L) << "the worst point no longer where the header says";
+    std::printf("table path: largest distance %.4Lf units in the last place, at %.21Lg\n", Worst, At);
+}
+#endif
 
 // Whatever the beam never passes still gets the sine and cosine: negative,
 // beyond the table, beyond the general path's reduction, not finite; zeros

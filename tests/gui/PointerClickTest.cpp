@@ -8,6 +8,7 @@
 
 #include "ChartWidgetFixture.h"
 #include "LineSeries.h"
+#include "SeriesMarks.h"
 
 namespace {
 
@@ -88,6 +89,40 @@ TEST(PointerClick, NoneOnANullPointNorOnTheSegmentsItBreaks) {
     QTest::mousePress(c.widget, Qt::LeftButton, Qt::NoModifier, from);
     QTest::mouseMove(c.widget, from + QPoint(40, 40));
     QTest::mouseRelease(c.widget, Qt::LeftButton, Qt::NoModifier, from + QPoint(40, 40));
+    EXPECT_TRUE(c.chart.Zoomed());
+}
+
+// A mark takes presses on its box only while drawn there: once its point has scrolled away,
+// or the whole series out of sight, the old box answers nothing and a drag from it zooms.
+TEST(PointerClick, OnlyTheMarksOfTheLastPaintTakeClicks) {
+    ASSERT_TRUE(kWidgetApplication);
+    ChartWidgetFixture c;
+    auto* series = new TLineSeries(&c.chart);
+    series->SetParentChart(&c.chart);
+    for (int i = 0; i <= 10; ++i) series->AddPoint(i, 5 + i % 3);
+    series->Marks().SetVisible(true);
+    c.chart.OnClickSeries = [](TCustomChart*, TChartSeries*, int, TMouseButton, TShiftState, int, int) {};
+    c.chart.BottomAxis()->SetAxisRange(0, 10);
+    c.chart.LeftAxis()->SetAxisRange(0, 10);
+    c.Show();
+    auto middle = [&](int i) {
+        const TRect b = series->Marks().Positions().Position(i)->Bounds();
+        return TPoint{(b.Left + b.Right) / 2, (b.Top + b.Bottom) / 2};
+    };
+    const TPoint one = middle(1);
+    EXPECT_EQ(series->Marks().MarkAtPixel(one.x, one.y), 1);
+    c.Drag(one.x, one.y, one.x + 60, one.y + 60);
+    EXPECT_FALSE(c.chart.Zoomed()) << "the drawn mark holds the press";
+
+    c.chart.BottomAxis()->SetAxisRange(5, 10);
+    c.Paint();
+    const TPoint six = middle(6);
+    EXPECT_EQ(series->Marks().MarkAtPixel(one.x, one.y), -1);
+    EXPECT_EQ(series->Marks().MarkAtPixel(six.x, six.y), 6);
+    c.chart.BottomAxis()->SetAxisRange(20, 30);
+    c.Paint();
+    EXPECT_EQ(series->Marks().MarkAtPixel(six.x, six.y), -1);
+    c.Drag(one.x, one.y, one.x + 60, one.y + 60);
     EXPECT_TRUE(c.chart.Zoomed());
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 #include <QApplication>
@@ -12,6 +13,7 @@
 
 #include "Chart.h"
 #include "ChartAxis.h"
+#include "ChartError.h"
 #include "ChartControl.h"
 #include "ChartTools.h"
 #include "ChartWidgetFixture.h"
@@ -419,6 +421,27 @@ TEST(DrawLineTool, ARefusedSelectionStartsNoDrag) {
     ASSERT_EQ(tool->SelectedLine(), line);
     tool->Lines().Delete(0);
     EXPECT_EQ(tool->SelectedLine(), nullptr);
+    c.Paint();
+}
+
+// A tool selects only its own lines: another tool's line, freed there, is never drawn here.
+TEST(DrawLineTool, RefusesALineOfAnotherTool) {
+    ToolChart c;
+    TDrawLineTool* tools[2];
+    for (TDrawLineTool*& t : tools) {
+        t = new TDrawLineTool(&c.chart);
+        t->SetParentChart(&c.chart);
+        t->Lines().Add()->SetX1(50);
+    }
+    std::string refusal;
+    try {
+        tools[0]->SetSelectedLine(tools[1]->Lines()[0]);
+    } catch (const ChartException& e) {
+        refusal = e.Message();
+    }
+    EXPECT_EQ(refusal, "The selected line must be one of the tool's Lines");
+    EXPECT_EQ(tools[0]->SelectedLine(), nullptr);
+    tools[1]->Lines().Clear();
     c.Paint();
 }
 

