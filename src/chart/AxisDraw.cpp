@@ -160,7 +160,8 @@ public:
     // The step the labels start from, for the labels font in the canvas; false when
     // no labels can be drawn. The plan grows it until every label keeps clear.
     bool ChooseStep() {
-        const double s = A.CurrentLabelIncrement();
+        FEndLength = EndLabelsLength();
+        const double s = A.CalcMaxLabelCount(FEndLength);
         int k = dtNone;
         if (A.IsDateTime() && A.FExactDateTime && A.FIncrement != 0) {
             k = FindDateTimeStep(A.FIncrement);
@@ -171,6 +172,36 @@ public:
         FStepIndex = k;
         FPower = 1;
         return (s > 0 || (k >= dtHalfMonth && k <= dtOneYear)) && A.FScaleMaximum >= A.FScaleMinimum;
+    }
+
+    // Whether a series along the axis has no more points than the labels' step came
+    // from: its values are steps of whole numbers, as the step from its count keeps.
+    bool FewPoints() const {
+        const int length = FEndLength;
+        const double n = A.FAxisLength / std::max(1.0, length * (1 + 0.01 * A.FLabelsSeparation));
+        for (TChartSeries* s : C.SeriesList())
+            if (s->Active() && s->UsesAxis(&A) && s->ValuesVertical() == A.FHorizontal && s->PointCount() <= n + 1)
+                return true;
+        return false;
+    }
+
+    // What the labels at the range's ends take along the axis as drawn (turned, in
+    // their box), the longer of the two: the plan measures every label so, and a step
+    // started from a longer measure would never come down to one that fits.
+    int EndLabelsLength() {
+        V.SelectFont(A.LabelsFont());
+        TPlotCustomShape& box = A.FItems.Format();
+        const int angle = NormalAngle(A.FLabelsAngle);
+        int most = 0;
+        for (double v : {A.FScaleMaximum, A.FScaleMinimum}) {
+            int lines = 0;
+            const int w = C.MultiLineTextWidth(A.FormatAxisLabel(v), lines);
+            const int height = V.TextLineHeight() * std::max(lines, 1);
+            const auto [at, lo, hi] = AlongTheAxis(InkExtent(box, w, height, angle), w, height, angle);
+            (void)at;
+            most = std::max(most, static_cast<int>(std::ceil(hi - lo)));
+        }
+        return most;
     }
 
     // Takes the step of the axis' plan; false when no labels can be drawn.
@@ -223,7 +254,8 @@ public:
             static_cast<double>(A.FLabelsOnAxis + 2 * A.FRoundFirstLabel + 4 * A.FHorizontal + 8 * A.FInverted +
                                 16 * A.Labels() + 32 * A.LabelsLeftOut + 64 * A.FIsDepthAxis + 128 * A.LabelsLimited),
             static_cast<double>(A.LabelsFrom),
-            static_cast<double>(A.LabelsTo)};
+            static_cast<double>(A.LabelsTo),
+            static_cast<double>(A.LabelsAcross)};
         std::string key = LabelsKey();
         TChartAxis::LabelPlan* plans = A.FLabelPlans;
         for (int i = 0; i < 3; ++i)
@@ -281,6 +313,13 @@ public:
         struct Span {
             double from, to;
         };
+        // labels planned after the layout stay in the room it gave them across the axis
+        const int blank = A.LabelsAcross > 0 ? V.MeasureTextWidth(" ") : 0;
+        auto tooWide = [&](const TChartAxis::LabelText& t) {
+            if (A.LabelsAcross <= 0 || A.FIsDepthAxis) return false;
+            const Extent e = InkExtent(box, t.width + blank, lineHeight * t.lines, angle, pad);
+            return std::ceil(A.FHorizontal ? e.maxY - e.minY : e.maxX - e.minX) > A.LabelsAcross;
+        };
         auto span = [&](double v, const TChartAxis::LabelText& t) {
             const int height = lineHeight * t.lines;
             const auto [at, lo, hi] = AlongTheAxis(InkExtent(box, t.width, height, angle, pad), t.width, height, angle);
@@ -289,7 +328,8 @@ public:
             return Span{q + lo - at, q + hi - at};
         };
         std::vector<double> values, before;
-        for (int round = 0; round < 64; ++round) {
+        // whether the labels of the current step crowd, their values in values
+        auto crowds = [&] {
             values.clear();
             bool crowded = false;
             const TChartAxis::LabelText* last = nullptr;
@@ -303,7 +343,7 @@ public:
                     const TChartAxis::LabelText& t = Measured(v);
                     // an empty text shows nothing and takes no room
                     if (t.text.empty()) return;
-                    if (last && t.text == last->text) crowded = true;
+                    if ((last && t.text == last->text) || tooWide(t)) crowded = true;
                     if (clear) {
                         const Span here = span(v, t);
                         if (last) {
@@ -315,9 +355,34 @@ public:
                     last = &t;
                 },
                 false);
-            if (!crowded) break;
-            before = values;
-            if (!WidenStep()) break;
+            return crowded;
+        };
+        if (!crowds()) {
+            // The count of labels the step came from is rounded, and measured from the
+            // range's ends, whose texts may be longer than any label's: on a short axis a
+            // single label may stand where two fit. The step comes down the nice ladder
+            // while its labels keep clear, until two stand.
+            const double least = std::max(A.FIncrement, FewPoints() ? 1.0 : 0.0);
+            for (int i = 0;
+                 i < 4 && drawn && values.size() < 2 && !A.IsDateTime() && !(A.FLogarithmic && A.FIncrement == 0);
+                 ++i) {
+                const double s = FStep, m = s / std::pow(10.0, std::floor(std::log10(s)));
+                const double lower = m < 3 ? s / 2 : s * 0.4;
+                if (!(lower >= least) || !(lower > 0) || std::fabs(A.FScaleRange / lower) > 200) break;
+                before = values;
+                FStep = lower;
+                if (crowds()) {
+                    FStep = s;
+                    values = before;
+                    break;
+                }
+            }
+            before.clear();
+        } else {
+            for (int round = 0; round < 64; ++round) {
+                before = values;
+                if (!WidenStep() || !crowds()) break;
+            }
         }
         // A step too wide for two labels in the range may leave none: one of the
         // closer step stands alone, the one nearest the middle.
@@ -1519,7 +1584,12 @@ public:
         if (titled)
             edge += inward * AxisLabelSize(A.FTitle.Font(), A.FTitle.Angle(), A.FTitleSize, A.FTitle.Caption(), false);
         A.TitlePos = edge - inward * beyond;
-        if (labelled) edge += inward * KeptLabelsRoom();
+        if (labelled) {
+            A.LabelsAcross = 0;
+            const int across = KeptLabelsRoom();
+            edge += inward * across;
+            A.LabelsAcross = A.FLabelsSize != 0 ? 0 : across;
+        }
         A.LabelsPos = edge - inward * beyond;
         if (t > 0) edge += inward * t;
         A.TitlePos = PositionShift(A.TitlePos, original);
@@ -1532,6 +1602,7 @@ public:
     double FStep = 0;
     int FStepIndex = dtNone;
     int FPower = 1;
+    int FEndLength = 0;
     // the labels drawn are the plan's, which keep clear of each other already
     bool FPlanned = false;
     bool FDepthLabelDrawn = false;

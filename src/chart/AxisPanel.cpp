@@ -534,6 +534,7 @@ void TCustomAxisPanel::CalcAxesRoom() {
     for (int i = 0; i < FAxes.Count(); ++i) {
         TChartAxis* a = FAxes[i];
         a->TitleLeftOut = a->LabelsLeftOut = a->LabelsLimited = false;
+        a->LabelsAcross = 0;
         a->TitleShift = 0;
         if (!IsAxisShown(a)) continue;
         const int along = a->Horizontal() ? outer.Width() : outer.Height();

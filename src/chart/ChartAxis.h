@@ -298,6 +298,9 @@ public:
     // past LabelsFrom .. LabelsTo along the axis (screen pixels) are left out.
     bool LabelsLimited = false;
     int LabelsFrom = 0, LabelsTo = 0;
+    // The room across the axis the layout gave the labels (0 before it has): the
+    // labels drawn after the series' margins moved the scale keep within it.
+    int LabelsAcross = 0;
     // How far the layout moved the title off the axis' middle to keep it in the panel.
     int TitleShift = 0;
     std::vector<int> TickPositions;

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -88,8 +89,14 @@ inline std::vector<std::string> DrawnLabels(TChart& chart, TextRecordingCanvas& 
     (void)RenderToBitmap(chart, width, height);
     axis.LabelsFont().SetColor(normal);
     std::vector<std::string> out;
-    for (const auto& t : r.Texts)
-        if (t.color == MarkColor) out.push_back(t.text);
+    for (std::size_t i = 0; i < r.Texts.size(); ++i) {
+        const auto& t = r.Texts[i];
+        // a 3D chart draws the axes on the sides facing the viewer again over the walls
+        bool again = false;
+        for (std::size_t j = 0; j < i; ++j)
+            again = again || (r.Texts[j].text == t.text && r.Texts[j].x == t.x && r.Texts[j].y == t.y);
+        if (t.color == MarkColor && !again) out.push_back(t.text);
+    }
     return out;
 }
 
@@ -107,18 +114,22 @@ inline Drawn DrawnWithWidths(TChart& chart, TextRecordingCanvas& r, TChartAxis& 
 }
 
 // Whether the axis as last drawn has room for two of its labels side by side at a
-// regular step: the first nice step (not finer than the increment) at which labels
-// reaching `extent` pixels along the axis keep clear by the axis' separation has two
-// values in the range, and the format shows them apart.
-inline bool RoomForTwo(TChartAxis& axis, double extent) {
-    const double range = axis.ScaleMaximum() - axis.ScaleMinimum();
-    if (axis.Logarithmic() || !(range > 0) || axis.AxisLength() <= 0 || !(extent > 0)) return false;
-    const double needed = extent * (1 + 0.01 * axis.LabelsSeparation()) * range / axis.AxisLength();
-    double s = std::max(axis.Increment(), std::pow(10.0, std::floor(std::log10(needed))));
-    for (int i = 0; i < 64 && s < needed * (1 - 1e-9); ++i) s = NextNiceStep(s);
-    const double first = std::ceil(axis.ScaleMinimum() / s) * s;
-    if (first + s > axis.ScaleMaximum()) return false;
-    return axis.FormatAxisLabel(first) != axis.FormatAxisLabel(first + s);
+// regular step: some nice step (not finer than `least`) has two values in the range
+// that the format shows apart, and labels at them reaching extentOf(text) pixels
+// along the axis keep clear by the axis' separation.
+inline bool RoomForTwo(TChartAxis& axis, const std::function<double(const std::string&)>& extentOf, double least = 0) {
+    const double lo = axis.ScaleMinimum(), hi = axis.ScaleMaximum(), range = hi - lo;
+    if (axis.Logarithmic() || !(range > 0) || axis.AxisLength() <= 0) return false;
+    const double perUnit = axis.AxisLength() / range;
+    double s = std::max({axis.Increment(), least, std::pow(10.0, std::floor(std::log10(range)) - 4)});
+    for (int i = 0; i < 200 && s <= range; ++i, s = NextNiceStep(s)) {
+        const double first = std::ceil(lo / s) * s;
+        if (first + s > hi) continue;
+        const std::string a = axis.FormatAxisLabel(first), b = axis.FormatAxisLabel(first + s);
+        if (a == b) continue;
+        if (s * perUnit >= (1 + 0.01 * axis.LabelsSeparation()) * std::max(extentOf(a), extentOf(b))) return true;
+    }
+    return false;
 }
 
 inline std::string Joined(const std::vector<std::string>& texts) {

@@ -329,7 +329,7 @@ class TextRecordingCanvas : public TPlotCanvas3D {
 public:
     struct Written {
         std::string text;
-        int x, y, angle, width;
+        int x, y, angle, width, height;
         TColor color;
     };
     std::vector<Written> Texts;
@@ -337,17 +337,23 @@ public:
     void WriteText3D(int x, int y, const std::string& text, int z) override {
         Note(x, y, z, 0, text);
         TPlotCanvas3D::WriteText3D(x, y, text, z);
+        FInside = false;
     }
     void WriteRotatedText3D(int x, int y, int angle, const std::string& text, int z) override {
         Note(x, y, z, angle, text);
         TPlotCanvas3D::WriteRotatedText3D(x, y, angle, text, z);
+        FInside = false;
     }
 
 private:
+    // one text, also where one call writes it through the other
+    bool FInside = false;
     void Note(int x, int y, int z, int angle, const std::string& text) {
         TCanvas* device = GetDeviceHandle();
-        if (!device) return;
+        if (!device || FInside) return;
+        FInside = true;
         const TPoint p = WorldToScreen(x, y, z);
-        Texts.push_back({text, p.x, p.y, angle, device->TextWidth(text), device->Font().Color()});
+        Texts.push_back(
+            {text, p.x, p.y, angle, device->TextWidth(text), device->TextHeight("Wg"), device->Font().Color()});
     }
 };
