@@ -533,7 +533,8 @@ void TCustomAxisPanel::CalcAxesRoom() {
     }
     for (int i = 0; i < FAxes.Count(); ++i) {
         TChartAxis* a = FAxes[i];
-        a->TitleLeftOut = a->LabelsLeftOut = false;
+        a->TitleLeftOut = a->LabelsLeftOut = a->LabelsLimited = false;
+        a->LabelsAcross = 0;
         a->TitleShift = 0;
         if (!IsAxisShown(a)) continue;
         const int along = a->Horizontal() ? outer.Width() : outer.Height();
@@ -659,11 +660,15 @@ void TCustomAxisPanel::FitEndLabels(const TRect& inner, const std::vector<TRect>
             fitted.Top = std::max(fitted.Top, bounds.Top + e.before);
             fitted.Bottom = std::min(fitted.Bottom, bounds.Bottom - e.after);
         }
-        // labels that would still stand out, over the legend or cut, are left out
-        if (fitted.Left < fitted.Right && fitted.Top < fitted.Bottom)
+        // Where the plot cannot give way that far, the labels at the ends that would
+        // still stand out, over the legend or cut, are left out, the others stay.
+        if (fitted.Left < fitted.Right && fitted.Top < fitted.Bottom) {
             room = fitted;
-        else
-            e.axis->LabelsLeftOut = true;
+        } else {
+            e.axis->LabelsLimited = true;
+            e.axis->LabelsFrom = x.Horizontal() ? bounds.Left : bounds.Top;
+            e.axis->LabelsTo = x.Horizontal() ? bounds.Right : bounds.Bottom;
+        }
     }
 }
 
