@@ -21,6 +21,8 @@ namespace {
 // Hard bound of every label loop, whatever the scale and the events do.
 constexpr int kMaxLabelSteps = 10000;
 constexpr int kMaxEventLabels = 2000;
+// the date-time table's step of one second
+constexpr int kOneSecondStep = 2;
 
 int Round(double v) {
     if (!std::isfinite(v)) return 0;
@@ -131,7 +133,9 @@ public:
         const TAxisLabelStyle style = EffectiveStyle();
         if (style == talNone) return;
         V.SelectFont(A.LabelsFont());
-        if (!ChooseStep()) return;
+        // only drawing moves a logarithmic scale's end off zero, before the labels are planned
+        if (style == talValue && A.FLogarithmic && A.FIncrement == 0) LogMinimum(true);
+        if (!FollowPlan()) return;
         switch (style) {
         case talValue:
             if (C.OnGetNextAxisLabel)
@@ -153,9 +157,11 @@ public:
         }
     }
 
-    // The label step for the labels font in the canvas; false when no labels can be drawn.
+    // The step the labels start from, for the labels font in the canvas; false when
+    // no labels can be drawn. The plan grows it until every label keeps clear.
     bool ChooseStep() {
-        const double s = A.CurrentLabelIncrement();
+        FEndLength = EndLabelsLength();
+        const double s = A.CalcMaxLabelCount(FEndLength);
         int k = dtNone;
         if (A.IsDateTime() && A.FExactDateTime && A.FIncrement != 0) {
             k = FindDateTimeStep(A.FIncrement);
@@ -164,54 +170,47 @@ public:
         }
         FStep = s;
         FStepIndex = k;
-        const bool any = (s > 0 || (k >= dtHalfMonth && k <= dtOneYear)) && A.FScaleMaximum >= A.FScaleMinimum;
-        if (any) WidenStepForLabels();
-        return any;
+        FPower = 1;
+        return (s > 0 || (k >= dtHalfMonth && k <= dtOneYear)) && A.FScaleMaximum >= A.FScaleMinimum;
     }
 
-    // The step comes from the two end labels, measured by their width or their line
-    // height. A slanted, framed or multi-line label takes more along the axis than
-    // that: many would be left out and those left would stand at uneven values, so
-    // the number step grows to the next nice one until every label of it keeps clear
-    // of its neighbours. Plain labels keep the step of their ends (a wider one between
-    // them is left out), and a redraw does not measure them twice.
-    void WidenStepForLabels() {
+    // Whether a series along the axis has no more points than the labels' step came
+    // from: its values are steps of whole numbers, as the step from its count keeps.
+    bool FewPoints() const {
+        const int length = FEndLength;
+        const double n = A.FAxisLength / std::max(1.0, length * (1 + 0.01 * A.FLabelsSeparation));
+        for (TChartSeries* s : C.SeriesList())
+            if (s->Active() && s->UsesAxis(&A) && s->ValuesVertical() == A.FHorizontal && s->PointCount() <= n + 1)
+                return true;
+        return false;
+    }
+
+    // What the labels at the range's ends take along the axis as drawn (turned, in
+    // their box), the longer of the two: the plan measures every label so, and a step
+    // started from a longer measure would never come down to one that fits.
+    int EndLabelsLength() {
+        V.SelectFont(A.LabelsFont());
         TPlotCustomShape& box = A.FItems.Format();
-        const bool plain = NormalAngle(A.FLabelsAngle) % 90 == 0 && box.Transparent() && !A.FLabelsMultiLine;
-        if (plain || A.IsDateTime() || (A.FLogarithmic && A.FIncrement == 0) || A.FLabelsSeparation == 0 ||
-            !A.Labels() || A.LabelsLeftOut || C.OnGetNextAxisLabel || EffectiveStyle() != talValue)
-            return;
-        // The step found is kept for the labels' values and places: the layout asks
-        // for its room and then draws, each redraw alike.
-        std::vector<double> inputs{FStep,
-                                   static_cast<double>(A.FLabelsAngle),
-                                   static_cast<double>(A.FLabelsSeparation),
-                                   static_cast<double>(box.Transparent()),
-                                   static_cast<double>(box.Shadow().HorizSize()),
-                                   static_cast<double>(box.Shadow().VertSize()),
-                                   static_cast<double>(box.Pen().Visible() ? box.Pen().Width() : -1),
-                                   static_cast<double>(box.Brush().Style())};
-        LinearLabels([&](double v) {
-            const int p = A.ValueToPixel(v);
-            if (!(A.FLabelsOnAxis || (A.FStartPixel < p && p < A.FEndPixel))) return;
-            const TPoint on = WorldAt(p);
-            inputs.push_back(v);
-            inputs.push_back(A.FHorizontal ? on.x : on.y);
-        });
-        std::string key = LabelsKey();
-        TChartAxis::StepWidening* kept = A.FStepWidening;
-        for (int i = 0; i < 2; ++i)
-            if (kept[i].device == V.GetDeviceHandle() && kept[i].inputs == inputs && kept[i].font == key) {
-                FStep = kept[i].step;
-                return;
-            }
-        // measuring must not run the chart's label event
-        TAxisOnGetLabel saved = std::move(C.OnGetAxisLabel);
-        C.OnGetAxisLabel = nullptr;
-        const ScopeExit restore([&] { C.OnGetAxisLabel = std::move(saved); });
-        WidenStep();
-        kept[1] = std::move(kept[0]);
-        kept[0] = {std::move(inputs), std::move(key), V.GetDeviceHandle(), FStep};
+        const int angle = NormalAngle(A.FLabelsAngle);
+        int most = 0;
+        for (double v : {A.FScaleMaximum, A.FScaleMinimum}) {
+            int lines = 0;
+            const int w = C.MultiLineTextWidth(A.FormatAxisLabel(v), lines);
+            const int height = V.TextLineHeight() * std::max(lines, 1);
+            const auto [at, lo, hi] = AlongTheAxis(InkExtent(box, w, height, angle), w, height, angle);
+            (void)at;
+            most = std::max(most, static_cast<int>(std::ceil(hi - lo)));
+        }
+        return most;
+    }
+
+    // Takes the step of the axis' plan; false when no labels can be drawn.
+    bool FollowPlan() {
+        const TChartAxis::LabelPlan& p = Plan();
+        FStep = p.step;
+        FStepIndex = p.stepIndex;
+        FPower = p.power;
+        return p.any;
     }
 
     // Where the labels stand on the screen for a pixel along the axis.
@@ -219,32 +218,239 @@ public:
         return A.FHorizontal ? V.WorldToScreen(p, A.LabelsPos, A.FZPixel) : V.WorldToScreen(A.LabelsPos, p, A.FZPixel);
     }
 
-    void WidenStep() {
-        for (int i = 0; i < 64 && std::isfinite(FStep); ++i) {
-            bool crowded = false;
-            FLabelDrawn = false;
-            LinearLabels([&](double v) {
-                if (crowded) return;
-                const int p = A.ValueToPixel(v);
-                if (A.FLabelsOnAxis || (A.FStartPixel < p && p < A.FEndPixel))
-                    crowded = !LabelKeepsClear(p, A.FormatAxisLabel(v), nullptr);
-            });
-            FLabelDrawn = false;
-            if (!crowded) return;
-            FStep = NextNiceStep(FStep);
+    // The plan of the value labels for the axis as it stands now: a kept one when
+    // nothing it was made from has changed.
+    const TChartAxis::LabelPlan& Plan() {
+        // The plan is made of the labels' own texts: measuring must not run the chart's
+        // label event, which may change them as they are drawn.
+        TAxisOnGetLabel saved = std::move(C.OnGetAxisLabel);
+        C.OnGetAxisLabel = nullptr;
+        const ScopeExit restore([&] { C.OnGetAxisLabel = std::move(saved); });
+        const bool any = ChooseStep();
+        TPlotCustomShape& box = A.FItems.Format();
+        const TPoint a = WorldAt(A.FStartPixel), b = WorldAt(A.FEndPixel), m = WorldAt(A.FCenterPixel);
+        std::vector<double> inputs{
+            any ? 1.0 : 0.0,
+            FStep,
+            static_cast<double>(FStepIndex),
+            A.FScaleMinimum,
+            A.FScaleMaximum,
+            static_cast<double>(A.FStartPixel),
+            static_cast<double>(A.FEndPixel),
+            static_cast<double>(a.x),
+            static_cast<double>(a.y),
+            static_cast<double>(b.x),
+            static_cast<double>(b.y),
+            static_cast<double>(m.x),
+            static_cast<double>(m.y),
+            static_cast<double>(A.FLabelsAngle),
+            static_cast<double>(A.FLabelsSeparation),
+            static_cast<double>(box.Transparent()),
+            static_cast<double>(box.Shadow().HorizSize()),
+            static_cast<double>(box.Shadow().VertSize()),
+            static_cast<double>(box.Pen().Visible() ? box.Pen().Width() : -1),
+            static_cast<double>(box.Brush().Style()),
+            A.FLogarithmic ? A.FLogarithmicBase : 0.0,
+            static_cast<double>(A.FLabelsOnAxis + 2 * A.FRoundFirstLabel + 4 * A.FHorizontal + 8 * A.FInverted +
+                                16 * A.Labels() + 32 * A.LabelsLeftOut + 64 * A.FIsDepthAxis + 128 * A.LabelsLimited),
+            static_cast<double>(A.LabelsFrom),
+            static_cast<double>(A.LabelsTo),
+            static_cast<double>(A.LabelsAcross)};
+        std::string key = LabelsKey();
+        TChartAxis::LabelPlan* plans = A.FLabelPlans;
+        for (int i = 0; i < 3; ++i)
+            if (plans[i].device == V.GetDeviceHandle() && plans[i].inputs == inputs && plans[i].font == key) {
+                // the last one asked for stays first
+                std::rotate(plans, plans + i, plans + i + 1);
+                return plans[0];
+            }
+        std::rotate(plans, plans + 2, plans + 3);
+        TChartAxis::LabelPlan& p = plans[0];
+        p = TChartAxis::LabelPlan{};
+        p.inputs = std::move(inputs);
+        p.font = std::move(key);
+        p.device = V.GetDeviceHandle();
+        p.any = any;
+        if (any) MakePlan(p);
+        p.step = FStep;
+        p.stepIndex = FStepIndex;
+        p.power = FPower;
+        return p;
+    }
+
+    // The text of a value label as measured (the plan runs without the label event) and
+    // its size in the labels' font, kept for the font and format.
+    const TChartAxis::LabelText& Measured(double v) {
+        if (A.FLabelTextsDevice != V.GetDeviceHandle() || A.FLabelTextsFont != A.FLabelPlans[0].font ||
+            A.FLabelTexts.size() > 4096) {
+            A.FLabelTexts.clear();
+            A.FLabelTextsDevice = V.GetDeviceHandle();
+            A.FLabelTextsFont = A.FLabelPlans[0].font;
         }
+        auto [it, added] = A.FLabelTexts.try_emplace(v);
+        if (added) {
+            it->second.text = A.FormatAxisLabel(v);
+            it->second.width = C.MultiLineTextWidth(it->second.text, it->second.lines);
+            it->second.lines = std::max(it->second.lines, 1);
+        }
+        return it->second;
+    }
+
+    // Fills the plan's values: the step grows to the next one until every label of it
+    // keeps clear of its neighbours by LabelsSeparation percent of the longer one's
+    // length along the axis, and no two neighbours read the same. Labels at the ends
+    // that would reach past where the layout lets them are left out, one by one.
+    void MakePlan(TChartAxis::LabelPlan& p) {
+        V.SelectFont(A.LabelsFont());
+        const bool drawn = A.Labels() && !A.LabelsLeftOut;
+        const bool clear = drawn && !A.FIsDepthAxis && A.FLabelsSeparation > 0;
+        TPlotCustomShape& box = A.FItems.Format();
+        const int angle = NormalAngle(A.FLabelsAngle);
+        const int lineHeight = V.TextLineHeight();
+        const int pad = box.Transparent() ? 0 : V.MeasureTextWidth("W") / 2;
+        // a separation past any screen keeps a single label, without overflow
+        const double share = std::min(0.01 * A.FLabelsSeparation, 1e4);
+        struct Span {
+            double from, to;
+        };
+        // labels planned after the layout stay in the room it gave them across the axis
+        const int blank = A.LabelsAcross > 0 ? V.MeasureTextWidth(" ") : 0;
+        auto tooWide = [&](const TChartAxis::LabelText& t) {
+            if (A.LabelsAcross <= 0 || A.FIsDepthAxis) return false;
+            const Extent e = InkExtent(box, t.width + blank, lineHeight * t.lines, angle, pad);
+            return std::ceil(A.FHorizontal ? e.maxY - e.minY : e.maxX - e.minX) > A.LabelsAcross;
+        };
+        auto span = [&](double v, const TChartAxis::LabelText& t) {
+            const int height = lineHeight * t.lines;
+            const auto [at, lo, hi] = AlongTheAxis(InkExtent(box, t.width, height, angle, pad), t.width, height, angle);
+            const TPoint on = WorldAt(A.ValueToPixel(v));
+            const int q = A.FHorizontal ? on.x : on.y;
+            return Span{q + lo - at, q + hi - at};
+        };
+        std::vector<double> values, before;
+        // whether the labels of the current step crowd, their values in values
+        auto crowds = [&] {
+            values.clear();
+            bool crowded = false;
+            const TChartAxis::LabelText* last = nullptr;
+            Span lastSpan{0, 0};
+            ForEachValueLabel(
+                [&](double v) {
+                    const int px = A.ValueToPixel(v);
+                    if (crowded || !(A.FLabelsOnAxis || (A.FStartPixel < px && px < A.FEndPixel))) return;
+                    values.push_back(v);
+                    if (!drawn) return;
+                    const TChartAxis::LabelText& t = Measured(v);
+                    // an empty text shows nothing and takes no room
+                    if (t.text.empty()) return;
+                    if ((last && t.text == last->text) || tooWide(t)) crowded = true;
+                    if (clear) {
+                        const Span here = span(v, t);
+                        if (last) {
+                            const double gap = share * std::max(here.to - here.from, lastSpan.to - lastSpan.from);
+                            if (here.to + gap > lastSpan.from && here.from - gap < lastSpan.to) crowded = true;
+                        }
+                        lastSpan = here;
+                    }
+                    last = &t;
+                },
+                false);
+            return crowded;
+        };
+        if (!crowds()) {
+            // The count of labels the step came from is rounded, and measured from the
+            // range's ends, whose texts may be longer than any label's: on a short axis a
+            // single label may stand where two fit. The step comes down the nice ladder
+            // while its labels keep clear, until two stand.
+            const double least = std::max(A.FIncrement, FewPoints() ? 1.0 : 0.0);
+            for (int i = 0;
+                 i < 4 && drawn && values.size() < 2 && !A.IsDateTime() && !(A.FLogarithmic && A.FIncrement == 0);
+                 ++i) {
+                const double s = FStep, m = s / std::pow(10.0, std::floor(std::log10(s)));
+                const double lower = m < 3 ? s / 2 : s * 0.4;
+                if (!(lower >= least) || !(lower > 0) || std::fabs(A.FScaleRange / lower) > 200) break;
+                before = values;
+                FStep = lower;
+                if (crowds()) {
+                    FStep = s;
+                    values = before;
+                    break;
+                }
+            }
+            before.clear();
+        } else {
+            for (int round = 0; round < 64; ++round) {
+                before = values;
+                if (!WidenStep() || !crowds()) break;
+            }
+        }
+        // A step too wide for two labels in the range may leave none: one of the
+        // closer step stands alone, the one nearest the middle.
+        if (values.empty() && !before.empty()) values.push_back(before[before.size() / 2]);
+        if (drawn && A.LabelsLimited && !A.FIsDepthAxis) {
+            const auto outside = [&](double v) {
+                const TChartAxis::LabelText& t = Measured(v);
+                if (t.text.empty()) return false;
+                const Span s = span(v, t);
+                return s.from < A.LabelsFrom || s.to > A.LabelsTo;
+            };
+            while (!values.empty() && outside(values.front())) values.erase(values.begin());
+            while (!values.empty() && outside(values.back())) values.pop_back();
+        }
+        int width = 0, lines = 1;
+        for (double v : values) {
+            const TChartAxis::LabelText& t = Measured(v);
+            width = std::max(width, t.width);
+            lines = std::max(lines, t.lines);
+        }
+        p.width = width + V.MeasureTextWidth(" ");
+        p.lines = lines;
+        p.values = std::move(values);
+    }
+
+    // The next step of the labels: the next nice number, the next date-time step, or
+    // on a logarithmic axis the next power of the base; false when there is none.
+    bool WidenStep() {
+        if (A.FLogarithmic && A.FIncrement == 0) return ++FPower < 64;
+        if (A.IsDateTime() && FStepIndex != dtNone) {
+            if (FStepIndex >= dtOneYear) return false;
+            FStep = DateTimeStepTable[++FStepIndex];
+            return true;
+        }
+        if (A.IsDateTime())
+            FStep = FStep >= DateTimeStepTable[dtOneYear]        ? FStep * 2
+                    : FStep >= DateTimeStepTable[kOneSecondStep] ? NextDateTimeStep(FStep)
+                                                                 : NextNiceStep(FStep);
+        else
+            FStep = NextNiceStep(FStep);
+        return std::isfinite(FStep) && FStep > 0;
     }
 
     void DrawValueLabels() {
-        ForEachValueLabel([this](double v) { LabelAt(v); }, true);
+        const bool log = A.FLogarithmic && A.FIncrement == 0;
+        const bool minorGrid = log && A.FMinorGrid.Visible();
+        const TChartAxis::LabelPlan& p = Plan();
+        const std::vector<double> values = p.values;
+        // the minor grid of a logarithmic axis runs on a step past either end
+        const double b = std::pow(A.FLogarithmicBase, FPower);
+        if (minorGrid && std::isfinite(b) && b > 1) {
+            const double lo = values.empty() ? A.FScaleMinimum : values.front();
+            if (lo / b < A.FScaleMinimum || values.empty()) A.TickPositions.push_back(A.ValueToPixel(lo / b));
+        }
+        FPlanned = true;
+        for (double v : values) LabelAt(v);
+        FPlanned = false;
+        if (minorGrid && std::isfinite(b) && b > 1) {
+            const double hi = (values.empty() ? A.FScaleMinimum : values.back()) * b;
+            if (hi > A.FScaleMaximum) A.TickPositions.push_back(A.ValueToPixel(hi));
+        }
     }
 
-    // Calls at(v) for every value label of the chosen step, as drawn. Only drawing
-    // moves a logarithmic scale's end off zero and adds the minor grid's outer ticks.
+    // Calls at(v) for every value of the chosen step in the range, in drawing order.
     template <class F>
-    void ForEachValueLabel(F&& at, bool drawing) {
+    void ForEachValueLabel(F&& at, bool) {
         if (A.FLogarithmic && A.FIncrement == 0)
-            LogLabels(at, drawing);
+            LogLabels(at);
         else
             LinearLabels(at);
     }
@@ -297,32 +503,35 @@ public:
         }
     }
 
-    template <class F>
-    void LogLabels(F&& at, bool drawing) {
-        const double b = A.FLogarithmicBase;
-        // a base of 1 or less never climbs through the range
-        if (!(b > 1) || !std::isfinite(b)) return;
-        if (A.FScaleMinimum == A.FScaleMaximum) return;
+    // A logarithmic scale starting at zero or below has its labels start above it;
+    // drawing moves the scale's end there.
+    double LogMinimum(bool drawing) {
         double lo = A.FScaleMinimum;
         if (lo <= 0) {
             lo = lo == 0 ? 0.1 : 1e-10;
-            if (drawing) {
+            if (drawing && A.FLogarithmicBase > 1 && A.FScaleMinimum != A.FScaleMaximum) {
                 A.FScaleMinimum = lo;
                 A.CalcAxisScales();
             }
         }
-        // the labels climb from the minimum by whole powers of the base
+        return lo;
+    }
+
+    template <class F>
+    void LogLabels(F&& at) {
+        const double b = std::pow(A.FLogarithmicBase, FPower);
+        // a base of 1 or less never climbs through the range
+        if (!(b > 1) || !std::isfinite(b) || !(A.FLogarithmicBase > 1)) return;
+        if (A.FScaleMinimum == A.FScaleMaximum) return;
+        const double lo = LogMinimum(false);
+        // The labels climb from the minimum by whole powers of the base. The product's
+        // rounding may pass a maximum it should meet (0.07 times 10^5 against 7000).
+        const double hi = A.FScaleMaximum * (1 + 1e-9);
         double v = lo;
-        const bool minorGrid = drawing && A.FMinorGrid.Visible();
-        if (minorGrid) {
-            const double w = std::pow(b, std::log(lo) / std::log(b) - 1);
-            if (w < lo) A.TickPositions.push_back(A.ValueToPixel(w));
-        }
-        for (int n = 0; v <= A.FScaleMaximum && n < kMaxLabelSteps && std::isfinite(v); ++n) {
-            if (v >= lo) at(v);
+        for (int n = 0; v <= hi && n < kMaxLabelSteps && std::isfinite(v); ++n) {
+            at(v);
             v *= b;
         }
-        if (minorGrid && v > A.FScaleMaximum) A.TickPositions.push_back(A.ValueToPixel(v));
     }
 
     void DrawEventLabels() {
@@ -354,7 +563,7 @@ public:
     // A custom item brings its own font and frame; other labels use the labels' Format shape.
     void DrawOneLabel(int p, const std::string& text, TAxisItem* item = nullptr) {
         // a label left out for its neighbour has no tick of its own either
-        if (!A.FIsDepthAxis && !A.LabelsLeftOut && !LabelKeepsClear(p, text, item)) return;
+        if (!A.FIsDepthAxis && !A.LabelsLeftOut && !FPlanned && !LabelKeepsClear(p, text, item)) return;
         if (A.FTickOnLabelsOnly) A.TickPositions.push_back(p);
         if (A.LabelsLeftOut) return;
         V.SelectFont(item ? item->Font() : A.LabelsFont());
@@ -371,9 +580,9 @@ public:
         }
     }
 
-    // A label that would overlap the last one drawn along the axis is left out, in
-    // every label loop: the step is chosen from the two end labels, and those between
-    // may be wider. What a label takes along the axis is what it draws there: its
+    // A label without a step (a mark, a point's text, a custom item, one the label
+    // event chose) that would overlap the last one drawn along the axis is left out.
+    // What a label takes along the axis is what it draws there: its
     // turned box, the frame around it and the frame's shadow. A later label is grown
     // on either side by LabelsSeparation percent of that length (the first stands as
     // drawn); with a separation of 0 every label is drawn.
@@ -533,13 +742,16 @@ public:
     // side), the box's pen and its shadow, as LabelBox draws them. The current
     // font is the text's.
     Extent InkExtent(TPlotCustomShape& shape, int w, int height, int angle) {
-        return InkExtentAt(shape, 0, 0, w, height, angle);
+        return InkExtent(shape, w, height, angle, shape.Transparent() ? 0 : V.MeasureTextWidth("W") / 2);
+    }
+    // The same with the half "W" measured already.
+    Extent InkExtent(TPlotCustomShape& shape, int w, int height, int angle, int pad) {
+        return InkExtentAt(shape, 0, 0, w, height, angle, pad);
     }
 
     // The same for a text whose box begins at (left, top) of its own plane.
-    Extent InkExtentAt(TPlotCustomShape& shape, int left, int top, int w, int height, int angle) {
+    Extent InkExtentAt(TPlotCustomShape& shape, int left, int top, int w, int height, int angle, int pad) {
         if (shape.Transparent()) return TurnedRect(left, top, left + w, top + height, angle);
-        const int pad = V.MeasureTextWidth("W") / 2;
         // a pen of one pixel lies on the box's edge; a wider one half outside it
         const int pen = shape.Pen().Visible() ? shape.Pen().Width() / 2 : 0;
         Extent e = TurnedRect(left - pad - pen, top - pen, left + w + pad + pen, top + height + pen, angle);
@@ -788,7 +1000,8 @@ public:
         else if ((align & TA_CENTER) == TA_RIGHT)
             left = -w;
         const int top = (align & TA_BOTTOM) ? -h : 0;
-        const Extent e = InkExtentAt(shape, left, top, w, h * n, angle);
+        const Extent e =
+            InkExtentAt(shape, left, top, w, h * n, angle, shape.Transparent() ? 0 : V.MeasureTextWidth("W") / 2);
         const TPoint at = V.IsHardware3D() ? TPoint{x, y} : V.WorldToScreen(x, y, A.FZPixel);
         FMeasured->push_back(
             TRect{at.x + static_cast<int>(std::floor(e.minX)), at.y + static_cast<int>(std::floor(e.minY)),
@@ -1272,37 +1485,10 @@ public:
     }
 
     void ValueLabelsSize(int& width, int& lines) {
-        width = 0;
-        lines = 1;
-        // measuring must not run the chart's label event
-        TAxisOnGetLabel saved = std::move(C.OnGetAxisLabel);
-        C.OnGetAxisLabel = nullptr;
-        const ScopeExit restore([&] { C.OnGetAxisLabel = std::move(saved); });
-        TPlotFont& font = A.LabelsFont();
-        V.SelectFont(font);
-        std::vector<double> values;
-        if (ChooseStep()) {
-            ForEachValueLabel(
-                [&](double v) {
-                    const int p = A.ValueToPixel(v);
-                    if (A.FLabelsOnAxis || (A.FStartPixel < p && p < A.FEndPixel)) values.push_back(v);
-                },
-                false);
-        }
-        std::string key = LabelsKey();
-        TChartAxis::LabelsMeasure& m = A.FLabelsMeasure;
-        if (m.device == V.GetDeviceHandle() && m.font == key && m.values == values) {
-            width = m.width;
-            lines = m.lines;
-            return;
-        }
-        for (double v : values) {
-            int n = 0;
-            width = std::max(width, C.MultiLineTextWidth(A.FormatAxisLabel(v), n));
-            lines = std::max(lines, n);
-        }
-        width += V.MeasureTextWidth(" ");
-        m = {std::move(values), std::move(key), V.GetDeviceHandle(), width, lines};
+        V.SelectFont(A.LabelsFont());
+        const TChartAxis::LabelPlan& p = Plan();
+        width = p.any ? p.width : 0;
+        lines = p.any ? p.lines : 1;
     }
 
     void LabelsPastEnds(int& before, int& after, double& beforeShare, double& afterShare) {
@@ -1321,7 +1507,9 @@ public:
         // Not so when the label a step further out lies so close past the end (within
         // its own overhang and half a step) that the series' margins, added later,
         // or another step for the final length may bring one onto the end.
-        const std::vector<double>& values = A.FLabelsMeasure.values;
+        V.SelectFont(A.LabelsFont());
+        const TChartAxis::LabelPlan& plan = Plan();
+        const std::vector<double> values = plan.values;
         const int length = std::abs(A.FEndPixel - A.FStartPixel);
         if (A.FItems.Count() > 0 || EffectiveStyle() != talValue || values.empty() || length == 0) return;
         std::vector<int> at;
@@ -1332,8 +1520,8 @@ public:
         if (at.size() > 1) {
             stepLo = at[1] - at[0];
             stepHi = at.back() - at[at.size() - 2];
-        } else if (!A.FLogarithmic && !A.IsDateTime() && ChooseStep()) {
-            stepLo = stepHi = std::abs(A.ValueToPixel(values.front() + FStep) - at.front());
+        } else if (!A.FLogarithmic && !A.IsDateTime() && plan.any) {
+            stepLo = stepHi = std::abs(A.ValueToPixel(values.front() + plan.step) - at.front());
         }
         const int start = std::min(A.FStartPixel, A.FEndPixel), end = start + length;
         const int gapLo = at.front() - start, gapHi = end - at.back();
@@ -1534,7 +1722,12 @@ public:
         if (titled)
             edge += inward * AxisLabelSize(A.FTitle.Font(), A.FTitle.Angle(), A.FTitleSize, A.FTitle.Caption(), false);
         A.TitlePos = edge - inward * beyond;
-        if (labelled) edge += inward * (KeptLabelsRoom() + TitleGap());
+        if (labelled) {
+            A.LabelsAcross = 0;
+            const int across = KeptLabelsRoom();
+            edge += inward * (across + TitleGap());
+            A.LabelsAcross = A.FLabelsSize != 0 ? 0 : across;
+        }
         A.LabelsPos = edge - inward * beyond;
         if (t > 0) edge += inward * t;
         A.TitlePos = PositionShift(A.TitlePos, original);
@@ -1546,6 +1739,10 @@ public:
     TCanvas3D& V;
     double FStep = 0;
     int FStepIndex = dtNone;
+    int FPower = 1;
+    int FEndLength = 0;
+    // the labels drawn are the plan's, which keep clear of each other already
+    bool FPlanned = false;
     bool FDepthLabelDrawn = false;
     // what the last label drawn covers along the axis, its separation included
     bool FLabelDrawn = false;

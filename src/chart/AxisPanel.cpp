@@ -644,7 +644,8 @@ TRect TCustomAxisPanel::TextsOverrun(const TRect& start, const TRect& inner, con
         if (!View3D() && !leaveOut && a->FlatTextsBound(bound) && inner.Left <= bound.Left && inner.Top <= bound.Top &&
             bound.Right <= inner.Right && bound.Bottom <= inner.Bottom &&
             std::none_of(placed.begin(), placed.end(), [&bound](const TRect& p) {
-                return bound.Left < p.Right && p.Left < bound.Right && bound.Top < p.Bottom && p.Top < bound.Bottom;
+                return bound.Left < p.Right + 1 && p.Left - 1 < bound.Right && bound.Top < p.Bottom + 1 &&
+                       p.Top - 1 < bound.Bottom;
             }))
             continue;
         std::size_t titles = 0;
@@ -652,15 +653,23 @@ TRect TCustomAxisPanel::TextsOverrun(const TRect& start, const TRect& inner, con
         for (std::size_t k = 0; k < boxes.size(); ++k) {
             const TRect& b = boxes[k];
             TRect out{inner.Left - b.Left, inner.Top - b.Top, b.Right - inner.Right, b.Bottom - inner.Bottom};
-            for (const TRect& p : placed) {
+            for (const TRect& q : placed) {
+                // a pixel clear of the box, where the letters' rims would meet its edge
+                const TRect p{q.Left - 1, q.Top - 1, q.Right + 1, q.Bottom + 1};
                 if (b.Right <= p.Left || p.Right <= b.Left || b.Bottom <= p.Top || p.Bottom <= b.Top) continue;
-                if (p.Bottom <= start.Top)
+                // the side of the plot the legend or title stands on: the one it reaches
+                // furthest past (its shadow may reach a pixel into the plot's room)
+                const int above = start.Top - p.Top, below = p.Bottom - start.Bottom;
+                const int before = start.Left - p.Left, after = p.Right - start.Right;
+                const int most = std::max({above, below, before, after});
+                if (most <= 0) continue;
+                if (most == above)
                     out.Top = std::max(out.Top, p.Bottom - b.Top);
-                else if (p.Top >= start.Bottom)
+                else if (most == below)
                     out.Bottom = std::max(out.Bottom, b.Bottom - p.Top);
-                else if (p.Right <= start.Left)
+                else if (most == before)
                     out.Left = std::max(out.Left, p.Right - b.Left);
-                else if (p.Left >= start.Right)
+                else
                     out.Right = std::max(out.Right, b.Right - p.Left);
             }
             need = TRect{std::max(need.Left, out.Left), std::max(need.Top, out.Top), std::max(need.Right, out.Right),
@@ -675,7 +684,8 @@ TRect TCustomAxisPanel::TextsOverrun(const TRect& start, const TRect& inner, con
 void TCustomAxisPanel::TakeAxesRoom(const TRect& outer, TRect& room) {
     for (int i = 0; i < FAxes.Count(); ++i) {
         TChartAxis* a = FAxes[i];
-        a->TitleLeftOut = a->LabelsLeftOut = false;
+        a->TitleLeftOut = a->LabelsLeftOut = a->LabelsLimited = false;
+        a->LabelsAcross = 0;
         a->TitleShift = 0;
         if (!IsAxisShown(a)) continue;
         const int along = a->Horizontal() ? outer.Width() : outer.Height();
@@ -778,11 +788,15 @@ void TCustomAxisPanel::FitEndLabels(const TRect& inner, const std::vector<TRect>
             fitted.Top = std::max(fitted.Top, bounds.Top + e.before);
             fitted.Bottom = std::min(fitted.Bottom, bounds.Bottom - e.after);
         }
-        // labels that would still stand out, over the legend or cut, are left out
-        if (fitted.Left < fitted.Right && fitted.Top < fitted.Bottom)
+        // Where the plot cannot give way that far, the labels at the ends that would
+        // still stand out, over the legend or cut, are left out, the others stay.
+        if (fitted.Left < fitted.Right && fitted.Top < fitted.Bottom) {
             room = fitted;
-        else
-            e.axis->LabelsLeftOut = true;
+        } else {
+            e.axis->LabelsLimited = true;
+            e.axis->LabelsFrom = x.Horizontal() ? bounds.Left : bounds.Top;
+            e.axis->LabelsTo = x.Horizontal() ? bounds.Right : bounds.Bottom;
+        }
     }
 }
 

@@ -652,8 +652,9 @@ int TChartAxis::LabelTextSize(double value) const {
     if (!FChart) return 0;
     int lines = 0;
     int width = FChart->MultiLineTextWidth(FormatAxisLabel(value), lines);
-    bool across =
-        FHorizontal ? (FLabelsAngle == 90 || FLabelsAngle == 270) : (FLabelsAngle == 0 || FLabelsAngle == 180);
+    // -90 is drawn as 270
+    const int angle = (FLabelsAngle % 360 + 360) % 360;
+    bool across = FHorizontal ? (angle == 90 || angle == 270) : (angle == 0 || angle == 180);
     return across ? FChart->FontHeight() * lines : width;
 }
 

@@ -3,6 +3,7 @@
 // steps and label texts.
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -307,6 +308,13 @@ public:
     // the least room across the labels get in this layout: what they needed when the
     // plot's final length chose their step
     int LabelsRoomFloor = 0;
+    // Set by the layout when the labels at the ends cannot stand whole: those reaching
+    // past LabelsFrom .. LabelsTo along the axis (screen pixels) are left out.
+    bool LabelsLimited = false;
+    int LabelsFrom = 0, LabelsTo = 0;
+    // The room across the axis the layout gave the labels (0 before it has): the
+    // labels drawn after the series' margins moved the scale keep within it.
+    int LabelsAcross = 0;
     // How far the layout moved the title off the axis' middle to keep it in the panel.
     int TitleShift = 0;
     std::vector<int> TickPositions;
@@ -400,24 +408,32 @@ private:
     // what the labels of the final step need, as the layout's last check measured them
     LabelsFit FFinalFit;
     bool FFitKept = false;
-    // The widths of the last value labels measured, for the same values in the same
-    // format and font on the same device: a redraw of an unchanged chart formats
-    // and measures none again.
-    struct LabelsMeasure {
-        std::vector<double> values;
-        std::string font;
-        const void* device = nullptr;
-        int width = 0, lines = 1;
-    };
-    LabelsMeasure FLabelsMeasure;
-    // the label steps as the labels between the ends widened them, and what they were found for
-    struct StepWidening {
+    // Which value labels the axis shows: the step and the labels' values, made from
+    // the scale, the axis' pixels as projected and the labels' font, format and frame.
+    // The room, the fitting of the ends and the drawing all read it. A layout asks for
+    // it at the plot's first and final lengths and the draw after the series' margins,
+    // so the last few are kept: a redraw of an unchanged chart makes none again.
+    struct LabelPlan {
         std::vector<double> inputs;
         std::string font;
         const void* device = nullptr;
+        bool any = false;
         double step = 0;
+        int stepIndex = 0;
+        int power = 1;               // a logarithmic axis labels every power-th power of its base
+        std::vector<double> values;  // in the order they are drawn
+        int width = 0, lines = 1;    // the widest label (and a blank) and the most lines
     };
-    StepWidening FStepWidening[2];
+    LabelPlan FLabelPlans[3];
+    // The texts of value labels and their sizes, for the font and format they were
+    // measured in: a plan tries several steps over mostly the same values.
+    struct LabelText {
+        std::string text;
+        int width = 0, lines = 1;
+    };
+    std::map<double, LabelText> FLabelTexts;
+    std::string FLabelTextsFont;
+    const void* FLabelTextsDevice = nullptr;
     int (TChartAxis::*FValueToPixel)(double) const = nullptr;
 
     double ScaleOffset(double value) const;

@@ -21,7 +21,9 @@
 
 class TFormVantoraTrace;
 
-// The chart's narrowest width: two time-stamp labels side by side.
+// The chart's narrowest width: room for two time-stamp labels side by side. At a
+// regular step of 1, 2 or 5 the labels may stand up to two and a half label widths
+// apart, so a narrow chart may show one label of a shot; it never shows none.
 inline constexpr int ChartMinimumWidth = 240;
 
 // The action names in the order of the window's table; the enable table and

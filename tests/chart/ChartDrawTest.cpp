@@ -343,7 +343,7 @@ TEST(AxisLabels, NoLabelBeyondTheRangeAtLargeValues) {
                 values.push_back(std::stod(digits));
             };
             chart.DrawNow();
-            ASSERT_GE(values.size(), 2u);
+            ASSERT_GE(values.size(), 1u);
             for (double v : values) {
                 EXPECT_GE(v, base - 1e-9) << std::to_string(v);
                 EXPECT_LE(v, base + range + 1e-9) << std::to_string(v);

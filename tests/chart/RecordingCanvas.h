@@ -321,3 +321,39 @@ inline std::vector<std::vector<long long>> Segments(const RecordingCanvas& r) {
     }
     return out;
 }
+
+// The chart's own canvas, drawing as ever, that also notes every text written in
+// 3D (as the axes write their labels) with the device's font colour and the text's
+// width at the time: the texts as they stand in the picture.
+class TextRecordingCanvas : public TPlotCanvas3D {
+public:
+    struct Written {
+        std::string text;
+        int x, y, angle, width, height;
+        TColor color;
+    };
+    std::vector<Written> Texts;
+
+    void WriteText3D(int x, int y, const std::string& text, int z) override {
+        Note(x, y, z, 0, text);
+        TPlotCanvas3D::WriteText3D(x, y, text, z);
+        FInside = false;
+    }
+    void WriteRotatedText3D(int x, int y, int angle, const std::string& text, int z) override {
+        Note(x, y, z, angle, text);
+        TPlotCanvas3D::WriteRotatedText3D(x, y, angle, text, z);
+        FInside = false;
+    }
+
+private:
+    // one text, also where one call writes it through the other
+    bool FInside = false;
+    void Note(int x, int y, int z, int angle, const std::string& text) {
+        TCanvas* device = GetDeviceHandle();
+        if (!device || FInside) return;
+        FInside = true;
+        const TPoint p = WorldToScreen(x, y, z);
+        Texts.push_back(
+            {text, p.x, p.y, angle, device->TextWidth(text), device->TextHeight("Wg"), device->Font().Color()});
+    }
+};

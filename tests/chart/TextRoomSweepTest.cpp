@@ -4,12 +4,19 @@
 // pixel with another text), axis texts stay outside their axis line and ticks, no
 // text is cut by the panel's edge unless the user put it there, and the plot keeps
 // a size. A text the engine leaves out for want of room has no letters and passes.
+// The other half: nothing a reader expects is missing. The value labels of every
+// axis stepping on its own, read as the canvas writes them, are one progression of
+// a nice step (whole powers of the base on a logarithmic axis) without a gap, no
+// two neighbours read the same, and an axis with room for two of them shows two.
+// Besides charts of every setting the generator draws the plain ones anybody draws
+// first, point series with large pointers, the viewer's shot with late time stamps
+// and logarithmic ranges between powers of the base.
 //
 // A text's letters are found from the outside (TextPixels.h): the chart is painted
 // again with that text's colour changed. Labels of one axis are told apart as even
 // and odd neighbours, through the label event, so that neighbours on one another
 // show too. A failing chart prints its settings (its seed rebuilds it: block N of
-// the test runs seeds 40 N to 40 N + 39, unless NARVI_SWEEP_SEEDS=first,count picks
+// the test runs seeds 56 N to 56 N + 55, unless NARVI_SWEEP_SEEDS=first,count picks
 // others) and leaves its picture in $NARVI_SWEEP_DIR (or the test's temporary folder).
 
 #include <gtest/gtest.h>
@@ -26,6 +33,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -33,8 +41,10 @@
 #include "ChartControl.h"
 #include "GuiApplication.h"
 #include "LineSeries.h"
+#include "AxisLabelRules.h"
 #include "SeriesMarks.h"
 #include "TextPixels.h"
+#include "ViewerScene.h"
 
 namespace {
 
@@ -66,9 +76,30 @@ const char* const AxisNames[] = {"left", "top", "right", "bottom"};
 // Ranges whose labels differ in width: whole numbers, halves, thousands, values
 // around zero, small fractions, large numbers, negative ones, and decades.
 // and time stamps of a clock that has run for days, to the tenth of a nanosecond.
-enum RangeKind { rkUnits, rkHalves, rkThousands, rkAroundZero, rkSmall, rkLarge, rkNegative, rkLog, rkClock, rkKinds };
-const char* const RangeNames[] = {"units", "halves",   "thousands", "around0", "small",
-                                  "large", "negative", "log",       "clock"};
+// Besides: a walk of readings around a thousand, the points' indexes, and a
+// logarithmic range between powers of the base.
+enum RangeKind {
+    rkUnits,
+    rkHalves,
+    rkThousands,
+    rkAroundZero,
+    rkSmall,
+    rkLarge,
+    rkNegative,
+    rkLog,
+    rkClock,
+    rkKinds,
+    rkWalk = rkKinds,
+    rkIndex,
+    rkLogBetween
+};
+const char* const RangeNames[] = {"units",    "halves", "thousands", "around0", "small", "large",
+                                  "negative", "log",    "clock",     "walk",    "index", "log between"};
+
+// What a chart is made of: every setting at random, or one of the charts a user
+// draws first and the viewer's shot.
+enum Family { fmlAny, fmlPlain, fmlPoints, fmlViewer };
+const char* const FamilyNames[] = {"", " plain", " points", " viewer"};
 
 // Label formats: the default, a plain one, two decimals, one of two lines, and the
 // viewer's time stamps.
@@ -84,10 +115,14 @@ struct AxisSettings {
     int format = 0;
     bool boxed = false;
     int boxShadow = 0;
+    double logLo = 2, logHi = 2000;  // the range of rkLogBetween
 };
 
 struct Settings {
     int seed = 0;
+    Family family = fmlAny;
+    int pointer = 0;       // the points' size when above 0
+    double timeStart = 0;  // the viewer's first time stamp
     int width = 400, height = 250;
     bool view3D = false;
     bool orthogonal = true;
@@ -110,7 +145,7 @@ struct Settings {
 
     std::string Describe() const {
         std::ostringstream s;
-        s << "seed " << seed << ": " << width << "x" << height;
+        s << "seed " << seed << FamilyNames[family] << ": " << width << "x" << height;
         if (view3D) {
             s << " 3D " << (orthogonal ? "ortho " + std::to_string(orthoAngle) : "rot " + std::to_string(rotation))
               << " elev " << elevation << " persp " << perspective << " percent " << percent << " walls " << wallSize
@@ -122,12 +157,15 @@ struct Settings {
         for (int i = 0; i < 4; ++i) {
             const AxisSettings& a = axes[i];
             if (!a.used) continue;
-            s << "; " << AxisNames[i] << ": " << RangeNames[a.range] << " angle " << a.labelsAngle << " format '"
-              << Formats[a.format] << "'";
+            s << "; " << AxisNames[i] << ": " << RangeNames[a.range];
+            if (a.range == rkLogBetween) s << " " << a.logLo << ".." << a.logHi;
+            s << " angle " << a.labelsAngle << " format '" << Formats[a.format] << "'";
             if (a.boxed) s << " boxed shadow " << a.boxShadow;
             if (!a.title.empty()) s << " title '" << a.title << "' at " << a.titleAngle;
         }
         s << "; series " << seriesCount << " of " << points << " points";
+        if (pointer > 0) s << " of size " << pointer;
+        if (family == fmlViewer) s << " from " << std::to_string(timeStart) << " s";
         if (legend >= 0) s << "; legend " << legend << (legendCustom ? " custom" : "");
         if (!title.empty()) s << "; title '" << title << "'" << (titleCustom ? " custom" : "");
         if (!foot.empty()) s << "; foot '" << foot << "'";
@@ -144,8 +182,57 @@ int LabelAngle(Rng& r) {
     return r.Chance(40) ? r.Pick(common) : r.Int(0, 359);
 }
 
+// The charts a user draws first: one series with the chart's own settings, at the
+// sizes windows commonly have; readings around a thousand over a step of ten, or
+// points with large pointers over their indexes; and the viewer's shot, narrow to
+// maximised. Some have a logarithmic range between powers of the base.
+Settings GenerateFamily(int seed, Family family, Rng& r) {
+    Settings s;
+    s.seed = seed;
+    s.family = family;
+    static const int widths[] = {300, 400, 400, 500, 640, 800, 1024};
+    static const int heights[] = {200, 250, 250, 300, 350, 360, 370, 480, 600};
+    s.width = r.Pick(widths);
+    s.height = r.Pick(heights);
+    s.axes[Bottom].used = s.axes[Left].used = true;
+    s.points = r.Int(5, 30);
+    if (family == fmlViewer) {
+        s.width = r.Int(420, 1280);
+        s.height = r.Int(300, 700);
+        s.axes[Bottom].range = rkClock;
+        s.axes[Bottom].format = fmClock;
+        // a clock that has run for a day and a half, to the nanosecond
+        s.timeStart = 150060.1300046 + r.Int(0, 999999) * 1e-9;
+        s.legend = -1;
+        return s;
+    }
+    s.view3D = family == fmlPlain && r.Chance(30);
+    s.legend = family == fmlPlain ? 0 : -1;
+    s.axes[Bottom].range = family == fmlPlain ? rkThousands : rkIndex;
+    s.axes[Left].range = family == fmlPlain ? rkWalk : rkIndex;
+    if (family == fmlPoints) {
+        s.width = r.Int(250, 500);
+        s.points = r.Int(6, 20);
+        s.pointer = r.Int(4, 9);
+    }
+    if (r.Chance(25)) {
+        AxisSettings& a = s.axes[r.Chance(50) ? Left : Bottom];
+        a.range = rkLogBetween;
+        static const double lows[] = {0.07, 0.25, 3, 15, 0.003};
+        static const double spans[] = {1e3, 1e4, 1e5, 7e2, 3e6};
+        a.logLo = r.Pick(lows);
+        a.logHi = a.logLo * r.Pick(spans);
+    }
+    return s;
+}
+
 Settings Generate(int seed) {
+    // the family from a stream of its own, so that the charts of every setting stay
+    // the ones their seeds always gave
+    Rng f{static_cast<std::uint64_t>(seed) * 104729 + 7};
     Rng r{static_cast<std::uint64_t>(seed) * 7919 + 17};
+    const int pick = f.Int(0, 99);
+    if (pick >= 70) return GenerateFamily(seed, pick < 80 ? fmlPlain : pick < 90 ? fmlPoints : fmlViewer, r);
     Settings s;
     s.seed = seed;
     static const int widths[] = {150, 200, 300, 400, 400, 500, 640, 800, 1200};
@@ -222,6 +309,10 @@ double RangeValue(RangeKind k, int i, int n) {
         return 2 * std::pow(1000.0, t);
     case rkClock:
         return 150060.1500028 + 3e-7 * t;
+    case rkWalk:
+        return 1000 + (i * 37) % 83 + 0.5 * (i % 3);
+    case rkIndex:
+        return i;
     default:
         return t;
     }
@@ -235,10 +326,10 @@ void SetUpAxis(TChartAxis& axis, const AxisSettings& a) {
     axis.SetLabelsAngle(a.labelsAngle);
     if (a.format > 0) axis.SetAxisValuesFormat(Formats[a.format]);
     axis.SetLabelsMultiLine(a.format == fmTwoLines);
-    if (a.range == rkLog) {
+    if (a.range == rkLog || a.range == rkLogBetween) {
         axis.SetLogarithmic(true);
         axis.SetAutomatic(false);
-        axis.SetAxisRange(2, 2000);
+        axis.SetAxisRange(a.range == rkLog ? 2 : a.logLo, a.range == rkLog ? 2000 : a.logHi);
     }
     // the viewer's time axis steps by whole nanoseconds at least
     if (a.range == rkClock) axis.SetIncrement(1e-9);
@@ -251,6 +342,11 @@ void SetUpAxis(TChartAxis& axis, const AxisSettings& a) {
 }
 
 void Build(TChart& chart, const Settings& s) {
+    if (s.family == fmlViewer) {
+        viewerscene::Build(chart, false, s.timeStart);
+        chart.LeftAxis()->Title().SetCaption("");
+        return;
+    }
     chart.SetView3D(s.view3D);
     if (s.view3D) {
         TView3DOptions& o = chart.View3DOptions();
@@ -279,8 +375,13 @@ void Build(TChart& chart, const Settings& s) {
     for (int i = 0; i < 4; ++i)
         if (s.axes[i].used) SetUpAxis(*axes[i], s.axes[i]);
     for (int k = 0; k < s.seriesCount; ++k) {
-        TCustomSeries* series = k % 2 ? static_cast<TCustomSeries*>(new TPointSeries(&chart)) : new TLineSeries(&chart);
+        TCustomSeries* series =
+            k % 2 || s.pointer > 0 ? static_cast<TCustomSeries*>(new TPointSeries(&chart)) : new TLineSeries(&chart);
         series->SetParentChart(&chart);
+        if (s.pointer > 0) {
+            series->Pointer().SetHorizSize(s.pointer);
+            series->Pointer().SetVertSize(s.pointer);
+        }
         const bool bothH = s.axes[Top].used && s.axes[Bottom].used, bothV = s.axes[Left].used && s.axes[Right].used;
         const bool top = bothH ? k % 2 == 1 : s.axes[Top].used, right = bothV ? k % 2 == 1 : s.axes[Right].used;
         series->SetHorizAxis(top ? aTopAxis : aBottomAxis);
@@ -556,6 +657,7 @@ public:
     // Runs the checks and returns what they found.
     std::vector<Finding> Run() {
         TChart chart;
+        TextRecordingCanvas& written = labelrules::RecordTexts(chart);
         Build(chart, S);
         LabelParity parity(chart);
         auto paint = [&] {
@@ -564,9 +666,20 @@ public:
             chart.Invalidate();
             return RenderToBitmap(chart, S.width, S.height);
         };
+        // the first paint writes each axis' labels in a colour of their own
+        TChartAxis* axes[4] = {chart.LeftAxis(), chart.TopAxis(), chart.RightAxis(), chart.BottomAxis()};
+        TColor colors[4];
+        for (int i = 0; i < 4; ++i) {
+            colors[i] = axes[i]->LabelsFont().Color();
+            axes[i]->LabelsFont().SetColor(labelrules::MarkColor + i);
+        }
         parity.Recording(true);
+        written.Texts.clear();
         paint();
         parity.Recording(false);
+        for (int i = 0; i < 4; ++i) axes[i]->LabelsFont().SetColor(colors[i]);
+        std::vector<TextRecordingCanvas::Written> labels = std::move(written.Texts);
+        written.Texts.clear();
         Base = paint();
         std::vector<Finding> out;
         // every difference below must come from a colour: a chart that paints
@@ -599,6 +712,7 @@ public:
         CheckOverprint(texts, out);
         CheckAxisLines(chart, texts, paint, out);
         CheckEdges(texts, out);
+        CheckLabelsExpected(axes, labels, out);
         Plot = chart.PlotRect();
         return out;
     }
@@ -679,6 +793,62 @@ private:
         }
     }
 
+    // (e) The value labels of an axis that steps on its own (no increment, or one
+    // that is a nice step the labels start from) are one progression of a nice step
+    // without a gap, no two neighbours read the same, and where two labels fit side
+    // by side at such a step, at least two are drawn. Axes whose labels the layout
+    // left out for want of room across, or cut at the ends, only the first two.
+    void CheckLabelsExpected(TChartAxis* const (&axes)[4], const std::vector<TextRecordingCanvas::Written>& labels,
+                             std::vector<Finding>& out) {
+        for (int i = 0; i < 4; ++i) {
+            TChartAxis& a = *axes[i];
+            if (!S.axes[i].used || !a.Labels() || (a.Increment() != 0 && !labelrules::NiceStep(a.Increment())))
+                continue;
+            std::vector<std::string> texts;
+            int w = 0, h = 0;
+            // a 3D chart draws the axes on the sides facing the viewer again over the walls
+            std::set<std::tuple<std::string, int, int>> seen;
+            for (const auto& t : labels)
+                if (t.color == labelrules::MarkColor + i && seen.insert({t.text, t.x, t.y}).second) {
+                    texts.push_back(t.text);
+                    w = std::max(w, t.width);
+                    h = std::max(h, t.height);
+                }
+            const std::string fault = labelrules::ProgressionFault(texts, a.Logarithmic(), a.LogarithmicBase());
+            if (!fault.empty())
+                out.push_back({'e', tkLabels, tkNone, i, -1, std::string(AxisNames[i]) + " labels: " + fault});
+            if (a.LabelsLeftOut || a.LabelsLimited || texts.size() >= 2 || (S.view3D && !S.orthogonal)) continue;
+            // what a label takes along the axis at most, its turn, lines and box counted,
+            // its width measured in the labels' font (no less than as drawn)
+            TBitmap b(1, 1);
+            b.Canvas().Font().Assign(&a.LabelsFont());
+            h = std::max(h, b.Canvas().TextHeight("Wg"));
+            const AxisSettings& as = S.axes[i];
+            const double turn = a.LabelsAngle() * 3.14159265358979 / 180;
+            const double c = std::fabs(std::cos(turn)), sn = std::fabs(std::sin(turn));
+            auto extentOf = [&](const std::string& text) {
+                double along = b.Canvas().TextWidth(text), across = h * (as.format == fmTwoLines ? 2 : 1);
+                for (const auto& t : labels)
+                    if (t.text == text) along = std::max<double>(along, t.width);
+                if (as.boxed) {
+                    along += h + 2 + as.boxShadow;
+                    across += 2 + as.boxShadow;
+                }
+                // a label wider across than the room the layout gave the labels has no room
+                const double wide = b.Canvas().TextWidth(" ") +
+                                    (i == Top || i == Bottom ? along * sn + across * c : along * c + across * sn);
+                if (a.LabelsAcross > 0 && wide > a.LabelsAcross + 2) return 1e9;
+                return i == Top || i == Bottom ? along * c + across * sn : along * sn + across * c;
+            };
+            // a series of as few points as labels would fit keeps whole steps
+            const double least = S.family == fmlViewer || S.points * 8 > a.AxisLength() ? 0 : 1;
+            if (labelrules::RoomForTwo(a, extentOf, least))
+                out.push_back({'e', tkLabels, tkNone, i, -1,
+                               std::string(AxisNames[i]) + " labels: room for two, " + std::to_string(texts.size()) +
+                                   " drawn: " + labelrules::Joined(texts)});
+        }
+    }
+
 public:
     // Leaves the chart's picture where $NARVI_SWEEP_DIR (or the test's temporary
     // folder) says, and returns the file's path.
@@ -701,7 +871,7 @@ private:
 
 class TextRoomSweep : public ::testing::TestWithParam<int> {};
 
-constexpr int ChartsPerBlock = 40;
+constexpr int ChartsPerBlock = 56;
 constexpr int Blocks = 8;
 
 // NARVI_SWEEP_SEEDS=first,count sweeps other seeds, shared out over the blocks, to see

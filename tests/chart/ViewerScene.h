@@ -26,7 +26,8 @@ inline double Sample(int b, int n) {
 }
 
 // Start time of block b in seconds: the blocks of one shot follow each other closely.
-inline double BlockStart(int b) { return 12.3456789 + b * 0.4e-6; }
+// A recording made late in the day has the same shots at a later start.
+inline double BlockStart(int b, double start = 12.3456789) { return start + b * 0.4e-6; }
 
 struct Series {
     TPointSeries* points;
@@ -34,7 +35,7 @@ struct Series {
 };
 
 // Fills the chart as the viewer does (line series first, so it lies below its points).
-inline std::vector<Series> Build(TChart& chart, bool legendAndTitle = true) {
+inline std::vector<Series> Build(TChart& chart, bool legendAndTitle = true, double start = 12.3456789) {
     chart.SetView3D(false);
     chart.Legend().SetVisible(legendAndTitle);
     chart.Title().SetVisible(legendAndTitle);
@@ -55,7 +56,7 @@ inline std::vector<Series> Build(TChart& chart, bool legendAndTitle = true) {
         points->Pointer().SetVertSize(1);
         line->Pointer().SetHorizSize(1);
         line->Pointer().SetVertSize(1);
-        for (int n = 0; n < BlockSizes[b]; ++n) points->AddPoint(BlockStart(b) + n * SampleTime, Sample(b, n));
+        for (int n = 0; n < BlockSizes[b]; ++n) points->AddPoint(BlockStart(b, start) + n * SampleTime, Sample(b, n));
         line->SetDataSource(points);
         out.push_back({points, line});
     }
