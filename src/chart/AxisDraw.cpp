@@ -1305,7 +1305,11 @@ public:
     // labels may be wider: they would reach into the title's room or past the panel.
     bool WidenLabelsRoom() {
         if (A.FLabelsSize != 0 || A.FIsDepthAxis || !A.Labels() || A.LabelsLeftOut) return false;
+        // what the step's labels need, not only those that fit the room they were given
+        const int across = A.LabelsAcross;
+        A.LabelsAcross = 0;
         A.FFinalFit = FitLabels();
+        A.LabelsAcross = across;
         const int need = A.FFinalFit.across;
         if (need <= A.FKeptFit.across) return false;
         A.LabelsRoomFloor = need;

@@ -482,15 +482,29 @@ void TCustomAxisPanel::InternalDraw(const TRect& r) {
     CalcSeriesZOrder(series);
     if (!Canvas().IsHardware3D()) DrawTitlesAndLegend(true);
     CalcWallsRect();
-    CalcAxesRoom();
+    CalcAxesRoom(false);
     CalcSeriesDepths(series);
-    {
+    for (int round = 0; round < 2; ++round) {
         FMarginsPass = ++FMarginsPasses == 0 ? ++FMarginsPasses : FMarginsPasses;
         const ScopeExit endPass([this] { FMarginsPass = 0; });
         bool inflated = false;
         for (TChartAxis* a : FAxes.Items()) inflated = InflateForSeriesMargins(a, series) || inflated;
-        // the series' margins widen the scales, which may bring a label onto an end
-        if (inflated) TextsOverrun(FTextsStart, FTextsInner, FTextsPlaced, true);
+        if (!inflated) break;
+        // The series' margins widen the scales after the room was taken: the labels of
+        // the step they bring may need more room across, which the room is then taken
+        // again with (once), and may stand on an end.
+        bool wider = false;
+        if (round == 0 && (!View3D() || View3DOptions().Orthogonal()))
+            for (TChartAxis* a : FAxes.Items())
+                if (IsAxisShown(a) && a->WidenLabelsRoom()) wider = true;
+        if (!wider) {
+            TextsOverrun(FTextsStart, FTextsInner, FTextsPlaced, true);
+            break;
+        }
+        SetPlotRect(FTextsStart);
+        RecalcPlotSize();
+        CalcAxesRoom(true);
+        CalcSeriesDepths(series);
     }
     DrawPlotStage(series);
 }
@@ -516,7 +530,7 @@ void TCustomAxisPanel::CalcSeriesZOrder(const std::vector<TChartSeries*>& series
             if (s->Active()) s->SetComputedZOrder(stacked ? FMaxZOrder - s->ZOrder() : 0);
 }
 
-void TCustomAxisPanel::CalcAxesRoom() {
+void TCustomAxisPanel::CalcAxesRoom(bool keepFloors) {
     for (TChartAxis* a : FAxes.Items()) {
         a->AdjustAxisRange();
         a->CalcAxisPixels();
@@ -536,7 +550,8 @@ void TCustomAxisPanel::CalcAxesRoom() {
         if (b.Right <= room.Left) outer.Left = std::max(outer.Left, b.Right);
         if (b.Left >= room.Right) outer.Right = std::min(outer.Right, b.Left);
     }
-    for (TChartAxis* a : FAxes.Items()) a->LabelsRoomFloor = 0;
+    if (!keepFloors)
+        for (TChartAxis* a : FAxes.Items()) a->LabelsRoomFloor = 0;
     // The room measures the labels before the plot's final length chooses their step,
     // and before the projection and the slant move them: where that step's labels need
     // more, or the texts as drawn reach past the panel or onto the legend and the

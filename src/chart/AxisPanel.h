@@ -292,7 +292,8 @@ private:
     // Depth slots of the series stacked in depth.
     void CalcSeriesZOrder(const std::vector<TChartSeries*>& series);
     // Scales the axes and shrinks the plot box by the room the shown axes take.
-    void CalcAxesRoom();
+    // keepFloors: the labels keep the room across an earlier take of this layout found
+    void CalcAxesRoom(bool keepFloors);
     void FitEndLabels(const TRect& outer, const std::vector<TRect>& placed, TRect& room);
     // Each axis takes the room for its texts from room, leaving out what has none.
     void TakeAxesRoom(const TRect& outer, TRect& room);
