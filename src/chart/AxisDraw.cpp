@@ -343,7 +343,8 @@ public:
                     const TChartAxis::LabelText& t = Measured(v);
                     // an empty text shows nothing and takes no room
                     if (t.text.empty()) return;
-                    if ((last && t.text == last->text) || tooWide(t)) crowded = true;
+                    if (last && t.text == last->text) crowded = true;
+                    if (tooWide(t)) crowded = p.squeezed = true;
                     if (clear) {
                         const Span here = span(v, t);
                         if (last) {
@@ -1305,11 +1306,15 @@ public:
     // labels may be wider: they would reach into the title's room or past the panel.
     bool WidenLabelsRoom() {
         if (A.FLabelsSize != 0 || A.FIsDepthAxis || !A.Labels() || A.LabelsLeftOut) return false;
-        // what the step's labels need, not only those that fit the room they were given
-        const int across = A.LabelsAcross;
-        A.LabelsAcross = 0;
         A.FFinalFit = FitLabels();
-        A.LabelsAcross = across;
+        // where the plan passed over a step for labels wider than the room they were
+        // given, what that step's labels need
+        if (A.LabelsAcross > 0 && Plan().squeezed) {
+            const int across = A.LabelsAcross;
+            A.LabelsAcross = 0;
+            A.FFinalFit = FitLabels();
+            A.LabelsAcross = across;
+        }
         const int need = A.FFinalFit.across;
         if (need <= A.FKeptFit.across) return false;
         A.LabelsRoomFloor = need;

@@ -656,7 +656,7 @@ TRect TCustomAxisPanel::TextsOverrun(const TRect& start, const TRect& inner, con
         // in a flat view the layout's measures bound the texts: where that box stands
         // clear of all, measuring each text is not needed
         TRect bound{};
-        if (!View3D() && !leaveOut && a->FlatTextsBound(bound) && inner.Left <= bound.Left && inner.Top <= bound.Top &&
+        if (!View3D() && a->FlatTextsBound(bound) && inner.Left <= bound.Left && inner.Top <= bound.Top &&
             bound.Right <= inner.Right && bound.Bottom <= inner.Bottom &&
             std::none_of(placed.begin(), placed.end(), [&bound](const TRect& p) {
                 return bound.Left < p.Right + 1 && p.Left - 1 < bound.Right && bound.Top < p.Bottom + 1 &&

@@ -423,6 +423,7 @@ private:
         int power = 1;               // a logarithmic axis labels every power-th power of its base
         std::vector<double> values;  // in the order they are drawn
         int width = 0, lines = 1;    // the widest label (and a blank) and the most lines
+        bool squeezed = false;       // a step was passed over for labels wider than their room
     };
     LabelPlan FLabelPlans[3];
     // The texts of value labels and their sizes, for the font and format they were
