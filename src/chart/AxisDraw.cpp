@@ -343,7 +343,8 @@ public:
                     const TChartAxis::LabelText& t = Measured(v);
                     // an empty text shows nothing and takes no room
                     if (t.text.empty()) return;
-                    if ((last && t.text == last->text) || tooWide(t)) crowded = true;
+                    if (last && t.text == last->text) crowded = true;
+                    if (tooWide(t)) crowded = p.squeezed = true;
                     if (clear) {
                         const Span here = span(v, t);
                         if (last) {
@@ -746,14 +747,24 @@ public:
     }
     // The same with the half "W" measured already.
     Extent InkExtent(TPlotCustomShape& shape, int w, int height, int angle, int pad) {
-        if (shape.Transparent()) return TurnedExtent(w, height, angle);
+        return InkExtentAt(shape, 0, 0, w, height, angle, pad);
+    }
+
+    // The same for a text whose box begins at (left, top) of its own plane.
+    Extent InkExtentAt(TPlotCustomShape& shape, int left, int top, int w, int height, int angle, int pad) {
+        if (shape.Transparent()) return TurnedRect(left, top, left + w, top + height, angle);
         // a pen of one pixel lies on the box's edge; a wider one half outside it
         const int pen = shape.Pen().Visible() ? shape.Pen().Width() / 2 : 0;
-        Extent e = TurnedRect(-pad - pen, -pen, w + pad + pen, height + pen, angle);
-        // a turned box is a polygon, whose outline also paints the pixels of its far edges
+        Extent e = TurnedRect(left - pad - pen, top - pen, left + w + pad + pen, top + height + pen, angle);
+        // a turned box is a polygon, whose outline also paints the pixels of its far edges,
+        // and whose smoothing reaches a pixel past its near ones
         if (angle % 360 != 0 && shape.Pen().Visible()) {
             e.maxX += 1;
             e.maxY += 1;
+            if (angle % 90 != 0) {
+                e.minX -= 1;
+                e.minY -= 1;
+            }
         }
         int hs = shape.Shadow().HorizSize(), vs = shape.Shadow().VertSize();
         if ((hs != 0 || vs != 0) && shape.Brush().Style() != bsClear) {
@@ -948,6 +959,10 @@ public:
     // Writes the n lines of text from (x, y), the first line's place, each next
     // line one line height further along the text's downward direction.
     void Lines(int x, int y, TPlotCustomShape* shape, const std::string& text, int angle, int align, int n) {
+        if (FMeasured) {
+            Measure(x, y, shape ? *shape : A.FItems.Format(), text, angle, align, n);
+            return;
+        }
         V.SetTextAlignment(align);
         LabelBox(shape, x, y, text, angle, align, n);
         TransparentText();
@@ -972,6 +987,110 @@ public:
             y += step.y;
         }
         V.SetTextAlignment(TA_LEFT);
+    }
+
+    // The screen box of what Lines would draw: letters, frame and shadow, placed
+    // as LabelBox places the frame.
+    void Measure(int x, int y, TPlotCustomShape& shape, const std::string& text, int angle, int align, int n) {
+        const int h = V.TextLineHeight();
+        int lines = 0;
+        const int w = C.MultiLineTextWidth(text, lines);
+        int left = 0;
+        if ((align & TA_CENTER) == TA_CENTER)
+            left = -w / 2;
+        else if ((align & TA_CENTER) == TA_RIGHT)
+            left = -w;
+        const int top = (align & TA_BOTTOM) ? -h : 0;
+        const Extent e =
+            InkExtentAt(shape, left, top, w, h * n, angle, shape.Transparent() ? 0 : V.MeasureTextWidth("W") / 2);
+        const TPoint at = V.IsHardware3D() ? TPoint{x, y} : V.WorldToScreen(x, y, A.FZPixel);
+        FMeasured->push_back(
+            TRect{at.x + static_cast<int>(std::floor(e.minX)), at.y + static_cast<int>(std::floor(e.minY)),
+                  at.x + static_cast<int>(std::ceil(e.maxX)), at.y + static_cast<int>(std::ceil(e.maxY))});
+    }
+
+    // The screen boxes of the title and the labels as the axis draws them now, one
+    // per text. Measuring runs no label event and leaves the ticks as they were;
+    // labels a handler chooses are not measured (it would run twice).
+    std::vector<TRect> TextBoxes(std::size_t& titles) {
+        std::vector<TRect> boxes;
+        if (A.FIsDepthAxis) return boxes;
+        TAxisOnGetLabel saved = std::move(C.OnGetAxisLabel);
+        C.OnGetAxisLabel = nullptr;
+        std::vector<int> ticks = std::move(A.TickPositions);
+        const ScopeExit restore([&] {
+            C.OnGetAxisLabel = std::move(saved);
+            A.TickPositions = std::move(ticks);
+            FMeasured = nullptr;
+        });
+        FMeasured = &boxes;
+        A.TickPositions.clear();
+        DrawTitle();
+        titles = boxes.size();
+        if (!C.OnGetNextAxisLabel) DrawLabels();
+        return boxes;
+    }
+
+    // A box around every text of the axis in a flat view, from the measures of the
+    // final layout: the labels' turned boxes past the ends and across their room,
+    // the title across its own. False where no such measure is at hand.
+    bool FlatTextsBound(TRect& r) {
+        if (A.FIsDepthAxis || A.FLabelsSize != 0 || A.FTitleSize != 0 || A.FItems.Count() > 0) return false;
+        const bool titled = A.FTitle.Visible() && !A.FTitle.Caption().empty() && !A.TitleLeftOut;
+        const bool labelled = A.Labels() && !A.LabelsLeftOut;
+        int lo = std::min(A.FStartPixel, A.FEndPixel), hi = std::max(A.FStartPixel, A.FEndPixel);
+        int from = A.LabelsPos, to = A.LabelsPos;
+        if (labelled) {
+            lo -= A.FFinalFit.before;
+            hi += A.FFinalFit.after;
+            to = A.LabelsPos + Outward() * std::max(A.FFinalFit.across, A.FKeptFit.across);
+        }
+        if (titled) {
+            const int length = TitleLength() + 1, start = A.FCenterPixel + A.TitleShift - length / 2;
+            lo = std::min(lo, start);
+            hi = std::max(hi, start + length);
+            to =
+                A.TitlePos + Outward() * AxisLabelSize(A.FTitle.Font(), A.FTitle.Angle(), 0, A.FTitle.Caption(), false);
+        }
+        const int a = std::min(from, to), b = std::max(from, to);
+        r = A.FHorizontal ? TRect{lo, a, hi, b} : TRect{a, lo, b, hi};
+        return true;
+    }
+
+    // In a turned view the projection draws the room between the labels and the title
+    // shorter than the texts' own size on the screen, which stays as it is: the title
+    // moves outward until its box is clear of every label's.
+    void ClearTitleOfLabels() {
+        if (A.FIsDepthAxis || A.TitleLeftOut || A.LabelsLeftOut || !A.Labels()) return;
+        std::size_t titles = 0;
+        const std::vector<TRect> boxes = TextBoxes(titles);
+        if (titles == 0 || titles == boxes.size()) return;
+        // how far one pixel outward moves the title on the screen
+        const int c = A.FCenterPixel, unit = 100;
+        const TPoint p0 =
+            A.FHorizontal ? V.WorldToScreen(c, A.TitlePos, A.FZPixel) : V.WorldToScreen(A.TitlePos, c, A.FZPixel);
+        const TPoint p1 = A.FHorizontal ? V.WorldToScreen(c, A.TitlePos + Outward() * unit, A.FZPixel)
+                                        : V.WorldToScreen(A.TitlePos + Outward() * unit, c, A.FZPixel);
+        const double dx = static_cast<double>(p1.x - p0.x) / unit, dy = static_cast<double>(p1.y - p0.y) / unit;
+        // seen nearly edge on, no move would clear the labels
+        if (std::hypot(dx, dy) < 0.05) return;
+        auto meets = [&](int t) {
+            const int mx = Round(dx * t), my = Round(dy * t);
+            for (std::size_t i = 0; i < titles; ++i)
+                for (std::size_t j = titles; j < boxes.size(); ++j) {
+                    const TRect& a = boxes[i];
+                    const TRect& b = boxes[j];
+                    // a pixel apart, for the letters' rims
+                    if (a.Left + mx < b.Right + 1 && b.Left - 1 < a.Right + mx && a.Top + my < b.Bottom + 1 &&
+                        b.Top - 1 < a.Bottom + my)
+                        return true;
+                }
+            return false;
+        };
+        int t = 0;
+        const int most = C.PanelRect().Width() + C.PanelRect().Height();
+        while (t < most && meets(t)) t += 1;
+        if (t < most) A.TitlePos += Outward() * t;
     }
 
     void Exponent(int x, int y, const std::string& text) {
@@ -1178,8 +1297,36 @@ public:
     // The labels' room, its measure kept for LabelsPastEnds.
     int KeptLabelsRoom() {
         A.FKeptFit = FitLabels();
+        A.FKeptFit.across = std::max(A.FKeptFit.across, A.LabelsRoomFloor);
         A.FFitKept = true;
         return A.FLabelsSize != 0 ? A.FLabelsSize : A.FKeptFit.across;
+    }
+
+    // The room's measure came before the plot's final length chose the step, whose
+    // labels may be wider: they would reach into the title's room or past the panel.
+    bool WidenLabelsRoom() {
+        if (A.FLabelsSize != 0 || A.FIsDepthAxis || !A.Labels() || A.LabelsLeftOut) return false;
+        A.FFinalFit = FitLabels();
+        // where the plan passed over a step for labels wider than the room they were
+        // given, what that step's labels need
+        if (A.LabelsAcross > 0 && Plan().squeezed) {
+            const int across = A.LabelsAcross;
+            A.LabelsAcross = 0;
+            A.FFinalFit = FitLabels();
+            A.LabelsAcross = across;
+        }
+        const int need = A.FFinalFit.across;
+        if (need <= A.FKeptFit.across) return false;
+        A.LabelsRoomFloor = need;
+        return true;
+    }
+
+    // A box drawn after a text hides what it covers, and one drawn before it runs
+    // up to its letters: a framed title or framed labels keep two pixels between them (one for the letters' rims).
+    int TitleGap() const {
+        const bool titled = A.FTitle.Visible() && !A.FTitle.Caption().empty() && !A.TitleLeftOut;
+        if (!titled || !A.Labels() || A.LabelsLeftOut) return 0;
+        return A.FTitle.Transparent() && A.FItems.Format().Transparent() ? 0 : 2;
     }
 
     // Room across the axis that a text of w x (n lines) needs at angle with the
@@ -1559,7 +1706,7 @@ public:
             TRect copy = r;
             A.AxisLinePos = PositionShift(SideEdge(copy), original);
             A.LabelsPos = A.AxisLinePos + Outward() * TicksSize();
-            A.TitlePos = A.LabelsPos + Outward() * KeptLabelsRoom();
+            A.TitlePos = A.LabelsPos + Outward() * (KeptLabelsRoom() + TitleGap());
             return;
         }
         if (A.FIsDepthAxis) {
@@ -1587,7 +1734,7 @@ public:
         if (labelled) {
             A.LabelsAcross = 0;
             const int across = KeptLabelsRoom();
-            edge += inward * across;
+            edge += inward * (across + TitleGap());
             A.LabelsAcross = A.FLabelsSize != 0 ? 0 : across;
         }
         A.LabelsPos = edge - inward * beyond;
@@ -1612,6 +1759,8 @@ public:
     TRect FLastDepthLabel{};
     bool FExponent = true;
     int FLabelsRoom = -1;
+    // where Lines records what it would draw instead of drawing it
+    std::vector<TRect>* FMeasured = nullptr;
 };
 
 void TChartAxis::DrawAxis(bool placeAxisLine) {
@@ -1629,6 +1778,19 @@ void TChartAxis::LabelsPastEnds(int& before, int& after, double& beforeShare, do
     beforeShare = afterShare = 0;
     if (FChart) TAxisDrawer(*this).LabelsPastEnds(before, after, beforeShare, afterShare);
 }
+
+std::vector<TRect> TChartAxis::TextBoxes(std::size_t& titles) {
+    titles = 0;
+    return FChart ? TAxisDrawer(*this).TextBoxes(titles) : std::vector<TRect>{};
+}
+
+bool TChartAxis::FlatTextsBound(TRect& r) { return FChart && TAxisDrawer(*this).FlatTextsBound(r); }
+
+void TChartAxis::ClearTitleOfLabels() {
+    if (FChart) TAxisDrawer(*this).ClearTitleOfLabels();
+}
+
+bool TChartAxis::WidenLabelsRoom() { return FChart && TAxisDrawer(*this).WidenLabelsRoom(); }
 
 int TChartAxis::TitleLength() { return FChart ? TAxisDrawer(*this).TitleLength() : 0; }
 

@@ -478,15 +478,33 @@ void TCustomAxisPanel::InternalDraw(const TRect& r) {
     const std::vector<TChartSeries*> series = FSeriesList;
     for (TChartSeries* s : series)
         if (s->Active()) s->SeriesHook();
-    if (!Canvas().IsHardware3D()) DrawTitlesAndLegend(true);
+    // the legend leaves room for the depth the series take, stacked in their order
     CalcSeriesZOrder(series);
+    if (!Canvas().IsHardware3D()) DrawTitlesAndLegend(true);
     CalcWallsRect();
-    CalcAxesRoom();
+    CalcAxesRoom(false);
     CalcSeriesDepths(series);
-    {
+    for (int round = 0; round < 2; ++round) {
         FMarginsPass = ++FMarginsPasses == 0 ? ++FMarginsPasses : FMarginsPasses;
         const ScopeExit endPass([this] { FMarginsPass = 0; });
-        for (TChartAxis* a : FAxes.Items()) InflateForSeriesMargins(a, series);
+        bool inflated = false;
+        for (TChartAxis* a : FAxes.Items()) inflated = InflateForSeriesMargins(a, series) || inflated;
+        if (!inflated) break;
+        // The series' margins widen the scales after the room was taken: the labels of
+        // the step they bring may need more room across, which the room is then taken
+        // again with (once), and may stand on an end.
+        bool wider = false;
+        if (round == 0 && (!View3D() || View3DOptions().Orthogonal()))
+            for (TChartAxis* a : FAxes.Items())
+                if (IsAxisShown(a) && a->WidenLabelsRoom()) wider = true;
+        if (!wider) {
+            TextsOverrun(FTextsStart, FTextsInner, FTextsPlaced, true);
+            break;
+        }
+        SetPlotRect(FTextsStart);
+        RecalcPlotSize();
+        CalcAxesRoom(true);
+        CalcSeriesDepths(series);
     }
     DrawPlotStage(series);
 }
@@ -512,12 +530,13 @@ void TCustomAxisPanel::CalcSeriesZOrder(const std::vector<TChartSeries*>& series
             if (s->Active()) s->SetComputedZOrder(stacked ? FMaxZOrder - s->ZOrder() : 0);
 }
 
-void TCustomAxisPanel::CalcAxesRoom() {
+void TCustomAxisPanel::CalcAxesRoom(bool keepFloors) {
     for (TChartAxis* a : FAxes.Items()) {
         a->AdjustAxisRange();
         a->CalcAxisPixels();
     }
-    TRect room = PlotRect();
+    const TRect start = PlotRect();
+    TRect room = start;
     const int frame = FrameWidth();
     const TRect inner{FPanelRect.Left + frame, FPanelRect.Top + frame, FPanelRect.Right - frame,
                       FPanelRect.Bottom - frame};
@@ -531,6 +550,153 @@ void TCustomAxisPanel::CalcAxesRoom() {
         if (b.Right <= room.Left) outer.Left = std::max(outer.Left, b.Right);
         if (b.Left >= room.Right) outer.Right = std::min(outer.Right, b.Left);
     }
+    if (!keepFloors)
+        for (TChartAxis* a : FAxes.Items()) a->LabelsRoomFloor = 0;
+    // The room measures the labels before the plot's final length chooses their step,
+    // and before the projection and the slant move them: where that step's labels need
+    // more, or the texts as drawn reach past the panel or onto the legend and the
+    // titles, the room is taken again with that much.
+    auto layout = [&](const TRect& inset) {
+        SetPlotRect(TRect{start.Left + inset.Left, start.Top + inset.Top, start.Right - inset.Right,
+                          start.Bottom - inset.Bottom});
+        RecalcPlotSize();
+        for (TChartAxis* a : FAxes.Items()) a->CalcAxisPixels();
+        room = PlotRect();
+        TakeAxesRoom(outer, room);
+        // Twice: the plot's new length may choose another step, whose labels stand elsewhere.
+        for (int pass = 0; pass < 2; ++pass) {
+            FitEndLabels(inner, placed, room);
+            SetPlotRect(room);
+            RecalcPlotSize();
+            for (TChartAxis* a : FAxes.Items()) a->CalcAxisPixels();
+            room = PlotRect();
+        }
+        ShiftTitles(outer);
+        if (View3D() && !View3DOptions().Orthogonal()) {
+            Canvas().SetProjectionCenter(FChartDepth3D, PlotRect());
+            for (TChartAxis* a : FAxes.Items())
+                if (IsAxisShown(a)) a->ClearTitleOfLabels();
+        }
+    };
+    FTextsStart = start;
+    FTextsInner = inner;
+    FTextsPlaced = placed;
+    TRect inset{0, 0, 0, 0}, best = inset;
+    int least = -1;
+    for (int round = 0;; ++round) {
+        layout(inset);
+        bool wider = false;
+        // a turned view projects the room elsewhere than it is taken: its labels keep
+        // the first measure, and only what the projection makes of it counts
+        if (!View3D() || View3DOptions().Orthogonal())
+            for (TChartAxis* a : FAxes.Items())
+                if (IsAxisShown(a) && a->WidenLabelsRoom()) wider = true;
+        const TRect need = TextsOverrun(start, inner, placed, false);
+        const int total = need.Left + need.Top + need.Right + need.Bottom;
+        if (!wider && total == 0) break;
+        // Where more room does not bring the texts in (a turned view may move them
+        // further out), or after a few rounds, what still reaches out is left out.
+        const bool worse = least >= 0 && total >= least && !wider;
+        if (round == 3 || worse) {
+            if (worse) layout(best);
+            TextsOverrun(start, inner, placed, true);
+            break;
+        }
+        if (least < 0 || total < least) {
+            least = total;
+            best = inset;
+        }
+        // the projection's zoom scales every distance of the plot alike
+        const double zoom = View3D() && View3DOptions().Zoom() > 0 ? View3DOptions().Zoom() * 0.01 : 1.0;
+        auto grow = [zoom](int& side, int by) { side += static_cast<int>(std::ceil(by / zoom)); };
+        TRect next = inset;
+        grow(next.Left, need.Left);
+        grow(next.Top, need.Top);
+        grow(next.Right, need.Right);
+        grow(next.Bottom, need.Bottom);
+        // the plot is what the chart is for: texts take no more than two thirds of it
+        if (3 * (next.Left + next.Right) > 2 * start.Width() || 3 * (next.Top + next.Bottom) > 2 * start.Height()) {
+            TextsOverrun(start, inner, placed, true);
+            break;
+        }
+        inset = next;
+    }
+}
+
+// A title longer than its axis but not than the room beside it moves off the
+// axis' middle as far as it must to be read whole.
+void TCustomAxisPanel::ShiftTitles(const TRect& outer) {
+    for (TChartAxis* a : FAxes.Items()) {
+        a->TitleShift = 0;
+        if (!IsAxisShown(a) || a->TitleLeftOut) continue;
+        // a pixel more for the rounding of the title's middle
+        const int length = a->TitleLength() + 1;
+        if (length == 1) continue;
+        const int lo = a->Horizontal() ? outer.Left : outer.Top;
+        const int hi = a->Horizontal() ? outer.Right : outer.Bottom;
+        const int start = a->CenterPixel() - length / 2;
+        if (start < lo)
+            a->TitleShift = lo - start;
+        else if (start + length > hi)
+            a->TitleShift = hi - start - length;
+    }
+}
+
+// How far the axes' texts as drawn reach past the panel's frame or onto the legend and
+// the titles, on each side of the plot as it was before the axes took their room.
+// With leaveOut, the texts that do are left out instead.
+TRect TCustomAxisPanel::TextsOverrun(const TRect& start, const TRect& inner, const std::vector<TRect>& placed,
+                                     bool leaveOut) {
+    TRect need{0, 0, 0, 0};
+    // the texts stand where the projection about the final plot puts them
+    Canvas().SetProjectionCenter(FChartDepth3D, PlotRect());
+    for (int i = 0; i < std::min(FAxes.Count(), 5); ++i) {
+        TChartAxis* a = FAxes[i];
+        if (!IsAxisShown(a) || a->IsDepthAxis()) continue;
+        // in a flat view the layout's measures bound the texts: where that box stands
+        // clear of all, measuring each text is not needed
+        TRect bound{};
+        if (!View3D() && a->FlatTextsBound(bound) && inner.Left <= bound.Left && inner.Top <= bound.Top &&
+            bound.Right <= inner.Right && bound.Bottom <= inner.Bottom &&
+            std::none_of(placed.begin(), placed.end(), [&bound](const TRect& p) {
+                return bound.Left < p.Right + 1 && p.Left - 1 < bound.Right && bound.Top < p.Bottom + 1 &&
+                       p.Top - 1 < bound.Bottom;
+            }))
+            continue;
+        std::size_t titles = 0;
+        const std::vector<TRect> boxes = a->TextBoxes(titles);
+        for (std::size_t k = 0; k < boxes.size(); ++k) {
+            const TRect& b = boxes[k];
+            TRect out{inner.Left - b.Left, inner.Top - b.Top, b.Right - inner.Right, b.Bottom - inner.Bottom};
+            for (const TRect& q : placed) {
+                // a pixel clear of the box, where the letters' rims would meet its edge
+                const TRect p{q.Left - 1, q.Top - 1, q.Right + 1, q.Bottom + 1};
+                if (b.Right <= p.Left || p.Right <= b.Left || b.Bottom <= p.Top || p.Bottom <= b.Top) continue;
+                // the side of the plot the legend or title stands on: the one it reaches
+                // furthest past (its shadow may reach a pixel into the plot's room)
+                const int above = start.Top - p.Top, below = p.Bottom - start.Bottom;
+                const int before = start.Left - p.Left, after = p.Right - start.Right;
+                const int most = std::max({above, below, before, after});
+                if (most <= 0) continue;
+                if (most == above)
+                    out.Top = std::max(out.Top, p.Bottom - b.Top);
+                else if (most == below)
+                    out.Bottom = std::max(out.Bottom, b.Bottom - p.Top);
+                else if (most == before)
+                    out.Left = std::max(out.Left, p.Right - b.Left);
+                else
+                    out.Right = std::max(out.Right, b.Right - p.Left);
+            }
+            need = TRect{std::max(need.Left, out.Left), std::max(need.Top, out.Top), std::max(need.Right, out.Right),
+                         std::max(need.Bottom, out.Bottom)};
+            if (leaveOut && (out.Left > 0 || out.Top > 0 || out.Right > 0 || out.Bottom > 0))
+                (k < titles ? a->TitleLeftOut : a->LabelsLeftOut) = true;
+        }
+    }
+    return need;
+}
+
+void TCustomAxisPanel::TakeAxesRoom(const TRect& outer, TRect& room) {
     for (int i = 0; i < FAxes.Count(); ++i) {
         TChartAxis* a = FAxes[i];
         a->TitleLeftOut = a->LabelsLeftOut = a->LabelsLimited = false;
@@ -553,29 +719,6 @@ void TCustomAxisPanel::CalcAxesRoom() {
                 break;
             }
         }
-    }
-    // Twice: the plot's new length may choose another step, whose labels stand elsewhere.
-    for (int pass = 0; pass < 2; ++pass) {
-        FitEndLabels(inner, placed, room);
-        SetPlotRect(room);
-        RecalcPlotSize();
-        for (TChartAxis* a : FAxes.Items()) a->CalcAxisPixels();
-        room = PlotRect();
-    }
-    // A title longer than its axis but not than the room beside it moves off the
-    // axis' middle as far as it must to be read whole.
-    for (TChartAxis* a : FAxes.Items()) {
-        if (!IsAxisShown(a) || a->TitleLeftOut) continue;
-        // a pixel more for the rounding of the title's middle
-        const int length = a->TitleLength() + 1;
-        if (length == 1) continue;
-        const int lo = a->Horizontal() ? outer.Left : outer.Top;
-        const int hi = a->Horizontal() ? outer.Right : outer.Bottom;
-        const int start = a->CenterPixel() - length / 2;
-        if (start < lo)
-            a->TitleShift = lo - start;
-        else if (start + length > hi)
-            a->TitleShift = hi - start - length;
     }
 }
 
@@ -681,7 +824,7 @@ void TCustomAxisPanel::CalcSeriesDepths(const std::vector<TChartSeries*>& series
     }
 }
 
-void TCustomAxisPanel::InflateForSeriesMargins(TChartAxis* a, const std::vector<TChartSeries*>& series) {
+bool TCustomAxisPanel::InflateForSeriesMargins(TChartAxis* a, const std::vector<TChartSeries*>& series) {
     TRect m{0, 0, 0, 0};
     for (TChartSeries* s : series) {
         if (!s->Active() || !s->UsesAxis(a)) continue;
@@ -704,7 +847,9 @@ void TCustomAxisPanel::InflateForSeriesMargins(TChartAxis* a, const std::vector<
         (a->Inverted() ? m.Bottom : m.Top) += a->MaximumOffset();
     }
     // zero margins leave the scale as it is; skipping keeps it bit-exact
-    if (m.Left != 0 || m.Top != 0 || m.Right != 0 || m.Bottom != 0) a->InflateAxisRange(m);
+    if (m.Left == 0 && m.Top == 0 && m.Right == 0 && m.Bottom == 0) return false;
+    a->InflateAxisRange(m);
+    return true;
 }
 
 void TCustomAxisPanel::DrawPlotStage(const std::vector<TChartSeries*>& series) {

@@ -292,12 +292,18 @@ private:
     // Depth slots of the series stacked in depth.
     void CalcSeriesZOrder(const std::vector<TChartSeries*>& series);
     // Scales the axes and shrinks the plot box by the room the shown axes take.
-    void CalcAxesRoom();
+    // keepFloors: the labels keep the room across an earlier take of this layout found
+    void CalcAxesRoom(bool keepFloors);
     void FitEndLabels(const TRect& outer, const std::vector<TRect>& placed, TRect& room);
+    // Each axis takes the room for its texts from room, leaving out what has none.
+    void TakeAxesRoom(const TRect& outer, TRect& room);
+    void ShiftTitles(const TRect& outer);
+    TRect TextsOverrun(const TRect& start, const TRect& inner, const std::vector<TRect>& placed, bool leaveOut);
     void CalcSeriesDepths(const std::vector<TChartSeries*>& series);
     // Widens an automatic scale by the pixels the series need beyond their
     // extreme points, and by the axis' offsets.
-    void InflateForSeriesMargins(TChartAxis* axis, const std::vector<TChartSeries*>& series);
+    // Whether the series' margins widened the axis' scale.
+    bool InflateForSeriesMargins(TChartAxis* axis, const std::vector<TChartSeries*>& series);
     // Walls, axes, series, titles and legend, with the tools' later stages.
     void DrawPlotStage(const std::vector<TChartSeries*>& series);
 
@@ -324,5 +330,9 @@ private:
     bool FClipPoints = true;
     bool FView3DWalls = true;
     unsigned FMarginsPass = 0;
+    // what the axes' texts keep inside in this layout: the plot before the axes took
+    // their room, the panel's frame and the legend and titles
+    TRect FTextsStart{}, FTextsInner{};
+    std::vector<TRect> FTextsPlaced;
     unsigned FMarginsPasses = 0;
 };

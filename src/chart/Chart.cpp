@@ -198,6 +198,7 @@ void TCustomChart::CalcWallsRect() {
     const int s = SeriesUseAxes() ? FWalls->Back.Size() : 0;
     const TRect before = PlotRect();
     TRect r = before;
+    r.Top += DepthRise();
     if (View3DOptions().OrthoAngle() <= 90) {
         r.Right -= std::abs(ChartDepth3D()) + s;
         if (FWalls->Right.Visible()) r.Right -= FWalls->Right.Size() + 1;
@@ -205,13 +206,19 @@ void TCustomChart::CalcWallsRect() {
         r.Left += std::abs(ChartDepth3D()) + s;
         if (FWalls->Left.Visible()) r.Left += FWalls->Left.Size() + 1;
     }
-    // the back wall's thickness rises by the view's slope, as the depth does: steeper than
-    // 45 degrees it stands higher than it is thick (straight up, the projection rises by one)
-    const double slope = View3DOptions().OrthoSlope() < 100 ? View3DOptions().OrthoSlope() : 1.0;
-    r.Top += std::max(s, static_cast<int>(std::ceil(s * slope))) + std::abs(ChartHeight3D());
     FWallsTaken = TRect{r.Left - before.Left, r.Top - before.Top, before.Right - r.Right, before.Bottom - r.Bottom};
     SetPlotRect(r);
     RecalcPlotSize();
+}
+
+int TCustomChart::DepthRise() {
+    CalcDepth3D();
+    if (!View3D() || !View3DOptions().Orthogonal()) return 0;
+    const int s = SeriesUseAxes() ? FWalls->Back.Size() : 0;
+    // the back wall's thickness rises by the view's slope, as the depth does: steeper than
+    // 45 degrees it stands higher than it is thick (straight up, the projection rises by one)
+    const double slope = View3DOptions().OrthoSlope() < 100 ? View3DOptions().OrthoSlope() : 1.0;
+    return std::max(s, static_cast<int>(std::ceil(s * slope))) + std::abs(ChartHeight3D());
 }
 
 // A rotated view turns the plot box about its centre, and its corners would run past the

@@ -123,6 +123,9 @@ public:
     // The legend's text of the item, after OnGetLegendText.
     std::string FormattedLegend(int seriesOrValueIndex) const override;
     void CalcWallsRect() override;
+    // What the depth of an orthogonal 3D view and the back wall's thickness take off the
+    // plot's top for the plot's present width (CalcWallsRect takes it).
+    int DepthRise();
     int WallSizeForAxis(const TChartAxis* axis) const override;
     TWallReach WallReachForAxis(const TChartAxis* axis) override;
     std::vector<TWallBlock> WallBlocks() override;

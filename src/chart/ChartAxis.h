@@ -156,6 +156,17 @@ public:
     // Drawing and room of labels, ticks, grid and title.
     void DrawAxis(bool placeAxisLine);
     void CalcAxisRoom(TRect& r, bool shrink);
+    // Whether the labels as the final layout draws them need more room across than
+    // the room gave them; the next room then gives them that much.
+    bool WidenLabelsRoom();
+    // The screen boxes of the title and the labels as drawn in the current layout,
+    // the title's (titles of them) first.
+    std::vector<TRect> TextBoxes(std::size_t& titles);
+    // A box around the title and the labels in a flat view, from the layout's
+    // measures; false where it has none.
+    bool FlatTextsBound(TRect& r);
+    // Moves the title outward until it stands clear of the labels as projected.
+    void ClearTitleOfLabels();
     // How far a label at either end would stand out past it toward the lower and
     // the higher coordinates (0 and 0 when it draws none), and the shares of the
     // axis between each end and the label nearest it.
@@ -294,6 +305,9 @@ public:
     // the labels and the title: those are left out rather than drawn over the plot.
     bool TitleLeftOut = false;
     bool LabelsLeftOut = false;
+    // the least room across the labels get in this layout: what they needed when the
+    // plot's final length chose their step
+    int LabelsRoomFloor = 0;
     // Set by the layout when the labels at the ends cannot stand whole: those reaching
     // past LabelsFrom .. LabelsTo along the axis (screen pixels) are left out.
     bool LabelsLimited = false;
@@ -391,6 +405,8 @@ private:
         int across = 0, before = 0, after = 0;
     };
     LabelsFit FKeptFit;
+    // what the labels of the final step need, as the layout's last check measured them
+    LabelsFit FFinalFit;
     bool FFitKept = false;
     // Which value labels the axis shows: the step and the labels' values, made from
     // the scale, the axis' pixels as projected and the labels' font, format and frame.
@@ -407,6 +423,7 @@ private:
         int power = 1;               // a logarithmic axis labels every power-th power of its base
         std::vector<double> values;  // in the order they are drawn
         int width = 0, lines = 1;    // the widest label (and a blank) and the most lines
+        bool squeezed = false;       // a step was passed over for labels wider than their room
     };
     LabelPlan FLabelPlans[3];
     // The texts of value labels and their sizes, for the font and format they were

@@ -223,11 +223,13 @@ void TChartLegend::DrawLegend() {
         FColumns = std::max(FColumns, 0);
         FRows = FColumns == 0 ? 0 : std::min((FItemCount + FColumns - 1) / FColumns, FMaxNumRows);
         // As a side legend lists no row below the plot, a top or bottom one lists no
-        // row that would reach past the plot's far edge: the panel would cut it, and
-        // the plot would be pushed out of the panel. With no row left it is not drawn.
+        // row that would reach past the plot's far edge, nor into a 3D view's depth: the
+        // panel would cut it, the plot would be pushed out of the panel, the series drawn
+        // over it. With no row left it is not drawn.
         if (!custom) {
             const int panelShadow = FAlignment == laBottom ? chart.Shadow().VertSize() : 0;
-            const int room = chart.PlotHeight() - panelShadow - frame - 1 - 2 - Shadow().VertSize();
+            // a 3D view's depth rises from the plot's top: the series stand in it
+            const int room = chart.PlotHeight() - panelShadow - frame - 1 - 2 - Shadow().VertSize() - chart.DepthRise();
             FRows = std::min(FRows, FItemHeight > 0 ? std::max(room, 0) / FItemHeight : 0);
         }
         FLastValue = std::min(FItemCount, FColumns * FRows) + FDrawFirst - 1;

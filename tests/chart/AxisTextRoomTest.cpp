@@ -16,37 +16,20 @@
 #include "GoldenCompare.h"
 #include "GuiApplication.h"
 #include "LineSeries.h"
+#include "TextPixels.h"
 
 namespace {
 
-struct Pixels {
-    int count = 0, minX = INT_MAX, maxX = INT_MIN, minY = INT_MAX, maxY = INT_MIN;
-    bool Overlaps(const Pixels& o) const {
-        return count && o.count && minX <= o.maxX && o.minX <= maxX && minY <= o.maxY && o.minY <= maxY;
-    }
-};
+using textpixels::Mask;
 
-// The pixels that differ between two renderings of the chart, the second after recolour.
-Pixels Changed(TChart& chart, int w, int h, const std::function<void()>& recolour) {
-    const std::unique_ptr<TBitmap> a = RenderToBitmap(chart, w, h);
-    recolour();
-    const std::unique_ptr<TBitmap> b = RenderToBitmap(chart, w, h);
-    Pixels p;
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            if (a->GetPixel(x, y) != b->GetPixel(x, y)) {
-                ++p.count;
-                p.minX = std::min(p.minX, x);
-                p.maxX = std::max(p.maxX, x);
-                p.minY = std::min(p.minY, y);
-                p.maxY = std::max(p.maxY, y);
-            }
-    return p;
+// The pixels that differ once recolour() has changed some colours (kept changed).
+Mask Changed(TChart& chart, int w, int h, const std::function<void()>& recolour) {
+    return textpixels::Changed(chart, w, h, [&recolour](bool on) {
+        if (on) recolour();
+    });
 }
 
-Pixels Letters(TChart& chart, int w, int h, TPlotFont& font) {
-    return Changed(chart, w, h, [&font] { font.SetColor(font.Color() == clRed ? clBlue : clRed); });
-}
+Mask Letters(TChart& chart, int w, int h, TPlotFont& font) { return textpixels::Letters(chart, w, h, font); }
 
 TLineSeries* Line(TChart& chart, double step, double slope, int count = 11) {
     chart.SetView3D(false);
@@ -60,7 +43,8 @@ TLineSeries* Line(TChart& chart, double step, double slope, int count = 11) {
 // How far pixels reach toward the plot past the free pixel between the ticks' ends
 // and the labels' room (0 or less: clear of the axis line and its ticks). Text
 // turned half round lands a pixel early, in that free one.
-int IntoPlot(const TChartAxis& a, const Pixels& p) {
+int IntoPlot(const TChartAxis& a, const Mask& m) {
+    const Mask::Box p = m.Bounds();
     if (a.Horizontal()) return a.OtherSide() ? p.maxY - a.LabelsPos : a.LabelsPos - 1 - p.minY;
     return a.OtherSide() ? a.LabelsPos - 1 - p.minX : p.maxX - a.LabelsPos;
 }
@@ -71,7 +55,8 @@ TChartAxis* AxisOf(TChart& chart, int side) {
     return a[side];
 }
 
-bool CutAtEdge(const Pixels& p, int w, int h) {
+bool CutAtEdge(const Mask& m, int w, int h) {
+    const Mask::Box p = m.Bounds();
     return p.minX <= 0 || p.minY <= 0 || p.maxX >= w - 1 || p.maxY >= h - 1;
 }
 
@@ -84,10 +69,10 @@ TEST(AxisTextRoom, TitlesStandBeyondEveryLabelOfTheStep) {
             TChart chart;
             Line(chart, 1, slope);
             chart.LeftAxis()->Title().SetCaption("Volts");
-            const Pixels labels = Letters(chart, 400, height, chart.LeftAxis()->LabelsFont());
-            const Pixels title = Letters(chart, 400, height, chart.LeftAxis()->Title().Font());
-            ASSERT_GT(labels.count, 0);
-            EXPECT_LT(title.maxX, labels.minX);
+            const Mask labels = Letters(chart, 400, height, chart.LeftAxis()->LabelsFont());
+            const Mask title = Letters(chart, 400, height, chart.LeftAxis()->Title().Font());
+            ASSERT_GT(labels.Count(), 0);
+            EXPECT_LT(title.Bounds().maxX, labels.Bounds().minX);
         }
     }
     // the labels' room follows a change of their font or format at the next draw
@@ -99,9 +84,9 @@ TEST(AxisTextRoom, TitlesStandBeyondEveryLabelOfTheStep) {
              [](TChartAxis& a) { a.LabelsFont().SetSize(16); },
              [](TChartAxis& a) { a.SetAxisValuesFormat("0.000"); }}) {
         change(*chart.LeftAxis());
-        const Pixels labels = Letters(chart, 400, 250, chart.LeftAxis()->LabelsFont());
-        const Pixels title = Letters(chart, 400, 250, chart.LeftAxis()->Title().Font());
-        EXPECT_LT(title.maxX, labels.minX);
+        const Mask labels = Letters(chart, 400, 250, chart.LeftAxis()->LabelsFont());
+        const Mask title = Letters(chart, 400, 250, chart.LeftAxis()->Title().Font());
+        EXPECT_LT(title.Bounds().maxX, labels.Bounds().minX);
     }
     // bottom labels read upward over -5..5: "-2.5" is longer than either end
     for (int width : {200, 300, 400, 600}) {
@@ -111,10 +96,10 @@ TEST(AxisTextRoom, TitlesStandBeyondEveryLabelOfTheStep) {
         for (int i = 0; i < s->PointCount(); ++i) s->XValues()->SetValue(i, i * 0.1 - 5.0);
         chart.BottomAxis()->SetLabelsAngle(90);
         chart.BottomAxis()->Title().SetCaption("Time");
-        const Pixels labels = Letters(chart, width, 250, chart.BottomAxis()->LabelsFont());
-        const Pixels title = Letters(chart, width, 250, chart.BottomAxis()->Title().Font());
-        ASSERT_GT(labels.count, 0);
-        EXPECT_LT(labels.maxY, title.minY);
+        const Mask labels = Letters(chart, width, 250, chart.BottomAxis()->LabelsFont());
+        const Mask title = Letters(chart, width, 250, chart.BottomAxis()->Title().Font());
+        ASSERT_GT(labels.Count(), 0);
+        EXPECT_LT(labels.Bounds().maxY, title.Bounds().minY);
     }
 }
 
@@ -133,13 +118,49 @@ TEST(AxisTextRoom, LabelsAtEveryAngleStayOutsideTheirAxisAndThePanel) {
                           : a->OtherSide() ? "right "
                                            : "left ") +
                          std::to_string(angle));
-            const Pixels labels = Letters(chart, 500, 350, a->LabelsFont());
-            ASSERT_GT(labels.count, 0);
+            const Mask labels = Letters(chart, 500, 350, a->LabelsFont());
+            ASSERT_GT(labels.Count(), 0);
             EXPECT_LE(IntoPlot(*a, labels), 0);
             EXPECT_FALSE(CutAtEdge(labels, 500, 350));
             // and the title beyond them
-            const Pixels title = Letters(chart, 500, 350, a->Title().Font());
-            EXPECT_FALSE(labels.Overlaps(title));
+            const Mask title = Letters(chart, 500, 350, a->Title().Font());
+            EXPECT_FALSE(labels.BoxesMeet(title));
+        }
+    }
+}
+
+// A turned 3D view draws the axes' texts where the projection puts them: the title
+// stays off its labels, the labels off the walls, and nothing is cut by the panel.
+TEST(AxisTextRoom, TurnedViewKeepsTitlesOffTheirLabels) {
+    EnsureGuiApplication();
+    for (const int walls : {0, 6}) {
+        for (const int rotation : {300, 330, 20}) {
+            SCOPED_TRACE("rotation " + std::to_string(rotation) + " walls " + std::to_string(walls));
+            TChart chart;
+            Line(chart, 1, 5, 12);
+            Line(chart, 1, -5, 12)->YValues()->SetValue(0, 1070);
+            chart.SetView3D(true);
+            chart.View3DOptions().SetOrthogonal(false);
+            chart.View3DOptions().SetRotation(rotation);
+            chart.View3DOptions().SetElevation(340);
+            chart.LeftAxis()->Title().SetCaption("Left title");
+            chart.BottomAxis()->Title().SetCaption("Bottom title");
+            if (walls) {
+                chart.BackWall().SetTransparent(false);
+                for (TCustomChartWall* w : {static_cast<TCustomChartWall*>(&chart.LeftWall()),
+                                            static_cast<TCustomChartWall*>(&chart.BottomWall())})
+                    w->SetSize(walls);
+            }
+            for (TChartAxis* a : {chart.LeftAxis(), chart.BottomAxis()}) {
+                const Mask labels = Letters(chart, 500, 400, a->LabelsFont());
+                const Mask title = Letters(chart, 500, 400, a->Title().Font());
+                EXPECT_EQ((labels.Grown() & title).Count(), 0);
+                EXPECT_FALSE(CutAtEdge(labels, 500, 400));
+                EXPECT_FALSE(CutAtEdge(title, 500, 400));
+                // a text left out for want of room is no fault, but these have room
+                EXPECT_GT(labels.Count(), 0);
+                EXPECT_GT(title.Count(), 0);
+            }
         }
     }
 }
@@ -164,15 +185,15 @@ TEST(AxisTextRoom, FramedLabelsTakeTheirBoxAndShadow) {
                 f.Pen().SetWidth(shadow == 4 ? 3 : 1);
                 SCOPED_TRACE(std::to_string(angle) + " shadow " + std::to_string(shadow) + " on " +
                              (a->Horizontal() ? "horizontal " : "vertical ") + (a->OtherSide() ? "other side" : ""));
-                const Pixels boxes = Changed(chart, 400, 300, [&f] {
+                const Mask boxes = Changed(chart, 400, 300, [&f] {
                     f.SetColor(clAqua);
                     f.Shadow().SetColor(clGreen);
                     f.Pen().SetColor(clFuchsia);
                 });
-                ASSERT_GT(boxes.count, 0);
+                ASSERT_GT(boxes.Count(), 0);
                 EXPECT_LE(IntoPlot(*a, boxes), 0);
-                const Pixels title = Letters(chart, 400, 300, a->Title().Font());
-                EXPECT_FALSE(boxes.Overlaps(title));
+                const Mask title = Letters(chart, 400, 300, a->Title().Font());
+                EXPECT_FALSE(boxes.BoxesMeet(title));
             }
         }
     }

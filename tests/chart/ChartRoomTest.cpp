@@ -17,35 +17,18 @@
 #include "GuiApplication.h"
 #include "LineSeries.h"
 #include "SeriesMarks.h"
+#include "TextPixels.h"
 
 namespace {
 
-// One flag per pixel: whether it differs between two paintings.
-struct Pixels {
-    int width = 0;
-    std::vector<char> on;
-    bool At(int x, int y) const { return on[static_cast<std::size_t>(y * width + x)]; }
-    int Count() const { return static_cast<int>(std::count(on.begin(), on.end(), 1)); }
-};
+using textpixels::Mask;
 
 // The pixels that differ between two paintings of the chart, the second after paint(true).
-Pixels Differing(TChart& chart, int width, int height, const std::function<void(bool second)>& paint) {
-    paint(false);
-    const std::unique_ptr<TBitmap> a = RenderToBitmap(chart, width, height);
-    paint(true);
-    const std::unique_ptr<TBitmap> b = RenderToBitmap(chart, width, height);
-    paint(false);
-    Pixels p{width, {}};
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) p.on.push_back(a->GetPixel(x, y) != b->GetPixel(x, y));
-    return p;
+Mask Differing(TChart& chart, int width, int height, const std::function<void(bool second)>& paint) {
+    return textpixels::Changed(chart, width, height, paint);
 }
 
-int Shared(const Pixels& a, const Pixels& b) {
-    int n = 0;
-    for (std::size_t i = 0; i < a.on.size(); ++i) n += a.on[i] && b.on[i];
-    return n;
-}
+int Shared(const Mask& a, const Mask& b) { return (a & b).Count(); }
 
 // A failing case leaves its picture beside the test run.
 void SaveIfFailed(TChart& chart, int width, int height, const std::string& name) {
@@ -81,7 +64,7 @@ TEST(MarksRoom, EveryBoxStaysInsideTheWidget) {
         marks.Callout().SetLength(k.length);
         marks.SetAngle(k.angle);
         marks.Shadow().SetVertSize(k.length < 0 ? 4 : -4);
-        const Pixels drawn = Differing(chart, W, H, [&](bool second) {
+        const Mask drawn = Differing(chart, W, H, [&](bool second) {
             marks.SetColor(second ? clAqua : clInfoBk);
             marks.Font().SetColor(second ? clRed : clBlack);
             marks.Pen().SetColor(second ? clBlue : clBlack);
@@ -142,11 +125,11 @@ TEST(WallsRoom, NoWallCoversTheAxisLabels) {
         };
         // the letters where they stand, with the walls drawn as nothing (the layout stays)
         drawWalls(false);
-        const Pixels letters = Differing(chart, W, H, [&](bool second) {
+        const Mask letters = Differing(chart, W, H, [&](bool second) {
             for (TChartAxis* a : axes) a->LabelsFont().SetColor(second ? clRed : clBlack);
         });
         drawWalls(true);
-        const Pixels wallPixels = Differing(chart, W, H, [&](bool second) {
+        const Mask wallPixels = Differing(chart, W, H, [&](bool second) {
             for (TChartWall* w : walls) {
                 w->SetColor(second ? clFuchsia : clYellow);
                 w->Pen().SetColor(second ? clLime : clBlack);
@@ -195,18 +178,18 @@ TEST(DepthAxisRoom, LabelsKeepApartAndTheTitleStandsBeyondThem) {
             return Differing(chart, k.width, k.height,
                              [&](bool second) { depth->LabelsFont().SetColor(second ? clRed : clBlack); });
         };
-        const Pixels all = labelPixels();
-        const Pixels title = Differing(chart, k.width, k.height,
-                                       [&](bool second) { depth->Title().Font().SetColor(second ? clRed : clBlack); });
+        const Mask all = labelPixels();
+        const Mask title = Differing(chart, k.width, k.height,
+                                     [&](bool second) { depth->Title().Font().SetColor(second ? clRed : clBlack); });
         ASSERT_GT(title.Count(), 20);
         EXPECT_EQ(Shared(all, title), 0) << "a label runs into the title";
         // each label alone, the others' texts emptied: where it stands, and whether it was kept
-        std::vector<Pixels> drawn;
+        std::vector<Mask> drawn;
         for (int only = 0; only < kSeries; ++only) {
             chart.OnGetAxisLabel = [only](TChartAxis*, TChartSeries*, int index, std::string& text) {
                 if (index != only) text.clear();
             };
-            const Pixels alone = labelPixels();
+            const Mask alone = labelPixels();
             // a label kept has all its letters in the full picture, one left out only some
             if (Shared(alone, all) * 10 >= alone.Count() * 9) drawn.push_back(alone);
         }

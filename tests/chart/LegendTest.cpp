@@ -158,6 +158,35 @@ TEST(LegendLayout, TopAndBottomLegendsKeepToThePlotsHeight) {
     }
 }
 
+// In 3D the series stand in the depth that rises from the plot's top: a top or bottom
+// legend lists only the rows that leave the plot that much and more, so that no series
+// is drawn over its items.
+TEST(LegendLayout, TopAndBottomLegendsLeaveThe3DDepth) {
+    for (TLegendAlignment align : {laTop, laBottom}) {
+        for (int series : {30, 6}) {
+            SCOPED_TRACE(std::string(align == laTop ? "top " : "bottom ") + std::to_string(series));
+            LegendChart chart;
+            chart.SetSize(400, 160);
+            chart.SetView3D(true);
+            chart.SetChart3DPercent(15);
+            for (int i = 0; i < series; ++i) chart.AddSeries(3, "Series " + std::to_string(i));
+            TChartLegend& legend = chart.Legend();
+            legend.SetAlignment(align);
+            legend.SetLegendStyle(lsSeries);
+            chart.DrawNow();
+            const TRect plot = chart.PlotRect(), box = legend.ShapeBounds();
+            EXPECT_TRUE(series == 30 || plot.Height() > 1);
+            // the depth stands above the plot's top, the front at its bottom
+            const int depthTop = plot.Top - chart.ChartHeight3D();
+            const bool shown = legend.Rows() > 0;
+            EXPECT_TRUE(!shown || (align == laTop ? box.Bottom <= depthTop : box.Top >= plot.Bottom))
+                << box.Top << "-" << box.Bottom << " beside " << depthTop << "-" << plot.Bottom;
+            // a few series leave room for the legend, which then lists every one
+            EXPECT_TRUE(series != 6 || legend.Rows() * legend.Columns() >= 6);
+        }
+    }
+}
+
 TEST(LegendLayout, PlacementAndPlotReduction) {
     LegendChart chart;
     chart.AddSeries(3);

@@ -1,15 +1,19 @@
 #pragma once
-// Finding the pixels of one text in a chart's picture without knowing how the chart
-// lays it out: the chart is painted again with only that text's colour changed, and
-// the pixels that differ are its letters. A colour change moves nothing, so both
-// pictures have the same layout.
+// Finding the pixels of one text (or shape) in a chart's picture without knowing how
+// the chart lays it out: the chart is painted again with only that text's colour
+// changed, and the pixels that differ are its letters. A colour change moves nothing,
+// so both pictures have the same layout. The chart tests share these helpers.
 
 #include <algorithm>
+#include <climits>
 #include <cstdint>
 #include <cstdlib>
+#include <functional>
 #include <iterator>
+#include <memory>
 #include <vector>
 
+#include "Chart.h"
 #include "ChartControl.h"
 #include "Graphics.h"
 
@@ -44,6 +48,25 @@ struct Mask {
         std::set_intersection(pixels.begin(), pixels.end(), other.pixels.begin(), other.pixels.end(),
                               std::back_inserter(out.pixels));
         return out;
+    }
+    // The box around the pixels (empty: minX > maxX).
+    struct Box {
+        int minX = INT_MAX, maxX = INT_MIN, minY = INT_MAX, maxY = INT_MIN;
+    };
+    Box Bounds() const {
+        Box b;
+        for (int p : pixels) {
+            b.minX = std::min(b.minX, X(p)), b.maxX = std::max(b.maxX, X(p));
+            b.minY = std::min(b.minY, Y(p)), b.maxY = std::max(b.maxY, Y(p));
+        }
+        return b;
+    }
+    // Whether the boxes around two masks meet: two texts of which one stands in the
+    // other's lines, or a box and what its letters might hide.
+    bool BoxesMeet(const Mask& o) const {
+        if (Empty() || o.Empty()) return false;
+        const Box a = Bounds(), b = o.Bounds();
+        return a.minX <= b.maxX && b.minX <= a.maxX && a.minY <= b.maxY && b.minY <= a.maxY;
     }
     // The mask grown by one pixel in the eight directions.
     Mask Grown() const {
@@ -95,6 +118,23 @@ inline TColor Contrast(TColor c) {
     for (int shift = 0; shift < 24; shift += 8)
         if (((rgb >> shift) & 0xFF) < 128) out |= static_cast<TColor>(0xFF) << shift;
     return out;
+}
+
+// The pixels of a w x h picture of the chart that differ when recolour(true) has
+// changed some colours; recolour(false) puts them back.
+inline Mask Changed(TChart& chart, int w, int h, const std::function<void(bool)>& recolour) {
+    recolour(false);
+    const std::unique_ptr<TBitmap> a = RenderToBitmap(chart, w, h);
+    recolour(true);
+    const std::unique_ptr<TBitmap> b = RenderToBitmap(chart, w, h);
+    recolour(false);
+    return Differing(*a, *b, 1);
+}
+
+// The letters of the texts written in font.
+inline Mask Letters(TChart& chart, int w, int h, TPlotFont& font) {
+    const TColor normal = font.Color();
+    return Changed(chart, w, h, [&font, normal](bool on) { font.SetColor(on ? Contrast(normal) : normal); });
 }
 
 }  // namespace textpixels

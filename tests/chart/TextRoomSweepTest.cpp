@@ -869,62 +869,6 @@ private:
     std::unique_ptr<TBitmap> Base;
 };
 
-// ---- faults known elsewhere ---------------------------------------------
-
-bool SlantedText(const Settings& s, TextKind kind, int axis) {
-    if (axis < 0) return false;
-    const AxisSettings& a = s.axes[axis];
-    if (kind == tkLabels) return a.labelsAngle % 90 != 0;
-    return kind == tkAxisTitle && a.titleAngle >= 0 && a.titleAngle % 90 != 0;
-}
-bool AxisText(TextKind k) { return k == tkLabels || k == tkAxisTitle; }
-
-// Families of faults this sweep finds that are being fixed on other branches, or
-// are reported and not fixed yet: their findings are counted, not failed. Delete an
-// entry once the sweep passes without it; NARVI_SWEEP_STRICT=1 fails them all.
-struct KnownFamily {
-    const char* name;
-    bool (*matches)(const Settings&, const Finding&);
-};
-// Labels of one axis on each other: the separation keeps them apart, so no entry
-// below may count them.
-bool SameAxisLabels(const Finding& f) {
-    return f.check == 'a' && f.kind == tkLabels && f.other == tkLabels && f.axis == f.otherAxis;
-}
-
-const KnownFamily KnownFamilies[] = {
-    {"slanted axis texts on their own title, the legend and titles",
-     [](const Settings& s, const Finding& f) {
-         const bool otherAxis = f.check == 'a' && AxisText(f.kind) && AxisText(f.other) && f.axis != f.otherAxis;
-         return f.check != 'b' && !SameAxisLabels(f) && !otherAxis &&
-                (SlantedText(s, f.kind, f.axis) || SlantedText(s, f.other, f.otherAxis));
-     }},
-    {"axis texts of a 3D view cut at the panel: their room is taken before the projection moves them",
-     [](const Settings& s, const Finding& f) { return f.check == 'c' && AxisText(f.kind) && s.view3D; }},
-    {"boxed labels: boxes and shadows beyond their room across the axis",
-     [](const Settings& s, const Finding& f) {
-         return !SameAxisLabels(f) &&
-                ((f.kind == tkLabels && s.axes[f.axis].boxed) || (f.other == tkLabels && s.axes[f.otherAxis].boxed));
-     }},
-};
-
-const char* KnownFamilyOf(const Settings& s, const Finding& f) {
-    static const bool strict = std::getenv("NARVI_SWEEP_STRICT") != nullptr;
-    if (strict) return nullptr;
-    // Marks widen the scale after the layout measured the labels' room across; labels
-    // of the new step that would not fit it are left out.
-    if (f.check == 'e' && s.marks >= 0 && f.what.find("room for two") != std::string::npos)
-        return "room for two labels on an axis whose marks moved the scale after the layout";
-    // an axis title on the legend of a panel too small for either
-    if (f.check == 'a' && f.kind == tkAxisTitle && f.other == tkLegend && s.width <= 150 && s.height <= 150)
-        return "an axis title on the legend of a panel of 150 x 150 pixels or less";
-    // other labels missing or uneven belong to no family
-    if (f.check == 'e') return nullptr;
-    for (const KnownFamily& k : KnownFamilies)
-        if (k.matches(s, f)) return k.name;
-    return nullptr;
-}
-
 class TextRoomSweep : public ::testing::TestWithParam<int> {};
 
 constexpr int ChartsPerBlock = 56;
@@ -947,7 +891,7 @@ SeedRange SweepSeeds() {
 TEST_P(TextRoomSweep, EveryTextHasItsRoom) {
     EnsureGuiApplication();
     Tally tally;
-    std::map<std::string, int> checks, known;
+    std::map<std::string, int> checks;
     const SeedRange range = SweepSeeds();
     const int per = (range.count + Blocks - 1) / Blocks;
     const int first = range.first + GetParam() * per;
@@ -959,11 +903,7 @@ TEST_P(TextRoomSweep, EveryTextHasItsRoom) {
         std::string text;
         for (const Finding& f : sweep.Run()) {
             ++checks[std::string(1, f.check)];
-            const std::string line = "\n  (" + std::string(1, f.check) + ") " + f.what;
-            if (const char* family = KnownFamilyOf(s, f))
-                ++known[family];
-            else
-                text += line;
+            text += "\n  (" + std::string(1, f.check) + ") " + f.what;
         }
         if (text.empty()) continue;
         const TRect& p = sweep.Plot;
@@ -974,7 +914,6 @@ TEST_P(TextRoomSweep, EveryTextHasItsRoom) {
     for (const auto& [check, n] : checks) counts += " (" + check + ") " + std::to_string(n);
     std::printf("%d charts, %d paints; found:%s\n", tally.charts, tally.paints,
                 counts.empty() ? " nothing" : counts.c_str());
-    for (const auto& [family, n] : known) std::printf("  known: %s: %d\n", family.c_str(), n);
 }
 
 INSTANTIATE_TEST_SUITE_P(Seeds, TextRoomSweep, ::testing::Range(0, Blocks));
