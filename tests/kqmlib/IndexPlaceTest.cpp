@@ -157,32 +157,27 @@ TEST(IndexPlace, NothingButAnIndexIsWrittenOver) {
         std::function<bool(const std::string& Path)> Put;
         bool Built;
     };
+    // Bytes put in the place, or a link there to them elsewhere; false where no link can be made.
+    const auto Put = [](TBytes Bytes) { return [=](const std::string& P) { return WriteFileBytes(P, Bytes), true; }; };
+    const auto Link = [](TBytes Bytes) {
+        return [=](const std::string& P) {
+            return WriteFileBytes(P + ".elsewhere", Bytes), MakeLink(P + ".elsewhere", P);
+        };
+    };
     const TBytes User(22, 'u');
     const std::vector<TCase> Cases = {
         {"no file", false, [](const std::string&) { return true; }, true},
-        {"an empty file", false, [](const std::string& P) { return WriteFileBytes(P, {}), true; }, true},
-        {"an older index", false, [](const std::string& P) { return WriteFileBytes(P, IndexBytes()), true; }, true},
-        {"an unfinished index", false, [](const std::string& P) { return WriteFileBytes(P, IndexBytes(1)), true; },
-         true},
-        {"a user's 22 bytes", false, [&](const std::string& P) { return WriteFileBytes(P, User), true; }, false},
+        {"an empty file", false, Put({}), true},
+        {"an older index", false, Put(IndexBytes()), true},
+        {"an unfinished index", false, Put(IndexBytes(1)), true},
+        {"a user's 22 bytes", false, Put(User), false},
         {"a folder", false, [](const std::string& P) { return fs::create_directory(P); }, false},
-        {"a link to an index", false,
-         [](const std::string& P) {
-             WriteFileBytes(P + ".elsewhere", IndexBytes());
-             return MakeLink(P + ".elsewhere", P);
-         },
-         false},
-        {"an unfinished index left by a build", true,
-         [](const std::string& P) { return WriteFileBytes(P, IndexBytes(1, 7)), true; }, true},
-        {"an empty leftover", true, [](const std::string& P) { return WriteFileBytes(P, {}), true; }, true},
-        {"a finished index", true, [](const std::string& P) { return WriteFileBytes(P, IndexBytes()), true; }, false},
-        {"a user's 22 bytes", true, [&](const std::string& P) { return WriteFileBytes(P, User), true; }, false},
-        {"a link to a user's file", true,
-         [&](const std::string& P) {
-             WriteFileBytes(P + ".elsewhere", User);
-             return MakeLink(P + ".elsewhere", P);
-         },
-         false},
+        {"a link to an index", false, Link(IndexBytes()), false},
+        {"an unfinished index left by a build", true, Put(IndexBytes(1, 7)), true},
+        {"an empty leftover", true, Put({}), true},
+        {"a finished index", true, Put(IndexBytes()), false},
+        {"a user's 22 bytes", true, Put(User), false},
+        {"a link to a user's file", true, Link(User), false},
     };
     for (const TBuilder& B : Builders)
         for (const TCase& C : Cases) {
@@ -239,7 +234,6 @@ TEST(IndexPlace, RebuildRemovesOnlyCompleteIndexesSpeltOtherwise) {
         THandle H(Path);
         ASSERT_EQ(narvi_reindex(H.Get()), 0) << LastError();
         auto After = Listing(Here);
-        EXPECT_EQ(After.count(fs::path(Spelt[1]).filename().string()), 0u);
         EXPECT_EQ(H.Count("(i) Older index removed: " + Spelt[1]), 1);
         Before.erase(fs::path(Spelt[1]).filename().string());
         After.erase(fs::path(Spelt[0]).filename().string());
