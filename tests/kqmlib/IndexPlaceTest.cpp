@@ -1,20 +1,18 @@
 // What an index build may replace and remove beside a recording: only what
 // reads as an index of it, on folders that tell letter case apart and on
-// folders that do not. The tests that need a folder blind to case run where
-// the temporary folder is one (TMPDIR on vfat, Windows); elsewhere they skip,
-// unless NARVI_EXPECT_CASE_BLIND=1 says the folder was meant to be one.
+// folders that do not (the ones the temporary folder is not of skip).
 
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "CaseBlind.h"
 #include "IndexCreate.h"
 #include "IndexWriter.h"
 #include "KQMIndex.h"
@@ -66,23 +64,6 @@ std::map<std::string, std::string> Listing(const TTempDir& Dir) {
     }
     return L;
 }
-
-bool BlindToCase(const TTempDir& Dir) {
-    WriteFileBytes(Dir.File("case-probe"), {1});
-    const bool Blind = fs::exists(Dir.File("CASE-PROBE"));
-    fs::remove(Dir.File("case-probe"));
-    return Blind;
-}
-
-// Skips a test meant for the other kind of folder, or fails it where the
-// caller said which kind the temporary folder is.
-#define REQUIRE_FOLDER(Dir, Blind)                                                                         \
-    if (BlindToCase(Dir) != (Blind)) {                                                                     \
-        const char* Expect = std::getenv("NARVI_EXPECT_CASE_BLIND");                                       \
-        if (Expect && *Expect == '1' && (Blind)) FAIL() << "the temporary folder tells letter case apart"; \
-        GTEST_SKIP() << ((Blind) ? "needs a folder blind to letter case (scripts/test-casefold.sh: vfat)"  \
-                                 : "needs a folder that tells letter case apart");                         \
-    }
 
 bool MakeLink(const std::string& Target, const std::string& Link) {
     std::error_code Ec;
