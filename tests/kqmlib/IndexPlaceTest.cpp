@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "CaseBlind.h"
+#include "ErrorOf.h"
 #include "IndexCreate.h"
 #include "IndexWriter.h"
 #include "KQMIndex.h"
@@ -71,36 +72,21 @@ bool MakeLink(const std::string& Target, const std::string& Link) {
     return !Ec;
 }
 
-// The three builders, each reporting "" on success or the error text.
-struct TBuilder {
+// The three builders, each reporting the error text or "(no error)".
+std::string Reindex(const std::string& Recording) {
+    THandle H(Recording);
+    return narvi_reindex(H.Get()) == 0 ? "(no error)" : LastError();
+}
+
+const struct TBuilder {
     const char* Name;
     TOtherExtension Other;  // how the builder names the index
-    std::function<std::string(const std::string& Recording, THandle* Traced)> Run;
-};
-
-std::string Reindex(const std::string& Recording, THandle* Traced) {
-    THandle Own(Recording);
-    THandle& H = Traced ? *Traced : Own;
-    return narvi_reindex(H.Get()) == 0 ? std::string() : LastError();
-}
-
-template <class F>
-std::string Standalone(F Build) {
-    try {
-        Build();
-        return {};
-    } catch (const EIndex& E) {
-        return E.Message();
-    }
-}
-
-const TBuilder Builders[] = {
+    std::function<std::string(const std::string& Recording)> Run;
+} Builders[] = {
     {"reindex", TOtherExtension::Replaced, Reindex},
-    {"IndexCreate", TOtherExtension::Kept,
-     [](const std::string& Recording, THandle*) { return Standalone([&] { IndexCreate(Recording, ""); }); }},
-    {"IndexCreateEx", TOtherExtension::Kept, [](const std::string& Recording, THandle*) {
-         return Standalone([&] { IndexCreateEx([](TStream&, bool&) {}, Recording, ""); });
-     }}};
+    {"IndexCreate", TOtherExtension::Kept, [](const std::string& R) { return ErrorOf([&] { IndexCreate(R, ""); }); }},
+    {"IndexCreateEx", TOtherExtension::Kept,
+     [](const std::string& R) { return ErrorOf([&] { IndexCreateEx([](TStream&, bool&) {}, R, ""); }); }}};
 
 std::string IndexOf(const TBuilder& B, const std::string& Recording) { return IndexNameBeside(Recording, B.Other); }
 
@@ -114,7 +100,7 @@ TEST(IndexPlace, RecordingSpeltLikeItsIndexIsRefusedBeforeAnythingIsWritten) {
         TTempDir Dir;
         const std::string Path = WriteRecording(Dir, Name);
         const auto Before = Listing(Dir);
-        const std::string Text = Reindex(Path, nullptr);
+        const std::string Text = Reindex(Path);
         if (std::string(Name) == "rec.idx")
             EXPECT_EQ(Text, "Index file and sample data file are the same: " + Path);
         else
@@ -122,7 +108,7 @@ TEST(IndexPlace, RecordingSpeltLikeItsIndexIsRefusedBeforeAnythingIsWritten) {
                                 IndexNameBeside(Path, TOtherExtension::Replaced) +
                                 ": give the recording another name to index it");
         const std::string Asked = IndexNameBeside(Path, TOtherExtension::Replaced);
-        EXPECT_NE(Standalone([&] { IndexCreate(Path, Asked); }), "");
+        EXPECT_NE(ErrorOf([&] { IndexCreate(Path, Asked); }), "(no error)");
         EXPECT_EQ(Listing(Dir), Before);
     }
 }
@@ -171,9 +157,9 @@ TEST(IndexPlace, NothingButAnIndexIsWrittenOver) {
                 continue;
             }
             const auto Before = Listing(Dir);
-            const std::string Text = B.Run(Path, nullptr);
+            const std::string Text = B.Run(Path);
             if (C.Built) {
-                EXPECT_EQ(Text, "");
+                EXPECT_EQ(Text, "(no error)");
                 EXPECT_TRUE(LookAtIndexFile(Idx).CompleteIndex());
                 EXPECT_NE(ReadFileBytes(Idx), IndexBytes());
                 EXPECT_FALSE(fs::exists(fs::symlink_status(Idx + ".tmp")));
@@ -200,7 +186,7 @@ TEST(IndexPlace, RebuildRemovesOnlyCompleteIndexesSpeltOtherwise) {
         const std::string Path = WriteRecording(Here, Name);
         const std::array<std::string, 8> Spelt = IndexSpellingsOf(Path);
         // Spelt[0] is the new index's own name; the others are its neighbours.
-        ASSERT_EQ(Reindex(Path, nullptr), "");
+        ASSERT_EQ(Reindex(Path), "(no error)");
         WriteFileBytes(Spelt[7], ReadFileBytes(Spelt[0]));
         fs::remove(Spelt[0]);
         WriteFileBytes(Spelt[1], IndexBytes());
@@ -265,7 +251,7 @@ TEST(IndexPlaceBlindToCase, RebuildKeepsItsNewIndexAndWritesOverNoOtherFile) {
         const std::string Upper = Idx.substr(0, Idx.size() - 3) + "IDX";
         WriteRecording(Here, fs::path(Upper).filename().string(), 40);  // another recording
         const auto Before = Listing(Here);
-        const std::string Text = B.Run(Path, nullptr);
+        const std::string Text = B.Run(Path);
         EXPECT_NE(Text.find(Idx), std::string::npos) << Text;
         EXPECT_EQ(Listing(Here), Before);
     }
