@@ -333,13 +333,10 @@ struct Painted {
 // Lays the pictures out at their own size, row by row, each with its caption below it.
 std::unique_ptr<TBitmap> ContactSheet(const std::vector<Painted>& pictures) {
     constexpr int Gap = 12, CaptionHeight = 18, CaptionSize = 9, SheetWidth = 1920;
-    struct Place {
-        int x, y;
-    };
     // a caption wider than its picture widens the picture's place
     TBitmap measure(1, 1);
     measure.Canvas().Font().SetSize(CaptionSize);
-    std::vector<Place> places;
+    std::vector<TPoint> places;
     int x = Gap, y = Gap, rowHeight = 0, width = 0;
     for (const Painted& p : pictures) {
         const int cell = std::max(p.image->Width(), measure.Canvas().TextWidth(p.caption));
