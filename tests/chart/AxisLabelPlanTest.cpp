@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "AxisLabelRules.h"
@@ -20,6 +21,20 @@ using labelrules::DrawnLabels;
 using labelrules::Joined;
 using labelrules::ProgressionFault;
 
+// A series of the points at(0) to at(last) on the chart.
+template <class S = TLineSeries, class F>
+S* Plot(TChart& chart, int last, F at) {
+    auto* s = new S(&chart);
+    s->SetParentChart(&chart);
+    for (int i = 0; i <= last; ++i) s->AddPoint(at(i).first, at(i).second);
+    return s;
+}
+
+void ExpectRegular(const std::vector<std::string>& texts, std::size_t atLeast) {
+    EXPECT_GE(texts.size(), atLeast) << Joined(texts);
+    EXPECT_EQ(ProgressionFault(texts), "") << Joined(texts);
+}
+
 // A chart whose left axis would otherwise hold a wider label than its step allows.
 TEST(AxisLabelPlan, PlainChartsShowEveryLabelOfARegularStep) {
     EnsureGuiApplication();
@@ -28,15 +43,10 @@ TEST(AxisLabelPlan, PlainChartsShowEveryLabelOfARegularStep) {
         TChart chart;
         auto& r = labelrules::RecordTexts(chart);
         chart.SetView3D(threeD);
-        auto* line = new TLineSeries(&chart);
-        line->SetParentChart(&chart);
         const double ys[] = {1000, 1037, 1074, 1011, 1048};
-        for (int i = 0; i < 5; ++i) line->AddPoint(i * 10, ys[i]);
-        for (TChartAxis* axis : {chart.BottomAxis(), chart.LeftAxis()}) {
-            const auto texts = DrawnLabels(chart, r, *axis, 400, 250);
-            EXPECT_GE(texts.size(), 4u) << Joined(texts);
-            EXPECT_EQ(ProgressionFault(texts), "") << Joined(texts);
-        }
+        Plot(chart, 4, [&](int i) { return std::pair{i * 10.0, ys[i]}; });
+        for (TChartAxis* axis : {chart.BottomAxis(), chart.LeftAxis()})
+            ExpectRegular(DrawnLabels(chart, r, *axis, 400, 250), 4);
     }
     // large pointers widen the scale past the points after the layout chose the step
     for (int height : {350, 360, 370}) {
@@ -45,14 +55,10 @@ TEST(AxisLabelPlan, PlainChartsShowEveryLabelOfARegularStep) {
         auto& r = labelrules::RecordTexts(chart);
         chart.SetView3D(false);
         chart.Legend().SetVisible(false);
-        auto* points = new TPointSeries(&chart);
-        points->SetParentChart(&chart);
+        auto* points = Plot<TPointSeries>(chart, 11, [](int i) { return std::pair{double(i), double(i)}; });
         points->Pointer().SetHorizSize(6);
         points->Pointer().SetVertSize(6);
-        for (int i = 0; i <= 11; ++i) points->AddPoint(i, i);
-        const auto texts = DrawnLabels(chart, r, *chart.LeftAxis(), 300, height);
-        EXPECT_GE(texts.size(), 6u) << Joined(texts);
-        EXPECT_EQ(ProgressionFault(texts), "") << Joined(texts);
+        ExpectRegular(DrawnLabels(chart, r, *chart.LeftAxis(), 300, height), 6);
     }
 }
 
@@ -67,16 +73,11 @@ TEST(AxisLabelPlan, ViewerAxesShowARegularStepAtEveryWidth) {
     for (int width : {240, 300, 423, 480, 560, 833, 1280}) {
         SCOPED_TRACE(width);
         const auto d = labelrules::DrawnWithWidths(chart, r, *chart.BottomAxis(), width, 400);
-        // the narrowest chart the viewer allows holds one time stamp whole
-        EXPECT_GE(d.texts.size(), 1u);
+        // the narrowest chart the viewer allows holds one time stamp whole; two where they fit
         const double widest = d.widest;
-        if (labelrules::RoomForTwo(*chart.BottomAxis(), [widest](const std::string&) { return widest; })) {
-            EXPECT_GE(d.texts.size(), 2u) << Joined(d.texts);
-        }
-        EXPECT_EQ(ProgressionFault(d.texts), "") << Joined(d.texts);
-        if (width >= 480) {
-            EXPECT_GE(d.texts.size(), 2u);
-        }
+        const bool two = width >= 480 ||
+                         labelrules::RoomForTwo(*chart.BottomAxis(), [widest](const std::string&) { return widest; });
+        ExpectRegular(d.texts, two ? 2 : 1);
     }
     TChart raw;
     auto& rr = labelrules::RecordTexts(raw);
@@ -89,9 +90,7 @@ TEST(AxisLabelPlan, ViewerAxesShowARegularStepAtEveryWidth) {
                 p->XValues()->SetValue(i, 391.2 + 5.9 * p->XValueAt(i) / 12.3456812);
     for (int width : {420, 833, 1280}) {
         SCOPED_TRACE(width);
-        const auto texts = DrawnLabels(raw, rr, *raw.BottomAxis(), width, 400);
-        EXPECT_GE(texts.size(), 2u) << Joined(texts);
-        EXPECT_EQ(ProgressionFault(texts), "") << Joined(texts);
+        ExpectRegular(DrawnLabels(raw, rr, *raw.BottomAxis(), width, 400), 2);
     }
 }
 
@@ -106,39 +105,27 @@ TEST(AxisLabelPlan, StepsTheLabelsCanShow) {
         SCOPED_TRACE(c.lo);
         TChart chart;
         auto& r = labelrules::RecordTexts(chart);
-        auto* line = new TLineSeries(&chart);
-        line->SetParentChart(&chart);
-        for (int i = 0; i <= 30; ++i) line->AddPoint(c.lo + (c.hi - c.lo) * i / 30, i);
+        Plot(chart, 30, [&](int i) { return std::pair{c.lo + (c.hi - c.lo) * i / 30, double(i)}; });
         chart.BottomAxis()->SetIncrement(c.increment);
-        const auto texts = DrawnLabels(chart, r, *chart.BottomAxis(), 800, 300);
-        EXPECT_GE(texts.size(), 1u);
-        EXPECT_EQ(ProgressionFault(texts), "") << Joined(texts);
+        ExpectRegular(DrawnLabels(chart, r, *chart.BottomAxis(), 800, 300), 1);
     }
     {
         TChart chart;
         auto& r = labelrules::RecordTexts(chart);
-        auto* line = new TLineSeries(&chart);
-        line->SetParentChart(&chart);
-        line->AddPoint(0, 0.07);
-        line->AddPoint(1, 7000);
+        Plot(chart, 1, [](int i) { return std::pair{double(i), i ? 7000.0 : 0.07}; });
         chart.LeftAxis()->SetLogarithmic(true);
-        const auto texts = DrawnLabels(chart, r, *chart.LeftAxis(), 400, 400);
-        EXPECT_EQ(Joined(texts), "0.07 | 0.7 | 7 | 70 | 700 | 7,000");
+        EXPECT_EQ(Joined(DrawnLabels(chart, r, *chart.LeftAxis(), 400, 400)), "0.07 | 0.7 | 7 | 70 | 700 | 7,000");
     }
-    {
-        std::vector<std::string> drawn[2];
-        for (int k = 0; k < 2; ++k) {
-            TChart chart;
-            auto& r = labelrules::RecordTexts(chart);
-            auto* line = new TLineSeries(&chart);
-            line->SetParentChart(&chart);
-            for (int i = 0; i <= 20; ++i) line->AddPoint(i * 50, i);
-            chart.BottomAxis()->SetLabelsAngle(k == 0 ? -90 : 270);
-            drawn[k] = DrawnLabels(chart, r, *chart.BottomAxis(), 400, 300);
-        }
-        EXPECT_EQ(Joined(drawn[0]), Joined(drawn[1]));
-        EXPECT_GE(drawn[0].size(), 8u) << Joined(drawn[0]);
+    std::vector<std::string> drawn[2];
+    for (int k = 0; k < 2; ++k) {
+        TChart chart;
+        auto& r = labelrules::RecordTexts(chart);
+        Plot(chart, 20, [](int i) { return std::pair{i * 50.0, double(i)}; });
+        chart.BottomAxis()->SetLabelsAngle(k == 0 ? -90 : 270);
+        drawn[k] = DrawnLabels(chart, r, *chart.BottomAxis(), 400, 300);
     }
+    EXPECT_EQ(Joined(drawn[0]), Joined(drawn[1]));
+    EXPECT_GE(drawn[0].size(), 8u) << Joined(drawn[0]);
 }
 
 }  // namespace

@@ -9,7 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -18,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "CaseBlind.h"
 #include "Faults.h"
 #include "IndexCreate.h"
 #include "IndexWriter.h"
@@ -87,15 +87,6 @@ void ExpectClearText(const std::string& Text) {
 void Put(const std::string& Path, const TBytes& Bytes) {
     std::filesystem::remove(Path);
     WriteFileBytes(Path, Bytes);
-}
-
-// Whether the folder takes a name in other letter case for the same file.
-bool BlindToCase(const std::string& Folder) {
-    const std::string Probe = Folder + "/case-probe";
-    WriteFileBytes(Probe, {1});
-    const bool Blind = std::filesystem::exists(Folder + "/CASE-PROBE");
-    std::filesystem::remove(Probe);
-    return Blind;
 }
 
 // Every N when there are few calls; else the first and last hundred and a hundred between.
@@ -296,7 +287,7 @@ TEST_F(FaultSweep, Reindex) {
 // whatever fails, none of them is removed, written over or followed. (The
 // look-up takes the first spelling there is, in its order; they come later.)
 TEST_F(FaultSweep, ReindexReplacingAnIndexSpeltOtherwise) {
-    if (BlindToCase(Dir->Path().string())) GTEST_SKIP() << "every spelling is one file in this folder";
+    REQUIRE_FOLDER(*Dir, false);
     const std::string Upper = Dir->File("shot.Idx");
     const std::string Other = Dir->File("shot.iDX"), User = Dir->File("shot.IDx"), Link = Dir->File("shot.IdX");
     WriteFileBytes(Other, ReadFileBytes(Kqm));
@@ -352,11 +343,7 @@ TEST_F(FaultSweep, ReindexReplacingAnIndexSpeltOtherwise) {
 // the rebuild replaces it and removes nothing, so after any fault exactly one
 // index is there, the old one or the new one, and it reads the recording.
 TEST_F(FaultSweep, ReindexInAFolderBlindToCase) {
-    if (!BlindToCase(Dir->Path().string())) {
-        const char* Expect = std::getenv("NARVI_EXPECT_CASE_BLIND");
-        if (Expect && *Expect == '1') FAIL() << "the temporary folder tells letter case apart";
-        GTEST_SKIP() << "needs a folder blind to letter case (scripts/test-casefold.sh: vfat)";
-    }
+    REQUIRE_FOLDER(*Dir, true);
     const std::string Upper = Dir->File("shot.IDX");
     auto Indexes = [&] {
         int N = 0;

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
 #include <vector>
 
 #include <QApplication>
@@ -13,10 +12,10 @@
 
 #include "Chart.h"
 #include "ChartAxis.h"
-#include "ChartError.h"
 #include "ChartControl.h"
 #include "ChartTools.h"
 #include "ChartWidgetFixture.h"
+#include "../chart/RecordingChart.h"
 #include "LineSeries.h"
 #include "SeriesMarks.h"
 
@@ -433,13 +432,8 @@ TEST(DrawLineTool, RefusesALineOfAnotherTool) {
         t->SetParentChart(&c.chart);
         t->Lines().Add()->SetX1(50);
     }
-    std::string refusal;
-    try {
-        tools[0]->SetSelectedLine(tools[1]->Lines()[0]);
-    } catch (const ChartException& e) {
-        refusal = e.Message();
-    }
-    EXPECT_EQ(refusal, "The selected line must be one of the tool's Lines");
+    EXPECT_EQ(ExceptionText([&] { tools[0]->SetSelectedLine(tools[1]->Lines()[0]); }),
+              "The selected line must be one of the tool's Lines");
     EXPECT_EQ(tools[0]->SelectedLine(), nullptr);
     tools[1]->Lines().Clear();
     c.Paint();

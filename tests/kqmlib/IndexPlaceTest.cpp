@@ -1,20 +1,19 @@
 // What an index build may replace and remove beside a recording: only what
 // reads as an index of it, on folders that tell letter case apart and on
-// folders that do not. The tests that need a folder blind to case run where
-// the temporary folder is one (TMPDIR on vfat, Windows); elsewhere they skip,
-// unless NARVI_EXPECT_CASE_BLIND=1 says the folder was meant to be one.
+// folders that do not (the ones the temporary folder is not of skip).
 
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "CaseBlind.h"
+#include "ErrorOf.h"
 #include "IndexCreate.h"
 #include "IndexWriter.h"
 #include "KQMIndex.h"
@@ -67,59 +66,27 @@ std::map<std::string, std::string> Listing(const TTempDir& Dir) {
     return L;
 }
 
-bool BlindToCase(const TTempDir& Dir) {
-    WriteFileBytes(Dir.File("case-probe"), {1});
-    const bool Blind = fs::exists(Dir.File("CASE-PROBE"));
-    fs::remove(Dir.File("case-probe"));
-    return Blind;
-}
-
-// Skips a test meant for the other kind of folder, or fails it where the
-// caller said which kind the temporary folder is.
-#define REQUIRE_FOLDER(Dir, Blind)                                                                         \
-    if (BlindToCase(Dir) != (Blind)) {                                                                     \
-        const char* Expect = std::getenv("NARVI_EXPECT_CASE_BLIND");                                       \
-        if (Expect && *Expect == '1' && (Blind)) FAIL() << "the temporary folder tells letter case apart"; \
-        GTEST_SKIP() << ((Blind) ? "needs a folder blind to letter case (scripts/test-casefold.sh: vfat)"  \
-                                 : "needs a folder that tells letter case apart");                         \
-    }
-
 bool MakeLink(const std::string& Target, const std::string& Link) {
     std::error_code Ec;
     fs::create_symlink(Target, Link, Ec);
     return !Ec;
 }
 
-// The three builders, each reporting "" on success or the error text.
-struct TBuilder {
+// The three builders, each reporting the error text or "(no error)".
+std::string Reindex(const std::string& Recording) {
+    THandle H(Recording);
+    return narvi_reindex(H.Get()) == 0 ? "(no error)" : LastError();
+}
+
+const struct TBuilder {
     const char* Name;
     TOtherExtension Other;  // how the builder names the index
-    std::function<std::string(const std::string& Recording, THandle* Traced)> Run;
-};
-
-std::string Reindex(const std::string& Recording, THandle* Traced) {
-    THandle Own(Recording);
-    THandle& H = Traced ? *Traced : Own;
-    return narvi_reindex(H.Get()) == 0 ? std::string() : LastError();
-}
-
-template <class F>
-std::string Standalone(F Build) {
-    try {
-        Build();
-        return {};
-    } catch (const EIndex& E) {
-        return E.Message();
-    }
-}
-
-const TBuilder Builders[] = {
+    std::function<std::string(const std::string& Recording)> Run;
+} Builders[] = {
     {"reindex", TOtherExtension::Replaced, Reindex},
-    {"IndexCreate", TOtherExtension::Kept,
-     [](const std::string& Recording, THandle*) { return Standalone([&] { IndexCreate(Recording, ""); }); }},
-    {"IndexCreateEx", TOtherExtension::Kept, [](const std::string& Recording, THandle*) {
-         return Standalone([&] { IndexCreateEx([](TStream&, bool&) {}, Recording, ""); });
-     }}};
+    {"IndexCreate", TOtherExtension::Kept, [](const std::string& R) { return ErrorOf([&] { IndexCreate(R, ""); }); }},
+    {"IndexCreateEx", TOtherExtension::Kept,
+     [](const std::string& R) { return ErrorOf([&] { IndexCreateEx([](TStream&, bool&) {}, R, ""); }); }}};
 
 std::string IndexOf(const TBuilder& B, const std::string& Recording) { return IndexNameBeside(Recording, B.Other); }
 
@@ -133,7 +100,7 @@ TEST(IndexPlace, RecordingSpeltLikeItsIndexIsRefusedBeforeAnythingIsWritten) {
         TTempDir Dir;
         const std::string Path = WriteRecording(Dir, Name);
         const auto Before = Listing(Dir);
-        const std::string Text = Reindex(Path, nullptr);
+        const std::string Text = Reindex(Path);
         if (std::string(Name) == "rec.idx")
             EXPECT_EQ(Text, "Index file and sample data file are the same: " + Path);
         else
@@ -141,7 +108,7 @@ TEST(IndexPlace, RecordingSpeltLikeItsIndexIsRefusedBeforeAnythingIsWritten) {
                                 IndexNameBeside(Path, TOtherExtension::Replaced) +
                                 ": give the recording another name to index it");
         const std::string Asked = IndexNameBeside(Path, TOtherExtension::Replaced);
-        EXPECT_NE(Standalone([&] { IndexCreate(Path, Asked); }), "");
+        EXPECT_NE(ErrorOf([&] { IndexCreate(Path, Asked); }), "(no error)");
         EXPECT_EQ(Listing(Dir), Before);
     }
 }
@@ -157,32 +124,27 @@ TEST(IndexPlace, NothingButAnIndexIsWrittenOver) {
         std::function<bool(const std::string& Path)> Put;
         bool Built;
     };
+    // Bytes put in the place, or a link there to them elsewhere; false where no link can be made.
+    const auto Put = [](TBytes Bytes) { return [=](const std::string& P) { return WriteFileBytes(P, Bytes), true; }; };
+    const auto Link = [](TBytes Bytes) {
+        return [=](const std::string& P) {
+            return WriteFileBytes(P + ".elsewhere", Bytes), MakeLink(P + ".elsewhere", P);
+        };
+    };
     const TBytes User(22, 'u');
     const std::vector<TCase> Cases = {
         {"no file", false, [](const std::string&) { return true; }, true},
-        {"an empty file", false, [](const std::string& P) { return WriteFileBytes(P, {}), true; }, true},
-        {"an older index", false, [](const std::string& P) { return WriteFileBytes(P, IndexBytes()), true; }, true},
-        {"an unfinished index", false, [](const std::string& P) { return WriteFileBytes(P, IndexBytes(1)), true; },
-         true},
-        {"a user's 22 bytes", false, [&](const std::string& P) { return WriteFileBytes(P, User), true; }, false},
+        {"an empty file", false, Put({}), true},
+        {"an older index", false, Put(IndexBytes()), true},
+        {"an unfinished index", false, Put(IndexBytes(1)), true},
+        {"a user's 22 bytes", false, Put(User), false},
         {"a folder", false, [](const std::string& P) { return fs::create_directory(P); }, false},
-        {"a link to an index", false,
-         [](const std::string& P) {
-             WriteFileBytes(P + ".elsewhere", IndexBytes());
-             return MakeLink(P + ".elsewhere", P);
-         },
-         false},
-        {"an unfinished index left by a build", true,
-         [](const std::string& P) { return WriteFileBytes(P, IndexBytes(1, 7)), true; }, true},
-        {"an empty leftover", true, [](const std::string& P) { return WriteFileBytes(P, {}), true; }, true},
-        {"a finished index", true, [](const std::string& P) { return WriteFileBytes(P, IndexBytes()), true; }, false},
-        {"a user's 22 bytes", true, [&](const std::string& P) { return WriteFileBytes(P, User), true; }, false},
-        {"a link to a user's file", true,
-         [&](const std::string& P) {
-             WriteFileBytes(P + ".elsewhere", User);
-             return MakeLink(P + ".elsewhere", P);
-         },
-         false},
+        {"a link to an index", false, Link(IndexBytes()), false},
+        {"an unfinished index left by a build", true, Put(IndexBytes(1, 7)), true},
+        {"an empty leftover", true, Put({}), true},
+        {"a finished index", true, Put(IndexBytes()), false},
+        {"a user's 22 bytes", true, Put(User), false},
+        {"a link to a user's file", true, Link(User), false},
     };
     for (const TBuilder& B : Builders)
         for (const TCase& C : Cases) {
@@ -195,9 +157,9 @@ TEST(IndexPlace, NothingButAnIndexIsWrittenOver) {
                 continue;
             }
             const auto Before = Listing(Dir);
-            const std::string Text = B.Run(Path, nullptr);
+            const std::string Text = B.Run(Path);
             if (C.Built) {
-                EXPECT_EQ(Text, "");
+                EXPECT_EQ(Text, "(no error)");
                 EXPECT_TRUE(LookAtIndexFile(Idx).CompleteIndex());
                 EXPECT_NE(ReadFileBytes(Idx), IndexBytes());
                 EXPECT_FALSE(fs::exists(fs::symlink_status(Idx + ".tmp")));
@@ -224,7 +186,7 @@ TEST(IndexPlace, RebuildRemovesOnlyCompleteIndexesSpeltOtherwise) {
         const std::string Path = WriteRecording(Here, Name);
         const std::array<std::string, 8> Spelt = IndexSpellingsOf(Path);
         // Spelt[0] is the new index's own name; the others are its neighbours.
-        ASSERT_EQ(Reindex(Path, nullptr), "");
+        ASSERT_EQ(Reindex(Path), "(no error)");
         WriteFileBytes(Spelt[7], ReadFileBytes(Spelt[0]));
         fs::remove(Spelt[0]);
         WriteFileBytes(Spelt[1], IndexBytes());
@@ -239,7 +201,6 @@ TEST(IndexPlace, RebuildRemovesOnlyCompleteIndexesSpeltOtherwise) {
         THandle H(Path);
         ASSERT_EQ(narvi_reindex(H.Get()), 0) << LastError();
         auto After = Listing(Here);
-        EXPECT_EQ(After.count(fs::path(Spelt[1]).filename().string()), 0u);
         EXPECT_EQ(H.Count("(i) Older index removed: " + Spelt[1]), 1);
         Before.erase(fs::path(Spelt[1]).filename().string());
         After.erase(fs::path(Spelt[0]).filename().string());
@@ -290,7 +251,7 @@ TEST(IndexPlaceBlindToCase, RebuildKeepsItsNewIndexAndWritesOverNoOtherFile) {
         const std::string Upper = Idx.substr(0, Idx.size() - 3) + "IDX";
         WriteRecording(Here, fs::path(Upper).filename().string(), 40);  // another recording
         const auto Before = Listing(Here);
-        const std::string Text = B.Run(Path, nullptr);
+        const std::string Text = B.Run(Path);
         EXPECT_NE(Text.find(Idx), std::string::npos) << Text;
         EXPECT_EQ(Listing(Here), Before);
     }

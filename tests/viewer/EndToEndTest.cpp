@@ -8,7 +8,6 @@
 
 #include <array>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
@@ -26,11 +25,9 @@ struct TRun {
     std::string Output;
 };
 
-// Runs the copied program in dir; a switch that failed would wait in its
-// message box, which the time limit ends.
-TRun RunVantora(const TTempDir& dir, const std::string& arguments) {
-    const std::string cmd =
-        "cd '" + dir.Path().string() + "' && QT_QPA_PLATFORM=offscreen timeout 60 ./Vantora " + arguments + " 2>&1";
+// Runs a command in dir, with what it writes to either stream.
+TRun RunIn(const TTempDir& dir, const std::string& command) {
+    const std::string cmd = "cd '" + dir.Path().string() + "' && " + command + " 2>&1";
     TRun run;
     std::FILE* p = popen(cmd.c_str(), "r");
     if (!p) return run;
@@ -39,6 +36,12 @@ TRun RunVantora(const TTempDir& dir, const std::string& arguments) {
     const int status = pclose(p);
     run.Code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return run;
+}
+
+// Runs the copied program in dir; a switch that failed would wait in its
+// message box, which the time limit ends.
+TRun RunVantora(const TTempDir& dir, const std::string& arguments) {
+    return RunIn(dir, "QT_QPA_PLATFORM=offscreen timeout 60 ./Vantora " + arguments);
 }
 
 class EndToEnd : public ::testing::Test {
@@ -89,12 +92,11 @@ TEST_F(EndToEnd, SeededSettingsAreKeptAndRewritten) {
 // looks like an option is answered, and never becomes a recording's name.
 TEST(DemoWriter, AnswersOptionsAndWritesOnlyWhatItIsAskedFor) {
     TTempDir dir;
-    struct TCase {
+    const struct {
         const char* arguments;
         int code;
         const char* says;
-    };
-    const TCase cases[] = {
+    } cases[] = {
         {"--help", 0, "usage: "},
         {"-h", 0, "usage: "},
         {"demo.kqm --help", 0, "usage: "},
@@ -105,23 +107,16 @@ TEST(DemoWriter, AnswersOptionsAndWritesOnlyWhatItIsAskedFor) {
         {"demo.kqm 12abc", 2, "not '12abc'"},
         {"demo.kqm 5 6", 2, "usage: "},
     };
-    const std::string run = "cd '" + dir.Path().string() + "' && '" VANTORA_DEMO_EXE "' ";
-    for (const TCase& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.arguments);
-        const std::string cmd = run + c.arguments + " 2>&1";
-        std::FILE* p = popen(cmd.c_str(), "r");
-        ASSERT_NE(p, nullptr);
-        std::string output;
-        std::array<char, 512> buf;
-        while (std::fgets(buf.data(), int(buf.size()), p)) output += buf.data();
-        const int status = pclose(p);
-        EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, c.code) << output;
-        EXPECT_NE(output.find(c.says), std::string::npos) << output;
+        const TRun run = RunIn(dir, "'" VANTORA_DEMO_EXE "' " + std::string(c.arguments));
+        EXPECT_EQ(run.Code, c.code) << run.Output;
+        EXPECT_NE(run.Output.find(c.says), std::string::npos) << run.Output;
         EXPECT_TRUE(fs::is_empty(dir.Path())) << "a file was written";
         for (const fs::directory_entry& e : fs::directory_iterator(dir.Path())) fs::remove_all(e.path());
     }
     // ./-x.kqm is the way to a name that begins with "-".
-    ASSERT_EQ(std::system((run + "./-x.kqm 120 >/dev/null").c_str()), 0);
+    ASSERT_EQ(RunIn(dir, "'" VANTORA_DEMO_EXE "' ./-x.kqm 120").Code, 0);
     EXPECT_TRUE(fs::exists(dir.File("-x.kqm")));
     EXPECT_TRUE(fs::exists(dir.File("-x.idx")));
 }

@@ -831,10 +831,7 @@ TEST_F(ShownShot, LongStatusTextsAreShortenedAndWholeInTheTooltip) {
     // The tooltip as read: its lines joined again.
     const auto read = [](const QString& tooltip) {
         QTextDocument doc;
-        if (Qt::mightBeRichText(tooltip))
-            doc.setHtml(tooltip);
-        else
-            doc.setPlainText(tooltip);
+        Qt::mightBeRichText(tooltip) ? doc.setHtml(tooltip) : doc.setPlainText(tooltip);
         return doc.toPlainText().replace(QChar(0x2028), ' ').replace('\n', ' ');
     };
     EXPECT_EQ(read(QToolTip::text()).toStdString(), failed);
@@ -894,30 +891,28 @@ TEST_F(Window, OpenDialogStartsInTheFolderLastUsed) {
     fs::create_directories(Dir.File("b"));
     const std::string inA = Rec(3, true, "a/one.kqm");
     const std::string inB = Rec(3, true, "b/two.kqm");
-    auto startedIn = [&] {
+    // Ctrl+O choosing the path given ("" cancels); the folder the dialog started in.
+    auto startedIn = [&](const std::string& choose = "") {
+        Dialogs.OpenPath = choose;
         Key(Qt::Key_O, Qt::ControlModifier);
-        return Dialogs.OpenStarts.empty() ? std::string("(no dialog)") : Dialogs.OpenStarts.back();
+        return fs::path(Dialogs.OpenStarts.empty() ? std::string("(no dialog)") : Dialogs.OpenStarts.back());
     };
+    const fs::path a = Dir.File("a"), b = Dir.File("b");
     Make();
     ShowAndSettle();
     EXPECT_EQ(startedIn(), "");
     W->OpenFile(inA);
-    EXPECT_EQ(fs::path(startedIn()), fs::path(Dir.File("a")));
+    EXPECT_EQ(startedIn(), a);
     W->CloseFile();
-    EXPECT_EQ(fs::path(startedIn()), fs::path(Dir.File("a")));
-    Dialogs.OpenPath = inB;
-    startedIn();
+    EXPECT_EQ(startedIn(inB), a);
     ASSERT_TRUE(W->Document().IsOpen());
-    Dialogs.OpenPath.clear();  // the user cancels
-    EXPECT_EQ(fs::path(startedIn()), fs::path(Dir.File("b")));
+    EXPECT_EQ(startedIn(), b);
     // A file chosen that does not open: its folder is the one used last.
-    Dialogs.OpenPath = Dir.File("a/missing.kqm");
-    startedIn();
+    startedIn(Dir.File("a/missing.kqm"));
     EXPECT_FALSE(W->Document().IsOpen());
-    Dialogs.OpenPath.clear();
-    EXPECT_EQ(fs::path(startedIn()), fs::path(Dir.File("a")));
+    EXPECT_EQ(startedIn(), a);
     Drop({inB});  // opened by any way
-    EXPECT_EQ(fs::path(startedIn()), fs::path(Dir.File("b")));
+    EXPECT_EQ(startedIn(), b);
 }
 
 TEST_F(ShownShot, ViewZoomedAwayFromTheNextShotReturnsToAutomaticRanges) {
