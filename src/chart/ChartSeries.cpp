@@ -1153,6 +1153,9 @@ void TChartSeries::ReadPointData(const std::uint8_t* data, std::size_t size) {
             if (!p.Mark.InRange()) throw ChartException(Format("Invalid mark position of point %d in point data", i));
         }
     }
+    // what follows the points would be dropped without a word, and a form
+    // that holds it is not one this series wrote
+    if (r.Left() != 0) throw ChartException(Format("%d bytes after the points in point data", r.Left()));
     ClearPoints();
     SuspendNotify();
     try {
