@@ -1155,7 +1155,7 @@ void TChartSeries::ReadPointData(const std::uint8_t* data, std::size_t size) {
     }
     // what follows the points would be dropped without a word, and a form
     // that holds it is not one this series wrote
-    if (r.Left() != 0) throw ChartException(Format("%d bytes after the points in point data", r.Left()));
+    if (r.Left() != 0) throw ChartException("Point data goes on after its last point");
     ClearPoints();
     SuspendNotify();
     try {
