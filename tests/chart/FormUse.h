@@ -74,18 +74,20 @@ inline std::string UseAndWrite(TCustomChart& chart, int width = 160, int height 
     // a band larger than the least one zooms, even on a plot smaller than that
     const int reach = zoom.MinimumPixels < 4096 ? std::max(zoom.MinimumPixels + 1, 1) : 0;
     const int w = std::max(2 * dx, reach), h = std::max(2 * dy, reach);
-    // a press on the plot zooms only where there are series drawn against axes
-    const bool mouse = free(x, y) && reach > 0 && chart.ActiveSeriesCount() > 0 && chart.SeriesUseAxes();
-    if (mouse) {
+    // a press on the plot zooms or pans only where there are series drawn
+    // against axes, and zooms only when the chart lets it
+    const bool press = free(x, y) && chart.ActiveSeriesCount() > 0 && chart.SeriesUseAxes();
+    const bool zooms = press && reach > 0 && zoom.Allow;
+    if (zooms) {
         drag(zoom.MouseButton, zoom.KeyShift, x + w, y + h);
         drag(zoom.MouseButton, zoom.KeyShift, x - w, y - h);
-        // panning stops where the pointer leaves the plot
-        drag(chart.ScrollMouseButton(), 0, x < cx ? x + dx : x - dx, y < cy ? y + dy : y - dy);
     }
+    // panning stops where the pointer leaves the plot
+    if (press) drag(chart.ScrollMouseButton(), 0, x < cx ? x + dx : x - dx, y < cy ? y + dy : y - dy);
     wheel(-120);
     wheel(240);
     // where the mouse cannot undo, the program does
-    if (mouse)
+    if (zooms)
         drag(zoom.MouseButton, zoom.KeyShift, x - w, y - h);
     else
         chart.UndoZoom();
