@@ -3,7 +3,7 @@
 # Usage: scripts/install-deps.sh [extra packages...]
 set -euo pipefail
 pkgs=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-      qt6-base-dev libgl-dev fonts-liberation fontconfig locales libqcustomplot-dev "$@")
+      qt6-base-dev libgl-dev libxcb1-dev fonts-liberation fontconfig locales libqcustomplot-dev "$@")
 missing=()
 for p in "${pkgs[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then

@@ -28,6 +28,7 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStyledItemDelegate>
+#include <QTextDocument>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -35,10 +36,18 @@
 #include <QWindow>
 #include <clocale>
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <optional>
 
 #include "QtSupport.h"
+
+#ifdef NARVI_HAVE_XCB
+#include <xcb/xcb.h>
+
+#include <QGuiApplication>
+#include <cstdlib>
+#endif
 
 namespace {
 
@@ -612,6 +621,56 @@ private:
     TActionList*& FActions;
 };
 
+// The status panel's text on one line, shortened with "…" where the bar is
+// narrower than the text, so that no message runs off the window's edge; the
+// whole text is then the panel's tooltip. A long message never widens the
+// window either: the panel takes the room the bar has.
+class StatusLabel : public QLabel {
+public:
+    explicit StatusLabel(QWidget* parent) : QLabel(parent) { setTextFormat(Qt::PlainText); }
+    void SetFullText(const QString& text) {
+        FText = text;
+        Refit();
+    }
+    const QString& FullText() const { return FText; }
+    QSize sizeHint() const override { return QSize(0, QLabel::sizeHint().height()); }
+    QSize minimumSizeHint() const override { return QSize(0, QLabel::minimumSizeHint().height()); }
+
+protected:
+    void resizeEvent(QResizeEvent* e) override {
+        QLabel::resizeEvent(e);
+        Refit();
+    }
+
+private:
+    void Refit() {
+        QString line = FText;
+        line.replace(QStringLiteral("\r\n"), QStringLiteral(" ")).replace(QChar('\r'), ' ').replace(QChar('\n'), ' ');
+        const QString shown = fontMetrics().elidedText(line, Qt::ElideRight, contentsRect().width());
+        if (shown != text()) setText(shown);
+        const QString tip = shown == line ? QString() : TipText(line);
+        if (tip != toolTip()) setToolTip(tip);
+    }
+    // The whole text in lines of about a hundred characters, broken between
+    // words; as typed, even where it would read as markup.
+    static QString TipText(const QString& line) {
+        constexpr qsizetype Width = 100;
+        QStringList rows;
+        QString rest = line;
+        while (rest.size() > Width) {
+            qsizetype cut = rest.lastIndexOf(' ', Width);
+            if (cut <= 0) cut = Width;
+            rows << rest.left(cut);
+            rest = rest.mid(cut).trimmed();
+        }
+        rows << rest;
+        if (!Qt::mightBeRichText(line)) return rows.join('\n');
+        for (QString& row : rows) row = row.toHtmlEscaped();
+        return "<p style=\"white-space:pre\">" + rows.join("<br>") + "</p>";
+    }
+    QString FText;
+};
+
 class ClientControl : public TControl {
 public:
     explicit ClientControl(QWidget* w) : TControl(w) {}
@@ -688,7 +747,7 @@ struct TForm::Impl {
     std::unique_ptr<TControl> Client;
     std::vector<std::unique_ptr<TMenu>> Menus;
     std::unique_ptr<TToolBar> ToolBar;
-    QLabel* Status = nullptr;
+    StatusLabel* Status = nullptr;
     TActionList* Actions = nullptr;
     KeyPreview Preview;
     std::function<void(const std::vector<std::string>&)> OnDropFiles;
@@ -711,7 +770,7 @@ TForm::TForm(bool mainForm) : FImpl(std::make_unique<Impl>(*this)) {
         // form puts between them.
         bar->setStyleSheet("QToolButton { padding: 0px; }");
         FImpl->ToolBar.reset(new TToolBar(bar));
-        FImpl->Status = new QLabel(FImpl->Window);
+        FImpl->Status = new StatusLabel(FImpl->Window);
         FImpl->Window->statusBar()->addWidget(FImpl->Status, 1);
     }
     qApp->installEventFilter(&FImpl->Preview);
@@ -740,10 +799,10 @@ TMenu& TForm::AddMenu(const std::string& caption) {
 TToolBar& TForm::ToolBar() { return *FImpl->ToolBar; }
 
 void TForm::SetStatusText(const std::string& value) {
-    if (FImpl->Status) FImpl->Status->setText(Q(value));
+    if (FImpl->Status) FImpl->Status->SetFullText(Q(value));
 }
 
-std::string TForm::StatusText() const { return FImpl->Status ? S(FImpl->Status->text()) : std::string{}; }
+std::string TForm::StatusText() const { return FImpl->Status ? S(FImpl->Status->FullText()) : std::string{}; }
 
 void TForm::SetBounds(int left, int top, int width, int height) {
     FImpl->Window->resize(width, height);
@@ -830,8 +889,42 @@ void TDialog::SetClientSize(int width, int height, bool fixed) {
         FImpl->Dialog->resize(width, height);
 }
 
+// A window of one size can only be moved and closed, and says so to the
+// window manager before it is mapped: the toolkit asks for resizing (and so
+// maximising) for every window, and a frame drawn from that request carries a
+// maximise button that does nothing (openbox). On X only; the request goes
+// with the window's other hints, whose decorations it keeps.
+static void AskForMoveAndCloseOnly([[maybe_unused]] QWidget& window) {
+#ifdef NARVI_HAVE_XCB
+    if (QGuiApplication::platformName() != "xcb") return;
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t* c = x11 ? x11->connection() : nullptr;
+    if (!c) return;
+    const auto id = xcb_window_t(window.winId());
+    static const char name[] = "_MOTIF_WM_HINTS";
+    xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, sizeof name - 1, name), nullptr);
+    if (!atom) return;
+    const xcb_atom_t hintsAtom = atom->atom;
+    std::free(atom);
+    // flags, functions, decorations, input mode, status
+    std::uint32_t hints[5] = {0, 0, 0, 0, 0};
+    xcb_get_property_reply_t* old =
+        xcb_get_property_reply(c, xcb_get_property(c, 0, id, hintsAtom, hintsAtom, 0, 5), nullptr);
+    if (old && old->format == 32 && xcb_get_property_value_length(old) == int(sizeof hints))
+        std::memcpy(hints, xcb_get_property_value(old), sizeof hints);
+    std::free(old);
+    constexpr std::uint32_t HintFunctions = 1, FunctionMove = 4, FunctionClose = 32, DecorationResizeHandle = 4;
+    hints[0] |= HintFunctions;
+    hints[1] = FunctionMove | FunctionClose;
+    hints[2] &= ~DecorationResizeHandle;
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, hintsAtom, hintsAtom, 32, 5, hints);
+    xcb_flush(c);
+#endif
+}
+
 void TDialog::ShowModal() {
     QDialog& dialog = *FImpl->Dialog;
+    if (dialog.minimumSize() == dialog.maximumSize()) AskForMoveAndCloseOnly(dialog);
     if (FImpl->Position == TDialogPosition::ScreenCentre) {
         const QRect screen = dialog.screen()->geometry();
         // Until the dialog is framed, its frame is taken to be like its owner's.

@@ -219,7 +219,9 @@ public:
     std::string Caption() const;
     TMenu& AddMenu(const std::string& caption);
     TToolBar& ToolBar();
-    // The one status panel.
+    // The one status panel, on one line: a text wider than the panel is shown
+    // shortened with "…" and whole in the panel's tooltip. StatusText gives
+    // the whole text.
     void SetStatusText(const std::string& value);
     std::string StatusText() const;
 
@@ -262,7 +264,9 @@ enum class TDialogPosition { OwnerCentre, ScreenCentre };
 // A modal window with one client control and an "Ok" button below it. It
 // asks the window manager for a close box and no minimise or maximise
 // button (some add those of their own: openbox, to any window that can be
-// resized, a maximise button, and a minimise button to every window).
+// resized, a maximise button, and a minimise button to every window). A
+// dialog of a fixed size asks to be moved and closed only, so that no frame
+// offers to resize or maximise it.
 class TDialog {
 public:
     TDialog(const std::string& caption, bool okButton, TDialogPosition position = TDialogPosition::OwnerCentre);
@@ -287,6 +291,7 @@ void ShowMessageBox(const std::string& text, const std::string& title);
 void ShowErrorBox(const std::string& text, const std::string& title);
 bool ConfirmYesNo(const std::string& text, const std::string& title);
 // filter: "description|masks|description|masks", masks separated by ";".
+// path: on entry the folder the dialog starts in (empty: the working folder).
 bool PromptForOpenFile(std::string& path, const std::string& title, const std::string& filter);
 void ClipboardSetText(const std::string& text);
 std::string ClipboardText();

@@ -42,6 +42,14 @@ std::string FitText(TCanvas& canvas, const std::string& text, int room) {
     return cut.empty() ? std::string() : cut + "...";
 }
 
+// The folder of a file, as an absolute path: the open dialog starts there
+// whatever the working folder is then.
+std::string FolderOf(const std::string& path) {
+    std::error_code ec;
+    const std::filesystem::path full = std::filesystem::absolute(path, ec);
+    return (ec ? std::filesystem::path(path) : full).parent_path().string();
+}
+
 }  // namespace
 
 TVantoraActionState::TRule EnableRule(const std::string& actionName) {
@@ -136,8 +144,10 @@ void TFormVantoraChart::On(TAction& action, std::function<void()> fn) {
 
 void TFormVantoraChart::CreateActions() {
     On(ActionFileOpen, [this] {
-        std::string path;
-        if (FDialogs.OpenFileName(path, "Open...", OpenFilter)) OpenFile(path);
+        std::string path = FLastFolder;
+        if (!FDialogs.OpenFileName(path, "Open...", OpenFilter)) return;
+        FLastFolder = FolderOf(path);
+        OpenFile(path);
     });
     On(ActionFileClose, [this] { CloseFile(); });
     On(ActionFileIndex, [this] {
@@ -149,7 +159,9 @@ void TFormVantoraChart::CreateActions() {
     // The find dialog comes with the record display; the action and its enable rule are here.
     On(ActionGotoPrev, [this] {
         if (!FDoc.IsOpen()) return;
-        SeekAndShow(std::int64_t(FDoc.Record.RecordNo) - 1);
+        // With no shot on screen there is nothing to go back from: Previous
+        // shows the first shot, as Next does then.
+        SeekAndShow(FDoc.Record.Valid ? std::int64_t(FDoc.Record.RecordNo) - 1 : 1);
     });
     On(ActionGotoNext, [this] {
         if (!FDoc.IsOpen()) return;
@@ -359,6 +371,7 @@ void TFormVantoraChart::OpenFile(const std::string& path) {
         FDoc.Probe();
         SetBusy(false);
         InitInfoList();
+        FLastFolder = FolderOf(path);
     } catch (...) {
         FDoc.Close();
         ClientPanel->SetVisible(false);

@@ -177,6 +177,9 @@ private:
 
     std::string FVersion = "0.9.7";
     std::string FSettingsPath;
+    // Where the open dialog starts: the folder of the recording opened or
+    // chosen last in this session (the settings file keeps no folder).
+    std::string FLastFolder;
     int FPointSize = 1;
     bool FCancel = false;
     bool FBusy = false;

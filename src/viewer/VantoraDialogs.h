@@ -13,7 +13,8 @@ public:
     virtual void Message(const std::string& text) = 0;
     // Yes/No confirmation; true unless the answer is No.
     virtual bool Confirm(const std::string& text) = 0;
-    // The open dialog; true with path set when the user chose a file.
+    // The open dialog, starting in the folder path names on entry (empty: the
+    // working folder); true with path set when the user chose a file.
     virtual bool OpenFileName(std::string& path, const std::string& title, const std::string& filter) = 0;
     // The modal header list (rows name "=" value; rows without "=" are headings).
     virtual void ShowInfo(const std::vector<std::string>& rows) = 0;

@@ -86,9 +86,15 @@ void TVantoraDocument::Probe() noexcept {
         FLastTimeSorg = Record.TimeSorg;
         FLastTimeExternal = Record.TimeExternal;
         FLastRecord = Record.RecordNo;
-        File().Seek(1);
     } catch (...) {
         ClearProbe();
+    }
+    // Whatever the probe reached, Next starts at the first record: a failed
+    // read of the last one (an index longer than its recording) must not
+    // leave the reader where that read stopped.
+    try {
+        File().Seek(1);
+    } catch (...) {
     }
     Record.Clear();
 }

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
@@ -82,5 +83,48 @@ TEST_F(EndToEnd, SeededSettingsAreKeptAndRewritten) {
     EXPECT_NE(ini.ReadString("WAVECHART", "Left", "junk"), "junk");
     EXPECT_FALSE(fs::exists(Dir.File("rec.idx")));
 }
+
+#ifdef VANTORA_DEMO_EXE
+// The demo writer takes a file name and a record count; anything else that
+// looks like an option is answered, and never becomes a recording's name.
+TEST(DemoWriter, AnswersOptionsAndWritesOnlyWhatItIsAskedFor) {
+    TTempDir dir;
+    struct TCase {
+        const char* arguments;
+        int code;
+        const char* says;
+    };
+    const TCase cases[] = {
+        {"--help", 0, "usage: "},
+        {"-h", 0, "usage: "},
+        {"demo.kqm --help", 0, "usage: "},
+        {"", 2, "usage: "},
+        {"--records=5", 2, "unknown option '--records=5'"},
+        {"-x.kqm", 2, "unknown option '-x.kqm'"},
+        {"demo.kqm 0", 2, "records must be a whole number of at least 1, not '0'"},
+        {"demo.kqm 12abc", 2, "not '12abc'"},
+        {"demo.kqm 5 6", 2, "usage: "},
+    };
+    const std::string run = "cd '" + dir.Path().string() + "' && '" VANTORA_DEMO_EXE "' ";
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.arguments);
+        const std::string cmd = run + c.arguments + " 2>&1";
+        std::FILE* p = popen(cmd.c_str(), "r");
+        ASSERT_NE(p, nullptr);
+        std::string output;
+        std::array<char, 512> buf;
+        while (std::fgets(buf.data(), int(buf.size()), p)) output += buf.data();
+        const int status = pclose(p);
+        EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, c.code) << output;
+        EXPECT_NE(output.find(c.says), std::string::npos) << output;
+        EXPECT_TRUE(fs::is_empty(dir.Path())) << "a file was written";
+        for (const fs::directory_entry& e : fs::directory_iterator(dir.Path())) fs::remove_all(e.path());
+    }
+    // ./-x.kqm is the way to a name that begins with "-".
+    ASSERT_EQ(std::system((run + "./-x.kqm 120 >/dev/null").c_str()), 0);
+    EXPECT_TRUE(fs::exists(dir.File("-x.kqm")));
+    EXPECT_TRUE(fs::exists(dir.File("-x.idx")));
+}
+#endif
 
 }  // namespace

@@ -21,6 +21,7 @@ public:
         return ConfirmAnswer;
     }
     bool OpenFileName(std::string& path, const std::string& title, const std::string& filter) override {
+        OpenStarts.push_back(path);
         OpenTitle = title;
         OpenFilter = filter;
         path = OpenPath;
@@ -35,6 +36,8 @@ public:
     std::vector<std::vector<std::string>> Infos;
     bool ConfirmAnswer = true;
     std::string OpenPath, OpenTitle, OpenFilter;
+    // The folder each open dialog was to start in.
+    std::vector<std::string> OpenStarts;
 };
 
 // count shots from internal time 1 s, step 4-ns ticks apart, with a GPS/PPS

@@ -18,6 +18,10 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
+#include <QHelpEvent>
+#include <QToolTip>
+#include <QTextDocument>
+#include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
 #include <QUrl>
@@ -772,6 +776,150 @@ TEST_F(ShownShot, ToolBarKeepsEverythingWhileBusyAtTheDefaultWidth) {
     EXPECT_EQ(overflow(), std::vector<std::string>{});
 }
 
+// The first key after opening shows the first shot, Previous as Next: with
+// an index that fits its recording and with one left over from a longer
+// recording, whose last entry lies past the end, and whatever was on screen
+// before the file was opened. Without an index both keys say why they cannot
+// read.
+TEST_F(ShownShot, FirstKeyAfterOpeningShowsTheFirstShot) {
+    const std::string stale = Rec(500, true, "stale.kqm");
+    const std::vector<std::uint8_t> longerIndex = ReadFileBytes(Dir.File("stale.idx"));
+    WriteViewerRecording(stale, 300, false);
+    WriteFileBytes(Dir.File("stale.idx"), longerIndex);
+    const std::string fitting = Rec(20);
+    Make();
+    ShowAndSettle();
+    for (const std::string& path : {fitting, stale})
+        for (const Qt::Key first : {Qt::Key_Right, Qt::Key_Left}) {
+            SCOPED_TRACE(path + (first == Qt::Key_Right ? ", Right first" : ", Left first"));
+            W->OpenFile(path);
+            Key(first);
+            ExpectShown(1);
+            Key(Qt::Key_Right);
+            ExpectShown(2);
+            W->CloseFile();
+        }
+    EXPECT_EQ(Dialogs.Messages, std::vector<std::string>{});
+    W->OpenFile(Rec(5, false, "plain.kqm"));
+    Key(Qt::Key_Left);
+    Key(Qt::Key_Right);
+    EXPECT_EQ(Dialogs.Messages, std::vector<std::string>({"No Index available", "No Index available"}));
+    EXPECT_FALSE(Current().Valid);
+}
+
+// A status text wider than the status bar is shortened with "…", keeping all
+// of its start that fits, and is given whole in the tooltip; a text that fits
+// is shown whole, without a tooltip. At every width the text ends inside the
+// window.
+TEST_F(ShownShot, LongStatusTextsAreShortenedAndWholeInTheTooltip) {
+    Make({"/file=" + Rec(20), "/seek=1"});
+    ShowAndSettle();
+    W->Form.SetBounds(100, 100, 833, 590);
+    QApplication::processEvents();
+    Find("speed > 1");
+    const std::string failed = W->Form.StatusText();
+    ASSERT_EQ(failed.substr(0, 40), "Search failed: Field \"speed\" not defined");
+    auto* label = W->Form.Widget()->findChild<QStatusBar*>()->findChild<QLabel*>();
+    ASSERT_NE(label, nullptr);
+    if (const char* dir = std::getenv("VANTORA_SHOTS"))
+        W->Form.Widget()->grab().save(QString(dir) + "/status-long.png");
+    // Resting the mouse on the status bar shows the whole text.
+    const QPoint at(label->width() / 2, label->height() / 2);
+    QHelpEvent hover(QEvent::ToolTip, at, label->mapToGlobal(at));
+    QApplication::sendEvent(label, &hover);
+    EXPECT_TRUE(QToolTip::isVisible());
+    // The tooltip as read: its lines joined again.
+    const auto read = [](const QString& tooltip) {
+        QTextDocument doc;
+        if (Qt::mightBeRichText(tooltip))
+            doc.setHtml(tooltip);
+        else
+            doc.setPlainText(tooltip);
+        return doc.toPlainText().replace(QChar(0x2028), ' ').replace('\n', ' ');
+    };
+    EXPECT_EQ(read(QToolTip::text()).toStdString(), failed);
+    if (const char* dir = std::getenv("VANTORA_SHOTS"))
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->inherits("QTipLabel")) w->grab().save(QString(dir) + "/status-tooltip.png");
+    QToolTip::hideText();
+
+    const std::string texts[] = {"",
+                                 "Expression found",
+                                 "File '" + Dir.File("rec.kqm") + "' opened",
+                                 failed,
+                                 failed + " " + failed,
+                                 "Operator \"<>\" & <b>not</b> defined",
+                                 "two\r\nlines",
+                                 "<b>" + failed + "</b>  &amp;"};
+    for (const int asked : {MinWindowWidth, 560, 700, 833, 1200}) {
+        W->Form.SetStatusText("");
+        W->Form.SetBounds(100, 100, asked, 590);
+        QApplication::processEvents();
+        const int width = W->Form.Widget()->width();  // no narrower than the window's controls allow
+        for (const std::string& text : texts) {
+            SCOPED_TRACE(std::to_string(width) + ": " + text);
+            W->Form.SetStatusText(text);
+            QApplication::processEvents();
+            ASSERT_EQ(W->Form.Widget()->width(), width);  // a long text never widens the window
+            EXPECT_EQ(W->Form.StatusText(), text);
+            QString line = QString::fromStdString(text);
+            line.replace("\r\n", " ");
+            const int room = label->contentsRect().width();
+            EXPECT_LE(label->mapTo(W->Form.Widget(), label->contentsRect().topRight()).x(), width);
+            const QFontMetrics fm = label->fontMetrics();
+            const QString shown = label->text();
+            if (fm.horizontalAdvance(line) <= room) {
+                EXPECT_EQ(shown, line);
+                EXPECT_TRUE(label->toolTip().isEmpty());
+                continue;
+            }
+            ASSERT_TRUE(shown.endsWith(QChar(0x2026))) << shown.toStdString();
+            const QString kept = shown.chopped(1);
+            EXPECT_TRUE(line.startsWith(kept));
+            EXPECT_LE(fm.horizontalAdvance(shown), room);
+            // One more character would not fit (within the pixel that rounding takes).
+            EXPECT_GT(QFontMetricsF(label->font()).horizontalAdvance(line.left(kept.size() + 1) + QChar(0x2026)),
+                      room - 1);
+            EXPECT_EQ(read(label->toolTip()), line);
+        }
+    }
+}
+
+// The open dialog starts in the folder of the open recording, else in the
+// one of the recording opened or chosen last; on a first start in the
+// working folder.
+TEST_F(Window, OpenDialogStartsInTheFolderLastUsed) {
+    namespace fs = std::filesystem;
+    fs::create_directories(Dir.File("a"));
+    fs::create_directories(Dir.File("b"));
+    const std::string inA = Rec(3, true, "a/one.kqm");
+    const std::string inB = Rec(3, true, "b/two.kqm");
+    auto startedIn = [&] {
+        Key(Qt::Key_O, Qt::ControlModifier);
+        return Dialogs.OpenStarts.empty() ? std::string("(no dialog)") : Dialogs.OpenStarts.back();
+    };
+    Make();
+    ShowAndSettle();
+    EXPECT_EQ(startedIn(), "");
+    W->OpenFile(inA);
+    EXPECT_EQ(fs::path(startedIn()), fs::path(Dir.File("a")));
+    W->CloseFile();
+    EXPECT_EQ(fs::path(startedIn()), fs::path(Dir.File("a")));
+    Dialogs.OpenPath = inB;
+    startedIn();
+    ASSERT_TRUE(W->Document().IsOpen());
+    Dialogs.OpenPath.clear();  // the user cancels
+    EXPECT_EQ(fs::path(startedIn()), fs::path(Dir.File("b")));
+    // A file chosen that does not open: its folder is the one used last.
+    Dialogs.OpenPath = Dir.File("a/missing.kqm");
+    startedIn();
+    EXPECT_FALSE(W->Document().IsOpen());
+    Dialogs.OpenPath.clear();
+    EXPECT_EQ(fs::path(startedIn()), fs::path(Dir.File("a")));
+    Drop({inB});  // opened by any way
+    EXPECT_EQ(fs::path(startedIn()), fs::path(Dir.File("b")));
+}
+
 TEST_F(ShownShot, ViewZoomedAwayFromTheNextShotReturnsToAutomaticRanges) {
     Make({"/file=" + Rec(20), "/seek=1"});
     ShowAndSettle();
@@ -832,9 +980,23 @@ std::string WindowProperty(const QWidget& w, const char* name) {
     return xprop.readAllStandardOutput().trimmed().toStdString();
 }
 
+// The functions a window asks of the window manager (_MOTIF_WM_HINTS; bit
+// 0x2 resize, 0x4 move, 0x8 minimise, 0x10 maximise, 0x20 close); -1 when
+// it asks for none.
+long MotifFunctions(const QWidget& w) {
+    const std::string hints = WindowProperty(w, "_MOTIF_WM_HINTS");
+    const std::size_t eq = hints.find(" = ");
+    if (eq == std::string::npos) return -1;
+    char* end = nullptr;
+    const long flags = std::strtol(hints.c_str() + eq + 3, &end, 0);
+    if (!(flags & 1) || *end != ',') return -1;
+    return std::strtol(end + 1, nullptr, 0);
+}
+
 // About opens with its frame centred on the screen wherever the main window
 // is, in a fixed border, which the window manager lets nobody resize or
-// maximise.
+// maximise: it asks for close and move alone, so that no frame draws a
+// maximise button that does nothing.
 TEST(WindowManager, AboutFrameCentredOnTheScreenInAFixedBorder) {
     ASSERT_TRUE(kApp);
     if (QGuiApplication::platformName() != "xcb") GTEST_SKIP() << "needs X with a window manager: under-openbox.sh";
@@ -860,11 +1022,31 @@ TEST(WindowManager, AboutFrameCentredOnTheScreenInAFixedBorder) {
                   const std::string actions = WindowProperty(about, "_NET_WM_ALLOWED_ACTIONS");
                   for (const char* absent : {"MAXIMIZE", "RESIZE"})
                       EXPECT_EQ(actions.find(absent), std::string::npos) << actions;
+                  EXPECT_EQ(MotifFunctions(about), 0x24) << WindowProperty(about, "_MOTIF_WM_HINTS");
                   if (const char* shots = std::getenv("VANTORA_SHOTS")) {
                       QTest::qWait(300);  // the frame drawn where it went
                       QGuiApplication::primaryScreen()->grabWindow(0).save(QString(shots) + "/About-framed.png");
                   }
               });
+}
+
+// The header list can be resized: it keeps the resize function and is
+// offered maximising.
+TEST(WindowManager, InfoWindowCanBeResized) {
+    ASSERT_TRUE(kApp);
+    if (QGuiApplication::platformName() != "xcb") GTEST_SKIP() << "needs X with a window manager: under-openbox.sh";
+    TToolkitDialogs dialogs;
+    WithModal(
+        [&] {
+            dialogs.ShowInfo({"FILE INFORMATION", "File:=rec.kqm"});
+        },
+        [&](QWidget& info) {
+            QWindow* handle = info.windowHandle();
+            ASSERT_TRUE(QTest::qWaitFor([&] { return !handle->frameMargins().isNull(); }, 10000));
+            EXPECT_EQ(MotifFunctions(info) & 0x26, 0x26) << WindowProperty(info, "_MOTIF_WM_HINTS");
+            const std::string actions = WindowProperty(info, "_NET_WM_ALLOWED_ACTIONS");
+            EXPECT_NE(actions.find("RESIZE"), std::string::npos) << actions;
+        });
 }
 
 TEST(SideWindows, AboutTextsFit) {
@@ -884,11 +1066,13 @@ TEST(SideWindows, AboutTextsFit) {
 TEST(SideWindows, OpenDialogTypesAndFindLabel) {
     ASSERT_TRUE(kApp);
     TToolkitDialogs dialogs;
-    std::string path;
+    TTempDir start;
+    std::string path = start.Path().string();
     WithModal([&] { dialogs.OpenFileName(path, "Open...", TFormVantoraChart::OpenFilter); },
-              [](QWidget& w) {
+              [&](QWidget& w) {
                   auto* d = qobject_cast<QFileDialog*>(&w);
                   ASSERT_NE(d, nullptr);
+                  EXPECT_EQ(d->directory().absolutePath().toStdString(), start.Path().string());
                   EXPECT_EQ(d->nameFilters(),
                             QStringList({"Supported formats (*.kqm *.hxt)", "Sample data files (*.kqm)",
                                          "Waveform files (*.hxt)", "All files (*.*)"}));
