@@ -40,57 +40,51 @@ void WithoutTools(TCustomChart& chart, F&& act) {
 inline std::string UseAndWrite(TCustomChart& chart, int width = 160, int height = 120) {
     const int width0 = chart.Width(), height0 = chart.Height();
     auto paint = [&] { (void)RenderToBitmap(chart, width, height); };
-    paint();
-    const TRect plot = chart.PlotRect();
-    const int cx = (plot.Left + plot.Right) / 2, cy = (plot.Top + plot.Bottom) / 2;
-    const int dx = (plot.Right - plot.Left) / 4, dy = (plot.Bottom - plot.Top) / 4;
     const TPlotZoom& zoom = chart.Zoom();
-    // A press on the plot starts a zoom or a pan; one on a legend item would
-    // switch its check box (a change the user makes).
-    auto free = [&](int x, int y) {
-        return x >= plot.Left && x < plot.Right && y >= plot.Top && y < plot.Bottom &&
-               !(chart.Legend().Visible() && chart.Legend().Clicked(x, y) != -1);
-    };
-    int x = cx, y = cy;
-    for (const auto& [px, py] :
-         {std::pair{cx, cy}, {cx - dx, cy - dy}, {cx + dx, cy - dy}, {cx - dx, cy + dy}, {cx + dx, cy + dy}})
-        if (free(px, py)) {
-            x = px, y = py;
-            break;
-        }
-    auto drag = [&](TMouseButton button, TShiftState shift, int x1, int y1) {
-        WithoutTools(chart, [&] {
-            chart.HostMouseDown(button, shift, x, y);
-            chart.HostMouseMove(shift, (x + x1) / 2, (y + y1) / 2);
-            chart.HostMouseMove(shift, x1, y1);
-            chart.HostMouseUp(button, shift, x1, y1);
-        });
-        paint();
-    };
-    auto wheel = [&](int delta) {
-        WithoutTools(chart, [&] { chart.HostMouseWheel(0, delta, x, y); });
-        paint();
-    };
     // a band larger than the least one zooms, even on a plot smaller than that
     const int reach = zoom.MinimumPixels < 4096 ? std::max(zoom.MinimumPixels + 1, 1) : 0;
-    const int w = std::max(2 * dx, reach), h = std::max(2 * dy, reach);
-    // a press on the plot zooms or pans only where there are series drawn
-    // against axes, and zooms only when the chart lets it
-    const bool press = free(x, y) && chart.ActiveSeriesCount() > 0 && chart.SeriesUseAxes();
-    const bool zooms = press && reach > 0 && zoom.Allow;
-    if (zooms) {
-        drag(zoom.MouseButton, zoom.KeyShift, x + w, y + h);
-        drag(zoom.MouseButton, zoom.KeyShift, x - w, y - h);
-    }
+    // A drag from a point of the plot as last painted, by (sx, sy) bands, or
+    // (0, 0): a quarter of the plot toward its centre. A press on the plot
+    // zooms or pans only where there are series drawn against axes; one on a
+    // legend item would switch its check box (a change the user makes).
+    // False when there is no point to press.
+    auto drag = [&](TMouseButton button, TShiftState shift, int sx, int sy) {
+        if (chart.ActiveSeriesCount() == 0 || !chart.SeriesUseAxes()) return false;
+        const TRect plot = chart.PlotRect();
+        const int cx = (plot.Left + plot.Right) / 2, cy = (plot.Top + plot.Bottom) / 2;
+        const int dx = (plot.Right - plot.Left) / 4, dy = (plot.Bottom - plot.Top) / 4;
+        for (const auto& [x, y] :
+             {std::pair{cx, cy}, {cx - dx, cy - dy}, {cx + dx, cy - dy}, {cx - dx, cy + dy}, {cx + dx, cy + dy}}) {
+            if (x < plot.Left || x >= plot.Right || y < plot.Top || y >= plot.Bottom) continue;
+            if (chart.Legend().Visible() && chart.Legend().Clicked(x, y) != -1) continue;
+            const int x1 = sx ? x + sx * std::max(2 * dx, reach) : x < cx ? x + dx : x - dx;
+            const int y1 = sy ? y + sy * std::max(2 * dy, reach) : y < cy ? y + dy : y - dy;
+            WithoutTools(chart, [&] {
+                chart.HostMouseDown(button, shift, x, y);
+                chart.HostMouseMove(shift, (x + x1) / 2, (y + y1) / 2);
+                chart.HostMouseMove(shift, x1, y1);
+                chart.HostMouseUp(button, shift, x1, y1);
+            });
+            paint();
+            return true;
+        }
+        return false;
+    };
+    auto wheel = [&](int delta) {
+        const TRect plot = chart.PlotRect();
+        const int cx = (plot.Left + plot.Right) / 2, cy = (plot.Top + plot.Bottom) / 2;
+        WithoutTools(chart, [&] { chart.HostMouseWheel(0, delta, cx, cy); });
+        paint();
+    };
+    paint();
+    const bool zooms = reach > 0 && zoom.Allow;
+    if (zooms && drag(zoom.MouseButton, zoom.KeyShift, 1, 1)) drag(zoom.MouseButton, zoom.KeyShift, -1, -1);
     // panning stops where the pointer leaves the plot
-    if (press) drag(chart.ScrollMouseButton(), 0, x < cx ? x + dx : x - dx, y < cy ? y + dy : y - dy);
+    drag(chart.ScrollMouseButton(), 0, 0, 0);
     wheel(-120);
     wheel(240);
     // where the mouse cannot undo, the program does
-    if (zooms)
-        drag(zoom.MouseButton, zoom.KeyShift, x - w, y - h);
-    else
-        chart.UndoZoom();
+    if (!zooms || !drag(zoom.MouseButton, zoom.KeyShift, -1, -1)) chart.UndoZoom();
     paint();
     WithoutTools(chart, [&] { chart.HostMouseLeave(); });
     // the size is the window's, which the paints above chose
