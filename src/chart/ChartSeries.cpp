@@ -785,7 +785,10 @@ void TChartSeries::SetSeriesFunction(TPlotFunction* function) {
         FreeNotification(FSeriesFunction);
         FSeriesFunction->SetParentSeries(this);
     }
-    FManualData = false;
+    // Points a form gave before its function stay the form's: nothing read
+    // them from a source, and a series that did not write them back would
+    // lose them on the next save.
+    if (!IsLoading()) FManualData = false;
     if (FParent) FParent->RefreshSeriesData(this);
 }
 

@@ -72,6 +72,11 @@ std::vector<std::string> GuardForms() {
     dates.Legend().SetLegendStyle(lsValues);
     dates.Legend().SetTextStyle(ltsXAndValue);
     forms.push_back(WriteChartForm(dates));
+    // points a form gives a series whose function has no source to compute from
+    forms.emplace_back(
+        "object C: TChart\n  object S: TLineSeries\n    Data = "
+        "{0003000000000000000000F03F00000000000008400000000000000040}\n"
+        "    object F: TSmoothingFunction\n    end\n  end\nend\n");
     // fixed axis ends no range setter gives: equal, and the wrong way round
     forms.emplace_back("object C: TChart\n  LeftAxis.Automatic = False\nend\n");
     forms.emplace_back(

@@ -53,8 +53,9 @@ inline std::string UseAndWrite(TCustomChart& chart, int width = 160, int height 
         const TRect plot = chart.PlotRect();
         const int cx = (plot.Left + plot.Right) / 2, cy = (plot.Top + plot.Bottom) / 2;
         const int dx = (plot.Right - plot.Left) / 4, dy = (plot.Bottom - plot.Top) / 4;
-        for (const auto& [x, y] :
+        for (const std::pair<int, int>& point :
              {std::pair{cx, cy}, {cx - dx, cy - dy}, {cx + dx, cy - dy}, {cx - dx, cy + dy}, {cx + dx, cy + dy}}) {
+            const int x = point.first, y = point.second;
             if (x < plot.Left || x >= plot.Right || y < plot.Top || y >= plot.Bottom) continue;
             if (chart.Legend().Visible() && chart.Legend().Clicked(x, y) != -1) continue;
             const int x1 = sx ? x + sx * std::max(2 * dx, reach) : x < cx ? x + dx : x - dx;
