@@ -99,6 +99,7 @@ void TCursorTool::PlaceCursor() {
         const int index = FXValueSet || FYValueSet ? -1 : SnapToSeries();
         FCursorX = h->ValueToPixel(FXValue);
         FCursorY = v->ValueToPixel(FYValue);
+        FPlaced = true;
         CursorChanged(index);
         return;
     }

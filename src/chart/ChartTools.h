@@ -84,7 +84,8 @@ public:
 
 private:
     void MouseMove(int x, int y);
-    bool Placed() const { return FCursorX != -1 && FCursorY != -1; }
+    // A flag of its own: a placed cursor's value may lie at pixel -1.
+    bool Placed() const { return FPlaced; }
 
     TCursorToolStyle FStyle = cssBoth;
     bool FFollowMouse = false;
@@ -95,6 +96,7 @@ private:
     bool FYValueSet = false;
     int FCursorX = -1;
     int FCursorY = -1;
+    bool FPlaced = false;
     TCursorPart FDraggedPart = cpNone;
     TToolLife FLife;
 };
