@@ -478,6 +478,10 @@ void TCustomAxisPanel::InternalDraw(const TRect& r) {
     const std::vector<TChartSeries*> series = FSeriesList;
     for (TChartSeries* s : series)
         if (s->Active()) s->SeriesHook();
+    // The legend formats x values as their axis does, by the axis' range; it
+    // draws before the axes are laid out, and must not read the range the
+    // previous paint left (a zoom and its undo would change its texts).
+    for (TChartAxis* a : FAxes.Items()) a->AdjustAxisRange();
     // the legend leaves room for the depth the series take, stacked in their order
     CalcSeriesZOrder(series);
     if (!Canvas().IsHardware3D()) DrawTitlesAndLegend(true);

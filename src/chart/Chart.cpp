@@ -58,7 +58,9 @@ void TChartTitle::DrawTitle() {
         int widest = 0;
         for (const std::string& line : FText) widest = std::max(widest, canvas.MeasureTextWidth(line));
         const int width = widest + w + f;
-        if (FAlignment == taLeftJustify) {
+        // a place the user set is the box's left edge whatever the alignment;
+        // only a computed box is right-aligned to the plot
+        if (FAlignment == taLeftJustify || (custom && FAlignment == taRightJustify)) {
             box.Right = box.Left + width;
         } else if (FAlignment == taRightJustify) {
             box.Left = box.Right - width;

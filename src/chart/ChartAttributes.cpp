@@ -406,9 +406,10 @@ void TPlotFont::SubChanged(TObject*) { Changed(); }
 void TPlotFont::Assign(const TPersistent* source) {
     if (const auto* f = dynamic_cast<const TPlotFont*>(source)) {
         FInterCharSize = f->FInterCharSize;
-        if (f->FOutLine) OutLine().Assign(f->FOutLine.get());
-        if (f->FShadow) Shadow().Assign(f->FShadow.get());
-        if (f->FGradient) Gradient().Assign(f->FGradient.get());
+        // a source without one of the parts has none to give: the copy drops its own
+        AssignOptionalPart(FOutLine, f->FOutLine.get(), [this]() -> TChartHiddenPen& { return OutLine(); });
+        AssignOptionalPart(FShadow, f->FShadow.get(), [this]() -> TPlotShadow& { return Shadow(); });
+        AssignOptionalPart(FGradient, f->FGradient.get(), [this]() -> TPlotFontGradient& { return Gradient(); });
     }
     TFont::Assign(source);
 }

@@ -285,12 +285,13 @@ struct TShapeProps {
             s->P_BOOL(TPlotCustomShape, Transparent);
             s->ObjectAlias<TPlotCustomShape>("Frame", a.Pen,
                                              [](TPlotCustomShape& o, bool) -> TObject* { return &o.Pen(); });
-            // older forms kept the shadow as a colour and one size
+            // older forms kept the shadow as a colour and one size, which is
+            // written as the two sizes: it takes what they take
             s->ReadOnly<TPlotCustomShape>("ShadowColor", [](TPlotCustomShape& o, const TFormValue& v, TFormReader& r) {
                 o.SetShadowColor(FormColor(v, r));
             });
             s->ReadOnly<TPlotCustomShape>("ShadowSize", [](TPlotCustomShape& o, const TFormValue& v, TFormReader& r) {
-                o.SetShadowSize(static_cast<int>(ExpectInt(v, -10000, 10000, r)));
+                o.SetShadowSize(static_cast<int>(ExpectInt(v, -MaxChartSide, MaxChartSide, r)));
             });
         }
         Position.P_BOOL(TPlotCustomShapePosition, CustomPosition);
@@ -324,8 +325,16 @@ struct TAxisProps {
         // the grid pen keeps it and stores it; the axis' name is only read
         Axis.ReadOnly<A>("GridCentered",
                          [](A& o, const TFormValue& v, TFormReader& r) { o.SetGridCentered(FormBool(v, r)); });
+        // a main axis lies as its place says and is stored without it: a form
+        // that turns it would not write what it read
         Axis.Bool<A>(
-            "Horizontal", [](A& o) { return o.Horizontal(); }, [](A& o, bool v) { o.SetHorizontal(v); },
+            "Horizontal", [](A& o) { return o.Horizontal(); },
+            [](A& o, bool v) {
+                if (!IsCustomAxis(o) && v != o.Horizontal())
+                    throw ChartException(v ? "A vertical main axis cannot be made horizontal"
+                                           : "A horizontal main axis cannot be made vertical");
+                o.SetHorizontal(v);
+            },
             [](A& o) { return IsCustomAxis(o); });
         Axis.P_FLOAT(A, Increment).P_BOOL(A, Inverted).P_BOOL(A, Labels);
         Axis.P_ENUM(A, LabelsAlign, LabelAlignNames).P_INT(A, LabelsAngle).P_BOOL(A, LabelsExponent);

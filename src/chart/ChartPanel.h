@@ -39,9 +39,9 @@ public:
     // Whether the panel sits in a window; the client rectangle then follows the window.
     bool HasParent() const { return FHasParent; }
     void SetHasParent(bool value) { FHasParent = value; }
-    // Brush colour of the window the panel sits in.
+    // Brush colour of the window the panel sits in; the panel's shadow shows it.
     TColor ParentColor() const { return FParentColor; }
-    void SetParentColor(TColor value) { FParentColor = value; }
+    void SetParentColor(TColor value) { SetValue(FParentColor, value); }
     TRect ClientRect() const { return TRect{0, 0, FWidth, FHeight}; }
 
     virtual void Invalidate() = 0;

@@ -785,7 +785,10 @@ void TChartSeries::SetSeriesFunction(TPlotFunction* function) {
         FreeNotification(FSeriesFunction);
         FSeriesFunction->SetParentSeries(this);
     }
-    FManualData = false;
+    // Points a form gave before its function stay the form's: nothing read
+    // them from a source, and a series that did not write them back would
+    // lose them on the next save.
+    if (!IsLoading()) FManualData = false;
     if (FParent) FParent->RefreshSeriesData(this);
 }
 
@@ -1153,6 +1156,9 @@ void TChartSeries::ReadPointData(const std::uint8_t* data, std::size_t size) {
             if (!p.Mark.InRange()) throw ChartException(Format("Invalid mark position of point %d in point data", i));
         }
     }
+    // what follows the points would be dropped without a word, and a form
+    // that holds it is not one this series wrote
+    if (r.Left() != 0) throw ChartException("Point data goes on after its last point");
     ClearPoints();
     SuspendNotify();
     try {

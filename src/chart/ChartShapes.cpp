@@ -184,22 +184,22 @@ void TPlotCustomShapePosition::Assign(const TPersistent* source) {
     TPlotCustomShape::Assign(source);
 }
 
+// The place it already has changes nothing, custom position included: a
+// caller that reads a place and sets it back does not pin the shape there.
 void TPlotCustomShapePosition::SetLeft(int value) {
+    if (FShapeBounds.Left == value) return;
     FCustomPosition = true;
-    if (FShapeBounds.Left != value) {
-        const int w = FShapeBounds.Width();
-        FShapeBounds.Left = value;
-        FShapeBounds.Right = value + w;
-        Repaint();
-    }
+    const int w = FShapeBounds.Width();
+    FShapeBounds.Left = value;
+    FShapeBounds.Right = value + w;
+    Repaint();
 }
 
 void TPlotCustomShapePosition::SetTop(int value) {
+    if (FShapeBounds.Top == value) return;
     FCustomPosition = true;
-    if (FShapeBounds.Top != value) {
-        const int h = FShapeBounds.Height();
-        FShapeBounds.Top = value;
-        FShapeBounds.Bottom = value + h;
-        Repaint();
-    }
+    const int h = FShapeBounds.Height();
+    FShapeBounds.Top = value;
+    FShapeBounds.Bottom = value + h;
+    Repaint();
 }

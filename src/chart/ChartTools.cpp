@@ -88,12 +88,18 @@ void TCursorTool::PlaceCursor() {
         // before the chart's first layout the axes have no length: the centre would be
         // the chart's corner, so the cursor waits for a drawing that gives them one
         if (h->StartPixel() == h->EndPixel() || v->StartPixel() == v->EndPixel()) return;
+        // the centre stands in only for values nobody set, and snapping for
+        // a cursor whose place nobody chose
+        const double x = FXValue, y = FYValue;
         FCursorX = (h->StartPixel() + h->EndPixel()) / 2;
         FCursorY = (v->StartPixel() + v->EndPixel()) / 2;
         ValuesFromPixels(FCursorX, FCursorY);
-        const int index = SnapToSeries();
+        if (FXValueSet) FXValue = x;
+        if (FYValueSet) FYValue = y;
+        const int index = FXValueSet || FYValueSet ? -1 : SnapToSeries();
         FCursorX = h->ValueToPixel(FXValue);
         FCursorY = v->ValueToPixel(FYValue);
+        FPlaced = true;
         CursorChanged(index);
         return;
     }

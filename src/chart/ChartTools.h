@@ -52,10 +52,17 @@ public:
     void SetFollowMouse(bool value) { SetValue(FFollowMouse, value); }
     bool Snap() const { return FSnap; }
     void SetSnap(bool value) { SetValue(FSnap, value); }
+    // A value set before the cursor is first placed is where it is placed.
     double XValue() const { return FXValue; }
-    void SetXValue(double value) { SetValue(FXValue, value); }
+    void SetXValue(double value) {
+        FXValueSet = true;
+        SetValue(FXValue, value);
+    }
     double YValue() const { return FYValue; }
-    void SetYValue(double value) { SetValue(FYValue, value); }
+    void SetYValue(double value) {
+        FYValueSet = true;
+        SetValue(FYValue, value);
+    }
     // -1 until the first drawing places the cursor.
     int CursorX() const { return FCursorX; }
     int CursorY() const { return FCursorY; }
@@ -77,15 +84,19 @@ public:
 
 private:
     void MouseMove(int x, int y);
-    bool Placed() const { return FCursorX != -1 && FCursorY != -1; }
+    // A flag of its own: a placed cursor's value may lie at pixel -1.
+    bool Placed() const { return FPlaced; }
 
     TCursorToolStyle FStyle = cssBoth;
     bool FFollowMouse = false;
     bool FSnap = false;
     double FXValue = 0;
     double FYValue = 0;
+    bool FXValueSet = false;
+    bool FYValueSet = false;
     int FCursorX = -1;
     int FCursorY = -1;
+    bool FPlaced = false;
     TCursorPart FDraggedPart = cpNone;
     TToolLife FLife;
 };

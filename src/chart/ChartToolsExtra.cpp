@@ -27,6 +27,16 @@ TObject* CreateTool(TObject* owner) {
 
 TCustomChart* ChartOf(TCustomAxisPanel* panel) { return dynamic_cast<TCustomChart*>(panel); }
 
+// The frames of an animation that can differ: a value moves in a straight
+// line, so it crosses at most the chart's larger side in pixels, and frames
+// closer together than a pixel show the same picture. The default count is
+// always shown in full.
+int ShownAnimationSteps(int steps, const TCustomAxisPanel* chart) {
+    constexpr int Largest = 8192;
+    const int side = chart ? std::max(chart->Width(), chart->Height()) : Largest;
+    return std::clamp(steps, 1, std::max(100, std::min(side, Largest)));
+}
+
 }  // namespace
 
 const TClassInfo TNearestTool::ClassInfo{"TNearestTool", CreateTool<TNearestTool>};
@@ -684,7 +694,7 @@ void TSeriesAnimationTool::RunAnimation() {
         return !gone();
     };
     if (!show()) return;
-    const int steps = std::max(1, FSteps);
+    const int steps = ShownAnimationSteps(FSteps, chart);
     const int group = FDrawEvery <= 0 ? std::max(count, 1) : FDrawEvery;
     for (int first = 0; first < count; first += group) {
         const int end = std::min(count, first + group);

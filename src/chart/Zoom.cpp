@@ -155,7 +155,8 @@ void TCustomChart::DrawZoomBand(bool show) {
     else
         device->Brush().SetStyle(bsClear);
     TPlotZoomPen& pen = FZoom.Pen();
-    pen.SetMode(pmNotXor);
+    // the band is drawn in not-xor, whatever mode the zoom pen holds; the
+    // user's pen keeps its own (the form stores it)
     canvas.SelectPen(pen, ColorToRGB(pen.Color()) ^ (0xFFFFFF - b));
     device->Pen().SetMode(pmNotXor);
     if (!brush || brush->Style() == bsClear) canvas.SetBackgroundMode(TRANSPARENT);

@@ -162,7 +162,15 @@ TEST(SeriesAnimationTool, FramesGroupsAndExactEnds) {
     struct Case {
         int steps, drawEvery, points;
         std::vector<int> groupEnds;  // the index of the last point of each group
-    } cases[] = {{100, 0, 7, {6}}, {100, 3, 7, {2, 5, 6}}, {0, 0, 4, {3}}, {3, 2, 4, {1, 3}}};
+        int shown;                   // the steps shown: no more than can differ on a 400 px chart
+    } cases[] = {{100, 0, 7, {6}, 100},
+                 {100, 3, 7, {2, 5, 6}, 100},
+                 {0, 0, 4, {3}, 1},
+                 {3, 2, 4, {1, 3}, 3},
+                 {399, 0, 4, {3}, 399},
+                 {401, 0, 4, {3}, 400},
+                 {2000000000, 0, 4, {3}, 400},
+                 {2000000000, 3, 7, {2, 5, 6}, 400}};
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.steps) + "/" + std::to_string(c.drawEvery));
         ToolsChart chart;
@@ -182,7 +190,7 @@ TEST(SeriesAnimationTool, FramesGroupsAndExactEnds) {
         std::vector<int> stepsSeen, groupDone;
         tool->OnStep = [&](TSeriesAnimationTool*, int step) {
             stepsSeen.push_back(step);
-            if (step == std::max(1, c.steps)) {
+            if (step == c.shown) {
                 // the group's last point has reached its value; the next one still shows the start
                 int last = 0;
                 while (last + 1 < c.points && s->YValues()->ValueAt(last + 1) != start) ++last;
@@ -191,13 +199,14 @@ TEST(SeriesAnimationTool, FramesGroupsAndExactEnds) {
             }
         };
         tool->RunAnimation();
-        const int perGroup = std::max(1, c.steps) + 1;
+        ASSERT_EQ(std::max(chart.Width(), chart.Height()), 400);
+        const int perGroup = c.shown + 1;
         EXPECT_EQ(frames, 1 + perGroup * static_cast<int>(c.groupEnds.size()));
         EXPECT_EQ(groupDone, c.groupEnds);
         // every group runs its steps from the start (0) to the values (Steps, at least 1)
         std::vector<int> wantSteps;
         for (std::size_t g = 0; g < c.groupEnds.size(); ++g)
-            for (int d = 0; d <= std::max(1, c.steps); ++d) wantSteps.push_back(d);
+            for (int d = 0; d <= c.shown; ++d) wantSteps.push_back(d);
         EXPECT_EQ(stepsSeen, wantSteps);
         for (int i = 0; i < c.points; ++i) EXPECT_EQ(s->YValues()->ValueAt(i), 0.1 * (i + 1) + 3);
         EXPECT_FALSE(tool->Running());

@@ -65,6 +65,18 @@ std::vector<std::string> GuardForms() {
     s->Marks().SetColor(clYellow);
     s->Marks().Items().Item(1);
     forms.push_back(WriteChartForm(paged));
+    // a legend of date-time x values, which it formats as their axis does
+    TChart dates;
+    TLineSeries* d = Ramp(dates, 5, 0.5);
+    d->XValues()->SetDateTime(true);
+    dates.Legend().SetLegendStyle(lsValues);
+    dates.Legend().SetTextStyle(ltsXAndValue);
+    forms.push_back(WriteChartForm(dates));
+    // points a form gives a series whose function has no source to compute from
+    forms.emplace_back(
+        "object C: TChart\n  object S: TLineSeries\n    Data = "
+        "{0003000000000000000000F03F00000000000008400000000000000040}\n"
+        "    object F: TSmoothingFunction\n    end\n  end\nend\n");
     // fixed axis ends no range setter gives: equal, and the wrong way round
     forms.emplace_back("object C: TChart\n  LeftAxis.Automatic = False\nend\n");
     forms.emplace_back(
@@ -79,13 +91,15 @@ std::string Refusal(const std::string& form) {
 
 }  // namespace
 
-// Paint, zoom and undo, scroll and undo: the chart writes the form it read.
+// Paint, zoom and undo, pan, scroll and undo with the mouse: the chart writes
+// the form it read, and draws as a chart read from it.
 TEST(FormState, UsingAChartLeavesItsForm) {
     EnsureGuiApplication();
     for (const std::string& form : GuardForms()) {
         std::unique_ptr<TCustomChart> chart = ReadChartForm(form);
         const std::string written = WriteChartForm(*chart);
         EXPECT_EQ(formuse::UseAndWrite(*chart), written) << written;
+        EXPECT_EQ(formuse::DrawnOtherwise(*chart, written), 0) << written;
     }
 }
 
@@ -204,6 +218,16 @@ TEST(FormState, ValuesOutOfRangeAreRefusedOrHeld) {
          "Property 'Title.Text.Strings': Unexpected character 0x2b (line 2)"},
         {"  LeftAxis.Minimum = 1.5e999\n", "Property 'LeftAxis.Minimum': Invalid number '1.5e999' (line 2)"},
         {"  Title.Text = (\n    'a'\n    'b\n  )\n", "Property 'Title.Text': Unterminated string (line 4)"},
+        // read but never written: a shadow larger than the shadow's own sizes take, a
+        // main axis turned, bytes after the points
+        {"  Title.ShadowSize = 9000\n",
+         "Property 'Title.ShadowSize': Value 9000 out of range (-8192 to 8192) (line 2)"},
+        {"  LeftAxis.Horizontal = True\n",
+         "Property 'LeftAxis.Horizontal': A vertical main axis cannot be made horizontal (line 2)"},
+        {"  BottomAxis.Horizontal = False\n",
+         "Property 'BottomAxis.Horizontal': A horizontal main axis cannot be made vertical (line 2)"},
+        {"  object S: TLineSeries\n    Data = {0001000000000000000000F03F00}\n  end\n",
+         "Property 'Data': Point data goes on after its last point (line 3)"},
     };
     for (const auto& c : refused) EXPECT_EQ(Refusal(std::string("object C: TChart\n") + c.lines + "end\n"), c.refusal);
 
@@ -224,4 +248,44 @@ TEST(FormState, ValuesOutOfRangeAreRefusedOrHeld) {
         const std::string tool = text.substr(text.find("object T:"));
         EXPECT_EQ(tool, std::string("object T: ") + kind + "\n" + (c.written ? c.written : "") + "  end\nend\n");
     }
+}
+
+// Values at and past the ends of what the reader takes, under the names older
+// forms used too: a form it takes it writes as one it takes again, the same
+// way, and it refuses only what lies outside.
+TEST(FormState, AFormTakenIsWrittenAsOneTakenAgain) {
+    EnsureGuiApplication();
+    int taken = 0;
+    const std::string chart = "object C: TChart\n";
+    std::vector<std::pair<std::string, bool>> cases;  // the lines, and whether they are to be taken
+    for (const char* shape : {"Title", "Legend", "Foot"})
+        for (const char* prop : {"ShadowSize", "Shadow.HorizSize", "Shadow.VertSize"})
+            for (const int v : {-10000, -8193, -8192, -1, 0, 9, 8192, 8193, 9000, 10000})
+                cases.emplace_back(std::string("  ") + shape + "." + prop + " = " + std::to_string(v) + "\n",
+                                   v >= -8192 && v <= 8192);
+    // a main axis lies as its place says; a custom one either way
+    for (const char* axis : {"LeftAxis", "RightAxis", "TopAxis", "BottomAxis"})
+        for (const bool h : {false, true})
+            cases.emplace_back(std::string("  ") + axis + ".Horizontal = " + (h ? "True" : "False") + "\n",
+                               h == (axis[0] == 'T' || axis[0] == 'B'));
+    for (const char* h : {"True", "False"})
+        cases.emplace_back(std::string("  CustomAxes = <\n    item\n      Horizontal = ") + h + "\n    end>\n", true);
+    for (const auto& [lines, take] : cases) {
+        SCOPED_TRACE(lines);
+        std::unique_ptr<TCustomChart> read;
+        try {
+            read = ReadChartForm(chart + lines + "end\n");
+        } catch (const EFormError&) {
+            EXPECT_FALSE(take) << "refused";
+            continue;
+        }
+        EXPECT_TRUE(take) << "taken";
+        ++taken;
+        const std::string written = WriteChartForm(*read);
+        std::string again;
+        EXPECT_NO_THROW(again = WriteChartForm(*ReadChartForm(written))) << written;
+        EXPECT_EQ(again, written);
+        EXPECT_EQ(formuse::DrawnOtherwise(*read, written), 0) << written;
+    }
+    EXPECT_EQ(taken, 3 * 3 * 5 + 4 + 2);
 }

@@ -126,9 +126,11 @@ struct SetterWalk {
             const TFormValue now = p.Value(obj);
             const int before = chart.InvalidateCount();
             if (!SetOther(obj, p, now)) {
-                // an axis whose range reaches 0 refuses a logarithmic scale; the point data
-                // has no generic other value
-                if (p.Name != "Logarithmic" && now.Kind != TFormKind::Binary) ADD_FAILURE() << "takes no other value";
+                // an axis whose range reaches 0 refuses a logarithmic scale, a main axis
+                // refuses to turn; the point data has no generic other value
+                const bool mainAxisTurn = p.Name == "Horizontal" && name.find("CustomAxes") == std::string::npos;
+                if (p.Name != "Logarithmic" && !mainAxisTurn && now.Kind != TFormKind::Binary)
+                    ADD_FAILURE() << "takes no other value";
                 notWalked.push_back(name);
                 continue;
             }

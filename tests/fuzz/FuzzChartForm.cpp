@@ -1,9 +1,11 @@
 // Chart form text as untrusted input, read by the real chart classes. The
 // whole input is the text:
 //   - it is read into a chart or refused with an EFormError that has a message;
-//   - a chart it gave writes a form that reads back and writes the same;
-//   - that chart paints at a small size, zooms and undoes, scrolls and
-//     undoes, paints again, and still writes the same form.
+//   - a chart it gave writes a form that reads back (not refused) and writes
+//     the same;
+//   - that chart paints at a small size, zooms and undoes, pans, scrolls and
+//     undoes with the mouse, paints again, still writes the same form and
+//     draws as a chart read from it.
 // Anything else (a crash, a hang, a leak, undefined behaviour, another
 // exception, a round trip that changes) is a finding.
 
@@ -50,11 +52,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     Check(chart != nullptr);
     const std::string written = WriteChartForm(*chart);
-    std::unique_ptr<TCustomChart> copy = ReadChartForm(written);
+    std::unique_ptr<TCustomChart> copy;
+    try {
+        copy = ReadChartForm(written);
+    } catch (const EFormError&) {
+        Check(false);  // a form the reader took, written as one it refuses
+    }
     Check(WriteChartForm(*copy) == written);
     // what a paint, a zoom or a scroll writes into the chart would be lost or
-    // changed on the next save
+    // changed on the next save, and what it leaves behind would show
     Check(formuse::UseAndWrite(*chart) == written);
+    Check(formuse::DrawnOtherwise(*chart, written) == 0);
     Check(RenderToBitmap(*chart, 160, 120) != nullptr);
     return 0;
 }
