@@ -804,6 +804,23 @@ public:
         return Outward() > 0 ? -e.minX : e.maxX;
     }
 
+    // Where the unturned letters of text stand about the point it is written at,
+    // by its alignment: left and top offsets, the widest line's width, one line's height.
+    struct TTextBox {
+        int left, top, w, h;
+    };
+    TTextBox TextBoxAt(const std::string& text, int align) {
+        const int h = V.TextLineHeight();
+        int lines = 0;
+        const int w = C.MultiLineTextWidth(text, lines);
+        int left = 0;
+        if ((align & TA_CENTER) == TA_CENTER)
+            left = -w / 2;
+        else if ((align & TA_CENTER) == TA_RIGHT)
+            left = -w;
+        return {left, (align & TA_BOTTOM) ? -h : 0, w, h};
+    }
+
     // Frames a text before it is written. (x, y) is where its first line goes; the
     // box spans the n lines (each one line height further along the text's own
     // downward direction), widened by half a "W" on either side, and turns with
@@ -811,16 +828,8 @@ public:
     void LabelBox(TPlotCustomShape* shape, int x, int y, const std::string& text, int angle, int align, int n) {
         TPlotCustomShape& s = shape ? *shape : A.FItems.Format();
         if (s.Transparent()) return;
-        const int h = V.TextLineHeight();
-        int lines = 0;
-        const int w = C.MultiLineTextWidth(text, lines);
+        const auto [left, top, w, h] = TextBoxAt(text, align);
         const int pad = V.MeasureTextWidth("W") / 2;
-        int left = 0;
-        if ((align & TA_CENTER) == TA_CENTER)
-            left = -w / 2;
-        else if ((align & TA_CENTER) == TA_RIGHT)
-            left = -w;
-        const int top = (align & TA_BOTTOM) ? -h : 0;
         const double a = angle * std::numbers::pi / 180.0;
         const double cx = left + w / 2.0, cy = top + h * n / 2.0;
         // the box centre turned about (x, y) as the text turns (y grows downward)
@@ -992,15 +1001,7 @@ public:
     // The screen box of what Lines would draw: letters, frame and shadow, placed
     // as LabelBox places the frame.
     void Measure(int x, int y, TPlotCustomShape& shape, const std::string& text, int angle, int align, int n) {
-        const int h = V.TextLineHeight();
-        int lines = 0;
-        const int w = C.MultiLineTextWidth(text, lines);
-        int left = 0;
-        if ((align & TA_CENTER) == TA_CENTER)
-            left = -w / 2;
-        else if ((align & TA_CENTER) == TA_RIGHT)
-            left = -w;
-        const int top = (align & TA_BOTTOM) ? -h : 0;
+        const auto [left, top, w, h] = TextBoxAt(text, align);
         const Extent e =
             InkExtentAt(shape, left, top, w, h * n, angle, shape.Transparent() ? 0 : V.MeasureTextWidth("W") / 2);
         const TPoint at = V.IsHardware3D() ? TPoint{x, y} : V.WorldToScreen(x, y, A.FZPixel);
