@@ -1726,7 +1726,7 @@ public:
         int beyond = 0;
         if (A.FPositionPercent == 0 && (titled || labelled)) {
             const TCustomAxisPanel::TWallReach walls = C.WallReachForAxis(&A);
-            beyond = std::max(0, walls.Reach - std::max(0, t));
+            beyond = std::max(0, walls.Reach - std::max(0, t)) + A.WallsClear;
             edge += inward * std::max(0, beyond - walls.Taken);
         }
         if (titled)

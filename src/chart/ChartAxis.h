@@ -308,6 +308,9 @@ public:
     // the least room across the labels get in this layout: what they needed when the
     // plot's final length chose their step
     int LabelsRoomFloor = 0;
+    // how far the layout moved the texts out beyond the walls as drawn, in the plot's
+    // pixels, where the walls' reach across the axis left them on a wall
+    int WallsClear = 0;
     // Set by the layout when the labels at the ends cannot stand whole: those reaching
     // past LabelsFrom .. LabelsTo along the axis (screen pixels) are left out.
     bool LabelsLimited = false;
