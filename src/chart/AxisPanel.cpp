@@ -528,6 +528,42 @@ TRect ClipOutline(const TOutline& outline, const TRect& r) {
                  static_cast<int>(std::ceil(right)), static_cast<int>(std::ceil(bottom))};
 }
 
+// Where text, moved along (dx, dy) by t, overlaps wall or comes within a pixel of it, t
+// runs over an interval: its end when it holds t = 0, else 0. Two convex outlines are
+// apart exactly when their shadows on one of their edges' normals are.
+double ExitAlong(const TOutline& text, const TOutline& wall, double dx, double dy) {
+    double lo = -1e300, hi = 1e300;
+    for (const TOutline* poly : {&text, &wall}) {
+        if (poly->size() < 3) continue;
+        for (std::size_t i = 0; i < poly->size(); ++i) {
+            const auto& e0 = (*poly)[i];
+            const auto& e1 = (*poly)[(i + 1) % poly->size()];
+            const double length = std::hypot(e1.first - e0.first, e1.second - e0.second);
+            if (length == 0) continue;
+            const double nx = (e0.second - e1.second) / length, ny = (e1.first - e0.first) / length;
+            auto span = [nx, ny](const TOutline& o) {
+                double from = 1e300, to = -1e300;
+                for (const auto& [x, y] : o) {
+                    from = std::min(from, x * nx + y * ny);
+                    to = std::max(to, x * nx + y * ny);
+                }
+                return std::pair<double, double>{from - 0.5, to + 0.5};
+            };
+            const auto [a0, a1] = span(text);
+            const auto [b0, b1] = span(wall);
+            const double nd = dx * nx + dy * ny;
+            if (std::abs(nd) < 1e-9) {
+                if (a0 >= b1 || a1 <= b0) return 0;
+                continue;
+            }
+            const double u = (b1 - a0) / nd, v = (b0 - a1) / nd;
+            lo = std::max(lo, std::min(u, v));
+            hi = std::min(hi, std::max(u, v));
+        }
+    }
+    return lo < 0 && 0 < hi ? hi : 0;
+}
+
 bool Meets(const TRect& a, const TRect& b) {
     return a.Left < b.Right && b.Left < a.Right && a.Top < b.Bottom && b.Top < a.Bottom;
 }
@@ -766,7 +802,8 @@ TRect TCustomAxisPanel::TextsOverrun(const TRect& start, const TRect& inner, con
             continue;
         std::size_t titles = 0;
         int offWalls = 0;
-        const std::vector<TRect> boxes = a->TextBoxes(titles);
+        std::vector<TOutline> outlines;
+        const std::vector<TRect> boxes = a->TextBoxes(titles, walls.empty() ? nullptr : &outlines);
         for (std::size_t k = 0; k < boxes.size(); ++k) {
             const TRect& b = boxes[k];
             TRect out{inner.Left - b.Left, inner.Top - b.Top, b.Right - inner.Right, b.Bottom - inner.Bottom};
@@ -791,7 +828,7 @@ TRect TCustomAxisPanel::TextsOverrun(const TRect& start, const TRect& inner, con
             }
             need = TRect{std::max(need.Left, out.Left), std::max(need.Top, out.Top), std::max(need.Right, out.Right),
                          std::max(need.Bottom, out.Bottom)};
-            const int clear = walls.empty() ? 0 : OffWalls(*a, walls, wallsBound, b);
+            const int clear = k < outlines.size() ? OffWalls(*a, walls, wallsBound, b, outlines[k]) : 0;
             if (clear > 0 && !leaveOut) offWalls = std::max(offWalls, clear);
             if (leaveOut && (out.Left > 0 || out.Top > 0 || out.Right > 0 || out.Bottom > 0 || clear > 0))
                 (k < titles ? a->TitleLeftOut : a->LabelsLeftOut) = true;
@@ -828,10 +865,10 @@ void TCustomAxisPanel::WallOutlines(std::vector<TOutline>& outlines, TRect& boun
     }
 }
 
-// How far (in the plot's pixels) an axis' text box must move out for the walls as drawn
-// to leave it; 0 where it lies on none.
-int TCustomAxisPanel::OffWalls(TChartAxis& a, const std::vector<TOutline>& walls, const TRect& bound,
-                               const TRect& box) {
+// How far (in the plot's pixels) an axis' text must move out for the walls as drawn to
+// leave it a pixel clear; 0 where it lies on none.
+int TCustomAxisPanel::OffWalls(TChartAxis& a, const std::vector<TOutline>& walls, const TRect& bound, const TRect& box,
+                               const TOutline& outline) {
     const TRect b{box.Left - 1, box.Top - 1, box.Right + 1, box.Bottom + 1};
     if (!Meets(b, bound)) return 0;
     // where one pixel out moves the axis' texts on the screen, at the middle of its edge
@@ -843,20 +880,21 @@ int TCustomAxisPanel::OffWalls(TChartAxis& a, const std::vector<TOutline>& walls
     const TPoint m0 = Canvas().WorldToScreen(mx, my, z);
     const TPoint m1 = horizontal ? Canvas().WorldToScreen(mx, my + (far ? -unit : unit), z)
                                  : Canvas().WorldToScreen(mx + (far ? unit : -unit), my, z);
-    const double dx = static_cast<double>(m1.x - m0.x) / unit, dy = static_cast<double>(m1.y - m0.y) / unit;
-    double most = 0;
-    for (const TOutline& w : walls) {
-        const TRect c = ClipOutline(w, b);
-        if (c.Right <= c.Left) continue;
-        // seen nearly edge on the texts hardly move, and no room would clear the walls
-        double by;
-        if (std::abs(dx) >= std::abs(dy))
-            by = (dx < 0 ? b.Right - c.Left : c.Right - b.Left) / std::max(0.05, std::abs(dx));
-        else
-            by = (dy < 0 ? b.Bottom - c.Top : c.Bottom - b.Top) / std::max(0.05, std::abs(dy));
-        most = std::max(most, by);
+    double dx = static_cast<double>(m1.x - m0.x) / unit, dy = static_cast<double>(m1.y - m0.y) / unit;
+    // seen nearly edge on the texts hardly move: the move asked for is then too far to
+    // be given, and they are left out
+    const double scale = std::hypot(dx, dy);
+    if (scale < 0.05) {
+        dx = horizontal ? 0 : (far ? 1 : -1);
+        dy = horizontal ? (far ? -1 : 1) : 0;
+    } else {
+        dx /= scale;
+        dy /= scale;
     }
-    return most > 0 ? static_cast<int>(std::ceil(most)) : 0;
+    const TOutline text = ConvexOutline(outline);
+    double most = 0;
+    for (const TOutline& w : walls) most = std::max(most, ExitAlong(text, w, dx, dy));
+    return most > 0 ? static_cast<int>(std::ceil(std::min(most / std::max(scale, 0.05), 1e6))) : 0;
 }
 
 void TCustomAxisPanel::TakeAxesRoom(const TRect& outer, TRect& room) {

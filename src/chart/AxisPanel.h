@@ -303,7 +303,7 @@ private:
                        bool* moved = nullptr);
     void WallOutlines(std::vector<std::vector<std::pair<double, double>>>& outlines, TRect& bound);
     int OffWalls(TChartAxis& a, const std::vector<std::vector<std::pair<double, double>>>& walls, const TRect& bound,
-                 const TRect& box);
+                 const TRect& box, const std::vector<std::pair<double, double>>& outline);
     void CalcSeriesDepths(const std::vector<TChartSeries*>& series);
     // Widens an automatic scale by the pixels the series need beyond their
     // extreme points, and by the axis' offsets.

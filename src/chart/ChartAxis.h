@@ -160,8 +160,10 @@ public:
     // the room gave them; the next room then gives them that much.
     bool WidenLabelsRoom();
     // The screen boxes of the title and the labels as drawn in the current layout,
-    // the title's (titles of them) first.
-    std::vector<TRect> TextBoxes(std::size_t& titles);
+    // the title's (titles of them) first; with outlines, also each one's turned
+    // outline (its corners and those of its shadow).
+    std::vector<TRect> TextBoxes(std::size_t& titles,
+                                 std::vector<std::vector<std::pair<double, double>>>* outlines = nullptr);
     // A box around the title and the labels in a flat view, from the layout's
     // measures; false where it has none.
     bool FlatTextsBound(TRect& r);
