@@ -80,18 +80,6 @@ void TwoLines(TChart& chart) {
     Add<TLineSeries>(chart, Wave(10, 60, 20, 4));
 }
 
-// Two series of 12 points between thick walls, with a left title.
-void ThickWalls(TChart& chart) {
-    Add<TLineSeries>(chart, Wave(12, 1000, 60, 0));
-    Add<TLineSeries>(chart, Wave(12, 1040, 60, 4));
-    chart.LeftAxis()->Title().SetCaption("Left title");
-    for (TCustomChartWall* w :
-         {static_cast<TCustomChartWall*>(&chart.BackWall()), static_cast<TCustomChartWall*>(&chart.LeftWall()),
-          static_cast<TCustomChartWall*>(&chart.BottomWall())})
-        w->SetSize(12);
-    chart.BackWall().SetTransparent(false);
-}
-
 // Three series to fill a legend.
 void ThreeLines(TChart& chart) {
     for (int k = 0; k < 3; ++k)
@@ -224,18 +212,6 @@ const std::vector<Entry>& Entries() {
              c.View3DOptions().SetElevation(340);
              c.BackWall().SetTransparent(false);
              TwoLines(c);
-         }},
-        {"3dwallsrotated", "3D, rotation 300, elevation 340, thick walls, left title, 640x480", 640, 480,
-         [](TChart& c) {
-             c.View3DOptions().SetOrthogonal(false);
-             c.View3DOptions().SetRotation(300);
-             c.View3DOptions().SetElevation(340);
-             ThickWalls(c);
-         }},
-        {"3dwalls135", "3D, orthogonal 135, thick walls, left title, 400x300", 400, 300,
-         [](TChart& c) {
-             c.View3DOptions().SetOrthoAngle(135);
-             ThickWalls(c);
          }},
         {"3ddepth", "3D with a depth axis and titles, 500x350", 500, 350,
          [](TChart& c) {
