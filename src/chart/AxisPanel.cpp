@@ -764,8 +764,14 @@ TRect TCustomAxisPanel::TextsOverrun(const TRect& start, const TRect& inner, con
     TRect wallsBound{0, 0, 0, 0};
     if (View3D()) WallOutlines(walls, wallsBound);
     if (!walls.empty()) {
-        need = TRect{std::max(0, inner.Left - wallsBound.Left), std::max(0, inner.Top - wallsBound.Top),
-                     std::max(0, wallsBound.Right - inner.Right), std::max(0, wallsBound.Bottom - inner.Bottom)};
+        // a projection seen from too close throws corners far out: the plot can give
+        // way no more than it is large
+        const int wide = std::max(0, start.Width()), high = std::max(0, start.Height());
+        auto past = [](long long by, int most) { return static_cast<int>(std::clamp<long long>(by, 0, most)); };
+        need = TRect{past(static_cast<long long>(inner.Left) - wallsBound.Left, wide),
+                     past(static_cast<long long>(inner.Top) - wallsBound.Top, high),
+                     past(static_cast<long long>(wallsBound.Right) - inner.Right, wide),
+                     past(static_cast<long long>(wallsBound.Bottom) - inner.Bottom, high)};
         for (const TRect& q : placed) {
             const TRect p{q.Left - 1, q.Top - 1, q.Right + 1, q.Bottom + 1};
             if (!Meets(p, wallsBound)) continue;
@@ -777,13 +783,13 @@ TRect TCustomAxisPanel::TextsOverrun(const TRect& start, const TRect& inner, con
                 const TRect c = ClipOutline(w, p);
                 if (c.Right <= c.Left) continue;
                 if (most == above)
-                    need.Top = std::max(need.Top, p.Bottom - c.Top);
+                    need.Top = std::clamp(p.Bottom - c.Top, need.Top, std::max(need.Top, high));
                 else if (most == below)
-                    need.Bottom = std::max(need.Bottom, c.Bottom - p.Top);
+                    need.Bottom = std::clamp(c.Bottom - p.Top, need.Bottom, std::max(need.Bottom, high));
                 else if (most == before)
-                    need.Left = std::max(need.Left, p.Right - c.Left);
+                    need.Left = std::clamp(p.Right - c.Left, need.Left, std::max(need.Left, wide));
                 else
-                    need.Right = std::max(need.Right, c.Right - p.Left);
+                    need.Right = std::clamp(c.Right - p.Left, need.Right, std::max(need.Right, wide));
             }
         }
     }
@@ -894,7 +900,9 @@ int TCustomAxisPanel::OffWalls(TChartAxis& a, const std::vector<TOutline>& walls
     const TOutline text = ConvexOutline(outline);
     double most = 0;
     for (const TOutline& w : walls) most = std::max(most, ExitAlong(text, w, dx, dy));
-    return most > 0 ? static_cast<int>(std::ceil(std::min(most / std::max(scale, 0.05), 1e6))) : 0;
+    // never further than across the panel: past that the texts are left out anyway
+    const double panel = std::max(FPanelRect.Right - FPanelRect.Left, FPanelRect.Bottom - FPanelRect.Top) + 1;
+    return most > 0 ? static_cast<int>(std::ceil(std::clamp(most / std::max(scale, 0.05), 1.0, panel))) : 0;
 }
 
 void TCustomAxisPanel::TakeAxesRoom(const TRect& outer, TRect& room) {
