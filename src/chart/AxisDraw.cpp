@@ -195,10 +195,10 @@ public:
         const int angle = NormalAngle(A.FLabelsAngle);
         int most = 0;
         for (double v : {A.FScaleMaximum, A.FScaleMinimum}) {
-            // the kept texts stand for the ends too, where the value names its text alone
-            // (a map takes -0 for 0, and cannot hold what is not a number)
+            // the kept texts stand for the ends too, but for 0 (a map takes -0 for 0)
+            // and what is not a number
             int lines = 0, w = 0;
-            if (std::isfinite(v) && !(v == 0 && std::signbit(v))) {
+            if (std::isfinite(v) && v != 0) {
                 const TChartAxis::LabelText& t = Measured(v);
                 w = t.width;
                 lines = t.lines;
@@ -571,7 +571,16 @@ public:
         const int p = A.ValueToPixel(v);
         if (!(A.FLabelsOnAxis || (A.FStartPixel < p && p < A.FEndPixel))) return;
         if (!A.FTickOnLabelsOnly) A.TickPositions.push_back(p);
-        if (A.Labels()) DrawOneLabel(p, A.FormatAxisLabel(v));
+        if (A.Labels()) DrawOneLabel(p, FPlanned ? PlannedText(v) : A.FormatAxisLabel(v));
+    }
+
+    // A planned label's text as the plan measured it, which is the one to draw where no
+    // label event changes it; formatted where the plan kept none, and for 0 (the kept
+    // texts do not tell it from -0) and what is not a number.
+    std::string PlannedText(double v) {
+        if (!C.OnGetAxisLabel && v != 0 && std::isfinite(v))
+            if (const auto it = A.FLabelTexts.find(v); it != A.FLabelTexts.end()) return it->second.text;
+        return A.FormatAxisLabel(v);
     }
 
     // A custom item brings its own font and frame; other labels use the labels' Format shape.
