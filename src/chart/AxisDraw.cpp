@@ -2,6 +2,7 @@
 // ticks and minor grid; and the room an axis takes from the plot rectangle.
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <numbers>
@@ -194,8 +195,16 @@ public:
         const int angle = NormalAngle(A.FLabelsAngle);
         int most = 0;
         for (double v : {A.FScaleMaximum, A.FScaleMinimum}) {
-            int lines = 0;
-            const int w = C.MultiLineTextWidth(A.FormatAxisLabel(v), lines);
+            // the kept texts stand for the ends too, but for 0 (a map takes -0 for 0)
+            // and what is not a number
+            int lines = 0, w = 0;
+            if (std::isfinite(v) && v != 0) {
+                const TChartAxis::LabelText& t = Measured(v);
+                w = t.width;
+                lines = t.lines;
+            } else {
+                w = C.MultiLineTextWidth(A.FormatAxisLabel(v), lines);
+            }
             const int height = V.TextLineHeight() * std::max(lines, 1);
             const auto [at, lo, hi] = AlongTheAxis(InkExtent(box, w, height, angle), w, height, angle);
             (void)at;
@@ -226,10 +235,18 @@ public:
         TAxisOnGetLabel saved = std::move(C.OnGetAxisLabel);
         C.OnGetAxisLabel = nullptr;
         const ScopeExit restore([&] { C.OnGetAxisLabel = std::move(saved); });
+        const std::string& key = LabelsKey();
+        // the kept texts hold for one font, format and device; emptied between plans
+        // only, as a plan holds on to the texts it measured
+        if (A.FLabelTextsDevice != V.GetDeviceHandle() || A.FLabelTextsFont != key || A.FLabelTexts.size() > 4096) {
+            A.FLabelTexts.clear();
+            A.FLabelTextsDevice = V.GetDeviceHandle();
+            A.FLabelTextsFont = key;
+        }
         const bool any = ChooseStep();
         TPlotCustomShape& box = A.FItems.Format();
         const TPoint a = WorldAt(A.FStartPixel), b = WorldAt(A.FEndPixel), m = WorldAt(A.FCenterPixel);
-        std::vector<double> inputs{
+        const double inputs[]{
             any ? 1.0 : 0.0,
             FStep,
             static_cast<double>(FStepIndex),
@@ -256,19 +273,21 @@ public:
             static_cast<double>(A.LabelsFrom),
             static_cast<double>(A.LabelsTo),
             static_cast<double>(A.LabelsAcross)};
-        std::string key = LabelsKey();
         TChartAxis::LabelPlan* plans = A.FLabelPlans;
-        for (int i = 0; i < 3; ++i)
-            if (plans[i].device == V.GetDeviceHandle() && plans[i].inputs == inputs && plans[i].font == key) {
+        constexpr int kept = std::size(decltype(A.FLabelPlans){});
+        for (int i = 0; i < kept; ++i)
+            if (plans[i].device == V.GetDeviceHandle() &&
+                std::equal(plans[i].inputs.begin(), plans[i].inputs.end(), std::begin(inputs), std::end(inputs)) &&
+                plans[i].font == key) {
                 // the last one asked for stays first
                 std::rotate(plans, plans + i, plans + i + 1);
                 return plans[0];
             }
-        std::rotate(plans, plans + 2, plans + 3);
+        std::rotate(plans, plans + kept - 1, plans + kept);
         TChartAxis::LabelPlan& p = plans[0];
         p = TChartAxis::LabelPlan{};
-        p.inputs = std::move(inputs);
-        p.font = std::move(key);
+        p.inputs.assign(std::begin(inputs), std::end(inputs));
+        p.font = key;
         p.device = V.GetDeviceHandle();
         p.any = any;
         if (any) MakePlan(p);
@@ -281,12 +300,6 @@ public:
     // The text of a value label as measured (the plan runs without the label event) and
     // its size in the labels' font, kept for the font and format.
     const TChartAxis::LabelText& Measured(double v) {
-        if (A.FLabelTextsDevice != V.GetDeviceHandle() || A.FLabelTextsFont != A.FLabelPlans[0].font ||
-            A.FLabelTexts.size() > 4096) {
-            A.FLabelTexts.clear();
-            A.FLabelTextsDevice = V.GetDeviceHandle();
-            A.FLabelTextsFont = A.FLabelPlans[0].font;
-        }
         auto [it, added] = A.FLabelTexts.try_emplace(v);
         if (added) {
             it->second.text = A.FormatAxisLabel(v);
@@ -558,7 +571,16 @@ public:
         const int p = A.ValueToPixel(v);
         if (!(A.FLabelsOnAxis || (A.FStartPixel < p && p < A.FEndPixel))) return;
         if (!A.FTickOnLabelsOnly) A.TickPositions.push_back(p);
-        if (A.Labels()) DrawOneLabel(p, A.FormatAxisLabel(v));
+        if (A.Labels()) DrawOneLabel(p, FPlanned ? PlannedText(v) : A.FormatAxisLabel(v));
+    }
+
+    // A planned label's text as the plan measured it, which is the one to draw where no
+    // label event changes it; formatted where the plan kept none, and for 0 (the kept
+    // texts do not tell it from -0) and what is not a number.
+    std::string PlannedText(double v) {
+        if (!C.OnGetAxisLabel && v != 0 && std::isfinite(v))
+            if (const auto it = A.FLabelTexts.find(v); it != A.FLabelTexts.end()) return it->second.text;
+        return A.FormatAxisLabel(v);
     }
 
     // A custom item brings its own font and frame; other labels use the labels' Format shape.
@@ -1499,16 +1521,31 @@ public:
     // The two ends serve choosing the step; the room is that of every label,
     // as "2.5" between "0" and "5" needs more than either.
     // What the labels' texts and their widths depend on, besides the values.
+    // Built in one piece: every plan asked for, kept or not, builds it.
     std::string LabelsKey() {
         TPlotFont& font = A.LabelsFont();
         const TPlotShadow* shadow = font.ShadowIfAny();
-        std::string key = font.Name() + '\n' + std::to_string(font.Height()) + ' ' + std::to_string(font.Style()) +
-                          ' ' + std::to_string(font.PixelsPerInch()) + ' ' +
-                          std::to_string(shadow ? shadow->HorizSize() : 0) + (A.FLabelsMultiLine ? " m\n" : " s\n");
-        if (!A.IsDateTime())
-            key += A.FAxisValuesFormat;
-        else
-            key += '\t' + (!A.FDateTimeFormat.empty() ? A.FDateTimeFormat : DefaultDateTimeFormat(A.FScaleRange));
+        const bool dateTime = A.IsDateTime();
+        const std::string byRange = dateTime && A.FDateTimeFormat.empty() ? DefaultDateTimeFormat(A.FScaleRange) : "";
+        const std::string& format = !dateTime ? A.FAxisValuesFormat : byRange.empty() ? A.FDateTimeFormat : byRange;
+        std::string key;
+        key.reserve(font.Name().size() + format.size() + 48);
+        key += font.Name();
+        key += '\n';
+        const auto number = [&key](long long n) {
+            char digits[24];
+            key.append(digits, std::to_chars(digits, digits + sizeof digits, n).ptr);
+        };
+        number(font.Height());
+        key += ' ';
+        number(font.Style());
+        key += ' ';
+        number(font.PixelsPerInch());
+        key += ' ';
+        number(shadow ? shadow->HorizSize() : 0);
+        key += A.FLabelsMultiLine ? " m\n" : " s\n";
+        if (dateTime) key += '\t';
+        key += format;
         return key;
     }
 

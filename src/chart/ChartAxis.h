@@ -416,8 +416,9 @@ private:
     // Which value labels the axis shows: the step and the labels' values, made from
     // the scale, the axis' pixels as projected and the labels' font, format and frame.
     // The room, the fitting of the ends and the drawing all read it. A layout asks for
-    // it at the plot's first and final lengths and the draw after the series' margins,
-    // so the last few are kept: a redraw of an unchanged chart makes none again.
+    // it at the plot's first and final lengths, with and without the limits the room
+    // sets, and the draw after the series' margins: four or more in one layout, so
+    // the last eight are kept and a redraw of an unchanged chart makes none again.
     struct LabelPlan {
         std::vector<double> inputs;
         std::string font;
@@ -430,7 +431,7 @@ private:
         int width = 0, lines = 1;    // the widest label (and a blank) and the most lines
         bool squeezed = false;       // a step was passed over for labels wider than their room
     };
-    LabelPlan FLabelPlans[3];
+    LabelPlan FLabelPlans[8];
     // The texts of value labels and their sizes, for the font and format they were
     // measured in: a plan tries several steps over mostly the same values.
     struct LabelText {

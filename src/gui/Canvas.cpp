@@ -213,7 +213,14 @@ struct TCanvas::Impl {
 
     // Font cache: rebuilt when the font description changes.
     QFont qfont;
-    std::string fontKey;
+    struct FontKey {
+        std::string name;
+        int height = 0;
+        TFontStyles style = 0;
+        int charExtra = 0;
+    };
+    // compared field by field: every text measured or written asks for the font
+    std::optional<FontKey> fontKey;
 
     Impl(TCanvas& o, TBitmap::Impl& b) : owner(o), bmp(b) {}
 
@@ -417,10 +424,8 @@ struct TCanvas::Impl {
 
     const QFont& font() {
         const TFont& f = owner.FFont;
-        std::string key = f.Name();
-        key +=
-            '|' + std::to_string(f.Height()) + '|' + std::to_string(f.Style()) + '|' + std::to_string(owner.FCharExtra);
-        if (key != fontKey) {
+        if (!fontKey || fontKey->name != f.Name() || fontKey->height != f.Height() || fontKey->style != f.Style() ||
+            fontKey->charExtra != owner.FCharExtra) {
             EnsureGuiApplication();
             QFont q(QString::fromStdString(f.Name()));
             int h = f.Height();
@@ -439,7 +444,7 @@ struct TCanvas::Impl {
                 q.setLetterSpacing(QFont::AbsoluteSpacing, owner.FCharExtra);
             }
             qfont = q;
-            fontKey = std::move(key);
+            fontKey = FontKey{f.Name(), f.Height(), f.Style(), owner.FCharExtra};
             const QFontMetrics fm(qfont);
             fontHeight = fm.height();
             fontAscent = fm.ascent();

@@ -122,6 +122,28 @@ TEST(AxisDraw, MultiLineRotatedAndExponentLabels) {
     EXPECT_EQ(rotated, 3);
 }
 
+// A redraw draws the labels its plan formatted before; a label event set since, or a
+// new format, still decides what they read.
+TEST(AxisDraw, RedrawnLabelsFollowTheEventAndTheFormat) {
+    AxisChart chart;
+    TChartAxis* bottom = chart.BottomAxis();
+    auto labels = [&] {
+        chart.DrawNow();
+        std::vector<std::string> out;
+        for (const auto& t : chart.TextsAt(true, bottom->LabelsPos)) out.push_back(t.text);
+        return out;
+    };
+    const std::vector<std::string> plain = labels();
+    ASSERT_EQ(plain, (std::vector<std::string>{"10", "5", "0"}));
+    chart.OnGetAxisLabel = [](TChartAxis*, TChartSeries*, int, std::string& text) { text = "<" + text + ">"; };
+    EXPECT_EQ(labels(), (std::vector<std::string>{"<10>", "<5>", "<0>"}));
+    chart.OnGetAxisLabel = nullptr;
+    bottom->SetAxisValuesFormat("0.0");
+    EXPECT_EQ(labels(), (std::vector<std::string>{"10.0", "5.0", "0.0"}));
+    bottom->SetAxisValuesFormat("0");
+    EXPECT_EQ(labels(), plain);
+}
+
 TEST(AxisDraw, TicksGridAndMinorMarks) {
     AxisChart chart;
     TChartAxis* bottom = chart.BottomAxis();
