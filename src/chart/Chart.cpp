@@ -1,6 +1,7 @@
 #include "Chart.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdlib>
 
@@ -36,7 +37,7 @@ void TChartTitle::Assign(const TPersistent* source) {
     TPlotCustomShapePosition::Assign(source);
 }
 
-void TChartTitle::DrawTitle() {
+void TChartTitle::DrawTitle(const TRect& room, const TRect& legend) {
     if (!Visible() || FText.empty() || !ParentChart()) return;
     TCustomAxisPanel& chart = ChartOf(*this);
     TCanvas3D& canvas = chart.Canvas();
@@ -71,6 +72,37 @@ void TChartTitle::DrawTitle() {
             box.Right = c + width / 2;
         }
     }
+    auto lineX = [&](int lw) {
+        if (FAlignment == taLeftJustify) return box.Left + w / 2;
+        if (FAlignment == taRightJustify) return box.Right - lw - w / 2;
+        return (box.Left + box.Right) / 2 - lw / 2;
+    };
+    if (!custom && room.Left < room.Right) {
+        // A title wider than the plot stands out past its ends: it moves to stay inside
+        // the panel, and beside a side legend's rows no nearer to the legend than the
+        // plot keeps. Where it cannot, it is left out whole and takes no room.
+        int lo = room.Left, hi = room.Right;
+        const TRect& plot = chart.PlotRect();
+        if (legend.Top < box.Bottom && box.Top < legend.Bottom) {
+            if (legend.Left >= plot.Right) hi = std::min(hi, plot.Right);
+            if (legend.Right <= plot.Left) lo = std::max(lo, plot.Left);
+        }
+        // a box drawn counts with its shadow, a transparent one only holds the letters
+        int left = Transparent() ? INT_MAX : box.Left + std::min(0, Shadow().HorizSize());
+        int right = Transparent() ? INT_MIN : box.Right + std::max(0, Shadow().HorizSize());
+        for (const std::string& line : FText) {
+            const int lw = canvas.MeasureTextWidth(line);
+            left = std::min(left, lineX(lw));
+            right = std::max(right, lineX(lw) + lw);
+        }
+        if (right - left > hi - lo) {
+            FShapeBounds = TRect{};
+            return;
+        }
+        const int dx = left < lo ? lo - left : right > hi ? hi - right : 0;
+        box.Left += dx;
+        box.Right += dx;
+    }
     FShapeBounds = box;
     DrawShape(canvas, box);
     canvas.SelectFont(Font());
@@ -79,14 +111,7 @@ void TChartTitle::DrawTitle() {
     for (int i = 0; i < n; ++i) {
         const std::string& line = FText[static_cast<std::size_t>(i)];
         const int y = FTop ? box.Top + f + i * h : box.Bottom - h - (f + i * h);
-        const int lw = canvas.MeasureTextWidth(line);
-        int x;
-        if (FAlignment == taLeftJustify)
-            x = box.Left + w / 2;
-        else if (FAlignment == taRightJustify)
-            x = box.Right - lw - w / 2;
-        else
-            x = (box.Left + box.Right) / 2 - lw / 2;
+        const int x = lineX(canvas.MeasureTextWidth(line));
         if (canvas.IsHardware3D())
             canvas.WriteText3D(x, y, line, 0);
         else
@@ -335,6 +360,7 @@ void TCustomChart::PlacedTexts(std::vector<TRect>& boxes) {
     for (TChartTitle* t : titles) {
         if (!t->Visible() || t->Text().empty() || t->CustomPosition()) continue;
         TRect r = t->ShapeBounds();
+        if (r.Right <= r.Left) continue;
         if (!t->Transparent()) r.Bottom += std::max(0, t->Shadow().VertSize());
         boxes.push_back(r);
     }
@@ -397,8 +423,17 @@ void TCustomChart::DrawTitlesAndLegend(bool beforeSeries) {
         if (beforeSeries) {
             const bool legendNow = !FLegend->CustomPosition() && FLegend->ShowsSomething();
             if (legendNow && FLegend->Vertical()) FLegend->DrawLegend();
+            const int frame = FrameWidth();
+            const TRect inner{FPanelRect.Left + frame, FPanelRect.Top + frame, FPanelRect.Right - frame,
+                              FPanelRect.Bottom - frame};
+            TRect legend{};
+            if (legendNow && FLegend->Vertical() && FLegend->ResizeChart()) {
+                legend = FLegend->ShapeBounds();
+                legend.Right += std::max(0, FLegend->Shadow().HorizSize());
+                legend.Bottom += std::max(0, FLegend->Shadow().VertSize());
+            }
             for (TChartTitle* t : titles)
-                if (!t->CustomPosition()) t->DrawTitle();
+                if (!t->CustomPosition()) t->DrawTitle(inner, legend);
             if (legendNow && !FLegend->Vertical()) FLegend->DrawLegend();
         } else {
             if (FLegend->CustomPosition() && FLegend->ShowsSomething()) FLegend->DrawLegend();
