@@ -14,6 +14,7 @@
 #include "Chart.h"
 #include "ChartAxis.h"
 #include "ChartControl.h"
+#include "ChartUtils.h"
 #include "GuiApplication.h"
 #include "LineSeries.h"
 #include "SeriesMarks.h"
@@ -203,6 +204,35 @@ TEST(DepthAxisRoom, LabelsKeepApartAndTheTitleStandsBeyondThem) {
             for (std::size_t j = i + 1; j < drawn.size(); ++j)
                 EXPECT_EQ(Shared(drawn[i], drawn[j]), 0) << "labels " << i << " and " << j << " overlap";
         SaveIfFailed(chart, k.width, k.height, name);
+    }
+}
+
+// The labels at an axis' ends keep the margin from the legend beside them that the plot
+// keeps: a label a pixel from the legend's frame reads as touching it.
+TEST(LegendRoom, EndLabelsKeepTheLegendsMargin) {
+    EnsureGuiApplication();
+    constexpr int W = 500, H = 300, Margin = 10;
+    for (TLegendAlignment side : {laRight, laLeft}) {
+        const std::string name = "legend_margin_" + std::to_string(side);
+        SCOPED_TRACE(name);
+        TChart chart(nullptr);
+        chart.SetView3D(false);
+        chart.Legend().SetAlignment(side);
+        chart.Legend().SetHorizMargin(Margin);
+        auto* s = new TLineSeries(&chart);
+        s->SetParentChart(&chart);
+        for (int i = 0; i < 49; ++i) s->AddPoint(EncodeDate(2026, 12, 8) + i / 24.0, 14 + (i * 7) % 13);
+        s->XValues()->SetDateTime(true);
+        TChartAxis* axis = side == laRight ? chart.BottomAxis() : chart.LeftAxis();
+        const Mask letters =
+            Differing(chart, W, H, [&](bool second) { axis->LabelsFont().SetColor(second ? clRed : clBlack); });
+        ASSERT_GT(letters.Count(), 100);
+        const TRect legend = chart.Legend().ShapeBounds();
+        if (side == laRight)
+            EXPECT_LT(letters.Bounds().maxX, legend.Left - Margin);
+        else
+            EXPECT_GE(letters.Bounds().minX, legend.Right + Margin);
+        SaveIfFailed(chart, W, H, name);
     }
 }
 
