@@ -4,6 +4,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdlib>
+#include <vector>
 
 #include "PlotCanvas.h"
 #include "ScopeExit.h"
@@ -55,9 +56,12 @@ void TChartTitle::DrawTitle(const TRect& room, const TRect& legend) {
         box.Top = box.Bottom - n * h;
     if (!custom) box = TRect{box.Left - f, box.Top - f, box.Right + f, box.Bottom + f};
     const int w = canvas.MeasureTextWidth("W");
+    // each line measured once: the frame, the fit and the drawing share the widths
+    std::vector<int> widths;
+    widths.reserve(FText.size());
+    for (const std::string& line : FText) widths.push_back(canvas.MeasureTextWidth(line));
     if (FAdjustFrame) {
-        int widest = 0;
-        for (const std::string& line : FText) widest = std::max(widest, canvas.MeasureTextWidth(line));
+        const int widest = *std::max_element(widths.begin(), widths.end());
         const int width = widest + w + f;
         // a place the user set is the box's left edge whatever the alignment;
         // only a computed box is right-aligned to the plot
@@ -90,8 +94,7 @@ void TChartTitle::DrawTitle(const TRect& room, const TRect& legend) {
         // a box drawn counts with its shadow, a transparent one only holds the letters
         int left = Transparent() ? INT_MAX : box.Left + std::min(0, Shadow().HorizSize());
         int right = Transparent() ? INT_MIN : box.Right + std::max(0, Shadow().HorizSize());
-        for (const std::string& line : FText) {
-            const int lw = canvas.MeasureTextWidth(line);
+        for (const int lw : widths) {
             left = std::min(left, lineX(lw));
             right = std::max(right, lineX(lw) + lw);
         }
@@ -111,7 +114,7 @@ void TChartTitle::DrawTitle(const TRect& room, const TRect& legend) {
     for (int i = 0; i < n; ++i) {
         const std::string& line = FText[static_cast<std::size_t>(i)];
         const int y = FTop ? box.Top + f + i * h : box.Bottom - h - (f + i * h);
-        const int x = lineX(canvas.MeasureTextWidth(line));
+        const int x = lineX(widths[static_cast<std::size_t>(i)]);
         if (canvas.IsHardware3D())
             canvas.WriteText3D(x, y, line, 0);
         else
