@@ -787,12 +787,12 @@ void TCustomAxisPanel::FitEndLabels(const TRect& inner, const std::vector<TRect>
         TRect bounds = inner;
         // what stands beside an end, across from where the labels begin outward; the
         // labels keep the gap from it that the plot kept (the legend's margin), a pixel
-        // at least, which its rim would touch (a turned view projects them elsewhere:
-        // only its rim)
+        // at least, which its rim would touch (a turned view projects them elsewhere
+        // than measured here: there they only stay off it)
         const int from = x.LabelsPos;
         const bool flat = !View3D() || View3DOptions().Orthogonal();
         const TRect& s = FTextsStart;
-        auto gap = [flat](int kept) { return flat ? std::max(1, kept) : 1; };
+        auto gap = [flat](int kept) { return flat ? std::max(1, kept) : 0; };
         for (const TRect& b : placed) {
             const bool beyond = x.Horizontal() ? (x.OtherSide() ? b.Top < from : b.Bottom > from)
                                                : (x.OtherSide() ? b.Right > from : b.Left < from);
