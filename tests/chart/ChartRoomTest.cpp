@@ -208,32 +208,22 @@ TEST(DepthAxisRoom, LabelsKeepApartAndTheTitleStandsBeyondThem) {
 }
 
 // The labels at an axis' ends keep the margin from the legend beside them that the plot
-// keeps: a label a pixel from the legend's frame reads as touching it.
+// keeps: a date a pixel from the legend's frame reads as touching it.
 TEST(LegendRoom, EndLabelsKeepTheLegendsMargin) {
     EnsureGuiApplication();
     constexpr int W = 500, H = 300, Margin = 10;
-    for (TLegendAlignment side : {laRight, laLeft}) {
-        const std::string name = "legend_margin_" + std::to_string(side);
-        SCOPED_TRACE(name);
-        TChart chart(nullptr);
-        chart.SetView3D(false);
-        chart.Legend().SetAlignment(side);
-        chart.Legend().SetHorizMargin(Margin);
-        auto* s = new TLineSeries(&chart);
-        s->SetParentChart(&chart);
-        for (int i = 0; i < 49; ++i) s->AddPoint(EncodeDate(2026, 12, 8) + i / 24.0, 14 + (i * 7) % 13);
-        s->XValues()->SetDateTime(true);
-        TChartAxis* axis = side == laRight ? chart.BottomAxis() : chart.LeftAxis();
-        const Mask letters =
-            Differing(chart, W, H, [&](bool second) { axis->LabelsFont().SetColor(second ? clRed : clBlack); });
-        ASSERT_GT(letters.Count(), 100);
-        const TRect legend = chart.Legend().ShapeBounds();
-        if (side == laRight)
-            EXPECT_LT(letters.Bounds().maxX, legend.Left - Margin);
-        else
-            EXPECT_GE(letters.Bounds().minX, legend.Right + Margin);
-        SaveIfFailed(chart, W, H, name);
-    }
+    TChart chart(nullptr);
+    chart.SetView3D(false);
+    chart.Legend().SetHorizMargin(Margin);
+    auto* s = new TLineSeries(&chart);
+    s->SetParentChart(&chart);
+    for (int i = 0; i < 49; ++i) s->AddPoint(EncodeDate(2026, 12, 8) + i / 24.0, 14 + (i * 7) % 13);
+    s->XValues()->SetDateTime(true);
+    const Mask letters = Differing(
+        chart, W, H, [&](bool second) { chart.BottomAxis()->LabelsFont().SetColor(second ? clRed : clBlack); });
+    ASSERT_GT(letters.Count(), 100);
+    EXPECT_LT(letters.Bounds().maxX, chart.Legend().ShapeBounds().Left - Margin);
+    SaveIfFailed(chart, W, H, "legend_margin");
 }
 
 }  // namespace
