@@ -92,8 +92,8 @@ void TChartTitle::DrawTitle(const TRect& room, const TRect& legend) {
             if (legend.Right <= plot.Left) lo = std::max(lo, plot.Left);
         }
         // a box drawn counts with its shadow, a transparent one only holds the letters
-        int left = Transparent() ? INT_MAX : box.Left + std::min(0, Shadow().HorizSize());
-        int right = Transparent() ? INT_MIN : box.Right + std::max(0, Shadow().HorizSize());
+        int left = Transparent() ? INT_MAX : DrawnBounds(box).Left;
+        int right = Transparent() ? INT_MIN : DrawnBounds(box).Right;
         for (const int lw : widths) {
             left = std::min(left, lineX(lw));
             right = std::max(right, lineX(lw) + lw);
@@ -362,17 +362,11 @@ void TCustomChart::PlacedTexts(std::vector<TRect>& boxes) {
     TChartTitle* titles[4] = {FTitle.get(), FSubTitle.get(), FFoot.get(), FSubFoot.get()};
     for (TChartTitle* t : titles) {
         if (!t->Visible() || t->Text().empty() || t->CustomPosition()) continue;
-        TRect r = t->ShapeBounds();
-        if (r.Right <= r.Left) continue;
-        if (!t->Transparent()) r.Bottom += std::max(0, t->Shadow().VertSize());
-        boxes.push_back(r);
+        const TRect& r = t->ShapeBounds();
+        if (r.Right > r.Left) boxes.push_back(t->DrawnBounds(r));
     }
-    if (!FLegend->CustomPosition() && FLegend->ResizeChart() && FLegend->ShowsSomething()) {
-        TRect r = FLegend->ShapeBounds();
-        r.Right += std::max(0, FLegend->Shadow().HorizSize());
-        r.Bottom += std::max(0, FLegend->Shadow().VertSize());
-        boxes.push_back(r);
-    }
+    if (!FLegend->CustomPosition() && FLegend->ResizeChart() && FLegend->ShowsSomething())
+        boxes.push_back(FLegend->DrawnBounds(FLegend->ShapeBounds()));
 }
 
 // Seen turned, the blocks' corners stand at every depth past the plot's edge as the axis'
@@ -430,11 +424,8 @@ void TCustomChart::DrawTitlesAndLegend(bool beforeSeries) {
             const TRect inner{FPanelRect.Left + frame, FPanelRect.Top + frame, FPanelRect.Right - frame,
                               FPanelRect.Bottom - frame};
             TRect legend{};
-            if (legendNow && FLegend->Vertical() && FLegend->ResizeChart()) {
-                legend = FLegend->ShapeBounds();
-                legend.Right += std::max(0, FLegend->Shadow().HorizSize());
-                legend.Bottom += std::max(0, FLegend->Shadow().VertSize());
-            }
+            if (legendNow && FLegend->Vertical() && FLegend->ResizeChart())
+                legend = FLegend->DrawnBounds(FLegend->ShapeBounds());
             for (TChartTitle* t : titles)
                 if (!t->CustomPosition()) t->DrawTitle(inner, legend);
             if (legendNow && !FLegend->Vertical()) FLegend->DrawLegend();
