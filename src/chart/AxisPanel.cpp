@@ -458,6 +458,20 @@ void TCustomAxisPanel::CalcDepth3D() {
     if (slope > 1) FSeriesDepth3D = static_cast<int>(RoundHalfEven(FSeriesDepth3D / slope));
     FSeriesHeight3D = static_cast<int>(RoundHalfEven(FSeriesDepth3D * slope));
     const int n = StackSeriesInDepth() ? std::max(1, FMaxZOrder + 1) : 1;
+    // The depth is a share of the plot's width: on a wide, low plot it would rise past
+    // the plot's top and leave no plot to see. It takes at most half the plot's height
+    // (and width), the plot keeps the rest.
+    if (ortho) {
+        const int rise = std::max(0, PlotHeight() / 2) / n, side = std::max(0, PlotWidth() / 2) / n;
+        if (FSeriesHeight3D > rise) {
+            FSeriesHeight3D = rise;
+            if (slope > 0) FSeriesDepth3D = static_cast<int>(std::min<double>(FSeriesDepth3D, rise / slope));
+        }
+        if (FSeriesDepth3D > side) {
+            FSeriesDepth3D = side;
+            FSeriesHeight3D = static_cast<int>(std::min<double>(FSeriesHeight3D, side * slope));
+        }
+    }
     FChartHeight3D = n * FSeriesHeight3D;
     FChartDepth3D = n * FSeriesDepth3D;
 }
@@ -976,18 +990,24 @@ void TCustomAxisPanel::FitEndLabels(const TRect& inner, const std::vector<TRect>
         if (e.before == 0 && e.after == 0) continue;
         const TChartAxis& x = *e.axis;
         TRect bounds = inner;
-        // what stands beside an end, across from where the labels begin outward
+        // what stands beside an end, across from where the labels begin outward; the
+        // labels keep the gap from it that the plot kept (the legend's margin), a pixel
+        // at least, which its rim would touch (a turned view projects them elsewhere
+        // than measured here: there they only stay off it)
         const int from = x.LabelsPos;
+        const bool flat = !View3D() || View3DOptions().Orthogonal();
+        const TRect& s = FTextsStart;
+        auto gap = [flat](int kept) { return flat ? std::max(1, kept) : 0; };
         for (const TRect& b : placed) {
             const bool beyond = x.Horizontal() ? (x.OtherSide() ? b.Top < from : b.Bottom > from)
                                                : (x.OtherSide() ? b.Right > from : b.Left < from);
             if (!beyond) continue;
             if (x.Horizontal()) {
-                if (b.Right <= room.Left) bounds.Left = std::max(bounds.Left, b.Right);
-                if (b.Left >= room.Right) bounds.Right = std::min(bounds.Right, b.Left);
+                if (b.Right <= room.Left) bounds.Left = std::max(bounds.Left, b.Right + gap(s.Left - b.Right));
+                if (b.Left >= room.Right) bounds.Right = std::min(bounds.Right, b.Left - gap(b.Left - s.Right));
             } else {
-                if (b.Bottom <= room.Top) bounds.Top = std::max(bounds.Top, b.Bottom);
-                if (b.Top >= room.Bottom) bounds.Bottom = std::min(bounds.Bottom, b.Top);
+                if (b.Bottom <= room.Top) bounds.Top = std::max(bounds.Top, b.Bottom + gap(s.Top - b.Bottom));
+                if (b.Top >= room.Bottom) bounds.Bottom = std::min(bounds.Bottom, b.Top - gap(b.Top - s.Bottom));
             }
         }
         for (const Ends& p : ends) {

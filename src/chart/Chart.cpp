@@ -1,8 +1,10 @@
 #include "Chart.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdlib>
+#include <vector>
 
 #include "PlotCanvas.h"
 #include "ScopeExit.h"
@@ -36,7 +38,7 @@ void TChartTitle::Assign(const TPersistent* source) {
     TPlotCustomShapePosition::Assign(source);
 }
 
-void TChartTitle::DrawTitle() {
+void TChartTitle::DrawTitle(const TRect& room, const TRect& legend) {
     if (!Visible() || FText.empty() || !ParentChart()) return;
     TCustomAxisPanel& chart = ChartOf(*this);
     TCanvas3D& canvas = chart.Canvas();
@@ -54,9 +56,12 @@ void TChartTitle::DrawTitle() {
         box.Top = box.Bottom - n * h;
     if (!custom) box = TRect{box.Left - f, box.Top - f, box.Right + f, box.Bottom + f};
     const int w = canvas.MeasureTextWidth("W");
+    // each line measured once: the frame, the fit and the drawing share the widths
+    std::vector<int> widths;
+    widths.reserve(FText.size());
+    for (const std::string& line : FText) widths.push_back(canvas.MeasureTextWidth(line));
     if (FAdjustFrame) {
-        int widest = 0;
-        for (const std::string& line : FText) widest = std::max(widest, canvas.MeasureTextWidth(line));
+        const int widest = *std::max_element(widths.begin(), widths.end());
         const int width = widest + w + f;
         // a place the user set is the box's left edge whatever the alignment;
         // only a computed box is right-aligned to the plot
@@ -71,6 +76,36 @@ void TChartTitle::DrawTitle() {
             box.Right = c + width / 2;
         }
     }
+    auto lineX = [&](int lw) {
+        if (FAlignment == taLeftJustify) return box.Left + w / 2;
+        if (FAlignment == taRightJustify) return box.Right - lw - w / 2;
+        return (box.Left + box.Right) / 2 - lw / 2;
+    };
+    if (!custom && room.Left < room.Right) {
+        // A title wider than the plot stands out past its ends: it moves to stay inside
+        // the panel, and beside a side legend's rows no nearer to the legend than the
+        // plot keeps. Where it cannot, it is left out whole and takes no room.
+        int lo = room.Left, hi = room.Right;
+        const TRect& plot = chart.PlotRect();
+        if (legend.Top < box.Bottom && box.Top < legend.Bottom) {
+            if (legend.Left >= plot.Right) hi = std::min(hi, plot.Right);
+            if (legend.Right <= plot.Left) lo = std::max(lo, plot.Left);
+        }
+        // a box drawn counts with its shadow, a transparent one only holds the letters
+        int left = Transparent() ? INT_MAX : DrawnBounds(box).Left;
+        int right = Transparent() ? INT_MIN : DrawnBounds(box).Right;
+        for (const int lw : widths) {
+            left = std::min(left, lineX(lw));
+            right = std::max(right, lineX(lw) + lw);
+        }
+        if (right - left > hi - lo) {
+            FShapeBounds = TRect{};
+            return;
+        }
+        const int dx = left < lo ? lo - left : right > hi ? hi - right : 0;
+        box.Left += dx;
+        box.Right += dx;
+    }
     FShapeBounds = box;
     DrawShape(canvas, box);
     canvas.SelectFont(Font());
@@ -79,14 +114,7 @@ void TChartTitle::DrawTitle() {
     for (int i = 0; i < n; ++i) {
         const std::string& line = FText[static_cast<std::size_t>(i)];
         const int y = FTop ? box.Top + f + i * h : box.Bottom - h - (f + i * h);
-        const int lw = canvas.MeasureTextWidth(line);
-        int x;
-        if (FAlignment == taLeftJustify)
-            x = box.Left + w / 2;
-        else if (FAlignment == taRightJustify)
-            x = box.Right - lw - w / 2;
-        else
-            x = (box.Left + box.Right) / 2 - lw / 2;
+        const int x = lineX(widths[static_cast<std::size_t>(i)]);
         if (canvas.IsHardware3D())
             canvas.WriteText3D(x, y, line, 0);
         else
@@ -334,16 +362,11 @@ void TCustomChart::PlacedTexts(std::vector<TRect>& boxes) {
     TChartTitle* titles[4] = {FTitle.get(), FSubTitle.get(), FFoot.get(), FSubFoot.get()};
     for (TChartTitle* t : titles) {
         if (!t->Visible() || t->Text().empty() || t->CustomPosition()) continue;
-        TRect r = t->ShapeBounds();
-        if (!t->Transparent()) r.Bottom += std::max(0, t->Shadow().VertSize());
-        boxes.push_back(r);
+        const TRect& r = t->ShapeBounds();
+        if (r.Right > r.Left) boxes.push_back(t->DrawnBounds(r));
     }
-    if (!FLegend->CustomPosition() && FLegend->ResizeChart() && FLegend->ShowsSomething()) {
-        TRect r = FLegend->ShapeBounds();
-        r.Right += std::max(0, FLegend->Shadow().HorizSize());
-        r.Bottom += std::max(0, FLegend->Shadow().VertSize());
-        boxes.push_back(r);
-    }
+    if (!FLegend->CustomPosition() && FLegend->ResizeChart() && FLegend->ShowsSomething())
+        boxes.push_back(FLegend->DrawnBounds(FLegend->ShapeBounds()));
 }
 
 // Seen turned, the blocks' corners stand at every depth past the plot's edge as the axis'
@@ -397,8 +420,14 @@ void TCustomChart::DrawTitlesAndLegend(bool beforeSeries) {
         if (beforeSeries) {
             const bool legendNow = !FLegend->CustomPosition() && FLegend->ShowsSomething();
             if (legendNow && FLegend->Vertical()) FLegend->DrawLegend();
+            const int frame = FrameWidth();
+            const TRect inner{FPanelRect.Left + frame, FPanelRect.Top + frame, FPanelRect.Right - frame,
+                              FPanelRect.Bottom - frame};
+            TRect legend{};
+            if (legendNow && FLegend->Vertical() && FLegend->ResizeChart())
+                legend = FLegend->DrawnBounds(FLegend->ShapeBounds());
             for (TChartTitle* t : titles)
-                if (!t->CustomPosition()) t->DrawTitle();
+                if (!t->CustomPosition()) t->DrawTitle(inner, legend);
             if (legendNow && !FLegend->Vertical()) FLegend->DrawLegend();
         } else {
             if (FLegend->CustomPosition() && FLegend->ShowsSomething()) FLegend->DrawLegend();

@@ -32,7 +32,8 @@ public:
 
     // Places the title, draws it and, without a custom position, takes its room
     // from the plot rectangle.
-    void DrawTitle();
+    // Within room (none: where it was put), clear of a side legend's box beside its rows.
+    void DrawTitle(const TRect& room = {}, const TRect& legend = {});
 
 private:
     std::vector<std::string> FText;

@@ -172,6 +172,17 @@ void TPlotCustomShape::DrawShape(TCanvas3D& canvas, const TRect& r, int angle, i
     }
 }
 
+TRect TPlotCustomShape::DrawnBounds(const TRect& r) const {
+    int hs = FShadow.HorizSize(), vs = FShadow.VertSize();
+    if (FTransparent || Brush().Style() == bsClear || (hs == 0 && vs == 0)) return r;
+    if (std::max(hs, vs) > 0 && Pen().Visible()) {
+        hs += Pen().Width();
+        vs += Pen().Width();
+    }
+    return TRect{std::min(r.Left, r.Left + hs), std::min(r.Top, r.Top + vs), std::max(r.Right, r.Right + hs),
+                 std::max(r.Bottom, r.Bottom + vs)};
+}
+
 // ---------------------------------------------------------------------------
 void TPlotCustomShapePosition::Assign(const TPersistent* source) {
     if (const auto* s = dynamic_cast<const TPlotCustomShapePosition*>(source)) {

@@ -94,6 +94,8 @@ public:
 
     // Draws the shape over r rotated by angle degrees at depth z on the panel's canvas.
     void DrawShape(TCanvas3D& canvas, const TRect& r, int angle = 0, int z = 0);
+    // What DrawShape covers of an upright r: the box and its shadow, moved by the pen too.
+    TRect DrawnBounds(const TRect& r) const;
     // At the shape bounds, angle 0.
     void Draw(TCanvas3D& canvas) { DrawShape(canvas, FShapeBounds, 0, 0); }
 

@@ -14,6 +14,7 @@
 #include "Chart.h"
 #include "ChartAxis.h"
 #include "ChartControl.h"
+#include "ChartUtils.h"
 #include "GuiApplication.h"
 #include "LineSeries.h"
 #include "SeriesMarks.h"
@@ -204,6 +205,25 @@ TEST(DepthAxisRoom, LabelsKeepApartAndTheTitleStandsBeyondThem) {
                 EXPECT_EQ(Shared(drawn[i], drawn[j]), 0) << "labels " << i << " and " << j << " overlap";
         SaveIfFailed(chart, k.width, k.height, name);
     }
+}
+
+// The labels at an axis' ends keep the margin from the legend beside them that the plot
+// keeps: a date a pixel from the legend's frame reads as touching it.
+TEST(LegendRoom, EndLabelsKeepTheLegendsMargin) {
+    EnsureGuiApplication();
+    constexpr int W = 500, H = 300, Margin = 10;
+    TChart chart(nullptr);
+    chart.SetView3D(false);
+    chart.Legend().SetHorizMargin(Margin);
+    auto* s = new TLineSeries(&chart);
+    s->SetParentChart(&chart);
+    for (int i = 0; i < 49; ++i) s->AddPoint(EncodeDate(2026, 12, 8) + i / 24.0, 14 + (i * 7) % 13);
+    s->XValues()->SetDateTime(true);
+    const Mask letters = Differing(
+        chart, W, H, [&](bool second) { chart.BottomAxis()->LabelsFont().SetColor(second ? clRed : clBlack); });
+    ASSERT_GT(letters.Count(), 100);
+    EXPECT_LT(letters.Bounds().maxX, chart.Legend().ShapeBounds().Left - Margin);
+    SaveIfFailed(chart, W, H, "legend_margin");
 }
 
 }  // namespace
