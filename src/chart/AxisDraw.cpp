@@ -1585,14 +1585,17 @@ public:
         }
         TChartAxisTitle& t = A.FTitle;
         if (!t.Visible() || t.Caption().empty() || A.TitleLeftOut) return;
-        // The title stands at half the depth, beyond every label as drawn by the blank the
-        // other axes' labels keep from their titles (a text keeps its width on the screen,
-        // whatever the perspective does to the depth).
+        // The title stands at half the depth, beyond every label as drawn (a text keeps its
+        // width on the screen, whatever the perspective does to the depth) by what a side
+        // axis keeps between its labels' letters and its title's: the blank of the labels'
+        // room and the room the title's line leaves before its letters, a blank of its font.
         const int y = plot.Bottom + A.DepthTextsDrop, z = C.ChartDepth3D() / 2;
         int beyond = V.WorldToScreen(A.LabelsPos, y, z).x;
+        V.SelectFont(t.Font());
+        const int leading = V.MeasureTextWidth(" ");
         if (labelled) {
             V.SelectFont(A.LabelsFont());
-            const int blank = V.MeasureTextWidth(" ");
+            const int blank = V.MeasureTextWidth(" ") + leading;
             for (const TRect& b : DepthLabelBoxes(plot)) beyond = std::max(beyond, b.Right + blank);
         }
         V.SelectFont(t.Font());
