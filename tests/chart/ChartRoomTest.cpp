@@ -211,8 +211,9 @@ TEST(DepthAxisRoom, LabelsKeepApartAndTheTitleStandsBeyondThem) {
 namespace {
 
 // Seen from the right (OrthoAngle past 90) the depth runs left into the series' room: the
-// labels still show whole, beside it; and the title keeps from the labels what a side
-// axis keeps between its labels' letters and its title's: two blanks.
+// labels still show whole, beside it; the title keeps from the labels what a side axis
+// keeps between its labels' letters and its title's: two blanks; and the right axis'
+// labels stay beside their ticks, the depth texts below them.
 TEST(DepthAxisRoom, LabelsShowBesideTheSeriesAndTheTitleKeepsItsGap) {
     EnsureGuiApplication();
     constexpr int W = 500, H = 350, kSeries = 4;
@@ -229,6 +230,7 @@ TEST(DepthAxisRoom, LabelsShowBesideTheSeriesAndTheTitleKeepsItsGap) {
             lines.push_back(new TLineSeries(&chart));
             lines.back()->SetParentChart(&chart);
             lines.back()->SetTitle("Series " + std::to_string(s));
+            if (s % 2) lines.back()->SetVertAxis(aRightAxis);
             // a tenth of the range up at the right end, across the labels' rows along the depth
             for (int i = 0; i < 10; ++i) lines.back()->AddPoint(i, i < 7 ? (i * 7 + s * 3) % 10 : 1);
         }
@@ -264,6 +266,13 @@ TEST(DepthAxisRoom, LabelsShowBesideTheSeriesAndTheTitleKeepsItsGap) {
         TBitmap font(1, 1);
         font.Canvas().Font().Assign(&depth->LabelsFont());
         EXPECT_GE(title.Bounds().minX - labels.Bounds().maxX, 2 * font.Canvas().TextWidth(" "));
+        // seen straight (at 90 the depth has no width on the screen) the right axis' line
+        // stands where it is laid out
+        TChartAxis* right = chart.RightAxis();
+        if (angle == 90) {
+            EXPECT_LE(inkOf(right->LabelsFont()).Bounds().minX - right->AxisLinePos,
+                      right->TicksSize() + font.Canvas().TextWidth(" "));
+        }
         SaveIfFailed(chart, W, H, "depth_item_" + std::to_string(angle));
     }
 }
