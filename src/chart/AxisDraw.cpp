@@ -1678,7 +1678,7 @@ public:
             b.r = TRect{b.r.Left + ox, b.r.Top + oy, b.r.Right + ox, b.r.Bottom + oy};
         blocks.push_back(TCustomAxisPanel::TWallBlock{plot, 0, C.ChartDepth3D()});
         int result = x;
-        for (int round = 0; round < 4; ++round) {
+        for (int round = 0; round < 8; ++round) {
             const TPoint at = V.WorldToScreen(result, y, z);
             double need = least;
             for (const TCustomAxisPanel::TWallBlock& b : blocks) {
@@ -1693,11 +1693,11 @@ public:
                 need = std::max(need, hi + 2);
             }
             if (at.x >= need) break;
-            // how far one pixel along x moves the text on the screen at its depth
-            const int unit = 100;
+            // how far one pixel along x moves the text on the screen at its depth (seen
+            // turned in perspective, less than one pixel, and unlike further off)
+            const int unit = 8;
             const double scale = (V.WorldToScreen(result + unit, y, z).x - at.x) / static_cast<double>(unit);
-            if (!(scale > 0.01)) break;
-            result += std::max(1, Round(std::ceil(std::min((need - at.x) / scale, 1e6))));
+            result += std::max(1, Round(std::ceil(std::min((need - at.x) / std::max(scale, 0.25), 1e6))));
         }
         return result;
     }
