@@ -1028,13 +1028,30 @@ public:
         FMeasured->push_back(
             TRect{at.x + static_cast<int>(std::floor(e.minX)), at.y + static_cast<int>(std::floor(e.minY)),
                   at.x + static_cast<int>(std::ceil(e.maxX)), at.y + static_cast<int>(std::ceil(e.maxY))});
+        if (!FOutlines) return;
+        // the box's corners turned, a pixel out for the smoothing, and moved by the shadow
+        const int pad = shape.Transparent() ? 0 : V.MeasureTextWidth("W") / 2 + 1;
+        const int hs = shape.Transparent() ? 0 : shape.Shadow().HorizSize(),
+                  vs = shape.Transparent() ? 0 : shape.Shadow().VertSize();
+        std::vector<std::pair<double, double>> corners;
+        for (const auto& [px, py] : {std::pair{left - pad - 1, top - 1},
+                                     {left + w + pad + 1, top - 1},
+                                     {left - pad - 1, top + h * n + 1},
+                                     {left + w + pad + 1, top + h * n + 1}}) {
+            const auto [tx, ty] = Turned(px, py, angle);
+            corners.emplace_back(at.x + tx, at.y + ty);
+            if (hs != 0 || vs != 0) corners.emplace_back(at.x + tx + hs, at.y + ty + vs);
+        }
+        FOutlines->push_back(std::move(corners));
     }
 
     // The screen boxes of the title and the labels as the axis draws them now, one
     // per text. Measuring runs no label event and leaves the ticks as they were;
     // labels a handler chooses are not measured (it would run twice).
-    std::vector<TRect> TextBoxes(std::size_t& titles) {
+    std::vector<TRect> TextBoxes(std::size_t& titles,
+                                 std::vector<std::vector<std::pair<double, double>>>* outlines = nullptr) {
         std::vector<TRect> boxes;
+        FOutlines = outlines;
         TAxisOnGetLabel saved = std::move(C.OnGetAxisLabel);
         C.OnGetAxisLabel = nullptr;
         std::vector<int> ticks = std::move(A.TickPositions);
@@ -1042,6 +1059,7 @@ public:
             C.OnGetAxisLabel = std::move(saved);
             A.TickPositions = std::move(ticks);
             FMeasured = nullptr;
+            FOutlines = nullptr;
         });
         FMeasured = &boxes;
         // each measure starts afresh, as each draw does
@@ -1824,6 +1842,9 @@ public:
             const TCustomAxisPanel::TWallReach walls = C.WallReachForAxis(&A);
             beyond = std::max(0, walls.Reach - std::max(0, t));
             edge += inward * std::max(0, beyond - walls.Taken);
+            // texts the walls as drawn still reached move out into what lies beyond; where
+            // that overruns, the plot gives way in the next round
+            beyond += A.WallsClear;
         }
         if (titled)
             edge += inward * AxisLabelSize(A.FTitle.Font(), A.FTitle.Angle(), A.FTitleSize, A.FTitle.Caption(), false);
@@ -1860,6 +1881,7 @@ public:
     int FLabelsRoom = -1;
     // where Lines records what it would draw instead of drawing it
     std::vector<TRect>* FMeasured = nullptr;
+    std::vector<std::vector<std::pair<double, double>>>* FOutlines = nullptr;
 };
 
 void TChartAxis::DrawAxis(bool placeAxisLine) {
@@ -1878,9 +1900,10 @@ void TChartAxis::LabelsPastEnds(int& before, int& after, double& beforeShare, do
     if (FChart) TAxisDrawer(*this).LabelsPastEnds(before, after, beforeShare, afterShare);
 }
 
-std::vector<TRect> TChartAxis::TextBoxes(std::size_t& titles) {
+std::vector<TRect> TChartAxis::TextBoxes(std::size_t& titles,
+                                         std::vector<std::vector<std::pair<double, double>>>* outlines) {
     titles = 0;
-    return FChart ? TAxisDrawer(*this).TextBoxes(titles) : std::vector<TRect>{};
+    return FChart ? TAxisDrawer(*this).TextBoxes(titles, outlines) : std::vector<TRect>{};
 }
 
 bool TChartAxis::FlatTextsBound(TRect& r) { return FChart && TAxisDrawer(*this).FlatTextsBound(r); }

@@ -3,7 +3,10 @@
 #include "SeriesMarks.h"
 
 #include <algorithm>
+#include <cmath>
 #include <memory>
+#include <tuple>
+#include <utility>
 
 #include "ChartAxis.h"
 #include "ChartMessages.h"
@@ -466,6 +469,105 @@ TRect Intersection(const TRect& a, const TRect& b) {
                  std::min(a.Bottom, b.Bottom)};
 }
 
+using TOutline = std::vector<std::pair<double, double>>;
+
+// The convex outline around points, counterclockwise on the screen.
+TOutline ConvexOutline(TOutline points) {
+    std::sort(points.begin(), points.end());
+    if (points.size() < 3) return points;
+    auto cross = [](const auto& o, const auto& a, const auto& b) {
+        return (a.first - o.first) * (b.second - o.second) - (a.second - o.second) * (b.first - o.first);
+    };
+    TOutline hull(2 * points.size());
+    std::size_t k = 0;
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        while (k >= 2 && cross(hull[k - 2], hull[k - 1], points[i]) <= 0) --k;
+        hull[k++] = points[i];
+    }
+    for (std::size_t i = points.size() - 1, t = k + 1; i-- > 0;) {
+        while (k >= t && cross(hull[k - 2], hull[k - 1], points[i]) <= 0) --k;
+        hull[k++] = points[i];
+    }
+    hull.resize(k - 1);
+    return hull;
+}
+
+// The part of a convex outline inside r, as the pixels' bounds (empty: none).
+TRect ClipOutline(const TOutline& outline, const TRect& r) {
+    TOutline poly = outline;
+    // each edge of r in turn: a side (0 x, 1 y), its value, and which side is inside
+    const std::tuple<int, double, bool> edges[4] = {
+        {0, r.Left, true}, {0, r.Right, false}, {1, r.Top, true}, {1, r.Bottom, false}};
+    for (const auto& [axis, at, above] : edges) {
+        if (poly.empty()) break;
+        auto value = [axis](const std::pair<double, double>& q) { return axis == 0 ? q.first : q.second; };
+        auto inside = [&](const std::pair<double, double>& q) { return above ? value(q) >= at : value(q) <= at; };
+        TOutline next;
+        for (std::size_t i = 0; i < poly.size(); ++i) {
+            const auto& a = poly[i];
+            const auto& b = poly[(i + 1) % poly.size()];
+            if (inside(a)) next.push_back(a);
+            if (inside(a) != inside(b)) {
+                const double t = (at - value(a)) / (value(b) - value(a));
+                next.emplace_back(a.first + (b.first - a.first) * t, a.second + (b.second - a.second) * t);
+            }
+        }
+        poly = std::move(next);
+    }
+    if (poly.empty()) return TRect{0, 0, 0, 0};
+    double left = poly[0].first, right = left, top = poly[0].second, bottom = top;
+    for (const auto& [x, y] : poly) {
+        left = std::min(left, x);
+        right = std::max(right, x);
+        top = std::min(top, y);
+        bottom = std::max(bottom, y);
+    }
+    // a sliver along an edge of r, where the outline only touches it, covers no pixel
+    if (right - left < 0.5 || bottom - top < 0.5) return TRect{0, 0, 0, 0};
+    return TRect{static_cast<int>(std::floor(left)), static_cast<int>(std::floor(top)),
+                 static_cast<int>(std::ceil(right)), static_cast<int>(std::ceil(bottom))};
+}
+
+// Where text, moved along (dx, dy) by t, overlaps wall or comes within a pixel of it, t
+// runs over an interval: its end when it holds t = 0, else 0. Two convex outlines are
+// apart exactly when their shadows on one of their edges' normals are.
+double ExitAlong(const TOutline& text, const TOutline& wall, double dx, double dy) {
+    double lo = -1e300, hi = 1e300;
+    for (const TOutline* poly : {&text, &wall}) {
+        if (poly->size() < 3) continue;
+        for (std::size_t i = 0; i < poly->size(); ++i) {
+            const auto& e0 = (*poly)[i];
+            const auto& e1 = (*poly)[(i + 1) % poly->size()];
+            const double length = std::hypot(e1.first - e0.first, e1.second - e0.second);
+            if (length == 0) continue;
+            const double nx = (e0.second - e1.second) / length, ny = (e1.first - e0.first) / length;
+            auto span = [nx, ny](const TOutline& o) {
+                double from = 1e300, to = -1e300;
+                for (const auto& [x, y] : o) {
+                    from = std::min(from, x * nx + y * ny);
+                    to = std::max(to, x * nx + y * ny);
+                }
+                return std::pair<double, double>{from - 0.5, to + 0.5};
+            };
+            const auto [a0, a1] = span(text);
+            const auto [b0, b1] = span(wall);
+            const double nd = dx * nx + dy * ny;
+            if (std::abs(nd) < 1e-9) {
+                if (a0 >= b1 || a1 <= b0) return 0;
+                continue;
+            }
+            const double u = (b1 - a0) / nd, v = (b0 - a1) / nd;
+            lo = std::max(lo, std::min(u, v));
+            hi = std::min(hi, std::max(u, v));
+        }
+    }
+    return lo < 0 && 0 < hi ? hi : 0;
+}
+
+bool Meets(const TRect& a, const TRect& b) {
+    return a.Left < b.Right && b.Left < a.Right && a.Top < b.Bottom && b.Top < a.Bottom;
+}
+
 }  // namespace
 
 void TCustomAxisPanel::InternalDraw(const TRect& r) {
@@ -555,7 +657,7 @@ void TCustomAxisPanel::CalcAxesRoom(bool keepFloors) {
         if (b.Left >= room.Right) outer.Right = std::min(outer.Right, b.Left);
     }
     if (!keepFloors)
-        for (TChartAxis* a : FAxes.Items()) a->LabelsRoomFloor = 0;
+        for (TChartAxis* a : FAxes.Items()) a->LabelsRoomFloor = a->WallsClear = 0;
     // The room measures the labels before the plot's final length chooses their step,
     // and before the projection and the slant move them: where that step's labels need
     // more, or the texts as drawn reach past the panel or onto the legend and the
@@ -599,7 +701,9 @@ void TCustomAxisPanel::CalcAxesRoom(bool keepFloors) {
         if (!View3D() || View3DOptions().Orthogonal())
             for (TChartAxis* a : FAxes.Items())
                 if (IsAxisShown(a) && a->WidenLabelsRoom()) wider = true;
-        const TRect need = TextsOverrun(start, inner, placed, false);
+        bool moved = false;
+        const TRect need = TextsOverrun(start, inner, placed, false, &moved);
+        wider = wider || moved;
         const int total = need.Left + need.Top + need.Right + need.Bottom;
         if (!wider && total == 0) break;
         // Where more room does not bring the texts in (a turned view may move them
@@ -654,10 +758,45 @@ void TCustomAxisPanel::ShiftTitles(const TRect& outer) {
 // the titles, on each side of the plot as it was before the axes took their room.
 // With leaveOut, the texts that do are left out instead.
 TRect TCustomAxisPanel::TextsOverrun(const TRect& start, const TRect& inner, const std::vector<TRect>& placed,
-                                     bool leaveOut) {
+                                     bool leaveOut, bool* moved) {
     TRect need{0, 0, 0, 0};
     // the texts stand where the projection about the final plot puts them
     Canvas().SetProjectionCenter(FChartDepth3D, PlotRect());
+    // Seen in depth, the walls as drawn reach out of the plot's rectangle: past the
+    // panel or onto the titles and the legend, the plot gives way on that side.
+    std::vector<TOutline> walls;
+    TRect wallsBound{0, 0, 0, 0};
+    if (View3D()) WallOutlines(walls, wallsBound);
+    if (!walls.empty()) {
+        // a projection seen from too close throws corners far out: the plot can give
+        // way no more than it is large
+        const int wide = std::max(0, start.Width()), high = std::max(0, start.Height());
+        auto past = [](long long by, int most) { return static_cast<int>(std::clamp<long long>(by, 0, most)); };
+        need = TRect{past(static_cast<long long>(inner.Left) - wallsBound.Left, wide),
+                     past(static_cast<long long>(inner.Top) - wallsBound.Top, high),
+                     past(static_cast<long long>(wallsBound.Right) - inner.Right, wide),
+                     past(static_cast<long long>(wallsBound.Bottom) - inner.Bottom, high)};
+        for (const TRect& q : placed) {
+            const TRect p{q.Left - 1, q.Top - 1, q.Right + 1, q.Bottom + 1};
+            if (!Meets(p, wallsBound)) continue;
+            const int above = start.Top - p.Top, below = p.Bottom - start.Bottom;
+            const int before = start.Left - p.Left, after = p.Right - start.Right;
+            const int most = std::max({above, below, before, after});
+            if (most <= 0) continue;
+            for (const TOutline& w : walls) {
+                const TRect c = ClipOutline(w, p);
+                if (c.Right <= c.Left) continue;
+                if (most == above)
+                    need.Top = std::clamp(p.Bottom - c.Top, need.Top, std::max(need.Top, high));
+                else if (most == below)
+                    need.Bottom = std::clamp(c.Bottom - p.Top, need.Bottom, std::max(need.Bottom, high));
+                else if (most == before)
+                    need.Left = std::clamp(p.Right - c.Left, need.Left, std::max(need.Left, wide));
+                else
+                    need.Right = std::clamp(c.Right - p.Left, need.Right, std::max(need.Right, wide));
+            }
+        }
+    }
     for (int i = 0; i < std::min(FAxes.Count(), 5); ++i) {
         TChartAxis* a = FAxes[i];
         if (!IsAxisShown(a)) continue;
@@ -672,7 +811,9 @@ TRect TCustomAxisPanel::TextsOverrun(const TRect& start, const TRect& inner, con
             }))
             continue;
         std::size_t titles = 0;
-        const std::vector<TRect> boxes = a->TextBoxes(titles);
+        int offWalls = 0;
+        std::vector<TOutline> outlines;
+        const std::vector<TRect> boxes = a->TextBoxes(titles, walls.empty() ? nullptr : &outlines);
         for (std::size_t k = 0; k < boxes.size(); ++k) {
             const TRect& b = boxes[k];
             TRect out{inner.Left - b.Left, inner.Top - b.Top, b.Right - inner.Right, b.Bottom - inner.Bottom};
@@ -697,11 +838,75 @@ TRect TCustomAxisPanel::TextsOverrun(const TRect& start, const TRect& inner, con
             }
             need = TRect{std::max(need.Left, out.Left), std::max(need.Top, out.Top), std::max(need.Right, out.Right),
                          std::max(need.Bottom, out.Bottom)};
-            if (leaveOut && (out.Left > 0 || out.Top > 0 || out.Right > 0 || out.Bottom > 0))
+            const int clear = k < outlines.size() ? OffWalls(*a, walls, wallsBound, b, outlines[k]) : 0;
+            if (clear > 0 && !leaveOut) offWalls = std::max(offWalls, clear);
+            if (leaveOut && (out.Left > 0 || out.Top > 0 || out.Right > 0 || out.Bottom > 0 || clear > 0))
                 (k < titles ? a->TitleLeftOut : a->LabelsLeftOut) = true;
+        }
+        // The walls' reach across the axis was measured about the plot's edge: texts
+        // still on a wall move out beyond it, and the room is taken again.
+        if (offWalls > 0) {
+            a->WallsClear += offWalls;
+            if (moved) *moved = true;
         }
     }
     return need;
+}
+
+// The walls' blocks as drawn, each the outline of its projected corners, and their bounds.
+void TCustomAxisPanel::WallOutlines(std::vector<TOutline>& outlines, TRect& bound) {
+    const std::vector<TWallBlock> blocks = WallBlocks();
+    TCanvas3D& canvas = Canvas();
+    for (const TWallBlock& b : blocks) {
+        TOutline corners;
+        // a pixel more right and down for the outline drawn on the blocks' edges
+        for (int z : {b.z0, b.z1})
+            for (int x : {b.r.Left, b.r.Right + 1})
+                for (int y : {b.r.Top, b.r.Bottom + 1}) {
+                    const TPoint q = canvas.WorldToScreen(x, y, z);
+                    corners.emplace_back(q.x, q.y);
+                    const TRect one{q.x, q.y, q.x + 1, q.y + 1};
+                    bound = outlines.empty() && corners.size() == 1
+                                ? one
+                                : TRect{std::min(bound.Left, one.Left), std::min(bound.Top, one.Top),
+                                        std::max(bound.Right, one.Right), std::max(bound.Bottom, one.Bottom)};
+                }
+        outlines.push_back(ConvexOutline(std::move(corners)));
+    }
+}
+
+// How far (in the plot's pixels) an axis' text must move out for the walls as drawn to
+// leave it a pixel clear; 0 where it lies on none.
+int TCustomAxisPanel::OffWalls(TChartAxis& a, const std::vector<TOutline>& walls, const TRect& bound, const TRect& box,
+                               const TOutline& outline) {
+    const TRect b{box.Left - 1, box.Top - 1, box.Right + 1, box.Bottom + 1};
+    if (!Meets(b, bound)) return 0;
+    // where one pixel out moves the axis' texts on the screen, at the middle of its edge
+    const TRect& p = PlotRect();
+    const bool horizontal = a.Horizontal(), far = a.OtherSide();
+    const int unit = 100, z = a.ZPixel();
+    const int mx = horizontal ? (p.Left + p.Right) / 2 : (far ? p.Right : p.Left);
+    const int my = horizontal ? (far ? p.Top : p.Bottom) : (p.Top + p.Bottom) / 2;
+    const TPoint m0 = Canvas().WorldToScreen(mx, my, z);
+    const TPoint m1 = horizontal ? Canvas().WorldToScreen(mx, my + (far ? -unit : unit), z)
+                                 : Canvas().WorldToScreen(mx + (far ? unit : -unit), my, z);
+    double dx = static_cast<double>(m1.x - m0.x) / unit, dy = static_cast<double>(m1.y - m0.y) / unit;
+    // seen nearly edge on the texts hardly move: the move asked for is then too far to
+    // be given, and they are left out
+    const double scale = std::hypot(dx, dy);
+    if (scale < 0.05) {
+        dx = horizontal ? 0 : (far ? 1 : -1);
+        dy = horizontal ? (far ? -1 : 1) : 0;
+    } else {
+        dx /= scale;
+        dy /= scale;
+    }
+    const TOutline text = ConvexOutline(outline);
+    double most = 0;
+    for (const TOutline& w : walls) most = std::max(most, ExitAlong(text, w, dx, dy));
+    // never further than across the panel: past that the texts are left out anyway
+    const double panel = std::max(FPanelRect.Right - FPanelRect.Left, FPanelRect.Bottom - FPanelRect.Top) + 1;
+    return most > 0 ? static_cast<int>(std::ceil(std::clamp(most / std::max(scale, 0.05), 1.0, panel))) : 0;
 }
 
 void TCustomAxisPanel::TakeAxesRoom(const TRect& outer, TRect& room) {

@@ -298,7 +298,12 @@ private:
     // Each axis takes the room for its texts from room, leaving out what has none.
     void TakeAxesRoom(const TRect& outer, TRect& room);
     void ShiftTitles(const TRect& outer);
-    TRect TextsOverrun(const TRect& start, const TRect& inner, const std::vector<TRect>& placed, bool leaveOut);
+    // moved, when given, tells whether axes moved their texts out beyond the walls
+    TRect TextsOverrun(const TRect& start, const TRect& inner, const std::vector<TRect>& placed, bool leaveOut,
+                       bool* moved = nullptr);
+    void WallOutlines(std::vector<std::vector<std::pair<double, double>>>& outlines, TRect& bound);
+    int OffWalls(TChartAxis& a, const std::vector<std::vector<std::pair<double, double>>>& walls, const TRect& bound,
+                 const TRect& box, const std::vector<std::pair<double, double>>& outline);
     void CalcSeriesDepths(const std::vector<TChartSeries*>& series);
     // Widens an automatic scale by the pixels the series need beyond their
     // extreme points, and by the axis' offsets.

@@ -160,8 +160,10 @@ public:
     // the room gave them; the next room then gives them that much.
     bool WidenLabelsRoom();
     // The screen boxes of the title and the labels as drawn in the current layout,
-    // the title's (titles of them) first.
-    std::vector<TRect> TextBoxes(std::size_t& titles);
+    // the title's (titles of them) first; with outlines, also each one's turned
+    // outline (its corners and those of its shadow).
+    std::vector<TRect> TextBoxes(std::size_t& titles,
+                                 std::vector<std::vector<std::pair<double, double>>>* outlines = nullptr);
     // A box around the title and the labels in a flat view, from the layout's
     // measures; false where it has none.
     bool FlatTextsBound(TRect& r);
@@ -310,6 +312,9 @@ public:
     // the least room across the labels get in this layout: what they needed when the
     // plot's final length chose their step
     int LabelsRoomFloor = 0;
+    // how far the layout moved the texts out beyond the walls as drawn, in the plot's
+    // pixels, where the walls' reach across the axis left them on a wall
+    int WallsClear = 0;
     // Set by the layout when the labels at the ends cannot stand whole: those reaching
     // past LabelsFrom .. LabelsTo along the axis (screen pixels) are left out.
     bool LabelsLimited = false;

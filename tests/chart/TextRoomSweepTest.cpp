@@ -646,6 +646,33 @@ Mask Crossing(const Mask& line, const Mask& letters, int axis) {
     return where;
 }
 
+// How far the labels' nearest letter (or box) stands out from the ticks' outer end,
+// the walls as drawn between them not counted: the least over the rows (or columns)
+// along the line; -1 where the line is not straight or no label stands beside it.
+int Standoff(const Mask& line, const Mask& labels, const Mask& walls, int axis) {
+    if (line.Empty() || labels.Empty()) return -1;
+    const bool vertical = axis == Left || axis == Right, far = axis == Right || axis == Bottom;
+    const Mask::Box l = line.Bounds();
+    const int edge = vertical ? (far ? l.maxX : l.minX) : (far ? l.maxY : l.minY);
+    // the labels' nearest pixel in each row (or column) beside the line
+    std::map<int, int> nearest;
+    for (int p : labels.pixels) {
+        const int along = vertical ? labels.Y(p) : labels.X(p), across = vertical ? labels.X(p) : labels.Y(p);
+        if (along < (vertical ? l.minY : l.minX) || along > (vertical ? l.maxY : l.maxX)) continue;
+        if (far ? across <= edge : across >= edge) continue;
+        auto [it, added] = nearest.try_emplace(along, across);
+        if (!added) it->second = far ? std::min(it->second, across) : std::max(it->second, across);
+    }
+    int least = -1;
+    for (auto [along, across] : nearest) {
+        int gap = std::abs(across - edge) - 1;
+        for (int c = std::min(across, edge) + 1; c < std::max(across, edge); ++c)
+            if (vertical ? walls.At(c, along) : walls.At(along, c)) --gap;
+        least = least < 0 ? gap : std::min(least, gap);
+    }
+    return least;
+}
+
 struct Tally {
     int charts = 0, paints = 0;
 };
@@ -700,7 +727,8 @@ public:
             }
             if (t.box) {
                 t.box(true);
-                t.boxInk = textpixels::Differing(*Base, *paint(), Solid);
+                // the walls' dark sides change least of all with their colours
+                t.boxInk = textpixels::Differing(*Base, *paint(), t.CoverOnly() ? 1 : Solid);
                 t.box(false);
             }
         }
@@ -917,5 +945,53 @@ TEST_P(TextRoomSweep, EveryTextHasItsRoom) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Seeds, TextRoomSweep, ::testing::Range(0, Blocks));
+
+// A thick wall between the left labels and their ticks: seen turned the labels keep
+// off it, and seen at 135 degrees they stand next to its block, no further out from
+// the ticks than an unwalled axis' labels.
+TEST(WallsBesideLabels, LabelsStandNextToTheWallsNotOnThem) {
+    EnsureGuiApplication();
+    for (const bool turned : {true, false})
+        for (const int size : {12, 30}) {
+            SCOPED_TRACE(std::string(turned ? "rotation 300" : "ortho 135") + ", walls " + std::to_string(size));
+            TChart chart;
+            for (int k = 0; k < 2; ++k) {
+                auto* s = new TLineSeries(&chart);
+                s->SetParentChart(&chart);
+                for (int i = 0; i < 12; ++i) s->AddPoint(i, 1000 + 40 * k + 60 * std::sin(i + 4 * k));
+            }
+            chart.View3DOptions().SetOrthogonal(!turned);
+            chart.View3DOptions().SetRotation(300);
+            chart.View3DOptions().SetElevation(340);
+            chart.View3DOptions().SetOrthoAngle(135);
+            chart.LeftAxis()->Title().SetCaption("Left title");
+            std::vector<std::function<void(bool)>> walls;
+            for (TCustomChartWall* w :
+                 {static_cast<TCustomChartWall*>(&chart.BackWall()), static_cast<TCustomChartWall*>(&chart.LeftWall()),
+                  static_cast<TCustomChartWall*>(&chart.BottomWall())}) {
+                w->SetSize(size);
+                walls.push_back(BoxSwitch(*w));
+            }
+            chart.BackWall().SetTransparent(false);
+            auto paint = [&] {
+                chart.Invalidate();
+                return RenderToBitmap(chart, 640, 480);
+            };
+            const std::unique_ptr<TBitmap> base = paint();
+            const auto labelsSwitch = FontSwitch(chart.LeftAxis()->LabelsFont());
+            labelsSwitch(true);
+            const std::vector<Mask> labels = textpixels::Differing(*base, *paint(), {ChartSweepSolid, 32});
+            labelsSwitch(false);
+            for (const auto& w : walls) w(true);
+            // every pixel the walls' colours reach: their dark sides change least
+            const Mask wallInk = textpixels::Differing(*base, *paint(), 1);
+            for (const auto& w : walls) w(false);
+            ASSERT_FALSE(labels[0].Empty());
+            EXPECT_TRUE((labels[1] & wallInk.Grown()).Empty());
+            if (!turned) {
+                EXPECT_LE(Standoff(AxisLine(*chart.LeftAxis(), paint, *base), labels[0], wallInk, Left), 6);
+            }
+        }
+}
 
 }  // namespace
