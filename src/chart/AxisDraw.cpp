@@ -93,9 +93,19 @@ public:
         if (!t.Visible() || t.Caption().empty() || A.TitleLeftOut) return;
         V.SelectFont(t.Font());
         if (A.FIsDepthAxis) {
+            const int y = C.PlotRect().Bottom + A.DepthTextsDrop, z = C.ChartDepth3D() / 2;
+            if (FMeasured) {
+                int n = 0;
+                const int w = C.MultiLineTextWidth(t.Caption(), n);
+                const TPoint at = V.WorldToScreen(A.TitlePos, y, z);
+                // a pixel more around, for the letters' rims
+                FMeasured->push_back(
+                    TRect{at.x - 1, at.y - 1, at.x + w + 1, at.y + V.TextLineHeight() * std::max(1, n) + 1});
+                return;
+            }
             TransparentText();
             V.SetTextAlignment(TA_LEFT);
-            V.WriteText3D(A.TitlePos, C.PlotRect().Bottom, t.Caption(), C.ChartDepth3D() / 2);
+            V.WriteText3D(A.TitlePos, y, t.Caption(), z);
             return;
         }
         FExponent = false;
@@ -591,11 +601,20 @@ public:
         if (A.LabelsLeftOut) return;
         V.SelectFont(item ? item->Font() : A.LabelsFont());
         if (A.FIsDepthAxis) {
-            const int y = DepthLabelsY(C.PlotRect().Bottom);
-            if (!DepthLabelKeepsClear(A.LabelsPos, y, p, text)) return;
+            const TRect& plot = C.PlotRect();
+            const int y = DepthLabelsY(plot.Bottom);
+            int lines = 0;
+            const int w = C.MultiLineTextWidth(text, lines);
+            const int x = DepthLabelX(plot, p, w, V.TextLineHeight() * std::max(1, lines));
+            if (!DepthLabelKeepsClear(x, y, p, text)) return;
+            if (FMeasured) {
+                const TRect& b = FLastDepthLabelDrawn;
+                FMeasured->push_back(TRect{b.Left - 1, b.Top - 1, b.Right + 1, b.Bottom + 1});
+                return;
+            }
             TransparentText();
             V.SetTextAlignment(TA_LEFT);
-            V.WriteText3D(A.LabelsPos, y, text, p);
+            V.WriteText3D(x, y, text, p);
         } else if (A.FHorizontal) {
             Label(p, A.LabelsPos, item, text, A.FLabelsAngle);
         } else {
@@ -641,12 +660,13 @@ public:
     // overlap the last one drawn (grown by LabelsSeparation, as the other labels are) is
     // left out.
     bool DepthLabelKeepsClear(int x, int y, int z, const std::string& text) {
-        // an empty text shows nothing and takes no room
-        if (A.FLabelsSeparation == 0 || text.empty()) return true;
         int lines = 0;
         const int w = C.MultiLineTextWidth(text, lines);
         const int h = V.TextLineHeight() * std::max(1, lines);
         const TPoint at = V.WorldToScreen(x, y, z);
+        FLastDepthLabelDrawn = TRect{at.x, at.y, at.x + w, at.y + h};
+        // an empty text shows nothing and takes no room
+        if (A.FLabelsSeparation == 0 || text.empty()) return true;
         // a separation past any screen keeps every label but the first out, without overflow
         const double grow = std::min(0.01 * A.FLabelsSeparation, 1e4);
         const int gx = static_cast<int>(std::trunc(w * grow));
@@ -1053,7 +1073,6 @@ public:
     std::vector<TRect> TextBoxes(std::size_t& titles,
                                  std::vector<std::vector<std::pair<double, double>>>* outlines = nullptr) {
         std::vector<TRect> boxes;
-        if (A.FIsDepthAxis) return boxes;
         FOutlines = outlines;
         TAxisOnGetLabel saved = std::move(C.OnGetAxisLabel);
         C.OnGetAxisLabel = nullptr;
@@ -1065,6 +1084,8 @@ public:
             FOutlines = nullptr;
         });
         FMeasured = &boxes;
+        // each measure starts afresh, as each draw does
+        FDepthLabelDrawn = FLabelDrawn = false;
         A.TickPositions.clear();
         DrawTitle();
         titles = boxes.size();
@@ -1605,128 +1626,166 @@ public:
         return static_cast<int>(std::ceil(A.FHorizontal ? e.maxX - e.minX : e.maxY - e.minY));
     }
 
-    // The depth axis' labels stand beside its ticks, out from under the walls, its title
-    // beyond the labels, both to the right of its line.
+    // The depth axis' labels stand beside their ticks, its title beyond them, both to the
+    // right of its line; the labels past the bottom axis' last label, which may stand out
+    // past the plot's corner into the front label's row.
     void PlaceDepthTexts(int line, const TRect& plot) {
-        const int bottom = plot.Bottom;
         A.LabelsPos = line + TicksSize();
-        A.TitlePos = A.LabelsPos + (A.Labels() ? AxisLabelSizeOfLabels() : 0);
-        if (!A.Labels()) return;
-        // the bottom axis' last label may stand out past the plot's corner into the
-        // front label's row
-        int clear = DepthLabelsWallShift(plot);
-        const TChartAxis* b = C.BottomAxis();
-        if (b && C.IsAxisShown(b) && b->Labels() && !b->LabelsLeftOut && b->FPositionPercent == 0)
-            clear = std::max(clear, b->FKeptFit.after + 1 - TicksSize());
-        A.LabelsPos += clear;
-        A.TitlePos += clear;
-        // The labels run through the whole depth and the title stands at half of it: it
-        // moves out past the labels' ends as the projection shifts them (a text keeps its
-        // width on the screen, whatever the perspective does to the depth).
-        const int w = A.TitlePos - A.LabelsPos, y = DepthLabelsY(bottom);
-        const int ends =
-            std::max(V.WorldToScreen(A.LabelsPos, y, A.FStartPixel).x, V.WorldToScreen(A.LabelsPos, y, A.FEndPixel).x) +
-            w;
-        A.TitlePos += std::max(0, ends - V.WorldToScreen(A.TitlePos, bottom, C.ChartDepth3D() / 2).x);
+        A.TitlePos = A.LabelsPos;
+        const bool labelled = A.Labels() && !A.LabelsLeftOut;
+        if (labelled) {
+            const TChartAxis* b = C.BottomAxis();
+            if (b && C.IsAxisShown(b) && b->Labels() && !b->LabelsLeftOut && b->FPositionPercent == 0)
+                A.LabelsPos += std::max(0, b->FKeptFit.after + 1 - TicksSize());
+        }
+        TChartAxisTitle& t = A.FTitle;
+        if (!t.Visible() || t.Caption().empty() || A.TitleLeftOut) return;
+        // The title stands at half the depth, beyond every label as drawn (a text keeps its
+        // width on the screen, whatever the perspective does to the depth) by what a side
+        // axis keeps between its labels' letters and its title's: the blank of the labels'
+        // room and the room the title's line leaves before its letters, a blank of its font.
+        const int y = plot.Bottom + A.DepthTextsDrop, z = C.ChartDepth3D() / 2;
+        int beyond = V.WorldToScreen(A.LabelsPos, y, z).x;
+        V.SelectFont(t.Font());
+        const int leading = V.MeasureTextWidth(" ");
+        if (labelled) {
+            V.SelectFont(A.LabelsFont());
+            const int blank = V.MeasureTextWidth(" ") + leading;
+            for (const TRect& b : DepthLabelBoxes(plot)) beyond = std::max(beyond, b.Right + blank);
+        }
+        V.SelectFont(t.Font());
+        int n = 0;
+        const int w = C.MultiLineTextWidth(t.Caption(), n);
+        A.TitlePos = ClearedX(plot, A.LabelsPos, y, z, w, V.TextLineHeight() * std::max(1, n), beyond);
     }
 
     // The labels' top y as drawn (before projection).
     int DepthLabelsY(int bottom) {
         const TView3DOptions* o = V.View3DOptions();
-        return !o || o->Orthogonal() || o->Rotation() == 360 ? bottom + V.TextLineHeight() / 2 : bottom;
+        return (!o || o->Orthogonal() || o->Rotation() == 360 ? bottom + V.TextLineHeight() / 2 : bottom) +
+               A.DepthTextsDrop;
     }
 
-    // How far right the depth labels move so that none lies on a wall block as projected:
-    // seen at a slant the floor and the right wall reach past the axis line into the
-    // labels' rows. Labels along the depth are checked at a few depths between its ends.
-    int DepthLabelsWallShift(const TRect& plot) {
-        const std::vector<TCustomAxisPanel::TWallBlock> blocks = C.WallBlocks();
-        if (blocks.empty()) return 0;
+    // The world x of the depth label of w x h at depth z: beside its tick, but never left
+    // of the front label's place (where the depth runs left, into the series' room) nor
+    // on the series' room or a wall as projected.
+    int DepthLabelX(const TRect& plot, int z, int w, int h) {
+        const int y = DepthLabelsY(plot.Bottom);
+        return ClearedX(plot, A.LabelsPos, y, z, w, h, V.WorldToScreen(A.LabelsPos, y, 0).x);
+    }
+
+    // The screen boxes of the depth labels as placed, before any too close to the one
+    // before is left out: one per series row, or at a few depths for other labels.
+    std::vector<TRect> DepthLabelBoxes(const TRect& plot) {
+        std::vector<TRect> boxes;
+        V.SelectFont(A.LabelsFont());
+        const int w = MaxLabelWidth(), h = V.TextLineHeight() * MaxLabelLines();
+        const int y = DepthLabelsY(plot.Bottom);
+        auto add = [&](int z) {
+            const TPoint at = V.WorldToScreen(DepthLabelX(plot, z, w, h), y, z);
+            boxes.push_back(TRect{at.x, at.y, at.x + w, at.y + h});
+        };
+        if (A.FItems.Count() == 0 && EffectiveStyle() == talText && C.ActiveSeriesCount() > 0) {
+            const long first = static_cast<long>(std::trunc(std::max(A.FScaleMinimum, -1e9)));
+            const long last = static_cast<long>(std::trunc(std::min(A.FScaleMaximum, 1e9)));
+            for (long v = first; v <= last && v - first < kMaxLabelSteps; ++v)
+                add(A.ValueToPixel(A.FScaleMaximum - static_cast<double>(v) - 0.5));
+        } else {
+            constexpr int samples = 16;
+            for (int k = 0; k <= samples; ++k)
+                add(static_cast<int>(A.FStartPixel +
+                                     (static_cast<long long>(A.FEndPixel) - A.FStartPixel) * k / samples));
+        }
+        return boxes;
+    }
+
+    // The extent in x of the hull of the eight points c across the rows top .. low; false
+    // where it lies wholly above or below them. The hull's edges are among the segments
+    // between its corners, clipped to the rows.
+    static bool RowsExtent(const TPoint (&c)[8], double top, double low, double& lo, double& hi) {
+        bool met = false;
+        for (int i = 0; i < 8; ++i)
+            for (int j = i; j < 8; ++j) {
+                const double y0 = c[i].y, y1 = c[j].y, x0 = c[i].x, x1 = c[j].x;
+                const double a = std::max(top, std::min(y0, y1)), e = std::min(low, std::max(y0, y1));
+                if (a > e) continue;
+                for (double yy : {a, e}) {
+                    const double x = y1 == y0 ? std::max(x0, x1) : x0 + (x1 - x0) * (yy - y0) / (y1 - y0);
+                    const double xm = y1 == y0 ? std::min(x0, x1) : x;
+                    lo = met ? std::min(lo, xm) : xm;
+                    hi = met ? std::max(hi, x) : x;
+                    met = true;
+                }
+            }
+        return met;
+    }
+
+    // The least world x from x on at which a depth text of w x h at (y, z) stands on the
+    // screen from least on and clear of the blocks the walls and the series' room make
+    // as projected, wherever those reach into its rows: seen at a slant they reach past
+    // the axis line, and seen from the right the series stand in front of the labels'
+    // places along the depth.
+    int ClearedX(const TRect& plot, int x, int y, int z, int w, int h, int least) {
+        std::vector<TCustomAxisPanel::TWallBlock> blocks = C.WallBlocks();
         // the walls stand where the chart's plot is now; the room asks for a plot yet to be
         const int ox = plot.Right - C.PlotRect().Right, oy = plot.Bottom - C.PlotRect().Bottom;
-        const int bottom = plot.Bottom;
-        const int w = AxisLabelSizeOfLabels();
-        V.SelectFont(A.LabelsFont());
-        const int h = V.TextLineHeight() * MaxLabelLines();
-        const int y = DepthLabelsY(bottom);
-        double shift = 0;
-        constexpr int samples = 8;
-        for (const TCustomAxisPanel::TWallBlock& b : blocks) {
-            TPoint c[8];
-            int n = 0;
-            for (int z : {b.z0, b.z1})
-                for (int cx : {b.r.Left, b.r.Right})
-                    for (int cy : {b.r.Top, b.r.Bottom}) c[n++] = V.WorldToScreen(cx + ox, cy + oy, z);
-            for (int k = 0; k <= samples; ++k) {
-                const int z = static_cast<int>(A.FStartPixel +
-                                               (static_cast<long long>(A.FEndPixel) - A.FStartPixel) * k / samples);
-                const TPoint at = V.WorldToScreen(A.LabelsPos, y, z);
-                // the block's extent across the label's rows: its hull's edges are among
-                // the segments between its corners, clipped to the rows
+        for (TCustomAxisPanel::TWallBlock& b : blocks)
+            b.r = TRect{b.r.Left + ox, b.r.Top + oy, b.r.Right + ox, b.r.Bottom + oy};
+        blocks.push_back(TCustomAxisPanel::TWallBlock{plot, 0, C.ChartDepth3D()});
+        int result = x;
+        for (int round = 0; round < 8; ++round) {
+            const TPoint at = V.WorldToScreen(result, y, z);
+            double need = least;
+            for (const TCustomAxisPanel::TWallBlock& b : blocks) {
+                TPoint c[8];
+                int n = 0;
+                for (int bz : {b.z0, b.z1})
+                    for (int cx : {b.r.Left, b.r.Right})
+                        for (int cy : {b.r.Top, b.r.Bottom}) c[n++] = V.WorldToScreen(cx, cy, bz);
                 double lo = 0, hi = 0;
-                bool met = false;
-                const double top = at.y, low = at.y + h;
-                for (int i = 0; i < 8; ++i)
-                    for (int j = i; j < 8; ++j) {
-                        const double y0 = c[i].y, y1 = c[j].y, x0 = c[i].x, x1 = c[j].x;
-                        const double a = std::max(top, std::min(y0, y1)), e = std::min(low, std::max(y0, y1));
-                        if (a > e) continue;
-                        for (double yy : {a, e}) {
-                            const double x = y1 == y0 ? std::max(x0, x1) : x0 + (x1 - x0) * (yy - y0) / (y1 - y0);
-                            const double xm = y1 == y0 ? std::min(x0, x1) : x;
-                            lo = met ? std::min(lo, xm) : xm;
-                            hi = met ? std::max(hi, x) : x;
-                            met = true;
-                        }
-                    }
-                // a block wholly beside the label leaves it where it is
-                if (!met || hi < at.x || lo > at.x + w) continue;
-                shift = std::max(shift, hi + 2 - at.x);
+                // a block wholly beside the text leaves it where it is
+                if (!RowsExtent(c, at.y, at.y + h, lo, hi) || hi + 2 <= at.x || lo > at.x + w) continue;
+                need = std::max(need, hi + 2);
             }
+            if (at.x >= need) break;
+            // how far one pixel along x moves the text on the screen at its depth (seen
+            // turned in perspective, less than one pixel, and unlike further off)
+            const int unit = 8;
+            const double scale = (V.WorldToScreen(result + unit, y, z).x - at.x) / static_cast<double>(unit);
+            result += std::max(1, Round(std::ceil(std::min((need - at.x) / std::max(scale, 0.25), 1e6))));
         }
-        const TView3DOptions* o = V.View3DOptions();
-        const double zoom = o && o->Zoom() > 0 ? o->Zoom() * 0.01 : 1.0;
-        return static_cast<int>(std::ceil(std::min(shift / zoom, 1e6)));
+        return result;
     }
 
-    // The screen box of the depth texts as drawn with the axis line at x = line: the
-    // labels run along the whole depth, the title stands at half of it.
+    // The screen box of the depth texts as drawn with the axis line at x = line.
     TRect DepthTextsBox(int line, const TRect& plot) {
         PlaceDepthTexts(line, plot);
-        const int bottom = plot.Bottom;
-        TRect box{0, 0, 0, 0};
-        bool any = false;
-        auto add = [&](int x, int y, int z, int w, int h) {
-            if (w <= 0 || h <= 0) return;
-            const TPoint at = V.WorldToScreen(x, y, z);
-            const TRect b{at.x, at.y, at.x + w, at.y + h};
-            box = any ? TRect{std::min(box.Left, b.Left), std::min(box.Top, b.Top), std::max(box.Right, b.Right),
-                              std::max(box.Bottom, b.Bottom)}
-                      : b;
-            any = true;
-        };
-        if (A.Labels() && !A.LabelsLeftOut) {
-            const int w = AxisLabelSizeOfLabels();
-            V.SelectFont(A.LabelsFont());
-            const int h = V.TextLineHeight() * MaxLabelLines();
-            const int y = DepthLabelsY(bottom);
-            for (int z : {A.FStartPixel, A.FEndPixel}) add(A.LabelsPos, y, z, w, h);
-        }
-        const TChartAxisTitle& t = A.FTitle;
+        std::vector<TRect> boxes;
+        if (A.Labels() && !A.LabelsLeftOut) boxes = DepthLabelBoxes(plot);
+        TChartAxisTitle& t = A.FTitle;
         if (t.Visible() && !t.Caption().empty() && !A.TitleLeftOut) {
-            V.SelectFont(const_cast<TChartAxisTitle&>(t).Font());
+            V.SelectFont(t.Font());
             int n = 0;
             const int w = C.MultiLineTextWidth(t.Caption(), n);
-            add(A.TitlePos, bottom, C.ChartDepth3D() / 2, w, V.TextLineHeight() * std::max(1, n));
+            const TPoint at = V.WorldToScreen(A.TitlePos, plot.Bottom + A.DepthTextsDrop, C.ChartDepth3D() / 2);
+            boxes.push_back(TRect{at.x, at.y, at.x + w, at.y + V.TextLineHeight() * std::max(1, n)});
+        }
+        TRect box{0, 0, 0, 0};
+        for (std::size_t i = 0; i < boxes.size(); ++i) {
+            const TRect& b = boxes[i];
+            box = i == 0 ? b
+                         : TRect{std::min(box.Left, b.Left), std::min(box.Top, b.Top), std::max(box.Right, b.Right),
+                                 std::max(box.Bottom, b.Bottom)};
         }
         return box;
     }
 
-    // Nothing else keeps room for the depth texts beside the plot: they would stand on
-    // the right axis' texts, the legend or past the panel. The plot gives way on the
-    // right as far as they would reach past the room the walls took there, or onto the
-    // right axis' texts where those stand in the same rows (the texts further out keep
-    // their places beyond them), and at the bottom by what would pass its lower edge.
+    // Nothing else keeps room for the depth texts beside the plot: they would stand past
+    // the panel or on the legend. The plot gives way on the right as far as they would
+    // reach past the room the walls took there, and at the bottom by what would pass its
+    // lower edge. The right and the bottom axis' texts, placed before, move with the
+    // plot's edge (TakeAxesRoom); where the depth texts meet the right axis' texts, the
+    // layout moves these down (ClearDepthTexts).
     void DepthRoom(TRect& r, const TRect& original) {
         const int line = PositionShift(r.Right, original);
         const TRect box = DepthTextsBox(line, r);
@@ -1734,16 +1793,7 @@ public:
         const TRect& before = C.PlotRect();
         TChartAxis* right = C.RightAxis();
         const int walls = right ? C.WallReachForAxis(right).Taken : 0;
-        int limit = V.WorldToScreen(before.Right + walls, r.Bottom, 0).x;
-        if (right && C.IsAxisShown(right) &&
-            ((right->Labels() && !right->LabelsLeftOut) ||
-             (right->FTitle.Visible() && !right->FTitle.Caption().empty() && !right->TitleLeftOut))) {
-            const int x = right->Labels() && !right->LabelsLeftOut ? right->LabelsPos : right->TitlePos;
-            const int z = right->ZPixel();
-            const TPoint top = V.WorldToScreen(x, before.Top - right->FKeptFit.before, z);
-            const TPoint low = V.WorldToScreen(x, r.Bottom + right->FKeptFit.after, z);
-            if (box.Top < low.y && top.y < box.Bottom) limit = std::min(limit, std::min(top.x, low.x) - 1);
-        }
+        const int limit = V.WorldToScreen(before.Right + walls, r.Bottom, 0).x;
         const TView3DOptions* o = V.View3DOptions();
         const double zoom = o && o->Zoom() > 0 ? o->Zoom() * 0.01 : 1.0;
         // a shrink past the plot's width leaves it empty: the texts are then left out
@@ -1754,6 +1804,52 @@ public:
         const double below = static_cast<double>(box.Bottom) - before.Bottom;
         r.Bottom -= std::clamp(Round(std::ceil(below / zoom)), 0, std::max(0, r.Bottom - r.Top) + 1);
         PlaceDepthTexts(PositionShift(r.Right, original), r);
+    }
+
+    // The right axis' texts stand beside its ticks, the depth texts beside the plot's
+    // corner: where the two would meet as drawn, the depth texts move down below them.
+    // Depth texts that still stand on another axis' texts have no room beside their
+    // ticks and are left out, the title first.
+    void ClearDepthTexts() {
+        A.DepthTextsDrop = 0;
+        if (!A.FIsDepthAxis) return;
+        std::vector<TRect> others, beside;
+        for (TChartAxis* a : {C.LeftAxis(), C.TopAxis(), C.RightAxis(), C.BottomAxis()}) {
+            if (!a || !C.IsAxisShown(a)) continue;
+            std::size_t titles = 0;
+            const std::vector<TRect> boxes = a->TextBoxes(titles);
+            others.insert(others.end(), boxes.begin(), boxes.end());
+            if (a == C.RightAxis()) beside = boxes;
+        }
+        if (others.empty()) return;
+        const TRect& plot = C.PlotRect();
+        TRect edge = plot;
+        const int line = PositionShift(SideEdge(edge), plot);
+        const TView3DOptions* o = V.View3DOptions();
+        const double zoom = o && o->Zoom() > 0 ? o->Zoom() * 0.01 : 1.0;
+        // the amount the box d must move down to stand clear below those of boxes it meets
+        auto below = [](const TRect& d, const std::vector<TRect>& boxes) {
+            int most = 0;
+            for (const TRect& b : boxes)
+                if (d.Left < b.Right && b.Left < d.Right && d.Top < b.Bottom && b.Top < d.Bottom)
+                    most = std::max(most, b.Bottom - d.Top);
+            return most;
+        };
+        std::size_t titles = 0;
+        for (int round = 0; round < 8; ++round) {
+            PlaceDepthTexts(line, plot);
+            int drop = 0;
+            for (const TRect& d : TextBoxes(titles)) drop = std::max(drop, below(d, beside));
+            if (drop == 0) break;
+            A.DepthTextsDrop += std::max(1, Round(std::ceil(drop / zoom)));
+        }
+        for (int round = 0; round < 2; ++round) {
+            PlaceDepthTexts(line, plot);
+            const std::vector<TRect> mine = TextBoxes(titles);
+            for (std::size_t k = 0; k < mine.size(); ++k)
+                if (below(mine[k], others) > 0) (k < titles ? A.TitleLeftOut : A.LabelsLeftOut) = true;
+        }
+        PlaceDepthTexts(line, plot);
     }
 
     void Room(TRect& r, bool shrink) {
@@ -1816,6 +1912,8 @@ public:
     bool FLabelDrawn = false;
     double FLastLabelFrom = 0, FLastLabelTo = 0;
     TRect FLastDepthLabel{};
+    // the screen box of the last depth label placed, without its separation
+    TRect FLastDepthLabelDrawn{};
     bool FExponent = true;
     int FLabelsRoom = -1;
     // where Lines records what it would draw instead of drawing it
@@ -1849,6 +1947,10 @@ bool TChartAxis::FlatTextsBound(TRect& r) { return FChart && TAxisDrawer(*this).
 
 void TChartAxis::ClearTitleOfLabels() {
     if (FChart) TAxisDrawer(*this).ClearTitleOfLabels();
+}
+
+void TChartAxis::ClearDepthTexts() {
+    if (FChart) TAxisDrawer(*this).ClearDepthTexts();
 }
 
 bool TChartAxis::WidenLabelsRoom() { return FChart && TAxisDrawer(*this).WidenLabelsRoom(); }

@@ -697,6 +697,10 @@ void TCustomAxisPanel::CalcAxesRoom(bool keepFloors) {
             for (TChartAxis* a : FAxes.Items())
                 if (IsAxisShown(a)) a->ClearTitleOfLabels();
         }
+        if (IsAxisShown(FDepthAxis)) {
+            Canvas().SetProjectionCenter(FChartDepth3D, PlotRect());
+            FDepthAxis->ClearDepthTexts();
+        }
     };
     FTextsStart = start;
     FTextsInner = inner;
@@ -809,7 +813,7 @@ TRect TCustomAxisPanel::TextsOverrun(const TRect& start, const TRect& inner, con
     }
     for (int i = 0; i < std::min(FAxes.Count(), 5); ++i) {
         TChartAxis* a = FAxes[i];
-        if (!IsAxisShown(a) || a->IsDepthAxis()) continue;
+        if (!IsAxisShown(a)) continue;
         // in a flat view the layout's measures bound the texts: where that box stands
         // clear of all, measuring each text is not needed
         TRect bound{};
@@ -925,6 +929,7 @@ void TCustomAxisPanel::TakeAxesRoom(const TRect& outer, TRect& room) {
         a->TitleLeftOut = a->LabelsLeftOut = a->LabelsLimited = false;
         a->LabelsAcross = 0;
         a->TitleShift = 0;
+        a->DepthTextsDrop = 0;
         if (!IsAxisShown(a)) continue;
         const int along = a->Horizontal() ? outer.Width() : outer.Height();
         const int first = a->TitleLength() + 1 > along ? 1 : 0;
@@ -938,6 +943,14 @@ void TCustomAxisPanel::TakeAxesRoom(const TRect& outer, TRect& room) {
             a->CalcAxisRoom(shrunk, i < 5);
             const TRect both = Intersection(room, shrunk);
             if (both.Left < both.Right && both.Top < both.Bottom) {
+                // where the plot gives way to the depth texts, the texts of the axes beside
+                // the edges it moves, placed before, stay beside their ticks
+                if (a->IsDepthAxis())
+                    for (auto [axis, by] : {std::pair{FRightAxis, room.Right - both.Right},
+                                            std::pair{FBottomAxis, room.Bottom - both.Bottom}}) {
+                        axis->LabelsPos -= by;
+                        axis->TitlePos -= by;
+                    }
                 room = both;
                 break;
             }

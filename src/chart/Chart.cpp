@@ -351,8 +351,9 @@ TCustomAxisPanel::TWallReach TCustomChart::WallReachForAxis(const TChartAxis* ax
             any = true;
         }
     }
-    // one pixel more for the outline drawn on the blocks' edges
-    if (any) result.Reach = std::max(result.Reach, static_cast<int>(std::ceil(reach)) + 1);
+    // two pixels more: the outline drawn on the blocks' edges, and one between it and the
+    // letters' rims
+    if (any) result.Reach = std::max(result.Reach, static_cast<int>(std::ceil(reach)) + 2);
     result.Taken =
         horizontal ? (far ? FWallsTaken.Top : FWallsTaken.Bottom) : (far ? FWallsTaken.Right : FWallsTaken.Left);
     return result;

@@ -169,6 +169,8 @@ public:
     bool FlatTextsBound(TRect& r);
     // Moves the title outward until it stands clear of the labels as projected.
     void ClearTitleOfLabels();
+    // Moves the depth texts down below the right axis' texts where the two would meet.
+    void ClearDepthTexts();
     // How far a label at either end would stand out past it toward the lower and
     // the higher coordinates (0 and 0 when it draws none), and the shares of the
     // axis between each end and the label nearest it.
@@ -322,6 +324,8 @@ public:
     int LabelsAcross = 0;
     // How far the layout moved the title off the axis' middle to keep it in the panel.
     int TitleShift = 0;
+    // How far the layout moved the depth texts down, below the right axis' texts.
+    int DepthTextsDrop = 0;
     std::vector<int> TickPositions;
 
     void Repaint();

@@ -337,8 +337,8 @@ TEST(AxisPlacement, DepthAxisLabelsStandBesideItsTicks) {
         // on the plot's corner) that would stand in the front label's row
         const int pastBottomLabel = (2 + 1) * 6 / 2 + 1;
         EXPECT_EQ(depth->LabelsPos, depth->AxisLinePos + std::max(depth->TicksSize(), pastBottomLabel));
-        // the title beyond the widest series title
-        EXPECT_EQ(depth->TitlePos, depth->LabelsPos + 8 * 6);
+        // the title beyond the widest series title, the labels' blank and its own
+        EXPECT_EQ(depth->TitlePos, depth->LabelsPos + 8 * 6 + 6 + 6);
         int labels = 0;
         for (const auto& c : chart.Recorder->Calls) {
             if (c.op != "WriteText3D") continue;

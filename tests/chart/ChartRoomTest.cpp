@@ -227,3 +227,74 @@ TEST(LegendRoom, EndLabelsKeepTheLegendsMargin) {
 }
 
 }  // namespace
+
+namespace {
+
+// Seen from the right (OrthoAngle past 90) the depth runs left into the series' room: the
+// labels still show whole, beside it; the title keeps from the labels what a side axis
+// keeps between its labels' letters and its title's: two blanks; and the right axis'
+// labels stay beside their ticks, the depth texts below them.
+TEST(DepthAxisRoom, LabelsShowBesideTheSeriesAndTheTitleKeepsItsGap) {
+    EnsureGuiApplication();
+    constexpr int W = 500, H = 350, kSeries = 4;
+    for (int angle : {135, 90}) {
+        SCOPED_TRACE(angle);
+        TChart chart(nullptr);
+        chart.SetChart3DPercent(40);
+        chart.View3DOptions().SetOrthoAngle(angle);
+        TChartAxis* depth = chart.DepthAxis();
+        depth->SetVisible(true);
+        depth->Title().SetCaption("Depth title");
+        std::vector<TLineSeries*> lines;
+        for (int s = 0; s < kSeries; ++s) {
+            lines.push_back(new TLineSeries(&chart));
+            lines.back()->SetParentChart(&chart);
+            lines.back()->SetTitle("Series " + std::to_string(s));
+            if (s % 2) lines.back()->SetVertAxis(aRightAxis);
+            // a tenth of the range up at the right end, across the labels' rows along the depth
+            for (int i = 0; i < 10; ++i) lines.back()->AddPoint(i, i < 7 ? (i * 7 + s * 3) % 10 : 1);
+        }
+        const Mask series = Differing(chart, W, H, [&](bool second) {
+            for (TLineSeries* l : lines) l->SetSeriesColor(second ? clFuchsia : clRed);
+        });
+        auto inkOf = [&](TPlotFont& font) {
+            return Differing(chart, W, H, [&](bool second) { font.SetColor(second ? clRed : clBlack); });
+        };
+        const Mask labels = inkOf(depth->LabelsFont()), title = inkOf(depth->Title().Font());
+        ASSERT_GT(labels.Count(), 20);
+        // each label alone: kept whole, clear of the series' pixels
+        int shown = 0;
+        for (int only = 0; only < kSeries; ++only) {
+            chart.OnGetAxisLabel = [only](TChartAxis*, TChartSeries*, int index, std::string& text) {
+                if (index != only) text.clear();
+            };
+            const Mask alone = inkOf(depth->LabelsFont());
+            if (Shared(alone, labels) * 10 < alone.Count() * 9) continue;
+            ++shown;
+            const Mask::Box b = alone.Bounds();
+            const auto inside = [&b, &series](int p) {
+                const int x = series.X(p), y = series.Y(p);
+                return x >= b.minX && x <= b.maxX && y >= b.minY && y <= b.maxY;
+            };
+            EXPECT_EQ(std::count_if(series.pixels.begin(), series.pixels.end(), inside), 0) << "label " << only;
+        }
+        chart.OnGetAxisLabel = nullptr;
+        // at 135 the depth has room for the four rows' labels (at 90 it has no depth)
+        if (angle == 135) {
+            EXPECT_EQ(shown, kSeries);
+        }
+        TBitmap font(1, 1);
+        font.Canvas().Font().Assign(&depth->LabelsFont());
+        EXPECT_GE(title.Bounds().minX - labels.Bounds().maxX, 2 * font.Canvas().TextWidth(" "));
+        // seen straight (at 90 the depth has no width on the screen) the right axis' line
+        // stands where it is laid out
+        TChartAxis* right = chart.RightAxis();
+        if (angle == 90) {
+            EXPECT_LE(inkOf(right->LabelsFont()).Bounds().minX - right->AxisLinePos,
+                      right->TicksSize() + font.Canvas().TextWidth(" "));
+        }
+        SaveIfFailed(chart, W, H, "depth_item_" + std::to_string(angle));
+    }
+}
+
+}  // namespace
