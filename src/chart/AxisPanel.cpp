@@ -618,11 +618,12 @@ void TCustomAxisPanel::InternalDraw(const TRect& r) {
             for (TChartAxis* a : FAxes.Items())
                 if (IsAxisShown(a) && a->WidenLabelsRoom()) wider = true;
         if (!wider) {
-            // the depth texts keep clear of the right axis' labels of the new step
-            if (IsAxisShown(FDepthAxis)) {
-                Canvas().SetProjectionCenter(FChartDepth3D, PlotRect());
-                FDepthAxis->ClearDepthTexts();
-            }
+            // the titles and the depth texts keep clear of the labels of the new step
+            Canvas().SetProjectionCenter(FChartDepth3D, PlotRect());
+            if (View3D() && !View3DOptions().Orthogonal())
+                for (TChartAxis* a : FAxes.Items())
+                    if (IsAxisShown(a)) a->ClearTitleOfLabels();
+            if (IsAxisShown(FDepthAxis)) FDepthAxis->ClearDepthTexts();
             TextsOverrun(FTextsStart, FTextsInner, FTextsPlaced, true);
             break;
         }
