@@ -1127,17 +1127,20 @@ public:
         std::size_t titles = 0;
         const std::vector<TRect> boxes = TextBoxes(titles);
         if (titles == 0 || titles == boxes.size()) return;
-        // how far one pixel outward moves the title on the screen
+        // where the title stands on the screen moved t pixels outward: in perspective a
+        // move outward brings it ever less far
         const int c = A.FCenterPixel, unit = 100;
-        const TPoint p0 =
-            A.FHorizontal ? V.WorldToScreen(c, A.TitlePos, A.FZPixel) : V.WorldToScreen(A.TitlePos, c, A.FZPixel);
-        const TPoint p1 = A.FHorizontal ? V.WorldToScreen(c, A.TitlePos + Outward() * unit, A.FZPixel)
-                                        : V.WorldToScreen(A.TitlePos + Outward() * unit, c, A.FZPixel);
+        auto moved = [&](int t) {
+            const int p = A.TitlePos + Outward() * t;
+            return A.FHorizontal ? V.WorldToScreen(c, p, A.FZPixel) : V.WorldToScreen(p, c, A.FZPixel);
+        };
+        const TPoint p0 = moved(0), p1 = moved(unit);
         const double dx = static_cast<double>(p1.x - p0.x) / unit, dy = static_cast<double>(p1.y - p0.y) / unit;
-        // seen nearly edge on, no move would clear the labels
-        if (std::hypot(dx, dy) < 0.05) return;
         auto meets = [&](int t) {
-            const int mx = Round(dx * t), my = Round(dy * t);
+            const TPoint q = moved(t);
+            const int mx = q.x - p0.x, my = q.y - p0.y;
+            // past where the projection turns back, no place further out is a clear one
+            if (mx * dx + my * dy < 0) return true;
             for (std::size_t i = 0; i < titles; ++i)
                 for (std::size_t j = titles; j < boxes.size(); ++j) {
                     const TRect& a = boxes[i];
@@ -1149,10 +1152,19 @@ public:
                 }
             return false;
         };
+        // seen nearly edge on, no move would clear the labels: a title still on them
+        // has no room and is left out
+        if (std::hypot(dx, dy) < 0.05) {
+            if (meets(0)) A.TitleLeftOut = true;
+            return;
+        }
         int t = 0;
         const int most = C.PanelRect().Width() + C.PanelRect().Height();
         while (t < most && meets(t)) t += 1;
-        if (t < most) A.TitlePos += Outward() * t;
+        if (t < most)
+            A.TitlePos += Outward() * t;
+        else
+            A.TitleLeftOut = true;
     }
 
     void Exponent(int x, int y, const std::string& text) {

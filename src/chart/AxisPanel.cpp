@@ -618,6 +618,12 @@ void TCustomAxisPanel::InternalDraw(const TRect& r) {
             for (TChartAxis* a : FAxes.Items())
                 if (IsAxisShown(a) && a->WidenLabelsRoom()) wider = true;
         if (!wider) {
+            // the titles and the depth texts keep clear of the labels of the new step
+            Canvas().SetProjectionCenter(FChartDepth3D, PlotRect());
+            if (View3D() && !View3DOptions().Orthogonal())
+                for (TChartAxis* a : FAxes.Items())
+                    if (IsAxisShown(a)) a->ClearTitleOfLabels();
+            if (IsAxisShown(FDepthAxis)) FDepthAxis->ClearDepthTexts();
             TextsOverrun(FTextsStart, FTextsInner, FTextsPlaced, true);
             break;
         }
@@ -811,9 +817,13 @@ TRect TCustomAxisPanel::TextsOverrun(const TRect& start, const TRect& inner, con
             }
         }
     }
+    bool leftOut = false;
     for (int i = 0; i < std::min(FAxes.Count(), 5); ++i) {
         TChartAxis* a = FAxes[i];
         if (!IsAxisShown(a)) continue;
+        // the depth texts stand past the bottom axis' labels and below the right axis'
+        // texts: where those were just left out, they take their places afresh
+        if (leftOut && a == FDepthAxis) a->ClearDepthTexts();
         // in a flat view the layout's measures bound the texts: where that box stands
         // clear of all, measuring each text is not needed
         TRect bound{};
@@ -855,7 +865,7 @@ TRect TCustomAxisPanel::TextsOverrun(const TRect& start, const TRect& inner, con
             const int clear = k < outlines.size() ? OffWalls(*a, walls, wallsBound, b, outlines[k]) : 0;
             if (clear > 0 && !leaveOut) offWalls = std::max(offWalls, clear);
             if (leaveOut && (out.Left > 0 || out.Top > 0 || out.Right > 0 || out.Bottom > 0 || clear > 0))
-                (k < titles ? a->TitleLeftOut : a->LabelsLeftOut) = true;
+                (k < titles ? a->TitleLeftOut : a->LabelsLeftOut) = leftOut = true;
         }
         // The walls' reach across the axis was measured about the plot's edge: texts
         // still on a wall move out beyond it, and the room is taken again.
