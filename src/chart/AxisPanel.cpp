@@ -671,7 +671,14 @@ void TCustomAxisPanel::CalcAxesRoom(bool keepFloors) {
         if (b.Left >= room.Right) outer.Right = std::min(outer.Right, b.Left);
     }
     if (!keepFloors)
-        for (TChartAxis* a : FAxes.Items()) a->LabelsRoomFloor = a->WallsClear = 0;
+        for (TChartAxis* a : FAxes.Items()) {
+            a->LabelsRoomFloor = a->WallsClear = 0;
+            // The labels' first measure projects them where they stand: in a turned view
+            // that sets their length on the screen, hence their step. They start at the
+            // plot's edge, not where the last paint left them, or each paint would differ.
+            a->LabelsPos = a->TitlePos = a->Horizontal() ? (a->OtherSide() ? start.Top : start.Bottom)
+                                                         : (a->OtherSide() ? start.Right : start.Left);
+        }
     // The room measures the labels before the plot's final length chooses their step,
     // and before the projection and the slant move them: where that step's labels need
     // more, or the texts as drawn reach past the panel or onto the legend and the
