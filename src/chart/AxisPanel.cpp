@@ -676,8 +676,17 @@ void TCustomAxisPanel::CalcAxesRoom(bool keepFloors) {
         if (b.Right <= room.Left) outer.Left = std::max(outer.Left, b.Right);
         if (b.Left >= room.Right) outer.Right = std::min(outer.Right, b.Left);
     }
+    const bool turned = View3D() && !View3DOptions().Orthogonal();
     if (!keepFloors)
-        for (TChartAxis* a : FAxes.Items()) a->LabelsRoomFloor = a->WallsClear = 0;
+        for (TChartAxis* a : FAxes.Items()) {
+            a->LabelsRoomFloor = a->WallsClear = 0;
+            // The labels' first measure projects them where they stand: in a turned view
+            // that sets their length on the screen, hence their step. They start at the
+            // plot's edge, not where the last paint left them, or each paint would differ.
+            if (turned)
+                a->LabelsPos = a->TitlePos = a->Horizontal() ? (a->OtherSide() ? start.Top : start.Bottom)
+                                                             : (a->OtherSide() ? start.Right : start.Left);
+        }
     // The room measures the labels before the plot's final length chooses their step,
     // and before the projection and the slant move them: where that step's labels need
     // more, or the texts as drawn reach past the panel or onto the legend and the
