@@ -707,6 +707,7 @@ void TCustomAxisPanel::CalcAxesRoom(bool keepFloors) {
     FTextsPlaced = placed;
     TRect inset{0, 0, 0, 0}, best = inset;
     int least = -1;
+    int rounds = 3;
     for (int round = 0;; ++round) {
         layout(inset);
         bool wider = false;
@@ -723,12 +724,14 @@ void TCustomAxisPanel::CalcAxesRoom(bool keepFloors) {
         // Where more room does not bring the texts in (a turned view may move them
         // further out), or after a few rounds, what still reaches out is left out.
         const bool worse = least >= 0 && total >= least && !wider;
-        if (round == 3 || worse) {
+        if (round == rounds || worse) {
             if (worse) layout(best);
             TextsOverrun(start, inner, placed, true);
             break;
         }
-        if (least < 0 || total < least) {
+        // a round that asked nothing but to move texts off the walls is no measure: the
+        // room they then reach out of is first seen in the next
+        if (total > 0 && (least < 0 || total < least)) {
             least = total;
             best = inset;
         }
@@ -741,7 +744,50 @@ void TCustomAxisPanel::CalcAxesRoom(bool keepFloors) {
         grow(next.Right, need.Right);
         grow(next.Bottom, need.Bottom);
         // the plot is what the chart is for: texts take no more than two thirds of it
-        if (3 * (next.Left + next.Right) > 2 * start.Width() || 3 * (next.Top + next.Bottom) > 2 * start.Height()) {
+        const bool capped =
+            3 * (next.Left + next.Right) > 2 * start.Width() || 3 * (next.Top + next.Bottom) > 2 * start.Height();
+        // Turned, the plot's width stands high on the screen and its height wide: where
+        // giving way on the side the walls reach past cannot bring them in, the whole plot
+        // shrinks about its middle, by as much as the side that needs most, down to a
+        // sixth of its size.
+        if (capped && View3D() && !View3DOptions().Orthogonal()) {
+            std::vector<TOutline> walls;
+            TRect bound{0, 0, 0, 0};
+            WallOutlines(walls, bound);
+            const TRect& p = PlotRect();
+            const double cx = 0.5 * (p.Left + p.Right), cy = 0.5 * (p.Top + p.Bottom);
+            double keep = 1;
+            auto fit = [&keep](double reach, int by) {
+                if (by > 0 && reach > 0) keep = std::min(keep, std::max(0.0, reach - by) / reach);
+            };
+            if (!walls.empty()) {
+                fit(cx - bound.Left, need.Left);
+                fit(cy - bound.Top, need.Top);
+                fit(bound.Right - cx, need.Right);
+                fit(bound.Bottom - cy, need.Bottom);
+            }
+            // half as much again: the perspective, set by the plot's width, grows as it shrinks
+            const double by = 0.75 * (1 - keep) / zoom;
+            const int dx = static_cast<int>(std::ceil(by * p.Width())),
+                      dy = static_cast<int>(std::ceil(by * p.Height()));
+            next = TRect{inset.Left + dx, inset.Top + dy, inset.Right + dx, inset.Bottom + dy};
+            auto cap = [](int& lo, int& hi, int length) {
+                const int most = 5 * std::max(0, length) / 6;
+                if (lo + hi <= most) return;
+                const long long sum = static_cast<long long>(lo) + hi;
+                lo = static_cast<int>(static_cast<long long>(lo) * most / sum);
+                hi = most - lo;
+            };
+            cap(next.Left, next.Right, start.Width());
+            cap(next.Top, next.Bottom, start.Height());
+            // the projection changes with the plot's size: the walls settle in more rounds
+            rounds = 6;
+        } else if (capped) {
+            TextsOverrun(start, inner, placed, true);
+            break;
+        }
+        if (!wider && next.Left <= inset.Left && next.Top <= inset.Top && next.Right <= inset.Right &&
+            next.Bottom <= inset.Bottom) {
             TextsOverrun(start, inner, placed, true);
             break;
         }
