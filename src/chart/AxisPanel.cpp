@@ -729,9 +729,11 @@ void TCustomAxisPanel::CalcAxesRoom(bool keepFloors) {
             TextsOverrun(start, inner, placed, true);
             break;
         }
-        // a round that asked nothing but to move texts off the walls is no measure: the
-        // room they then reach out of is first seen in the next
-        if (total > 0 && (least < 0 || total < least)) {
+        // a round that asked nothing but to move texts off the walls is no measure to beat:
+        // the room they then reach out of is first seen in the next
+        if (total == 0) {
+            best = inset;
+        } else if (least < 0 || total < least) {
             least = total;
             best = inset;
         }
@@ -750,27 +752,32 @@ void TCustomAxisPanel::CalcAxesRoom(bool keepFloors) {
         // giving way on the side the walls reach past cannot bring them in, the whole plot
         // shrinks about its middle, by as much as the side that needs most, down to a
         // sixth of its size.
+        double keep = 1;
         if (capped && View3D() && !View3DOptions().Orthogonal()) {
             std::vector<TOutline> walls;
             TRect bound{0, 0, 0, 0};
             WallOutlines(walls, bound);
             const TRect& p = PlotRect();
             const double cx = 0.5 * (p.Left + p.Right), cy = 0.5 * (p.Top + p.Bottom);
-            double keep = 1;
             auto fit = [&keep](double reach, int by) {
                 if (by > 0 && reach > 0) keep = std::min(keep, std::max(0.0, reach - by) / reach);
             };
+            // only what the walls reach out past the plot's first room is theirs to bring in
             if (!walls.empty()) {
-                fit(cx - bound.Left, need.Left);
-                fit(cy - bound.Top, need.Top);
-                fit(bound.Right - cx, need.Right);
-                fit(bound.Bottom - cy, need.Bottom);
+                fit(cx - bound.Left, std::min(need.Left, start.Left - bound.Left));
+                fit(cy - bound.Top, std::min(need.Top, start.Top - bound.Top));
+                fit(bound.Right - cx, std::min(need.Right, bound.Right - start.Right));
+                fit(bound.Bottom - cy, std::min(need.Bottom, bound.Bottom - start.Bottom));
             }
+        }
+        if (keep < 1) {
+            const TRect& p = PlotRect();
             // half as much again: the perspective, set by the plot's width, grows as it shrinks
             const double by = 0.75 * (1 - keep) / zoom;
             const int dx = static_cast<int>(std::ceil(by * p.Width())),
                       dy = static_cast<int>(std::ceil(by * p.Height()));
-            next = TRect{inset.Left + dx, inset.Top + dy, inset.Right + dx, inset.Bottom + dy};
+            next = TRect{std::max(next.Left, inset.Left + dx), std::max(next.Top, inset.Top + dy),
+                         std::max(next.Right, inset.Right + dx), std::max(next.Bottom, inset.Bottom + dy)};
             auto cap = [](int& lo, int& hi, int length) {
                 const int most = 5 * std::max(0, length) / 6;
                 if (lo + hi <= most) return;
