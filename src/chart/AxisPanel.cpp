@@ -722,6 +722,7 @@ void TCustomAxisPanel::CalcAxesRoom(bool keepFloors) {
     FTextsPlaced = placed;
     TRect inset{0, 0, 0, 0}, best = inset;
     int least = -1;
+    int rounds = 3;
     for (int round = 0;; ++round) {
         layout(inset);
         bool wider = false;
@@ -738,12 +739,16 @@ void TCustomAxisPanel::CalcAxesRoom(bool keepFloors) {
         // Where more room does not bring the texts in (a turned view may move them
         // further out), or after a few rounds, what still reaches out is left out.
         const bool worse = least >= 0 && total >= least && !wider;
-        if (round == 3 || worse) {
+        if (round == rounds || worse) {
             if (worse) layout(best);
             TextsOverrun(start, inner, placed, true);
             break;
         }
-        if (least < 0 || total < least) {
+        // a round that asked nothing but to move texts off the walls is no measure to beat:
+        // the room they then reach out of is first seen in the next
+        if (total == 0) {
+            best = inset;
+        } else if (least < 0 || total < least) {
             least = total;
             best = inset;
         }
@@ -756,7 +761,55 @@ void TCustomAxisPanel::CalcAxesRoom(bool keepFloors) {
         grow(next.Right, need.Right);
         grow(next.Bottom, need.Bottom);
         // the plot is what the chart is for: texts take no more than two thirds of it
-        if (3 * (next.Left + next.Right) > 2 * start.Width() || 3 * (next.Top + next.Bottom) > 2 * start.Height()) {
+        const bool capped =
+            3 * (next.Left + next.Right) > 2 * start.Width() || 3 * (next.Top + next.Bottom) > 2 * start.Height();
+        // Turned, the plot's width stands high on the screen and its height wide: where
+        // giving way on the side the walls reach past cannot bring them in, the whole plot
+        // shrinks about its middle, by as much as the side that needs most, down to a
+        // sixth of its size.
+        double keep = 1;
+        if (capped && View3D() && !View3DOptions().Orthogonal()) {
+            std::vector<TOutline> walls;
+            TRect bound{0, 0, 0, 0};
+            WallOutlines(walls, bound);
+            const TRect& p = PlotRect();
+            const double cx = 0.5 * (p.Left + p.Right), cy = 0.5 * (p.Top + p.Bottom);
+            auto fit = [&keep](double reach, int by) {
+                if (by > 0 && reach > 0) keep = std::min(keep, std::max(0.0, reach - by) / reach);
+            };
+            // only what the walls reach out past the plot's first room is theirs to bring in
+            if (!walls.empty()) {
+                fit(cx - bound.Left, std::min(need.Left, start.Left - bound.Left));
+                fit(cy - bound.Top, std::min(need.Top, start.Top - bound.Top));
+                fit(bound.Right - cx, std::min(need.Right, bound.Right - start.Right));
+                fit(bound.Bottom - cy, std::min(need.Bottom, bound.Bottom - start.Bottom));
+            }
+        }
+        if (keep < 1) {
+            const TRect& p = PlotRect();
+            // half as much again: the perspective, set by the plot's width, grows as it shrinks
+            const double by = 0.75 * (1 - keep) / zoom;
+            const int dx = static_cast<int>(std::ceil(by * p.Width())),
+                      dy = static_cast<int>(std::ceil(by * p.Height()));
+            next = TRect{std::max(next.Left, inset.Left + dx), std::max(next.Top, inset.Top + dy),
+                         std::max(next.Right, inset.Right + dx), std::max(next.Bottom, inset.Bottom + dy)};
+            auto cap = [](int& lo, int& hi, int length) {
+                const int most = 5 * std::max(0, length) / 6;
+                if (lo + hi <= most) return;
+                const long long sum = static_cast<long long>(lo) + hi;
+                lo = static_cast<int>(static_cast<long long>(lo) * most / sum);
+                hi = most - lo;
+            };
+            cap(next.Left, next.Right, start.Width());
+            cap(next.Top, next.Bottom, start.Height());
+            // the projection changes with the plot's size: the walls settle in more rounds
+            rounds = 6;
+        } else if (capped) {
+            TextsOverrun(start, inner, placed, true);
+            break;
+        }
+        if (!wider && next.Left <= inset.Left && next.Top <= inset.Top && next.Right <= inset.Right &&
+            next.Bottom <= inset.Bottom) {
             TextsOverrun(start, inner, placed, true);
             break;
         }
