@@ -737,8 +737,9 @@ void TCustomAxisPanel::CalcAxesRoom(bool keepFloors) {
         const int total = need.Left + need.Top + need.Right + need.Bottom;
         if (!wider && total == 0) break;
         // Where more room does not bring the texts in (a turned view may move them
-        // further out), or after a few rounds, what still reaches out is left out.
-        const bool worse = least >= 0 && total >= least && !wider;
+        // further out), or after a few rounds, what still reaches out is left out. A round
+        // that asks as much as the best is not worse: the walls may still settle.
+        const bool worse = least >= 0 && total > least && !wider;
         if (round == rounds || worse) {
             if (worse) layout(best);
             TextsOverrun(start, inner, placed, true);
