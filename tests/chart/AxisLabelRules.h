@@ -116,18 +116,26 @@ inline Drawn DrawnWithWidths(TChart& chart, TextRecordingCanvas& r, TChartAxis& 
 // Whether the axis as last drawn has room for two of its labels side by side at a
 // regular step: some nice step (not finer than `least`) has two values in the range
 // that the format shows apart, and labels at them reaching extentOf(text) pixels
-// along the axis keep clear by the axis' separation.
+// along the axis keep clear by the axis' separation. The labels stand where the axis
+// draws them, on whole pixels (a step of 19.5 px is drawn 19 and 20 px apart), and
+// every neighbouring two of the step in the range keep clear, as the plan asks.
 inline bool RoomForTwo(TChartAxis& axis, const std::function<double(const std::string&)>& extentOf, double least = 0) {
     const double lo = axis.ScaleMinimum(), hi = axis.ScaleMaximum(), range = hi - lo;
     if (axis.Logarithmic() || !(range > 0) || axis.AxisLength() <= 0) return false;
-    const double perUnit = axis.AxisLength() / range;
     double s = std::max({axis.Increment(), least, std::pow(10.0, std::floor(std::log10(range)) - 4)});
     for (int i = 0; i < 200 && s <= range; ++i, s = NextNiceStep(s)) {
         const double first = std::ceil(lo / s) * s;
         if (first + s > hi) continue;
         const std::string a = axis.FormatAxisLabel(first), b = axis.FormatAxisLabel(first + s);
         if (a == b) continue;
-        if (s * perUnit >= (1 + 0.01 * axis.LabelsSeparation()) * std::max(extentOf(a), extentOf(b))) return true;
+        const double grow = 1 + 0.01 * axis.LabelsSeparation();
+        if (s * axis.AxisLength() / range + 1 < grow * std::max(extentOf(a), extentOf(b))) continue;
+        bool clear = true;
+        for (double v = first; clear && v + s <= hi + 1e-9 * s; v += s) {
+            const int apart = std::abs(axis.ValueToPixel(v + s) - axis.ValueToPixel(v));
+            clear = apart >= grow * std::max(extentOf(axis.FormatAxisLabel(v)), extentOf(axis.FormatAxisLabel(v + s)));
+        }
+        if (clear) return true;
     }
     return false;
 }
