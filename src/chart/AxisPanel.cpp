@@ -1056,20 +1056,31 @@ void TCustomAxisPanel::FitEndLabels(const TRect& inner, const std::vector<TRect>
     }
     // Whether the texts of p, an axis across x, reach past its end on x's side into
     // the row or column where x's labels begin; at is then where they begin.
-    auto reaches = [&room](const Ends& p, const TChartAxis& x, int& at) {
+    // In an orthogonal 3D view each axis is drawn at its own depth, shifted on the
+    // screen by it: p's texts are compared where they stand from x's depth.
+    const bool shifted = View3D() && View3DOptions().Orthogonal();
+    auto reaches = [&](const Ends& p, const TChartAxis& x, int& at) {
         if (!p.placed) return false;
-        const bool labels =
-            x.Horizontal() ? (x.OtherSide() ? room.Top - p.before < x.LabelsPos : room.Bottom + p.after > x.LabelsPos)
-                           : (x.OtherSide() ? room.Right + p.after > x.LabelsPos : room.Left - p.before < x.LabelsPos);
+        TPoint d{0, 0};
+        if (shifted && p.axis->ZPixel() != x.ZPixel()) {
+            const TPoint a = Canvas().WorldToScreen(0, 0, p.axis->ZPixel()),
+                         b = Canvas().WorldToScreen(0, 0, x.ZPixel());
+            d = TPoint{a.x - b.x, a.y - b.y};
+        }
+        const int across = x.Horizontal() ? d.y : d.x, along = x.Horizontal() ? d.x : d.y;
+        const bool labels = x.Horizontal() ? (x.OtherSide() ? room.Top - p.before + across < x.LabelsPos
+                                                            : room.Bottom + p.after + across > x.LabelsPos)
+                                           : (x.OtherSide() ? room.Right + p.after + across > x.LabelsPos
+                                                            : room.Left - p.before + across < x.LabelsPos);
         if (labels && (p.before > 0 || p.after > 0)) {
-            at = p.axis->LabelsPos;
+            at = p.axis->LabelsPos + along;
             return true;
         }
         if (p.title == 0) return false;
         // the title stands at the middle of p
-        const int lo = (x.Horizontal() ? room.Top + room.Bottom : room.Left + room.Right) / 2 - p.title / 2;
+        const int lo = (x.Horizontal() ? room.Top + room.Bottom : room.Left + room.Right) / 2 - p.title / 2 + across;
         const int hi = lo + p.title;
-        at = p.axis->TitlePos;
+        at = p.axis->TitlePos + along;
         return x.OtherSide() == x.Horizontal() ? lo < x.LabelsPos : hi > x.LabelsPos;
     };
     for (const Ends& e : ends) {
