@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <numbers>
+#include <type_traits>
 
 #include "AxisPanel.h"
 #include "SeriesMarks.h"
@@ -284,7 +285,7 @@ public:
             static_cast<double>(A.LabelsTo),
             static_cast<double>(A.LabelsAcross)};
         TChartAxis::LabelPlan* plans = A.FLabelPlans;
-        constexpr int kept = std::size(decltype(A.FLabelPlans){});
+        constexpr int kept = std::extent_v<decltype(A.FLabelPlans)>;
         for (int i = 0; i < kept; ++i)
             if (plans[i].device == V.GetDeviceHandle() &&
                 std::equal(plans[i].inputs.begin(), plans[i].inputs.end(), std::begin(inputs), std::end(inputs)) &&

@@ -512,8 +512,12 @@ TRect ClipOutline(const TOutline& outline, const TRect& r) {
     // each edge of r in turn: a side (0 x, 1 y), its value, and which side is inside
     const std::tuple<int, double, bool> edges[4] = {
         {0, r.Left, true}, {0, r.Right, false}, {1, r.Top, true}, {1, r.Bottom, false}};
-    for (const auto& [axis, at, above] : edges) {
+    for (const auto& edge : edges) {
         if (poly.empty()) break;
+        // named, not bound: a lambda may not take a structured binding on every compiler we build with
+        const int axis = std::get<0>(edge);
+        const double at = std::get<1>(edge);
+        const bool above = std::get<2>(edge);
         auto value = [axis](const std::pair<double, double>& q) { return axis == 0 ? q.first : q.second; };
         auto inside = [&](const std::pair<double, double>& q) { return above ? value(q) >= at : value(q) <= at; };
         TOutline next;
