@@ -175,6 +175,27 @@ protected:
         }
     }
 
+    // Sweeps narvi_reindex on H, opened afresh after Prepare at every fault point;
+    // Check sees the code with the faults off and a failure's text checked.
+    static void SweepReindex(const char* What, NARVI_FILE_T& H, const std::function<void()>& Prepare,
+                             const std::function<void(std::int32_t Code)>& Check) {
+        Sweep(
+            What,
+            [&] {
+                narvi_close(H), H = nullptr;
+                Prepare();
+                narvi_open(Kqm.c_str(), &H);
+            },
+            [&](const std::string& Trace) {
+                const std::int32_t Code = narvi_reindex(H);
+                Faults::Disarm();
+                if (Trace == "count") return;
+                if (Code != 0) ExpectClearText(LastError());
+                SCOPED_TRACE("reindex: " + std::to_string(Code) + " " + LastError());
+                Check(Code);
+            });
+    }
+
     static void Restore() {
         Put(Idx, Prior);
         std::filesystem::remove(Idx + ".tmp");
@@ -249,19 +270,9 @@ TEST_F(FaultSweep, ReadWholeRecording) {
 
 TEST_F(FaultSweep, Reindex) {
     NARVI_FILE_T H = nullptr;
-    Sweep(
-        "reindex",
-        [&] {
-            narvi_close(H), H = nullptr;
-            Restore();
-            narvi_open(Kqm.c_str(), &H);
-        },
-        [&](const std::string& Trace) {
-            const std::int32_t Code = narvi_reindex(H);
-            Faults::Disarm();
-            if (Trace == "count") return;
-            if (Code != 0) ExpectClearText(LastError());
-            SCOPED_TRACE("reindex: " + std::to_string(Code) + " " + LastError());
+    SweepReindex(
+        "reindex", H, [&] { Restore(); },
+        [&](std::int32_t Code) {
             // A failure after the new index took the old one's place (reopening
             // it) leaves the new one, and the handle without an index says so.
             const bool New = ReadFileBytes(Idx) == Rebuilt;
@@ -296,21 +307,14 @@ TEST_F(FaultSweep, ReindexReplacingAnIndexSpeltOtherwise) {
     std::filesystem::create_symlink(Kqm, Link, Ec);
     const TBytes OtherBytes = ReadFileBytes(Other), UserBytes = ReadFileBytes(User);
     NARVI_FILE_T H = nullptr;
-    Sweep(
-        "reindex over shot.Idx",
+    SweepReindex(
+        "reindex over shot.Idx", H,
         [&] {
-            narvi_close(H), H = nullptr;
             Restore();
             std::filesystem::remove(Idx);
             Put(Upper, Prior);
-            narvi_open(Kqm.c_str(), &H);
         },
-        [&](const std::string& Trace) {
-            const std::int32_t Code = narvi_reindex(H);
-            Faults::Disarm();
-            if (Trace == "count") return;
-            if (Code != 0) ExpectClearText(LastError());
-            SCOPED_TRACE("reindex: " + std::to_string(Code) + " " + LastError());
+        [&](std::int32_t Code) {
             EXPECT_FALSE(std::filesystem::exists(Idx + ".tmp"));
             const bool New = std::filesystem::exists(Idx), Old = std::filesystem::exists(Upper);
             EXPECT_TRUE(!New || ReadFileBytes(Idx) == Rebuilt) << "new index";
@@ -352,21 +356,14 @@ TEST_F(FaultSweep, ReindexInAFolderBlindToCase) {
         return N;
     };
     NARVI_FILE_T H = nullptr;
-    Sweep(
-        "reindex blind to case",
+    SweepReindex(
+        "reindex blind to case", H,
         [&] {
-            narvi_close(H), H = nullptr;
             std::filesystem::remove(Idx);
             std::filesystem::remove(Idx + ".tmp");
             Put(Upper, Prior);
-            narvi_open(Kqm.c_str(), &H);
         },
-        [&](const std::string& Trace) {
-            const std::int32_t Code = narvi_reindex(H);
-            Faults::Disarm();
-            if (Trace == "count") return;
-            if (Code != 0) ExpectClearText(LastError());
-            SCOPED_TRACE("reindex: " + std::to_string(Code) + " " + LastError());
+        [&](std::int32_t Code) {
             EXPECT_EQ(Indexes(), 1);
             const bool New = ReadFileBytes(Idx) == Rebuilt;
             if (Code == 0 || !New) ExpectIndexAfter(Code == 0, Upper, Prior, Rebuilt);
